@@ -1,0 +1,50 @@
+#include "devices/device_registry.h"
+
+namespace devices {
+namespace {
+
+// Stands in for a kind of link that has no transport on this machine.
+class NoTransport final : public Transport {
+ public:
+  std::vector<std::string> ListEntries() override { return {}; }
+  int Open(const std::string&, LinkHandle& handle) override {
+    handle = 0;
+    return 0;
+  }
+  int SendReceive(LinkHandle, const std::string&, std::string&) override { return 0; }
+  int Close(LinkHandle) override { return 0; }
+};
+
+std::size_t Slot(LinkKind kind) {
+  switch (kind) {
+    case LinkKind::Usb:
+      return 1;
+    case LinkKind::Serial:
+      return 2;
+    case LinkKind::Hid:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+DeviceRegistry::DeviceRegistry() {
+  for (auto& t : transports_) t = std::make_shared<NoTransport>();
+}
+
+void DeviceRegistry::SetTransport(LinkKind kind, std::shared_ptr<Transport> transport) {
+  transports_[Slot(kind)] = transport ? std::move(transport) : std::make_shared<NoTransport>();
+}
+
+Transport& DeviceRegistry::TransportFor(LinkKind kind) const { return *transports_[Slot(kind)]; }
+
+std::vector<std::string> DeviceRegistry::Discover() const {
+  std::vector<std::string> all;
+  for (LinkKind kind : {LinkKind::Hid, LinkKind::Usb, LinkKind::Serial}) {
+    for (std::string& entry : TransportFor(kind).ListEntries()) all.push_back(std::move(entry));
+  }
+  return all;
+}
+
+}  // namespace devices

@@ -1,0 +1,100 @@
+// Command line execution: splits a line such as
+// "LSPD=500, REPEAT, PX, RSAVE1, UNTIL>1000, STOP" into commands, runs the
+// inline directives (REPEAT/UNTIL blocks, RSAVE, DELAY, the display
+// directives, SETPAR), sends every other command over an open link, checks
+// each reply against its expected value and appends an entry per command to
+// the terminal display.
+//
+// The engine never opens or closes links and never knows which device is
+// selected: its caller passes an open link. Everything runs on the caller's
+// thread; the window gets control only inside CheckAbort().
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "devices/link.h"
+#include "engine/host.h"
+#include "engine/numbers.h"
+#include "engine/reply_capture.h"
+#include "engine/terminal_display.h"
+
+namespace engine {
+
+// The engine's process-wide values, held in one object so every test starts
+// from a fresh state.
+struct EngineState {
+  std::int32_t EngineRunning = 0;   // 1 while ExecuteCommandLine runs
+  std::int32_t AbortRequest = 0;    // set by ESC while a line runs
+  std::int32_t PumpSuppressed = 0;  // 1: CheckAbort does not pump events
+  std::string ExpectedValuesLine;   // comma-separated expected replies
+  bool ExpectedValuesPresent = false;
+  std::string LastReply;            // reply of the last device exchange
+  double ExchangeTime = 0;          // seconds; reset by every display
+  std::int32_t SerialTimeoutFlag = 0;
+  std::int32_t ShowMode = 1;
+  std::int64_t BitMask = -1;
+  bool AutomaticMode = false;  // a start-up script runs: bars in gold
+  UnitTable Units;
+};
+
+// Markups of the bars.
+inline constexpr const char* kDelayBarDone = "100%GREEN";
+
+class CommandEngine {
+ public:
+  CommandEngine(Host& host, ReplyCapture& capture);
+  CommandEngine(const CommandEngine&) = delete;
+  CommandEngine& operator=(const CommandEngine&) = delete;
+
+  EngineState& State() { return state_; }
+  const EngineState& State() const { return state_; }
+  TerminalDisplay& Display() { return display_; }
+  Host& GetHost() { return host_; }
+
+  // The script side that receives device replies (replaced when scripts run).
+  void SetReplyCapture(ReplyCapture& capture) { capture_ = &capture; }
+  ReplyCapture& Capture() { return *capture_; }
+
+  // Runs one command line over an open link. `kind` decides only what a
+  // status means (a serial -2 sets SerialTimeoutFlag). Returns when every
+  // command has run, or after ESC once "ABORT" has been sent.
+  void ExecuteCommandLine(devices::Transport& link, devices::LinkHandle handle,
+                          std::string_view line, devices::LinkKind kind);
+
+  // 1 when ESC was requested. Unless pumping is suppressed or the request is
+  // already set, lets the window process its pending events first.
+  int CheckAbort();
+
+  // Builds the entry for one command and appends it to the terminal display
+  // (line kind 1 = exchange entry, anything else a plain message line), then
+  // resets ExchangeTime.
+  void DisplayExchange(std::string_view command, std::string_view reply,
+                       std::string_view expected, int lineKind, int position);
+
+  // Called at the end of every line, after the expected values are cleared;
+  // the program runner clears its copy of the line here.
+  std::function<void()> OnLineFinished;
+
+ private:
+  struct Execution;  // the per-call block state
+  void ExecuteCommand(Execution& run, const std::string& command, const std::string& expected,
+                      int position);
+  void CollectBlockEntry(Execution& run, const std::string& command, const std::string& expected,
+                         int position);
+  void RunBlocks(Execution& run);
+  void EvaluateUntil(Execution& run, std::size_t index);
+  void RunDelay(std::string_view command);
+  void ShowDelayBar(long long remaining, long long total, long long step);
+  void ShowCommandProgress(Execution& run, long long position, long long count);
+  void AbortStep(Execution& run);
+
+  Host& host_;
+  ReplyCapture* capture_;
+  EngineState state_;
+  TerminalDisplay display_;
+};
+
+}  // namespace engine

@@ -1,0 +1,44 @@
+// Where command line execution hands each device reply: the script side.
+//
+// The engine offers every device exchange (never local directives) to a
+// ReplyCapture. What happens to it depends on ReplyCaptureSlot: compared and
+// counted in FailCount (0), kept in R1..R9 (1..9), or collected for a device
+// verification (-3).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace engine {
+
+inline constexpr std::int32_t kCaptureVerify = -3;
+
+class ReplyCapture {
+ public:
+  virtual ~ReplyCapture() = default;
+  // One device exchange of a command line. `bitMask` is the mask of "&=".
+  virtual void CaptureReply(const std::string& command, const std::string& reply,
+                            const std::string& expected, std::int64_t bitMask) = 0;
+  // A link could not be opened while a verification was in progress.
+  virtual void MarkVerificationFailed() {}
+};
+
+// The capture state of a terminal without scripts: the fail count, the saved
+// replies R1..R9 and the state of a device verification.
+class PlainReplyCapture : public ReplyCapture {
+ public:
+  std::int32_t ReplyCaptureSlot = 0;
+  std::int32_t FailCount = 0;
+  std::array<std::string, 9> ScriptReplies;  // R1..R9
+  std::string VerifyLog;
+  std::string VerifyExpected;  // "|"-separated expected replies
+  std::int32_t VerifyIndex = 0;
+  std::int32_t VerifyMismatch = 0;
+
+  void CaptureReply(const std::string& command, const std::string& reply,
+                    const std::string& expected, std::int64_t bitMask) override;
+  void MarkVerificationFailed() override { VerifyMismatch = 1; }
+};
+
+}  // namespace engine

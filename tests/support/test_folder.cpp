@@ -1,0 +1,25 @@
+#include "support/test_folder.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "platform/files.h"
+
+namespace testing_support {
+
+TestFolder::TestFolder() {
+  char name[] = "/tmp/halvorn-test-XXXXXX";
+  if (::mkdtemp(name)) path_ = name;
+}
+
+TestFolder::~TestFolder() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TestFolder::operator/(const std::string& relative) const {
+  return platform::JoinPath(path_, relative);
+}
+
+}  // namespace testing_support

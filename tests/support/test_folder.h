@@ -1,0 +1,23 @@
+// A temporary folder that is removed with everything in it when the test ends.
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+class TestFolder {
+ public:
+  TestFolder();
+  ~TestFolder();
+  TestFolder(const TestFolder&) = delete;
+  TestFolder& operator=(const TestFolder&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Path of a file or folder inside, "\" or "/" separated.
+  std::string operator/(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace testing_support
