@@ -1,1 +1,16 @@
-int main() { return 0; }
+// halvorn-terminal: the terminal for stepper-motor controllers.
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/links.h"
+#include "app/program.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  app::ProgramIo io{std::cin, std::cout, std::cerr, STDIN_FILENO};
+  return app::RunProgram(arguments, io, app::InstallRealLinks);
+}

@@ -37,7 +37,9 @@ void DeviceRegistry::SetTransport(LinkKind kind, std::shared_ptr<Transport> tran
   transports_[Slot(kind)] = transport ? std::move(transport) : std::make_shared<NoTransport>();
 }
 
-Transport& DeviceRegistry::TransportFor(LinkKind kind) const { return *transports_[Slot(kind)]; }
+Transport& DeviceRegistry::TransportFor(LinkKind kind) const {
+  return *transports_[Slot(kind)];
+}
 
 std::vector<std::string> DeviceRegistry::Discover() const {
   std::vector<std::string> all;

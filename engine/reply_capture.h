@@ -38,7 +38,9 @@ class PlainReplyCapture : public ReplyCapture {
 
   void CaptureReply(const std::string& command, const std::string& reply,
                     const std::string& expected, std::int64_t bitMask) override;
-  void MarkVerificationFailed() override { VerifyMismatch = 1; }
+  void MarkVerificationFailed() override {
+    if (ReplyCaptureSlot == kCaptureVerify) VerifyMismatch = 1;
+  }
 };
 
 }  // namespace engine

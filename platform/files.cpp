@@ -49,7 +49,9 @@ std::string MatchInFolder(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+  return '/';
+}
 
 std::string JoinPath(std::string_view folder, std::string_view relative) {
   std::string out(folder);
@@ -80,7 +82,8 @@ std::string FindPath(const std::string& path) {
       resolved = next;
       continue;
     }
-    std::string match = MatchInFolder(i == 0 ? std::string() : (resolved.empty() ? "/" : resolved), part);
+    std::string match =
+        MatchInFolder(i == 0 ? std::string() : (resolved.empty() ? "/" : resolved), part);
     if (match.empty()) return path;
     resolved = i == 0 ? match : resolved + "/" + match;
   }
@@ -136,7 +139,12 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
     SetError(error, "cannot create a temporary file beside " + path);
     return false;
   }
-  ::fchmod(fd, 0666 & ~[] { mode_t m = ::umask(0); ::umask(m); return m; }());
+  ::fchmod(
+      fd, 0666 & ~[] {
+        mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+      }());
   bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
   if (!ok) SetError(error, "cannot write " + path);
   if (::close(fd) != 0 && ok) {
@@ -167,7 +175,9 @@ bool WriteFileExclusive(const std::string& path, std::string_view data, std::str
   return ok;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
 
 std::string ExecutableFolder() {
   std::vector<char> buffer(4096);

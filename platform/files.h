@@ -40,7 +40,8 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
 
 // Creates a new file holding `data`; fails when a file of that name exists
 // already (two writers never overwrite each other's file).
-bool WriteFileExclusive(const std::string& path, std::string_view data, std::string* error = nullptr);
+bool WriteFileExclusive(const std::string& path, std::string_view data,
+                        std::string* error = nullptr);
 
 bool RemoveFile(const std::string& path);
 

@@ -125,6 +125,19 @@ class Gui {
 
   virtual void SetEventSink(EventSink* sink) = 0;
 
+  // Definitions every form relies on, made once before the first form.
+  virtual void DefineFont(int slot, const std::string& face, double points,
+                          const std::string& style) = 0;
+  virtual void DefineColour(int slot, int red, int green, int blue) = 0;
+  // A colour slot that follows one of the system's colours (menu, window...).
+  virtual void DefineSystemColour(int slot, int systemColour) = 0;
+  // Key table of a form: "KEY,id|KEY,id..." (e.g. "RETURN,7777|ESC,8888|^F1,9701");
+  // a key arrives as a click event (code 1) of the control with that id.
+  virtual void DefineAccelerators(const std::string& form, const std::string& table) = 0;
+  // The size limits of a form, in character units.
+  virtual void SetFormLimits(const std::string& form, double minWidth, double minHeight,
+                             double maxWidth, double maxHeight) = 0;
+
   // Forms.
   virtual void LoadForm(const FormSpec& spec) = 0;
   // Loads the form and runs a nested event loop until it is unloaded.

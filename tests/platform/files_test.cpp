@@ -68,7 +68,8 @@ TEST(Files, FindPathIgnoresLetterCaseOfEveryName) {
 }
 
 TEST(Files, JoinPathTurnsBackslashesIntoTheSeparator) {
-  EXPECT_EQ(platform::JoinPath("/data/", "AppConfig\\COMM_Ports.cfg"), "/data/AppConfig/COMM_Ports.cfg");
+  EXPECT_EQ(platform::JoinPath("/data/", "AppConfig\\COMM_Ports.cfg"),
+            "/data/AppConfig/COMM_Ports.cfg");
   EXPECT_EQ(platform::JoinPath("/data", "lang.ini"), "/data/lang.ini");
 }
 

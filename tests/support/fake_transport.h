@@ -11,9 +11,9 @@ namespace testing_support {
 
 class FakeTransport : public devices::Transport {
  public:
-  std::vector<std::string> entries;          // what ListEntries offers
-  std::vector<std::string> sent;             // every command, in order
-  std::vector<std::string> opened;           // every entry opened
+  std::vector<std::string> entries;  // what ListEntries offers
+  std::vector<std::string> sent;     // every command, in order
+  std::vector<std::string> opened;   // every entry opened
   int opens = 0, closes = 0;
   bool openSucceeds = true;
   int status = 1;

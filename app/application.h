@@ -1,0 +1,106 @@
+// The application object: start-up, the main window's event map, the device
+// selector, and the one way a command line reaches a device
+// (ExecuteOnSelectedDevice). It works through the GUI contract only, so the
+// headless backend and the Qt backend run the same logic.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/command_options.h"
+#include "app/data_folders.h"
+#include "app/gui/gui.h"
+#include "devices/device_registry.h"
+#include "engine/command_engine.h"
+#include "engine/reply_capture.h"
+
+namespace app {
+
+// The shell's process-wide values.
+struct ShellState {
+  std::int32_t BusyFlag = 0;         // 1 while a command line runs on a device
+  std::int32_t AutoControlMode = 0;  // 1 while a start-up script runs
+  int IdleBackColour = 36;
+  int BusyBackColour = 21;
+  int ScriptNumber = 0;
+  int CurrentSlot = 0;             // last [DEVICEn] position, reapplied by [REFRESH]
+  bool ProgramRunning = false;     // a program file is running
+  std::string RunningProgramName;  // shown in the caption while it runs
+  std::string BaseCaption;
+  bool BaseCaptionTaken = false;
+  std::string SaveName = "myfile.txt";  // offered by the next display save
+  int DeviceNotAvailableCount = 0;      // links that could not be opened
+};
+
+class Application : public gui::EventSink {
+ public:
+  Application(gui::Gui& gui, DataFolders folders, devices::DeviceRegistry& registry);
+  ~Application() override;
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // The start-up sequence: GUI defaults, data folders, the script switch,
+  // then the main window (whose loading fills the device list).
+  void Start(const CommandOptions& options);
+
+  // Routes every event of every form.
+  void OnEvent(const gui::Event& event, bool& refuse) override;
+
+  // Device list.
+  void DiscoverDevices();
+  void RefreshDevices();            // [REFRESH]: rediscover, reselect the current slot
+  void SelectDeviceSlot(int slot);  // [DEVICE1]..[DEVICE8]: slot 1..8
+  std::vector<std::string> DeviceList() const;
+  std::string SelectedDevice() const;
+
+  // Runs one command line on the selected device: opens its link, runs the
+  // line, closes the link. An empty `line` takes the command entry's text.
+  void ExecuteOnSelectedDevice(const std::string& line);
+  void ReportDeviceNotAvailable(const std::string& entry);
+
+  // 1: normal, 0: busy.
+  void SetBusyState(int state);
+  // Caption while a command line runs (1) and afterwards (0).
+  void RunningCaption(int mode);
+  // Save the display through the save dialog.
+  void SaveDisplay();
+  // True when no program file and no command line is running.
+  bool Idle() const;
+
+  engine::CommandEngine& Engine() { return *engine_; }
+  engine::PlainReplyCapture& PlainCapture() { return plainCapture_; }
+  ShellState& Shell() { return shell_; }
+  gui::Gui& Gui() { return gui_; }
+  const DataFolders& Folders() const { return folders_; }
+
+  // Set by the script side: what ESC does to a running script.
+  std::function<void()> onEscape;
+  // Shows a message to the operator (the program's message box).
+  void ShowMessageBox(const std::string& text, const std::string& caption,
+                      const std::string& button);
+
+ private:
+  class GuiHost;
+  void OnMainFormEvent(const gui::Event& event, bool& refuse);
+  void OnMainFormLoaded();
+  void OnMainFormStarted();
+  void OnEscape();
+  void CycleDisplayMode();
+  void DefineGuiDefaults();
+
+  gui::Gui& gui_;
+  DataFolders folders_;
+  devices::DeviceRegistry& registry_;
+  std::unique_ptr<GuiHost> host_;
+  engine::PlainReplyCapture plainCapture_;
+  std::unique_ptr<engine::CommandEngine> engine_;
+  ShellState shell_;
+};
+
+// The text of a caption without its "//" identifier ("OK//20" -> "OK").
+std::string CaptionText(const std::string& caption);
+
+}  // namespace app

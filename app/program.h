@@ -1,0 +1,36 @@
+// The program's entry point, apart from main() so that tests can run the
+// very code path of `halvorn-terminal --headless --exec "..."` with links of
+// their own.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/data_folders.h"
+#include "devices/device_registry.h"
+
+namespace app {
+
+struct ProgramIo {
+  std::istream& in;   // operator input: command lines, dialog answers
+  std::ostream& out;  // everything appended to the terminal display
+  std::ostream& err;  // messages of dialogs and message boxes, usage errors
+  int inputFd = -1;   // when >= 0, `in` is this descriptor and is polled
+};
+
+// Installs the transports of the link kinds this program can reach.
+using LinkSetup = std::function<void(devices::DeviceRegistry&, const DataFolders&)>;
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // an expected-value check failed
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitDeviceNotAvailable = 3;
+
+// Runs the program with `arguments` (without the program name).
+int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
+               const LinkSetup& setupLinks);
+
+}  // namespace app
