@@ -1,0 +1,155 @@
+#include "lang/tool/language_tool.h"
+
+#include "lang/language_file.h"
+#include "lang/tool/caption_table.h"
+#include "platform/files.h"
+
+namespace lang {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: halvorn-lang build TABLE OUT.lng --name NAME --font FACE [--charset N]\n"
+    "       halvorn-lang dump FILE.lng\n"
+    "       halvorn-lang info FILE.lng\n";
+
+int Usage(std::ostream& err, const std::string& why) {
+  err << "halvorn-lang: " << why << "\n" << kUsage;
+  return kToolUsage;
+}
+
+// Checks what the header fields can hold and what the program does with
+// the name: it is trimmed when read and the selector separates names by "|".
+bool CheckHeaderText(const std::string& what, const std::string& text, std::string& why) {
+  if (text.empty()) {
+    why = what + " must not be empty";
+  } else if (text.size() > kNameFieldSize) {
+    why = what + " \"" + text + "\" is longer than 32 bytes";
+  } else if (text.front() == ' ' || text.back() == ' ') {
+    why = what + " must not start or end with a blank";
+  } else if (text.find('|') != std::string::npos) {
+    why = what + " must not hold \"|\"";
+  } else {
+    return true;
+  }
+  return false;
+}
+
+int Build(const std::vector<std::string>& args, std::ostream& err) {
+  std::vector<std::string> files;
+  std::string name;
+  std::string face;
+  std::string charset = "0";
+  bool haveName = false;
+  bool haveFace = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--name" || arg == "--font" || arg == "--charset") {
+      if (i + 1 >= args.size()) return Usage(err, arg + " needs a value");
+      const std::string& value = args[++i];
+      if (arg == "--name") {
+        name = value;
+        haveName = true;
+      } else if (arg == "--font") {
+        face = value;
+        haveFace = true;
+      } else {
+        charset = value;
+      }
+    } else if (arg.size() > 1 && arg.front() == '-') {
+      return Usage(err, "unknown option " + arg);
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (files.size() != 2) return Usage(err, "build needs a table and an output file");
+  if (!haveName) return Usage(err, "build needs --name");
+  if (!haveFace) return Usage(err, "build needs --font");
+
+  LanguageFileContent content;
+  std::string why;
+  if (!CheckHeaderText("the language name", name, why) ||
+      !CheckHeaderText("the font face", face, why))
+    return Usage(err, why);
+  content.name = name;
+  content.fontFace = face;
+  bool digits = !charset.empty() && charset.size() <= 3;
+  for (char c : charset) digits = digits && c >= '0' && c <= '9';
+  if (!digits || std::stoi(charset) > 255)
+    return Usage(err, "--charset must be a number from 0 to 255, not \"" + charset + "\"");
+  content.characterSet = std::stoi(charset);
+
+  std::string table;
+  if (!platform::ReadFile(files[0], table)) {
+    err << "halvorn-lang: cannot read " << files[0] << "\n";
+    return kToolFailed;
+  }
+  std::vector<std::string> warnings;
+  if (!ParseCaptionTable(table, content.records, why, &warnings)) {
+    err << files[0] << ": " << why << "\n";
+    return kToolFailed;
+  }
+  for (const std::string& warning : warnings) err << files[0] << ": warning: " << warning << "\n";
+
+  std::string bytes;
+  if (!WriteLanguageFile(content, bytes, &why) ||
+      !platform::WriteFileAtomic(files[1], bytes, &why)) {
+    err << "halvorn-lang: " << why << "\n";
+    return kToolFailed;
+  }
+  return kToolOk;
+}
+
+// Reads a language file for dump and info; false (reported) when it cannot
+// be read or is too short to be one.
+bool Load(const std::string& path, LanguageFileContent& content, std::ostream& err) {
+  std::string bytes;
+  if (!platform::ReadFile(path, bytes)) {
+    err << "halvorn-lang: cannot read " << path << "\n";
+    return false;
+  }
+  if (bytes.size() < kHeaderSize) {
+    err << path << ": not a language file: shorter than its 78-byte header\n";
+    return false;
+  }
+  content = ReadLanguageFile(bytes);
+  return true;
+}
+
+int ReportDamage(const std::string& path, const LanguageFileContent& content, std::ostream& err) {
+  if (content.problem.empty()) return kToolOk;
+  err << path << ": record " << content.records.size() + 1 << " of " << content.recordCount
+      << " at byte " << content.damagedOffset << " is damaged (" << content.problem
+      << "); the program reads the records before it only\n";
+  return kToolFailed;
+}
+
+int Dump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2) return Usage(err, "dump needs one language file");
+  LanguageFileContent content;
+  if (!Load(args[1], content, err)) return kToolFailed;
+  out << FormatCaptionTable(content.records);
+  return ReportDamage(args[1], content, err);
+}
+
+int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2) return Usage(err, "info needs one language file");
+  LanguageFileContent content;
+  if (!Load(args[1], content, err)) return kToolFailed;
+  out << "name: " << content.name << "\n"
+      << "font: " << content.fontFace << "\n"
+      << "character set: " << content.characterSet << "\n"
+      << "records: " << content.records.size() << " of " << content.recordCount << "\n";
+  return ReportDamage(args[1], content, err);
+}
+
+}  // namespace
+
+int RunLanguageTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) return Usage(err, "no command");
+  if (args[0] == "build") return Build(args, err);
+  if (args[0] == "dump") return Dump(args, out, err);
+  if (args[0] == "info") return Info(args, out, err);
+  return Usage(err, "unknown command " + args[0]);
+}
+
+}  // namespace lang
