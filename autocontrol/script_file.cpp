@@ -1,0 +1,302 @@
+#include "autocontrol/script_file.h"
+
+#include <string>
+#include <unordered_map>
+
+#include "platform/files.h"
+
+namespace autocontrol {
+namespace {
+
+// How a keyword's argument is normalised when the script is loaded.
+enum class ArgumentRule {
+  Discard,      // the keyword takes no argument
+  Keep,         // [SHOW], [VARSETn], [RESIZEAPP], [SHELLAPP], [RUNPROG?]
+  ResultName,   // [SAVERESULTSAUTO], [SAVERESULTSAUTOESC]
+  UserInput,    // [USERINPUT]
+  VarInput,     // [VARINPUTn]
+  UserCheck,    // [USERCHECK]
+  LoopOnFail,   // [LOOPONFAIL]
+  DefineCsv,    // [DEFINECSV]
+  Constant,     // [CONSTn]
+  CommandLine,  // [CMDREPLYn], [CMDVERIFY]
+};
+
+struct KeywordInfo {
+  ArgumentRule rule = ArgumentRule::Discard;
+  int digit = 0;
+};
+
+struct Keywords {
+  std::vector<std::string> table;
+  std::unordered_map<std::string, KeywordInfo> info;
+
+  void Add(const std::string& keyword, ArgumentRule rule, int digit = 0) {
+    table.push_back(keyword);
+    info.emplace(keyword, KeywordInfo{rule, digit});
+  }
+  // "[" + stem + 1..last + "]"
+  void AddNumbered(const std::string& stem, int last, ArgumentRule rule = ArgumentRule::Discard) {
+    for (int d = 1; d <= last; ++d) Add("[" + stem + std::to_string(d) + "]", rule, d);
+  }
+  void AddPlain(std::initializer_list<const char*> keywords) {
+    for (const char* k : keywords) Add(k, ArgumentRule::Discard);
+  }
+};
+
+Keywords BuildKeywords() {
+  using R = ArgumentRule;
+  Keywords k;
+  k.AddNumbered("LANGUAGE", 9);
+  k.AddPlain({"[EXIT]", "[ESCSTOP]", "[ESCEXIT]", "[CLEAR]"});
+  k.Add("[SHOW]", R::Keep);
+  k.AddNumbered("DEVICE", 8);
+  k.AddPlain({"[WAIT]", "[ERASE]"});
+  k.AddNumbered("SHOWMODE", 5);
+  k.AddNumbered("RUNPROG", 9);
+  k.Add("[RUNPROG?]", R::Keep);
+  k.AddPlain({"[STORERESULTS]", "[STORERESULTSCLR]", "[RESETRESULTS]"});
+  k.AddNumbered("SAVERESULTS", 9);
+  k.Add("[SAVERESULTSAUTO]", R::ResultName);
+  k.Add("[SAVERESULTSAUTOESC]", R::ResultName);
+  k.Add("[USERINPUT]", R::UserInput);
+  k.AddNumbered("VARINPUT", 9, R::VarInput);
+  k.AddNumbered("VARSET", 9, R::Keep);
+  k.Add("[USERCHECK]", R::UserCheck);
+  k.AddPlain({"[LOOPSTART]", "[LOOPEND]"});
+  k.Add("[LOOPONFAIL]", R::LoopOnFail);
+  k.AddNumbered("SHOWVAR", 9);
+  k.AddPlain({"[FAILCLEAR]", "[SHOWFAILCT]", "[PASSFAILMSG]"});
+  k.AddNumbered("PASSFAILMSG", 9);
+  k.AddPlain({"[RESETCSVRESULTS]", "[TRACKCSVRESULTS]"});
+  k.Add("[DEFINECSV]", R::DefineCsv);
+  k.AddPlain({"[UPDATECSV]"});
+  k.AddNumbered("CONST", 9, R::Constant);
+  k.AddPlain({"[SHOWDATE]", "[SHOWTIME]", "[SHOWMTIME]", "[SHOWMDY]"});
+  k.AddNumbered("SHOWC", 9);
+  k.AddNumbered("CMDREPLY", 9, R::CommandLine);
+  k.Add("[CMDVERIFY]", R::CommandLine);
+  k.AddPlain({"[DEBUGON]", "[DEBUGOFF]", "[REFRESH]"});
+  k.Add("[RESIZEAPP]", R::Keep);
+  k.Add("[SHELLAPP]", R::Keep);
+  return k;
+}
+
+const Keywords& AllKeywords() {
+  static const Keywords keywords = BuildKeywords();
+  return keywords;
+}
+
+const KeywordInfo* FindKeyword(std::string_view keyword) {
+  const auto& info = AllKeywords().info;
+  // The longest keyword has 20 characters; anything longer cannot match and
+  // is not worth a hash of a megabyte line.
+  if (keyword.size() > 24) return nullptr;
+  auto it = info.find(std::string(keyword));
+  return it == info.end() ? nullptr : &it->second;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && text[first] == ' ') ++first;
+  while (last > first && text[last - 1] == ' ') --last;
+  return text.substr(first, last - first);
+}
+
+// Upper case of the 7-bit letters only: keywords are ASCII, and bytes above
+// 127 must not change with the locale.
+std::string UpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+std::string WithoutAny(std::string_view text, std::string_view drop) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (drop.find(c) == std::string_view::npos) out += c;
+  }
+  return out;
+}
+
+constexpr const char* kDefaultCsvDefinition =
+    "Variable1(V1)Variable2(V2)Variable3(V3)Pass/Fail(PF)Fail Count(FC)";
+
+std::string NormaliseArgument(const KeywordInfo& keyword, std::string_view argument) {
+  switch (keyword.rule) {
+    case ArgumentRule::Discard:
+      return {};
+    case ArgumentRule::Keep:
+      return std::string(argument);
+    case ArgumentRule::ResultName:
+      return argument.empty() ? "MyTestData" : std::string(argument);
+    case ArgumentRule::UserInput:
+      return argument.empty() ? "Text" : std::string(argument);
+    case ArgumentRule::VarInput:
+      return argument.empty() ? "Enter Variable #" + std::to_string(keyword.digit)
+                              : std::string(argument);
+    case ArgumentRule::UserCheck:
+      return argument.empty() ? "Does Visual Inspection Pass" : std::string(argument);
+    case ArgumentRule::LoopOnFail:
+      return UpperAscii(TrimBlanks(argument)) == "UPDATE" ? "UPDATE" : "";
+    case ArgumentRule::DefineCsv: {
+      // Each ")" closes one column; the "|" after it makes the definition a
+      // list the CSV writer can split.
+      std::string columns =
+          WithoutAny(argument.empty() ? std::string_view(kDefaultCsvDefinition) : argument, ",|");
+      std::string out;
+      out.reserve(columns.size() + 8);
+      for (char c : columns) {
+        out += c;
+        if (c == ')') out += '|';
+      }
+      return out;
+    }
+    case ArgumentRule::Constant: {
+      std::string value = WithoutAny(argument, ",';\t");
+      return value.empty() ? "Constant" : value;
+    }
+    case ArgumentRule::CommandLine: {
+      // Commas would be taken for line separators by the interpreter's
+      // reader; "|" stands in for them until the line is sent.
+      std::string line(argument);
+      for (char& c : line) {
+        if (c == ',') c = '|';
+      }
+      return line;
+    }
+  }
+  return {};
+}
+
+// One line of an already line-end-normalised file (no CR, LF or TAB).
+std::string KeywordLineOf(std::string_view fileLine) {
+  std::string line;
+  line.reserve(fileLine.size());
+  for (char c : fileLine) {
+    if (c != '\t' && c != '\x1b' && c != '\r' && c != '\n') line += c;
+  }
+  std::string_view text = TrimBlanks(line);
+  std::size_t comment = text.find('\'');
+  if (comment != std::string_view::npos) text = TrimBlanks(text.substr(0, comment));
+  if (text.empty()) return {};
+
+  std::string_view keywordPart = text;
+  std::string_view argument;
+  std::size_t close = text.find(']');
+  if (close != std::string_view::npos && close + 1 < text.size()) {
+    keywordPart = text.substr(0, close + 1);
+    argument = TrimBlanks(text.substr(close + 1));
+  }
+  if (keywordPart.size() > 24) return {};
+  std::string keyword = UpperAscii(keywordPart);
+  const KeywordInfo* info = FindKeyword(keyword);
+  if (!info) return {};
+  return keyword + NormaliseArgument(*info, argument);
+}
+
+}  // namespace
+
+const std::vector<std::string>& KeywordTable() {
+  return AllKeywords().table;
+}
+
+bool IsKeyword(std::string_view upperKeyword) {
+  return FindKeyword(upperKeyword) != nullptr;
+}
+
+int KeywordDigit(std::string_view keyword) {
+  const KeywordInfo* info = FindKeyword(keyword);
+  return info ? info->digit : 0;
+}
+
+std::string BuildKeywordLine(std::string_view fileLine) {
+  return KeywordLineOf(fileLine);
+}
+
+std::string BuildScriptText(std::string_view fileBytes) {
+  const std::string text = NormaliseLineEnds(fileBytes);
+  const std::string_view all(text);
+  std::string script;
+  std::size_t start = 0;
+  while (start <= all.size()) {
+    std::size_t end = all.find('\r', start);
+    if (end == std::string_view::npos) end = all.size();
+    std::string line = KeywordLineOf(all.substr(start, end - start));
+    if (!line.empty()) {
+      if (!script.empty()) script += "\r\n";
+      script += line;
+    }
+    start = end + 1;
+  }
+  return script;
+}
+
+std::string ScriptFilePath(const std::string& dataRoot, int scriptNumber) {
+  std::string name = scriptNumber <= 0 ? std::string("autocontrol.txt")
+                                       : "autocontrol_" + std::to_string(scriptNumber) + ".txt";
+  return platform::FindPath(platform::JoinPath(dataRoot, "AppPrograms\\AutoControl\\" + name));
+}
+
+bool ReadScriptFile(const std::string& dataRoot, int scriptNumber, std::string& scriptText) {
+  scriptText.clear();
+  const std::string path = ScriptFilePath(dataRoot, scriptNumber);
+  if (!platform::FileExists(path)) return false;
+  std::string bytes;
+  platform::ReadFile(path, bytes);  // an unreadable file counts as empty
+  scriptText = BuildScriptText(bytes);
+  return !scriptText.empty();
+}
+
+bool EraseScriptFile(const std::string& dataRoot, int scriptNumber) {
+  const std::string path = ScriptFilePath(dataRoot, scriptNumber);
+  return platform::FileExists(path) && platform::RemoveFile(path);
+}
+
+KeywordLineParts SplitKeywordLine(std::string_view line) {
+  std::size_t close = line.find(']');
+  if (close != std::string_view::npos && close + 1 < line.size()) {
+    return {line.substr(0, close + 1), line.substr(close + 1)};
+  }
+  return {line, {}};
+}
+
+namespace {
+const std::string kNoText;
+}
+
+ScriptReader::ScriptReader() : text_(&kNoText) {}
+
+void ScriptReader::SetPosition(std::size_t position) {
+  position_ = position > text_->size() + 1 ? text_->size() + 1 : position;
+}
+
+std::string_view ScriptReader::NextLine() {
+  const std::string_view all(*text_);
+  if (position_ > all.size()) return {};
+  std::size_t end = all.find("\r\n", position_);
+  if (end == std::string_view::npos) {
+    std::string_view rest = all.substr(position_);
+    position_ = all.size() + 1;
+    return rest;
+  }
+  std::string_view line = all.substr(position_, end - position_);
+  position_ = end + 2;
+  return line;
+}
+
+std::size_t ScriptReader::CountLines(const std::string& text) {
+  std::size_t count = 1;
+  std::size_t at = text.find("\r\n");
+  while (at != std::string::npos) {
+    ++count;
+    at = text.find("\r\n", at + 2);
+  }
+  return count;
+}
+
+}  // namespace autocontrol
