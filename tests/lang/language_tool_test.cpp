@@ -65,8 +65,8 @@ TEST(LanguageTool, BuildThenDumpGivesEveryIdentifierAndTextBack) {
   testing_support::TestFolder dir;
   ASSERT_TRUE(platform::WriteFileAtomic(dir / "table.tsv", table));
 
-  ToolRun build = Tool({"build", dir / "table.tsv", dir / "terminal_xx.lng", "--name", "Test", "--font",
-                    "Arial Unicode MS", "--charset", "1"});
+  ToolRun build = Tool({"build", dir / "table.tsv", dir / "terminal_xx.lng", "--name", "Test",
+                        "--font", "Arial Unicode MS", "--charset", "1"});
   ASSERT_EQ(build.code, lang::kToolOk) << build.err;
   ToolRun dump = Tool({"dump", dir / "terminal_xx.lng"});
   EXPECT_EQ(dump.code, lang::kToolOk) << dump.err;
@@ -234,8 +234,9 @@ TEST(ShippedTables, GermanTranslatesEveryBuiltInCaption) {
   // Built the way the demo data is built, and loaded as the program loads it.
   testing_support::TestFolder root;
   ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
-  ToolRun build = Tool({"build", DataFolder() + "captions_de.tsv",
-                    root / "AppLanguages/terminal_de.lng", "--name", "Deutsch", "--font", "Arial"});
+  ToolRun build =
+      Tool({"build", DataFolder() + "captions_de.tsv", root / "AppLanguages/terminal_de.lng",
+            "--name", "Deutsch", "--font", "Arial"});
   ASSERT_EQ(build.code, lang::kToolOk) << build.err;
   lang::Languages languages;
   languages.LoadLanguageFiles(root.Path());
