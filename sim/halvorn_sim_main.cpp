@@ -1,0 +1,355 @@
+// halvorn-sim: simulated controllers on a pseudo-terminal, so the terminal
+// (or any serial program) can talk to them as to controllers on a real port.
+//
+//   halvorn-sim [--address AA]... [--link PATH] [--instant] [--pace]
+//
+// The first line of output is the path of the port to open. The program runs
+// until SIGTERM, SIGINT or SIGHUP and then removes its --link.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "sim/serial_line.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  char c = 1;
+  ssize_t ignored = ::write(signalPipe[1], &c, 1);
+  (void)ignored;
+}
+
+struct Options {
+  std::vector<std::string> addresses;
+  std::string link;
+  bool instant = false;
+  bool pace = false;
+};
+
+void Usage(FILE* to) {
+  std::fputs(
+      "usage: halvorn-sim [--address AA]... [--link PATH] [--instant] [--pace]\n"
+      "  --address AA  serve a controller at the two-character address AA\n"
+      "                (repeatable; default 01)\n"
+      "  --link PATH   also make PATH a symbolic link to the port\n"
+      "  --instant     moves end at once instead of following their profile\n"
+      "  --pace        hold every byte for its time on the wire at the port's\n"
+      "                baud rate (as the terminal set it; 9600 until then)\n",
+      to);
+}
+
+// 0: run; 1: stop with success (help shown); 2: usage error.
+int ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= argc) return false;
+      into = argv[++i];
+      return true;
+    };
+    if (arg == "--address") {
+      std::string address;
+      if (!value(address) || address.size() != 2) {
+        std::fprintf(stderr, "halvorn-sim: --address needs two characters\n");
+        return 2;
+      }
+      options.addresses.push_back(address);
+    } else if (arg == "--link") {
+      if (!value(options.link) || options.link.empty()) {
+        std::fprintf(stderr, "halvorn-sim: --link needs a path\n");
+        return 2;
+      }
+    } else if (arg == "--instant") {
+      options.instant = true;
+    } else if (arg == "--pace") {
+      options.pace = true;
+    } else if (arg == "--help" || arg == "-h") {
+      Usage(stdout);
+      return 1;
+    } else {
+      std::fprintf(stderr, "halvorn-sim: unknown option %s\n", arg.c_str());
+      Usage(stderr);
+      return 2;
+    }
+  }
+  if (options.addresses.empty()) options.addresses.push_back("01");
+  return 0;
+}
+
+int BaudOf(speed_t speed) {
+  switch (speed) {
+    case B1200:
+      return 1200;
+    case B2400:
+      return 2400;
+    case B4800:
+      return 4800;
+    case B9600:
+      return 9600;
+    case B19200:
+      return 19200;
+    case B38400:
+      return 38400;
+    case B57600:
+      return 57600;
+    case B115200:
+      return 115200;
+    case B230400:
+      return 230400;
+    default:
+      return 0;
+  }
+}
+
+// The time one character takes on the wire with the line settings the
+// terminal side has put on the port: start bit, data bits, parity, stop bits.
+Clock::duration CharacterTime(int masterFd, int slaveFd) {
+  termios t;
+  int baud = 0;
+  int bits = 10;
+  if (::tcgetattr(masterFd, &t) == 0 || ::tcgetattr(slaveFd, &t) == 0) {
+    baud = BaudOf(::cfgetospeed(&t));
+    int data = (t.c_cflag & CSIZE) == CS5   ? 5
+               : (t.c_cflag & CSIZE) == CS6 ? 6
+               : (t.c_cflag & CSIZE) == CS7 ? 7
+                                            : 8;
+    bits = 1 + data + ((t.c_cflag & PARENB) ? 1 : 0) + ((t.c_cflag & CSTOPB) ? 2 : 1);
+  }
+  if (baud == 0) baud = 9600;
+  return std::chrono::duration_cast<Clock::duration>(
+      std::chrono::duration<double>(static_cast<double>(bits) / baud));
+}
+
+struct TimedByte {
+  Clock::time_point at;
+  char byte;
+};
+
+class Server {
+ public:
+  Server(int master, int slave, const Options& options)
+      : master_(master), slave_(slave), pace_(options.pace) {
+    for (const std::string& address : options.addresses) {
+      sim::Controller::Options o;
+      o.identity = "HALVORN SIM " + address;
+      o.instant = options.instant;
+      line_.AddController(address, std::move(o));
+    }
+  }
+
+  // Serves the line until a signal arrives (0) or the port fails (1).
+  int Run() {
+    for (;;) {
+      Clock::time_point now = Clock::now();
+      DeliverDueInput(now);
+      if (!SendDueOutput(now)) return 1;
+
+      int timeout = -1;
+      auto consider = [&](Clock::time_point at) {
+        auto ms = std::chrono::ceil<std::chrono::milliseconds>(at - now).count();
+        if (ms < 0) ms = 0;
+        if (timeout < 0 || ms < timeout) timeout = static_cast<int>(ms);
+      };
+      if (!incoming_.empty()) consider(incoming_.front().at);
+      if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().at);
+
+      // Backlog bound: while this much waits to be handled, stop reading and
+      // let the pseudo-terminal's own buffer hold the sender back.
+      bool canRead = incoming_.size() + outgoing_.size() + unpaced_.size() < 64 * 1024;
+      pollfd p[2] = {
+          {master_, static_cast<short>((canRead ? POLLIN : 0) | (WantsWrite() ? POLLOUT : 0)), 0},
+          {signalPipe[0], POLLIN, 0}};
+      int r = ::poll(p, 2, timeout);
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return 1;
+      }
+      if (p[1].revents) return 0;
+      writeBlocked_ = false;
+      if (p[0].revents & POLLNVAL) return 1;
+      if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+        if (!ReadInput(Clock::now())) return 1;
+      }
+    }
+  }
+
+ private:
+  bool WantsWrite() const { return !unpaced_.empty() || (writeBlocked_ && !outgoing_.empty()); }
+
+  bool ReadInput(Clock::time_point now) {
+    char buffer[4096];
+    ssize_t n = ::read(master_, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EINTR) return true;
+      // EIO: no one has the port open right now (we keep our own descriptor
+      // of it, so this is short-lived); wait a little rather than spin.
+      if (errno == EIO) {
+        ::usleep(20'000);
+        return true;
+      }
+      return false;
+    }
+    if (!pace_) {
+      unpaced_ += line_.Feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+      return true;
+    }
+    // Each byte reaches the controller only after the bytes before it and
+    // its own time on the wire.
+    Clock::duration character = CharacterTime(master_, slave_);
+    for (ssize_t i = 0; i < n; ++i) {
+      inputFree_ = std::max(inputFree_, now) + character;
+      incoming_.push_back({inputFree_, buffer[i]});
+    }
+    return true;
+  }
+
+  void DeliverDueInput(Clock::time_point now) {
+    while (!incoming_.empty() && incoming_.front().at <= now) {
+      std::string reply = line_.Feed(std::string_view(&incoming_.front().byte, 1));
+      incoming_.pop_front();
+      if (reply.empty()) continue;
+      Clock::duration character = CharacterTime(master_, slave_);
+      for (char c : reply) {
+        outputFree_ = std::max(outputFree_, now) + character;
+        outgoing_.push_back({outputFree_, c});
+      }
+    }
+  }
+
+  bool SendDueOutput(Clock::time_point now) {
+    while (!outgoing_.empty() && outgoing_.front().at <= now) {
+      ssize_t n = ::write(master_, &outgoing_.front().byte, 1);
+      if (n == 1) {
+        outgoing_.pop_front();
+        continue;
+      }
+      if (n < 0 && (errno == EAGAIN || errno == EINTR || errno == EIO)) {
+        writeBlocked_ = true;
+        break;
+      }
+      return false;
+    }
+    while (!unpaced_.empty()) {
+      ssize_t n = ::write(master_, unpaced_.data(), unpaced_.size());
+      if (n > 0) {
+        unpaced_.erase(0, static_cast<std::size_t>(n));
+        continue;
+      }
+      if (n < 0 && (errno == EAGAIN || errno == EINTR || errno == EIO)) break;
+      return false;
+    }
+    return true;
+  }
+
+  int master_;
+  int slave_;
+  bool pace_;
+  sim::SerialLine line_;
+  std::deque<TimedByte> incoming_, outgoing_;
+  std::string unpaced_;
+  Clock::time_point inputFree_{}, outputFree_{};
+  bool writeBlocked_ = false;
+};
+
+bool InstallSignals() {
+  if (::pipe(signalPipe) != 0) return false;
+  for (int fd : signalPipe) {
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  }
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  ::sigemptyset(&action.sa_mask);
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &action, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+  return true;
+}
+
+// Makes `link` point at `target`, replacing an older symbolic link but never
+// a file or folder.
+bool MakeLink(const std::string& link, const std::string& target) {
+  struct stat st;
+  if (::lstat(link.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) {
+      std::fprintf(stderr, "halvorn-sim: %s exists and is not a symbolic link\n", link.c_str());
+      return false;
+    }
+    ::unlink(link.c_str());
+  }
+  if (::symlink(target.c_str(), link.c_str()) != 0) {
+    std::fprintf(stderr, "halvorn-sim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+// Removes the link only while it still points at our port: another
+// simulator may have taken the name over since.
+void RemoveLink(const std::string& link, const std::string& target) {
+  char buffer[4096];
+  ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer - 1);
+  if (n > 0 && std::string(buffer, static_cast<std::size_t>(n)) == target) ::unlink(link.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (int r = ParseOptions(argc, argv, options)) return r == 1 ? 0 : 2;
+  if (!InstallSignals()) return 1;
+
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+    std::fprintf(stderr, "halvorn-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+    return 1;
+  }
+  char name[256];
+  if (::ptsname_r(master, name, sizeof name) != 0) {
+    std::fprintf(stderr, "halvorn-sim: cannot name the pseudo-terminal\n");
+    return 1;
+  }
+  std::string slavePath = name;
+  // Keeping the port open ourselves means the line never hangs up between
+  // two users, and the settings each user applies stay readable.
+  int slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slave < 0) {
+    std::fprintf(stderr, "halvorn-sim: cannot open %s: %s\n", slavePath.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  termios t;
+  if (::tcgetattr(slave, &t) == 0) {
+    ::cfmakeraw(&t);
+    ::cfsetispeed(&t, B9600);
+    ::cfsetospeed(&t, B9600);
+    ::tcsetattr(slave, TCSANOW, &t);
+  }
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+  if (!options.link.empty() && !MakeLink(options.link, slavePath)) return 1;
+  std::printf("%s\n", slavePath.c_str());
+  std::fflush(stdout);
+
+  int result = Server(master, slave, options).Run();
+
+  if (!options.link.empty()) RemoveLink(options.link, slavePath);
+  ::close(slave);
+  ::close(master);
+  return result;
+}
