@@ -1,8 +1,10 @@
 #include "app/application.h"
 
 #include "app/main_form.h"
+#include "engine/reply_format.h"
 #include "engine/terminal_display.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace app {
 
@@ -32,6 +34,91 @@ class Application::GuiHost : public engine::Host {
   gui::Gui& gui_;
 };
 
+// The script's view of the application.
+class Application::ScriptSide : public autocontrol::ScriptHost {
+ public:
+  explicit ScriptSide(Application& app) : app_(app) {}
+  void ExecuteOnSelectedDevice(const std::string& line) override {
+    app_.ExecuteOnSelectedDevice(line);
+  }
+  void SelectDeviceSlot(int slot) override { app_.SelectDeviceSlot(slot); }
+  void RefreshDevices() override { app_.RefreshDevices(); }
+  void ResetDeviceSlot() override { app_.shell_.CurrentSlot = 0; }
+  std::string SelectedDevice() override { return app_.SelectedDevice(); }
+  void SetShowMode(int mode) override {
+    if (mode < 1 || mode > 5) return;
+    app_.engine_->State().ShowMode = mode;
+    app_.gui_.SetText(kMainForm, tmain::kDisplayMode,
+                      kDisplayModeCaptions[static_cast<std::size_t>(mode - 1)]);
+    app_.gui_.Redraw(kMainForm, tmain::kDisplayMode);
+  }
+  bool LoadProgram(int number, const std::string& name) override {
+    return app_.programs_->LoadProgram(number, name);
+  }
+  std::string ProgramCommandLine() override { return app_.programs_->ProgramCommandLine; }
+  std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) override {
+    return app_.dialogs_.AskInput(prompt, enterPrefix, passFail);
+  }
+  bool ShowPassFail(const std::string& message, const std::string& verifyLog,
+                    int failCount) override {
+    return app_.dialogs_.ShowPassFail(message, verifyLog, failCount);
+  }
+  void SelectLanguage(int index) override {
+    // A keyword naming a language that is not loaded keeps the current one.
+    if (index < 0 || index > app_.languages_.Count()) return;
+    app_.gui_.SelectItem(kMainForm, tmain::kLanguageSelector, index);
+    if (index != app_.languages_.LanguageIndex()) {
+      app_.languages_.Select(index);
+      app_.gui_.Redraw(kMainForm, 0);
+    }
+  }
+  void PlaceMainWindow(const std::string& words) override { app_.PlaceMainWindow(words); }
+  void Wait(double seconds) override { app_.gui_.Delay(seconds); }
+  std::tm LocalTime() override {
+    if (app_.localTime) return app_.localTime();
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+  }
+  bool StartProgram(const std::vector<std::string>& argv, bool wait) override {
+    if (app_.startProgram) return app_.startProgram(argv, wait);
+    return platform::StartProcess(argv, wait);
+  }
+
+ private:
+  Application& app_;
+};
+
+// What loading a program file needs from the window.
+class Application::ProgramSide : public programs::ProgramHost {
+ public:
+  explicit ProgramSide(Application& app) : app_(app) {}
+  void DoEvents() override { app_.gui_.DoEvents(); }
+  void EnterBusyState() override { app_.SetBusyState(0); }
+  void LeaveBusyState() override { app_.SetBusyState(1); }
+  void ShowProgramBar(const std::string& markup) override {
+    app_.gui_.SetText(kMainForm, tmain::kProgramBar, markup);
+    app_.gui_.SetVisible(kMainForm, tmain::kProgramBar, true);
+    app_.gui_.Redraw(kMainForm, tmain::kProgramBar);
+  }
+  void HideProgramBar() override { app_.gui_.SetVisible(kMainForm, tmain::kProgramBar, false); }
+  void SetRunningName(const std::string& name) override { app_.shell_.RunningProgramName = name; }
+  std::string ChooseFile(const std::string& title, const std::string& folder,
+                         const std::string& filter, const std::string& options) override {
+    gui::FileDialogRequest request;
+    request.form = kMainForm;
+    request.title = title;
+    request.folder = folder;
+    request.filter = filter;
+    request.options = options;
+    return app_.gui_.FileDialog(request);
+  }
+
+ private:
+  Application& app_;
+};
+
 namespace {
 
 std::string TrimBlanks(const std::string& text) {
@@ -53,7 +140,16 @@ Application::Application(gui::Gui& gui, DataFolders folders, devices::DeviceRegi
       folders_(std::move(folders)),
       registry_(registry),
       host_(std::make_unique<GuiHost>(gui)),
-      engine_(std::make_unique<engine::CommandEngine>(*host_, plainCapture_)) {
+      engine_(std::make_unique<engine::CommandEngine>(*host_, plainCapture_)),
+      dialogs_(gui),
+      scriptSide_(std::make_unique<ScriptSide>(*this)),
+      programSide_(std::make_unique<ProgramSide>(*this)),
+      programs_(std::make_unique<programs::ProgramLoader>(*engine_, *programSide_,
+                                                          folders_.GetDataRoot())) {
+  script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
+                                                  folders_.GetDataRoot(), 0);
+  engine_->OnLineFinished = [this] { programs_->OnLineFinished(); };
+  dialogs_.onEscape = [this] { script_->OnEscape(); };
   gui_.SetEventSink(this);
 }
 
@@ -89,11 +185,15 @@ void Application::Start(const CommandOptions& options) {
   gui_.DefineFont(21, "Terminal", 12, "L+OF");
   gui_.DefineFont(22, "Terminal", 14, "L+OF");
   folders_.EnsureDataFolders();
+  languages_.LoadLanguageFiles(folders_.GetDataRoot());
   shell_.ScriptNumber = options.scriptNumber;
-  shell_.AutoControlMode = 0;
-  shell_.IdleBackColour = 36;
-  shell_.BusyBackColour = 21;
-  engine_->State().AutomaticMode = false;
+  script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
+                                                  folders_.GetDataRoot(), shell_.ScriptNumber);
+  bool automatic = script_->LoadScript();
+  shell_.AutoControlMode = automatic ? 1 : 0;
+  shell_.IdleBackColour = automatic ? 22 : 36;
+  shell_.BusyBackColour = automatic ? 39 : 21;
+  engine_->State().AutomaticMode = automatic;
   shell_.RunningProgramName.clear();
   gui_.LoadForm(MainFormSpec());
 }
@@ -101,6 +201,8 @@ void Application::Start(const CommandOptions& options) {
 void Application::OnEvent(const gui::Event& event, bool& refuse) {
   if (event.form == kMainForm) {
     OnMainFormEvent(event, refuse);
+  } else if (dialogs_.OnEvent(event, refuse)) {
+    return;
   }
   // The library's own dialogs and the application pseudo-form need nothing
   // from the terminal itself.
@@ -113,6 +215,11 @@ void Application::OnMainFormLoaded() {
   shell_.BusyFlag = 0;
   gui_.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
   gui_.DefineAccelerators(kMainForm, kMainAccelerators);
+  int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
+  if (chosen > 0) {
+    languages_.Select(chosen);
+    gui_.SelectItem(kMainForm, tmain::kLanguageSelector, chosen);
+  }
   gui_.SetText(kMainForm, tmain::kDelayBar, engine::kDelayBarDone);
   gui_.Redraw(kMainForm, tmain::kDelayBar);
   gui_.SetEnabled(kMainForm, tmain::kFifo, false);
@@ -120,7 +227,58 @@ void Application::OnMainFormLoaded() {
   gui_.SetText(kMainForm, 0, gui_.Text(kMainForm, 0) + kVersionSuffix);
 }
 
-void Application::OnMainFormStarted() {}
+void Application::OnMainFormStarted() {
+  if (shell_.AutoControlMode) gui_.StartTimer(kMainForm, tmain::kScriptTimer, 0.05);
+}
+
+void Application::OnScriptTick() {
+  int result = script_->ScriptStep();
+  if (result == autocontrol::kStepEndScript) {
+    EndAutoControl();
+    if (onScriptEnded) onScriptEnded(result);
+  } else if (result == autocontrol::kStepCloseApplication) {
+    shell_.AutoControlMode = 0;
+    engine_->State().AutomaticMode = false;
+    gui_.StopTimer(kMainForm, tmain::kScriptTimer);
+    if (onScriptEnded) onScriptEnded(result);
+    gui_.UnloadForm(kMainForm);
+  }
+}
+
+void Application::EndAutoControl() {
+  shell_.AutoControlMode = 0;
+  engine_->State().AutomaticMode = false;
+  gui_.StopTimer(kMainForm, tmain::kScriptTimer);
+  gui_.SetColours(kMainForm, 0, 36, 36);
+  gui_.Redraw(kMainForm, 0);
+  shell_.IdleBackColour = 36;
+  shell_.BusyBackColour = 21;
+}
+
+void Application::PlaceMainWindow(const std::string& words) {
+  // The window backend applies the placement; the words are kept for it.
+  shell_.Placement = words;
+}
+
+void Application::RunProgramKey(int number) {
+  if (!Idle()) return;
+  if (!programs_->LoadProgram(number, "")) return;
+  engine_->Display().Clear();
+  engine_->State().PumpSuppressed = 0;
+  ExecuteOnSelectedDevice(programs_->ProgramCommandLine);
+}
+
+void Application::OnLanguageSelected() {
+  int index = gui_.SelectedItem(kMainForm, tmain::kLanguageSelector);
+  if (index < 0 || index == languages_.LanguageIndex()) return;
+  languages_.Select(index);
+  gui_.Redraw(kMainForm, 0);
+  languages_.StoreLanguageChoice(folders_.GetDataRoot(), index);
+}
+
+std::string Application::Translate(const std::string& caption) const {
+  return languages_.Caption(caption).text;
+}
 
 void Application::OnMainFormEvent(const gui::Event& e, bool& refuse) {
   using namespace gui::event;
@@ -143,6 +301,17 @@ void Application::OnMainFormEvent(const gui::Event& e, bool& refuse) {
       return;
     case tmain::kEscKey:
       OnEscape();
+      return;
+    case tmain::kScriptTimer:
+      if (e.code == kTimerTick) OnScriptTick();
+      return;
+    case tmain::kLanguageSelector:
+      if (e.code == kLoading) {
+        gui_.ClearItems(kMainForm, tmain::kLanguageSelector);
+        gui_.AddItems(kMainForm, tmain::kLanguageSelector, languages_.SelectorItems());
+        gui_.SelectItem(kMainForm, tmain::kLanguageSelector, languages_.LanguageIndex());
+      }
+      if (e.code == kSelectionChange) OnLanguageSelected();
       return;
     case tmain::kClearCommands:
       if (e.code == kClick) {
@@ -191,6 +360,10 @@ void Application::OnMainFormEvent(const gui::Event& e, bool& refuse) {
       if (e.code == kClick) CycleDisplayMode();
       return;
     default:
+      if (e.control >= tmain::kProgramKeyFirst && e.control < tmain::kProgramKeyFirst + 12 &&
+          e.code == kClick) {
+        RunProgramKey(e.control - tmain::kProgramKeyFirst + 1);
+      }
       return;
   }
 }
@@ -209,25 +382,25 @@ void Application::CycleDisplayMode() {
 }
 
 bool Application::Idle() const {
-  return !shell_.ProgramRunning && engine_->State().EngineRunning == 0;
+  return !programs_->ProgramLoading && engine_->State().EngineRunning == 0;
 }
 
 void Application::OnEscape() {
   engine::EngineState& state = engine_->State();
-  if (shell_.ProgramRunning) {
-    state.AbortRequest = 1;
+  if (programs_->ProgramLoading) {
+    programs_->ProgramLoadAbort = 1;
     return;
   }
   if (state.EngineRunning) {
     state.AbortRequest = 1;
-    if (onEscape) onEscape();
+    script_->OnEscape();
     return;
   }
   state.PumpSuppressed = 1;
   ExecuteOnSelectedDevice("ABORT");
   state.PumpSuppressed = 0;
   state.AbortRequest = 0;
-  if (onEscape) onEscape();
+  script_->OnEscape();
 }
 
 void Application::DiscoverDevices() {
@@ -285,12 +458,15 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
 
 void Application::ReportDeviceNotAvailable(const std::string& entry) {
   ++shell_.DeviceNotAvailableCount;
+  dialogs_.Values().MessageBoxColourOverrides = {12, 14, 4};
   ShowMessageBox(entry + "\r\n", "Device Not Available!//40", "OK//20");
+  dialogs_.Values().MessageBoxColourOverrides = {-1, -1, -1};
+  script_->OnDeviceNotAvailable();
 }
 
 void Application::ShowMessageBox(const std::string& text, const std::string& caption,
                                  const std::string& button) {
-  gui_.MessageBox({kMainForm, text, caption, button});
+  dialogs_.ShowMessageBox(text, caption, button, 21);
 }
 
 void Application::SetBusyState(int state) {

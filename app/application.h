@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,10 +13,14 @@
 
 #include "app/command_options.h"
 #include "app/data_folders.h"
+#include "app/dialogs.h"
 #include "app/gui/gui.h"
+#include "autocontrol/script.h"
 #include "devices/device_registry.h"
 #include "engine/command_engine.h"
 #include "engine/reply_capture.h"
+#include "lang/languages.h"
+#include "programs/program_loader.h"
 
 namespace app {
 
@@ -27,12 +32,12 @@ struct ShellState {
   int BusyBackColour = 21;
   int ScriptNumber = 0;
   int CurrentSlot = 0;             // last [DEVICEn] position, reapplied by [REFRESH]
-  bool ProgramRunning = false;     // a program file is running
   std::string RunningProgramName;  // shown in the caption while it runs
   std::string BaseCaption;
   bool BaseCaptionTaken = false;
   std::string SaveName = "myfile.txt";  // offered by the next display save
   int DeviceNotAvailableCount = 0;      // links that could not be opened
+  std::string Placement;                // the last [RESIZEAPP] words
 };
 
 class Application : public gui::EventSink {
@@ -67,23 +72,44 @@ class Application : public gui::EventSink {
   void RunningCaption(int mode);
   // Save the display through the save dialog.
   void SaveDisplay();
-  // True when no program file and no command line is running.
+  // True when no program file is loading and no command line is running.
   bool Idle() const;
+  // What a tick of the script timer does.
+  void OnScriptTick();
+  // AutoControl mode ends: the normal colours, the timer stopped.
+  void EndAutoControl();
+  // Places or sizes the main window by the words LEFT, CENTER, RIGHT, MAX.
+  void PlaceMainWindow(const std::string& words);
 
   engine::CommandEngine& Engine() { return *engine_; }
   engine::PlainReplyCapture& PlainCapture() { return plainCapture_; }
+  autocontrol::Script& Script() { return *script_; }
+  programs::ProgramLoader& Programs() { return *programs_; }
+  lang::Languages& Languages() { return languages_; }
+  app::Dialogs& Dialogs() { return dialogs_; }
   ShellState& Shell() { return shell_; }
   gui::Gui& Gui() { return gui_; }
   const DataFolders& Folders() const { return folders_; }
 
-  // Set by the script side: what ESC does to a running script.
-  std::function<void()> onEscape;
   // Shows a message to the operator (the program's message box).
   void ShowMessageBox(const std::string& text, const std::string& caption,
                       const std::string& button);
+  // The caption text in the chosen language ("OK//20" -> "OK" or its translation).
+  std::string Translate(const std::string& caption) const;
+
+  // Called when the script ends (-1) or closes the application (-2).
+  std::function<void(int result)> onScriptEnded;
+  // The local time (tests set their own clock).
+  std::function<std::tm()> localTime;
+  // Starts an external program for [SHELLAPP] (tests replace it).
+  std::function<bool(const std::vector<std::string>&, bool)> startProgram;
 
  private:
   class GuiHost;
+  class ScriptSide;
+  class ProgramSide;
+  void RunProgramKey(int number);
+  void OnLanguageSelected();
   void OnMainFormEvent(const gui::Event& event, bool& refuse);
   void OnMainFormLoaded();
   void OnMainFormStarted();
@@ -97,6 +123,12 @@ class Application : public gui::EventSink {
   std::unique_ptr<GuiHost> host_;
   engine::PlainReplyCapture plainCapture_;
   std::unique_ptr<engine::CommandEngine> engine_;
+  app::Dialogs dialogs_;
+  lang::Languages languages_;
+  std::unique_ptr<ScriptSide> scriptSide_;
+  std::unique_ptr<autocontrol::Script> script_;
+  std::unique_ptr<ProgramSide> programSide_;
+  std::unique_ptr<programs::ProgramLoader> programs_;
   ShellState shell_;
 };
 

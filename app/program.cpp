@@ -5,11 +5,14 @@
 
 #include <atomic>
 #include <csignal>
+#include <fstream>
 #include <istream>
+#include <memory>
 #include <ostream>
 
 #include "app/application.h"
 #include "app/command_options.h"
+#include "app/dialogs.h"
 #include "app/gui/headless_gui.h"
 #include "app/main_form.h"
 
@@ -117,12 +120,6 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   gui.onAppend = [&io](const std::string& form, int control, const std::string& text) {
     if (form == kMainForm && control == tmain::kDisplay) io.out << text << std::flush;
   };
-  gui.messageBoxResponder = [&io](const gui::MessageBoxRequest& request) {
-    io.err << CaptionText(request.title) << ": " << request.text;
-    if (request.text.empty() || request.text.back() != '\n') io.err << "\n";
-    io.err.flush();
-    return 1;
-  };
   int delivered = 0;
   InstallInterruptHandler();
   gui.onIdle = [&gui, &delivered] { return DeliverInterrupt(gui, delivered); };
@@ -131,6 +128,42 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   devices::DeviceRegistry registry;
   if (setupLinks) setupLinks(registry, folders);
   Application application(gui, folders, registry);
+
+  // Operator dialogs print what they show on standard error and take their
+  // answers line by line from the answers file or standard input.
+  std::unique_ptr<std::ifstream> answersFile;
+  if (!options.answersFile.empty()) {
+    answersFile = std::make_unique<std::ifstream>(options.answersFile, std::ios::binary);
+    if (!*answersFile) {
+      io.err << "halvorn-terminal: cannot read the answers file " << options.answersFile << "\n";
+      return kExitUsage;
+    }
+  }
+  ProgramIo answerIo{answersFile ? static_cast<std::istream&>(*answersFile) : io.in, io.out, io.err,
+                     answersFile ? -1 : io.inputFd};
+  LineReader answers(answerIo);
+  application.Dialogs().operatorAnswers =
+      [&](const std::string& form, const std::string& shown) -> std::optional<std::string> {
+    io.err << shown;
+    if (shown.empty() || shown.back() != '\n') io.err << "\n";
+    io.err.flush();
+    if (form == kMessageForm) return std::string("OK");
+    std::string line;
+    for (;;) {
+      if (answers.Next(line, 0.1)) return line;
+      if (interrupts.load() > delivered) {  // SIGINT is the ESC key here too
+        delivered = interrupts.load();
+        return std::string("ESC");
+      }
+      if (answers.AtEnd()) return std::nullopt;
+    }
+  };
+  int scriptResult = 0;
+  application.onScriptEnded = [&](int result) {
+    scriptResult = result;
+    gui.Quit(0);
+  };
+
   application.Start(options);
 
   if (options.device) gui.SelectItem(kMainForm, tmain::kDeviceSelector, *options.device);
@@ -151,6 +184,14 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
     Drain(gui);
     if (application.Shell().DeviceNotAvailableCount > 0) return kExitDeviceNotAvailable;
     return application.PlainCapture().FailCount > 0 ? kExitFailed : kExitOk;
+  }
+
+  if (application.Shell().AutoControlMode) {
+    // A script run: the script timer drives it on real time until the
+    // script ends or closes the application.
+    gui.Run();
+    (void)scriptResult;
+    return application.PlainCapture().FailCount == 0 ? kExitOk : kExitFailed;
   }
 
   // The line terminal: every input line runs as the Enter key would run the

@@ -25,7 +25,7 @@ struct Station {
   std::shared_ptr<FakeTransport> usb = std::make_shared<FakeTransport>();
   std::shared_ptr<FakeTransport> serial = std::make_shared<FakeTransport>();
   devices::DeviceRegistry registry;
-  std::vector<app::gui::MessageBoxRequest> messages;
+  std::vector<std::string> messages;  // what each SPMSGBOX showed
   std::unique_ptr<app::Application> application;
 
   Station(std::vector<std::string> hidEntries = {"Board A"},
@@ -37,12 +37,13 @@ struct Station {
     registry.SetTransport(devices::LinkKind::Hid, hid);
     registry.SetTransport(devices::LinkKind::Usb, usb);
     registry.SetTransport(devices::LinkKind::Serial, serial);
-    gui.messageBoxResponder = [this](const app::gui::MessageBoxRequest& r) {
-      messages.push_back(r);
-      return 1;
-    };
     application =
         std::make_unique<app::Application>(gui, app::DataFolders(folder.Path()), registry);
+    application->Dialogs().operatorAnswers =
+        [this](const std::string& form, const std::string& shown) -> std::optional<std::string> {
+      if (form == app::kMessageForm) messages.push_back(shown);
+      return std::string("OK");
+    };
     application->Start(app::CommandOptions{});
   }
   std::string Display() { return gui.Text(kMainForm, tmain::kDisplay); }
@@ -128,9 +129,14 @@ TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingIsShown) {
   s.hid->openSucceeds = false;
   s.Enter("PX");
   ASSERT_EQ(s.messages.size(), 1u);
-  EXPECT_EQ(s.messages[0].title, "Device Not Available!//40");
-  EXPECT_EQ(s.messages[0].text, "Board A\r\n");
-  EXPECT_EQ(s.messages[0].buttons, "OK//20");
+  EXPECT_EQ(s.messages[0], "Device Not Available!: Board A\r\n");
+  const app::DialogValues& shown = s.application->Dialogs().Values();
+  EXPECT_EQ(shown.MessageCaption, "Device Not Available!//40");
+  EXPECT_EQ(shown.MessageButton, "OK//20");
+  EXPECT_EQ(shown.MessageFontSlot, 21);
+  // The colour overrides are reset after the report.
+  EXPECT_EQ(shown.MessageBoxColourOverrides, (std::array<int, 3>{-1, -1, -1}));
+  EXPECT_FALSE(s.gui.FormLoaded(app::kMessageForm));
   EXPECT_TRUE(s.hid->sent.empty());
   EXPECT_EQ(s.Display(), "");
   EXPECT_EQ(s.application->Shell().DeviceNotAvailableCount, 1);
@@ -149,12 +155,11 @@ TEST(MainWindow, NoDeviceOrNoLineSendsNothingAndReportsNothing) {
 
 TEST(MainWindow, EscWhileIdleSendsAbortWithoutPumping) {
   Station s;
-  int escapes = 0;
-  s.application->onEscape = [&] { ++escapes; };
   s.gui.Click(kMainForm, tmain::kEscKey);
   s.gui.DoEvents();
   EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"ABORT"}));
-  EXPECT_EQ(escapes, 1);
+  EXPECT_EQ(s.application->Script().State().EscFlag, 1);
+  EXPECT_EQ(s.application->Script().State().LoopActive, 0);
   EXPECT_EQ(s.application->Engine().State().PumpSuppressed, 0);
   EXPECT_EQ(s.application->Engine().State().AbortRequest, 0);
 }
@@ -257,7 +262,7 @@ TEST(MainWindow, SaveDisplayOffersTheLastNameAndKeepsTheOldFileOnFailure) {
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[1].defaultName, "run1.txt");
   ASSERT_EQ(s.messages.size(), 1u);
-  EXPECT_NE(s.messages[0].text.find("run2.txt"), std::string::npos);
+  EXPECT_NE(s.messages[0].find("run2.txt"), std::string::npos);
 }
 
 TEST(MainWindow, ClearDisplayEmptiesItAndTheCounter) {

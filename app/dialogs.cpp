@@ -1,0 +1,344 @@
+#include "app/dialogs.h"
+
+#include "app/application.h"
+
+namespace app {
+namespace {
+
+using gui::ControlKind;
+using gui::ControlSpec;
+using gui::FontSpec;
+namespace event = gui::event;
+
+constexpr int kEnter = 13;
+constexpr int kEsc = 27;
+
+ControlSpec Control(int id, ControlKind kind, const char* caption, double x, double y, double w,
+                    double h, int fore, int back, FontSpec font, const char* style,
+                    bool ownerDrawn = false, bool hidden = false, const char* resize = "") {
+  ControlSpec c;
+  c.id = id;
+  c.kind = kind;
+  c.caption = caption;
+  c.x = x;
+  c.y = y;
+  c.width = w;
+  c.height = h;
+  c.textColour = fore;
+  c.backColour = back;
+  c.font = std::move(font);
+  c.style = style;
+  c.resize = resize;
+  c.ownerDrawn = ownerDrawn;
+  c.hidden = hidden;
+  c.wantsLoading = true;  // every dialog control is filled while it loads
+  return c;
+}
+
+FontSpec Slot(int slot) {
+  return FontSpec{slot, {}, 0, {}};
+}
+FontSpec Face(const char* face, double points, const char* style) {
+  return FontSpec{-1, face, points, style};
+}
+
+gui::FormSpec DialogForm(const char* name, const char* style, int colour) {
+  gui::FormSpec form;
+  form.name = name;
+  form.width = 57;
+  form.height = 18.5;
+  form.style = style;
+  form.textColour = colour;
+  form.backColour = colour;
+  return form;
+}
+
+std::string Trim(const std::string& text) {
+  std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+gui::FormSpec InputFormSpec() {
+  using K = ControlKind;
+  gui::FormSpec form = DialogForm(kInputForm, "CMR", 41);
+  form.controls = {
+      Control(100, K::Icon, "#?Icon", 2.5, 10.125, 4, 2, -1, -1, Slot(4), ""),
+      Control(105, K::Button, "Pass", 31.5, 9.8125, 22.375, 2.75, 10, 10, Slot(9), "DHT", true,
+              true),
+      Control(110, K::Button, "Fail", 9.5, 9.8125, 14, 2.75, 20, 20, Slot(9), "DHT", true, true),
+      Control(115, K::TextBox, "", 7.25, 10.4375, 47.125, 1.5, -1, -1, Slot(7), "EST"),
+      Control(120, K::Label, "", 2.875, 5.75, 51, 3.5, 14, 37, Face("Arial", 18, "BV"), "^C"),
+      Control(125, K::Shape, "", 1.5, 4.875, 54, 8.25, -1, -1, Slot(4), "2["),
+      Control(130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, Slot(4), "4I["),
+  };
+  return form;
+}
+
+gui::FormSpec PassFailFormSpec() {
+  using K = ControlKind;
+  gui::FormSpec form = DialogForm(kPassFailForm, "CMR", 26);
+  form.controls = {
+      Control(100, K::Button, "OK", 33.75, 14.5625, 22.25, 3, 23, 23, Face("Tahoma", 16, "BV"), "T",
+              true),
+      Control(105, K::TextBox, "", 1, 0.5, 55, 13, 9, 15, Face("Arial", 12, "BV"), "BHMSV", false,
+              true),
+      Control(110, K::Label, "Pass", 2.5, 4.5, 52, 8.75, -1, -1, Face("Tahoma", 72, "L+V"), "^CI"),
+      Control(115, K::Label, "test", 1.5, 2.25, 45, 2.25, -1, -1, Face("Tahoma", 12, "BV"), "^CI"),
+      Control(120, K::Label, "Name", 2, 0.75, 40.5, 1.5, 15, 15, Face("Tahoma", 12, "IBV"), "IL"),
+      Control(125, K::Button, "Try Again", 1, 14.5625, 16.5, 3, 43, 43, Face("Tahoma", 14, "L+V"),
+              "HT", true, true),
+      Control(130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, Slot(4), "4I["),
+  };
+  return form;
+}
+
+gui::FormSpec MessageFormSpec() {
+  using K = ControlKind;
+  gui::FormSpec form = DialogForm(kMessageForm, "CFMR", 41);
+  form.controls = {
+      Control(100, K::Button, "OK//20", 40.5, 13.75, 15.5, 3.5, 25, 25, Slot(6), "T", true, false,
+              "FR,FB,H-2"),
+      Control(105, K::TextBox, "", 1, 0.5, 55, 11.875, 15, 15, Slot(6), "BMSV", false, false,
+              "FL,FR,FT,FB"),
+      Control(110, K::Shape, "", 0, 0, 57, 18.5, 15, 15, Slot(4), "4I["),
+      Control(120, K::Label, "", 1, 13.25, 37.75, 4.5, 15, 37, Slot(7), "^CO", true, false,
+              "FL,FB,H2"),
+  };
+  return form;
+}
+
+std::string Dialogs::AskInput(const std::string& prompt, bool enterPrefix, bool passFail) {
+  values_.InputPrompt = prompt;
+  values_.PromptPrefix = enterPrefix ? 1 : 0;
+  values_.PassFailMode = passFail ? 1 : 0;
+  values_.InputResult.clear();
+  gui_.ShowModal(InputFormSpec());
+  return values_.InputResult;
+}
+
+bool Dialogs::ShowPassFail(const std::string& message, const std::string& verifyLog,
+                           int failCount) {
+  values_.PassFailMessage = message;
+  values_.VerifyLog = verifyLog;
+  values_.FailCount = failCount;
+  values_.VerifyRetry = 0;
+  gui_.ShowModal(PassFailFormSpec());
+  return values_.VerifyRetry == 1;
+}
+
+void Dialogs::ShowMessageBox(const std::string& text, const std::string& caption,
+                             const std::string& button, int fontSlot) {
+  values_.MessageText = text;
+  values_.MessageCaption = caption;
+  values_.MessageButton = button;
+  values_.MessageFontSlot = fontSlot;
+  gui_.ShowModal(MessageFormSpec());
+}
+
+bool Dialogs::OnEvent(const gui::Event& e, bool& refuse) {
+  if (e.form == kInputForm) {
+    OnInputEvent(e);
+  } else if (e.form == kPassFailForm) {
+    OnPassFailEvent(e);
+  } else if (e.form == kMessageForm) {
+    OnMessageEvent(e, refuse);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void Dialogs::Escape() {
+  if (onEscape) onEscape();
+}
+
+void Dialogs::CloseInput() {
+  gui_.PostEvent(kInputForm, 0, event::kPosted, 0);
+}
+
+void Dialogs::OnInputEvent(const gui::Event& e) {
+  const char* form = kInputForm;
+  const bool passFail = values_.PassFailMode == 1;
+  if (e.control == 0) {
+    if (e.code == event::kPosted) gui_.UnloadForm(form);
+    if (e.code == event::kLoaded) {
+      if (passFail) {
+        gui_.SetVisible(form, 115, false);
+        gui_.SetEnabled(form, 115, false);
+        gui_.SetVisible(form, 105, true);
+        gui_.SetEnabled(form, 105, true);
+        gui_.SetVisible(form, 110, true);
+        gui_.SetEnabled(form, 110, true);
+      }
+      AnswerFromOperator(form);
+    }
+    return;
+  }
+  if (e.code == event::kLoading && e.control == 120) {
+    gui_.SetText(form, 120,
+                 values_.PromptPrefix == 1 ? "Enter: " + values_.InputPrompt : values_.InputPrompt);
+  }
+  if (e.code == event::kLoading && e.control == 100 && passFail) gui_.SetText(form, 100, "#!Icon");
+  const bool enter = e.code == event::kKey && e.value == kEnter;
+  const bool esc = e.code == event::kKey && e.value == kEsc;
+  if (e.control == 115) {
+    if (enter) {
+      std::string answer;
+      for (char c : gui_.Text(form, 115)) {
+        if (c != ',' && c != ';' && c != '\r' && c != '\n' && c != '\t') answer += c;
+      }
+      values_.InputResult = answer;
+      CloseInput();
+    } else if (esc) {
+      values_.InputResult.clear();
+      Escape();
+      CloseInput();
+    }
+  } else if (e.control == 105 || e.control == 110) {
+    if (e.code == event::kClick || enter) {
+      values_.InputResult = e.control == 105 ? "PASS" : "FAIL";
+      CloseInput();
+    } else if (esc) {
+      values_.InputResult.clear();
+      Escape();
+      CloseInput();
+    }
+  }
+}
+
+void Dialogs::OnPassFailEvent(const gui::Event& e) {
+  const char* form = kPassFailForm;
+  const std::string& message = values_.PassFailMessage;
+  if (e.code == event::kLoading) {
+    if (e.control == 110 && values_.FailCount > 0) gui_.SetText(form, 110, "Fail");
+    if (e.control == 115 && !message.empty()) {
+      std::size_t brace = message.find('}');
+      gui_.SetText(form, 115, brace == std::string::npos ? message : message.substr(brace + 1));
+    }
+    if (e.control == 120 && !message.empty()) {
+      std::size_t brace = message.find('}');
+      std::string name;
+      if (brace != std::string::npos) {
+        for (char c : message.substr(0, brace + 1)) {
+          if (c != '{' && c != '}') name += c;
+        }
+        name = Trim(name) + ":";
+      }
+      gui_.SetText(form, 120, name);
+    }
+    return;
+  }
+  if (e.control == 0 && e.code == event::kLoaded) {
+    if (values_.VerifyLog.empty()) {
+      if (values_.FailCount > 0) gui_.SetColours(form, 0, 26, 12);
+    } else {
+      gui_.SetColours(form, 0, 26, 25);
+      gui_.SetText(form, 105, values_.VerifyLog);
+      gui_.SetVisible(form, 105, true);
+      gui_.SetVisible(form, 125, true);
+    }
+    AnswerFromOperator(form);
+    return;
+  }
+  const bool enter = e.code == event::kKey && e.value == kEnter;
+  const bool esc = e.code == event::kKey && e.value == kEsc;
+  if (e.control == 100 || e.control == 105) {
+    if ((e.code == event::kClick || enter) && e.control == 100) gui_.UnloadForm(form);
+    if (esc) {
+      Escape();
+      gui_.UnloadForm(form);
+    }
+  } else if (e.control == 125) {
+    if (e.code == event::kClick || enter) {
+      values_.VerifyRetry = 1;
+      gui_.UnloadForm(form);
+    } else if (esc) {
+      Escape();
+      gui_.UnloadForm(form);
+    }
+  }
+}
+
+void Dialogs::OnMessageEvent(const gui::Event& e, bool& refuse) {
+  const char* form = kMessageForm;
+  const auto& overrides = values_.MessageBoxColourOverrides;
+  if (e.control == 0 && e.code == event::kSecondCloseRequest) {
+    refuse = true;
+    return;
+  }
+  if (e.control == 0 && e.code == event::kLoading && overrides[0] >= 0) {
+    gui_.SetColours(form, 0, 41, overrides[0]);
+  }
+  if (e.control == 0 && e.code == event::kLoaded) {
+    if (overrides[0] >= 0) gui_.SetColours(form, 0, 41, overrides[0]);
+    gui_.SetText(form, 105, values_.MessageText);
+    gui_.SetText(form, 100, values_.MessageButton);
+    gui_.SetText(form, 120, values_.MessageCaption);
+    gui_.SetColours(form, 120, overrides[1] >= 0 ? overrides[1] : 15,
+                    overrides[2] >= 0 ? overrides[2] : 37);
+    if (values_.FunctionKeyDisplay == 1) gui_.SetVisible(form, 110, false);
+    if (operatorAnswers) {
+      operatorAnswers(form, ShownText(form));
+      gui_.PostEvent(form, 100, event::kClick, 0);
+    }
+    return;
+  }
+  if (e.control == 100 && e.code == event::kClick) gui_.UnloadForm(form);
+}
+
+std::string Dialogs::ShownText(const std::string& form) const {
+  if (form == kInputForm) {
+    std::string prompt =
+        values_.PromptPrefix == 1 ? "Enter: " + values_.InputPrompt : values_.InputPrompt;
+    return prompt + (values_.PassFailMode == 1 ? " [PASS/FAIL]" : "");
+  }
+  if (form == kPassFailForm) {
+    std::string text = gui_.Text(form, 110);
+    std::string name = gui_.Text(form, 120);
+    std::string message = gui_.Text(form, 115);
+    if (!values_.PassFailMessage.empty()) text += " - " + Trim(name + " " + message);
+    if (!values_.VerifyLog.empty()) text += "\n" + values_.VerifyLog + "[OK/RETRY]";
+    return text;
+  }
+  return CaptionText(values_.MessageCaption) + ": " + values_.MessageText;
+}
+
+void Dialogs::AnswerFromOperator(const std::string& form) {
+  if (!operatorAnswers) return;
+  std::optional<std::string> answer = operatorAnswers(form, ShownText(form));
+  std::string word = answer ? Trim(*answer) : std::string("ESC");
+  std::string upper = Upper(word);
+  if (form == kInputForm) {
+    if (upper == "ESC") {
+      gui_.PostEvent(form, values_.PassFailMode == 1 ? 105 : 115, event::kKey, kEsc);
+    } else if (values_.PassFailMode == 1) {
+      // Anything but PASS or FAIL is asked again, as the dialog would wait.
+      if (upper == "PASS" || upper == "FAIL") {
+        gui_.PostEvent(form, upper == "PASS" ? 105 : 110, event::kClick, 0);
+      } else {
+        AnswerFromOperator(form);
+      }
+    } else {
+      gui_.SetText(form, 115, word);
+      gui_.PostEvent(form, 115, event::kKey, kEnter);
+    }
+  } else if (form == kPassFailForm) {
+    if (upper == "ESC") {
+      gui_.PostEvent(form, 100, event::kKey, kEsc);
+    } else if (upper == "RETRY" && gui_.Visible(form, 125)) {
+      gui_.PostEvent(form, 125, event::kClick, 0);
+    } else {
+      gui_.PostEvent(form, 100, event::kClick, 0);
+    }
+  }
+}
+
+}  // namespace app

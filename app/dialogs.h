@@ -1,0 +1,87 @@
+// The three dialog forms shown on top of the main window: DINPUT (a text or
+// a PASS/FAIL judgement from the operator), PASSFAIL (the verdict, with the
+// verification log and "Try Again"), and SPMSGBOX (the program's own
+// message box). Each opens modally and returns when it has unloaded itself;
+// its results are in the shared values below.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/gui/gui.h"
+
+namespace app {
+
+inline constexpr const char* kInputForm = "DINPUT";
+inline constexpr const char* kPassFailForm = "PASSFAIL";
+inline constexpr const char* kMessageForm = "SPMSGBOX";
+
+gui::FormSpec InputFormSpec();
+gui::FormSpec PassFailFormSpec();
+gui::FormSpec MessageFormSpec();
+
+// The values the dialogs share with their callers.
+struct DialogValues {
+  std::string InputPrompt;
+  std::int32_t PromptPrefix = 0;  // 1: "Enter: " + prompt
+  std::int32_t PassFailMode = 0;  // 1: Pass and Fail buttons instead of the text box
+  std::string InputResult;
+  std::array<int, 3> MessageBoxColourOverrides = {-1, -1, -1};
+  std::int32_t FunctionKeyDisplay = 0;
+  // PASSFAIL
+  std::string VerifyLog;
+  std::int32_t FailCount = 0;
+  std::string PassFailMessage;
+  std::int32_t VerifyRetry = 0;
+  // SPMSGBOX
+  std::string MessageText;
+  std::string MessageCaption;
+  std::string MessageButton;
+  int MessageFontSlot = 21;
+};
+
+class Dialogs {
+ public:
+  explicit Dialogs(gui::Gui& gui) : gui_(gui) {}
+
+  DialogValues& Values() { return values_; }
+
+  // DINPUT: returns the answer ("" after ESC).
+  std::string AskInput(const std::string& prompt, bool enterPrefix, bool passFail);
+  // PASSFAIL: true when the operator chose "Try Again".
+  bool ShowPassFail(const std::string& message, const std::string& verifyLog, int failCount);
+  // SPMSGBOX.
+  void ShowMessageBox(const std::string& text, const std::string& caption,
+                      const std::string& button, int fontSlot);
+
+  // Handles the events of the three forms; false for any other form.
+  bool OnEvent(const gui::Event& event, bool& refuse);
+
+  // ESC in a dialog: the script's loop ends and its ESC keywords act.
+  std::function<void()> onEscape;
+  // Headless operation: asked once a dialog has loaded, with the text the
+  // dialog shows; returns the operator's answer line (a text, PASS, FAIL,
+  // OK, RETRY or ESC), or nothing at the end of the input (taken as ESC).
+  // An SPMSGBOX needs no answer: it is shown and closed.
+  std::function<std::optional<std::string>(const std::string& form, const std::string& shown)>
+      operatorAnswers;
+
+  // The text a dialog shows, as written for an operator at a console.
+  std::string ShownText(const std::string& form) const;
+
+ private:
+  void OnInputEvent(const gui::Event& event);
+  void OnPassFailEvent(const gui::Event& event);
+  void OnMessageEvent(const gui::Event& event, bool& refuse);
+  void Escape();
+  void AnswerFromOperator(const std::string& form);
+  void CloseInput();
+
+  gui::Gui& gui_;
+  DialogValues values_;
+};
+
+}  // namespace app

@@ -1,0 +1,596 @@
+#include "autocontrol/script.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "autocontrol/script_file.h"
+#include "engine/reply_format.h"
+#include "platform/files.h"
+
+namespace autocontrol {
+namespace {
+
+std::string Trim(std::string_view text) {
+  std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  std::size_t last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+  if (from.empty()) return text;
+  std::string out;
+  std::size_t start = 0;
+  for (std::size_t hit = text.find(from); hit != std::string::npos; hit = text.find(from, start)) {
+    out.append(text, start, hit - start);
+    out += to;
+    start = hit + from.size();
+  }
+  out.append(text, start, std::string::npos);
+  return out;
+}
+
+std::string RemoveChars(std::string_view text, std::string_view set) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (set.find(c) == std::string_view::npos) out += c;
+  }
+  return out;
+}
+
+std::string TwoDigits(int n) {
+  std::string s = std::to_string(n);
+  return s.size() < 2 ? "0" + s : s;
+}
+
+// Keyword families: the keyword without its digit, e.g. "[DEVICE]" for
+// "[DEVICE3]", so that one comparison serves the whole family.
+std::string Family(std::string_view keyword) {
+  std::string family;
+  for (char c : keyword) {
+    if (!(c >= '0' && c <= '9') && c != '?') family += c;
+  }
+  return family;
+}
+
+constexpr const char* kResultNameRemoved = " !@#$%^&*()+-={}[]:;'<,>.?/\"";
+constexpr const char* kDefaultResultName = "MyTestData";
+
+}  // namespace
+
+Script::Script(ScriptHost& host, engine::CommandEngine& engine, engine::PlainReplyCapture& capture,
+               std::string dataRoot, int scriptNumber)
+    : host_(host),
+      engine_(engine),
+      capture_(capture),
+      dataRoot_(std::move(dataRoot)),
+      scriptNumber_(scriptNumber) {}
+
+bool Script::LoadScript() {
+  std::string text;
+  ReadScriptFile(dataRoot_, scriptNumber_, text);
+  return LoadScriptText(std::move(text));
+}
+
+bool Script::LoadScriptText(std::string scriptText) {
+  for (auto& v : state_.ScriptVariables) v.clear();
+  for (auto& c : state_.ScriptConstants) c.clear();
+  for (auto& r : capture_.ScriptReplies) r.clear();
+  capture_.ReplyCaptureSlot = 0;
+  state_.ResultsText.clear();
+  state_.ScriptText = std::move(scriptText);
+  state_.StepBusy = 0;
+  if (state_.ScriptText.empty()) return false;
+  state_.LineCount = -1;
+  return true;
+}
+
+void Script::OnEscape() {
+  state_.LoopActive = 0;
+  state_.EscFlag = 1;
+}
+
+void Script::OnDeviceNotAvailable() {
+  if (state_.RunningProgram) ++capture_.FailCount;
+}
+
+void Script::MessageLine(const std::string& text) {
+  engine_.DisplayExchange(text, "", "", engine::kMessageLine, 0);
+}
+
+std::string Script::TraceLine(std::string_view keyword) const {
+  return std::string(keyword) + " (" + std::to_string(state_.LineCounter) +
+         ") Loop Start = " + std::to_string(state_.LoopStartLine);
+}
+
+int Script::ScriptStep() {
+  ScriptState& s = state_;
+  if (s.LineCount == -1) {
+    s.LineCount = static_cast<int>(ScriptReader::CountLines(s.ScriptText));
+    s.ReadPosition = 0;
+    s.LineCounter = 0;
+    s.LoopReadPosition = s.ReadPosition;
+    s.LoopStartLine = 1;
+    s.DebugTrace = 0;
+    s.LoopActive = 0;
+    s.EscFlag = 0;
+    s.AutoResultName.clear();
+    capture_.FailCount = 0;
+    s.CsvTracking = 0;
+    s.PassCsvText.clear();
+    s.FailCsvText.clear();
+    s.CsvDefinition.clear();
+    host_.ResetDeviceSlot();
+  }
+  if (s.StepBusy) return kStepIdle;
+  if (s.LineCounter >= s.LineCount) return kStepEndScript;
+  ++s.LineCounter;
+  ScriptReader reader(s.ScriptText);
+  reader.SetPosition(s.ReadPosition);
+  std::string line(reader.NextLine());
+  s.ReadPosition = reader.Position();
+  KeywordLineParts parts = SplitKeywordLine(line);
+  std::string keyword(parts.keyword);
+  std::string argument(parts.argument);
+  s.StepBusy = 1;
+  if (s.DebugTrace) MessageLine(TraceLine(keyword));
+  int result = IsKeyword(keyword) ? RunKeyword(keyword, argument) : kStepIdle;
+  s.StepBusy = 0;
+  return result;
+}
+
+void Script::JumpToLoopStart() {
+  state_.LineCounter = state_.LoopStartLine;
+  state_.ReadPosition = state_.LoopReadPosition;
+}
+
+int Script::EscSave(int result) {
+  SaveAutoResults(state_.AutoResultName, kResultText);
+  if (state_.CsvTracking) {
+    SaveAutoResults(state_.AutoResultName, kResultPassCsv);
+    SaveAutoResults(state_.AutoResultName, kResultFailCsv);
+  }
+  return result;
+}
+
+void Script::ShowPassFailDialog() {
+  state_.VerifyRetry =
+      host_.ShowPassFail(state_.PassFailMessage, capture_.VerifyLog, capture_.FailCount) ? 1 : 0;
+}
+
+int Script::RunKeyword(std::string_view keyword, const std::string& argument) {
+  ScriptState& s = state_;
+  const int n = KeywordDigit(keyword);
+  const std::string family = Family(keyword);
+  if (family == "[LANGUAGE]") {
+    host_.SelectLanguage(n - 1);
+  } else if (family == "[EXIT]") {
+    return kStepCloseApplication;
+  } else if (family == "[ESCSTOP]" || family == "[ESCEXIT]") {
+    if (!s.EscFlag) return kStepIdle;
+    return EscSave(family == "[ESCSTOP]" ? kStepEndScript : kStepCloseApplication);
+  } else if (family == "[CLEAR]") {
+    engine_.Display().Clear();
+    if (s.DebugTrace) MessageLine(TraceLine(keyword));
+  } else if (family == "[SHOW]") {
+    if (!argument.empty()) MessageLine(argument);
+  } else if (family == "[WAIT]") {
+    host_.Wait(2.0);
+  } else if (family == "[DEVICE]") {
+    host_.SelectDeviceSlot(n);
+  } else if (family == "[ERASE]") {
+    EraseScriptFile(dataRoot_, scriptNumber_);
+  } else if (family == "[SHOWMODE]") {
+    host_.SetShowMode(n);
+  } else if (family == "[RUNPROG]") {
+    return RunProgram(n, argument);
+  } else if (family == "[LOOPSTART]") {
+    if (s.LoopActive) return kStepIdle;
+    s.LoopStartLine = s.LineCounter;
+    s.LoopReadPosition = s.ReadPosition;
+    s.LoopActive = 1;
+  } else if (family == "[LOOPEND]") {
+    if (!s.LoopActive) return kStepIdle;
+    JumpToLoopStart();
+    if (s.EscFlag) return EscSave(kStepEndScript);
+  } else if (family == "[LOOPONFAIL]") {
+    if (capture_.FailCount < 1 || !s.LoopActive) return kStepIdle;
+    s.PassFailMessage.clear();
+    ShowPassFailDialog();
+    JumpToLoopStart();
+    if (argument == "UPDATE") UpdateCsv();
+    capture_.FailCount = 0;
+  } else if (family == "[DEBUGON]") {
+    s.DebugTrace = 1;
+  } else if (family == "[DEBUGOFF]") {
+    s.DebugTrace = 0;
+  } else if (family == "[REFRESH]") {
+    host_.RefreshDevices();
+  } else if (family == "[RESIZEAPP]") {
+    host_.PlaceMainWindow(argument);
+  } else if (family == "[SHELLAPP]") {
+    return RunShellApp(argument);
+  } else if (family == "[VARSET]") {
+    if (!argument.empty()) s.ScriptVariables[static_cast<std::size_t>(n - 1)] = argument;
+  } else if (family == "[VARINPUT]") {
+    return VarInput(n, argument);
+  } else if (family == "[USERINPUT]") {
+    return UserInput(argument);
+  } else if (family == "[SHOWVAR]") {
+    const std::string& v = s.ScriptVariables[static_cast<std::size_t>(n - 1)];
+    if (!v.empty()) MessageLine(v);
+  } else if (family == "[CONST]") {
+    s.ScriptConstants[static_cast<std::size_t>(n - 1)] = argument;
+  } else if (family == "[SHOWC]") {
+    MessageLine(s.ScriptConstants[static_cast<std::size_t>(n - 1)]);
+  } else if (family == "[CMDREPLY]") {
+    return CmdReply(n, argument);
+  } else if (family == "[CMDVERIFY]") {
+    return CmdVerify(argument);
+  } else if (family == "[STORERESULTS]") {
+    s.ResultsText += engine_.Display().Text();
+  } else if (family == "[STORERESULTSCLR]") {
+    s.ResultsText += engine_.Display().Text();
+    engine_.Display().Clear();
+    if (s.DebugTrace) MessageLine(TraceLine(keyword));
+  } else if (family == "[RESETRESULTS]") {
+    s.ResultsText.clear();
+  } else if (family == "[SAVERESULTS]") {
+    SaveNumberedResults(n);
+  } else if (family == "[SAVERESULTSAUTO]") {
+    s.AutoResultName = argument;
+    EscSave(kStepGoOn);
+  } else if (family == "[SAVERESULTSAUTOESC]") {
+    s.AutoResultName = argument;
+  } else if (family == "[USERCHECK]") {
+    return UserCheck(argument);
+  } else if (family == "[FAILCLEAR]") {
+    capture_.FailCount = 0;
+  } else if (family == "[SHOWFAILCT]") {
+    if (capture_.FailCount > 0) MessageLine("Fail Count: " + std::to_string(capture_.FailCount));
+  } else if (family == "[PASSFAILMSG]") {
+    s.PassFailMessage.clear();
+    if (n >= 1 && !s.ScriptVariables[static_cast<std::size_t>(n - 1)].empty()) {
+      s.PassFailMessage = s.ScriptVariables[static_cast<std::size_t>(n - 1)];
+    }
+    ShowPassFailDialog();
+  } else if (family == "[RESETCSVRESULTS]") {
+    s.PassCsvText.clear();
+    s.FailCsvText.clear();
+  } else if (family == "[TRACKCSVRESULTS]") {
+    s.CsvTracking = 1;
+  } else if (family == "[DEFINECSV]") {
+    s.CsvDefinition = RemoveChars(argument, ",{}[];:'");
+  } else if (family == "[UPDATECSV]") {
+    UpdateCsv();
+  } else if (family == "[SHOWDATE]") {
+    MessageLine(DateText(2));
+  } else if (family == "[SHOWMDY]") {
+    MessageLine(DateText(1));
+  } else if (family == "[SHOWTIME]") {
+    MessageLine(TimeText(2));
+  } else if (family == "[SHOWMTIME]") {
+    MessageLine(TimeText(1));
+  }
+  return kStepGoOn;
+}
+
+int Script::RunProgram(int digit, const std::string& argument) {
+  int number = digit;
+  std::string name;
+  if (number == 0) {
+    if (argument.empty()) {
+      number = 11;
+    } else {
+      number = 1;
+      name = argument;
+    }
+  }
+  engine::EngineState& engine = engine_.State();
+  if (engine.EngineRunning) return kStepIdle;
+  if (!host_.LoadProgram(number, name)) return kStepIdle;
+  state_.RunningProgram = true;
+  engine.PumpSuppressed = 0;
+  engine.SerialTimeoutFlag = 0;
+  host_.ExecuteOnSelectedDevice(host_.ProgramCommandLine());
+  engine.SerialTimeoutFlag = 0;
+  state_.RunningProgram = false;
+  return kStepGoOn;
+}
+
+int Script::RunShellApp(const std::string& argument) {
+  std::string text = Trim(argument);
+  bool wait = true;
+  if (Upper(text.substr(0, 3)) == "{A}") {
+    wait = false;
+    text = Trim(text.substr(3));
+  }
+  std::vector<std::string> argv = SplitCommandLine(text);
+  if (argv.empty()) return kStepGoOn;
+  if (text.find('/') == std::string::npos && text.find('\\') == std::string::npos) {
+    argv[0] = platform::JoinPath(dataRoot_, "AppPrograms\\AutoControl\\" + argv[0]);
+  }
+  host_.StartProgram(argv, wait);  // a program that cannot start is passed over
+  return kStepGoOn;
+}
+
+int Script::VarInput(int n, const std::string& prompt) {
+  if (prompt.empty()) return kStepIdle;
+  std::string answer = Trim(host_.AskOperator(prompt, false, false));
+  std::string label = Trim(ReplaceAll(ReplaceAll(prompt, "Enter:", ""), "Enter", ""));
+  state_.ScriptVariables[static_cast<std::size_t>(n - 1)] = "{" + label + "} " + answer;
+  return kStepGoOn;
+}
+
+int Script::UserInput(const std::string& prompt) {
+  if (prompt.empty()) return kStepIdle;
+  std::string answer = host_.AskOperator(prompt, true, false);
+  if (!answer.empty()) MessageLine("{" + prompt + "}  " + Trim(answer));
+  return kStepGoOn;
+}
+
+int Script::UserCheck(const std::string& question) {
+  if (question.empty()) return kStepGoOn;
+  std::string answer = Upper(host_.AskOperator(question, false, true));
+  if (answer.empty()) {
+    MessageLine("{ESC Pressed}  ");
+  } else if (answer == "PASS") {
+    MessageLine("{Check State = PASS}  ");
+  } else if (answer == "FAIL") {
+    MessageLine("{Check State = FAIL}  ");
+    ++capture_.FailCount;
+  }
+  return kStepGoOn;
+}
+
+int Script::CmdReply(int n, const std::string& argument) {
+  engine::EngineState& engine = engine_.State();
+  if (engine.EngineRunning) return kStepIdle;
+  capture_.ReplyCaptureSlot = n;
+  engine.PumpSuppressed = 0;
+  std::string line = argument;
+  std::replace(line.begin(), line.end(), '|', ',');
+  engine.SerialTimeoutFlag = 0;
+  host_.ExecuteOnSelectedDevice(line);
+  engine.SerialTimeoutFlag = 0;
+  capture_.ReplyCaptureSlot = 0;
+  return kStepGoOn;
+}
+
+int Script::CmdVerify(const std::string& argument) {
+  engine::EngineState& engine = engine_.State();
+  if (engine.EngineRunning) return kStepIdle;
+  const std::string device = host_.SelectedDevice();
+  capture_.ReplyCaptureSlot = engine::kCaptureVerify;
+  capture_.VerifyExpected.clear();
+  std::string line = argument;
+  std::size_t brace = argument.find('{');
+  if (brace != std::string::npos) {
+    capture_.VerifyExpected = RemoveChars(std::string_view(argument).substr(brace), "{}");
+    line = argument.substr(0, brace);
+  }
+  std::replace(line.begin(), line.end(), '|', ',');
+  const bool expected = !capture_.VerifyExpected.empty();
+  do {
+    capture_.VerifyIndex = 0;
+    capture_.VerifyMismatch = 0;
+    state_.VerifyRetry = 0;
+    capture_.VerifyLog.clear();
+    engine.PumpSuppressed = 0;
+    engine.SerialTimeoutFlag = 0;
+    host_.ExecuteOnSelectedDevice(line);
+    if (engine.SerialTimeoutFlag) {
+      capture_.VerifyLog = "Warning: Serial Timeout!\r\n" + capture_.VerifyLog;
+      engine.SerialTimeoutFlag = 0;
+      capture_.VerifyMismatch = 1;
+    }
+    if (!capture_.VerifyLog.empty()) {
+      if (!expected || capture_.VerifyMismatch) {
+        capture_.VerifyLog = "Verifying Device: " + device + "\r\n" +
+                             std::string(device.size() + 15, '=') + "\r\n" + capture_.VerifyLog;
+        ShowPassFailDialog();
+      } else {
+        state_.VerifyRetry = 0;
+      }
+    }
+  } while (state_.VerifyRetry == 1);
+  capture_.VerifyLog.clear();
+  capture_.ReplyCaptureSlot = 0;
+  capture_.VerifyMismatch = 0;
+  capture_.VerifyIndex = 0;
+  capture_.VerifyExpected.clear();
+  return kStepGoOn;
+}
+
+std::string Script::VariableValue(int n) const {
+  if (n < 1 || n > 9) return {};
+  const std::string& text = state_.ScriptVariables[static_cast<std::size_t>(n - 1)];
+  std::size_t brace = text.find('}');
+  return Trim(brace == std::string::npos ? std::string_view(text)
+                                         : std::string_view(text).substr(brace + 1));
+}
+
+std::string Script::SubstituteVariables(std::string_view text) const {
+  std::string out = RemoveChars(text, " ");
+  for (int n = 1; n <= 9; ++n) {
+    std::string reference = "{V" + std::to_string(n) + "}";
+    if (out.find(reference) != std::string::npos) {
+      out = ReplaceAll(out, reference, RemoveChars(VariableValue(n), " "));
+    }
+  }
+  return out;
+}
+
+void Script::WriteResultFile(const std::string& path, const std::string& content, bool exclusive,
+                             bool* nameTaken) {
+  std::string error;
+  if (nameTaken) *nameTaken = false;
+  bool ok = exclusive ? platform::WriteFileExclusive(path, content, &error)
+                      : platform::WriteFileAtomic(path, content, &error);
+  if (ok) return;
+  if (exclusive && nameTaken && platform::FileExists(path)) {
+    *nameTaken = true;  // another station took this number first
+    return;
+  }
+  // A lost test record must not look like a saved one.
+  MessageLine("Result file not written: " + path + " (" + error + ")");
+}
+
+void Script::SaveNumberedResults(int slot) {
+  if (slot < 1 || slot > 9) return;
+  std::string path = platform::JoinPath(
+      dataRoot_, "AppPrograms\\AutoControl\\testresults" + std::to_string(slot) + ".txt");
+  WriteResultFile(path, state_.ResultsText, false, nullptr);
+}
+
+void Script::SaveAutoResults(const std::string& name, int kind) {
+  std::string base = RemoveChars(SubstituteVariables(name), kResultNameRemoved);
+  if (base.empty()) base = kDefaultResultName;
+  const char* suffix = kind == kResultPassCsv ? "_Pass" : kind == kResultFailCsv ? "_Fail" : "";
+  const char* extension = kind == kResultText ? ".txt" : ".csv";
+  const std::string& content = kind == kResultPassCsv   ? state_.PassCsvText
+                               : kind == kResultFailCsv ? state_.FailCsvText
+                                                        : state_.ResultsText;
+  std::string folder =
+      platform::FindPath(platform::JoinPath(dataRoot_, "AppPrograms\\AutoControl\\AutoResults"));
+  for (int number = 1; number <= 9999; ++number) {
+    std::string digits = std::to_string(number);
+    digits.insert(0, 4 - digits.size(), '0');
+    std::string path = platform::JoinPath(folder, base + digits + suffix + extension);
+    if (platform::FileExists(path)) continue;
+    bool taken = false;
+    WriteResultFile(path, content, true, &taken);
+    if (!taken) return;
+  }
+  MessageLine("Result file not written: every number of " + base + suffix + " is taken");
+}
+
+std::string Script::CsvHeaderLine() const {
+  std::vector<std::string> fields;
+  std::string_view def = state_.CsvDefinition;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t bar = def.find('|', start);
+    fields.emplace_back(def.substr(start, bar == std::string_view::npos ? def.npos : bar - start));
+    if (bar == std::string_view::npos) break;
+    start = bar + 1;
+  }
+  if (!fields.empty() && Trim(fields.back()).empty()) fields.pop_back();
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    std::size_t paren = fields[i].find('(');
+    std::string title = paren == std::string::npos ? std::string() : fields[i].substr(0, paren);
+    if (title.empty()) title = " ";
+    if (i) line += ',';
+    line += title;
+  }
+  return line + "\r\n";
+}
+
+std::string Script::CsvDataLine() const {
+  std::string_view def = state_.CsvDefinition;
+  std::string line;
+  bool first = true;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t bar = def.find('|', start);
+    std::string_view field =
+        def.substr(start, bar == std::string_view::npos ? def.npos : bar - start);
+    std::size_t paren = field.find('(');
+    std::string tag = paren == std::string_view::npos ? "()" : Upper(field.substr(paren));
+    bool known = true;
+    std::string value;
+    if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
+        (tag[1] == 'V' || tag[1] == 'C' || tag[1] == 'R')) {
+      int n = tag[2] - '0';
+      if (tag[1] == 'V') value = RemoveChars(VariableValue(n), ",;");
+      if (tag[1] == 'C') value = state_.ScriptConstants[static_cast<std::size_t>(n - 1)];
+      if (tag[1] == 'R') value = capture_.ScriptReplies[static_cast<std::size_t>(n - 1)];
+    } else if (tag == "(PF)") {
+      value = capture_.FailCount == 0 ? "Pass" : "Fail";
+    } else if (tag == "(FC)") {
+      value = std::to_string(capture_.FailCount);
+    } else if (tag == "(MT)") {
+      value = TimeText(1);
+    } else if (tag == "(TM)") {
+      value = TimeText(2);
+    } else if (tag == "(MDY)") {
+      value = DateText(1);
+    } else if (tag == "(DT)") {
+      value = DateText(2);
+    } else {
+      known = false;
+    }
+    if (known) {
+      if (!first) line += ',';
+      line += value;
+      first = false;
+    }
+    if (bar == std::string_view::npos) break;
+    start = bar + 1;
+  }
+  return line + "\r\n";
+}
+
+void Script::UpdateCsv() {
+  if (!state_.CsvTracking) return;
+  std::string& target = capture_.FailCount == 0 ? state_.PassCsvText : state_.FailCsvText;
+  if (target.empty()) target = CsvHeaderLine();
+  target += CsvDataLine();
+}
+
+std::string Script::DateText(int mode) const {
+  static const char* const kMonths[] = {"January",   "February", "March",    "April",
+                                        "May",       "June",     "July",     "August",
+                                        "September", "October",  "November", "December"};
+  std::tm t = host_.LocalTime();
+  int month = std::clamp(t.tm_mon, 0, 11);
+  std::string year = std::to_string(t.tm_year + 1900);
+  if (mode == 1) return TwoDigits(month + 1) + "/" + TwoDigits(t.tm_mday) + "/" + year;
+  return std::string(kMonths[month]) + " " + std::to_string(t.tm_mday) + " " + year;
+}
+
+std::string Script::TimeText(int mode) const {
+  std::tm t = host_.LocalTime();
+  if (mode == 1)
+    return TwoDigits(t.tm_hour) + ":" + TwoDigits(t.tm_min) + ":" + TwoDigits(t.tm_sec);
+  int hour = t.tm_hour % 12;
+  if (hour == 0) hour = 12;
+  return std::to_string(hour) + ":" + TwoDigits(t.tm_min) + (t.tm_hour < 12 ? " AM" : " PM");
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view text) {
+  std::vector<std::string> args;
+  std::string current;
+  bool inArgument = false;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\\' && i + 1 < text.size() && text[i + 1] == '"') {
+      current += '"';
+      inArgument = true;
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+      inArgument = true;
+    } else if ((c == ' ' || c == '\t') && !quoted) {
+      if (inArgument) args.push_back(std::move(current));
+      current.clear();
+      inArgument = false;
+    } else {
+      current += c;
+      inArgument = true;
+    }
+  }
+  if (inArgument) args.push_back(std::move(current));
+  return args;
+}
+
+}  // namespace autocontrol

@@ -1,0 +1,166 @@
+// The AutoControl interpreter: runs the ScriptText of the start-up script one
+// keyword line per tick of the script timer, keeps the script's variables,
+// constants and saved replies, judges pass and fail, and writes result text
+// files and CSV tables.
+//
+// The window, the device list, program files and the operator dialogs are
+// reached through ScriptHost, which the application implements; tests use a
+// fake. Replies of device exchanges reach the script through the engine's
+// PlainReplyCapture, whose FailCount, R1..R9 and verification state are the
+// script's own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/command_engine.h"
+#include "engine/reply_capture.h"
+
+namespace autocontrol {
+
+// Results of ScriptStep.
+inline constexpr int kStepGoOn = 1;
+inline constexpr int kStepIdle = 0;
+inline constexpr int kStepEndScript = -1;
+inline constexpr int kStepCloseApplication = -2;
+
+// Kinds of automatic result files.
+inline constexpr int kResultText = 1;
+inline constexpr int kResultPassCsv = 2;
+inline constexpr int kResultFailCsv = 3;
+
+class ScriptHost {
+ public:
+  virtual ~ScriptHost() = default;
+  virtual void ExecuteOnSelectedDevice(const std::string& line) = 0;
+  virtual void SelectDeviceSlot(int slot) = 0;  // 1..8
+  virtual void RefreshDevices() = 0;
+  virtual void ResetDeviceSlot() = 0;  // the current slot back to 0
+  virtual std::string SelectedDevice() = 0;
+  // Show mode n and the display-mode button's caption.
+  virtual void SetShowMode(int mode) = 0;
+  // Loads program n (1..10 stored or named, 11 the file dialog); true when
+  // a command line was produced (ProgramCommandLine()).
+  virtual bool LoadProgram(int number, const std::string& name) = 0;
+  virtual std::string ProgramCommandLine() = 0;
+  // The input dialog: returns the answer ("" after ESC, which also reaches
+  // the script through OnEscape()). passFail: "PASS" or "FAIL".
+  virtual std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) = 0;
+  // The pass/fail dialog on the current FailCount, PassFailMessage and
+  // VerifyLog; true when the operator chose "Try Again".
+  virtual bool ShowPassFail(const std::string& message, const std::string& verifyLog,
+                            int failCount) = 0;
+  virtual void SelectLanguage(int index) = 0;  // 0 = built-in captions
+  virtual void PlaceMainWindow(const std::string& words) = 0;
+  // Blocks the GUI thread without pumping events.
+  virtual void Wait(double seconds) = 0;
+  // The local date and time.
+  virtual std::tm LocalTime() = 0;
+  // Starts a program (argv[0] is its path); waits for it when `wait`.
+  // False when it could not be started.
+  virtual bool StartProgram(const std::vector<std::string>& argv, bool wait) = 0;
+};
+
+// The script's process-wide values.
+struct ScriptState {
+  std::string ScriptText;
+  int LineCount = -1;  // -1: not started
+  std::size_t ReadPosition = 0;
+  int LineCounter = 0;
+  std::int32_t StepBusy = 0;
+  std::int32_t LoopActive = 0;
+  int LoopStartLine = 1;
+  std::size_t LoopReadPosition = 0;
+  std::int32_t EscFlag = 0;
+  std::int32_t DebugTrace = 0;
+  std::array<std::string, 9> ScriptVariables;  // V1..V9
+  std::array<std::string, 9> ScriptConstants;  // C1..C9
+  std::string ResultsText;
+  std::string PassFailMessage;
+  std::string AutoResultName;
+  std::int32_t CsvTracking = 0;
+  std::string CsvDefinition;
+  std::string PassCsvText;
+  std::string FailCsvText;
+  std::int32_t VerifyRetry = 0;
+  bool RunningProgram = false;  // a [RUNPROGn] line is running its program
+};
+
+class Script {
+ public:
+  Script(ScriptHost& host, engine::CommandEngine& engine, engine::PlainReplyCapture& capture,
+         std::string dataRoot, int scriptNumber);
+
+  // Reads the start-up script; true when it holds at least one keyword line
+  // (the system then runs in AutoControl mode).
+  bool LoadScript();
+  // Uses an already built ScriptText instead of the file (tests, tools).
+  bool LoadScriptText(std::string scriptText);
+
+  // Runs at most one keyword line: 0 or 1 go on, -1 ends the script, -2
+  // closes the application.
+  int ScriptStep();
+
+  // ESC from the main window or a dialog: the loop ends at its next
+  // [LOOPEND] and the ESC keywords act.
+  void OnEscape();
+
+  ScriptState& State() { return state_; }
+  const ScriptState& State() const { return state_; }
+  engine::PlainReplyCapture& Capture() { return capture_; }
+
+  // Variable n's value: the text after the first "}" (or all), trimmed.
+  std::string VariableValue(int n) const;
+  // Blanks removed and every "{Vn}" replaced by the value of variable n.
+  std::string SubstituteVariables(std::string_view text) const;
+  // Results.
+  void SaveNumberedResults(int slot);
+  void SaveAutoResults(const std::string& name, int kind);
+  // CSV.
+  std::string CsvHeaderLine() const;
+  std::string CsvDataLine() const;
+  void UpdateCsv();
+  std::string DateText(int mode) const;
+  std::string TimeText(int mode) const;
+
+  // A device that cannot be opened while a script's program runs counts as
+  // a failure.
+  void OnDeviceNotAvailable();
+
+ private:
+  int RunKeyword(std::string_view keyword, const std::string& argument);
+  int RunProgram(int digit, const std::string& argument);
+  int RunShellApp(const std::string& argument);
+  int VarInput(int n, const std::string& prompt);
+  int UserInput(const std::string& prompt);
+  int CmdReply(int n, const std::string& argument);
+  int CmdVerify(const std::string& argument);
+  int UserCheck(const std::string& question);
+  int EscSave(int result);
+  void JumpToLoopStart();
+  void ShowPassFailDialog();
+  void MessageLine(const std::string& text);
+  std::string TraceLine(std::string_view keyword) const;
+  void WriteResultFile(const std::string& path, const std::string& content, bool exclusive,
+                       bool* nameTaken);
+
+  ScriptHost& host_;
+  engine::CommandEngine& engine_;
+  engine::PlainReplyCapture& capture_;
+  std::string dataRoot_;
+  int scriptNumber_;
+  ScriptState state_;
+};
+
+// Splits a command text into program arguments the way a command line is
+// split: blanks separate arguments, double quotes group, a backslash before
+// a double quote escapes it. No shell is involved, so no character is special
+// beyond these.
+std::vector<std::string> SplitCommandLine(std::string_view text);
+
+}  // namespace autocontrol
