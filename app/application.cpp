@@ -443,6 +443,9 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       engine_->ExecuteCommandLine(link, handle, line, kind);
       link.Close(handle);
     } else {
+      // The expected replies of a program that never ran must not be
+      // applied to the next line typed.
+      programs_->DiscardProgram();
       ReportDeviceNotAvailable(device);
       engine_->Capture().MarkVerificationFailed();
     }
@@ -452,6 +455,8 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       gui_.SetText(kMainForm, tmain::kCommandEntry, "");
     }
     if (!shell_.AutoControlMode) gui_.SetFocus(kMainForm, tmain::kCommandEntry);
+  } else {
+    programs_->DiscardProgram();
   }
   RunningCaption(0);
 }
