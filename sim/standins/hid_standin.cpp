@@ -89,7 +89,7 @@ HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API GetTorvaneHIDnumber() {
 }
 
 HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API GetTorvaneHIDName(std::int32_t index,
-                                                                          char* name256) {
+                                                                         char* name256) {
   Library& lib = TheLibrary();
   std::lock_guard lock(lib.mutex);
   std::int32_t result = 0;
@@ -102,7 +102,7 @@ HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API GetTorvaneHIDName(std::in
 }
 
 HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API OpenTorvaneHID(std::int32_t* handle,
-                                                                       char* name) {
+                                                                      char* name) {
   Library& lib = TheLibrary();
   std::lock_guard lock(lib.mutex);
   lib.lastName = name;
@@ -119,8 +119,8 @@ HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API OpenTorvaneHID(std::int32
 }
 
 HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API SendReceiveTorvaneHID(std::int32_t handle,
-                                                                              char* command64,
-                                                                              char* reply64) {
+                                                                             char* command64,
+                                                                             char* reply64) {
   Library& lib = TheLibrary();
   std::lock_guard lock(lib.mutex);
   // A report is 64 bytes whatever the caller put in it.
@@ -143,8 +143,8 @@ HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API CloseTorvaneHID(std::int3
 
 #if !defined(HALVORN_STANDIN_WITHOUT_VERSION)
 HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API GetTorvaneHIDversion(std::uint8_t* first,
-                                                                             std::uint8_t* second,
-                                                                             std::int32_t* third) {
+                                                                            std::uint8_t* second,
+                                                                            std::int32_t* third) {
   Library& lib = TheLibrary();
   std::lock_guard lock(lib.mutex);
   *first = lib.versionFirst;
@@ -197,6 +197,5 @@ static_assert(
     std::is_same_v<decltype(&SendReceiveTorvaneHID), devices::HidEntryPoints::SendReceive>);
 static_assert(std::is_same_v<decltype(&CloseTorvaneHID), devices::HidEntryPoints::Close>);
 #if !defined(HALVORN_STANDIN_WITHOUT_VERSION)
-static_assert(
-    std::is_same_v<decltype(&GetTorvaneHIDversion), devices::HidEntryPoints::GetVersion>);
+static_assert(std::is_same_v<decltype(&GetTorvaneHIDversion), devices::HidEntryPoints::GetVersion>);
 #endif

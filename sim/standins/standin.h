@@ -77,8 +77,7 @@ class Behaviour {
 
   // Handles the common requests of a control call; false when `verb` is
   // none of them.
-  bool Control(const std::string& verb, const std::string& rest, char* answer,
-               std::int32_t size);
+  bool Control(const std::string& verb, const std::string& rest, char* answer, std::int32_t size);
 
   std::string lastCommand;
 

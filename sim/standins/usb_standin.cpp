@@ -71,8 +71,7 @@ struct Library {
     for (int i = 0; i < count; ++i) {
       std::string serial = std::to_string(i + 1);
       if (serial.size() < 2) serial.insert(0, "0");
-      devices.push_back(
-          {"Halvorn Sim USB Controller " + serial, MakeController(kDefaultIdentity)});
+      devices.push_back({"Halvorn Sim USB Controller " + serial, MakeController(kDefaultIdentity)});
     }
   }
 
@@ -121,7 +120,7 @@ fnZendrikComGetProductString(std::int32_t index, char* product256, std::int32_t 
 }
 
 HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API fnZendrikComSetTimeouts(std::int32_t read,
-                                                                                std::int32_t write) {
+                                                                               std::int32_t write) {
   Library& lib = TheLibrary();
   std::lock_guard lock(lib.mutex);
   lib.timeouts = std::to_string(read) + " " + std::to_string(write);
@@ -129,7 +128,7 @@ HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API fnZendrikComSetTimeouts(s
 }
 
 HALVORN_STANDIN_EXPORT std::int32_t HALVORN_VENDOR_API fnZendrikComOpen(std::int32_t index,
-                                                                         std::int32_t* handle) {
+                                                                        std::int32_t* handle) {
   Library& lib = TheLibrary();
   std::lock_guard lock(lib.mutex);
   lib.lastOpenIndex = index;
@@ -211,8 +210,8 @@ HALVORN_STANDIN_EXPORT std::int32_t HalvornStandinControl(const char* request, c
 }
 
 // The entry points match the table the terminal binds them into.
-static_assert(std::is_same_v<decltype(&fnZendrikComGetNumDevices),
-                             devices::UsbEntryPoints::GetNumDevices>);
+static_assert(
+    std::is_same_v<decltype(&fnZendrikComGetNumDevices), devices::UsbEntryPoints::GetNumDevices>);
 static_assert(std::is_same_v<decltype(&fnZendrikComGetProductString),
                              devices::UsbEntryPoints::GetProductString>);
 static_assert(
