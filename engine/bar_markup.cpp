@@ -27,13 +27,13 @@ char UpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// A segment as the bar reads it: upper case, every blank removed (which also
-// trims it).
+// A segment as the bar reads it: upper case, every blank and LF removed
+// (which also trims it).
 std::string Normalise(std::string_view segment) {
   std::string out;
   out.reserve(segment.size());
   for (char c : segment) {
-    if (c != ' ') out.push_back(UpperAscii(c));
+    if (c != ' ' && c != '\n') out.push_back(UpperAscii(c));
   }
   return out;
 }
@@ -66,15 +66,12 @@ std::vector<BarSegment> LayoutBar(std::string_view markup, int width) {
   while (start <= markup.size()) {
     std::size_t end = markup.find_first_of("|,\r", start);
     if (end == std::string_view::npos) end = markup.size();
-    std::string text;
-    for (char c : markup.substr(start, end - start)) {
-      if (c != '\n') text.push_back(c);
-    }
+    const std::string_view raw = markup.substr(start, end - start);
     start = end + 1;
+    if (raw.find('%') == std::string_view::npos) continue;  // draws nothing, takes no space
 
-    const std::string segment = Normalise(text);
+    const std::string segment = Normalise(raw);
     const std::size_t percent = segment.find('%');
-    if (segment.empty() || percent == std::string::npos) continue;
     const auto share =
         static_cast<float>(ReadDecimal(std::string_view(segment).substr(0, percent)));
     // Written so that a share that is not a number is skipped too.

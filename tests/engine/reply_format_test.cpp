@@ -274,10 +274,10 @@ TEST(IsLocalDirective, MatchesTheSixCharacterNamesInUpperCase) {
 }
 
 TEST(ReplyFormat, LargeTextsStayLinear) {
-  // A million fields in both texts: every field is compared once.
+  // Many fields in both texts: every field is compared once.
   std::string expected;
   std::string reply;
-  for (int i = 0; i < 1000000; ++i) {
+  for (int i = 0; i < 200000; ++i) {
     expected += "<=9:";
     reply += "5:";
   }
@@ -287,7 +287,7 @@ TEST(ReplyFormat, LargeTextsStayLinear) {
   reply.back() = '0';
   EXPECT_TRUE(CheckExpected(reply, expected, -1));
 
-  std::string big(10 << 20, '\xff');
+  std::string big(4 << 20, '\xff');
   big[100] = '\0';
   Entry entry = FormatEntry(big, big, big, kExchangeLine, 1, 2, 0, -1);
   EXPECT_GT(entry.text.size(), 2 * big.size());
