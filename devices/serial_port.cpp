@@ -159,30 +159,31 @@ SerialPort::ReadResult SerialPort::Read(std::string& out, std::size_t max, TimeP
   if (max > sizeof buffer) max = sizeof buffer;
   if (max == 0) return ReadResult::TimedOut;
   for (;;) {
+    // Wait first: right after a frame went out, a reply is never there yet.
+    pollfd p{fd_, POLLIN, 0};
+    int ms = MillisecondsLeft(deadline);
+    int r = ::poll(&p, 1, ms < 0 ? 0 : ms);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return ReadResult::Gone;
+    }
+    if (r == 0) {
+      if (ms < 0) return ReadResult::TimedOut;
+      continue;  // woke a little early; the deadline decides
+    }
+    if (p.revents & POLLNVAL) return ReadResult::Gone;
+    // Readable, hung up or in error: read() tells which. A port that hung up
+    // with bytes still queued delivers them first.
     ssize_t n = ::read(fd_, buffer, max);
     if (n > 0) {
       out.append(buffer, static_cast<std::size_t>(n));
       return ReadResult::Data;
     }
-    if (n == 0) return ReadResult::Gone;  // end of file: the other side hung up
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return ReadResult::Gone;
-    int ms = MillisecondsLeft(deadline);
-    if (ms < 0) return ReadResult::TimedOut;
-    pollfd p{fd_, POLLIN, 0};
-    int r = ::poll(&p, 1, ms);
-    if (r < 0 && errno != EINTR) return ReadResult::Gone;
-    if (r > 0 && (p.revents & POLLNVAL)) return ReadResult::Gone;
-    // Readable, hung up or in error: the next read() tells which. A hang-up
-    // with bytes still queued delivers them first.
-    if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR))) {
-      n = ::read(fd_, buffer, max);
-      if (n > 0) {
-        out.append(buffer, static_cast<std::size_t>(n));
-        return ReadResult::Data;
-      }
-      return ReadResult::Gone;
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) &&
+        !(p.revents & (POLLHUP | POLLERR))) {
+      continue;
     }
+    return ReadResult::Gone;
   }
 }
 

@@ -248,13 +248,15 @@ int SerialTransport::SendReceive(LinkHandle handle, const std::string& command,
       return kSerialReplyReceived;
     }
     pending.clear();
+    // Checked after every read, so a controller that sends without pause
+    // still cannot hold the line past the time-out.
+    if (Clock::now() >= deadline) break;
     SerialPort::ReadResult result = open->port.Read(pending, 4096, deadline);
-    if (result != SerialPort::ReadResult::Data) {
-      // Timed out, or the port went away and nothing more can arrive.
-      reply = kSerialTimeoutText;
-      return kSerialTimeout;
-    }
+    // Timed out, or the port went away and nothing more can arrive.
+    if (result != SerialPort::ReadResult::Data) break;
   }
+  reply = kSerialTimeoutText;
+  return kSerialTimeout;
 }
 
 int SerialTransport::Close(LinkHandle handle) {

@@ -54,6 +54,15 @@ class PtyPeer {
     thread_ = std::thread([this] { Loop(); });
   }
 
+  // Sends bytes without end (and never a CR) from a thread of its own until
+  // Stop(), as a controller gone mad would.
+  void Flood(char byte) {
+    thread_ = std::thread([this, byte] {
+      const std::string block(4096, byte);
+      while (!stop_) WriteAll(block);
+    });
+  }
+
   void Stop() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();

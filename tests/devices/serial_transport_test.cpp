@@ -143,6 +143,17 @@ TEST_F(SerialLinkTest, FloodIsCappedAndTheLineCarriesOn) {
   link.Close(handle);
 }
 
+TEST_F(SerialLinkTest, EndlessFloodStillTimesOut) {
+  peer.Flood('F');
+  SerialTransport link(folder.Path(), kShortTimeout);
+  LinkHandle handle = 0;
+  ASSERT_EQ(link.Open(Entry("01"), handle), 1);
+  std::string reply;
+  EXPECT_EQ(link.SendReceive(handle, "PX", reply), devices::kSerialTimeout);
+  EXPECT_EQ(reply, "(SERIAL Timeout)");
+  link.Close(handle);
+}
+
 TEST_F(SerialLinkTest, WriteToAPortThatWentAwayIsComError) {
   SerialTransport link(folder.Path());
   LinkHandle handle = 0;
