@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/main_form.h"
+#include "devices/vendor/hid_transport.h"
 #include "engine/reply_format.h"
 #include "engine/terminal_display.h"
 #include "platform/files.h"
@@ -228,6 +229,16 @@ void Application::OnMainFormLoaded() {
 }
 
 void Application::OnMainFormStarted() {
+  // The board library's version; a library too old to tell it (or none at
+  // all) is flagged in warning colours instead.
+  std::string version =
+      devices::HidLibraryVersionOf(registry_.TransportFor(devices::LinkKind::Hid));
+  if (!version.empty()) {
+    gui_.SetText(kMainForm, tmain::kVersionLabel, version);
+  } else {
+    gui_.SetColours(kMainForm, tmain::kVersionLabel, 15, 12);
+    gui_.SetText(kMainForm, tmain::kVersionLabel, "Update DLL !");
+  }
   if (shell_.AutoControlMode) gui_.StartTimer(kMainForm, tmain::kScriptTimer, 0.05);
 }
 
