@@ -18,9 +18,13 @@ struct BarSegment {
   bool useControlColours = false;
 };
 
-// Lays out `markup` on a bar `width` pixels wide. Segments that draw nothing
+// Lays out `markup` on a bar `width` pixels wide. Segments are separated by
+// "|", "," or CR; LF and blanks are ignored and names are case-insensitive.
+// Each takes ceil(width x percentage / 100) pixels from where the previous
+// one ended, its right edge capped at `width`. Segments that draw nothing
 // (SKIP, unknown names, no "%", percentages that are not positive or do not
-// fit in what is left of 100) take no entry, though SKIP keeps its space.
+// fit in what is left of 100) take no entry, though SKIP and unknown names
+// keep their space; nor does a segment that starts past the right edge.
 std::vector<BarSegment> LayoutBar(std::string_view markup, int width);
 
 }  // namespace engine

@@ -128,25 +128,28 @@ T ReadDecimalAs(std::string_view text) {
   return negative ? -value : value;
 }
 
-// Reads digits of base 2^bitsPerDigit from `digits` up to the first character
-// that is not such a digit. `padded` says a "0" was put in front (the digits
-// text was shorter than the full width). Returns false when the significant
-// bits do not fit in 64 bits.
+// Digits of a hexadecimal or binary form as read so far.
 struct RadixValue {
   std::uint64_t bits = 0;
   std::size_t count = 0;  // digits read, the "0" put in front included
   int first = -1;         // value of the first digit read, -1 when none
 };
 
+// The value of an upper-case digit in `base` (2 or 16), -1 for anything else.
 int DigitValue(char c, int base) {
   int v = -1;
-  if (c >= '0' && c <= '9')
+  if (c >= '0' && c <= '9') {
     v = c - '0';
-  else if (c >= 'A' && c <= 'F')
+  } else if (c >= 'A' && c <= 'F') {
     v = c - 'A' + 10;
+  }
   return v < base ? v : -1;
 }
 
+// Reads digits of base 2^bitsPerDigit from `digits` up to the first character
+// that is not such a digit. `padded` says a "0" was put in front (the digits
+// text was shorter than the full width). Returns false as soon as the
+// significant bits no longer fit in 64 bits.
 bool ReadRadix(std::string_view digits, int bitsPerDigit, bool padded, RadixValue& out) {
   const int base = 1 << bitsPerDigit;
   if (padded) {

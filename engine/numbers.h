@@ -16,19 +16,32 @@ namespace engine {
 // (and NaN) give 0.
 std::int64_t RoundToInt64(long double value);
 
-// The decimal reading: leading blanks skipped, then an optional sign, digits,
-// an optional decimal point with digits and an optional exponent; reading
-// stops at the first character that does not fit. No number reads as 0.
+// The decimal reading: leading blanks (not tabs) skipped, then an optional
+// sign, digits, an optional decimal point with digits and an optional
+// exponent ("E" or "e", counted only when a digit follows: "1e" reads 1);
+// reading stops at the first character that does not fit. No number reads as
+// 0, and so does a value beyond the range of the result type ("1e400" as a
+// double), so a reading is always finite. The process locale plays no part.
 double ReadDecimal(std::string_view text);
 long double ReadDecimalExtended(std::string_view text);
 
-// Text to a rounded 64-bit integer, with the hexadecimal forms "X1F"/"0X1F"
-// and the binary forms "B101"/"0B101" (see numbers.cpp for the width rules).
+// Text to a rounded 64-bit integer. Every "=" counts as a blank; the text is
+// trimmed and upper-cased. "X1F"/"0X1F" are hexadecimal and "B101"/"0B101"
+// binary, read up to the first character that is not a digit of the base:
+// up to 15 hexadecimal or 31 binary digits are never negative
+// (XFFFFFFFF is 4294967295), exactly 32 binary digits starting with 1 are a
+// 32-bit two's-complement value (32 ones are -1), and longer forms give their
+// 64-bit pattern (sixteen F is -1). A value whose significant bits do not fit
+// in 64 bits reads as 0. Anything else is the decimal reading (in extended
+// precision) rounded with RoundToInt64, so 2.5 gives 2 and 3.5 gives 4.
 std::int64_t ParseNumber(std::string_view text);
 
-// Number text: integers as plain digits; other values with at most 15
-// significant digits, no trailing zeros and no zero before the point
-// (".5", "-.25"); an exponent form when 15 digits do not suffice.
+// Number text: integers of the 64-bit range as plain digits ("-12"); other
+// values with at most 15 significant digits, no trailing zeros and no zero
+// before the point (".5", "-.25", "12.3"). Values below 0.0001 in magnitude,
+// and those that need more than 15 digits before the point, use an exponent
+// form: mantissa + "E" + sign + at least two digits ("1E+20", "-2.5E-05").
+// Infinities and NaN, which no reading produces, give "INF", "-INF", "NAN".
 std::string NumberText(long double value);
 
 // The unit code of the first two characters of `text` (axis letter XYZU,
@@ -39,7 +52,7 @@ int UnitCode(std::string_view text);
 // numbers that are unit codes can be reached.
 class UnitTable {
  public:
-  long double Factor(int code) const;       // 0 for a number outside 1..100
+  long double Factor(int code) const;           // 0 for a number outside 1..100
   void SetFactor(int code, long double value);  // ignored outside 1..100
 
  private:
@@ -47,11 +60,17 @@ class UnitTable {
 };
 
 // Rewrites the first parenthesised unit expression of `command` in place, e.g.
-// "MOVX=(2.5*XS)" becomes "MOVX=500" when XS holds 200.
+// "MOVX=(2.5*XS)" becomes "MOVX=500" when XS holds 200. Only the first "("
+// and the first ")" count; nothing changes when either is missing, when ")"
+// comes first, or when the group holds neither "*" nor "/". With a unit the
+// result is rounded (ties to even; a T unit is first multiplied by 25.4 when
+// the axis's U entry is not 0; dividing by a factor of 0 keeps the amount);
+// with no valid unit the amount is written as it is ("(1.5*QQ)" -> "1.5").
 void ConvertUnits(std::string& command, const UnitTable& table);
 
 // The reply of the local directive SETPAR (e.g. "SETPARXS=200" or
-// "SETPARXS"): the factor after any change, or "ERROR" for an invalid code.
+// "SETPARXS"): the factor after any change as number text, or "ERROR" when
+// the two characters right after SETPAR are not a unit code.
 std::string SetParReply(std::string_view command, UnitTable& table);
 
 }  // namespace engine
