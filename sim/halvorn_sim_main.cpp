@@ -160,14 +160,23 @@ class Server {
       DeliverDueInput(now);
       if (!SendDueOutput(now)) return 1;
 
-      int timeout = -1;
+      // Byte times at high baud rates are far below a millisecond, so the
+      // wait is given in nanoseconds.
+      bool timed = false;
+      Clock::time_point wake{};
       auto consider = [&](Clock::time_point at) {
-        auto ms = std::chrono::ceil<std::chrono::milliseconds>(at - now).count();
-        if (ms < 0) ms = 0;
-        if (timeout < 0 || ms < timeout) timeout = static_cast<int>(ms);
+        if (!timed || at < wake) wake = at;
+        timed = true;
       };
       if (!incoming_.empty()) consider(incoming_.front().at);
       if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().at);
+      timespec wait{};
+      if (timed) {
+        auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wake - now).count();
+        if (ns < 0) ns = 0;
+        wait.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        wait.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+      }
 
       // Backlog bound: while this much waits to be handled, stop reading and
       // let the pseudo-terminal's own buffer hold the sender back.
@@ -175,7 +184,7 @@ class Server {
       pollfd p[2] = {
           {master_, static_cast<short>((canRead ? POLLIN : 0) | (WantsWrite() ? POLLOUT : 0)), 0},
           {signalPipe[0], POLLIN, 0}};
-      int r = ::poll(p, 2, timeout);
+      int r = ::ppoll(p, 2, timed ? &wait : nullptr, nullptr);
       if (r < 0) {
         if (errno == EINTR) continue;
         return 1;
@@ -207,7 +216,9 @@ class Server {
     }
     if (!pace_) {
       unpaced_ += line_.Feed(std::string_view(buffer, static_cast<std::size_t>(n)));
-      return true;
+      // Answer at once rather than on the next turn of the loop: the reply
+      // time is what a terminal measures.
+      return SendDueOutput(now);
     }
     // Each byte reaches the controller only after the bytes before it and
     // its own time on the wire.
