@@ -1,0 +1,242 @@
+#include "support/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace testing_support {
+namespace {
+
+std::vector<char*> Environment(const std::vector<std::string>& extra,
+                               std::vector<std::string>& storage) {
+  storage.clear();
+  for (char** e = environ; *e; ++e) storage.emplace_back(*e);
+  for (const std::string& x : extra) storage.push_back(x);
+  std::vector<char*> env;
+  for (std::string& s : storage) env.push_back(s.data());
+  env.push_back(nullptr);
+  return env;
+}
+
+std::vector<char*> Arguments(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  return args;
+}
+
+}  // namespace
+
+std::string BinDir() {
+  const char* dir = std::getenv("HALVORN_BIN_DIR");
+  return dir ? dir : ".";
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::vector<std::string>& extraEnvironment) {
+  std::vector<std::string> storage;
+  std::vector<char*> env = Environment(extraEnvironment, storage);
+  std::vector<char*> args = Arguments(argv);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) pid_ = pid;
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input,
+                         const std::vector<std::string>& extraEnvironment) {
+  ProcessResult result;
+  int in[2], out[2], err[2];
+  if (::pipe(in) || ::pipe(out) || ::pipe(err)) return result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+    posix_spawn_file_actions_addclose(&actions, fd);
+  }
+  std::vector<std::string> storage;
+  std::vector<char*> env = Environment(extraEnvironment, storage);
+  std::vector<char*> args = Arguments(argv);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  if (rc != 0) {
+    ::close(in[1]);
+    ::close(out[0]);
+    ::close(err[0]);
+    return result;
+  }
+  std::size_t written = 0;
+  ::signal(SIGPIPE, SIG_IGN);
+  if (input.empty()) {
+    ::close(in[1]);
+    in[1] = -1;
+  }
+  pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
+  int open = 2;
+  while (open > 0 || fds[2].fd >= 0) {
+    if (::poll(fds, 3, 30000) <= 0) break;  // a hung child ends the wait
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
+        char buffer[4096];
+        ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+        if (n <= 0) {
+          ::close(fds[i].fd);
+          fds[i].fd = -1;
+          --open;
+        } else {
+          (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+        }
+      }
+    }
+    if (fds[2].fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+      ssize_t n = ::write(fds[2].fd, input.data() + written, input.size() - written);
+      if (n > 0) written += static_cast<std::size_t>(n);
+      if (n <= 0 || written == input.size()) {
+        ::close(fds[2].fd);
+        fds[2].fd = -1;
+      }
+    }
+  }
+  for (auto& f : fds) {
+    if (f.fd >= 0) ::close(f.fd);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
+                                       const std::vector<std::string>& extraEnvironment) {
+  int in[2], out[2], err[2];
+  if (::pipe(in) || ::pipe(out) || ::pipe(err)) return;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+    posix_spawn_file_actions_addclose(&actions, fd);
+  }
+  std::vector<std::string> storage;
+  std::vector<char*> env = Environment(extraEnvironment, storage);
+  std::vector<char*> args = Arguments(argv);
+  pid_t pid = 0;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) pid_ = pid;
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  in_ = in[1];
+  outFd_ = out[0];
+  errFd_ = err[0];
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+InteractiveProcess::~InteractiveProcess() {
+  if (pid_ > 0) Wait(0);
+  for (int fd : {in_, outFd_, errFd_}) {
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+void InteractiveProcess::WriteLine(const std::string& line) {
+  if (in_ < 0) return;
+  std::string text = line + "\n";
+  if (::write(in_, text.data(), text.size()) < 0) CloseInput();
+}
+
+void InteractiveProcess::CloseInput() {
+  if (in_ >= 0) ::close(in_);
+  in_ = -1;
+}
+
+void InteractiveProcess::Pump(int milliseconds) {
+  pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+  if (::poll(fds, 2, milliseconds) <= 0) return;
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
+      char buffer[4096];
+      ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (n <= 0) {
+        ::close(fds[i].fd);
+        (i == 0 ? outFd_ : errFd_) = -1;
+      } else {
+        (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(n));
+      }
+    }
+  }
+}
+
+bool InteractiveProcess::WaitForError(const std::string& text, int count, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    int seen = 0;
+    for (std::size_t p = err_.find(text); p != std::string::npos; p = err_.find(text, p + 1))
+      ++seen;
+    if (seen >= count) return true;
+    if (std::chrono::steady_clock::now() >= end || (outFd_ < 0 && errFd_ < 0)) return false;
+    Pump(50);
+  }
+}
+
+void InteractiveProcess::Signal(int signal) {
+  if (pid_ > 0) ::kill(pid_, signal);
+}
+
+int InteractiveProcess::Wait(double seconds) {
+  if (pid_ <= 0) return -1;
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  int status = 0;
+  for (;;) {
+    Pump(20);
+    pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) break;
+    if (std::chrono::steady_clock::now() >= end) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+      break;
+    }
+  }
+  while (outFd_ >= 0 || errFd_ >= 0) Pump(20);
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool WaitForPath(const std::string& path, double seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  struct stat st;
+  while (std::chrono::steady_clock::now() < end) {
+    if (::stat(path.c_str(), &st) == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+}  // namespace testing_support
