@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -221,16 +220,6 @@ TEST(NumberText, WritesIntegersPlainAndFractionsShort) {
   }
 }
 
-TEST(NumberText, ReadsBackToTheSameFifteenDigits) {
-  const long double values[] = {0.1L, -1234.5678L, 3.14159265358979L, 1e-3L, 98765.4321L};
-  for (long double v : values) {
-    long double back = ReadDecimalExtended(NumberText(v));
-    EXPECT_NEAR(static_cast<double>(back), static_cast<double>(v),
-                std::fabs(static_cast<double>(v)) * 1e-14)
-        << NumberText(v);
-  }
-}
-
 TEST(UnitCode, CombinesAxisAndUnitLetters) {
   struct Case {
     const char* text;
@@ -248,16 +237,10 @@ TEST(UnitCode, CombinesAxisAndUnitLetters) {
 TEST(UnitTable, StartsAtZeroAndIgnoresNumbersOutsideItsRange) {
   UnitTable table;
   EXPECT_EQ(table.Factor(11), 0);
-  table.SetFactor(11, 200);
-  table.SetFactor(0, 5);
-  table.SetFactor(101, 5);
-  table.SetFactor(-3, 5);
-  EXPECT_EQ(table.Factor(11), 200);
-  EXPECT_EQ(table.Factor(0), 0);
-  EXPECT_EQ(table.Factor(101), 0);
-  EXPECT_EQ(table.Factor(-3), 0);
-  table.SetFactor(100, 7);
-  EXPECT_EQ(table.Factor(100), 7);
+  for (int code : {0, 101, -3, 11, 100}) table.SetFactor(code, code);
+  EXPECT_EQ(table.Factor(11), 11);
+  EXPECT_EQ(table.Factor(100), 100);
+  for (int code : {0, 101, -3}) EXPECT_EQ(table.Factor(code), 0) << code;
 }
 
 TEST(ConvertUnits, RewritesTheFirstUnitExpression) {
