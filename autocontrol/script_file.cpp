@@ -87,11 +87,13 @@ const Keywords& AllKeywords() {
   return keywords;
 }
 
+// "[SAVERESULTSAUTOESC]": anything longer cannot be a keyword and is not
+// worth hashing (a line can be a megabyte long).
+constexpr std::size_t kLongestKeyword = 20;
+
 const KeywordInfo* FindKeyword(std::string_view keyword) {
   const auto& info = AllKeywords().info;
-  // The longest keyword has 20 characters; anything longer cannot match and
-  // is not worth a hash of a megabyte line.
-  if (keyword.size() > 24) return nullptr;
+  if (keyword.size() > kLongestKeyword) return nullptr;
   auto it = info.find(std::string(keyword));
   return it == info.end() ? nullptr : &it->second;
 }
@@ -173,17 +175,18 @@ std::string NormaliseArgument(const KeywordInfo& keyword, std::string_view argum
   return {};
 }
 
-// One line of an already line-end-normalised file (no CR, LF or TAB).
-std::string KeywordLineOf(std::string_view fileLine) {
-  std::string line;
-  line.reserve(fileLine.size());
+// Appends the KeywordLine of one file line (line end already cut off) to
+// `out` and returns true, or leaves `out` alone when the line is dropped.
+// `work` is scratch space reused from line to line.
+bool AppendKeywordLine(std::string_view fileLine, std::string& work, std::string& out) {
+  work.clear();
   for (char c : fileLine) {
-    if (c != '\t' && c != '\x1b' && c != '\r' && c != '\n') line += c;
+    if (c != '\t' && c != '\x1b' && c != '\r' && c != '\n') work += c;
   }
-  std::string_view text = TrimBlanks(line);
+  std::string_view text = TrimBlanks(work);
   std::size_t comment = text.find('\'');
   if (comment != std::string_view::npos) text = TrimBlanks(text.substr(0, comment));
-  if (text.empty()) return {};
+  if (text.empty()) return false;
 
   std::string_view keywordPart = text;
   std::string_view argument;
@@ -192,11 +195,13 @@ std::string KeywordLineOf(std::string_view fileLine) {
     keywordPart = text.substr(0, close + 1);
     argument = TrimBlanks(text.substr(close + 1));
   }
-  if (keywordPart.size() > 24) return {};
-  std::string keyword = UpperAscii(keywordPart);
+  if (keywordPart.size() > kLongestKeyword) return false;
+  const std::string keyword = UpperAscii(keywordPart);
   const KeywordInfo* info = FindKeyword(keyword);
-  if (!info) return {};
-  return keyword + NormaliseArgument(*info, argument);
+  if (!info) return false;
+  out += keyword;
+  out += NormaliseArgument(*info, argument);
+  return true;
 }
 
 }  // namespace
@@ -215,23 +220,19 @@ int KeywordDigit(std::string_view keyword) {
 }
 
 std::string BuildKeywordLine(std::string_view fileLine) {
-  return KeywordLineOf(fileLine);
+  std::string work, line;
+  AppendKeywordLine(fileLine, work, line);
+  return line;
 }
 
 std::string BuildScriptText(std::string_view fileBytes) {
-  const std::string text = NormaliseLineEnds(fileBytes);
-  const std::string_view all(text);
+  programs::NormalisedLines lines(fileBytes);
   std::string script;
-  std::size_t start = 0;
-  while (start <= all.size()) {
-    std::size_t end = all.find('\r', start);
-    if (end == std::string_view::npos) end = all.size();
-    std::string line = KeywordLineOf(all.substr(start, end - start));
-    if (!line.empty()) {
-      if (!script.empty()) script += "\r\n";
-      script += line;
-    }
-    start = end + 1;
+  std::string raw, work;
+  while (lines.Next(raw)) {
+    const std::size_t before = script.size();
+    if (before > 0) script += "\r\n";
+    if (!AppendKeywordLine(raw, work, script)) script.resize(before);
   }
   return script;
 }

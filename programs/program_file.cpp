@@ -1,5 +1,6 @@
 #include "programs/program_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -14,17 +15,14 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(first, last - first);
 }
 
-// An expected slot is never empty: a single blank keeps its place in the
-// comma-separated line without expecting anything.
-std::string SlotOrBlank(std::string_view text) {
-  std::string_view trimmed = TrimBlanks(text);
-  return trimmed.empty() ? std::string(" ") : std::string(trimmed);
+bool HasCr(std::string_view text) {
+  return !text.empty() && std::memchr(text.data(), '\r', text.size()) != nullptr;
 }
 
 }  // namespace
 
 std::string NormaliseLineEnds(std::string_view text) {
-  const bool hasCr = std::memchr(text.data(), '\r', text.size()) != nullptr;
+  const bool hasCr = HasCr(text);
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -36,6 +34,41 @@ std::string NormaliseLineEnds(std::string_view text) {
     out += c;
   }
   return out;
+}
+
+NormalisedLines::NormalisedLines(std::string_view text) : text_(text) {
+  const bool hasCr = HasCr(text);
+  // Without any CR every LF ends a line; with one, only CR does and LFs vanish.
+  separator_ = hasCr ? '\r' : '\n';
+  dropLf_ = hasCr;
+  count_ = 1;
+  const char* at = text.data();
+  const char* end = at + text.size();
+  while (at < end) {
+    const void* found = std::memchr(at, separator_, static_cast<std::size_t>(end - at));
+    if (!found) break;
+    ++count_;
+    at = static_cast<const char*>(found) + 1;
+  }
+}
+
+bool NormalisedLines::Next(std::string& line) {
+  if (position_ > text_.size()) {
+    line.clear();
+    return false;
+  }
+  const char* begin = text_.data() + position_;
+  const std::size_t left = text_.size() - position_;
+  const void* found = left == 0 ? nullptr : std::memchr(begin, separator_, left);
+  const std::size_t length =
+      found ? static_cast<std::size_t>(static_cast<const char*>(found) - begin) : left;
+  position_ += length + 1;
+  // Most lines hold neither TAB nor a stray LF and are copied whole.
+  line.assign(begin, length);
+  auto dropped = [this](char c) { return c == '\t' || (dropLf_ && c == '\n'); };
+  auto first = std::find_if(line.begin(), line.end(), dropped);
+  if (first != line.end()) line.erase(std::remove_if(first, line.end(), dropped), line.end());
+  return true;
 }
 
 std::string StoredProgramFileName(int n) {
@@ -57,39 +90,63 @@ std::string NamedProgramFileName(std::string_view name) {
   return "test99" + CleanProgramName(name) + ".prg";
 }
 
+namespace {
+
+bool IsBlankOrComma(char c) {
+  return c == ' ' || c == ',';
+}
+
+// Appends the command and the expected slot of a line that is trimmed and
+// not empty. Writes straight into the (long) results so a file is parsed
+// without a temporary string per line.
+void AppendClassified(std::string_view line, std::string& command, std::string& expected) {
+  std::string_view slot;
+  bool commasToBlanks = false;
+  if (line.front() == '\'') {
+    // A comment travels to the display in the expected slot; its commas
+    // would split the slot, so they become blanks.
+    command += '\'';
+    slot = line.substr(1);
+    commasToBlanks = true;
+  } else {
+    std::size_t remark = line.find('\'');
+    if (remark != std::string_view::npos) line = TrimBlanks(line.substr(0, remark));
+    std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos) {
+      command.append(line);
+      expected += ' ';
+      return;
+    }
+    command.append(TrimBlanks(line.substr(0, comma)));
+    slot = line.substr(comma + 1);
+  }
+  // Commas either vanish or become blanks; both ways the slot is trimmed of
+  // blanks afterwards, so commas at its ends go with the blanks.
+  std::size_t first = 0;
+  std::size_t last = slot.size();
+  while (first < last && IsBlankOrComma(slot[first])) ++first;
+  while (last > first && IsBlankOrComma(slot[last - 1])) --last;
+  if (first == last) {
+    expected += ' ';
+    return;
+  }
+  for (char c : slot.substr(first, last - first)) {
+    if (c != ',') {
+      expected += c;
+    } else if (commasToBlanks) {
+      expected += ' ';
+    }
+  }
+}
+
+}  // namespace
+
 ProgramLine ClassifyProgramLine(std::string_view raw) {
   ProgramLine result;
   std::string_view line = TrimBlanks(raw);
   if (line.empty()) return result;
   result.empty = false;
-
-  if (line.front() == '\'') {
-    // A comment travels to the display in the expected slot; its commas
-    // would split the slot, so they become blanks.
-    std::string text(line.substr(1));
-    for (char& c : text) {
-      if (c == ',') c = ' ';
-    }
-    result.command = "'";
-    result.expected = SlotOrBlank(text);
-    return result;
-  }
-
-  std::size_t remark = line.find('\'');
-  if (remark != std::string_view::npos) line = TrimBlanks(line.substr(0, remark));
-
-  std::size_t comma = line.find(',');
-  if (comma == std::string_view::npos) {
-    result.command = std::string(line);
-    result.expected = " ";
-    return result;
-  }
-  result.command = std::string(TrimBlanks(line.substr(0, comma)));
-  std::string expected;
-  for (char c : line.substr(comma + 1)) {
-    if (c != ',') expected += c;
-  }
-  result.expected = SlotOrBlank(expected);
+  AppendClassified(line, result.command, result.expected);
   return result;
 }
 
@@ -107,33 +164,29 @@ int ProgressPercent(std::size_t i, std::size_t count) {
 
 ParsedProgram ParseProgram(std::string_view text, const std::function<bool()>& beforeLine,
                            const std::function<void(int percent)>& afterLine) {
-  const std::string normalised = NormaliseLineEnds(text);
-  const std::string_view all(normalised);
-  std::size_t count = 1;
-  for (char c : all) count += c == '\r' ? 1 : 0;
+  NormalisedLines lines(text);
+  const std::size_t count = lines.Count();
 
   ParsedProgram result;
+  // Neither line can outgrow the file by more than a character per line.
+  result.commandLine.reserve(text.size() + count);
+  result.expectedLine.reserve(text.size() + count);
+  std::string raw;
   bool first = true;
-  std::size_t start = 0;
-  for (std::size_t i = 1; i <= count; ++i) {
+  for (std::size_t i = 1; lines.Next(raw); ++i) {
     if (beforeLine && beforeLine()) {
-      result.commandLine.clear();
-      result.expectedLine.clear();
+      result = ParsedProgram();
       result.aborted = true;
       return result;
     }
-    std::size_t end = all.find('\r', start);
-    if (end == std::string_view::npos) end = all.size();
-    ProgramLine line = ClassifyProgramLine(all.substr(start, end - start));
-    start = end + 1;
-    if (!line.empty) {
+    const std::string_view line = TrimBlanks(raw);
+    if (!line.empty()) {
       if (!first) {
         result.commandLine += ',';
         result.expectedLine += ',';
       }
       first = false;
-      result.commandLine += line.command;
-      result.expectedLine += line.expected;
+      AppendClassified(line, result.commandLine, result.expectedLine);
     }
     if (afterLine) afterLine(ProgressPercent(i, count));
   }

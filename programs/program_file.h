@@ -13,6 +13,7 @@
 // files, because script loading sits above this layer and reuses it.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,25 @@ namespace programs {
 // removed and every LF turned into CR; a text with a CR has every LF and every
 // TAB removed. So LF, CR LF and CR files all come out the same.
 std::string NormaliseLineEnds(std::string_view text);
+
+// Walks the lines of a text exactly as NormaliseLineEnds followed by a cut at
+// every CR would give them, without building the normalised copy.
+class NormalisedLines {
+ public:
+  // `text` must outlive the walker.
+  explicit NormalisedLines(std::string_view text);
+  // The number of lines (a text that ends with a line end has an empty last line).
+  std::size_t Count() const { return count_; }
+  // Replaces `line` with the next line; false once every line has been given.
+  bool Next(std::string& line);
+
+ private:
+  std::string_view text_;
+  char separator_;
+  bool dropLf_;
+  std::size_t count_;
+  std::size_t position_ = 0;
+};
 
 // The characters a program name loses before it becomes part of a file name
 // (the set ends with a blank).
