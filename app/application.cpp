@@ -6,6 +6,7 @@
 #include "engine/terminal_display.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/text.h"
 
 namespace app {
 
@@ -119,17 +120,6 @@ class Application::ProgramSide : public programs::ProgramHost {
  private:
   Application& app_;
 };
-
-namespace {
-
-std::string TrimBlanks(const std::string& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 std::string CaptionText(const std::string& caption) {
   std::size_t mark = caption.rfind("//");
@@ -440,11 +430,11 @@ std::string Application::SelectedDevice() const {
 }
 
 void Application::ExecuteOnSelectedDevice(const std::string& given) {
-  std::string line = TrimBlanks(given);
-  if (line.empty()) line = TrimBlanks(gui_.Text(kMainForm, tmain::kCommandEntry));
+  std::string line = platform::TrimBlanks(given);
+  if (line.empty()) line = platform::TrimBlanks(gui_.Text(kMainForm, tmain::kCommandEntry));
   RunningCaption(1);
   std::string device = SelectedDevice();
-  if (!line.empty() && !TrimBlanks(device).empty()) {
+  if (!line.empty() && !platform::TrimBlanks(device).empty()) {
     shell_.BusyFlag = 1;
     SetBusyState(0);
     devices::LinkKind kind = devices::ClassifyEntry(device);

@@ -4,30 +4,19 @@
 #include <charconv>
 
 #include "engine/numbers.h"
+#include "platform/text.h"
 
 namespace app {
-namespace {
-
-std::string TrimBlanks(const std::string& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-}  // namespace
-
 int ReadScriptSwitch(const std::string& commandLine) {
-  std::string upper = commandLine;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string upper = platform::ToUpper(commandLine);
   int number = 0;
   std::size_t slash = upper.find('/');
   while (slash != std::string::npos) {
     std::size_t next = upper.find('/', slash + 1);
-    std::string field =
-        TrimBlanks(upper.substr(slash + 1, next == std::string::npos ? next : next - slash - 1));
+    std::string field = platform::TrimBlanks(
+        upper.substr(slash + 1, next == std::string::npos ? next : next - slash - 1));
     if (!field.empty() && field[0] == 'A') {
-      double value = engine::ReadDecimal(TrimBlanks(field.substr(1)));
+      double value = engine::ReadDecimal(platform::TrimBlanks(field.substr(1)));
       std::int64_t n = engine::RoundToInt64(value);
       if (n >= 1 && n <= 999) number = static_cast<int>(n);
     }

@@ -1,45 +1,21 @@
 #include "app/dialogs.h"
 
 #include "app/application.h"
+#include "app/form_table.h"
+#include "platform/text.h"
 
 namespace app {
 namespace {
 
 using gui::ControlKind;
-using gui::ControlSpec;
-using gui::FontSpec;
 namespace event = gui::event;
 
 constexpr int kEnter = 13;
 constexpr int kEsc = 27;
 
-ControlSpec Control(int id, ControlKind kind, const char* caption, double x, double y, double w,
-                    double h, int fore, int back, FontSpec font, const char* style,
-                    bool ownerDrawn = false, bool hidden = false, const char* resize = "") {
-  ControlSpec c;
-  c.id = id;
-  c.kind = kind;
-  c.caption = caption;
-  c.x = x;
-  c.y = y;
-  c.width = w;
-  c.height = h;
-  c.textColour = fore;
-  c.backColour = back;
-  c.font = std::move(font);
-  c.style = style;
-  c.resize = resize;
-  c.ownerDrawn = ownerDrawn;
-  c.hidden = hidden;
-  c.wantsLoading = true;  // every dialog control is filled while it loads
-  return c;
-}
-
-FontSpec Slot(int slot) {
-  return FontSpec{slot, {}, 0, {}};
-}
-FontSpec Face(const char* face, double points, const char* style) {
-  return FontSpec{-1, face, points, style};
+// Every dialog control is filled while it loads.
+void LoadEveryControl(gui::FormSpec& form) {
+  for (gui::ControlSpec& c : form.controls) c.wantsLoading = true;
 }
 
 gui::FormSpec DialogForm(const char* name, const char* style, int colour) {
@@ -53,32 +29,24 @@ gui::FormSpec DialogForm(const char* name, const char* style, int colour) {
   return form;
 }
 
-std::string Trim(const std::string& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 }  // namespace
 
 gui::FormSpec InputFormSpec() {
   using K = ControlKind;
   gui::FormSpec form = DialogForm(kInputForm, "CMR", 41);
   form.controls = {
-      Control(100, K::Icon, "#?Icon", 2.5, 10.125, 4, 2, -1, -1, Slot(4), ""),
-      Control(105, K::Button, "Pass", 31.5, 9.8125, 22.375, 2.75, 10, 10, Slot(9), "DHT", true,
-              true),
-      Control(110, K::Button, "Fail", 9.5, 9.8125, 14, 2.75, 20, 20, Slot(9), "DHT", true, true),
-      Control(115, K::TextBox, "", 7.25, 10.4375, 47.125, 1.5, -1, -1, Slot(7), "EST"),
-      Control(120, K::Label, "", 2.875, 5.75, 51, 3.5, 14, 37, Face("Arial", 18, "BV"), "^C"),
-      Control(125, K::Shape, "", 1.5, 4.875, 54, 8.25, -1, -1, Slot(4), "2["),
-      Control(130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, Slot(4), "4I["),
+      ControlRow(100, K::Icon, "#?Icon", 2.5, 10.125, 4, 2, -1, -1, FontSlot(4), "", ""),
+      ControlRow(105, K::Button, "Pass", 31.5, 9.8125, 22.375, 2.75, 10, 10, FontSlot(9), "", "DHT",
+                 true, true),
+      ControlRow(110, K::Button, "Fail", 9.5, 9.8125, 14, 2.75, 20, 20, FontSlot(9), "", "DHT",
+                 true, true),
+      ControlRow(115, K::TextBox, "", 7.25, 10.4375, 47.125, 1.5, -1, -1, FontSlot(7), "", "EST"),
+      ControlRow(120, K::Label, "", 2.875, 5.75, 51, 3.5, 14, 37, FontFace("Arial", 18, "BV"), "",
+                 "^C"),
+      ControlRow(125, K::Shape, "", 1.5, 4.875, 54, 8.25, -1, -1, FontSlot(4), "", "2["),
+      ControlRow(130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["),
   };
+  LoadEveryControl(form);
   return form;
 }
 
@@ -86,17 +54,21 @@ gui::FormSpec PassFailFormSpec() {
   using K = ControlKind;
   gui::FormSpec form = DialogForm(kPassFailForm, "CMR", 26);
   form.controls = {
-      Control(100, K::Button, "OK", 33.75, 14.5625, 22.25, 3, 23, 23, Face("Tahoma", 16, "BV"), "T",
-              true),
-      Control(105, K::TextBox, "", 1, 0.5, 55, 13, 9, 15, Face("Arial", 12, "BV"), "BHMSV", false,
-              true),
-      Control(110, K::Label, "Pass", 2.5, 4.5, 52, 8.75, -1, -1, Face("Tahoma", 72, "L+V"), "^CI"),
-      Control(115, K::Label, "test", 1.5, 2.25, 45, 2.25, -1, -1, Face("Tahoma", 12, "BV"), "^CI"),
-      Control(120, K::Label, "Name", 2, 0.75, 40.5, 1.5, 15, 15, Face("Tahoma", 12, "IBV"), "IL"),
-      Control(125, K::Button, "Try Again", 1, 14.5625, 16.5, 3, 43, 43, Face("Tahoma", 14, "L+V"),
-              "HT", true, true),
-      Control(130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, Slot(4), "4I["),
+      ControlRow(100, K::Button, "OK", 33.75, 14.5625, 22.25, 3, 23, 23,
+                 FontFace("Tahoma", 16, "BV"), "", "T", true),
+      ControlRow(105, K::TextBox, "", 1, 0.5, 55, 13, 9, 15, FontFace("Arial", 12, "BV"), "",
+                 "BHMSV", false, true),
+      ControlRow(110, K::Label, "Pass", 2.5, 4.5, 52, 8.75, -1, -1, FontFace("Tahoma", 72, "L+V"),
+                 "", "^CI"),
+      ControlRow(115, K::Label, "test", 1.5, 2.25, 45, 2.25, -1, -1, FontFace("Tahoma", 12, "BV"),
+                 "", "^CI"),
+      ControlRow(120, K::Label, "Name", 2, 0.75, 40.5, 1.5, 15, 15, FontFace("Tahoma", 12, "IBV"),
+                 "", "IL"),
+      ControlRow(125, K::Button, "Try Again", 1, 14.5625, 16.5, 3, 43, 43,
+                 FontFace("Tahoma", 14, "L+V"), "", "HT", true, true),
+      ControlRow(130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["),
   };
+  LoadEveryControl(form);
   return form;
 }
 
@@ -104,14 +76,15 @@ gui::FormSpec MessageFormSpec() {
   using K = ControlKind;
   gui::FormSpec form = DialogForm(kMessageForm, "CFMR", 41);
   form.controls = {
-      Control(100, K::Button, "OK//20", 40.5, 13.75, 15.5, 3.5, 25, 25, Slot(6), "T", true, false,
-              "FR,FB,H-2"),
-      Control(105, K::TextBox, "", 1, 0.5, 55, 11.875, 15, 15, Slot(6), "BMSV", false, false,
-              "FL,FR,FT,FB"),
-      Control(110, K::Shape, "", 0, 0, 57, 18.5, 15, 15, Slot(4), "4I["),
-      Control(120, K::Label, "", 1, 13.25, 37.75, 4.5, 15, 37, Slot(7), "^CO", true, false,
-              "FL,FB,H2"),
+      ControlRow(100, K::Button, "OK//20", 40.5, 13.75, 15.5, 3.5, 25, 25, FontSlot(6), "FR,FB,H-2",
+                 "T", true),
+      ControlRow(105, K::TextBox, "", 1, 0.5, 55, 11.875, 15, 15, FontSlot(6), "FL,FR,FT,FB",
+                 "BMSV"),
+      ControlRow(110, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["),
+      ControlRow(120, K::Label, "", 1, 13.25, 37.75, 4.5, 15, 37, FontSlot(7), "FL,FB,H2", "^CO",
+                 true),
   };
+  LoadEveryControl(form);
   return form;
 }
 
@@ -230,7 +203,7 @@ void Dialogs::OnPassFailEvent(const gui::Event& e) {
         for (char c : message.substr(0, brace + 1)) {
           if (c != '{' && c != '}') name += c;
         }
-        name = Trim(name) + ":";
+        name = platform::TrimBlanks(name) + ":";
       }
       gui_.SetText(form, 120, name);
     }
@@ -304,7 +277,8 @@ std::string Dialogs::ShownText(const std::string& form) const {
     std::string text = gui_.Text(form, 110);
     std::string name = gui_.Text(form, 120);
     std::string message = gui_.Text(form, 115);
-    if (!values_.PassFailMessage.empty()) text += " - " + Trim(name + " " + message);
+    if (!values_.PassFailMessage.empty())
+      text += " - " + platform::TrimBlanks(name + " " + message);
     if (!values_.VerifyLog.empty()) text += "\n" + values_.VerifyLog + "[OK/RETRY]";
     return text;
   }
@@ -314,8 +288,8 @@ std::string Dialogs::ShownText(const std::string& form) const {
 void Dialogs::AnswerFromOperator(const std::string& form) {
   if (!operatorAnswers) return;
   std::optional<std::string> answer = operatorAnswers(form, ShownText(form));
-  std::string word = answer ? Trim(*answer) : std::string("ESC");
-  std::string upper = Upper(word);
+  std::string word = answer ? platform::TrimBlanks(*answer) : std::string("ESC");
+  std::string upper = platform::ToUpper(word);
   if (form == kInputForm) {
     if (upper == "ESC") {
       gui_.PostEvent(form, values_.PassFailMode == 1 ? 105 : 115, event::kKey, kEsc);

@@ -1,44 +1,11 @@
 #include "app/main_form.h"
 
+#include "app/form_table.h"
+
 namespace app {
-namespace {
-
-using gui::ControlKind;
-using gui::ControlSpec;
-using gui::FontSpec;
-
-FontSpec Slot(int slot) {
-  return FontSpec{slot, {}, 0, {}};
-}
-FontSpec Face(const char* face, double points, const char* style) {
-  return FontSpec{-1, face, points, style};
-}
-
-ControlSpec Make(int id, ControlKind kind, const char* caption, double x, double y, double w,
-                 double h, int fore, int back, FontSpec font, const char* resize, const char* style,
-                 bool ownerDrawn = false, bool hidden = false) {
-  ControlSpec c;
-  c.id = id;
-  c.kind = kind;
-  c.caption = caption;
-  c.x = x;
-  c.y = y;
-  c.width = w;
-  c.height = h;
-  c.textColour = fore;
-  c.backColour = back;
-  c.font = std::move(font);
-  c.resize = resize;
-  c.style = style;
-  c.ownerDrawn = ownerDrawn;
-  c.hidden = hidden;
-  return c;
-}
-
-}  // namespace
 
 gui::FormSpec MainFormSpec() {
-  using K = ControlKind;
+  using K = gui::ControlKind;
   constexpr bool kOwner = true;
   constexpr bool kHidden = true;
   gui::FormSpec form;
@@ -52,76 +19,83 @@ gui::FormSpec MainFormSpec() {
   form.textColour = 36;
   form.backColour = 36;
   form.controls = {
-      Make(100, K::Label, "Press: ESC to Abort//14", 1.25, 22.5, 56.75, 18.25, 15, 12,
-           Face("Arial", 26, "IBV"), "FL,FR,FB,H2", "^CHO", kOwner, kHidden),
-      Make(105, K::TextBox, "", 2, 24.6875, 55, 1.5, 15, 15, Face("Terminal", 12, "L+OF"),
-           "FL,FR,FB,H", "ETU"),
-      Make(110, K::Button, "{{BIG_SAME_ARROWRT}}", 29.375, 21.9375, 5, 2, 18, 18, Slot(6),
-           "FL,FB-2", "T", kOwner),
-      Make(115, K::Button, "Clear Commands//5", 36.5, 21.9375, 21.25, 2, 42, 42, Slot(6),
-           "FL,FR,FB-2", "T", kOwner),
-      Make(120, K::Button, "{{BIG_SAME_RECT}}", 28, 3, 4.5, 2.25, 43, 43, Slot(6), "FL,CR,FT,CB-2",
-           "T", kOwner),
-      Make(125, K::ComboBox, "", 15.625, 34.375, 42, 15.25, -1, -1, Face("Terminal", 12, "L+OF"),
-           "CL,FR,FB,H", "JTV"),
-      Make(130, K::Button, "{{BIG_DOUBLE_SAME_ARROWLF}}", 16.875, 31.9375, 5, 2, 23, 23, Slot(6),
-           "FL,FB-2", "T", kOwner),
-      Make(135, K::Button, "{{BIG_SAME_ARROWUP}}", 22.375, 31.9375, 5, 2, 23, 23, Slot(6),
-           "FL,FB-2", "T", kOwner),
-      Make(140, K::Button, "{{BIG_DOUBLE_SAME_ARROWRT}}", 28, 31.9375, 5, 2, 23, 23, Slot(6),
-           "FL,FB-2", "T", kOwner),
-      Make(145, K::Button, "Attach Selected History Item to Function Key//11", 1, 36.3125, 56.75, 2,
-           23, 23, Slot(6), "FL,FB-2", "T", kOwner),
-      Make(150, K::SegmentBar, "50%RED|50%GREEN", 1, 20.75, 57, 1, -1, -1, Slot(4), "CL,FR,FB,H",
-           ""),
-      Make(155, K::ComboBox, "F1|F2|F3|F4|F5|F6|F7|F8|F9|F10", 1, 34.375, 7.125, 14.9375, -1, -1,
-           Slot(6), "CL,CR,FB,H", "JTV"),
-      Make(160, K::TextBox, "", 1, 5.5, 57, 15.25, 38, 38, Face("Courier New", 18, "L+F"),
-           "FL,FR,FT,FB,VH", "BMSV"),
-      Make(165, K::Label, "", 2, 4.1875, 21.25, 1, 6, 22, Face("Arial", 8, "L+V"), "", "C"),
-      Make(170, K::Label, "Terminal Display//2", 1, 2.5, 23, 1.875, 6, 43, Slot(9), "CL,CR,CT,CB2",
-           "^CO", kOwner),
-      Make(175, K::Label, "History//9", 1.125, 31.6875, 15.125, 2.4375, 15, 16, Slot(7),
-           "FL,CR,FB,H2", "^CO", kOwner),
-      Make(180, K::Label, "Devices Found://3", 2, 0.5, 20.5, 1.5, 36, 36, Slot(6), "", "^CO",
-           kOwner),
-      Make(185, K::Shape, "", 1, 24.1875, 56.75, 2.5, 3, 15, Slot(4), "FL,FR,FB,H", "2["),
-      Make(190, K::Label, "Enter Commands below:// 4", 1, 21.9375, 27, 2.75, 37, 42, Slot(7),
-           "CL,CR,FB,H2", "^CO", kOwner),
-      Make(195, K::Label, "Clear Text after Send//6", 4.625, 29.625, 21.875, 1.25, 42, 42, Slot(6),
-           "FL,FB", "CO", kOwner),
-      Make(200, K::Label, "Record History//7", 29.625, 29.625, 17.375, 1.25, 31, 31, Slot(6),
-           "FL,FB", "CO", kOwner),
-      Make(205, K::Label, "FIFO//8", 50, 29.6875, 6, 1, 4, 31, Slot(6), "FL,FB", "CO", kOwner),
-      Make(210, K::CheckBox, "", 1.125, 29.1875, 25.875, 2, 42, 42, Slot(6), "FL,FB", "FT"),
-      Make(215, K::CheckBox, "", 47.5, 29.25, 9.5, 1.8125, 31, 31, Slot(6), "FL,FB", "T"),
-      Make(220, K::CheckBox, "", 27.625, 29.1875, 29.875, 2, 31, 31, Slot(6), "FL,FB", "FT"),
-      Make(225, K::Button, "Attach Command Line to Function Key//12", 1, 26.875, 56.75, 2, 42, 42,
-           Slot(6), "FL,FB-2", "T", kOwner),
-      Make(230, K::Button, "{{BIG_SAME_RRECT}}", 8.5, 34.375, 5, 1.5625, 17, 23, Slot(6), "FL,FB-2",
-           "T", kOwner),
-      Make(235, K::Button, "Clear Terminal Display// 1", 33, 3, 25, 2.25, 43, 43, Slot(6),
-           "FL,FR,CT,CB-2", "T", kOwner),
-      Make(240, K::Button, "Clear History//10", 35.625, 31.9375, 22, 2, 23, 23, Slot(6),
-           "FL,FR,FB-2", "T", kOwner),
-      Make(245, K::ComboBox, "", 24.25, 0.4375, 27.125, 16.1875, -1, -1, Slot(6), "FL,FT", "JTV"),
-      Make(250, K::ComboBox, "English", 1, 39.125, 29.5, 11.25, 15, 15, Slot(6), "FL,FB", "$OTV"),
-      Make(255, K::Button, "{{BIG_SAME_ELLIPSE}}", 52, 0.1875, 3.75, 2.0625, 9, 23, Slot(6),
-           "FL,FT-2", "T", kOwner),
-      Make(260, K::Button, "{{BIG_DOUBLE_SAME_RECT}}", 24.5, 3.75, 3, 1.5, 22, 22,
-           Face("Arial Black", 12, "XV"), "FL,CR,FT,CB-2", "T", kOwner),
-      Make(265, K::Picture, "SAMPLEBMP", 43.5, 38.5625, 6, 3, -1, -1, Slot(4), "FR,FB", ""),
-      Make(270, K::Label, "256.256.99999.0", 31.5, 39.25, 11, 1.5, 15, 37, Face("Tahoma", 8, "BV"),
-           "FR,FB2", "^C"),
-      Make(275, K::Button, "?", 55.875, 0.1875, 3, 2.0625, 25, 25, Face("Arial Black", 12, "XV"),
-           "", "T", kOwner),
-      Make(280, K::Label, "", 1, 4, 23, 1.875, 6, 43, Slot(9), "CL,CR,CT,CB", "^C"),
-      Make(295, K::SegmentBar, "50%GOLD|50%GRAY", 25, 3.5, 33, 1.5, -1, -1, Slot(4), "FL,FR,FT",
-           "H", false, kHidden),
-      Make(300, K::SegmentBar, "50%GOLD|50%GRAY", 1, 2.75, 57, 2.8125, -1, -1, Slot(4), "FL,FR,FT",
-           "H", false, kHidden),
+      ControlRow(100, K::Label, "Press: ESC to Abort//14", 1.25, 22.5, 56.75, 18.25, 15, 12,
+                 FontFace("Arial", 26, "IBV"), "FL,FR,FB,H2", "^CHO", kOwner, kHidden),
+      ControlRow(105, K::TextBox, "", 2, 24.6875, 55, 1.5, 15, 15, FontFace("Terminal", 12, "L+OF"),
+                 "FL,FR,FB,H", "ETU"),
+      ControlRow(110, K::Button, "{{BIG_SAME_ARROWRT}}", 29.375, 21.9375, 5, 2, 18, 18, FontSlot(6),
+                 "FL,FB-2", "T", kOwner),
+      ControlRow(115, K::Button, "Clear Commands//5", 36.5, 21.9375, 21.25, 2, 42, 42, FontSlot(6),
+                 "FL,FR,FB-2", "T", kOwner),
+      ControlRow(120, K::Button, "{{BIG_SAME_RECT}}", 28, 3, 4.5, 2.25, 43, 43, FontSlot(6),
+                 "FL,CR,FT,CB-2", "T", kOwner),
+      ControlRow(125, K::ComboBox, "", 15.625, 34.375, 42, 15.25, -1, -1,
+                 FontFace("Terminal", 12, "L+OF"), "CL,FR,FB,H", "JTV"),
+      ControlRow(130, K::Button, "{{BIG_DOUBLE_SAME_ARROWLF}}", 16.875, 31.9375, 5, 2, 23, 23,
+                 FontSlot(6), "FL,FB-2", "T", kOwner),
+      ControlRow(135, K::Button, "{{BIG_SAME_ARROWUP}}", 22.375, 31.9375, 5, 2, 23, 23, FontSlot(6),
+                 "FL,FB-2", "T", kOwner),
+      ControlRow(140, K::Button, "{{BIG_DOUBLE_SAME_ARROWRT}}", 28, 31.9375, 5, 2, 23, 23,
+                 FontSlot(6), "FL,FB-2", "T", kOwner),
+      ControlRow(145, K::Button, "Attach Selected History Item to Function Key//11", 1, 36.3125,
+                 56.75, 2, 23, 23, FontSlot(6), "FL,FB-2", "T", kOwner),
+      ControlRow(150, K::SegmentBar, "50%RED|50%GREEN", 1, 20.75, 57, 1, -1, -1, FontSlot(4),
+                 "CL,FR,FB,H", ""),
+      ControlRow(155, K::ComboBox, "F1|F2|F3|F4|F5|F6|F7|F8|F9|F10", 1, 34.375, 7.125, 14.9375, -1,
+                 -1, FontSlot(6), "CL,CR,FB,H", "JTV"),
+      ControlRow(160, K::TextBox, "", 1, 5.5, 57, 15.25, 38, 38, FontFace("Courier New", 18, "L+F"),
+                 "FL,FR,FT,FB,VH", "BMSV"),
+      ControlRow(165, K::Label, "", 2, 4.1875, 21.25, 1, 6, 22, FontFace("Arial", 8, "L+V"), "",
+                 "C"),
+      ControlRow(170, K::Label, "Terminal Display//2", 1, 2.5, 23, 1.875, 6, 43, FontSlot(9),
+                 "CL,CR,CT,CB2", "^CO", kOwner),
+      ControlRow(175, K::Label, "History//9", 1.125, 31.6875, 15.125, 2.4375, 15, 16, FontSlot(7),
+                 "FL,CR,FB,H2", "^CO", kOwner),
+      ControlRow(180, K::Label, "Devices Found://3", 2, 0.5, 20.5, 1.5, 36, 36, FontSlot(6), "",
+                 "^CO", kOwner),
+      ControlRow(185, K::Shape, "", 1, 24.1875, 56.75, 2.5, 3, 15, FontSlot(4), "FL,FR,FB,H", "2["),
+      ControlRow(190, K::Label, "Enter Commands below:// 4", 1, 21.9375, 27, 2.75, 37, 42,
+                 FontSlot(7), "CL,CR,FB,H2", "^CO", kOwner),
+      ControlRow(195, K::Label, "Clear Text after Send//6", 4.625, 29.625, 21.875, 1.25, 42, 42,
+                 FontSlot(6), "FL,FB", "CO", kOwner),
+      ControlRow(200, K::Label, "Record History//7", 29.625, 29.625, 17.375, 1.25, 31, 31,
+                 FontSlot(6), "FL,FB", "CO", kOwner),
+      ControlRow(205, K::Label, "FIFO//8", 50, 29.6875, 6, 1, 4, 31, FontSlot(6), "FL,FB", "CO",
+                 kOwner),
+      ControlRow(210, K::CheckBox, "", 1.125, 29.1875, 25.875, 2, 42, 42, FontSlot(6), "FL,FB",
+                 "FT"),
+      ControlRow(215, K::CheckBox, "", 47.5, 29.25, 9.5, 1.8125, 31, 31, FontSlot(6), "FL,FB", "T"),
+      ControlRow(220, K::CheckBox, "", 27.625, 29.1875, 29.875, 2, 31, 31, FontSlot(6), "FL,FB",
+                 "FT"),
+      ControlRow(225, K::Button, "Attach Command Line to Function Key//12", 1, 26.875, 56.75, 2, 42,
+                 42, FontSlot(6), "FL,FB-2", "T", kOwner),
+      ControlRow(230, K::Button, "{{BIG_SAME_RRECT}}", 8.5, 34.375, 5, 1.5625, 17, 23, FontSlot(6),
+                 "FL,FB-2", "T", kOwner),
+      ControlRow(235, K::Button, "Clear Terminal Display// 1", 33, 3, 25, 2.25, 43, 43, FontSlot(6),
+                 "FL,FR,CT,CB-2", "T", kOwner),
+      ControlRow(240, K::Button, "Clear History//10", 35.625, 31.9375, 22, 2, 23, 23, FontSlot(6),
+                 "FL,FR,FB-2", "T", kOwner),
+      ControlRow(245, K::ComboBox, "", 24.25, 0.4375, 27.125, 16.1875, -1, -1, FontSlot(6), "FL,FT",
+                 "JTV"),
+      ControlRow(250, K::ComboBox, "English", 1, 39.125, 29.5, 11.25, 15, 15, FontSlot(6), "FL,FB",
+                 "$OTV"),
+      ControlRow(255, K::Button, "{{BIG_SAME_ELLIPSE}}", 52, 0.1875, 3.75, 2.0625, 9, 23,
+                 FontSlot(6), "FL,FT-2", "T", kOwner),
+      ControlRow(260, K::Button, "{{BIG_DOUBLE_SAME_RECT}}", 24.5, 3.75, 3, 1.5, 22, 22,
+                 FontFace("Arial Black", 12, "XV"), "FL,CR,FT,CB-2", "T", kOwner),
+      ControlRow(265, K::Picture, "SAMPLEBMP", 43.5, 38.5625, 6, 3, -1, -1, FontSlot(4), "FR,FB",
+                 ""),
+      ControlRow(270, K::Label, "256.256.99999.0", 31.5, 39.25, 11, 1.5, 15, 37,
+                 FontFace("Tahoma", 8, "BV"), "FR,FB2", "^C"),
+      ControlRow(275, K::Button, "?", 55.875, 0.1875, 3, 2.0625, 25, 25,
+                 FontFace("Arial Black", 12, "XV"), "", "T", kOwner),
+      ControlRow(280, K::Label, "", 1, 4, 23, 1.875, 6, 43, FontSlot(9), "CL,CR,CT,CB", "^C"),
+      ControlRow(295, K::SegmentBar, "50%GOLD|50%GRAY", 25, 3.5, 33, 1.5, -1, -1, FontSlot(4),
+                 "FL,FR,FT", "H", false, kHidden),
+      ControlRow(300, K::SegmentBar, "50%GOLD|50%GRAY", 1, 2.75, 57, 2.8125, -1, -1, FontSlot(4),
+                 "FL,FR,FT", "H", false, kHidden),
   };
-  for (ControlSpec& c : form.controls) {
+  for (gui::ControlSpec& c : form.controls) {
     // The language selector and the picture are filled while they load.
     if (c.id == tmain::kLanguageSelector || c.id == tmain::kLogo) c.wantsLoading = true;
   }

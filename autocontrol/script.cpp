@@ -1,49 +1,17 @@
 #include "autocontrol/script.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "autocontrol/script_file.h"
 #include "engine/reply_format.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace autocontrol {
 namespace {
 
-std::string Trim(std::string_view text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
-  if (from.empty()) return text;
-  std::string out;
-  std::size_t start = 0;
-  for (std::size_t hit = text.find(from); hit != std::string::npos; hit = text.find(from, start)) {
-    out.append(text, start, hit - start);
-    out += to;
-    start = hit + from.size();
-  }
-  out.append(text, start, std::string::npos);
-  return out;
-}
-
-std::string RemoveChars(std::string_view text, std::string_view set) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (set.find(c) == std::string_view::npos) out += c;
-  }
-  return out;
-}
+using platform::RemoveChars;
+using platform::ReplaceAll;
 
 std::string TwoDigits(int n) {
   std::string s = std::to_string(n);
@@ -306,11 +274,11 @@ int Script::RunProgram(int digit, const std::string& argument) {
 }
 
 int Script::RunShellApp(const std::string& argument) {
-  std::string text = Trim(argument);
+  std::string text = platform::TrimBlanks(argument);
   bool wait = true;
-  if (Upper(text.substr(0, 3)) == "{A}") {
+  if (platform::ToUpper(text.substr(0, 3)) == "{A}") {
     wait = false;
-    text = Trim(text.substr(3));
+    text = platform::TrimBlanks(text.substr(3));
   }
   std::vector<std::string> argv = SplitCommandLine(text);
   if (argv.empty()) return kStepGoOn;
@@ -323,8 +291,8 @@ int Script::RunShellApp(const std::string& argument) {
 
 int Script::VarInput(int n, const std::string& prompt) {
   if (prompt.empty()) return kStepIdle;
-  std::string answer = Trim(host_.AskOperator(prompt, false, false));
-  std::string label = Trim(ReplaceAll(ReplaceAll(prompt, "Enter:", ""), "Enter", ""));
+  std::string answer = platform::TrimBlanks(host_.AskOperator(prompt, false, false));
+  std::string label = platform::TrimBlanks(ReplaceAll(ReplaceAll(prompt, "Enter:", ""), "Enter", ""));
   state_.ScriptVariables[static_cast<std::size_t>(n - 1)] = "{" + label + "} " + answer;
   return kStepGoOn;
 }
@@ -332,13 +300,13 @@ int Script::VarInput(int n, const std::string& prompt) {
 int Script::UserInput(const std::string& prompt) {
   if (prompt.empty()) return kStepIdle;
   std::string answer = host_.AskOperator(prompt, true, false);
-  if (!answer.empty()) MessageLine("{" + prompt + "}  " + Trim(answer));
+  if (!answer.empty()) MessageLine("{" + prompt + "}  " + platform::TrimBlanks(answer));
   return kStepGoOn;
 }
 
 int Script::UserCheck(const std::string& question) {
   if (question.empty()) return kStepGoOn;
-  std::string answer = Upper(host_.AskOperator(question, false, true));
+  std::string answer = platform::ToUpper(host_.AskOperator(question, false, true));
   if (answer.empty()) {
     MessageLine("{ESC Pressed}  ");
   } else if (answer == "PASS") {
@@ -413,7 +381,7 @@ std::string Script::VariableValue(int n) const {
   if (n < 1 || n > 9) return {};
   const std::string& text = state_.ScriptVariables[static_cast<std::size_t>(n - 1)];
   std::size_t brace = text.find('}');
-  return Trim(brace == std::string::npos ? std::string_view(text)
+  return platform::TrimBlanks(brace == std::string::npos ? std::string_view(text)
                                          : std::string_view(text).substr(brace + 1));
 }
 
@@ -482,7 +450,7 @@ std::string Script::CsvHeaderLine() const {
     if (bar == std::string_view::npos) break;
     start = bar + 1;
   }
-  if (!fields.empty() && Trim(fields.back()).empty()) fields.pop_back();
+  if (!fields.empty() && platform::TrimBlanks(fields.back()).empty()) fields.pop_back();
   std::string line;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     std::size_t paren = fields[i].find('(');
@@ -504,7 +472,7 @@ std::string Script::CsvDataLine() const {
     std::string_view field =
         def.substr(start, bar == std::string_view::npos ? def.npos : bar - start);
     std::size_t paren = field.find('(');
-    std::string tag = paren == std::string_view::npos ? "()" : Upper(field.substr(paren));
+    std::string tag = paren == std::string_view::npos ? "()" : platform::ToUpper(field.substr(paren));
     bool known = true;
     std::string value;
     if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
