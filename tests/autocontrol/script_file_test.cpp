@@ -218,6 +218,15 @@ TEST(ScriptText, NoLineHoldsControlCharactersOfTheFile) {
   for (char c : text) EXPECT_TRUE(c != '\t' && c != '\x1b');
 }
 
+TEST(ScriptText, MegabyteLinesAreKeptOrDroppedWhole) {
+  const std::string argument(1 << 20, '\xe9');
+  const std::string brackets = "[" + std::string(1 << 20, 'A') + "]";
+  EXPECT_EQ(BuildScriptText(brackets + "\n[show] " + argument + "\n" + brackets + "x\n"),
+            "[SHOW]" + argument);
+  EXPECT_EQ(BuildScriptText("[CMDREPLY1]" + std::string(1 << 20, ',')),
+            "[CMDREPLY1]" + std::string(1 << 20, '|'));
+}
+
 TEST(NormaliseLineEnds, ReducesEveryLineEndToOneCr) {
   const struct {
     std::string in;

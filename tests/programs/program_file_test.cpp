@@ -118,6 +118,41 @@ TEST(ParseProgram, BothLinesAlwaysHoldTheSameNumberOfPieces) {
   }
 }
 
+TEST(NormalisedLines, WalksTheLinesOfTheNormalisedText) {
+  using namespace std::string_literals;
+  const std::string texts[] = {"",          "\n",     "a\nb",         "a\r\nb\r\n",
+                               "a\rb\nc\r", "\t\n\t", "x\n\r\ny\n\n", "a\0\tb\n\xff"s};
+  for (const std::string& text : texts) {
+    std::vector<std::string> expected;
+    const std::string normalised = programs::NormaliseLineEnds(text);
+    std::size_t start = 0;
+    for (;;) {
+      std::size_t cr = normalised.find('\r', start);
+      expected.push_back(normalised.substr(start, cr == std::string::npos ? cr : cr - start));
+      if (cr == std::string::npos) break;
+      start = cr + 1;
+    }
+    programs::NormalisedLines lines(text);
+    std::vector<std::string> walked;
+    std::string line;
+    while (lines.Next(line)) walked.push_back(line);
+    EXPECT_EQ(walked, expected) << text;
+    EXPECT_EQ(lines.Count(), expected.size()) << text;
+  }
+}
+
+TEST(ParseProgram, MegabyteLinesOfAnyBytes) {
+  std::string bytes;
+  for (int i = 0; i < (1 << 20); ++i) bytes += static_cast<char>(i % 251 == 13 ? 0 : i % 251);
+  std::string filtered;  // what a command keeps: no line ends, TAB, "," or "'"
+  for (char c : bytes) {
+    if (c != '\r' && c != '\n' && c != '\t' && c != ',' && c != '\'') filtered += c;
+  }
+  auto p = Parse(std::string("\x01") + filtered + ",\x80" + filtered);
+  EXPECT_EQ(p.commandLine, "\x01" + filtered);
+  EXPECT_EQ(p.expectedLine.size(), filtered.size() + 1);
+}
+
 TEST(ParseProgram, ProgressIsRoundedHalfToEvenAndAtLeastOne) {
   const struct {
     std::size_t i, count;
