@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 #include <system_error>
+#include "platform/text.h"
 
 namespace engine {
 namespace {
@@ -33,16 +34,10 @@ char UpperAscii(char c) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
+  return platform::TrimmedView(text);
 }
-
 std::string UpperCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = UpperAscii(c);
-  return out;
+  return platform::ToUpper(text);
 }
 
 bool StartsWith(std::string_view text, std::string_view head) {

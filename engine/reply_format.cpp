@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "engine/numbers.h"
+#include "platform/text.h"
 
 namespace engine {
 namespace {
@@ -18,16 +19,10 @@ char UpperAscii(char c) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
+  return platform::TrimmedView(text);
 }
-
 std::string UpperCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = UpperAscii(c);
-  return out;
+  return platform::ToUpper(text);
 }
 
 // Walks the ":"-separated fields of a text one after the other, so a text of

@@ -8,7 +8,10 @@
 namespace platform {
 
 // Without leading and trailing blanks (the character 32 only).
-std::string TrimBlanks(std::string_view text);
+std::string_view TrimmedView(std::string_view text);
+inline std::string TrimBlanks(std::string_view text) {
+  return std::string(TrimmedView(text));
+}
 // ASCII letters in upper case; every other byte unchanged.
 std::string ToUpper(std::string_view text);
 // Every occurrence of `from` replaced by `to`, left to right.
