@@ -141,6 +141,7 @@ Application::Application(gui::Gui& gui, DataFolders folders, devices::DeviceRegi
                                                   folders_.GetDataRoot(), 0);
   engine_->OnLineFinished = [this] { programs_->OnLineFinished(); };
   dialogs_.onEscape = [this] { script_->OnEscape(); };
+  dialogs_.translate = [this](const std::string& caption) { return Translate(caption); };
   gui_.SetEventSink(this);
 }
 

@@ -282,7 +282,9 @@ std::string Dialogs::ShownText(const std::string& form) const {
     if (!values_.VerifyLog.empty()) text += "\n" + values_.VerifyLog + "[OK/RETRY]";
     return text;
   }
-  return CaptionText(values_.MessageCaption) + ": " + values_.MessageText;
+  std::string caption =
+      translate ? translate(values_.MessageCaption) : CaptionText(values_.MessageCaption);
+  return caption + ": " + values_.MessageText;
 }
 
 void Dialogs::AnswerFromOperator(const std::string& form) {

@@ -69,6 +69,10 @@ class Dialogs {
   std::function<std::optional<std::string>(const std::string& form, const std::string& shown)>
       operatorAnswers;
 
+  // Turns a caption with an identifier ("OK//20") into the text of the
+  // chosen language; without it the text before "//" is shown.
+  std::function<std::string(const std::string& caption)> translate;
+
   // The text a dialog shows, as written for an operator at a console.
   std::string ShownText(const std::string& form) const;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "app/gui/headless_gui.h"
@@ -273,6 +274,52 @@ TEST(MainWindow, ClearDisplayEmptiesItAndTheCounter) {
   s.gui.DoEvents();
   EXPECT_EQ(s.Display(), "");
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kByteCounter), "Bytes: 0");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MainWindow, TheChosenLanguageTranslatesTheMessageCaption) {
+  // A German language file in the data folder and lang.ini choosing it.
+  testing_support::TestFolder folder;
+  app::DataFolders folders(folder.Path());
+  folders.EnsureDataFolders();
+  std::string german;
+  ASSERT_TRUE(platform::ReadFile(
+      std::string(std::getenv("HALVORN_BIN_DIR") ? std::getenv("HALVORN_BIN_DIR") : ".") +
+          "/demo-data/AppLanguages/terminal_de.lng",
+      german));
+  ASSERT_TRUE(platform::WriteFileAtomic(folders.DataPath("AppLanguages\\terminal_de.lng"), german));
+  ASSERT_TRUE(platform::WriteFileAtomic(folders.DataPath("lang.ini"), "deutsch"));
+  app::gui::HeadlessGui gui;
+  devices::DeviceRegistry registry;
+  auto hid = std::make_shared<testing_support::FakeTransport>();
+  hid->entries = {"Board A"};
+  hid->openSucceeds = false;
+  registry.SetTransport(devices::LinkKind::Hid, hid);
+  app::Application application(gui, folders, registry);
+  std::vector<std::string> shown;
+  application.Dialogs().operatorAnswers = [&](const std::string&, const std::string& text) {
+    shown.push_back(text);
+    return std::optional<std::string>("OK");
+  };
+  application.Start(app::CommandOptions{});
+  EXPECT_EQ(application.Languages().LanguageIndex(), 1);
+  EXPECT_EQ(gui.Items(app::kMainForm, app::tmain::kLanguageSelector),
+            (std::vector<std::string>{"English", "Deutsch"}));
+  EXPECT_EQ(gui.SelectedItem(app::kMainForm, app::tmain::kLanguageSelector), 1);
+  application.ExecuteOnSelectedDevice("PX");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind(application.Translate("Device Not Available!//40") + ": Board A", 0),
+            0u);
+  EXPECT_NE(application.Translate("Device Not Available!//40"), "Device Not Available!");
+  // Choosing English in the selector removes the stored choice.
+  gui.SelectItem(app::kMainForm, app::tmain::kLanguageSelector, 0);
+  gui.Inject({app::kMainForm, app::tmain::kLanguageSelector, app::gui::event::kSelectionChange, 0});
+  gui.DoEvents();
+  EXPECT_EQ(application.Languages().LanguageIndex(), 0);
+  EXPECT_FALSE(platform::FileExists(folders.DataPath("lang.ini")));
 }
 
 }  // namespace
