@@ -74,6 +74,9 @@ class PtyPeer {
     return received_;
   }
 
+  // Sends bytes at once, from within a Respond function or from the test.
+  void Send(const std::string& bytes) { WriteAll(bytes); }
+
   // Closes both ends we hold: the port disappears, as when a USB adapter is
   // pulled out.
   void Hangup() {

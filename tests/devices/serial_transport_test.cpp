@@ -167,6 +167,7 @@ TEST_F(SerialLinkTest, WriteToAPortThatWentAwayIsComError) {
 
 TEST_F(SerialLinkTest, PortGoingAwayMidReplyEndsTheWaitAsTimeout) {
   peer.Serve([&](const std::string&) {
+    peer.Send("12");  // half a reply, then the adapter is pulled out
     peer.Hangup();
     return std::string();
   });
