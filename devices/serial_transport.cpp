@@ -1,5 +1,6 @@
 #include "devices/serial_transport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -224,8 +225,10 @@ int SerialTransport::SendReceive(LinkHandle handle, const std::string& command,
                                  std::string& reply) {
   OpenPort* open = Find(handle);
   using Clock = std::chrono::steady_clock;
-  auto timeout = std::chrono::duration_cast<Clock::duration>(
-      std::chrono::duration<double>(replyTimeoutSeconds_ > 0 ? replyTimeoutSeconds_ : 0.0));
+  // Held to a day, which no reply needs, so the deadline cannot overflow.
+  double seconds = replyTimeoutSeconds_ > 0 ? std::min(replyTimeoutSeconds_, 86400.0) : 0.0;
+  auto timeout =
+      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   std::string frame = "@" + (open ? open->address : std::string()) + command + "\r";
   if (!open || !open->port.Write(frame, Clock::now() + timeout)) {
     reply = kComErrorText;
