@@ -309,13 +309,14 @@ class BadInputTest : public EngineTest {
   void SetUp() override {
     engine.State().ShowMode = 4;
     host.keepAppends = false;
+    host.keepHistory = false;
   }
 };
 
 TEST_F(BadInputTest, TenMegabytesOfCommas) {
   Run(std::string(10'000'000, ','));
   EXPECT_TRUE(link.sent.empty());
-  EXPECT_EQ(host.Markups(kCommandProgressBar).back(), "100%PURPLE");
+  EXPECT_EQ(host.controls[kCommandProgressBar], "100%PURPLE");
 }
 
 TEST_F(BadInputTest, OneCommandOfTenMegabytesIsSentWhole) {

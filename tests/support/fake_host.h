@@ -12,7 +12,8 @@
 // - Control texts live in `controls`; every SetControlText of a control other
 //   than the terminal display is kept in `history` (bar markups, byte
 //   counter), and every AppendControlText in `appends`. The display's own
-//   full-text rewrites are not kept, so long runs stay small.
+//   full-text rewrites are not kept; long runs clear `keepHistory` and
+//   `keepAppends` so nothing grows per command.
 // - With `logCalls` set, every call that touches a control is also written to
 //   `callLog` ("redraw 160 off", "set 160", "append 160", "redraw 160 on",
 //   "paint 160"), for tests of the order of updates.
@@ -40,6 +41,7 @@ class FakeHost : public engine::Host {
   std::map<int, std::vector<std::string>> history;  // SetControlText values
   std::vector<std::string> appends;                 // AppendControlText values
   bool keepAppends = true;                          // false: do not remember appends (long runs)
+  bool keepHistory = true;                          // false: do not remember SetControlText values
   std::map<int, int> paints;                        // RedrawControl calls per control
   std::map<int, bool> redrawOff;                    // controls whose redrawing is off now
   bool logCalls = false;
@@ -59,7 +61,7 @@ class FakeHost : public engine::Host {
   void SetControlText(int control, const std::string& text) override {
     Log("set", control);
     controls[control] = text;
-    if (control != engine::kTerminalDisplay) history[control].push_back(text);
+    if (keepHistory && control != engine::kTerminalDisplay) history[control].push_back(text);
   }
   void AppendControlText(int control, const std::string& text) override {
     Log("append", control);
