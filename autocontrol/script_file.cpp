@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace autocontrol {
 namespace {
@@ -98,33 +99,6 @@ const KeywordInfo* FindKeyword(std::string_view keyword) {
   return it == info.end() ? nullptr : &it->second;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && text[first] == ' ') ++first;
-  while (last > first && text[last - 1] == ' ') --last;
-  return text.substr(first, last - first);
-}
-
-// Upper case of the 7-bit letters only: keywords are ASCII, and bytes above
-// 127 must not change with the locale.
-std::string UpperAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
-std::string WithoutAny(std::string_view text, std::string_view drop) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (drop.find(c) == std::string_view::npos) out += c;
-  }
-  return out;
-}
-
 constexpr const char* kDefaultCsvDefinition =
     "Variable1(V1)Variable2(V2)Variable3(V3)Pass/Fail(PF)Fail Count(FC)";
 
@@ -144,12 +118,12 @@ std::string NormaliseArgument(const KeywordInfo& keyword, std::string_view argum
     case ArgumentRule::UserCheck:
       return argument.empty() ? "Does Visual Inspection Pass" : std::string(argument);
     case ArgumentRule::LoopOnFail:
-      return UpperAscii(TrimBlanks(argument)) == "UPDATE" ? "UPDATE" : "";
+      return platform::ToUpper(platform::TrimmedView(argument)) == "UPDATE" ? "UPDATE" : "";
     case ArgumentRule::DefineCsv: {
       // Each ")" closes one column; the "|" after it makes the definition a
       // list the CSV writer can split.
-      std::string columns =
-          WithoutAny(argument.empty() ? std::string_view(kDefaultCsvDefinition) : argument, ",|");
+      std::string columns = platform::RemoveChars(
+          argument.empty() ? std::string_view(kDefaultCsvDefinition) : argument, ",|");
       std::string out;
       out.reserve(columns.size() + 8);
       for (char c : columns) {
@@ -159,7 +133,7 @@ std::string NormaliseArgument(const KeywordInfo& keyword, std::string_view argum
       return out;
     }
     case ArgumentRule::Constant: {
-      std::string value = WithoutAny(argument, ",';\t");
+      std::string value = platform::RemoveChars(argument, ",';\t");
       return value.empty() ? "Constant" : value;
     }
     case ArgumentRule::CommandLine: {
@@ -183,9 +157,9 @@ bool AppendKeywordLine(std::string_view fileLine, std::string& work, std::string
   for (char c : fileLine) {
     if (c != '\t' && c != '\x1b' && c != '\r' && c != '\n') work += c;
   }
-  std::string_view text = TrimBlanks(work);
+  std::string_view text = platform::TrimmedView(work);
   std::size_t comment = text.find('\'');
-  if (comment != std::string_view::npos) text = TrimBlanks(text.substr(0, comment));
+  if (comment != std::string_view::npos) text = platform::TrimmedView(text.substr(0, comment));
   if (text.empty()) return false;
 
   std::string_view keywordPart = text;
@@ -193,10 +167,10 @@ bool AppendKeywordLine(std::string_view fileLine, std::string& work, std::string
   std::size_t close = text.find(']');
   if (close != std::string_view::npos && close + 1 < text.size()) {
     keywordPart = text.substr(0, close + 1);
-    argument = TrimBlanks(text.substr(close + 1));
+    argument = platform::TrimmedView(text.substr(close + 1));
   }
   if (keywordPart.size() > kLongestKeyword) return false;
-  const std::string keyword = UpperAscii(keywordPart);
+  const std::string keyword = platform::ToUpper(keywordPart);
   const KeywordInfo* info = FindKeyword(keyword);
   if (!info) return false;
   out += keyword;

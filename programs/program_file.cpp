@@ -4,16 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace programs {
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && text[first] == ' ') ++first;
-  while (last > first && text[last - 1] == ' ') --last;
-  return text.substr(first, last - first);
-}
 
 bool HasCr(std::string_view text) {
   return !text.empty() && std::memchr(text.data(), '\r', text.size()) != nullptr;
@@ -110,14 +104,14 @@ void AppendClassified(std::string_view line, std::string& command, std::string& 
     commasToBlanks = true;
   } else {
     std::size_t remark = line.find('\'');
-    if (remark != std::string_view::npos) line = TrimBlanks(line.substr(0, remark));
+    if (remark != std::string_view::npos) line = platform::TrimmedView(line.substr(0, remark));
     std::size_t comma = line.find(',');
     if (comma == std::string_view::npos) {
       command.append(line);
       expected += ' ';
       return;
     }
-    command.append(TrimBlanks(line.substr(0, comma)));
+    command.append(platform::TrimmedView(line.substr(0, comma)));
     slot = line.substr(comma + 1);
   }
   // Commas either vanish or become blanks; both ways the slot is trimmed of
@@ -143,7 +137,7 @@ void AppendClassified(std::string_view line, std::string& command, std::string& 
 
 ProgramLine ClassifyProgramLine(std::string_view raw) {
   ProgramLine result;
-  std::string_view line = TrimBlanks(raw);
+  std::string_view line = platform::TrimmedView(raw);
   if (line.empty()) return result;
   result.empty = false;
   AppendClassified(line, result.command, result.expected);
@@ -179,7 +173,7 @@ ParsedProgram ParseProgram(std::string_view text, const std::function<bool()>& b
       result.aborted = true;
       return result;
     }
-    const std::string_view line = TrimBlanks(raw);
+    const std::string_view line = platform::TrimmedView(raw);
     if (!line.empty()) {
       if (!first) {
         result.commandLine += ',';
