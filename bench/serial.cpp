@@ -1,6 +1,8 @@
 // Serial link over a pseudo-terminal to halvorn-sim: time per exchange of our
-// link against a pyserial loop sending the same frames, with the time the
-// same bytes would take on a 115200-baud wire; and the processor time spent
+// link against a pyserial loop sending the same frames and against a bare
+// write/poll/read loop (the floor: what the pseudo-terminal and the simulator
+// cost by themselves), for a short and a longer reply, with the time the same
+// bytes would take on a 115200-baud wire; and the processor time spent
 // waiting for a controller that never answers, against a loop that polls the
 // port without pausing.
 //
@@ -32,7 +34,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Reads a block size per line from standard input, runs that many
+// Reads "count command" lines from standard input, runs that many
 // exchanges and prints microseconds per exchange; the port stays open.
 constexpr char kPyserialLoop[] = R"(
 import sys, time
@@ -42,10 +44,11 @@ except ImportError:
     print("missing", flush=True)
     sys.exit(0)
 s = serial.Serial(sys.argv[1], 115200, timeout=10)
-frame = b"@01PX\r"
 print("ready", flush=True)
 for line in sys.stdin:
-    count = int(line)
+    count, command = line.split()
+    count = int(count)
+    frame = b"@01" + command.encode() + b"\r"
     start = time.perf_counter()
     for _ in range(count):
         s.write(frame)
@@ -108,16 +111,16 @@ double Median(std::vector<double> v) {
   return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
-// One block of "PX" exchanges over our link, opened and closed around it as
-// for a command line; microseconds per exchange, negative on failure.
-double LinkBlock(const std::string& port, int count) {
+// One block of exchanges over our link, opened and closed around it as for a
+// command line; microseconds per exchange, negative on failure.
+double LinkBlock(const std::string& port, const std::string& command, int count) {
   devices::SerialTransport link("/nonexistent");
   devices::LinkHandle handle = 0;
   if (link.Open("Bench 01 {" + port + ":115200}", handle) != 1) return -1;
   std::string reply;
   auto start = Clock::now();
   for (int i = 0; i < count; ++i) {
-    if (link.SendReceive(handle, "PX", reply) != devices::kSerialReplyReceived) {
+    if (link.SendReceive(handle, command, reply) != devices::kSerialReplyReceived) {
       link.Close(handle);
       return -1;
     }
@@ -129,7 +132,7 @@ double LinkBlock(const std::string& port, int count) {
 
 // The same exchanges with nothing but write, poll and read on a raw port:
 // what the pseudo-terminal and the simulator cost by themselves.
-double FloorBlock(const std::string& port, int count) {
+double FloorBlock(const std::string& port, const std::string& command, int count) {
   int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return -1;
   termios t;
@@ -137,10 +140,11 @@ double FloorBlock(const std::string& port, int count) {
   ::cfmakeraw(&t);
   ::cfsetspeed(&t, B115200);
   ::tcsetattr(fd, TCSANOW, &t);
+  const std::string frame = "@01" + command + "\r";
   char buffer[256];
   auto start = Clock::now();
   for (int i = 0; i < count; ++i) {
-    if (::write(fd, "@01PX\r", 6) != 6) break;
+    if (::write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) break;
     for (bool done = false; !done;) {
       pollfd p{fd, POLLIN, 0};
       if (::poll(&p, 1, 10000) <= 0) break;
@@ -202,9 +206,9 @@ class Pyserial {
   bool Ready() const { return status_ == "ready"; }
   const std::string& Status() const { return status_; }
 
-  double Block(int count) {
+  double Block(const std::string& command, int count) {
     if (!Ready()) return -1;
-    std::fprintf(to_, "%d\n", count);
+    std::fprintf(to_, "%d %s\n", count, command.c_str());
     std::fflush(to_);
     std::string line = Line();
     char* end = nullptr;
@@ -237,6 +241,55 @@ void PrintRow(const char* name, const std::vector<double>& blocks) {
               blocks.size(), *std::min_element(blocks.begin(), blocks.end()));
 }
 
+void Compare(const std::string& port, Pyserial& py, const std::string& command, int replyBytes,
+             int rounds, int block) {
+  // Warm-up: the first exchanges pay for page faults and caches.
+  LinkBlock(port, command, 200);
+  FloorBlock(port, command, 200);
+  py.Block(command, 200);
+  std::vector<double> ours, floor, pyserial;
+  for (int r = 0; r < rounds; ++r) {
+    // Rotate the order so no contender always runs first.
+    for (int k = 0; k < 3; ++k) {
+      double v;
+      switch ((r + k) % 3) {
+        case 0:
+          if ((v = LinkBlock(port, command, block)) > 0) ours.push_back(v);
+          break;
+        case 1:
+          if ((v = FloorBlock(port, command, block)) > 0) floor.push_back(v);
+          break;
+        default:
+          if ((v = py.Block(command, block)) > 0) pyserial.push_back(v);
+          break;
+      }
+    }
+  }
+  // Frame "@01" + command + CR out, the reply and its CR back; 10 bits a
+  // character (start, 8 data, stop).
+  const double wire = (4.0 + static_cast<double>(command.size()) + replyBytes) * 10 / 115200 * 1e6;
+  std::printf("\n\"%s\" (reply of %d bytes with its CR)\n", command.c_str(), replyBytes);
+  PrintRow("halvorn serial link", ours);
+  PrintRow("pyserial loop (same frames)", pyserial);
+  if (pyserial.empty()) {
+    std::printf("  %-36s       n/a (%s)\n", "pyserial loop (same frames)", py.Status().c_str());
+  }
+  PrintRow("bare write/poll/read loop (floor)", floor);
+  std::printf("  %-36s %9.1f us/exchange\n", "wire time at 115200 baud", wire);
+  if (!ours.empty() && !pyserial.empty()) {
+    std::printf("  link / pyserial = %.2f by medians, %.2f by best blocks (target <= 0.50)\n",
+                Median(ours) / Median(pyserial),
+                *std::min_element(ours.begin(), ours.end()) /
+                    *std::min_element(pyserial.begin(), pyserial.end()));
+  }
+  if (!ours.empty() && !floor.empty() && !pyserial.empty()) {
+    std::printf("  floor / pyserial = %.2f (no client can go below the floor)\n",
+                Median(floor) / Median(pyserial));
+    std::printf("  link above the floor = %.1f us/exchange; link / wire = %.3f\n",
+                Median(ours) - Median(floor), Median(ours) / wire);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -252,56 +305,20 @@ int main(int argc, char** argv) {
   }
 
   std::printf(
-      "Serial round trip over a pseudo-terminal to halvorn-sim: %d exchanges of \"PX\" each,\n"
-      "in %d interleaved blocks of %d so that load on the machine falls on all alike\n",
+      "Serial round trip over a pseudo-terminal to halvorn-sim, %d exchanges per contender\n"
+      "and command, in %d interleaved blocks of %d so that load on the machine falls on all "
+      "alike\n",
       rounds * block, rounds, block);
   Pyserial py(sim.path);
-  // Warm-up: the first exchanges pay for page faults and caches.
-  LinkBlock(sim.path, 200);
-  FloorBlock(sim.path, 200);
-  py.Block(200);
-  std::vector<double> ours, floor, pyserial;
-  for (int r = 0; r < rounds; ++r) {
-    // Rotate the order so no contender always runs first.
-    for (int k = 0; k < 3; ++k) {
-      double v;
-      switch ((r + k) % 3) {
-        case 0:
-          if ((v = LinkBlock(sim.path, block)) > 0) ours.push_back(v);
-          break;
-        case 1:
-          if ((v = FloorBlock(sim.path, block)) > 0) floor.push_back(v);
-          break;
-        default:
-          if ((v = py.Block(block)) > 0) pyserial.push_back(v);
-          break;
-      }
-    }
-  }
-  // "@01PX" CR out, "0" CR back: 8 characters of 10 bits (start, 8 data, stop).
-  const double wire = 8 * 10 / 115200.0 * 1e6;
-  PrintRow("halvorn serial link", ours);
-  PrintRow("pyserial loop (same frames)", pyserial);
-  if (pyserial.empty()) {
-    std::printf("  %-36s       n/a (%s)\n", "pyserial loop (same frames)", py.Status().c_str());
-  }
-  PrintRow("bare write/poll/read loop (floor)", floor);
-  std::printf("  %-36s %9.1f us/exchange\n", "wire time at 115200 baud", wire);
-  if (!ours.empty() && !pyserial.empty()) {
-    std::printf("  link / pyserial = %.2f by medians, %.2f by best blocks (target <= 0.50)\n",
-                Median(ours) / Median(pyserial),
-                *std::min_element(ours.begin(), ours.end()) /
-                    *std::min_element(pyserial.begin(), pyserial.end()));
-  }
-  if (!ours.empty() && !floor.empty()) {
-    std::printf("  link above the floor = %.1f us/exchange; link / wire = %.3f\n",
-                Median(ours) - Median(floor), Median(ours) / wire);
+  // The shortest reply, and a typical text reply (15 bytes with its CR).
+  for (auto [command, replyBytes] : {std::pair<std::string, int>{"PX", 2}, {"ID", 15}}) {
+    Compare(sim.path, py, command, replyBytes, rounds, block);
   }
 
   Simulator paced;
   if (paced.Start({"--instant", "--pace"})) {
-    std::printf("  %-36s %9.1f us/exchange (300 exchanges)\n", "link to a paced simulator (115200)",
-                LinkBlock(paced.path, 300));
+    std::printf("\n  %-36s %9.1f us/exchange (300 exchanges of \"PX\")\n",
+                "link to a paced simulator (115200)", LinkBlock(paced.path, "PX", 300));
   }
 
   std::printf("\nProcessor time while waiting for a controller that never answers\n");
