@@ -458,6 +458,11 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     }
     if (!shell_.AutoControlMode) gui_.SetFocus(kMainForm, tmain::kCommandEntry);
   } else {
+    // Nothing runs: a program loaded for this line left the window busy.
+    if (!programs_->ProgramCommandLine.empty()) {
+      SetBusyState(1);
+      gui_.SetVisible(kMainForm, tmain::kProgramBar, false);
+    }
     programs_->DiscardProgram();
   }
   RunningCaption(0);

@@ -323,3 +323,32 @@ TEST(MainWindow, TheChosenLanguageTranslatesTheMessageCaption) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProgramKeys, CtrlF1RunsTheStoredProgramOnTheSelectedDevice) {
+  Station s;
+  ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test01.prg", "PX,5\r\nID\r\n"));
+  s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("4") : "OK"; };
+  s.gui.Click(kMainForm, app::tmain::kProgramKeyFirst);
+  while (s.gui.PendingEvents()) s.gui.DoEvents();
+  EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"PX", "ID"}));
+  EXPECT_NE(s.Display().find("!! Expected: 5"), std::string::npos) << s.Display();
+  EXPECT_EQ(s.application->PlainCapture().FailCount, 1);
+  EXPECT_FALSE(s.application->Engine().State().ExpectedValuesPresent);
+  EXPECT_TRUE(s.gui.Visible(kMainForm, app::tmain::kCommandEntry));
+}
+
+TEST(ProgramKeys, AProgramWithoutADeviceLeavesTheWindowUsable) {
+  Station s({}, {}, {});
+  ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test02.prg", "PX,5\r\n"));
+  s.gui.Click(kMainForm, app::tmain::kProgramKeyFirst + 1);
+  while (s.gui.PendingEvents()) s.gui.DoEvents();
+  EXPECT_TRUE(s.gui.Visible(kMainForm, app::tmain::kCommandEntry));
+  EXPECT_FALSE(s.gui.Visible(kMainForm, app::tmain::kProgramBar));
+  EXPECT_FALSE(s.application->Engine().State().ExpectedValuesPresent);
+  // The next typed line is not judged against the program's replies.
+  EXPECT_EQ(s.application->Programs().ProgramCommandLine, "");
+}
+
+}  // namespace
