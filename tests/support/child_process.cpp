@@ -63,75 +63,6 @@ BackgroundProcess::~BackgroundProcess() {
   ::waitpid(pid_, &status, 0);
 }
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input,
-                         const std::vector<std::string>& extraEnvironment) {
-  ProcessResult result;
-  int in[2], out[2], err[2];
-  if (::pipe(in) || ::pipe(out) || ::pipe(err)) return result;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
-    posix_spawn_file_actions_addclose(&actions, fd);
-  }
-  std::vector<std::string> storage;
-  std::vector<char*> env = Environment(extraEnvironment, storage);
-  std::vector<char*> args = Arguments(argv);
-  pid_t pid = 0;
-  int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
-  if (rc != 0) {
-    ::close(in[1]);
-    ::close(out[0]);
-    ::close(err[0]);
-    return result;
-  }
-  std::size_t written = 0;
-  ::signal(SIGPIPE, SIG_IGN);
-  if (input.empty()) {
-    ::close(in[1]);
-    in[1] = -1;
-  }
-  pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
-  int open = 2;
-  while (open > 0 || fds[2].fd >= 0) {
-    if (::poll(fds, 3, 30000) <= 0) break;  // a hung child ends the wait
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
-        char buffer[4096];
-        ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-        if (n <= 0) {
-          ::close(fds[i].fd);
-          fds[i].fd = -1;
-          --open;
-        } else {
-          (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
-        }
-      }
-    }
-    if (fds[2].fd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      ssize_t n = ::write(fds[2].fd, input.data() + written, input.size() - written);
-      if (n > 0) written += static_cast<std::size_t>(n);
-      if (n <= 0 || written == input.size()) {
-        ::close(fds[2].fd);
-        fds[2].fd = -1;
-      }
-    }
-  }
-  for (auto& f : fds) {
-    if (f.fd >= 0) ::close(f.fd);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
-}
-
 InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
                                        const std::vector<std::string>& extraEnvironment) {
   int in[2], out[2], err[2];
@@ -167,9 +98,19 @@ InteractiveProcess::~InteractiveProcess() {
 }
 
 void InteractiveProcess::WriteLine(const std::string& line) {
-  if (in_ < 0) return;
-  std::string text = line + "\n";
-  if (::write(in_, text.data(), text.size()) < 0) CloseInput();
+  Write(line + "\n");
+}
+
+void InteractiveProcess::Write(const std::string& text) {
+  std::size_t written = 0;
+  while (in_ >= 0 && written < text.size()) {
+    ssize_t n = ::write(in_, text.data() + written, text.size() - written);
+    if (n <= 0) {
+      CloseInput();
+      return;
+    }
+    written += static_cast<std::size_t>(n);
+  }
 }
 
 void InteractiveProcess::CloseInput() {
@@ -227,6 +168,18 @@ int InteractiveProcess::Wait(double seconds) {
   while (outFd_ >= 0 || errFd_ >= 0) Pump(20);
   pid_ = -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input,
+                         const std::vector<std::string>& extraEnvironment) {
+  InteractiveProcess process(argv, extraEnvironment);
+  process.Write(input);
+  process.CloseInput();
+  ProcessResult result;
+  result.exitCode = process.Wait(60);
+  result.out = process.Out();
+  result.err = process.Err();
+  return result;
 }
 
 bool WaitForPath(const std::string& path, double seconds) {

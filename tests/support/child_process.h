@@ -45,6 +45,7 @@ class InteractiveProcess {
   InteractiveProcess& operator=(const InteractiveProcess&) = delete;
 
   void WriteLine(const std::string& line);
+  void Write(const std::string& text);
   void CloseInput();
   // Reads output until standard error has shown `text` `count` times in all
   // (or `seconds` pass); true when it has.
