@@ -1,0 +1,249 @@
+// The serial link: the configuration rules, then real pseudo-terminals with a
+// scripted controller on the far end.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <tuple>
+
+#include "devices/serial_transport.h"
+#include "platform/files.h"
+#include "serial_pty_peer.h"
+#include "support/test_folder.h"
+
+namespace {
+
+using devices::LinkHandle;
+using devices::SerialTransport;
+
+// "address,port,baud" of a line that parses; "-" for one that does not (and
+// leaves nothing behind).
+std::string Parsed(const char* entry) {
+  devices::SerialEntry e;
+  e.baud = 77;
+  bool ok = devices::ParseSerialEntry(entry, e);
+  std::string port = e.portPath.empty() ? std::to_string(e.portNumber) : e.portPath;
+  std::string text = e.address + "," + port + "," + std::to_string(e.baud);
+  return ok ? text : text == ",0,0" ? "-" : "left " + text;
+}
+
+TEST(SerialEntry, FollowsTheLineRules) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Axis 01 {COM1:9600}", "01,1,9600"},
+      {"Axis 01{COM9:115200}", "01,9,115200"},
+      {"Axis 01 {COM10:57600}", "01,10,57600"},
+      {"Axis 01 {COM99:38400}", "01,99,38400"},
+      {"Axis 01 {COM0:9600}", "-"},
+      {"Axis 01 {COM100:9600}", "-"},
+      {"01{COM1", "-"},  // seven characters
+      // Baud: trimmed, then exactly one of the five rates.
+      {"Axis 01 {COM1:9600 }", "01,1,9600"},
+      {"Axis 01 {COM1: 19200}", "01,1,19200"},
+      {"Axis 01 {COM1:4800}", "-"},
+      {"Axis 01 {COM1:9600,N,8,1}", "-"},
+      {"Axis 01 {COM1:09600}", "-"},
+      // Address: the last two characters of the trimmed label.
+      {"Axis 00 {COM1:9600}", "00,1,9600"},
+      {"Axis AB {COM1:9600}", "-"},
+      {"Axis -1 {COM1:9600}", "-"},
+      {"Axis 1A {COM1:9600}", "1A,1,9600"},
+      {"Axis  7   {COM1:9600}", " 7,1,9600"},
+      // Port: any case, blanks around, "COM" removed, ties round to even.
+      {"Axis 01 {Com 12:9600}", "01,12,9600"},
+      {"Axis 01 {COM2.5:9600}", "01,2,9600"},
+      {"Axis 01 {COM3.5:9600}", "01,4,9600"},
+      {"Axis 01 {PORT3:9600}", "-"},
+      {"Axis 01 {  C1:9600}", "-"},  // ":" before the group's fifth character
+      {"Axis 01 {COM1 9600}", "-"},
+      {"Axis 01 {{COM4}:9600", "01,4,9600"},  // braces removed, "}" optional
+      {"Axis 01 {/dev/ttyUSB0:115200}", "01,/dev/ttyUSB0,115200"},
+      {"Lift 02 { /dev/serial/by-id/x : 9600 }", "02,/dev/serial/by-id/x,9600"},
+      {"Axis 01 {/a:9600}", "-"},
+      {"No brace at all, COM1:9600", "-"},
+  };
+  for (const auto& [entry, parsed] : cases) EXPECT_EQ(Parsed(entry), parsed) << entry;
+}
+
+TEST(SerialComMap, NamesPortsAndFallsBackToTheDefaultDevice) {
+  auto map = devices::ParseComMap(
+      "COM3=/dev/ttyUSB0\r\n  com12 =  /dev/ttyACM1  \n# COM4=/dev/x\n; COM5=/dev/x\n"
+      "COM6\nCOM0=/dev/x\nCOMX=/dev/x\nCOM7=\nCOM3=/dev/ttyUSB9\n");
+  EXPECT_EQ(map, (std::map<int, std::string>{{3, "/dev/ttyUSB9"}, {12, "/dev/ttyACM1"}}));
+  const std::pair<int, const char*> cases[] = {
+      {3, "/dev/ttyUSB9"}, {1, "/dev/ttyS0"}, {9, "/dev/ttyS8"},
+      {10, "/dev/ttyS9"},  {0, ""},           {100, ""}};
+  for (auto [port, device] : cases) EXPECT_EQ(devices::ComPortDevice(port, map), device) << port;
+}
+
+class SerialLink : public ::testing::Test {
+ protected:
+  // The configuration folder is spelt unlike the name the link looks for.
+  void SetUp() override {
+    ASSERT_TRUE(peer.slave >= 0) << "no pseudo-terminal available";
+    ASSERT_TRUE(platform::CreateDirectory(folder / "appconfig"));
+  }
+  std::string Entry(const std::string& address, int baud = 9600) {
+    return "Axis " + address + " {" + peer.path + ":" + std::to_string(baud) + "}";
+  }
+  LinkHandle Open(SerialTransport& link, const std::string& address = "01") {
+    LinkHandle handle = 0;
+    EXPECT_EQ(link.Open(Entry(address), handle), 1) << address;
+    return handle;
+  }
+
+  testing_support::TestFolder folder;
+  serial_test::PtyPeer peer;
+  std::string reply;
+};
+
+TEST_F(SerialLink, EntriesAndPortNamesComeFromTheConfigurationFiles) {
+  SerialTransport link(folder.Path() + "/");
+  EXPECT_TRUE(link.ListEntries().empty());
+  std::string file = folder / "appconfig/comm_ports.CFG";
+  ASSERT_TRUE(platform::WriteFileAtomic(file, ""));
+  EXPECT_TRUE(link.ListEntries().empty());
+  // Lines end at CR, LF is ignored, lines are trimmed and blank ones skipped.
+  ASSERT_TRUE(
+      platform::WriteFileAtomic(file, "A 01{COM1:9600}\r\n\r\n  B 02{COM2:19200}  \rC\n 3"));
+  EXPECT_EQ(link.SerialListEntries(), "A 01{COM1:9600}|B 02{COM2:19200}|C 3");
+
+  peer.Serve([](const std::string&) { return std::string("MAPPED\r"); });
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "appconfig/COMM_Map.cfg",
+                                        "# adapters\r\ncom7 = " + peer.path + "\r\n"));
+  LinkHandle handle = 0;
+  ASSERT_EQ(link.Open("Axis 01 {com 7 : 9600 }", handle), 1);
+  EXPECT_EQ(link.SendReceive(handle, "ID", reply), 1);
+  EXPECT_EQ(reply, "MAPPED");
+}
+
+TEST_F(SerialLink, FramesAreSentByteForByteAndRepliesEndAtCr) {
+  const std::string bytes("\0\x01\x7f\x80\xa7\xfe\xff \t\n", 10), eightBit("\xb0X\0", 3);
+  const std::map<std::string, std::string> answers = {{"@01PX\r", "1234\r"},
+                                                      {"@01ID\r", "A\nB\n\rNEXT\r"},
+                                                      {"@01" + eightBit + "\r", bytes + "\r"},
+                                                      {"@01HALF\r", "12"}};
+  peer.Serve([&](const std::string& frame) {
+    auto answer = answers.find(frame);
+    return answer != answers.end() ? answer->second : std::string();
+  });
+  SerialTransport link(folder.Path(), 0.3);
+  LinkHandle handle = Open(link);
+  // LF stays in a reply; what follows its CR is the start of the next one.
+  const std::tuple<std::string, int, std::string> cases[] = {{"PX", 1, "1234"},
+                                                             {"ID", 1, "A\nB\n"},
+                                                             {"XX", 1, "NEXT"},
+                                                             {eightBit, 1, bytes},
+                                                             {"HALF", -2, "(SERIAL Timeout)"}};
+  for (const auto& [command, status, expected] : cases) {
+    EXPECT_EQ(link.SendReceive(handle, command, reply), status) << command;
+    EXPECT_EQ(reply, expected) << command;
+  }
+  EXPECT_EQ(peer.Received(), "@01PX\r@01ID\r@01XX\r@01" + eightBit + "\r@01HALF\r");
+  EXPECT_EQ(link.Close(handle), 1);
+  EXPECT_EQ(link.SerialAddress(), "");
+  EXPECT_EQ(link.Close(handle), 0);
+  EXPECT_EQ(SerialTransport(folder.Path()).ReplyTimeoutSeconds(), 10.0);
+}
+
+TEST_F(SerialLink, PortThatGoesAwayEndsTheWaitFailsWritesAndCannotBeReopened) {
+  peer.Serve([&](const std::string&) {
+    peer.Send("12");
+    peer.Hangup();
+    return std::string();
+  });
+  SerialTransport link(folder.Path(), 60.0);
+  LinkHandle handle = Open(link);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(link.SendReceive(handle, "PX", reply), -2);
+  EXPECT_EQ(reply, "(SERIAL Timeout)");
+  // Far from the 60-second limit; the bound is loose on purpose.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(link.SendReceive(handle, "PX", reply), 0);
+  EXPECT_EQ(reply, "(COM Error)");
+  EXPECT_EQ(link.SendReceive(42, "PX", reply), 0);  // never opened
+  EXPECT_EQ(link.Close(handle), 1);
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "plain.txt", "not a port"));
+  for (std::string entry : {Entry("01"), "Axis 01 {" + (folder / "plain.txt") + ":9600}"}) {
+    handle = 5;
+    EXPECT_EQ(link.Open(entry, handle), 0) << entry;
+    EXPECT_EQ(handle, 0);
+    EXPECT_EQ(link.SerialAddress(), "");
+  }
+}
+
+TEST_F(SerialLink, TwoAddressedControllersShareOnePort) {
+  peer.Serve([](const std::string& frame) {
+    std::string body = frame.substr(3, frame.size() - 4);
+    if (frame.compare(0, 3, "@01") == 0) return "ONE:" + body + "\r";
+    return frame.compare(0, 3, "@02") == 0 ? "TWO:" + body + "\r" : std::string();
+  });
+  SerialTransport link(folder.Path(), 0.3);
+  for (std::string address : {"01", "02", "01", "03"}) {
+    LinkHandle handle = Open(link, address);
+    EXPECT_EQ(link.SerialAddress(), address);
+    EXPECT_EQ(link.SendReceive(handle, "ID", reply), address == "03" ? -2 : 1);
+    EXPECT_EQ(reply, address == "01" ? "ONE:ID" : address == "02" ? "TWO:ID" : "(SERIAL Timeout)");
+    link.Close(handle);
+  }
+  EXPECT_EQ(peer.Received(), "@01ID\r@02ID\r@01ID\r@03ID\r");
+}
+
+TEST_F(SerialLink, FloodIsCappedAndAnEndlessOneStillTimesOut) {
+  peer.Serve([&, n = 0](const std::string&) mutable {
+    if (++n == 1) return std::string(200'000, 'A') + "\r";
+    while (peer.Send(std::string(4096, 'B'))) {
+    }
+    return std::string();
+  });
+  SerialTransport link(folder.Path(), 1.0);
+  LinkHandle handle = Open(link);
+  EXPECT_EQ(link.SendReceive(handle, "A", reply), 1);
+  EXPECT_EQ(reply, std::string(64 * 1024, 'A'));
+  EXPECT_EQ(link.SendReceive(handle, "B", reply), -2);
+  EXPECT_EQ(reply, "(SERIAL Timeout)");
+}
+
+TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
+  termios t;
+  ASSERT_EQ(::tcgetattr(peer.slave, &t), 0);
+  t.c_cflag |= PARENB | CSTOPB;
+  ASSERT_EQ(::tcsetattr(peer.slave, TCSANOW, &t), 0);
+  SerialTransport link(folder.Path());
+  for (auto [baud, speed] : {std::pair{115200, B115200}, {19200, B19200}, {9600, B9600}}) {
+    LinkHandle handle = 0, second = 7;
+    int queued = 0;
+    ASSERT_TRUE(peer.Send("STALE\r"));  // on the line before the port is opened
+    for (int i = 0; i < 5000 && ::ioctl(peer.slave, FIONREAD, &queued) == 0 && !queued; ++i) {
+      ::usleep(1000);
+    }
+    ASSERT_EQ(link.Open(Entry("01", baud), handle), 1);
+    EXPECT_EQ(::ioctl(peer.slave, FIONREAD, &queued), 0);
+    EXPECT_EQ(queued, 0) << "not flushed";
+    EXPECT_EQ(link.Open(Entry("02"), second), 0);
+    EXPECT_EQ(second, 0);
+    ASSERT_EQ(::tcgetattr(peer.slave, &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), speed);
+    EXPECT_EQ(::cfgetispeed(&t), speed);
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_NE(t.c_iflag & IXON, 0u);  // flow control stays as it was
+    int exclusive = 0;
+    EXPECT_EQ(::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+    link.Close(handle);
+    EXPECT_EQ(::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+  }
+  // Nor can it be opened while another program holds its lock.
+  ASSERT_EQ(::flock(peer.slave, LOCK_EX | LOCK_NB), 0);
+  LinkHandle handle = 0;
+  EXPECT_EQ(link.Open(Entry("01"), handle), 0);
+}
+
+}  // namespace
