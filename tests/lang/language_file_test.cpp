@@ -1,202 +1,259 @@
+// Language files: reading damaged bytes, writing, and the halvorn-lang tool.
 #include "lang/language_file.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "language_bytes.h"
+#include "lang/languages.h"
+#include "lang/tool/caption_table.h"
+#include "lang/tool/language_tool.h"
+#include "platform/files.h"
+#include "support/test_folder.h"
 
 namespace {
 
 using lang::ReadLanguageFile;
-using lang_test::Header;
-using lang_test::RawRecord;
-using lang_test::Record;
 
-TEST(LanguageFile, RecordWhoseTextIsExactlyTheRestOfTheFileIsRead) {
-  std::string file = Header("Deutsch", "Arial", "0", "1") + Record(9, u"Verlauf");
-  auto content = ReadLanguageFile(file);
-  ASSERT_EQ(content.records.size(), 1u);
-  EXPECT_EQ(content.records[0].captionId, 9);
-  EXPECT_EQ(content.records[0].text, u"Verlauf");
-  EXPECT_TRUE(content.problem.empty());
+std::string Header(const std::string& count, const std::string& charset = "0") {
+  return "Deutsch" + std::string(25, ' ') + "Arial" + std::string(27, ' ') + charset +
+         std::string(6 - charset.size(), ' ') + count + std::string(6 - count.size(), ' ') + "  ";
 }
 
-TEST(LanguageFile, OneByteLessDropsTheRecordAndEndsTheReading) {
-  std::string file =
-      Header("Deutsch", "Arial", "0", "3") + Record(1, u"Eins") + Record(9, u"Verlauf");
-  file.pop_back();
-  auto content = ReadLanguageFile(file);
-  ASSERT_EQ(content.records.size(), 1u);
-  EXPECT_EQ(content.records[0].text, u"Eins");
-  EXPECT_EQ(content.damagedOffset, lang::kHeaderSize + 16 + 8);
-  EXPECT_NE(content.problem.find("past the end"), std::string::npos);
+// A record head as given (check value computed when `check` is -1) and a payload.
+std::string RawRecord(std::int32_t id, std::int32_t bytes, std::int32_t chars,
+                      const std::string& payload, std::int64_t check = -1) {
+  std::string out;
+  auto sum = check < 0 ? lang::RecordCheckValue(id, bytes, chars) : std::uint32_t(check);
+  for (std::uint32_t v : {std::uint32_t(id), std::uint32_t(bytes), std::uint32_t(chars), sum})
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+  return out + payload;
 }
 
-TEST(LanguageFile, WrongCheckValueEndsTheReadingAndKeepsEarlierTexts) {
-  // 0x800 bytes sets bit 0x400 of the byte length, so its check value is not 0.
-  std::u16string longText(0x400, u'x');
-  std::string file = Header("Deutsch", "Arial", "0", "4") + Record(1, u"Eins") +
-                     Record(2, longText) + RawRecord(3, 4, 2, 1, lang_test::Utf16(u"Dr")) +
-                     Record(4, u"Vier");
-  auto content = ReadLanguageFile(file);
-  ASSERT_EQ(content.records.size(), 2u);
-  EXPECT_EQ(content.records[1].text, longText);
-  EXPECT_NE(content.problem.find("check value"), std::string::npos);
+std::string Record(std::int32_t id, const std::u16string& text) {
+  std::string utf16;
+  for (char16_t c : text) utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  return RawRecord(id, 2 * std::int32_t(text.size()), std::int32_t(text.size()), utf16);
 }
 
-// Records that must end the reading without a byte read outside the file:
-// the record before them is kept in every case.
-TEST(LanguageFile, DamagedRecordHeadsEndTheReadingSafely) {
-  struct Case {
+// Each file holds the record "Eins" and then `second`. A damaged second record
+// ends the reading at its offset with "Eins" kept, and nothing outside the
+// file is read (which the sanitizer build checks).
+TEST(LanguageFile, ReadingEndsAtTheFirstDamagedRecord) {
+  const std::u16string longText(0x400, u'x');  // 0x800 bytes: its check value is not 0
+  std::string cut = Record(9, u"Verlauf");
+  cut.pop_back();
+  const struct {
     const char* what;
-    std::string record;
+    std::string second;
+    const char* problem;  // null: the record is read
+  } cases[] = {
+      {"text exactly the rest of the file", Record(9, longText), nullptr},
+      {"one byte less", cut, "past the end"},
+      {"wrong check value", RawRecord(9, 4, 2, std::string("D\0r\0", 4), 1) + Record(4, u"Vier"),
+       "check value"},
+      {"odd byte length", RawRecord(9, 3, 1, "abcd"), ""},
+      {"byte length not twice the characters", RawRecord(9, 2, 2, "abcd"), ""},
+      {"negative lengths", RawRecord(9, -2, -1, "abcd"), ""},
+      {"negative byte length only", RawRecord(9, -8, 4, "abcd"), ""},
+      {"huge lengths", RawRecord(9, 0x7FFFFFFE, 0x3FFFFFFF, "abcd"), ""},
+      {"lengths that wrap when doubled", RawRecord(9, 0, INT32_MIN, ""), ""},
+      {"head cut short", std::string("\x09\x00\x00\x00\x04\x00", 6), ""},
   };
-  auto withCheck = [](std::int32_t id, std::int32_t bytes, std::int32_t chars,
-                      const std::string& payload) {
-    return RawRecord(id, bytes, chars, lang::RecordCheckValue(id, bytes, chars), payload);
-  };
-  const std::vector<Case> cases = {
-      {"odd byte length", withCheck(2, 3, 1, "abcd")},
-      {"byte length not twice the characters", withCheck(2, 2, 2, "abcd")},
-      {"characters beyond the byte length", withCheck(2, 4, 8, "abcd")},
-      {"negative lengths", withCheck(2, -2, -1, "abcd")},
-      {"negative byte length only", withCheck(2, -8, 4, "abcd")},
-      {"huge lengths", withCheck(2, 0x7FFFFFFE, 0x3FFFFFFF, "abcd")},
-      {"lengths that wrap when doubled",
-       withCheck(2, 0, static_cast<std::int32_t>(0x80000000u), "")},
-      {"head cut short", std::string("\x02\x00\x00\x00\x04\x00", 6)},
-  };
-  for (const Case& c : cases) {
-    std::string file = Header("X", "Arial", "0", "3") + Record(1, u"Eins") + c.record;
-    auto content = ReadLanguageFile(file);
-    ASSERT_EQ(content.records.size(), 1u) << c.what;
+  for (const auto& c : cases) {
+    auto content = ReadLanguageFile(Header("2") + Record(1, u"Eins") + c.second);
+    ASSERT_EQ(content.records.size(), c.problem ? 1u : 2u) << c.what;
     EXPECT_EQ(content.records[0].text, u"Eins") << c.what;
-    EXPECT_FALSE(content.problem.empty()) << c.what;
+    if (!c.problem) {
+      EXPECT_EQ(content.records[1].captionId, 9);
+      EXPECT_EQ(content.records[1].text, longText);
+      EXPECT_EQ(content.problem, "");
+      continue;
+    }
+    EXPECT_NE(content.problem, "") << c.what;
+    EXPECT_NE(content.problem.find(c.problem), std::string::npos) << c.what << content.problem;
     EXPECT_EQ(content.damagedOffset, lang::kHeaderSize + 16 + 8) << c.what;
   }
 }
 
-TEST(LanguageFile, CheckValueKeepsOnlyTwoLengthBits) {
-  struct Case {
-    std::int32_t id, bytes, chars;
-    std::uint32_t check;
-  };
-  const std::vector<Case> cases = {
-      {0, 0, 0, 0},
-      {0x4000, 0, 0, 0},  // the identifier's bit is shifted out
-      {0x7FFFFFFF, 0x3FF, 0xFF, 0},
-      {1, 0x400, 0, 0x100000},
-      {1, 0, 0x100, 0x100},
-      {1, 0x7FF, 0x3FF, 0x100100},
-      {-1, -1, -1, 0x100100},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(lang::RecordCheckValue(c.id, c.bytes, c.chars), c.check)
-        << c.id << " " << c.bytes << " " << c.chars;
-}
-
-TEST(LanguageFile, HeaderNumbersAllowBlanks) {
-  struct Case {
-    const char* field;
-    std::int32_t value;
-  };
-  const std::vector<Case> cases = {{"     2", 2}, {"2     ", 2}, {" 1 2  ", 12},
-                                   {"", 0},       {"abc", 0},    {"12ab3", 12},
-                                   {"   -5", -5}, {"+7", 7},     {"999999", 999999}};
-  for (const Case& c : cases) {
-    auto content = ReadLanguageFile(Header("X", "F", c.field, c.field));
-    EXPECT_EQ(content.characterSet, c.value) << c.field;
-    EXPECT_EQ(content.recordCount, c.value) << c.field;
+TEST(LanguageFile, HeaderNumbersMayHoldBlanksAndTheWalkStopsAtTheCount) {
+  for (auto [field, value] : {std::pair{" 1 2  ", 12}, {"", 0}, {"12ab3", 12}, {"  -5", -5}}) {
+    EXPECT_EQ(ReadLanguageFile(Header(field, field)).characterSet, value) << field;
+    EXPECT_EQ(ReadLanguageFile(Header(field, field)).recordCount, value) << field;
   }
-}
-
-TEST(LanguageFile, WalkStopsAtTheHeadersRecordCount) {
-  std::string records = Record(1, u"a") + Record(2, u"b") + Record(3, u"c");
-  struct Case {
-    const char* count;
-    std::size_t read;
-  };
-  for (const Case& c : std::vector<Case>{{"0", 0}, {"-3", 0}, {"2", 2}, {"3", 3}}) {
-    auto content = ReadLanguageFile(Header("X", "F", "0", c.count) + records);
-    EXPECT_EQ(content.records.size(), c.read) << c.count;
-    EXPECT_TRUE(content.problem.empty()) << c.count;
+  const std::string records = Record(1, u"a") + Record(2, u"b") + Record(3, u"c");
+  // Announcing more records than the file holds is a damage at its end.
+  for (auto [count, read] : {std::pair{"-3", 0u}, {"2", 2u}, {"3", 3u}, {"9", 3u}}) {
+    auto content = ReadLanguageFile(Header(count) + records);
+    EXPECT_EQ(content.records.size(), read) << count;
+    EXPECT_EQ(content.problem.empty(), count != std::string("9")) << count;
   }
-  // More records announced than the file holds: the walk ends at the end.
-  auto content = ReadLanguageFile(Header("X", "F", "0", "9") + records);
-  EXPECT_EQ(content.records.size(), 3u);
-  EXPECT_NE(content.problem.find("head"), std::string::npos);
+  const std::string blank = "  Deutsch" + std::string(23, '\0') + Header("0").substr(32);
+  EXPECT_EQ(ReadLanguageFile(blank).name, "Deutsch");
+  EXPECT_EQ(ReadLanguageFile(blank).fontFace, "Arial");
+  EXPECT_EQ(ReadLanguageFile(blank.substr(0, 77)).name, "");  // shorter than a header
 }
 
-TEST(LanguageFile, FileShorterThanItsHeaderGivesNothing) {
-  std::string header = Header("Deutsch", "Arial", "0", "1");
-  for (std::size_t size : {0u, 1u, 77u}) {
-    auto content = ReadLanguageFile(header.substr(0, size));
-    EXPECT_TRUE(content.name.empty()) << size;
-    EXPECT_TRUE(content.records.empty()) << size;
-  }
-  auto content = ReadLanguageFile(header);
-  EXPECT_EQ(content.name, "Deutsch");
-  EXPECT_TRUE(content.records.empty());
-}
-
-TEST(LanguageFile, NameAndFaceAreTrimmedOfBlanksAndNulPadding) {
-  std::string file = "   Deutsch" + std::string(22, ' ') + "Courier New" + std::string(21, '\0') +
-                     "     0     0  ";
-  auto content = ReadLanguageFile(file);
-  EXPECT_EQ(content.name, "Deutsch");
-  EXPECT_EQ(content.fontFace, "Courier New");
-}
-
-TEST(LanguageFile, WrittenFileReadsBackWithEveryRecord) {
+// Identifiers the tool would refuse and header fields at their limits.
+TEST(LanguageFile, WrittenFileReadsBackAndWhatTheHeaderCannotHoldIsRefused) {
   lang::LanguageFileContent content;
-  content.name = "Ελληνικά";
-  content.fontFace = "Arial";
-  content.characterSet = 161;
-  for (int id : {0, -5, 301, 1, 300, 1})
-    content.records.push_back({id, u"Text " + std::u16string(1, static_cast<char16_t>(0x3A9))});
-  content.records.push_back({7, std::u16string(0x500, u'\xD83D')});
-  content.records.push_back({8, u""});
-  std::string bytes;
+  content.name = std::string(32, 'n');
+  content.characterSet = 999999;
+  content.records = {{0, u"x"}, {301, u""}, {1, u"y"}, {1, u"z"}};
+  std::string bytes, error;
   ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
   auto back = ReadLanguageFile(bytes);
-  EXPECT_EQ(back.name, content.name);
-  EXPECT_EQ(back.fontFace, content.fontFace);
-  EXPECT_EQ(back.characterSet, 161);
-  EXPECT_EQ(back.recordCount, 8);
-  ASSERT_EQ(back.records.size(), content.records.size());
-  for (std::size_t i = 0; i < back.records.size(); ++i) {
-    EXPECT_EQ(back.records[i].captionId, content.records[i].captionId);
-    EXPECT_EQ(back.records[i].text, content.records[i].text);
-  }
-  EXPECT_TRUE(back.problem.empty());
+  EXPECT_EQ(std::tuple(back.name, back.characterSet, back.recordCount, back.records.size()),
+            std::tuple(content.name, 999999, 4, 4u));
+  EXPECT_EQ(back.records[1].captionId, 301);
+  EXPECT_EQ(back.records[3].text, u"z");
+  content.fontFace = std::string(33, 'f');
+  EXPECT_FALSE(lang::WriteLanguageFile(content, bytes, &error));
+  content.fontFace = "";
+  content.characterSet = 1000000;
+  EXPECT_FALSE(lang::WriteLanguageFile(content, bytes, &error));
+  EXPECT_NE(error, "");
+  // The check value keeps only bit 0x400 of the byte length and 0x100 of the characters.
+  EXPECT_EQ(lang::RecordCheckValue(0x4000, 0x3FF, 0xFF), 0u);
+  EXPECT_EQ(lang::RecordCheckValue(1, 0x400, 0x100), 0x100100u);
+  EXPECT_EQ(lang::RecordCheckValue(-1, -1, -1), 0x100100u);
 }
 
-TEST(LanguageFile, WriterRefusesWhatTheHeaderCannotHold) {
-  std::string bytes;
+struct ToolRun {
+  int code;
+  std::string out, err;
+};
+
+ToolRun Tool(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int code = lang::RunLanguageTool(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+std::string ReadText(const std::string& path) {
+  std::string content;
+  EXPECT_TRUE(platform::ReadFile(path, content)) << path;
+  return content;
+}
+
+TEST(LanguageTool, BuildThenDumpGivesEveryIdentifierAndTextBack) {
+  // Greek, CJK, a character above U+FFFF, every escape, a control character,
+  // a lone surrogate (only an escape can spell it) and modifiers.
+  const std::vector<std::string> samples = {"\xCE\xA9 Ende",    "\xE4\xB8\xAD\xE6\x96\x87//+2B",
+                                            "\xF0\x9F\x98\x80", "Tab\\there",
+                                            "Zwei\\r\\nZ//-4",  "C:\\\\temp",
+                                            "Glocke \\u0007",   "",
+                                            "  Blanks  ",       "\\uD83D alone"};
+  std::string table;
+  for (int id = 1; id <= lang::kMaxCaptionId; ++id)
+    table += std::to_string(id) + "\t" + samples[id % samples.size()] + std::to_string(id) + "\n";
+  testing_support::TestFolder dir;
+  ASSERT_TRUE(platform::WriteFileAtomic(dir / "table.tsv", table));
+  ToolRun build = Tool({"build", dir / "table.tsv", dir / "terminal_xx.lng", "--name", "Test",
+                        "--font", "Arial Unicode MS", "--charset", "1"});
+  ASSERT_EQ(build.code, lang::kToolOk) << build.err;
+  ToolRun dump = Tool({"dump", dir / "terminal_xx.lng"});
+  EXPECT_EQ(dump.code, lang::kToolOk) << dump.err;
+  EXPECT_EQ(dump.out, table);
+  EXPECT_EQ(Tool({"info", dir / "terminal_xx.lng"}).out,
+            "name: Test\nfont: Arial Unicode MS\ncharacter set: 1\nrecords: 300 of 300\n");
+}
+
+TEST(LanguageTool, TableReaderSkipsCommentsAndNamesTheFaultyLine) {
+  std::vector<lang::LanguageRecord> records;
+  std::vector<std::string> warnings;
   std::string error;
-  lang::LanguageFileContent longName;
-  longName.name = std::string(33, 'n');
-  EXPECT_FALSE(lang::WriteLanguageFile(longName, bytes, &error));
-  EXPECT_NE(error.find("name"), std::string::npos);
+  ASSERT_TRUE(lang::ParseCaptionTable("\xEF\xBB\xBF# De\r\n\r\n9\tVerlauf//B\r\n20\tOK//+7",
+                                      records, error, &warnings));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].captionId, 9);
+  EXPECT_EQ(records[0].text, u"Verlauf//B");
+  EXPECT_EQ(warnings.size(), 1u);  // "+7" is no size marker
+  for (auto [table, fault] : {std::pair{"1\tok\nno tab\n", "line 2: expected"},
+                              {"301\tbig\n", "line 1: the identifier"},
+                              {"7\ta\n# c\n7\tb\n", "line 3: identifier 7 appears twice"},
+                              {"1\t\xED\xA0\xBD\n", "line 1: the text is not valid UTF-8"},
+                              {"1\t\xC0\xAF\n", "line 1: the text is not valid UTF-8"},
+                              {"1\tC:\\data\n", "line 1: unknown escape \\d"},
+                              {"1\tend\\\n", "line 1: the text ends in a lone backslash"},
+                              {"1\t\\u12G4\n", "line 1: \\u needs four hex digits"}}) {
+    records.clear();
+    EXPECT_FALSE(lang::ParseCaptionTable(table, records, error)) << table;
+    EXPECT_EQ(error.rfind(fault, 0), 0u) << table << " gave: " << error;
+    EXPECT_TRUE(records.empty());
+  }
+}
 
-  lang::LanguageFileContent longFace;
-  longFace.fontFace = std::string(33, 'f');
-  EXPECT_FALSE(lang::WriteLanguageFile(longFace, bytes, &error));
+TEST(LanguageTool, BadArgumentsFaultyTablesAndDamagedFilesFail) {
+  testing_support::TestFolder dir;
+  const std::string in = dir / "t.tsv", out = dir / "o.lng";
+  ASSERT_TRUE(platform::WriteFileAtomic(in, "1\tx\n1\ty\n"));
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"translate"},
+      {"build", in, out, "--font", "Arial"},
+      {"build", in, out, "--name", std::string(33, 'n'), "--font", "Arial"},
+      {"build", in, out, "--name", "A|B", "--font", "Arial"},
+      {"build", in, out, "--name", "Deutsch", "--font", "Arial", "--charset", "256"},
+      {"info", out, out}};
+  for (const auto& args : cases) {
+    ToolRun run = Tool(args);
+    EXPECT_EQ(run.code, lang::kToolUsage) << args.size();
+    EXPECT_NE(run.err.find("usage:"), std::string::npos);
+  }
+  ASSERT_TRUE(platform::WriteFileAtomic(out, "old"));
+  ToolRun run = Tool({"build", in, out, "--name", "N", "--font", "F"});
+  EXPECT_EQ(run.code, lang::kToolFailed);
+  EXPECT_NE(run.err.find("line 2: identifier 1 appears twice"), std::string::npos);
+  EXPECT_EQ(ReadText(out), "old");
+  // Dump of a damaged file prints the records before the damage.
+  std::string file = Header("2") + Record(1, u"eins") + Record(2, u"zwei");
+  file.pop_back();
+  ASSERT_TRUE(platform::WriteFileAtomic(dir / "d.lng", file));
+  run = Tool({"dump", dir / "d.lng"});
+  EXPECT_EQ(run.code, lang::kToolFailed);
+  EXPECT_EQ(run.out, "1\teins\n");
+  EXPECT_NE(run.err.find("record 2 of 2 at byte 102"), std::string::npos) << run.err;
+  ASSERT_TRUE(platform::WriteFileAtomic(dir / "short.lng", "too short"));
+  EXPECT_NE(Tool({"dump", dir / "short.lng"}).err.find("shorter than its 78-byte header"),
+            std::string::npos);
+}
 
-  lang::LanguageFileContent badCharset;
-  badCharset.characterSet = -1;
-  EXPECT_FALSE(lang::WriteLanguageFile(badCharset, bytes, &error));
-  badCharset.characterSet = 1000000;
-  EXPECT_FALSE(lang::WriteLanguageFile(badCharset, bytes, &error));
+// The shipped tables, kept in the form dump gives: the built-in captions and
+// their German translation, built and loaded as the demo data is.
+TEST(ShippedTables, GermanTranslatesEveryBuiltInCaption) {
+  const std::string here = __FILE__;
+  const std::string data = here.substr(0, here.rfind("tests/lang/")) + "lang/data/";
+  std::vector<lang::LanguageRecord> english, german;
+  std::vector<std::string> warnings;
+  std::string error;
+  ASSERT_TRUE(lang::ParseCaptionTable(ReadText(data + "captions_en.tsv"), english, error));
+  ASSERT_TRUE(
+      lang::ParseCaptionTable(ReadText(data + "captions_de.tsv"), german, error, &warnings));
+  EXPECT_EQ(lang::FormatCaptionTable(german), ReadText(data + "captions_de.tsv"));
+  EXPECT_TRUE(warnings.empty());
+  EXPECT_EQ(german.size(), english.size());
+  EXPECT_EQ(english.size(), 16u);
 
-  lang::LanguageFileContent full;
-  full.name = std::string(32, 'n');
-  full.fontFace = std::string(32, 'f');
-  full.characterSet = 999999;
-  EXPECT_TRUE(lang::WriteLanguageFile(full, bytes, &error));
-  EXPECT_EQ(bytes.size(), lang::kHeaderSize);
+  testing_support::TestFolder root;
+  ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
+  ASSERT_EQ(Tool({"build", data + "captions_de.tsv", root / "AppLanguages/terminal_de.lng",
+                  "--name", "Deutsch", "--font", "Arial"})
+                .code,
+            lang::kToolOk);
+  lang::Languages languages;
+  languages.LoadLanguageFiles(root.Path());
+  ASSERT_EQ(languages.SelectorItems(), "English|Deutsch");
+  ASSERT_TRUE(languages.Select(1));
+  for (const auto& record : english) {
+    std::string caption = lang::ToUtf8(record.text) + "//" + std::to_string(record.captionId);
+    EXPECT_TRUE(languages.Caption(caption).translated) << caption;
+    EXPECT_NE(languages.Caption(caption).text, "") << caption;
+  }
 }
 
 }  // namespace

@@ -1,377 +1,239 @@
+// Captions, fonts, the loaded languages and the stored choice.
 #include "lang/languages.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "language_bytes.h"
+#include "lang/language_file.h"
 #include "platform/files.h"
 #include "support/test_folder.h"
 
 namespace {
 
-using lang_test::Header;
-using lang_test::Record;
-
-struct Text {
-  int id;
-  std::u16string text;
-};
-
-std::string LanguageBytes(const std::string& name, const std::vector<Text>& texts,
-                          const std::string& face = "Arial", const std::string& charset = "0") {
-  std::string bytes = Header(name, face, charset, std::to_string(texts.size()));
-  for (const Text& t : texts) bytes += Record(t.id, t.text);
-  return bytes;
+TEST(Captions, IdentifierModifiersAndUtf8) {
+  // The caption is cut at its first "//" (not trimmed); leading digits after it are the identifier.
+  auto id = [](std::string caption) {
+    int n = lang::SplitCaptionId(caption);
+    return std::tuple(caption, n);
+  };
+  EXPECT_EQ(id("Enter Commands below:// 4"), std::tuple("Enter Commands below:", 4));
+  EXPECT_EQ(id("Text // 7 "), std::tuple("Text ", 7));
+  EXPECT_EQ(id("No identifier"), std::tuple("No identifier", 0));
+  EXPECT_EQ(id("Text//12ab"), std::tuple("Text", 12));
+  EXPECT_EQ(id("Text//-3"), std::tuple("Text", 0));
+  EXPECT_EQ(id("http://host"), std::tuple("http:", 0));
+  EXPECT_EQ(id("Big//99999999999999"), std::tuple("Big", INT_MAX));
+  // A translated text's modifiers: one size marker and "B", in any order.
+  auto modified = [](std::u16string text) {
+    lang::TextModifiers m;
+    std::string drawn = lang::ToUtf8(lang::SplitModifiers(text, &m));
+    return std::tuple(drawn, lang::SizePoints(m.sizeIndex), m.bold);
+  };
+  EXPECT_EQ(modified(u"Verlauf//+2B"), std::tuple("Verlauf", 13, true));
+  EXPECT_EQ(modified(u"Verlauf//B+2"), std::tuple("Verlauf", 13, true));
+  EXPECT_EQ(modified(u"X//b"), std::tuple("X", 11, false));
+  EXPECT_EQ(modified(u"X//-4"), std::tuple("X", 7, false));
+  EXPECT_EQ(modified(u"X//+5B"), std::tuple("X", 20, true));
+  EXPECT_EQ(modified(u"X//+6"), std::tuple("X", 26, false));
+  EXPECT_EQ(modified(u"X//+7"), std::tuple("X", 11, false));  // no such size
+  EXPECT_EQ(modified(u"X// B +3"), std::tuple("X", 14, true));
+  EXPECT_EQ(lang::SizePoints(8), 15);
+  EXPECT_EQ(lang::SizePoints(11), 11);  // outside the sizes: normal
+  // UTF-16 of every plane to UTF-8; a lone surrogate becomes U+FFFD.
+  EXPECT_EQ(lang::ToUtf8(u"\u00fc \u4E2D\U0001F600"), "\xC3\xBC \xE4\xB8\xAD\xF0\x9F\x98\x80");
+  EXPECT_EQ(lang::ToUtf8(std::u16string{u'\xD83D', u'a', u'\xDE00'}),
+            "\uFFFD"
+            "a\uFFFD");
 }
 
-// A data root with an "AppLanguages" folder (spelled as given).
-class DataRoot {
- public:
-  explicit DataRoot(const std::string& folderName = "AppLanguages") : folderName_(folderName) {
-    platform::CreateDirectory(folder_ / folderName_);
-  }
-  const std::string& Path() const { return folder_.Path(); }
-  std::string operator/(const std::string& relative) const { return folder_ / relative; }
-  void Add(const std::string& fileName, const std::string& bytes) const {
-    ASSERT_TRUE(platform::WriteFileAtomic(folder_ / (folderName_ + "/" + fileName), bytes));
-  }
-  void Add(const std::string& fileName, const std::string& name,
-           const std::vector<Text>& texts) const {
-    Add(fileName, LanguageBytes(name, texts));
-  }
-  std::string Choice() const {
-    std::string content;
-    return platform::ReadFile(folder_ / "lang.ini", content) ? content : "<none>";
-  }
+TEST(DescribeFont, StyleLettersAndHeight) {
+  // weight, italic, underline, strike-out, character set, quality, pitch
+  auto describe = [](const char* style) {
+    lang::FontDescription f = lang::DescribeFont("Arial", 5, 11, style, 96);
+    return std::tuple(f.weight, f.italic, f.underline, f.strikeOut, f.characterSet, f.quality,
+                      f.pitch);
+  };
+  EXPECT_EQ(describe("BT"), std::tuple(700, false, false, false, 5, 1, 0));  // "B" after "T"
+  EXPECT_EQ(describe("XT+"), std::tuple(1000, false, false, false, 5, 1, 0));
+  EXPECT_EQ(describe("u-i"), std::tuple(400, true, true, true, 5, 1, 0));  // any letter case
+  EXPECT_EQ(describe("OSD+FAQ"), std::tuple(500, false, false, false, 255, 4, 1));
+  // -round(MulDiv(dpi, round(points * 100), 72) / 100): 96 * 1100 / 72 = 1466.7 -> -15.
+  auto height = [](double points, int dpi) {
+    return lang::DescribeFont("Arial", 0, points, "V", dpi).height;
+  };
+  EXPECT_EQ(height(11, 96), -15);
+  EXPECT_EQ(height(14.5, 72), -14);  // halves round to even
+}
 
- private:
-  testing_support::TestFolder folder_;
-  std::string folderName_;
-};
+// Writes a language file at `file` ("folder/name") under the data root `root`.
+void AddLanguage(const testing_support::TestFolder& root, const std::string& file,
+                 const std::string& name, std::vector<lang::LanguageRecord> records = {},
+                 const std::string& face = "Arial", int charset = 0) {
+  lang::LanguageFileContent content;
+  content.name = name;
+  content.fontFace = face;
+  content.characterSet = charset;
+  content.records = std::move(records);
+  std::string bytes;
+  ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
+  platform::CreateDirectory(root / file.substr(0, file.find('/')));
+  ASSERT_TRUE(platform::WriteFileAtomic(root / file, bytes));
+}
 
-TEST(Languages, LoadsTheMatchingFilesOfTheLanguageFolder) {
-  DataRoot root;
-  root.Add("terminal_de.lng", "Deutsch", {{9, u"Verlauf"}});
-  root.Add("terminal_d.lng", "Short", {});
-  root.Add("terminal_deu.lng", "Long", {});
-  root.Add("terminal-fr.lng", "Dash", {});
-  root.Add("terminal_fr.lng.bak", "Backup", {});
-  root.Add("xterminal_fr.lng", "Prefix", {});
+TEST(Languages, LoadsOnlyMatchingFilesInAnyLetterCase) {
+  testing_support::TestFolder root;
+  AddLanguage(root, "applanguages/Terminal_De.LNG", "Deutsch", {{9, u"Verlauf"}});
+  for (const char* other : {"terminal_d.lng", "terminal_deu.lng", "terminal-fr.lng",
+                            "terminal_fr.lng.bak", "xterminal_fr.lng"})
+    AddLanguage(root, std::string("applanguages/") + other, other);
   lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
+  languages.LoadLanguageFiles(root.Path() + "/");
   ASSERT_EQ(languages.Count(), 1);
   EXPECT_EQ(languages.LanguageList(), "Deutsch");
   EXPECT_EQ(languages.SelectorItems(), "English|Deutsch");
   EXPECT_EQ(languages.SelectorNames(), (std::vector<std::string>{"English", "Deutsch"}));
   EXPECT_EQ(languages.LanguageTable(1, 9), u"Verlauf");
   EXPECT_EQ(languages.FontFace(1), "Arial");
-}
-
-TEST(Languages, FolderAndFileNamesMatchInAnyLetterCase) {
-  DataRoot root("applanguages");
-  root.Add("TERMINAL_DE.LNG", "Deutsch", {});
-  root.Add("Terminal_Fr.Lng", "Francais", {});
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path() + "/");
-  EXPECT_EQ(languages.Count(), 2);
-}
-
-TEST(Languages, WithoutLanguageFolderOnlyTheBuiltInLanguageExists) {
-  testing_support::TestFolder empty;
-  lang::Languages languages;
+  ASSERT_TRUE(languages.Select(1));
+  EXPECT_FALSE(languages.Select(2));
+  EXPECT_FALSE(languages.Select(-1));
+  EXPECT_EQ(languages.LanguageIndex(), 1);
+  testing_support::TestFolder empty;  // reloading forgets languages and selection
   languages.LoadLanguageFiles(empty.Path());
   EXPECT_EQ(languages.Count(), 0);
-  EXPECT_EQ(languages.LanguageList(), "");
-  EXPECT_EQ(languages.SelectorItems(), "English");
   EXPECT_EQ(languages.LanguageIndex(), 0);
+  EXPECT_EQ(languages.SelectorItems(), "English");
 }
 
 TEST(Languages, TwentyOneFilesGiveTheFirstTwentyInDirectoryOrder) {
-  DataRoot root;
-  for (int i = 0; i < 21; ++i) {
-    std::string code = {static_cast<char>('a' + i), static_cast<char>('a' + i)};
-    root.Add("terminal_" + code + ".lng", "Lang " + code, {});
-  }
+  testing_support::TestFolder root;
+  for (char c = 'a'; c < 'a' + 21; ++c)
+    AddLanguage(root, "AppLanguages/terminal_" + std::string(2, c) + ".lng", {c});
   std::vector<std::string> expected;
-  for (const auto& entry : std::filesystem::directory_iterator(root / "AppLanguages")) {
-    std::string file = entry.path().filename().string();
-    if (expected.size() < 20) expected.push_back("Lang " + file.substr(9, 2));
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(root / "AppLanguages"))
+    if (expected.size() < 20) expected.push_back(entry.path().filename().string().substr(9, 1));
   lang::Languages languages;
   languages.LoadLanguageFiles(root.Path());
   ASSERT_EQ(languages.Count(), 20);
   for (int n = 1; n <= 20; ++n) EXPECT_EQ(languages.Name(n), expected[n - 1]) << n;
 }
 
-TEST(Languages, UnreadableMatchIsSkippedWithoutShiftingTheTables) {
-  DataRoot root;
-  root.Add("terminal_aa.lng", "One", {{1, u"eins"}});
+TEST(Languages, UnreadableFileLeavesNoGapAndLaterRecordsReplaceEarlierOnes) {
+  testing_support::TestFolder root;
+  AddLanguage(root, "AppLanguages/terminal_aa.lng", "One",
+              {{5, u"alt"}, {0, u"0"}, {301, u"301"}, {5, u"eins"}});
   ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages/terminal_bb.lng"));
-  root.Add("terminal_cc.lng", "Two", {{1, u"zwei"}});
+  AddLanguage(root, "AppLanguages/terminal_cc.lng", "Two", {{5, u"zwei"}, {300, u"x"}});
   lang::Languages languages;
   languages.LoadLanguageFiles(root.Path());
   ASSERT_EQ(languages.Count(), 2);
-  for (int n = 1; n <= 2; ++n)
-    EXPECT_EQ(languages.LanguageTable(n, 1), languages.Name(n) == "One" ? u"eins" : u"zwei");
+  const int one = languages.Name(1) == "One" ? 1 : 2;
+  EXPECT_EQ(languages.LanguageTable(one, 5), u"eins");
+  EXPECT_EQ(languages.LanguageTable(3 - one, 5), u"zwei");
+  EXPECT_EQ(languages.LanguageTable(3 - one, 300), u"x");
+  EXPECT_FALSE(languages.HasText(one, 0));
+  EXPECT_FALSE(languages.HasText(one, 301));
+  EXPECT_EQ(languages.LanguageTable(3, 5), u"");
 }
 
-TEST(Languages, DamagedRecordKeepsTheTextsBeforeIt) {
-  DataRoot root;
-  root.Add("terminal_de.lng", Header("Deutsch", "Arial", "0", "3") + Record(1, u"eins") +
-                                  lang_test::RawRecord(2, 4, 2, 7, "zwei") + Record(3, u"drei"));
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
-  ASSERT_EQ(languages.Count(), 1);
-  EXPECT_EQ(languages.LanguageTable(1, 1), u"eins");
-  EXPECT_FALSE(languages.HasText(1, 2));
-  EXPECT_FALSE(languages.HasText(1, 3));
-}
-
-TEST(Languages, LaterRecordReplacesAndIdentifiersOutsideTheRangeAreSkipped) {
-  DataRoot root;
-  root.Add(
-      "terminal_de.lng", "Deutsch",
-      {{5, u"alt"}, {0, u"null"}, {301, u"zu gross"}, {-1, u"negativ"}, {5, u"neu"}, {300, u"x"}});
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
-  EXPECT_EQ(languages.LanguageTable(1, 5), u"neu");
-  EXPECT_EQ(languages.LanguageTable(1, 300), u"x");
-  EXPECT_FALSE(languages.HasText(1, 0));
-  EXPECT_FALSE(languages.HasText(1, 301));
-  EXPECT_EQ(languages.LanguageTable(1, 301), u"");
-  EXPECT_EQ(languages.LanguageTable(2, 5), u"");
-}
-
-TEST(Languages, ReloadingForgetsTheLanguagesAndTheSelection) {
-  DataRoot root;
-  root.Add("terminal_de.lng", "Deutsch", {});
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
-  ASSERT_TRUE(languages.Select(1));
-  testing_support::TestFolder empty;
-  languages.LoadLanguageFiles(empty.Path());
-  EXPECT_EQ(languages.Count(), 0);
-  EXPECT_EQ(languages.LanguageIndex(), 0);
-}
-
-TEST(Languages, SelectRefusesLanguagesThatAreNotLoaded) {
-  DataRoot root;
-  root.Add("terminal_de.lng", "Deutsch", {});
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
-  EXPECT_TRUE(languages.Select(1));
-  EXPECT_FALSE(languages.Select(2));
-  EXPECT_FALSE(languages.Select(-1));
-  EXPECT_EQ(languages.LanguageIndex(), 1);
-  EXPECT_TRUE(languages.Select(0));
-  EXPECT_EQ(languages.LanguageIndex(), 0);
-}
-
-// Two languages whose texts exercise every kind of caption.
-class Captions : public ::testing::Test {
- protected:
-  void SetUp() override {
-    root_.Add("terminal_de.lng", "Deutsch",
+TEST(Languages, TranslatedCaptionsCarryTextSizeAndWeightInTheFilesFonts) {
+  testing_support::TestFolder root;
+  AddLanguage(root, "AppLanguages/terminal_de.lng", "Deutsch",
               {{4, u"Befehle eingeben:"},
                {9, u"Verlauf//+5B"},
                {14, u"Abbruch mit ESC\r\nbitte//-4"},
                {20, u""},
                {21, u"//B"},
-               {40, u"Ger\u00e4t \u4E0D\U0001F600"}});
-    languages_.LoadLanguageFiles(root_.Path());
-    ASSERT_EQ(languages_.Count(), 1);
-  }
-  DataRoot root_;
-  lang::Languages languages_;
-};
-
-TEST_F(Captions, BuiltInLanguageShowsTheTextBeforeTheSlashes) {
-  lang::CaptionText c = languages_.Caption("History//9");
-  EXPECT_FALSE(c.translated);
-  EXPECT_EQ(c.text, "History");
-  EXPECT_EQ(c.captionId, 9);
-}
-
-TEST_F(Captions, TranslatedCaptionsCarryTextSizeAndWeight) {
-  ASSERT_TRUE(languages_.Select(1));
-  struct Case {
-    const char* caption;
-    const char* text;
-    int points;
-    bool bold;
+               {40, u"Ger\u00e4t \U0001F600"}},
+              "Tahoma", 161);
+  lang::Languages languages;
+  languages.LoadLanguageFiles(root.Path());
+  auto caption = [&](const char* withId) {
+    lang::CaptionText c = languages.Caption(withId);
+    EXPECT_EQ(c.points, lang::SizePoints(c.sizeIndex)) << withId;
+    return std::tuple(c.text, c.translated, c.points, c.bold);
   };
-  const std::vector<Case> cases = {
-      {"History//9", "Verlauf", 20, true},
-      {"Enter Commands below:// 4", "Befehle eingeben:", 11, false},
-      {"Press: ESC to Abort//14", "Abbruch mit ESC\r\nbitte", 7, false},
-      {"OK//20", "", 11, false},  // the file holds an empty text: nothing is drawn
-      {"Function Key Current Values//21", "", 11, true},
-      {"Device Not Available!//40", "Ger\xC3\xA4t \xE4\xB8\x8D\xF0\x9F\x98\x80", 11, false},
-  };
-  for (const Case& c : cases) {
-    lang::CaptionText caption = languages_.Caption(c.caption);
-    EXPECT_TRUE(caption.translated) << c.caption;
-    EXPECT_EQ(caption.text, c.text) << c.caption;
-    EXPECT_EQ(caption.points, c.points) << c.caption;
-    EXPECT_EQ(caption.points, lang::SizePoints(caption.sizeIndex)) << c.caption;
-    EXPECT_EQ(caption.bold, c.bold) << c.caption;
-  }
-}
-
-TEST_F(Captions, CaptionsTheLanguageCannotTranslateKeepTheirOwnText) {
-  ASSERT_TRUE(languages_.Select(1));
-  for (const char* caption : {"Clear History//10", "Beyond//301", "Plain text", "Text//x"}) {
-    lang::CaptionText c = languages_.Caption(caption);
-    EXPECT_FALSE(c.translated) << caption;
-    std::string expected = caption;
-    lang::SplitCaptionId(expected);
-    EXPECT_EQ(c.text, expected) << caption;
-  }
-}
-
-TEST_F(Captions, FontsCoverEveryUsedSizeNormalAndBold) {
-  // Sizes used: 4 (no marker, also for "//B"), 9 ("+5B") and 0 ("-4").
-  std::vector<lang::LanguageFont> fonts = languages_.Fonts(1, 96);
+  EXPECT_EQ(caption("History//9"), std::tuple("History", false, 11, false));  // built-in language
+  ASSERT_TRUE(languages.Select(1));
+  EXPECT_EQ(caption("History//9"), std::tuple("Verlauf", true, 20, true));
+  EXPECT_EQ(caption("Enter:// 4"), std::tuple("Befehle eingeben:", true, 11, false));
+  EXPECT_EQ(caption("Press: ESC//14"), std::tuple("Abbruch mit ESC\r\nbitte", true, 7, false));
+  EXPECT_EQ(caption("OK//20"), std::tuple("", true, 11, false));  // an empty text: draw nothing
+  EXPECT_EQ(caption("Values//21"), std::tuple("", true, 11, true));
+  EXPECT_EQ(caption("Device//40"), std::tuple("Ger\xC3\xA4t \xF0\x9F\x98\x80", true, 11, false));
+  // What the language cannot translate keeps its own text.
+  EXPECT_EQ(caption("Clear History//10"), std::tuple("Clear History", false, 11, false));
+  EXPECT_EQ(caption("Beyond//301"), std::tuple("Beyond", false, 11, false));
+  EXPECT_EQ(caption("Plain text"), std::tuple("Plain text", false, 11, false));
+  // Fonts for the sizes used, 0 ("-4"), 4 (no marker, also "//B") and 9 ("+5B"), normal and bold.
+  std::vector<lang::LanguageFont> fonts = languages.Fonts(1, 96);
   ASSERT_EQ(fonts.size(), 6u);
   const int sizes[] = {0, 0, 4, 4, 9, 9};
   for (std::size_t i = 0; i < fonts.size(); ++i) {
-    EXPECT_EQ(fonts[i].sizeIndex, sizes[i]) << i;
-    EXPECT_EQ(fonts[i].bold, i % 2 == 1) << i;
-    EXPECT_EQ(fonts[i].font.face, "Arial");
-    EXPECT_EQ(fonts[i].font.weight, fonts[i].bold ? 700 : 400);
-    EXPECT_EQ(fonts[i].font.pitch, 2);
+    const lang::FontDescription& f = fonts[i].font;
+    EXPECT_EQ(std::tuple(fonts[i].sizeIndex, fonts[i].bold, f.weight),
+              std::tuple(sizes[i], i % 2 == 1, i % 2 ? 700 : 400))
+        << i;
+    EXPECT_EQ(std::tuple(f.face, f.characterSet, f.pitch), std::tuple("Tahoma", 161, 2)) << i;
   }
   EXPECT_EQ(fonts[4].font.height, -27);  // 20 points at 96 dots per inch
-  EXPECT_EQ(fonts[4].font.points, 20);
-  EXPECT_TRUE(languages_.Fonts(0, 96).empty());
-  EXPECT_TRUE(languages_.Fonts(2, 96).empty());
+  EXPECT_EQ(languages.Font(1, 4, true, 96).height, -15);
+  EXPECT_TRUE(languages.Fonts(0, 96).empty());
+  EXPECT_TRUE(languages.Fonts(2, 96).empty());
 }
 
-TEST(Languages, FontsUseTheFilesFaceAndCharacterSet) {
-  DataRoot root;
-  root.Add("terminal_gr.lng", LanguageBytes("Greek", {{1, u"x"}}, "Tahoma", "161"));
+TEST(Languages, LangIniChoosesAndStoresTheLanguage) {
+  testing_support::TestFolder root;
+  AddLanguage(root, "AppLanguages/terminal_aa.lng", "Deutsch");
+  AddLanguage(root, "AppLanguages/terminal_bb.lng", "A|B");
   lang::Languages languages;
   languages.LoadLanguageFiles(root.Path());
-  lang::FontDescription font = languages.Font(1, 4, true, 96);
-  EXPECT_EQ(font.face, "Tahoma");
-  EXPECT_EQ(font.characterSet, 161);
-  EXPECT_EQ(font.weight, 700);
-  EXPECT_EQ(font.height, -15);
-}
-
-class Choice : public ::testing::Test {
- protected:
-  void SetUp() override {
-    root_.Add("terminal_aa.lng", "Deutsch", {});
-    root_.Add("terminal_bb.lng", "Francais", {});
-    languages_.LoadLanguageFiles(root_.Path());
-    ASSERT_EQ(languages_.Count(), 2);
-  }
-  int IndexOf(const std::string& name) const {
-    for (int n = 1; n <= languages_.Count(); ++n)
-      if (languages_.Name(n) == name) return n;
-    return -1;
-  }
-  DataRoot root_;
-  lang::Languages languages_;
-};
-
-TEST_F(Choice, LangIniNamesTheLanguageInAnyLetterCase) {
-  struct Case {
+  ASSERT_EQ(languages.Count(), 2);
+  const int de = languages.Name(1) == "Deutsch" ? 1 : 2, ab = 3 - de;
+  auto stored = [&](const std::string& name) {
     std::string content;
-    std::string language;  // "" for the built-in one
+    return platform::ReadFile(root / name, content) ? content : "<none>";
   };
-  const std::vector<Case> cases = {
-      {"Deutsch", "Deutsch"},
-      {"deutsch", "Deutsch"},
-      {"FRANCAIS", "Francais"},
-      {"  Francais  ", "Francais"},
-      {"Deutsch\r\n", "Deutsch"},
-      {"english", ""},
-      {"English", ""},
-      {"", ""},
-      {"Klingon", ""},
-      {"Deutsch Francais", ""},
-  };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(platform::WriteFileAtomic(root_ / "lang.ini", c.content));
-    int expected = c.language.empty() ? 0 : IndexOf(c.language);
-    EXPECT_EQ(languages_.ReadLanguageChoice(root_.Path()), expected) << c.content;
+  EXPECT_EQ(languages.ReadLanguageChoice(root.Path()), 0);  // no lang.ini
+  for (auto [content, deutsch] : {std::pair{"Deutsch", true},
+                                  {"DEUTSCH", true},
+                                  {"  deutsch\r\n", true},
+                                  {"english", false},
+                                  {"English", false},
+                                  {"", false},
+                                  {"Klingon", false},
+                                  {"Deutsch A", false}}) {
+    ASSERT_TRUE(platform::WriteFileAtomic(root / "lang.ini", content));
+    EXPECT_EQ(languages.ReadLanguageChoice(root.Path()), deutsch ? de : 0) << content;
   }
-  EXPECT_EQ(languages_.LanguageIndex(), 0);  // reading does not select
-}
+  EXPECT_EQ(languages.LanguageIndex(), 0);                          // reading does not select
+  EXPECT_EQ(lang::Languages().ReadLanguageChoice(root.Path()), 0);  // no languages loaded
 
-TEST_F(Choice, MissingLangIniOrNoLanguagesGiveTheBuiltInLanguage) {
-  EXPECT_EQ(languages_.ReadLanguageChoice(root_.Path()), 0);
-  ASSERT_TRUE(platform::WriteFileAtomic(root_ / "lang.ini", "Deutsch"));
-  lang::Languages none;
-  EXPECT_EQ(none.ReadLanguageChoice(root_.Path()), 0);
-}
-
-TEST_F(Choice, StoredChoiceIsTheNameWithoutLineEnd) {
-  int francais = IndexOf("Francais");
-  ASSERT_TRUE(languages_.StoreLanguageChoice(root_.Path(), francais));
-  EXPECT_EQ(root_.Choice(), "Francais");
-  EXPECT_EQ(languages_.ReadLanguageChoice(root_.Path()), francais);
-  ASSERT_TRUE(languages_.StoreLanguageChoice(root_.Path(), IndexOf("Deutsch")));
-  EXPECT_EQ(root_.Choice(), "Deutsch");
-}
-
-TEST_F(Choice, ChoosingEnglishDeletesLangIni) {
-  ASSERT_TRUE(languages_.StoreLanguageChoice(root_.Path(), 1));
-  ASSERT_TRUE(languages_.StoreLanguageChoice(root_.Path(), 0));
-  EXPECT_FALSE(platform::FileExists(root_ / "lang.ini"));
-  EXPECT_TRUE(languages_.StoreLanguageChoice(root_.Path(), 0));  // nothing to delete
-}
-
-TEST_F(Choice, LangIniFromAWindowsCopyIsReplacedNotDoubled) {
-  ASSERT_TRUE(platform::WriteFileAtomic(root_ / "LANG.INI", "Deutsch"));
-  EXPECT_EQ(languages_.ReadLanguageChoice(root_.Path()), IndexOf("Deutsch"));
-  ASSERT_TRUE(languages_.StoreLanguageChoice(root_.Path(), IndexOf("Francais")));
-  std::string content;
-  ASSERT_TRUE(platform::ReadFile(root_ / "LANG.INI", content));
-  EXPECT_EQ(content, "Francais");
-  EXPECT_FALSE(platform::FileExists(root_ / "lang.ini"));
-  ASSERT_TRUE(languages_.StoreLanguageChoice(root_.Path(), 0));
-  EXPECT_FALSE(platform::FileExists(root_ / "LANG.INI"));
-}
-
-TEST_F(Choice, UnknownIndexOrFailedWriteLeavesTheStoredChoice) {
-  ASSERT_TRUE(languages_.StoreLanguageChoice(root_.Path(), 1));
-  std::string before = root_.Choice();
-  std::string error;
-  EXPECT_FALSE(languages_.StoreLanguageChoice(root_.Path(), 3, &error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(root_.Choice(), before);
-  error.clear();
-  EXPECT_FALSE(languages_.StoreLanguageChoice(root_ / "missing", 1, &error));
-  EXPECT_FALSE(error.empty());
-}
-
-TEST(Languages, LanguageWithoutNameStoresNoChoice) {
-  DataRoot root;
-  root.Add("terminal_xx.lng", std::string(10, 'x'));  // shorter than a header: no name
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
-  ASSERT_EQ(languages.Count(), 1);
-  EXPECT_EQ(languages.SelectorItems(), "English|");
-  ASSERT_TRUE(platform::WriteFileAtomic(root / "lang.ini", "old"));
-  EXPECT_TRUE(languages.StoreLanguageChoice(root.Path(), 1));
-  EXPECT_FALSE(platform::FileExists(root / "lang.ini"));
-}
-
-TEST(Languages, BarInANameDoesNotShiftTheSelectorEntries) {
-  DataRoot root;
-  root.Add("terminal_aa.lng", "A|B", {});
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
-  EXPECT_EQ(languages.SelectorItems(), "English|A/B");
-  EXPECT_EQ(languages.Name(1), "A|B");
-  ASSERT_TRUE(languages.StoreLanguageChoice(root.Path(), 1));
-  EXPECT_EQ(languages.ReadLanguageChoice(root.Path()), 1);
+  ASSERT_TRUE(languages.StoreLanguageChoice(root.Path(), ab));
+  EXPECT_EQ(stored("lang.ini"), "A|B");
+  EXPECT_EQ(languages.ReadLanguageChoice(root.Path()), ab);
+  // A "|" in a name is shown as "/" so the selector entries stay aligned.
+  EXPECT_EQ(languages.SelectorItems(), de == 1 ? "English|Deutsch|A/B" : "English|A/B|Deutsch");
+  std::string error;  // an unknown index or a failed write leaves the choice
+  EXPECT_FALSE(languages.StoreLanguageChoice(root.Path(), 3, &error));
+  EXPECT_FALSE(languages.StoreLanguageChoice(root / "missing", de));
+  EXPECT_NE(error, "");
+  EXPECT_EQ(stored("lang.ini"), "A|B");
+  ASSERT_TRUE(languages.StoreLanguageChoice(root.Path(), 0));  // English: no lang.ini
+  EXPECT_EQ(stored("lang.ini"), "<none>");
+  EXPECT_TRUE(languages.StoreLanguageChoice(root.Path(), 0));  // nothing to delete
+  // A copy from Windows names it LANG.INI: that file is replaced, not doubled.
+  ASSERT_TRUE(platform::WriteFileAtomic(root / "LANG.INI", "Deutsch"));
+  EXPECT_EQ(languages.ReadLanguageChoice(root.Path()), de);
+  ASSERT_TRUE(languages.StoreLanguageChoice(root.Path(), ab));
+  EXPECT_EQ(stored("LANG.INI") + stored("lang.ini"), "A|B<none>");
+  ASSERT_TRUE(languages.StoreLanguageChoice(root.Path(), 0));
+  EXPECT_EQ(stored("LANG.INI"), "<none>");
 }
 
 }  // namespace
