@@ -1,9 +1,10 @@
-// A command engine wired to a virtual-time window, a fake link and the plain
-// reply capture, with helpers to read back what the display shows.
+// A command engine on a virtual-time window, a fake link and the plain reply
+// capture, with helpers to read back what the display shows.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <string_view>
@@ -15,58 +16,51 @@
 
 namespace engine_testing {
 
+using Strings = std::vector<std::string>;
+
 class EngineTest : public ::testing::Test {
  protected:
   testing_support::FakeHost host;
   testing_support::FakeTransport link;
   engine::PlainReplyCapture capture;
   engine::CommandEngine engine{host, capture};
+  engine::EngineState& state = engine.State();
 
   void Run(std::string_view line, devices::LinkKind kind = devices::LinkKind::Hid) {
     engine.ExecuteCommandLine(link, 7, line, kind);
   }
-
-  // Answers each listed command with its replies in turn (the last one
-  // repeats); every other command is answered "OK".
-  void Answer(std::map<std::string, std::vector<std::string>> replies) {
+  void Expect(const std::string& values) {
+    state.ExpectedValuesLine = values;
+    state.ExpectedValuesPresent = true;
+  }
+  // Each listed command gets its replies in turn (the last one repeats); any
+  // other command is answered "OK".
+  void Answer(std::map<std::string, Strings> replies) {
     link.answer = [table = std::move(replies),
                    used = std::map<std::string, std::size_t>()](const std::string& c) mutable {
       auto it = table.find(c);
-      if (it == table.end() || it->second.empty()) return std::string("OK");
-      std::size_t& n = used[c];
-      const std::string& reply = it->second[std::min(n, it->second.size() - 1)];
-      ++n;
-      return reply;
+      if (it == table.end()) return std::string("OK");
+      return it->second[std::min(used[c]++, it->second.size() - 1)];
     };
   }
-
-  // Presses ESC (as the window does while a line runs) at the first pump after
-  // `sends` commands have gone out.
+  // ESC, as the window sets it while a line runs, once `sends` commands went out.
   void PressEscAfterSends(std::size_t sends) {
     host.onDoEvents = [this, sends] {
-      if (link.sent.size() >= sends && engine.State().EngineRunning == 1) {
-        engine.State().AbortRequest = 1;
-      }
+      if (link.sent.size() >= sends && state.EngineRunning == 1) state.AbortRequest = 1;
     };
   }
-
-  // The display split into lines (CR LF removed).
-  std::vector<std::string> Lines() {
-    std::vector<std::string> lines;
-    const std::string& text = host.Display();
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      lines.push_back(text.substr(start, end - start));
-      start = end + 2;
+  // The display's entries joined by "|", each without its CR LF, the margin
+  // of a passing compact entry ("  ") and an exchange time of " (0ms)".
+  std::string Shown() {
+    std::string shown, text = host.Display();
+    for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
+      end = std::min(text.find("\r\n", start), text.size());
+      std::string_view entry(text.data() + start, end - start);
+      if (entry.starts_with("  ")) entry.remove_prefix(2);
+      if (entry.ends_with(" (0ms)")) entry.remove_suffix(6);
+      shown.append(start == 0 ? "" : "|").append(entry);
     }
-    return lines;
-  }
-
-  // One entry of the compact show mode (3) with no exchange time.
-  static std::string Compact(const std::string& command, const std::string& reply) {
-    return "  " + command + " (" + reply + ") (0ms)";
+    return shown;
   }
 };
 
