@@ -292,7 +292,8 @@ int Script::RunShellApp(const std::string& argument) {
 int Script::VarInput(int n, const std::string& prompt) {
   if (prompt.empty()) return kStepIdle;
   std::string answer = platform::TrimBlanks(host_.AskOperator(prompt, false, false));
-  std::string label = platform::TrimBlanks(ReplaceAll(ReplaceAll(prompt, "Enter:", ""), "Enter", ""));
+  std::string label =
+      platform::TrimBlanks(ReplaceAll(ReplaceAll(prompt, "Enter:", ""), "Enter", ""));
   state_.ScriptVariables[static_cast<std::size_t>(n - 1)] = "{" + label + "} " + answer;
   return kStepGoOn;
 }
@@ -381,8 +382,9 @@ std::string Script::VariableValue(int n) const {
   if (n < 1 || n > 9) return {};
   const std::string& text = state_.ScriptVariables[static_cast<std::size_t>(n - 1)];
   std::size_t brace = text.find('}');
-  return platform::TrimBlanks(brace == std::string::npos ? std::string_view(text)
-                                         : std::string_view(text).substr(brace + 1));
+  return platform::TrimBlanks(brace == std::string::npos
+                                  ? std::string_view(text)
+                                  : std::string_view(text).substr(brace + 1));
 }
 
 std::string Script::SubstituteVariables(std::string_view text) const {
@@ -472,7 +474,8 @@ std::string Script::CsvDataLine() const {
     std::string_view field =
         def.substr(start, bar == std::string_view::npos ? def.npos : bar - start);
     std::size_t paren = field.find('(');
-    std::string tag = paren == std::string_view::npos ? "()" : platform::ToUpper(field.substr(paren));
+    std::string tag =
+        paren == std::string_view::npos ? "()" : platform::ToUpper(field.substr(paren));
     bool known = true;
     std::string value;
     if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&

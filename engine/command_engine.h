@@ -31,8 +31,8 @@ struct EngineState {
   std::int32_t PumpSuppressed = 0;  // 1: CheckAbort does not pump events
   std::string ExpectedValuesLine;   // comma-separated expected replies
   bool ExpectedValuesPresent = false;
-  std::string LastReply;            // reply of the last device exchange
-  double ExchangeTime = 0;          // seconds; reset by every display
+  std::string LastReply;    // reply of the last device exchange
+  double ExchangeTime = 0;  // seconds; reset by every display
   std::int32_t SerialTimeoutFlag = 0;
   std::int32_t ShowMode = 1;
   std::int64_t BitMask = -1;
@@ -71,8 +71,8 @@ class CommandEngine {
   // Builds the entry for one command and appends it to the terminal display
   // (line kind 1 = exchange entry, anything else a plain message line), then
   // resets ExchangeTime.
-  void DisplayExchange(std::string_view command, std::string_view reply,
-                       std::string_view expected, int lineKind, int position);
+  void DisplayExchange(std::string_view command, std::string_view reply, std::string_view expected,
+                       int lineKind, int position);
 
   // Called at the end of every line, after the expected values are cleared;
   // the program runner clears its copy of the line here.
