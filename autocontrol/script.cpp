@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "autocontrol/script_file.h"
+#include "devices/link.h"
 #include "engine/reply_format.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -443,15 +444,7 @@ void Script::SaveAutoResults(const std::string& name, int kind) {
 }
 
 std::string Script::CsvHeaderLine() const {
-  std::vector<std::string> fields;
-  std::string_view def = state_.CsvDefinition;
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t bar = def.find('|', start);
-    fields.emplace_back(def.substr(start, bar == std::string_view::npos ? def.npos : bar - start));
-    if (bar == std::string_view::npos) break;
-    start = bar + 1;
-  }
+  std::vector<std::string> fields = devices::SplitList(state_.CsvDefinition);
   if (!fields.empty() && platform::TrimBlanks(fields.back()).empty()) fields.pop_back();
   std::string line;
   for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -465,17 +458,11 @@ std::string Script::CsvHeaderLine() const {
 }
 
 std::string Script::CsvDataLine() const {
-  std::string_view def = state_.CsvDefinition;
   std::string line;
   bool first = true;
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t bar = def.find('|', start);
-    std::string_view field =
-        def.substr(start, bar == std::string_view::npos ? def.npos : bar - start);
+  for (const std::string& field : devices::SplitList(state_.CsvDefinition)) {
     std::size_t paren = field.find('(');
-    std::string tag =
-        paren == std::string_view::npos ? "()" : platform::ToUpper(field.substr(paren));
+    std::string tag = paren == std::string::npos ? "()" : platform::ToUpper(field.substr(paren));
     bool known = true;
     std::string value;
     if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
@@ -504,8 +491,6 @@ std::string Script::CsvDataLine() const {
       line += value;
       first = false;
     }
-    if (bar == std::string_view::npos) break;
-    start = bar + 1;
   }
   return line + "\r\n";
 }
