@@ -29,17 +29,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  return platform::TrimmedView(text);
-}
-std::string UpperCase(std::string_view text) {
-  return platform::ToUpper(text);
-}
-
 bool StartsWith(std::string_view text, std::string_view head) {
   return text.substr(0, head.size()) == head;
 }
@@ -234,7 +223,7 @@ std::int64_t ParseNumber(std::string_view text) {
   for (char& c : t) {
     if (c == '=') c = ' ';
   }
-  t = UpperCase(TrimBlanks(t));
+  t = platform::ToUpper(platform::TrimmedView(t));
   std::string_view v(t);
   if (StartsWith(v, "X")) return ParseHex(v.substr(1));
   if (StartsWith(v, "0X")) return ParseHex(v.substr(2));
@@ -287,8 +276,8 @@ int UnitCode(std::string_view text) {
     // An empty text has no axis; a single letter has no unit.
     return 0;
   }
-  std::size_t axis = kAxes.find(UpperAscii(text[0]));
-  std::size_t unit = kUnits.find(UpperAscii(text[1]));
+  std::size_t axis = kAxes.find(platform::ToUpperAscii(text[0]));
+  std::size_t unit = kUnits.find(platform::ToUpperAscii(text[1]));
   if (axis == std::string_view::npos || unit == std::string_view::npos) return 0;
   return static_cast<int>(unit) * 10 + static_cast<int>(axis) + 1;
 }
@@ -317,8 +306,8 @@ void ConvertUnits(std::string& command, const UnitTable& table) {
   }
   if (op == std::string_view::npos) return;
 
-  long double amount = ReadDecimalExtended(TrimBlanks(inner.substr(0, op)));
-  const int code = UnitCode(UpperCase(TrimBlanks(inner.substr(op + 1))));
+  long double amount = ReadDecimalExtended(platform::TrimmedView(inner.substr(0, op)));
+  const int code = UnitCode(platform::ToUpper(platform::TrimmedView(inner.substr(op + 1))));
   std::string replacement;
   if (code == 0) {
     replacement = NumberText(amount);
@@ -346,7 +335,7 @@ std::string SetParReply(std::string_view command, UnitTable& table) {
   const int code = command.size() > 6 ? UnitCode(command.substr(6, 2)) : 0;
   if (code == 0) return "ERROR";
   if (command.size() > 8 && command[8] == '=') {
-    std::string value = UpperCase(TrimBlanks(command.substr(9)));
+    std::string value = platform::ToUpper(platform::TrimmedView(command.substr(9)));
     if (StartsWith(value, ".")) value.insert(0, "0");
     table.SetFactor(code, ReadDecimalExtended(value));
   }

@@ -14,17 +14,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  return platform::TrimmedView(text);
-}
-std::string UpperCase(std::string_view text) {
-  return platform::ToUpper(text);
-}
-
 // Walks the ":"-separated fields of a text one after the other, so a text of
 // many fields is split in one pass. Past the last field every field is empty.
 class FieldWalker {
@@ -59,9 +48,9 @@ std::string_view Field(std::string_view text, int number) {
 
 // One reply field against one expected field; true when the check fails.
 bool FieldFails(std::string_view reply, std::string_view expected, std::int64_t bitMask) {
-  const std::string op = UpperCase(expected.substr(0, 2));
+  const std::string op = platform::ToUpper(expected.substr(0, 2));
   const std::string_view rest =
-      TrimBlanks(expected.substr(expected.size() < 2 ? expected.size() : 2));
+      platform::TrimmedView(expected.substr(expected.size() < 2 ? expected.size() : 2));
   if (op == "<=") return ParseNumber(reply) > ParseNumber(rest);
   if (op == ">=") return ParseNumber(reply) < ParseNumber(rest);
   if (op == "==") return ParseNumber(reply) != ParseNumber(rest);
@@ -69,8 +58,8 @@ bool FieldFails(std::string_view reply, std::string_view expected, std::int64_t 
     const std::size_t bar = expected.find('|');
     if (bar == std::string_view::npos) return ParseNumber(reply) != ParseNumber(rest);
     const std::int64_t value = ParseNumber(reply);
-    const std::int64_t low = ParseNumber(TrimBlanks(expected.substr(2, bar - 2)));
-    const std::int64_t high = ParseNumber(TrimBlanks(expected.substr(bar + 1)));
+    const std::int64_t low = ParseNumber(platform::TrimmedView(expected.substr(2, bar - 2)));
+    const std::int64_t high = ParseNumber(platform::TrimmedView(expected.substr(bar + 1)));
     return value < low || value > high;
   }
   if (op == "&=") return (ParseNumber(reply) & bitMask) != ParseNumber(rest);
@@ -102,7 +91,7 @@ std::string HexDigits(std::uint64_t value, int minDigits) {
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, 16);
   (void)ec;
   std::string out(buf, end);
-  for (char& c : out) c = UpperAscii(c);
+  for (char& c : out) c = platform::ToUpperAscii(c);
   if (static_cast<int>(out.size()) < minDigits) {
     out.insert(0, static_cast<std::size_t>(minDigits) - out.size(), '0');
   }
@@ -138,15 +127,15 @@ int DigitOf(std::string_view text, std::size_t index) {
 }  // namespace
 
 bool CheckExpected(std::string_view reply, std::string_view expected, std::int64_t bitMask) {
-  if (TrimBlanks(expected).empty()) return false;
+  if (platform::TrimmedView(expected).empty()) return false;
   if (reply == expected) return false;
   if (expected.find(':') == std::string_view::npos) return FieldFails(reply, expected, bitMask);
   FieldWalker expectedFields(expected);
   FieldWalker replyFields(reply);
   bool failed = false;
   while (!expectedFields.Done()) {
-    std::string_view e = TrimBlanks(expectedFields.Next());
-    std::string_view r = TrimBlanks(replyFields.Next());
+    std::string_view e = platform::TrimmedView(expectedFields.Next());
+    std::string_view r = platform::TrimmedView(replyFields.Next());
     if (FieldFails(r, e, bitMask)) failed = true;
   }
   return failed;
@@ -161,7 +150,7 @@ Entry FormatEntry(std::string_view command, std::string_view reply, std::string_
                   int lineKind, int position, int showMode, double exchangeTime,
                   std::int64_t bitMask) {
   Entry entry;
-  const std::string_view exp = TrimBlanks(expected);
+  const std::string_view exp = platform::TrimmedView(expected);
   const bool comment = command == "'";
   if (comment && showMode != 5) {
     entry.append = false;
@@ -239,7 +228,7 @@ std::string DisplayDirectiveReply(std::string_view command, std::string_view las
                                   std::int64_t& bitMask) {
   if (command.substr(0, 6) == "BTMASK") {
     if (command.size() > 6 && command[6] == '=') {
-      bitMask = ParseNumber(UpperCase(TrimBlanks(command.substr(7))));
+      bitMask = ParseNumber(platform::ToUpper(platform::TrimmedView(command.substr(7))));
     }
     return "0x" + HexDigits(static_cast<std::uint64_t>(bitMask), 1);
   }
@@ -247,13 +236,13 @@ std::string DisplayDirectiveReply(std::string_view command, std::string_view las
   const std::string_view widthText = command.substr(command.size() < 4 ? command.size() : 4, 2);
   const int width = static_cast<int>(RoundToInt64(ReadDecimal(widthText)));
   const std::string_view argument =
-      TrimBlanks(command.substr(command.size() < 6 ? command.size() : 6));
+      platform::TrimmedView(command.substr(command.size() < 6 ? command.size() : 6));
   const bool hasSeparator = !argument.empty();
   const char separator = hasSeparator ? argument[0] : '\0';
   int fieldNumber = DigitOf(argument, 1);
   if (fieldNumber == 0) fieldNumber = 1;
 
-  const double value = ReadDecimal(TrimBlanks(Field(lastReply, fieldNumber)));
+  const double value = ReadDecimal(platform::TrimmedView(Field(lastReply, fieldNumber)));
   const std::int64_t integer = RoundToInt64(value);
   // Every form shows the two's-complement bits of the value. The grouped
   // forms take their bytes from the same bits as the plain forms, so a
@@ -273,7 +262,7 @@ std::string DisplayDirectiveReply(std::string_view command, std::string_view las
     default:
       break;
   }
-  if (TrimBlanks(command.substr(command.size() < 4 ? command.size() : 4, 2)) == "DC") {
+  if (platform::TrimmedView(command.substr(command.size() < 4 ? command.size() : 4, 2)) == "DC") {
     return DecimalPicture(value);
   }
   return "0x" + HexDigits(bits & 0xFFFFFFFFULL, 8);

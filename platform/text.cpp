@@ -11,9 +11,7 @@ std::string_view TrimmedView(std::string_view text) {
 
 std::string ToUpper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : out) c = ToUpperAscii(c);
   return out;
 }
 

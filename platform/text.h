@@ -13,6 +13,9 @@ inline std::string TrimBlanks(std::string_view text) {
   return std::string(TrimmedView(text));
 }
 // ASCII letters in upper case; every other byte unchanged.
+inline char ToUpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 std::string ToUpper(std::string_view text);
 // Every occurrence of `from` replaced by `to`, left to right.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
