@@ -3,7 +3,15 @@
 # unless they are all there already.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          libbenchmark-dev python3 python3-serial locales)
+          libbenchmark-dev python3 python3-serial locales
+          # the window: Qt 6 Widgets (with its Test module), the fonts it maps
+          # the form tables' faces to, and a virtual display for its tests
+          qt6-base-dev fonts-liberation2 fonts-dejavu-core xvfb xauth xdotool
+          # line editing in the headless line terminal
+          libedit-dev
+          # real peers in the tests: a serial device server, a JUnit reader,
+          # the package checkers
+          ser2net python3-junitparser lintian desktop-file-utils dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
