@@ -6,7 +6,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           libbenchmark-dev python3 python3-serial locales
           # the window: Qt 6 Widgets (with its Test module), the fonts it maps
           # the form tables' faces to, and a virtual display for its tests
-          qt6-base-dev fonts-liberation2 fonts-dejavu-core xvfb xauth xdotool
+          qt6-base-dev qt6-svg-dev fonts-liberation2 fonts-dejavu-core xvfb xauth xdotool
           # line editing in the headless line terminal
           libedit-dev
           # real peers in the tests: a serial device server, a JUnit reader,
