@@ -14,6 +14,7 @@
 #include "app/command_options.h"
 #include "app/dialogs.h"
 #include "app/gui/headless_gui.h"
+#include "app/line_editor.h"
 #include "app/main_form.h"
 
 namespace app {
@@ -195,11 +196,25 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   }
 
   // The line terminal: every input line runs as the Enter key would run the
-  // command entry.
+  // command entry. An operator at a terminal edits the line and recalls the
+  // lines typed before with Up and Down.
+  std::unique_ptr<LineEditor> editor = LineEditor::Open(io.inputFd, io.outputFd, "> ");
   LineReader reader(io);
   std::string line;
-  while (!reader.AtEnd()) {
-    if (reader.Next(line, 0.1)) {
+  for (bool atEnd = false; !atEnd;) {
+    bool got = false;
+    if (editor) {
+      const LineEditor::Status status = editor->ReadLine(line, 0.1);
+      got = status == LineEditor::Status::Line;
+      atEnd = status == LineEditor::Status::End;
+      if (status == LineEditor::Status::Escape)
+        gui.Inject({kMainForm, tmain::kEscKey, gui::event::kClick, 0});
+      if (interrupts.load() > delivered) editor->Pause();  // the ESC key prints next
+    } else {
+      got = reader.Next(line, 0.1);
+      atEnd = reader.AtEnd();
+    }
+    if (got) {
       gui.SetText(kMainForm, tmain::kCommandEntry, line);
       gui.Inject({kMainForm, tmain::kEnterKey, gui::event::kClick, 0});
     }

@@ -18,6 +18,7 @@ struct ProgramIo {
   std::ostream& out;  // everything appended to the terminal display
   std::ostream& err;  // messages of dialogs and message boxes, usage errors
   int inputFd = -1;   // when >= 0, `in` is this descriptor and is polled
+  int outputFd = -1;  // when >= 0, `out` is this descriptor (a terminal gets line editing)
 };
 
 // Installs the transports of the link kinds this program can reach.
