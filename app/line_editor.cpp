@@ -176,9 +176,11 @@ std::unique_ptr<LineEditor> LineEditor::Open(int inFd, int outFd, const std::str
   // ESC key there, and a raw-mode terminal must never be left behind by a
   // signal that ends the program.
   el_set(el, EL_SETTY, "-d", "-isig", static_cast<const char*>(nullptr));
-  el_set(el, EL_ADDFN, "halvorn-recall-older", "Recall the line sent before", &RecallOlder);
-  el_set(el, EL_ADDFN, "halvorn-recall-newer", "Recall the line sent after", &RecallNewer);
-  el_set(el, EL_ADDFN, "halvorn-escape", "The ESC key", &EscapeKey);
+  // Wide names: the editor keeps these pointers (narrow ones it copies and
+  // never frees).
+  el_wset(el, EL_ADDFN, L"halvorn-recall-older", L"Recall the line sent before", &RecallOlder);
+  el_wset(el, EL_ADDFN, L"halvorn-recall-newer", L"Recall the line sent after", &RecallNewer);
+  el_wset(el, EL_ADDFN, L"halvorn-escape", L"The ESC key", &EscapeKey);
   for (const char* key : {"\\e[A", "\\eOA", "^P"}) Bind(el, key, "halvorn-recall-older");
   for (const char* key : {"\\e[B", "\\eOB", "^N"}) Bind(el, key, "halvorn-recall-newer");
   Bind(el, "^C", "halvorn-escape");
