@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -84,35 +85,32 @@ TEST_F(BlockTest, UntilConditionsEndTheBlockAfterTheRightPass) {
   EXPECT_TRUE(Shown().starts_with("{REPEAT} (OK)|PX (200)|RSAVE1 (200)|{UNTIL>1000} (200)|"));
 }
 
-TEST_F(BlockTest, NestedBlocksAreIndentedAndTheInnerCounterRestartsOnEachOuterPass) {
-  Run("REPEAT, A, REPEAT, B, UNTIL=2, UNTIL=2, C");
+// Nested blocks are indented and the inner counter restarts on each outer
+// pass; saved values belong to their level; a fourth nested REPEAT is ignored
+// (its UNTIL closes the enclosing block early); a block still open at the end
+// of the line never runs; an UNTIL outside a block is ignored and REPEAT
+// reads only its name.
+TEST_F(BlockTest, BlocksNestAndEndAsTheirLevelsSay) {
+  Answer({{"P", {"5"}}});
   const std::string inner = "  {REPEAT} (OK)|B (OK)|  {UNTIL=2} (1)|B (OK)|  {UNTIL=2} (2)";
-  EXPECT_EQ(Shown(), "{REPEAT} (OK)|A (OK)|" + inner + "|{UNTIL=2} (1)|A (OK)|" + inner +
-                         "|{UNTIL=2} (2)|C (OK)");
-}
-
-TEST_F(BlockTest, SavedValuesBelongToTheirLevel) {
-  Answer({{"P", {"5"}}});  // the inner UNTIL counts passes, the outer sees 5
-  Run("REPEAT, P, RSAVE1, REPEAT, B, UNTIL=2, UNTIL=5, C");
-  EXPECT_EQ(link.sent, (Strings{"P", "B", "B", "C"}));
-}
-
-TEST_F(BlockTest, AFourthNestedRepeatIsIgnored) {
-  Run("REPEAT, REPEAT, REPEAT, REPEAT, X, UNTIL=1, UNTIL=1, UNTIL=1, UNTIL=1, Y");
-  EXPECT_EQ(Shown(),
-            "{REPEAT} (OK)|  {REPEAT} (OK)|    {REPEAT} (OK)|X (OK)|    {UNTIL=1} (1)|"
-            "  {UNTIL=1} (1)|{UNTIL=1} (1)|Y (OK)");
-}
-
-TEST_F(BlockTest, ABlockOpenAtTheEndOfTheLineNeverRuns) {
-  Run("A, REPEAT, B, UNTIL=1, C, REPEAT, D, REPEAT, E, UNTIL=1");
-  EXPECT_EQ(link.sent, (Strings{"A", "B", "C"}));
-  EXPECT_TRUE(Shown().ends_with("|C (OK)"));
-}
-
-TEST_F(BlockTest, UntilOutsideABlockIsIgnoredAndRepeatReadsOnlyItsName) {
-  Run("A, UNTIL=1, UNTILR1:2, REPEATING, B, UNTIL=1");
-  EXPECT_EQ(Shown(), "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)");
+  const std::pair<const char*, std::string> cases[] = {
+      {"REPEAT, A, REPEAT, B, UNTIL=2, UNTIL=2, C", "{REPEAT} (OK)|A (OK)|" + inner +
+                                                        "|{UNTIL=2} (1)|A (OK)|" + inner +
+                                                        "|{UNTIL=2} (2)|C (OK)"},
+      {"REPEAT, P, RSAVE1, REPEAT, B, UNTIL=2, UNTIL=5, C",
+       "{REPEAT} (OK)|P (5)|RSAVE1 (5)|" + inner + "|{UNTIL=5} (5)|C (OK)"},
+      {"REPEAT, REPEAT, REPEAT, REPEAT, X, UNTIL=1, UNTIL=1, UNTIL=1, UNTIL=1, Y",
+       "{REPEAT} (OK)|  {REPEAT} (OK)|    {REPEAT} (OK)|X (OK)|    {UNTIL=1} (1)|"
+       "  {UNTIL=1} (1)|{UNTIL=1} (1)|Y (OK)"},
+      {"A, REPEAT, B, UNTIL=1, C, REPEAT, D, REPEAT, E, UNTIL=1",
+       "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)|C (OK)"},
+      {"A, UNTIL=1, UNTILR1:2, REPEATING, B, UNTIL=1", "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)"},
+  };
+  for (const auto& [line, shown] : cases) {
+    host.controls.clear();
+    Run(line);
+    EXPECT_EQ(Shown(), shown) << line;
+  }
 }
 
 TEST_F(BlockTest, CollectedEntriesStopAtAThousand) {

@@ -150,14 +150,5 @@ TEST(IsLocalDirective, MatchesTheSixCharacterNamesInUpperCase) {
   for (auto [command, local] : cases) EXPECT_EQ(IsLocalDirective(command), local) << command;
 }
 
-TEST(ReplyFormat, MegabytesOfEightBitAndNulBytes) {
-  std::string big(4 << 20, '\xff');
-  big[100] = '\0';
-  EXPECT_GT(FormatEntry(big, big, big, kExchangeLine, 1, 2, 0, -1).text.size(), 2 * big.size());
-  std::int64_t mask = -1;
-  EXPECT_EQ(DisplayDirectiveReply("SHOWDC", big, mask), "0");
-  EXPECT_EQ(DisplayDirectiveReply("BTMASK=" + big, big, mask), "0x0");
-}
-
 }  // namespace
 }  // namespace engine
