@@ -69,10 +69,6 @@ TEST(UnitCode, CombinesAxisAndUnitLetters) {
       {"XS=5", 11}, {"QQ", 0}, {"XQ", 0},  {"AS", 0},  {"X", 0},   {"", 0},    {" XS", 0},
   };
   for (auto [text, code] : cases) EXPECT_EQ(UnitCode(text), code) << text;
-  UnitTable table;  // all 0 at first; numbers outside 1..100 are ignored
-  for (int code : {0, 100, 101}) table.SetFactor(code, 7);
-  EXPECT_EQ((std::vector{table.Factor(0), table.Factor(100), table.Factor(101)}),
-            (std::vector<long double>{0, 7, 0}));
 }
 
 // XS is 200 and ZS 0, where dividing keeps the amount; without a unit the
