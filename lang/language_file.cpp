@@ -17,9 +17,7 @@ constexpr std::int32_t kMaxSixDigits = 999999;
 
 // Header texts are padded with blanks; files written by C programs sometimes
 // pad with NUL bytes instead, which are treated as padding too.
-std::string TrimField(std::string_view field) {
-  return std::string(platform::TrimmedView(field, std::string_view(" \0", 2)));
-}
+constexpr std::string_view kPadding(" \0", 2);
 
 // A number field: decimal digits with blanks anywhere, read as a number and
 // rounded to the nearest integer.
@@ -56,8 +54,8 @@ std::uint32_t RecordCheckValue(std::int32_t captionId, std::int32_t byteLength,
 platform::Result ReadLanguageFile(std::string_view bytes, LanguageFileContent& content) {
   content = LanguageFileContent();
   if (bytes.size() < kHeaderSize) return platform::Result::Success();
-  content.name = TrimField(bytes.substr(kNameOffset, kNameFieldSize));
-  content.fontFace = TrimField(bytes.substr(kFaceOffset, kNameFieldSize));
+  content.name = platform::TrimmedView(bytes.substr(kNameOffset, kNameFieldSize), kPadding);
+  content.fontFace = platform::TrimmedView(bytes.substr(kFaceOffset, kNameFieldSize), kPadding);
   content.characterSet = ReadNumberField(bytes.substr(kCharSetOffset, kNumberFieldSize));
   content.recordCount = ReadNumberField(bytes.substr(kCountOffset, kNumberFieldSize));
 

@@ -25,6 +25,14 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
+// Writes `data`, flushes it to disk and closes `fd`: 0, or the error number
+// of the first step that failed (the descriptor is closed either way).
+int WriteFlushClose(int fd, std::string_view data) {
+  int error = WriteAll(fd, data) && ::fsync(fd) == 0 ? 0 : errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return error;
+}
+
 std::string FolderOf(const std::string& path) {
   std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -58,13 +66,7 @@ std::string WriteTemporary(const std::string& path, std::string_view data, Resul
     return {};
   }
   ::fchmod(fd, CreationMode());
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
+  if (int error = WriteFlushClose(fd, data); error != 0) {
     ::unlink(name.data());
     result = Result::SystemFailure("cannot write " + path, error);
     return {};
@@ -86,13 +88,7 @@ Result CreateAndWrite(const std::string& path, std::string_view data) {
     if (errno == EEXIST) return Result::CallerMistake(path + " exists already");
     return Result::SystemFailure("cannot create " + path, errno);
   }
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
+  if (int error = WriteFlushClose(fd, data); error != 0) {
     ::unlink(path.c_str());  // a half-written record is worse than none
     return Result::SystemFailure("cannot write " + path, error);
   }
