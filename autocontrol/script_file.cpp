@@ -214,12 +214,6 @@ const Keyword* FindKeyword(std::string_view upperKeyword) {
   return i == table.size() ? nullptr : &table[i];
 }
 
-std::string BuildKeywordLine(std::string_view fileLine) {
-  std::string work, line;
-  AppendKeywordLine(fileLine, work, line);
-  return line;
-}
-
 std::string BuildScriptText(std::string_view fileBytes) {
   programs::NormalisedLines lines(fileBytes);
   std::string script;

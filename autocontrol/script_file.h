@@ -92,10 +92,6 @@ const Keyword* FindKeyword(std::string_view upperKeyword);
 // Linear in the size of the file.
 std::string BuildScriptText(std::string_view fileBytes);
 
-// One line of a script file (without its line end) -> the KeywordLine it
-// becomes, or "" when the line is dropped (blank, comment, not a keyword).
-std::string BuildKeywordLine(std::string_view fileLine);
-
 // The script file of `scriptNumber`: DataRoot + "AppPrograms\AutoControl\"
 // + "autocontrol.txt" for 0 (or less), "autocontrol_<n>.txt" otherwise,
 // matched on disk without regard to letter case. There is no fallback from

@@ -13,7 +13,6 @@
 
 namespace {
 
-using autocontrol::BuildKeywordLine;
 using autocontrol::BuildScriptText;
 using autocontrol::KeywordId;
 
@@ -100,12 +99,12 @@ TEST(ScriptLine, KeywordsCommentsBlanksAndArgumentRules) {
       {"[LOOPONFAIL]   Update  ", "[LOOPONFAIL]UPDATE"},
       {"[LOOPONFAIL] UPDATES", "[LOOPONFAIL]"},
   };
-  for (const auto& [line, kept] : lines) EXPECT_EQ(BuildKeywordLine(line), kept) << line;
+  for (const auto& [line, kept] : lines) EXPECT_EQ(BuildScriptText(line), kept) << line;
   // Lines that are no keyword lines are dropped.
   for (const char* line :
        {"' a comment", "    ' a comment", "   ", "", "x[EXIT]", "[ EXIT ]", "[EXIT ]", "[EXITT]",
         "LSPD=500", "[EXIT", "[DEVICE9]", "[SHOWMODE6]", "[LANGUAGE0]", "[\xc9XIT]"})
-    EXPECT_EQ(BuildKeywordLine(line), "") << line;
+    EXPECT_EQ(BuildScriptText(line), "") << line;
 }
 
 TEST(ScriptText, KeptLinesJoinedByCrLfWhateverTheFilesLineEnds) {
