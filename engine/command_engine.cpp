@@ -19,7 +19,8 @@ bool IsBlockStart(std::string_view command) {
 }
 
 bool IsBlockEnd(std::string_view command) {
-  for (std::string_view end : {"UNTIL=", "UNTIL<", "UNTIL>", "UNTILR", "UNTILM"}) {
+  static constexpr std::string_view kEnds[] = {"UNTIL=", "UNTIL<", "UNTIL>", "UNTILR", "UNTILM"};
+  for (std::string_view end : kEnds) {
     if (command.starts_with(end)) return true;
   }
   return false;

@@ -107,13 +107,6 @@ CaptionCut<Char> Cut(std::basic_string_view<Char> caption) {
 
 }  // namespace
 
-std::string_view TrimmedView(std::string_view text, std::string_view characters) {
-  std::size_t first = text.find_first_not_of(characters);
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(characters);
-  return text.substr(first, last - first + 1);
-}
-
 std::string ToUpper(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = ToUpperAscii(c);

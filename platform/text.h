@@ -19,8 +19,17 @@ namespace platform {
 // Trimming and letter case
 
 // Without leading and trailing `characters` (blanks, the character 32, unless
-// given: a padded header field trims blanks and NULs).
-std::string_view TrimmedView(std::string_view text, std::string_view characters = " ");
+// given: a padded header field trims blanks and NULs). Inline: it runs around
+// every command, expected value and reply field.
+inline std::string_view TrimmedView(std::string_view text, std::string_view characters = " ") {
+  const bool one = characters.size() == 1;
+  const std::size_t first =
+      one ? text.find_first_not_of(characters[0]) : text.find_first_not_of(characters);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last =
+      one ? text.find_last_not_of(characters[0]) : text.find_last_not_of(characters);
+  return text.substr(first, last - first + 1);
+}
 inline std::string TrimBlanks(std::string_view text) {
   return std::string(TrimmedView(text));
 }
