@@ -102,24 +102,28 @@ TEST(DisplayDirectiveReply, ShowsTheBitsOfAFieldOfTheLastReply) {
   EXPECT_EQ(Show("SHOW32", "1099511627781"), "00000000000000000000000000000101");  // 2^40 + 5
   EXPECT_EQ(Show("SHOW32", "2.5"), "00000000000000000000000000000010");
   const std::tuple<const char*, const char*, const char*> cases[] = {
-      {"SHOW16_", "258", "00000001_00000010"}, {"SHOW16", "65794", "0000000100000010"},
-      {"SHOW16:", "-2", "11111111:11111110"},  {"SHOW08.", "258", "00000010"},
-      {"SHOW08 x3", "1:2:255", "11111111"},    {"SHOWHX", "-1", "0xFFFFFFFF"},
-      {"SHOWHX", "255", "0x000000FF"},         {"SHOWHX", "4294967296", "0x00000000"},
-      {"SHOWHX", "OK", "0x00000000"},          {"SHOWHX:2", "1:3054", "0x00000BEE"},
+      {"SHOW16_", "258", "00000001_00000010"},
+      {"SHOW16", "65794", "0000000100000010"},
+      {"SHOW16:", "-2", "11111111:11111110"},
+      {"SHOW08.", "258", "00000010"},
+      {"SHOW08 x3", "1:2:255", "11111111"},
+      {"SHOWHX", "-1", "0xFFFFFFFF"},
+      {"SHOWHX", "255", "0x000000FF"},
+      {"SHOWHX", "4294967296", "0x00000000"},
+      {"SHOWHX", "OK", "0x00000000"},
+      {"SHOWHX:2", "1:3054", "0x00000BEE"},
+      // SHOWDC: at most four rounded decimals, no trailing zeros, "0" for nothing.
+      {"SHOWDC", "2.500", "2.5"},
+      {"SHOWDC", " 5 ", "5"},
+      {"SHOWDC", "-0.5", "-.5"},
+      {"SHOWDC", "1.23456", "1.2346"},
+      {"SHOWDC", "-12.00004", "-12"},
+      {"SHOWDC", "-0.00004", "0"},
+      {"SHOWDC", "1e20", "100000000000000000000"},
+      {"SHOWDC:2", "12:3.75", "3.75"},
+      {"SHOWDC:9", "12:3.75", "0"},
   };
   for (auto [command, last, reply] : cases) EXPECT_EQ(Show(command, last), reply) << last;
-}
-
-TEST(DisplayDirectiveReply, ShowdcDropsTrailingZeros) {
-  const Texts cases[] = {
-      {"2.500", "2.5"},     {" 5 ", "5"}, {"-0.5", "-.5"},   {"1.23456", "1.2346"},
-      {"-12.00004", "-12"}, {"", "0"},    {"-0.00004", "0"},
-  };
-  for (auto [last, reply] : cases) EXPECT_EQ(Show("SHOWDC", last), reply) << last;
-  EXPECT_EQ(Show("SHOWDC", "1e20"), "100000000000000000000");
-  EXPECT_EQ(Show("SHOWDC:2", "12:3.75"), "3.75");
-  EXPECT_EQ(Show("SHOWDC:9", "12:3.75"), "0");
 }
 
 TEST(DisplayDirectiveReply, BtmaskSetsAndShowsTheMask) {
