@@ -125,7 +125,7 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   InstallInterruptHandler();
   gui.onIdle = [&gui, &delivered] { return DeliverInterrupt(gui, delivered); };
 
-  DataFolders folders(options.dataRoot);
+  platform::DataFolders folders(options.dataRoot);
   devices::DeviceRegistry registry;
   if (setupLinks) setupLinks(registry, folders);
   Application application(gui, folders, registry);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/data_folders.h"
 #include "devices/device_registry.h"
+#include "platform/data_folders.h"
 
 namespace app {
 
@@ -22,7 +22,7 @@ struct ProgramIo {
 };
 
 // Installs the transports of the link kinds this program can reach.
-using LinkSetup = std::function<void(devices::DeviceRegistry&, const DataFolders&)>;
+using LinkSetup = std::function<void(devices::DeviceRegistry&, const platform::DataFolders&)>;
 
 // Exit codes.
 inline constexpr int kExitOk = 0;

@@ -39,7 +39,7 @@ struct Station {
     registry.SetTransport(devices::LinkKind::Usb, usb);
     registry.SetTransport(devices::LinkKind::Serial, serial);
     application =
-        std::make_unique<app::Application>(gui, app::DataFolders(folder.Path()), registry);
+        std::make_unique<app::Application>(gui, platform::DataFolders(folder.Path()), registry);
     application->Dialogs().operatorAnswers =
         [this](const std::string& form, const std::string& shown) -> std::optional<std::string> {
       if (form == app::kMessageForm) messages.push_back(shown);
@@ -283,7 +283,7 @@ namespace {
 TEST(MainWindow, TheChosenLanguageTranslatesTheMessageCaption) {
   // A German language file in the data folder and lang.ini choosing it.
   testing_support::TestFolder folder;
-  app::DataFolders folders(folder.Path());
+  platform::DataFolders folders(folder.Path());
   folders.EnsureDataFolders();
   std::string german;
   ASSERT_TRUE(platform::ReadFile(

@@ -35,10 +35,11 @@ struct ProgramRun {
     in.str(input);
     args.insert(args.begin(), {"--headless", "--data-root", folder.Path()});
     app::ProgramIo io{in, out, err, -1};
-    code = app::RunProgram(args, io, [this](devices::DeviceRegistry& r, const app::DataFolders&) {
-      r.SetTransport(devices::LinkKind::Hid, hid);
-      r.SetTransport(devices::LinkKind::Serial, serial);
-    });
+    code =
+        app::RunProgram(args, io, [this](devices::DeviceRegistry& r, const platform::DataFolders&) {
+          r.SetTransport(devices::LinkKind::Hid, hid);
+          r.SetTransport(devices::LinkKind::Serial, serial);
+        });
     return code;
   }
 };

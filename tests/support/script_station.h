@@ -36,7 +36,7 @@ struct ScriptStation {
   int ended = 0;
 
   explicit ScriptStation(const std::string& script, int scriptNumber = 0) {
-    app::DataFolders folders(folder.Path());
+    platform::DataFolders folders(folder.Path());
     folders.EnsureDataFolders();
     std::string name = scriptNumber ? "autocontrol_" + std::to_string(scriptNumber) + ".txt"
                                     : std::string("autocontrol.txt");
