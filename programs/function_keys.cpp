@@ -18,7 +18,7 @@ bool IsKey(std::int64_t n) {
 int KeyNumber(std::string_view selectorText) {
   std::string_view name = platform::TrimmedView(platform::TrimmedView(selectorText).substr(0, 3));
   if (name.size() < 2) return 0;
-  std::int64_t n = engine::RoundToInt64(engine::ReadDecimal(name.substr(1)));
+  std::int64_t n = engine::RoundToInt64(platform::ReadDecimal(name.substr(1)));
   return IsKey(n) ? static_cast<int>(n) : 0;
 }
 

@@ -76,7 +76,7 @@ TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
   std::ostringstream out, err;
   app::ProgramIo io{in, out, err, slave, slave};
   EXPECT_EQ(app::RunProgram({"--headless", "--data-root", folder.Path()}, io,
-                            [&](devices::DeviceRegistry& r, const app::DataFolders&) {
+                            [&](devices::DeviceRegistry& r, const platform::DataFolders&) {
                               r.SetTransport(devices::LinkKind::Serial, serial);
                             }),
             0);
