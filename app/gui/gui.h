@@ -326,7 +326,9 @@ struct DrawState {
 
 // What to paint: the whole control (item = -1) or one item of an owner-drawn
 // list (item >= 0, itemText its text; the closed box of such a list is
-// item = -1 with itemText the shown text).
+// item = -1 with itemText the shown text). The request carries what the
+// painter needs of the control, so OnDraw never has to ask the Gui: its
+// current text (a bar's markup, a button's caption) and colours.
 struct DrawRequest {
   std::string form;
   int control = 0;
@@ -334,6 +336,8 @@ struct DrawRequest {
   DrawState state;
   int item = -1;
   std::string itemText;
+  std::string text;  // the control's current text, 8-bit
+  int textColour = -1, backColour = -1;  // the control's current colours
 };
 
 // Text to draw or measure: 8-bit Latin-1 bytes, or UTF-8 when `utf8`.
