@@ -127,7 +127,10 @@ inline constexpr int kReferenceDotsPerInch = 96;
 inline constexpr double kUnitPixelsX = 8.0;   // at 96 dots per inch
 inline constexpr double kUnitPixelsY = 16.0;  // at 96 dots per inch
 
-// The one unit-to-pixel rule, rounded to the nearest pixel.
+// The one unit-to-pixel rule, rounded to the nearest pixel (halves away from
+// zero). A density of 0 or less counts as 96. UnitsToPixels rounds a
+// rectangle's edges, not its size, so controls that touch in units touch in
+// pixels.
 int UnitsToPixelsX(double units, int dotsPerInch);
 int UnitsToPixelsY(double units, int dotsPerInch);
 double PixelsToUnitsX(int pixels, int dotsPerInch);
@@ -173,7 +176,8 @@ struct Font {
 };
 
 // A control's font: a numbered slot defined with DefineFont, or a font of its
-// own. slot < 0 means `font` is used.
+// own. slot < 0 means `font` is used; a slot never defined gives the
+// backend's default font.
 struct FontRef {
   int slot = -1;
   Font font;
