@@ -57,7 +57,12 @@ TEST(EndToEnd, TheLineTerminalReachesBothAddressesOnOnePort) {
   EXPECT_NE(two.out.find(" >> PX\r\n      Reply: 0 ("), std::string::npos) << two.out;
 }
 
-TEST(EndToEnd, AControllerThatIsNotThereIsReportedWithExitThree) {
+TEST(EndToEnd, UsageErrorsExitTwoAndAControllerThatIsNotThereExitsThree) {
+  for (const char* bad : {"--exec", "--bogus"}) {
+    auto usage = RunProcess({BinDir() + "/halvorn-terminal", bad});
+    EXPECT_EQ(usage.exitCode, 2) << bad;
+    EXPECT_NE(usage.err.find("usage:"), std::string::npos) << bad;
+  }
   TestFolder folder;
   app::DataFolders(folder.Path()).EnsureDataFolders();
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Ports.cfg",
