@@ -15,9 +15,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -34,6 +36,13 @@ namespace {
 // Every allocation of this program is counted, so (b) can tell how many
 // copies of a line are alive at the worst moment.
 std::atomic<long long> liveBytes{0}, peakBytes{0};
+
+// CPU time of this thread: the reader's own work, whatever else the machine does.
+double ThreadCpu() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
 
 double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -122,10 +131,10 @@ Read ReadLine(std::size_t size) {
   std::string line;
   const long long before = liveBytes.load();
   peakBytes = before;
-  const double start = Now();
+  const double start = ThreadCpu();
   while (!reader.Next(line, 1) && !reader.AtEnd()) {
   }
-  Read read{Now() - start,
+  Read read{ThreadCpu() - start,
             static_cast<double>(peakBytes.load() - before) / static_cast<double>(size)};
   writer.join();
   ::close(p[0]);
@@ -166,10 +175,14 @@ int main() {
       large.wall / small.wall, large.cpu / small.cpu, large.wall / 1e6 * 1e6,
       large.cpu / 1e6 * 1e6);
 
-  const Read three = ReadLine(3'000'000);
-  const Read thirty = ReadLine(30'000'000);
+  Read three = ReadLine(3'000'000), thirty = ReadLine(30'000'000);
+  for (int round = 0; round < 2; ++round) {  // the best of three, for a busy machine
+    three.seconds = std::min(three.seconds, ReadLine(3'000'000).seconds);
+    thirty.seconds = std::min(thirty.seconds, ReadLine(30'000'000).seconds);
+  }
   std::printf(
-      "line reader on a pipe: 3 MB %.3f s, 30 MB %.3f s, ratio %.2f (target: linear, near 10); "
+      "line reader on a pipe (CPU): 3 MB %.3f s, 30 MB %.3f s, ratio %.2f (target: linear, near "
+      "10); "
       "at most %.2f copies of the line held (target <= 2)\n",
       three.seconds, thirty.seconds, thirty.seconds / three.seconds,
       std::max(three.copies, thirty.copies));
