@@ -79,7 +79,7 @@ class ProgramLoaderTest : public ::testing::Test, public programs::ProgramHost {
   void ExpectNothingLoaded(const std::string& display) {
     EXPECT_EQ(loader.ProgramCommandLine + engine.State().ExpectedValuesLine, "");
     EXPECT_FALSE(engine.State().ExpectedValuesPresent);
-    EXPECT_EQ(window.Display(), display);
+    EXPECT_EQ(engine.Display().Text(), display);
     EXPECT_FALSE(busy || barVisible);
     EXPECT_EQ(loader.ProgramLoading + loader.ProgramLoadAbort, 0);
   }
@@ -125,7 +125,7 @@ TEST_F(ProgramLoaderTest, StoredAndNamedProgramsInAnyLetterCase) {
   EXPECT_EQ(Loaded(), Texts("LSPD=500,HSPD=5000,',ABS", " ,OK,move out,123"));
   EXPECT_TRUE(engine.State().ExpectedValuesPresent);
   EXPECT_EQ(engine.State().LastReply + std::to_string(engine.State().BitMask), "-1");
-  EXPECT_EQ(runningName + " " + window.Display(),
+  EXPECT_EQ(runningName + " " + engine.Display().Text(),
             "test01.prg Load: test01.prg\r\nRun: test01.prg\r\n");
   // Loading is over; the window stays busy for the run that follows.
   EXPECT_TRUE(busy && barVisible && loader.ProgramLoading + loader.ProgramLoadAbort == 0);
@@ -144,6 +144,7 @@ TEST_F(ProgramLoaderTest, MissingEmptyOrBlankFilesLoadNothing) {
   Write("test01.prg", "PX,1000\n");
   ASSERT_TRUE(loader.LoadProgram(1, ""));
   window.controls.clear();
+  engine.Display().Clear();
   for (int n : {4, 0, 13, -1}) EXPECT_FALSE(loader.LoadProgram(n, "")) << n;
   ExpectNothingLoaded("");
   EXPECT_TRUE(dialogs.empty());
@@ -163,7 +164,8 @@ TEST_F(ProgramLoaderTest, DialogCancelledOrChosenFileOfAnyExtension) {
   chosenFile = root / "run.csv";
   EXPECT_TRUE(loader.LoadProgram(12, ""));
   EXPECT_EQ(Loaded(), Texts("',PX", "out,12"));
-  EXPECT_EQ(runningName + " " + window.Display(), "run.csv Load: run.csv\r\nRun: run.csv\r\n");
+  EXPECT_EQ(runningName + " " + engine.Display().Text(),
+            "run.csv Load: run.csv\r\nRun: run.csv\r\n");
 }
 
 // ESC reaches the load in the window's pump after a line: parsing stops at

@@ -1,0 +1,56 @@
+// The headless program: the terminal without a window, driven from a
+// console or a test harness. Everything appended to the terminal display is
+// written to standard output; operator dialogs print what they show on
+// standard error and take their answers line by line from the answers file
+// or standard input; SIGINT is the ESC key, a second one ends the program.
+//
+//   --list-devices  the device list, one entry a line
+//   --exec LINE     LINE runs on the selected device as the Enter key runs
+//                   the command entry; exit 3 when no device is selected or
+//                   it could not be opened, 1 when a check failed
+//   /A<n>           a start-up script runs until it ends or closes the
+//                   program; exit 1 when its fail count is above 0
+//   otherwise       a line terminal: every input line runs as Enter would,
+//                   until the end of the input
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/command_options.h"
+#include "app/gui/headless_gui.h"
+#include "app/program.h"
+
+namespace app {
+
+// Reads operator lines either from a stream or, for a terminal or pipe on a
+// descriptor, with a bounded wait so that SIGINT is noticed while idle. A
+// line of any length is read in time proportional to its length (the search
+// for its end goes on where the last one stopped) and with at most two
+// copies of it held at once.
+class LineReader {
+ public:
+  explicit LineReader(ProgramIo& io) : io_(io) {}
+  // Waits up to `seconds` for a complete line (without its CR LF or LF).
+  // True with `line` set; false on time-out or at the end of the input.
+  bool Next(std::string& line, double seconds);
+  bool AtEnd() const { return end_ && parts_.empty() && start_ == buffer_.size(); }
+
+ private:
+  void TakeLine(std::string& line, std::size_t length, std::size_t lineEnd);
+  static void Strip(std::string& line);
+  ProgramIo& io_;
+  std::vector<std::string> parts_;  // the start of a long line, searched
+  std::size_t partsSize_ = 0;
+  std::string buffer_;  // read data; what lies before start_ is taken
+  std::size_t start_ = 0;
+  std::size_t searched_ = 0;  // no line end in this much after start_
+  bool end_ = false;
+};
+
+// Runs `application` (not started yet) on `gui` and returns the exit code.
+int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
+                ProgramIo& io);
+
+}  // namespace app
