@@ -178,6 +178,11 @@ int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOp
     }
   };
   application.onScriptEnded = [&gui](int) { gui.Quit(0); };
+  // Help has nothing to open without a window: its path is printed.
+  gui.onOpen = [&io](const std::string& path) {
+    io.err << "halvorn-terminal: help: " << path << "\n";
+    io.err.flush();
+  };
 
   application.Start(options);
   if (options.device) gui.SelectItem(kMainForm, tmain::kDeviceSelector, *options.device);
