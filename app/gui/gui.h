@@ -127,7 +127,10 @@ inline constexpr int kReferenceDotsPerInch = 96;
 inline constexpr double kUnitPixelsX = 8.0;   // at 96 dots per inch
 inline constexpr double kUnitPixelsY = 16.0;  // at 96 dots per inch
 
-// The one unit-to-pixel rule, rounded to the nearest pixel.
+// The one unit-to-pixel rule, rounded to the nearest pixel (halves away from
+// zero). A density of 0 or less counts as 96. UnitsToPixels rounds a
+// rectangle's edges, not its size, so controls that touch in units touch in
+// pixels.
 int UnitsToPixelsX(double units, int dotsPerInch);
 int UnitsToPixelsY(double units, int dotsPerInch);
 double PixelsToUnitsX(int pixels, int dotsPerInch);
@@ -173,7 +176,8 @@ struct Font {
 };
 
 // A control's font: a numbered slot defined with DefineFont, or a font of its
-// own. slot < 0 means `font` is used.
+// own. slot < 0 means `font` is used; a slot never defined gives the
+// backend's default font.
 struct FontRef {
   int slot = -1;
   Font font;
@@ -326,7 +330,9 @@ struct DrawState {
 
 // What to paint: the whole control (item = -1) or one item of an owner-drawn
 // list (item >= 0, itemText its text; the closed box of such a list is
-// item = -1 with itemText the shown text).
+// item = -1 with itemText the shown text). The request carries what the
+// painter needs of the control, so OnDraw never has to ask the Gui: its
+// current text (a bar's markup, a button's caption) and colours.
 struct DrawRequest {
   std::string form;
   int control = 0;
@@ -334,6 +340,8 @@ struct DrawRequest {
   DrawState state;
   int item = -1;
   std::string itemText;
+  std::string text;  // the control's current text, 8-bit
+  int textColour = -1, backColour = -1;  // the control's current colours
 };
 
 // Text to draw or measure: 8-bit Latin-1 bytes, or UTF-8 when `utf8`.

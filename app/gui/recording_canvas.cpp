@@ -1,0 +1,109 @@
+#include "app/gui/recording_canvas.h"
+
+#include "app/look/fonts.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace app::gui {
+namespace {
+
+bool Contains(const PixelRect& outer, const PixelRect& inner) {
+  if (inner.width <= 0 || inner.height <= 0) return true;
+  const long long right = static_cast<long long>(inner.x) + inner.width;
+  const long long bottom = static_cast<long long>(inner.y) + inner.height;
+  return inner.x >= outer.x && inner.y >= outer.y &&
+         right <= static_cast<long long>(outer.x) + outer.width &&
+         bottom <= static_cast<long long>(outer.y) + outer.height;
+}
+
+// Characters, not bytes, for UTF-8: continuation bytes take no width.
+long long CharacterCount(CanvasText text) {
+  if (!text.utf8) return static_cast<long long>(text.bytes.size());
+  return std::count_if(text.bytes.begin(), text.bytes.end(),
+                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+}
+
+}  // namespace
+
+bool RecordingCanvas::AllInside(const PixelRect& area) const {
+  return std::all_of(calls.begin(), calls.end(),
+                     [&](const CanvasCall& c) { return Contains(area, c.area); });
+}
+
+std::vector<CanvasCall> RecordingCanvas::Of(CanvasCall::Kind kind) const {
+  std::vector<CanvasCall> found;
+  std::copy_if(calls.begin(), calls.end(), std::back_inserter(found),
+               [kind](const CanvasCall& c) { return c.kind == kind; });
+  return found;
+}
+
+void RecordingCanvas::Fill(const PixelRect& area, Rgb colour) {
+  CanvasCall c;
+  c.kind = CanvasCall::Kind::Fill;
+  c.area = area;
+  c.colour = colour;
+  calls.push_back(c);
+}
+
+void RecordingCanvas::VerticalGradient(const PixelRect& area, Rgb top, Rgb bottom) {
+  CanvasCall c;
+  c.kind = CanvasCall::Kind::Gradient;
+  c.area = area;
+  c.colour = top;
+  c.bottom = bottom;
+  calls.push_back(c);
+}
+
+void RecordingCanvas::RoundedFace(const PixelRect& area, int radius, Rgb top, Rgb bottom,
+                                  Rgb border) {
+  CanvasCall c;
+  c.kind = CanvasCall::Kind::RoundedFace;
+  c.area = area;
+  c.size = radius;
+  c.colour = top;
+  c.bottom = bottom;
+  c.border = border;
+  calls.push_back(c);
+}
+
+void RecordingCanvas::Frame(const PixelRect& area, int width, Rgb colour) {
+  CanvasCall c;
+  c.kind = CanvasCall::Kind::Frame;
+  c.area = area;
+  c.size = width;
+  c.colour = colour;
+  calls.push_back(c);
+}
+
+void RecordingCanvas::Shape(ShapeKind kind, const PixelRect& area, Rgb colour, bool filled) {
+  CanvasCall c;
+  c.kind = CanvasCall::Kind::Shape;
+  c.area = area;
+  c.shape = kind;
+  c.colour = colour;
+  c.filled = filled;
+  calls.push_back(c);
+}
+
+void RecordingCanvas::Text(const PixelRect& area, CanvasText text, const Font& font, Rgb colour,
+                           const TextLayout& layout) {
+  CanvasCall c;
+  c.kind = CanvasCall::Kind::Text;
+  c.area = area;
+  c.text = std::string(text.bytes);
+  c.utf8 = text.utf8;
+  c.font = font;
+  c.colour = colour;
+  c.layout = layout;
+  calls.push_back(c);
+}
+
+std::pair<int, int> RecordingCanvas::MeasureText(CanvasText text, const Font& font) {
+  const long long em = std::max(1, font.pixelHeight);
+  const long long advance = std::max(1LL, (em * 11 + 10) / 20);
+  const long long width = std::min<long long>(CharacterCount(text) * advance, 1 << 30);
+  return {static_cast<int>(width), look::LineHeight(font)};
+}
+
+}  // namespace app::gui

@@ -1,0 +1,88 @@
+#include "app/look/accelerators.h"
+
+#include <charconv>
+#include <string>
+
+#include "app/look/pieces.h"
+#include "platform/text.h"
+
+namespace app::look {
+namespace {
+
+struct NamedKey {
+  std::string_view name;
+  int code;
+};
+
+constexpr NamedKey kNamedKeys[] = {
+    {"RETURN", gui::key::kEnter},
+    {"ENTER", gui::key::kEnter},
+    {"ESC", gui::key::kEscape},
+    {"ESCAPE", gui::key::kEscape},
+    {"UP", gui::key::kUp},
+    {"DOWN", gui::key::kDown},
+    {"LEFT", 37},
+    {"RIGHT", 39},
+    {"TAB", 9},
+    {"SPACE", 32},
+    {"INSERT", 45},
+    {"DELETE", 46},
+    {"HOME", 36},
+    {"END", 35},
+    {"PGUP", 33},
+    {"PGDN", 34},
+    {"BACK", 8},
+};
+
+// The key code of a name, 0 when it names no key.
+int KeyCode(std::string_view name) {
+  for (const NamedKey& k : kNamedKeys) {
+    if (k.name == name) return k.code;
+  }
+  if (name.size() == 1 &&
+      ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9')))
+    return name[0];
+  if (name.size() >= 2 && name.size() <= 3 && name[0] == 'F') {
+    int n = 0;
+    const auto [end, error] = std::from_chars(name.data() + 1, name.data() + name.size(), n);
+    if (error == std::errc() && end == name.data() + name.size() && n >= 1 && n <= 12)
+      return gui::key::kF1 + n - 1;
+  }
+  return 0;
+}
+
+bool ReadEntry(std::string_view entry, gui::Accelerator& accelerator) {
+  const std::size_t comma = entry.find(',');
+  if (comma == std::string_view::npos) return false;
+  const std::string key = platform::ToUpper(platform::TrimmedView(entry.substr(0, comma)));
+  const std::string_view id = platform::TrimmedView(entry.substr(comma + 1));
+  const auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), accelerator.id);
+  if (id.empty() || error != std::errc() || end != id.data() + id.size()) return false;
+  std::size_t name = 0;
+  for (; name < key.size(); ++name) {
+    if (key[name] == '^') {
+      accelerator.control = true;
+    } else if (key[name] == '+') {
+      accelerator.shift = true;
+    } else if (key[name] == '%') {
+      accelerator.alt = true;
+    } else {
+      break;
+    }
+  }
+  accelerator.keyCode = KeyCode(std::string_view(key).substr(name));
+  return accelerator.keyCode != 0;
+}
+
+}  // namespace
+
+std::vector<gui::Accelerator> ParseAccelerators(std::string_view table) {
+  std::vector<gui::Accelerator> accelerators;
+  for (std::string_view entry : Pieces(table, '|')) {
+    gui::Accelerator accelerator;
+    if (ReadEntry(entry, accelerator)) accelerators.push_back(accelerator);
+  }
+  return accelerators;
+}
+
+}  // namespace app::look
