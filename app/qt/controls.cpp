@@ -61,6 +61,9 @@ class ItemPainter : public QStyledItemDelegate {
     request.state.enabled = option.state.testFlag(QStyle::State_Enabled);
     request.item = index.row();
     request.itemText = ToBytes(index.data(Qt::DisplayRole).toString());
+    request.text = list_.Text();
+    request.textColour = list_.TextColour();
+    request.backColour = list_.BackColour();
     host_.Draw(request, *painter);
   }
 
@@ -105,6 +108,9 @@ gui::DrawRequest Control::Request(const gui::DrawState& state) const {
   request.control = spec_.id;
   request.area = {0, 0, placed_.width(), placed_.height()};
   request.state = state;
+  request.text = Text();
+  request.textColour = textColour_;
+  request.backColour = backColour_;
   return request;
 }
 

@@ -5,44 +5,34 @@
 #include <algorithm>
 #include <numeric>
 
+#include "app/look/layout.h"
+#include "app/qt/latin1.h"
+
 namespace app::qt {
 namespace {
 
-// Near keeps place and size, Far moves with the far edge, Stretch grows.
-void FollowAxis(gui::ResizeRule::Axis axis, int delta, int& position, int& length) {
-  if (axis == gui::ResizeRule::Axis::Far) position += delta;
-  if (axis == gui::ResizeRule::Axis::Stretch) length = std::max(0, length + delta);
+QRect ToQRect(const gui::PixelRect& r) {
+  return {r.x, r.y, r.width, r.height};
 }
 
 }  // namespace
 
-QRect FollowResizeRule(const QRect& created, gui::ResizeRule rule, int dx, int dy) {
-  int x = created.x(), y = created.y(), w = created.width(), h = created.height();
-  FollowAxis(rule.horizontal, dx, x, w);
-  FollowAxis(rule.vertical, dy, y, h);
-  return {x, y, w, h};
-}
-
 FormWindow::FormWindow(FormHost& host, const gui::FormSpec& spec, int dotsPerInch)
-    : QWidget(nullptr), host_(host), spec_(spec) {
+    : QWidget(nullptr), host_(host), spec_(spec), dotsPerInch_(dotsPerInch) {
   Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint;
   if (spec.style.systemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (spec.style.minimiseBox) flags |= Qt::WindowMinimizeButtonHint;
   if (spec.style.maximiseBox) flags |= Qt::WindowMaximizeButtonHint;
   setWindowFlags(flags);
-  setWindowTitle(
-      QString::fromLatin1(spec.caption.data(), static_cast<qsizetype>(spec.caption.size())));
-  gui::PixelRect client =
-      gui::UnitsToPixels({0, 0, spec.place.width, spec.place.height}, dotsPerInch);
-  creationSize_ = QSize(std::max(1, client.width), std::max(1, client.height));
-  resize(creationSize_);
-  if (!spec.style.resizable) setFixedSize(creationSize_);
+  setWindowTitle(FromBytes(spec.caption));
+  const QSize client(std::max(1, gui::UnitsToPixelsX(spec.place.width, dotsPerInch)),
+                     std::max(1, gui::UnitsToPixelsY(spec.place.height, dotsPerInch)));
+  resize(client);
+  if (!spec.style.resizable) setFixedSize(client);
   for (const gui::ControlSpec& c : spec.controls) {
     if (byId_.count(c.id) != 0) continue;  // a repeated identifier keeps the first
     Control* control = CreateControl(host, spec.name, c, this);
-    gui::PixelRect r = gui::UnitsToPixels(c.place, dotsPerInch);
-    creationRects_.emplace_back(r.x, r.y, r.width, r.height);
-    control->Place(creationRects_.back());
+    control->Place(ToQRect(gui::UnitsToPixels(c.place, dotsPerInch)));
     control->Widget()->setAttribute(Qt::WA_TransparentForMouseEvents, c.clickThrough);
     control->Widget()->setVisible(!c.hidden);
     controls_.push_back(control);
@@ -79,10 +69,11 @@ void FormWindow::StackControls() {
 }
 
 void FormWindow::PlaceControls() {
-  const int dx = width() - creationSize_.width();
-  const int dy = height() - creationSize_.height();
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    controls_[i]->Place(FollowResizeRule(creationRects_[i], controls_[i]->Spec().resize, dx, dy));
+  const gui::UnitRect now{0, 0, gui::PixelsToUnitsX(width(), dotsPerInch_),
+                          gui::PixelsToUnitsY(height(), dotsPerInch_)};
+  for (Control* c : controls_) {
+    gui::UnitRect place = look::ApplyResize(c->Spec().place, c->Spec().resize, spec_.place, now);
+    c->Place(ToQRect(gui::UnitsToPixels(place, dotsPerInch_)));
   }
 }
 

@@ -58,15 +58,10 @@ class FormWindow : public QWidget {
   const gui::FormSpec spec_;
   std::vector<Control*> controls_;  // owned by Qt as children
   std::map<int, Control*> byId_;
-  std::vector<QRect> creationRects_;
-  QSize creationSize_;
+  const int dotsPerInch_;
   std::vector<gui::Accelerator> accelerators_;
   int textColour_ = -1, backColour_ = -1;
   bool started_ = false;
 };
-
-// A control's place for a client area grown by `dx`, `dy` pixels since the
-// control was created at `created`.
-QRect FollowResizeRule(const QRect& created, gui::ResizeRule rule, int dx, int dy);
 
 }  // namespace app::qt

@@ -31,11 +31,15 @@ namespace {
 
 const QEvent::Type kGuiEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// An event of the contract waiting in Qt's queue.
+// An event of the contract waiting in Qt's queue, for the form that was
+// loaded when it was posted: a form loaded again under the same name does
+// not receive it.
 class GuiEvent : public QEvent {
  public:
-  explicit GuiEvent(gui::Event e) : QEvent(kGuiEventType), event(std::move(e)) {}
+  GuiEvent(gui::Event e, FormWindow* form)
+      : QEvent(kGuiEventType), event(std::move(e)), target(form) {}
   gui::Event event;
+  QPointer<FormWindow> target;
 };
 
 // Fusion everywhere, with drop-down lists that open below their box (as the
@@ -547,7 +551,8 @@ void QtGui::Draw(const gui::DrawRequest& request, QPainter& painter) {
 }
 
 void QtGui::Post(const gui::Event& event) {
-  QCoreApplication::postEvent(this, new GuiEvent(event));
+  if (event.form != gui::kApplicationForm && !FormLoaded(event.form)) return;
+  QCoreApplication::postEvent(this, new GuiEvent(event, FormWidget(event.form)));
 }
 
 void QtGui::PostEvent(const std::string& form, int control, int code, int value) {
@@ -556,7 +561,9 @@ void QtGui::PostEvent(const std::string& form, int control, int code, int value)
 
 bool QtGui::event(QEvent* event) {
   if (event->type() != kGuiEventType) return QObject::event(event);
-  const gui::Event e = static_cast<GuiEvent*>(event)->event;
+  auto* posted = static_cast<GuiEvent*>(event);
+  const gui::Event e = posted->event;
+  if (e.form != gui::kApplicationForm && FormWidget(e.form) != posted->target) return true;
   gui::EventReply reply = Deliver(e);
   if (e.code == gui::event::kCloseRequest && e.control == 0 && !reply.refuse) UnloadForm(e.form);
   return true;
