@@ -3,14 +3,12 @@
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <algorithm>
 #include <limits>
 
 #include "app/qt/latin1.h"
+#include "app/qt/log_view.h"
 #include "app/qt/painter_canvas.h"
 
 namespace app::qt {
@@ -276,82 +274,6 @@ void LineBox::SetSelection(gui::TextSelection selection) {
   setSelection(start, stop - start);
 }
 
-namespace {
-
-// Contract offsets count a line break as CR LF (two bytes); the document
-// counts it as one paragraph separator.
-int ByteOffset(const QTextDocument& document, int position) {
-  return position + document.findBlock(position).blockNumber();
-}
-
-int DocumentPosition(const QTextDocument& document, int offset) {
-  if (offset < 0) return document.characterCount() - 1;
-  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-    int blockStart = block.position() + block.blockNumber();
-    int blockEnd = blockStart + block.length() - 1;  // without the separator
-    if (offset <= blockEnd) return block.position() + std::max(0, offset - blockStart);
-  }
-  return document.characterCount() - 1;
-}
-
-}  // namespace
-
-TextArea::TextArea(ControlHost& host, const std::string& form, const gui::ControlSpec& spec,
-                   QWidget* parent)
-    : QPlainTextEdit(parent), TextBoxControl(host, form, spec) {
-  // A log keeps no undo history: every append would be kept twice.
-  setUndoRedoEnabled(false);
-  setReadOnly(spec.style.readOnly);
-  if (spec.style.readOnly) {
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  }
-  setLineWrapMode(spec.style.horizontalScroll ? QPlainTextEdit::NoWrap
-                                              : QPlainTextEdit::WidgetWidth);
-  setVerticalScrollBarPolicy(spec.style.verticalScroll ? Qt::ScrollBarAsNeeded
-                                                       : Qt::ScrollBarAlwaysOff);
-  if (!spec.style.border) setFrameShape(QFrame::NoFrame);
-  SetFocusPolicyFor(this, spec);
-  setPlainText(FromBytes(text_));
-}
-
-std::string TextArea::Text() const {
-  QString raw = document()->toRawText();
-  raw.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-  return ToBytes(raw);
-}
-
-void TextArea::SetText(const std::string& text) {
-  setPlainText(FromBytes(text));
-  QScrollBar* bar = verticalScrollBar();
-  bar->setValue(bar->maximum());
-}
-
-void TextArea::ApplyColours(int text, int back) {
-  Control::ApplyColours(text, back);
-  ApplyTextColours(this, host_, text, back);
-}
-
-void TextArea::AppendText(const std::string& text) {
-  QTextCursor cursor(document());
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(FromBytes(text));
-  QScrollBar* bar = verticalScrollBar();
-  bar->setValue(bar->maximum());
-}
-
-gui::TextSelection TextArea::Selection() const {
-  QTextCursor cursor = textCursor();
-  return {ByteOffset(*document(), cursor.selectionStart()),
-          ByteOffset(*document(), cursor.selectionEnd())};
-}
-
-void TextArea::SetSelection(gui::TextSelection selection) {
-  QTextCursor cursor(document());
-  cursor.setPosition(DocumentPosition(*document(), selection.start));
-  cursor.setPosition(DocumentPosition(*document(), selection.end), QTextCursor::KeepAnchor);
-  setTextCursor(cursor);
-}
-
 // ---------------------------------------------------------------------------
 // Check box
 
@@ -520,7 +442,7 @@ Control* CreateControl(ControlHost& host, const std::string& form, const gui::Co
       if (spec.ownerDrawn) return new PaintedButton(host, form, spec, parent);
       return new PlainButton(host, form, spec, parent);
     case gui::ControlKind::TextBox:
-      if (spec.style.multiLine) return new TextArea(host, form, spec, parent);
+      if (spec.style.multiLine) return new LogView(host, form, spec, parent);
       return new LineBox(host, form, spec, parent);
     case gui::ControlKind::CheckBox:
       return new CheckBoxControl(host, form, spec, parent);

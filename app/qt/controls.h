@@ -13,7 +13,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <memory>
@@ -128,22 +127,6 @@ class LineBox : public QLineEdit, public TextBoxControl {
   void SetText(const std::string& text) override;
   void ApplyColours(int text, int back) override;
   bool TakesArrowKeys() const override { return spec_.focusEvents; }
-  void AppendText(const std::string& text) override;
-  gui::TextSelection Selection() const override;
-  void SetSelection(gui::TextSelection selection) override;
-};
-
-// A multi-line text box. Lines end in CR LF in the contract's text; the
-// widget keeps them as paragraphs. Appending inserts at the end without
-// touching what is already there.
-class TextArea : public QPlainTextEdit, public TextBoxControl {
- public:
-  TextArea(ControlHost& host, const std::string& form, const gui::ControlSpec& spec,
-           QWidget* parent);
-  QWidget* Widget() override { return this; }
-  std::string Text() const override;
-  void SetText(const std::string& text) override;
-  void ApplyColours(int text, int back) override;
   void AppendText(const std::string& text) override;
   gui::TextSelection Selection() const override;
   void SetSelection(gui::TextSelection selection) override;

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QTest>
 #include <QTimer>
@@ -242,6 +244,24 @@ TEST_F(QtGuiTest, EveryByteSurvivesTheTextBoxes) {
   const std::string line(100000, 'X');
   gui.SetText("M", 105, line);
   EXPECT_EQ(gui.Text("M", 105).size(), line.size());
+}
+
+TEST_F(QtGuiTest, TheDisplayIsSelectedAndCopiedWithMouseAndKeys) {
+  gui::ControlSpec display = Make(160, gui::ControlKind::TextBox, {1, 1, 30, 10});
+  display.style.multiLine = true;
+  display.style.readOnly = true;
+  Show(Form("M", {display}));
+  gui.AppendText("M", 160, " >> LSPD=500\r\n      Reply: OK (1.2ms)\r\n");
+  auto* view = static_cast<QAbstractScrollArea*>(W("M", 160))->viewport();
+  const int row = view->fontMetrics().lineSpacing();
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(1, row + row / 2));
+  QTest::mouseMove(view, QPoint(view->width() - 1, row + row / 2));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(view->width() - 1, row + row / 2));
+  EXPECT_EQ(gui.Selection("M", 160), (gui::TextSelection{14, 37}));
+  QTest::keyClick(W("M", 160), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "      Reply: OK (1.2ms)");
+  QTest::keyClick(W("M", 160), Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(gui.Selection("M", 160), (gui::TextSelection{0, 39}));
 }
 
 TEST_F(QtGuiTest, ADialogUnloadingItselfEndsShowModal) {
