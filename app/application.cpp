@@ -1,5 +1,10 @@
 #include "app/application.h"
 
+#include <limits>
+
+#include "app/look/accelerators.h"
+#include "app/look/fonts.h"
+#include "app/look/painters.h"
 #include "app/main_form.h"
 #include "devices/vendor/hid_transport.h"
 #include "engine/reply_format.h"
@@ -17,15 +22,11 @@ class Application::GuiHost : public engine::Host {
   double Now() override { return gui_.Now(); }
   void Delay(double seconds) override { gui_.Delay(seconds); }
   void DoEvents() override { gui_.DoEvents(); }
-  std::string ControlText(int control) override { return gui_.Text(kMainForm, control); }
   void SetControlText(int control, const std::string& text) override {
     gui_.SetText(kMainForm, control, text);
   }
   void AppendControlText(int control, const std::string& text) override {
     gui_.AppendText(kMainForm, control, text);
-  }
-  std::size_t ControlTextLength(int control) override {
-    return gui_.TextLength(kMainForm, control);
   }
   void SetRedrawState(int control, bool redraw) override {
     gui_.SetRedrawState(kMainForm, control, redraw);
@@ -75,7 +76,10 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
     }
   }
   void PlaceMainWindow(const std::string& words) override { app_.PlaceMainWindow(words); }
-  void Wait(double seconds) override { app_.gui_.Delay(seconds); }
+  void Wait(double seconds) override {
+    app_.engine_->Display().Flush();
+    app_.gui_.Delay(seconds);
+  }
   std::tm LocalTime() override {
     if (app_.localTime) return app_.localTime();
     std::time_t now = std::time(nullptr);
@@ -84,6 +88,7 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
     return local;
   }
   bool StartProgram(const std::vector<std::string>& argv, bool wait) override {
+    if (wait) app_.engine_->Display().Flush();
     if (app_.startProgram) return app_.startProgram(argv, wait);
     return platform::StartProcess(argv, wait);
   }
@@ -102,18 +107,18 @@ class Application::ProgramSide : public programs::ProgramHost {
   void ShowProgramBar(const std::string& markup) override {
     app_.gui_.SetText(kMainForm, tmain::kProgramBar, markup);
     app_.gui_.SetVisible(kMainForm, tmain::kProgramBar, true);
+    app_.gui_.Raise(kMainForm, tmain::kProgramBar);
     app_.gui_.Redraw(kMainForm, tmain::kProgramBar);
   }
   void HideProgramBar() override { app_.gui_.SetVisible(kMainForm, tmain::kProgramBar, false); }
   void SetRunningName(const std::string& name) override { app_.shell_.RunningProgramName = name; }
   std::string ChooseFile(const std::string& title, const std::string& folder,
-                         const std::string& filter, const std::string& options) override {
+                         const std::string& filter, const std::string&) override {
     gui::FileDialogRequest request;
     request.form = kMainForm;
     request.title = title;
     request.folder = folder;
     request.filter = filter;
-    request.options = options;
     return app_.gui_.FileDialog(request);
   }
 
@@ -142,6 +147,7 @@ Application::Application(gui::Gui& gui, DataFolders folders, devices::DeviceRegi
   engine_->OnLineFinished = [this] { programs_->OnLineFinished(); };
   dialogs_.onEscape = [this] { script_->OnEscape(); };
   dialogs_.translate = [this](const std::string& caption) { return Translate(caption); };
+  dialogs_.beforeShow = [this] { engine_->Display().Flush(); };
   gui_.SetEventSink(this);
 }
 
@@ -149,33 +155,80 @@ Application::~Application() {
   gui_.SetEventSink(nullptr);
 }
 
+namespace {
+
+// The slots every form relies on, defined once before the first form: the
+// colours 32..35 follow the desktop, 36..43 are fixed.
+struct ColourDefinition {
+  int slot;
+  int systemColour;  // > 0: follows this desktop colour
+  gui::Rgb rgb;
+};
+constexpr ColourDefinition kDefinedColours[] = {
+    {32, 4, {}},
+    {33, 5, {}},
+    {34, 15, {}},
+    {35, 24, {}},
+    {36, 0, {249, 249, 249}},
+    {37, 0, {0, 131, 193}},
+    {38, 0, {255, 251, 232}},
+    {39, 0, {255, 128, 0}},
+    {40, 0, {252, 75, 75}},
+    {41, 0, {13, 176, 255}},
+    {42, 0, {174, 255, 186}},
+    {43, 0, {254, 236, 165}},
+};
+
+struct FontDefinition {
+  int slot;
+  const char* face;
+  double points;
+  const char* style;
+};
+constexpr FontDefinition kGuiFonts[] = {{6, "Arial", 11, " L+V"},
+                                        {7, "Arial", 11, " BV"},
+                                        {8, "Arial", 13, " L+V"},
+                                        {9, "Arial", 13, " BV"}};
+constexpr FontDefinition kTerminalFonts[] = {
+    {20, "Terminal", 10, "L+OF"}, {21, "Terminal", 12, "L+OF"}, {22, "Terminal", 14, "L+OF"}};
+
+constexpr const char* kFifoTooltip = "Add to History in First In First Out order";
+
+// Defines the font slots in the backend and keeps them for the painters.
+template <std::size_t N>
+void DefineFonts(gui::Gui& gui, std::map<int, gui::Font>& slots, int dotsPerInch,
+                 const FontDefinition (&fonts)[N]) {
+  for (const FontDefinition& f : fonts) {
+    slots[f.slot] = look::DescribeFont(f.face, f.points, f.style, dotsPerInch);
+    gui.DefineFont(f.slot, slots[f.slot]);
+  }
+}
+
+}  // namespace
+
 void Application::DefineGuiDefaults() {
-  gui_.DefineFont(6, "Arial", 11, " L+V");
-  gui_.DefineFont(7, "Arial", 11, " BV");
-  gui_.DefineFont(8, "Arial", 13, " L+V");
-  gui_.DefineFont(9, "Arial", 13, " BV");
-  gui_.DefineSystemColour(32, 4);   // menu background
-  gui_.DefineSystemColour(33, 5);   // window background
-  gui_.DefineSystemColour(34, 15);  // button face
-  gui_.DefineSystemColour(35, 24);  // tooltip background
-  gui_.DefineColour(36, 249, 249, 249);
-  gui_.DefineColour(37, 0, 131, 193);
-  gui_.DefineColour(38, 255, 251, 232);
-  gui_.DefineColour(39, 255, 128, 0);
-  gui_.DefineColour(40, 252, 75, 75);
-  gui_.DefineColour(41, 13, 176, 255);
-  gui_.DefineColour(42, 174, 255, 186);
-  gui_.DefineColour(43, 254, 236, 165);
+  gui_.SetImageFolder(folders_.DataPath("Graphics"));
+  for (int n = 0; n < look::kPaletteColours; ++n) gui_.DefineColour(n, look::PaletteColour(n));
+  for (const ColourDefinition& c : kDefinedColours) {
+    if (c.systemColour > 0) {
+      gui_.DefineSystemColour(c.slot, c.systemColour);
+      palette_.DefineSystem(c.slot, c.systemColour);
+    } else {
+      gui_.DefineColour(c.slot, c.rgb);
+      palette_.Define(c.slot, c.rgb);
+    }
+  }
+  DefineFonts(gui_, fontSlots_, dotsPerInch_, kGuiFonts);
 }
 
 void Application::Start(const CommandOptions& options) {
+  dotsPerInch_ = gui_.Screen().dotsPerInch;
+  dialogs_.SetDotsPerInch(dotsPerInch_);
   DefineGuiDefaults();
   // Initialise: the display starts as plain text; the terminal fonts; the
   // data folders; the script switch.
   engine_->Display().SetPlain();
-  gui_.DefineFont(20, "Terminal", 10, "L+OF");
-  gui_.DefineFont(21, "Terminal", 12, "L+OF");
-  gui_.DefineFont(22, "Terminal", 14, "L+OF");
+  DefineFonts(gui_, fontSlots_, dotsPerInch_, kTerminalFonts);
   folders_.EnsureDataFolders();
   languages_.LoadLanguageFiles(folders_.GetDataRoot());
   shell_.ScriptNumber = options.scriptNumber;
@@ -187,17 +240,84 @@ void Application::Start(const CommandOptions& options) {
   shell_.BusyBackColour = automatic ? 39 : 21;
   engine_->State().AutomaticMode = automatic;
   shell_.RunningProgramName.clear();
-  gui_.LoadForm(MainFormSpec());
+  for (gui::FormSpec form : {InputFormSpec(dotsPerInch_), PassFailFormSpec(dotsPerInch_),
+                             MessageFormSpec(dotsPerInch_), MainFormSpec(dotsPerInch_)}) {
+    forms_[form.name] = std::move(form);
+  }
+  gui_.LoadForm(forms_[kMainForm]);
 }
 
-void Application::OnEvent(const gui::Event& event, bool& refuse) {
+void Application::OnEvent(const gui::Event& event, gui::EventReply& reply) {
+  ++eventDepth_;
   if (event.form == kMainForm) {
-    OnMainFormEvent(event, refuse);
-  } else if (dialogs_.OnEvent(event, refuse)) {
-    return;
+    OnMainFormEvent(event, reply);
+  } else {
+    // The dialogs' own events; the library's dialogs and the application
+    // pseudo-form need nothing from the terminal itself.
+    dialogs_.OnEvent(event, reply);
   }
-  // The library's own dialogs and the application pseudo-form need nothing
-  // from the terminal itself.
+  // Whatever the event appended is shown once it has been handled.
+  if (--eventDepth_ == 0) engine_->Display().Flush();
+}
+
+gui::Font Application::FontOf(const gui::FontRef& font) const {
+  if (font.slot < 0) return font.font;
+  auto it = fontSlots_.find(font.slot);
+  return it != fontSlots_.end() ? it->second : look::DescribeFont("", 8, "", dotsPerInch_);
+}
+
+void Application::OnDraw(const gui::DrawRequest& r, gui::Canvas& canvas) {
+  using Kind = gui::ControlKind;
+  using look::ColourRole;
+  auto form = forms_.find(r.form);
+  const gui::ControlSpec* c = form == forms_.end() ? nullptr : FindControl(form->second, r.control);
+  if (!c) return;
+  const gui::Rgb text = palette_.Colour(r.textColour, c->kind, ColourRole::Text);
+  const gui::Rgb back = palette_.Colour(r.backColour, c->kind, ColourRole::Back);
+  const lang::Languages& languages = languages_;
+  switch (c->kind) {
+    case Kind::SegmentBar: {
+      auto effect = barEffects_.find(r.form == kMainForm ? r.control : 0);
+      look::PaintBar(canvas, r.area, r.text, text, back,
+                     effect == barEffects_.end() ? look::Effect::None : effect->second);
+      break;
+    }
+    case Kind::Shape:
+      look::PaintShape(canvas, r.area, c->style.borderWidth, text);
+      break;
+    case Kind::Label: {
+      // A label draws the caption its form gives it (the table's), or its
+      // own text when that is blank.
+      const int colour = look::LabelTextColour(r.textColour, r.backColour);
+      const look::Caption caption{c->caption, true, r.text, FontOf(c->font),
+                                  palette_.Colour(colour, c->kind, ColourRole::Text)};
+      if (c->ownerDrawn) look::PaintLabel(canvas, r.area, back, caption, languages, dotsPerInch_);
+      break;
+    }
+    case Kind::Button: {
+      // Captions in colour 0, except the function-key display's shape.
+      const bool keys = r.form == kMainForm && r.control == tmain::kShowFunctionKeys;
+      const look::Caption caption{r.text,
+                                  false,
+                                  {},
+                                  FontOf(c->font),
+                                  palette_.Colour(keys ? 17 : 0, c->kind, ColourRole::Text)};
+      const look::ButtonLook button{back, c->region == gui::Region::Pill ? 1 : -2};
+      if (c->ownerDrawn) {
+        look::PaintButton(canvas, r.area, r.state, button, caption, languages, dotsPerInch_);
+      }
+      break;
+    }
+    case Kind::ComboBox:
+      if (c->style.ownerDrawnItems) {
+        // The closed box shows the selected look while it has the focus.
+        const bool selected = r.item >= 0 ? r.state.selected : r.state.focused;
+        look::PaintSelectorItem(canvas, r.area, r.itemText, selected, FontOf(c->font));
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 void Application::OnMainFormLoaded() {
@@ -206,7 +326,7 @@ void Application::OnMainFormLoaded() {
   state.BitMask = -1;
   shell_.BusyFlag = 0;
   gui_.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
-  gui_.DefineAccelerators(kMainForm, kMainAccelerators);
+  gui_.DefineAccelerators(kMainForm, look::ParseAccelerators(kMainAccelerators));
   int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
   if (chosen > 0) {
     languages_.Select(chosen);
@@ -215,7 +335,9 @@ void Application::OnMainFormLoaded() {
   gui_.SetText(kMainForm, tmain::kDelayBar, engine::kDelayBarDone);
   gui_.Redraw(kMainForm, tmain::kDelayBar);
   gui_.SetEnabled(kMainForm, tmain::kFifo, false);
+  gui_.SetFormIcon(kMainForm, "$BPROGRAM");
   if (shell_.AutoControlMode) gui_.SetColours(kMainForm, 0, 36, shell_.IdleBackColour);
+  barEffects_[tmain::kProgramBar] = look::ParseEffect("F");
   gui_.SetText(kMainForm, 0, gui_.Text(kMainForm, 0) + kVersionSuffix);
 }
 
@@ -282,92 +404,97 @@ std::string Application::Translate(const std::string& caption) const {
   return languages_.Caption(caption).text;
 }
 
-void Application::OnMainFormEvent(const gui::Event& e, bool& refuse) {
+// One row of the main window's event map: events `code` (kAnyCode: every
+// code) of the controls `first` to `last` go to `handle`.
+struct Application::MainEvent {
+  static constexpr int kAnyCode = std::numeric_limits<int>::min();
+  int first, last, code;
+  void (*handle)(Application& app, const gui::Event& event, gui::EventReply& reply);
+};
+
+void Application::OnMainFormEvent(const gui::Event& e, gui::EventReply& reply) {
   using namespace gui::event;
-  switch (e.control) {
-    case 0:
-      if (e.code == kLoaded) OnMainFormLoaded();
-      if (e.code == kStarted) OnMainFormStarted();
-      if (e.code == kCloseRequest) {
-        if (shell_.BusyFlag) refuse = true;
-        if (shell_.AutoControlMode) gui_.StopTimer(kMainForm, tmain::kScriptTimer);
-      }
-      if (e.code == kSecondCloseRequest) refuse = true;
-      return;
-    case tmain::kEnterKey:
-    case tmain::kSend:
-      if (e.code == kClick && Idle()) {
-        engine_->State().PumpSuppressed = 0;
-        ExecuteOnSelectedDevice("");
-      }
-      return;
-    case tmain::kEscKey:
-      OnEscape();
-      return;
-    case tmain::kScriptTimer:
-      if (e.code == kTimerTick) OnScriptTick();
-      return;
-    case tmain::kLanguageSelector:
-      if (e.code == kLoading) {
-        gui_.ClearItems(kMainForm, tmain::kLanguageSelector);
-        gui_.AddItems(kMainForm, tmain::kLanguageSelector, languages_.SelectorItems());
-        gui_.SelectItem(kMainForm, tmain::kLanguageSelector, languages_.LanguageIndex());
-      }
-      if (e.code == kSelectionChange) OnLanguageSelected();
-      return;
-    case tmain::kClearCommands:
-      if (e.code == kClick) {
-        gui_.SetText(kMainForm, tmain::kCommandEntry, "");
-        gui_.SetFocus(kMainForm, tmain::kCommandEntry);
-      }
-      return;
-    case tmain::kSaveDisplay:
-      if (e.code == kClick) SaveDisplay();
-      return;
-    case tmain::kHistory:
-      if (e.code == kLoaded) gui_.AddItems(kMainForm, tmain::kHistory, kHistoryExample);
-      return;
-    case tmain::kDisplay:
-      if (e.code == kLoaded) {
-        gui_.MakeRichText(kMainForm, tmain::kDisplay, engine::kRichDisplayLimit);
-        engine_->Display().SwitchToRich();
-      }
-      return;
-    case tmain::kRecordHistory:
-      if (e.code == kClick) gui_.PostEvent(kMainForm, tmain::kRecordHistory, kPosted, 0);
-      if (e.code == kPosted) {
-        gui_.SetEnabled(kMainForm, tmain::kFifo, gui_.Checked(kMainForm, tmain::kRecordHistory));
-      }
-      return;
-    case tmain::kClearDisplay:
-      if (e.code == kClick) engine_->Display().Clear();
-      return;
-    case tmain::kClearHistory:
-      if (e.code == kClick) gui_.ClearItems(kMainForm, tmain::kHistory);
-      return;
-    case tmain::kDeviceSelector:
-      if (e.code == kLoaded) DiscoverDevices();
-      return;
-    case tmain::kRefreshDevices:
-      if (e.code == kClick) {
-        gui_.ClearItems(kMainForm, tmain::kDeviceSelector);
-        DiscoverDevices();
-      }
-      return;
-    case tmain::kDisplayMode:
-      if (e.code == kLoaded) {
-        gui_.SetText(kMainForm, tmain::kDisplayMode, kDisplayModeCaptions[0]);
-        engine_->State().ShowMode = 1;
-      }
-      if (e.code == kClick) CycleDisplayMode();
-      return;
-    default:
-      if (e.control >= tmain::kProgramKeyFirst && e.control < tmain::kProgramKeyFirst + 12 &&
-          e.code == kClick) {
-        RunProgramKey(e.control - tmain::kProgramKeyFirst + 1);
-      }
-      return;
+  using A = Application;
+  using E = const gui::Event&;
+  using R = gui::EventReply&;
+  constexpr int kAny = MainEvent::kAnyCode;
+  static const MainEvent kMap[] = {
+      {0, 0, kLoaded, [](A& a, E, R) { a.OnMainFormLoaded(); }},
+      {0, 0, kStarted, [](A& a, E, R) { a.OnMainFormStarted(); }},
+      {0, 0, kCloseRequest,
+       [](A& a, E, R r) {
+         r.refuse = a.shell_.BusyFlag != 0;
+         if (a.shell_.AutoControlMode) a.gui_.StopTimer(kMainForm, tmain::kScriptTimer);
+       }},
+      {0, 0, kSecondCloseRequest, [](A&, E, R r) { r.refuse = true; }},
+      {tmain::kScriptTimer, tmain::kScriptTimer, kTimerTick, [](A& a, E, R) { a.OnScriptTick(); }},
+      {tmain::kEnterKey, tmain::kEnterKey, kClick, [](A& a, E, R) { a.OnEnter(); }},
+      {tmain::kSend, tmain::kSend, kClick, [](A& a, E, R) { a.OnEnter(); }},
+      {tmain::kEscKey, tmain::kEscKey, kAny, [](A& a, E, R) { a.OnEscape(); }},
+      {tmain::kProgramKeyFirst, tmain::kProgramKeyFirst + 11, kClick,
+       [](A& a, E key, R) { a.RunProgramKey(key.control - tmain::kProgramKeyFirst + 1); }},
+      {tmain::kLanguageSelector, tmain::kLanguageSelector, kLoading,
+       [](A& a, E, R) {
+         a.gui_.ClearItems(kMainForm, tmain::kLanguageSelector);
+         a.gui_.AddItems(kMainForm, tmain::kLanguageSelector, a.languages_.SelectorItems());
+         a.gui_.SelectItem(kMainForm, tmain::kLanguageSelector, a.languages_.LanguageIndex());
+       }},
+      {tmain::kLanguageSelector, tmain::kLanguageSelector, kSelectionChange,
+       [](A& a, E, R) { a.OnLanguageSelected(); }},
+      {tmain::kLanguageSelector, tmain::kLanguageSelector, kOwnerSize,
+       [](A& a, E, R r) {
+         const gui::ControlSpec* c = FindControl(a.forms_[kMainForm], tmain::kLanguageSelector);
+         r.itemHeight = look::LineHeight(a.FontOf(c->font));
+       }},
+      {tmain::kFifo, tmain::kFifo, kTooltip, [](A&, E, R r) { r.tooltip = kFifoTooltip; }},
+      {tmain::kLogo, tmain::kLogo, kLoading,
+       [](A& a, E, R) { a.gui_.SetText(kMainForm, tmain::kLogo, "$HLVLOGO"); }},
+      {tmain::kClearCommands, tmain::kClearCommands, kClick,
+       [](A& a, E, R) {
+         a.gui_.SetText(kMainForm, tmain::kCommandEntry, "");
+         a.gui_.SetFocus(kMainForm, tmain::kCommandEntry);
+       }},
+      {tmain::kSaveDisplay, tmain::kSaveDisplay, kClick, [](A& a, E, R) { a.SaveDisplay(); }},
+      {tmain::kHistory, tmain::kHistory, kLoaded,
+       [](A& a, E, R) { a.gui_.AddItems(kMainForm, tmain::kHistory, kHistoryExample); }},
+      {tmain::kDisplay, tmain::kDisplay, kLoaded,
+       [](A& a, E, R) { a.engine_->Display().SwitchToRich(); }},
+      {tmain::kRecordHistory, tmain::kRecordHistory, kClick,
+       [](A& a, E, R) { a.gui_.PostEvent(kMainForm, tmain::kRecordHistory, kPosted, 0); }},
+      {tmain::kRecordHistory, tmain::kRecordHistory, kPosted,
+       [](A& a, E, R) {
+         a.gui_.SetEnabled(kMainForm, tmain::kFifo,
+                           a.gui_.Checked(kMainForm, tmain::kRecordHistory));
+       }},
+      {tmain::kClearDisplay, tmain::kClearDisplay, kClick,
+       [](A& a, E, R) { a.engine_->Display().Clear(); }},
+      {tmain::kClearHistory, tmain::kClearHistory, kClick,
+       [](A& a, E, R) { a.gui_.ClearItems(kMainForm, tmain::kHistory); }},
+      {tmain::kDeviceSelector, tmain::kDeviceSelector, kLoaded,
+       [](A& a, E, R) { a.DiscoverDevices(); }},
+      {tmain::kRefreshDevices, tmain::kRefreshDevices, kClick,
+       [](A& a, E, R) {
+         a.gui_.ClearItems(kMainForm, tmain::kDeviceSelector);
+         a.DiscoverDevices();
+       }},
+      {tmain::kDisplayMode, tmain::kDisplayMode, kLoaded,
+       [](A& a, E, R) {
+         a.gui_.SetText(kMainForm, tmain::kDisplayMode, kDisplayModeCaptions[0]);
+         a.engine_->State().ShowMode = 1;
+       }},
+      {tmain::kDisplayMode, tmain::kDisplayMode, kClick, [](A& a, E, R) { a.CycleDisplayMode(); }},
+  };
+  // Every other event of the main window is ignored.
+  for (const MainEvent& row : kMap) {
+    if (e.control >= row.first && e.control <= row.last && (row.code == kAny || row.code == e.code))
+      row.handle(*this, e, reply);
   }
+}
+
+void Application::OnEnter() {
+  if (!Idle()) return;
+  engine_->State().PumpSuppressed = 0;
+  ExecuteOnSelectedDevice("");
 }
 
 void Application::CycleDisplayMode() {
@@ -493,6 +620,7 @@ void Application::SetBusyState(int state) {
     gui_.SetVisible(kMainForm, tmain::kEscLabel, true);
     gui_.SetEnabled(kMainForm, tmain::kDeviceSelector, false);
     gui_.SetVisible(kMainForm, tmain::kCommandBar, true);
+    gui_.Raise(kMainForm, tmain::kCommandBar);
     gui_.SetColours(kMainForm, 0, 36, shell_.BusyBackColour);
   } else {
     gui_.SetVisible(kMainForm, tmain::kEscLabel, false);
@@ -535,7 +663,6 @@ void Application::SaveDisplay() {
   request.defaultName = shell_.SaveName;
   request.filter = "Text|*.txt";
   request.defaultExtension = "txt";
-  request.options = "PNZI";
   std::string path = gui_.FileDialog(request);
   if (path.empty()) return;
   std::size_t slash = path.find_last_of("/\\");

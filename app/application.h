@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "app/data_folders.h"
 #include "app/dialogs.h"
 #include "app/gui/gui.h"
+#include "app/look/form_codes.h"
+#include "app/look/palette.h"
 #include "autocontrol/script.h"
 #include "devices/device_registry.h"
 #include "engine/command_engine.h"
@@ -51,8 +54,12 @@ class Application : public gui::EventSink {
   // then the main window (whose loading fills the device list).
   void Start(const CommandOptions& options);
 
-  // Routes every event of every form.
-  void OnEvent(const gui::Event& event, bool& refuse) override;
+  // Routes every event of every form; at the end of the outermost event the
+  // display is shown up to date.
+  void OnEvent(const gui::Event& event, gui::EventReply& reply) override;
+  // Paints the owner-drawn labels and buttons, the bars, the shapes and the
+  // language selector's items of every form through app/look.
+  void OnDraw(const gui::DrawRequest& request, gui::Canvas& canvas) override;
 
   // Device list.
   void DiscoverDevices();
@@ -85,6 +92,7 @@ class Application : public gui::EventSink {
   engine::PlainReplyCapture& PlainCapture() { return plainCapture_; }
   autocontrol::Script& Script() { return *script_; }
   programs::ProgramLoader& Programs() { return *programs_; }
+  const look::Palette& Palette() const { return palette_; }
   lang::Languages& Languages() { return languages_; }
   app::Dialogs& Dialogs() { return dialogs_; }
   ShellState& Shell() { return shell_; }
@@ -108,14 +116,18 @@ class Application : public gui::EventSink {
   class GuiHost;
   class ScriptSide;
   class ProgramSide;
+  struct MainEvent;
   void RunProgramKey(int number);
   void OnLanguageSelected();
-  void OnMainFormEvent(const gui::Event& event, bool& refuse);
+  void OnMainFormEvent(const gui::Event& event, gui::EventReply& reply);
   void OnMainFormLoaded();
   void OnMainFormStarted();
+  void OnEnter();
   void OnEscape();
   void CycleDisplayMode();
   void DefineGuiDefaults();
+  // The font a control draws its caption in (its slot's or its own).
+  gui::Font FontOf(const gui::FontRef& font) const;
 
   gui::Gui& gui_;
   DataFolders folders_;
@@ -130,6 +142,12 @@ class Application : public gui::EventSink {
   std::unique_ptr<ProgramSide> programSide_;
   std::unique_ptr<programs::ProgramLoader> programs_;
   ShellState shell_;
+  int dotsPerInch_ = gui::kReferenceDotsPerInch;
+  look::Palette palette_;
+  std::map<int, gui::Font> fontSlots_;
+  std::map<std::string, gui::FormSpec> forms_;  // every form this program loads
+  std::map<int, look::Effect> barEffects_;      // of the main window's bars
+  int eventDepth_ = 0;
 };
 
 // The text of a caption without its "//" identifier ("OK//20" -> "OK").

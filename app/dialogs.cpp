@@ -2,6 +2,8 @@
 
 #include "app/application.h"
 #include "app/form_table.h"
+#include "app/look/form_codes.h"
+#include "app/main_form.h"
 #include "platform/text.h"
 
 namespace app {
@@ -10,82 +12,81 @@ namespace {
 using gui::ControlKind;
 namespace event = gui::event;
 
-constexpr int kEnter = 13;
-constexpr int kEsc = 27;
+constexpr int kEnter = gui::key::kEnter;
+constexpr int kEsc = gui::key::kEscape;
 
-// Every dialog control is filled while it loads.
-void LoadEveryControl(gui::FormSpec& form) {
-  for (gui::ControlSpec& c : form.controls) c.wantsLoading = true;
-}
-
-gui::FormSpec DialogForm(const char* name, const char* style, int colour) {
-  gui::FormSpec form;
-  form.name = name;
-  form.width = 57;
-  form.height = 18.5;
-  form.style = style;
-  form.textColour = colour;
-  form.backColour = colour;
+// The three dialogs share their frame: 57 by 18.5 units over the main
+// window, every control filled while it loads, owner-drawn buttons with
+// rounded corners and owner-drawn labels with a rounded region.
+gui::FormSpec DialogForm(const char* name, const char* style, int colour,
+                         const std::vector<ControlRow>& rows, int dotsPerInch) {
+  const FormRow row{name, "", 0, 0, 57, 18.5, style, colour, colour, kMainForm};
+  gui::FormSpec form = BuildForm(row, rows, dotsPerInch);
+  for (gui::ControlSpec& c : form.controls) {
+    c.wantsLoading = true;
+    if (c.ownerDrawn) c.region = look::ParseRegion(c.kind == ControlKind::Button ? -2 : 2);
+  }
   return form;
 }
 
 }  // namespace
 
-gui::FormSpec InputFormSpec() {
+gui::FormSpec InputFormSpec(int dotsPerInch) {
   using K = ControlKind;
-  gui::FormSpec form = DialogForm(kInputForm, "CMR", 41);
-  form.controls = {
-      ControlRow(100, K::Icon, "#?Icon", 2.5, 10.125, 4, 2, -1, -1, FontSlot(4), "", ""),
-      ControlRow(105, K::Button, "Pass", 31.5, 9.8125, 22.375, 2.75, 10, 10, FontSlot(9), "", "DHT",
-                 true, true),
-      ControlRow(110, K::Button, "Fail", 9.5, 9.8125, 14, 2.75, 20, 20, FontSlot(9), "", "DHT",
-                 true, true),
-      ControlRow(115, K::TextBox, "", 7.25, 10.4375, 47.125, 1.5, -1, -1, FontSlot(7), "", "EST"),
-      ControlRow(120, K::Label, "", 2.875, 5.75, 51, 3.5, 14, 37, FontFace("Arial", 18, "BV"), "",
-                 "^C"),
-      ControlRow(125, K::Shape, "", 1.5, 4.875, 54, 8.25, -1, -1, FontSlot(4), "", "2["),
-      ControlRow(130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["),
-  };
-  LoadEveryControl(form);
-  return form;
+  return DialogForm(
+      kInputForm, "CMR", 41,
+      {
+          {100, K::Icon, "#?Icon", 2.5, 10.125, 4, 2, -1, -1, FontSlot(4), "", ""},
+          {105, K::Button, "Pass", 31.5, 9.8125, 22.375, 2.75, 10, 10, FontSlot(9), "", "DHT", true,
+           true},
+          {110, K::Button, "Fail", 9.5, 9.8125, 14, 2.75, 20, 20, FontSlot(9), "", "DHT", true,
+           true},
+          {115, K::TextBox, "", 7.25, 10.4375, 47.125, 1.5, -1, -1, FontSlot(7), "", "EST"},
+          {120, K::Label, "", 2.875, 5.75, 51, 3.5, 14, 37, FontFace("Arial", 18, "BV"), "", "^C"},
+          {125, K::Shape, "", 1.5, 4.875, 54, 8.25, -1, -1, FontSlot(4), "", "2["},
+          {130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
+      },
+      dotsPerInch);
 }
 
-gui::FormSpec PassFailFormSpec() {
+gui::FormSpec PassFailFormSpec(int dotsPerInch) {
   using K = ControlKind;
-  gui::FormSpec form = DialogForm(kPassFailForm, "CMR", 26);
-  form.controls = {
-      ControlRow(100, K::Button, "OK", 33.75, 14.5625, 22.25, 3, 23, 23,
-                 FontFace("Tahoma", 16, "BV"), "", "T", true),
-      ControlRow(105, K::TextBox, "", 1, 0.5, 55, 13, 9, 15, FontFace("Arial", 12, "BV"), "",
-                 "BHMSV", false, true),
-      ControlRow(110, K::Label, "Pass", 2.5, 4.5, 52, 8.75, -1, -1, FontFace("Tahoma", 72, "L+V"),
-                 "", "^CI"),
-      ControlRow(115, K::Label, "test", 1.5, 2.25, 45, 2.25, -1, -1, FontFace("Tahoma", 12, "BV"),
-                 "", "^CI"),
-      ControlRow(120, K::Label, "Name", 2, 0.75, 40.5, 1.5, 15, 15, FontFace("Tahoma", 12, "IBV"),
-                 "", "IL"),
-      ControlRow(125, K::Button, "Try Again", 1, 14.5625, 16.5, 3, 43, 43,
-                 FontFace("Tahoma", 14, "L+V"), "", "HT", true, true),
-      ControlRow(130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["),
-  };
-  LoadEveryControl(form);
-  return form;
+  return DialogForm(kPassFailForm, "CMR", 26,
+                    {
+                        {100, K::Button, "OK", 33.75, 14.5625, 22.25, 3, 23, 23,
+                         FontFace("Tahoma", 16, "BV"), "", "T", true},
+                        {105, K::TextBox, "", 1, 0.5, 55, 13, 9, 15, FontFace("Arial", 12, "BV"),
+                         "", "BHMSV", false, true},
+                        {110, K::Label, "Pass", 2.5, 4.5, 52, 8.75, -1, -1,
+                         FontFace("Tahoma", 72, "L+V"), "", "^CI"},
+                        {115, K::Label, "test", 1.5, 2.25, 45, 2.25, -1, -1,
+                         FontFace("Tahoma", 12, "BV"), "", "^CI"},
+                        {120, K::Label, "Name", 2, 0.75, 40.5, 1.5, 15, 15,
+                         FontFace("Tahoma", 12, "IBV"), "", "IL"},
+                        {125, K::Button, "Try Again", 1, 14.5625, 16.5, 3, 43, 43,
+                         FontFace("Tahoma", 14, "L+V"), "", "HT", true, true},
+                        {130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
+                    },
+                    dotsPerInch);
 }
 
-gui::FormSpec MessageFormSpec() {
+gui::FormSpec MessageFormSpec(int dotsPerInch) {
   using K = ControlKind;
-  gui::FormSpec form = DialogForm(kMessageForm, "CFMR", 41);
-  form.controls = {
-      ControlRow(100, K::Button, "OK//20", 40.5, 13.75, 15.5, 3.5, 25, 25, FontSlot(6), "FR,FB,H-2",
-                 "T", true),
-      ControlRow(105, K::TextBox, "", 1, 0.5, 55, 11.875, 15, 15, FontSlot(6), "FL,FR,FT,FB",
-                 "BMSV"),
-      ControlRow(110, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["),
-      ControlRow(120, K::Label, "", 1, 13.25, 37.75, 4.5, 15, 37, FontSlot(7), "FL,FB,H2", "^CO",
-                 true),
-  };
-  LoadEveryControl(form);
-  return form;
+  return DialogForm(
+      kMessageForm, "CFMR", 41,
+      {
+          {100, K::Button, "OK//20", 40.5, 13.75, 15.5, 3.5, 25, 25, FontSlot(6), "FR,FB,H-2", "T",
+           true},
+          {105, K::TextBox, "", 1, 0.5, 55, 11.875, 15, 15, FontSlot(6), "FL,FR,FT,FB", "BMSV"},
+          {110, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
+          {120, K::Label, "", 1, 13.25, 37.75, 4.5, 15, 37, FontSlot(7), "FL,FB,H2", "^CO", true},
+      },
+      dotsPerInch);
+}
+
+void Dialogs::Show(const gui::FormSpec& form) {
+  if (beforeShow) beforeShow();
+  gui_.ShowModal(form);
 }
 
 std::string Dialogs::AskInput(const std::string& prompt, bool enterPrefix, bool passFail) {
@@ -93,7 +94,7 @@ std::string Dialogs::AskInput(const std::string& prompt, bool enterPrefix, bool 
   values_.PromptPrefix = enterPrefix ? 1 : 0;
   values_.PassFailMode = passFail ? 1 : 0;
   values_.InputResult.clear();
-  gui_.ShowModal(InputFormSpec());
+  Show(InputFormSpec(dotsPerInch_));
   return values_.InputResult;
 }
 
@@ -103,7 +104,7 @@ bool Dialogs::ShowPassFail(const std::string& message, const std::string& verify
   values_.VerifyLog = verifyLog;
   values_.FailCount = failCount;
   values_.VerifyRetry = 0;
-  gui_.ShowModal(PassFailFormSpec());
+  Show(PassFailFormSpec(dotsPerInch_));
   return values_.VerifyRetry == 1;
 }
 
@@ -113,16 +114,16 @@ void Dialogs::ShowMessageBox(const std::string& text, const std::string& caption
   values_.MessageCaption = caption;
   values_.MessageButton = button;
   values_.MessageFontSlot = fontSlot;
-  gui_.ShowModal(MessageFormSpec());
+  Show(MessageFormSpec(dotsPerInch_));
 }
 
-bool Dialogs::OnEvent(const gui::Event& e, bool& refuse) {
+bool Dialogs::OnEvent(const gui::Event& e, gui::EventReply& reply) {
   if (e.form == kInputForm) {
     OnInputEvent(e);
   } else if (e.form == kPassFailForm) {
     OnPassFailEvent(e);
   } else if (e.form == kMessageForm) {
-    OnMessageEvent(e, refuse);
+    OnMessageEvent(e, reply);
   } else {
     return false;
   }
@@ -150,6 +151,7 @@ void Dialogs::OnInputEvent(const gui::Event& e) {
         gui_.SetEnabled(form, 105, true);
         gui_.SetVisible(form, 110, true);
         gui_.SetEnabled(form, 110, true);
+        gui_.SetFont(form, 120, gui::FontRef{9, {}});
       }
       AnswerFromOperator(form);
     }
@@ -240,19 +242,17 @@ void Dialogs::OnPassFailEvent(const gui::Event& e) {
   }
 }
 
-void Dialogs::OnMessageEvent(const gui::Event& e, bool& refuse) {
+void Dialogs::OnMessageEvent(const gui::Event& e, gui::EventReply& reply) {
   const char* form = kMessageForm;
   const auto& overrides = values_.MessageBoxColourOverrides;
   if (e.control == 0 && e.code == event::kSecondCloseRequest) {
-    refuse = true;
+    reply.refuse = true;
     return;
-  }
-  if (e.control == 0 && e.code == event::kLoading && overrides[0] >= 0) {
-    gui_.SetColours(form, 0, 41, overrides[0]);
   }
   if (e.control == 0 && e.code == event::kLoaded) {
     if (overrides[0] >= 0) gui_.SetColours(form, 0, 41, overrides[0]);
     gui_.SetText(form, 105, values_.MessageText);
+    gui_.SetFont(form, 105, gui::FontRef{values_.MessageFontSlot, {}});
     gui_.SetText(form, 100, values_.MessageButton);
     gui_.SetText(form, 120, values_.MessageCaption);
     gui_.SetColours(form, 120, overrides[1] >= 0 ? overrides[1] : 15,

@@ -19,9 +19,9 @@ inline constexpr const char* kInputForm = "DINPUT";
 inline constexpr const char* kPassFailForm = "PASSFAIL";
 inline constexpr const char* kMessageForm = "SPMSGBOX";
 
-gui::FormSpec InputFormSpec();
-gui::FormSpec PassFailFormSpec();
-gui::FormSpec MessageFormSpec();
+gui::FormSpec InputFormSpec(int dotsPerInch);
+gui::FormSpec PassFailFormSpec(int dotsPerInch);
+gui::FormSpec MessageFormSpec(int dotsPerInch);
 
 // The values the dialogs share with their callers.
 struct DialogValues {
@@ -47,6 +47,9 @@ class Dialogs {
  public:
   explicit Dialogs(gui::Gui& gui) : gui_(gui) {}
 
+  // The screen's density the forms are built for (fonts in pixels).
+  void SetDotsPerInch(int dotsPerInch) { dotsPerInch_ = dotsPerInch; }
+
   DialogValues& Values() { return values_; }
 
   // DINPUT: returns the answer ("" after ESC).
@@ -58,10 +61,13 @@ class Dialogs {
                       const std::string& button, int fontSlot);
 
   // Handles the events of the three forms; false for any other form.
-  bool OnEvent(const gui::Event& event, bool& refuse);
+  bool OnEvent(const gui::Event& event, gui::EventReply& reply);
 
   // ESC in a dialog: the script's loop ends and its ESC keywords act.
   std::function<void()> onEscape;
+  // Runs before a dialog opens and waits for the operator (the display is
+  // shown up to date first).
+  std::function<void()> beforeShow;
   // Headless operation: asked once a dialog has loaded, with the text the
   // dialog shows; returns the operator's answer line (a text, PASS, FAIL,
   // OK, RETRY or ESC), or nothing at the end of the input (taken as ESC).
@@ -79,12 +85,14 @@ class Dialogs {
  private:
   void OnInputEvent(const gui::Event& event);
   void OnPassFailEvent(const gui::Event& event);
-  void OnMessageEvent(const gui::Event& event, bool& refuse);
+  void OnMessageEvent(const gui::Event& event, gui::EventReply& reply);
+  void Show(const gui::FormSpec& form);
   void Escape();
   void AnswerFromOperator(const std::string& form);
   void CloseInput();
 
   gui::Gui& gui_;
+  int dotsPerInch_ = gui::kReferenceDotsPerInch;
   DialogValues values_;
 };
 

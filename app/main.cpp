@@ -11,6 +11,6 @@
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   std::vector<std::string> arguments(argv + 1, argv + argc);
-  app::ProgramIo io{std::cin, std::cout, std::cerr, STDIN_FILENO};
+  app::ProgramIo io{std::cin, std::cout, std::cerr, STDIN_FILENO, argc > 0 ? argv[0] : ""};
   return app::RunProgram(arguments, io, app::InstallRealLinks);
 }

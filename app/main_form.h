@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
+#include "app/form_table.h"
 #include "app/gui/gui.h"
 
 namespace app {
@@ -29,7 +31,6 @@ inline constexpr int kDelayBar = 150;
 inline constexpr int kFunctionKeys = 155;
 inline constexpr int kDisplay = 160;
 inline constexpr int kByteCounter = 165;
-inline constexpr int kEntryFrame = 185;
 inline constexpr int kClearAfterSend = 210;
 inline constexpr int kFifo = 215;
 inline constexpr int kRecordHistory = 220;
@@ -75,6 +76,10 @@ inline constexpr std::array<const char*, 5> kDisplayModeCaptions = {"=", "{{BIG_
 inline constexpr const char* kHistoryExample =
     "LSPDX=500,HSPDX=5000,ACCX=200,DECX=200,EO1=1,JX-,DELAY,STOP,DELAY";
 
-gui::FormSpec MainFormSpec();
+// The table as the description writes it, and the typed form for a screen
+// of `dotsPerInch` (with the loading events, focus events, tooltip and
+// window regions the description gives in its prose).
+std::vector<ControlRow> MainFormRows();
+gui::FormSpec MainFormSpec(int dotsPerInch);
 
 }  // namespace app

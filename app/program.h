@@ -1,6 +1,8 @@
-// The program's entry point, apart from main() so that tests can run the
-// very code path of `halvorn-terminal --headless --exec "..."` with links of
-// their own.
+// The program's start-up, apart from main() so that tests can run the very
+// code path of `halvorn-terminal --headless --exec "..."` with links of
+// their own: the options, the backend (app/backend.h), the links and the
+// application, then the window's event loop or the headless driver
+// (app/headless_driver.h).
 #pragma once
 
 #include <functional>
@@ -18,6 +20,7 @@ struct ProgramIo {
   std::ostream& out;  // everything appended to the terminal display
   std::ostream& err;  // messages of dialogs and message boxes, usage errors
   int inputFd = -1;   // when >= 0, `in` is this descriptor and is polled
+  std::string programName = "halvorn-terminal";  // argv[0]
 };
 
 // Installs the transports of the link kinds this program can reach.

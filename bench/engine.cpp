@@ -33,10 +33,8 @@ class BenchHost : public engine::Host {
   double Now() override { return Seconds(start_, Clock::now()); }
   void Delay(double) override {}
   void DoEvents() override {}
-  std::string ControlText(int control) override { return Slot(control); }
   void SetControlText(int control, const std::string& text) override { Slot(control) = text; }
   void AppendControlText(int control, const std::string& text) override { Slot(control) += text; }
-  std::size_t ControlTextLength(int control) override { return Slot(control).size(); }
   void SetRedrawState(int, bool) override {}
   void RedrawControl(int) override {}
 

@@ -156,6 +156,7 @@ void CommandEngine::ExecuteCommandLine(devices::Transport& link, devices::LinkHa
   state_.AbortRequest = 0;
   state_.ExpectedValuesLine.clear();
   state_.ExpectedValuesPresent = false;
+  display_.Flush();
   if (OnLineFinished) OnLineFinished();
 }
 
@@ -379,6 +380,7 @@ void CommandEngine::ShowDelayBar(long long remaining, long long total, long long
   std::string markup;
   if (step != 0) {
     const long long percent = 100 * remaining / total;
+    display_.Flush();  // what came before the wait is shown during it
     host_.Delay(static_cast<double>(step) / 1000.0);
     markup = std::to_string(percent) + "%RED|" + std::to_string(100 - percent) + "%GREEN";
   } else {

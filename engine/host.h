@@ -1,12 +1,12 @@
 // What the command engine needs from the window it runs in: the clock, waits,
-// event pumping, and the text of a few controls of the main window (the
-// terminal display, the byte counter and the bars).
+// event pumping, and the controls of the main window it shows things in (the
+// terminal display, the byte counter and the bars). The engine only writes
+// to them; what they show is the engine's own state.
 //
 // The application implements this over the GUI contract; tests implement it
 // with a virtual clock, so a 60-second DELAY runs in microseconds.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 namespace engine {
@@ -30,13 +30,11 @@ class Host {
   // key can reach the engine while a line runs).
   virtual void DoEvents() = 0;
 
-  // Text of a control of the main window.
-  virtual std::string ControlText(int control) = 0;
+  // Replaces the text of a control of the main window.
   virtual void SetControlText(int control, const std::string& text) = 0;
-  // Inserts `text` at the end of a rich-text control and scrolls to it, in
-  // time that does not grow with the text already there.
+  // Adds `text` at the end of a text control and scrolls to it, in time that
+  // does not grow with the text already there.
   virtual void AppendControlText(int control, const std::string& text) = 0;
-  virtual std::size_t ControlTextLength(int control) = 0;
   virtual void SetRedrawState(int control, bool redraw) = 0;
   virtual void RedrawControl(int control) = 0;
 };

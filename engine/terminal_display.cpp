@@ -1,5 +1,7 @@
 #include "engine/terminal_display.h"
 
+#include <algorithm>
+
 #include "platform/files.h"
 
 namespace engine {
@@ -9,6 +11,10 @@ namespace {
 // How much of an over-long plain display survives a cut: the line break must
 // lie at least this far from the end, so the last line or two stay visible.
 constexpr std::size_t kPlainCutKeep = 100;
+
+// A full rich display keeps three quarters of its limit: dropping a quarter
+// at a time makes the widget's rewrite of the remaining text rare.
+constexpr std::size_t kRichKeep = kRichDisplayLimit / 4 * 3;
 
 }  // namespace
 
@@ -32,46 +38,88 @@ TerminalDisplay::TerminalDisplay(Host& host) : host_(host) {}
 
 void TerminalDisplay::SwitchToRich() {
   kind_ = DisplayKind::Rich;
-  SetText(std::string());
-  ShowByteCount(0);
+  Clear();
 }
 
 void TerminalDisplay::Append(std::string_view entry) {
   if (kind_ == DisplayKind::Plain) {
-    // The plain control can only be rewritten whole, so its text is read,
-    // cut back when it has grown too long, and written again with the entry.
-    std::string text = CutPlainText(Text());
-    text.append(entry);
-    host_.SetRedrawState(kTerminalDisplay, false);
-    SetText(text);
-  } else {
-    // The rich control takes the entry at its end, so an append costs the
-    // same however long the log has grown.
-    host_.SetRedrawState(kTerminalDisplay, false);
-    host_.AppendControlText(kTerminalDisplay, std::string(entry));
+    const std::size_t before = text_.size();
+    text_ = CutPlainText(std::move(text_));
+    if (text_.size() != before) replaceWidget_ = true;
+  } else if (text_.size() + entry.size() > kRichDisplayLimit) {
+    DropOldestLines(entry.size());
   }
-  host_.SetRedrawState(kTerminalDisplay, true);
-  host_.RedrawControl(kTerminalDisplay);
-  ShowByteCount(host_.ControlTextLength(kTerminalDisplay));
+  if (entry.size() > kRichDisplayLimit && kind_ == DisplayKind::Rich) {
+    text_.assign(entry.substr(entry.size() - kRichDisplayLimit));
+  } else {
+    text_.append(entry);
+  }
+  if (!replaceWidget_) pending_.append(entry);
+  countShown_ = false;
+  if (listener_) {
+    listener_->Entry(entry);
+    listenerDirty_ = true;
+  }
+  const double now = host_.Now();
+  if (now - lastFeed_ >= kWidgetFeedSeconds) FeedWidget();
+  if (now - lastListenerFlush_ >= kListenerFlushSeconds) FlushListener();
 }
 
-std::string TerminalDisplay::Text() {
-  return host_.ControlText(kTerminalDisplay);
+void TerminalDisplay::DropOldestLines(std::size_t incoming) {
+  // Whole lines go, the oldest first, until the new entry fits in the
+  // quarter left free.
+  const std::size_t excess = text_.size() + incoming - std::min(text_.size() + incoming, kRichKeep);
+  const std::size_t lineEnd = text_.find("\r\n", excess < 2 ? 0 : excess - 2);
+  if (lineEnd == std::string::npos) {
+    text_.clear();
+  } else {
+    text_.erase(0, lineEnd + 2);
+  }
+  pending_.clear();
+  replaceWidget_ = true;
 }
 
-void TerminalDisplay::SetText(const std::string& text) {
-  host_.SetControlText(kTerminalDisplay, text);
+const std::string& TerminalDisplay::Text() {
+  FeedWidget();
+  return text_;
 }
 
 void TerminalDisplay::Clear() {
-  SetText(std::string());
-  host_.RedrawControl(kTerminalDisplay);
-  ShowByteCount(0);
+  text_.clear();
+  pending_.clear();
+  replaceWidget_ = true;
+  countShown_ = false;
+  FeedWidget();
 }
 
-void TerminalDisplay::ShowByteCount(std::size_t n) {
-  host_.SetControlText(kByteCounter, "Bytes: " + std::to_string(n));
+void TerminalDisplay::Flush() {
+  FeedWidget();
+  FlushListener();
+}
+
+void TerminalDisplay::FeedWidget() {
+  lastFeed_ = host_.Now();
+  if (countShown_) return;
+  host_.SetRedrawState(kTerminalDisplay, false);
+  if (replaceWidget_) {
+    host_.SetControlText(kTerminalDisplay, text_);
+  } else if (!pending_.empty()) {
+    host_.AppendControlText(kTerminalDisplay, pending_);
+  }
+  host_.SetRedrawState(kTerminalDisplay, true);
+  host_.RedrawControl(kTerminalDisplay);
+  host_.SetControlText(kByteCounter, "Bytes: " + std::to_string(text_.size()));
   host_.RedrawControl(kByteCounter);
+  pending_.clear();
+  replaceWidget_ = false;
+  countShown_ = true;
+}
+
+void TerminalDisplay::FlushListener() {
+  lastListenerFlush_ = host_.Now();
+  if (!listener_ || !listenerDirty_) return;
+  listener_->Flush();
+  listenerDirty_ = false;
 }
 
 bool SaveDisplayText(const std::string& path, const std::string& text, std::string* error) {

@@ -1,10 +1,20 @@
-// The terminal display: the scrolling log (control 160) into which every
-// entry is appended, with its byte counter (control 165).
+// The terminal display: the scrolling log into which every entry is
+// appended. Its text and byte count belong to this object; the window's
+// display (control 160) and byte counter (control 165) only show them.
 //
-// It starts as a plain text control, whose whole text is rewritten on every
-// append and therefore cut when it passes 64000 characters, and becomes a
-// rich-text control once the main window has loaded; the rich control is
-// appended to in place and has no cut of its own.
+// It starts as the plain kind, cut when it passes 64000 characters, and
+// becomes the rich kind once the main window has loaded. The rich kind holds
+// up to 33,554,432 characters; past that it drops its oldest lines (a
+// quarter of the limit at a time) to make room, so a run of many hours keeps
+// showing what is new.
+//
+// The widget is fed whole entries, not one call per entry: at most every
+// 33 ms of the host's clock while entries arrive, and at every flush point:
+// the end of each command line, before anything waits (a delay, a dialog,
+// reading input) and before anything reads or saves the display. A listener
+// (standard output of a headless run) gets every entry as it is appended,
+// also those the display drops later, and is flushed at the same flush
+// points and at most every 100 ms in between.
 #pragma once
 
 #include <cstddef>
@@ -20,13 +30,25 @@ enum class DisplayKind : std::int32_t { Plain = 1, Rich = 2 };
 
 // The limit above which the plain display is cut before an append.
 inline constexpr std::size_t kPlainDisplayLimit = 64000;
-// The rich control's text limit.
+// The rich display's text limit.
 inline constexpr std::size_t kRichDisplayLimit = 33554432;
+// How often the widget and the listener are fed while entries arrive.
+inline constexpr double kWidgetFeedSeconds = 0.033;
+inline constexpr double kListenerFlushSeconds = 0.1;
 
 // The plain display's cut: when `text` is longer than the limit, drops
 // everything up to the last CR LF whose LF lies at or before the 100th
 // character from the end. Shorter texts come back unchanged.
 std::string CutPlainText(std::string text);
+
+// Another reader of every entry.
+class DisplayListener {
+ public:
+  virtual ~DisplayListener() = default;
+  virtual void Entry(std::string_view text) = 0;
+  // What was given so far should reach the reader now.
+  virtual void Flush() = 0;
+};
 
 class TerminalDisplay {
  public:
@@ -38,21 +60,34 @@ class TerminalDisplay {
   // The main window switches once, when it has loaded: the rich display
   // starts empty and the counter shows 0.
   void SwitchToRich();
+  void SetListener(DisplayListener* listener) { listener_ = listener; }
 
-  // Appends one entry (built by the reply formatter), keeps the display within
-  // its limit, scrolls to the end and shows the new length.
+  // Appends one entry (built by the reply formatter), keeping the display
+  // within its limit.
   void Append(std::string_view entry);
-
-  std::string Text();
-  void SetText(const std::string& text);
+  // The whole text, after feeding the widget what it has not shown yet.
+  const std::string& Text();
+  std::size_t ByteCount() const { return text_.size(); }
   // Empties the display, redraws it and shows "Bytes: 0".
   void Clear();
-  // Sets the counter to "Bytes: " + n.
-  void ShowByteCount(std::size_t n);
+  // A flush point: the widget and the listener get everything now.
+  void Flush();
 
  private:
+  void DropOldestLines(std::size_t incoming);
+  void FeedWidget();
+  void FlushListener();
+
   Host& host_;
   DisplayKind kind_ = DisplayKind::Plain;
+  std::string text_;
+  std::string pending_;         // appended since the widget was last fed
+  bool replaceWidget_ = false;  // the widget needs the whole text again
+  bool countShown_ = true;      // the counter shows the current byte count
+  double lastFeed_ = -1e300;
+  DisplayListener* listener_ = nullptr;
+  bool listenerDirty_ = false;
+  double lastListenerFlush_ = -1e300;
 };
 
 // Writes the display text to `path` as bytes, replacing an existing file

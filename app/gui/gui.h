@@ -80,12 +80,12 @@ namespace app::gui {
 // Event codes
 
 namespace event {
-inline constexpr int kCloseRequest = 0;  // the operator closes a form; refuse keeps it
-inline constexpr int kClick = 1;         // a button, check box or accelerator
-inline constexpr int kSelectionChange = 6;  // the operator picked a list item
-inline constexpr int kTimerTick = 7;        // control = the timer's identifier
-inline constexpr int kTooltip = 8;          // reply with EventReply::tooltip
-inline constexpr int kKey = 31;             // value = key code (13 Enter, 27 ESC)
+inline constexpr int kCloseRequest = 0;         // the operator closes a form; refuse keeps it
+inline constexpr int kClick = 1;                // a button, check box or accelerator
+inline constexpr int kSelectionChange = 6;      // the operator picked a list item
+inline constexpr int kTimerTick = 7;            // control = the timer's identifier
+inline constexpr int kTooltip = 8;              // reply with EventReply::tooltip
+inline constexpr int kKey = 31;                 // value = key code (13 Enter, 27 ESC)
 inline constexpr int kSecondCloseRequest = 59;  // the form's close from the system menu
 inline constexpr int kLoading = 85;             // to a control, before it is filled
 inline constexpr int kStarted = 86;             // to a form, once it is on screen
@@ -140,8 +140,8 @@ PixelRect UnitsToPixels(const UnitRect& units, int dotsPerInch);
 // The screen the main window is on, in pixels.
 struct ScreenInfo {
   int dotsPerInch = kReferenceDotsPerInch;  // vertical, logical
-  PixelRect screen;    // the whole screen
-  PixelRect workArea;  // the screen without desktop panels
+  PixelRect screen;                         // the whole screen
+  PixelRect workArea;                       // the screen without desktop panels
   // What a form's outer frame adds to its client size: both side borders
   // together, and the title bar with the top and bottom borders.
   int frameWidth = 0;
@@ -165,7 +165,7 @@ struct Rgb {
 // Terminal ...) and never fails: an unknown face gives the desktop's sans
 // serif font.
 struct Font {
-  std::string face;    // 8-bit; empty: the backend's default face
+  std::string face;     // 8-bit; empty: the backend's default face
   int pixelHeight = 0;  // character height without leading, in pixels (> 0)
   int weight = 400;     // 100 thin .. 900 black; 400 normal, 700 bold
   bool italic = false;
@@ -256,8 +256,8 @@ struct ControlSpec {
   ResizeRule resize;
   ControlStyle style;
   Region region = Region::Rectangle;
-  bool ownerDrawn = false;   // labels and buttons: painted through OnDraw
-  bool hidden = false;       // created invisible
+  bool ownerDrawn = false;    // labels and buttons: painted through OnDraw
+  bool hidden = false;        // created invisible
   bool wantsLoading = false;  // receives event 85 before the form's 87
   bool focusEvents = false;   // reports 800 and 801
   bool tooltip = false;       // asks for its tooltip text with event 8
@@ -269,11 +269,11 @@ struct ControlSpec {
 };
 
 struct FormStyle {
-  bool resizable = false;      // the operator may resize it (within its limits)
+  bool resizable = false;  // the operator may resize it (within its limits)
   bool minimiseBox = false;
   bool maximiseBox = false;
-  bool modal = false;          // shown with ShowModal; blocks its owner
-  bool systemMenu = true;      // has a close box
+  bool modal = false;      // shown with ShowModal; blocks its owner
+  bool systemMenu = true;  // has a close box
   bool operator==(const FormStyle&) const = default;
 };
 
@@ -283,7 +283,7 @@ struct FormSpec {
   UnitRect place;  // x, y: the outer frame; width, height: the client area
   FormStyle style;
   int textColour = -1, backColour = -1;
-  std::string owner;  // a dialog's owner form ("" for the main window)
+  std::string owner;                  // a dialog's owner form ("" for the main window)
   std::vector<ControlSpec> controls;  // in creation order
 };
 
@@ -340,7 +340,7 @@ struct DrawRequest {
   DrawState state;
   int item = -1;
   std::string itemText;
-  std::string text;  // the control's current text, 8-bit
+  std::string text;                      // the control's current text, 8-bit
   int textColour = -1, backColour = -1;  // the control's current colours
 };
 
@@ -371,8 +371,7 @@ class Canvas {
   virtual void VerticalGradient(const PixelRect& area, Rgb top, Rgb bottom) = 0;
   // A face with rounded corners filled with a vertical gradient and outlined
   // with `border` (1 pixel). radius 0 gives square corners.
-  virtual void RoundedFace(const PixelRect& area, int radius, Rgb top, Rgb bottom,
-                           Rgb border) = 0;
+  virtual void RoundedFace(const PixelRect& area, int radius, Rgb top, Rgb bottom, Rgb border) = 0;
   // A frame `width` pixels wide, inside `area`.
   virtual void Frame(const PixelRect& area, int width, Rgb colour) = 0;
   // A shape fitted into `area`: filled, or outlined 2 pixels wide.

@@ -87,7 +87,7 @@ class ProgramLoaderTest : public ::testing::Test, public programs::ProgramHost {
   void ExpectNothingLoaded(const std::string& display) {
     EXPECT_EQ(loader.ProgramCommandLine + engine.State().ExpectedValuesLine, "");
     EXPECT_FALSE(engine.State().ExpectedValuesPresent);
-    EXPECT_EQ(window.Display(), display);
+    EXPECT_EQ(engine.Display().Text(), display);
     EXPECT_FALSE(busy || barVisible);
     EXPECT_EQ(loader.ProgramLoading + loader.ProgramLoadAbort, 0);
   }
@@ -136,7 +136,7 @@ TEST_F(ProgramLoaderTest, StoredProgramLoadsCommandsAndExpectedReplies) {
   EXPECT_TRUE(engine.State().ExpectedValuesPresent);
   EXPECT_EQ(engine.State().LastReply, "");
   EXPECT_EQ(engine.State().BitMask, -1);
-  EXPECT_EQ(window.Display(), "Load: test01.prg\r\nRun: test01.prg\r\n");
+  EXPECT_EQ(engine.Display().Text(), "Load: test01.prg\r\nRun: test01.prg\r\n");
   EXPECT_EQ(runningName + " " + loader.FileName(), "test01.prg test01.prg");
   // Loading is over; the window stays busy for the run that follows.
   EXPECT_TRUE(busy && barVisible);
@@ -148,7 +148,7 @@ TEST_F(ProgramLoaderTest, NamedProgramsAndNamesInAnyLetterCase) {
   Write("test01.prg", "WRONG\n");
   EXPECT_TRUE(loader.LoadProgram(1, "my-test.1"));
   EXPECT_EQ(loader.ProgramCommandLine, "PX");
-  EXPECT_EQ(window.Display(), "Load: test99mytest1.prg\r\nRun: test99mytest1.prg\r\n");
+  EXPECT_EQ(engine.Display().Text(), "Load: test99mytest1.prg\r\nRun: test99mytest1.prg\r\n");
   // A name that cleans to nothing names test99.prg, never the stored program.
   EXPECT_FALSE(loader.LoadProgram(1, "(-)"));
   Write("test99.prg", "PY\n");
@@ -193,7 +193,7 @@ TEST_F(ProgramLoaderTest, DialogCancelledOrChosenFileOfAnyExtension) {
   EXPECT_EQ(std::tie(loader.ProgramCommandLine, engine.State().ExpectedValuesLine),
             std::tuple("',PX", "out,12"));
   EXPECT_EQ(runningName, "run.txt");
-  EXPECT_EQ(window.Display(),
+  EXPECT_EQ(engine.Display().Text(),
             "Load: elsewhere.csv\r\nRun: elsewhere.csv\r\nLoad: run.txt\r\nRun: run.txt\r\n");
 }
 
@@ -242,7 +242,7 @@ TEST_F(ProgramLoaderTest, ALoadStartedWhileParsingIsRefused) {
   EXPECT_EQ(loader.ProgramCommandLine, "PX,PY,PZ");
   EXPECT_EQ(engine.State().ExpectedValuesLine, "1,2,3");
   EXPECT_TRUE(busy);  // the refused load did not end the first one's busy state
-  EXPECT_EQ(window.Display(), "Load: test01.prg\r\nRun: test01.prg\r\n");
+  EXPECT_EQ(engine.Display().Text(), "Load: test01.prg\r\nRun: test01.prg\r\n");
 }
 
 TEST_F(ProgramLoaderTest, AProgramThatNeverRanLendsNoRepliesToTheNextLine) {

@@ -57,7 +57,6 @@ class FakeHost : public engine::Host {
     if (onDoEvents) onDoEvents();
   }
 
-  std::string ControlText(int control) override { return controls[control]; }
   void SetControlText(int control, const std::string& text) override {
     Log("set", control);
     controls[control] = text;
@@ -68,7 +67,6 @@ class FakeHost : public engine::Host {
     controls[control] += text;
     if (keepAppends) appends.push_back(text);
   }
-  std::size_t ControlTextLength(int control) override { return controls[control].size(); }
   void SetRedrawState(int control, bool redraw) override {
     Log("redraw", control, redraw ? " on" : " off");
     redrawOff[control] = !redraw;

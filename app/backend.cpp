@@ -1,0 +1,23 @@
+#include "app/backend.h"
+
+#include "app/gui/window.h"
+
+namespace app {
+
+bool WantsWindow(const CommandOptions& options) {
+  return !options.headless && !options.execLine && !options.listDevices;
+}
+
+Backend MakeBackend(const CommandOptions& options, const std::string& programName) {
+  Backend backend;
+  if (WantsWindow(options)) {
+    backend.gui = gui::OpenWindowBackend(programName, backend.why);
+    if (backend.gui) return backend;
+  }
+  auto headless = std::make_unique<gui::HeadlessGui>(gui::HeadlessGui::Time::Real);
+  backend.headless = headless.get();
+  backend.gui = std::move(headless);
+  return backend;
+}
+
+}  // namespace app

@@ -1,0 +1,29 @@
+// The backend the program runs on, made in one place at start-up: the
+// window when this build has one, a display exists and the options ask for
+// no headless run (none of --headless, --exec, --list-devices); the
+// headless backend on real time otherwise.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/command_options.h"
+#include "app/gui/gui.h"
+#include "app/gui/headless_gui.h"
+
+namespace app {
+
+struct Backend {
+  std::unique_ptr<gui::Gui> gui;
+  gui::HeadlessGui* headless = nullptr;  // the same object when it is the headless backend
+  // Why the run is headless although the options asked for the window;
+  // empty otherwise.
+  std::string why;
+};
+
+// True when the options leave the choice to the build and the display.
+bool WantsWindow(const CommandOptions& options);
+
+Backend MakeBackend(const CommandOptions& options, const std::string& programName);
+
+}  // namespace app

@@ -1,0 +1,215 @@
+#include "app/headless_driver.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <ostream>
+
+#include "app/dialogs.h"
+#include "app/main_form.h"
+
+namespace app {
+namespace {
+
+// SIGINT is the ESC key; a second one ends the program at once.
+std::atomic<int> interrupts{0};
+
+extern "C" void OnInterrupt(int) {
+  if (interrupts.fetch_add(1) >= 1) ::_exit(130);
+}
+
+void InstallInterruptHandler() {
+  interrupts = 0;
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
+}
+
+// Reads operator lines either from a stream or, for a terminal or pipe on a
+// descriptor, with a bounded wait so that SIGINT is noticed while idle. A
+// line of any length is read in time proportional to its length: the search
+// for its end goes on where the last one stopped.
+class LineReader {
+ public:
+  explicit LineReader(ProgramIo& io) : io_(io) {}
+
+  // Waits up to `seconds` for a complete line. True with `line` set; false on
+  // time-out or at the end of the input (see AtEnd()).
+  bool Next(std::string& line, double seconds) {
+    if (io_.inputFd < 0) {
+      if (!std::getline(io_.in, line)) {
+        end_ = true;
+        return false;
+      }
+      Strip(line);
+      return true;
+    }
+    for (;;) {
+      const std::size_t newline = buffer_.find('\n', searched_);
+      if (newline != std::string::npos) {
+        line.assign(buffer_, 0, newline);
+        buffer_.erase(0, newline + 1);
+        searched_ = 0;
+        Strip(line);
+        return true;
+      }
+      searched_ = buffer_.size();
+      if (end_) {
+        if (buffer_.empty()) return false;
+        line.swap(buffer_);
+        buffer_.clear();
+        searched_ = 0;
+        Strip(line);
+        return true;
+      }
+      pollfd p{io_.inputFd, POLLIN, 0};
+      if (::poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;  // time-out, signal
+      char chunk[65536];
+      const ssize_t n = ::read(io_.inputFd, chunk, sizeof chunk);
+      if (n < 0) return false;
+      if (n == 0) {
+        end_ = true;
+      } else {
+        buffer_.append(chunk, static_cast<std::size_t>(n));
+      }
+    }
+  }
+  bool AtEnd() const { return end_ && buffer_.empty(); }
+
+ private:
+  static void Strip(std::string& line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  }
+  ProgramIo& io_;
+  std::string buffer_;
+  std::size_t searched_ = 0;  // no line end before this offset of buffer_
+  bool end_ = false;
+};
+
+// Standard output as a reader of the display: every entry written as it is
+// appended, the stream flushed only at the display's flush points.
+class StandardOutput : public engine::DisplayListener {
+ public:
+  explicit StandardOutput(std::ostream& out) : out_(out) {}
+  void Entry(std::string_view text) override {
+    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
+  void Flush() override { out_.flush(); }
+
+ private:
+  std::ostream& out_;
+};
+
+// Feeds pending SIGINTs to the window as ESC keys.
+bool DeliverInterrupt(gui::HeadlessGui& gui, int& delivered) {
+  if (interrupts.load() > delivered) {
+    delivered = interrupts.load();
+    gui.Inject({kMainForm, tmain::kEscKey, gui::event::kClick, 0});
+    return true;
+  }
+  return false;
+}
+
+void Drain(gui::HeadlessGui& gui) {
+  while (gui.PendingEvents() > 0) gui.DoEvents();
+}
+
+// Runs `line` as the Enter key runs the command entry.
+void Enter(gui::HeadlessGui& gui, const std::string& line) {
+  gui.SetText(kMainForm, tmain::kCommandEntry, line);
+  gui.Inject({kMainForm, tmain::kEnterKey, gui::event::kClick, 0});
+  Drain(gui);
+}
+
+}  // namespace
+
+int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
+                ProgramIo& io) {
+  StandardOutput standardOutput(io.out);
+  engine::TerminalDisplay& display = application.Engine().Display();
+  display.SetListener(&standardOutput);
+  int delivered = 0;
+  InstallInterruptHandler();
+  gui.onIdle = [&gui, &delivered] { return DeliverInterrupt(gui, delivered); };
+
+  // Operator dialogs print what they show on standard error and take their
+  // answers line by line from the answers file or standard input.
+  std::unique_ptr<std::ifstream> answersFile;
+  if (!options.answersFile.empty()) {
+    answersFile = std::make_unique<std::ifstream>(options.answersFile, std::ios::binary);
+    if (!*answersFile) {
+      io.err << "halvorn-terminal: cannot read the answers file " << options.answersFile << "\n";
+      return kExitUsage;
+    }
+  }
+  ProgramIo answerIo{answersFile ? static_cast<std::istream&>(*answersFile) : io.in, io.out, io.err,
+                     answersFile ? -1 : io.inputFd};
+  LineReader answers(answerIo);
+  application.Dialogs().operatorAnswers =
+      [&](const std::string& form, const std::string& shown) -> std::optional<std::string> {
+    io.err << shown;
+    if (shown.empty() || shown.back() != '\n') io.err << "\n";
+    io.err.flush();
+    if (form == kMessageForm) return std::string("OK");
+    std::string line;
+    for (;;) {
+      if (answers.Next(line, 0.1)) return line;
+      if (interrupts.load() > delivered) {  // SIGINT is the ESC key here too
+        delivered = interrupts.load();
+        return std::string("ESC");
+      }
+      if (answers.AtEnd()) return std::nullopt;
+    }
+  };
+  application.onScriptEnded = [&gui](int) { gui.Quit(0); };
+
+  application.Start(options);
+  if (options.device) gui.SelectItem(kMainForm, tmain::kDeviceSelector, *options.device);
+
+  if (options.listDevices) {
+    for (const std::string& entry : application.DeviceList()) io.out << entry << "\n";
+    io.out.flush();
+    return kExitOk;
+  }
+
+  if (options.execLine) {
+    if (application.SelectedDevice().empty()) {
+      io.err << "halvorn-terminal: no device is selected\n";
+      return kExitDeviceNotAvailable;
+    }
+    Enter(gui, *options.execLine);
+    display.Flush();
+    if (application.Shell().DeviceNotAvailableCount > 0) return kExitDeviceNotAvailable;
+    return application.PlainCapture().FailCount > 0 ? kExitFailed : kExitOk;
+  }
+
+  if (application.Shell().AutoControlMode) {
+    // A script run: the script timer drives it on real time until the
+    // script ends or closes the application.
+    gui.Run();
+    display.Flush();
+    return application.PlainCapture().FailCount == 0 ? kExitOk : kExitFailed;
+  }
+
+  // The line terminal: every input line runs as the Enter key would run the
+  // command entry.
+  LineReader reader(io);
+  std::string line;
+  while (!reader.AtEnd()) {
+    display.Flush();  // everything so far is out before the wait for input
+    if (reader.Next(line, 0.1)) Enter(gui, line);
+    DeliverInterrupt(gui, delivered);
+    Drain(gui);
+  }
+  display.Flush();
+  return kExitOk;
+}
+
+}  // namespace app
