@@ -3,10 +3,12 @@
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <limits>
 
+#include "app/look/painters.h"
 #include "app/qt/latin1.h"
 #include "app/qt/log_view.h"
 #include "app/qt/painter_canvas.h"
@@ -211,11 +213,12 @@ void PlainLabel::SetText(const std::string& text) {
 void PlainLabel::ApplyColours(int text, int back) {
   Control::ApplyColours(text, back);
   QPalette p = palette();
-  SetRole(p, QPalette::WindowText, host_.Colour(text));
   std::optional<QColor> background = host_.Colour(back);
+  const bool filled = background.has_value() && !spec_.style.transparent;
+  SetRole(p, QPalette::WindowText, host_.Colour(filled ? look::LabelTextColour(text, back) : text));
   SetRole(p, QPalette::Window, background);
   setPalette(p);
-  setAutoFillBackground(background.has_value() && !spec_.style.transparent);
+  setAutoFillBackground(filled);
 }
 
 // ---------------------------------------------------------------------------
@@ -223,9 +226,11 @@ void PlainLabel::ApplyColours(int text, int back) {
 
 namespace {
 
+// Text in the background's colour would not show: colour 0 then, as for
+// owner-drawn labels.
 void ApplyTextColours(QWidget* w, ControlHost& host, int text, int back) {
   QPalette p = w->palette();
-  SetRole(p, QPalette::Text, host.Colour(text));
+  SetRole(p, QPalette::Text, host.Colour(look::LabelTextColour(text, back)));
   SetRole(p, QPalette::Base, host.Colour(back));
   w->setPalette(p);
 }
@@ -392,13 +397,21 @@ void ComboBoxControl::paintEvent(QPaintEvent* event) {
     QComboBox::paintEvent(event);
     return;
   }
-  QPainter painter(this);
+  // The box and its arrow are the desktop's; the application paints the
+  // shown item into the field beside the arrow.
+  QStylePainter painter(this);
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  option.currentText.clear();
+  painter.drawComplexControl(QStyle::CC_ComboBox, option);
+  const QRect field =
+      style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
   gui::DrawState state;
   state.hover = underMouse();
   state.focused = hasFocus();
   state.enabled = isEnabled();
   gui::DrawRequest request = Request(state);
-  request.area = {0, 0, width(), height()};
+  request.area = {field.x(), field.y(), field.width(), field.height()};
   request.itemText = Text();
   host_.Draw(request, painter);
 }
@@ -424,7 +437,13 @@ void ImageControl::Place(const QRect& rect) {
 }
 
 void ImageControl::LoadImage() {
-  setPixmap(host_.Image(text_, placed_.size()));
+  // Only the part inside the form can be seen: the image fits that part
+  // (the logo's place runs a little past the main window's bottom edge).
+  QRect visible = placed_;
+  if (parentWidget()) visible &= parentWidget()->rect();
+  setAlignment(visible.height() < placed_.height() ? Qt::AlignTop | Qt::AlignHCenter
+                                                   : Qt::AlignCenter);
+  setPixmap(host_.Image(text_, visible.size()));
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <cstdlib>
 
+#include "app/gui/window.h"
 #include "app/qt/qt_gui.h"
 
 namespace app::qt {
@@ -68,8 +69,8 @@ bool ReachWayland() {
                     "wl_display_disconnect");
 }
 
-// The platform Qt is to use: the one asked for in $QT_QPA_PLATFORM, else
-// Wayland or X by the display variables.
+}  // namespace
+
 std::string ChoosePlatform() {
   std::string asked = Environment("QT_QPA_PLATFORM");
   asked = asked.substr(0, asked.find_first_of(":;"));
@@ -81,8 +82,6 @@ std::string ChoosePlatform() {
   if (!Environment("WAYLAND_DISPLAY").empty()) return "wayland";
   return {};
 }
-
-}  // namespace
 
 std::string WhyNoWindow() {
   const std::string platform = ChoosePlatform();
@@ -99,16 +98,25 @@ std::string WhyNoWindow() {
   return {};
 }
 
-std::unique_ptr<gui::Gui> CreateWindowGui(std::string& why) {
-  why = WhyNoWindow();
+}  // namespace app::qt
+
+namespace app::gui {
+
+std::unique_ptr<Gui> OpenWindowBackend(const std::string& programName, std::string& why) {
+  why = qt::WhyNoWindow();
   if (!why.empty()) return nullptr;
-  ::setenv("QT_QPA_PLATFORM", ChoosePlatform().c_str(), 1);
-  // Qt keeps references to these for the application's lifetime; the
-  // program's own options are read elsewhere, so Qt sees only its name.
+  ::setenv("QT_QPA_PLATFORM", qt::ChoosePlatform().c_str(), 1);
+  // Qt keeps references to its arguments for the application's lifetime.
+  // The program's own options are read elsewhere, so Qt sees only the name.
+  static std::string name;
   static int argc = 1;
-  static char name[] = "halvorn-terminal";
-  static char* argv[] = {name, nullptr};
-  return std::make_unique<QtGui>(std::make_unique<QApplication>(argc, argv));
+  static char* argv[] = {nullptr, nullptr};
+  name = programName.empty() ? "halvorn-terminal" : programName;
+  argv[0] = name.data();
+  auto application = std::make_unique<QApplication>(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Halvorn Terminal"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("halvorn-terminal"));
+  return std::make_unique<qt::QtGui>(std::move(application));
 }
 
-}  // namespace app::qt
+}  // namespace app::gui

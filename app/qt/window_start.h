@@ -1,12 +1,9 @@
-// Whether this run can open a window, and the Qt backend when it can. This
-// header includes no Qt, so start-up code can use it in any build that
-// links the window.
+// Whether this run can open a window. The Qt backend itself is made through
+// app::gui::OpenWindowBackend (app/gui/window.h), which window_start.cpp
+// implements for builds with the window.
 #pragma once
 
-#include <memory>
 #include <string>
-
-#include "app/gui/gui.h"
 
 namespace app::qt {
 
@@ -16,7 +13,8 @@ namespace app::qt {
 // starting Qt, because Qt ends the process when its platform fails.
 std::string WhyNoWindow();
 
-// The Qt backend with its own QApplication, or nullptr with `why` set.
-std::unique_ptr<gui::Gui> CreateWindowGui(std::string& why);
+// The platform Qt is to use: the one $QT_QPA_PLATFORM names, else Wayland
+// or X by the display variables ("" when there is none).
+std::string ChoosePlatform();
 
 }  // namespace app::qt
