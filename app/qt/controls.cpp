@@ -10,6 +10,7 @@
 
 #include "app/look/painters.h"
 #include "app/qt/latin1.h"
+#include "app/qt/line_box.h"
 #include "app/qt/log_view.h"
 #include "app/qt/painter_canvas.h"
 
@@ -219,64 +220,6 @@ void PlainLabel::ApplyColours(int text, int back) {
   SetRole(p, QPalette::Window, background);
   setPalette(p);
   setAutoFillBackground(filled);
-}
-
-// ---------------------------------------------------------------------------
-// Text boxes
-
-namespace {
-
-// Text in the background's colour would not show: colour 0 then, as for
-// owner-drawn labels.
-void ApplyTextColours(QWidget* w, ControlHost& host, int text, int back) {
-  QPalette p = w->palette();
-  SetRole(p, QPalette::Text, host.Colour(look::LabelTextColour(text, back)));
-  SetRole(p, QPalette::Base, host.Colour(back));
-  w->setPalette(p);
-}
-
-}  // namespace
-
-LineBox::LineBox(ControlHost& host, const std::string& form, const gui::ControlSpec& spec,
-                 QWidget* parent)
-    : QLineEdit(parent), TextBoxControl(host, form, spec) {
-  // Qt cuts lines at 32,767 characters unless told otherwise.
-  setMaxLength(std::numeric_limits<int>::max());
-  setFrame(spec.style.border);
-  setReadOnly(spec.style.readOnly);
-  setAlignment(ToAlignment(spec.style) & Qt::AlignHorizontal_Mask);
-  SetFocusPolicyFor(this, spec);
-  QLineEdit::setText(FromBytes(text_));
-}
-
-std::string LineBox::Text() const {
-  return ToBytes(QLineEdit::text());
-}
-
-void LineBox::SetText(const std::string& text) {
-  QLineEdit::setText(FromBytes(text));
-}
-
-void LineBox::ApplyColours(int text, int back) {
-  Control::ApplyColours(text, back);
-  ApplyTextColours(this, host_, text, back);
-}
-
-void LineBox::AppendText(const std::string& text) {
-  end(false);
-  insert(FromBytes(text));
-}
-
-gui::TextSelection LineBox::Selection() const {
-  if (!hasSelectedText()) return {cursorPosition(), cursorPosition()};
-  return {selectionStart(), selectionEnd()};
-}
-
-void LineBox::SetSelection(gui::TextSelection selection) {
-  const int length = static_cast<int>(QLineEdit::text().size());
-  int start = std::clamp(selection.start, 0, length);
-  int stop = selection.end < 0 ? length : std::clamp(selection.end, 0, length);
-  setSelection(start, stop - start);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <memory>
@@ -115,21 +114,6 @@ class TextBoxControl : public Control {
   virtual void AppendText(const std::string& text) = 0;
   virtual gui::TextSelection Selection() const = 0;
   virtual void SetSelection(gui::TextSelection selection) = 0;
-};
-
-// A single-line text box; it takes lines of any length.
-class LineBox : public QLineEdit, public TextBoxControl {
- public:
-  LineBox(ControlHost& host, const std::string& form, const gui::ControlSpec& spec,
-          QWidget* parent);
-  QWidget* Widget() override { return this; }
-  std::string Text() const override;
-  void SetText(const std::string& text) override;
-  void ApplyColours(int text, int back) override;
-  bool TakesArrowKeys() const override { return spec_.focusEvents; }
-  void AppendText(const std::string& text) override;
-  gui::TextSelection Selection() const override;
-  void SetSelection(gui::TextSelection selection) override;
 };
 
 // A check box without text of its own; a click anywhere inside it toggles

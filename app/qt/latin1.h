@@ -20,4 +20,14 @@ inline std::string ToBytes(const QString& text) {
   return std::string(latin1.constData(), static_cast<std::size_t>(latin1.size()));
 }
 
+// How a byte is shown in a text box: control characters as their control
+// pictures (a NUL as U+2400), a tab as a blank, everything else as Latin-1.
+// One character for each byte, so places in the text and on screen agree.
+inline QChar ShownCharacter(unsigned char byte) {
+  if (byte == '\t') return QLatin1Char(' ');
+  if (byte < 0x20) return QChar(0x2400 + byte);
+  if (byte == 0x7F) return QChar(0x2421);
+  return QChar(byte);
+}
+
 }  // namespace app::qt

@@ -13,18 +13,6 @@
 #include "app/qt/latin1.h"
 
 namespace app::qt {
-namespace {
-
-// The character shown for a byte: control characters as their control
-// pictures, a tab as a blank, everything else as Latin-1.
-QChar ShownCharacter(unsigned char byte) {
-  if (byte == '\t') return QLatin1Char(' ');
-  if (byte < 0x20) return QChar(0x2400 + byte);
-  if (byte == 0x7F) return QChar(0x2421);
-  return QChar(byte);
-}
-
-}  // namespace
 
 LogView::LogView(ControlHost& host, const std::string& form, const gui::ControlSpec& spec,
                  QWidget* parent)

@@ -25,48 +25,80 @@ bool PluginInstalled(const std::string& platform) {
          plugins.exists(QStringLiteral("libq%1-generic.so").arg(name));
 }
 
-// Opens and closes a connection the way the platform plugin would, through
-// the client library the plugin itself links.
-bool CanConnect(const char* library, const char* connect, const char* failed,
-                const char* disconnect) {
-  void* handle = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
-  if (!handle) return false;
-  bool ok = false;
-  if (failed == nullptr) {  // Wayland: a null display is the failure
-    using Connect = void* (*)(const char*);
-    using Disconnect = void (*)(void*);
-    auto open = reinterpret_cast<Connect>(::dlsym(handle, connect));
-    auto close = reinterpret_cast<Disconnect>(::dlsym(handle, disconnect));
-    if (open && close) {
-      if (void* display = open(nullptr)) {
-        ok = true;
-        close(display);
-      }
+// A connection to the display, made the way the platform plugin makes its
+// own, through the client library the plugin itself links. It stays open
+// until Qt has connected: an X server whose last client leaves resets and
+// refuses connections for a moment, so a probe closed at once would make
+// Qt's own connection fail on a display nobody else uses (Xvfb).
+class DisplayConnection {
+ public:
+  // X: xcb_connect, xcb_connection_has_error, xcb_disconnect.
+  // Wayland: wl_display_connect (null on failure), wl_display_disconnect.
+  DisplayConnection(const char* library, const char* connect, const char* failed,
+                    const char* disconnect) {
+    library_ = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
+    if (!library_) return;
+    close_ = reinterpret_cast<Close>(::dlsym(library_, disconnect));
+    void* open = ::dlsym(library_, connect);
+    if (!close_ || !open) return;
+    if (failed == nullptr) {
+      connection_ = reinterpret_cast<void* (*)(const char*)>(open)(nullptr);
+      return;
     }
-  } else {  // X: a connection object that reports an error
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    auto open = reinterpret_cast<Connect>(::dlsym(handle, connect));
-    auto error = reinterpret_cast<HasError>(::dlsym(handle, failed));
-    auto close = reinterpret_cast<Disconnect>(::dlsym(handle, disconnect));
-    if (open && error && close) {
-      void* connection = open(nullptr, nullptr);
-      ok = connection && error(connection) == 0;
-      if (connection) close(connection);
+    auto error = reinterpret_cast<int (*)(void*)>(::dlsym(library_, failed));
+    connection_ = reinterpret_cast<void* (*)(const char*, int*)>(open)(nullptr, nullptr);
+    if (connection_ && (!error || error(connection_) != 0)) {
+      close_(connection_);
+      connection_ = nullptr;
     }
   }
-  ::dlclose(handle);
-  return ok;
-}
+  ~DisplayConnection() {
+    if (connection_) close_(connection_);
+    if (library_) ::dlclose(library_);
+  }
+  DisplayConnection(const DisplayConnection&) = delete;
+  DisplayConnection& operator=(const DisplayConnection&) = delete;
+  bool Open() const { return connection_ != nullptr; }
 
-bool ReachX() {
-  return CanConnect("libxcb.so.1", "xcb_connect", "xcb_connection_has_error", "xcb_disconnect");
+ private:
+  using Close = void (*)(void*);
+  void* library_ = nullptr;
+  void* connection_ = nullptr;
+  Close close_ = nullptr;
+};
+
+std::unique_ptr<DisplayConnection> Connect(const std::string& platform) {
+  if (platform == "xcb") {
+    return std::make_unique<DisplayConnection>("libxcb.so.1", "xcb_connect",
+                                               "xcb_connection_has_error", "xcb_disconnect");
+  }
+  if (platform == "wayland") {
+    return std::make_unique<DisplayConnection>("libwayland-client.so.0", "wl_display_connect",
+                                               nullptr, "wl_display_disconnect");
+  }
+  return nullptr;  // a platform without a display server (offscreen, vnc ...)
 }
 
 bool ReachWayland() {
-  return CanConnect("libwayland-client.so.0", "wl_display_connect", nullptr,
-                    "wl_display_disconnect");
+  auto connection = Connect("wayland");
+  return connection->Open();
+}
+
+// Why no window can open; `held` keeps the probe's connection open.
+std::string Check(std::unique_ptr<DisplayConnection>& held) {
+  const std::string platform = ChoosePlatform();
+  if (platform.empty()) return "no display ($DISPLAY and $WAYLAND_DISPLAY are not set)";
+  if (!PluginInstalled(platform)) {
+    return "Qt's platform plugin \"" + platform + "\" is not installed";
+  }
+  held = Connect(platform);
+  if (held && !held->Open()) {
+    if (platform == "wayland") {
+      return "cannot reach the Wayland display \"" + Environment("WAYLAND_DISPLAY") + "\"";
+    }
+    return "cannot reach the X display \"" + Environment("DISPLAY") + "\"";
+  }
+  return {};
 }
 
 }  // namespace
@@ -84,18 +116,8 @@ std::string ChoosePlatform() {
 }
 
 std::string WhyNoWindow() {
-  const std::string platform = ChoosePlatform();
-  if (platform.empty()) return "no display ($DISPLAY and $WAYLAND_DISPLAY are not set)";
-  if (!PluginInstalled(platform)) {
-    return "Qt's platform plugin \"" + platform + "\" is not installed";
-  }
-  if (platform == "xcb" && !ReachX()) {
-    return "cannot reach the X display \"" + Environment("DISPLAY") + "\"";
-  }
-  if (platform == "wayland" && !ReachWayland()) {
-    return "cannot reach the Wayland display \"" + Environment("WAYLAND_DISPLAY") + "\"";
-  }
-  return {};
+  std::unique_ptr<DisplayConnection> probe;
+  return Check(probe);
 }
 
 }  // namespace app::qt
@@ -103,7 +125,8 @@ std::string WhyNoWindow() {
 namespace app::gui {
 
 std::unique_ptr<Gui> OpenWindowBackend(const std::string& programName, std::string& why) {
-  why = qt::WhyNoWindow();
+  std::unique_ptr<qt::DisplayConnection> probe;
+  why = qt::Check(probe);
   if (!why.empty()) return nullptr;
   ::setenv("QT_QPA_PLATFORM", qt::ChoosePlatform().c_str(), 1);
   // Qt keeps references to its arguments for the application's lifetime.

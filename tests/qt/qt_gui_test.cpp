@@ -264,6 +264,36 @@ TEST_F(QtGuiTest, TheDisplayIsSelectedAndCopiedWithMouseAndKeys) {
   EXPECT_EQ(gui.Selection("M", 160), (gui::TextSelection{0, 39}));
 }
 
+TEST_F(QtGuiTest, TheEntryEditsLikeAnEntryFieldAtAnyLength) {
+  Show(Form("M", {Make(105, gui::ControlKind::TextBox, {1, 1, 30, 1.5})}));
+  QWidget* entry = W("M", 105);
+  entry->setFocus();
+  QTest::keyClicks(entry, "LSPD=500");
+  QTest::keyClick(entry, Qt::Key_Home);
+  for (int i = 0; i < 4; ++i) QTest::keyClick(entry, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(gui.Selection("M", 105), (gui::TextSelection{0, 4}));
+  QTest::keyClicks(entry, "HSPD");
+  QTest::keyClick(entry, Qt::Key_End);
+  QTest::keyClick(entry, Qt::Key_Backspace);
+  QTest::keyClicks(entry, "9");
+  for (char16_t c : {u'\u00B5', u'\u20AC'}) {  // MICRO SIGN, EURO SIGN
+    QTest::sendKeyEvent(QTest::Click, entry, Qt::Key_unknown, QString(QChar(c)), {});
+  }
+  EXPECT_EQ(gui.Text("M", 105), "HSPD=509\xB5?");
+
+  // A pasted line of 10 MB is kept whole, and the field stays usable.
+  std::string line(10 << 20, 'X');
+  QApplication::clipboard()->setText(QString::fromLatin1(line.data(), qsizetype(line.size())));
+  QTest::keyClick(entry, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(entry, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(entry, Qt::Key_Home);
+  QTest::keyClick(entry, Qt::Key_Delete);
+  QTest::keyClick(entry, Qt::Key_End);
+  QTest::keyClicks(entry, ",ID");
+  entry->grab();
+  EXPECT_EQ(gui.Text("M", 105), line.substr(1) + ",ID");
+}
+
 TEST_F(QtGuiTest, ADialogUnloadingItselfEndsShowModal) {
   Show(Form("M"));
   gui::FormSpec dialog = Form("D", {Make(100, gui::ControlKind::Button, {1, 1, 8, 2})});
