@@ -31,11 +31,11 @@ void PaintBar(gui::Canvas& canvas, const gui::PixelRect& area, std::string_view 
 
 // Text to draw as a caption, translated through the selected language.
 struct Caption {
-  std::string_view text;     // with its "//" identifier: "History//9"
-  bool label = false;        // labels: "|" breaks lines, a blank text is `ownText`
-  std::string_view ownText;  // the label's own current text
-  gui::Font font;            // the control's own font (for untranslated text)
-  gui::Rgb colour;
+  std::string_view text{};     // with its "//" identifier: "History//9"
+  bool label = false;          // labels: "|" breaks lines, a blank text is `ownText`
+  std::string_view ownText{};  // the label's own current text
+  gui::Font font{};            // the control's own font (for untranslated text)
+  gui::Rgb colour{};
 };
 
 // Draws a caption centred both ways: with the built-in language, or an

@@ -37,7 +37,7 @@ constexpr gui::Rgb kPalette[kPaletteColours] = {
     {205, 235, 245},  // 22 pale cyan
     {190, 205, 225},  // 23 steel
     {255, 250, 205},  // 24 pale yellow
-    {170, 200, 255},  // 25 sky
+    {165, 190, 255},  // 25 sky
     {215, 245, 215},  // 26 mint
     {255, 220, 230},  // 27 pale pink
     {235, 220, 190},  // 28 sand

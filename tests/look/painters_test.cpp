@@ -1,0 +1,250 @@
+#include "app/look/painters.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <tuple>
+
+#include "app/gui/recording_canvas.h"
+#include "app/look/fonts.h"
+#include "lang/language_file.h"
+#include "platform/files.h"
+#include "support/test_folder.h"
+
+namespace app::look {
+namespace {
+
+using gui::CanvasCall;
+using gui::PixelRect;
+using gui::Rgb;
+using Kind = CanvasCall::Kind;
+
+constexpr Rgb kFirst{255, 255, 255}, kSecond{200, 200, 200};
+
+int Brightness(Rgb c) {
+  return c.red + c.green + c.blue;
+}
+
+// Each bar colour name draws from a palette colour of its own hue.
+TEST(Palette, TheBarColourNamesGetTheirOwnHues) {
+  // The channels at three quarters of the strongest or more name the hue.
+  const auto hue = [](int n) -> std::string {
+    const Rgb c = PaletteColour(n);
+    const int top = std::max({c.red, c.green, c.blue});
+    const bool r = c.red * 4 >= top * 3, g = c.green * 4 >= top * 3, b = c.blue * 4 >= top * 3;
+    if (r && g && b) return top < 100 ? "black" : "grey";
+    if (r && g) return "gold";
+    if (r && b) return "purple";
+    if (g && b) return "cyan";
+    return r ? "red" : g ? "green" : "blue";
+  };
+  const struct {
+    const char* name;
+    int first, second;
+    const char* hue;
+  } names[] = {
+      {"BLACK", 0, 16, "black"},   {"BLUE", 9, 17, "blue"},    {"GREEN", 2, 10, "green"},
+      {"CYAN", 3, 11, "cyan"},     {"RED", 4, 20, "red"},      {"PURPLE", 5, 13, "purple"},
+      {"GOLD", 6, 14, "gold"},     {"GRAY", 8, 31, "grey"},    {"LIGHTBLUE", 17, 25, "blue"},
+      {"LIGHTRED", 12, 20, "red"}, {"DARKBLUE", 1, 17, "blue"}};
+  for (const auto& n : names) {
+    EXPECT_EQ(hue(n.first), n.hue) << n.name;
+    EXPECT_EQ(hue(n.second), n.hue) << n.name << " second";
+  }
+  EXPECT_GT(Brightness(PaletteColour(12)), Brightness(PaletteColour(4)));  // LIGHTRED is lighter
+}
+
+TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
+  struct Segment {
+    int x, width, top, bottom;  // palette colours; -1/-2: the control's first/second
+  };
+  const struct {
+    const char* markup;
+    int width;
+    std::vector<Segment> segments;
+  } cases[] = {
+      {"60%RED|40%GREEN", 100, {{0, 60, 4, 20}, {60, 40, 2, 10}}},
+      {"100%GREEN", 100, {{0, 100, 2, 10}}},
+      {"60%RED|60%GREEN", 100, {{0, 60, 4, 20}}},
+      {"50%SKIP|50%BLUE", 100, {{50, 50, 9, 17}}},
+      {"50%RED|50%GREEN", 99, {{0, 50, 4, 20}, {50, 49, 2, 10}}},  // rounded up, cut at pixel 98
+      {"30%default,x|1e308%RED", 100, {{0, 30, -2, -1}}},
+  };
+  for (const auto& c : cases) {
+    gui::RecordingCanvas canvas;
+    const PixelRect area{0, 0, c.width, 12};
+    PaintBar(canvas, area, c.markup, kFirst, kSecond);
+    const auto gradients = canvas.Of(Kind::Gradient);
+    ASSERT_EQ(gradients.size(), c.segments.size() + 1) << c.markup;
+    EXPECT_EQ(gradients[0].area, area) << "filled with the control's colours first";
+    EXPECT_EQ(std::make_pair(gradients[0].colour, gradients[0].bottom),
+              std::make_pair(kFirst, kSecond));
+    for (std::size_t i = 0; i < c.segments.size(); ++i) {
+      const Segment& s = c.segments[i];
+      const auto colour = [](int n) {
+        return n == -1 ? kFirst : n == -2 ? kSecond : PaletteColour(n);
+      };
+      EXPECT_EQ(gradients[i + 1].area, (PixelRect{s.x, 0, s.width, 12})) << c.markup << " " << i;
+      EXPECT_EQ(gradients[i + 1].colour, colour(s.top)) << c.markup << " " << i;
+      EXPECT_EQ(gradients[i + 1].bottom, colour(s.bottom)) << c.markup << " " << i;
+    }
+  }
+}
+
+class CaptionPainter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    lang::LanguageFileContent content;
+    content.name = "Deutsch";
+    content.fontFace = "Tahoma";
+    content.records = {{14, u"Abbruch mit ESC//+5B"}, {2, u"Anzeige"}, {9, u""}};
+    std::string bytes;
+    ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
+    ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
+    ASSERT_TRUE(platform::WriteFileAtomic(root / "AppLanguages/terminal_de.lng", bytes));
+    languages.LoadLanguageFiles(root.Path());
+  }
+  testing_support::TestFolder root;
+  lang::Languages languages;
+  const gui::Font own = DescribeFont("Courier New", 10, " L+F", 96);  // 13 pixels
+};
+
+TEST_F(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
+  const struct {
+    int language;
+    const char* caption;
+    bool label;
+    const char* ownText;
+    const char* shown;  // nullptr: nothing drawn
+    bool utf8;
+    int pixelHeight, weight;
+  } cases[] = {
+      {1, "Press: ESC to Abort//14", false, "", "Abbruch mit ESC", true, 27, 700},  // 20 points
+      {1, "Terminal Display//2", false, "", "Anzeige", true, 15, 400},              // 11 points
+      {1, "History//9", false, "", nullptr, true, 0, 0},  // the language's text is empty
+      {1, "Devices Found://3", false, "", "Devices Found:", false, 13, 400},  // not translated
+      {0, "Press: ESC to Abort//14", false, "", "Press: ESC to Abort", false, 13, 400},
+      {0, "one|two", true, "", "one\ntwo", false, 13, 400},  // labels break lines at "|"
+      {0, "  ", true, "own text", "own text", false, 13, 400},
+      {0, "  ", false, "own text", nullptr, false, 0, 0},  // a blank button caption
+  };
+  for (const auto& c : cases) {
+    languages.Select(c.language);
+    gui::RecordingCanvas canvas;
+    const PixelRect area{0, 0, 200, 40};
+    PaintCaption(canvas, area, Caption{c.caption, c.label, c.ownText, own, {1, 2, 3}}, languages,
+                 96);
+    const auto texts = canvas.Of(Kind::Text);
+    if (!c.shown) {
+      EXPECT_TRUE(texts.empty()) << c.caption;
+      continue;
+    }
+    ASSERT_EQ(texts.size(), 1u) << c.caption;
+    EXPECT_EQ(texts[0].text, c.shown);
+    EXPECT_EQ(texts[0].utf8, c.utf8) << c.caption;
+    EXPECT_EQ(std::make_pair(texts[0].font.pixelHeight, texts[0].font.weight),
+              std::make_pair(c.pixelHeight, c.weight))
+        << c.caption;
+    EXPECT_EQ(texts[0].area, area);
+    EXPECT_EQ(texts[0].layout.align, gui::Align::Centre);
+    EXPECT_TRUE(texts[0].layout.verticalCentre);
+  }
+}
+
+TEST(ButtonPainter, UnderTheMouseLighterPressedUpsideDownCornersByCode) {
+  const Rgb base{100, 120, 140};
+  const ButtonShades normal = ShadesOf(base, {});
+  const ButtonShades hover = ShadesOf(base, {.hover = true});
+  const ButtonShades pressed = ShadesOf(base, {.pressed = true});
+  EXPECT_EQ(normal.bottom, base);
+  EXPECT_GT(Brightness(normal.top), Brightness(base));
+  EXPECT_LT(Brightness(normal.border), Brightness(base));
+  EXPECT_GT(Brightness(hover.top), Brightness(normal.top));
+  EXPECT_GT(Brightness(hover.bottom), Brightness(normal.bottom));
+  EXPECT_EQ(std::make_pair(pressed.top, pressed.bottom), std::make_pair(normal.bottom, normal.top));
+  lang::Languages builtIn;
+  for (const auto& [code, dpi, radius] :
+       {std::tuple{-2, 96, 6}, {-2, 192, 12}, {1, 96, 20}, {0, 96, 0}}) {
+    gui::RecordingCanvas canvas;
+    PaintButton(canvas, {0, 0, 80, 40}, {}, ButtonLook{base, code}, Caption{.text = "OK//20"},
+                builtIn, dpi);
+    ASSERT_EQ(canvas.Of(Kind::RoundedFace).size(), 1u);
+    EXPECT_EQ(canvas.Of(Kind::RoundedFace)[0].size, radius) << code << " " << dpi;
+    EXPECT_EQ(canvas.Of(Kind::Text).at(0).text, "OK");
+  }
+}
+
+TEST(ButtonPainter, AMacroCaptionDrawsItsShapeAndNeverText) {
+  const struct {
+    const char* caption;
+    int shapes;  // 0: nothing drawn
+    gui::ShapeKind kind;
+    bool filled;
+    int size;
+  } cases[] = {
+      {"{{BIG_SAME_ARROWRT}}", 1, gui::ShapeKind::ArrowRight, true, 18},
+      {"{{BIG_DOUBLE_SAME_RECT}}", 2, gui::ShapeKind::Rect, true, 18},
+      {"{{rrect}}", 1, gui::ShapeKind::RoundedRect, false, 12},
+      {"{{BIG_DOUBLE_ARROWLF}}", 2, gui::ShapeKind::ArrowLeft, false, 18},
+      {"{{BIG_SAME_WOBBLE}}", 0, {}, false, 0},
+      {"{{BIG_SAME}}", 0, {}, false, 0},
+      {"{{RECT_ELLIPSE}}", 0, {}, false, 0},
+      {"{{}}", 0, {}, false, 0},
+  };
+  lang::Languages builtIn;
+  for (const auto& c : cases) {
+    gui::RecordingCanvas canvas;
+    const PixelRect area{0, 0, 60, 30};
+    PaintButton(canvas, area, {}, ButtonLook{{1, 2, 3}},
+                Caption{c.caption, false, {}, {}, {9, 9, 9}}, builtIn, 96);
+    EXPECT_TRUE(canvas.Of(Kind::Text).empty()) << c.caption;
+    const auto shapes = canvas.Of(Kind::Shape);
+    ASSERT_EQ(shapes.size(), static_cast<std::size_t>(c.shapes)) << c.caption;
+    for (const CanvasCall& s : shapes) {
+      EXPECT_EQ(s.shape, c.kind) << c.caption;
+      EXPECT_EQ(s.filled, c.filled) << c.caption;
+      EXPECT_EQ(s.area.width, c.size) << c.caption;
+      EXPECT_EQ(s.colour, (Rgb{9, 9, 9}));
+    }
+    EXPECT_TRUE(canvas.AllInside(area)) << c.caption;
+  }
+}
+
+TEST(SelectorPainter, TheSelectedItemAndTheOthers) {
+  const gui::Font font = DescribeFont("Arial", 11, " L+V", 96);
+  for (bool selected : {true, false}) {
+    gui::RecordingCanvas canvas;
+    PaintSelectorItem(canvas, {0, 0, 100, 18}, "Deutsch", selected, font);
+    ASSERT_EQ(canvas.calls.size(), 3u);
+    EXPECT_EQ(canvas.calls[0].colour, PaletteColour(selected ? 12 : 14));
+    EXPECT_EQ(canvas.calls[1].kind, Kind::Frame);
+    EXPECT_EQ(canvas.calls[1].colour, PaletteColour(selected ? 4 : 6));
+    EXPECT_EQ(canvas.calls[2].colour, PaletteColour(selected ? 15 : 0));
+    EXPECT_EQ(canvas.calls[2].text, "Deutsch");
+  }
+  EXPECT_EQ(LineHeight(font), 18);  // the item height: 15 pixels and a fifth
+}
+
+// Whatever the text, painters stay inside their area and finish.
+TEST(Painters, HugeOrBrokenInputDrawsNothingOutsideTheControl) {
+  lang::Languages builtIn;
+  const std::string megabyte(1 << 20, '%');
+  std::string bars;
+  for (int i = 0; i < 100000; ++i) bars += "1%RED|";
+  const std::string inputs[] = {megabyte, bars, "1e308%RED|-5%BLUE|nan%GREEN|inf%GOLD",
+                                std::string(1 << 20, '|'), "{{" + std::string(1 << 20, '_') + "}}"};
+  for (const std::string& text : inputs) {
+    for (const PixelRect area : {PixelRect{5, 7, 120, 30}, PixelRect{3, 3, 0, 9}}) {
+      gui::RecordingCanvas canvas;
+      PaintBar(canvas, area, text, kFirst, kSecond, Effect::Sunken);
+      PaintButton(canvas, area, {}, ButtonLook{kFirst, 1}, Caption{.text = text}, builtIn, 96);
+      PaintLabel(canvas, area, kFirst, Caption{.text = text, .label = true, .ownText = text},
+                 builtIn, 96);
+      EXPECT_TRUE(canvas.AllInside(area)) << text.substr(0, 20);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace app::look
