@@ -232,7 +232,11 @@ void QtGui::LoadForm(const gui::FormSpec& spec) {
   if (stillLoaded()) Deliver({name, 0, gui::event::kLoaded, 0});
   // Shown once loaded, so it appears where and how its handlers put it;
   // kStarted follows when the window system has exposed it.
-  if (stillLoaded()) form->show();
+  if (!stillLoaded()) return;
+  form->show();
+  // A dialog gives its first control that takes the keyboard the focus, as
+  // a dialog does; any other form leaves the focus to the application.
+  if (!spec.style.modal && !form->focusWidget()) form->setFocus(Qt::OtherFocusReason);
 }
 
 // A new dialog is centred horizontally over its owner; its height stays
