@@ -32,67 +32,6 @@ void InstallInterruptHandler() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-// Reads operator lines either from a stream or, for a terminal or pipe on a
-// descriptor, with a bounded wait so that SIGINT is noticed while idle. A
-// line of any length is read in time proportional to its length: the search
-// for its end goes on where the last one stopped.
-class LineReader {
- public:
-  explicit LineReader(ProgramIo& io) : io_(io) {}
-
-  // Waits up to `seconds` for a complete line. True with `line` set; false on
-  // time-out or at the end of the input (see AtEnd()).
-  bool Next(std::string& line, double seconds) {
-    if (io_.inputFd < 0) {
-      if (!std::getline(io_.in, line)) {
-        end_ = true;
-        return false;
-      }
-      Strip(line);
-      return true;
-    }
-    for (;;) {
-      const std::size_t newline = buffer_.find('\n', searched_);
-      if (newline != std::string::npos) {
-        line.assign(buffer_, 0, newline);
-        buffer_.erase(0, newline + 1);
-        searched_ = 0;
-        Strip(line);
-        return true;
-      }
-      searched_ = buffer_.size();
-      if (end_) {
-        if (buffer_.empty()) return false;
-        line.swap(buffer_);
-        buffer_.clear();
-        searched_ = 0;
-        Strip(line);
-        return true;
-      }
-      pollfd p{io_.inputFd, POLLIN, 0};
-      if (::poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;  // time-out, signal
-      char chunk[65536];
-      const ssize_t n = ::read(io_.inputFd, chunk, sizeof chunk);
-      if (n < 0) return false;
-      if (n == 0) {
-        end_ = true;
-      } else {
-        buffer_.append(chunk, static_cast<std::size_t>(n));
-      }
-    }
-  }
-  bool AtEnd() const { return end_ && buffer_.empty(); }
-
- private:
-  static void Strip(std::string& line) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-  }
-  ProgramIo& io_;
-  std::string buffer_;
-  std::size_t searched_ = 0;  // no line end before this offset of buffer_
-  bool end_ = false;
-};
-
 // Standard output as a reader of the display: every entry written as it is
 // appended, the stream flushed only at the display's flush points.
 class StandardOutput : public engine::DisplayListener {
@@ -129,6 +68,75 @@ void Enter(gui::HeadlessGui& gui, const std::string& line) {
 }
 
 }  // namespace
+
+namespace {
+// Data read but not yet searched is kept in pieces of about this size.
+constexpr std::size_t kPiece = 65536;
+}  // namespace
+
+bool LineReader::Next(std::string& line, double seconds) {
+  if (io_.inputFd < 0) {
+    if (!std::getline(io_.in, line)) {
+      end_ = true;
+      return false;
+    }
+    Strip(line);
+    return true;
+  }
+  for (;;) {
+    const std::size_t newline = buffer_.find('\n', start_ + searched_);
+    if (newline != std::string::npos) {
+      TakeLine(line, newline - start_, 1);
+      return true;
+    }
+    searched_ = buffer_.size() - start_;
+    if (end_) {
+      if (parts_.empty() && searched_ == 0) return false;
+      TakeLine(line, searched_, 0);
+      return true;
+    }
+    if (searched_ >= kPiece) {
+      // A long line: its searched part is set aside whole, never copied again
+      // until the line is complete.
+      parts_.push_back(buffer_.substr(start_));
+      partsSize_ += parts_.back().size();
+      buffer_.clear();
+      start_ = searched_ = 0;
+    }
+    pollfd p{io_.inputFd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;  // time-out, signal
+    char chunk[kPiece];
+    const ssize_t n = ::read(io_.inputFd, chunk, sizeof chunk);
+    if (n < 0) return false;
+    if (n == 0) {
+      end_ = true;
+    } else {
+      buffer_.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+}
+
+void LineReader::TakeLine(std::string& line, std::size_t length, std::size_t lineEnd) {
+  line.clear();
+  line.reserve(partsSize_ + length);
+  for (const std::string& part : parts_) line += part;
+  line.append(buffer_, start_, length);
+  parts_.clear();
+  partsSize_ = 0;
+  start_ += length + lineEnd;
+  searched_ = 0;
+  // Read data is dropped from the front once it is half the buffer, so
+  // taking many short lines costs no more than reading them.
+  if (start_ >= buffer_.size() / 2) {
+    buffer_.erase(0, start_);
+    start_ = 0;
+  }
+  Strip(line);
+}
+
+void LineReader::Strip(std::string& line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+}
 
 int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
                 ProgramIo& io) {

@@ -14,12 +14,40 @@
 //                   until the end of the input
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/application.h"
 #include "app/command_options.h"
 #include "app/gui/headless_gui.h"
 #include "app/program.h"
 
 namespace app {
+
+// Reads operator lines either from a stream or, for a terminal or pipe on a
+// descriptor, with a bounded wait so that SIGINT is noticed while idle. A
+// line of any length is read in time proportional to its length (the search
+// for its end goes on where the last one stopped) and with at most two
+// copies of it held at once.
+class LineReader {
+ public:
+  explicit LineReader(ProgramIo& io) : io_(io) {}
+  // Waits up to `seconds` for a complete line (without its CR LF or LF).
+  // True with `line` set; false on time-out or at the end of the input.
+  bool Next(std::string& line, double seconds);
+  bool AtEnd() const { return end_ && parts_.empty() && start_ == buffer_.size(); }
+
+ private:
+  void TakeLine(std::string& line, std::size_t length, std::size_t lineEnd);
+  static void Strip(std::string& line);
+  ProgramIo& io_;
+  std::vector<std::string> parts_;  // the start of a long line, searched
+  std::size_t partsSize_ = 0;
+  std::string buffer_;  // read data; what lies before start_ is taken
+  std::size_t start_ = 0;
+  std::size_t searched_ = 0;  // no line end in this much after start_
+  bool end_ = false;
+};
 
 // Runs `application` (not started yet) on `gui` and returns the exit code.
 int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,

@@ -38,65 +38,47 @@ std::vector<CanvasCall> RecordingCanvas::Of(CanvasCall::Kind kind) const {
   return found;
 }
 
+CanvasCall& RecordingCanvas::Add(CanvasCall::Kind kind, const PixelRect& area, Rgb colour) {
+  CanvasCall& call = calls.emplace_back();
+  call.kind = kind;
+  call.area = area;
+  call.colour = colour;
+  return call;
+}
+
 void RecordingCanvas::Fill(const PixelRect& area, Rgb colour) {
-  CanvasCall c;
-  c.kind = CanvasCall::Kind::Fill;
-  c.area = area;
-  c.colour = colour;
-  calls.push_back(c);
+  Add(CanvasCall::Kind::Fill, area, colour);
 }
 
 void RecordingCanvas::VerticalGradient(const PixelRect& area, Rgb top, Rgb bottom) {
-  CanvasCall c;
-  c.kind = CanvasCall::Kind::Gradient;
-  c.area = area;
-  c.colour = top;
-  c.bottom = bottom;
-  calls.push_back(c);
+  Add(CanvasCall::Kind::Gradient, area, top).bottom = bottom;
 }
 
 void RecordingCanvas::RoundedFace(const PixelRect& area, int radius, Rgb top, Rgb bottom,
                                   Rgb border) {
-  CanvasCall c;
-  c.kind = CanvasCall::Kind::RoundedFace;
-  c.area = area;
-  c.size = radius;
-  c.colour = top;
-  c.bottom = bottom;
-  c.border = border;
-  calls.push_back(c);
+  CanvasCall& call = Add(CanvasCall::Kind::RoundedFace, area, top);
+  call.bottom = bottom;
+  call.border = border;
+  call.size = radius;
 }
 
 void RecordingCanvas::Frame(const PixelRect& area, int width, Rgb colour) {
-  CanvasCall c;
-  c.kind = CanvasCall::Kind::Frame;
-  c.area = area;
-  c.size = width;
-  c.colour = colour;
-  calls.push_back(c);
+  Add(CanvasCall::Kind::Frame, area, colour).size = width;
 }
 
 void RecordingCanvas::Shape(ShapeKind kind, const PixelRect& area, Rgb colour, bool filled) {
-  CanvasCall c;
-  c.kind = CanvasCall::Kind::Shape;
-  c.area = area;
-  c.shape = kind;
-  c.colour = colour;
-  c.filled = filled;
-  calls.push_back(c);
+  CanvasCall& call = Add(CanvasCall::Kind::Shape, area, colour);
+  call.shape = kind;
+  call.filled = filled;
 }
 
 void RecordingCanvas::Text(const PixelRect& area, CanvasText text, const Font& font, Rgb colour,
                            const TextLayout& layout) {
-  CanvasCall c;
-  c.kind = CanvasCall::Kind::Text;
-  c.area = area;
-  c.text = std::string(text.bytes);
-  c.utf8 = text.utf8;
-  c.font = font;
-  c.colour = colour;
-  c.layout = layout;
-  calls.push_back(c);
+  CanvasCall& call = Add(CanvasCall::Kind::Text, area, colour);
+  call.text = std::string(text.bytes);
+  call.utf8 = text.utf8;
+  call.font = font;
+  call.layout = layout;
 }
 
 std::pair<int, int> RecordingCanvas::MeasureText(CanvasText text, const Font& font) {

@@ -22,10 +22,10 @@ struct CanvasCall {
   int size = 0;  // RoundedFace: the corner radius; Frame: the width
   ShapeKind shape = ShapeKind::Rect;
   bool filled = false;
-  std::string text;  // Text: the bytes as given
+  std::string text{};  // Text: the bytes as given
   bool utf8 = false;
-  Font font;
-  TextLayout layout;
+  Font font{};
+  TextLayout layout{};
 };
 
 class RecordingCanvas : public Canvas {
@@ -45,6 +45,9 @@ class RecordingCanvas : public Canvas {
   void Text(const PixelRect& area, CanvasText text, const Font& font, Rgb colour,
             const TextLayout& layout) override;
   std::pair<int, int> MeasureText(CanvasText text, const Font& font) override;
+
+ private:
+  CanvasCall& Add(CanvasCall::Kind kind, const PixelRect& area, Rgb colour);
 };
 
 }  // namespace app::gui

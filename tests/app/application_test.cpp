@@ -1,97 +1,77 @@
+// The main window: start-up, the event map, the busy state, owner drawing.
 #include "app/application.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 
-#include "app/gui/headless_gui.h"
-#include "app/main_form.h"
-#include "platform/files.h"
-#include "support/fake_transport.h"
-#include "support/test_folder.h"
+#include "app/look/palette.h"
+#include "support/station.h"
 
 namespace {
 
 using app::kMainForm;
-using testing_support::FakeTransport;
+using testing_support::Links;
+using testing_support::Station;
+using Strings = std::vector<std::string>;
 namespace tmain = app::tmain;
 namespace event = app::gui::event;
 
-// A started application with fake links of all three kinds.
-struct Station {
-  testing_support::TestFolder folder;
-  app::gui::HeadlessGui gui;
-  std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
-  std::shared_ptr<FakeTransport> usb = std::make_shared<FakeTransport>();
-  std::shared_ptr<FakeTransport> serial = std::make_shared<FakeTransport>();
-  devices::DeviceRegistry registry;
-  std::vector<std::string> messages;  // what each SPMSGBOX showed
-  std::unique_ptr<app::Application> application;
+const Links kAllKinds{{"Board A"}, {}, {"Axis 01 {COM1:9600}"}};
 
-  Station(std::vector<std::string> hidEntries = {"Board A"},
-          std::vector<std::string> usbEntries = {},
-          std::vector<std::string> serialEntries = {"Axis 01 {COM1:9600}"}) {
-    hid->entries = std::move(hidEntries);
-    usb->entries = std::move(usbEntries);
-    serial->entries = std::move(serialEntries);
-    registry.SetTransport(devices::LinkKind::Hid, hid);
-    registry.SetTransport(devices::LinkKind::Usb, usb);
-    registry.SetTransport(devices::LinkKind::Serial, serial);
-    application =
-        std::make_unique<app::Application>(gui, app::DataFolders(folder.Path()), registry);
-    application->Dialogs().operatorAnswers =
-        [this](const std::string& form, const std::string& shown) -> std::optional<std::string> {
-      if (form == app::kMessageForm) messages.push_back(shown);
-      return std::string("OK");
-    };
-    application->Start(app::CommandOptions{});
-  }
-  std::string Display() { return gui.Text(kMainForm, tmain::kDisplay); }
-  void Enter(const std::string& line) {
-    gui.SetText(kMainForm, tmain::kCommandEntry, line);
-    gui.Click(kMainForm, tmain::kEnterKey);
-    while (gui.PendingEvents()) gui.DoEvents();
-  }
-};
+int Background(Station& s) {
+  int text, back;
+  s.gui.Colours(kMainForm, 0, text, back);
+  return back;
+}
 
-TEST(MainWindow, StartsWithVersionCaptionRichDisplayAndDeviceList) {
-  Station s({"Board A", "Board B"}, {"ZDK-X07" + std::string(46, ' ') + "[0]"});
+TEST(MainWindow, StartsWithVersionCaptionRichDisplayDeviceListAndDefinitions) {
+  Station s({}, 0,
+            {{"Board A", "Board B"},
+             {"ZDK-X07" + std::string(46, ' ') + "[0]"},
+             {"Axis 01 {COM1:9600}"}});
   EXPECT_EQ(s.gui.Text(kMainForm, 0), "Halvorn Terminal 2.49-P");
-  EXPECT_EQ(
-      s.application->DeviceList(),
-      (std::vector<std::string>{"Board A", "Board B", "ZDK-X07" + std::string(46, ' ') + "[0]",
-                                "Axis 01 {COM1:9600}"}));
+  EXPECT_EQ(s.application->DeviceList(),
+            (Strings{"Board A", "Board B", "ZDK-X07" + std::string(46, ' ') + "[0]",
+                     "Axis 01 {COM1:9600}"}));
   EXPECT_EQ(s.application->SelectedDevice(), "Board A");
   EXPECT_EQ(s.application->Engine().Display().Kind(), engine::DisplayKind::Rich);
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDelayBar), "100%GREEN");
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), "=");
+  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kLogo), "$HLVLOGO");
+  EXPECT_EQ(s.gui.FormIcon(kMainForm), "$BPROGRAM");
   EXPECT_FALSE(s.gui.Enabled(kMainForm, tmain::kFifo));
   EXPECT_EQ(s.gui.Accelerators(kMainForm).size(), 24u);
   EXPECT_EQ(s.application->Engine().State().BitMask, -1);
-  // The data folders exist.
+  // The palette and the defined colours reach the backend before the first form.
+  ASSERT_TRUE(s.gui.ColourSlot(4) && s.gui.ColourSlot(36));
+  EXPECT_EQ(*s.gui.ColourSlot(4), app::look::PaletteColour(4));
+  EXPECT_EQ(*s.gui.ColourSlot(36), (app::gui::Rgb{249, 249, 249}));
   EXPECT_TRUE(platform::DirectoryExists(s.folder / "AppPrograms/AutoControl/AutoResults"));
 }
 
 TEST(MainWindow, EnterRunsTheEntryOnTheSelectedDeviceAndClosesTheLink) {
-  Station s;
+  Station s({}, 0, kAllKinds);
   s.gui.SelectItem(kMainForm, tmain::kDeviceSelector, 1);
   s.serial->answer = [](const std::string& c) { return c == "PX" ? std::string("1234") : "OK"; };
   s.Enter("  LSPD=500 ,PX  ");
-  EXPECT_EQ(s.serial->sent, (std::vector<std::string>{"LSPD=500", "PX"}));
-  EXPECT_EQ(s.serial->opened, (std::vector<std::string>{"Axis 01 {COM1:9600}"}));
-  EXPECT_EQ(s.serial->opens, 1);
-  EXPECT_EQ(s.serial->closes, 1);
+  EXPECT_EQ(s.serial->sent, (Strings{"LSPD=500", "PX"}));
+  EXPECT_EQ(s.serial->opened, (Strings{"Axis 01 {COM1:9600}"}));
+  EXPECT_EQ(s.serial->opens + s.serial->closes, 2);
   EXPECT_TRUE(s.hid->sent.empty());
+  // Once the event is over the widget shows what the display holds.
+  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplay), s.Display());
   EXPECT_NE(s.Display().find(" >> PX\r\n      Reply: 1234"), std::string::npos) << s.Display();
-  EXPECT_EQ(s.application->Shell().BusyFlag, 0);
-  // Back in the normal state: busy controls visible, ESC label hidden.
   EXPECT_TRUE(s.gui.Visible(kMainForm, tmain::kCommandEntry));
   EXPECT_FALSE(s.gui.Visible(kMainForm, tmain::kEscLabel));
   EXPECT_EQ(s.gui.FocusedControl(), std::make_pair(std::string(kMainForm), tmain::kCommandEntry));
+  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), "  LSPD=500 ,PX  ");
+  s.gui.SetChecked(kMainForm, tmain::kClearAfterSend, true);
+  s.Enter("ID");
+  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), "");
 }
 
-TEST(MainWindow, TheWindowIsBusyWhileALineRuns) {
+TEST(MainWindow, TheWindowIsBusyWhileALineRunsAndRefusesToClose) {
   Station s;
   bool checked = false;
   s.hid->afterSend = [&](const std::string&) {
@@ -101,141 +81,105 @@ TEST(MainWindow, TheWindowIsBusyWhileALineRuns) {
     EXPECT_FALSE(s.gui.Enabled(kMainForm, tmain::kDeviceSelector));
     EXPECT_TRUE(s.gui.Visible(kMainForm, tmain::kEscLabel));
     EXPECT_TRUE(s.gui.Visible(kMainForm, tmain::kCommandBar));
-    int text, back;
-    s.gui.Colours(kMainForm, 0, text, back);
-    EXPECT_EQ(back, 21);
-    // A close request is refused while busy.
+    EXPECT_EQ(Background(s), 21);
     EXPECT_TRUE(s.gui.Ask({kMainForm, 0, event::kCloseRequest, 0}).refuse);
   };
   s.Enter("ID");
   EXPECT_TRUE(checked);
-  int text, back;
-  s.gui.Colours(kMainForm, 0, text, back);
-  EXPECT_EQ(back, 36);
+  EXPECT_EQ(Background(s), 36);
+  EXPECT_FALSE(s.gui.Ask({kMainForm, 0, event::kCloseRequest, 0}).refuse);
+  EXPECT_TRUE(s.gui.Ask({kMainForm, 0, event::kSecondCloseRequest, 0}).refuse);
 }
 
-TEST(MainWindow, ClearAfterSendEmptiesTheEntry) {
-  Station s;
-  s.Enter("ID");
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), "ID");
-  s.gui.SetChecked(kMainForm, tmain::kClearAfterSend, true);
-  s.Enter("ID");
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), "");
-}
-
-TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingIsShown) {
+TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
   Station s;
   s.hid->openSucceeds = false;
   s.Enter("PX");
-  ASSERT_EQ(s.messages.size(), 1u);
-  EXPECT_EQ(s.messages[0], "Device Not Available!: Board A\r\n");
+  EXPECT_EQ(s.shown, (Strings{"Device Not Available!: Board A\r\n"}));
   const app::DialogValues& shown = s.application->Dialogs().Values();
-  EXPECT_EQ(shown.MessageCaption, "Device Not Available!//40");
-  EXPECT_EQ(shown.MessageButton, "OK//20");
+  EXPECT_EQ(shown.MessageCaption + shown.MessageButton, "Device Not Available!//40OK//20");
   EXPECT_EQ(shown.MessageFontSlot, 21);
-  // The colour overrides are reset after the report.
-  EXPECT_EQ(shown.MessageBoxColourOverrides, (std::array<int, 3>{-1, -1, -1}));
+  EXPECT_EQ(shown.MessageBoxColourOverrides, (std::array<int, 3>{-1, -1, -1}));  // reset after
   EXPECT_FALSE(s.gui.FormLoaded(app::kMessageForm));
   EXPECT_TRUE(s.hid->sent.empty());
   EXPECT_EQ(s.Display(), "");
+  // No device, or a blank line: nothing is sent and nothing reported.
+  Station none({}, 0, {{}, {}, {}});
+  none.Enter("PX");
+  s.Enter("   ");
+  EXPECT_TRUE(none.shown.empty());
+  EXPECT_EQ(s.shown.size(), 1u);
   EXPECT_EQ(s.application->Shell().DeviceNotAvailableCount, 1);
 }
 
-TEST(MainWindow, NoDeviceOrNoLineSendsNothingAndReportsNothing) {
-  Station s({}, {}, {});
-  EXPECT_TRUE(s.application->DeviceList().empty());
-  s.Enter("PX");
-  EXPECT_TRUE(s.messages.empty());
-  Station t;
-  t.Enter("   ");
-  EXPECT_TRUE(t.hid->sent.empty());
-  EXPECT_EQ(t.hid->opens, 0);
-}
-
-TEST(MainWindow, EscWhileIdleSendsAbortWithoutPumping) {
+TEST(MainWindow, EscWhileIdleSendsAbortAndDuringALineStopsIt) {
   Station s;
-  s.gui.Click(kMainForm, tmain::kEscKey);
-  s.gui.DoEvents();
-  EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"ABORT"}));
-  EXPECT_EQ(s.application->Script().State().EscFlag, 1);
-  EXPECT_EQ(s.application->Script().State().LoopActive, 0);
-  EXPECT_EQ(s.application->Engine().State().PumpSuppressed, 0);
-  EXPECT_EQ(s.application->Engine().State().AbortRequest, 0);
-}
-
-TEST(MainWindow, EscDuringALineStopsItAndSendsAbort) {
-  Station s;
+  s.Press(tmain::kEscKey);
+  EXPECT_EQ(s.hid->sent, (Strings{"ABORT"}));
+  EXPECT_EQ(s.State().EscFlag, 1);
+  EXPECT_EQ(s.State().LoopActive, 0);
+  const engine::EngineState& engine = s.application->Engine().State();
+  EXPECT_EQ(engine.PumpSuppressed + engine.AbortRequest, 0);
+  s.hid->sent.clear();
   s.hid->afterSend = [&](const std::string& c) {
-    if (c == "B") s.gui.Click(kMainForm, tmain::kEscKey);  // reaches the engine at its next pump
+    if (c == "A") s.gui.Click(kMainForm, tmain::kEnterKey);  // ignored while the line runs
+    if (c == "B") s.gui.Click(kMainForm, tmain::kEscKey);    // reaches the engine at its next pump
   };
   s.Enter("A,B,C,D,E");
-  EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"A", "B", "ABORT"}));
+  EXPECT_EQ(s.hid->sent, (Strings{"A", "B", "ABORT"}));
   EXPECT_NE(s.Display().find("ABORT (ESCAPED)"), std::string::npos);
 }
 
-TEST(MainWindow, EnterWhileALineRunsIsIgnored) {
+TEST(MainWindow, TheDisplayModeButtonCyclesThroughFiveModes) {
   Station s;
-  s.hid->afterSend = [&](const std::string& c) {
-    if (c == "A") s.gui.Click(kMainForm, tmain::kEnterKey);
-  };
-  s.Enter("A,B");
-  EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"A", "B"}));
-}
-
-TEST(MainWindow, DisplayModeButtonCyclesThroughFiveModes) {
-  Station s;
-  const char* captions[] = {"{{BIG_DOUBLE_RECT}}", "..", "!", "!'", "="};
-  for (int i = 0; i < 5; ++i) {
-    s.gui.Click(kMainForm, tmain::kDisplayMode);
-    s.gui.DoEvents();
-    EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), captions[i]);
-    EXPECT_EQ(s.application->Engine().State().ShowMode, (i + 1) % 5 + 1);
+  for (const char* caption : {"{{BIG_DOUBLE_RECT}}", "..", "!", "!'", "="}) {
+    s.Press(tmain::kDisplayMode);
+    EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), caption);
   }
+  EXPECT_EQ(s.application->Engine().State().ShowMode, 1);
+  s.Press(tmain::kDisplayMode);
+  EXPECT_EQ(s.application->Engine().State().ShowMode, 2);
   s.gui.SetText(kMainForm, tmain::kDisplayMode, "?");
-  s.gui.Click(kMainForm, tmain::kDisplayMode);
-  s.gui.DoEvents();
+  s.Press(tmain::kDisplayMode);
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), "=");
 }
 
-TEST(DeviceSlots, ASlotIsAPositionInTheCurrentList) {
-  Station s({"Board A"}, {}, {"Axis 01 {COM1:9600}"});
+TEST(DeviceSlots, ASlotIsAPositionInTheCurrentListAndEntriesAreClassifiedByText) {
+  Station s({}, 0, {{"zdk-lower"}, {}, {"ZDK-1 {COM2:9600}"}});
   s.application->SelectDeviceSlot(3);  // only two entries: nothing selected, slot kept
   EXPECT_EQ(s.application->Shell().CurrentSlot, 2);
-  EXPECT_TRUE(s.messages.empty());
   EXPECT_EQ(s.application->SelectedDevice(), "");
-  s.application->SelectDeviceSlot(2);
-  EXPECT_EQ(s.application->SelectedDevice(), "Axis 01 {COM1:9600}");
-  // After a refresh the same position is selected, whatever holds it now.
-  s.hid->entries = {"Board A", "Board B"};
-  s.application->RefreshDevices();
-  EXPECT_EQ(s.application->SelectedDevice(), "Board B");
-  // The refresh button selects the first entry instead.
-  s.gui.Click(kMainForm, tmain::kRefreshDevices);
-  s.gui.DoEvents();
-  EXPECT_EQ(s.application->SelectedDevice(), "Board A");
-  EXPECT_EQ(s.application->DeviceList().size(), 3u);
-}
-
-TEST(DeviceSlots, EntriesAreClassifiedByTheirText) {
-  Station s({"zdk-lower"}, {}, {"ZDK-1 {COM2:9600}"});
-  s.Enter("ID");
-  EXPECT_EQ(s.hid->sent.size(), 1u);  // lower-case "zdk-" is a HID board name
   s.application->SelectDeviceSlot(2);
   s.Enter("ID");
   EXPECT_EQ(s.serial->sent.size(), 1u);  // "{" wins over "ZDK-"
+  s.application->SelectDeviceSlot(1);
+  s.Enter("ID");
+  EXPECT_EQ(s.hid->sent.size(), 1u);  // lower-case "zdk-" is a board name
   EXPECT_TRUE(s.usb->sent.empty());
+  // After a refresh the same position is selected, whatever holds it now;
+  // the refresh button selects the first entry instead.
+  s.application->SelectDeviceSlot(2);
+  s.hid->entries = {"Board A", "Board B"};
+  s.application->RefreshDevices();
+  EXPECT_EQ(s.application->SelectedDevice(), "Board B");
+  s.Press(tmain::kRefreshDevices);
+  EXPECT_EQ(s.application->SelectedDevice(), "Board A");
+  EXPECT_EQ(s.application->DeviceList().size(), 3u);
 }
 
 TEST(MainWindow, RecordHistoryEnablesFifoThroughAPostedEvent) {
   Station s;
   s.gui.Click(kMainForm, tmain::kRecordHistory);
   s.gui.DoEvents();
+  EXPECT_TRUE(s.gui.Checked(kMainForm, tmain::kRecordHistory));
   EXPECT_FALSE(s.gui.Enabled(kMainForm, tmain::kFifo));  // the posted event is still pending
   s.gui.DoEvents();
   EXPECT_TRUE(s.gui.Enabled(kMainForm, tmain::kFifo));
+  EXPECT_EQ(s.gui.Ask({kMainForm, tmain::kFifo, event::kTooltip, 0}).tooltip,
+            "Add to History in First In First Out order");
 }
 
-TEST(MainWindow, SaveDisplayOffersTheLastNameAndKeepsTheOldFileOnFailure) {
+TEST(MainWindow, SaveDisplayOffersTheLastNameAndClearEmptiesTheDisplay) {
   Station s;
   s.Enter("ID");
   std::vector<app::gui::FileDialogRequest> asked;
@@ -244,108 +188,92 @@ TEST(MainWindow, SaveDisplayOffersTheLastNameAndKeepsTheOldFileOnFailure) {
     asked.push_back(r);
     return answer;
   };
-  s.gui.Click(kMainForm, tmain::kSaveDisplay);
-  s.gui.DoEvents();
+  s.Press(tmain::kSaveDisplay);
   ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].defaultName, "myfile.txt");
-  EXPECT_EQ(asked[0].title, "Save Terminal");
+  EXPECT_EQ(asked[0].defaultName + "|" + asked[0].title, "myfile.txt|Save Terminal");
   EXPECT_EQ(asked[0].folder, s.folder / "TermDisplay");
-  std::string saved;
-  ASSERT_TRUE(platform::ReadFile(answer, saved));
-  EXPECT_EQ(saved, s.Display());
-  // A second save offers the chosen name; a failing one reports and keeps nothing broken.
+  EXPECT_EQ(s.Read("TermDisplay/run1.txt"), s.Display());
+  // A second save offers the chosen name; a failing one is reported.
   answer = s.folder / "TermDisplay/missing-folder/run2.txt";
-  s.gui.Click(kMainForm, tmain::kSaveDisplay);
-  s.gui.DoEvents();
-  ASSERT_EQ(asked.size(), 2u);
-  EXPECT_EQ(asked[1].defaultName, "run1.txt");
-  ASSERT_EQ(s.messages.size(), 1u);
-  EXPECT_NE(s.messages[0].find("run2.txt"), std::string::npos);
-}
-
-TEST(MainWindow, ClearDisplayEmptiesItAndTheCounter) {
-  Station s;
-  s.Enter("ID");
-  EXPECT_NE(s.Display(), "");
-  s.gui.Click(kMainForm, tmain::kClearDisplay);
-  s.gui.DoEvents();
-  EXPECT_EQ(s.Display(), "");
+  s.Press(tmain::kSaveDisplay);
+  EXPECT_EQ(asked.at(1).defaultName, "run1.txt");
+  ASSERT_EQ(s.shown.size(), 1u);
+  EXPECT_NE(s.shown[0].find("run2.txt"), std::string::npos);
+  s.Press(tmain::kClearDisplay);
+  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplay), "");
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kByteCounter), "Bytes: 0");
 }
 
-}  // namespace
-
-namespace {
+// Owner-drawn controls are painted by the application's painters.
+TEST(MainWindow, OwnerDrawnControlsPaintThroughTheLook) {
+  Station s;
+  using Kind = app::gui::CanvasCall::Kind;
+  const app::look::Palette& palette = s.application->Palette();
+  const auto colour = [&](int n) {
+    return palette.Colour(n, app::gui::ControlKind::Label, app::look::ColourRole::Text);
+  };
+  // Caption and background of the same colour: the caption is drawn in colour 0.
+  const auto devices = s.gui.Paint(kMainForm, 180);
+  EXPECT_EQ(devices.Of(Kind::Fill).at(0).colour, colour(36));
+  EXPECT_EQ(devices.Of(Kind::Text).at(0).text, "Devices Found:");
+  EXPECT_EQ(devices.Of(Kind::Text).at(0).colour, colour(0));
+  EXPECT_EQ(s.gui.Paint(kMainForm, 170).Of(Kind::Text).at(0).colour, colour(6));
+  // The send button draws its arrow, the program bar its sunken frame.
+  EXPECT_EQ(s.gui.Paint(kMainForm, tmain::kSend).Of(Kind::Shape).size(), 1u);
+  EXPECT_EQ(s.gui.Paint(kMainForm, tmain::kProgramBar).Of(Kind::Frame).size(), 1u);
+  EXPECT_TRUE(s.gui.Paint(kMainForm, tmain::kDelayBar).Of(Kind::Frame).empty());
+  // The language selector: the selected item and the others, as high as event 310 says.
+  const auto item = [&](bool selected) {
+    return s.gui.Paint(kMainForm, tmain::kLanguageSelector, {.selected = selected}, 0);
+  };
+  EXPECT_EQ(item(true).Of(Kind::Fill).at(0).colour, colour(12));
+  EXPECT_EQ(item(false).Of(Kind::Fill).at(0).colour, colour(14));
+  EXPECT_EQ(item(true).Of(Kind::Text).at(0).text, "English");
+  EXPECT_EQ(item(true).calls.at(0).area.height,
+            s.gui.Ask({kMainForm, tmain::kLanguageSelector, event::kOwnerSize, 0}).itemHeight);
+}
 
 TEST(MainWindow, TheChosenLanguageTranslatesTheMessageCaption) {
   // A German language file in the data folder and lang.ini choosing it.
-  testing_support::TestFolder folder;
-  app::DataFolders folders(folder.Path());
-  folders.EnsureDataFolders();
   std::string german;
+  const char* bin = std::getenv("HALVORN_BIN_DIR");
   ASSERT_TRUE(platform::ReadFile(
-      std::string(std::getenv("HALVORN_BIN_DIR") ? std::getenv("HALVORN_BIN_DIR") : ".") +
-          "/demo-data/AppLanguages/terminal_de.lng",
-      german));
-  ASSERT_TRUE(platform::WriteFileAtomic(folders.DataPath("AppLanguages\\terminal_de.lng"), german));
-  ASSERT_TRUE(platform::WriteFileAtomic(folders.DataPath("lang.ini"), "deutsch"));
-  app::gui::HeadlessGui gui;
-  devices::DeviceRegistry registry;
-  auto hid = std::make_shared<testing_support::FakeTransport>();
-  hid->entries = {"Board A"};
-  hid->openSucceeds = false;
-  registry.SetTransport(devices::LinkKind::Hid, hid);
-  app::Application application(gui, folders, registry);
-  std::vector<std::string> shown;
-  application.Dialogs().operatorAnswers = [&](const std::string&, const std::string& text) {
-    shown.push_back(text);
-    return std::optional<std::string>("OK");
-  };
-  application.Start(app::CommandOptions{});
-  EXPECT_EQ(application.Languages().LanguageIndex(), 1);
-  EXPECT_EQ(gui.Items(app::kMainForm, app::tmain::kLanguageSelector),
-            (std::vector<std::string>{"English", "Deutsch"}));
-  EXPECT_EQ(gui.SelectedItem(app::kMainForm, app::tmain::kLanguageSelector), 1);
-  application.ExecuteOnSelectedDevice("PX");
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].rfind(application.Translate("Device Not Available!//40") + ": Board A", 0),
-            0u);
-  EXPECT_NE(application.Translate("Device Not Available!//40"), "Device Not Available!");
+      std::string(bin ? bin : ".") + "/demo-data/AppLanguages/terminal_de.lng", german));
+  Station s({}, 0, {}, [&german](const testing_support::TestFolder& data) {
+    ASSERT_TRUE(platform::WriteFileAtomic(data / "AppLanguages/terminal_de.lng", german));
+    ASSERT_TRUE(platform::WriteFileAtomic(data / "lang.ini", "deutsch"));
+  });
+  EXPECT_EQ(s.application->Languages().LanguageIndex(), 1);
+  EXPECT_EQ(s.gui.Items(kMainForm, tmain::kLanguageSelector), (Strings{"English", "Deutsch"}));
+  EXPECT_EQ(s.gui.SelectedItem(kMainForm, tmain::kLanguageSelector), 1);
+  s.hid->openSucceeds = false;
+  s.application->ExecuteOnSelectedDevice("PX");
+  const std::string translated = s.application->Translate("Device Not Available!//40");
+  EXPECT_NE(translated, "Device Not Available!");
+  EXPECT_EQ(s.shown.at(0).rfind(translated + ": Board A", 0), 0u);
   // Choosing English in the selector removes the stored choice.
-  gui.SelectItem(app::kMainForm, app::tmain::kLanguageSelector, 0);
-  gui.Inject({app::kMainForm, app::tmain::kLanguageSelector, app::gui::event::kSelectionChange, 0});
-  gui.DoEvents();
-  EXPECT_EQ(application.Languages().LanguageIndex(), 0);
-  EXPECT_FALSE(platform::FileExists(folders.DataPath("lang.ini")));
+  s.gui.Pick(kMainForm, tmain::kLanguageSelector, 0);
+  s.gui.DoEvents();
+  EXPECT_EQ(s.application->Languages().LanguageIndex(), 0);
+  EXPECT_FALSE(s.Exists("lang.ini"));
 }
 
-}  // namespace
-
-namespace {
-
-TEST(ProgramKeys, CtrlF1RunsTheStoredProgramOnTheSelectedDevice) {
+TEST(ProgramKeys, CtrlF1RunsTheStoredProgramAndAMissingDeviceLeavesTheWindowUsable) {
   Station s;
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test01.prg", "PX,5\r\nID\r\n"));
   s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("4") : "OK"; };
-  s.gui.Click(kMainForm, app::tmain::kProgramKeyFirst);
-  while (s.gui.PendingEvents()) s.gui.DoEvents();
-  EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"PX", "ID"}));
+  s.Press(tmain::kProgramKeyFirst);
+  EXPECT_EQ(s.hid->sent, (Strings{"PX", "ID"}));
   EXPECT_NE(s.Display().find("!! Expected: 5"), std::string::npos) << s.Display();
-  EXPECT_EQ(s.application->PlainCapture().FailCount, 1);
+  EXPECT_EQ(s.FailCount(), 1);
   EXPECT_FALSE(s.application->Engine().State().ExpectedValuesPresent);
-  EXPECT_TRUE(s.gui.Visible(kMainForm, app::tmain::kCommandEntry));
-}
-
-TEST(ProgramKeys, AProgramWithoutADeviceLeavesTheWindowUsable) {
-  Station s({}, {}, {});
-  ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test02.prg", "PX,5\r\n"));
-  s.gui.Click(kMainForm, app::tmain::kProgramKeyFirst + 1);
-  while (s.gui.PendingEvents()) s.gui.DoEvents();
-  EXPECT_TRUE(s.gui.Visible(kMainForm, app::tmain::kCommandEntry));
-  EXPECT_FALSE(s.gui.Visible(kMainForm, app::tmain::kProgramBar));
-  EXPECT_FALSE(s.application->Engine().State().ExpectedValuesPresent);
-  // The next typed line is not judged against the program's replies.
-  EXPECT_EQ(s.application->Programs().ProgramCommandLine, "");
+  Station none({}, 0, {{}, {}, {}});
+  ASSERT_TRUE(platform::WriteFileAtomic(none.folder / "AppPrograms/test02.prg", "PX,5\r\n"));
+  none.Press(tmain::kProgramKeyFirst + 1);
+  EXPECT_TRUE(none.gui.Visible(kMainForm, tmain::kCommandEntry));
+  EXPECT_FALSE(none.gui.Visible(kMainForm, tmain::kProgramBar));
+  EXPECT_FALSE(none.application->Engine().State().ExpectedValuesPresent);
+  EXPECT_EQ(none.application->Programs().ProgramCommandLine, "");  // the next line is not judged
 }
 
 }  // namespace

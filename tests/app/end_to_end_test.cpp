@@ -37,18 +37,14 @@ struct SimulatedBench {
   }
 };
 
-TEST(EndToEnd, ExecShowsEveryExchangeWithTheSimulator) {
+// --exec, the device list and the line terminal on both addresses of one port.
+TEST(EndToEnd, ExecListAndLineTerminalWithTheSimulator) {
   SimulatedBench bench;
   auto r = RunProcess(bench.Terminal({"--exec", "LSPD=500,LSPD,ID,PX"}));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out.rfind(" >> LSPD=500\r\n      Reply: OK (", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find(" >> LSPD\r\n      Reply: 500 ("), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(" >> ID\r\n      Reply: HALVORN SIM"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(" >> PX\r\n      Reply: 0 ("), std::string::npos) << r.out;
-}
-
-TEST(EndToEnd, TheLineTerminalReachesBothAddressesOnOnePort) {
-  SimulatedBench bench;
+  for (const char* entry : {" >> LSPD\r\n      Reply: 500 (", " >> ID\r\n      Reply: HALVORN SIM"})
+    EXPECT_NE(r.out.find(entry), std::string::npos) << r.out;
   auto list = RunProcess(bench.Terminal({"--list-devices"}));
   EXPECT_EQ(list.out, "Axis 01 {" + bench.port + ":115200}\nAxis 02 {" + bench.port + ":115200}\n");
   auto one = RunProcess(bench.Terminal({"--device", "0"}), "ABS,X1000\nPX\n");
@@ -57,7 +53,12 @@ TEST(EndToEnd, TheLineTerminalReachesBothAddressesOnOnePort) {
   EXPECT_NE(two.out.find(" >> PX\r\n      Reply: 0 ("), std::string::npos) << two.out;
 }
 
-TEST(EndToEnd, AControllerThatIsNotThereIsReportedWithExitThree) {
+TEST(EndToEnd, UsageErrorsExitTwoAndAControllerThatIsNotThereExitsThree) {
+  for (const char* bad : {"--exec", "--bogus"}) {
+    auto usage = RunProcess({BinDir() + "/halvorn-terminal", bad});
+    EXPECT_EQ(usage.exitCode, 2) << bad;
+    EXPECT_NE(usage.err.find("usage:"), std::string::npos) << bad;
+  }
   TestFolder folder;
   app::DataFolders(folder.Path()).EnsureDataFolders();
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Ports.cfg",

@@ -1,225 +1,255 @@
 // AutoControl scripts run by the application on virtual time: the script
-// timer ticks, the operator answers from a queue, and fake links answer.
+// timer ticks, the operator answers from a queue, fake links answer; and
+// the verdicts, result files and CSV tables they leave.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include "support/script_station.h"
+#include "support/station.h"
 
 namespace {
 
 using app::kMainForm;
-using testing_support::ScriptStation;
+using testing_support::Station;
+using Strings = std::vector<std::string>;
 namespace tmain = app::tmain;
 
-TEST(ScriptRun, ExitAloneClosesTheApplicationOnTheFirstTick) {
-  ScriptStation s("[EXIT]\r\n");
-  EXPECT_EQ(s.application->Shell().AutoControlMode, 1);
+const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
+
+// What a script shows and the files it leaves, for the operator's answers.
+TEST(ScriptRun, WhatScriptsShowAndWrite) {
+  const struct {
+    const char* script;
+    Strings answers;
+    const char* display;
+    std::vector<std::pair<std::string, std::string>> files;  // path, content
+  } cases[] = {
+      {"[SHOW]hello\n[show]  world  ' a comment\n", {}, "hello\r\nworld\r\n", {}},
+      {"[DEBUGON]\n[SHOW]x\n[CLEAR]\n[SHOW]y\n",
+       {},
+       "[CLEAR] (3) Loop Start = 1\r\n[SHOW] (4) Loop Start = 1\r\ny\r\n",
+       {}},
+      {"[USERCHECK]\n[USERCHECK]Looks right\n[USERCHECK]x\n[SHOWFAILCT]\n[FAILCLEAR]\n"
+       "[SHOWFAILCT]\n[SHOW]end\n",
+       {"FAIL", "pass", "ESC"},
+       "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\nFail Count: 1\r\n"
+       "end\r\n",  // a count of 0 shows nothing
+       {}},
+      {"[VARINPUT2]Enter Serial Number\n[SHOWVAR2]\n[VARINPUT3]\n[USERINPUT]Lot\n[SHOWVAR5]\n"
+       "[SHOWC5]\n",
+       {"47,11", "x", "  L7 "},
+       "{Serial Number} 4711\r\n{Lot}  L7\r\n\r\n",
+       {}},
+      {"[SHOWDATE]\n[SHOWMDY]\n", {}, "March 5 2026\r\n03/05/2026\r\n", {}},
+      {"[SHOW]one\n[STORERESULTS]\n[SAVERESULTS3]\n[SHOW]two\n[STORERESULTSCLR]\n"
+       "[SAVERESULTS3]\n[SHOW]three\n",
+       {},
+       "three\r\n",
+       {{"AppPrograms/AutoControl/testresults3.txt", "one\r\none\r\ntwo\r\n"}}},
+      {"[SHOW]x\n[STORERESULTS]\n[SAVERESULTSAUTO]My Test #1\n[SAVERESULTSAUTO]My Test #1\n"
+       "[VARSET1]{Lot} 12 34\n[SAVERESULTSAUTO]Lot {V1}\n[SAVERESULTSAUTO]{V7}\"\n",
+       {},
+       "x\r\n",
+       {{kAuto + "MyTest10001.txt", "x\r\n"},
+        {kAuto + "MyTest10002.txt", "x\r\n"},
+        {kAuto + "Lot12340001.txt", "x\r\n"},
+        {kAuto + "MyTestData0001.txt", "x\r\n"}}},
+      {"[TRACKCSVRESULTS]\n[DEFINECSV]\n[VARINPUT1]Serial\n[VARSET2]{Speed} 500\n"
+       "[VARSET3]{Rev}A\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n",
+       {"1234"},
+       "",
+       {{kAuto + "Unit0001_Pass.csv",
+         "Variable1,Variable2,Variable3,Pass/Fail,Fail Count\r\n1234,500,A,Pass,0\r\n"},
+        {kAuto + "Unit0001_Fail.csv", ""}}},  // no failure, yet the fail table is written
+  };
+  for (const auto& c : cases) {
+    Station s(c.script);
+    s.answers.assign(c.answers.begin(), c.answers.end());
+    s.Run();
+    EXPECT_EQ(s.Display(), c.display) << c.script;
+    for (const auto& [path, content] : c.files) EXPECT_EQ(s.Read(path), content) << path;
+    EXPECT_EQ(s.ended, autocontrol::kStepEndScript) << c.script;
+  }
+}
+
+TEST(ScriptRun, ExitClosesTheApplicationOnTheFirstTickAndAnEndLeavesAUsableTerminal) {
+  Station exits("[EXIT]\r\n");
+  EXPECT_EQ(exits.application->Shell().AutoControlMode, 1);
   int text, back;
-  s.gui.Colours(kMainForm, 0, text, back);
+  exits.gui.Colours(kMainForm, 0, text, back);
   EXPECT_EQ(back, 22);  // the AutoControl colours
-  EXPECT_TRUE(s.gui.TimerRunning(kMainForm, tmain::kScriptTimer));
-  s.Run();
-  EXPECT_EQ(s.ended, autocontrol::kStepCloseApplication);
-  EXPECT_FALSE(s.gui.FormLoaded(kMainForm));
-  EXPECT_NEAR(s.gui.Now(), 0.05, 1e-9);
-}
-
-TEST(ScriptRun, AScriptThatRunsOutOfLinesLeavesAUsableTerminal) {
-  ScriptStation s("[SHOW]hello\n[show]  world  ' a comment\n");
-  s.Run();
-  EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
-  EXPECT_EQ(s.Display(), "hello\r\nworld\r\n");
-  EXPECT_EQ(s.application->Shell().AutoControlMode, 0);
-  EXPECT_FALSE(s.gui.TimerRunning(kMainForm, tmain::kScriptTimer));
-  int text, back;
-  s.gui.Colours(kMainForm, 0, text, back);
+  exits.Run();
+  EXPECT_EQ(exits.ended, autocontrol::kStepCloseApplication);
+  EXPECT_FALSE(exits.gui.FormLoaded(kMainForm));
+  EXPECT_NEAR(exits.gui.Now(), 0.05, 1e-9);
+  Station ends("[SHOW]x\n", 12);  // autocontrol_12.txt
+  ends.Run();
+  EXPECT_EQ(ends.application->Shell().AutoControlMode, 0);
+  EXPECT_FALSE(ends.gui.TimerRunning(kMainForm, tmain::kScriptTimer));
+  ends.gui.Colours(kMainForm, 0, text, back);
   EXPECT_EQ(back, 36);
-  EXPECT_EQ(s.application->Shell().BusyBackColour, 21);
+  EXPECT_EQ(ends.application->Shell().BusyBackColour, 21);
+  Station comments("' only a comment\nPX\n");
+  EXPECT_EQ(comments.application->Shell().AutoControlMode, 0);
 }
 
-TEST(ScriptRun, ANumberedScriptRunsAndOneOfOnlyCommentsDoesNot) {
-  ScriptStation s("[SHOW]x\n", 12);  // autocontrol_12.txt exists ...
-  EXPECT_EQ(s.application->Shell().AutoControlMode, 1);
-  ScriptStation plain("' only a comment\nPX\n");
-  EXPECT_EQ(plain.application->Shell().AutoControlMode, 0);
-  EXPECT_FALSE(plain.gui.TimerRunning(kMainForm, tmain::kScriptTimer));
-}
-
-TEST(ScriptRun, ALoopRepeatsUntilEscAndTheScriptGoesOnBehindIt) {
-  ScriptStation s("[LOOPSTART]\n[CMDREPLY1]PX\n[LOOPEND]\n[SHOW]after the loop\n");
-  s.EscAfter("PX", 3);
-  s.Run();
-  EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
-  EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"PX", "PX", "PX", "ABORT"}));
-  EXPECT_NE(s.Display().find("after the loop\r\n"), std::string::npos);
-  EXPECT_EQ(s.State().EscFlag, 1);
-}
-
-TEST(ScriptRun, ASecondLoopStartKeepsTheFirstAndTraceLinesShowIt) {
-  ScriptStation s(
-      "[DEBUGON]\n[LOOPSTART]\n[SHOW]a\n[LOOPSTART]\n[CMDREPLY1]PX\n[LOOPEND]\n[SHOW]done\n");
+TEST(ScriptRun, LoopsRepeatUntilEscAndTheScriptGoesOnBehindThem) {
+  Station s("[DEBUGON]\n[LOOPSTART]\n[SHOW]a\n[LOOPSTART]\n[CMDREPLY1]PX\n[LOOPEND]\n[SHOW]done\n");
   s.EscAfter("PX", 2);
   s.Run();
+  EXPECT_EQ(s.hid->sent, (Strings{"PX", "PX", "ABORT"}));
   const std::string d = s.Display();
   EXPECT_NE(d.find("[LOOPEND] (6) Loop Start = 2\r\n[SHOW] (3) Loop Start = 2\r\na\r\n"),
             std::string::npos)
-      << d;
+      << d;  // a second loop start keeps the first
   EXPECT_NE(d.find("[SHOW] (7) Loop Start = 2\r\ndone\r\n"), std::string::npos) << d;
+  EXPECT_EQ(s.State().EscFlag, 1);
 }
 
-TEST(ScriptRun, ClearWithTheTraceOnKeepsItsOwnTraceLine) {
-  ScriptStation s("[DEBUGON]\n[SHOW]x\n[CLEAR]\n[SHOW]y\n");
-  s.Run();
-  EXPECT_EQ(s.Display(), "[CLEAR] (3) Loop Start = 1\r\n[SHOW] (4) Loop Start = 1\r\ny\r\n");
-}
-
-TEST(ScriptRun, RunProgUsedUpWhileALineRuns) {
-  ScriptStation s("[RUNPROG1]\n[SHOW]next\n");
-  ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test01.prg", "PX\r\n"));
-  s.application->Engine().State().EngineRunning = 1;
-  EXPECT_EQ(s.application->Script().ScriptStep(), autocontrol::kStepIdle);
-  EXPECT_EQ(s.State().LineCounter, 1);
-  s.application->Engine().State().EngineRunning = 0;
-  s.Run();
-  EXPECT_TRUE(s.hid->sent.empty());
-  EXPECT_EQ(s.Display(), "next\r\n");
-}
-
-TEST(ScriptRun, RunProgRunsTheProgramWithItsExpectedReplies) {
-  ScriptStation s("[RUNPROG?]my-test.1\n[SHOWFAILCT]\n");
+TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
+  Station s("[RUNPROG1]\n[RUNPROG?]my-test.1\n[SHOWFAILCT]\n");
+  ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test01.prg", "ID\r\n"));
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test99mytest1.prg",
                                         "LSPD=500,OK\r\nPX,100\r\n"));
   s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("99") : "OK"; };
+  s.application->Engine().State().EngineRunning = 1;  // the first is used up while a line runs
+  EXPECT_EQ(s.application->Script().ScriptStep(), autocontrol::kStepIdle);
+  s.application->Engine().State().EngineRunning = 0;
   s.Run();
-  EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"LSPD=500", "PX"}));
+  EXPECT_EQ(s.hid->sent, (Strings{"LSPD=500", "PX"}));
   EXPECT_EQ(s.FailCount(), 1);
   EXPECT_NE(s.Display().find("Load: test99mytest1.prg\r\n"), std::string::npos) << s.Display();
-  EXPECT_NE(s.Display().find("Fail Count: 1\r\n"), std::string::npos);
+  // A device that cannot open counts one failure per program line.
+  Station closed("[RUNPROG1]\n[RUNPROG1]\n[CMDREPLY1]PX\n");
+  ASSERT_TRUE(
+      platform::WriteFileAtomic(closed.folder / "AppPrograms/test01.prg", "PX,1\r\nID\r\n"));
+  closed.hid->openSucceeds = false;
+  closed.Run();
+  EXPECT_EQ(closed.FailCount(), 2);
+  EXPECT_FALSE(closed.application->Engine().State().ExpectedValuesPresent);
 }
 
-TEST(ScriptRun, ADeviceThatCannotOpenCountsOneFailurePerProgramLine) {
-  ScriptStation s("[RUNPROG1]\n[RUNPROG1]\n[CMDREPLY1]PX\n");
-  ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test01.prg", "PX,1\r\nID\r\n"));
-  s.hid->openSucceeds = false;
+TEST(ScriptRun, CmdReplyAndCmdVerify) {
+  Station s(
+      "[CMDREPLY8]PX,ID,MST\n[CMDVERIFY]LSPD,HSPD {100,200}\n[CMDVERIFY]LSPD,HSPD {100,250}\n");
+  s.hid->answer = [](const std::string& c) {
+    if (c == "PX") return std::string("1,000");
+    return c == "LSPD" ? std::string("100") : c == "HSPD" ? std::string("250") : c + "!";
+  };
+  s.answers = {"RETRY", "OK"};
   s.Run();
-  EXPECT_EQ(s.FailCount(), 2);  // the [CMDREPLY1] line does not count
-  EXPECT_FALSE(s.application->Engine().State().ExpectedValuesPresent);
-}
-
-TEST(ScriptRun, CmdReplyFillsConsecutiveRepliesWithoutCommas) {
-  ScriptStation s("[CMDREPLY8]PX,ID,MST\n");
-  s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("1,000") : c + "!"; };
-  s.Run();
-  auto& r = s.application->PlainCapture().ScriptReplies;
-  EXPECT_EQ(r[7], "1000");
-  EXPECT_EQ(r[8], "ID!");
-  EXPECT_EQ(s.hid->sent.size(), 3u);
+  const auto& r = s.application->PlainCapture().ScriptReplies;
+  EXPECT_EQ(r[7] + "|" + r[8], "1000|ID!");  // consecutive replies, without commas
+  // The first verification differs (HSPD 250): the log shows and Try Again
+  // sends the line again; the second matches and shows nothing.
+  ASSERT_EQ(s.forms, (Strings{app::kPassFailForm, app::kPassFailForm}));
+  EXPECT_NE(s.shown[0].find("Verifying Device: Board A\r\n" + std::string(22, '=') +
+                            "\r\nLSPD = 100\r\nHSPD = 250\r\n"),
+            std::string::npos)
+      << s.shown[0];
+  EXPECT_EQ(s.hid->sent.size(), 3u + 4u + 2u);
   EXPECT_EQ(s.application->PlainCapture().ReplyCaptureSlot, 0);
   EXPECT_EQ(s.FailCount(), 0);
 }
 
-TEST(ScriptRun, CmdVerifyWithMatchingRepliesShowsNoDialog) {
-  ScriptStation s("[CMDVERIFY]LSPD,HSPD {100,200}\n");
-  s.hid->answer = [](const std::string& c) { return c == "LSPD" ? std::string("100") : "200"; };
-  s.Run();
-  EXPECT_TRUE(s.forms.empty());
-  EXPECT_EQ(s.hid->sent, (std::vector<std::string>{"LSPD", "HSPD"}));
-  EXPECT_EQ(s.application->PlainCapture().ReplyCaptureSlot, 0);
-}
-
-TEST(ScriptRun, CmdVerifyWithADifferenceShowsTheLogAndTryAgainSendsAgain) {
-  ScriptStation s("[CMDVERIFY]LSPD,HSPD {100,200}\n");
-  s.hid->answer = [](const std::string& c) { return c == "LSPD" ? std::string("100") : "250"; };
-  s.answers = {"RETRY", "OK"};
-  s.Run();
-  ASSERT_EQ(s.forms.size(), 2u);
-  EXPECT_EQ(s.forms[0], app::kPassFailForm);
-  const std::string expectedLog = "Verifying Device: Board A\r\n" + std::string(7 + 15, '=') +
-                                  "\r\nLSPD = 100\r\nHSPD = 250\r\n";
-  EXPECT_NE(s.shown[0].find(expectedLog), std::string::npos) << s.shown[0];
-  EXPECT_EQ(s.hid->sent.size(), 4u);  // the whole line twice
-}
-
-TEST(ScriptRun, CmdVerifyWithoutExpectedRepliesAlwaysStopsAtTheDialog) {
-  ScriptStation s("[CMDVERIFY]ID\n");
-  s.answers = {"OK"};
-  s.Run();
-  ASSERT_EQ(s.forms.size(), 1u);
-  EXPECT_NE(s.shown[0].find("ID = OK\r\n"), std::string::npos);
-  EXPECT_EQ(s.hid->sent.size(), 1u);
-}
-
-TEST(ScriptRun, VariablesFromTheOperator) {
-  ScriptStation s(
-      "[VARINPUT2]Enter Serial "
-      "Number\n[SHOWVAR2]\n[VARINPUT3]\n[USERINPUT]Lot\n[SHOWVAR5]\n[SHOWC5]\n");
-  s.answers = {"47,11", "x", "  L7 "};
-  s.Run();
-  EXPECT_EQ(s.State().ScriptVariables[1], "{Serial Number} 4711");
-  EXPECT_EQ(s.application->Script().VariableValue(2), "4711");
-  EXPECT_EQ(s.State().ScriptVariables[2], "{Variable #3} x");
-  EXPECT_EQ(s.shown[2], "Enter: Lot");
-  EXPECT_EQ(s.Display(), "{Serial Number} 4711\r\n{Lot}  L7\r\n\r\n");
-}
-
 TEST(ScriptRun, EscInADialogEndsTheLoopAndEscStopSaves) {
-  ScriptStation s(
-      "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n[SHOW]not "
-      "reached\n");
+  Station s(
+      "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n"
+      "[SHOW]not reached\n");
   s.answers = {"1", "2", "ESC"};
   s.Run();
   EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
   EXPECT_EQ(s.State().ScriptVariables[0], "{Serial} ");
-  EXPECT_TRUE(s.Exists("AppPrograms/AutoControl/AutoResults/Unit0001.txt"));
+  EXPECT_TRUE(s.Exists(kAuto + "Unit0001.txt"));
   EXPECT_EQ(s.Display().find("not reached"), std::string::npos);
 }
 
-TEST(ScriptRun, UserCheckCountsAFail) {
-  ScriptStation s("[USERCHECK]\n[USERCHECK]Looks right\n[USERCHECK]x\n[SHOWFAILCT]\n");
-  s.answers = {"FAIL", "pass", "ESC"};
-  s.Run();
-  EXPECT_EQ(s.shown[0], "Does Visual Inspection Pass [PASS/FAIL]");
-  EXPECT_EQ(
-      s.Display(),
-      "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\nFail Count: 1\r\n");
-  EXPECT_EQ(s.FailCount(), 1);
-}
-
 TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
-  ScriptStation s("[SHELLAPP]check.sh \"a b\" $(rm -rf /);`x` *\n[SHELLAPP]{a} /bin/tool --fast\n");
-  std::vector<std::pair<std::vector<std::string>, bool>> started;
-  s.application->startProgram = [&](const std::vector<std::string>& argv, bool wait) {
+  Station s(
+      "[SHELLAPP]check.sh \"a b\" $(rm -rf /);`x` *\n[SHELLAPP]{a} /bin/tool --fast\n"
+      "[SHELLAPP]tool.sh 1\n");
+  std::vector<std::pair<Strings, bool>> started;
+  s.application->startProgram = [&](const Strings& argv, bool wait) {
     started.emplace_back(argv, wait);
-    return true;
+    return started.size() < 3;  // the last could not start: the script goes on
   };
   s.Run();
-  ASSERT_EQ(started.size(), 2u);
+  ASSERT_EQ(started.size(), 3u);
   // The first command holds a "/" inside an argument, so it is used as written.
-  EXPECT_EQ(started[0].first,
-            (std::vector<std::string>{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}));
+  EXPECT_EQ(started[0].first, (Strings{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}));
   EXPECT_TRUE(started[0].second);
-  EXPECT_EQ(started[1].first, (std::vector<std::string>{"/bin/tool", "--fast"}));
+  EXPECT_EQ(started[1].first, (Strings{"/bin/tool", "--fast"}));
   EXPECT_FALSE(started[1].second);
-}
-
-TEST(ScriptRun, ShellAppWithoutAPathStartsFromTheAutoControlFolder) {
-  ScriptStation s("[SHELLAPP]tool.sh 1\n");
-  std::vector<std::string> argv;
-  s.application->startProgram = [&](const std::vector<std::string>& a, bool) {
-    argv = a;
-    return false;  // could not start: the script goes on
-  };
-  s.Run();
-  EXPECT_EQ(argv, (std::vector<std::string>{s.folder / "AppPrograms/AutoControl/tool.sh", "1"}));
+  EXPECT_EQ(started[2].first, (Strings{s.folder / "AppPrograms/AutoControl/tool.sh", "1"}));
   EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
 }
 
 TEST(ScriptRun, ShowModeAndDeviceKeywords) {
-  ScriptStation s("[SHOWMODE3]\n[DEVICE2]\n[CMDREPLY1]PX\n");
+  Station s("[SHOWMODE3]\n[DEVICE2]\n[CMDREPLY1]PX\n");
   s.Run();
   EXPECT_EQ(s.application->Engine().State().ShowMode, 3);
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), "..");
   EXPECT_TRUE(s.hid->sent.empty());  // slot 2 does not exist: nothing selected
   EXPECT_EQ(s.application->Shell().CurrentSlot, 1);
+}
+
+TEST(ResultFiles, NeverOverwrittenAndAFailedWriteIsReportedWhileTheScriptGoesOn) {
+  Station s(
+      "[SHOW]x\n[STORERESULTS]\n[SAVERESULTS2]\n[SAVERESULTSAUTO]Unit\n[SHOW]still running\n");
+  // A folder where the slot file should be, and no result folder at all.
+  ASSERT_TRUE(platform::CreateDirectory(s.folder / "AppPrograms/AutoControl/testresults2.txt"));
+  ASSERT_EQ(::rmdir((s.folder / kAuto).c_str()), 0);
+  s.Run();
+  const std::string d = s.Display();
+  for (const std::string& path :
+       Strings{"AppPrograms/AutoControl/testresults2.txt", kAuto + "Unit0001.txt"})
+    EXPECT_NE(d.find("Result file not written: " + (s.folder / path)), std::string::npos) << d;
+  EXPECT_NE(d.find("still running"), std::string::npos);
+  Station again("[SAVERESULTSAUTO]Unit\n");
+  ASSERT_TRUE(platform::WriteFileAtomic(again.folder / (kAuto + "Unit0001.txt"), "old"));
+  again.Run();
+  EXPECT_EQ(again.Read(kAuto + "Unit0001.txt"), "old");
+  EXPECT_TRUE(again.Exists(kAuto + "Unit0002.txt"));
+}
+
+TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
+  Station s(
+      "[VARSET4]{Serial}Motor 3\n[PASSFAILMSG4]\n[PASSFAILMSG5]\n[UPDATECSV]\n[TRACKCSVRESULTS]\n"
+      "[DEFINECSV]Serial(V1),Speed(c2)Result(PF)Fails(FC)Odd(XX)Time(MT)\n[CONST2]1,000;\n"
+      "[VARSET1]{S} 7;1,2\n[USERCHECK]\n[PASSFAILMSG]\n[UPDATECSV]\n[FAILCLEAR]\n[VARSET1]8\n"
+      "[UPDATECSV]\n");
+  s.answers = {"OK", "OK", "FAIL", "OK"};
+  s.now.tm_hour = 9;
+  s.now.tm_min = 4;
+  s.now.tm_sec = 3;
+  s.Run();
+  EXPECT_EQ(s.shown, (Strings{"Pass - Serial: Motor 3", "Pass",
+                              "Does Visual Inspection Pass [PASS/FAIL]", "Fail"}));
+  EXPECT_EQ(s.State().CsvDefinition, "Serial(V1)|Speed(c2)|Result(PF)|Fails(FC)|Odd(XX)|Time(MT)|");
+  EXPECT_EQ(s.State().FailCsvText,
+            "Serial,Speed,Result,Fails,Odd,Time\r\n712,1000,Fail,1,09:04:03\r\n");
+  EXPECT_EQ(s.State().PassCsvText,
+            "Serial,Speed,Result,Fails,Odd,Time\r\n8,1000,Pass,0,09:04:03\r\n");
+  EXPECT_EQ(s.application->Script().TimeText(1), "09:04:03");
+  const std::pair<int, const char*> clock[] = {
+      {0, "12:04 AM"}, {12, "12:04 PM"}, {13, "1:04 PM"}, {23, "11:04 PM"}};
+  for (const auto& [hour, text] : clock) {
+    s.now.tm_hour = hour;
+    EXPECT_EQ(s.application->Script().TimeText(2), text);
+  }
+}
+
+TEST(Verdicts, LoopOnFailShowsTheVerdictUpdatesAndStartsTheUnitAgain) {
+  Station s(
+      "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
+      "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
+  s.answers = {"1", "FAIL", "OK", "2", "PASS", "ESC"};
+  s.Run();
+  EXPECT_EQ(s.State().FailCsvText, "Unit,Result\r\n1,Fail\r\n");
+  // The unit interrupted by ESC still runs to [LOOPEND], with an empty serial.
+  EXPECT_EQ(s.State().PassCsvText, "Unit,Result\r\n2,Pass\r\n,Pass\r\n");
+  EXPECT_EQ(s.forms[2], app::kPassFailForm);
+  EXPECT_EQ(s.shown[2], "Fail");
+  EXPECT_TRUE(s.Exists(kAuto + "MyTestData0001_Fail.csv"));
 }
 
 }  // namespace

@@ -1,0 +1,118 @@
+// A started application on virtual time with fake links of all three kinds:
+// the script timer ticks without waiting, the operator answers dialogs from
+// a queue, the local clock is the test's. With a script the application
+// starts in AutoControl mode.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/gui/headless_gui.h"
+#include "app/main_form.h"
+#include "platform/files.h"
+#include "support/fake_transport.h"
+#include "support/test_folder.h"
+
+namespace testing_support {
+
+using app::kMainForm;
+namespace tmain = app::tmain;
+
+struct Links {
+  std::vector<std::string> hid = {"Board A"}, usb = {}, serial = {};
+};
+
+struct Station {
+  TestFolder folder;
+  app::gui::HeadlessGui gui;
+  std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
+  std::shared_ptr<FakeTransport> usb = std::make_shared<FakeTransport>();
+  std::shared_ptr<FakeTransport> serial = std::make_shared<FakeTransport>();
+  devices::DeviceRegistry registry;
+  std::unique_ptr<app::Application> application;
+  std::deque<std::string> answers;  // operator answers, in order; none left: ESC
+  std::vector<std::string> forms;   // the dialogs shown, in order
+  std::vector<std::string> shown;   // what each showed
+  std::tm now{};
+  int ended = 0;  // how the script ended
+
+  // `prepare` runs on the data folder before the application starts.
+  explicit Station(const std::string& script = {}, int scriptNumber = 0, Links links = {},
+                   const std::function<void(const TestFolder&)>& prepare = nullptr) {
+    app::DataFolders folders(folder.Path());
+    folders.EnsureDataFolders();
+    if (!script.empty()) {
+      const std::string name = scriptNumber ? "autocontrol_" + std::to_string(scriptNumber) + ".txt"
+                                            : std::string("autocontrol.txt");
+      EXPECT_TRUE(
+          platform::WriteFileAtomic(folders.DataPath("AppPrograms\\AutoControl\\" + name), script));
+    }
+    hid->entries = links.hid;
+    usb->entries = links.usb;
+    serial->entries = links.serial;
+    registry.SetTransport(devices::LinkKind::Hid, hid);
+    registry.SetTransport(devices::LinkKind::Usb, usb);
+    registry.SetTransport(devices::LinkKind::Serial, serial);
+    application = std::make_unique<app::Application>(gui, folders, registry);
+    application->Dialogs().operatorAnswers =
+        [this](const std::string& form, const std::string& text) -> std::optional<std::string> {
+      forms.push_back(form);
+      shown.push_back(text);
+      if (form == app::kMessageForm) return std::string("OK");
+      if (answers.empty()) return std::nullopt;
+      std::string a = answers.front();
+      answers.pop_front();
+      return a;
+    };
+    now.tm_year = 126;  // 5 March 2026, 13:05
+    now.tm_mon = 2;
+    now.tm_mday = 5;
+    now.tm_hour = 13;
+    now.tm_min = 5;
+    application->localTime = [this] { return now; };
+    application->onScriptEnded = [this](int result) {
+      ended = result;
+      gui.Quit(0);
+    };
+    if (prepare) prepare(folder);
+    app::CommandOptions options;
+    options.scriptNumber = scriptNumber;
+    application->Start(options);
+  }
+  void Run() { gui.Run(); }
+  // Runs `line` as the Enter key runs the command entry.
+  void Enter(const std::string& line) {
+    gui.SetText(kMainForm, tmain::kCommandEntry, line);
+    Press(tmain::kEnterKey);
+  }
+  // A click (or an accelerator) and everything it causes.
+  void Press(int control) {
+    gui.Click(kMainForm, control);
+    while (gui.PendingEvents()) gui.DoEvents();
+  }
+  std::string Display() { return application->Engine().Display().Text(); }
+  autocontrol::ScriptState& State() { return application->Script().State(); }
+  int FailCount() { return application->PlainCapture().FailCount; }
+  std::string Read(const std::string& relative) {
+    std::string text;
+    EXPECT_TRUE(platform::ReadFile(folder / relative, text)) << relative;
+    return text;
+  }
+  bool Exists(const std::string& relative) { return platform::FileExists(folder / relative); }
+  // Presses ESC once `command` has been sent `times` times.
+  void EscAfter(const std::string& command, int times) {
+    auto count = std::make_shared<int>(0);
+    hid->afterSend = [this, command, times, count](const std::string& c) {
+      if (c == command && ++*count == times) gui.Click(kMainForm, tmain::kEscKey);
+    };
+  }
+};
+
+}  // namespace testing_support
