@@ -90,7 +90,7 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
   bool StartProgram(const std::vector<std::string>& argv, bool wait) override {
     if (wait) app_.engine_->Display().Flush();
     if (app_.startProgram) return app_.startProgram(argv, wait);
-    return platform::StartProcess(argv, wait);
+    return static_cast<bool>(platform::StartProcess(argv, wait));
   }
 
  private:
@@ -127,11 +127,11 @@ class Application::ProgramSide : public programs::ProgramHost {
 };
 
 std::string CaptionText(const std::string& caption) {
-  std::size_t mark = caption.rfind("//");
-  return mark == std::string::npos ? caption : caption.substr(0, mark);
+  return std::string(platform::CutCaption(caption).text);
 }
 
-Application::Application(gui::Gui& gui, DataFolders folders, devices::DeviceRegistry& registry)
+Application::Application(gui::Gui& gui, platform::DataFolders folders,
+                         devices::DeviceRegistry& registry)
     : gui_(gui),
       folders_(std::move(folders)),
       registry_(registry),

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/command_options.h"
-#include "app/data_folders.h"
 #include "app/dialogs.h"
 #include "app/gui/gui.h"
 #include "app/look/form_codes.h"
@@ -23,6 +22,7 @@
 #include "engine/command_engine.h"
 #include "engine/reply_capture.h"
 #include "lang/languages.h"
+#include "platform/data_folders.h"
 #include "programs/program_loader.h"
 
 namespace app {
@@ -45,7 +45,7 @@ struct ShellState {
 
 class Application : public gui::EventSink {
  public:
-  Application(gui::Gui& gui, DataFolders folders, devices::DeviceRegistry& registry);
+  Application(gui::Gui& gui, platform::DataFolders folders, devices::DeviceRegistry& registry);
   ~Application() override;
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
@@ -97,7 +97,7 @@ class Application : public gui::EventSink {
   app::Dialogs& Dialogs() { return dialogs_; }
   ShellState& Shell() { return shell_; }
   gui::Gui& Gui() { return gui_; }
-  const DataFolders& Folders() const { return folders_; }
+  const platform::DataFolders& Folders() const { return folders_; }
 
   // Shows a message to the operator (the program's message box).
   void ShowMessageBox(const std::string& text, const std::string& caption,
@@ -130,7 +130,7 @@ class Application : public gui::EventSink {
   gui::Font FontOf(const gui::FontRef& font) const;
 
   gui::Gui& gui_;
-  DataFolders folders_;
+  platform::DataFolders folders_;
   devices::DeviceRegistry& registry_;
   std::unique_ptr<GuiHost> host_;
   engine::PlainReplyCapture plainCapture_;

@@ -16,7 +16,7 @@ int ReadScriptSwitch(const std::string& commandLine) {
     std::string field = platform::TrimBlanks(
         upper.substr(slash + 1, next == std::string::npos ? next : next - slash - 1));
     if (!field.empty() && field[0] == 'A') {
-      double value = engine::ReadDecimal(platform::TrimBlanks(field.substr(1)));
+      double value = platform::ReadDecimal(platform::TrimBlanks(field.substr(1)));
       std::int64_t n = engine::RoundToInt64(value);
       if (n >= 1 && n <= 999) number = static_cast<int>(n);
     }

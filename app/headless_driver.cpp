@@ -11,6 +11,7 @@
 #include <ostream>
 
 #include "app/dialogs.h"
+#include "app/line_editor.h"
 #include "app/main_form.h"
 
 namespace app {
@@ -207,12 +208,27 @@ int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOp
   }
 
   // The line terminal: every input line runs as the Enter key would run the
-  // command entry.
+  // command entry. An operator at a terminal edits the line and recalls the
+  // lines typed before with Up and Down.
+  std::unique_ptr<LineEditor> editor = LineEditor::Open(io.inputFd, io.outputFd, "> ");
   LineReader reader(io);
   std::string line;
-  while (!reader.AtEnd()) {
+  for (bool atEnd = false; !atEnd;) {
     display.Flush();  // everything so far is out before the wait for input
-    if (reader.Next(line, 0.1)) Enter(gui, line);
+    bool got = false;
+    if (editor) {
+      const LineEditor::Status status = editor->ReadLine(line, 0.1);
+      got = status == LineEditor::Status::Line;
+      atEnd = status == LineEditor::Status::End;
+      if (status == LineEditor::Status::Escape) {
+        gui.Inject({kMainForm, tmain::kEscKey, gui::event::kClick, 0});
+      }
+      if (interrupts.load() > delivered) editor->Pause();  // the ESC key prints next
+    } else {
+      got = reader.Next(line, 0.1);
+      atEnd = reader.AtEnd();
+    }
+    if (got) Enter(gui, line);
     DeliverInterrupt(gui, delivered);
     Drain(gui);
   }

@@ -8,7 +8,7 @@
 
 namespace app {
 
-void InstallRealLinks(devices::DeviceRegistry& registry, const DataFolders& folders) {
+void InstallRealLinks(devices::DeviceRegistry& registry, const platform::DataFolders& folders) {
   // A missing access library leaves its kind of link without devices.
   if (auto hid = devices::FindHidLibrary()) {
     registry.SetTransport(devices::LinkKind::Hid, std::make_shared<devices::HidTransport>(hid));

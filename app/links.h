@@ -3,11 +3,11 @@
 // can be loaded.
 #pragma once
 
-#include "app/data_folders.h"
 #include "devices/device_registry.h"
+#include "platform/data_folders.h"
 
 namespace app {
 
-void InstallRealLinks(devices::DeviceRegistry& registry, const DataFolders& folders);
+void InstallRealLinks(devices::DeviceRegistry& registry, const platform::DataFolders& folders);
 
 }  // namespace app

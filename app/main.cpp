@@ -11,6 +11,7 @@
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   std::vector<std::string> arguments(argv + 1, argv + argc);
-  app::ProgramIo io{std::cin, std::cout, std::cerr, STDIN_FILENO, argc > 0 ? argv[0] : ""};
+  app::ProgramIo io{std::cin,     std::cout,     std::cerr,
+                    STDIN_FILENO, STDOUT_FILENO, argc > 0 ? argv[0] : ""};
   return app::RunProgram(arguments, io, app::InstallRealLinks);
 }

@@ -35,7 +35,7 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   Backend backend = MakeBackend(options, io.programName);
   if (!backend.why.empty()) io.err << "halvorn-terminal: no window (" << backend.why << ")\n";
 
-  DataFolders folders(options.dataRoot);
+  platform::DataFolders folders(options.dataRoot);
   devices::DeviceRegistry registry;
   if (setupLinks) setupLinks(registry, folders);
   Application application(*backend.gui, folders, registry);

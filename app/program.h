@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/data_folders.h"
 #include "devices/device_registry.h"
+#include "platform/data_folders.h"
 
 namespace app {
 
@@ -20,11 +20,12 @@ struct ProgramIo {
   std::ostream& out;  // everything appended to the terminal display
   std::ostream& err;  // messages of dialogs and message boxes, usage errors
   int inputFd = -1;   // when >= 0, `in` is this descriptor and is polled
+  int outputFd = -1;  // when >= 0, `out` is this descriptor (a terminal gets line editing)
   std::string programName = "halvorn-terminal";  // argv[0]
 };
 
 // Installs the transports of the link kinds this program can reach.
-using LinkSetup = std::function<void(devices::DeviceRegistry&, const DataFolders&)>;
+using LinkSetup = std::function<void(devices::DeviceRegistry&, const platform::DataFolders&)>;
 
 // Exit codes.
 inline constexpr int kExitOk = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "autocontrol/script_file.h"
-#include "devices/link.h"
 #include "engine/reply_format.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -19,16 +18,6 @@ std::string TwoDigits(int n) {
   return s.size() < 2 ? "0" + s : s;
 }
 
-// Keyword families: the keyword without its digit, e.g. "[DEVICE]" for
-// "[DEVICE3]", so that one comparison serves the whole family.
-std::string Family(std::string_view keyword) {
-  std::string family;
-  for (char c : keyword) {
-    if (!(c >= '0' && c <= '9') && c != '?') family += c;
-  }
-  return family;
-}
-
 constexpr const char* kResultNameRemoved = " !@#$%^&*()+-={}[]:;'<,>.?/\"";
 constexpr const char* kDefaultResultName = "MyTestData";
 
@@ -40,6 +29,7 @@ Script::Script(ScriptHost& host, engine::CommandEngine& engine, engine::PlainRep
       engine_(engine),
       capture_(capture),
       dataRoot_(std::move(dataRoot)),
+      folders_(dataRoot_),
       scriptNumber_(scriptNumber) {}
 
 bool Script::LoadScript() {
@@ -106,11 +96,11 @@ int Script::ScriptStep() {
   std::string line(reader.NextLine());
   s.ReadPosition = reader.Position();
   KeywordLineParts parts = SplitKeywordLine(line);
-  std::string keyword(parts.keyword);
+  const Keyword* keyword = FindKeyword(parts.keyword);
   std::string argument(parts.argument);
   s.StepBusy = 1;
-  if (s.DebugTrace) MessageLine(TraceLine(keyword));
-  int result = IsKeyword(keyword) ? RunKeyword(keyword, argument) : kStepIdle;
+  if (s.DebugTrace) MessageLine(TraceLine(parts.keyword));
+  int result = keyword ? RunKeyword(*keyword, argument) : kStepIdle;
   s.StepBusy = 0;
   return result;
 }
@@ -134,119 +124,159 @@ void Script::ShowPassFailDialog() {
       host_.ShowPassFail(state_.PassFailMessage, capture_.VerifyLog, capture_.FailCount) ? 1 : 0;
 }
 
-int Script::RunKeyword(std::string_view keyword, const std::string& argument) {
+int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
   ScriptState& s = state_;
-  const int n = KeywordDigit(keyword);
-  const std::string family = Family(keyword);
-  if (family == "[LANGUAGE]") {
-    host_.SelectLanguage(n - 1);
-  } else if (family == "[EXIT]") {
-    return kStepCloseApplication;
-  } else if (family == "[ESCSTOP]" || family == "[ESCEXIT]") {
-    if (!s.EscFlag) return kStepIdle;
-    return EscSave(family == "[ESCSTOP]" ? kStepEndScript : kStepCloseApplication);
-  } else if (family == "[CLEAR]") {
-    engine_.Display().Clear();
-    if (s.DebugTrace) MessageLine(TraceLine(keyword));
-  } else if (family == "[SHOW]") {
-    if (!argument.empty()) MessageLine(argument);
-  } else if (family == "[WAIT]") {
-    host_.Wait(2.0);
-  } else if (family == "[DEVICE]") {
-    host_.SelectDeviceSlot(n);
-  } else if (family == "[ERASE]") {
-    EraseScriptFile(dataRoot_, scriptNumber_);
-  } else if (family == "[SHOWMODE]") {
-    host_.SetShowMode(n);
-  } else if (family == "[RUNPROG]") {
-    return RunProgram(n, argument);
-  } else if (family == "[LOOPSTART]") {
-    if (s.LoopActive) return kStepIdle;
-    s.LoopStartLine = s.LineCounter;
-    s.LoopReadPosition = s.ReadPosition;
-    s.LoopActive = 1;
-  } else if (family == "[LOOPEND]") {
-    if (!s.LoopActive) return kStepIdle;
-    JumpToLoopStart();
-    if (s.EscFlag) return EscSave(kStepEndScript);
-  } else if (family == "[LOOPONFAIL]") {
-    if (capture_.FailCount < 1 || !s.LoopActive) return kStepIdle;
-    s.PassFailMessage.clear();
-    ShowPassFailDialog();
-    JumpToLoopStart();
-    if (argument == "UPDATE") UpdateCsv();
-    capture_.FailCount = 0;
-  } else if (family == "[DEBUGON]") {
-    s.DebugTrace = 1;
-  } else if (family == "[DEBUGOFF]") {
-    s.DebugTrace = 0;
-  } else if (family == "[REFRESH]") {
-    host_.RefreshDevices();
-  } else if (family == "[RESIZEAPP]") {
-    host_.PlaceMainWindow(argument);
-  } else if (family == "[SHELLAPP]") {
-    return RunShellApp(argument);
-  } else if (family == "[VARSET]") {
-    if (!argument.empty()) s.ScriptVariables[static_cast<std::size_t>(n - 1)] = argument;
-  } else if (family == "[VARINPUT]") {
-    return VarInput(n, argument);
-  } else if (family == "[USERINPUT]") {
-    return UserInput(argument);
-  } else if (family == "[SHOWVAR]") {
-    const std::string& v = s.ScriptVariables[static_cast<std::size_t>(n - 1)];
-    if (!v.empty()) MessageLine(v);
-  } else if (family == "[CONST]") {
-    s.ScriptConstants[static_cast<std::size_t>(n - 1)] = argument;
-  } else if (family == "[SHOWC]") {
-    MessageLine(s.ScriptConstants[static_cast<std::size_t>(n - 1)]);
-  } else if (family == "[CMDREPLY]") {
-    return CmdReply(n, argument);
-  } else if (family == "[CMDVERIFY]") {
-    return CmdVerify(argument);
-  } else if (family == "[STORERESULTS]") {
-    s.ResultsText += engine_.Display().Text();
-  } else if (family == "[STORERESULTSCLR]") {
-    s.ResultsText += engine_.Display().Text();
-    engine_.Display().Clear();
-    if (s.DebugTrace) MessageLine(TraceLine(keyword));
-  } else if (family == "[RESETRESULTS]") {
-    s.ResultsText.clear();
-  } else if (family == "[SAVERESULTS]") {
-    SaveNumberedResults(n);
-  } else if (family == "[SAVERESULTSAUTO]") {
-    s.AutoResultName = argument;
-    EscSave(kStepGoOn);
-  } else if (family == "[SAVERESULTSAUTOESC]") {
-    s.AutoResultName = argument;
-  } else if (family == "[USERCHECK]") {
-    return UserCheck(argument);
-  } else if (family == "[FAILCLEAR]") {
-    capture_.FailCount = 0;
-  } else if (family == "[SHOWFAILCT]") {
-    if (capture_.FailCount > 0) MessageLine("Fail Count: " + std::to_string(capture_.FailCount));
-  } else if (family == "[PASSFAILMSG]") {
-    s.PassFailMessage.clear();
-    if (n >= 1 && !s.ScriptVariables[static_cast<std::size_t>(n - 1)].empty()) {
-      s.PassFailMessage = s.ScriptVariables[static_cast<std::size_t>(n - 1)];
-    }
-    ShowPassFailDialog();
-  } else if (family == "[RESETCSVRESULTS]") {
-    s.PassCsvText.clear();
-    s.FailCsvText.clear();
-  } else if (family == "[TRACKCSVRESULTS]") {
-    s.CsvTracking = 1;
-  } else if (family == "[DEFINECSV]") {
-    s.CsvDefinition = RemoveChars(argument, ",{}[];:'");
-  } else if (family == "[UPDATECSV]") {
-    UpdateCsv();
-  } else if (family == "[SHOWDATE]") {
-    MessageLine(DateText(2));
-  } else if (family == "[SHOWMDY]") {
-    MessageLine(DateText(1));
-  } else if (family == "[SHOWTIME]") {
-    MessageLine(TimeText(2));
-  } else if (family == "[SHOWMTIME]") {
-    MessageLine(TimeText(1));
+  const int n = keyword.digit;
+  // The banks V1..V9 and C1..C9 of a numbered keyword's digit.
+  auto variable = [&s, n]() -> std::string& {
+    return s.ScriptVariables[static_cast<std::size_t>(n - 1)];
+  };
+  auto constant = [&s, n]() -> std::string& {
+    return s.ScriptConstants[static_cast<std::size_t>(n - 1)];
+  };
+  switch (keyword.id) {
+    case KeywordId::Language:
+      host_.SelectLanguage(n - 1);
+      break;
+    case KeywordId::Exit:
+      return kStepCloseApplication;
+    case KeywordId::EscStop:
+      return s.EscFlag ? EscSave(kStepEndScript) : kStepIdle;
+    case KeywordId::EscExit:
+      return s.EscFlag ? EscSave(kStepCloseApplication) : kStepIdle;
+    case KeywordId::Clear:
+      engine_.Display().Clear();
+      if (s.DebugTrace) MessageLine(TraceLine(keyword.text));
+      break;
+    case KeywordId::Show:
+      if (!argument.empty()) MessageLine(argument);
+      break;
+    case KeywordId::Wait:
+      host_.Wait(2.0);
+      break;
+    case KeywordId::Device:
+      host_.SelectDeviceSlot(n);
+      break;
+    case KeywordId::Erase:
+      EraseScriptFile(dataRoot_, scriptNumber_);
+      break;
+    case KeywordId::ShowMode:
+      host_.SetShowMode(n);
+      break;
+    case KeywordId::RunProgram:
+      return RunProgram(n, argument);
+    case KeywordId::LoopStart:
+      if (s.LoopActive) return kStepIdle;
+      s.LoopStartLine = s.LineCounter;
+      s.LoopReadPosition = s.ReadPosition;
+      s.LoopActive = 1;
+      break;
+    case KeywordId::LoopEnd:
+      if (!s.LoopActive) return kStepIdle;
+      JumpToLoopStart();
+      if (s.EscFlag) return EscSave(kStepEndScript);
+      break;
+    case KeywordId::LoopOnFail:
+      if (capture_.FailCount < 1 || !s.LoopActive) return kStepIdle;
+      s.PassFailMessage.clear();
+      ShowPassFailDialog();
+      JumpToLoopStart();
+      if (argument == "UPDATE") UpdateCsv();
+      capture_.FailCount = 0;
+      break;
+    case KeywordId::DebugOn:
+      s.DebugTrace = 1;
+      break;
+    case KeywordId::DebugOff:
+      s.DebugTrace = 0;
+      break;
+    case KeywordId::Refresh:
+      host_.RefreshDevices();
+      break;
+    case KeywordId::ResizeApp:
+      host_.PlaceMainWindow(argument);
+      break;
+    case KeywordId::ShellApp:
+      return RunShellApp(argument);
+    case KeywordId::VarSet:
+      if (!argument.empty()) variable() = argument;
+      break;
+    case KeywordId::VarInput:
+      return VarInput(n, argument);
+    case KeywordId::UserInput:
+      return UserInput(argument);
+    case KeywordId::ShowVar:
+      if (!variable().empty()) MessageLine(variable());
+      break;
+    case KeywordId::Const:
+      constant() = argument;
+      break;
+    case KeywordId::ShowConst:
+      MessageLine(constant());
+      break;
+    case KeywordId::CmdReply:
+      return CmdReply(n, argument);
+    case KeywordId::CmdVerify:
+      return CmdVerify(argument);
+    case KeywordId::StoreResults:
+      s.ResultsText += engine_.Display().Text();
+      break;
+    case KeywordId::StoreResultsClear:
+      s.ResultsText += engine_.Display().Text();
+      engine_.Display().Clear();
+      if (s.DebugTrace) MessageLine(TraceLine(keyword.text));
+      break;
+    case KeywordId::ResetResults:
+      s.ResultsText.clear();
+      break;
+    case KeywordId::SaveResults:
+      SaveNumberedResults(n);
+      break;
+    case KeywordId::SaveResultsAuto:
+      s.AutoResultName = argument;
+      EscSave(kStepGoOn);
+      break;
+    case KeywordId::SaveResultsAutoEsc:
+      s.AutoResultName = argument;
+      break;
+    case KeywordId::UserCheck:
+      return UserCheck(argument);
+    case KeywordId::FailClear:
+      capture_.FailCount = 0;
+      break;
+    case KeywordId::ShowFailCount:
+      if (capture_.FailCount > 0) MessageLine("Fail Count: " + std::to_string(capture_.FailCount));
+      break;
+    case KeywordId::PassFailMessage:
+      s.PassFailMessage.clear();
+      if (n >= 1 && !variable().empty()) s.PassFailMessage = variable();
+      ShowPassFailDialog();
+      break;
+    case KeywordId::ResetCsvResults:
+      s.PassCsvText.clear();
+      s.FailCsvText.clear();
+      break;
+    case KeywordId::TrackCsvResults:
+      s.CsvTracking = 1;
+      break;
+    case KeywordId::DefineCsv:
+      s.CsvDefinition = RemoveChars(argument, ",{}[];:'");
+      break;
+    case KeywordId::UpdateCsv:
+      UpdateCsv();
+      break;
+    case KeywordId::ShowDate:
+      MessageLine(DateText(2));
+      break;
+    case KeywordId::ShowMdy:
+      MessageLine(DateText(1));
+      break;
+    case KeywordId::ShowTime:
+      MessageLine(TimeText(2));
+      break;
+    case KeywordId::ShowMTime:
+      MessageLine(TimeText(1));
+      break;
   }
   return kStepGoOn;
 }
@@ -284,7 +314,7 @@ int Script::RunShellApp(const std::string& argument) {
   std::vector<std::string> argv = SplitCommandLine(text);
   if (argv.empty()) return kStepGoOn;
   if (text.find('/') == std::string::npos && text.find('\\') == std::string::npos) {
-    argv[0] = platform::JoinPath(dataRoot_, "AppPrograms\\AutoControl\\" + argv[0]);
+    argv[0] = folders_.DataPath("AppPrograms\\AutoControl\\" + argv[0]);
   }
   host_.StartProgram(argv, wait);  // a program that cannot start is passed over
   return kStepGoOn;
@@ -399,26 +429,20 @@ std::string Script::SubstituteVariables(std::string_view text) const {
   return out;
 }
 
-void Script::WriteResultFile(const std::string& path, const std::string& content, bool exclusive,
-                             bool* nameTaken) {
-  std::string error;
-  if (nameTaken) *nameTaken = false;
-  bool ok = exclusive ? platform::WriteFileExclusive(path, content, &error)
-                      : platform::WriteFileAtomic(path, content, &error);
-  if (ok) return;
-  if (exclusive && nameTaken && platform::FileExists(path)) {
-    *nameTaken = true;  // another station took this number first
-    return;
-  }
-  // A lost test record must not look like a saved one.
-  MessageLine("Result file not written: " + path + " (" + error + ")");
+bool Script::WriteResultFile(const std::string& path, const std::string& content, bool exclusive) {
+  const platform::Result written = exclusive ? platform::WriteFileExclusive(path, content)
+                                             : platform::WriteFileAtomic(path, content);
+  // Another station may have taken this number first.
+  if (exclusive && written.Kind() == platform::ResultKind::CallerMistake) return false;
+  if (!written) MessageLine("Result file not written: " + path + " (" + written.Text() + ")");
+  return true;
 }
 
 void Script::SaveNumberedResults(int slot) {
   if (slot < 1 || slot > 9) return;
-  std::string path = platform::JoinPath(
-      dataRoot_, "AppPrograms\\AutoControl\\testresults" + std::to_string(slot) + ".txt");
-  WriteResultFile(path, state_.ResultsText, false, nullptr);
+  WriteResultFile(
+      folders_.DataPath("AppPrograms\\AutoControl\\testresults" + std::to_string(slot) + ".txt"),
+      state_.ResultsText, false);
 }
 
 void Script::SaveAutoResults(const std::string& name, int kind) {
@@ -429,22 +453,19 @@ void Script::SaveAutoResults(const std::string& name, int kind) {
   const std::string& content = kind == kResultPassCsv   ? state_.PassCsvText
                                : kind == kResultFailCsv ? state_.FailCsvText
                                                         : state_.ResultsText;
-  std::string folder =
-      platform::FindPath(platform::JoinPath(dataRoot_, "AppPrograms\\AutoControl\\AutoResults"));
+  const std::string folder = folders_.DataPath("AppPrograms\\AutoControl\\AutoResults");
   for (int number = 1; number <= 9999; ++number) {
     std::string digits = std::to_string(number);
     digits.insert(0, 4 - digits.size(), '0');
     std::string path = platform::JoinPath(folder, base + digits + suffix + extension);
     if (platform::FileExists(path)) continue;
-    bool taken = false;
-    WriteResultFile(path, content, true, &taken);
-    if (!taken) return;
+    if (WriteResultFile(path, content, true)) return;
   }
   MessageLine("Result file not written: every number of " + base + suffix + " is taken");
 }
 
 std::string Script::CsvHeaderLine() const {
-  std::vector<std::string> fields = devices::SplitList(state_.CsvDefinition);
+  std::vector<std::string> fields = platform::SplitFields(state_.CsvDefinition, '|');
   if (!fields.empty() && platform::TrimBlanks(fields.back()).empty()) fields.pop_back();
   std::string line;
   for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -460,7 +481,7 @@ std::string Script::CsvHeaderLine() const {
 std::string Script::CsvDataLine() const {
   std::string line;
   bool first = true;
-  for (const std::string& field : devices::SplitList(state_.CsvDefinition)) {
+  for (const std::string& field : platform::SplitFields(state_.CsvDefinition, '|')) {
     std::size_t paren = field.find('(');
     std::string tag = paren == std::string::npos ? "()" : platform::ToUpper(field.substr(paren));
     bool known = true;

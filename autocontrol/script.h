@@ -18,8 +18,10 @@
 #include <string_view>
 #include <vector>
 
+#include "autocontrol/script_file.h"
 #include "engine/command_engine.h"
 #include "engine/reply_capture.h"
+#include "platform/data_folders.h"
 
 namespace autocontrol {
 
@@ -133,7 +135,7 @@ class Script {
   void OnDeviceNotAvailable();
 
  private:
-  int RunKeyword(std::string_view keyword, const std::string& argument);
+  int RunKeyword(const Keyword& keyword, const std::string& argument);
   int RunProgram(int digit, const std::string& argument);
   int RunShellApp(const std::string& argument);
   int VarInput(int n, const std::string& prompt);
@@ -146,13 +148,16 @@ class Script {
   void ShowPassFailDialog();
   void MessageLine(const std::string& text);
   std::string TraceLine(std::string_view keyword) const;
-  void WriteResultFile(const std::string& path, const std::string& content, bool exclusive,
-                       bool* nameTaken);
+  // Writes a result file; false when a new (exclusive) file's name is taken
+  // already. Any other failure is reported in the display: a lost test
+  // record must not look like a saved one.
+  bool WriteResultFile(const std::string& path, const std::string& content, bool exclusive);
 
   ScriptHost& host_;
   engine::CommandEngine& engine_;
   engine::PlainReplyCapture& capture_;
   std::string dataRoot_;
+  platform::DataFolders folders_;
   int scriptNumber_;
   ScriptState state_;
 };

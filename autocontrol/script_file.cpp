@@ -3,8 +3,10 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/data_folders.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "programs/program_file.h"
 
 namespace autocontrol {
 namespace {
@@ -23,68 +25,90 @@ enum class ArgumentRule {
   CommandLine,  // [CMDREPLYn], [CMDVERIFY]
 };
 
-struct KeywordInfo {
-  ArgumentRule rule = ArgumentRule::Discard;
-  int digit = 0;
+// A keyword family: "[" + name + "]", or with `last` above 0 the numbered
+// keywords "[" + name + 1..last + "]".
+struct Family {
+  const char* name;
+  KeywordId id;
+  int last;
+  ArgumentRule rule;
+};
+
+using K = KeywordId;
+using R = ArgumentRule;
+
+// The one keyword table: every keyword with its id and argument rule.
+constexpr Family kFamilies[] = {
+    {"LANGUAGE", K::Language, 9, R::Discard},
+    {"EXIT", K::Exit, 0, R::Discard},
+    {"ESCSTOP", K::EscStop, 0, R::Discard},
+    {"ESCEXIT", K::EscExit, 0, R::Discard},
+    {"CLEAR", K::Clear, 0, R::Discard},
+    {"SHOW", K::Show, 0, R::Keep},
+    {"DEVICE", K::Device, 8, R::Discard},
+    {"WAIT", K::Wait, 0, R::Discard},
+    {"ERASE", K::Erase, 0, R::Discard},
+    {"SHOWMODE", K::ShowMode, 5, R::Discard},
+    {"RUNPROG", K::RunProgram, 9, R::Discard},
+    {"RUNPROG?", K::RunProgram, 0, R::Keep},
+    {"STORERESULTS", K::StoreResults, 0, R::Discard},
+    {"STORERESULTSCLR", K::StoreResultsClear, 0, R::Discard},
+    {"RESETRESULTS", K::ResetResults, 0, R::Discard},
+    {"SAVERESULTS", K::SaveResults, 9, R::Discard},
+    {"SAVERESULTSAUTO", K::SaveResultsAuto, 0, R::ResultName},
+    {"SAVERESULTSAUTOESC", K::SaveResultsAutoEsc, 0, R::ResultName},
+    {"USERINPUT", K::UserInput, 0, R::UserInput},
+    {"VARINPUT", K::VarInput, 9, R::VarInput},
+    {"VARSET", K::VarSet, 9, R::Keep},
+    {"USERCHECK", K::UserCheck, 0, R::UserCheck},
+    {"LOOPSTART", K::LoopStart, 0, R::Discard},
+    {"LOOPEND", K::LoopEnd, 0, R::Discard},
+    {"LOOPONFAIL", K::LoopOnFail, 0, R::LoopOnFail},
+    {"SHOWVAR", K::ShowVar, 9, R::Discard},
+    {"FAILCLEAR", K::FailClear, 0, R::Discard},
+    {"SHOWFAILCT", K::ShowFailCount, 0, R::Discard},
+    {"PASSFAILMSG", K::PassFailMessage, 0, R::Discard},
+    {"PASSFAILMSG", K::PassFailMessage, 9, R::Discard},
+    {"RESETCSVRESULTS", K::ResetCsvResults, 0, R::Discard},
+    {"TRACKCSVRESULTS", K::TrackCsvResults, 0, R::Discard},
+    {"DEFINECSV", K::DefineCsv, 0, R::DefineCsv},
+    {"UPDATECSV", K::UpdateCsv, 0, R::Discard},
+    {"CONST", K::Const, 9, R::Constant},
+    {"SHOWDATE", K::ShowDate, 0, R::Discard},
+    {"SHOWTIME", K::ShowTime, 0, R::Discard},
+    {"SHOWMTIME", K::ShowMTime, 0, R::Discard},
+    {"SHOWMDY", K::ShowMdy, 0, R::Discard},
+    {"SHOWC", K::ShowConst, 9, R::Discard},
+    {"CMDREPLY", K::CmdReply, 9, R::CommandLine},
+    {"CMDVERIFY", K::CmdVerify, 0, R::CommandLine},
+    {"DEBUGON", K::DebugOn, 0, R::Discard},
+    {"DEBUGOFF", K::DebugOff, 0, R::Discard},
+    {"REFRESH", K::Refresh, 0, R::Discard},
+    {"RESIZEAPP", K::ResizeApp, 0, R::Keep},
+    {"SHELLAPP", K::ShellApp, 0, R::Keep},
 };
 
 struct Keywords {
-  std::vector<std::string> table;
-  std::unordered_map<std::string, KeywordInfo> info;
+  std::vector<Keyword> table;
+  std::vector<ArgumentRule> rules;  // rules[i] belongs to table[i]
+  std::unordered_map<std::string_view, std::size_t> index;
 
-  void Add(const std::string& keyword, ArgumentRule rule, int digit = 0) {
-    table.push_back(keyword);
-    info.emplace(keyword, KeywordInfo{rule, digit});
+  Keywords() {
+    for (const Family& f : kFamilies) {
+      if (f.last == 0) Add(std::string("[") + f.name + "]", f, 0);
+      for (int d = 1; d <= f.last; ++d) Add("[" + (f.name + std::to_string(d)) + "]", f, d);
+    }
+    // The views point into the table's texts, which no longer move.
+    for (std::size_t i = 0; i < table.size(); ++i) index.emplace(table[i].text, i);
   }
-  // "[" + stem + 1..last + "]"
-  void AddNumbered(const std::string& stem, int last, ArgumentRule rule = ArgumentRule::Discard) {
-    for (int d = 1; d <= last; ++d) Add("[" + stem + std::to_string(d) + "]", rule, d);
-  }
-  void AddPlain(std::initializer_list<const char*> keywords) {
-    for (const char* k : keywords) Add(k, ArgumentRule::Discard);
+  void Add(std::string text, const Family& family, int digit) {
+    table.push_back({std::move(text), family.id, digit});
+    rules.push_back(family.rule);
   }
 };
 
-Keywords BuildKeywords() {
-  using R = ArgumentRule;
-  Keywords k;
-  k.AddNumbered("LANGUAGE", 9);
-  k.AddPlain({"[EXIT]", "[ESCSTOP]", "[ESCEXIT]", "[CLEAR]"});
-  k.Add("[SHOW]", R::Keep);
-  k.AddNumbered("DEVICE", 8);
-  k.AddPlain({"[WAIT]", "[ERASE]"});
-  k.AddNumbered("SHOWMODE", 5);
-  k.AddNumbered("RUNPROG", 9);
-  k.Add("[RUNPROG?]", R::Keep);
-  k.AddPlain({"[STORERESULTS]", "[STORERESULTSCLR]", "[RESETRESULTS]"});
-  k.AddNumbered("SAVERESULTS", 9);
-  k.Add("[SAVERESULTSAUTO]", R::ResultName);
-  k.Add("[SAVERESULTSAUTOESC]", R::ResultName);
-  k.Add("[USERINPUT]", R::UserInput);
-  k.AddNumbered("VARINPUT", 9, R::VarInput);
-  k.AddNumbered("VARSET", 9, R::Keep);
-  k.Add("[USERCHECK]", R::UserCheck);
-  k.AddPlain({"[LOOPSTART]", "[LOOPEND]"});
-  k.Add("[LOOPONFAIL]", R::LoopOnFail);
-  k.AddNumbered("SHOWVAR", 9);
-  k.AddPlain({"[FAILCLEAR]", "[SHOWFAILCT]", "[PASSFAILMSG]"});
-  k.AddNumbered("PASSFAILMSG", 9);
-  k.AddPlain({"[RESETCSVRESULTS]", "[TRACKCSVRESULTS]"});
-  k.Add("[DEFINECSV]", R::DefineCsv);
-  k.AddPlain({"[UPDATECSV]"});
-  k.AddNumbered("CONST", 9, R::Constant);
-  k.AddPlain({"[SHOWDATE]", "[SHOWTIME]", "[SHOWMTIME]", "[SHOWMDY]"});
-  k.AddNumbered("SHOWC", 9);
-  k.AddNumbered("CMDREPLY", 9, R::CommandLine);
-  k.Add("[CMDVERIFY]", R::CommandLine);
-  k.AddPlain({"[DEBUGON]", "[DEBUGOFF]", "[REFRESH]"});
-  k.Add("[RESIZEAPP]", R::Keep);
-  k.Add("[SHELLAPP]", R::Keep);
-  return k;
-}
-
 const Keywords& AllKeywords() {
-  static const Keywords keywords = BuildKeywords();
+  static const Keywords keywords;
   return keywords;
 }
 
@@ -92,18 +116,19 @@ const Keywords& AllKeywords() {
 // worth hashing (a line can be a megabyte long).
 constexpr std::size_t kLongestKeyword = 20;
 
-const KeywordInfo* FindKeyword(std::string_view keyword) {
-  const auto& info = AllKeywords().info;
-  if (keyword.size() > kLongestKeyword) return nullptr;
-  auto it = info.find(std::string(keyword));
-  return it == info.end() ? nullptr : &it->second;
+// The position of `keyword` in the table, or the table's size when it is none.
+std::size_t IndexOf(std::string_view keyword) {
+  const Keywords& all = AllKeywords();
+  if (keyword.size() > kLongestKeyword) return all.table.size();
+  auto it = all.index.find(keyword);
+  return it == all.index.end() ? all.table.size() : it->second;
 }
 
 constexpr const char* kDefaultCsvDefinition =
     "Variable1(V1)Variable2(V2)Variable3(V3)Pass/Fail(PF)Fail Count(FC)";
 
-std::string NormaliseArgument(const KeywordInfo& keyword, std::string_view argument) {
-  switch (keyword.rule) {
+std::string NormaliseArgument(ArgumentRule rule, int digit, std::string_view argument) {
+  switch (rule) {
     case ArgumentRule::Discard:
       return {};
     case ArgumentRule::Keep:
@@ -113,8 +138,7 @@ std::string NormaliseArgument(const KeywordInfo& keyword, std::string_view argum
     case ArgumentRule::UserInput:
       return argument.empty() ? "Text" : std::string(argument);
     case ArgumentRule::VarInput:
-      return argument.empty() ? "Enter Variable #" + std::to_string(keyword.digit)
-                              : std::string(argument);
+      return argument.empty() ? "Enter Variable #" + std::to_string(digit) : std::string(argument);
     case ArgumentRule::UserCheck:
       return argument.empty() ? "Does Visual Inspection Pass" : std::string(argument);
     case ArgumentRule::LoopOnFail:
@@ -170,33 +194,24 @@ bool AppendKeywordLine(std::string_view fileLine, std::string& work, std::string
     argument = platform::TrimmedView(text.substr(close + 1));
   }
   if (keywordPart.size() > kLongestKeyword) return false;
-  const std::string keyword = platform::ToUpper(keywordPart);
-  const KeywordInfo* info = FindKeyword(keyword);
-  if (!info) return false;
-  out += keyword;
-  out += NormaliseArgument(*info, argument);
+  const std::size_t i = IndexOf(platform::ToUpper(keywordPart));
+  const Keywords& all = AllKeywords();
+  if (i == all.table.size()) return false;
+  out += all.table[i].text;
+  out += NormaliseArgument(all.rules[i], all.table[i].digit, argument);
   return true;
 }
 
 }  // namespace
 
-const std::vector<std::string>& KeywordTable() {
+const std::vector<Keyword>& KeywordTable() {
   return AllKeywords().table;
 }
 
-bool IsKeyword(std::string_view upperKeyword) {
-  return FindKeyword(upperKeyword) != nullptr;
-}
-
-int KeywordDigit(std::string_view keyword) {
-  const KeywordInfo* info = FindKeyword(keyword);
-  return info ? info->digit : 0;
-}
-
-std::string BuildKeywordLine(std::string_view fileLine) {
-  std::string work, line;
-  AppendKeywordLine(fileLine, work, line);
-  return line;
+const Keyword* FindKeyword(std::string_view upperKeyword) {
+  const std::size_t i = IndexOf(upperKeyword);
+  const std::vector<Keyword>& table = AllKeywords().table;
+  return i == table.size() ? nullptr : &table[i];
 }
 
 std::string BuildScriptText(std::string_view fileBytes) {
@@ -214,7 +229,7 @@ std::string BuildScriptText(std::string_view fileBytes) {
 std::string ScriptFilePath(const std::string& dataRoot, int scriptNumber) {
   std::string name = scriptNumber <= 0 ? std::string("autocontrol.txt")
                                        : "autocontrol_" + std::to_string(scriptNumber) + ".txt";
-  return platform::FindPath(platform::JoinPath(dataRoot, "AppPrograms\\AutoControl\\" + name));
+  return platform::DataFolders(dataRoot).DataPath("AppPrograms\\AutoControl\\" + name);
 }
 
 bool ReadScriptFile(const std::string& dataRoot, int scriptNumber, std::string& scriptText) {

@@ -18,37 +18,79 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "programs/program_file.h"
-
 namespace autocontrol {
 
-inline constexpr std::size_t kKeywordCount = 138;
+// What a keyword line does. The numbered families ("[DEVICE1]" to
+// "[DEVICE8]") share one id and tell their members apart by digit.
+enum class KeywordId : std::uint8_t {
+  Language,
+  Exit,
+  EscStop,
+  EscExit,
+  Clear,
+  Show,
+  Device,
+  Wait,
+  Erase,
+  ShowMode,
+  RunProgram,  // [RUNPROG1]..[RUNPROG9], and [RUNPROG?] with digit 0
+  StoreResults,
+  StoreResultsClear,
+  ResetResults,
+  SaveResults,
+  SaveResultsAuto,
+  SaveResultsAutoEsc,
+  UserInput,
+  VarInput,
+  VarSet,
+  UserCheck,
+  LoopStart,
+  LoopEnd,
+  LoopOnFail,
+  ShowVar,
+  FailClear,
+  ShowFailCount,
+  PassFailMessage,  // [PASSFAILMSG] with digit 0, [PASSFAILMSG1]..[PASSFAILMSG9]
+  ResetCsvResults,
+  TrackCsvResults,
+  DefineCsv,
+  UpdateCsv,
+  Const,
+  ShowDate,
+  ShowTime,
+  ShowMTime,
+  ShowMdy,
+  ShowConst,
+  CmdReply,
+  CmdVerify,
+  DebugOn,
+  DebugOff,
+  Refresh,
+  ResizeApp,
+  ShellApp,
+};
 
-// The 138 keywords, brackets included, upper case, in family order.
-const std::vector<std::string>& KeywordTable();
+struct Keyword {
+  std::string text;  // brackets included, upper case: "[DEVICE3]"
+  KeywordId id;
+  int digit;  // the digit of a numbered keyword, else 0
+};
 
-// True when `upperKeyword` is exactly one of the keywords (no prefix, no
-// longer word, no case folding: "[DEVICE9]" and "[exit]" are not keywords).
-bool IsKeyword(std::string_view upperKeyword);
+// The 138 keywords in family order.
+const std::vector<Keyword>& KeywordTable();
 
-// The digit of a numbered keyword ("[DEVICE3]" -> 3). 0 for "[RUNPROG?]",
-// for keywords without a digit and for anything that is not a keyword.
-int KeywordDigit(std::string_view keyword);
-
-// LF, CR LF and CR line ends all become a single CR (TABs are dropped too).
-using programs::NormaliseLineEnds;
+// The keyword that `upperKeyword` is exactly (no prefix, no longer word, no
+// case folding: "[DEVICE9]" and "[exit]" are none); nullptr when none.
+const Keyword* FindKeyword(std::string_view upperKeyword);
 
 // The bytes of a script file -> ScriptText (empty when no line is kept).
 // Linear in the size of the file.
 std::string BuildScriptText(std::string_view fileBytes);
-
-// One line of a script file (without its line end) -> the KeywordLine it
-// becomes, or "" when the line is dropped (blank, comment, not a keyword).
-std::string BuildKeywordLine(std::string_view fileLine);
 
 // The script file of `scriptNumber`: DataRoot + "AppPrograms\AutoControl\"
 // + "autocontrol.txt" for 0 (or less), "autocontrol_<n>.txt" otherwise,

@@ -1,5 +1,7 @@
 #include "devices/link.h"
 
+#include "platform/text.h"
+
 namespace devices {
 
 LinkKind ClassifyEntry(std::string_view entry) {
@@ -22,16 +24,7 @@ std::string JoinList(const std::vector<std::string>& items) {
 }
 
 std::vector<std::string> SplitList(std::string_view text) {
-  std::vector<std::string> items;
-  if (text.empty()) return items;
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t bar = text.find('|', start);
-    items.emplace_back(text.substr(start, bar == std::string_view::npos ? text.npos : bar - start));
-    if (bar == std::string_view::npos) break;
-    start = bar + 1;
-  }
-  return items;
+  return platform::SplitFields(text, '|');
 }
 
 }  // namespace devices

@@ -1,12 +1,13 @@
 #include "devices/serial_transport.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 
 #include "devices/serial_port.h"
+#include "platform/data_folders.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace devices {
 namespace {
@@ -14,56 +15,17 @@ namespace {
 constexpr char kComErrorText[] = "(COM Error)";
 constexpr char kSerialTimeoutText[] = "(SERIAL Timeout)";
 
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
-
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
-}
-
-// The plain decimal reading used for addresses and port numbers: leading
-// blanks skipped, an optional sign, digits, an optional fraction and an
-// optional exponent, stopping at the first character that does not fit; no
-// number reads as 0. Independent of the process locale.
-double ReadDecimal(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  std::size_t start = i;
-  std::size_t digits = 0;
-  while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-  }
-  if (digits == 0) return 0.0;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    std::size_t j = i + 1;
-    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-    if (j < text.size() && IsDigit(text[j])) {
-      while (j < text.size() && IsDigit(text[j])) ++j;
-      i = j;
-    }
-  }
-  double value = 0.0;
-  // Out of range reads as 0: such a text is never a usable address or port
-  // number, whichever way it overflows.
-  if (std::from_chars(text.data() + start, text.data() + i, value).ec != std::errc()) value = 0.0;
-  return negative ? -value : value;
 }
 
 // The port number of a port text: upper-cased, every "COM" removed, read as
 // a number and rounded to the nearest integer (ties to even). 0 when it is
 // outside 1 to 99.
 int PortNumber(std::string_view portText) {
-  std::string upper;
-  for (char c : portText) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  std::string upper = platform::ToUpper(portText);
   for (std::size_t at; (at = upper.find("COM")) != std::string::npos;) upper.erase(at, 3);
-  double value = ReadDecimal(upper);
+  double value = platform::ReadDecimal(upper);
   if (!(value > -1.0 && value < 1000.0)) return 0;
   double rounded = std::nearbyint(value);  // the default rounding mode: ties to even
   int number = static_cast<int>(rounded);
@@ -83,7 +45,7 @@ std::vector<std::string> TrimmedLines(std::string_view text, bool lfEndsLines) {
   std::vector<std::string> lines;
   std::string current;
   auto finish = [&] {
-    std::string_view trimmed = TrimBlanks(current);
+    std::string_view trimmed = platform::TrimmedView(current);
     if (!trimmed.empty()) lines.emplace_back(trimmed);
     current.clear();
   };
@@ -105,21 +67,21 @@ bool ParseSerialEntry(std::string_view entry, SerialEntry& out) {
   std::size_t brace = entry.find('{');
   if (entry.size() < 8 || brace == std::string_view::npos) return false;
 
-  std::string_view label = TrimBlanks(entry.substr(0, brace));
+  std::string_view label = platform::TrimmedView(entry.substr(0, brace));
   std::string_view candidate = label.size() > 2 ? label.substr(label.size() - 2) : label;
-  bool addressValid = candidate == "00" || ReadDecimal(candidate) > 0.0;
+  bool addressValid = candidate == "00" || platform::ReadDecimal(candidate) > 0.0;
 
   std::string group;
   for (char c : entry.substr(brace)) {
     if (c != '{' && c != '}') group += c;
   }
-  std::string_view trimmedGroup = TrimBlanks(group);
+  std::string_view trimmedGroup = platform::TrimmedView(group);
   std::size_t colon = trimmedGroup.find(':');
   // The shortest port name, "COM1", fills the first four characters.
   if (colon == std::string_view::npos || colon < 4) return false;
 
-  std::string_view portText = TrimBlanks(trimmedGroup.substr(0, colon));
-  std::string_view baudText = TrimBlanks(trimmedGroup.substr(colon + 1));
+  std::string_view portText = platform::TrimmedView(trimmedGroup.substr(0, colon));
+  std::string_view baudText = platform::TrimmedView(trimmedGroup.substr(colon + 1));
   int baud = BaudRate(baudText);
   int portNumber = 0;
   std::string portPath;
@@ -148,11 +110,10 @@ std::map<int, std::string> ParseComMap(std::string_view fileText) {
     if (line.front() == '#' || line.front() == ';') continue;
     std::size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
-    std::string_view key = TrimBlanks(std::string_view(line).substr(0, equals));
-    std::string_view path = TrimBlanks(std::string_view(line).substr(equals + 1));
+    std::string_view key = platform::TrimmedView(std::string_view(line).substr(0, equals));
+    std::string_view path = platform::TrimmedView(std::string_view(line).substr(equals + 1));
     if (key.size() < 4 || key.size() > 5 || path.empty()) continue;
-    std::string prefix(key.substr(0, 3));
-    for (char& c : prefix) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    std::string prefix = platform::ToUpper(key.substr(0, 3));
     std::string_view digits = key.substr(3);
     if (prefix != "COM" || !IsDigit(digits.front()) || !IsDigit(digits.back())) continue;
     int number = 0;
@@ -184,8 +145,8 @@ SerialTransport::~SerialTransport() = default;
 
 std::vector<std::string> SerialTransport::ListEntries() {
   std::string text;
-  if (!platform::ReadFile(
-          platform::FindPath(platform::JoinPath(dataRoot_, "AppConfig/COMM_Ports.cfg")), text)) {
+  if (!platform::ReadFile(platform::DataFolders(dataRoot_).DataPath("AppConfig\\COMM_Ports.cfg"),
+                          text)) {
     return {};
   }
   return SerialConfigEntries(text);
@@ -202,7 +163,7 @@ int SerialTransport::Open(const std::string& entry, LinkHandle& handle) {
   std::string device = parsed.portPath;
   if (device.empty()) {
     std::string mapText;
-    platform::ReadFile(platform::FindPath(platform::JoinPath(dataRoot_, "AppConfig/COMM_Map.cfg")),
+    platform::ReadFile(platform::DataFolders(dataRoot_).DataPath("AppConfig\\COMM_Map.cfg"),
                        mapText);
     device = ComPortDevice(parsed.portNumber, ParseComMap(mapText));
   }

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/numbers.h"
+#include "platform/text.h"
 
 namespace engine {
 namespace {
@@ -23,17 +23,13 @@ constexpr BarColour kColours[] = {
     {"LIGHTBLUE", 17, 25}, {"LIGHTRED", 12, 20}, {"DARKBLUE", 1, 17},
 };
 
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // A segment as the bar reads it: upper case, every blank and LF removed
 // (which also trims it).
 std::string Normalise(std::string_view segment) {
   std::string out;
   out.reserve(segment.size());
   for (char c : segment) {
-    if (c != ' ' && c != '\n') out.push_back(UpperAscii(c));
+    if (c != ' ' && c != '\n') out.push_back(platform::ToUpperAscii(c));
   }
   return out;
 }
@@ -61,19 +57,16 @@ std::vector<BarSegment> LayoutBar(std::string_view markup, int width) {
   std::vector<BarSegment> segments;
   long long x = 0;  // wide enough for x + w on a bar of INT_MAX pixels
   float remaining = 100.0f;
-  std::size_t start = 0;
   // "|", "," and CR end a segment; LF is ignored wherever it stands.
-  while (start <= markup.size()) {
-    std::size_t end = markup.find_first_of("|,\r", start);
-    if (end == std::string_view::npos) end = markup.size();
-    const std::string_view raw = markup.substr(start, end - start);
-    start = end + 1;
+  platform::FieldWalker pieces(markup, "|,\r");
+  while (!pieces.Done()) {
+    const std::string_view raw = pieces.Next();
     if (raw.find('%') == std::string_view::npos) continue;  // draws nothing, takes no space
 
     const std::string segment = Normalise(raw);
     const std::size_t percent = segment.find('%');
     const auto share =
-        static_cast<float>(ReadDecimal(std::string_view(segment).substr(0, percent)));
+        static_cast<float>(platform::ReadDecimal(std::string_view(segment).substr(0, percent)));
     // Written so that a share that is not a number is skipped too.
     if (!(share > 0.0f) || share > remaining) continue;
     remaining -= share;

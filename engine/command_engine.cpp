@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/reply_format.h"
+#include "platform/text.h"
 
 namespace engine {
 
@@ -13,60 +14,22 @@ namespace {
 
 // The directives are recognised by their first characters, in upper case
 // only, so "repeat" or "delay" typed in lower case goes to the controller.
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
 bool IsBlockStart(std::string_view command) {
-  return StartsWith(command, "REPEAT");
+  return command.starts_with("REPEAT");
 }
 
 bool IsBlockEnd(std::string_view command) {
-  return StartsWith(command, "UNTIL=") || StartsWith(command, "UNTIL<") ||
-         StartsWith(command, "UNTIL>") || StartsWith(command, "UNTILR") ||
-         StartsWith(command, "UNTILM");
-}
-
-// Only blanks are trimmed: a tab is part of the command.
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-// Field `index` (1-based) of a ":"-separated text; empty when there are fewer.
-std::string_view ColonField(std::string_view text, int index) {
-  std::size_t start = 0;
-  for (int i = 1; i < index; ++i) {
-    std::size_t colon = text.find(':', start);
-    if (colon == std::string_view::npos) return {};
-    start = colon + 1;
+  static constexpr std::string_view kEnds[] = {"UNTIL=", "UNTIL<", "UNTIL>", "UNTILR", "UNTILM"};
+  for (std::string_view end : kEnds) {
+    if (command.starts_with(end)) return true;
   }
-  std::size_t end = text.find(':', start);
-  return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+  return false;
 }
 
-// Walks a comma-separated line piece by piece with a moving start, so a line
-// is split in one pass however many pieces it holds. Once the walk has passed
-// the end every further piece is empty.
-class PieceWalker {
- public:
-  explicit PieceWalker(std::string_view text) : text_(text) {}
-
-  std::string_view Next() {
-    if (start_ > text_.size()) return {};
-    std::size_t comma = text_.find(',', start_);
-    std::size_t end = comma == std::string_view::npos ? text_.size() : comma;
-    std::string_view piece = text_.substr(start_, end - start_);
-    start_ = end + 1;
-    return TrimBlanks(piece);
-  }
-
- private:
-  std::string_view text_;
-  std::size_t start_ = 0;
-};
+// Field `number` of a ":"-separated text, trimmed of blanks (a tab is part of it).
+std::string_view TrimmedField(std::string_view text, int number) {
+  return platform::TrimmedView(platform::Field(text, ':', number));
+}
 
 int ClampToInt(long long value) {
   return static_cast<int>(std::min<long long>(value, std::numeric_limits<int>::max()));
@@ -128,8 +91,10 @@ void CommandEngine::ExecuteCommandLine(devices::Transport& link, devices::LinkHa
       state_.ExpectedValuesPresent ? state_.ExpectedValuesLine : std::string();
   const long long count =
       static_cast<long long>(std::count(commands.begin(), commands.end(), ',')) + 1;
-  PieceWalker commandPieces(commands);
-  PieceWalker expectedPieces(expectedLine);
+  // Each line is walked once, piece by piece, so a long line is split in
+  // linear time; past its end every piece is empty.
+  platform::FieldWalker commandPieces(commands, ",");
+  platform::FieldWalker expectedPieces(expectedLine, ",");
 
   state_.EngineRunning = 1;
   state_.AbortRequest = 0;
@@ -137,8 +102,8 @@ void CommandEngine::ExecuteCommandLine(devices::Transport& link, devices::LinkHa
 
   for (long long p = 1; p <= count; ++p) {
     ShowCommandProgress(run, p, count);
-    std::string command(commandPieces.Next());
-    std::string expected(expectedPieces.Next());
+    std::string command(platform::TrimmedView(commandPieces.Next()));
+    std::string expected(platform::TrimmedView(expectedPieces.Next()));
     ConvertUnits(command, state_.Units);
     ConvertUnits(expected, state_.Units);
     if (!command.empty()) {
@@ -163,7 +128,7 @@ void CommandEngine::ExecuteCommandLine(devices::Transport& link, devices::LinkHa
 void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,
                                    const std::string& expected, int position) {
   if (command.empty()) return;
-  if (StartsWith(command, "DELAY")) {
+  if (command.starts_with("DELAY")) {
     if (CheckAbort() == 0) RunDelay(command);
     return;
   }
@@ -176,7 +141,7 @@ void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,
     // for the next directive. A lone "'" is a program comment whose text
     // travels in the expected value, so that is kept.
     if (command != "'") {
-      reply = StartsWith(command, "SETPAR")
+      reply = command.starts_with("SETPAR")
                   ? SetParReply(command, state_.Units)
                   : DisplayDirectiveReply(command, state_.LastReply, state_.BitMask);
       shownExpected.clear();
@@ -252,9 +217,9 @@ void CommandEngine::RunBlocks(Execution& run) {
       text += "{REPEAT}";
       DisplayExchange(text, "OK", "", kExchangeLine, entry.position);
       state_.LastReply.clear();
-    } else if (c.size() >= 6 && StartsWith(c, "RSAVE") && c[5] >= '1' && c[5] <= '4') {
+    } else if (c.size() >= 6 && c.starts_with("RSAVE") && c[5] >= '1' && c[5] <= '4') {
       const int field = c[5] - '0';
-      const std::string value(TrimBlanks(ColonField(state_.LastReply, field)));
+      const std::string value(TrimmedField(state_.LastReply, field));
       const int level = run.Level();
       run.savedValue[level] = static_cast<double>(ParseNumber(value));
       run.savedValid[level] = true;
@@ -282,7 +247,7 @@ void CommandEngine::EvaluateUntil(Execution& run, std::size_t index) {
   const int level = run.Level();
   const std::string_view argument = c.size() > 6 ? std::string_view(c).substr(6) : "";
 
-  const double target = ReadDecimal(TrimBlanks(ColonField(argument, 1)));
+  const double target = platform::ReadDecimal(TrimmedField(argument, 1));
   ++run.blockCounter[level];
   run.continueBlock = true;
   const bool saved = run.savedValid[level];
@@ -302,14 +267,14 @@ void CommandEngine::EvaluateUntil(Execution& run, std::size_t index) {
       done = subject > target;
       break;
     case 'R': {
-      const double high = ReadDecimal(TrimBlanks(ColonField(argument, 2)));
+      const double high = platform::ReadDecimal(TrimmedField(argument, 2));
       done = target <= subject && subject <= high;
       break;
     }
     case 'M':
       if (saved) {
         const std::int64_t masked = RoundToInt64(run.savedValue[level]) & state_.BitMask;
-        done = masked == ParseNumber(TrimBlanks(argument));
+        done = masked == ParseNumber(platform::TrimmedView(argument));
       } else {
         done = static_cast<double>(run.blockCounter[level]) == target;
       }
@@ -334,7 +299,7 @@ void CommandEngine::RunDelay(std::string_view command) {
   const std::size_t equals = rest.find('=');
   if (equals != std::string_view::npos) {
     // Clamped before rounding, so a huge value still means the longest wait.
-    const double value = ReadDecimal(TrimBlanks(rest.substr(equals + 1)));
+    const double value = platform::ReadDecimal(platform::TrimmedView(rest.substr(equals + 1)));
     ms = value > 60000 ? 60000 : RoundToInt64(value);
     if (ms <= 50) ms = 50;
   } else if (rest.empty()) {

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <string>
 #include <system_error>
+
 #include "platform/text.h"
 
 namespace engine {
@@ -14,103 +14,6 @@ namespace {
 // 2 to the power 63: the first magnitude outside the signed 64-bit range. It
 // is exact in every floating type the engine uses.
 constexpr long double kInt64Limit = 9223372036854775808.0L;
-
-// The decimal reader hands at most this many significant digits to the
-// converter; a dropped tail that is not all zeros is remembered as one more
-// digit "1", so rounding still sees that the value lies above the kept digits.
-// This bounds the cost of a reply made of megabytes of digits.
-constexpr std::size_t kMaxSignificantDigits = 800;
-
-// Decimal exponents are clamped here while they are read; anything this far
-// out is beyond every floating type anyway.
-constexpr long long kExponentClamp = 1000000000LL;
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-bool StartsWith(std::string_view text, std::string_view head) {
-  return text.substr(0, head.size()) == head;
-}
-
-// The decimal reading, in the precision of T. The validated prefix is
-// normalised to "<digits>e<exponent>" and converted with std::from_chars,
-// which ignores the process locale (a GUI library may switch the numeric
-// locale to one that writes the decimal point as a comma).
-template <typename T>
-T ReadDecimalAs(std::string_view text) {
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-
-  std::string digits;      // significant digits, without leading zeros
-  long long exponent = 0;  // value = digits x 10^exponent
-  bool anyDigit = false;
-  bool droppedNonZero = false;
-  auto take = [&](char c, bool fraction) {
-    anyDigit = true;
-    if (digits.empty() && c == '0') {
-      if (fraction) --exponent;  // a leading zero after the point
-      return;
-    }
-    if (digits.size() < kMaxSignificantDigits) {
-      digits.push_back(c);
-      if (fraction) --exponent;
-    } else {
-      if (!fraction) ++exponent;  // a dropped digit before the point still counts
-      if (c != '0') droppedNonZero = true;
-    }
-  };
-  while (i < n && IsDigit(text[i])) take(text[i++], false);
-  if (i < n && text[i] == '.') {
-    ++i;
-    while (i < n && IsDigit(text[i])) take(text[i++], true);
-  }
-  if (!anyDigit || digits.empty()) return T(0);
-
-  // An exponent counts only when at least one digit follows the letter, so
-  // "1e" reads as 1 and "1e+" as 1.
-  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
-    std::size_t j = i + 1;
-    bool expNegative = false;
-    if (j < n && (text[j] == '+' || text[j] == '-')) {
-      expNegative = text[j] == '-';
-      ++j;
-    }
-    if (j < n && IsDigit(text[j])) {
-      long long e = 0;
-      while (j < n && IsDigit(text[j])) {
-        if (e < kExponentClamp) e = e * 10 + (text[j] - '0');
-        ++j;
-      }
-      exponent += expNegative ? -e : e;
-    }
-  }
-  if (droppedNonZero) {
-    digits.push_back('1');
-    --exponent;
-  }
-
-  // Far outside the range of every type: decide without converting.
-  const long long magnitude = exponent + static_cast<long long>(digits.size());
-  if (magnitude > 100000 || magnitude < -100000) return T(0);
-
-  std::string normal = digits;
-  normal.push_back('e');
-  normal += std::to_string(exponent);
-  T value = 0;
-  auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-  (void)end;
-  // A value beyond the range of the type (or so small that it vanishes)
-  // reads as 0, like any other text that holds no usable number.
-  if (ec != std::errc()) return T(0);
-  return negative ? -value : value;
-}
 
 // Digits of a hexadecimal or binary form as read so far.
 struct RadixValue {
@@ -185,7 +88,7 @@ void SignificantDigits(long double value, std::string& digits, int& exponent, bo
   std::size_t e = s.find('e');
   digits.clear();
   for (char c : s.substr(0, e)) {
-    if (IsDigit(c)) digits.push_back(c);
+    if (c >= '0' && c <= '9') digits.push_back(c);
   }
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
   exponent = 0;
@@ -210,14 +113,6 @@ std::int64_t RoundToInt64(long double value) {
   return static_cast<std::int64_t>(r);
 }
 
-double ReadDecimal(std::string_view text) {
-  return ReadDecimalAs<double>(text);
-}
-
-long double ReadDecimalExtended(std::string_view text) {
-  return ReadDecimalAs<long double>(text);
-}
-
 std::int64_t ParseNumber(std::string_view text) {
   std::string t(text);
   for (char& c : t) {
@@ -225,12 +120,12 @@ std::int64_t ParseNumber(std::string_view text) {
   }
   t = platform::ToUpper(platform::TrimmedView(t));
   std::string_view v(t);
-  if (StartsWith(v, "X")) return ParseHex(v.substr(1));
-  if (StartsWith(v, "0X")) return ParseHex(v.substr(2));
-  if (StartsWith(v, "B")) return ParseBinary(v.substr(1));
-  if (StartsWith(v, "0B")) return ParseBinary(v.substr(2));
+  if (v.starts_with("X")) return ParseHex(v.substr(1));
+  if (v.starts_with("0X")) return ParseHex(v.substr(2));
+  if (v.starts_with("B")) return ParseBinary(v.substr(1));
+  if (v.starts_with("0B")) return ParseBinary(v.substr(2));
   // Extended precision keeps every integer up to 2^64 exact.
-  return RoundToInt64(ReadDecimalExtended(v));
+  return RoundToInt64(platform::ReadDecimalExtended(v));
 }
 
 // Integers in the 64-bit range are written in full. Other finite values get
@@ -306,7 +201,7 @@ void ConvertUnits(std::string& command, const UnitTable& table) {
   }
   if (op == std::string_view::npos) return;
 
-  long double amount = ReadDecimalExtended(platform::TrimmedView(inner.substr(0, op)));
+  long double amount = platform::ReadDecimalExtended(platform::TrimmedView(inner.substr(0, op)));
   const int code = UnitCode(platform::ToUpper(platform::TrimmedView(inner.substr(op + 1))));
   std::string replacement;
   if (code == 0) {
@@ -336,8 +231,8 @@ std::string SetParReply(std::string_view command, UnitTable& table) {
   if (code == 0) return "ERROR";
   if (command.size() > 8 && command[8] == '=') {
     std::string value = platform::ToUpper(platform::TrimmedView(command.substr(9)));
-    if (StartsWith(value, ".")) value.insert(0, "0");
-    table.SetFactor(code, ReadDecimalExtended(value));
+    if (value.starts_with(".")) value.insert(0, "0");
+    table.SetFactor(code, platform::ReadDecimalExtended(value));
   }
   return NumberText(table.Factor(code));
 }

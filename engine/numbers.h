@@ -2,7 +2,8 @@
 // as text, and the unit expressions such as "(2.5*XS)" that are converted
 // before a command is sent.
 //
-// Nothing here reports an error: text that is not a number reads as 0.
+// Nothing here reports an error: text that is not a number reads as 0. The
+// decimal reading itself (platform::ReadDecimal) is shared with every layer.
 #pragma once
 
 #include <array>
@@ -15,15 +16,6 @@ namespace engine {
 // Rounds to the nearest integer, ties to even. Values outside the 64-bit range
 // (and NaN) give 0.
 std::int64_t RoundToInt64(long double value);
-
-// The decimal reading: leading blanks (not tabs) skipped, then an optional
-// sign, digits, an optional decimal point with digits and an optional
-// exponent ("E" or "e", counted only when a digit follows: "1e" reads 1);
-// reading stops at the first character that does not fit. No number reads as
-// 0, and so does a value beyond the range of the result type ("1e400" as a
-// double), so a reading is always finite. The process locale plays no part.
-double ReadDecimal(std::string_view text);
-long double ReadDecimalExtended(std::string_view text);
 
 // Text to a rounded 64-bit integer. Every "=" counts as a blank; the text is
 // trimmed and upper-cased. "X1F"/"0X1F" are hexadecimal and "B101"/"0B101"

@@ -1,28 +1,11 @@
 #include "engine/reply_capture.h"
 
 #include <limits>
-#include <string_view>
 
 #include "engine/reply_format.h"
+#include "platform/text.h"
 
 namespace engine {
-
-namespace {
-
-// Field `index` (1-based) of a "|"-separated list; empty when there are fewer.
-std::string_view ListField(std::string_view list, std::int32_t index) {
-  if (index < 1) return {};
-  std::size_t start = 0;
-  for (std::int32_t i = 1; i < index; ++i) {
-    std::size_t bar = list.find('|', start);
-    if (bar == std::string_view::npos) return {};
-    start = bar + 1;
-  }
-  std::size_t end = list.find('|', start);
-  return list.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-}
-
-}  // namespace
 
 void PlainReplyCapture::CaptureReply(const std::string& command, const std::string& reply,
                                      const std::string& expected, std::int64_t bitMask) {
@@ -46,7 +29,7 @@ void PlainReplyCapture::CaptureReply(const std::string& command, const std::stri
     VerifyLog += reply;
     VerifyLog += "\r\n";
     ++VerifyIndex;
-    if (!VerifyExpected.empty() && reply != ListField(VerifyExpected, VerifyIndex)) {
+    if (!VerifyExpected.empty() && reply != platform::Field(VerifyExpected, '|', VerifyIndex)) {
       VerifyMismatch = 1;
     }
   }

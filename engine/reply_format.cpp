@@ -14,38 +14,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Walks the ":"-separated fields of a text one after the other, so a text of
-// many fields is split in one pass. Past the last field every field is empty.
-class FieldWalker {
- public:
-  explicit FieldWalker(std::string_view text) : text_(text) {}
-  std::string_view Next() {
-    if (done_) return {};
-    std::size_t colon = text_.find(':', pos_);
-    if (colon == std::string_view::npos) {
-      done_ = true;
-      return text_.substr(pos_);
-    }
-    std::string_view field = text_.substr(pos_, colon - pos_);
-    pos_ = colon + 1;
-    return field;
-  }
-  bool Done() const { return done_; }
-
- private:
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  bool done_ = false;
-};
-
-// Field `number` (1-based) of `text` split at ":", or empty when there is none.
-std::string_view Field(std::string_view text, int number) {
-  FieldWalker walker(text);
-  std::string_view field = walker.Next();
-  for (int i = 1; i < number; ++i) field = walker.Next();
-  return field;
-}
-
 // One reply field against one expected field; true when the check fails.
 bool FieldFails(std::string_view reply, std::string_view expected, std::int64_t bitMask) {
   const std::string op = platform::ToUpper(expected.substr(0, 2));
@@ -130,8 +98,8 @@ bool CheckExpected(std::string_view reply, std::string_view expected, std::int64
   if (platform::TrimmedView(expected).empty()) return false;
   if (reply == expected) return false;
   if (expected.find(':') == std::string_view::npos) return FieldFails(reply, expected, bitMask);
-  FieldWalker expectedFields(expected);
-  FieldWalker replyFields(reply);
+  platform::FieldWalker expectedFields(expected, ":");
+  platform::FieldWalker replyFields(reply, ":");
   bool failed = false;
   while (!expectedFields.Done()) {
     std::string_view e = platform::TrimmedView(expectedFields.Next());
@@ -234,7 +202,7 @@ std::string DisplayDirectiveReply(std::string_view command, std::string_view las
   }
 
   const std::string_view widthText = command.substr(command.size() < 4 ? command.size() : 4, 2);
-  const int width = static_cast<int>(RoundToInt64(ReadDecimal(widthText)));
+  const int width = static_cast<int>(RoundToInt64(platform::ReadDecimal(widthText)));
   const std::string_view argument =
       platform::TrimmedView(command.substr(command.size() < 6 ? command.size() : 6));
   const bool hasSeparator = !argument.empty();
@@ -242,7 +210,8 @@ std::string DisplayDirectiveReply(std::string_view command, std::string_view las
   int fieldNumber = DigitOf(argument, 1);
   if (fieldNumber == 0) fieldNumber = 1;
 
-  const double value = ReadDecimal(platform::TrimmedView(Field(lastReply, fieldNumber)));
+  const double value =
+      platform::ReadDecimal(platform::TrimmedView(platform::Field(lastReply, ':', fieldNumber)));
   const std::int64_t integer = RoundToInt64(value);
   // Every form shows the two's-complement bits of the value. The grouped
   // forms take their bytes from the same bits as the plain forms, so a

@@ -125,7 +125,9 @@ void TerminalDisplay::FlushListener() {
 bool SaveDisplayText(const std::string& path, const std::string& text, std::string* error) {
   // Written beside the old file and renamed over it: a save that fails half
   // way (disk full, no permission) leaves the previous file as it was.
-  return platform::WriteFileAtomic(path, text, error);
+  platform::Result written = platform::WriteFileAtomic(path, text);
+  if (!written && error) *error = written.Text();
+  return static_cast<bool>(written);
 }
 
 }  // namespace engine

@@ -12,7 +12,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  lang::LanguageFileContent content = lang::ReadLanguageFile(bytes);
+  lang::LanguageFileContent content;
+  const bool intact = static_cast<bool>(lang::ReadLanguageFile(bytes, content));
 
   std::size_t used = size < lang::kHeaderSize ? 0 : lang::kHeaderSize;
   for (const lang::LanguageRecord& record : content.records) {
@@ -23,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)lang::ToUtf8(drawn);
   }
   if (used > size) std::abort();
-  if (content.records.size() >
-      static_cast<std::size_t>(content.recordCount > 0 ? content.recordCount : 0))
-    std::abort();
+  const std::size_t announced = content.recordCount > 0 ? content.recordCount : 0;
+  if (content.records.size() > announced) std::abort();
+  // Fewer records than announced is always reported as damage.
+  if (intact != (content.records.size() == announced || size < lang::kHeaderSize)) std::abort();
   return 0;
 }

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (char c : line) {
       if (c == '\r' || c == '\n' || c == '\t' || c == '\x1b') __builtin_trap();
     }
-    if (!autocontrol::IsKeyword(autocontrol::SplitKeywordLine(line).keyword)) __builtin_trap();
+    if (!autocontrol::FindKeyword(autocontrol::SplitKeywordLine(line).keyword)) __builtin_trap();
   }
   if (lines != autocontrol::ScriptReader::CountLines(text)) __builtin_trap();
   return 0;

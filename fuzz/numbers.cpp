@@ -9,19 +9,20 @@
 #include <string_view>
 
 #include "engine/numbers.h"
+#include "platform/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
 
   const std::int64_t parsed = engine::ParseNumber(text);
-  const double plain = engine::ReadDecimal(text);
-  const long double extended = engine::ReadDecimalExtended(text);
+  const double plain = platform::ReadDecimal(text);
+  const long double extended = platform::ReadDecimalExtended(text);
   // Readings are always finite: what does not fit reads as 0.
   if (!std::isfinite(plain) || !std::isfinite(extended)) std::abort();
 
   // Number text reads back as the value it was written from, to 15 digits.
   const std::string written = engine::NumberText(extended);
-  const long double back = engine::ReadDecimalExtended(written);
+  const long double back = platform::ReadDecimalExtended(written);
   const long double magnitude = std::fabs(extended);
   // Away from the ends of the extended range, where 15 rounded digits may
   // fall outside it.

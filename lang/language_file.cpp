@@ -1,6 +1,10 @@
 #include "lang/language_file.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
+
+#include "platform/text.h"
 
 namespace lang {
 namespace {
@@ -13,34 +17,13 @@ constexpr std::int32_t kMaxSixDigits = 999999;
 
 // Header texts are padded with blanks; files written by C programs sometimes
 // pad with NUL bytes instead, which are treated as padding too.
-std::string TrimField(std::string_view field) {
-  auto isPad = [](char c) { return c == ' ' || c == '\0'; };
-  std::size_t begin = 0;
-  std::size_t end = field.size();
-  while (begin < end && isPad(field[begin])) ++begin;
-  while (end > begin && isPad(field[end - 1])) --end;
-  return std::string(field.substr(begin, end - begin));
-}
+constexpr std::string_view kPadding(" \0", 2);
 
-// A number field: decimal digits with blanks anywhere, an optional sign in
-// front. Reading stops at the first other character; no digits give 0. Six
-// characters cannot overflow a 32-bit integer.
+// A number field: decimal digits with blanks anywhere, read as a number and
+// rounded to the nearest integer.
 std::int32_t ReadNumberField(std::string_view field) {
-  std::int32_t value = 0;
-  bool negative = false;
-  bool started = false;
-  for (char c : field) {
-    if (c == ' ') continue;
-    if (!started && (c == '-' || c == '+')) {
-      negative = c == '-';
-      started = true;
-      continue;
-    }
-    if (c < '0' || c > '9') break;
-    started = true;
-    value = value * 10 + (c - '0');
-  }
-  return negative ? -value : value;
+  const double value = std::nearbyint(platform::ReadDecimal(platform::RemoveChars(field, " ")));
+  return static_cast<std::int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
 }
 
 std::int32_t ReadInt32(const char* p) {
@@ -57,11 +40,6 @@ void AppendUInt32(std::string& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-bool Fail(std::string* error, std::string what) {
-  if (error) *error = std::move(what);
-  return false;
-}
-
 }  // namespace
 
 std::uint32_t RecordCheckValue(std::int32_t captionId, std::int32_t byteLength,
@@ -73,11 +51,11 @@ std::uint32_t RecordCheckValue(std::int32_t captionId, std::int32_t byteLength,
   return sum;
 }
 
-LanguageFileContent ReadLanguageFile(std::string_view bytes) {
-  LanguageFileContent content;
-  if (bytes.size() < kHeaderSize) return content;
-  content.name = TrimField(bytes.substr(kNameOffset, kNameFieldSize));
-  content.fontFace = TrimField(bytes.substr(kFaceOffset, kNameFieldSize));
+platform::Result ReadLanguageFile(std::string_view bytes, LanguageFileContent& content) {
+  content = LanguageFileContent();
+  if (bytes.size() < kHeaderSize) return platform::Result::Success();
+  content.name = platform::TrimmedView(bytes.substr(kNameOffset, kNameFieldSize), kPadding);
+  content.fontFace = platform::TrimmedView(bytes.substr(kFaceOffset, kNameFieldSize), kPadding);
   content.characterSet = ReadNumberField(bytes.substr(kCharSetOffset, kNumberFieldSize));
   content.recordCount = ReadNumberField(bytes.substr(kCountOffset, kNumberFieldSize));
 
@@ -85,12 +63,12 @@ LanguageFileContent ReadLanguageFile(std::string_view bytes) {
   std::size_t pos = 0;
   for (std::int32_t n = 0; n < content.recordCount; ++n) {
     auto damaged = [&](const char* why) {
-      content.problem = why;
-      content.damagedOffset = kHeaderSize + pos;
+      return platform::Result::CallerMistake(
+          "record " + std::to_string(n + 1) + " of " + std::to_string(content.recordCount) +
+          " at byte " + std::to_string(kHeaderSize + pos) + " is damaged (" + why + ")");
     };
     if (data.size() - pos < kRecordHeadSize) {
-      damaged("the record head runs past the end of the file");
-      break;
+      return damaged("the record head runs past the end of the file");
     }
     const char* head = data.data() + pos;
     std::int32_t id = ReadInt32(head);
@@ -98,21 +76,15 @@ LanguageFileContent ReadLanguageFile(std::string_view bytes) {
     std::int32_t charLength = ReadInt32(head + 8);
     std::uint32_t check = ReadUInt32(head + 12);
     if (check != RecordCheckValue(id, byteLength, charLength)) {
-      damaged("the check value does not match");
-      break;
+      return damaged("the check value does not match");
     }
-    if (byteLength < 0 || charLength < 0) {
-      damaged("a text length is negative");
-      break;
-    }
+    if (byteLength < 0 || charLength < 0) return damaged("a text length is negative");
     if (static_cast<std::int64_t>(byteLength) != 2 * static_cast<std::int64_t>(charLength)) {
-      damaged("the byte length is not twice the character length");
-      break;
+      return damaged("the byte length is not twice the character length");
     }
     std::size_t rest = data.size() - pos - kRecordHeadSize;
     if (static_cast<std::size_t>(byteLength) > rest) {
-      damaged("the text runs past the end of the file");
-      break;
+      return damaged("the text runs past the end of the file");
     }
     const char* text = head + kRecordHeadSize;
     LanguageRecord record;
@@ -125,19 +97,20 @@ LanguageFileContent ReadLanguageFile(std::string_view bytes) {
     content.records.push_back(std::move(record));
     pos += kRecordHeadSize + static_cast<std::size_t>(byteLength);
   }
-  return content;
+  return platform::Result::Success();
 }
 
-bool WriteLanguageFile(const LanguageFileContent& content, std::string& out, std::string* error) {
+platform::Result WriteLanguageFile(const LanguageFileContent& content, std::string& out) {
   out.clear();
+  using platform::Result;
   if (content.name.size() > kNameFieldSize)
-    return Fail(error, "the language name is longer than 32 bytes");
+    return Result::CallerMistake("the language name is longer than 32 bytes");
   if (content.fontFace.size() > kNameFieldSize)
-    return Fail(error, "the font face name is longer than 32 bytes");
+    return Result::CallerMistake("the font face name is longer than 32 bytes");
   if (content.characterSet < 0 || content.characterSet > kMaxSixDigits)
-    return Fail(error, "the character set must be a number from 0 to 999999");
+    return Result::CallerMistake("the character set must be a number from 0 to 999999");
   if (content.records.size() > static_cast<std::size_t>(kMaxSixDigits))
-    return Fail(error, "a language file holds at most 999999 records");
+    return Result::CallerMistake("a language file holds at most 999999 records");
 
   auto padded = [](const std::string& text, std::size_t width) {
     return text + std::string(width - text.size(), ' ');
@@ -156,7 +129,8 @@ bool WriteLanguageFile(const LanguageFileContent& content, std::string& out, std
   for (const LanguageRecord& record : content.records) {
     if (record.text.size() > kMaxChars) {
       out.clear();
-      return Fail(error, "text of caption " + std::to_string(record.captionId) + " is too long");
+      return Result::CallerMistake("text of caption " + std::to_string(record.captionId) +
+                                   " is too long");
     }
     auto chars = static_cast<std::int32_t>(record.text.size());
     std::int32_t bytes = 2 * chars;
@@ -169,7 +143,7 @@ bool WriteLanguageFile(const LanguageFileContent& content, std::string& out, std
       out += static_cast<char>(unit >> 8);
     }
   }
-  return true;
+  return Result::Success();
 }
 
 }  // namespace lang

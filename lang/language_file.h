@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace lang {
 
 inline constexpr std::size_t kHeaderSize = 78;
@@ -47,29 +49,25 @@ struct LanguageFileContent {
   std::int32_t recordCount = 0;  // as the header states it
   // The intact records in file order, any identifier, duplicates included.
   std::vector<LanguageRecord> records;
-
-  // Why the walk over the records ended before the header's count (empty
-  // when it did not): a damaged record ends the reading of a file and the
-  // texts before it stay. `damagedOffset` is the record's offset in the file.
-  std::string problem;
-  std::size_t damagedOffset = 0;
 };
 
-// Reads a language file from its bytes. Never reads outside `bytes`. A file
-// shorter than the header gives an empty name, face and no records.
+// Reads a language file from its bytes into `content`. Never reads outside
+// `bytes`. A file shorter than the header gives an empty name, face and no
+// records.
 //
 // A record is damaged, and ends the reading, when its head does not fit in
 // the rest of the file, its check value does not match, either length is
 // negative, its byte length is not twice its character length (the two
 // lengths disagree, so where the next record starts cannot be known), or its
-// text does not fit in the rest of the file.
-LanguageFileContent ReadLanguageFile(std::string_view bytes);
+// text does not fit in the rest of the file. The records before it stay in
+// `content`, and the result (a caller mistake: the file is bad input) names
+// the record, its offset in the file and the damage, e.g. "record 2 of 3 at
+// byte 102 is damaged (the check value does not match)".
+platform::Result ReadLanguageFile(std::string_view bytes, LanguageFileContent& content);
 
-// Writes a language file. Fails (false, `error` names the reason) when the
-// name or face does not fit its 32-byte field, the character set or the
-// number of records does not fit its six digits, or a text is too long for
-// a record.
-bool WriteLanguageFile(const LanguageFileContent& content, std::string& out,
-                       std::string* error = nullptr);
+// Writes a language file. A caller mistake, naming the field, when the name
+// or face does not fit its 32-byte field, the character set or the number of
+// records does not fit its six digits, or a text is too long for a record.
+platform::Result WriteLanguageFile(const LanguageFileContent& content, std::string& out);
 
 }  // namespace lang

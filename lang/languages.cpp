@@ -7,7 +7,9 @@
 #include <system_error>
 
 #include "lang/language_file.h"
+#include "platform/data_folders.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace lang {
 namespace {
@@ -21,35 +23,11 @@ constexpr std::string_view kFileSuffix = ".lng";
 // no marker is 4, "+1".."+6" are 5..10.
 constexpr std::array<int, kSizeCount> kSizePoints = {7, 8, 9, 10, 11, 12, 13, 14, 15, 20, 26};
 
-char AsciiUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string AsciiUpper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = AsciiUpper(c);
-  return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  return true;
-}
-
 // "terminal" + "_" + two free characters + ".lng", letter case ignored.
 bool IsLanguageFileName(std::string_view name) {
   if (name.size() != kFilePrefix.size() + 2 + kFileSuffix.size()) return false;
-  return EqualsNoCase(name.substr(0, kFilePrefix.size()), kFilePrefix) &&
-         EqualsNoCase(name.substr(name.size() - kFileSuffix.size()), kFileSuffix);
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return {};
-  std::size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end - begin + 1);
+  return platform::EqualsNoCase(name.substr(0, kFilePrefix.size()), kFilePrefix) &&
+         platform::EqualsNoCase(name.substr(name.size() - kFileSuffix.size()), kFileSuffix);
 }
 
 // The first 20 matching names of the folder, in the order the directory
@@ -95,19 +73,11 @@ const std::u16string kNoText;
 }  // namespace
 
 int SplitCaptionId(std::string& caption) {
-  std::size_t slashes = caption.find("//");
-  if (slashes == std::string::npos) return 0;
-  std::string_view rest = TrimBlanks(std::string_view(caption).substr(slashes + 2));
-  // Identifiers are small; anything beyond the int range is no identifier
-  // the program could translate, so saturate instead of overflowing.
-  int id = 0;
-  for (char c : rest) {
-    if (c < '0' || c > '9') break;
-    id = id > (std::numeric_limits<int>::max() - 9) / 10 ? std::numeric_limits<int>::max()
-                                                         : id * 10 + (c - '0');
-  }
-  caption.resize(slashes);
-  return id > 0 ? id : 0;
+  const platform::CaptionCut<char> cut = platform::CutCaption(caption);
+  if (!cut.marked) return 0;
+  const int id = platform::CaptionId(cut.after);
+  caption.resize(cut.text.size());
+  return id;
 }
 
 int SizePoints(int sizeIndex) {
@@ -117,10 +87,9 @@ int SizePoints(int sizeIndex) {
 
 std::u16string_view SplitModifiers(std::u16string_view text, TextModifiers* modifiers) {
   TextModifiers found;
-  std::size_t slashes = text.find(u"//");
-  if (slashes != std::u16string_view::npos) {
-    std::u16string_view part = text.substr(slashes + 2);
-    text = text.substr(0, slashes);
+  const platform::CaptionCut<char16_t> cut = platform::CutCaption(text);
+  if (cut.marked) {
+    std::u16string_view part = cut.after;
     found.bold = part.find(u'B') != std::u16string_view::npos;
     // The size marker is the first sign followed by a digit.
     for (std::size_t i = 0; i + 1 < part.size(); ++i) {
@@ -134,7 +103,7 @@ std::u16string_view SplitModifiers(std::u16string_view text, TextModifiers* modi
     }
   }
   if (modifiers) *modifiers = found;
-  return text;
+  return cut.text;
 }
 
 std::string ToUtf8(std::u16string_view text) {
@@ -170,7 +139,7 @@ std::string ToUtf8(std::u16string_view text) {
 
 FontDescription DescribeFont(std::string_view face, int characterSet, double points,
                              std::string_view style, int dotsPerInch) {
-  std::string letters = AsciiUpper(style);
+  std::string letters = platform::ToUpper(style);
   auto has = [&letters](char c) { return letters.find(c) != std::string::npos; };
 
   FontDescription font;
@@ -208,13 +177,14 @@ FontDescription DescribeFont(std::string_view face, int characterSet, double poi
 void Languages::LoadLanguageFiles(const std::string& dataRoot) {
   languages_.clear();
   index_ = 0;
-  std::string folder = platform::FindPath(platform::JoinPath(dataRoot, kLanguageFolder));
+  std::string folder = platform::DataFolders(dataRoot).DataPath(kLanguageFolder);
   if (!platform::DirectoryExists(folder)) return;
 
   for (const std::string& path : FindLanguageFiles(folder)) {
     std::string bytes;
     if (!platform::ReadFile(path, bytes)) continue;
-    LanguageFileContent content = ReadLanguageFile(bytes);
+    LanguageFileContent content;
+    ReadLanguageFile(bytes, content);  // a damaged record keeps the texts before it
     Language language;
     language.name = std::move(content.name);
     language.fontFace = std::move(content.fontFace);
@@ -247,12 +217,6 @@ std::string Languages::SelectorItems() const {
   return items;
 }
 
-std::vector<std::string> Languages::SelectorNames() const {
-  std::vector<std::string> names{kBuiltInLanguageName};
-  for (const Language& language : languages_) names.push_back(language.name);
-  return names;
-}
-
 bool Languages::Select(int index) {
   if (index < 0 || index > Count()) return false;
   index_ = index;
@@ -262,33 +226,27 @@ bool Languages::Select(int index) {
 int Languages::ReadLanguageChoice(const std::string& dataRoot) const {
   if (languages_.empty()) return 0;
   std::string content;
-  if (!platform::ReadFile(platform::FindPath(platform::JoinPath(dataRoot, kChoiceFile)), content))
-    return 0;
+  if (!platform::ReadFile(platform::DataFolders(dataRoot).DataPath(kChoiceFile), content)) return 0;
   // Only blanks are padding in the file as written; a line end left by an
   // editor is forgiven as well.
-  std::size_t begin = content.find_first_not_of(" \r\n");
-  if (begin == std::string::npos) return 0;
-  std::size_t end = content.find_last_not_of(" \r\n");
-  std::string wanted = AsciiUpper(std::string_view(content).substr(begin, end - begin + 1));
+  std::string_view wanted = platform::TrimmedView(content, " \r\n");
+  if (wanted.empty()) return 0;
   for (std::size_t i = 0; i < languages_.size(); ++i)
-    if (AsciiUpper(languages_[i].name) == wanted) return static_cast<int>(i) + 1;
+    if (platform::EqualsNoCase(languages_[i].name, wanted)) return static_cast<int>(i) + 1;
   return 0;
 }
 
-bool Languages::StoreLanguageChoice(const std::string& dataRoot, int index,
-                                    std::string* error) const {
+platform::Result Languages::StoreLanguageChoice(const std::string& dataRoot, int index) const {
   if (index < 0 || index > Count()) {
-    if (error) *error = "there is no language " + std::to_string(index);
-    return false;
+    return platform::Result::CallerMistake("there is no language " + std::to_string(index));
   }
   // The file may have come from a Windows installation as "LANG.INI": write
   // over (or remove) whatever spelling is there.
-  std::string path = platform::FindPath(platform::JoinPath(dataRoot, kChoiceFile));
-  std::string name = index == 0 ? std::string() : std::string(TrimBlanks(Name(index)));
-  if (!name.empty()) return platform::WriteFileAtomic(path, name, error);
-  if (!platform::FileExists(path) || platform::RemoveFile(path)) return true;
-  if (error) *error = "cannot remove " + path;
-  return false;
+  std::string path = platform::DataFolders(dataRoot).DataPath(kChoiceFile);
+  std::string name = index == 0 ? std::string() : platform::TrimBlanks(Name(index));
+  if (!name.empty()) return platform::WriteFileAtomic(path, name);
+  if (!platform::FileExists(path)) return platform::Result::Success();
+  return platform::RemoveFile(path);
 }
 
 const Languages::Language* Languages::Find(int language) const {

@@ -37,6 +37,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace lang {
 
 inline constexpr int kMaxLanguages = 20;    // files beyond the 20th are ignored
@@ -48,11 +50,12 @@ inline constexpr const char* kBuiltInLanguageName = "English";
 // ---------------------------------------------------------------------------
 // Captions and texts
 
-// Cuts `caption` at its first "//" and returns the identifier after it: the
-// text after the slashes, trimmed of blanks, read as leading decimal digits.
-// No "//": returns 0 and leaves the caption unchanged. The caption is cut
-// even when the identifier is 0 or missing, and is not trimmed:
-// "Enter Commands below:// 4" becomes "Enter Commands below:" and gives 4.
+// Cuts `caption` at its first "//" and returns the identifier after it
+// (platform::CutCaption and platform::CaptionId): the text after the slashes,
+// trimmed of blanks, read as leading decimal digits. No "//": returns 0 and
+// leaves the caption unchanged. The caption is cut even when the identifier
+// is 0 or missing, and is not trimmed: "Enter Commands below:// 4" becomes
+// "Enter Commands below:" and gives 4.
 int SplitCaptionId(std::string& caption);
 
 // Point size of a size index 0..10 (7, 8, 9, 10, 11, 12, 13, 14, 15, 20, 26);
@@ -150,8 +153,6 @@ class Languages {
   // Items of the language selector: "English" + "|" + LanguageList(); entry
   // n is language n.
   std::string SelectorItems() const;
-  // The same as a list: "English" first, then one name per language.
-  std::vector<std::string> SelectorNames() const;
 
   // 0: built-in captions; 1..Count(): a loaded language.
   int LanguageIndex() const { return index_; }
@@ -170,10 +171,9 @@ class Languages {
   // Remembers language `index` for the next start: 0 removes "lang.ini";
   // 1..Count() replaces it with that language's name (no line end) in one
   // atomic step, so a failed write keeps the old choice; a language whose
-  // name is empty removes the file. False (with `error`) when the file could
-  // not be written or removed, or `index` is out of range (file untouched).
-  bool StoreLanguageChoice(const std::string& dataRoot, int index,
-                           std::string* error = nullptr) const;
+  // name is empty removes the file. Fails when the file could not be written
+  // or removed, or (a caller mistake, file untouched) `index` is out of range.
+  platform::Result StoreLanguageChoice(const std::string& dataRoot, int index) const;
 
   // Data of language 1..Count(); language 0 and out-of-range indexes give
   // empty values ("English" for Name(0)).

@@ -1,13 +1,10 @@
 #include "platform/files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -28,23 +25,75 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-void SetError(std::string* error, const std::string& what) {
-  if (error) *error = what + ": " + std::strerror(errno);
+// Writes `data`, flushes it to disk and closes `fd`: 0, or the error number
+// of the first step that failed (the descriptor is closed either way).
+int WriteFlushClose(int fd, std::string_view data) {
+  int error = WriteAll(fd, data) && ::fsync(fd) == 0 ? 0 : errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return error;
 }
 
-// Finds an entry of `folder` whose name equals `name` without regard to case.
-std::string MatchInFolder(const std::string& folder, const std::string& name) {
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return {};
-  std::string found;
-  while (dirent* e = ::readdir(dir)) {
-    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
-      found = e->d_name;
-      if (found == name) break;  // an exact match wins over a case-folded one
-    }
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A new name in a folder lasts only once the folder itself is on disk. File
+// systems that cannot flush a folder say so, and have nothing to flush.
+void FlushFolder(const std::string& path) {
+  int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+mode_t CreationMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+// Writes `data` to a new temporary file beside `path`, flushed and closed.
+// Returns its name, or "" with `result` set.
+std::string WriteTemporary(const std::string& path, std::string_view data, Result& result) {
+  std::string temp = path + ".tmpXXXXXX";
+  std::vector<char> name(temp.begin(), temp.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    result = Result::SystemFailure("cannot create a temporary file beside " + path, errno);
+    return {};
   }
-  ::closedir(dir);
-  return found;
+  ::fchmod(fd, CreationMode());
+  if (int error = WriteFlushClose(fd, data); error != 0) {
+    ::unlink(name.data());
+    result = Result::SystemFailure("cannot write " + path, error);
+    return {};
+  }
+  return name.data();
+}
+
+// The file system offers no hard links (a FAT stick, some network shares).
+bool LinksUnsupported(int error) {
+  return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == EMLINK ||
+         error == ENOSYS;
+}
+
+// The plain way for file systems without hard links: the name is taken
+// exclusively and written; a failed write removes it again.
+Result CreateAndWrite(const std::string& path, std::string_view data) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno == EEXIST) return Result::CallerMistake(path + " exists already");
+    return Result::SystemFailure("cannot create " + path, errno);
+  }
+  if (int error = WriteFlushClose(fd, data); error != 0) {
+    ::unlink(path.c_str());  // a half-written record is worse than none
+    return Result::SystemFailure("cannot write " + path, error);
+  }
+  FlushFolder(path);
+  return Result::Success();
 }
 
 }  // namespace
@@ -60,36 +109,6 @@ std::string JoinPath(std::string_view folder, std::string_view relative) {
   return out;
 }
 
-std::string FindPath(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) return path;
-  std::vector<std::string> parts;
-  std::string current;
-  for (char c : path) {
-    if (c == '/') {
-      parts.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  parts.push_back(current);
-  std::string resolved;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    const std::string& part = parts[i];
-    std::string next = i == 0 ? part : resolved + "/" + part;
-    if (part.empty() || part == "." || part == ".." || ::stat(next.c_str(), &st) == 0) {
-      resolved = next;
-      continue;
-    }
-    std::string match =
-        MatchInFolder(i == 0 ? std::string() : (resolved.empty() ? "/" : resolved), part);
-    if (match.empty()) return path;
-    resolved = i == 0 ? match : resolved + "/" + match;
-  }
-  return resolved;
-}
-
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -100,83 +119,70 @@ bool DirectoryExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
-  return DirectoryExists(path);
+Result CreateDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0 || DirectoryExists(path)) return Result::Success();
+  return Result::SystemFailure("cannot create the folder " + path, errno);
 }
 
-bool ReadFile(const std::string& path, std::string& out) {
+Result ReadFile(const std::string& path, std::string& out) {
   out.clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return Result::SystemFailure("cannot open " + path, errno);
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return false;
+    return Result::CallerMistake(path + " is not a file");
   }
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
+      int error = errno;
       ::close(fd);
       out.clear();
-      return false;
+      return Result::SystemFailure("cannot read " + path, error);
     }
     if (n == 0) break;
     out.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  return true;
+  return Result::Success();
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view data, std::string* error) {
-  std::string temp = path + ".tmpXXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    SetError(error, "cannot create a temporary file beside " + path);
-    return false;
+Result WriteFileAtomic(const std::string& path, std::string_view data) {
+  Result result;
+  std::string temp = WriteTemporary(path, data, result);
+  if (temp.empty()) return result;
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    result = Result::SystemFailure("cannot replace " + path, errno);
+    ::unlink(temp.c_str());
+    return result;
   }
-  ::fchmod(
-      fd, 0666 & ~[] {
-        mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-      }());
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-  if (!ok) SetError(error, "cannot write " + path);
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    SetError(error, "cannot write " + path);
-  }
-  if (ok && ::rename(name.data(), path.c_str()) != 0) {
-    ok = false;
-    SetError(error, "cannot replace " + path);
-  }
-  if (!ok) ::unlink(name.data());
-  return ok;
+  FlushFolder(path);
+  return Result::Success();
 }
 
-bool WriteFileExclusive(const std::string& path, std::string_view data, std::string* error) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    SetError(error, "cannot create " + path);
-    return false;
+Result WriteFileExclusive(const std::string& path, std::string_view data) {
+  Result result;
+  std::string temp = WriteTemporary(path, data, result);
+  if (temp.empty()) return result;
+  // link() gives the finished file its name only if the name is free.
+  const int linked = ::link(temp.c_str(), path.c_str());
+  const int error = errno;
+  ::unlink(temp.c_str());
+  if (linked == 0) {
+    FlushFolder(path);
+    return Result::Success();
   }
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-  if (!ok) SetError(error, "cannot write " + path);
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    SetError(error, "cannot write " + path);
-  }
-  if (!ok) ::unlink(path.c_str());  // a half-written record is worse than none
-  return ok;
+  if (error == EEXIST) return Result::CallerMistake(path + " exists already");
+  if (LinksUnsupported(error)) return CreateAndWrite(path, data);
+  return Result::SystemFailure("cannot create " + path, error);
 }
 
-bool RemoveFile(const std::string& path) {
-  return ::unlink(path.c_str()) == 0;
+Result RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return Result::Success();
+  return Result::SystemFailure("cannot remove " + path, errno);
 }
 
 std::string ExecutableFolder() {

@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace platform {
 
 // Starts argv[0] with the arguments argv[1..]. With `wait`, blocks until it
-// has ended. False when it could not be started (or `argv` is empty).
-bool StartProcess(const std::vector<std::string>& argv, bool wait);
+// has ended (its exit status is not looked at). Fails when it could not be
+// started, or `argv` names no program.
+Result StartProcess(const std::vector<std::string>& argv, bool wait);
 
 }  // namespace platform

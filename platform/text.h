@@ -1,14 +1,35 @@
-// Small text rules used throughout: trimming removes blanks only (never tabs),
-// letter case changes only ASCII letters, and controller traffic is 8-bit text.
+// The text rules every layer shares, so that each exists once:
+//  - trimming removes blanks only (never tabs) unless told which characters;
+//  - letter case changes only ASCII letters; controller traffic, files and
+//    the display are 8-bit text and every other byte passes unchanged;
+//  - the decimal reading of a number ("2.5e3 mm" reads 2500);
+//  - fields of a separated text (":" reply fields, "|" lists, "," pieces);
+//  - the "//" cut of captions ("History//9") and translated texts.
+// Nothing here reports an error: text that holds no number reads as 0, a
+// field that is not there is empty.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
-// Without leading and trailing blanks (the character 32 only).
-std::string_view TrimmedView(std::string_view text);
+// ---------------------------------------------------------------------------
+// Trimming and letter case
+
+// Without leading and trailing `characters` (blanks, the character 32, unless
+// given: a padded header field trims blanks and NULs). Inline: it runs around
+// every command, expected value and reply field.
+inline std::string_view TrimmedView(std::string_view text, std::string_view characters = " ") {
+  const bool one = characters.size() == 1;
+  const std::size_t first =
+      one ? text.find_first_not_of(characters[0]) : text.find_first_not_of(characters);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last =
+      one ? text.find_last_not_of(characters[0]) : text.find_last_not_of(characters);
+  return text.substr(first, last - first + 1);
+}
 inline std::string TrimBlanks(std::string_view text) {
   return std::string(TrimmedView(text));
 }
@@ -17,9 +38,75 @@ inline char ToUpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 std::string ToUpper(std::string_view text);
+// Equal when compared with ASCII letters in upper case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
 // Every occurrence of `from` replaced by `to`, left to right.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 // Without any of the characters in `set`.
 std::string RemoveChars(std::string_view text, std::string_view set);
+
+// ---------------------------------------------------------------------------
+// The decimal reading
+
+// Leading blanks (not tabs) are skipped, then an optional sign, digits, an
+// optional decimal point with digits and an optional exponent ("E" or "e",
+// counted only when a digit follows: "1e" reads 1); reading stops at the
+// first character that does not fit. No number reads as 0, and so does a
+// value beyond the range of the result type ("1e400" as a double), so a
+// reading is always finite. The process locale plays no part (a window
+// library may switch it to one that writes the decimal point as a comma).
+// The cost is bounded by the text's length, whatever its digits.
+double ReadDecimal(std::string_view text);
+// The same in extended precision, which keeps every integer up to 2^64 exact.
+long double ReadDecimalExtended(std::string_view text);
+
+// ---------------------------------------------------------------------------
+// Fields
+
+// Walks the fields of a text one after the other, so a text of many fields is
+// split in one pass. A field ends at any character of `separators`. A text
+// with n separators has n + 1 fields (the empty text one empty field); once
+// the last has been given, Done() is true and every further field is empty.
+// The fields point into `text`, which must outlive the walker.
+class FieldWalker {
+ public:
+  FieldWalker(std::string_view text, std::string_view separators)
+      : text_(text), separators_(separators) {}
+  std::string_view Next();
+  bool Done() const { return done_; }
+
+ private:
+  std::string_view text_;
+  std::string_view separators_;
+  std::size_t position_ = 0;
+  bool done_ = false;
+};
+
+// Field `number` (counted from 1) of `text`; empty when there is no such field.
+std::string_view Field(std::string_view text, char separator, int number);
+
+// The list rule: one item per piece between separators; the empty text is
+// no items (so a list and its joined text convert both ways).
+std::vector<std::string> SplitFields(std::string_view text, char separator);
+
+// ---------------------------------------------------------------------------
+// Captions
+
+// A caption or translated text cut at its FIRST "//": the text shown and what
+// follows the mark (an identifier in a caption, modifiers in a translation).
+// Without a mark the whole text is shown and `marked` is false.
+template <typename Char>
+struct CaptionCut {
+  std::basic_string_view<Char> text;
+  std::basic_string_view<Char> after;
+  bool marked = false;
+};
+CaptionCut<char> CutCaption(std::string_view caption);
+CaptionCut<char16_t> CutCaption(std::u16string_view caption);
+
+// The identifier after a caption's mark: the text trimmed of blanks, read as
+// leading decimal digits (saturating at the int range, which no caption
+// identifier reaches); 0 when there is none or it is not positive.
+int CaptionId(std::string_view afterMark);
 
 }  // namespace platform

@@ -15,21 +15,6 @@ bool HasCr(std::string_view text) {
 
 }  // namespace
 
-std::string NormaliseLineEnds(std::string_view text) {
-  const bool hasCr = HasCr(text);
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '\t') continue;
-    if (c == '\n') {
-      if (!hasCr) out += '\r';
-      continue;
-    }
-    out += c;
-  }
-  return out;
-}
-
 NormalisedLines::NormalisedLines(std::string_view text) : text_(text) {
   const bool hasCr = HasCr(text);
   // Without any CR every LF ends a line; with one, only CR does and LFs vanish.
@@ -134,15 +119,6 @@ void AppendClassified(std::string_view line, std::string& command, std::string& 
 }
 
 }  // namespace
-
-ProgramLine ClassifyProgramLine(std::string_view raw) {
-  ProgramLine result;
-  std::string_view line = platform::TrimmedView(raw);
-  if (line.empty()) return result;
-  result.empty = false;
-  AppendClassified(line, result.command, result.expected);
-  return result;
-}
 
 int ProgressPercent(std::size_t i, std::size_t count) {
   if (count == 0) return 100;

@@ -20,13 +20,10 @@
 
 namespace programs {
 
-// Reduces every line end to a single CR: a text without any CR has its TABs
-// removed and every LF turned into CR; a text with a CR has every LF and every
-// TAB removed. So LF, CR LF and CR files all come out the same.
-std::string NormaliseLineEnds(std::string_view text);
-
-// Walks the lines of a text exactly as NormaliseLineEnds followed by a cut at
-// every CR would give them, without building the normalised copy.
+// Walks the lines of a text with every line end reduced to a single CR and
+// TABs dropped: in a text without any CR every LF ends a line; in a text with
+// a CR only CR does, and LFs vanish. So LF, CR LF and CR files all read the
+// same, and no normalised copy of the text is built.
 class NormalisedLines {
  public:
   // `text` must outlive the walker.
@@ -64,14 +61,8 @@ struct ParsedProgram {
   bool aborted = false;      // the load was stopped: both lines are empty
 };
 
-// One classified program line.
-struct ProgramLine {
-  bool empty = true;  // an empty line contributes nothing
-  std::string command;
-  std::string expected;  // a single blank when no reply is expected
-};
-
-// Classifies one line (after line ends are normalised):
+// Parses the text of a program file, in time linear in its size. Each line,
+// trimmed of blanks, is
 //   empty                  -> ignored
 //   "'" + text             -> command "'" (shown, never sent); expected = text
 //                             with every "," turned into a blank, trimmed
@@ -80,9 +71,6 @@ struct ProgramLine {
 // On a line that is not a comment, everything from the first "'" on is a
 // remark and is dropped before the line is split. Blanks are trimmed
 // throughout; an empty expected slot becomes a single blank.
-ProgramLine ClassifyProgramLine(std::string_view line);
-
-// Parses the text of a program file, in time linear in its size.
 //
 // Before each line `beforeLine` is asked whether the load must stop (the
 // operator pressed ESC): when it returns true, parsing ends with both lines

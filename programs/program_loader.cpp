@@ -54,10 +54,10 @@ struct ProgramLoader::Progress {
 };
 
 ProgramLoader::ProgramLoader(engine::CommandEngine& engine, ProgramHost& host, std::string dataRoot)
-    : engine_(engine), host_(host), dataRoot_(std::move(dataRoot)) {}
+    : engine_(engine), host_(host), folders_(std::move(dataRoot)) {}
 
 std::string ProgramLoader::ProgramFolder() const {
-  return platform::FindPath(platform::JoinPath(dataRoot_, "AppPrograms"));
+  return folders_.DataPath("AppPrograms");
 }
 
 void ProgramLoader::Message(const std::string& text) {
@@ -87,7 +87,7 @@ bool ProgramLoader::LoadProgram(int n, const std::string& name) {
     // A name that cleans down to nothing still names test99.prg: a script
     // that asked for a named program never runs a stored one by accident.
     fileName_ = name.empty() ? StoredProgramFileName(n) : NamedProgramFileName(name);
-    const std::string path = platform::FindPath(platform::JoinPath(ProgramFolder(), fileName_));
+    const std::string path = folders_.DataPath("AppPrograms\\" + fileName_);
     if (platform::FileExists(path)) loaded = LoadFile(path, fileName_);
   } else if (n == 11 || n == 12) {
     const std::string path =

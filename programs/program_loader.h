@@ -17,6 +17,7 @@
 #include <string>
 
 #include "engine/command_engine.h"
+#include "platform/data_folders.h"
 
 namespace programs {
 
@@ -94,7 +95,7 @@ class ProgramLoader {
 
   engine::CommandEngine& engine_;
   ProgramHost& host_;
-  std::string dataRoot_;
+  platform::DataFolders folders_;
   std::string fileName_;
 };
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/text.h"
+
 namespace sim {
 namespace {
 
@@ -13,16 +15,9 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // positions stay exact in a double and within 64 bits for years of jogging.
 constexpr double kMaxSpeed = 1e9;
 
-std::string Trim(const std::string& text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 // A whole decimal integer with an optional sign, blanks around it allowed.
 bool ReadInteger(const std::string& text, std::int64_t& value) {
-  std::string t = Trim(text);
+  std::string t = platform::TrimBlanks(text);
   const char* begin = t.data();
   const char* end = t.data() + t.size();
   if (begin != end && *begin == '+') {
@@ -217,7 +212,7 @@ int Controller::Status() {
 
 std::string Controller::Execute(const std::string& command) {
   std::lock_guard<std::mutex> lock(mutex_);
-  return ExecuteLocked(Trim(command));
+  return ExecuteLocked(platform::TrimBlanks(command));
 }
 
 std::string Controller::ExecuteLocked(const std::string& command) {

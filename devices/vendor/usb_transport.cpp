@@ -2,23 +2,17 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include "platform/text.h"
 
 namespace devices {
 namespace {
 
 constexpr std::size_t kEntryBlanks = 46;
 constexpr std::string_view kMakerPrefix = "Zendrik-";
-
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
 
 // The text of a buffer up to its first NUL, never reading past its end.
 template <std::size_t N>
@@ -29,14 +23,7 @@ std::string TextOf(const std::array<char, N>& buffer) {
 // A decimal number at the start of `text` as an index, rounded to the
 // nearest integer (ties to even); 0 when there is none.
 int LeadingNumber(std::string_view text) {
-  std::string_view digits = text;
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  double value = 0;
-  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
-                                      std::chars_format::fixed);
-  (void)end;
-  if (error != std::errc()) return 0;
-  value = std::nearbyint(value);  // the default rounding mode rounds ties to even
+  double value = std::nearbyint(platform::ReadDecimal(text));  // ties to even
   constexpr double kLowest = std::numeric_limits<int>::min();
   constexpr double kHighest = std::numeric_limits<int>::max();
   return static_cast<int>(std::clamp(value, kLowest, kHighest));
@@ -54,7 +41,7 @@ int UsbEntryIndex(std::string_view entry) {
   // The entry ends in "]": the number lies between the bracket and it.
   std::string_view inner = entry.substr(0, entry.size() - 1);
   if (bracket + 1 > inner.size()) return 0;
-  return LeadingNumber(TrimBlanks(inner.substr(bracket + 1)));
+  return LeadingNumber(platform::TrimmedView(inner.substr(bracket + 1)));
 }
 
 UsbTransport::UsbTransport(std::shared_ptr<const UsbLibrary> library)
@@ -87,11 +74,11 @@ std::string UsbTransport::IdentityOf(int index, const std::string& product) {
   std::string reply;
   UsbSendReceive(handle, "ID", reply);
   UsbClose(handle);
-  std::string_view identity = TrimBlanks(reply);
+  std::string_view identity = platform::TrimmedView(reply);
   if (identity.substr(0, kMakerPrefix.size()) == kMakerPrefix) {
     identity.remove_prefix(kMakerPrefix.size());
   }
-  std::string_view trimmed = TrimBlanks(product);
+  std::string_view trimmed = platform::TrimmedView(product);
   std::string_view suffix = trimmed.substr(trimmed.size() >= 2 ? trimmed.size() - 2 : 0);
   return std::string(identity) + "-" + std::string(suffix);
 }

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "lang/languages.h"
+#include "platform/text.h"
 
 namespace lang {
 namespace {
@@ -80,9 +81,9 @@ bool Unescape(std::string_view text, std::u16string& out, std::string& error) {
 // A modifier part holds at most one size marker and at most one "B"; blanks
 // are harmless. Anything else is probably a typing error.
 bool PlausibleModifiers(std::u16string_view text) {
-  std::size_t slashes = text.find(u"//");
-  if (slashes == std::u16string_view::npos) return true;
-  std::u16string_view part = text.substr(slashes + 2);
+  const platform::CaptionCut<char16_t> cut = platform::CutCaption(text);
+  if (!cut.marked) return true;
+  std::u16string_view part = cut.after;
   int markers = 0;
   int bold = 0;
   for (std::size_t i = 0; i < part.size(); ++i) {
@@ -175,8 +176,8 @@ bool Utf8ToUtf16(std::string_view text, std::u16string& out) {
   return true;
 }
 
-bool ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
-                       std::string& error, std::vector<std::string>* warnings) {
+platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
+                                   std::vector<std::string>* warnings) {
   records.clear();
   if (table.substr(0, kByteOrderMark.size()) == kByteOrderMark)
     table.remove_prefix(kByteOrderMark.size());
@@ -191,9 +192,8 @@ bool ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& reco
     if (line.empty() || line.front() == '#') continue;
 
     auto fail = [&](const std::string& why) {
-      error = "line " + std::to_string(lineNumber) + ": " + why;
       records.clear();
-      return false;
+      return platform::Result::CallerMistake("line " + std::to_string(lineNumber) + ": " + why);
     };
     std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) return fail("expected an identifier, a tab and the text");
@@ -218,7 +218,7 @@ bool ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& reco
                           "and \"B\" only");
     records.push_back(std::move(record));
   }
-  return true;
+  return platform::Result::Success();
 }
 
 std::string FormatCaptionTable(const std::vector<LanguageRecord>& records) {

@@ -20,15 +20,17 @@
 #include <vector>
 
 #include "lang/language_file.h"
+#include "platform/result.h"
 
 namespace lang {
 
-// Reads a caption table. Identifiers must be 1..300 and appear once. On
-// failure returns false and `error` names the line and the fault; `warnings`
-// (when given) collects lines that are valid but probably not meant, such as
-// an unknown modifier part.
-bool ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
-                       std::string& error, std::vector<std::string>* warnings = nullptr);
+// Reads a caption table. Identifiers must be 1..300 and appear once. A table
+// that breaks a rule is a caller mistake whose text names the line and the
+// fault ("line 3: identifier 7 appears twice"), and leaves `records` empty;
+// `warnings` (when given) collects lines that are valid but probably not
+// meant, such as an unknown modifier part.
+platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
+                                   std::vector<std::string>* warnings = nullptr);
 
 // Writes records as a caption table, in the given order.
 std::string FormatCaptionTable(const std::vector<LanguageRecord>& records);

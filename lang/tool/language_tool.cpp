@@ -79,67 +79,70 @@ int Build(const std::vector<std::string>& args, std::ostream& err) {
   content.characterSet = std::stoi(charset);
 
   std::string table;
-  if (!platform::ReadFile(files[0], table)) {
-    err << "halvorn-lang: cannot read " << files[0] << "\n";
+  if (platform::Result read = platform::ReadFile(files[0], table); !read) {
+    err << "halvorn-lang: " << read.Text() << "\n";
     return kToolFailed;
   }
   std::vector<std::string> warnings;
-  if (!ParseCaptionTable(table, content.records, why, &warnings)) {
-    err << files[0] << ": " << why << "\n";
+  if (platform::Result parsed = ParseCaptionTable(table, content.records, &warnings); !parsed) {
+    err << files[0] << ": " << parsed.Text() << "\n";
     return kToolFailed;
   }
   for (const std::string& warning : warnings) err << files[0] << ": warning: " << warning << "\n";
 
   std::string bytes;
-  if (!WriteLanguageFile(content, bytes, &why) ||
-      !platform::WriteFileAtomic(files[1], bytes, &why)) {
-    err << "halvorn-lang: " << why << "\n";
+  platform::Result written = WriteLanguageFile(content, bytes);
+  if (written) written = platform::WriteFileAtomic(files[1], bytes);
+  if (!written) {
+    err << "halvorn-lang: " << written.Text() << "\n";
     return kToolFailed;
   }
   return kToolOk;
 }
 
 // Reads a language file for dump and info; false (reported) when it cannot
-// be read or is too short to be one.
-bool Load(const std::string& path, LanguageFileContent& content, std::ostream& err) {
+// be read or is too short to be one. `damage` tells why the reading of the
+// records ended early.
+bool Load(const std::string& path, LanguageFileContent& content, platform::Result& damage,
+          std::ostream& err) {
   std::string bytes;
-  if (!platform::ReadFile(path, bytes)) {
-    err << "halvorn-lang: cannot read " << path << "\n";
+  if (platform::Result read = platform::ReadFile(path, bytes); !read) {
+    err << "halvorn-lang: " << read.Text() << "\n";
     return false;
   }
   if (bytes.size() < kHeaderSize) {
     err << path << ": not a language file: shorter than its 78-byte header\n";
     return false;
   }
-  content = ReadLanguageFile(bytes);
+  damage = ReadLanguageFile(bytes, content);
   return true;
 }
 
-int ReportDamage(const std::string& path, const LanguageFileContent& content, std::ostream& err) {
-  if (content.problem.empty()) return kToolOk;
-  err << path << ": record " << content.records.size() + 1 << " of " << content.recordCount
-      << " at byte " << content.damagedOffset << " is damaged (" << content.problem
-      << "); the program reads the records before it only\n";
+int ReportDamage(const std::string& path, const platform::Result& damage, std::ostream& err) {
+  if (damage) return kToolOk;
+  err << path << ": " << damage.Text() << "; the program reads the records before it only\n";
   return kToolFailed;
 }
 
 int Dump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return Usage(err, "dump needs one language file");
   LanguageFileContent content;
-  if (!Load(args[1], content, err)) return kToolFailed;
+  platform::Result damage;
+  if (!Load(args[1], content, damage, err)) return kToolFailed;
   out << FormatCaptionTable(content.records);
-  return ReportDamage(args[1], content, err);
+  return ReportDamage(args[1], damage, err);
 }
 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return Usage(err, "info needs one language file");
   LanguageFileContent content;
-  if (!Load(args[1], content, err)) return kToolFailed;
+  platform::Result damage;
+  if (!Load(args[1], content, damage, err)) return kToolFailed;
   out << "name: " << content.name << "\n"
       << "font: " << content.fontFace << "\n"
       << "character set: " << content.characterSet << "\n"
       << "records: " << content.records.size() << " of " << content.recordCount << "\n";
-  return ReportDamage(args[1], content, err);
+  return ReportDamage(args[1], damage, err);
 }
 
 }  // namespace

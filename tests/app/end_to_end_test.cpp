@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include "app/data_folders.h"
+#include "platform/data_folders.h"
 #include "platform/files.h"
 #include "support/child_process.h"
 #include "support/test_folder.h"
@@ -24,7 +24,7 @@ struct SimulatedBench {
                          "--instant", "--link", port}};
 
   SimulatedBench() {
-    app::DataFolders(folder.Path()).EnsureDataFolders();
+    platform::DataFolders(folder.Path()).EnsureDataFolders();
     EXPECT_TRUE(testing_support::WaitForPath(port, 10)) << "halvorn-sim did not start";
     EXPECT_TRUE(platform::WriteFileAtomic(
         folder / "AppConfig/COMM_Ports.cfg",
@@ -60,7 +60,7 @@ TEST(EndToEnd, UsageErrorsExitTwoAndAControllerThatIsNotThereExitsThree) {
     EXPECT_NE(usage.err.find("usage:"), std::string::npos) << bad;
   }
   TestFolder folder;
-  app::DataFolders(folder.Path()).EnsureDataFolders();
+  platform::DataFolders(folder.Path()).EnsureDataFolders();
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Ports.cfg",
                                         "Axis 01 {" + (folder / "no-such-port") + ":9600}\r\n"));
   auto r = RunProcess(

@@ -332,7 +332,7 @@ TEST(VersionLabel, ShowsTheBoardLibrarysVersionOrAsksForANewerOne) {
     app::gui::HeadlessGui gui;
     devices::DeviceRegistry registry;
     registry.SetTransport(devices::LinkKind::Hid, link);
-    app::Application application(gui, app::DataFolders(folder.Path()), registry);
+    app::Application application(gui, platform::DataFolders(folder.Path()), registry);
     application.Start(app::CommandOptions{});
     EXPECT_EQ(gui.Text(app::kMainForm, app::tmain::kVersionLabel), label);
     int text = 0, background = 0;

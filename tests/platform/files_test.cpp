@@ -10,71 +10,63 @@
 
 namespace {
 
-struct TempFolder {
-  testing_support::TestFolder folder;
-  const std::string& path = folder.Path();
-};
+using platform::ResultKind;
+using testing_support::TestFolder;
 
-TEST(Files, AtomicWriteReplacesTheOldFileWhole) {
-  TempFolder dir;
-  std::string file = dir.path + "/out.txt";
-  ASSERT_TRUE(platform::WriteFileAtomic(file, "first"));
-  ASSERT_TRUE(platform::WriteFileAtomic(file, std::string("a\0b\r\n", 5)));
+std::string Read(const std::string& path) {
   std::string back;
-  ASSERT_TRUE(platform::ReadFile(file, back));
-  EXPECT_EQ(back, std::string("a\0b\r\n", 5));
+  EXPECT_TRUE(platform::ReadFile(path, back)) << path;
+  return back;
 }
 
-TEST(Files, FailedAtomicWriteKeepsWhatWasThereAndLeavesNoTemporaryFile) {
-  TempFolder dir;
+std::size_t Entries(const std::string& folder) {
+  std::size_t n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) n += !e.path().empty();
+  return n;
+}
+
+TEST(Files, WritesReplaceOrCreateWholeFilesAndNeverLeaveTemporaries) {
+  TestFolder dir;
+  const std::string file = dir / "out.txt", bytes("a\0b\r\n", 5);
+  ASSERT_TRUE(platform::WriteFileAtomic(file, "first"));
+  ASSERT_TRUE(platform::WriteFileAtomic(file, bytes));
+  EXPECT_EQ(Read(file), bytes);
+  ASSERT_TRUE(platform::WriteFileExclusive(dir / "r0001.txt", "one"));
+  const platform::Result taken = platform::WriteFileExclusive(dir / "r0001.txt", "two");
+  EXPECT_EQ(taken.Kind(), ResultKind::CallerMistake);
+  EXPECT_EQ(Read(dir / "r0001.txt"), "one");
+  EXPECT_EQ(Entries(dir.Path()), 2u);
+}
+
+TEST(Files, AFailedWriteKeepsWhatWasThereAndNamesTheReason) {
+  TestFolder dir;
   // A folder in the way of the new file: the final rename must fail.
-  std::string target = dir.path + "/out.txt";
+  const std::string target = dir / "out.txt";
   ASSERT_TRUE(platform::CreateDirectory(target));
   ASSERT_TRUE(platform::WriteFileAtomic(target + "/inside", "keep me"));
-  std::string error;
-  EXPECT_FALSE(platform::WriteFileAtomic(target, "lost", &error));
-  EXPECT_NE(error.find(target), std::string::npos);
-  std::string back;
-  ASSERT_TRUE(platform::ReadFile(target + "/inside", back));
-  EXPECT_EQ(back, "keep me");
-  std::size_t entries = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
-    (void)e;
-    ++entries;
+  for (const platform::Result& failed :
+       {platform::WriteFileAtomic(target, "lost"), platform::WriteFileExclusive(target, "lost")}) {
+    EXPECT_NE(failed.Kind(), ResultKind::Success);
+    EXPECT_NE(failed.Text().find(target), std::string::npos) << failed.Text();
   }
-  EXPECT_EQ(entries, 1u);  // only the folder: the temporary file was removed
+  EXPECT_EQ(Read(target + "/inside"), "keep me");
+  EXPECT_EQ(Entries(dir.Path()), 1u);  // only the folder: the temporary files are gone
+  const platform::Result missing = platform::WriteFileAtomic(dir / "none/x.txt", "x");
+  EXPECT_EQ(missing.Kind(), ResultKind::SystemFailure);
+  EXPECT_NE(missing.Text().find("No such file or directory"), std::string::npos) << missing.Text();
 }
 
-TEST(Files, AtomicWriteIntoMissingFolderFailsWithReason) {
-  std::string error;
-  EXPECT_FALSE(platform::WriteFileAtomic("/nonexistent-halvorn/x.txt", "x", &error));
-  EXPECT_FALSE(error.empty());
-}
-
-TEST(Files, ExclusiveCreateNeverOverwrites) {
-  TempFolder dir;
-  std::string file = dir.path + "/r0001.txt";
-  ASSERT_TRUE(platform::WriteFileExclusive(file, "one"));
-  EXPECT_FALSE(platform::WriteFileExclusive(file, "two"));
-  std::string back;
-  ASSERT_TRUE(platform::ReadFile(file, back));
-  EXPECT_EQ(back, "one");
-}
-
-TEST(Files, FindPathIgnoresLetterCaseOfEveryName) {
-  TempFolder dir;
-  ASSERT_TRUE(platform::CreateDirectory(dir.path + "/AppConfig"));
-  ASSERT_TRUE(platform::WriteFileAtomic(dir.path + "/AppConfig/comm_ports.CFG", "x"));
-  EXPECT_EQ(platform::FindPath(dir.path + "/appconfig/COMM_Ports.cfg"),
-            dir.path + "/AppConfig/comm_ports.CFG");
-  // Nothing matching: the path comes back as given.
-  EXPECT_EQ(platform::FindPath(dir.path + "/AppConfig/none.cfg"), dir.path + "/AppConfig/none.cfg");
-}
-
-TEST(Files, JoinPathTurnsBackslashesIntoTheSeparator) {
-  EXPECT_EQ(platform::JoinPath("/data/", "AppConfig\\COMM_Ports.cfg"),
-            "/data/AppConfig/COMM_Ports.cfg");
-  EXPECT_EQ(platform::JoinPath("/data", "lang.ini"), "/data/lang.ini");
+// A pipe without a writer would block an ordinary open for ever.
+TEST(Files, OnlyRegularFilesAreReadAndNothingBlocks) {
+  TestFolder dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::string out = "stale";
+  for (const std::string& path : {dir.Path(), dir / "fifo", std::string("/dev/null")}) {
+    EXPECT_EQ(platform::ReadFile(path, out).Kind(), ResultKind::CallerMistake) << path;
+    EXPECT_EQ(out, "");
+  }
+  EXPECT_EQ(platform::ReadFile(dir / "none", out).Kind(), ResultKind::SystemFailure);
+  EXPECT_EQ(platform::RemoveFile(dir / "none").Kind(), ResultKind::SystemFailure);
 }
 
 }  // namespace

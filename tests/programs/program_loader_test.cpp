@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/command_engine.h"
@@ -14,57 +14,47 @@
 #include "platform/files.h"
 #include "programs/program_file.h"
 #include "support/fake_host.h"
-#include "support/fake_transport.h"
 #include "support/test_folder.h"
 
 namespace {
 
-std::tuple<std::string, std::string> Parse(std::string_view text) {
+using Texts = std::tuple<std::string, std::string>;
+
+Texts Parse(std::string_view text) {
   programs::ParsedProgram p = programs::ParseProgram(text, nullptr, nullptr);
   return {p.commandLine, p.expectedLine};
 }
 
-TEST(ProgramFile, LineFormsAndNames) {
-  auto classify = [](std::string_view text) {
-    programs::ProgramLine line = programs::ClassifyProgramLine(text);
-    EXPECT_EQ(line.empty, line.command.empty() && line.expected.empty()) << text;
-    return std::tuple(line.command, line.expected);
+// Each line form alone, then whole files: empty lines leave no gap, LF, CR LF
+// and CR files read alike, TABs go and so does an LF in a file with CRs.
+TEST(ProgramFile, LinesGiveTheirCommandsAndExpectedRepliesInStep) {
+  const std::pair<std::string, Texts> files[] = {
+      {"  LSPD=500 ", {"LSPD=500", " "}},
+      {" PX , 1000 ", {"PX", "1000"}},
+      {"ABS,1,2,3", {"ABS", "123"}},
+      {"ABS, , ,", {"ABS", " "}},
+      {",OK", {"", "OK"}},
+      {"PX,0  ' at home", {"PX", "0"}},
+      {"PX 'a,b", {"PX", " "}},
+      {"' move, then, stop ", {"'", "move  then  stop"}},
+      {"   ',,", {"'", " "}},
+      {std::string("P\xe9\0X,\xff", 6), {std::string("P\xe9\0X", 4), "\xff"}},
+      {"\n\nJX+ 'jog\n\nST\tOP\n\n", {"JX+,STOP", " , "}},
+      {"E\tO=1\nPX,0\n'a\n", {"EO=1,PX,'", " ,0,a"}},
+      {"EO=1\r\nPX,\t0\r\n'a\r\n", {"EO=1,PX,'", " ,0,a"}},
+      {"EO=1\rPX,\n0\r'\ta\r", {"EO=1,PX,'", " ,0,a"}},
   };
-  EXPECT_EQ(classify("    "), std::tuple("", ""));
-  EXPECT_EQ(classify("  LSPD=500 "), std::tuple("LSPD=500", " "));
-  EXPECT_EQ(classify(" PX , 1000 "), std::tuple("PX", "1000"));
-  EXPECT_EQ(classify("ABS, , ,"), std::tuple("ABS", " "));
-  EXPECT_EQ(classify(",OK"), std::tuple("", "OK"));
-  EXPECT_EQ(classify("PX,0  ' at home"), std::tuple("PX", "0"));  // a remark is dropped
-  EXPECT_EQ(classify("PX 'a,b"), std::tuple("PX", " "));
-  EXPECT_EQ(classify("' move, then, stop "), std::tuple("'", "move  then  stop"));
-  EXPECT_EQ(classify("   ',,"), std::tuple("'", " "));
-  EXPECT_EQ(classify(std::string("P\xe9\0X,\xff", 6)),
-            std::tuple(std::string("P\xe9\0X", 4), "\xff"));
+  for (const auto& [text, parsed] : files) EXPECT_EQ(Parse(text), parsed) << text;
+  std::string bytes;  // a megabyte line of any bytes
+  for (int i = 0; i < (1 << 20); ++i) bytes += "ab\0\x80\xff"[i % 5];
+  EXPECT_EQ(Parse(bytes + ",," + bytes), Texts(bytes, bytes));
   EXPECT_EQ(programs::StoredProgramFileName(0) + programs::StoredProgramFileName(11), "");
   EXPECT_EQ(programs::NamedProgramFileName("x~y?z\"/\\<>,.:;'{}[]|+=-_!@#$%^&*() "),
             "test99x~y?z\".prg");  // only the listed characters go
 }
 
-TEST(ProgramFile, ParsingJoinsCommandsAndExpectedRepliesInStep) {
-  EXPECT_EQ(Parse("ABS,1,2,3"), std::tuple("ABS", "123"));
-  // Empty lines leave no gap; a remark and a tab inside a command are dropped.
-  EXPECT_EQ(Parse("\n\nJX+ 'jog\n\nST\tOP\n\n"), std::tuple("JX+,STOP", " , "));
-  // LF, CR LF and CR files read alike; TABs go, and so does an LF in a file with CRs.
-  for (const char* text :
-       {"E\tO=1\nPX,0\n'a\n", "EO=1\r\nPX,\t0\r\n'a\r\n", "EO=1\rPX,\n0\r'\ta\r"})
-    EXPECT_EQ(Parse(text), std::tuple("EO=1,PX,'", " ,0,a")) << text;
-  // Both lines always hold the same number of pieces.
-  for (std::string text : {",,,\n,,\n", "'a,b,c\n'\n", "A,B,\r\n,\r\n", "x'y,z\n'y,z\nq,'r,s"}) {
-    auto [commands, expected] = Parse(text);
-    EXPECT_EQ(std::count(commands.begin(), commands.end(), ','),
-              std::count(expected.begin(), expected.end(), ','))
-        << text;
-  }
-  std::string bytes;  // a megabyte line of any bytes
-  for (int i = 0; i < (1 << 20); ++i) bytes += "ab\0\x80\xff"[i % 5];
-  EXPECT_EQ(Parse(bytes + ",," + bytes), std::tuple(bytes, bytes));
-  // Progress after every line, empty ones too: 100 * i / count, half to even, at least 1.
+// Progress after every line, empty ones too: 100 * i / count, half to even, at least 1.
+TEST(ProgramFile, ProgressCountsEveryLine) {
   std::vector<int> seen;
   programs::ParseProgram("A\nB\n\nC", nullptr, [&](int percent) { seen.push_back(percent); });
   EXPECT_EQ(seen, (std::vector{25, 50, 75, 100}));
@@ -82,6 +72,8 @@ class ProgramLoaderTest : public ::testing::Test, public programs::ProgramHost {
   void Write(const std::string& name, const std::string& text) {
     ASSERT_TRUE(platform::WriteFileAtomic(root / ("AppPrograms/" + name), text));
   }
+  // What a load leaves for the run: the command line and the expected replies.
+  Texts Loaded() { return {loader.ProgramCommandLine, engine.State().ExpectedValuesLine}; }
   // A failed load leaves nothing to run, no replies to check, the bar hidden
   // and the window out of its busy state.
   void ExpectNothingLoaded(const std::string& display) {
@@ -120,99 +112,81 @@ class ProgramLoaderTest : public ::testing::Test, public programs::ProgramHost {
   std::string runningName, chosenFile;     // chosenFile: the dialog's answer, "" cancels
   testing_support::TestFolder root;
   testing_support::FakeHost window;
-  testing_support::FakeTransport link;
   engine::PlainReplyCapture capture;
   engine::CommandEngine engine{window, capture};
   programs::ProgramLoader loader{engine, *this, root.Path() + "/"};
 };
 
-TEST_F(ProgramLoaderTest, StoredProgramLoadsCommandsAndExpectedReplies) {
+TEST_F(ProgramLoaderTest, StoredAndNamedProgramsInAnyLetterCase) {
   Write("test01.prg", "LSPD=500 \r\nHSPD=5000,OK\r\n'move out\r\nABS,1,2,3\r\n");
   engine.State().LastReply = "old reply";
   engine.State().BitMask = 0xff;
   EXPECT_TRUE(loader.LoadProgram(1, ""));
-  EXPECT_EQ(loader.ProgramCommandLine, "LSPD=500,HSPD=5000,',ABS");
-  EXPECT_EQ(engine.State().ExpectedValuesLine, " ,OK,move out,123");
+  EXPECT_EQ(Loaded(), Texts("LSPD=500,HSPD=5000,',ABS", " ,OK,move out,123"));
   EXPECT_TRUE(engine.State().ExpectedValuesPresent);
-  EXPECT_EQ(engine.State().LastReply, "");
-  EXPECT_EQ(engine.State().BitMask, -1);
-  EXPECT_EQ(engine.Display().Text(), "Load: test01.prg\r\nRun: test01.prg\r\n");
-  EXPECT_EQ(runningName + " " + loader.FileName(), "test01.prg test01.prg");
+  EXPECT_EQ(engine.State().LastReply + std::to_string(engine.State().BitMask), "-1");
+  EXPECT_EQ(runningName + " " + engine.Display().Text(),
+            "test01.prg Load: test01.prg\r\nRun: test01.prg\r\n");
   // Loading is over; the window stays busy for the run that follows.
-  EXPECT_TRUE(busy && barVisible);
-  EXPECT_EQ(loader.ProgramLoading + loader.ProgramLoadAbort, 0);
-}
-
-TEST_F(ProgramLoaderTest, NamedProgramsAndNamesInAnyLetterCase) {
-  Write("test99mytest1.prg", "PX,0\n");
-  Write("test01.prg", "WRONG\n");
-  EXPECT_TRUE(loader.LoadProgram(1, "my-test.1"));
-  EXPECT_EQ(loader.ProgramCommandLine, "PX");
-  EXPECT_EQ(engine.Display().Text(), "Load: test99mytest1.prg\r\nRun: test99mytest1.prg\r\n");
+  EXPECT_TRUE(busy && barVisible && loader.ProgramLoading + loader.ProgramLoadAbort == 0);
   // A name that cleans to nothing names test99.prg, never the stored program.
   EXPECT_FALSE(loader.LoadProgram(1, "(-)"));
-  Write("test99.prg", "PY\n");
+  Write("TEST99.PRG", "PY\n");
   EXPECT_TRUE(loader.LoadProgram(1, "(-)"));
-  EXPECT_EQ(loader.ProgramCommandLine, "PY");
-  ASSERT_TRUE(platform::WriteFileAtomic(root / "AppPrograms/TEST10.PRG", "EO=1\n"));
-  EXPECT_TRUE(loader.LoadProgram(10, ""));
-  EXPECT_EQ(loader.ProgramCommandLine, "EO=1");
+  EXPECT_EQ(Loaded(), Texts("PY", " "));
 }
 
+// Nothing to run: a missing file (nothing is written), numbers no key has,
+// an empty or blank file (an empty command line would make the window send
+// its command entry instead). A program loaded earlier that never ran lends
+// no replies to whatever runs next.
 TEST_F(ProgramLoaderTest, MissingEmptyOrBlankFilesLoadNothing) {
-  busy = barVisible = true;  // so that leaving both shows
-  EXPECT_FALSE(loader.LoadProgram(4, ""));
-  ExpectNothingLoaded("");  // a missing file writes nothing
-  for (int n : {0, 13, -1}) EXPECT_FALSE(loader.LoadProgram(n, "")) << n;
+  Write("test01.prg", "PX,1000\n");
+  ASSERT_TRUE(loader.LoadProgram(1, ""));
+  window.controls.clear();
+  engine.Display().Clear();
+  for (int n : {4, 0, 13, -1}) EXPECT_FALSE(loader.LoadProgram(n, "")) << n;
   ExpectNothingLoaded("");
   EXPECT_TRUE(dialogs.empty());
-  // An empty command line would make the window send its command entry instead.
   Write("test05.prg", "");
   Write("test06.prg", "\r\n   \r\n\t\r\n");
-  EXPECT_FALSE(loader.LoadProgram(5, ""));
-  EXPECT_FALSE(loader.LoadProgram(6, ""));
+  EXPECT_FALSE(loader.LoadProgram(5, "") || loader.LoadProgram(6, ""));
   ExpectNothingLoaded("Load: test05.prg\r\nLoad: test06.prg\r\n");
 }
 
 TEST_F(ProgramLoaderTest, DialogCancelledOrChosenFileOfAnyExtension) {
-  EXPECT_FALSE(loader.LoadProgram(11, "ignored"));
-  EXPECT_FALSE(loader.LoadProgram(12, ""));
+  EXPECT_FALSE(loader.LoadProgram(11, "ignored") || loader.LoadProgram(12, ""));
   ExpectNothingLoaded("");
-  EXPECT_EQ(dialogs, std::vector<std::string>(2, "Select Program File|" + root / "AppPrograms" +
-                                                     "|Program Files (*.prg)|*.prg|CSV Files "
-                                                     "(*.csv)|*.csv|Text Files (*.txt)|*.txt|NZI"));
-  ASSERT_TRUE(
-      platform::WriteFileAtomic(root / "elsewhere.csv", "LSPD=500 \nHSPD=5000,OK\n'move out\n"));
-  ASSERT_TRUE(platform::WriteFileAtomic(root / "AppPrograms/run.txt", "'out\nPX,1,2\n"));
-  chosenFile = root / "elsewhere.csv";
-  EXPECT_TRUE(loader.LoadProgram(11, ""));
-  EXPECT_EQ(std::tie(loader.ProgramCommandLine, engine.State().ExpectedValuesLine),
-            std::tuple("LSPD=500,HSPD=5000,'", " ,OK,move out"));
-  chosenFile = root / "AppPrograms/run.txt";
+  ASSERT_EQ(dialogs.size(), 2u);
+  EXPECT_EQ(dialogs[0].substr(0, dialogs[0].find("|Program")),
+            "Select Program File|" + root / "AppPrograms");
+  ASSERT_TRUE(platform::WriteFileAtomic(root / "run.csv", "'out\nPX,1,2\n"));
+  chosenFile = root / "run.csv";
   EXPECT_TRUE(loader.LoadProgram(12, ""));
-  EXPECT_EQ(std::tie(loader.ProgramCommandLine, engine.State().ExpectedValuesLine),
-            std::tuple("',PX", "out,12"));
-  EXPECT_EQ(runningName, "run.txt");
-  EXPECT_EQ(engine.Display().Text(),
-            "Load: elsewhere.csv\r\nRun: elsewhere.csv\r\nLoad: run.txt\r\nRun: run.txt\r\n");
+  EXPECT_EQ(Loaded(), Texts("',PX", "out,12"));
+  EXPECT_EQ(runningName + " " + engine.Display().Text(),
+            "run.csv Load: run.csv\r\nRun: run.csv\r\n");
 }
 
-TEST_F(ProgramLoaderTest, EscDuringParsingAbortsTheLoad) {
+// ESC reaches the load in the window's pump after a line: parsing stops at
+// the next line, and ESC after the last line still stops the run. A second
+// load started from the pump is refused and leaves the first one alone.
+TEST_F(ProgramLoaderTest, EscAbortsTheLoadAndASecondLoadIsRefused) {
   std::string text;
   for (int i = 0; i < 50; ++i) text += "PX," + std::to_string(i) + "\n";
   Write("test07.prg", text);
-  onDoEvents = [this] {
-    if (doEvents == 3 && loader.ProgramLoading == 1) loader.ProgramLoadAbort = 1;
-  };
-  EXPECT_FALSE(loader.LoadProgram(7, ""));
-  EXPECT_EQ(doEvents, 3);  // parsing stopped at the next line
-  ExpectNothingLoaded("Load: test07.prg\r\n");
-  // ESC in the pump after the last line still stops the run.
   Write("test08.prg", "PX\nPY");
-  doEvents = 0;
-  onDoEvents = [this] { loader.ProgramLoadAbort = doEvents == 2; };
+  onDoEvents = [this] { loader.ProgramLoadAbort = doEvents == 3 || doEvents == 5; };
+  EXPECT_FALSE(loader.LoadProgram(7, ""));
+  EXPECT_EQ(doEvents, 3);
   EXPECT_FALSE(loader.LoadProgram(8, ""));
   ExpectNothingLoaded("Load: test07.prg\r\nLoad: test08.prg\r\n");
+  bool inner = true;
+  onDoEvents = [&] { inner = doEvents == 6 ? loader.LoadProgram(8, "") : inner; };
+  EXPECT_TRUE(loader.LoadProgram(7, ""));
+  EXPECT_FALSE(inner);
+  EXPECT_EQ(std::get<0>(Loaded()).size(), 50u * 3 - 1);
+  EXPECT_TRUE(busy);  // the refused load did not end the first one's busy state
 }
 
 TEST_F(ProgramLoaderTest, BarIsRewrittenOnlyWhenThePercentageChanges) {
@@ -222,43 +196,11 @@ TEST_F(ProgramLoaderTest, BarIsRewrittenOnlyWhenThePercentageChanges) {
   int busyPumps = 0;
   onDoEvents = [&] { busyPumps += busy && barVisible && loader.ProgramLoading == 1; };
   ASSERT_TRUE(loader.LoadProgram(9, ""));
-  EXPECT_EQ(doEvents, 300);
   EXPECT_EQ(busyPumps, 300);
   // 300 lines pass through every percentage from 1 to 100 once.
   ASSERT_EQ(bars.size(), 100u);
   for (int p = 1; p <= 100; ++p) EXPECT_EQ(bars[p - 1], programs::ProgramBarMarkup(p));
   EXPECT_EQ(bars[0] + " " + bars[49] + " " + bars[99], "1%BLUE|99%GRAY 50%BLUE|50%GRAY 100%BLUE");
-}
-
-TEST_F(ProgramLoaderTest, ALoadStartedWhileParsingIsRefused) {
-  Write("test01.prg", "PX,1\nPY,2\nPZ,3\n");
-  Write("test02.prg", "JX+\n");
-  bool inner = true;
-  onDoEvents = [&] {
-    if (doEvents == 1) inner = loader.LoadProgram(2, "");
-  };
-  EXPECT_TRUE(loader.LoadProgram(1, ""));
-  EXPECT_FALSE(inner);
-  EXPECT_EQ(loader.ProgramCommandLine, "PX,PY,PZ");
-  EXPECT_EQ(engine.State().ExpectedValuesLine, "1,2,3");
-  EXPECT_TRUE(busy);  // the refused load did not end the first one's busy state
-  EXPECT_EQ(engine.Display().Text(), "Load: test01.prg\r\nRun: test01.prg\r\n");
-}
-
-TEST_F(ProgramLoaderTest, AProgramThatNeverRanLendsNoRepliesToTheNextLine) {
-  Write("test01.prg", "PX,1000\n");
-  ASSERT_TRUE(loader.LoadProgram(1, ""));
-  // The device could not be opened, so the line never ran; then a key finds
-  // no file. A typed line must not be checked against 1000.
-  EXPECT_FALSE(loader.LoadProgram(4, ""));
-  EXPECT_FALSE(engine.State().ExpectedValuesPresent);
-  link.answer = [](const std::string&) { return std::string("5"); };
-  engine.ExecuteCommandLine(link, 7, "PX", devices::LinkKind::Hid);
-  EXPECT_EQ(capture.FailCount, 0);
-  ASSERT_TRUE(loader.LoadProgram(1, ""));
-  loader.DiscardProgram();
-  EXPECT_FALSE(engine.State().ExpectedValuesPresent);
-  EXPECT_EQ(loader.ProgramCommandLine, "");
 }
 
 }  // namespace

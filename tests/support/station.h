@@ -46,7 +46,7 @@ struct Station {
   // `prepare` runs on the data folder before the application starts.
   explicit Station(const std::string& script = {}, int scriptNumber = 0, Links links = {},
                    const std::function<void(const TestFolder&)>& prepare = nullptr) {
-    app::DataFolders folders(folder.Path());
+    platform::DataFolders folders(folder.Path());
     folders.EnsureDataFolders();
     if (!script.empty()) {
       const std::string name = scriptNumber ? "autocontrol_" + std::to_string(scriptNumber) + ".txt"

@@ -1,0 +1,89 @@
+// The headless line terminal at a terminal, driven like an operator: keys are
+// typed on the master side of a pseudo-terminal whose other side is the
+// program's standard input and output.
+#include "app/line_editor.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <functional>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+#include "app/program.h"
+#include "support/fake_transport.h"
+#include "support/test_folder.h"
+
+namespace {
+
+// Prompts shown so far: each starts a row; a recalled line redraws "\r> ".
+std::size_t Prompts(const std::string& screen) {
+  std::size_t count = 0;
+  for (std::size_t at = screen.find("\n> "); at != std::string::npos;
+       at = screen.find("\n> ", at + 1))
+    ++count;
+  return count;
+}
+
+// Types each batch of keys once the next prompt is up (a terminal applies
+// its own line rules to keys that arrive while nobody edits, as it does to
+// type-ahead); hangs up when a prompt does not come, which ends the program.
+void TypeAtPrompts(int& master, const std::vector<std::string>& batches) {
+  std::string screen = "\n";
+  for (std::size_t i = 0; i < batches.size(); ++i) {
+    while (Prompts(screen) <= i) {
+      pollfd p{master, POLLIN, 0};
+      char chunk[256];
+      const ssize_t n = ::poll(&p, 1, 10000) == 1 ? ::read(master, chunk, sizeof chunk) : -1;
+      if (n <= 0) {
+        ADD_FAILURE() << "no prompt after: " << screen;
+        ::close(std::exchange(master, -1));
+        return;
+      }
+      screen.append(chunk, static_cast<std::size_t>(n));
+    }
+    ASSERT_EQ(::write(master, batches[i].data(), batches[i].size()),
+              static_cast<ssize_t>(batches[i].size()));
+  }
+}
+
+TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
+  if (!app::LineEditor::Available()) GTEST_SKIP() << "built without libedit";
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  EXPECT_EQ(app::LineEditor::Open(pipeFds[0], pipeFds[1], "> "), nullptr);  // not a terminal
+  ::close(pipeFds[0]);
+  ::close(pipeFds[1]);
+
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+  const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  testing_support::TestFolder folder;
+  auto serial = std::make_shared<testing_support::FakeTransport>();
+  serial->entries = {"Axis 01 {COM1:9600}"};
+  const std::string up = "\x1b[A";
+  // Backspace and Ctrl-A edit; Up twice reaches the older line; Ctrl-C is the
+  // ESC key (ABORT while idle) and keeps the typed text; Ctrl-D on an empty
+  // line ends the input.
+  std::thread operatorAtTheKeys(TypeAtPrompts, std::ref(master),
+                                std::vector<std::string>{"IDX\x7f\r", "PX\r", up + up + "\r",
+                                                         "ABS\x01L\x03", "X\r", up + "\x15\x04"});
+  std::istringstream in;
+  std::ostringstream out, err;
+  app::ProgramIo io{in, out, err, slave, slave};
+  EXPECT_EQ(app::RunProgram({"--headless", "--data-root", folder.Path()}, io,
+                            [&](devices::DeviceRegistry& r, const platform::DataFolders&) {
+                              r.SetTransport(devices::LinkKind::Serial, serial);
+                            }),
+            0);
+  operatorAtTheKeys.join();
+  ::close(slave);
+  if (master >= 0) ::close(master);
+  EXPECT_EQ(serial->sent, (std::vector<std::string>{"ID", "PX", "ID", "ABORT", "LXABS"}));
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// The command history, the function keys, the transfers into the command
+// entry and Up/Down recall, as plain models.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "programs/command_recall.h"
+#include "programs/entry_transfers.h"
+#include "programs/function_keys.h"
+#include "programs/history.h"
+
+namespace {
+
+using programs::FunctionKeys;
+using programs::History;
+
+const std::string kSample(programs::kHistorySample);
+
+std::string Items(const History& h) {
+  std::string all;
+  for (std::size_t i = 0; i < h.Size(); ++i) all += (i ? "\n" : "") + h.Item(i);
+  return all + (h.Selected() == 0 ? "" : " (the first item is not selected)");
+}
+
+std::string Recorded(std::vector<std::string> lines, bool fifo) {
+  History h;
+  for (auto& line : lines) h.RecordHistory(line, fifo);
+  return Items(h);
+}
+
+std::string Or(const std::optional<std::string>& text) {
+  return text ? *text : "unchanged";
+}
+
+TEST(HistoryAndFunctionKeys, EdgeCases) {
+  FunctionKeys keys, f1f10;
+  keys.AttachToFunctionKey("JX+", "F3");
+  f1f10.AttachToFunctionKey(" JX+ ", "F1");
+  const int stored = f1f10.AttachToFunctionKey("STOP", "F10");
+  const std::pair<std::string, std::string> cases[] = {
+      {Recorded({"A", "B", "C"}, false), "C\nB\nA\n" + kSample},
+      {Recorded({"A", "B", "C"}, true), kSample + "\nA\nB\nC"},
+      {Recorded({"PX", "PX"}, false), "PX\nPX\n" + kSample},  // no duplicate check
+      {Recorded({"A|B,C|"}, true), kSample + "\nA|B,C|"},     // one item
+      {Or(FunctionKeys().ApplyFunctionKey(3, "LSPD=500")), "unchanged"},
+      {Or(keys.ApplyFunctionKey(3, " LSPD=500 ")), "LSPD=500,JX+"},
+      {Or(keys.ApplyFunctionKey(3, "  ")), "JX+"},
+      {std::to_string(stored) + f1f10.Text(10), "10STOP"},  // selector shows F10
+      {programs::TransferAtSelection("PX", "JX+,STOP", {4, 4})->text, "JX+,PX,STOP"},
+      {f1f10.ShowFunctionKeys(), "\r\nF1  JX+\r\nF10 STOP\r\n"},
+      {FunctionKeys().ShowFunctionKeys(), "No Function keys defined!\r\n"},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
+}
+
+// 'F' to the front, 'E' to the end, 'S' at the selection; "-" for no change.
+std::string Transfer(char how, programs::EntrySelection saved, const char* item,
+                     const char* entry) {
+  auto edit = how == 'F'   ? programs::TransferToFront(item, entry)
+              : how == 'E' ? programs::TransferToEnd(item, entry)
+                           : programs::TransferAtSelection(item, entry, saved);
+  if (!edit) return "-";
+  return edit->text + " @" + std::to_string(edit->selection.start) + "," +
+         std::to_string(edit->selection.end);
+}
+
+TEST(EntryTransfers, FrontEndAndSelection) {
+  const struct {
+    char how;
+    programs::EntrySelection saved;
+    const char *item, *entry, *expected;
+  } cases[] = {
+      {'F', {}, " PX ", " ABS , X1 ", "PX,ABS , X1 @0,0"},
+      {'F', {}, "PX", "  ", "PX @0,0"},
+      {'F', {}, "  ", "ABS", "-"},
+      {'E', {}, "PX", " ABS ", "ABS,PX @3,3"},
+      {'E', {}, "PX", "", "PX @0,0"},
+      {'E', {}, "", "ABS", "-"},
+      {'S', {4, 8}, "PX", "JX+,STOP,ABS", "JX+,PX,ABS @4,4"},  // replaces STOP
+      {'S', {3, 3}, "PX", "JX+,STOP", "JX+,PX,STOP @3,3"},
+      {'S', {3, 3}, "PX", "JX+STOP", "JX+,PX,STOP @3,3"},
+      {'S', {0, 0}, "PX", " JX+", "PX, JX+ @0,0"},     // the entry is not trimmed
+      {'S', {2, -1}, "PX", "JX+,STOP", "JX,PX @2,2"},  // -1: to the end of the text
+      {'S', {-5, 0}, "PX", "ABS", "PX,ABS @0,0"},
+      {'S', {99, 120}, "PX", "ABS", "ABS,PX @3,3"},
+      {'S', {2, 1}, "PX", "ABS", "AB,PX,S @2,2"},  // an end before the start loses nothing
+      {'S', {5, 5}, "PX", "", "PX @0,0"},
+      {'S', {0, 0}, " ", "ABS", "-"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Transfer(c.how, c.saved, c.item, c.entry), c.expected)
+        << c.item << " into " << c.entry;
+}
+
+TEST(FunctionKeys, SelectorTextsAndTexts) {
+  const std::string megabyte(1 << 20, 'Z');
+  const std::pair<std::string, int> cases[] = {
+      {"F1", 1}, {"F10", 10}, {" F2 ", 2},          {"F 3", 3},
+      {"X3", 3}, {"F1x", 1},  {"F10 spare", 10},    {"F11", 0},
+      {"F0", 0}, {"F-1", 0},  {"F.5", 0},           {"F", 0},
+      {"X", 0},  {"", 0},     {"F7" + megabyte, 7}, {megabyte, 0}};
+  for (const auto& [selector, key] : cases) {
+    FunctionKeys keys;
+    EXPECT_EQ(keys.AttachToFunctionKey("PX", selector), key) << selector.substr(0, 10);
+    EXPECT_EQ(keys.ShowFunctionKeys().find("PX") != std::string::npos, key != 0);
+  }
+  FunctionKeys keys;
+  EXPECT_EQ(keys.AttachToFunctionKey("   ", "F1"), 0);
+  EXPECT_EQ(keys.AttachToFunctionKey(megabyte, "F5"), 5);  // a megabyte text is kept whole
+  EXPECT_EQ(keys.ShowFunctionKeys(), "\r\nF5  " + megabyte + "\r\n");
+  for (int n : {0, 11, -1}) EXPECT_FALSE(keys.ApplyFunctionKey(n, "A")) << n;
+}
+
+TEST(History, HugeItemsAndLongHistoriesKeepEveryCharacter) {
+  History h;
+  const std::string tenMegabytes = std::string(10 << 20, 'A') + "|B";
+  EXPECT_EQ(h.RecordHistory(tenMegabytes, true), 1u);
+  h.Select(1);
+  EXPECT_EQ(h.SelectedItem(), tenMegabytes);  // what the transfers use
+  EXPECT_EQ(History::ShownText(tenMegabytes), std::string(997, 'A') + "...");
+  EXPECT_EQ(History::ShownText(std::string(1000, 'x')), std::string(1000, 'x'));
+  for (bool fifo : {false, true}) {
+    History many;
+    for (int i = 0; i < 100000; ++i) many.RecordHistory(std::to_string(i), fifo);
+    ASSERT_EQ(many.Size(), 100001u);
+    EXPECT_EQ(many.Item(fifo ? 100000 : 0) + many.Item(fifo ? 1 : 99999), "999990");
+    EXPECT_EQ(many.Item(fifo ? 0 : 100000), kSample);
+  }
+  h.Select(5);
+  EXPECT_EQ(h.Selected(), -1);
+  h.Clear();
+  EXPECT_EQ(h.Size() + h.SelectedItem().size(), 0u);
+  EXPECT_EQ(h.RecordHistory("PX", false), 0u);
+  EXPECT_EQ(Items(h), "PX");
+}
+
+// Steps split by ";": "<line" sends a line; "^shown=after" is Up and "vshown=after"
+// Down, with what the entry shows before and after the key.
+TEST(CommandRecall, UpAndDownLikeAShell) {
+  for (const std::string run : {
+           "^typed=typed;vtyped=typed",  // nothing sent yet
+           "<ID;< PX ;^draft=PX;^PX=ID;^ID=ID;vID=PX;vPXedit=draft;vdraft=draft",
+           "<B;<A;<A;<   ;<B;^=B;^B=A;^A=B;^B=B",  // repeats in a row count once
+           "<A;<B;^x=B;<C;^y=C;vC=y",              // sending ends stepping
+       }) {
+    programs::CommandRecall recall;
+    std::size_t start = 0;
+    for (std::size_t end = 0; end != std::string::npos; start = end + 1) {
+      end = run.find(';', start);
+      const std::string step = run.substr(start, end - start);
+      const std::size_t equals = step.find('=');
+      if (step[0] == '<') recall.Sent(step.substr(1));
+      if (step[0] == '<') continue;
+      const std::string shown = step.substr(1, equals - 1);
+      EXPECT_EQ(step[0] == '^' ? recall.Up(shown) : recall.Down(shown), step.substr(equals + 1))
+          << run.substr(0, end);
+    }
+  }
+}
+
+}  // namespace
