@@ -326,7 +326,7 @@ LineRun RunLine(app::gui::Gui& gui, app::qt::QtGui* qt, bool pressEscape) {
   char root[] = "/tmp/halvorn-window-line-XXXXXX";
   if (!::mkdtemp(root)) return run;
   {
-    app::Application application(gui, app::DataFolders(root), registry);
+    app::Application application(gui, platform::DataFolders(root), registry);
     application.Start(app::CommandOptions{});
     for (int i = 0; i < 20; ++i) gui.DoEvents();
     gui.SetText(app::kMainForm, tmain::kCommandEntry, Line());
