@@ -216,7 +216,10 @@ void PlainLabel::ApplyColours(int text, int back) {
   QPalette p = palette();
   std::optional<QColor> background = host_.Colour(back);
   const bool filled = background.has_value() && !spec_.style.transparent;
-  SetRole(p, QPalette::WindowText, host_.Colour(filled ? look::LabelTextColour(text, back) : text));
+  // Text in the label's own background colour would not show (or, on a
+  // transparent label, hardly: PASSFAIL's white name on its light form):
+  // colour 0 then, as for owner-drawn labels.
+  SetRole(p, QPalette::WindowText, host_.Colour(look::LabelTextColour(text, back)));
   SetRole(p, QPalette::Window, background);
   setPalette(p);
   setAutoFillBackground(filled);
