@@ -40,7 +40,8 @@ class MainWindowTest : public ::testing::Test {
   MainWindowTest() {
     hid->entries = {"Board A"};
     registry.SetTransport(devices::LinkKind::Hid, hid);
-    application = std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
+    application =
+        std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
     application->Start(CommandOptions{});
     tap.next = application.get();
     gui.SetEventSink(&tap);

@@ -1,5 +1,5 @@
-// The library dialogs, the help window, tooltips, focus events and timers of
-// the Qt backend, answered the way an operator would answer them.
+// The library dialogs, the help window and tooltips of the Qt backend,
+// answered the way an operator would answer them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -53,18 +53,12 @@ class QtDialogsTest : public ::testing::Test {
     gui::FormSpec form;
     form.name = "M";
     form.place = {0, 0, 40, 20};
-    gui::ControlSpec entry;
-    entry.id = 105;
-    entry.kind = gui::ControlKind::TextBox;
-    entry.place = {1, 1, 20, 1.5};
-    entry.focusEvents = true;
-    gui::ControlSpec fifo = entry;
+    gui::ControlSpec fifo;
     fifo.id = 215;
     fifo.kind = gui::ControlKind::CheckBox;
     fifo.place = {1, 4, 10, 2};
-    fifo.focusEvents = false;
     fifo.tooltip = true;
-    form.controls = {entry, fifo};
+    form.controls = {fifo};
     gui.LoadForm(form);
     EXPECT_TRUE(QTest::qWaitForWindowActive(gui.FormWidget("M")));
   }
@@ -127,31 +121,12 @@ TEST_F(QtDialogsTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
   EXPECT_TRUE(browser->toPlainText().startsWith("Scripts"));
 }
 
-TEST_F(QtDialogsTest, TooltipsFocusAndTimersArriveAsEvents) {
+TEST_F(QtDialogsTest, ATooltipShowsTheTextTheApplicationAnswers) {
   QWidget* fifo = gui.ControlWidget("M", 215);
   QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), fifo->mapToGlobal(QPoint(2, 2)));
   QApplication::sendEvent(fifo, &help);
   EXPECT_EQ(sink.Count(215, gui::event::kTooltip), 1);
   EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
-
-  gui.SetFocus("M", 105);
-  EXPECT_EQ(sink.Count(105, gui::event::kFocusGained), 0);  // not from inside the call
-  gui.DoEvents();
-  EXPECT_EQ(sink.Count(105, gui::event::kFocusGained), 1);
-  gui.SetFocus("M", 215);
-  gui.DoEvents();
-  EXPECT_EQ(sink.Count(105, gui::event::kFocusLost), 1);
-  EXPECT_EQ(gui.FocusedControl(), std::make_pair(std::string("M"), 215));
-
-  gui.StartTimer("M", 4793, 0.005);
-  gui.Delay(0.05);  // blocks without delivering
-  EXPECT_EQ(sink.Count(4793, gui::event::kTimerTick), 0);
-  QTest::qWait(50);
-  EXPECT_GE(sink.Count(4793, gui::event::kTimerTick), 2);
-  gui.UnloadForm("M");
-  const int ticks = sink.Count(4793, gui::event::kTimerTick);
-  QTest::qWait(30);
-  EXPECT_EQ(sink.Count(4793, gui::event::kTimerTick), ticks);
 }
 
 }  // namespace
