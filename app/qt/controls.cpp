@@ -226,6 +226,17 @@ void PlainLabel::ApplyColours(int text, int back) {
 }
 
 // ---------------------------------------------------------------------------
+// Text boxes (app/qt/line_box.h and app/qt/log_view.h)
+
+void TextBoxControl::ApplyColours(int text, int back) {
+  Control::ApplyColours(text, back);
+  QPalette p = Widget()->palette();
+  SetRole(p, QPalette::Text, host_.Colour(look::LabelTextColour(text, back)));
+  SetRole(p, QPalette::Base, host_.Colour(back));
+  Widget()->setPalette(p);
+}
+
+// ---------------------------------------------------------------------------
 // Check box
 
 CheckBoxControl::CheckBoxControl(ControlHost& host, const std::string& form,

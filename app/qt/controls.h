@@ -111,6 +111,9 @@ class PlainLabel : public QLabel, public Control {
 class TextBoxControl : public Control {
  public:
   using Control::Control;
+  // Text and base colours; text in the background's colour would not show,
+  // so it is written in colour 0 then, as owner-drawn labels are.
+  void ApplyColours(int text, int back) override;
   virtual void AppendText(const std::string& text) = 0;
   virtual gui::TextSelection Selection() const = 0;
   virtual void SetSelection(gui::TextSelection selection) = 0;

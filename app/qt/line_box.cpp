@@ -11,7 +11,6 @@
 #include <QStyleOptionFrame>
 #include <algorithm>
 
-#include "app/look/painters.h"
 #include "app/qt/latin1.h"
 
 namespace app::qt {
@@ -45,18 +44,6 @@ void LineBox::SetText(const std::string& text) {
 void LineBox::AppendText(const std::string& text) {
   text_ += text;
   update();
-}
-
-void LineBox::ApplyColours(int text, int back) {
-  Control::ApplyColours(text, back);
-  QPalette p = palette();
-  // Text in the background's colour would not show: colour 0 then, as for
-  // owner-drawn labels.
-  if (auto colour = host_.Colour(look::LabelTextColour(text, back))) {
-    p.setColor(QPalette::Text, *colour);
-  }
-  if (auto colour = host_.Colour(back)) p.setColor(QPalette::Base, *colour);
-  setPalette(p);
 }
 
 gui::TextSelection LineBox::Selection() const {

@@ -29,7 +29,6 @@ class LineBox : public QWidget, public TextBoxControl {
   QWidget* Widget() override { return this; }
   std::string Text() const override { return text_; }
   void SetText(const std::string& text) override;
-  void ApplyColours(int text, int back) override;
   bool TakesArrowKeys() const override { return spec_.focusEvents; }
   void AppendText(const std::string& text) override;
   gui::TextSelection Selection() const override;

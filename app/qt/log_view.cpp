@@ -9,7 +9,6 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "app/look/painters.h"
 #include "app/qt/latin1.h"
 
 namespace app::qt {
@@ -112,15 +111,7 @@ void LogView::ScrollToEnd() {
 }
 
 void LogView::ApplyColours(int text, int back) {
-  Control::ApplyColours(text, back);
-  QPalette p = palette();
-  // Text in the background's colour would not show: colour 0 then, as for
-  // owner-drawn labels.
-  if (auto colour = host_.Colour(look::LabelTextColour(text, back))) {
-    p.setColor(QPalette::Text, *colour);
-  }
-  if (auto colour = host_.Colour(back)) p.setColor(QPalette::Base, *colour);
-  setPalette(p);
+  TextBoxControl::ApplyColours(text, back);
   viewport()->setBackgroundRole(QPalette::Base);
 }
 
