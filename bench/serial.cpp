@@ -116,11 +116,11 @@ double Median(std::vector<double> v) {
 double LinkBlock(const std::string& port, const std::string& command, int count) {
   devices::SerialTransport link("/nonexistent");
   devices::LinkHandle handle = 0;
-  if (link.Open("Bench 01 {" + port + ":115200}", handle) != 1) return -1;
+  if (link.Open("Bench 01 {" + port + ":115200}", handle) != devices::LinkStatus::Ok) return -1;
   std::string reply;
   auto start = Clock::now();
   for (int i = 0; i < count; ++i) {
-    if (link.SendReceive(handle, command, reply) != devices::kSerialReplyReceived) {
+    if (link.SendReceive(handle, command, reply) != devices::LinkStatus::Ok) {
       link.Close(handle);
       return -1;
     }
@@ -326,7 +326,7 @@ int main(int argc, char** argv) {
     // Address 09 is not on the simulator's line: the frame goes unanswered.
     devices::SerialTransport link("/nonexistent", 5.0);
     devices::LinkHandle handle = 0;
-    if (link.Open("Silent 09 {" + sim.path + ":115200}", handle) == 1) {
+    if (link.Open("Silent 09 {" + sim.path + ":115200}", handle) == devices::LinkStatus::Ok) {
       double cpu0 = CpuSeconds();
       auto start = Clock::now();
       std::string reply;

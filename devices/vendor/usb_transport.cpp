@@ -7,18 +7,15 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/text.h"
+
 namespace devices {
 namespace {
 
+using platform::TrimmedView;
+
 constexpr std::size_t kEntryBlanks = 46;
 constexpr std::string_view kMakerPrefix = "Zendrik-";
-
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
 
 // The text of a buffer up to its first NUL, never reading past its end.
 template <std::size_t N>
@@ -35,7 +32,8 @@ int LeadingNumber(std::string_view text) {
   auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
                                       std::chars_format::fixed);
   (void)end;
-  if (error != std::errc()) return 0;
+  // from_chars also reads "nan" and "inf", which name no index.
+  if (error != std::errc() || !std::isfinite(value)) return 0;
   value = std::nearbyint(value);  // the default rounding mode rounds ties to even
   constexpr double kLowest = std::numeric_limits<int>::min();
   constexpr double kHighest = std::numeric_limits<int>::max();
@@ -49,12 +47,12 @@ std::string CutAtNul(std::string_view text) {
 }
 
 int UsbEntryIndex(std::string_view entry) {
-  std::size_t bracket = entry.find('[');
+  std::size_t bracket = entry.rfind('[');
   if (bracket == std::string_view::npos) return 0;
   // The entry ends in "]": the number lies between the bracket and it.
   std::string_view inner = entry.substr(0, entry.size() - 1);
   if (bracket + 1 > inner.size()) return 0;
-  return LeadingNumber(TrimBlanks(inner.substr(bracket + 1)));
+  return LeadingNumber(TrimmedView(inner.substr(bracket + 1)));
 }
 
 UsbTransport::UsbTransport(std::shared_ptr<const UsbLibrary> library)
@@ -87,13 +85,22 @@ std::string UsbTransport::IdentityOf(int index, const std::string& product) {
   std::string reply;
   UsbSendReceive(handle, "ID", reply);
   UsbClose(handle);
-  std::string_view identity = TrimBlanks(reply);
+  std::string_view identity = TrimmedView(reply);
   if (identity.substr(0, kMakerPrefix.size()) == kMakerPrefix) {
     identity.remove_prefix(kMakerPrefix.size());
   }
-  std::string_view trimmed = TrimBlanks(product);
+  std::string_view trimmed = TrimmedView(product);
   std::string_view suffix = trimmed.substr(trimmed.size() >= 2 ? trimmed.size() - 2 : 0);
   return std::string(identity) + "-" + std::string(suffix);
+}
+
+LinkStatus UsbTransport::Open(const std::string& entry, LinkHandle& handle) {
+  lastOpenError_.clear();
+  if (UsbOpenEntry(handle, entry) == 1) return LinkStatus::Ok;
+  lastOpenError_ = library_ ? "the controller library did not open controller " +
+                                  std::to_string(UsbEntryIndex(entry))
+                            : "no controller library was found";
+  return LinkStatus::Failed;
 }
 
 int UsbTransport::UsbOpenEntry(LinkHandle& handle, const std::string& entry) {
