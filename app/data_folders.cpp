@@ -1,11 +1,12 @@
 #include "app/data_folders.h"
 
+#include "platform/default_data_root.h"
 #include "platform/files.h"
 
 namespace app {
 
 DataFolders::DataFolders(std::string root) {
-  if (root.empty()) root = platform::ExecutableFolder();
+  if (root.empty()) root = platform::DefaultDataRoot();
   if (root.empty()) root = ".";
   root_ = platform::JoinPath(root, "");
 }
