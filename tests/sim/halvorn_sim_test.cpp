@@ -62,7 +62,7 @@ TEST(HalvornSim, AnswersOnlyItsAddressesOnThePortAndOverTcp) {
             (Replies{"HALVORN SIM 01", "100", "OK"}));
   EXPECT_EQ(Exchange(serial, "Y axis 02 {COM6:9600}", {"ID", "PX"}),
             (Replies{"HALVORN SIM 02", "0"}));
-  EXPECT_EQ(Exchange(serial, "Z axis 03 {COM5:9600}", {"ID"}), (Replies{"(SERIAL Timeout)"}));
+  EXPECT_EQ(Exchange(serial, "Z axis 03 {COM6:9600}", {"ID"}), (Replies{"(SERIAL Timeout)"}));
 
   devices::LinkHandle first = 0;
   ASSERT_EQ(serial.Open("X axis 01 {COM6:9600}", first), devices::LinkStatus::Ok);
