@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/serial_transport.h"
 #include "platform/files.h"
 
 extern char** environ;
@@ -50,6 +51,27 @@ inline void PrintRatio(const char* name, const std::vector<double>& ours,
   if (ours.empty() || theirs.empty()) return;
   std::printf("  %s = %.2f by medians, %.2f by best blocks (target <= %.2f)\n", name,
               Median(ours) / Median(theirs), Best(ours) / Best(theirs), target);
+}
+
+// One block of exchanges over our link to the configuration line `entry`
+// (data folder `folder`), opened and closed around it as for a command line;
+// microseconds per exchange, negative on failure.
+inline double LinkBlock(const std::string& folder, const std::string& entry,
+                        const std::string& command, int count) {
+  devices::SerialTransport link(folder);
+  devices::LinkHandle handle = 0;
+  if (link.Open(entry, handle) != devices::LinkStatus::Ok) return -1;
+  std::string reply;
+  auto start = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    if (link.SendReceive(handle, command, reply) != devices::LinkStatus::Ok) {
+      link.Close(handle);
+      return -1;
+    }
+  }
+  double micros = Seconds(Clock::now() - start) / count * 1e6;
+  link.Close(handle);
+  return micros;
 }
 
 // Spawns `args` with standard input and output on pipes; -1 on failure.
@@ -172,6 +194,14 @@ class PythonLoop {
   FILE* from_ = nullptr;
   std::string dir_, script_, status_ = "not started";
 };
+
+// The exchanges per contender asked for on the command line (100,000 when
+// none or fewer than 100 are asked), split into `rounds` blocks: the size of
+// one block.
+inline int BlockSize(int argc, char** argv, int rounds) {
+  int total = argc > 1 ? std::atoi(argv[1]) : 0;
+  return (total < 100 ? 100000 : total) / rounds;
+}
 
 // Runs the contenders' blocks in rotating order, so that load on the machine
 // falls on all alike; a block that fails (negative) is left out.

@@ -17,6 +17,7 @@
 namespace {
 
 using link_bench::Clock;
+using link_bench::LinkBlock;
 using link_bench::Seconds;
 
 constexpr char kSocketLoop[] = R"(
@@ -43,26 +44,6 @@ for line in sys.stdin:
     s.close()
     print(elapsed / count * 1e6, flush=True)
 )";
-
-// One block over our link to `port` (a device path or a COM map URL), opened
-// and closed around it as for a command line.
-double LinkBlock(const std::string& folder, const std::string& entry, const std::string& command,
-                 int count) {
-  devices::SerialTransport link(folder);
-  devices::LinkHandle handle = 0;
-  if (link.Open(entry, handle) != devices::LinkStatus::Ok) return -1;
-  std::string reply;
-  auto start = Clock::now();
-  for (int i = 0; i < count; ++i) {
-    if (link.SendReceive(handle, command, reply) != devices::LinkStatus::Ok) {
-      link.Close(handle);
-      return -1;
-    }
-  }
-  double micros = Seconds(Clock::now() - start) / count * 1e6;
-  link.Close(handle);
-  return micros;
-}
 
 // The same exchanges with nothing but send, poll and recv on a socket.
 double FloorBlock(int port, const std::string& command, int count) {
@@ -98,11 +79,8 @@ double FloorBlock(int port, const std::string& command, int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int total = argc > 1 ? std::atoi(argv[1]) : 100000;
-  if (total < 100) total = 100000;
   const int rounds = 10;
-  const int block = total / rounds;
-
+  const int block = link_bench::BlockSize(argc, argv, rounds);
   link_bench::Simulator sim;
   if (!sim.Start({"--instant", "--tcp", "0"}, 2) || sim.lines[1].rfind("tcp://127.0.0.1:", 0)) {
     std::fprintf(stderr, "bench_network: cannot start halvorn-sim --tcp next to this program\n");

@@ -20,6 +20,7 @@
 namespace {
 
 using link_bench::Clock;
+using link_bench::LinkBlock;
 using link_bench::Median;
 using link_bench::Seconds;
 
@@ -52,25 +53,6 @@ double CpuSeconds() {
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// One block of exchanges over our link, opened and closed around it as for a
-// command line; microseconds per exchange, negative on failure.
-double LinkBlock(const std::string& port, const std::string& command, int count) {
-  devices::SerialTransport link("/nonexistent");
-  devices::LinkHandle handle = 0;
-  if (link.Open("Bench 01 {" + port + ":115200}", handle) != devices::LinkStatus::Ok) return -1;
-  std::string reply;
-  auto start = Clock::now();
-  for (int i = 0; i < count; ++i) {
-    if (link.SendReceive(handle, command, reply) != devices::LinkStatus::Ok) {
-      link.Close(handle);
-      return -1;
-    }
-  }
-  double micros = Seconds(Clock::now() - start) / count * 1e6;
-  link.Close(handle);
-  return micros;
-}
-
 // The same exchanges with nothing but write, poll and read on a raw port.
 double FloorBlock(const std::string& port, const std::string& command, int count) {
   int fd = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -99,10 +81,13 @@ double FloorBlock(const std::string& port, const std::string& command, int count
 
 void Compare(const std::string& port, link_bench::PythonLoop& py, const std::string& command,
              int replyBytes, int rounds, int block) {
-  auto results = link_bench::Interleave({[&](int n) { return LinkBlock(port, command, n); },
-                                         [&](int n) { return FloorBlock(port, command, n); },
-                                         [&](int n) { return py.Block(command, n); }},
-                                        rounds, block);
+  auto results = link_bench::Interleave(
+      {[&](int n) {
+         return LinkBlock("/nonexistent", "Bench 01 {" + port + ":115200}", command, n);
+       },
+       [&](int n) { return FloorBlock(port, command, n); },
+       [&](int n) { return py.Block(command, n); }},
+      rounds, block);
   const auto& ours = results[0];
   const auto& floor = results[1];
   const auto& pyserial = results[2];
@@ -128,11 +113,8 @@ void Compare(const std::string& port, link_bench::PythonLoop& py, const std::str
 }  // namespace
 
 int main(int argc, char** argv) {
-  int total = argc > 1 ? std::atoi(argv[1]) : 100000;
-  if (total < 100) total = 100000;
   const int rounds = 10;
-  const int block = total / rounds;
-
+  const int block = link_bench::BlockSize(argc, argv, rounds);
   link_bench::Simulator sim;
   if (!sim.Start({"--instant"})) {
     std::fprintf(stderr, "bench_serial: cannot start halvorn-sim next to this program\n");
@@ -153,7 +135,8 @@ int main(int argc, char** argv) {
   link_bench::Simulator paced;
   if (paced.Start({"--instant", "--pace"})) {
     std::printf("\n  %-36s %9.1f us/exchange (300 exchanges of \"PX\")\n",
-                "link to a paced simulator (115200)", LinkBlock(paced.Path(), "PX", 300));
+                "link to a paced simulator (115200)",
+                LinkBlock("/nonexistent", "Bench 01 {" + paced.Path() + ":115200}", "PX", 300));
   }
 
   std::printf("\nProcessor time while waiting for a controller that never answers\n");

@@ -150,45 +150,26 @@ void TelnetClient::Answer(std::uint8_t verb, std::uint8_t option) {
 
 // The option rules of RFC 854/1143 in their simple form: a request that
 // changes nothing is not answered, so two sides can never loop; our own
-// request, once answered, is not answered again.
+// request, once answered, is not answered again. `on` and `asked` are one
+// side's options (ours for DO/DONT, the server's for WILL/WONT), answered
+// with `yes` or `no`.
+void TelnetClient::Negotiate(bool enable, std::uint8_t option, bool supported, Options& on,
+                             Options& asked, std::uint8_t yes, std::uint8_t no) {
+  if (enable && !supported) {
+    Answer(no, option);
+  } else if (enable != on[option]) {
+    on[option] = enable;
+    if (!enable || !asked[option]) Answer(enable ? yes : no, option);
+  }
+  asked[option] = false;
+}
+
 void TelnetClient::Command(std::uint8_t verb, std::uint8_t option) {
-  switch (verb) {
-    case kDo:
-      if (!WeOffer(option)) {
-        Answer(kWont, option);
-      } else if (!us_[option]) {
-        us_[option] = true;
-        if (!askedUs_[option]) Answer(kWill, option);
-      }
-      askedUs_[option] = false;
-      if (option == kComPort) comPort_ = ComPort::Agreed;
-      break;
-    case kDont:
-      if (us_[option]) {
-        us_[option] = false;
-        Answer(kWont, option);
-      }
-      askedUs_[option] = false;
-      if (option == kComPort) comPort_ = ComPort::Refused;
-      break;
-    case kWill:
-      if (!WeAccept(option)) {
-        Answer(kDont, option);
-      } else if (!him_[option]) {
-        him_[option] = true;
-        if (!askedHim_[option]) Answer(kDo, option);
-      }
-      askedHim_[option] = false;
-      break;
-    case kWont:
-      if (him_[option]) {
-        him_[option] = false;
-        Answer(kDont, option);
-      }
-      askedHim_[option] = false;
-      break;
-    default:
-      break;
+  if (verb == kDo || verb == kDont) {
+    Negotiate(verb == kDo, option, WeOffer(option), us_, askedUs_, kWill, kWont);
+    if (option == kComPort) comPort_ = verb == kDo ? ComPort::Agreed : ComPort::Refused;
+  } else {
+    Negotiate(verb == kWill, option, WeAccept(option), him_, askedHim_, kDo, kDont);
   }
 }
 

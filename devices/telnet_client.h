@@ -65,8 +65,11 @@ class TelnetClient {
 
  private:
   enum class State { Data, Iac, Verb, Sub, SubIac };
+  using Options = std::array<bool, 256>;
 
   void Command(std::uint8_t verb, std::uint8_t option);
+  void Negotiate(bool enable, std::uint8_t option, bool supported, Options& on, Options& asked,
+                 std::uint8_t yes, std::uint8_t no);
   void Subnegotiation();
   void Answer(std::uint8_t verb, std::uint8_t option);
 
@@ -77,7 +80,7 @@ class TelnetClient {
   bool subOverlong_ = false;
   std::string answers_;
   // Per option: in force on our side / the server's side, and asked for by us.
-  std::array<bool, 256> us_{}, him_{}, askedUs_{}, askedHim_{};
+  Options us_{}, him_{}, askedUs_{}, askedHim_{};
   ComPort comPort_ = ComPort::Asked;
   std::array<int, 4> confirmed_{};
 };
