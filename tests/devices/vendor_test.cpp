@@ -4,18 +4,14 @@
 
 #include <climits>
 #include <cstring>
-#include <sstream>
 
 #include "app/application.h"
 #include "app/gui/headless_gui.h"
-#include "app/links.h"
 #include "app/main_form.h"
-#include "app/program.h"
 #include "devices/vendor/hid_transport.h"
 #include "devices/vendor/shared_library.h"
 #include "devices/vendor/usb_transport.h"
 #include "platform/files.h"
-#include "serial_pty_peer.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
 
@@ -262,42 +258,6 @@ TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
   for (int result : {0, 2, -1}) {
     usbSim.Do("result fnZendrikComGetNumDevices " + std::to_string(result));
     EXPECT_EQ(usb.UsbListDevices(), "") << result;
-  }
-}
-
-// halvorn-terminal --headless with the real links: the stand-ins beside the
-// program (devices given through the environment, as the simulator gives
-// them) and a serial controller on a pseudo-terminal.
-TEST(ProgramWithSimulators, ListsHidThenUsbThenSerialAndRunsACommandLineOnEach) {
-  Standin hidSim{HidPath()}, usbSim{UsbPath()};
-  testing_support::TestFolder folder;
-  serial_test::PtyPeer peer;
-  ASSERT_TRUE(peer.slave >= 0);
-  peer.Serve([](const std::string& frame) {
-    return std::string(frame == "@01ID\r" ? "SERIAL 01\r" : "OK\r");
-  });
-  ASSERT_TRUE(platform::CreateDirectory(folder / "AppConfig"));
-  ASSERT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Ports.cfg",
-                                        "Axis 01 {" + peer.path + ":9600}\r\n"));
-  ::setenv("HALVORN_SIM_HID_BOARDS", "2", 1);
-  ::setenv("HALVORN_SIM_USB_CONTROLLERS", "1", 1);
-  hidSim.Reset();
-  usbSim.Reset();
-  std::ostringstream out, err;
-  auto run = [&](std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--headless", "--data-root", folder.Path()});
-    out.str("");
-    std::istringstream in;
-    return app::RunProgram(arguments, app::ProgramIo{in, out, err, -1}, app::InstallRealLinks);
-  };
-  EXPECT_EQ(run({"--list-devices"}), app::kExitOk);
-  EXPECT_EQ(out.str(), "Torvane Sim Board 1\nTorvane Sim Board 2\nZDK-SIM4-01" + kBlanks +
-                           "[0]\nAxis 01 {" + peer.path + ":9600}\n");
-  for (auto [device, identity] :
-       {std::pair{"1", "Torvane Sim Board 2"}, {"2", "Zendrik-SIM4"}, {"3", "SERIAL 01"}}) {
-    EXPECT_EQ(run({"--device", device, "--exec", "ID"}), app::kExitOk) << err.str();
-    EXPECT_NE(out.str().find("Reply: " + std::string(identity) + " ("), std::string::npos)
-        << out.str();
   }
 }
 
