@@ -275,17 +275,18 @@ class InstantLink : public devices::Transport {
   std::function<void(int count, const std::string& command)> onCommand;
   int count = 0;
   std::vector<std::string> ListEntries() override { return {"Bench Board"}; }
-  int Open(const std::string&, devices::LinkHandle& handle) override {
+  devices::LinkStatus Open(const std::string&, devices::LinkHandle& handle) override {
     handle = 1;
-    return 1;
+    return devices::LinkStatus::Ok;
   }
-  int SendReceive(devices::LinkHandle, const std::string& command, std::string& reply) override {
+  devices::LinkStatus SendReceive(devices::LinkHandle, const std::string& command,
+                                  std::string& reply) override {
     reply = "OK";
     ++count;
     if (onCommand) onCommand(count, command);
-    return 1;
+    return devices::LinkStatus::Ok;
   }
-  int Close(devices::LinkHandle) override { return 1; }
+  devices::LinkStatus Close(devices::LinkHandle) override { return devices::LinkStatus::Ok; }
 };
 
 struct LineRun {
