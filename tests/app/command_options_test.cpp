@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <sstream>
 
 #include "app/program.h"
@@ -49,7 +51,15 @@ TEST(CommandOptions, ReadsEveryOption) {
   EXPECT_EQ(ParseCommandOptions({"/A12"}).scriptNumber, 12);
 }
 
-enum class Link { Answers, None, Refuses, Silent };
+enum class Link { Answers, None, Refuses, Silent, StopAtStart };
+
+// A link whose discovery is where SIGTERM finds the program starting.
+struct StoppedWhileStarting : FakeTransport {
+  std::vector<std::string> ListEntries() override {
+    ::raise(SIGTERM);
+    return entries;
+  }
+};
 
 struct Row {
   std::vector<std::string> arguments;
@@ -63,7 +73,8 @@ int RunRow(const Row& row, std::string& said) {
   std::istringstream in;
   std::ostringstream out, err;
   app::ProgramIo io{in, out, err};
-  auto link = std::make_shared<FakeTransport>();
+  auto link = row.link == Link::StopAtStart ? std::make_shared<StoppedWhileStarting>()
+                                            : std::make_shared<FakeTransport>();
   if (row.link != Link::None) link->entries = {"Axis A", "Axis B"};
   link->openSucceeds = row.link != Link::Refuses;
   if (row.link == Link::Silent) {
@@ -130,6 +141,8 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
       {in({"--exec", std::string(1 << 20, 'X'), "--headless", "--headless"}), Link::Answers, 0,
        "Reply: OK"},
       {in({"--list-devices"}), Link::Answers, 0, "Axis B"},
+      // The line never runs; ESC at the start sends "ABORT".
+      {in({"--exec", "PX"}), Link::StopAtStart, 143, " >> ABORT\r\n      Reply: OK"},
   };
   for (const Row& row : rows) {
     std::string said;
