@@ -580,7 +580,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       // The expected replies of a program that never ran must not be
       // applied to the next line typed.
       programs_->DiscardProgram();
-      ReportDeviceNotAvailable(device);
+      ReportDeviceNotAvailable(device, link.LastOpenError());
       engine_->Capture().MarkVerificationFailed();
     }
     SetBusyState(1);
@@ -606,11 +606,14 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
   RunningCaption(0);
 }
 
-void Application::ReportDeviceNotAvailable(const std::string& entry) {
+void Application::ReportDeviceNotAvailable(const std::string& entry, const std::string& reason) {
   ++shell_.DeviceNotAvailableCount;
-  if (onDeviceNotAvailable) onDeviceNotAvailable(entry, "");
+  if (onDeviceNotAvailable) onDeviceNotAvailable(entry, reason);
   dialogs_.Values().MessageBoxColourOverrides = {12, 14, 4};
-  ShowMessageBox(entry + "\r\n", "Device Not Available!//40", "OK//20");
+  // The caption keeps its text; why the link did not open is the message's
+  // second line.
+  ShowMessageBox(entry + "\r\n" + (reason.empty() ? "" : reason + "\r\n"),
+                 "Device Not Available!//40", "OK//20");
   dialogs_.Values().MessageBoxColourOverrides = {-1, -1, -1};
   script_->OnDeviceNotAvailable();
 }

@@ -73,7 +73,9 @@ class Application : public gui::EventSink {
   // Runs one command line on the selected device: opens its link, runs the
   // line, closes the link. An empty `line` takes the command entry's text.
   void ExecuteOnSelectedDevice(const std::string& line);
-  void ReportDeviceNotAvailable(const std::string& entry);
+  // "Device Not Available!" for `entry`, with the link's `reason` (its
+  // text for the failed open) as the message's second line when it has one.
+  void ReportDeviceNotAvailable(const std::string& entry, const std::string& reason = {});
   // What a program key does (1..10 the stored programs, 11 and 12 the file
   // dialog): load the program and run it on the selected device. False when
   // nothing ran (busy, no file, no command in it).

@@ -207,9 +207,9 @@ void HeadlessRun::Listen() {
     report_.OperatorAnswer(prompt, answer);
   };
   app_.onDeviceNotAvailable = [this](const std::string& entry, const std::string& reason) {
+    // An entry that did not open, and why, is on standard error with its message box.
     if (entry.empty())
       io_.err << "halvorn-terminal: no device is selected: the line was not sent\n";
-    if (!reason.empty()) io_.err << "halvorn-terminal: " << entry << ": " << reason << "\n";
     report_.DeviceNotAvailable(entry, reason);
   };
   report_.exchangeSource = [this] {

@@ -35,10 +35,6 @@ int ClampToInt(long long value) {
   return static_cast<int>(std::min<long long>(value, std::numeric_limits<int>::max()));
 }
 
-// Every link reports a reply received as 1 (the serial link's own status,
-// the access libraries' success); any other status means no reply came.
-constexpr int kReplyReceived = 1;
-
 // The number of collected block entries; later ones are dropped unnoticed.
 constexpr std::size_t kBlockBufferSize = 1000;
 constexpr int kMaxBlockLevel = 3;
@@ -162,8 +158,8 @@ void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,
     state_.ExchangeTime = end - start;
     const Check check = capture_->CaptureReply(command, reply, shownExpected, state_.BitMask);
     if (listener_) {
-      listener_->OnExchange({command, reply, shownExpected, position, status == kReplyReceived,
-                             check, state_.ExchangeTime});
+      listener_->OnExchange({command, reply, shownExpected, position,
+                             status == devices::LinkStatus::Ok, check, state_.ExchangeTime});
     }
   }
   DisplayExchange(command, reply, shownExpected, kExchangeLine, position);

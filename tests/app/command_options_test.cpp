@@ -77,8 +77,9 @@ int RunRow(const Row& row, std::string& said) {
                                             : std::make_shared<FakeTransport>();
   if (row.link != Link::None) link->entries = {"Axis A", "Axis B"};
   link->openSucceeds = row.link != Link::Refuses;
+  link->openError = "held by another program";
   if (row.link == Link::Silent) {
-    link->status = -2;
+    link->status = devices::LinkStatus::TimedOut;
     link->answer = [](const std::string&) { return std::string("(SERIAL Timeout)"); };
   }
   const int status =
@@ -132,7 +133,7 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
       {in({"--exec", "PX", "--device", "2"}), Link::Answers, 3, "2 entries"},
       {in({"--headless", "--device", "2"}), Link::Answers, 3, "not in the device list"},
       {in({"--exec", "PX"}), Link::None, 3, "empty"},
-      {in({"--exec", "PX", "--report", lost}), Link::Refuses, 3, "Device Not Available!"},
+      {in({"--exec", "PX", "--report", lost}), Link::Refuses, 3, "A\r\nheld by another"},
       {in({"--exec", "PX", "--report", f / "no/r.xml"}), Link::Answers, 4, "cannot be written"},
       {in({"--program", "1", "--report", lost}), Link::Answers, 4, "not written"},
       {in({"--program", "1"}), Link::Silent, 5, "(SERIAL Timeout)"},
