@@ -117,8 +117,10 @@ struct ScriptState {
   std::string PassCsvText;
   std::string FailCsvText;
   std::int32_t VerifyRetry = 0;
-  bool RunningProgram = false;   // a [RUNPROGn] line is running its program
-  std::int32_t RecordsLost = 0;  // result and CSV files that could not be written
+  bool RunningProgram = false;  // a [RUNPROGn] line is running its program
+  // Result and CSV files that could not be written in this run, one per
+  // file; a run that lost one must not end as if it had saved everything.
+  std::int32_t RecordsLost = 0;
 };
 
 class Script {
