@@ -189,11 +189,11 @@ class Script {
   void ShowPassFailDialog();
   // The verdict dialog of [PASSFAILMSG..] and [LOOPONFAIL], reported.
   void ShowPassFailDialog(std::string_view keyword);
-  void MessageLine(const std::string& text);
-  std::string TraceLine(std::string_view keyword) const;
   void Report(const ScriptVerdict& verdict) {
     if (listener_) listener_->OnVerdict(verdict);
   }
+  void MessageLine(const std::string& text);
+  std::string TraceLine(std::string_view keyword) const;
   // Writes a result file; false when a new (exclusive) file's name is taken
   // already. Any other failure is reported in the display: a lost test
   // record must not look like a saved one.
