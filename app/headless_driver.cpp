@@ -91,7 +91,7 @@ class HeadlessRun {
         options_(options),
         io_(io),
         standardOutput_(io.out),
-        report_(RunName(), options.execLine || options.RunsProgram(),
+        report_(RunName(), options.execLine || options.RunsProgram(), !options.reportFile.empty(),
                 [&gui] { return gui.Now(); }) {}
   ~HeadlessRun() {
     app_.Engine().SetExchangeListener(nullptr);

@@ -111,8 +111,12 @@ std::string VerifyMessage(std::string_view expected, std::string_view log) {
 
 }  // namespace
 
-RunReport::RunReport(std::string name, bool everyExchange, std::function<double()> clock)
-    : name_(std::move(name)), everyExchange_(everyExchange), clock_(std::move(clock)) {
+RunReport::RunReport(std::string name, bool everyExchange, bool keepCases,
+                     std::function<double()> clock)
+    : name_(std::move(name)),
+      everyExchange_(everyExchange),
+      keepCases_(keepCases),
+      clock_(std::move(clock)) {
   BeginSuite();
 }
 
@@ -146,7 +150,7 @@ RunReport::Case& RunReport::Add(std::string classname, std::string name, Case::K
 
 void RunReport::OnExchange(const engine::ExchangeVerdict& e) {
   if (!e.replied) ++noReply_;
-  if (e.replied && e.check == engine::Check::None && !everyExchange_) return;
+  if (!keepCases_ || (e.replied && e.check == engine::Check::None && !everyExchange_)) return;
   std::string source = exchangeSource ? exchangeSource() : std::string();
   if (source.empty()) source = name_;
   const Kind kind = !e.replied                         ? Kind::Error
@@ -166,6 +170,7 @@ void RunReport::OnExchange(const engine::ExchangeVerdict& e) {
 }
 
 void RunReport::OnVerdict(const autocontrol::ScriptVerdict& v) {
+  if (!keepCases_) return;
   using Outcome = autocontrol::ScriptVerdict::Outcome;
   std::string name(v.keyword);
   const std::string_view subject = platform::TrimmedView(v.subject);
@@ -196,6 +201,7 @@ void RunReport::OnLoopRestart() {
 }
 
 void RunReport::DeviceNotAvailable(const std::string& entry, const std::string& reason) {
+  if (!keepCases_) return;
   std::string source = exchangeSource ? exchangeSource() : std::string();
   Case& c =
       Add(source.empty() ? name_ : source,
@@ -206,6 +212,7 @@ void RunReport::DeviceNotAvailable(const std::string& entry, const std::string& 
 }
 
 void RunReport::OperatorAnswer(const std::string& prompt, const std::string& answer) {
+  if (!keepCases_) return;
   suites_.back().properties.emplace_back("answer " + std::to_string(++answers_) + ": " + prompt,
                                          answer);
 }

@@ -52,9 +52,11 @@ class RunReport : public engine::ExchangeListener, public autocontrol::ScriptLis
   };
 
   // `name`: the run's (the script file's, the program file's, "exec").
-  // `everyExchange`: every device exchange is a case. `clock`: seconds of a
+  // `everyExchange`: every device exchange is a case. `keepCases`: false
+  // when no report is written (only exchanges without a reply are counted,
+  // so a line of a million commands keeps nothing). `clock`: seconds of a
   // monotonic clock, for the suites' times.
-  RunReport(std::string name, bool everyExchange, std::function<double()> clock);
+  RunReport(std::string name, bool everyExchange, bool keepCases, std::function<double()> clock);
 
   void OnExchange(const engine::ExchangeVerdict& exchange) override;
   void OnVerdict(const autocontrol::ScriptVerdict& verdict) override;
@@ -88,6 +90,7 @@ class RunReport : public engine::ExchangeListener, public autocontrol::ScriptLis
 
   std::string name_;
   bool everyExchange_;
+  bool keepCases_;
   std::function<double()> clock_;
   std::vector<Suite> suites_;
   int answers_ = 0;  // answers in the suite running now

@@ -1,9 +1,6 @@
-"""The JUnit reports of the example production script and of a program file
-run, read by a real consumer (junitparser): the counts of cases, failures and
-their messages match what the run showed on its display.
-
-usage: junit_report.py BIN_DIR EXAMPLES_DIR
-"""
+# The JUnit reports of the example production script and of a program file
+# run, read by a real consumer (junitparser): the counts of cases, failures
+# and their messages match what the run showed.  usage: BIN_DIR EXAMPLES_DIR
 import os
 import shutil
 import subprocess
@@ -23,8 +20,7 @@ def check(condition, what):
 
 
 def cases(path):
-    xml = JUnitXml.fromfile(path)
-    return [(suite, case) for suite in xml for case in suite]
+    return [(suite, case) for suite in JUnitXml.fromfile(path) for case in suite]
 
 
 def failures(found):
@@ -42,9 +38,7 @@ with tempfile.TemporaryDirectory(prefix="halvorn-junit-") as data:
     sim = subprocess.Popen([os.path.join(BIN, "halvorn-sim"), "--address", "01", "--instant",
                             "--link", port], stdout=subprocess.DEVNULL)
     try:
-        for _ in range(200):
-            if os.path.exists(port):
-                break
+        while not os.path.exists(port) and sim.poll() is None:
             time.sleep(0.05)
         os.makedirs(os.path.join(data, "AppConfig"))
         os.makedirs(os.path.join(data, "AppPrograms", "AutoControl"))

@@ -9,7 +9,7 @@ namespace {
 using Outcome = autocontrol::ScriptVerdict::Outcome;
 
 TEST(RunReport, TextIsEscapedAndVerificationsNameEveryDifference) {
-  app::RunReport report("exec", true, [] { return 0.0; });
+  app::RunReport report("exec", true, true, [] { return 0.0; });
   report.OnExchange({"X<&\"", "\xE9\x01", "'1'", 3, true, engine::Check::Failed, 0.25});
   report.OnExchange({"PX", "(SERIAL Timeout)", "", 4, false, engine::Check::None, 10});
   report.OnVerdict({"[CMDVERIFY]", "LSPD,HSPD,ID ", Outcome::Failed, "100|200",
