@@ -203,12 +203,13 @@ void RunReport::OnLoopRestart() {
 void RunReport::DeviceNotAvailable(const std::string& entry, const std::string& reason) {
   if (!keepCases_) return;
   std::string source = exchangeSource ? exchangeSource() : std::string();
-  Case& c =
-      Add(source.empty() ? name_ : source,
-          entry.empty() ? "no device selected" : "Device Not Available: " + entry, Kind::Error, 0);
+  Case& c = Add(source.empty() ? name_ : source,
+                entry.empty() ? "Device Not Available" : "Device Not Available: " + entry,
+                Kind::Error, 0);
   c.type = "device";
-  c.message = entry.empty() ? "no device is selected" : "Device Not Available!";
-  if (!reason.empty()) c.message += " " + reason;
+  // No entry: no device was selected, and `reason` says why.
+  c.message = entry.empty() ? reason : "Device Not Available!";
+  if (!entry.empty() && !reason.empty()) c.message += " " + reason;
 }
 
 void RunReport::OperatorAnswer(const std::string& prompt, const std::string& answer) {
