@@ -39,8 +39,8 @@ struct ShellState {
   std::string BaseCaption;
   bool BaseCaptionTaken = false;
   std::string SaveName = "myfile.txt";  // offered by the next display save
-  int DeviceNotAvailableCount = 0;      // links that could not be opened
   int LinesWithoutDevice = 0;           // lines not sent: no device selected
+  int DeviceNotAvailableCount = 0;      // links that could not be opened
   std::string Placement;                // the last [RESIZEAPP] words
 };
 
@@ -113,17 +113,17 @@ class Application : public gui::EventSink {
   // The caption text in the chosen language ("OK//20" -> "OK" or its translation).
   std::string Translate(const std::string& caption) const;
 
+  // For the run's report: a device entry that could not be opened (and
+  // why, when the link tells), or a line that found no device selected
+  // (`entry` empty); and each answer the operator gave a script's dialog.
+  std::function<void(const std::string& entry, const std::string& reason)> onDeviceNotAvailable;
+  std::function<void(const std::string& prompt, const std::string& answer)> onOperatorAnswer;
   // Called when the script ends (-1) or closes the application (-2).
   std::function<void(int result)> onScriptEnded;
   // The local time (tests set their own clock).
   std::function<std::tm()> localTime;
   // Starts an external program for [SHELLAPP] (tests replace it).
   std::function<bool(const std::vector<std::string>&, bool)> startProgram;
-  // For the run's report: a device entry that could not be opened (and
-  // why, when the link tells), or a line that found no device selected
-  // (`entry` empty); and each answer the operator gave a script's dialog.
-  std::function<void(const std::string& entry, const std::string& reason)> onDeviceNotAvailable;
-  std::function<void(const std::string& prompt, const std::string& answer)> onOperatorAnswer;
 
  private:
   class GuiHost;
