@@ -38,6 +38,7 @@ program=$!
 for _ in $(seq 300); do
   mapfile -t windows < <(xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null)
   if [ "${#windows[@]}" -ge 2 ]; then
+    sleep 0.3  # the question is on screen and has its focus
     xdotool windowfocus --sync "${windows[-1]}" key Return
     break
   fi
@@ -50,7 +51,11 @@ bin=$bin work=$work XDG_RUNTIME_DIR="$work/xdg" timeout 60 \
   xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
   bash "$work/run.sh" || status=$?
 results="$work/data/AppPrograms/AutoControl/testresults1.txt"
-fail() { echo "window run: $*" >&2; cat "$work/stderr" "$results" 2>/dev/null >&2; exit 1; }
+fail() {
+  echo "window run: $*; its standard error:" >&2
+  cat "$work/stderr" >&2
+  exit 1
+}
 [ "$status" -eq 0 ] || fail "exit status $status"
 [ ! -s "$work/stderr" ] || fail "the program wrote to standard error"
 grep -q "Reply: 5000" "$results" || fail "the command lines did not run"
