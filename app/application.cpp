@@ -61,7 +61,9 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
   }
   std::string ProgramCommandLine() override { return app_.programs_->ProgramCommandLine; }
   std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) override {
-    return app_.dialogs_.AskInput(prompt, enterPrefix, passFail);
+    std::string answer = app_.dialogs_.AskInput(prompt, enterPrefix, passFail);
+    if (app_.onOperatorAnswer) app_.onOperatorAnswer(prompt, answer);
+    return answer;
   }
   bool ShowPassFail(const std::string& message, const std::string& verifyLog,
                     int failCount) override {
@@ -237,7 +239,7 @@ void Application::Start(const CommandOptions& options) {
   shell_.ScriptNumber = options.scriptNumber;
   script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
                                                   folders_.GetDataRoot(), shell_.ScriptNumber);
-  bool automatic = script_->LoadScript();
+  const bool automatic = options.RunsStartupScript() && script_->LoadScript();
   shell_.AutoControlMode = automatic ? 1 : 0;
   shell_.IdleBackColour = automatic ? 22 : 36;
   shell_.BusyBackColour = automatic ? 39 : 21;
@@ -400,12 +402,13 @@ void Application::ShowFunctionKeys() {
   values.FunctionKeyDisplay = 0;
 }
 
-void Application::RunProgramKey(int number) {
-  if (!Idle()) return;
-  if (!programs_->LoadProgram(number, "")) return;
+bool Application::RunProgramKey(int number) {
+  if (!Idle()) return false;
+  if (!programs_->LoadProgram(number, "")) return false;
   engine_->Display().Clear();
   engine_->State().PumpSuppressed = 0;
   ExecuteOnSelectedDevice(programs_->ProgramCommandLine);
+  return true;
 }
 
 void Application::OnLanguageSelected() {
@@ -568,7 +571,9 @@ void Application::OnEscape() {
     return;
   }
   state.PumpSuppressed = 1;
+  sendingEscapeAbort_ = true;
   ExecuteOnSelectedDevice("ABORT");
+  sendingEscapeAbort_ = false;
   state.PumpSuppressed = 0;
   state.AbortRequest = 0;
   script_->OnEscape();
@@ -610,14 +615,14 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     devices::LinkKind kind = devices::ClassifyEntry(device);
     devices::Transport& link = registry_.TransportFor(kind);
     devices::LinkHandle handle = 0;
-    if (link.Open(device, handle) == 1) {
+    if (link.Open(device, handle) == devices::LinkStatus::Ok) {
       engine_->ExecuteCommandLine(link, handle, line, kind);
       link.Close(handle);
     } else {
       // The expected replies of a program that never ran must not be
       // applied to the next line typed.
       programs_->DiscardProgram();
-      ReportDeviceNotAvailable(device);
+      ReportDeviceNotAvailable(device, link.LastOpenError());
       engine_->Capture().MarkVerificationFailed();
     }
     SetBusyState(1);
@@ -628,6 +633,12 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     entry_.RecordHistory(line);
     if (!shell_.AutoControlMode) gui_.SetFocus(kMainForm, tmain::kCommandEntry);
   } else {
+    // A line that found no device is not sent, as in the window; a run
+    // without a window still must not pass it as done.
+    if (!line.empty() && !sendingEscapeAbort_) {
+      ++shell_.LinesWithoutDevice;
+      if (onDeviceNotAvailable) onDeviceNotAvailable("", "no device is selected");
+    }
     // Nothing runs: a program loaded for this line left the window busy.
     if (!programs_->ProgramCommandLine.empty()) {
       SetBusyState(1);
@@ -638,10 +649,14 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
   RunningCaption(0);
 }
 
-void Application::ReportDeviceNotAvailable(const std::string& entry) {
+void Application::ReportDeviceNotAvailable(const std::string& entry, const std::string& reason) {
   ++shell_.DeviceNotAvailableCount;
+  if (onDeviceNotAvailable) onDeviceNotAvailable(entry, reason);
   dialogs_.Values().MessageBoxColourOverrides = {12, 14, 4};
-  ShowMessageBox(entry + "\r\n", "Device Not Available!//40", "OK//20");
+  // The caption keeps its text; why the link did not open is the message's
+  // second line.
+  ShowMessageBox(entry + "\r\n" + (reason.empty() ? "" : reason + "\r\n"),
+                 "Device Not Available!//40", "OK//20");
   dialogs_.Values().MessageBoxColourOverrides = {-1, -1, -1};
   script_->OnDeviceNotAvailable();
 }

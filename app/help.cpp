@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/default_data_root.h"
 #include "platform/files.h"
 
 namespace app {
@@ -27,7 +28,8 @@ std::vector<std::string> GuidesIn(const std::string& folder) {
 std::vector<std::string> GuideSources(const std::string& executableFolder) {
   if (executableFolder.empty()) return {};
   return {platform::JoinPath(executableFolder, "demo-data/Docs"),
-          platform::JoinPath(executableFolder, "../share/halvorn-terminal/Docs")};
+          platform::JoinPath(platform::JoinPath(executableFolder, platform::kInstalledDataFolder),
+                             "Docs")};
 }
 
 int InstallGuides(const platform::DataFolders& folders, const std::vector<std::string>& sources) {
