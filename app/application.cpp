@@ -476,9 +476,9 @@ void Application::OnMainFormEvent(const gui::Event& e, gui::EventReply& reply) {
       {tmain::kSaveDisplay, tmain::kSaveDisplay, kClick, [](A& a, E, R) { a.SaveDisplay(); }},
       {tmain::kHistory, tmain::kHistory, kLoaded, [](A& a, E, R) { a.entry_.FillHistoryList(); }},
       {tmain::kCommandEntry, tmain::kCommandEntry, kFocusLost,
-       [](A& a, E, R) { a.entry_.SaveSelection(); }},
+       [](A& a, E, R) { a.entry_.FocusLost(); }},
       {tmain::kCommandEntry, tmain::kCommandEntry, kFocusGained,
-       [](A& a, E, R) { a.entry_.RestoreSelection(); }},
+       [](A& a, E, R) { a.entry_.FocusGained(); }},
       {tmain::kCommandEntry, tmain::kCommandEntry, kKey,
        [](A& a, E key, R) {
          if (key.value == gui::key::kUp || key.value == gui::key::kDown)

@@ -46,9 +46,12 @@ void CommandEntry::TransferHistoryItem(Transfer where) {
       edit = programs::TransferToEnd(item, entry);
       break;
     case Transfer::AtSelection:
-      // A button that takes no focus leaves the entry focused: its
-      // selection now is the one to replace.
-      if (gui_.FocusedControl() == std::make_pair(form_, tmain::kCommandEntry)) SaveSelection();
+      // While the entry has the focus (a button that takes none), or its
+      // focus lost is still on the way (the click that moved the focus
+      // arrived first), its selection now is the one to replace.
+      if (focused_ || gui_.FocusedControl() == std::make_pair(form_, tmain::kCommandEntry)) {
+        SaveSelection();
+      }
       edit = programs::TransferAtSelection(item, entry, selection_);
       break;
   }
@@ -77,6 +80,16 @@ void CommandEntry::AttachCommandLine() {
 
 void CommandEntry::AttachHistoryItem() {
   keys_.AttachToFunctionKey(SelectedHistoryItem(), gui_.Text(form_, tmain::kFunctionKeys));
+}
+
+void CommandEntry::FocusLost() {
+  SaveSelection();
+  focused_ = false;
+}
+
+void CommandEntry::FocusGained() {
+  RestoreSelection();
+  focused_ = true;
 }
 
 void CommandEntry::SaveSelection() {

@@ -49,9 +49,10 @@ class CommandEntry {
   // The message listing the keys that hold text.
   std::string FunctionKeyListing() const { return keys_.ShowFunctionKeys(); }
 
-  // Focus lost and gained: the entry's selection is kept meanwhile.
-  void SaveSelection();
-  void RestoreSelection();
+  // Focus lost and gained (events 801 and 800): the entry's selection is
+  // kept meanwhile.
+  void FocusLost();
+  void FocusGained();
 
   // A line was sent from the entry (Enter or the send button).
   void Sent(const std::string& line) { recall_.Sent(line); }
@@ -66,6 +67,8 @@ class CommandEntry {
   // The model follows the list's selection, which the operator changes
   // without an event the application needs.
   const std::string& SelectedHistoryItem();
+  void SaveSelection();
+  void RestoreSelection();
   void ShowEdit(const programs::EntryEdit& edit);
 
   gui::Gui& gui_;
@@ -74,6 +77,7 @@ class CommandEntry {
   programs::FunctionKeys keys_;
   programs::CommandRecall recall_;
   programs::EntrySelection selection_;
+  bool focused_ = false;  // from focus gained to focus lost, as the events tell
 };
 
 }  // namespace app

@@ -1,8 +1,5 @@
-// The main window's history list, transfers, function keys and recall,
-// window placement on the fake screen, dialogs over the main window, help.
+// The main window's history list and function keys, placement and help.
 #include <gtest/gtest.h>
-
-#include <regex>
 
 #include "app/help.h"
 #include "programs/history.h"
@@ -11,37 +8,25 @@
 namespace {
 
 using app::kMainForm;
-using app::gui::PixelRect;
 using testing_support::Station;
 using Strings = std::vector<std::string>;
 namespace tmain = app::tmain;
 namespace key = app::gui::key;
 
-const std::string kSample(programs::kHistorySample);
-
-std::string Entry(Station& s) {
-  return s.gui.Text(kMainForm, tmain::kCommandEntry);
-}
-
-void Settle(Station& s) {
-  while (s.gui.PendingEvents()) s.gui.DoEvents();
-}
-
-// The list after lines are sent with the boxes ticked as given, and what the
-// transfer to the end takes from its selected item; "!" before a line sends
-// it to a device that cannot be opened, "^" runs program 1.
+// What the list shows and what the transfer to the end takes from its
+// selected item; "!" before a line: its device cannot be opened; "^": program 1.
 TEST(CommandEntry, TheHistoryListRecordsEveryLineRunAsOneItem) {
-  const std::string longLine(1500, 'X');
+  const std::string sample(programs::kHistorySample), longLine(1500, 'X');
   const struct {
     bool record, fifo;
     Strings lines, items;
     std::string transferred;
   } cases[] = {
-      {false, false, {"A"}, {kSample}, kSample},
-      {true, false, {"A", " B ", "!C"}, {"C", "B", "A", kSample}, "C"},
-      {true, true, {"A", "B", "A"}, {kSample, "A", "B", "A"}, kSample},
-      {true, false, {"A|B", "^"}, {"PX,ID", "A|B", kSample}, "PX,ID"},
-      {true, false, {longLine}, {std::string(997, 'X') + "...", kSample}, longLine},
+      {false, false, {"A"}, {sample}, sample},
+      {true, false, {"A", " B ", "!C"}, {"C", "B", "A", sample}, "C"},
+      {true, true, {"A", "B"}, {sample, "A", "B"}, sample},
+      {true, false, {"A|B", "^"}, {"PX,ID", "A|B", sample}, "PX,ID"},
+      {true, false, {longLine}, {std::string(997, 'X') + "...", sample}, longLine},
   };
   for (const auto& c : cases) {
     Station s;
@@ -50,64 +35,33 @@ TEST(CommandEntry, TheHistoryListRecordsEveryLineRunAsOneItem) {
     if (c.fifo) s.Press(tmain::kFifo);
     for (const std::string& line : c.lines) {
       s.hid->openSucceeds = line[0] != '!';
-      if (line == "^") s.Press(tmain::kProgramKeyFirst);
-      if (line != "^") s.Enter(line.substr(line[0] == '!'));
+      line == "^" ? s.Press(tmain::kProgramKeyFirst) : s.Enter(line.substr(line[0] == '!'));
     }
     EXPECT_EQ(s.gui.Items(kMainForm, tmain::kHistory), c.items) << c.lines.back();
     s.gui.SetText(kMainForm, tmain::kCommandEntry, "");
     s.Press(tmain::kHistoryToEnd);
-    EXPECT_EQ(Entry(s), c.transferred);
+    EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), c.transferred);
   }
 }
 
-TEST(CommandEntry, InsertAtCaretUsesTheSelectionTheEntryHadWhenItLostTheFocus) {
-  Station s;
-  s.Press(tmain::kRecordHistory);
-  s.Enter("PX");
-  s.gui.Type(kMainForm, tmain::kCommandEntry, "JX+,STOP");
-  s.gui.SetSelection(kMainForm, tmain::kCommandEntry, {4, 4});
-  s.gui.SetFocus(kMainForm, tmain::kHistoryToSelection);  // a click takes the focus
-  Settle(s);
-  s.gui.SetSelection(kMainForm, tmain::kCommandEntry, {0, 8});
-  s.Press(tmain::kHistoryToSelection);
-  EXPECT_EQ(Entry(s), "JX+,PX,STOP");
-  EXPECT_EQ(s.gui.Selection(kMainForm, tmain::kCommandEntry), (app::gui::TextSelection{4, 4}));
-  // A button that leaves the focus in the entry uses its selection now.
-  s.gui.SetSelection(kMainForm, tmain::kCommandEntry, {0, 0});
-  s.Press(tmain::kHistoryToSelection);
-  EXPECT_EQ(Entry(s), "PX,JX+,PX,STOP");
-}
-
-TEST(CommandEntry, FunctionKeysAttachApplyListAndWaitWhileALineRuns) {
+TEST(CommandEntry, FunctionKeysTakeTheEntryOrTheHistoryItemAndWaitWhileALineRuns) {
   Station s;
   s.Press(tmain::kRecordHistory);
   s.Enter("JX+");
-  s.gui.SelectItem(kMainForm, tmain::kFunctionKeys, 9);  // F10
+  s.gui.SelectItem(kMainForm, tmain::kFunctionKeys, 9);  // F10: the history item
   s.Press(tmain::kAttachHistory);
-  s.gui.SetText(kMainForm, tmain::kCommandEntry, "  STOP ");
-  s.gui.SelectItem(kMainForm, tmain::kFunctionKeys, 2);  // F3
+  s.gui.SetText(kMainForm, tmain::kCommandEntry, " STOP ");
+  s.gui.SelectItem(kMainForm, tmain::kFunctionKeys, 2);  // F3: the entry
   s.Press(tmain::kAttachCommandLine);
-  s.gui.SetText(kMainForm, tmain::kCommandEntry, "LSPD=500");
-  s.gui.PressKey(kMainForm, key::kF1 + 2);
-  s.gui.PressKey(kMainForm, key::kF1);  // empty
-  s.Press(tmain::kFunctionKeyFirst + 9);
-  EXPECT_EQ(Entry(s), "LSPD=500,STOP,JX+");
   s.hid->afterSend = [&](const std::string& c) {
-    if (c == "ID") s.gui.PressKey(kMainForm, key::kF1 + 2);  // arrives while PX runs
+    if (c == "ID") s.gui.PressKey(kMainForm, key::kF1 + 2);  // while PX runs: ignored
   };
   s.Enter("ID,PX");
-  EXPECT_EQ(Entry(s), "ID,PX");
+  s.gui.PressKey(kMainForm, key::kF1 + 2);
+  s.Press(tmain::kFunctionKeyFirst + 9);
+  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), "ID,PX,STOP,JX+");
   s.Press(tmain::kShowFunctionKeys);
   EXPECT_EQ(s.shown, (Strings{"Function Key Current Values: \r\nF3  STOP\r\nF10 JX+\r\n"}));
-  // Up and Down: the lines sent from the entry, then the unsent text.
-  s.gui.Type(kMainForm, tmain::kCommandEntry, "draft");
-  Strings seen;
-  for (int k : {key::kUp, key::kUp, key::kUp, key::kDown, key::kDown, key::kDown}) {
-    s.gui.PressKey(kMainForm, k);
-    Settle(s);
-    seen.push_back(Entry(s));
-  }
-  EXPECT_EQ(seen, (Strings{"ID,PX", "JX+", "JX+", "ID,PX", "draft", "draft"}));
 }
 
 // A screen of 1920 x 1080 pixels with a 40-pixel panel at the top and a
@@ -115,10 +69,10 @@ TEST(CommandEntry, FunctionKeysAttachApplyListAndWaitWhileALineRuns) {
 TEST(Placement, ResizeAppPlacesTheMainWindowInTheWorkArea) {
   const std::string megabyte(1 << 20, ' ');
   const struct {
-    double width, height;  // the operator's size before the first placement (0: none)
+    double width, height;  // set by the operator before the first placement (0: not)
     Strings texts;
     bool canPlace, maximised;
-    PixelRect expected;
+    app::gui::PixelRect expected;
   } cases[] = {
       {0, 0, {"CENTER MAX"}, true, false, {720, 40, 472, 1009}},
       {0, 0, {" max"}, true, true, {0, 40, 1912, 1009}},
@@ -134,58 +88,36 @@ TEST(Placement, ResizeAppPlacesTheMainWindowInTheWorkArea) {
     s.gui.screen.canPlaceWindows = c.canPlace;
     if (c.width > 0) s.gui.SetFormGeometry(kMainForm, {0, 0, c.width, c.height});
     for (const std::string& text : c.texts) s.application->PlaceMainWindow(text);
-    EXPECT_EQ(app::gui::UnitsToPixels(s.gui.FormGeometry(kMainForm), 96), c.expected)
-        << c.texts.front().substr(0, 20);
+    EXPECT_EQ(app::gui::UnitsToPixels(s.gui.FormGeometry(kMainForm), 96), c.expected);
     EXPECT_EQ(s.gui.FormMaximised(kMainForm), c.maximised);
     if (!c.maximised) continue;
     // A dialog's outer frame ends a quarter unit (4 pixels) above the work area's end.
-    double bottom = 0;
-    s.application->Dialogs().operatorAnswers = [&](const std::string& form, const std::string&) {
-      const app::gui::UnitRect dialog = s.gui.FormGeometry(form);
-      bottom = (dialog.y + dialog.height) * 16 + 31;
-      return std::optional<std::string>("OK");
-    };
-    s.Press(tmain::kShowFunctionKeys);
-    EXPECT_EQ(bottom, 1080 - 4);
+    s.gui.LoadForm(app::MessageFormSpec(96));
+    const app::gui::UnitRect dialog = s.gui.FormGeometry(app::kMessageForm);
+    EXPECT_EQ((dialog.y + dialog.height) * 16 + 31, 1080 - 4);
   }
 }
 
-// The help file (in any letter case), else the guides in the help window,
-// else a message box; a folder of the help file's name is no help file.
-// Start-up copies the guides the data folder lacks.
+// The help file (in any letter case), else the guides' index, else a
+// message; a folder of the help file's name is no help file.
 TEST(Help, TheHelpFileElseTheGuidesElseAMessage) {
-  testing_support::TestFolder shipped;
-  for (const char* name : {"index.md", "script-language.md", "notes.txt"})
-    ASSERT_TRUE(platform::WriteFileAtomic(shipped / name, std::string("# shipped ") + name));
-  enum { File, Folder, None };
-  for (int help : {File, Folder, None}) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"software utility - TERMINAL.chm", "desktop "},
+      {"Software Utility - Terminal.chm/", "window "},  // a folder
+      {"", "window message "}};
+  for (const auto& [inDocs, asked] : cases) {
     Station s({}, 0, {}, [&](const testing_support::TestFolder& data) {
-      ASSERT_TRUE(platform::WriteFileAtomic(data / "Docs/INDEX.md", "# own"));
-      if (help == File) {
-        ASSERT_TRUE(platform::WriteFileAtomic(data / "Docs/software utility - TERMINAL.chm", ""));
-      } else if (help == Folder) {
-        ASSERT_TRUE(platform::CreateDirectory(data / "Docs/Software Utility - Terminal.chm"));
-      }
+      if (inDocs.empty()) return;
+      ASSERT_TRUE(platform::WriteFileAtomic(data / "Docs/index.md", "# help"));
+      ASSERT_TRUE(inDocs.ends_with('/') ? platform::CreateDirectory(data / ("Docs/" + inDocs))
+                                        : platform::WriteFileAtomic(data / ("Docs/" + inDocs), ""));
     });
-    const platform::DataFolders folders(s.folder.Path());
-    EXPECT_EQ(app::InstallGuides(folders, {s.folder / "missing", shipped.Path()}), 1);
-    EXPECT_EQ(s.Read("Docs/INDEX.md") + s.Read("Docs/script-language.md"),
-              "# own# shipped script-language.md");
-    if (help == None) platform::RemoveFile(s.folder / "Docs/INDEX.md");
     s.Press(tmain::kHelp);
-    EXPECT_EQ(s.gui.openedWithDesktop.size(), help == File ? 1u : 0u) << help;
-    EXPECT_EQ(s.gui.helpWindows.size(), help == File ? 0u : 1u) << help;
-    EXPECT_EQ(s.shown.size(), help == None ? 1u : 0u) << help;
+    EXPECT_EQ(std::string(s.gui.openedWithDesktop.empty() ? "" : "desktop ") +
+                  (s.gui.helpWindows.empty() ? "" : "window ") +
+                  (s.shown.empty() ? "" : "message "),
+              asked);
   }
-  // Every page the shipped index links to is shipped, the script guide among them.
-  const char* bin = std::getenv("HALVORN_BIN_DIR");
-  const std::string guides = std::string(bin ? bin : ".") + "/demo-data/Docs/";
-  std::string index;
-  ASSERT_TRUE(platform::ReadFile(guides + "index.md", index));
-  const std::regex link(R"(\]\(([^)]+)\))");
-  for (std::sregex_iterator it(index.begin(), index.end(), link), end; it != end; ++it)
-    EXPECT_TRUE(platform::FileExists(guides + (*it)[1].str())) << (*it)[1];
-  EXPECT_NE(index.find("](script-language.md)"), std::string::npos);
 }
 
 }  // namespace
