@@ -11,7 +11,9 @@
 #include "app/backend.h"
 #include "app/command_options.h"
 #include "app/headless_driver.h"
+#include "app/help.h"
 #include "app/main_form.h"
+#include "platform/files.h"
 
 namespace app {
 namespace {
@@ -80,6 +82,7 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   devices::DeviceRegistry registry;
   if (setupLinks) setupLinks(registry, folders);
   Application application(*backend.gui, folders, registry);
+  application.guideSources = GuideSources(platform::ExecutableFolder());
   if (backend.headless) return RunHeadless(*backend.headless, application, options, io);
   return RunWindow(*backend.gui, application, options, io.err);
 }

@@ -706,11 +706,13 @@ std::string HeadlessGui::FileDialog(const FileDialogRequest& request) {
 
 bool HeadlessGui::OpenWithDesktop(const std::string& path) {
   openedWithDesktop.push_back(path);
+  if (onOpen) onOpen(path);
   return IsRegularFile(path);
 }
 
 bool HeadlessGui::ShowHelpWindow(const std::string&, const std::string& index) {
   helpWindows.push_back(index);
+  if (onOpen) onOpen(index);
   return IsRegularFile(index);
 }
 

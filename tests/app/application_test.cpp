@@ -169,18 +169,6 @@ TEST(DeviceSlots, ASlotIsAPositionInTheCurrentListAndEntriesAreClassifiedByText)
   EXPECT_EQ(s.application->DeviceList().size(), 3u);
 }
 
-TEST(MainWindow, RecordHistoryEnablesFifoThroughAPostedEvent) {
-  Station s;
-  s.gui.Click(kMainForm, tmain::kRecordHistory);
-  s.gui.DoEvents();
-  EXPECT_TRUE(s.gui.Checked(kMainForm, tmain::kRecordHistory));
-  EXPECT_FALSE(s.gui.Enabled(kMainForm, tmain::kFifo));  // the posted event is still pending
-  s.gui.DoEvents();
-  EXPECT_TRUE(s.gui.Enabled(kMainForm, tmain::kFifo));
-  EXPECT_EQ(s.gui.Ask({kMainForm, tmain::kFifo, event::kTooltip, 0}).tooltip,
-            "Add to History in First In First Out order");
-}
-
 TEST(MainWindow, SaveDisplayOffersTheLastNameAndClearEmptiesTheDisplay) {
   Station s;
   s.Enter("ID");
