@@ -48,7 +48,7 @@ wait "$program"
 RUN
 status=0
 bin=$bin work=$work XDG_RUNTIME_DIR="$work/xdg" timeout 60 \
-  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
+  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp -noreset" \
   bash "$work/run.sh" || status=$?
 results="$work/data/AppPrograms/AutoControl/testresults1.txt"
 fail() {
