@@ -357,7 +357,12 @@ void Application::OnMainFormStarted() {
     gui_.SetColours(kMainForm, tmain::kVersionLabel, 15, 12);
     gui_.SetText(kMainForm, tmain::kVersionLabel, "Update DLL !");
   }
-  if (shell_.AutoControlMode) gui_.StartTimer(kMainForm, tmain::kScriptTimer, 0.05);
+  if (shell_.AutoControlMode) {
+    gui_.StartTimer(kMainForm, tmain::kScriptTimer, 0.05);
+  } else {
+    // The operator's first keys go to the command entry, as after every line.
+    gui_.SetFocus(kMainForm, tmain::kCommandEntry);
+  }
 }
 
 void Application::OnScriptTick() {

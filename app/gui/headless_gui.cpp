@@ -9,7 +9,7 @@
 
 #include "app/look/layout.h"
 #include "app/look/palette.h"
-#include "app/look/pieces.h"
+#include "platform/text.h"
 
 namespace app::gui {
 namespace {
@@ -38,10 +38,7 @@ bool Contains(const PixelRect& r, int x, int y) {
 }
 
 std::vector<std::string> ItemsOf(const std::string& list) {
-  std::vector<std::string> items;
-  if (list.empty()) return items;  // the empty text is no items, not one empty item
-  for (std::string_view piece : look::Pieces(list, '|')) items.emplace_back(piece);
-  return items;
+  return platform::SplitFields(list, '|');  // the empty text is no items
 }
 
 const std::vector<Accelerator> kNoAccelerators;
