@@ -75,23 +75,19 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
 
 TEST(ScriptRun, ExitClosesTheApplicationOnTheFirstTickAndAnEndLeavesAUsableTerminal) {
   Station exits("[EXIT]\r\n");
-  EXPECT_EQ(exits.application->Shell().AutoControlMode, 1);
-  int text, back;
-  exits.gui.Colours(kMainForm, 0, text, back);
-  EXPECT_EQ(back, 22);  // the AutoControl colours
+  EXPECT_EQ(std::pair(exits.application->Shell().AutoControlMode, exits.Background()),
+            std::pair(1, 22));  // the AutoControl colours
   exits.Run();
   EXPECT_EQ(exits.ended, autocontrol::kStepCloseApplication);
   EXPECT_FALSE(exits.gui.FormLoaded(kMainForm));
   EXPECT_NEAR(exits.gui.Now(), 0.05, 1e-9);
   Station ends("[SHOW]x\n", 12);  // autocontrol_12.txt
   ends.Run();
-  EXPECT_EQ(ends.application->Shell().AutoControlMode, 0);
   EXPECT_FALSE(ends.gui.TimerRunning(kMainForm, tmain::kScriptTimer));
-  ends.gui.Colours(kMainForm, 0, text, back);
-  EXPECT_EQ(back, 36);
-  EXPECT_EQ(ends.application->Shell().BusyBackColour, 21);
-  Station comments("' only a comment\nPX\n");
-  EXPECT_EQ(comments.application->Shell().AutoControlMode, 0);
+  EXPECT_EQ(std::tuple(ends.application->Shell().AutoControlMode, ends.Background(),
+                       ends.application->Shell().BusyBackColour),
+            std::tuple(0, 36, 21));
+  EXPECT_EQ(Station("' only a comment\nPX\n").application->Shell().AutoControlMode, 0);
 }
 
 TEST(ScriptRun, LoopsRepeatUntilEscAndTheScriptGoesOnBehindThem) {
@@ -253,10 +249,6 @@ TEST(Verdicts, LoopOnFailShowsTheVerdictUpdatesAndStartsTheUnitAgain) {
   EXPECT_EQ(s.shown[2], "Fail");
   EXPECT_TRUE(s.Exists(kAuto + "MyTestData0001_Fail.csv"));
 }
-
-}  // namespace
-
-namespace {
 
 // A run that ends while the dialog "STOP" waits: the rest of the script runs
 // as after ESC, without device traffic, and saves what its ESC path saves.

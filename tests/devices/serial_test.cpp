@@ -10,9 +10,8 @@
 #include <tuple>
 
 #include "devices/serial_transport.h"
+#include "peer.h"
 #include "platform/files.h"
-#include "serial_pty_peer.h"
-#include "support/test_folder.h"
 
 namespace {
 
@@ -102,7 +101,7 @@ class SerialLink : public ::testing::Test {
   }
 
   testing_support::TestFolder folder;
-  serial_test::PtyPeer peer;
+  devices_test::Peer peer;
   std::string reply;
 };
 

@@ -226,25 +226,5 @@ TEST(SelectorPainter, TheSelectedItemAndTheOthers) {
   EXPECT_EQ(LineHeight(font), 18);  // the item height: 15 pixels and a fifth
 }
 
-// Whatever the text, painters stay inside their area and finish.
-TEST(Painters, HugeOrBrokenInputDrawsNothingOutsideTheControl) {
-  lang::Languages builtIn;
-  const std::string megabyte(1 << 20, '%');
-  std::string bars;
-  for (int i = 0; i < 100000; ++i) bars += "1%RED|";
-  const std::string inputs[] = {megabyte, bars, "1e308%RED|-5%BLUE|nan%GREEN|inf%GOLD",
-                                std::string(1 << 20, '|'), "{{" + std::string(1 << 20, '_') + "}}"};
-  for (const std::string& text : inputs) {
-    for (const PixelRect area : {PixelRect{5, 7, 120, 30}, PixelRect{3, 3, 0, 9}}) {
-      gui::RecordingCanvas canvas;
-      PaintBar(canvas, area, text, kFirst, kSecond, Effect::Sunken);
-      PaintButton(canvas, area, {}, ButtonLook{kFirst, 1}, Caption{.text = text}, builtIn, 96);
-      PaintLabel(canvas, area, kFirst, Caption{.text = text, .label = true, .ownText = text},
-                 builtIn, 96);
-      EXPECT_TRUE(canvas.AllInside(area)) << text.substr(0, 20);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace app::look
