@@ -26,6 +26,8 @@ TEST(MainWindow, StartsWithEveryKindOfDeviceListedAndTheColoursDefined) {
             (Strings{"Board A", "Board B", usb, "Axis 01 {COM1:9600}"}));
   EXPECT_EQ(s.application->SelectedDevice(), "Board A");
   EXPECT_EQ(s.application->Engine().Display().Kind(), engine::DisplayKind::Rich);
+  // A board link that cannot tell its library's version asks for a newer one.
+  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kVersionLabel), "Update DLL !");
   // The palette and the defined colours reach the backend before the first form.
   ASSERT_TRUE(s.gui.ColourSlot(4) && s.gui.ColourSlot(36));
   EXPECT_EQ(*s.gui.ColourSlot(4), app::look::PaletteColour(4));

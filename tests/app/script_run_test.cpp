@@ -62,6 +62,20 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
        {{kAuto + "Unit0001_Pass.csv",
          "Variable1,Variable2,Variable3,Pass/Fail,Fail Count\r\n1234,500,A,Pass,0\r\n"},
         {kAuto + "Unit0001_Fail.csv", ""}}},  // no failure, yet the fail table is written
+      // ESC in a dialog ends the loop, [ESCSTOP] saves.
+      {"[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n"
+       "[SHOW]not reached\n",
+       {"1", "2", "ESC"},
+       "",
+       {{kAuto + "Unit0001.txt", ""}}},
+      // [LOOPONFAIL] shows the verdict, updates the tables and starts the unit
+      // again; the unit interrupted by ESC still runs to [LOOPEND].
+      {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
+       "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n",
+       {"1", "FAIL", "OK", "2", "PASS", "ESC"},  // OK: the verdict's dialog
+       "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\n",
+       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n"},
+        {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n,Pass\r\n"}}},
   };
   for (const auto& c : cases) {
     Station s(c.script);
@@ -149,18 +163,6 @@ TEST(ScriptRun, CmdReplyAndCmdVerify) {
   EXPECT_EQ(s.FailCount(), 0);
 }
 
-TEST(ScriptRun, EscInADialogEndsTheLoopAndEscStopSaves) {
-  Station s(
-      "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n"
-      "[SHOW]not reached\n");
-  s.answers = {"1", "2", "ESC"};
-  s.Run();
-  EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
-  EXPECT_EQ(s.State().ScriptVariables[0], "{Serial} ");
-  EXPECT_TRUE(s.Exists(kAuto + "Unit0001.txt"));
-  EXPECT_EQ(s.Display().find("not reached"), std::string::npos);
-}
-
 TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
   Station s(
       "[SHELLAPP]check.sh \"a b\" $(rm -rf /);`x` *\n[SHELLAPP]{a} /bin/tool --fast\n"
@@ -234,20 +236,6 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
     s.now.tm_hour = hour;
     EXPECT_EQ(s.application->Script().TimeText(2), text);
   }
-}
-
-TEST(Verdicts, LoopOnFailShowsTheVerdictUpdatesAndStartsTheUnitAgain) {
-  Station s(
-      "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
-      "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
-  s.answers = {"1", "FAIL", "OK", "2", "PASS", "ESC"};
-  s.Run();
-  EXPECT_EQ(s.State().FailCsvText, "Unit,Result\r\n1,Fail\r\n");
-  // The unit interrupted by ESC still runs to [LOOPEND], with an empty serial.
-  EXPECT_EQ(s.State().PassCsvText, "Unit,Result\r\n2,Pass\r\n,Pass\r\n");
-  EXPECT_EQ(s.forms[2], app::kPassFailForm);
-  EXPECT_EQ(s.shown[2], "Fail");
-  EXPECT_TRUE(s.Exists(kAuto + "MyTestData0001_Fail.csv"));
 }
 
 // A run that ends while the dialog "STOP" waits: the rest of the script runs

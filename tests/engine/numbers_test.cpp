@@ -63,14 +63,6 @@ TEST(NumberText, WritesIntegersPlainAndFractionsShort) {
   for (auto [value, expected] : precise) EXPECT_EQ(NumberText(value), expected) << expected;
 }
 
-TEST(UnitCode, CombinesAxisAndUnitLetters) {
-  const std::pair<const char*, int> cases[] = {
-      {"XU", 1},    {"UU", 4}, {"XS", 11}, {"YT", 22}, {"UD", 34}, {"xs", 11}, {"Zd", 33},
-      {"XS=5", 11}, {"QQ", 0}, {"XQ", 0},  {"AS", 0},  {"X", 0},   {"", 0},    {" XS", 0},
-  };
-  for (auto [text, code] : cases) EXPECT_EQ(UnitCode(text), code) << text;
-}
-
 // XS is 200 and ZS 0, where dividing keeps the amount; without a unit the
 // amount is written unrounded. XT is 10 with XU set, so a T unit counts 25.4
 // (as a float) per unit; YT is 10 with YU 0. Only the first "(" and ")" and

@@ -26,32 +26,19 @@ int Brightness(Rgb c) {
   return c.red + c.green + c.blue;
 }
 
-// Each bar colour name draws from a palette colour of its own hue.
-TEST(Palette, TheBarColourNamesGetTheirOwnHues) {
-  // The channels at three quarters of the strongest or more name the hue.
-  const auto hue = [](int n) -> std::string {
+// The bar colours BLACK, BLUE, DARKBLUE, LIGHTBLUE, GREEN, CYAN, RED,
+// LIGHTRED, PURPLE, GOLD and GRAY, each first and second, have their own
+// hues: the channels at three quarters of the strongest or more ("-": dark).
+TEST(Palette, TheBarColoursHaveTheirOwnHues) {
+  std::string hues;
+  for (int n : {0, 16, 9, 17, 1, 17, 17, 25, 2, 10, 3, 11, 4, 20, 12, 20, 5, 13, 6, 14, 8, 31}) {
     const Rgb c = PaletteColour(n);
     const int top = std::max({c.red, c.green, c.blue});
-    const bool r = c.red * 4 >= top * 3, g = c.green * 4 >= top * 3, b = c.blue * 4 >= top * 3;
-    if (r && g && b) return top < 100 ? "black" : "grey";
-    if (r && g) return "gold";
-    if (r && b) return "purple";
-    if (g && b) return "cyan";
-    return r ? "red" : g ? "green" : "blue";
-  };
-  const struct {
-    const char* name;
-    int first, second;
-    const char* hue;
-  } names[] = {
-      {"BLACK", 0, 16, "black"},   {"BLUE", 9, 17, "blue"},    {"GREEN", 2, 10, "green"},
-      {"CYAN", 3, 11, "cyan"},     {"RED", 4, 20, "red"},      {"PURPLE", 5, 13, "purple"},
-      {"GOLD", 6, 14, "gold"},     {"GRAY", 8, 31, "grey"},    {"LIGHTBLUE", 17, 25, "blue"},
-      {"LIGHTRED", 12, 20, "red"}, {"DARKBLUE", 1, 17, "blue"}};
-  for (const auto& n : names) {
-    EXPECT_EQ(hue(n.first), n.hue) << n.name;
-    EXPECT_EQ(hue(n.second), n.hue) << n.name << " second";
+    for (auto [channel, letter] : {std::pair{c.red, "r"}, {c.green, "g"}, {c.blue, "b"}})
+      hues += channel * 4 >= top * 3 ? letter : "";
+    hues += top < 100 ? "- " : " ";
   }
+  EXPECT_EQ(hues, "rgb- rgb- b b b b b b g g gb gb r r r r rb rb rg rg rgb rgb ");
   EXPECT_GT(Brightness(PaletteColour(12)), Brightness(PaletteColour(4)));  // LIGHTRED is lighter
 }
 
