@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,6 +62,17 @@ TEST(NumberText, WritesIntegersPlainAndFractionsShort) {
       {k2p63 - 1, "9223372036854775807"},
   };
   for (auto [value, expected] : precise) EXPECT_EQ(NumberText(value), expected) << expected;
+}
+
+// Every axis (X, Y, Z, U) and unit (U, S, T, D) pair, in any case, has a
+// code of its own; anything else has none.
+TEST(UnitCode, EveryAxisAndUnitPairHasACodeOfItsOwn) {
+  std::set<int> codes = {0};
+  for (char axis : {'X', 'y', 'Z', 'u'}) {
+    for (char unit : {'u', 'S', 't', 'D'}) codes.insert(UnitCode(std::string{axis, unit, '='}));
+  }
+  EXPECT_EQ(codes.size(), 17u);
+  for (const char* none : {"QQ", "XQ", "AS", "X", "", " XS"}) EXPECT_EQ(UnitCode(none), 0) << none;
 }
 
 // XS is 200 and ZS 0, where dividing keeps the amount; without a unit the

@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/command_engine.h"
-#include "support/fake_host.h"
-#include "support/fake_transport.h"
+#include "engine_fixture.h"
 
 namespace engine {
 namespace {
@@ -134,17 +132,15 @@ TEST_F(TerminalDisplayTest, AFullRichDisplayDropsItsOldestLines) {
 
 // The engine flushes at the end of each line and before each step of a
 // DELAY, so what ran before a wait is on screen during it.
-TEST(EngineDisplay, WhatRanBeforeADelayIsShownDuringIt) {
-  testing_support::FakeHost host;
-  testing_support::FakeTransport link;
-  PlainReplyCapture capture;
-  CommandEngine engine(host, capture);
+using EngineDisplay = engine_testing::EngineTest;
+
+TEST_F(EngineDisplay, WhatRanBeforeADelayIsShownDuringIt) {
   engine.Display().SwitchToRich();
   std::string shownInDelay;
   host.onDoEvents = [&] {
     if (!host.delays.empty() && shownInDelay.empty()) shownInDelay = host.Display();
   };
-  engine.ExecuteCommandLine(link, 7, "A,B,DELAY=200,C", devices::LinkKind::Hid);
+  Run("A,B,DELAY=200,C");
   EXPECT_NE(shownInDelay.find(">> B"), std::string::npos) << shownInDelay;
   EXPECT_EQ(host.Display(), engine.Display().Text());
 }
