@@ -138,11 +138,11 @@ TEST(DisplayDirectiveReply, BtmaskSetsAndShowsTheMask) {
   }
 }
 
-// The names themselves are the engine's test; here the edges of the match.
 TEST(IsLocalDirective, MatchesTheSixCharacterNamesInUpperCase) {
   const std::pair<const char*, bool> cases[] = {
-      {"'", true},       {"SHOW08", true},   {"SETPARXS", true}, {"''", false},    {"' x", false},
-      {"showdc", false}, {" SHOWDC", false}, {"SHOW64", false},  {"SETPA", false},
+      {"'", true},       {"SHOWDC:2", true}, {"SHOW32.", true}, {"SHOW16", true},
+      {"SHOW08", true},  {"SETPARXS", true}, {"''", false},     {"' x", false},
+      {"showdc", false}, {" SHOWDC", false}, {"SHOW64", false}, {"SETPA", false},
   };
   for (auto [command, local] : cases) EXPECT_EQ(IsLocalDirective(command), local) << command;
 }

@@ -38,16 +38,31 @@ TEST(FormCodes, ResizeCodesPerAxis) {
   }
 }
 
-// (Which letter sets which flag is the form tables' own business.)
-TEST(FormCodes, StyleLettersBorderWidthAndUnknownLetters) {
+TEST(FormCodes, StyleLettersPerKind) {
+  const auto parse = [](ControlKind kind, const char* letters) {
+    return ParseStyleLetters(kind, letters);
+  };
+  const StyleCodes label = parse(ControlKind::Label, "^CHO");
+  EXPECT_TRUE(label.ownerDrawn && label.hidden && label.style.verticalCentre);
+  EXPECT_EQ(label.style.align, gui::Align::Centre);
+  const StyleCodes plain = parse(ControlKind::Label, "IL");
+  EXPECT_TRUE(plain.style.transparent && !plain.ownerDrawn);
+  EXPECT_EQ(plain.style.align, gui::Align::Left);
+  const gui::ControlStyle display = parse(ControlKind::TextBox, "BMSV").style;
+  EXPECT_TRUE(display.border && display.multiLine && display.readOnly && display.verticalScroll);
+  const gui::ControlStyle entry = parse(ControlKind::TextBox, "ETU").style;
+  EXPECT_TRUE(entry.border && entry.tabStop && !entry.multiLine && !entry.readOnly);
+  EXPECT_TRUE(parse(ControlKind::Button, "DHT").style.defaultButton);
+  EXPECT_TRUE(parse(ControlKind::ComboBox, "$OTV").style.ownerDrawnItems);
   for (const auto& [letters, width] : {std::pair{"2[", 2}, {"4I[", 4}, {"[", 1}, {"4I", 0}}) {
-    EXPECT_EQ(ParseStyleLetters(ControlKind::Shape, letters).style.borderWidth, width) << letters;
+    EXPECT_EQ(parse(ControlKind::Shape, letters).style.borderWidth, width) << letters;
   }
-  EXPECT_EQ(ParseStyleLetters(ControlKind::Label, "?!zq").style, gui::ControlStyle{});
-  // Letters count per kind; a multi-line box is the read-only display.
-  const gui::ControlStyle box = ParseStyleLetters(ControlKind::TextBox, "M").style;
-  EXPECT_TRUE(box.multiLine && box.readOnly &&
-              !ParseStyleLetters(ControlKind::Label, "M").style.multiLine);
+  EXPECT_EQ(parse(ControlKind::Label, "?!zq").style, gui::ControlStyle{});
+  const gui::FormStyle main = ParseFormStyle("^_CZ");
+  EXPECT_TRUE(main.resizable && main.minimiseBox && main.maximiseBox && main.systemMenu &&
+              !main.modal);
+  EXPECT_TRUE(ParseFormStyle("CMR").modal);
+  EXPECT_EQ(ParseEffect("F"), Effect::Sunken);
 }
 
 TEST(Accelerators, TheTableTextBecomesKeysAndBadEntriesAreLeftOut) {
