@@ -10,11 +10,7 @@
 
 namespace {
 
-using app::kMainForm;
-using testing_support::Links;
-using testing_support::Station;
-using Strings = std::vector<std::string>;
-namespace tmain = app::tmain;
+using namespace testing_support;
 namespace event = app::gui::event;
 
 const Links kAllKinds{{"Board A"}, {}, {"Axis 01 {COM1:9600}"}};

@@ -10,10 +10,7 @@
 
 namespace {
 
-using app::kMainForm;
-using testing_support::Station;
-using Strings = std::vector<std::string>;
-namespace tmain = app::tmain;
+using namespace testing_support;
 
 const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
 
@@ -173,13 +170,11 @@ TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
     return started.size() < 3;  // the last could not start: the script goes on
   };
   s.Run();
-  ASSERT_EQ(started.size(), 3u);
   // The first command holds a "/" inside an argument, so it is used as written.
-  EXPECT_EQ(started[0].first, (Strings{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}));
-  EXPECT_TRUE(started[0].second);
-  EXPECT_EQ(started[1].first, (Strings{"/bin/tool", "--fast"}));
-  EXPECT_FALSE(started[1].second);
-  EXPECT_EQ(started[2].first, (Strings{s.folder / "AppPrograms/AutoControl/tool.sh", "1"}));
+  EXPECT_EQ(started, (std::vector<std::pair<Strings, bool>>{
+                         {{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}, true},
+                         {{"/bin/tool", "--fast"}, false},
+                         {{s.folder / "AppPrograms/AutoControl/tool.sh", "1"}, true}}));
   EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
 }
 

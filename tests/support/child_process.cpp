@@ -95,14 +95,6 @@ void InteractiveProcess::Pump(int milliseconds) {
   }
 }
 
-bool InteractiveProcess::WaitForError(const std::string& text, int count, double seconds) {
-  return WaitFor(err_, text, count, seconds);
-}
-
-bool InteractiveProcess::WaitForOutput(const std::string& text, int count, double seconds) {
-  return WaitFor(out_, text, count, seconds);
-}
-
 bool InteractiveProcess::WaitFor(const std::string& stream, const std::string& text, int count,
                                  double seconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

@@ -29,9 +29,13 @@ class InteractiveProcess {
   void CloseInput();
   // Reads output until standard error has shown `text` `count` times in all
   // (or `seconds` pass); true when it has.
-  bool WaitForError(const std::string& text, int count, double seconds);
+  bool WaitForError(const std::string& text, int count, double seconds) {
+    return WaitFor(err_, text, count, seconds);
+  }
   // The same for standard output.
-  bool WaitForOutput(const std::string& text, int count, double seconds);
+  bool WaitForOutput(const std::string& text, int count, double seconds) {
+    return WaitFor(out_, text, count, seconds);
+  }
   void Signal(int signal);
   // Waits for the end (up to `seconds`, then kills it) and returns the exit
   // code, or 128 + the signal that ended it.

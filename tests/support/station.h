@@ -24,6 +24,7 @@ namespace testing_support {
 
 using app::kMainForm;
 namespace tmain = app::tmain;
+using Strings = std::vector<std::string>;
 
 struct Links {
   std::vector<std::string> hid = {"Board A"}, usb = {}, serial = {};
