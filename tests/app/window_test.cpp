@@ -7,10 +7,7 @@
 
 namespace {
 
-using app::kMainForm;
-using testing_support::Station;
-using Strings = std::vector<std::string>;
-namespace tmain = app::tmain;
+using namespace testing_support;
 namespace key = app::gui::key;
 
 // What the list shows and what the transfer to the end takes from its
