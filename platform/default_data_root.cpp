@@ -54,7 +54,7 @@ std::string ChooseDataRoot(const std::string& executableFolder, const char* xdgD
   bool writable = !executableFolder.empty() && ::access(executableFolder.c_str(), W_OK) == 0;
   if (writable && !IsInstalledTree(executableFolder)) return executableFolder;
   std::string base;
-  // The base directory specification ignores relative values.
+  // XDG base directories ignore relative values.
   if (xdgDataHome && xdgDataHome[0] == '/') {
     base = xdgDataHome;
   } else if (home && home[0] == '/') {

@@ -25,7 +25,7 @@ class FormHost : public ControlHost {
 class FormWindow : public QWidget {
  public:
   // Creates the form and its controls, hidden, with client size and
-  // control places from the spec's units at `dotsPerInch`.
+  // control places from the units in `spec` at `dotsPerInch`.
   FormWindow(FormHost& host, const gui::FormSpec& spec, int dotsPerInch);
 
   const std::string& Name() const { return spec_.name; }
