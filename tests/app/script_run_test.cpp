@@ -2,7 +2,6 @@
 // timer ticks, the operator answers from a queue, fake links answer; and
 // the verdicts, result files and CSV tables they leave.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "support/station.h"
 
@@ -190,25 +189,6 @@ TEST(ScriptRun, ShowModeAndDeviceKeywords) {
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), "..");
   EXPECT_TRUE(s.hid->sent.empty());  // slot 2 does not exist: nothing selected
   EXPECT_EQ(s.application->Shell().CurrentSlot, 1);
-}
-
-TEST(ResultFiles, NeverOverwrittenAndAFailedWriteIsReportedWhileTheScriptGoesOn) {
-  Station s(
-      "[SHOW]x\n[STORERESULTS]\n[SAVERESULTS2]\n[SAVERESULTSAUTO]Unit\n[SHOW]still running\n");
-  // A folder where the slot file should be, and no result folder at all.
-  ASSERT_TRUE(platform::CreateDirectory(s.folder / "AppPrograms/AutoControl/testresults2.txt"));
-  ASSERT_EQ(::rmdir((s.folder / kAuto).c_str()), 0);
-  s.Run();
-  const std::string d = s.Display();
-  for (const std::string& path :
-       Strings{"AppPrograms/AutoControl/testresults2.txt", kAuto + "Unit0001.txt"})
-    EXPECT_NE(d.find("Result file not written: " + (s.folder / path)), std::string::npos) << d;
-  EXPECT_NE(d.find("still running"), std::string::npos);
-  Station again("[SAVERESULTSAUTO]Unit\n");
-  ASSERT_TRUE(platform::WriteFileAtomic(again.folder / (kAuto + "Unit0001.txt"), "old"));
-  again.Run();
-  EXPECT_EQ(again.Read(kAuto + "Unit0001.txt"), "old");
-  EXPECT_TRUE(again.Exists(kAuto + "Unit0002.txt"));
 }
 
 TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
