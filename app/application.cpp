@@ -572,7 +572,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     devices::LinkKind kind = devices::ClassifyEntry(device);
     devices::Transport& link = registry_.TransportFor(kind);
     devices::LinkHandle handle = 0;
-    if (link.Open(device, handle) == 1) {
+    if (link.Open(device, handle) == devices::LinkStatus::Ok) {
       engine_->ExecuteCommandLine(link, handle, line, kind);
       link.Close(handle);
     } else {

@@ -51,15 +51,16 @@ class BenchHost : public engine::Host {
 class InstantLink : public devices::Transport {
  public:
   std::vector<std::string> ListEntries() override { return {}; }
-  int Open(const std::string&, devices::LinkHandle& handle) override {
+  devices::LinkStatus Open(const std::string&, devices::LinkHandle& handle) override {
     handle = 1;
-    return 1;
+    return devices::LinkStatus::Ok;
   }
-  int SendReceive(devices::LinkHandle, const std::string&, std::string& reply) override {
+  devices::LinkStatus SendReceive(devices::LinkHandle, const std::string&,
+                                  std::string& reply) override {
     reply = "1234";
-    return 1;
+    return devices::LinkStatus::Ok;
   }
-  int Close(devices::LinkHandle) override { return 1; }
+  devices::LinkStatus Close(devices::LinkHandle) override { return devices::LinkStatus::Ok; }
 };
 
 std::string LineOf(int commands) {

@@ -7,12 +7,17 @@ namespace {
 class NoTransport final : public Transport {
  public:
   std::vector<std::string> ListEntries() override { return {}; }
-  int Open(const std::string&, LinkHandle& handle) override {
+  LinkStatus Open(const std::string&, LinkHandle& handle) override {
     handle = 0;
-    return 0;
+    return LinkStatus::Failed;
   }
-  int SendReceive(LinkHandle, const std::string&, std::string&) override { return 0; }
-  int Close(LinkHandle) override { return 0; }
+  std::string LastOpenError() const override {
+    return "no link of this kind is available on this machine";
+  }
+  LinkStatus SendReceive(LinkHandle, const std::string&, std::string&) override {
+    return LinkStatus::Failed;
+  }
+  LinkStatus Close(LinkHandle) override { return LinkStatus::Failed; }
 };
 
 std::size_t Slot(LinkKind kind) {

@@ -4,6 +4,19 @@
 
 namespace devices {
 
+int SerialStatusCode(LinkStatus status) {
+  switch (status) {
+    case LinkStatus::Ok:
+      return 1;
+    case LinkStatus::TimedOut:
+      return -2;
+    case LinkStatus::WriteFailed:
+    case LinkStatus::Failed:
+      break;
+  }
+  return 0;
+}
+
 LinkKind ClassifyEntry(std::string_view entry) {
   if (entry.find('{') != std::string_view::npos) return LinkKind::Serial;
   if (entry.substr(0, 4) == "ZDK-") return LinkKind::Usb;

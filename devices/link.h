@@ -1,5 +1,5 @@
-// The device list's vocabulary: link kinds, link handles, the list rule, and
-// the transport interface that each kind of link implements.
+// The device list's vocabulary: link kinds, link handles, link statuses, the
+// list rule, and the transport interface that each kind of link implements.
 //
 // No link stays open between command lines: a caller opens the link named by
 // a device entry, runs one command line over it and closes it again.
@@ -19,6 +19,20 @@ enum class LinkKind : std::int32_t { Hid = 0, Usb = 1, Serial = 2 };
 // for serial.
 using LinkHandle = std::int32_t;
 
+// How an operation on a link ended, the same words for every kind of link.
+// The numbers each link has for these (the serial link's 1, 0 and -2, the
+// access libraries' own statuses) stay with that link's named operations.
+enum class LinkStatus {
+  Ok,           // opened, reply received, closed
+  WriteFailed,  // the command could not be sent; the reply says "(COM Error)"
+  TimedOut,     // no complete reply in time; the reply says "(SERIAL Timeout)"
+  Failed,       // the link refused: not opened, or a library status other than success
+};
+
+// The serial link's numbers: 1 reply received, 0 write failed, -2 time-out
+// (and 0 for anything else, which the serial link never returns).
+int SerialStatusCode(LinkStatus status);
+
 // Classifies an entry text: any "{" makes it serial; otherwise a leading
 // "ZDK-" (upper case only) makes it USB; everything else is a HID board name.
 LinkKind ClassifyEntry(std::string_view entry);
@@ -28,11 +42,6 @@ std::string JoinList(const std::vector<std::string>& items);
 
 // The reverse: one item per "|"-separated piece; the empty text is no items.
 std::vector<std::string> SplitList(std::string_view text);
-
-// Status values of the serial link.
-inline constexpr int kSerialReplyReceived = 1;
-inline constexpr int kSerialWriteFailed = 0;
-inline constexpr int kSerialTimeout = -2;
 
 // One kind of link. Implementations never throw; every failure comes back as
 // a status or as reply text.
@@ -45,16 +54,25 @@ class Transport {
   virtual std::vector<std::string> ListEntries() = 0;
 
   // Opens the link named by `entry` (passed exactly as the list showed it).
-  // Returns 1 and sets `handle` when the link is open, any other value when not.
-  virtual int Open(const std::string& entry, LinkHandle& handle) = 0;
+  // Ok and `handle` set when the link is open; Failed (handle 0) when not,
+  // and LastOpenError() then says why.
+  virtual LinkStatus Open(const std::string& entry, LinkHandle& handle) = 0;
 
-  // Sends one command and waits for its reply. The status is the link's own
-  // (serial: kSerialReplyReceived, kSerialWriteFailed with "(COM Error)",
-  // kSerialTimeout with "(SERIAL Timeout)"); HID and USB pass their library's.
-  virtual int SendReceive(LinkHandle handle, const std::string& command, std::string& reply) = 0;
+  // Why the last Open() failed, in words an operator can act on ("baud rate
+  // 1234 is not one of ...", "held by another program", the system's error
+  // text); empty after an Open() that succeeded. Shown beside "Device Not
+  // Available!", which keeps its own text.
+  virtual std::string LastOpenError() const { return {}; }
+
+  // Sends one command and waits for its reply. Ok with the reply; the serial
+  // link also gives WriteFailed with "(COM Error)" and TimedOut with
+  // "(SERIAL Timeout)"; HID and USB give Failed when their library reports
+  // anything but success, with whatever reply it left.
+  virtual LinkStatus SendReceive(LinkHandle handle, const std::string& command,
+                                 std::string& reply) = 0;
 
   // Closes the link. The status is returned but no caller acts on it.
-  virtual int Close(LinkHandle handle) = 0;
+  virtual LinkStatus Close(LinkHandle handle) = 0;
 };
 
 }  // namespace devices

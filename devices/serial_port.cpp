@@ -6,7 +6,8 @@
 namespace devices {
 
 SerialPort::~SerialPort() = default;
-bool SerialPort::Open(const std::string&, int) {
+bool SerialPort::Open(const std::string&, int, std::string& error) {
+  error = "serial ports are not supported on this platform yet";
   return false;
 }
 bool SerialPort::Write(std::string_view, TimePoint) {
@@ -31,13 +32,14 @@ bool SerialPort::SupportedBaud(int baud) {
 #else
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "devices/descriptor_io.h"
 
 namespace devices {
 namespace {
@@ -64,15 +66,6 @@ bool SpeedFor(int baud, speed_t& speed) {
   }
 }
 
-// Milliseconds left until `deadline`, rounded up so that a wait never ends
-// just before it and spins on zero-length polls; -1 when it has passed.
-int MillisecondsLeft(SerialPort::TimePoint deadline) {
-  auto left = deadline - std::chrono::steady_clock::now();
-  if (left <= decltype(left)::zero()) return -1;
-  auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  return ms > 60'000 ? 60'000 : static_cast<int>(ms);
-}
-
 // Raw mode without touching flow control: the line carries every byte value
 // unchanged in both directions.
 void MakeRaw(termios& t) {
@@ -89,23 +82,40 @@ void MakeRaw(termios& t) {
   t.c_cc[VTIME] = 0;
 }
 
+// Exclusive mode can outlive a descriptor (a pseudo-terminal keeps it while
+// its other side is open), so it is always given up explicitly.
+void CloseExclusive(int fd) {
+#ifdef TIOCNXCL
+  ::ioctl(fd, TIOCNXCL);
+#endif
+  ::close(fd);
+}
+
 }  // namespace
 
 SerialPort::~SerialPort() {
   Close();
 }
 
-bool SerialPort::Open(const std::string& path, int baud) {
+bool SerialPort::Open(const std::string& path, int baud, std::string& error) {
   Close();
   speed_t speed;
-  if (!SpeedFor(baud, speed)) return false;
+  if (!SpeedFor(baud, speed)) {
+    error = "baud rate " + std::to_string(baud) + " cannot be set here";
+    return false;
+  }
   // Non-blocking: the open must not wait for a carrier, and every later wait
   // is a poll() with a deadline.
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    // A port in exclusive mode refuses every other open with EBUSY.
+    error = path + (errno == EBUSY ? " is held by another program" : ": " + io::ErrorText(errno));
+    return false;
+  }
   termios t;
   if (!::isatty(fd) || ::tcgetattr(fd, &t) != 0) {
     ::close(fd);
+    error = path + " is not a serial port";
     return false;
   }
   // The lock keeps out every program that locks ports the same way (and a
@@ -113,6 +123,7 @@ bool SerialPort::Open(const std::string& path, int baud) {
   // the others that are not privileged.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
+    error = path + " is held by another program";
     return false;
   }
 #ifdef TIOCEXCL
@@ -121,10 +132,8 @@ bool SerialPort::Open(const std::string& path, int baud) {
   MakeRaw(t);
   if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0 ||
       ::tcsetattr(fd, TCSANOW, &t) != 0) {
-#ifdef TIOCNXCL
-    ::ioctl(fd, TIOCNXCL);
-#endif
-    ::close(fd);
+    error = path + " refuses the line settings: " + io::ErrorText(errno);
+    CloseExclusive(fd);
     return false;
   }
   ::tcflush(fd, TCIFLUSH);
@@ -133,69 +142,16 @@ bool SerialPort::Open(const std::string& path, int baud) {
 }
 
 bool SerialPort::Write(std::string_view data, TimePoint deadline) {
-  if (fd_ < 0) return false;
-  while (!data.empty()) {
-    ssize_t n = ::write(fd_, data.data(), data.size());
-    if (n > 0) {
-      data.remove_prefix(static_cast<std::size_t>(n));
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
-    // The output queue is full (or flow control holds it): wait for room.
-    int ms = MillisecondsLeft(deadline);
-    if (ms < 0) return false;
-    pollfd p{fd_, POLLOUT, 0};
-    int r = ::poll(&p, 1, ms);
-    if (r < 0 && errno != EINTR) return false;
-    if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
-  }
-  return true;
+  return fd_ >= 0 && io::WriteAll(fd_, data, deadline, false);
 }
 
 SerialPort::ReadResult SerialPort::Read(std::string& out, std::size_t max, TimePoint deadline) {
-  if (fd_ < 0) return ReadResult::Gone;
-  char buffer[4096];
-  if (max > sizeof buffer) max = sizeof buffer;
-  if (max == 0) return ReadResult::TimedOut;
-  for (;;) {
-    // Wait first: right after a frame went out, a reply is never there yet.
-    pollfd p{fd_, POLLIN, 0};
-    int ms = MillisecondsLeft(deadline);
-    int r = ::poll(&p, 1, ms < 0 ? 0 : ms);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return ReadResult::Gone;
-    }
-    if (r == 0) {
-      if (ms < 0) return ReadResult::TimedOut;
-      continue;  // woke a little early; the deadline decides
-    }
-    if (p.revents & POLLNVAL) return ReadResult::Gone;
-    // Readable, hung up or in error: read() tells which. A port that hung up
-    // with bytes still queued delivers them first.
-    ssize_t n = ::read(fd_, buffer, max);
-    if (n > 0) {
-      out.append(buffer, static_cast<std::size_t>(n));
-      return ReadResult::Data;
-    }
-    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) &&
-        !(p.revents & (POLLHUP | POLLERR))) {
-      continue;
-    }
-    return ReadResult::Gone;
-  }
+  return fd_ < 0 ? ReadResult::Gone : io::ReadSome(fd_, out, max, deadline);
 }
 
 void SerialPort::Close() {
   if (fd_ < 0) return;
-    // Exclusive mode can outlive this descriptor (a pseudo-terminal keeps it
-    // while its other side is open), so it is given up explicitly; the lock
-    // goes with the descriptor.
-#ifdef TIOCNXCL
-  ::ioctl(fd_, TIOCNXCL);
-#endif
-  ::close(fd_);
+  CloseExclusive(fd_);
   fd_ = -1;
 }
 

@@ -1,9 +1,9 @@
 #include "devices/serial_transport.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
+#include "devices/serial_channel.h"
 #include "devices/serial_port.h"
 #include "platform/data_folders.h"
 #include "platform/files.h"
@@ -12,11 +12,22 @@
 namespace devices {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using platform::TrimmedView;
+
 constexpr char kComErrorText[] = "(COM Error)";
 constexpr char kSerialTimeoutText[] = "(SERIAL Timeout)";
+constexpr int kBaudRates[] = {9600, 19200, 38400, 57600, 115200};
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
+}
+
+// A file saved by a Windows editor may start with a UTF-8 byte order mark;
+// it is no part of the first line.
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  return text;
 }
 
 // The port number of a port text: upper-cased, every "COM" removed, read as
@@ -33,7 +44,7 @@ int PortNumber(std::string_view portText) {
 }
 
 int BaudRate(std::string_view baudText) {
-  for (int rate : {9600, 19200, 38400, 57600, 115200}) {
+  for (int rate : kBaudRates) {
     if (baudText == std::to_string(rate)) return rate;
   }
   return 0;
@@ -45,11 +56,11 @@ std::vector<std::string> TrimmedLines(std::string_view text, bool lfEndsLines) {
   std::vector<std::string> lines;
   std::string current;
   auto finish = [&] {
-    std::string_view trimmed = platform::TrimmedView(current);
+    std::string_view trimmed = TrimmedView(current);
     if (!trimmed.empty()) lines.emplace_back(trimmed);
     current.clear();
   };
-  for (char c : text) {
+  for (char c : WithoutByteOrderMark(text)) {
     if (c == '\r' || (c == '\n' && lfEndsLines)) {
       finish();
     } else if (c != '\n') {
@@ -60,28 +71,35 @@ std::vector<std::string> TrimmedLines(std::string_view text, bool lfEndsLines) {
   return lines;
 }
 
+bool Fail(std::string* why, std::string reason) {
+  if (why) *why = std::move(reason);
+  return false;
+}
+
 }  // namespace
 
-bool ParseSerialEntry(std::string_view entry, SerialEntry& out) {
+bool ParseSerialEntry(std::string_view entry, SerialEntry& out, std::string* why) {
   out = SerialEntry{};
   std::size_t brace = entry.find('{');
-  if (entry.size() < 8 || brace == std::string_view::npos) return false;
+  if (entry.size() < 8) return Fail(why, "the entry is shorter than 8 characters");
+  if (brace == std::string_view::npos) {
+    return Fail(why, "the entry has no brace group {PORT:BAUD} naming its port");
+  }
 
-  std::string_view label = platform::TrimmedView(entry.substr(0, brace));
+  std::string_view label = TrimmedView(entry.substr(0, brace));
   std::string_view candidate = label.size() > 2 ? label.substr(label.size() - 2) : label;
   bool addressValid = candidate == "00" || platform::ReadDecimal(candidate) > 0.0;
 
-  std::string group;
-  for (char c : entry.substr(brace)) {
-    if (c != '{' && c != '}') group += c;
-  }
-  std::string_view trimmedGroup = platform::TrimmedView(group);
+  std::string group = platform::RemoveChars(entry.substr(brace), "{}");
+  std::string_view trimmedGroup = TrimmedView(group);
   std::size_t colon = trimmedGroup.find(':');
   // The shortest port name, "COM1", fills the first four characters.
-  if (colon == std::string_view::npos || colon < 4) return false;
+  if (colon == std::string_view::npos || colon < 4) {
+    return Fail(why, "the brace group has no \":\" after a port name of at least 4 characters");
+  }
 
-  std::string_view portText = platform::TrimmedView(trimmedGroup.substr(0, colon));
-  std::string_view baudText = platform::TrimmedView(trimmedGroup.substr(colon + 1));
+  std::string_view portText = TrimmedView(trimmedGroup.substr(0, colon));
+  std::string_view baudText = TrimmedView(trimmedGroup.substr(colon + 1));
   int baud = BaudRate(baudText);
   int portNumber = 0;
   std::string portPath;
@@ -90,7 +108,16 @@ bool ParseSerialEntry(std::string_view entry, SerialEntry& out) {
   } else {
     portNumber = PortNumber(portText);
   }
-  if (baud == 0 || !addressValid || (portNumber == 0 && portPath.empty())) return false;
+  if (baud == 0) {
+    return Fail(why, "baud rate " + std::string(baudText) +
+                         " is not one of 9600, 19200, 38400, 57600, 115200");
+  }
+  if (!addressValid) {
+    return Fail(why, "the label does not end in a controller address (a number above 0, or 00)");
+  }
+  if (portNumber == 0 && portPath.empty()) {
+    return Fail(why, "port " + std::string(portText) + " is not one of COM1 to COM99");
+  }
 
   out.address = std::string(candidate);
   out.portNumber = portNumber;
@@ -110,12 +137,14 @@ std::map<int, std::string> ParseComMap(std::string_view fileText) {
     if (line.front() == '#' || line.front() == ';') continue;
     std::size_t equals = line.find('=');
     if (equals == std::string::npos) continue;
-    std::string_view key = platform::TrimmedView(std::string_view(line).substr(0, equals));
-    std::string_view path = platform::TrimmedView(std::string_view(line).substr(equals + 1));
+    std::string_view key = TrimmedView(std::string_view(line).substr(0, equals));
+    std::string_view path = TrimmedView(std::string_view(line).substr(equals + 1));
     if (key.size() < 4 || key.size() > 5 || path.empty()) continue;
-    std::string prefix = platform::ToUpper(key.substr(0, 3));
     std::string_view digits = key.substr(3);
-    if (prefix != "COM" || !IsDigit(digits.front()) || !IsDigit(digits.back())) continue;
+    if (platform::ToUpper(key.substr(0, 3)) != "COM" || !IsDigit(digits.front()) ||
+        !IsDigit(digits.back())) {
+      continue;
+    }
     int number = 0;
     for (char c : digits) number = number * 10 + (c - '0');
     if (number < 1 || number > 99) continue;
@@ -131,11 +160,13 @@ std::string ComPortDevice(int number, const std::map<int, std::string>& map) {
 }
 
 struct SerialTransport::OpenPort {
-  SerialPort port;
+  std::unique_ptr<SerialChannel> channel;
   std::string address;
   // Bytes that arrived after the CR of the last reply; they are the start of
   // whatever the line sends next.
   std::string pending;
+  // The last exchange timed out: its reply may still be on the way.
+  bool unsettled = false;
 };
 
 SerialTransport::SerialTransport(std::string dataRoot, double replyTimeoutSeconds)
@@ -156,25 +187,42 @@ std::string SerialTransport::SerialListEntries() {
   return JoinList(ListEntries());
 }
 
-int SerialTransport::Open(const std::string& entry, LinkHandle& handle) {
+Clock::duration SerialTransport::ReplyTimeout() const {
+  // Held to a day, which no reply needs, so a deadline cannot overflow.
+  double seconds = replyTimeoutSeconds_ > 0 ? std::min(replyTimeoutSeconds_, 86400.0) : 0.0;
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+LinkStatus SerialTransport::Open(const std::string& entry, LinkHandle& handle) {
   handle = 0;
+  lastOpenError_.clear();
   SerialEntry parsed;
-  if (!ParseSerialEntry(entry, parsed)) return 0;
-  std::string device = parsed.portPath;
-  if (device.empty()) {
+  if (!ParseSerialEntry(entry, parsed, &lastOpenError_)) return LinkStatus::Failed;
+  std::string port = parsed.portPath;
+  std::string unmapped;
+  if (port.empty()) {
     std::string mapText;
     platform::ReadFile(platform::DataFolders(dataRoot_).DataPath("AppConfig\\COMM_Map.cfg"),
                        mapText);
-    device = ComPortDevice(parsed.portNumber, ParseComMap(mapText));
+    auto map = ParseComMap(mapText);
+    port = ComPortDevice(parsed.portNumber, map);
+    if (map.count(parsed.portNumber) == 0) {
+      unmapped = "COM" + std::to_string(parsed.portNumber) + " is not in the port map; ";
+    }
   }
   auto open = std::make_unique<OpenPort>();
-  if (!open->port.Open(device, parsed.baud)) return 0;
+  std::string error;
+  open->channel = OpenSerialChannel(port, parsed.baud, Clock::now() + ReplyTimeout(), error);
+  if (!open->channel) {
+    lastOpenError_ = unmapped + error;
+    return LinkStatus::Failed;
+  }
   open->address = parsed.address;
   serialAddress_ = parsed.address;
   handle = nextHandle_++;
   if (nextHandle_ <= 0) nextHandle_ = 1;
   ports_[handle] = std::move(open);
-  return 1;
+  return LinkStatus::Ok;
 }
 
 SerialTransport::OpenPort* SerialTransport::Find(LinkHandle handle) {
@@ -182,18 +230,29 @@ SerialTransport::OpenPort* SerialTransport::Find(LinkHandle handle) {
   return it == ports_.end() ? nullptr : it->second.get();
 }
 
-int SerialTransport::SendReceive(LinkHandle handle, const std::string& command,
-                                 std::string& reply) {
+void SerialTransport::Settle(OpenPort& open) {
+  open.pending.clear();
+  open.unsettled = false;
+  const Clock::time_point limit = Clock::now() + kSettleLimit;
+  std::string dropped;
+  for (;;) {
+    dropped.clear();
+    Clock::time_point quiet = std::min(Clock::now() + kSettleQuiet, limit);
+    // Ends at the first quiet spell, at the limit, or when the line is gone.
+    if (open.channel->Read(dropped, 4096, quiet) != SerialChannel::ReadResult::Data) return;
+    if (Clock::now() >= limit) return;
+  }
+}
+
+LinkStatus SerialTransport::SendReceive(LinkHandle handle, const std::string& command,
+                                        std::string& reply) {
   OpenPort* open = Find(handle);
-  using Clock = std::chrono::steady_clock;
-  // Held to a day, which no reply needs, so the deadline cannot overflow.
-  double seconds = replyTimeoutSeconds_ > 0 ? std::min(replyTimeoutSeconds_, 86400.0) : 0.0;
-  auto timeout =
-      std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  if (open && open->unsettled) Settle(*open);
+  const Clock::duration timeout = ReplyTimeout();
   std::string frame = "@" + (open ? open->address : std::string()) + command + "\r";
-  if (!open || !open->port.Write(frame, Clock::now() + timeout)) {
+  if (!open || !open->channel->Write(frame, Clock::now() + timeout)) {
     reply = kComErrorText;
-    return kSerialWriteFailed;
+    return LinkStatus::WriteFailed;
   }
 
   // The time-out runs on the monotonic clock, so changes of the wall clock
@@ -209,26 +268,26 @@ int SerialTransport::SendReceive(LinkHandle handle, const std::string& command,
     if (cr != std::string::npos) {
       pending.erase(0, cr + 1);
       reply = std::move(received);
-      return kSerialReplyReceived;
+      return LinkStatus::Ok;
     }
     pending.clear();
     // Checked after every read, so a controller that sends without pause
     // still cannot hold the line past the time-out.
     if (Clock::now() >= deadline) break;
-    SerialPort::ReadResult result = open->port.Read(pending, 4096, deadline);
     // Timed out, or the port went away and nothing more can arrive.
-    if (result != SerialPort::ReadResult::Data) break;
+    if (open->channel->Read(pending, 4096, deadline) != SerialChannel::ReadResult::Data) break;
   }
+  open->unsettled = true;
   reply = kSerialTimeoutText;
-  return kSerialTimeout;
+  return LinkStatus::TimedOut;
 }
 
-int SerialTransport::Close(LinkHandle handle) {
+LinkStatus SerialTransport::Close(LinkHandle handle) {
   auto it = ports_.find(handle);
-  if (it == ports_.end()) return 0;
+  if (it == ports_.end()) return LinkStatus::Failed;
   ports_.erase(it);  // the port closes with it
   serialAddress_ = ports_.empty() ? std::string() : ports_.rbegin()->second->address;
-  return 1;
+  return LinkStatus::Ok;
 }
 
 }  // namespace devices

@@ -10,18 +10,30 @@
 // address on the line (a number above zero, or "00"); the brace group holds
 // the port and, after ":", one of the baud rates 9600, 19200, 38400, 57600
 // and 115200. A port written "COMn" (n from 1 to 99, letters in any case) is
-// looked up in the optional AppConfig/COMM_Map.cfg ("COM3=/dev/ttyUSB0", one
-// a line) and otherwise means the platform's own name for it (/dev/ttyS<n-1>
-// on POSIX systems); a port that starts with "/" is a device path used as
-// written. Several lines may name the same port with different addresses:
-// the controllers share the line and each answers only its own frames.
+// looked up in the optional AppConfig/COMM_Map.cfg, one "COMn=port" a line,
+// and otherwise means the platform's own name for it (/dev/ttyS<n-1> on
+// POSIX systems); a port that starts with "/" is a device path used as
+// written. The map may also name a serial device server instead of a local
+// device:
+//
+//     COM3=/dev/ttyUSB0
+//     COM7=tcp://10.0.4.21:4001        raw TCP: bytes pass unchanged
+//     COM8=rfc2217://station-3:2217    telnet with COM port control: the
+//                                      entry's baud rate and 8N1 are set on
+//                                      the server's port
+//
+// Several lines may name the same port with different addresses: the
+// controllers share the line and each answers only its own frames. Both
+// files may start with a UTF-8 byte order mark, which is skipped.
 //
 // Each exchange sends the frame "@" + address + command + CR and reads the
 // reply up to the next CR (the CR is dropped; LF and every other byte are
 // kept). Failures come back as reply text: "(COM Error)" when the frame could
-// not be written, "(SERIAL Timeout)" when no CR arrived in time.
+// not be written, "(SERIAL Timeout)" when no CR arrived in time. Over the
+// network the same holds: a lost connection is a port that went away.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -45,14 +57,14 @@ struct SerialEntry {
 // than 8 characters, no "{", no valid address, ":" missing or before the
 // fifth character of the brace group, a port number outside 1 to 99, or a
 // baud text that is not exactly one of the five rates (blanks around it
-// aside).
-bool ParseSerialEntry(std::string_view entry, SerialEntry& out);
+// aside); `why` (when given) then says which.
+bool ParseSerialEntry(std::string_view entry, SerialEntry& out, std::string* why = nullptr);
 
 // The entries of a configuration file's text: lines end at CR, LF characters
 // are ignored, each line is trimmed of blanks, empty lines are skipped.
 std::vector<std::string> SerialConfigEntries(std::string_view fileText);
 
-// The port map's text: "COMn=path" lines ending at CR or LF (n from 1 to 99,
+// The port map's text: "COMn=port" lines ending at CR or LF (n from 1 to 99,
 // any letter case, blanks around both sides); lines starting with "#" or ";"
 // and lines that do not fit are ignored; a later line for the same port wins.
 std::map<int, std::string> ParseComMap(std::string_view fileText);
@@ -61,8 +73,6 @@ std::map<int, std::string> ParseComMap(std::string_view fileText);
 // platform's default name. Empty for a number outside 1 to 99.
 std::string ComPortDevice(int number, const std::map<int, std::string>& map);
 
-class SerialPort;
-
 class SerialTransport : public Transport {
  public:
   // Replies are gathered up to this many bytes; further bytes before the CR
@@ -70,10 +80,18 @@ class SerialTransport : public Transport {
   // the reply grow without bound.
   static constexpr std::size_t kMaxReplyBytes = 64 * 1024;
 
+  // After a time-out the controller may still be answering the command that
+  // timed out. Before the next frame goes out, what waits is dropped, and so
+  // is whatever arrives until the line has been quiet this long ...
+  static constexpr std::chrono::milliseconds kSettleQuiet{250};
+  // ... or this long has passed, whichever comes first.
+  static constexpr std::chrono::milliseconds kSettleLimit{1000};
+
   // dataRoot: the data folder (with or without trailing separator); the
   // configuration is dataRoot + "AppConfig/COMM_Ports.cfg" (found
   // case-insensitively), the map AppConfig/COMM_Map.cfg. A reply must end
-  // within replyTimeoutSeconds of the frame being written.
+  // within replyTimeoutSeconds of the frame being written; a serial device
+  // server must be found, connected and set up within it too.
   explicit SerialTransport(std::string dataRoot, double replyTimeoutSeconds = 10.0);
   ~SerialTransport() override;  // closes any port still open
 
@@ -84,30 +102,37 @@ class SerialTransport : public Transport {
   std::string SerialListEntries();
 
   // Opens the port of a configuration line and makes its address the
-  // SerialAddress. Returns 1 and sets `handle` (never 0) on success; 0 and a
-  // handle of 0 when the line does not parse or the port does not exist, is
-  // in use or refuses the line settings.
-  int Open(const std::string& entry, LinkHandle& handle) override;
+  // SerialAddress. Ok and `handle` (never 0) on success; Failed and a handle
+  // of 0 when the line does not parse or the port does not exist, is held by
+  // another program, refuses the line settings, or its server cannot be
+  // reached; LastOpenError() says which.
+  LinkStatus Open(const std::string& entry, LinkHandle& handle) override;
+  std::string LastOpenError() const override { return lastOpenError_; }
 
-  // Sends "@" + address + command + CR and waits for the reply. Returns
-  // kSerialReplyReceived with the reply; kSerialWriteFailed with
-  // "(COM Error)" when the frame could not be written (also for a handle that
-  // is not open); kSerialTimeout with "(SERIAL Timeout)" when no CR arrived
-  // in time, or when the port went away while waiting, since no reply can
-  // come then (bytes already received are dropped). Bytes after the CR stay
-  // queued for the next exchange on the same handle.
-  int SendReceive(LinkHandle handle, const std::string& command, std::string& reply) override;
+  // Sends "@" + address + command + CR and waits for the reply. Ok with the
+  // reply; WriteFailed with "(COM Error)" when the frame could not be
+  // written (also for a handle that is not open); TimedOut with
+  // "(SERIAL Timeout)" when no CR arrived in time, or when the port went
+  // away while waiting, since no reply can come then (bytes already received
+  // are dropped). Bytes after the CR stay queued for the next exchange on
+  // the same handle; after a time-out the line is settled first (see
+  // kSettleQuiet).
+  LinkStatus SendReceive(LinkHandle handle, const std::string& command,
+                         std::string& reply) override;
 
   // Closes the port (giving up exclusive use) and empties SerialAddress.
-  // Returns 1, or 0 for a handle that was not open.
-  int Close(LinkHandle handle) override;
+  // Ok, or Failed for a handle that was not open.
+  LinkStatus Close(LinkHandle handle) override;
 
-  // The same operations under the link's own names.
-  int SerialOpen(LinkHandle& handle, const std::string& entry) { return Open(entry, handle); }
-  int SerialSendReceive(LinkHandle handle, const std::string& command, std::string& reply) {
-    return SendReceive(handle, command, reply);
+  // The same operations under the link's own names and numbers: open 1 or 0;
+  // exchange 1 (reply), 0 ("(COM Error)") or -2 ("(SERIAL Timeout)").
+  int SerialOpen(LinkHandle& handle, const std::string& entry) {
+    return Open(entry, handle) == LinkStatus::Ok ? 1 : 0;
   }
-  int SerialClose(LinkHandle handle) { return Close(handle); }
+  int SerialSendReceive(LinkHandle handle, const std::string& command, std::string& reply) {
+    return SerialStatusCode(SendReceive(handle, command, reply));
+  }
+  int SerialClose(LinkHandle handle) { return Close(handle) == LinkStatus::Ok ? 1 : 0; }
 
   // The address of the port opened last; empty when no port is open.
   const std::string& SerialAddress() const { return serialAddress_; }
@@ -118,10 +143,13 @@ class SerialTransport : public Transport {
   struct OpenPort;
 
   OpenPort* Find(LinkHandle handle);
+  std::chrono::steady_clock::duration ReplyTimeout() const;
+  static void Settle(OpenPort& open);
 
   std::string dataRoot_;
   double replyTimeoutSeconds_;
   std::string serialAddress_;
+  std::string lastOpenError_;
   LinkHandle nextHandle_ = 1;
   std::map<LinkHandle, std::unique_ptr<OpenPort>> ports_;
 };

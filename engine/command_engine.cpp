@@ -148,8 +148,8 @@ void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,
     }
   } else {
     double start = host_.Now();
-    int status = run.link.SendReceive(run.handle, command, reply);
-    if (run.kind == devices::LinkKind::Serial && status == devices::kSerialTimeout) {
+    devices::LinkStatus status = run.link.SendReceive(run.handle, command, reply);
+    if (run.kind == devices::LinkKind::Serial && status == devices::LinkStatus::TimedOut) {
       state_.SerialTimeoutFlag = 1;
     }
     state_.LastReply = reply;

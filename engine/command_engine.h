@@ -59,7 +59,7 @@ class CommandEngine {
   ReplyCapture& Capture() { return *capture_; }
 
   // Runs one command line over an open link. `kind` decides only what a
-  // status means (a serial -2 sets SerialTimeoutFlag). Returns when every
+  // status means (a serial time-out sets SerialTimeoutFlag). Returns when every
   // command has run, or after ESC once "ABORT" has been sent.
   void ExecuteCommandLine(devices::Transport& link, devices::LinkHandle handle,
                           std::string_view line, devices::LinkKind kind);

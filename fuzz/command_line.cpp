@@ -43,17 +43,18 @@ class FuzzLink : public devices::Transport {
  public:
   FuzzLink(FuzzedDataProvider& data, testing_support::FakeHost& host) : data_(data), host_(host) {}
   std::vector<std::string> ListEntries() override { return {}; }
-  int Open(const std::string&, devices::LinkHandle& handle) override {
+  devices::LinkStatus Open(const std::string&, devices::LinkHandle& handle) override {
     handle = 1;
-    return 1;
+    return devices::LinkStatus::Ok;
   }
-  int SendReceive(devices::LinkHandle, const std::string&, std::string& reply) override {
+  devices::LinkStatus SendReceive(devices::LinkHandle, const std::string&,
+                                  std::string& reply) override {
     reply = data_.ConsumeRandomLengthString(64);
     // The exchange takes some time, and now and then the clock steps back.
     host_.now += static_cast<double>(data_.ConsumeIntegralInRange<int>(-20, 100)) / 1000.0;
-    return data_.ConsumeIntegralInRange<int>(-3, 2);
+    return static_cast<devices::LinkStatus>(data_.ConsumeIntegralInRange<int>(0, 3));
   }
-  int Close(devices::LinkHandle) override { return 1; }
+  devices::LinkStatus Close(devices::LinkHandle) override { return devices::LinkStatus::Ok; }
 
  private:
   FuzzedDataProvider& data_;

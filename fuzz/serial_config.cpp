@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "devices/network_port.h"
 #include "devices/serial_transport.h"
 
 namespace {
@@ -16,9 +17,10 @@ void Check(bool condition) {
 
 void CheckEntry(std::string_view text) {
   devices::SerialEntry entry;
-  if (!devices::ParseSerialEntry(text, entry)) {
+  std::string why;
+  if (!devices::ParseSerialEntry(text, entry, &why)) {
     Check(entry.address.empty() && entry.baud == 0 && entry.portNumber == 0 &&
-          entry.portPath.empty());
+          entry.portPath.empty() && !why.empty());
     return;
   }
   Check(text.size() >= 8 && text.find('{') != std::string_view::npos);
@@ -44,6 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& [number, path] : map) {
     Check(number >= 1 && number <= 99 && !path.empty());
     Check(devices::ComPortDevice(number, map) == path);
+    devices::NetworkAddress address;
+    std::string error;
+    if (devices::ParseNetworkAddress(path, address, error)) {
+      Check(devices::IsNetworkPort(path) && !address.host.empty());
+      Check(address.port >= 1 && address.port <= 65535);
+    } else {
+      Check(!error.empty());
+    }
   }
   Check(devices::ComPortDevice(0, map).empty() && devices::ComPortDevice(100, map).empty());
   return 0;

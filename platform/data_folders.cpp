@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "platform/default_data_root.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -33,7 +34,7 @@ std::string MatchInFolder(const std::string& folder, std::string_view name) {
 }  // namespace
 
 DataFolders::DataFolders(std::string root) {
-  if (root.empty()) root = ExecutableFolder();
+  if (root.empty()) root = DefaultDataRoot();
   if (root.empty()) root = ".";
   root_ = JoinPath(root, "");
 }

@@ -28,7 +28,7 @@ inline constexpr const char* kDataFolders[] = {
 
 class DataFolders {
  public:
-  // `root` empty: the executable's folder.
+  // `root` empty: the default (platform::DefaultDataRoot()).
   explicit DataFolders(std::string root = {});
 
   // DataRoot with its trailing separator.

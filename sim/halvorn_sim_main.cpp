@@ -1,21 +1,30 @@
 // halvorn-sim: simulated controllers on a pseudo-terminal, so the terminal
-// (or any serial program) can talk to them as to controllers on a real port.
+// (or any serial program) can talk to them as to controllers on a real port;
+// with --tcp also on a loopback TCP port, as a serial device server offers
+// its line.
 //
-//   halvorn-sim [--address AA]... [--link PATH] [--instant] [--pace]
+//   halvorn-sim [--address AA]... [--link PATH] [--instant] [--pace] [--tcp PORT]
 //
-// The first line of output is the path of the port to open. The program runs
-// until SIGTERM, SIGINT or SIGHUP and then removes its --link.
+// The first line of output is the path of the port to open; with --tcp the
+// second is "tcp://127.0.0.1:PORT". The program runs until SIGTERM, SIGINT or
+// SIGHUP and then removes its --link.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -40,17 +49,20 @@ struct Options {
   std::string link;
   bool instant = false;
   bool pace = false;
+  int tcpPort = -1;  // -1: no TCP door; 0: any free port
 };
 
 void Usage(FILE* to) {
   std::fputs(
-      "usage: halvorn-sim [--address AA]... [--link PATH] [--instant] [--pace]\n"
+      "usage: halvorn-sim [--address AA]... [--link PATH] [--instant] [--pace] [--tcp PORT]\n"
       "  --address AA  serve a controller at the two-character address AA\n"
       "                (repeatable; default 01)\n"
       "  --link PATH   also make PATH a symbolic link to the port\n"
       "  --instant     moves end at once instead of following their profile\n"
       "  --pace        hold every byte for its time on the wire at the port's\n"
-      "                baud rate (as the terminal set it; 9600 until then)\n",
+      "                baud rate (as the terminal set it; 9600 until then)\n"
+      "  --tcp PORT    also serve the line on 127.0.0.1:PORT, one client at a\n"
+      "                time (0: a free port); unpaced\n",
       to);
 }
 
@@ -79,6 +91,15 @@ int ParseOptions(int argc, char** argv, Options& options) {
       options.instant = true;
     } else if (arg == "--pace") {
       options.pace = true;
+    } else if (arg == "--tcp") {
+      std::string port;
+      char* end = nullptr;
+      long number = value(port) ? std::strtol(port.c_str(), &end, 10) : -1;
+      if (port.empty() || *end != '\0' || number < 0 || number > 65535) {
+        std::fprintf(stderr, "halvorn-sim: --tcp needs a port number from 0 to 65535\n");
+        return 2;
+      }
+      options.tcpPort = static_cast<int>(number);
     } else if (arg == "--help" || arg == "-h") {
       Usage(stdout);
       return 1;
@@ -143,8 +164,8 @@ struct TimedByte {
 
 class Server {
  public:
-  Server(int master, int slave, const Options& options)
-      : master_(master), slave_(slave), pace_(options.pace) {
+  Server(int master, int slave, int listener, const Options& options)
+      : master_(master), slave_(slave), listener_(listener), pace_(options.pace) {
     for (const std::string& address : options.addresses) {
       sim::Controller::Options o;
       o.identity = "HALVORN SIM " + address;
@@ -181,15 +202,23 @@ class Server {
       // Backlog bound: while this much waits to be handled, stop reading and
       // let the pseudo-terminal's own buffer hold the sender back.
       bool canRead = incoming_.size() + outgoing_.size() + unpaced_.size() < 64 * 1024;
-      pollfd p[2] = {
+      bool clientCanRead = clientOut_.size() < 64 * 1024;
+      pollfd p[4] = {
           {master_, static_cast<short>((canRead ? POLLIN : 0) | (WantsWrite() ? POLLOUT : 0)), 0},
-          {signalPipe[0], POLLIN, 0}};
-      int r = ::ppoll(p, 2, timed ? &wait : nullptr, nullptr);
+          {signalPipe[0], POLLIN, 0},
+          {listener_, POLLIN, 0},  // poll() skips a descriptor of -1
+          {client_,
+           static_cast<short>((clientCanRead ? POLLIN : 0) | (clientOut_.empty() ? 0 : POLLOUT)),
+           0}};
+      int r = ::ppoll(p, 4, timed ? &wait : nullptr, nullptr);
       if (r < 0) {
         if (errno == EINTR) continue;
         return 1;
       }
       if (p[1].revents) return 0;
+      // A client that left is seen off before a new one is let in.
+      if (p[3].revents) ServeClient(p[3].revents);
+      if (p[2].revents & POLLIN) Accept();
       writeBlocked_ = false;
       if (p[0].revents & POLLNVAL) return 1;
       if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -268,10 +297,60 @@ class Server {
     return true;
   }
 
+  // A device server's port has one client at a time: a second connection
+  // is closed at once.
+  void Accept() {
+    int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    if (client_ >= 0) {
+      ::close(fd);
+      return;
+    }
+    int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    client_ = fd;
+    clientReader_ = {};
+  }
+
+  void ServeClient(short events) {
+    if (events & (POLLIN | POLLHUP | POLLERR)) {
+      char buffer[4096];
+      ssize_t n = ::read(client_, buffer, sizeof buffer);
+      if (n > 0) {
+        clientOut_ +=
+            line_.Feed(std::string_view(buffer, static_cast<std::size_t>(n)), clientReader_);
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        DropClient();
+        return;
+      }
+    }
+    while (!clientOut_.empty()) {
+      ssize_t n = ::send(client_, clientOut_.data(), clientOut_.size(), MSG_NOSIGNAL);
+      if (n > 0) {
+        clientOut_.erase(0, static_cast<std::size_t>(n));
+      } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        break;
+      } else {
+        DropClient();
+        return;
+      }
+    }
+  }
+
+  void DropClient() {
+    ::close(client_);
+    client_ = -1;
+    clientOut_.clear();
+  }
+
   int master_;
   int slave_;
+  int listener_;
+  int client_ = -1;
   bool pace_;
   sim::SerialLine line_;
+  sim::SerialLine::Reader clientReader_;
+  std::string clientOut_;
   std::deque<TimedByte> incoming_, outgoing_;
   std::string unpaced_;
   Clock::time_point inputFree_{}, outputFree_{};
@@ -318,6 +397,28 @@ void RemoveLink(const std::string& link, const std::string& target) {
   if (n > 0 && std::string(buffer, static_cast<std::size_t>(n)) == target) ::unlink(link.c_str());
 }
 
+// A listening socket on 127.0.0.1:`port` (0: one the system picks); -1 on
+// failure. `port` becomes the port actually bound.
+int ListenOnLoopback(int& port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 4) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -353,11 +454,23 @@ int main(int argc, char** argv) {
   }
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
 
+  int listener = -1;
+  if (options.tcpPort >= 0) {
+    listener = ListenOnLoopback(options.tcpPort);
+    if (listener < 0) {
+      std::fprintf(stderr, "halvorn-sim: cannot listen on 127.0.0.1:%d: %s\n", options.tcpPort,
+                   std::strerror(errno));
+      return 1;
+    }
+  }
+
   if (!options.link.empty() && !MakeLink(options.link, slavePath)) return 1;
   std::printf("%s\n", slavePath.c_str());
+  if (listener >= 0) std::printf("tcp://127.0.0.1:%d\n", options.tcpPort);
   std::fflush(stdout);
 
-  int result = Server(master, slave, options).Run();
+  int result = Server(master, slave, listener, options).Run();
+  if (listener >= 0) ::close(listener);
 
   if (!options.link.empty()) RemoveLink(options.link, slavePath);
   ::close(slave);

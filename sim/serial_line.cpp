@@ -13,29 +13,29 @@ Controller* SerialLine::Find(const std::string& address) {
   return it == controllers_.end() ? nullptr : it->second.get();
 }
 
-std::string SerialLine::Feed(std::string_view bytes) {
+std::string SerialLine::Feed(std::string_view bytes, Reader& reader) {
   std::string out;
   for (char c : bytes) {
     if (c == '@') {
-      inFrame_ = true;
-      overlong_ = false;
-      frame_.clear();
+      reader.inFrame = true;
+      reader.overlong = false;
+      reader.frame.clear();
       continue;
     }
-    if (!inFrame_) continue;
+    if (!reader.inFrame) continue;
     if (c != '\r') {
-      if (frame_.size() < kMaxFrameBytes) {
-        frame_ += c;
+      if (reader.frame.size() < kMaxFrameBytes) {
+        reader.frame += c;
       } else {
-        overlong_ = true;
+        reader.overlong = true;
       }
       continue;
     }
-    inFrame_ = false;
-    if (overlong_ || frame_.size() < 2) continue;
-    Controller* controller = Find(frame_.substr(0, 2));
+    reader.inFrame = false;
+    if (reader.overlong || reader.frame.size() < 2) continue;
+    Controller* controller = Find(reader.frame.substr(0, 2));
     if (!controller) continue;  // another controller's frame: stay silent
-    out += controller->Execute(frame_.substr(2));
+    out += controller->Execute(reader.frame.substr(2));
     out += '\r';
   }
   return out;

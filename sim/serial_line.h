@@ -25,17 +25,24 @@ class SerialLine {
   // The controller at `address`, or null.
   Controller* Find(const std::string& address);
 
+  // The frame being read from one stream of bytes. Each way onto the line
+  // (the port, a network client) has its own, so their bytes never mix.
+  struct Reader {
+    bool inFrame = false;
+    bool overlong = false;
+    std::string frame;
+  };
+
   // Takes bytes as they come off the wire and returns what the line sends
   // back: for every completed frame addressed to one of its controllers, the
   // reply followed by CR. Bytes outside a frame are ignored, and an "@"
   // always starts a new frame (so a line resynchronises after noise).
-  std::string Feed(std::string_view bytes);
+  std::string Feed(std::string_view bytes) { return Feed(bytes, reader_); }
+  std::string Feed(std::string_view bytes, Reader& reader);
 
  private:
   std::map<std::string, std::unique_ptr<Controller>> controllers_;
-  bool inFrame_ = false;
-  bool overlong_ = false;
-  std::string frame_;
+  Reader reader_;
 };
 
 }  // namespace sim

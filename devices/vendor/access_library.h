@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "devices/link.h"
 #include "devices/vendor/shared_library.h"
 
 // The libraries' calling convention: the standard Windows one there, the
@@ -27,6 +28,12 @@
 #endif
 
 namespace devices {
+
+// Both libraries report success as 1; every other status is a failure whose
+// meaning only the library knows.
+inline LinkStatus LibraryStatus(std::int32_t status) {
+  return status == 1 ? LinkStatus::Ok : LinkStatus::Failed;
+}
 
 // Both libraries exchange commands and replies in buffers of this size; the
 // text in a buffer ends at its first NUL, so at most 63 characters are sent.

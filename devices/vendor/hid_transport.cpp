@@ -43,6 +43,14 @@ std::string HidTransport::HidList() {
   return JoinList(names);
 }
 
+LinkStatus HidTransport::Open(const std::string& entry, LinkHandle& handle) {
+  lastOpenError_.clear();
+  if (HidOpen(handle, entry) == 1) return LinkStatus::Ok;
+  lastOpenError_ = library_ ? "the board library did not open the board \"" + entry + "\""
+                            : "no board library was found";
+  return LinkStatus::Failed;
+}
+
 int HidTransport::HidOpen(LinkHandle& handle, const std::string& name) {
   if (!library_) return 0;
   // The library takes a NUL-terminated name; a copy keeps its buffer ours.

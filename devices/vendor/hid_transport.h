@@ -26,11 +26,13 @@ class HidTransport : public Transport {
   // The board names by the list rule: a name that cannot be read is an empty
   // item, so the entries are exactly what SplitList makes of HidList().
   std::vector<std::string> ListEntries() override;
-  int Open(const std::string& entry, LinkHandle& handle) override { return HidOpen(handle, entry); }
-  int SendReceive(LinkHandle handle, const std::string& command, std::string& reply) override {
-    return HidSendReceive(handle, command, reply);
+  LinkStatus Open(const std::string& entry, LinkHandle& handle) override;
+  std::string LastOpenError() const override { return lastOpenError_; }
+  LinkStatus SendReceive(LinkHandle handle, const std::string& command,
+                         std::string& reply) override {
+    return LibraryStatus(HidSendReceive(handle, command, reply));
   }
-  int Close(LinkHandle handle) override { return HidClose(handle); }
+  LinkStatus Close(LinkHandle handle) override { return LibraryStatus(HidClose(handle)); }
 
   // The library's board count (0 without a library).
   int HidDeviceCount();
@@ -53,6 +55,7 @@ class HidTransport : public Transport {
 
  private:
   std::shared_ptr<const HidLibrary> library_;
+  std::string lastOpenError_;
 };
 
 // The board library's version behind the HID link `transport`; empty when it

@@ -11,6 +11,8 @@
 namespace devices {
 namespace {
 
+using platform::TrimmedView;
+
 constexpr std::size_t kEntryBlanks = 46;
 constexpr std::string_view kMakerPrefix = "Zendrik-";
 
@@ -36,7 +38,7 @@ std::string CutAtNul(std::string_view text) {
 }
 
 int UsbEntryIndex(std::string_view entry) {
-  std::size_t bracket = entry.find('[');
+  std::size_t bracket = entry.rfind('[');
   if (bracket == std::string_view::npos) return 0;
   // The entry ends in "]": the number lies between the bracket and it.
   std::string_view inner = entry.substr(0, entry.size() - 1);
@@ -81,6 +83,15 @@ std::string UsbTransport::IdentityOf(int index, const std::string& product) {
   std::string_view trimmed = platform::TrimmedView(product);
   std::string_view suffix = trimmed.substr(trimmed.size() >= 2 ? trimmed.size() - 2 : 0);
   return std::string(identity) + "-" + std::string(suffix);
+}
+
+LinkStatus UsbTransport::Open(const std::string& entry, LinkHandle& handle) {
+  lastOpenError_.clear();
+  if (UsbOpenEntry(handle, entry) == 1) return LinkStatus::Ok;
+  lastOpenError_ = library_ ? "the controller library did not open controller " +
+                                  std::to_string(UsbEntryIndex(entry))
+                            : "no controller library was found";
+  return LinkStatus::Failed;
 }
 
 int UsbTransport::UsbOpenEntry(LinkHandle& handle, const std::string& entry) {

@@ -31,9 +31,10 @@ namespace devices {
 // The text before the first NUL of `text`, or all of it when it has none.
 std::string CutAtNul(std::string_view text);
 
-// The library index an entry opens: the number after the first "[" up to
-// the entry's last character (rounded, ties to even); 0 when there is no "["
-// or no number after it.
+// The library index an entry opens: the number after the last "[" up to the
+// entry's last character (rounded, ties to even); 0 when there is no "[" or
+// no finite number after it. The last, since the identity before it is the
+// controller's own "ID" reply and may hold a "[" of its own.
 int UsbEntryIndex(std::string_view entry);
 
 class UsbTransport : public Transport {
@@ -46,13 +47,13 @@ class UsbTransport : public Transport {
   explicit UsbTransport(std::shared_ptr<const UsbLibrary> library);
 
   std::vector<std::string> ListEntries() override { return SplitList(UsbListDevices()); }
-  int Open(const std::string& entry, LinkHandle& handle) override {
-    return UsbOpenEntry(handle, entry);
+  LinkStatus Open(const std::string& entry, LinkHandle& handle) override;
+  std::string LastOpenError() const override { return lastOpenError_; }
+  LinkStatus SendReceive(LinkHandle handle, const std::string& command,
+                         std::string& reply) override {
+    return LibraryStatus(UsbSendReceive(handle, command, reply));
   }
-  int SendReceive(LinkHandle handle, const std::string& command, std::string& reply) override {
-    return UsbSendReceive(handle, command, reply);
-  }
-  int Close(LinkHandle handle) override { return UsbClose(handle); }
+  LinkStatus Close(LinkHandle handle) override { return LibraryStatus(UsbClose(handle)); }
 
   // Every controller's entry joined by "|", each controller opened, asked
   // for "ID" and closed in turn. Empty when the library gives no valid count.
@@ -71,6 +72,7 @@ class UsbTransport : public Transport {
   std::string IdentityOf(int index, const std::string& product);
 
   std::shared_ptr<const UsbLibrary> library_;
+  std::string lastOpenError_;
 };
 
 }  // namespace devices

@@ -18,16 +18,14 @@ namespace serial_test {
 
 struct PtyPeer {
   PtyPeer() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     char name[256];
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-        ::ptsname_r(master_, name, sizeof name) != 0) {
-      return;
-    }
+    if (m < 0 || ::grantpt(m) || ::unlockpt(m) || ::ptsname_r(m, name, sizeof name)) return;
+    ::fcntl(m, F_SETFL, ::fcntl(m, F_GETFL) | O_NONBLOCK);
+    master_ = m;
     path = name;
     // Held open so the line stays up while the link opens and closes it.
     slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
   }
   ~PtyPeer() {
     stop_ = true;
@@ -36,7 +34,7 @@ struct PtyPeer {
   }
 
   // Answers every frame (the bytes up to its CR) with respond(frame) from a
-  // thread of its own.
+  // thread of its own, and records every byte received.
   void Serve(std::function<std::string(const std::string&)> respond) {
     thread_ = std::thread([this, respond] {
       std::string frame;
@@ -48,14 +46,12 @@ struct PtyPeer {
           std::lock_guard<std::mutex> lock(mutex_);
           received_ += c;
         }
-        frame += c;
-        if (c != '\r') continue;
+        if ((frame += c).back() != '\r') continue;
         Send(respond(frame));
         frame.clear();
       }
     });
   }
-  // Every byte received so far.
   std::string Received() {
     std::lock_guard<std::mutex> lock(mutex_);
     return received_;
@@ -67,8 +63,8 @@ struct PtyPeer {
       pollfd p{master_, POLLOUT, 0};
       if (p.fd < 0 || stop_) return false;
       ssize_t n = ::write(p.fd, bytes.data() + done, bytes.size() - done);
-      if (n > 0) done += static_cast<std::size_t>(n);
       if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+      if (n > 0) done += static_cast<std::size_t>(n);
       if (n <= 0) ::poll(&p, 1, 10);
     }
     return true;
@@ -76,8 +72,7 @@ struct PtyPeer {
 
   // Closes both ends: the port disappears, as when an adapter is pulled out.
   void Hangup() {
-    int m = master_.exchange(-1);
-    if (m >= 0) ::close(m);
+    if (int m = master_.exchange(-1); m >= 0) ::close(m);
     if (slave >= 0) ::close(slave);
     slave = -1;
   }

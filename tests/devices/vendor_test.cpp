@@ -4,24 +4,21 @@
 
 #include <climits>
 #include <cstring>
-#include <sstream>
 
 #include "app/application.h"
 #include "app/gui/headless_gui.h"
-#include "app/links.h"
 #include "app/main_form.h"
-#include "app/program.h"
 #include "devices/vendor/hid_transport.h"
 #include "devices/vendor/shared_library.h"
 #include "devices/vendor/usb_transport.h"
 #include "platform/files.h"
-#include "serial_pty_peer.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
 
 namespace {
 
 using devices::LinkHandle;
+using devices::LinkStatus;
 using Entries = std::vector<std::string>;
 
 const std::string kBlanks(46, ' ');  // between a USB entry's name and index
@@ -36,7 +33,8 @@ const auto UsbPath = [] { return StandinPath("ZENDRIKCOM"); };
 const auto HidWithoutVersionPath = [] { return StandinPath("TVNHidApi", "noversion/"); };
 
 // A stand-in's test-only controls (devices, forced results, call counts). Its
-// state lives as long as it stays loaded, so each Standin starts from a reset.
+// state lives as long as it stays loaded, so each Standin starts from a reset
+// with devices from the environment and exchanges that never wait.
 class Standin {
  public:
   explicit Standin(const std::string& path) : library_(devices::SharedLibrary::Open(path)) {
@@ -46,7 +44,6 @@ class Standin {
     ::unsetenv("HALVORN_SIM_USB_CONTROLLERS");
     Reset();
   }
-  // Devices come from the environment after a reset; exchanges never wait.
   void Reset() {
     Do("reset");
     Do("instant 1");
@@ -74,8 +71,9 @@ class Vendor : public ::testing::Test {
 };
 
 // Unreadable or empty names vanish before the first real name and stay as
-// empty items after it; a name opens exactly as listed.
-TEST_F(Vendor, HidNamesAreListedByTheListRuleAndOpenAsWritten) {
+// empty items after it; a name is asked for only inside the count, counts
+// only when the library says 1, and opens exactly as listed.
+TEST_F(Vendor, HidNamesFollowTheListRuleAndOpenAsWritten) {
   const std::pair<Entries, std::string> cases[] = {
       {{"", ""}, ""},           {{"A", "B", "C"}, "A|B|C"},   {{"", "B", ""}, "B|"},
       {{"A", "", "C"}, "A||C"}, {{"Board A  "}, "Board A  "},
@@ -87,17 +85,17 @@ TEST_F(Vendor, HidNamesAreListedByTheListRuleAndOpenAsWritten) {
     }
     EXPECT_EQ(hid.HidList(), list);
   }
-  EXPECT_EQ(hid.Open("Board A  ", board), 1);
+  EXPECT_EQ(hid.Open("Board A  ", board), LinkStatus::Ok);
   EXPECT_EQ(hidSim.Do("last-name"), "Board A  ");
   hidSim.Do("result OpenTorvaneHID 2");
-  EXPECT_EQ(hid.Open("Board A  ", board), 0);
-}
+  EXPECT_EQ(hid.Open("Board A  ", board), LinkStatus::Failed);
+  EXPECT_EQ(hid.LastOpenError(), "the board library did not open the board \"Board A  \"");
 
-TEST_F(Vendor, HidNameIsAskedOnlyInsideTheCountAndCountsOnlyOnResultOne) {
+  hidSim.Reset();
   hidSim.Do("devices 2");
-  EXPECT_EQ(hid.HidDeviceName(2), "");
-  EXPECT_EQ(hid.HidDeviceName(-1), "");
-  EXPECT_EQ(hidSim.Calls("GetTorvaneHIDName"), 0);
+  long before = hidSim.Calls("GetTorvaneHIDName");
+  EXPECT_EQ(hid.HidDeviceName(2) + hid.HidDeviceName(-1), "");
+  EXPECT_EQ(hidSim.Calls("GetTorvaneHIDName"), before);
   EXPECT_EQ(hid.HidDeviceName(1), "Torvane Sim Board 2");
   for (int result : {0, 2, -1}) {
     hidSim.Do("result GetTorvaneHIDName " + std::to_string(result));
@@ -105,42 +103,40 @@ TEST_F(Vendor, HidNameIsAskedOnlyInsideTheCountAndCountsOnlyOnResultOne) {
   }
 }
 
-TEST_F(Vendor, ExchangesReachTheDeviceWithAtMost63Characters) {
+// At most 63 characters reach the device; the statuses are the library's
+// (narrowed to 16 bits on USB), success only for 1 at the link interface.
+TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
   hidSim.Do("devices 2");
   usbSim.Do("devices 1");
   const std::string command = std::string(63, 'C') + "DEFGHIJ";
-  ASSERT_EQ(hid.Open("Torvane Sim Board 2", board), 1);
-  EXPECT_EQ(hid.SendReceive(board, "ID", reply), 1);
+  ASSERT_EQ(hid.Open("Torvane Sim Board 2", board), LinkStatus::Ok);
+  ASSERT_EQ(usb.Open("ZDK-SIM4-01" + kBlanks + "[0]", controller), LinkStatus::Ok);
+  EXPECT_EQ(hid.SendReceive(board, "ID", reply), LinkStatus::Ok);
   EXPECT_EQ(reply, "Torvane Sim Board 2");
-  hid.SendReceive(board, command, reply);
-  EXPECT_EQ(hidSim.Do("last-command"), std::string(63, 'C'));
-  hid.SendReceive(board, "", reply);  // sent like any other
-  EXPECT_EQ(hidSim.Do("last-command"), "");
-  EXPECT_EQ(hidSim.Calls("SendReceiveTorvaneHID"), 3);
-  EXPECT_EQ(hid.Close(board), 1);
-
-  ASSERT_EQ(usb.Open("ZDK-SIM4-01" + kBlanks + "[0]", controller), 1);
-  EXPECT_EQ(usb.SendReceive(controller, "ID", reply), 1);
-  EXPECT_EQ(usb.SendReceive(controller, "", reply), 0);  // not sent at all
+  EXPECT_EQ(usb.SendReceive(controller, "ID", reply), LinkStatus::Ok);
+  EXPECT_EQ(usb.SendReceive(controller, "", reply), LinkStatus::Failed);  // not sent at all
   EXPECT_EQ(reply, "Zendrik-SIM4");
   EXPECT_EQ(usbSim.Do("last-lengths"), "64 64");
-  usb.SendReceive(controller, command, reply);
-  EXPECT_EQ(usbSim.Do("last-command"), std::string(63, 'C'));
-  EXPECT_EQ(usbSim.Calls("fnZendrikComSendRecv"), 2);
-}
+  for (devices::Transport* link : std::initializer_list<devices::Transport*>{&hid, &usb}) {
+    link->SendReceive(link == &hid ? board : controller, command, reply);
+  }
+  EXPECT_EQ(hidSim.Do("last-command") + usbSim.Do("last-command"), std::string(126, 'C'));
+  hid.SendReceive(board, "", reply);  // sent like any other
+  EXPECT_EQ(hidSim.Do("last-command"), "");
+  EXPECT_EQ(hidSim.Calls("SendReceiveTorvaneHID") + usbSim.Calls("fnZendrikComSendRecv"), 5);
 
-TEST_F(Vendor, StatusIsTheLibrarysOnHidAndNarrowedTo16BitsOnUsb) {
-  hidSim.Do("devices 1");
-  usbSim.Do("devices 1");
-  ASSERT_EQ(hid.Open("Torvane Sim Board 1", board), 1);
-  ASSERT_EQ(usb.UsbOpenIndex(controller, 0), 1);
-  const std::pair<int, int> cases[] = {{-7, -7},    {0, 0},          {0x12345, 0x2345},
-                                       {65535, -1}, {32768, -32768}, {INT_MIN, 0}};
-  for (auto [library, narrowed] : cases) {
+  const std::tuple<int, int, LinkStatus> cases[] = {
+      {-7, -7, LinkStatus::Failed},          {0, 0, LinkStatus::Failed},
+      {0x12345, 0x2345, LinkStatus::Failed}, {65535, -1, LinkStatus::Failed},
+      {32768, -32768, LinkStatus::Failed},   {INT_MIN, 0, LinkStatus::Failed},
+      {0x10001, 1, LinkStatus::Ok},  // USB judges the narrowed status
+  };
+  for (auto [library, narrowed, status] : cases) {
     hidSim.Do("result SendReceiveTorvaneHID " + std::to_string(library));
     usbSim.Do("result fnZendrikComSendRecv " + std::to_string(library));
-    EXPECT_EQ(hid.SendReceive(board, "PX", reply), library);
-    EXPECT_EQ(usb.SendReceive(controller, "PX", reply), narrowed) << library;
+    EXPECT_EQ(hid.HidSendReceive(board, "PX", reply), library);
+    EXPECT_EQ(usb.UsbSendReceive(controller, "PX", reply), narrowed) << library;
+    EXPECT_EQ(usb.SendReceive(controller, "PX", reply), status) << library;
     EXPECT_EQ(reply, "0");
   }
 }
@@ -156,8 +152,7 @@ TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
   for (Standin* sim : {&hidSim, &usbSim}) sim->Do("count 2147483647");
   Entries entries = hid.ListEntries();
   ASSERT_EQ(entries.size(), static_cast<std::size_t>(devices::kMaxListedDevices));
-  EXPECT_EQ(entries[1], "Torvane Sim Board 2");
-  EXPECT_EQ(entries[2], "");
+  EXPECT_EQ(entries[1] + "|" + entries[2], "Torvane Sim Board 2|");
   EXPECT_EQ(usb.ListEntries(), Entries{"ZDK-SIM4-01" + kBlanks + "[0]"});
   EXPECT_EQ(usbSim.Calls("fnZendrikComGetProductString"), devices::kMaxListedDevices);
 
@@ -166,16 +161,16 @@ TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
   EXPECT_EQ(hid.HidDeviceName(0), "Torvane Sim Board 1" + std::string(256 - 19, '~'));
   // The 64-byte "ID" reply less its prefix, "-", the product's last two.
   EXPECT_EQ(usb.UsbListDevices(), "ZDK-SIM4" + std::string(52, '~') + "-~~" + kBlanks + "[0]");
-  ASSERT_EQ(hid.Open("Torvane Sim Board 1", board), 1);
+  ASSERT_EQ(hid.Open("Torvane Sim Board 1", board), LinkStatus::Ok);
   ASSERT_EQ(usb.UsbOpenIndex(controller, 0), 1);
-  EXPECT_EQ(hid.SendReceive(board, "HSPD", reply), 1);
-  EXPECT_EQ(reply, "5000" + std::string(60, '~'));
-  usb.SendReceive(controller, "HSPD", reply);
-  EXPECT_EQ(reply, "5000" + std::string(60, '~'));
-  EXPECT_EQ(hid.SendReceive(12345, "PX", reply), 0);  // never opened
+  for (devices::Transport* link : std::initializer_list<devices::Transport*>{&hid, &usb}) {
+    link->SendReceive(link == &hid ? board : controller, "HSPD", reply);
+    EXPECT_EQ(reply, "5000" + std::string(60, '~'));
+  }
+  EXPECT_EQ(hid.SendReceive(12345, "PX", reply), LinkStatus::Failed);  // never opened
   EXPECT_EQ(reply, "");
   reply = "old";
-  EXPECT_EQ(usb.SendReceive(999, "PX", reply), 0);
+  EXPECT_EQ(usb.SendReceive(999, "PX", reply), LinkStatus::Failed);
   EXPECT_EQ(reply, "");
 }
 
@@ -197,121 +192,72 @@ TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevic
   standin.Do("devices 1");
   devices::HidTransport link(devices::LoadHidLibrary(HidWithoutVersionPath()));
   LinkHandle handle = 0;
-  ASSERT_EQ(link.Open("Torvane Sim Board 1", handle), 1);
   std::string reply;
-  EXPECT_EQ(link.SendReceive(handle, "PX", reply), 1);
-  EXPECT_EQ(reply, "0");
+  ASSERT_EQ(link.Open("Torvane Sim Board 1", handle), LinkStatus::Ok);
+  EXPECT_EQ(link.SendReceive(handle, "PX", reply), LinkStatus::Ok);
   EXPECT_EQ(link.HidLibraryVersion(), "");
 
   devices::HidTransport hid(nullptr);
   devices::UsbTransport usb(nullptr);
-  for (devices::Transport* none : std::initializer_list<devices::Transport*>{&hid, &usb}) {
-    EXPECT_EQ(none->ListEntries(), Entries{});
-    EXPECT_EQ(none->Open("Torvane Sim Board 1", handle), 0);
-    EXPECT_EQ(none->SendReceive(handle, "PX", reply), 0);
+  const std::pair<devices::Transport*, const char*> none[] = {
+      {&hid, "no board library was found"}, {&usb, "no controller library was found"}};
+  for (auto [absent, why] : none) {
+    EXPECT_EQ(absent->ListEntries(), Entries{});
+    EXPECT_EQ(absent->Open("Torvane Sim Board 1", handle), LinkStatus::Failed);
+    EXPECT_EQ(absent->LastOpenError(), why);
+    EXPECT_EQ(absent->SendReceive(handle, "PX", reply), LinkStatus::Failed);
   }
-  EXPECT_EQ(hid.HidLibraryVersion(), "");
 }
 
-TEST(UsbEntryIndex, IsTheNumberInTheBrackets) {
+TEST(UsbEntryIndex, IsTheNumberInTheLastBrackets) {
   const std::pair<const char*, int> cases[] = {
       {"ZDK-MX42-07 [12]", 12}, {"ZDK-MX42-07 [ 3 ]", 3}, {"ZDK-MX42-07", 0},
       {"ZDK-A [x]", 0},         {"ZDK-A [", 0},           {"ZDK-A [2.5]", 2},
       {"ZDK-A [3.5]", 4},       {"ZDK-A [7abc]", 7},      {"ZDK-A [-1]", -1},
-      {"ZDK-A [+5]", 5},        {"ZDK-[1] [2]", 1},       {"ZDK-A [99999999999]", INT_MAX},
+      {"ZDK-A [+5]", 5},        {"ZDK-[1] [2]", 2},       {"ZDK-A [99999999999]", INT_MAX},
+      {"ZDK-A [nan]", 0},       {"ZDK-A [-inf]", 0},      {"ZDK-A [1e999]", 0},
   };
   for (const auto& [entry, index] : cases) EXPECT_EQ(devices::UsbEntryIndex(entry), index) << entry;
 }
 
-TEST_F(Vendor, UsbControllerIsListedByItsIdentityAndProductSuffix) {
+// A controller is named by its identity and product suffix (by its product
+// string when it cannot be opened), left out without a product string, and
+// always reopened by the library index of its entry.
+TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {"Zendrik-MX42", "Stepper Drive 07", "ZDK-MX42-07"},
       {"  Zendrik-MX42  ", "  Drive 07   ", "ZDK-MX42-07"},
       {"zendrik-MX42", "X07", "ZDK-zendrik-MX42-07"},  // the prefix is matched exactly
       {"Zendrik-MX42", "7", "ZDK-MX42-7"},
       {"Zendrik-MX42", "   ", "ZDK-MX42-"},  // blanks alone still make a product
+      {"Zendrik-MX [5]", "Drive 07", "ZDK-MX [5]-07"},
   };
-  usbSim.Do("devices 1");
-  for (const auto& [identity, product, entry] : cases) {
-    usbSim.Do("identity 0 " + identity);
-    usbSim.Do("product 0 " + product);
-    EXPECT_EQ(usb.UsbListDevices(), entry + kBlanks + "[0]") << identity << "/" << product;
-  }
-}
-
-TEST_F(Vendor, UsbEmptyProductSkipsTheIndexButEntriesKeepTheLibraryIndex) {
   usbSim.Do("devices 3");
   usbSim.Do("product 1 ");
-  Entries entries = usb.ListEntries();
-  ASSERT_EQ(entries, (Entries{"ZDK-SIM4-01" + kBlanks + "[0]", "ZDK-SIM4-03" + kBlanks + "[2]"}));
-  EXPECT_EQ(usbSim.Calls("fnZendrikComClose"), 2);  // each closed after asking its "ID"
-  ASSERT_EQ(usb.Open(entries[1], controller), 1);
-  EXPECT_EQ(usbSim.Do("last-open-index"), "2");
-  ASSERT_EQ(usb.Open("ZDK-SIM4-03", controller), 1);
-  EXPECT_EQ(usbSim.Do("last-open-index"), "0");
-}
+  for (const auto& [identity, product, entry] : cases) {
+    usbSim.Do("identity 2 " + identity);
+    usbSim.Do("product 2 " + product);
+    Entries entries = usb.ListEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1], entry + kBlanks + "[2]") << identity << "/" << product;
+    ASSERT_EQ(usb.Open(entries[1], controller), LinkStatus::Ok);
+    EXPECT_EQ(usbSim.Do("last-open-index"), "2");
+  }
+  EXPECT_EQ(usbSim.Calls("fnZendrikComClose"), 12);  // each closed after asking its "ID"
+  EXPECT_EQ(usbSim.Do("timeouts"), "5000 5000");
+  EXPECT_EQ(usbSim.Calls("fnZendrikComFlush"), 18);  // each controller that opened
+  EXPECT_EQ(usb.UsbOpenIndex(controller, 5), 0);
+  EXPECT_EQ(usbSim.Calls("fnZendrikComFlush"), 18);
+  usbSim.Do("result fnZendrikComOpen 65536");  // any non-zero result is open
+  EXPECT_EQ(usb.UsbOpenIndex(controller, 0), 1);
 
-TEST_F(Vendor, UsbControllerThatCannotOpenIsListedByProductAndNoValidCountListsNone) {
-  usbSim.Do("devices 1");
   usbSim.Do("result fnZendrikComOpen 0");
-  EXPECT_EQ(usb.UsbListDevices(), "ZDK-Halvorn Sim USB Controller 01" + kBlanks + "[0]");
-  EXPECT_EQ(usbSim.Calls("fnZendrikComSendRecv"), 0);
+  EXPECT_EQ(usb.ListEntries()[0], "ZDK-Halvorn Sim USB Controller 01" + kBlanks + "[0]");
+  EXPECT_EQ(usb.Open("ZDK-X [0]", controller), LinkStatus::Failed);
+  EXPECT_EQ(usb.LastOpenError(), "the controller library did not open controller 0");
   for (int result : {0, 2, -1}) {
     usbSim.Do("result fnZendrikComGetNumDevices " + std::to_string(result));
     EXPECT_EQ(usb.UsbListDevices(), "") << result;
-  }
-  EXPECT_EQ(usbSim.Calls("fnZendrikComGetProductString"), 1);
-}
-
-TEST_F(Vendor, UsbOpenSetsBothTimeoutsAndFlushesOnlyAnOpenController) {
-  usbSim.Do("devices 1");
-  EXPECT_EQ(usb.UsbOpenIndex(controller, 5), 0);
-  usbSim.Do("result fnZendrikComOpen 65536");  // any non-zero result is open
-  EXPECT_EQ(usb.UsbOpenIndex(controller, 0), 1);
-  EXPECT_EQ(usbSim.Do("timeouts"), "5000 5000");
-  EXPECT_EQ(usbSim.Calls("fnZendrikComFlush"), 1);
-}
-
-// halvorn-terminal --headless with the real links: the stand-ins beside the
-// program (devices given through the environment, as the simulator gives
-// them) and a serial controller on a pseudo-terminal.
-class ProgramWithSimulators : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(peer.slave >= 0);
-    peer.Serve([](const std::string& frame) {
-      return std::string(frame == "@01ID\r" ? "SERIAL 01\r" : "OK\r");
-    });
-    ASSERT_TRUE(platform::CreateDirectory(folder / "AppConfig"));
-    ASSERT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Ports.cfg",
-                                          "Axis 01 {" + peer.path + ":9600}\r\n"));
-    ::setenv("HALVORN_SIM_HID_BOARDS", "2", 1);
-    ::setenv("HALVORN_SIM_USB_CONTROLLERS", "1", 1);
-    hid.Reset();
-    usb.Reset();
-  }
-  int Run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--headless", "--data-root", folder.Path()});
-    out.str("");
-    std::istringstream in;
-    return app::RunProgram(arguments, app::ProgramIo{in, out, err, -1}, app::InstallRealLinks);
-  }
-
-  Standin hid{HidPath()}, usb{UsbPath()};
-  testing_support::TestFolder folder;
-  serial_test::PtyPeer peer;
-  std::ostringstream out, err;
-};
-
-TEST_F(ProgramWithSimulators, ListsHidThenUsbThenSerialAndRunsACommandLineOnEach) {
-  EXPECT_EQ(Run({"--list-devices"}), app::kExitOk);
-  EXPECT_EQ(out.str(), "Torvane Sim Board 1\nTorvane Sim Board 2\nZDK-SIM4-01" + kBlanks +
-                           "[0]\nAxis 01 {" + peer.path + ":9600}\n");
-  for (auto [device, identity] :
-       {std::pair{"1", "Torvane Sim Board 2"}, {"2", "Zendrik-SIM4"}, {"3", "SERIAL 01"}}) {
-    EXPECT_EQ(Run({"--device", device, "--exec", "ID"}), app::kExitOk) << err.str();
-    EXPECT_NE(out.str().find("Reply: " + std::string(identity) + " ("), std::string::npos)
-        << out.str();
   }
 }
 

@@ -111,13 +111,15 @@ TEST_F(CommandLineTest, ExchangeTimeIsOnTheWindowClockAndZeroWhenItStepsBack) {
   EXPECT_EQ(state.ExchangeTime, 0);  // reset by the display
 }
 
-TEST_F(CommandLineTest, OnlyASerialMinusTwoSetsTheTimeoutFlag) {
+TEST_F(CommandLineTest, OnlyASerialTimeOutSetsTheTimeoutFlag) {
   link.answer = [](const std::string&) { return std::string("(SERIAL Timeout)"); };
   for (auto [status, kind, flag] :
-       {std::tuple{-2, LinkKind::Hid, 0}, {1, LinkKind::Serial, 0}, {-2, LinkKind::Serial, 1}}) {
+       {std::tuple{devices::LinkStatus::TimedOut, LinkKind::Hid, 0},
+        std::tuple{devices::LinkStatus::Ok, LinkKind::Serial, 0},
+        std::tuple{devices::LinkStatus::TimedOut, LinkKind::Serial, 1}}) {
     link.status = status;
     Run("PX", kind);
-    EXPECT_EQ(state.SerialTimeoutFlag, flag) << status;
+    EXPECT_EQ(state.SerialTimeoutFlag, flag) << static_cast<int>(status);
   }
   EXPECT_EQ(state.LastReply, "(SERIAL Timeout)");
 }

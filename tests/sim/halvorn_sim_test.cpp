@@ -1,15 +1,27 @@
 // The halvorn-sim program, reached through the serial link as the terminal
-// reaches it.
+// reaches it: on its pseudo-terminal, on its TCP port, and behind a real
+// serial device server, Debian's ser2net, in raw mode and with RFC 2217, on
+// loopback ports.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <string>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
 #include <vector>
 
+#include "app/links.h"
+#include "app/program.h"
 #include "devices/serial_transport.h"
 #include "platform/files.h"
 #include "support/child_process.h"
@@ -17,19 +29,36 @@
 
 namespace {
 
-const std::string kSimulator = testing_support::BinDir() + "/halvorn-sim";
+using Replies = std::vector<std::string>;
+constexpr char kSer2net[] = "/usr/sbin/ser2net";
 
-// A running simulator whose port is linked as `link`; stopped when the test ends.
+// A loopback TCP port that was free a moment ago (0 when none could be had).
+int FreeLoopbackPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  if (fd >= 0) ::close(fd);
+  return port;
+}
+
 struct Simulator {
   explicit Simulator(std::vector<std::string> options)
       : process([&] {
-          options.insert(options.begin(), kSimulator);
+          options.insert(options.begin(), testing_support::BinDir() + "/halvorn-sim");
           options.insert(options.end(), {"--link", link});
           return options;
         }()) {
     char target[256] = {};
-    if (testing_support::WaitForPath(link, 30) && ::readlink(link.c_str(), target, 255) > 0)
+    if (testing_support::WaitForPath(link, 30) && ::readlink(link.c_str(), target, 255) > 0) {
       port = target;
+    }
   }
   testing_support::TestFolder folder;
   const std::string link = folder / "ttySIM";
@@ -41,10 +70,11 @@ struct Simulator {
 std::vector<std::string> Exchange(devices::SerialTransport& serial, const std::string& entry,
                                   const std::vector<std::string>& commands) {
   devices::LinkHandle handle = 0;
-  if (serial.Open(entry, handle) != 1) return {"(not available)"};
+  if (serial.Open(entry, handle) != devices::LinkStatus::Ok) return {serial.LastOpenError()};
   std::vector<std::string> replies(commands.size());
-  for (std::size_t i = 0; i < commands.size(); ++i)
+  for (std::size_t i = 0; i < commands.size(); ++i) {
     serial.SendReceive(handle, commands[i], replies[i]);
+  }
   serial.Close(handle);
   return replies;
 }
@@ -63,27 +93,47 @@ TEST(HalvornSim, PrintsItsPortFirstAndRemovesItsLinkWhenStopped) {
     struct stat st;
     EXPECT_NE(::lstat(sim.link.c_str(), &st), 0) << "the link must go with the simulator";
   }
-  for (std::vector<std::string> args :
-       {std::vector<std::string>{"--address", "1"}, {"--address"}, {"--link"}, {"--bogus"}}) {
-    args.insert(args.begin(), kSimulator);
+  for (std::vector<std::string> args : {std::vector<std::string>{"--address", "1"},
+                                        {"--address"},
+                                        {"--link"},
+                                        {"--bogus"},
+                                        {"--tcp"},
+                                        {"--tcp", "x"},
+                                        {"--tcp", "65536"},
+                                        {"--tcp", "-1"}}) {
+    args.insert(args.begin(), testing_support::BinDir() + "/halvorn-sim");
     auto result = testing_support::RunProcess(args);
     EXPECT_EQ(result.exitCode, 2) << args[1];
     EXPECT_EQ(result.out, "") << args[1];
   }
 }
 
-TEST(HalvornSim, AnswersOnlyItsAddressesOnASharedPort) {
-  Simulator sim({"--address", "01", "--address", "02", "--instant"});
+// The same controllers answer on the port and on the TCP port; a second
+// network client is turned away while one is served, as by a device server.
+TEST(HalvornSim, AnswersOnlyItsAddressesOnThePortAndOverTcp) {
+  const int tcp = FreeLoopbackPort();
+  Simulator sim({"--address", "01", "--address", "02", "--instant", "--tcp", std::to_string(tcp)});
   ASSERT_NE(sim.port, "");
   ASSERT_TRUE(platform::CreateDirectory(sim.folder / "AppConfig"));
-  ASSERT_TRUE(platform::WriteFileAtomic(sim.folder / "AppConfig/COMM_Map.cfg", "COM5=" + sim.link));
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      sim.folder / "AppConfig/COMM_Map.cfg",
+      "COM5=" + sim.link + "\nCOM6=tcp://127.0.0.1:" + std::to_string(tcp) + "\n"));
   devices::SerialTransport serial(sim.folder.Path(), 0.3);
   EXPECT_EQ(Exchange(serial, "X axis 01 {COM5:9600}", {"ID", "X100", "PX"}),
-            (std::vector<std::string>{"HALVORN SIM 01", "OK", "100"}));
-  EXPECT_EQ(Exchange(serial, "Y axis 02 {COM5:9600}", {"ID", "PX"}),
-            (std::vector<std::string>{"HALVORN SIM 02", "0"}));
-  EXPECT_EQ(Exchange(serial, "Z axis 03 {COM5:9600}", {"ID"}),
-            (std::vector<std::string>{"(SERIAL Timeout)"}));
+            (Replies{"HALVORN SIM 01", "OK", "100"}));
+  EXPECT_EQ(Exchange(serial, "X axis 01 {COM6:9600}", {"ID", "PX", "X-5"}),
+            (Replies{"HALVORN SIM 01", "100", "OK"}));
+  EXPECT_EQ(Exchange(serial, "Y axis 02 {COM6:9600}", {"ID", "PX"}),
+            (Replies{"HALVORN SIM 02", "0"}));
+  EXPECT_EQ(Exchange(serial, "Z axis 03 {COM6:9600}", {"ID"}), (Replies{"(SERIAL Timeout)"}));
+
+  devices::LinkHandle first = 0;
+  ASSERT_EQ(serial.Open("X axis 01 {COM6:9600}", first), devices::LinkStatus::Ok);
+  devices::SerialTransport other(sim.folder.Path(), 30.0);
+  EXPECT_EQ(Exchange(other, "X axis 01 {COM6:9600}", {"PX"}), (Replies{"(SERIAL Timeout)"}));
+  std::string reply;
+  serial.SendReceive(first, "PX", reply);
+  EXPECT_EQ(reply, "-5");
 }
 
 TEST(HalvornSim, PacedLineTakesAtLeastTheWireTimeAndMovesTakeTime) {
@@ -95,10 +145,134 @@ TEST(HalvornSim, PacedLineTakesAtLeastTheWireTimeAndMovesTakeTime) {
   // slowly this machine answers.
   EXPECT_EQ(Exchange(serial, "Axis 01 {" + sim.port + ":9600}",
                      {"ID", "LSPD=1000", "HSPD=1000", "X100000", "MST"}),
-            (std::vector<std::string>{"HALVORN SIM 01", "OK", "OK", "OK", "4"}));
+            (Replies{"HALVORN SIM 01", "OK", "OK", "OK", "4"}));
   // 76 characters of 10 bits each way at 9600 baud: 79.17 ms. Only the lower
   // bound is checked; a busy machine can only add to it.
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::microseconds(79'166));
+}
+
+// True once something listens on 127.0.0.1:`port`, read from the kernel's
+// table so that no connection disturbs the server.
+bool Listening(int port) {
+  char local[32];
+  std::snprintf(local, sizeof local, "0100007F:%04X", port);
+  std::ifstream table("/proc/net/tcp");
+  for (std::string line; std::getline(table, line);) {
+    std::istringstream fields(line);
+    std::string slot, address, remote, state;
+    fields >> slot >> address >> remote >> state;
+    if (address == local && state == "0A") return true;
+  }
+  return false;
+}
+
+class DeviceServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!platform::FileExists(kSer2net)) GTEST_SKIP() << "ser2net is not installed";
+    ASSERT_NE(sim.port, "");
+    ASSERT_TRUE(raw > 0 && telnet > 0 && raw != telnet);
+    // The server's own default for the port is 9600 baud: only RFC 2217 can
+    // give the line another rate.
+    ASSERT_TRUE(platform::WriteFileAtomic(
+        sim.folder / "ser2net.yaml",
+        "connection: &raw\n  accepter: tcp,127.0.0.1," + std::to_string(raw) +
+            "\n  connector: serialdev," + sim.port + ",115200n81,local\n" +
+            "connection: &telnet\n  accepter: telnet(rfc2217),tcp,127.0.0.1," +
+            std::to_string(telnet) + "\n  connector: serialdev," + sim.port + ",9600n81,local\n"));
+    server = std::make_unique<testing_support::BackgroundProcess>(
+        std::vector<std::string>{kSer2net, "-n", "-u", "-c", sim.folder / "ser2net.yaml"});
+    for (int i = 0; i < 1000 && !(Listening(raw) && Listening(telnet)); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(Listening(raw) && Listening(telnet)) << "ser2net did not start";
+    ASSERT_TRUE(platform::CreateDirectory(sim.folder / "AppConfig"));
+    ASSERT_TRUE(platform::WriteFileAtomic(
+        sim.folder / "AppConfig/COMM_Map.cfg",
+        "COM1=" + sim.port + "\nCOM2=tcp://127.0.0.1:" + std::to_string(raw) +
+            "\nCOM3=rfc2217://localhost:" + std::to_string(telnet) + "\n"));
+    ASSERT_TRUE(platform::WriteFileAtomic(
+        sim.folder / "AppConfig/COMM_Ports.cfg",
+        "Local 01 {COM1:57600}\r\nRaw 01 {COM2:115200}\r\nTelnet 01 {COM3:57600}\r\n"));
+  }
+
+  Simulator sim{{"--instant"}};
+  const int raw = FreeLoopbackPort();
+  const int telnet = FreeLoopbackPort();
+  std::unique_ptr<testing_support::BackgroundProcess> server;
+};
+
+// The real program with every kind of link: the access libraries' stand-ins
+// beside it offer a board and a controller, the port list three serial
+// entries. The line gives the same replies over the server as locally.
+TEST_F(DeviceServer, LineGivesTheSameRepliesAsOverTheLocalPort) {
+  ::setenv("HALVORN_SIM_HID_BOARDS", "1", 1);
+  ::setenv("HALVORN_SIM_USB_CONTROLLERS", "1", 1);
+  auto run = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--headless", "--data-root", sim.folder.Path()});
+    std::ostringstream out, err;
+    std::istringstream in;
+    int status = app::RunProgram(arguments, {in, out, err, -1}, app::InstallRealLinks);
+    EXPECT_EQ(status, app::kExitOk) << err.str();
+    // Everything but the exchange times.
+    return std::regex_replace(out.str(), std::regex(R"( \([0-9.]+ms\))"), "");
+  };
+  EXPECT_EQ(run({"--list-devices"}),
+            "Torvane Sim Board 1\nZDK-SIM4-01" + std::string(46, ' ') +
+                "[0]\nLocal 01 {COM1:57600}\nRaw 01 {COM2:115200}\nTelnet 01 {COM3:57600}\n");
+  std::string shown[5];
+  for (int device = 0; device < 5; ++device) {
+    shown[device] = run({"--device", std::to_string(device), "--exec", "LSPD=500,LSPD,ID,PX"});
+  }
+  ::unsetenv("HALVORN_SIM_HID_BOARDS");
+  ::unsetenv("HALVORN_SIM_USB_CONTROLLERS");
+  for (auto [device, identity] :
+       {std::pair{0, "Torvane Sim Board 1"}, {1, "Zendrik-SIM4"}, {2, "HALVORN SIM 01"}}) {
+    EXPECT_NE(shown[device].find("Reply: " + std::string(identity) + "\r\n"), std::string::npos)
+        << shown[device];
+    EXPECT_NE(shown[device].find("Reply: 500\r\n"), std::string::npos) << shown[device];
+  }
+  EXPECT_EQ(shown[3], shown[2]);
+  EXPECT_EQ(shown[4], shown[2]);
+
+  // While the telnet link is open, the server's port runs at the entry's rate.
+  devices::SerialTransport serial(sim.folder.Path());
+  devices::LinkHandle handle = 0;
+  ASSERT_EQ(serial.Open("Telnet 01 {COM3:57600}", handle), devices::LinkStatus::Ok)
+      << serial.LastOpenError();
+  int fd = ::open(sim.port.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  termios t{};
+  EXPECT_EQ(::tcgetattr(fd, &t), 0);
+  EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B57600));
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
+  ::close(fd);
+}
+
+TEST_F(DeviceServer, StoppedServerGivesTheLinksErrorRepliesAndNoHang) {
+  devices::SerialTransport serial(sim.folder.Path(), 60.0);
+  devices::LinkHandle handles[2] = {0, 0};
+  std::string reply;
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(serial.Open(i == 0 ? "Raw 01 {COM2:115200}" : "Telnet 01 {COM3:57600}", handles[i]),
+              devices::LinkStatus::Ok)
+        << serial.LastOpenError();
+    serial.SendReceive(handles[i], "ID", reply);
+    EXPECT_EQ(reply, "HALVORN SIM 01");
+  }
+  ::kill(server->Pid(), SIGKILL);
+  ::waitpid(server->Pid(), nullptr, 0);  // gone, with every socket it had
+  auto start = std::chrono::steady_clock::now();
+  for (devices::LinkHandle handle : handles) {
+    EXPECT_EQ(serial.SendReceive(handle, "PX", reply), devices::LinkStatus::TimedOut);
+    EXPECT_NE(serial.SendReceive(handle, "PX", reply), devices::LinkStatus::Ok);
+    EXPECT_TRUE(reply == "(COM Error)" || reply == "(SERIAL Timeout)") << reply;
+  }
+  // Far below the 60-second time-out: a lost connection is not waited for.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  devices::LinkHandle again = 0;
+  EXPECT_EQ(serial.Open("Raw 01 {COM2:115200}", again), devices::LinkStatus::Failed);
+  EXPECT_EQ(serial.LastOpenError(),
+            "cannot connect to 127.0.0.1:" + std::to_string(raw) + ": Connection refused");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ class FakeTransport : public devices::Transport {
   std::vector<std::string> opened;   // every entry opened
   int opens = 0, closes = 0;
   bool openSucceeds = true;
-  int status = 1;
+  devices::LinkStatus status = devices::LinkStatus::Ok;
   // Computes the reply of a command; by default the reply echoes "OK".
   std::function<std::string(const std::string&)> answer = [](const std::string&) {
     return std::string("OK");
@@ -25,22 +25,23 @@ class FakeTransport : public devices::Transport {
   std::function<void(const std::string&)> afterSend;
 
   std::vector<std::string> ListEntries() override { return entries; }
-  int Open(const std::string& entry, devices::LinkHandle& handle) override {
+  devices::LinkStatus Open(const std::string& entry, devices::LinkHandle& handle) override {
     opened.push_back(entry);
-    if (!openSucceeds) return 0;
+    if (!openSucceeds) return devices::LinkStatus::Failed;
     ++opens;
     handle = 7;
-    return 1;
+    return devices::LinkStatus::Ok;
   }
-  int SendReceive(devices::LinkHandle, const std::string& command, std::string& reply) override {
+  devices::LinkStatus SendReceive(devices::LinkHandle, const std::string& command,
+                                  std::string& reply) override {
     sent.push_back(command);
     reply = answer(command);
     if (afterSend) afterSend(command);
     return status;
   }
-  int Close(devices::LinkHandle) override {
+  devices::LinkStatus Close(devices::LinkHandle) override {
     ++closes;
-    return 1;
+    return devices::LinkStatus::Ok;
   }
 };
 
