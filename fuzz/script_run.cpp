@@ -22,6 +22,7 @@
 #include "engine/reply_capture.h"
 #include "platform/data_folders.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/fake_transport.h"
 
 namespace {
 
@@ -62,30 +63,16 @@ struct DataRoot {
   }
 };
 
-class FuzzLink : public devices::Transport {
- public:
-  explicit FuzzLink(FuzzedDataProvider& data) : data_(data) {}
-  std::vector<std::string> ListEntries() override { return {}; }
-  devices::LinkStatus Open(const std::string&, devices::LinkHandle& handle) override {
-    handle = 1;
-    return devices::LinkStatus::Ok;
-  }
-  devices::LinkStatus SendReceive(devices::LinkHandle, const std::string&,
-                                  std::string& reply) override {
-    reply = data_.ConsumeRandomLengthString(24);
-    return static_cast<devices::LinkStatus>(data_.ConsumeIntegralInRange<int>(0, 3));
-  }
-  devices::LinkStatus Close(devices::LinkHandle) override { return devices::LinkStatus::Ok; }
-
- private:
-  FuzzedDataProvider& data_;
-};
-
 class FuzzHost : public autocontrol::ScriptHost {
  public:
   FuzzHost(FuzzedDataProvider& data, engine::CommandEngine& engine,
            const engine::PlainReplyCapture& capture)
-      : data_(data), engine_(engine), capture_(capture), link_(data) {}
+      : data_(data), engine_(engine), capture_(capture) {
+    link_.answer = [this](const std::string&) { return data_.ConsumeRandomLengthString(24); };
+    link_.afterSend = [this](const std::string&) {
+      link_.status = static_cast<devices::LinkStatus>(data_.ConsumeIntegralInRange<int>(0, 3));
+    };
+  }
 
   void ExecuteOnSelectedDevice(const std::string& line) override {
     // A verification compares replies without the braces around them.
@@ -143,7 +130,7 @@ class FuzzHost : public autocontrol::ScriptHost {
   FuzzedDataProvider& data_;
   engine::CommandEngine& engine_;
   const engine::PlainReplyCapture& capture_;
-  FuzzLink link_;
+  testing_support::FakeTransport link_;
   std::string program_;
   programs::LoadError error_;
 };
