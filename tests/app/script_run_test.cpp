@@ -105,8 +105,11 @@ TEST(ScriptRun, LoopsRepeatUntilEscAndTheScriptGoesOnBehindThem) {
 }
 
 TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
-  Station s("[RUNPROG1]\n[RUNPROG?]my-test.1\n[SHOWFAILCT]\n");
+  Station s("[RUNPROG1]\n[RUNPROG?]my-test.1\n[RUNPROG5]\n[RUNPROG2]\n[RUNPROG3]\n[SHOWFAILCT]\n");
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test01.prg", "ID\r\n"));
+  // A missing (5) or unreadable (2, a folder) program fails; an empty one (3) does not.
+  ASSERT_TRUE(platform::CreateDirectory(s.folder / "AppPrograms/test02.prg"));
+  ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test03.prg", ""));
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test99mytest1.prg",
                                         "LSPD=500,OK\r\nPX,100\r\n"));
   s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("99") : "OK"; };
@@ -115,8 +118,10 @@ TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
   s.application->Engine().State().EngineRunning = 0;
   s.Run();
   EXPECT_EQ(s.hid->sent, (Strings{"LSPD=500", "PX"}));
-  EXPECT_EQ(s.FailCount(), 1);
-  EXPECT_NE(s.Display().find("Load: test99mytest1.prg\r\n"), std::string::npos) << s.Display();
+  EXPECT_EQ(s.FailCount(), 3);
+  for (const char* line : {"Load: test99mytest1.prg\r\n", "Program file not found: test05.prg\r\n",
+                           "Load: test02.prg\r\nProgram file not read: "})
+    EXPECT_NE(s.Display().find(line), std::string::npos) << s.Display();
   // A device that cannot open counts one failure per program line.
   Station closed("[RUNPROG1]\n[RUNPROG1]\n[CMDREPLY1]PX\n");
   ASSERT_TRUE(

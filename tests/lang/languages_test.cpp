@@ -156,10 +156,7 @@ TEST(Languages, LangIniChoosesAndStoresTheLanguage) {
     return platform::ReadFile(root / name, content) ? content : "<none>";
   };
   EXPECT_EQ(languages.ReadLanguageChoice(root.Path()), 0);  // no lang.ini
-  for (auto [content, deutsch] : {std::pair{"  deutsch\r\n", true},
-                                  {"\xEF\xBB\xBF"
-                                   "Deutsch",
-                                   true},
+  for (auto [content, deutsch] : {std::pair{"\xEF\xBB\xBF  deutsch\r\n", true},
                                   {"english", false},
                                   {"", false},
                                   {"Deutsch A", false}}) {
