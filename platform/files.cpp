@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,8 +135,9 @@ bool LinksUnsupported(int error) {
          error == ENOSYS;
 }
 
-// The plain way for file systems without hard links: the name is taken
-// exclusively and written; a failed write removes it again.
+// The plain way for file systems that offer neither hard links nor a rename
+// that refuses to replace: the name is taken exclusively and written; a
+// failed write removes it again.
 Result CreateAndWrite(const std::string& path, std::string_view data) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -263,8 +265,15 @@ Result WriteFileExclusive(const std::string& path, std::string_view data) {
     return Result::Success();
   }
   if (error == EEXIST) return Result::CallerMistake(path + " exists already");
-  if (LinksUnsupported(error)) return CreateAndWrite(path, data);
-  return Result::SystemFailure("cannot create " + path, error);
+  if (!LinksUnsupported(error)) return Result::SystemFailure("cannot create " + path, error);
+  // Without hard links, a rename that refuses to replace does the same.
+  if (::renameat2(AT_FDCWD, temp.Name().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+    temp.Named();
+    FlushFolder(path);
+    return Result::Success();
+  }
+  if (errno == EEXIST) return Result::CallerMistake(path + " exists already");
+  return CreateAndWrite(path, data);
 }
 
 Result RemoveFile(const std::string& path) {

@@ -60,8 +60,10 @@ Result WriteFileAtomic(const std::string& path, std::string_view data);
 // Creates a new file holding `data` without ever overwriting one: the bytes
 // are written and flushed under a temporary name and then given `path` only
 // if no file of that name exists, so the name never holds half a record and
-// two writers never take each other's file. A name that is taken already (by
-// anything NameTaken() sees) is a caller mistake; any other failure is a
+// two writers never take each other's file (a hard link, or on file systems
+// without them a rename that refuses to replace; only where neither exists
+// is the name created first and then written). A name that is taken already
+// (by anything NameTaken() sees) is a caller mistake; any other failure is a
 // system failure.
 Result WriteFileExclusive(const std::string& path, std::string_view data);
 
