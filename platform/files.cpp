@@ -112,8 +112,11 @@ class Temporary {
       int fd = ::mkstemps(name.data(), static_cast<int>(kTemporarySuffix.size()));
       if (fd < 0)
         return Result::SystemFailure("cannot create a temporary file beside " + path, errno);
+      // A file system without locks leaves the file unlocked; the cleaning
+      // cannot lock it either, and so leaves it alone.
+      ::flock(fd, LOCK_EX);
       struct stat st;
-      if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+      if (::fstat(fd, &st) == 0 && st.st_nlink > 0) {
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         fd_ = fd;
         name_ = name.data();
