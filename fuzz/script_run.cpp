@@ -196,7 +196,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   autocontrol::Script script(host, engine, capture, root.path, 0);
   if (!script.LoadScriptText(autocontrol::BuildScriptText(file))) return 0;
 
+  // The operator presses ESC after a budget of steps, and while a line runs
+  // after a budget of event pumps: a block whose condition never holds runs
+  // until ESC, as it would at a station.
   const int budget = data.ConsumeIntegralInRange<int>(1, 400);
+  const int pumps = data.ConsumeIntegralInRange<int>(1, 3000);
+  window.onDoEvents = [&] {
+    if (window.doEventsCalls < pumps || engine.State().EngineRunning != 1) return;
+    engine.State().AbortRequest = 1;
+    script.OnEscape();
+  };
   int result = 0;
   for (int step = 0; step < budget + 60 && result >= 0; ++step) {
     if (step == budget) script.OnEscape();
