@@ -64,7 +64,9 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
     if (app_.onError) app_.onError(text);
   }
   std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) override {
-    return app_.dialogs_.AskInput(prompt, enterPrefix, passFail);
+    std::string answer = app_.dialogs_.AskInput(prompt, enterPrefix, passFail);
+    if (app_.onOperatorAnswer) app_.onOperatorAnswer(prompt, answer);
+    return answer;
   }
   bool ShowPassFail(const std::string& message, const std::string& verifyLog,
                     int failCount) override {
@@ -238,7 +240,7 @@ void Application::Start(const CommandOptions& options) {
   shell_.ScriptNumber = options.scriptNumber;
   script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
                                                   folders_.GetDataRoot(), shell_.ScriptNumber);
-  bool automatic = script_->LoadScript();
+  const bool automatic = options.RunsStartupScript() && script_->LoadScript();
   shell_.AutoControlMode = automatic ? 1 : 0;
   shell_.IdleBackColour = automatic ? 22 : 36;
   shell_.BusyBackColour = automatic ? 39 : 21;
@@ -388,12 +390,13 @@ void Application::PlaceMainWindow(const std::string& words) {
   shell_.Placement = words;
 }
 
-void Application::RunProgramKey(int number) {
-  if (!Idle()) return;
-  if (!programs_->LoadProgram(number, "")) return;
+bool Application::RunProgramKey(int number) {
+  if (!Idle()) return false;
+  if (!programs_->LoadProgram(number, "")) return false;
   engine_->Display().Clear();
   engine_->State().PumpSuppressed = 0;
   ExecuteOnSelectedDevice(programs_->ProgramCommandLine);
+  return true;
 }
 
 void Application::OnLanguageSelected() {
@@ -530,7 +533,9 @@ void Application::OnEscape() {
     return;
   }
   state.PumpSuppressed = 1;
+  sendingEscapeAbort_ = true;
   ExecuteOnSelectedDevice("ABORT");
+  sendingEscapeAbort_ = false;
   state.PumpSuppressed = 0;
   state.AbortRequest = 0;
   script_->OnEscape();
@@ -579,7 +584,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       // The expected replies of a program that never ran must not be
       // applied to the next line typed.
       programs_->DiscardProgram();
-      ReportDeviceNotAvailable(device);
+      ReportDeviceNotAvailable(device, link.LastOpenError());
       engine_->Capture().MarkVerificationFailed();
     }
     SetBusyState(1);
@@ -589,6 +594,12 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     }
     if (!shell_.AutoControlMode) gui_.SetFocus(kMainForm, tmain::kCommandEntry);
   } else {
+    // A line that found no device is not sent, as in the window; a run
+    // without a window still must not pass it as done.
+    if (!line.empty() && !sendingEscapeAbort_) {
+      ++shell_.LinesWithoutDevice;
+      if (onDeviceNotAvailable) onDeviceNotAvailable("", "no device is selected");
+    }
     // Nothing runs: a program loaded for this line left the window busy.
     if (!programs_->ProgramCommandLine.empty()) {
       SetBusyState(1);
@@ -599,10 +610,14 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
   RunningCaption(0);
 }
 
-void Application::ReportDeviceNotAvailable(const std::string& entry) {
+void Application::ReportDeviceNotAvailable(const std::string& entry, const std::string& reason) {
   ++shell_.DeviceNotAvailableCount;
+  if (onDeviceNotAvailable) onDeviceNotAvailable(entry, reason);
   dialogs_.Values().MessageBoxColourOverrides = {12, 14, 4};
-  ShowMessageBox(entry + "\r\n", "Device Not Available!//40", "OK//20");
+  // The caption keeps its text; why the link did not open is the message's
+  // second line.
+  ShowMessageBox(entry + "\r\n" + (reason.empty() ? "" : reason + "\r\n"),
+                 "Device Not Available!//40", "OK//20");
   dialogs_.Values().MessageBoxColourOverrides = {-1, -1, -1};
   script_->OnDeviceNotAvailable();
 }

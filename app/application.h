@@ -39,6 +39,7 @@ struct ShellState {
   std::string BaseCaption;
   bool BaseCaptionTaken = false;
   std::string SaveName = "myfile.txt";  // offered by the next display save
+  int LinesWithoutDevice = 0;           // lines not sent: no device selected
   int DeviceNotAvailableCount = 0;      // links that could not be opened
   std::string Placement;                // the last [RESIZEAPP] words
 };
@@ -51,7 +52,8 @@ class Application : public gui::EventSink {
   Application& operator=(const Application&) = delete;
 
   // The start-up sequence: GUI defaults, data folders, the script switch,
-  // then the main window (whose loading fills the device list).
+  // then the main window (whose loading fills the device list). The
+  // start-up script is not loaded for --exec, --program and --list-devices.
   void Start(const CommandOptions& options);
 
   // Routes every event of every form; at the end of the outermost event the
@@ -71,7 +73,13 @@ class Application : public gui::EventSink {
   // Runs one command line on the selected device: opens its link, runs the
   // line, closes the link. An empty `line` takes the command entry's text.
   void ExecuteOnSelectedDevice(const std::string& line);
-  void ReportDeviceNotAvailable(const std::string& entry);
+  // "Device Not Available!" for `entry`, with the link's `reason` (its
+  // text for the failed open) as the message's second line when it has one.
+  void ReportDeviceNotAvailable(const std::string& entry, const std::string& reason = {});
+  // What a program key does (1..10 the stored programs, 11 and 12 the file
+  // dialog): load the program and run it on the selected device. False when
+  // nothing ran (busy, no file, no command in it).
+  bool RunProgramKey(int number);
 
   // 1: normal, 0: busy.
   void SetBusyState(int state);
@@ -105,6 +113,11 @@ class Application : public gui::EventSink {
   // The caption text in the chosen language ("OK//20" -> "OK" or its translation).
   std::string Translate(const std::string& caption) const;
 
+  // For the run's report: a device entry that could not be opened (and
+  // why, when the link tells), or a line that found no device selected
+  // (`entry` empty); and each answer the operator gave a script's dialog.
+  std::function<void(const std::string& entry, const std::string& reason)> onDeviceNotAvailable;
+  std::function<void(const std::string& prompt, const std::string& answer)> onOperatorAnswer;
   // Called when the script ends (-1) or closes the application (-2).
   std::function<void(int result)> onScriptEnded;
   // The local time (tests set their own clock).
@@ -120,7 +133,6 @@ class Application : public gui::EventSink {
   class ScriptSide;
   class ProgramSide;
   struct MainEvent;
-  void RunProgramKey(int number);
   void OnLanguageSelected();
   void OnMainFormEvent(const gui::Event& event, gui::EventReply& reply);
   void OnMainFormLoaded();
@@ -151,6 +163,7 @@ class Application : public gui::EventSink {
   std::map<std::string, gui::FormSpec> forms_;  // every form this program loads
   std::map<int, look::Effect> barEffects_;      // of the main window's bars
   int eventDepth_ = 0;
+  bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs
 };
 
 // The text of a caption without its "//" identifier ("OK//20" -> "OK").

@@ -5,7 +5,7 @@
 namespace app {
 
 bool WantsWindow(const CommandOptions& options) {
-  return !options.headless && !options.execLine && !options.listDevices;
+  return !options.headless && !options.execLine && !options.RunsProgram() && !options.listDevices;
 }
 
 Backend MakeBackend(const CommandOptions& options, const std::string& programName) {

@@ -1,6 +1,6 @@
 // The backend the program runs on, made in one place at start-up: the
 // window when this build has one, a display exists and the options ask for
-// no headless run (none of --headless, --exec, --list-devices); the
+// no headless run (none of --headless, --exec, --program, --list-devices); the
 // headless backend on real time otherwise.
 #pragma once
 

@@ -1,12 +1,82 @@
 #include "app/command_options.h"
 
-#include <cctype>
 #include <charconv>
+#include <set>
 
 #include "engine/numbers.h"
 #include "platform/text.h"
 
 namespace app {
+namespace {
+
+// Longer values are cut in messages: a value of a megabyte must not become
+// a message of a megabyte.
+constexpr std::size_t kShownValue = 60;
+
+constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device",
+                                         "--exec",      "--program", "--report"};
+constexpr const char* kFlags[] = {"--headless", "--list-devices", "--help", "--version"};
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A whole decimal number that fits an int, or nothing.
+std::optional<int> ReadCount(const std::string& text) {
+  int n = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (!AllDigits(text) || ec != std::errc() || end != text.data() + text.size()) return {};
+  return n;
+}
+
+// Stores one option's value; an error text when the value is not usable.
+std::string TakeValue(CommandOptions& o, const std::string& name, const std::string& v) {
+  if (name == "--data-root") {
+    o.dataRoot = v;
+  } else if (name == "--answers") {
+    o.answersFile = v;
+  } else if (name == "--exec") {
+    o.execLine = v;
+  } else if (name == "--report") {
+    o.reportFile = v;
+  } else if (name == "--device") {
+    o.device = ReadCount(v);
+    if (!o.device) return "--device needs a list position (0, 1, 2 ...), not " + Quoted(v);
+  } else if (AllDigits(v)) {  // --program N
+    std::optional<int> n = ReadCount(v);
+    if (!n || *n < 1 || *n > 10) {
+      return "--program takes a stored program from 1 to 10 or a file, not " + Quoted(v);
+    }
+    o.programNumber = *n;
+  } else {
+    o.programFile = v;
+  }
+  return {};
+}
+
+// The combinations that cannot run.
+std::string Conflict(const CommandOptions& o) {
+  if (o.execLine && o.RunsProgram()) return "--exec and --program cannot run together";
+  if ((o.execLine || o.RunsProgram()) && o.scriptNumber != 0) {
+    return std::string("a start-up script (/A") + std::to_string(o.scriptNumber) +
+           ") cannot run together with " + (o.execLine ? "--exec" : "--program");
+  }
+  if (o.listDevices && (o.execLine || o.RunsProgram() || o.scriptNumber != 0)) {
+    return "--list-devices runs alone, not with a script, --exec or --program";
+  }
+  if (!o.reportFile.empty() && (o.listDevices || !(o.headless || o.execLine || o.RunsProgram()))) {
+    return "--report needs a headless run: --headless with a script, --exec or --program";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string Quoted(const std::string& value) {
+  if (value.size() <= kShownValue) return "\"" + value + "\"";
+  return "\"" + value.substr(0, kShownValue) + "...\" (" + std::to_string(value.size()) + " bytes)";
+}
+
 int ReadScriptSwitch(const std::string& commandLine) {
   std::string upper = platform::ToUpper(commandLine);
   int number = 0;
@@ -28,43 +98,43 @@ int ReadScriptSwitch(const std::string& commandLine) {
 CommandOptions ParseCommandOptions(const std::vector<std::string>& arguments) {
   CommandOptions options;
   std::string switches;
-  auto value = [&](std::size_t& i, const std::string& name) -> std::optional<std::string> {
-    if (i + 1 >= arguments.size()) {
-      options.error = name + " needs a value";
-      return std::nullopt;
-    }
-    return arguments[++i];
+  std::set<std::string> given;
+  auto fail = [&options](std::string text) {
+    if (options.error.empty()) options.error = std::move(text);
   };
-  for (std::size_t i = 0; i < arguments.size() && options.error.empty(); ++i) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
-    if (a == "--headless") {
-      options.headless = true;
-    } else if (a == "--list-devices") {
-      options.listDevices = true;
-    } else if (a == "--data-root") {
-      if (auto v = value(i, a)) options.dataRoot = *v;
-    } else if (a == "--answers") {
-      if (auto v = value(i, a)) options.answersFile = *v;
-    } else if (a == "--exec") {
-      if (auto v = value(i, a)) options.execLine = *v;
-    } else if (a == "--device") {
-      if (auto v = value(i, a)) {
-        int n = -1;
-        auto [end, ec] = std::from_chars(v->data(), v->data() + v->size(), n);
-        if (ec != std::errc() || end != v->data() + v->size() || n < 0) {
-          options.error = "--device needs a list position (0, 1, 2 ...), not \"" + *v + "\"";
-        } else {
-          options.device = n;
-        }
+    bool known = false;
+    for (const char* flag : kFlags) known = known || a == flag;
+    if (known) {
+      // A flag given twice asks for the same thing twice.
+      options.headless = options.headless || a == "--headless";
+      options.listDevices = options.listDevices || a == "--list-devices";
+      options.help = options.help || a == "--help";
+      options.version = options.version || a == "--version";
+      continue;
+    }
+    for (const char* name : kValueOptions) known = known || a == name;
+    if (known) {
+      if (i + 1 >= arguments.size()) {
+        fail(a + " needs a value");
+      } else if (!given.insert(a).second) {
+        fail(a + " is given twice");
+        ++i;
+      } else if (arguments[++i].empty()) {
+        fail(a + " needs a value, not an empty text");
+      } else {
+        fail(TakeValue(options, a, arguments[i]));
       }
     } else if (a.rfind("--", 0) == 0) {
-      options.error = "unknown option " + a;
+      fail("unknown option " + Quoted(a));
     } else {
       switches += ' ';
       switches += a;
     }
   }
   options.scriptNumber = ReadScriptSwitch(switches);
+  if (options.error.empty()) options.error = Conflict(options);
   return options;
 }
 

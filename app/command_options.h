@@ -1,13 +1,17 @@
 // The program's command line:
 //
 //   halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]
-//                    [--device N] [--exec LINE] [--list-devices]
+//                    [--device N] [--exec LINE] [--program N|FILE] [--list-devices]
+//                    [--report FILE] [--help] [--version]
 //
 // "/A<n>" selects the numbered start-up script. It is read the way the
 // program has always read its switches: the arguments are joined, upper-cased
 // and split at "/"; a field starting with "A" holds a number, 1 to 999, the
 // last valid one winning. Only arguments that are not "--" options or their
 // values take part, so a path such as "--data-root /data/A5" selects nothing.
+//
+// Parsing checks the words only; whether the data root, the answers file, a
+// program file or the report's folder exist is checked at start-up.
 #pragma once
 
 #include <optional>
@@ -18,22 +22,65 @@ namespace app {
 
 struct CommandOptions {
   int scriptNumber = 0;  // 0: no switch
-  std::string dataRoot;  // empty: the executable's folder
+  std::string dataRoot;  // empty: the default data folder
   bool headless = false;
   std::string answersFile;
   std::optional<int> device;
   std::optional<std::string> execLine;
+  // --program: a stored program number (1..10) or a file ("3" is program 3;
+  // a file named 3 is given as "./3").
+  int programNumber = 0;
+  std::string programFile;
+  std::string reportFile;
   bool listDevices = false;
-  std::string error;  // not empty: a usage error
+  bool help = false;
+  bool version = false;
+  // Not empty: a usage error, in words that name the option at fault. With
+  // --help or --version the error is not acted on.
+  std::string error;
+
+  bool RunsProgram() const { return programNumber != 0 || !programFile.empty(); }
+  // --exec, --program and --list-devices are runs of their own: a start-up
+  // script is not loaded for them.
+  bool RunsStartupScript() const { return !execLine && !RunsProgram() && !listDevices; }
 };
 
+// Reads the arguments (without the program name). Every option that takes a
+// value needs a non-empty one and may be given once; a word starting with
+// "--" that is no option is an error; --exec, --program, a start-up script
+// and --list-devices exclude each other, and --report needs a headless run.
 CommandOptions ParseCommandOptions(const std::vector<std::string>& arguments);
 
 // The script number of a switch text such as "x/a 3" (0 when none is valid).
 int ReadScriptSwitch(const std::string& commandLine);
 
+// A value as a message shows it: quoted, long ones cut short.
+std::string Quoted(const std::string& value);
+
 inline constexpr const char* kUsage =
     "usage: halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]\n"
-    "                        [--device N] [--exec LINE] [--list-devices]\n";
+    "                        [--device N] [--exec LINE] [--program N|FILE] [--list-devices]\n"
+    "                        [--report FILE] [--help] [--version]\n";
+
+// --help: the usage, what each option does and the exit statuses.
+inline constexpr const char* kHelp =
+    "\n"
+    "  /A<n>             run the start-up script autocontrol_<n>.txt (1 to 999)\n"
+    "  --data-root DIR   the data folder (it must exist)\n"
+    "  --headless        no window: the display on standard output, dialogs on\n"
+    "                    standard error answered from standard input\n"
+    "  --answers FILE    the dialogs' answers, one a line, instead of standard input\n"
+    "  --device N        select position N (0, 1, ...) of the device list\n"
+    "  --exec LINE       run LINE on the selected device, then exit\n"
+    "  --program N|FILE  run stored program N (1 to 10) or FILE with its expected\n"
+    "                    values on the selected device, then exit\n"
+    "  --list-devices    print the device list, one entry a line\n"
+    "  --report FILE     write a JUnit XML report of the run's verdicts\n"
+    "  --help, --version this text; the version\n"
+    "\n"
+    "Exit status, the first that applies: 2 usage error, 3 device not available or\n"
+    "not in the list, 4 a record was lost, 5 a command got no reply (--exec,\n"
+    "--program), 1 a check or verdict failed, 0 otherwise; 128 + the signal's\n"
+    "number when a signal ended the run.\n";
 
 }  // namespace app

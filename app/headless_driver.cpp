@@ -1,37 +1,35 @@
 #include "app/headless_driver.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cerrno>
 #include <csignal>
-#include <fstream>
+#include <cstring>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "app/dialogs.h"
 #include "app/line_editor.h"
 #include "app/main_form.h"
+#include "app/run_report.h"
+#include "app/stop_signals.h"
+#include "autocontrol/script_file.h"
+#include "platform/files.h"
+#include "programs/program_file.h"
 
 namespace app {
 namespace {
 
-// SIGINT is the ESC key; a second one ends the program at once.
-std::atomic<int> interrupts{0};
-
-extern "C" void OnInterrupt(int) {
-  if (interrupts.fetch_add(1) >= 1) ::_exit(130);
-}
-
-void InstallInterruptHandler() {
-  interrupts = 0;
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  sigaction(SIGINT, &action, nullptr);
-}
+// An answers file is read whole at the start; a program file for --program
+// is a list of commands. Anything larger is a mistake, not a test.
+constexpr off_t kAnswersLimit = 16 << 20;
+constexpr off_t kProgramLimit = 1 << 20;
 
 // Standard output as a reader of the display: every entry written as it is
 // appended, the stream flushed only at the display's flush points.
@@ -47,25 +45,401 @@ class StandardOutput : public engine::DisplayListener {
   std::ostream& out_;
 };
 
-// Feeds pending SIGINTs to the window as ESC keys.
-bool DeliverInterrupt(gui::HeadlessGui& gui, int& delivered) {
-  if (interrupts.load() > delivered) {
-    delivered = interrupts.load();
-    gui.Inject({kMainForm, tmain::kEscKey, gui::event::kClick, 0});
-    return true;
-  }
-  return false;
-}
-
 void Drain(gui::HeadlessGui& gui) {
   while (gui.PendingEvents() > 0) gui.DoEvents();
 }
 
+// Why the file at `path` cannot be read as asked, or "" when it can. A
+// regular file must hold at most `limit` bytes; a pipe or a terminal passes
+// only when `streams` allows it (it is then read as it comes).
+std::string Unreadable(const std::string& path, off_t limit, bool streams) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || ::access(path.c_str(), R_OK) != 0) {
+    return std::strerror(errno);
+  }
+  if (S_ISDIR(info.st_mode)) return "it is a folder";
+  if (!S_ISREG(info.st_mode)) return streams ? "" : "it is not a regular file";
+  if (info.st_size > limit) {
+    return "it is too large (" + std::to_string(info.st_size) + " bytes; at most " +
+           std::to_string(limit) + ")";
+  }
+  return {};
+}
+
+// Why a report cannot be written to `path`, or "" when its folder takes it.
+std::string Unwritable(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) return "its folder: " + std::string(std::strerror(errno));
+  if (!S_ISDIR(info.st_mode)) return "its folder is not a folder";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    return "its folder: " + std::string(std::strerror(errno));
+  }
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "it is a folder";
+  return {};
+}
+
+// One headless run, from its checks to its exit status.
+class HeadlessRun {
+ public:
+  HeadlessRun(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
+              ProgramIo& io)
+      : gui_(gui),
+        app_(application),
+        options_(options),
+        io_(io),
+        standardOutput_(io.out),
+        report_(RunName(), options.execLine || options.RunsProgram(), !options.reportFile.empty(),
+                [&gui] { return gui.Now(); }) {}
+  ~HeadlessRun() {
+    app_.Engine().SetExchangeListener(nullptr);
+    app_.Script().SetListener(nullptr);
+    app_.Engine().Display().SetListener(nullptr);
+    stop_signals::Uninstall();
+    if (answersFd_ >= 0) ::close(answersFd_);
+  }
+  HeadlessRun(const HeadlessRun&) = delete;
+  HeadlessRun& operator=(const HeadlessRun&) = delete;
+
+  int Run();
+
+ private:
+  std::string RunName() const;
+  int Usage(const std::string& text);
+  bool OpenAnswers();
+  void Listen();
+  std::optional<std::string> Answer(const std::string& form, const std::string& shown);
+  bool SelectDevice();
+  bool DeliverSignals();
+  void Escape() { gui_.Inject({kMainForm, tmain::kEscKey, gui::event::kClick, 0}); }
+  void Enter(const std::string& line);
+  int RunOneLine();
+  int RunProgramFile();
+  int RunLineTerminal();
+  int Stop();
+  int Finish(int status);
+  int Status() const;
+
+  gui::HeadlessGui& gui_;
+  Application& app_;
+  const CommandOptions& options_;
+  ProgramIo& io_;
+  StandardOutput standardOutput_;
+  RunReport report_;
+  std::istringstream answersText_;
+  int answersFd_ = -1;
+  std::unique_ptr<ProgramIo> answerIo_;
+  std::unique_ptr<LineReader> answers_;
+  int delivered_ = 0;         // SIGINTs delivered as ESC keys
+  bool stopping_ = false;     // a stop signal has been acted on
+  bool lineAborted_ = false;  // ... and its ESC reached a running line
+  bool deviceMissing_ = false;
+  bool reportLost_ = false;
+};
+
+std::string HeadlessRun::RunName() const {
+  if (options_.execLine) return "exec";
+  if (options_.programNumber != 0) return programs::StoredProgramFileName(options_.programNumber);
+  if (!options_.programFile.empty()) {
+    return options_.programFile.substr(options_.programFile.find_last_of('/') + 1);
+  }
+  const std::string path =
+      autocontrol::ScriptFilePath(app_.Folders().GetDataRoot(), options_.scriptNumber);
+  return path.substr(path.find_last_of('/') + 1);
+}
+
+int HeadlessRun::Usage(const std::string& text) {
+  io_.err << "halvorn-terminal: " << text << "\n";
+  return kExitUsage;
+}
+
+bool HeadlessRun::OpenAnswers() {
+  const std::string& path = options_.answersFile;
+  if (path.empty()) {
+    answerIo_ = std::make_unique<ProgramIo>(ProgramIo{io_.in, io_.out, io_.err, io_.inputFd});
+  } else {
+    const std::string why = Unreadable(path, kAnswersLimit, true);
+    if (!why.empty()) {
+      Usage("cannot read the answers file " + Quoted(path) + ": " + why);
+      return false;
+    }
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    if (S_ISREG(info.st_mode)) {
+      std::string bytes;
+      const platform::Result read = platform::ReadFile(path, bytes);
+      if (!read) {
+        Usage("cannot read the answers file " + Quoted(path) + ": " + read.Text());
+        return false;
+      }
+      if (bytes.find('\0') != std::string::npos) {
+        Usage("the answers file " + Quoted(path) + " holds NUL bytes: it is no text file");
+        return false;
+      }
+      answersText_.str(std::move(bytes));
+      answerIo_ = std::make_unique<ProgramIo>(ProgramIo{answersText_, io_.out, io_.err, -1});
+    } else {
+      // A pipe (such as a shell's process substitution) is read as it comes.
+      answersFd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (answersFd_ < 0) {
+        Usage("cannot read the answers file " + Quoted(path) + ": " + std::strerror(errno));
+        return false;
+      }
+      answerIo_ = std::make_unique<ProgramIo>(ProgramIo{io_.in, io_.out, io_.err, answersFd_});
+    }
+  }
+  answers_ = std::make_unique<LineReader>(*answerIo_);
+  return true;
+}
+
+// Hooks the run's output, dialogs, signals and report into the application.
+void HeadlessRun::Listen() {
+  app_.Engine().Display().SetListener(&standardOutput_);
+  app_.Engine().SetExchangeListener(&report_);
+  gui_.onIdle = [this] { return DeliverSignals(); };
+  app_.Dialogs().operatorAnswers = [this](const std::string& form, const std::string& shown) {
+    return Answer(form, shown);
+  };
+  app_.onScriptEnded = [this](int) { gui_.Quit(0); };
+  app_.onOperatorAnswer = [this](const std::string& prompt, const std::string& answer) {
+    report_.OperatorAnswer(prompt, answer);
+  };
+  app_.onDeviceNotAvailable = [this](const std::string& entry, const std::string& reason) {
+    // An entry that did not open, and why, is on standard error with its message box.
+    if (entry.empty())
+      io_.err << "halvorn-terminal: no device is selected: the line was not sent\n";
+    report_.DeviceNotAvailable(entry, reason);
+  };
+  report_.exchangeSource = [this] {
+    // The expected values of a program file are present while it runs.
+    return app_.Engine().State().ExpectedValuesPresent ? app_.Programs().FileName() : std::string();
+  };
+  report_.variables = [this] {
+    RunReport::Properties variables;
+    const auto& bank = app_.Script().State().ScriptVariables;
+    for (std::size_t n = 0; n < bank.size(); ++n) {
+      if (!bank[n].empty()) variables.emplace_back("V" + std::to_string(n + 1), bank[n]);
+    }
+    return variables;
+  };
+}
+
+// Operator dialogs print what they show on standard error and take their
+// answers line by line; SIGINT, a stop and the end of the input answer ESC.
+std::optional<std::string> HeadlessRun::Answer(const std::string& form, const std::string& shown) {
+  io_.err << shown;
+  if (shown.empty() || shown.back() != '\n') io_.err << "\n";
+  io_.err.flush();
+  if (form == kMessageForm) return std::string("OK");
+  std::string line;
+  for (;;) {
+    if (stop_signals::StopSignal() != 0) {
+      DeliverSignals();
+      return std::string("ESC");
+    }
+    if (stop_signals::Escapes() > delivered_) {
+      delivered_ = stop_signals::Escapes();
+      return std::string("ESC");
+    }
+    if (answers_->Next(line, 0.1)) {
+      std::erase(line, '\0');  // a NUL would cut a result file's name short
+      return line;
+    }
+    if (answers_->AtEnd()) return std::nullopt;
+  }
+}
+
+// Feeds pending SIGINTs to the window as ESC keys, and acts on a stop: no
+// further script step, and a running line (or a program being loaded) gets
+// its ESC now. Called whenever the window is idle or pumps events.
+bool HeadlessRun::DeliverSignals() {
+  bool queued = false;
+  if (stop_signals::StopSignal() != 0 && !stopping_) {
+    stopping_ = true;
+    gui_.StopTimer(kMainForm, tmain::kScriptTimer);
+    gui_.Quit(0);
+    const engine::EngineState& engine = app_.Engine().State();
+    if (engine.EngineRunning != 0 || app_.Programs().ProgramLoading != 0) {
+      lineAborted_ = engine.EngineRunning != 0;
+      Escape();
+      queued = true;
+    }
+  }
+  if (stop_signals::Escapes() > delivered_) {
+    delivered_ = stop_signals::Escapes();
+    if (!stopping_) {
+      Escape();
+      queued = true;
+    }
+  }
+  return queued;
+}
+
 // Runs `line` as the Enter key runs the command entry.
-void Enter(gui::HeadlessGui& gui, const std::string& line) {
-  gui.SetText(kMainForm, tmain::kCommandEntry, line);
-  gui.Inject({kMainForm, tmain::kEnterKey, gui::event::kClick, 0});
-  Drain(gui);
+void HeadlessRun::Enter(const std::string& line) {
+  gui_.SetText(kMainForm, tmain::kCommandEntry, line);
+  gui_.Inject({kMainForm, tmain::kEnterKey, gui::event::kClick, 0});
+  Drain(gui_);
+}
+
+// --device N, or for a run of one line the device the list selected.
+bool HeadlessRun::SelectDevice() {
+  const std::size_t count = app_.DeviceList().size();
+  std::string missing;
+  if (options_.device && static_cast<std::size_t>(*options_.device) >= count) {
+    missing = "--device " + std::to_string(*options_.device) + " is not in the device list (" +
+              (count == 0 ? std::string("it is empty")
+                          : std::to_string(count) + " entr" + (count == 1 ? "y" : "ies") +
+                                ": 0 to " + std::to_string(count - 1)) +
+              ")";
+  } else if (options_.device) {
+    gui_.SelectItem(kMainForm, tmain::kDeviceSelector, *options_.device);
+  } else if ((options_.execLine || options_.RunsProgram()) && app_.SelectedDevice().empty()) {
+    missing = "no device is selected: the device list is empty";
+  }
+  if (missing.empty()) return true;
+  io_.err << "halvorn-terminal: " << missing << "\n";
+  report_.DeviceNotAvailable("", missing);
+  deviceMissing_ = true;
+  return false;
+}
+
+int HeadlessRun::Run() {
+  stop_signals::Install();
+  if (!OpenAnswers()) return kExitUsage;
+  if (!options_.reportFile.empty()) {
+    const std::string why = Unwritable(options_.reportFile);
+    if (!why.empty()) {
+      io_.err << "halvorn-terminal: the report " << Quoted(options_.reportFile)
+              << " cannot be written: " << why << "\n";
+      return kExitRecordLost;
+    }
+  }
+  Listen();
+  app_.Start(options_);
+  app_.Script().SetListener(&report_);
+  if (options_.listDevices) {
+    for (const std::string& entry : app_.DeviceList()) io_.out << entry << "\n";
+    io_.out.flush();
+    return stop_signals::StopSignal() != 0 ? kExitSignal + stop_signals::StopSignal() : kExitOk;
+  }
+  const bool script = app_.Shell().AutoControlMode != 0;
+  if (!options_.reportFile.empty() && !options_.execLine && !options_.RunsProgram() && !script) {
+    return Usage("--report needs a run with verdicts: a start-up script, --exec or --program");
+  }
+  if (!SelectDevice()) return Finish(kExitDeviceNotAvailable);
+  if (stop_signals::StopSignal() != 0) return Stop();  // while the program started
+  if (options_.execLine) return RunOneLine();
+  if (options_.RunsProgram()) return RunProgramFile();
+  if (script) {
+    // The script timer drives the script on real time until it ends or
+    // closes the application, or a stop signal ends the run.
+    gui_.Run();
+    return stop_signals::StopSignal() != 0 ? Stop() : Finish(Status());
+  }
+  return RunLineTerminal();
+}
+
+int HeadlessRun::RunOneLine() {
+  Enter(*options_.execLine);
+  if (stop_signals::StopSignal() != 0) return Stop();
+  // A SIGINT stopped the line: the run did not do what it was asked.
+  if (stop_signals::Escapes() > 0) return Finish(kExitSignal + SIGINT);
+  return Finish(Status());
+}
+
+int HeadlessRun::RunProgramFile() {
+  const int number = options_.programNumber;
+  const std::string path =
+      number != 0
+          ? app_.Folders().DataPath("AppPrograms\\" + programs::StoredProgramFileName(number))
+          : options_.programFile;
+  const std::string why = Unreadable(path, kProgramLimit, false);
+  if (!why.empty()) return Usage("cannot read the program file " + Quoted(path) + ": " + why);
+  // The program file dialog of Ctrl+O picks the file.
+  gui_.fileDialogResponder = [path](const gui::FileDialogRequest&) { return path; };
+  const bool ran = app_.RunProgramKey(number != 0 ? number : 11);
+  Drain(gui_);
+  if (stop_signals::StopSignal() != 0) return Stop();
+  if (stop_signals::Escapes() > 0) return Finish(kExitSignal + SIGINT);
+  if (!ran) return Usage("the program file " + Quoted(path) + " holds no command");
+  return Finish(Status());
+}
+
+// Every input line runs as the Enter key would run the command entry. An
+// operator at a terminal edits the line and recalls the lines typed before
+// with Up and Down.
+int HeadlessRun::RunLineTerminal() {
+  std::unique_ptr<LineEditor> editor = LineEditor::Open(io_.inputFd, io_.outputFd, "> ");
+  LineReader reader(io_);
+  std::string line;
+  for (bool atEnd = false;;) {
+    if (DeliverSignals() && editor) editor->Pause();  // the ESC key prints next
+    Drain(gui_);
+    if (stop_signals::StopSignal() != 0) {
+      editor.reset();  // the terminal as it was, before anything is printed
+      return Stop();
+    }
+    if (atEnd) break;
+    stop_signals::Settle(delivered_);  // idle: the next SIGINT is ESC again
+    app_.Engine().Display().Flush();   // everything so far is out before the wait
+    bool got = false;
+    if (editor) {
+      const LineEditor::Status status = editor->ReadLine(line, 0.1);
+      got = status == LineEditor::Status::Line;
+      atEnd = status == LineEditor::Status::End;
+      if (status == LineEditor::Status::Escape) Escape();
+    } else {
+      got = reader.Next(line, 0.1);
+      atEnd = reader.AtEnd();
+    }
+    if (got) Enter(line);
+  }
+  return Finish(Status());
+}
+
+// The end after a stop signal: ESC as the window would take it (the line
+// running at the signal has sent "ABORT"; otherwise ESC now sends it to the
+// selected device), the script's ESC path saves, the report, 128 + signal.
+int HeadlessRun::Stop() {
+  const int signal = stop_signals::StopSignal();
+  DeliverSignals();
+  Drain(gui_);
+  if (!lineAborted_) {
+    Escape();
+    Drain(gui_);
+  }
+  if (app_.Shell().AutoControlMode != 0) app_.Script().EndByEscape();
+  return Finish(kExitSignal + signal);
+}
+
+// The statuses in their order, for a run that ran to its end.
+int HeadlessRun::Status() const {
+  const ShellState& shell = app_.Shell();
+  if (deviceMissing_ || shell.DeviceNotAvailableCount > 0 || shell.LinesWithoutDevice > 0) {
+    return kExitDeviceNotAvailable;
+  }
+  if (app_.Script().State().RecordsLost > 0 || reportLost_) return kExitRecordLost;
+  if ((options_.execLine || options_.RunsProgram()) && report_.NoReplyCount() > 0) {
+    return kExitNoReply;
+  }
+  return app_.PlainCapture().FailCount > 0 ? kExitFailed : kExitOk;
+}
+
+// Flushes the display and writes the report; `status` unless the report was
+// lost and nothing comes before that.
+int HeadlessRun::Finish(int status) {
+  app_.Engine().Display().Flush();
+  if (options_.reportFile.empty()) return status;
+  report_.Finish();
+  const platform::Result written =
+      platform::WriteFileAtomic(options_.reportFile, report_.JUnitXml());
+  if (written) return status;
+  io_.err << "halvorn-terminal: the report was not written: " << written.Text() << "\n";
+  reportLost_ = true;
+  return status >= kExitSignal ? status : Status();
 }
 
 }  // namespace
@@ -141,99 +515,8 @@ void LineReader::Strip(std::string& line) {
 
 int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
                 ProgramIo& io) {
-  StandardOutput standardOutput(io.out);
-  engine::TerminalDisplay& display = application.Engine().Display();
-  display.SetListener(&standardOutput);
-  int delivered = 0;
-  InstallInterruptHandler();
-  gui.onIdle = [&gui, &delivered] { return DeliverInterrupt(gui, delivered); };
-
-  // Operator dialogs print what they show on standard error and take their
-  // answers line by line from the answers file or standard input.
-  std::unique_ptr<std::ifstream> answersFile;
-  if (!options.answersFile.empty()) {
-    answersFile = std::make_unique<std::ifstream>(options.answersFile, std::ios::binary);
-    if (!*answersFile) {
-      io.err << "halvorn-terminal: cannot read the answers file " << options.answersFile << "\n";
-      return kExitUsage;
-    }
-  }
-  ProgramIo answerIo{answersFile ? static_cast<std::istream&>(*answersFile) : io.in, io.out, io.err,
-                     answersFile ? -1 : io.inputFd};
-  LineReader answers(answerIo);
-  application.Dialogs().operatorAnswers =
-      [&](const std::string& form, const std::string& shown) -> std::optional<std::string> {
-    io.err << shown;
-    if (shown.empty() || shown.back() != '\n') io.err << "\n";
-    io.err.flush();
-    if (form == kMessageForm) return std::string("OK");
-    std::string line;
-    for (;;) {
-      if (answers.Next(line, 0.1)) return line;
-      if (interrupts.load() > delivered) {  // SIGINT is the ESC key here too
-        delivered = interrupts.load();
-        return std::string("ESC");
-      }
-      if (answers.AtEnd()) return std::nullopt;
-    }
-  };
-  application.onScriptEnded = [&gui](int) { gui.Quit(0); };
-
-  application.Start(options);
-  if (options.device) gui.SelectItem(kMainForm, tmain::kDeviceSelector, *options.device);
-
-  if (options.listDevices) {
-    for (const std::string& entry : application.DeviceList()) io.out << entry << "\n";
-    io.out.flush();
-    return kExitOk;
-  }
-
-  if (options.execLine) {
-    if (application.SelectedDevice().empty()) {
-      io.err << "halvorn-terminal: no device is selected\n";
-      return kExitDeviceNotAvailable;
-    }
-    Enter(gui, *options.execLine);
-    display.Flush();
-    if (application.Shell().DeviceNotAvailableCount > 0) return kExitDeviceNotAvailable;
-    return application.PlainCapture().FailCount > 0 ? kExitFailed : kExitOk;
-  }
-
-  if (application.Shell().AutoControlMode) {
-    // A script run: the script timer drives it on real time until the
-    // script ends or closes the application.
-    gui.Run();
-    display.Flush();
-    return application.PlainCapture().FailCount == 0 ? kExitOk : kExitFailed;
-  }
-
-  // The line terminal: every input line runs as the Enter key would run the
-  // command entry. An operator at a terminal edits the line and recalls the
-  // lines typed before with Up and Down.
-  std::unique_ptr<LineEditor> editor = LineEditor::Open(io.inputFd, io.outputFd, "> ");
-  LineReader reader(io);
-  std::string line;
-  for (bool atEnd = false; !atEnd;) {
-    display.Flush();  // everything so far is out before the wait for input
-    bool got = false;
-    if (editor) {
-      const LineEditor::Status status = editor->ReadLine(line, 0.1);
-      got = status == LineEditor::Status::Line;
-      atEnd = status == LineEditor::Status::End;
-      if (status == LineEditor::Status::Escape) {
-        gui.Inject({kMainForm, tmain::kEscKey, gui::event::kClick, 0});
-      }
-      if (interrupts.load() > delivered) editor->Pause();  // the ESC key prints next
-    } else {
-      got = reader.Next(line, 0.1);
-      atEnd = reader.AtEnd();
-    }
-    if (got) Enter(gui, line);
-    DeliverInterrupt(gui, delivered);
-    Drain(gui);
-  }
-  display.Flush();
-  return kExitOk;
+  HeadlessRun run(gui, application, options, io);
+  return run.Run();
 }
 
 }  // namespace app

@@ -1,17 +1,30 @@
 // The headless program: the terminal without a window, driven from a
-// console or a test harness. Everything appended to the terminal display is
-// written to standard output; operator dialogs print what they show on
-// standard error and take their answers line by line from the answers file
-// or standard input; SIGINT is the ESC key, a second one ends the program.
+// console, a test harness or a build server. Everything appended to the
+// terminal display is written to standard output; operator dialogs print
+// what they show on standard error and take their answers line by line from
+// the answers file or standard input.
 //
 //   --list-devices  the device list, one entry a line
 //   --exec LINE     LINE runs on the selected device as the Enter key runs
-//                   the command entry; exit 3 when no device is selected or
-//                   it could not be opened, 1 when a check failed
-//   /A<n>           a start-up script runs until it ends or closes the
-//                   program; exit 1 when its fail count is above 0
+//                   the command entry
+//   --program N|F   program N (1..10) or file F runs as a program key runs it
+//   /A<n>           a start-up script runs until it ends or closes the program
 //   otherwise       a line terminal: every input line runs as Enter would,
 //                   until the end of the input
+//
+// Signals (app/stop_signals.h): SIGINT is the ESC key; a second SIGINT
+// before the first was acted on, SIGTERM, SIGHUP or SIGQUIT act as ESC (the
+// running line sends "ABORT", or "ABORT" is sent to the selected device; a
+// script saves what its ESC path saves) and end the run with 128 + the
+// signal's number. With --report FILE the JUnit report of the run
+// (app/run_report.h) is written at the end, also after ESC or a signal.
+//
+// The exit status is the first that applies: 3 the selected device was not
+// available or not in the list (or no device was selected for a line), 4 a
+// record was lost (a result or CSV file, or the report), 5 a command got no
+// reply in --exec or --program, 1 the fail count is above 0, else 0; 2 for
+// a usage error found at start-up (an unreadable answers file, a missing
+// program file, --report without a run that has verdicts).
 #pragma once
 
 #include <string>
@@ -25,7 +38,7 @@
 namespace app {
 
 // Reads operator lines either from a stream or, for a terminal or pipe on a
-// descriptor, with a bounded wait so that SIGINT is noticed while idle. A
+// descriptor, with a bounded wait so that signals are noticed while idle. A
 // line of any length is read in time proportional to its length (the search
 // for its end goes on where the last one stopped) and with at most two
 // copies of it held at once.
@@ -49,7 +62,7 @@ class LineReader {
   bool end_ = false;
 };
 
-// Runs `application` (not started yet) on `gui` and returns the exit code.
+// Runs `application` (not started yet) on `gui` and returns the exit status.
 int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
                 ProgramIo& io);
 

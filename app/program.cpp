@@ -1,5 +1,10 @@
 #include "app/program.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <ostream>
 
 #include "app/application.h"
@@ -13,14 +18,31 @@ namespace {
 
 // A run in the window: the operator ends it by closing the main window, or
 // a script does.
-int RunWindow(gui::Gui& gui, Application& application, const CommandOptions& options) {
+int RunWindow(gui::Gui& gui, Application& application, const CommandOptions& options,
+              std::ostream& err) {
   application.onScriptEnded = [&gui](int result) {
     if (result == autocontrol::kStepCloseApplication) gui.Quit(0);
   };
   application.Start(options);
-  if (options.device) gui.SelectItem(kMainForm, tmain::kDeviceSelector, *options.device);
+  if (options.device) {
+    const std::size_t count = application.DeviceList().size();
+    if (static_cast<std::size_t>(*options.device) >= count) {
+      err << "halvorn-terminal: --device " << *options.device << " is not in the device list ("
+          << count << " entries)\n";
+      return kExitDeviceNotAvailable;
+    }
+    gui.SelectItem(kMainForm, tmain::kDeviceSelector, *options.device);
+  }
   gui.Run();
   return application.PlainCapture().FailCount == 0 ? kExitOk : kExitFailed;
+}
+
+// Why `root` cannot be the data folder, or "" when it can.
+std::string UnusableDataRoot(const std::string& root) {
+  struct stat info {};
+  if (::stat(root.c_str(), &info) != 0) return std::strerror(errno);
+  if (!S_ISDIR(info.st_mode)) return "it is not a folder";
+  return {};
 }
 
 }  // namespace
@@ -28,10 +50,29 @@ int RunWindow(gui::Gui& gui, Application& application, const CommandOptions& opt
 int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
                const LinkSetup& setupLinks) {
   CommandOptions options = ParseCommandOptions(arguments);
+  if (options.help) {
+    io.out << kUsage << kHelp;
+    return kExitOk;
+  }
+  if (options.version) {
+    io.out << "halvorn-terminal" << kVersionSuffix << "\n";
+    return kExitOk;
+  }
   if (!options.error.empty()) {
     io.err << "halvorn-terminal: " << options.error << "\n" << kUsage;
     return kExitUsage;
   }
+  if (!options.dataRoot.empty()) {
+    const std::string why = UnusableDataRoot(options.dataRoot);
+    if (!why.empty()) {
+      io.err << "halvorn-terminal: the data root " << Quoted(options.dataRoot)
+             << " cannot be used: " << why << "\n";
+      return kExitUsage;
+    }
+  }
+  // A file-size limit ends a write with an error the writer reports, never
+  // the program in the middle of a record.
+  std::signal(SIGXFSZ, SIG_IGN);
   Backend backend = MakeBackend(options, io.programName);
   if (!backend.why.empty()) io.err << "halvorn-terminal: no window (" << backend.why << ")\n";
 
@@ -44,7 +85,7 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
     io.err.flush();
   };
   if (backend.headless) return RunHeadless(*backend.headless, application, options, io);
-  return RunWindow(*backend.gui, application, options);
+  return RunWindow(*backend.gui, application, options, io.err);
 }
 
 }  // namespace app

@@ -27,11 +27,15 @@ struct ProgramIo {
 // Installs the transports of the link kinds this program can reach.
 using LinkSetup = std::function<void(devices::DeviceRegistry&, const platform::DataFolders&)>;
 
-// Exit codes.
+// Exit statuses (docs/command-line.md); where several apply, the first of
+// 2, 3, 4, 5, 1 wins, and a run ended by a signal ends with 128 + its number.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // an expected-value check failed
+inline constexpr int kExitFailed = 1;  // the fail count is above 0
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDeviceNotAvailable = 3;
+inline constexpr int kExitRecordLost = 4;  // a result, CSV or report file was not written
+inline constexpr int kExitNoReply = 5;     // --exec, --program: a command got no reply
+inline constexpr int kExitSignal = 128;
 
 // Runs the program with `arguments` (without the program name).
 int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,

@@ -18,6 +18,21 @@ std::string TwoDigits(int n) {
   return s.size() < 2 ? "0" + s : s;
 }
 
+// Keywords that send to a device, start a program or wait.
+bool ReachesOut(KeywordId id) {
+  switch (id) {
+    case KeywordId::CmdReply:
+    case KeywordId::CmdVerify:
+    case KeywordId::RunProgram:
+    case KeywordId::ShellApp:
+    case KeywordId::Wait:
+    case KeywordId::Refresh:
+      return true;
+    default:
+      return false;
+  }
+}
+
 constexpr const char* kResultNameRemoved = " !@#$%^&*()+-={}[]:;'<,>.?/\"";
 constexpr const char* kDefaultResultName = "MyTestData";
 
@@ -80,6 +95,19 @@ void Script::OnEscape() {
   state_.EscFlag = 1;
 }
 
+void Script::EndByEscape() {
+  if (state_.LineCount == -1 || state_.StepBusy) return;  // not started, or inside a step
+  OnEscape();
+  ending_ = true;
+  // After ESC no loop repeats: every line runs at most twice (once more in
+  // a loop opened afterwards, whose [LOOPEND] then ends the script).
+  for (long long steps = 2LL * state_.LineCount + 2; steps > 0; --steps) {
+    const int result = ScriptStep();
+    if (result == kStepEndScript || result == kStepCloseApplication) break;
+  }
+  ending_ = false;
+}
+
 void Script::OnDeviceNotAvailable() {
   if (state_.RunningProgram) ++capture_.FailCount;
 }
@@ -124,7 +152,9 @@ int Script::ScriptStep() {
   std::string argument(parts.argument);
   s.StepBusy = 1;
   if (s.DebugTrace) MessageLine(TraceLine(parts.keyword));
-  int result = keyword ? RunKeyword(*keyword, argument) : kStepIdle;
+  // While the run ends, nothing more reaches a device or another program.
+  const bool passedOver = keyword == nullptr || (ending_ && ReachesOut(keyword->id));
+  int result = passedOver ? kStepIdle : RunKeyword(*keyword, argument);
   s.StepBusy = 0;
   return result;
 }
@@ -132,6 +162,7 @@ int Script::ScriptStep() {
 void Script::JumpToLoopStart() {
   state_.LineCounter = state_.LoopStartLine;
   state_.ReadPosition = state_.LoopReadPosition;
+  if (listener_) listener_->OnLoopRestart();
 }
 
 int Script::EscSave(int result) {
@@ -142,6 +173,16 @@ int Script::EscSave(int result) {
 void Script::ShowPassFailDialog() {
   state_.VerifyRetry =
       host_.ShowPassFail(state_.PassFailMessage, capture_.VerifyLog, capture_.FailCount) ? 1 : 0;
+}
+
+void Script::ShowPassFailDialog(std::string_view keyword) {
+  const double start = engine_.GetHost().Now();
+  const std::int32_t failCount = capture_.FailCount;
+  ShowPassFailDialog();
+  const std::string count = "Fail Count: " + std::to_string(failCount);
+  Report({keyword, state_.PassFailMessage,
+          failCount == 0 ? ScriptVerdict::Outcome::Passed : ScriptVerdict::Outcome::Failed, "",
+          count, 1, engine_.GetHost().Now() - start});
 }
 
 int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
@@ -199,7 +240,7 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
     case KeywordId::LoopOnFail:
       if (capture_.FailCount < 1 || !s.LoopActive) return kStepIdle;
       s.PassFailMessage.clear();
-      ShowPassFailDialog();
+      ShowPassFailDialog(keyword.text);
       JumpToLoopStart();
       if (argument == "UPDATE") UpdateCsv();
       capture_.FailCount = 0;
@@ -270,7 +311,7 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
     case KeywordId::PassFailMessage:
       s.PassFailMessage.clear();
       if (n >= 1 && !variable().empty()) s.PassFailMessage = variable();
-      ShowPassFailDialog();
+      ShowPassFailDialog(keyword.text);
       break;
     case KeywordId::ResetCsvResults:
       s.PassCsvText.clear();
@@ -365,15 +406,23 @@ int Script::UserInput(const std::string& prompt) {
 
 int Script::UserCheck(const std::string& question) {
   if (question.empty()) return kStepGoOn;
+  const double start = engine_.GetHost().Now();
   std::string answer = platform::ToUpper(host_.AskOperator(question, false, true));
+  using Outcome = ScriptVerdict::Outcome;
+  Outcome outcome = Outcome::Escaped;
   if (answer.empty()) {
     MessageLine("{ESC Pressed}  ");
   } else if (answer == "PASS") {
     MessageLine("{Check State = PASS}  ");
+    outcome = Outcome::Passed;
   } else if (answer == "FAIL") {
     MessageLine("{Check State = FAIL}  ");
     ++capture_.FailCount;
+    outcome = Outcome::Failed;
+  } else {
+    return kStepGoOn;
   }
+  Report({"[USERCHECK]", question, outcome, "", "", 1, engine_.GetHost().Now() - start});
   return kStepGoOn;
 }
 
@@ -405,7 +454,10 @@ int Script::CmdVerify(const std::string& argument) {
   }
   std::replace(line.begin(), line.end(), '|', ',');
   const bool expected = !capture_.VerifyExpected.empty();
+  int attempt = 0;
   do {
+    const double start = engine_.GetHost().Now();
+    ++attempt;
     capture_.VerifyIndex = 0;
     capture_.VerifyMismatch = 0;
     state_.VerifyRetry = 0;
@@ -418,6 +470,9 @@ int Script::CmdVerify(const std::string& argument) {
       engine.SerialTimeoutFlag = 0;
       capture_.VerifyMismatch = 1;
     }
+    // The verdict as the operator sees it, before the dialog's header.
+    const std::string log = capture_.VerifyLog;
+    const bool mismatch = capture_.VerifyMismatch != 0;
     if (!capture_.VerifyLog.empty()) {
       if (!expected || capture_.VerifyMismatch) {
         capture_.VerifyLog = "Verifying Device: " + device + "\r\n" +
@@ -427,6 +482,9 @@ int Script::CmdVerify(const std::string& argument) {
         state_.VerifyRetry = 0;
       }
     }
+    Report({"[CMDVERIFY]", line,
+            mismatch ? ScriptVerdict::Outcome::Failed : ScriptVerdict::Outcome::Passed,
+            capture_.VerifyExpected, log, attempt, engine_.GetHost().Now() - start});
   } while (state_.VerifyRetry == 1);
   capture_.VerifyLog.clear();
   capture_.ReplyCaptureSlot = 0;

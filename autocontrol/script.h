@@ -70,6 +70,33 @@ class ScriptHost {
   virtual void ReportError(const std::string& text) = 0;
 };
 
+// A verdict the script reached, as a report of the run sees it.
+struct ScriptVerdict {
+  enum class Outcome { Passed, Failed, Escaped };
+  std::string_view keyword;  // "[USERCHECK]", "[CMDVERIFY]", "[PASSFAILMSG3]", "[LOOPONFAIL]"
+  std::string_view subject;  // the question, the command line, the verdict's message
+  Outcome outcome;
+  // [CMDVERIFY]: the expected replies ("|"-separated, may be empty) and the
+  // exchanges ("command = reply" lines, a time-out warning first);
+  // [PASSFAILMSG] and [LOOPONFAIL]: the fail count in `log`.
+  std::string_view expected;
+  std::string_view log;
+  int attempt;     // [CMDVERIFY]: 1 for the first attempt; else 1
+  double seconds;  // from the question (or the first command) to the verdict
+};
+
+// Hears of the script's verdicts as they are reached: [USERCHECK] answers,
+// each [CMDVERIFY] attempt, and the verdict shown by [PASSFAILMSG],
+// [PASSFAILMSG1] .. [PASSFAILMSG9] and [LOOPONFAIL]; and of every jump back
+// to the start of the loop (a production script's next unit). The
+// application implements it for the run's report.
+class ScriptListener {
+ public:
+  virtual ~ScriptListener() = default;
+  virtual void OnVerdict(const ScriptVerdict& verdict) = 0;
+  virtual void OnLoopRestart() = 0;
+};
+
 // The script's process-wide values.
 struct ScriptState {
   std::string ScriptText;
@@ -118,6 +145,17 @@ class Script {
   // ESC from the main window or a dialog: the loop ends at its next
   // [LOOPEND] and the ESC keywords act.
   void OnEscape();
+  // The run ends before the script does (the program was told to stop): ESC,
+  // then the rest of the script runs at once as it runs after ESC, up to its
+  // end, so [ESCSTOP], [ESCEXIT] or a later [LOOPEND] save what they save
+  // after ESC. Lines that send to a device, start a program or wait
+  // ([CMDREPLYn], [CMDVERIFY], [RUNPROGn], [SHELLAPP], [WAIT], [REFRESH])
+  // are passed over; dialogs are shown, and the caller answers them ESC.
+  // Does nothing before the first step or inside a step.
+  void EndByEscape();
+
+  // Who hears of verdicts and loop restarts; null (the default) for nobody.
+  void SetListener(ScriptListener* listener) { listener_ = listener; }
 
   ScriptState& State() { return state_; }
   const ScriptState& State() const { return state_; }
@@ -157,6 +195,11 @@ class Script {
   int EscSave(int result);
   void JumpToLoopStart();
   void ShowPassFailDialog();
+  // The verdict dialog of [PASSFAILMSG..] and [LOOPONFAIL], reported.
+  void ShowPassFailDialog(std::string_view keyword);
+  void Report(const ScriptVerdict& verdict) {
+    if (listener_) listener_->OnVerdict(verdict);
+  }
   void MessageLine(const std::string& text);
   std::string TraceLine(std::string_view keyword) const;
   void ReportLostRecord(const std::string& text);
@@ -168,6 +211,8 @@ class Script {
   platform::DataFolders folders_;
   int scriptNumber_;
   ScriptState state_;
+  ScriptListener* listener_ = nullptr;
+  bool ending_ = false;  // EndByEscape runs the rest of the script
 };
 
 // Splits a command text into program arguments the way a command line is

@@ -156,7 +156,11 @@ void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,
     double end = host_.Now();
     if (end < start) start = end;  // a clock that stepped back gives 0, never a negative time
     state_.ExchangeTime = end - start;
-    capture_->CaptureReply(command, reply, shownExpected, state_.BitMask);
+    const Check check = capture_->CaptureReply(command, reply, shownExpected, state_.BitMask);
+    if (listener_) {
+      listener_->OnExchange({command, reply, shownExpected, position,
+                             status == devices::LinkStatus::Ok, check, state_.ExchangeTime});
+    }
   }
   DisplayExchange(command, reply, shownExpected, kExchangeLine, position);
   CheckAbort();

@@ -40,6 +40,26 @@ struct EngineState {
   UnitTable Units;
 };
 
+// One device exchange as a report of the run sees it.
+struct ExchangeVerdict {
+  std::string_view command;
+  std::string_view reply;     // the link's text, its error texts included
+  std::string_view expected;  // after the unit conversion; may be empty
+  int position;               // in the command line
+  bool replied;               // false: time-out or link error, no reply came
+  Check check;
+  double seconds;  // the exchange time
+};
+
+// Hears of every device exchange as it ends (after its capture, before its
+// display entry), never of local directives or the "ABORT" after ESC. The
+// application implements it for the run's report; the engine only calls it.
+class ExchangeListener {
+ public:
+  virtual ~ExchangeListener() = default;
+  virtual void OnExchange(const ExchangeVerdict& exchange) = 0;
+};
+
 // Markups of the bars.
 inline constexpr const char* kDelayBarDone = "100%GREEN";
 
@@ -57,6 +77,8 @@ class CommandEngine {
   // The script side that receives device replies (replaced when scripts run).
   void SetReplyCapture(ReplyCapture& capture) { capture_ = &capture; }
   ReplyCapture& Capture() { return *capture_; }
+  // Who hears of each exchange; null (the default) for nobody.
+  void SetExchangeListener(ExchangeListener* listener) { listener_ = listener; }
 
   // Runs one command line over an open link. `kind` decides only what a
   // status means (a serial time-out sets SerialTimeoutFlag). Returns when every
@@ -93,6 +115,7 @@ class CommandEngine {
 
   Host& host_;
   ReplyCapture* capture_;
+  ExchangeListener* listener_ = nullptr;
   EngineState state_;
   TerminalDisplay display_;
 };

@@ -14,12 +14,17 @@ namespace engine {
 
 inline constexpr std::int32_t kCaptureVerify = -3;
 
+// How a reply fared against its expected value: not judged (no expected
+// value, or the reply was captured for R1..R9 or a verification), or judged.
+enum class Check { None, Passed, Failed };
+
 class ReplyCapture {
  public:
   virtual ~ReplyCapture() = default;
   // One device exchange of a command line. `bitMask` is the mask of "&=".
-  virtual void CaptureReply(const std::string& command, const std::string& reply,
-                            const std::string& expected, std::int64_t bitMask) = 0;
+  // Returns how the reply fared against `expected`.
+  virtual Check CaptureReply(const std::string& command, const std::string& reply,
+                             const std::string& expected, std::int64_t bitMask) = 0;
   // A link could not be opened while a verification was in progress.
   virtual void MarkVerificationFailed() {}
 };
@@ -36,8 +41,8 @@ class PlainReplyCapture : public ReplyCapture {
   std::int32_t VerifyIndex = 0;
   std::int32_t VerifyMismatch = 0;
 
-  void CaptureReply(const std::string& command, const std::string& reply,
-                    const std::string& expected, std::int64_t bitMask) override;
+  Check CaptureReply(const std::string& command, const std::string& reply,
+                     const std::string& expected, std::int64_t bitMask) override;
   void MarkVerificationFailed() override {
     if (ReplyCaptureSlot == kCaptureVerify) VerifyMismatch = 1;
   }

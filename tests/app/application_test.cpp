@@ -94,8 +94,10 @@ TEST(MainWindow, TheWindowIsBusyWhileALineRunsAndRefusesToClose) {
 TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
   Station s;
   s.hid->openSucceeds = false;
+  s.hid->openError = "held by another program";
   s.Enter("PX");
-  EXPECT_EQ(s.shown, (Strings{"Device Not Available!: Board A\r\n"}));
+  // The caption keeps its text; the link's reason is the second line.
+  EXPECT_EQ(s.shown, (Strings{"Device Not Available!: Board A\r\nheld by another program\r\n"}));
   const app::DialogValues& shown = s.application->Dialogs().Values();
   EXPECT_EQ(shown.MessageCaption + shown.MessageButton, "Device Not Available!//40OK//20");
   EXPECT_EQ(shown.MessageFontSlot, 21);

@@ -1,11 +1,27 @@
+// The command line: how the words are read, and the contract a build server
+// relies on (every argument mistake, every exit status and their order), run
+// through the program's own start-up with fake links.
 #include "app/command_options.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <sstream>
+
+#include "app/program.h"
+#include "platform/data_folders.h"
+#include "platform/files.h"
+#include "support/fake_transport.h"
+#include "support/test_folder.h"
 
 namespace {
 
 using app::ParseCommandOptions;
 using app::ReadScriptSwitch;
+using testing_support::FakeTransport;
+using testing_support::TestFolder;
 
 TEST(ScriptSwitch, ReadsTheLastValidNumberedSwitch) {
   struct Case {
@@ -20,29 +36,125 @@ TEST(ScriptSwitch, ReadsTheLastValidNumberedSwitch) {
 }
 
 TEST(CommandOptions, ReadsEveryOption) {
-  auto o = ParseCommandOptions({"--headless", "--data-root", "/data/A5", "--device", "2", "--exec",
-                                "LSPD=500, PX", "--answers", "a.txt", "/A12"});
+  auto o = ParseCommandOptions({"--headless", "--data-root", "/data/A5", "--device", "2",
+                                "--program", "07", "--answers", "a.txt", "--report", "r.xml"});
   EXPECT_TRUE(o.error.empty()) << o.error;
   EXPECT_TRUE(o.headless);
   EXPECT_EQ(o.dataRoot, "/data/A5");
-  ASSERT_TRUE(o.device.has_value());
-  EXPECT_EQ(*o.device, 2);
-  ASSERT_TRUE(o.execLine.has_value());
-  EXPECT_EQ(*o.execLine, "LSPD=500, PX");
+  EXPECT_EQ(o.device, 2);
+  EXPECT_EQ(o.programNumber, 7);
   EXPECT_EQ(o.answersFile, "a.txt");
+  EXPECT_EQ(o.reportFile, "r.xml");
   // The data root's "/A5" is an option value, not a script switch.
-  EXPECT_EQ(o.scriptNumber, 12);
-  EXPECT_FALSE(o.listDevices);
+  EXPECT_EQ(o.scriptNumber, 0);
+  EXPECT_EQ(ParseCommandOptions({"--program", "./7"}).programFile, "./7");
+  EXPECT_EQ(ParseCommandOptions({"/A12"}).scriptNumber, 12);
 }
 
-TEST(CommandOptions, ReportsUsageErrors) {
-  EXPECT_FALSE(ParseCommandOptions({"--device"}).error.empty());
-  EXPECT_FALSE(ParseCommandOptions({"--device", "x"}).error.empty());
-  EXPECT_FALSE(ParseCommandOptions({"--device", "-1"}).error.empty());
-  EXPECT_FALSE(ParseCommandOptions({"--device", "1x"}).error.empty());
-  EXPECT_FALSE(ParseCommandOptions({"--exec"}).error.empty());
-  EXPECT_FALSE(ParseCommandOptions({"--frobnicate"}).error.empty());
-  EXPECT_TRUE(ParseCommandOptions({"--list-devices"}).error.empty());
+enum class Link { Answers, None, Refuses, Silent, StopAtStart };
+
+// A link whose discovery is where SIGTERM finds the program starting.
+struct StoppedWhileStarting : FakeTransport {
+  std::vector<std::string> ListEntries() override {
+    ::raise(SIGTERM);
+    return entries;
+  }
+};
+
+struct Row {
+  std::vector<std::string> arguments;
+  Link link;
+  int status;
+  std::string word;  // in the messages or the output
+};
+
+// The program's start-up with one fake link of two devices.
+int RunRow(const Row& row, std::string& said) {
+  std::istringstream in;
+  std::ostringstream out, err;
+  app::ProgramIo io{in, out, err};
+  auto link = row.link == Link::StopAtStart ? std::make_shared<StoppedWhileStarting>()
+                                            : std::make_shared<FakeTransport>();
+  if (row.link != Link::None) link->entries = {"Axis A", "Axis B"};
+  link->openSucceeds = row.link != Link::Refuses;
+  link->openError = "held by another program";
+  if (row.link == Link::Silent) {
+    link->status = devices::LinkStatus::TimedOut;
+    link->answer = [](const std::string&) { return std::string("(SERIAL Timeout)"); };
+  }
+  const int status =
+      app::RunProgram(row.arguments, io, [&link](devices::DeviceRegistry& r, const auto&) {
+        r.SetTransport(devices::LinkKind::Hid, link);
+      });
+  said = out.str() + err.str();
+  return status;
+}
+
+TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
+  TestFolder f;
+  platform::DataFolders(f.Path()).EnsureDataFolders();
+  const std::string root = f.Path(), prg = f / "AppPrograms/test01.prg", mb(1 << 20, '9');
+  ASSERT_TRUE(platform::WriteFileAtomic(prg, "LSPD=500, OK\r\nLSPD, 400\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(f / "blank.prg", "  \r\n\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(f / "nul.txt", std::string("SN-1\n\0\n", 7)));
+  ASSERT_TRUE(platform::WriteFileAtomic(f / "big.prg", ""));
+  ASSERT_EQ(::truncate((f / "big.prg").c_str(), 10 << 20), 0);
+  ASSERT_TRUE(platform::WriteFileAtomic(f / "big.txt", ""));
+  ASSERT_EQ(::truncate((f / "big.txt").c_str(), 100 << 20), 0);
+  const std::string report = f / "r.xml", lost = f / std::string(300, 'r');
+  auto in = [&root](std::vector<std::string> a) {
+    a.insert(a.begin(), {"--data-root", root});
+    return a;
+  };
+  const Row rows[] = {
+      {{"--help", "--bogus"}, Link::Answers, 0, "--program N|FILE"},
+      {{"--version"}, Link::Answers, 0, "2.49"},
+      {{"--bogus"}, Link::Answers, 2, "unknown option"},
+      {{"--exec"}, Link::Answers, 2, "needs a value"},
+      {{"--answers", ""}, Link::Answers, 2, "empty"},
+      {{"--device", "0", "--device", "0"}, Link::Answers, 2, "twice"},
+      {{"--device", "-1"}, Link::Answers, 2, "list position"},
+      {{"--device", mb}, Link::Answers, 2, "(1048576 bytes)"},
+      {{"--program", "11"}, Link::Answers, 2, "1 to 10"},
+      {in({"--exec", "PX", "--program", "1"}), Link::Answers, 2, "together"},
+      {in({"/A2", "--program", "1"}), Link::Answers, 2, "together"},
+      {in({"--list-devices", "--exec", "PX"}), Link::Answers, 2, "alone"},
+      {in({"--report", report}), Link::Answers, 2, "headless"},
+      {{"--data-root", f / "missing", "--exec", "PX"}, Link::Answers, 2, "No such file"},
+      {{"--data-root", prg, "--exec", "PX"}, Link::Answers, 2, "not a folder"},
+      {{"--data-root", mb, "--exec", "PX"}, Link::Answers, 2, "data root"},
+      {in({"--headless", "--answers", root}), Link::Answers, 2, "folder"},
+      {in({"--headless", "--answers", f / "big.txt"}), Link::Answers, 2, "too large"},
+      {in({"--headless", "--answers", f / "nul.txt"}), Link::Answers, 2, "NUL"},
+      {in({"--headless", "--report", report}), Link::Answers, 2, "verdicts"},
+      {in({"--program", "5"}), Link::Answers, 2, "test05.prg"},
+      {in({"--program", f / "big.prg"}), Link::Answers, 2, "too large"},
+      {in({"--program", f / "blank.prg"}), Link::Answers, 2, "no command"},
+      {in({"--exec", "PX", "--device", "2"}), Link::Answers, 3, "2 entries"},
+      {in({"--headless", "--device", "2"}), Link::Answers, 3, "not in the device list"},
+      {in({"--exec", "PX"}), Link::None, 3, "empty"},
+      {in({"--exec", "PX", "--report", lost}), Link::Refuses, 3, "A\r\nheld by another"},
+      {in({"--exec", "PX", "--report", f / "no/r.xml"}), Link::Answers, 4, "cannot be written"},
+      {in({"--program", "1", "--report", lost}), Link::Answers, 4, "not written"},
+      {in({"--program", "1"}), Link::Silent, 5, "(SERIAL Timeout)"},
+      {in({"--program", "1"}), Link::Answers, 1, "!! Expected: 400"},
+      {in({"--program", prg, "--device", "1", "--report", report}), Link::Answers, 1, "Run:"},
+      {in({"--exec", std::string(1 << 20, 'X'), "--headless", "--headless"}), Link::Answers, 0,
+       "Reply: OK"},
+      {in({"--list-devices"}), Link::Answers, 0, "Axis B"},
+      // The line never runs; ESC at the start sends "ABORT".
+      {in({"--exec", "PX"}), Link::StopAtStart, 143, " >> ABORT\r\n      Reply: OK"},
+  };
+  for (const Row& row : rows) {
+    std::string said;
+    const std::string shown = row.arguments.back().substr(0, 40);
+    EXPECT_EQ(RunRow(row, said), row.status) << shown << "\n" << said.substr(0, 400);
+    EXPECT_NE(said.find(row.word), std::string::npos) << shown << "\n" << said.substr(0, 400);
+  }
+  EXPECT_FALSE(platform::FileExists(f / "no/r.xml"));
+  std::string xml;
+  ASSERT_TRUE(platform::ReadFile(report, xml));  // the last one, of the program file
+  EXPECT_NE(xml.find("<failure message=\"LSPD: expected 400, got OK\""), std::string::npos) << xml;
 }
 
 }  // namespace

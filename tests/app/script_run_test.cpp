@@ -3,6 +3,8 @@
 // the verdicts, result files and CSV tables they leave.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/station.h"
 
 namespace {
@@ -235,6 +237,50 @@ TEST(Verdicts, LoopOnFailShowsTheVerdictUpdatesAndStartsTheUnitAgain) {
   EXPECT_EQ(s.forms[2], app::kPassFailForm);
   EXPECT_EQ(s.shown[2], "Fail");
   EXPECT_TRUE(s.Exists(kAuto + "MyTestData0001_Fail.csv"));
+}
+
+}  // namespace
+
+namespace {
+
+// A run that ends while the dialog "STOP" waits: the rest of the script runs
+// as after ESC, without device traffic, and saves what its ESC path saves.
+TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
+  const struct {
+    const char* script;
+    std::size_t files;  // in AutoResults
+    const char* file;
+    const char* content;
+  } cases[] = {
+      {"[SAVERESULTSAUTOESC]A\n[LOOPSTART]\n[VARINPUT1]STOP\n[CMDREPLY1]PX\n[WAIT]\n[SHOW]after\n"
+       "[STORERESULTS]\n[LOOPEND]\n[ESCSTOP]\n[SHOW]never\n",
+       1, "A0001.txt", "after\r\n"},
+      {"[SAVERESULTSAUTOESC]B\n[VARINPUT1]STOP\n[EXIT]\n[ESCSTOP]\n", 0, "", ""},
+      {"[SAVERESULTSAUTOESC]C\n[VARINPUT1]STOP\n[SHOW]x\n", 0, "", ""},
+      {"[SAVERESULTSAUTOESC]D\n[VARINPUT1]STOP\n[LOOPSTART]\n[SHOW]y\n[STORERESULTS]\n[LOOPEND]\n",
+       1, "D0001.txt", "y\r\n"},
+      {"[SAVERESULTSAUTOESC]E\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
+       "[VARSET1]{S} 42\n[USERCHECK]STOP\n[UPDATECSV]\n[ESCEXIT]\n",
+       3, "E0001_Pass.csv", "Serial,Result\r\n42,Pass\r\n"},
+  };
+  for (const auto& c : cases) {
+    Station s(c.script);
+    s.application->Dialogs().operatorAnswers = [&s](const std::string&, const std::string& shown) {
+      if (shown.find("STOP") != std::string::npos) s.gui.Quit(0);
+      return std::optional<std::string>("ESC");
+    };
+    s.Run();
+    s.application->Script().EndByEscape();
+    EXPECT_TRUE(s.hid->sent.empty()) << c.script;
+    EXPECT_EQ(s.Display().find("never"), std::string::npos) << c.script;
+    const std::filesystem::directory_iterator folder(s.folder /
+                                                     "AppPrograms/AutoControl/AutoResults");
+    EXPECT_EQ(static_cast<std::size_t>(std::distance(begin(folder), end(folder))), c.files)
+        << c.script;
+    if (c.files > 0) {
+      EXPECT_EQ(s.Read("AppPrograms/AutoControl/AutoResults/" + std::string(c.file)), c.content);
+    }
+  }
 }
 
 }  // namespace

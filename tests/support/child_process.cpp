@@ -136,10 +136,19 @@ void InteractiveProcess::Pump(int milliseconds) {
 }
 
 bool InteractiveProcess::WaitForError(const std::string& text, int count, double seconds) {
+  return WaitFor(err_, text, count, seconds);
+}
+
+bool InteractiveProcess::WaitForOutput(const std::string& text, int count, double seconds) {
+  return WaitFor(out_, text, count, seconds);
+}
+
+bool InteractiveProcess::WaitFor(const std::string& stream, const std::string& text, int count,
+                                 double seconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   for (;;) {
     int seen = 0;
-    for (std::size_t p = err_.find(text); p != std::string::npos; p = err_.find(text, p + 1))
+    for (std::size_t p = stream.find(text); p != std::string::npos; p = stream.find(text, p + 1))
       ++seen;
     if (seen >= count) return true;
     if (std::chrono::steady_clock::now() >= end || (outFd_ < 0 && errFd_ < 0)) return false;

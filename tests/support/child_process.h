@@ -50,6 +50,8 @@ class InteractiveProcess {
   // Reads output until standard error has shown `text` `count` times in all
   // (or `seconds` pass); true when it has.
   bool WaitForError(const std::string& text, int count, double seconds);
+  // The same for standard output.
+  bool WaitForOutput(const std::string& text, int count, double seconds);
   void Signal(int signal);
   // Waits for the end (up to `seconds`, then kills it) and returns the exit code.
   int Wait(double seconds);
@@ -58,6 +60,7 @@ class InteractiveProcess {
 
  private:
   void Pump(int milliseconds);
+  bool WaitFor(const std::string& stream, const std::string& text, int count, double seconds);
   int pid_ = -1;
   int in_ = -1, outFd_ = -1, errFd_ = -1;
   std::string out_, err_;

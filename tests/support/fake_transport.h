@@ -16,6 +16,7 @@ class FakeTransport : public devices::Transport {
   std::vector<std::string> opened;   // every entry opened
   int opens = 0, closes = 0;
   bool openSucceeds = true;
+  std::string openError;  // why an open fails
   devices::LinkStatus status = devices::LinkStatus::Ok;
   // Computes the reply of a command; by default the reply echoes "OK".
   std::function<std::string(const std::string&)> answer = [](const std::string&) {
@@ -32,6 +33,7 @@ class FakeTransport : public devices::Transport {
     handle = 7;
     return devices::LinkStatus::Ok;
   }
+  std::string LastOpenError() const override { return openSucceeds ? "" : openError; }
   devices::LinkStatus SendReceive(devices::LinkHandle, const std::string& command,
                                   std::string& reply) override {
     sent.push_back(command);

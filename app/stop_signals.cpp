@@ -1,0 +1,65 @@
+#include "app/stop_signals.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+
+namespace app::stop_signals {
+namespace {
+
+constexpr int kStopping[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+std::atomic<int> escapes{0};  // SIGINTs taken as ESC keys
+std::atomic<int> settled{0};  // escapes acted on when the program was last idle
+std::atomic<int> stop{0};     // the signal that asked to stop
+
+static_assert(std::atomic<int>::is_always_lock_free, "signal handlers need lock-free counters");
+
+extern "C" void OnSignal(int signal) {
+  if (stop.load() != 0) ::_exit(128 + signal);  // asked once already: at once
+  // One ESC at a time: a SIGINT while the last one is still being acted on
+  // is an operator who wants out.
+  if (signal == SIGINT && escapes.load() == settled.load()) {
+    escapes.fetch_add(1);
+    return;
+  }
+  stop.store(signal);
+}
+
+void SetAction(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a wait for input or for a reply returns early, so the
+  // program notices the signal at once.
+  action.sa_flags = 0;
+  sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+void Install() {
+  escapes = 0;
+  settled = 0;
+  stop = 0;
+  for (int signal : kStopping) SetAction(signal, OnSignal);
+}
+
+void Uninstall() {
+  for (int signal : kStopping) SetAction(signal, SIG_DFL);
+}
+
+int Escapes() {
+  return escapes.load();
+}
+
+void Settle(int delivered) {
+  settled.store(delivered);
+}
+
+int StopSignal() {
+  return stop.load();
+}
+
+}  // namespace app::stop_signals

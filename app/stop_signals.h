@@ -1,0 +1,31 @@
+// How the headless program hears the signals that ask it to stop.
+//
+// SIGINT is the ESC key. A second SIGINT that arrives before the program
+// was idle again (the line terminal back at its prompt), or a SIGTERM,
+// SIGHUP or SIGQUIT, asks the program to stop safely: the driver acts as
+// ESC (the running line sends "ABORT", a script saves what its ESC path
+// saves) and then ends with 128 + that signal's number. Any signal after
+// that ends the program at once with 128 + its number.
+//
+// The handlers only count: everything else happens on the program's own
+// thread, which asks here at its waiting points. Signals are process-wide,
+// so this state is the one process-wide object of the program; Install()
+// starts it afresh.
+#pragma once
+
+namespace app::stop_signals {
+
+// Installs the handlers and starts from no signal.
+void Install();
+// Puts the default actions back.
+void Uninstall();
+
+// SIGINTs received so far that are ESC keys (a stopping one is not counted).
+int Escapes();
+// The program is idle: every ESC up to `delivered` has been acted on, and
+// the next SIGINT is an ESC key again.
+void Settle(int delivered);
+// The signal that asked the program to stop; 0 while none did.
+int StopSignal();
+
+}  // namespace app::stop_signals
