@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "app/help.h"
 #include "app/look/accelerators.h"
 #include "app/look/fonts.h"
 #include "app/look/painters.h"
@@ -147,7 +148,8 @@ Application::Application(gui::Gui& gui, platform::DataFolders folders,
       scriptSide_(std::make_unique<ScriptSide>(*this)),
       programSide_(std::make_unique<ProgramSide>(*this)),
       programs_(std::make_unique<programs::ProgramLoader>(*engine_, *programSide_,
-                                                          folders_.GetDataRoot())) {
+                                                          folders_.GetDataRoot())),
+      entry_(gui, kMainForm) {
   script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
                                                   folders_.GetDataRoot(), 0);
   engine_->OnLineFinished = [this] { programs_->OnLineFinished(); };
@@ -236,6 +238,7 @@ void Application::Start(const CommandOptions& options) {
   engine_->Display().SetPlain();
   DefineFonts(gui_, fontSlots_, dotsPerInch_, kTerminalFonts);
   folders_.EnsureDataFolders();
+  InstallGuides(folders_, guideSources);
   languages_.LoadLanguageFiles(folders_.GetDataRoot());
   shell_.ScriptNumber = options.scriptNumber;
   script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
@@ -358,7 +361,12 @@ void Application::OnMainFormStarted() {
     gui_.SetColours(kMainForm, tmain::kVersionLabel, 15, 12);
     gui_.SetText(kMainForm, tmain::kVersionLabel, "Update DLL !");
   }
-  if (shell_.AutoControlMode) gui_.StartTimer(kMainForm, tmain::kScriptTimer, 0.05);
+  if (shell_.AutoControlMode) {
+    gui_.StartTimer(kMainForm, tmain::kScriptTimer, 0.05);
+  } else {
+    // The operator's first keys go to the command entry, as after every line.
+    gui_.SetFocus(kMainForm, tmain::kCommandEntry);
+  }
 }
 
 void Application::OnScriptTick() {
@@ -386,8 +394,21 @@ void Application::EndAutoControl() {
 }
 
 void Application::PlaceMainWindow(const std::string& words) {
-  // The window backend applies the placement; the words are kept for it.
-  shell_.Placement = words;
+  placement_.PlaceMainWindow(gui_, kMainForm, words);
+}
+
+void Application::OpenHelp() {
+  if (app::OpenHelp(gui_, folders_) == HelpShown::Nothing) {
+    ShowMessageBox(NoHelpMessage(folders_), kHelpTitle, "OK//20");
+  }
+}
+
+void Application::ShowFunctionKeys() {
+  DialogValues& values = dialogs_.Values();
+  values.FunctionKeyDisplay = 1;
+  dialogs_.ShowMessageBox(entry_.FunctionKeyListing(), std::string(programs::kFunctionKeysCaption),
+                          std::string(programs::kFunctionKeysButton), programs::kFunctionKeysStyle);
+  values.FunctionKeyDisplay = 0;
 }
 
 bool Application::RunProgramKey(int number) {
@@ -462,8 +483,33 @@ void Application::OnMainFormEvent(const gui::Event& e, gui::EventReply& reply) {
          a.gui_.SetFocus(kMainForm, tmain::kCommandEntry);
        }},
       {tmain::kSaveDisplay, tmain::kSaveDisplay, kClick, [](A& a, E, R) { a.SaveDisplay(); }},
-      {tmain::kHistory, tmain::kHistory, kLoaded,
-       [](A& a, E, R) { a.gui_.AddItems(kMainForm, tmain::kHistory, kHistoryExample); }},
+      {tmain::kHistory, tmain::kHistory, kLoaded, [](A& a, E, R) { a.entry_.FillHistoryList(); }},
+      {tmain::kCommandEntry, tmain::kCommandEntry, kFocusLost,
+       [](A& a, E, R) { a.entry_.FocusLost(); }},
+      {tmain::kCommandEntry, tmain::kCommandEntry, kFocusGained,
+       [](A& a, E, R) { a.entry_.FocusGained(); }},
+      {tmain::kCommandEntry, tmain::kCommandEntry, kKey,
+       [](A& a, E key, R) {
+         if (key.value == gui::key::kUp || key.value == gui::key::kDown)
+           a.entry_.Recall(key.value == gui::key::kUp);
+       }},
+      {tmain::kHistoryToFront, tmain::kHistoryToFront, kClick,
+       [](A& a, E, R) { a.entry_.TransferHistoryItem(CommandEntry::Transfer::Front); }},
+      {tmain::kHistoryToSelection, tmain::kHistoryToSelection, kClick,
+       [](A& a, E, R) { a.entry_.TransferHistoryItem(CommandEntry::Transfer::AtSelection); }},
+      {tmain::kHistoryToEnd, tmain::kHistoryToEnd, kClick,
+       [](A& a, E, R) { a.entry_.TransferHistoryItem(CommandEntry::Transfer::End); }},
+      {tmain::kAttachHistory, tmain::kAttachHistory, kClick,
+       [](A& a, E, R) { a.entry_.AttachHistoryItem(); }},
+      {tmain::kAttachCommandLine, tmain::kAttachCommandLine, kClick,
+       [](A& a, E, R) { a.entry_.AttachCommandLine(); }},
+      {tmain::kShowFunctionKeys, tmain::kShowFunctionKeys, kClick,
+       [](A& a, E, R) { a.ShowFunctionKeys(); }},
+      {tmain::kFunctionKeyFirst, tmain::kFunctionKeyFirst + 9, kAny,
+       [](A& a, E key, R) {
+         if (a.Idle()) a.entry_.ApplyFunctionKey(key.control - tmain::kFunctionKeyFirst + 1);
+       }},
+      {tmain::kHelp, tmain::kHelp, kClick, [](A& a, E, R) { a.OpenHelp(); }},
       {tmain::kDisplay, tmain::kDisplay, kLoaded,
        [](A& a, E, R) { a.engine_->Display().SwitchToRich(); }},
       {tmain::kRecordHistory, tmain::kRecordHistory, kClick,
@@ -476,7 +522,7 @@ void Application::OnMainFormEvent(const gui::Event& e, gui::EventReply& reply) {
       {tmain::kClearDisplay, tmain::kClearDisplay, kClick,
        [](A& a, E, R) { a.engine_->Display().Clear(); }},
       {tmain::kClearHistory, tmain::kClearHistory, kClick,
-       [](A& a, E, R) { a.gui_.ClearItems(kMainForm, tmain::kHistory); }},
+       [](A& a, E, R) { a.entry_.ClearHistory(); }},
       {tmain::kDeviceSelector, tmain::kDeviceSelector, kLoaded,
        [](A& a, E, R) { a.DiscoverDevices(); }},
       {tmain::kRefreshDevices, tmain::kRefreshDevices, kClick,
@@ -500,6 +546,7 @@ void Application::OnMainFormEvent(const gui::Event& e, gui::EventReply& reply) {
 
 void Application::OnEnter() {
   if (!Idle()) return;
+  entry_.Sent(gui_.Text(kMainForm, tmain::kCommandEntry));
   engine_->State().PumpSuppressed = 0;
   ExecuteOnSelectedDevice("");
 }
@@ -592,6 +639,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     if (gui_.Checked(kMainForm, tmain::kClearAfterSend)) {
       gui_.SetText(kMainForm, tmain::kCommandEntry, "");
     }
+    entry_.RecordHistory(line);
     if (!shell_.AutoControlMode) gui_.SetFocus(kMainForm, tmain::kCommandEntry);
   } else {
     // A line that found no device is not sent, as in the window; a run

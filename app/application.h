@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "app/command_entry.h"
 #include "app/command_options.h"
 #include "app/dialogs.h"
 #include "app/gui/gui.h"
 #include "app/look/form_codes.h"
 #include "app/look/palette.h"
+#include "app/placement.h"
 #include "autocontrol/script.h"
 #include "devices/device_registry.h"
 #include "engine/command_engine.h"
@@ -41,7 +43,6 @@ struct ShellState {
   std::string SaveName = "myfile.txt";  // offered by the next display save
   int LinesWithoutDevice = 0;           // lines not sent: no device selected
   int DeviceNotAvailableCount = 0;      // links that could not be opened
-  std::string Placement;                // the last [RESIZEAPP] words
 };
 
 class Application : public gui::EventSink {
@@ -93,8 +94,12 @@ class Application : public gui::EventSink {
   void OnScriptTick();
   // AutoControl mode ends: the normal colours, the timer stopped.
   void EndAutoControl();
-  // Places or sizes the main window by the words LEFT, CENTER, RIGHT, MAX.
+  // [RESIZEAPP]: places or sizes the main window by the words LEFT,
+  // CENTER, RIGHT, MAX (app/placement.h).
   void PlaceMainWindow(const std::string& words);
+  // The "?" button: the help file, else the program's guides, else a
+  // message box that says neither is there (app/help.h).
+  void OpenHelp();
 
   engine::CommandEngine& Engine() { return *engine_; }
   engine::PlainReplyCapture& PlainCapture() { return plainCapture_; }
@@ -104,6 +109,7 @@ class Application : public gui::EventSink {
   lang::Languages& Languages() { return languages_; }
   app::Dialogs& Dialogs() { return dialogs_; }
   ShellState& Shell() { return shell_; }
+  app::CommandEntry& Entry() { return entry_; }
   gui::Gui& Gui() { return gui_; }
   const platform::DataFolders& Folders() const { return folders_; }
 
@@ -127,6 +133,9 @@ class Application : public gui::EventSink {
   std::function<void(const std::string& text)> onError;
   // Starts an external program for [SHELLAPP] (tests replace it).
   std::function<bool(const std::vector<std::string>&, bool)> startProgram;
+  // Folders whose user guides start-up copies into the data folder's Docs
+  // folder when it lacks them (app/help.h; the program sets GuideSources).
+  std::vector<std::string> guideSources;
 
  private:
   class GuiHost;
@@ -140,6 +149,8 @@ class Application : public gui::EventSink {
   void OnEnter();
   void OnEscape();
   void CycleDisplayMode();
+  // The function keys' texts in the program's message box.
+  void ShowFunctionKeys();
   void DefineGuiDefaults();
   // The font a control draws its caption in (its slot's or its own).
   gui::Font FontOf(const gui::FontRef& font) const;
@@ -157,6 +168,8 @@ class Application : public gui::EventSink {
   std::unique_ptr<ProgramSide> programSide_;
   std::unique_ptr<programs::ProgramLoader> programs_;
   ShellState shell_;
+  app::CommandEntry entry_;
+  WindowPlacement placement_;
   int dotsPerInch_ = gui::kReferenceDotsPerInch;
   look::Palette palette_;
   std::map<int, gui::Font> fontSlots_;

@@ -4,6 +4,7 @@
 #include "app/form_table.h"
 #include "app/look/form_codes.h"
 #include "app/main_form.h"
+#include "app/placement.h"
 #include "platform/text.h"
 
 namespace app {
@@ -153,6 +154,7 @@ void Dialogs::OnInputEvent(const gui::Event& e) {
         gui_.SetEnabled(form, 110, true);
         gui_.SetFont(form, 120, gui::FontRef{9, {}});
       }
+      PlaceDialog(gui_, form, kMainForm);
       AnswerFromOperator(form);
     }
     return;
@@ -220,6 +222,7 @@ void Dialogs::OnPassFailEvent(const gui::Event& e) {
       gui_.SetVisible(form, 105, true);
       gui_.SetVisible(form, 125, true);
     }
+    PlaceDialog(gui_, form, kMainForm);
     AnswerFromOperator(form);
     return;
   }
@@ -257,6 +260,7 @@ void Dialogs::OnMessageEvent(const gui::Event& e, gui::EventReply& reply) {
     gui_.SetText(form, 120, values_.MessageCaption);
     gui_.SetColours(form, 120, overrides[1] >= 0 ? overrides[1] : 15,
                     overrides[2] >= 0 ? overrides[2] : 37);
+    PlaceDialog(gui_, form, kMainForm);
     if (values_.FunctionKeyDisplay == 1) gui_.SetVisible(form, 110, false);
     if (operatorAnswers) {
       operatorAnswers(form, ShownText(form));

@@ -203,6 +203,11 @@ void HeadlessRun::Listen() {
     return Answer(form, shown);
   };
   app_.onScriptEnded = [this](int) { gui_.Quit(0); };
+  // Help has nothing to open without a window: its path is printed.
+  gui_.onOpen = [this](const std::string& path) {
+    io_.err << "halvorn-terminal: help: " << path << "\n";
+    io_.err.flush();
+  };
   app_.onOperatorAnswer = [this](const std::string& prompt, const std::string& answer) {
     report_.OperatorAnswer(prompt, answer);
   };

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "app/stop_signals.h"
 #include "programs/command_recall.h"
 
 namespace app {
@@ -163,6 +164,7 @@ std::unique_ptr<LineEditor> LineEditor::Open(int inFd, int outFd, const std::str
     if (impl->out == nullptr && outCopy >= 0) ::close(outCopy);
     return nullptr;
   }
+  stop_signals::RestoreTerminalAtExit(inFd);
   impl->el = el_init_fd("halvorn-terminal", impl->in, impl->out, impl->out, inFd, outFd, outFd);
   if (impl->el == nullptr) return nullptr;
 

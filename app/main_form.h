@@ -72,10 +72,6 @@ inline constexpr std::array<int, 25> kBusyControls = {105, 235, 240, 145, 155, 1
 inline constexpr std::array<const char*, 5> kDisplayModeCaptions = {"=", "{{BIG_DOUBLE_RECT}}",
                                                                     "..", "!", "!'"};
 
-// The example line the history starts with.
-inline constexpr const char* kHistoryExample =
-    "LSPDX=500,HSPDX=5000,ACCX=200,DECX=200,EO1=1,JX-,DELAY,STOP,DELAY";
-
 // The table as the description writes it, and the typed form for a screen
 // of `dotsPerInch` (with the loading events, focus events, tooltip and
 // window regions the description gives in its prose).

@@ -11,7 +11,9 @@
 #include "app/backend.h"
 #include "app/command_options.h"
 #include "app/headless_driver.h"
+#include "app/help.h"
 #include "app/main_form.h"
+#include "platform/files.h"
 
 namespace app {
 namespace {
@@ -84,6 +86,7 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
     io.err << "halvorn-terminal: " << text << "\n";
     io.err.flush();
   };
+  application.guideSources = GuideSources(platform::ExecutableFolder());
   if (backend.headless) return RunHeadless(*backend.headless, application, options, io);
   return RunWindow(*backend.gui, application, options, io.err);
 }

@@ -1,5 +1,6 @@
 #include "app/stop_signals.h"
 
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,8 +17,19 @@ std::atomic<int> stop{0};     // the signal that asked to stop
 
 static_assert(std::atomic<int>::is_always_lock_free, "signal handlers need lock-free counters");
 
+// The terminal settings to put back before ending at once (tcsetattr is safe
+// in a signal handler). terminalFd < 0: none remembered.
+struct termios terminalSettings {};
+std::atomic<int> terminalFd{-1};
+
+[[noreturn]] void EndAtOnce(int signal) {
+  const int fd = terminalFd.load();
+  if (fd >= 0) ::tcsetattr(fd, TCSANOW, &terminalSettings);
+  ::_exit(128 + signal);
+}
+
 extern "C" void OnSignal(int signal) {
-  if (stop.load() != 0) ::_exit(128 + signal);  // asked once already: at once
+  if (stop.load() != 0) EndAtOnce(signal);  // asked once already: at once
   // One ESC at a time: a SIGINT while the last one is still being acted on
   // is an operator who wants out.
   if (signal == SIGINT && escapes.load() == settled.load()) {
@@ -60,6 +72,11 @@ void Settle(int delivered) {
 
 int StopSignal() {
   return stop.load();
+}
+
+void RestoreTerminalAtExit(int fd) {
+  terminalFd.store(-1);
+  if (fd >= 0 && ::tcgetattr(fd, &terminalSettings) == 0) terminalFd.store(fd);
 }
 
 }  // namespace app::stop_signals

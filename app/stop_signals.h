@@ -28,4 +28,10 @@ void Settle(int delivered);
 // The signal that asked the program to stop; 0 while none did.
 int StopSignal();
 
+// Remembers the terminal settings of `fd` as they are now, so that a signal
+// ending the program at once puts them back: a line editor may have the
+// terminal in its raw mode at that moment, and a shell left in raw mode is
+// unusable.
+void RestoreTerminalAtExit(int fd);
+
 }  // namespace app::stop_signals

@@ -9,7 +9,7 @@
 
 #include "app/look/layout.h"
 #include "app/look/palette.h"
-#include "app/look/pieces.h"
+#include "platform/text.h"
 
 namespace app::gui {
 namespace {
@@ -38,10 +38,7 @@ bool Contains(const PixelRect& r, int x, int y) {
 }
 
 std::vector<std::string> ItemsOf(const std::string& list) {
-  std::vector<std::string> items;
-  if (list.empty()) return items;  // the empty text is no items, not one empty item
-  for (std::string_view piece : look::Pieces(list, '|')) items.emplace_back(piece);
-  return items;
+  return platform::SplitFields(list, '|');  // the empty text is no items
 }
 
 const std::vector<Accelerator> kNoAccelerators;
@@ -706,11 +703,13 @@ std::string HeadlessGui::FileDialog(const FileDialogRequest& request) {
 
 bool HeadlessGui::OpenWithDesktop(const std::string& path) {
   openedWithDesktop.push_back(path);
+  if (onOpen) onOpen(path);
   return IsRegularFile(path);
 }
 
 bool HeadlessGui::ShowHelpWindow(const std::string&, const std::string& index) {
   helpWindows.push_back(index);
+  if (onOpen) onOpen(index);
   return IsRegularFile(index);
 }
 

@@ -45,6 +45,9 @@ class HeadlessGui : public Gui {
   // What OpenWithDesktop and ShowHelpWindow were asked to open, in order.
   std::vector<std::string> openedWithDesktop;
   std::vector<std::string> helpWindows;  // the index files
+  // Told each path OpenWithDesktop or ShowHelpWindow is asked to open (the
+  // headless program prints it).
+  std::function<void(const std::string& path)> onOpen;
 
   // -- The operator ---------------------------------------------------------
   void Inject(const Event& event);

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <string>
 
-#include "app/look/pieces.h"
 #include "platform/text.h"
 
 namespace app::look {
@@ -78,9 +77,9 @@ bool ReadEntry(std::string_view entry, gui::Accelerator& accelerator) {
 
 std::vector<gui::Accelerator> ParseAccelerators(std::string_view table) {
   std::vector<gui::Accelerator> accelerators;
-  for (std::string_view entry : Pieces(table, '|')) {
+  for (platform::FieldWalker entries(table, "|"); !entries.Done();) {
     gui::Accelerator accelerator;
-    if (ReadEntry(entry, accelerator)) accelerators.push_back(accelerator);
+    if (ReadEntry(entries.Next(), accelerator)) accelerators.push_back(accelerator);
   }
   return accelerators;
 }

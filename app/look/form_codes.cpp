@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "app/look/pieces.h"
 #include "platform/text.h"
 
 namespace app::look {
@@ -25,8 +24,8 @@ Axis AxisOf(bool nearCode, bool farKeptByDistance) {
 
 gui::ResizeRule ParseResizeCodes(std::string_view codes) {
   bool left = false, right = false, top = false, bottom = false;
-  for (std::string_view piece : Pieces(codes, ',')) {
-    const std::string code = platform::ToUpper(platform::TrimmedView(piece));
+  for (platform::FieldWalker pieces(codes, ","); !pieces.Done();) {
+    const std::string code = platform::ToUpper(platform::TrimmedView(pieces.Next()));
     if (code.size() < 2 || (code[0] != 'F' && code[0] != 'C')) continue;
     const bool byDistance = code[0] == 'F';
     switch (code[1]) {

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/look/fonts.h"
-#include "app/look/pieces.h"
 #include "engine/bar_markup.h"
 #include "platform/text.h"
 
@@ -117,8 +116,8 @@ std::optional<Macro> ParseMacro(std::string_view caption) {
   }
   Macro macro;
   const std::string tokens = platform::ToUpper(caption.substr(2, caption.size() - 4));
-  for (std::string_view token : Pieces(tokens, '_')) {
-    if (!ReadToken(token, macro)) return Macro{};  // unknown: draws nothing
+  for (platform::FieldWalker walker(tokens, "_"); !walker.Done();) {
+    if (!ReadToken(walker.Next(), macro)) return Macro{};  // unknown: draws nothing
   }
   return macro;
 }
@@ -161,6 +160,11 @@ void PaintButton(gui::Canvas& canvas, const gui::PixelRect& area, const gui::Dra
   const ButtonShades shades = ShadesOf(look.base, state);
   canvas.RoundedFace(area, CornerRadius(look.cornerCode, area, dotsPerInch), shades.top,
                      shades.bottom, shades.border);
+  // The button Enter or Space would press: a dialog's Pass and Fail buttons
+  // look alike otherwise, and the operator must see which one has the keys.
+  if (state.focused && state.enabled && area.width > 8 && area.height > 8) {
+    canvas.Frame({area.x + 3, area.y + 3, area.width - 6, area.height - 6}, 1, shades.border);
+  }
   if (const std::optional<Macro> macro = ParseMacro(caption.text)) {
     PaintMacro(canvas, area, *macro, caption.colour);
   } else {

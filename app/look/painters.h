@@ -87,8 +87,9 @@ struct ButtonShades {
 };
 ButtonShades ShadesOf(gui::Rgb base, const gui::DrawState& state);
 
-// The face, then the caption: a macro as its shape in the caption colour,
-// any other text through PaintCaption.
+// The face, a thin frame inside it while the button has the keyboard focus,
+// then the caption: a macro as its shape in the caption colour, any other
+// text through PaintCaption.
 void PaintButton(gui::Canvas& canvas, const gui::PixelRect& area, const gui::DrawState& state,
                  const ButtonLook& look, const Caption& caption, const lang::Languages& languages,
                  int dotsPerInch);

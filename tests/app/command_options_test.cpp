@@ -35,19 +35,11 @@ TEST(ScriptSwitch, ReadsTheLastValidNumberedSwitch) {
   for (const Case& c : cases) EXPECT_EQ(ReadScriptSwitch(c.line), c.number) << c.line;
 }
 
-TEST(CommandOptions, ReadsEveryOption) {
-  auto o = ParseCommandOptions({"--headless", "--data-root", "/data/A5", "--device", "2",
-                                "--program", "07", "--answers", "a.txt", "--report", "r.xml"});
-  EXPECT_TRUE(o.error.empty()) << o.error;
-  EXPECT_TRUE(o.headless);
-  EXPECT_EQ(o.dataRoot, "/data/A5");
-  EXPECT_EQ(o.device, 2);
-  EXPECT_EQ(o.programNumber, 7);
-  EXPECT_EQ(o.answersFile, "a.txt");
-  EXPECT_EQ(o.reportFile, "r.xml");
-  // The data root's "/A5" is an option value, not a script switch.
-  EXPECT_EQ(o.scriptNumber, 0);
-  EXPECT_EQ(ParseCommandOptions({"--program", "./7"}).programFile, "./7");
+// The table below reads every option through its outcome; what it cannot show:
+TEST(CommandOptions, AValueIsNeverAScriptSwitchAndAProgramWithASlashIsAFile) {
+  auto o = ParseCommandOptions({"--data-root", "/data/A5", "--program", "./7"});
+  EXPECT_EQ(std::tuple(o.error, o.dataRoot, o.programFile, o.scriptNumber),
+            std::tuple("", "/data/A5", "./7", 0));
   EXPECT_EQ(ParseCommandOptions({"/A12"}).scriptNumber, 12);
 }
 

@@ -9,10 +9,7 @@
 
 namespace {
 
-using app::kMainForm;
-using testing_support::Station;
-using Strings = std::vector<std::string>;
-namespace tmain = app::tmain;
+using namespace testing_support;
 
 const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
 
@@ -61,6 +58,20 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
        {{kAuto + "Unit0001_Pass.csv",
          "Variable1,Variable2,Variable3,Pass/Fail,Fail Count\r\n1234,500,A,Pass,0\r\n"},
         {kAuto + "Unit0001_Fail.csv", ""}}},  // no failure, yet the fail table is written
+      // ESC in a dialog ends the loop, [ESCSTOP] saves.
+      {"[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n"
+       "[SHOW]not reached\n",
+       {"1", "2", "ESC"},
+       "",
+       {{kAuto + "Unit0001.txt", ""}}},
+      // [LOOPONFAIL] shows the verdict, updates the tables and starts the unit
+      // again; the unit interrupted by ESC still runs to [LOOPEND].
+      {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
+       "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n",
+       {"1", "FAIL", "OK", "2", "PASS", "ESC"},  // OK: the verdict's dialog
+       "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\n",
+       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n"},
+        {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n,Pass\r\n"}}},
   };
   for (const auto& c : cases) {
     Station s(c.script);
@@ -74,23 +85,19 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
 
 TEST(ScriptRun, ExitClosesTheApplicationOnTheFirstTickAndAnEndLeavesAUsableTerminal) {
   Station exits("[EXIT]\r\n");
-  EXPECT_EQ(exits.application->Shell().AutoControlMode, 1);
-  int text, back;
-  exits.gui.Colours(kMainForm, 0, text, back);
-  EXPECT_EQ(back, 22);  // the AutoControl colours
+  EXPECT_EQ(std::pair(exits.application->Shell().AutoControlMode, exits.Background()),
+            std::pair(1, 22));  // the AutoControl colours
   exits.Run();
   EXPECT_EQ(exits.ended, autocontrol::kStepCloseApplication);
   EXPECT_FALSE(exits.gui.FormLoaded(kMainForm));
   EXPECT_NEAR(exits.gui.Now(), 0.05, 1e-9);
   Station ends("[SHOW]x\n", 12);  // autocontrol_12.txt
   ends.Run();
-  EXPECT_EQ(ends.application->Shell().AutoControlMode, 0);
   EXPECT_FALSE(ends.gui.TimerRunning(kMainForm, tmain::kScriptTimer));
-  ends.gui.Colours(kMainForm, 0, text, back);
-  EXPECT_EQ(back, 36);
-  EXPECT_EQ(ends.application->Shell().BusyBackColour, 21);
-  Station comments("' only a comment\nPX\n");
-  EXPECT_EQ(comments.application->Shell().AutoControlMode, 0);
+  EXPECT_EQ(std::tuple(ends.application->Shell().AutoControlMode, ends.Background(),
+                       ends.application->Shell().BusyBackColour),
+            std::tuple(0, 36, 21));
+  EXPECT_EQ(Station("' only a comment\nPX\n").application->Shell().AutoControlMode, 0);
 }
 
 TEST(ScriptRun, LoopsRepeatUntilEscAndTheScriptGoesOnBehindThem) {
@@ -157,18 +164,6 @@ TEST(ScriptRun, CmdReplyAndCmdVerify) {
   EXPECT_EQ(s.FailCount(), 0);
 }
 
-TEST(ScriptRun, EscInADialogEndsTheLoopAndEscStopSaves) {
-  Station s(
-      "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n"
-      "[SHOW]not reached\n");
-  s.answers = {"1", "2", "ESC"};
-  s.Run();
-  EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
-  EXPECT_EQ(s.State().ScriptVariables[0], "{Serial} ");
-  EXPECT_TRUE(s.Exists(kAuto + "Unit0001.txt"));
-  EXPECT_EQ(s.Display().find("not reached"), std::string::npos);
-}
-
 TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
   Station s(
       "[SHELLAPP]check.sh \"a b\" $(rm -rf /);`x` *\n[SHELLAPP]{a} /bin/tool --fast\n"
@@ -179,13 +174,11 @@ TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
     return started.size() < 3;  // the last could not start: the script goes on
   };
   s.Run();
-  ASSERT_EQ(started.size(), 3u);
   // The first command holds a "/" inside an argument, so it is used as written.
-  EXPECT_EQ(started[0].first, (Strings{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}));
-  EXPECT_TRUE(started[0].second);
-  EXPECT_EQ(started[1].first, (Strings{"/bin/tool", "--fast"}));
-  EXPECT_FALSE(started[1].second);
-  EXPECT_EQ(started[2].first, (Strings{s.folder / "AppPrograms/AutoControl/tool.sh", "1"}));
+  EXPECT_EQ(started, (std::vector<std::pair<Strings, bool>>{
+                         {{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}, true},
+                         {{"/bin/tool", "--fast"}, false},
+                         {{s.folder / "AppPrograms/AutoControl/tool.sh", "1"}, true}}));
   EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
 }
 
@@ -224,24 +217,6 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
     EXPECT_EQ(s.application->Script().TimeText(2), text);
   }
 }
-
-TEST(Verdicts, LoopOnFailShowsTheVerdictUpdatesAndStartsTheUnitAgain) {
-  Station s(
-      "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
-      "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
-  s.answers = {"1", "FAIL", "OK", "2", "PASS", "ESC"};
-  s.Run();
-  EXPECT_EQ(s.State().FailCsvText, "Unit,Result\r\n1,Fail\r\n");
-  // The unit interrupted by ESC still runs to [LOOPEND], with an empty serial.
-  EXPECT_EQ(s.State().PassCsvText, "Unit,Result\r\n2,Pass\r\n,Pass\r\n");
-  EXPECT_EQ(s.forms[2], app::kPassFailForm);
-  EXPECT_EQ(s.shown[2], "Fail");
-  EXPECT_TRUE(s.Exists(kAuto + "MyTestData0001_Fail.csv"));
-}
-
-}  // namespace
-
-namespace {
 
 // A run that ends while the dialog "STOP" waits: the rest of the script runs
 // as after ESC, without device traffic, and saves what its ESC path saves.

@@ -10,9 +10,8 @@
 #include <tuple>
 
 #include "devices/serial_transport.h"
+#include "peer.h"
 #include "platform/files.h"
-#include "serial_pty_peer.h"
-#include "support/test_folder.h"
 
 namespace {
 
@@ -102,7 +101,7 @@ class SerialLink : public ::testing::Test {
   }
 
   testing_support::TestFolder folder;
-  serial_test::PtyPeer peer;
+  devices_test::Peer peer;
   std::string reply;
 };
 
@@ -240,14 +239,14 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
     EXPECT_EQ(link.Open(Entry("02"), second), LinkStatus::Failed);
     EXPECT_EQ(link.LastOpenError(), peer.path + " is held by another program");
     EXPECT_EQ(second, 0);
-    ASSERT_EQ(::tcgetattr(peer.slave, &t), 0);
-    EXPECT_EQ(std::pair(::cfgetospeed(&t), ::cfgetispeed(&t)), std::pair(speed, speed));
-    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
-    EXPECT_EQ((t.c_lflag & (ICANON | ECHO | ISIG)) | (t.c_oflag & OPOST), 0u);
-    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
-    EXPECT_NE(t.c_iflag & IXON, 0u);  // flow control stays as it was
-    EXPECT_EQ(::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 1);
+    ASSERT_EQ(::tcgetattr(peer.slave, &t) | ::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
+    // Raw 8N1 at the entry's rate, held exclusively; flow control (IXON) stays as it was.
+    EXPECT_EQ(
+        std::tuple(::cfgetospeed(&t), ::cfgetispeed(&t), t.c_cflag & (CSIZE | PARENB | CSTOPB),
+                   (t.c_lflag & (ICANON | ECHO | ISIG)) | (t.c_oflag & OPOST) |
+                       (t.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP | IXON)),
+                   exclusive),
+        std::tuple(speed, speed, tcflag_t{CS8}, tcflag_t{IXON}, 1));
     link.Close(handle);
     EXPECT_EQ(::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);

@@ -1,19 +1,14 @@
 // The HID and USB links against the stand-in access libraries built beside the
-// tests, alone and inside the whole program.
+// tests.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
 
-#include "app/application.h"
-#include "app/gui/headless_gui.h"
-#include "app/main_form.h"
 #include "devices/vendor/hid_transport.h"
 #include "devices/vendor/shared_library.h"
 #include "devices/vendor/usb_transport.h"
 #include "platform/files.h"
-#include "support/fake_transport.h"
-#include "support/test_folder.h"
 
 namespace {
 
@@ -124,6 +119,8 @@ TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
   hid.SendReceive(board, "", reply);  // sent like any other
   EXPECT_EQ(hidSim.Do("last-command"), "");
   EXPECT_EQ(hidSim.Calls("SendReceiveTorvaneHID") + usbSim.Calls("fnZendrikComSendRecv"), 5);
+  hidSim.Do("version 255 11 -1");
+  EXPECT_EQ(devices::HidLibraryVersionOf(hid), "255.11.-1");
 
   const std::tuple<int, int, LinkStatus> cases[] = {
       {-7, -7, LinkStatus::Failed},          {0, 0, LinkStatus::Failed},
@@ -195,10 +192,13 @@ TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevic
   std::string reply;
   ASSERT_EQ(link.Open("Torvane Sim Board 1", handle), LinkStatus::Ok);
   EXPECT_EQ(link.SendReceive(handle, "PX", reply), LinkStatus::Ok);
-  EXPECT_EQ(link.HidLibraryVersion(), "");
 
   devices::HidTransport hid(nullptr);
   devices::UsbTransport usb(nullptr);
+  // The version the main window shows: none from a library too old to tell
+  // it, from no library or from a link of another kind.
+  EXPECT_EQ(link.HidLibraryVersion() + hid.HidLibraryVersion() + devices::HidLibraryVersionOf(usb),
+            "");
   const std::pair<devices::Transport*, const char*> none[] = {
       {&hid, "no board library was found"}, {&usb, "no controller library was found"}};
   for (auto [absent, why] : none) {
@@ -258,32 +258,6 @@ TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
   for (int result : {0, 2, -1}) {
     usbSim.Do("result fnZendrikComGetNumDevices " + std::to_string(result));
     EXPECT_EQ(usb.UsbListDevices(), "") << result;
-  }
-}
-
-// The main window's version label: the board library's version, or a plea
-// for a newer library when it cannot tell.
-TEST(VersionLabel, ShowsTheBoardLibrarysVersionOrAsksForANewerOne) {
-  Standin standin(HidPath());
-  standin.Do("version 255 11 -1");
-  const std::tuple<std::shared_ptr<devices::Transport>, std::string, int> cases[] = {
-      {std::make_shared<devices::HidTransport>(devices::LoadHidLibrary(HidPath())), "255.11.-1",
-       37},
-      {std::make_shared<devices::HidTransport>(devices::LoadHidLibrary(HidWithoutVersionPath())),
-       "Update DLL !", 12},
-      {std::make_shared<testing_support::FakeTransport>(), "Update DLL !", 12},
-  };
-  for (const auto& [link, label, back] : cases) {
-    testing_support::TestFolder folder;
-    app::gui::HeadlessGui gui;
-    devices::DeviceRegistry registry;
-    registry.SetTransport(devices::LinkKind::Hid, link);
-    app::Application application(gui, platform::DataFolders(folder.Path()), registry);
-    application.Start(app::CommandOptions{});
-    EXPECT_EQ(gui.Text(app::kMainForm, app::tmain::kVersionLabel), label);
-    int text = 0, background = 0;
-    gui.Colours(app::kMainForm, app::tmain::kVersionLabel, text, background);
-    EXPECT_EQ(std::pair(text, background), std::pair(15, back)) << label;
   }
 }
 

@@ -1,20 +1,11 @@
 #include "engine/terminal_display.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
-#include <filesystem>
-#include <iterator>
 
 #include <string>
 #include <vector>
 
-#include "engine/command_engine.h"
-#include "platform/files.h"
-#include "support/fake_host.h"
-#include "support/fake_transport.h"
-#include "support/test_folder.h"
+#include "engine_fixture.h"
 
 namespace engine {
 namespace {
@@ -141,43 +132,17 @@ TEST_F(TerminalDisplayTest, AFullRichDisplayDropsItsOldestLines) {
 
 // The engine flushes at the end of each line and before each step of a
 // DELAY, so what ran before a wait is on screen during it.
-TEST(EngineDisplay, WhatRanBeforeADelayIsShownDuringIt) {
-  testing_support::FakeHost host;
-  testing_support::FakeTransport link;
-  PlainReplyCapture capture;
-  CommandEngine engine(host, capture);
+using EngineDisplay = engine_testing::EngineTest;
+
+TEST_F(EngineDisplay, WhatRanBeforeADelayIsShownDuringIt) {
   engine.Display().SwitchToRich();
   std::string shownInDelay;
   host.onDoEvents = [&] {
     if (!host.delays.empty() && shownInDelay.empty()) shownInDelay = host.Display();
   };
-  engine.ExecuteCommandLine(link, 7, "A,B,DELAY=200,C", devices::LinkKind::Hid);
+  Run("A,B,DELAY=200,C");
   EXPECT_NE(shownInDelay.find(">> B"), std::string::npos) << shownInDelay;
   EXPECT_EQ(host.Display(), engine.Display().Text());
-}
-
-// A save that runs out of room part way (a file size limit, which even root
-// cannot pass) fails, says why and leaves the old file and no temporary one.
-TEST(SaveDisplayText, AFailedSaveKeepsTheOldFile) {
-  testing_support::TestFolder folder;
-  const std::string path = folder / "myfile.txt", text("line\r\n\x01\xff\0end", 12);
-  std::string error, back;
-  ASSERT_TRUE(SaveDisplayText(path, text, &error)) << error;
-  rlimit old{}, limit{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-  limit = old;
-  limit.rlim_cur = 1000;
-  auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const bool saved = SaveDisplayText(path, std::string(100000, 'z'), &error);
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-  EXPECT_FALSE(saved);
-  EXPECT_FALSE(error.empty());
-  ASSERT_TRUE(platform::ReadFile(path, back));
-  EXPECT_EQ(back, text);
-  auto entries = std::filesystem::directory_iterator(folder.Path());
-  EXPECT_EQ(std::distance(begin(entries), end(entries)), 1) << "no temporary file is left";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -75,7 +76,8 @@ TEST(Accelerators, TheTableTextBecomesKeysAndBadEntriesAreLeftOut) {
                                       {'X', false, true, true, 5},
                                       {'0', false, false, false, 6}}));
   EXPECT_TRUE(ParseAccelerators("F13,1|F0,2|ESC,|ESC,12a|NOKEY,3|RETURN|,4||^,5").empty());
-  EXPECT_EQ(ParseAccelerators(kMainAccelerators).size(), 24u);
+  const std::string_view table = kMainAccelerators;  // every entry of the window's table is a key
+  EXPECT_EQ(ParseAccelerators(table).size(), std::count(table.begin(), table.end(), '|') + 1u);
 }
 
 bool Overlap(const UnitRect& a, const UnitRect& b) {

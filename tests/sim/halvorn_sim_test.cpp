@@ -4,11 +4,8 @@
 // loopback ports.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,46 +22,20 @@
 #include "devices/serial_transport.h"
 #include "platform/files.h"
 #include "support/child_process.h"
-#include "support/test_folder.h"
 
 namespace {
 
 using Replies = std::vector<std::string>;
 constexpr char kSer2net[] = "/usr/sbin/ser2net";
 
-// A loopback TCP port that was free a moment ago (0 when none could be had).
+using testing_support::Simulator;
+
+// A loopback TCP port that was free a moment ago.
 int FreeLoopbackPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
   int port = 0;
-  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  if (fd >= 0) ::close(fd);
+  ::close(testing_support::BoundLoopbackSocket(port));
   return port;
 }
-
-struct Simulator {
-  explicit Simulator(std::vector<std::string> options)
-      : process([&] {
-          options.insert(options.begin(), testing_support::BinDir() + "/halvorn-sim");
-          options.insert(options.end(), {"--link", link});
-          return options;
-        }()) {
-    char target[256] = {};
-    if (testing_support::WaitForPath(link, 30) && ::readlink(link.c_str(), target, 255) > 0) {
-      port = target;
-    }
-  }
-  testing_support::TestFolder folder;
-  const std::string link = folder / "ttySIM";
-  testing_support::InteractiveProcess process;
-  std::string port;  // the pseudo-terminal
-};
 
 // Runs commands as one command line would: open, exchange each, close.
 std::vector<std::string> Exchange(devices::SerialTransport& serial, const std::string& entry,
@@ -83,28 +54,19 @@ TEST(HalvornSim, PrintsItsPortFirstAndRemovesItsLinkWhenStopped) {
   for (int signal : {SIGTERM, SIGINT}) {
     Simulator sim({"--instant"});
     ASSERT_NE(sim.port, "");
-    int fd = ::open(sim.port.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(fd, 0);
-    EXPECT_TRUE(::isatty(fd));
-    ::close(fd);
     sim.process.Signal(signal);
     EXPECT_EQ(sim.process.Wait(30), 0);
     EXPECT_EQ(sim.process.Out().rfind(sim.port + "\n", 0), 0u) << sim.process.Out();
     struct stat st;
     EXPECT_NE(::lstat(sim.link.c_str(), &st), 0) << "the link must go with the simulator";
   }
-  for (std::vector<std::string> args : {std::vector<std::string>{"--address", "1"},
-                                        {"--address"},
-                                        {"--link"},
-                                        {"--bogus"},
-                                        {"--tcp"},
-                                        {"--tcp", "x"},
-                                        {"--tcp", "65536"},
-                                        {"--tcp", "-1"}}) {
+  const std::vector<std::string> mistakes[] = {{"--address", "1"}, {"--address"},  {"--link"},
+                                               {"--bogus"},        {"--tcp"},      {"--tcp", "x"},
+                                               {"--tcp", "65536"}, {"--tcp", "-1"}};
+  for (std::vector<std::string> args : mistakes) {
     args.insert(args.begin(), testing_support::BinDir() + "/halvorn-sim");
     auto result = testing_support::RunProcess(args);
-    EXPECT_EQ(result.exitCode, 2) << args[1];
-    EXPECT_EQ(result.out, "") << args[1];
+    EXPECT_EQ(std::pair(result.exitCode, result.out), std::pair(2, std::string())) << args[1];
   }
 }
 
@@ -180,7 +142,7 @@ class DeviceServer : public ::testing::Test {
             "\n  connector: serialdev," + sim.port + ",115200n81,local\n" +
             "connection: &telnet\n  accepter: telnet(rfc2217),tcp,127.0.0.1," +
             std::to_string(telnet) + "\n  connector: serialdev," + sim.port + ",9600n81,local\n"));
-    server = std::make_unique<testing_support::BackgroundProcess>(
+    server = std::make_unique<testing_support::InteractiveProcess>(
         std::vector<std::string>{kSer2net, "-n", "-u", "-c", sim.folder / "ser2net.yaml"});
     for (int i = 0; i < 1000 && !(Listening(raw) && Listening(telnet)); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -199,7 +161,7 @@ class DeviceServer : public ::testing::Test {
   Simulator sim{{"--instant"}};
   const int raw = FreeLoopbackPort();
   const int telnet = FreeLoopbackPort();
-  std::unique_ptr<testing_support::BackgroundProcess> server;
+  std::unique_ptr<testing_support::InteractiveProcess> server;
 };
 
 // The real program with every kind of link: the access libraries' stand-ins
@@ -259,8 +221,8 @@ TEST_F(DeviceServer, StoppedServerGivesTheLinksErrorRepliesAndNoHang) {
     serial.SendReceive(handles[i], "ID", reply);
     EXPECT_EQ(reply, "HALVORN SIM 01");
   }
-  ::kill(server->Pid(), SIGKILL);
-  ::waitpid(server->Pid(), nullptr, 0);  // gone, with every socket it had
+  server->Signal(SIGKILL);
+  server->Wait(30);  // gone, with every socket it had
   auto start = std::chrono::steady_clock::now();
   for (devices::LinkHandle handle : handles) {
     EXPECT_EQ(serial.SendReceive(handle, "PX", reply), devices::LinkStatus::TimedOut);

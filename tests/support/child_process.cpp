@@ -1,10 +1,11 @@
 #include "support/child_process.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,51 +17,10 @@
 extern char** environ;
 
 namespace testing_support {
-namespace {
-
-std::vector<char*> Environment(const std::vector<std::string>& extra,
-                               std::vector<std::string>& storage) {
-  storage.clear();
-  for (char** e = environ; *e; ++e) storage.emplace_back(*e);
-  for (const std::string& x : extra) storage.push_back(x);
-  std::vector<char*> env;
-  for (std::string& s : storage) env.push_back(s.data());
-  env.push_back(nullptr);
-  return env;
-}
-
-std::vector<char*> Arguments(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  return args;
-}
-
-}  // namespace
 
 std::string BinDir() {
   const char* dir = std::getenv("HALVORN_BIN_DIR");
   return dir ? dir : ".";
-}
-
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
-                                     const std::vector<std::string>& extraEnvironment) {
-  std::vector<std::string> storage;
-  std::vector<char*> env = Environment(extraEnvironment, storage);
-  std::vector<char*> args = Arguments(argv);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) pid_ = pid;
-  posix_spawn_file_actions_destroy(&actions);
-}
-
-BackgroundProcess::~BackgroundProcess() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGTERM);
-  int status = 0;
-  ::waitpid(pid_, &status, 0);
 }
 
 InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
@@ -75,9 +35,13 @@ InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
   for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
     posix_spawn_file_actions_addclose(&actions, fd);
   }
-  std::vector<std::string> storage;
-  std::vector<char*> env = Environment(extraEnvironment, storage);
-  std::vector<char*> args = Arguments(argv);
+  std::vector<std::string> environment(extraEnvironment);
+  for (char** e = environ; *e; ++e) environment.emplace_back(*e);
+  std::vector<char*> args, env;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  for (std::string& e : environment) env.push_back(e.data());
+  args.push_back(nullptr);
+  env.push_back(nullptr);
   pid_t pid = 0;
   if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) pid_ = pid;
   posix_spawn_file_actions_destroy(&actions);
@@ -95,10 +59,6 @@ InteractiveProcess::~InteractiveProcess() {
   for (int fd : {in_, outFd_, errFd_}) {
     if (fd >= 0) ::close(fd);
   }
-}
-
-void InteractiveProcess::WriteLine(const std::string& line) {
-  Write(line + "\n");
 }
 
 void InteractiveProcess::Write(const std::string& text) {
@@ -133,14 +93,6 @@ void InteractiveProcess::Pump(int milliseconds) {
       }
     }
   }
-}
-
-bool InteractiveProcess::WaitForError(const std::string& text, int count, double seconds) {
-  return WaitFor(err_, text, count, seconds);
-}
-
-bool InteractiveProcess::WaitForOutput(const std::string& text, int count, double seconds) {
-  return WaitFor(out_, text, count, seconds);
 }
 
 bool InteractiveProcess::WaitFor(const std::string& stream, const std::string& text, int count,
@@ -191,14 +143,29 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   return result;
 }
 
-bool WaitForPath(const std::string& path, double seconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  struct stat st;
-  while (std::chrono::steady_clock::now() < end) {
-    if (::stat(path.c_str(), &st) == 0) return true;
+Simulator::Simulator(std::vector<std::string> options)
+    : process([&] {
+        options.insert(options.begin(), BinDir() + "/halvorn-sim");
+        options.insert(options.end(), {"--link", link});
+        return options;
+      }()) {
+  char target[256] = {};
+  for (int i = 0; i < 3000 && ::readlink(link.c_str(), target, 255) <= 0; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return false;
+  port = target;
+}
+
+int BoundLoopbackSocket(int& port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof a;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+  port = ntohs(a.sin_port);
+  return fd;
 }
 
 }  // namespace testing_support

@@ -1,41 +1,21 @@
-// Runs the project's own programs from tests: one in the background until the
-// test ends (a simulator), or one to completion with its output captured.
+// Runs the project's own programs from tests: driven like an operator at a
+// console, or to completion with its output captured; and the simulator on a
+// pseudo-terminal.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "support/test_folder.h"
 
 namespace testing_support {
 
 // The folder of the built programs (HALVORN_BIN_DIR, set by CTest).
 std::string BinDir();
 
-class BackgroundProcess {
- public:
-  explicit BackgroundProcess(const std::vector<std::string>& argv,
-                             const std::vector<std::string>& extraEnvironment = {});
-  ~BackgroundProcess();  // SIGTERM, then waits
-  BackgroundProcess(const BackgroundProcess&) = delete;
-  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-  bool Started() const { return pid_ > 0; }
-  int Pid() const { return pid_; }
-
- private:
-  int pid_ = -1;
-};
-
-struct ProcessResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs a program to its end with `input` on its standard input.
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
-                         const std::vector<std::string>& extraEnvironment = {});
-
 // A program driven like an operator at a console: lines written to its
-// standard input, its output read as it comes, signals sent to it.
+// standard input, its output read as it comes, signals sent to it. Killed
+// when the test ends, unless it ended first.
 class InteractiveProcess {
  public:
   InteractiveProcess(const std::vector<std::string>& argv,
@@ -44,16 +24,21 @@ class InteractiveProcess {
   InteractiveProcess(const InteractiveProcess&) = delete;
   InteractiveProcess& operator=(const InteractiveProcess&) = delete;
 
-  void WriteLine(const std::string& line);
+  void WriteLine(const std::string& line) { Write(line + "\n"); }
   void Write(const std::string& text);
   void CloseInput();
   // Reads output until standard error has shown `text` `count` times in all
   // (or `seconds` pass); true when it has.
-  bool WaitForError(const std::string& text, int count, double seconds);
+  bool WaitForError(const std::string& text, int count, double seconds) {
+    return WaitFor(err_, text, count, seconds);
+  }
   // The same for standard output.
-  bool WaitForOutput(const std::string& text, int count, double seconds);
+  bool WaitForOutput(const std::string& text, int count, double seconds) {
+    return WaitFor(out_, text, count, seconds);
+  }
   void Signal(int signal);
-  // Waits for the end (up to `seconds`, then kills it) and returns the exit code.
+  // Waits for the end (up to `seconds`, then kills it) and returns the exit
+  // code, or 128 + the signal that ended it.
   int Wait(double seconds);
   const std::string& Out() const { return out_; }
   const std::string& Err() const { return err_; }
@@ -66,7 +51,27 @@ class InteractiveProcess {
   std::string out_, err_;
 };
 
-// Waits (up to `seconds`) until `path` exists.
-bool WaitForPath(const std::string& path, double seconds);
+struct ProcessResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs a program to its end with `input` on its standard input.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
+                         const std::vector<std::string>& extraEnvironment = {});
+
+// halvorn-sim with `options`, its port also reached through `link` inside
+// `folder`; `port` is the pseudo-terminal it serves ("" when it did not start).
+struct Simulator {
+  explicit Simulator(std::vector<std::string> options);
+  TestFolder folder;
+  const std::string link = folder / "ttySIM";
+  InteractiveProcess process;
+  std::string port;
+};
+
+// A socket bound to a free loopback port, which becomes `port`.
+int BoundLoopbackSocket(int& port);
 
 }  // namespace testing_support

@@ -24,6 +24,7 @@ namespace testing_support {
 
 using app::kMainForm;
 namespace tmain = app::tmain;
+using Strings = std::vector<std::string>;
 
 struct Links {
   std::vector<std::string> hid = {"Board A"}, usb = {}, serial = {};
@@ -98,6 +99,11 @@ struct Station {
     while (gui.PendingEvents()) gui.DoEvents();
   }
   std::string Display() { return application->Engine().Display().Text(); }
+  int Background() {
+    int text, back;
+    gui.Colours(kMainForm, 0, text, back);
+    return back;
+  }
   autocontrol::ScriptState& State() { return application->Script().State(); }
   int FailCount() { return application->PlainCapture().FailCount; }
   std::string Read(const std::string& relative) {

@@ -1,0 +1,273 @@
+// The real application on the Qt backend, driven like an operator on the
+// offscreen platform: the main window and the dialogs as the tables place
+// them, the keys, the stacked check boxes, every byte through the display
+// and Save Display, and what reaches the screen.
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QFileDialog>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <iterator>
+
+#include "app/application.h"
+#include "app/dialogs.h"
+#include "app/main_form.h"
+#include "app/qt/qt_gui.h"
+#include "support/fake_transport.h"
+#include "support/test_folder.h"
+
+namespace app::qt {
+namespace {
+
+using testing_support::FakeTransport;
+
+// Passes every event on to the application and keeps a copy.
+struct Tap : gui::EventSink {
+  gui::EventSink* next = nullptr;
+  std::vector<gui::Event> events;
+  void OnEvent(const gui::Event& e, gui::EventReply& reply) override {
+    events.push_back(e);
+    next->OnEvent(e, reply);
+  }
+  void OnDraw(const gui::DrawRequest& r, gui::Canvas& canvas) override { next->OnDraw(r, canvas); }
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    hid->entries = {"Board A"};
+    registry.SetTransport(devices::LinkKind::Hid, hid);
+    application =
+        std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
+    application->Start(CommandOptions{});
+    tap.next = application.get();
+    gui.SetEventSink(&tap);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Main()));
+    gui.DoEvents();
+  }
+  ~MainWindowTest() override { gui.SetEventSink(application.get()); }
+
+  FormWindow* Main() { return gui.FormWidget(kMainForm); }
+  QWidget* W(int id) { return gui.ControlWidget(kMainForm, id); }
+  QImage Screen() { return Main()->grab().toImage(); }
+  // The centre of a control in the main window.
+  QPoint Centre(int id) { return W(id)->geometry().center(); }
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(Main()->windowHandle(), key, modifiers);
+    for (int i = 0; i < 5; ++i) gui.DoEvents();
+  }
+  // Runs `inside` on the dialog `form` once it is on screen.
+  void OnDialog(const char* form, std::function<void(FormWindow*)> inside) {
+    QTimer::singleShot(0, [this, form, inside] {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return gui.FormWidget(form) != nullptr; }));
+      FormWindow* dialog = gui.FormWidget(form);
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+      inside(dialog);
+    });
+  }
+
+  testing_support::TestFolder folder;
+  QtGui gui;
+  std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
+  devices::DeviceRegistry registry;
+  std::unique_ptr<Application> application;
+  Tap tap;
+};
+
+// Runs `answer` on the next modal dialog (a file dialog) once it is open.
+void WhenModal(std::function<void(QDialog*)> answer, int tries = 500) {
+  QTimer::singleShot(10, [answer, tries] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      answer(dialog);
+    } else if (tries > 0) {
+      WhenModal(answer, tries - 1);
+    }
+  });
+}
+
+void ExpectPlacesOf(QtGui& gui, const gui::FormSpec& spec) {
+  for (const gui::ControlSpec& c : spec.controls) {
+    QWidget* w = gui.ControlWidget(spec.name, c.id);
+    ASSERT_NE(w, nullptr) << spec.name << " " << c.id;
+    const gui::PixelRect p = gui::UnitsToPixels(c.place, 96);
+    const QRect want(p.x, p.y, p.width, p.height);
+    if (c.kind == gui::ControlKind::ComboBox) {  // the table's height is the open list's
+      EXPECT_EQ(w->geometry().topLeft(), want.topLeft()) << spec.name << " " << c.id;
+      EXPECT_EQ(w->width(), want.width()) << spec.name << " " << c.id;
+      EXPECT_LE(w->height(), want.height()) << spec.name << " " << c.id;
+    } else {
+      EXPECT_EQ(w->geometry(), want) << spec.name << " " << c.id;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsAtItsPlace) {
+  ExpectPlacesOf(gui, MainFormSpec(96));
+  OnDialog(kInputForm, [this](FormWindow* d) {
+    ExpectPlacesOf(gui, InputFormSpec(96));
+    // The dialog sits over the main window, centred.
+    EXPECT_EQ(d->frameGeometry().center().x(), Main()->frameGeometry().center().x());
+    QTest::keyClicks(gui.ControlWidget(kInputForm, 115), "a,b;c");
+    QTest::keyClick(d->windowHandle(), Qt::Key_Return);
+  });
+  EXPECT_EQ(application->Dialogs().AskInput("Serial Number", false, false), "abc");
+
+  OnDialog(kPassFailForm, [this](FormWindow* d) {
+    ExpectPlacesOf(gui, PassFailFormSpec(96));
+    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+  });
+  application->Dialogs().ShowPassFail("", "", 0);
+  EXPECT_FALSE(gui.FormLoaded(kPassFailForm));
+
+  OnDialog(kMessageForm, [this](FormWindow* d) {
+    ExpectPlacesOf(gui, MessageFormSpec(96));
+    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);  // the message box has no ESC
+    QTest::qWait(20);
+    EXPECT_TRUE(gui.FormLoaded(kMessageForm));
+    QTest::mouseClick(gui.ControlWidget(kMessageForm, 100), Qt::LeftButton);
+  });
+  application->Dialogs().ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20", 21);
+  EXPECT_FALSE(gui.FormLoaded(kMessageForm));
+}
+
+TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
+  gui.SetFocus(kMainForm, tmain::kCommandEntry);
+  QTest::keyClicks(W(tmain::kCommandEntry), "LSPD=500,PX");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX"}));
+  Key(Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(hid->sent.size(), 4u);
+  Key(Qt::Key_Escape);  // idle: ABORT to the selected device
+  EXPECT_EQ(hid->sent.back(), "ABORT");
+  tap.events.clear();
+  Key(Qt::Key_F3);
+  ASSERT_EQ(tap.events.size(), 1u);
+  EXPECT_EQ(tap.events[0].control, 8003);
+  // Ctrl+P asks for a program file in Qt's own open dialog.
+  bool asked = false;
+  WhenModal([&](QDialog* dialog) {
+    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
+    dialog->reject();
+  });
+  Key(Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(hid->sent.size(), 5u);
+}
+
+TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
+  QTest::mouseClick(Main()->windowHandle(), Qt::LeftButton, {}, Centre(200));  // "Record History"
+  for (int i = 0; i < 3; ++i) gui.DoEvents();
+  ASSERT_TRUE(gui.Checked(kMainForm, tmain::kRecordHistory));
+  ASSERT_TRUE(gui.Enabled(kMainForm, tmain::kFifo));
+  QTest::mouseClick(Main()->windowHandle(), Qt::LeftButton, {}, Centre(205));  // "FIFO"
+  gui.DoEvents();
+  EXPECT_TRUE(gui.Checked(kMainForm, tmain::kFifo));
+  EXPECT_TRUE(gui.Checked(kMainForm, tmain::kRecordHistory));
+}
+
+TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayTheCounterAndSaveDisplay) {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+  hid->answer = [&](const std::string&) { return bytes; };
+  gui.SetText(kMainForm, tmain::kCommandEntry, "ID");
+  Key(Qt::Key_Return);
+  const std::string core = application->Engine().Display().Text();
+  EXPECT_NE(core.find(bytes), std::string::npos);
+  EXPECT_EQ(gui.Text(kMainForm, tmain::kDisplay), core);
+  EXPECT_EQ(gui.Text(kMainForm, tmain::kByteCounter), "Bytes: " + std::to_string(core.size()));
+  WhenModal([](QDialog* dialog) { dialog->accept(); });
+  QTest::mouseClick(W(tmain::kSaveDisplay), Qt::LeftButton);
+  std::ifstream saved(folder / "TermDisplay/myfile.txt", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), core);
+}
+
+// Share of the pixels in `area` within 60 of `colour` (per channel sum).
+double Share(const QImage& image, const QRect& area, QColor colour) {
+  int near = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      near += std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                  std::abs(c.blue() - colour.blue()) <
+              60;
+    }
+  }
+  return static_cast<double>(near) / (area.width() * area.height());
+}
+
+QColor Palette(int number) {
+  const gui::Rgb c = look::PaletteColour(number);
+  return QColor(c.red, c.green, c.blue);
+}
+
+TEST_F(MainWindowTest, WhatReachesTheScreen) {
+  gui.SetText(kMainForm, tmain::kDelayBar, "60%RED|40%GREEN");
+  QImage bar = W(tmain::kDelayBar)->grab().toImage();
+  const int y = bar.height() / 2;
+  EXPECT_LT(std::min(bar.pixelColor(bar.width() * 3 / 10, y).hsvHue(),
+                     360 - bar.pixelColor(bar.width() * 3 / 10, y).hsvHue()),
+            20);
+  EXPECT_NEAR(bar.pixelColor(bar.width() * 8 / 10, y).hsvHue(), 120, 20);
+
+  QWidget* clear = W(235);
+  const int before = clear->grab().toImage().pixelColor(10, clear->height() - 4).lightness();
+  QTest::mouseMove(Main()->windowHandle(), Centre(235));
+  QTest::qWait(20);
+  EXPECT_GT(clear->grab().toImage().pixelColor(10, clear->height() - 4).lightness(), before);
+
+  // The byte counter lies on label 280 and shows its text; the three
+  // check-box captions show theirs (dark text on their own colours).
+  const QImage screen = Screen();
+  const QRect counter = W(tmain::kByteCounter)->geometry();
+  EXPECT_GT(Share(screen, counter, Palette(22)), 0.5);
+  EXPECT_GT(Share(screen, counter, Palette(6)), 0.005);
+  for (int caption : {195, 200}) {
+    EXPECT_GT(Share(screen, W(caption)->geometry(), Palette(0)), 0.02) << caption;
+  }
+  EXPECT_GT(Share(screen, W(205)->geometry(), Palette(4)), 0.02);
+}
+
+TEST_F(MainWindowTest, ClosingWhileALineRunsIsRefusedAndSizesStayWithinBounds) {
+  hid->afterSend = [&](const std::string& command) {
+    if (command == "ID") Main()->close();
+  };
+  gui.SetText(kMainForm, tmain::kCommandEntry, "ID,DELAY=50,PX");
+  Key(Qt::Key_Return);
+  EXPECT_TRUE(gui.FormLoaded(kMainForm));
+  EXPECT_EQ(hid->sent.back(), "PX");
+
+  const gui::UnitRect created = MainFormSpec(96).place;
+  gui.SetFormGeometry(kMainForm, {0, 0, 1, 1});
+  EXPECT_EQ(gui.FormGeometry(kMainForm).width, created.width);
+  ExpectPlacesOf(gui, MainFormSpec(96));
+  gui.SetFormGeometry(kMainForm, {0, 0, 999, 999});
+  EXPECT_LE(Main()->width(), Main()->screen()->virtualSize().width());
+  EXPECT_GT(W(tmain::kDisplay)->height(), gui::UnitsToPixelsY(15.25, 96));
+}
+
+TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
+  gui.SetChecked(kMainForm, tmain::kRecordHistory, true);
+  for (const char* line : {"ID", "PX"}) {
+    gui.SetText(kMainForm, tmain::kCommandEntry, line);
+    Key(Qt::Key_Return);
+  }
+  gui.SetText(kMainForm, tmain::kCommandEntry, "draft");
+  std::vector<std::string> seen;
+  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}) {
+    Key(key);
+    seen.push_back(gui.Text(kMainForm, tmain::kCommandEntry));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"PX", "ID", "ID", "PX", "draft"}));
+  // The history's PX at the caret after "JX+,", wherever the click puts the focus.
+  gui.SetText(kMainForm, tmain::kCommandEntry, "JX+,STOP");
+  gui.SetSelection(kMainForm, tmain::kCommandEntry, {4, 4});
+  QTest::mouseClick(W(tmain::kHistoryToSelection), Qt::LeftButton);
+  for (int i = 0; i < 5; ++i) gui.DoEvents();
+  EXPECT_EQ(gui.Text(kMainForm, tmain::kCommandEntry), "JX+,PX,STOP");
+}
+
+}  // namespace
+}  // namespace app::qt

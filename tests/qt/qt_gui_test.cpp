@@ -1,0 +1,141 @@
+// What the conformance suite and the main window's tests leave to the Qt
+// backend's own widgets, driven like an operator on the offscreen platform:
+// keys that reach controls as event 31, the display's selection and copy,
+// and the entry field at any length.
+#include "app/qt/qt_gui.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+
+namespace app::qt {
+namespace {
+
+class Recorder : public gui::EventSink {
+ public:
+  void OnEvent(const gui::Event& e, gui::EventReply&) override {
+    if (e.code == gui::event::kKey || e.code == gui::event::kClick) events.push_back(e);
+  }
+  void OnDraw(const gui::DrawRequest&, gui::Canvas&) override {}
+  std::vector<gui::Event> events;
+};
+
+gui::ControlSpec Make(int id, gui::ControlKind kind, gui::UnitRect place) {
+  gui::ControlSpec c;
+  c.id = id;
+  c.kind = kind;
+  c.place = place;
+  c.style.tabStop = true;
+  return c;
+}
+
+class QtGuiTest : public ::testing::Test {
+ protected:
+  QtGuiTest() { gui.SetEventSink(&sink); }
+
+  void Show(std::vector<gui::ControlSpec> controls) {
+    gui::FormSpec form;
+    form.name = "D";
+    form.place = {0, 0, 40, 20};
+    form.controls = std::move(controls);
+    gui.LoadForm(form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(gui.FormWidget("D")));
+    gui.DoEvents();
+  }
+  QWidget* W(int id) { return gui.ControlWidget("D", id); }
+
+  QtGui gui;
+  Recorder sink;
+};
+
+// In a form without a key table: keypad Enter is Enter, an owner-drawn
+// button hears Enter instead of being pressed by it, and Up and Down reach a
+// box that reports its focus (the command entry's history recall).
+TEST_F(QtGuiTest, KeysReachTheFocusedControlAsEvent31) {
+  gui::ControlSpec entry = Make(105, gui::ControlKind::TextBox, {1, 1, 30, 1.5});
+  entry.focusEvents = true;
+  gui::ControlSpec pass = Make(110, gui::ControlKind::Button, {1, 4, 8, 2});
+  pass.ownerDrawn = true;
+  Show({entry, pass, Make(115, gui::ControlKind::TextBox, {1, 8, 30, 1.5})});
+  const struct {
+    int focus;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int value;  // of event 31; 0: the key is no event
+  } rows[] = {
+      {105, Qt::Key_Enter, Qt::KeypadModifier, 13},
+      {110, Qt::Key_Return, {}, 13},
+      {110, Qt::Key_Escape, {}, 27},
+      {105, Qt::Key_Up, {}, 38},
+      {105, Qt::Key_Down, {}, 40},
+      {115, Qt::Key_Down, {}, 0},
+  };
+  for (const auto& row : rows) {
+    gui.SetFocus("D", row.focus);
+    gui.DoEvents();
+    sink.events.clear();
+    QTest::keyClick(gui.FormWidget("D")->windowHandle(), row.key, row.modifiers);
+    gui.DoEvents();
+    if (row.value == 0) {
+      EXPECT_TRUE(sink.events.empty()) << row.focus << " " << row.key;
+      continue;
+    }
+    ASSERT_EQ(sink.events.size(), 1u) << row.focus << " " << row.key;
+    EXPECT_EQ(std::make_tuple(sink.events[0].control, sink.events[0].code, sink.events[0].value),
+              std::make_tuple(row.focus, gui::event::kKey, row.value));
+  }
+}
+
+TEST_F(QtGuiTest, TheDisplayIsSelectedAndCopiedWithMouseAndKeys) {
+  gui::ControlSpec display = Make(160, gui::ControlKind::TextBox, {1, 1, 30, 10});
+  display.style.multiLine = true;
+  display.style.readOnly = true;
+  Show({display});
+  gui.AppendText("D", 160, " >> LSPD=500\r\n      Reply: OK (1.2ms)\r\n");
+  QWidget* view = static_cast<QAbstractScrollArea*>(W(160))->viewport();
+  const int row = view->fontMetrics().lineSpacing();
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(1, row + row / 2));
+  QTest::mouseMove(view, QPoint(view->width() - 1, row + row / 2));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(view->width() - 1, row + row / 2));
+  EXPECT_EQ(gui.Selection("D", 160), (gui::TextSelection{14, 37}));
+  QTest::keyClick(W(160), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "      Reply: OK (1.2ms)");
+  QTest::keyClick(W(160), Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(gui.Selection("D", 160), (gui::TextSelection{0, 39}));
+}
+
+TEST_F(QtGuiTest, TheEntryEditsLikeAnEntryFieldAtAnyLength) {
+  Show({Make(105, gui::ControlKind::TextBox, {1, 1, 30, 1.5})});
+  QWidget* entry = W(105);
+  entry->setFocus();
+  QTest::keyClicks(entry, "LSPD=500");
+  QTest::keyClick(entry, Qt::Key_Home);
+  for (int i = 0; i < 4; ++i) QTest::keyClick(entry, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(gui.Selection("D", 105), (gui::TextSelection{0, 4}));
+  QTest::keyClicks(entry, "HSPD");
+  QTest::keyClick(entry, Qt::Key_End);
+  QTest::keyClick(entry, Qt::Key_Backspace);
+  QTest::keyClicks(entry, "9");
+  for (char16_t c : {u'\u00B5', u'\u20AC'}) {  // MICRO SIGN, EURO SIGN
+    QTest::sendKeyEvent(QTest::Click, entry, Qt::Key_unknown, QString(QChar(c)), {});
+  }
+  EXPECT_EQ(gui.Text("D", 105), "HSPD=509\xB5?");
+
+  // A pasted line of 10 MB is kept whole, and the field stays usable.
+  std::string line(10 << 20, 'X');
+  QApplication::clipboard()->setText(QString::fromLatin1(line.data(), qsizetype(line.size())));
+  QTest::keyClick(entry, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(entry, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(entry, Qt::Key_Home);
+  QTest::keyClick(entry, Qt::Key_Delete);
+  QTest::keyClick(entry, Qt::Key_End);
+  QTest::keyClicks(entry, ",ID");
+  entry->grab();
+  EXPECT_EQ(gui.Text("D", 105), line.substr(1) + ",ID");
+}
+
+}  // namespace
+}  // namespace app::qt
