@@ -60,6 +60,10 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
     return app_.programs_->LoadProgram(number, name);
   }
   std::string ProgramCommandLine() override { return app_.programs_->ProgramCommandLine; }
+  programs::LoadError ProgramLoadError() override { return app_.programs_->LastLoadError(); }
+  void ReportError(const std::string& text) override {
+    if (app_.onError) app_.onError(text);
+  }
   std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) override {
     std::string answer = app_.dialogs_.AskInput(prompt, enterPrefix, passFail);
     if (app_.onOperatorAnswer) app_.onOperatorAnswer(prompt, answer);

@@ -128,6 +128,9 @@ class Application : public gui::EventSink {
   std::function<void(int result)> onScriptEnded;
   // The local time (tests set their own clock).
   std::function<std::tm()> localTime;
+  // Receives what the operator must learn even without the display (a
+  // record that could not be written); the program writes it to standard error.
+  std::function<void(const std::string& text)> onError;
   // Starts an external program for [SHELLAPP] (tests replace it).
   std::function<bool(const std::vector<std::string>&, bool)> startProgram;
   // Folders whose user guides start-up copies into the data folder's Docs

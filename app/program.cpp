@@ -82,6 +82,10 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   devices::DeviceRegistry registry;
   if (setupLinks) setupLinks(registry, folders);
   Application application(*backend.gui, folders, registry);
+  application.onError = [&io](const std::string& text) {
+    io.err << "halvorn-terminal: " << text << "\n";
+    io.err.flush();
+  };
   application.guideSources = GuideSources(platform::ExecutableFolder());
   if (backend.headless) return RunHeadless(*backend.headless, application, options, io);
   return RunWindow(*backend.gui, application, options, io.err);

@@ -36,6 +36,26 @@ bool ReachesOut(KeywordId id) {
 constexpr const char* kResultNameRemoved = " !@#$%^&*()+-={}[]:;'<,>.?/\"";
 constexpr const char* kDefaultResultName = "MyTestData";
 
+// A result name as it becomes part of a file name: without the characters
+// the name rule removes, and without "\\" and control characters either, so
+// it never names a folder or ends early (a NUL byte), and stays inside the
+// results folder.
+std::string CleanResultName(std::string_view name) {
+  std::string base;
+  for (char c : RemoveChars(name, kResultNameRemoved)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c != '\\' && byte >= 0x20 && byte != 0x7F) base += c;
+  }
+  return base.empty() ? kDefaultResultName : base;
+}
+
+// One file of an automatic save.
+struct AutoResultFile {
+  const char* suffix;
+  const char* extension;
+  const std::string* content;
+};
+
 }  // namespace
 
 Script::Script(ScriptHost& host, engine::CommandEngine& engine, engine::PlainReplyCapture& capture,
@@ -49,7 +69,11 @@ Script::Script(ScriptHost& host, engine::CommandEngine& engine, engine::PlainRep
 
 bool Script::LoadScript() {
   std::string text;
-  ReadScriptFile(dataRoot_, scriptNumber_, text);
+  if (platform::Result read = ReadScriptFile(dataRoot_, scriptNumber_, text); !read) {
+    const std::string message = "Script file not read: " + read.Text();
+    MessageLine(message);
+    host_.ReportError(message);
+  }
   return LoadScriptText(std::move(text));
 }
 
@@ -142,11 +166,7 @@ void Script::JumpToLoopStart() {
 }
 
 int Script::EscSave(int result) {
-  SaveAutoResults(state_.AutoResultName, kResultText);
-  if (state_.CsvTracking) {
-    SaveAutoResults(state_.AutoResultName, kResultPassCsv);
-    SaveAutoResults(state_.AutoResultName, kResultFailCsv);
-  }
+  SaveAutoResults(state_.AutoResultName);
   return result;
 }
 
@@ -335,7 +355,14 @@ int Script::RunProgram(int digit, const std::string& argument) {
   }
   engine::EngineState& engine = engine_.State();
   if (engine.EngineRunning) return kStepIdle;
-  if (!host_.LoadProgram(number, name)) return kStepIdle;
+  if (!host_.LoadProgram(number, name)) {
+    // A program the script asked for and did not get is a failed test, not
+    // a pass. A file that could not be read has said so already.
+    const programs::LoadError error = host_.ProgramLoadError();
+    if (error.kind == programs::LoadError::Kind::NotFound) MessageLine(error.text);
+    if (error.kind != programs::LoadError::Kind::None) ++capture_.FailCount;
+    return kStepIdle;
+  }
   state_.RunningProgram = true;
   engine.PumpSuppressed = 0;
   engine.SerialTimeoutFlag = 0;
@@ -487,39 +514,55 @@ std::string Script::SubstituteVariables(std::string_view text) const {
   return out;
 }
 
-bool Script::WriteResultFile(const std::string& path, const std::string& content, bool exclusive) {
-  const platform::Result written = exclusive ? platform::WriteFileExclusive(path, content)
-                                             : platform::WriteFileAtomic(path, content);
-  // Another station may have taken this number first.
-  if (exclusive && written.Kind() == platform::ResultKind::CallerMistake) return false;
-  if (!written) MessageLine("Result file not written: " + path + " (" + written.Text() + ")");
-  return true;
+void Script::ReportLostRecord(const std::string& text) {
+  MessageLine(text);
+  host_.ReportError(text);
+  ++state_.RecordsLost;
 }
 
 void Script::SaveNumberedResults(int slot) {
   if (slot < 1 || slot > 9) return;
-  WriteResultFile(
-      folders_.DataPath("AppPrograms\\AutoControl\\testresults" + std::to_string(slot) + ".txt"),
-      state_.ResultsText, false);
+  const std::string path =
+      folders_.DataPath("AppPrograms\\AutoControl\\testresults" + std::to_string(slot) + ".txt");
+  if (platform::Result written = platform::WriteFileAtomic(path, state_.ResultsText); !written) {
+    ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
+  }
 }
 
-void Script::SaveAutoResults(const std::string& name, int kind) {
-  std::string base = RemoveChars(SubstituteVariables(name), kResultNameRemoved);
-  if (base.empty()) base = kDefaultResultName;
-  const char* suffix = kind == kResultPassCsv ? "_Pass" : kind == kResultFailCsv ? "_Fail" : "";
-  const char* extension = kind == kResultText ? ".txt" : ".csv";
-  const std::string& content = kind == kResultPassCsv   ? state_.PassCsvText
-                               : kind == kResultFailCsv ? state_.FailCsvText
-                                                        : state_.ResultsText;
+void Script::SaveAutoResults(const std::string& name) {
+  const std::string base = CleanResultName(SubstituteVariables(name));
+  std::vector<AutoResultFile> files = {{"", ".txt", &state_.ResultsText}};
+  if (state_.CsvTracking) {
+    files.push_back({"_Pass", ".csv", &state_.PassCsvText});
+    files.push_back({"_Fail", ".csv", &state_.FailCsvText});
+  }
   const std::string folder = folders_.DataPath("AppPrograms\\AutoControl\\AutoResults");
-  for (int number = 1; number <= 9999; ++number) {
+  std::size_t next = 0;  // the first file not written yet
+  for (int number = 1; number <= 9999 && next < files.size(); ++number) {
     std::string digits = std::to_string(number);
     digits.insert(0, 4 - digits.size(), '0');
-    std::string path = platform::JoinPath(folder, base + digits + suffix + extension);
-    if (platform::FileExists(path)) continue;
-    if (WriteResultFile(path, content, true)) return;
+    auto pathOf = [&](const AutoResultFile& f) {
+      return platform::JoinPath(folder, base + digits + f.suffix + f.extension);
+    };
+    // A number any of whose names is taken (a file, a folder, a link leading
+    // nowhere) is passed over whole.
+    if (std::any_of(files.begin() + static_cast<std::ptrdiff_t>(next), files.end(),
+                    [&](const AutoResultFile& f) { return platform::NameTaken(pathOf(f)); })) {
+      continue;
+    }
+    for (; next < files.size(); ++next) {
+      const std::string path = pathOf(files[next]);
+      const platform::Result written = platform::WriteFileExclusive(path, *files[next].content);
+      // Another station took the name first: the rest go to the next number.
+      if (written.Kind() == platform::ResultKind::CallerMistake) break;
+      if (!written)
+        ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
+    }
   }
-  MessageLine("Result file not written: every number of " + base + suffix + " is taken");
+  for (; next < files.size(); ++next) {
+    ReportLostRecord("Result file not written: every number of " + base + files[next].suffix +
+                     " is taken");
+  }
 }
 
 std::string Script::CsvHeaderLine() const {

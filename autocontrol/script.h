@@ -22,6 +22,7 @@
 #include "engine/command_engine.h"
 #include "engine/reply_capture.h"
 #include "platform/data_folders.h"
+#include "programs/program_loader.h"
 
 namespace autocontrol {
 
@@ -30,11 +31,6 @@ inline constexpr int kStepGoOn = 1;
 inline constexpr int kStepIdle = 0;
 inline constexpr int kStepEndScript = -1;
 inline constexpr int kStepCloseApplication = -2;
-
-// Kinds of automatic result files.
-inline constexpr int kResultText = 1;
-inline constexpr int kResultPassCsv = 2;
-inline constexpr int kResultFailCsv = 3;
 
 class ScriptHost {
  public:
@@ -50,6 +46,8 @@ class ScriptHost {
   // a command line was produced (ProgramCommandLine()).
   virtual bool LoadProgram(int number, const std::string& name) = 0;
   virtual std::string ProgramCommandLine() = 0;
+  // Why the last LoadProgram() got no program from a file it asked for.
+  virtual programs::LoadError ProgramLoadError() = 0;
   // The input dialog: returns the answer ("" after ESC, which also reaches
   // the script through OnEscape()). passFail: "PASS" or "FAIL".
   virtual std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) = 0;
@@ -66,6 +64,10 @@ class ScriptHost {
   // Starts a program (argv[0] is its path); waits for it when `wait`.
   // False when it could not be started.
   virtual bool StartProgram(const std::vector<std::string>& argv, bool wait) = 0;
+  // What an operator must learn even when nobody watches the display (a
+  // record that could not be written, a script that could not be read); the
+  // application writes it to standard error.
+  virtual void ReportError(const std::string& text) = 0;
 };
 
 // A verdict the script reached, as a report of the run sees it.
@@ -129,7 +131,9 @@ class Script {
          std::string dataRoot, int scriptNumber);
 
   // Reads the start-up script; true when it holds at least one keyword line
-  // (the system then runs in AutoControl mode).
+  // (the system then runs in AutoControl mode). A script file that is there
+  // but cannot be read (not a file, too large, no permission) is reported in
+  // the display and to the host, and gives false.
   bool LoadScript();
   // Uses an already built ScriptText instead of the file (tests, tools).
   bool LoadScriptText(std::string scriptText);
@@ -161,9 +165,13 @@ class Script {
   std::string VariableValue(int n) const;
   // Blanks removed and every "{Vn}" replaced by the value of variable n.
   std::string SubstituteVariables(std::string_view text) const;
-  // Results.
+  // Results. A file that cannot be written is a lost record: reported in the
+  // display and to the host, and counted in RecordsLost; the script goes on.
   void SaveNumberedResults(int slot);
-  void SaveAutoResults(const std::string& name, int kind);
+  // The automatic result files of one save: the text file and, while CSV
+  // tracking is on, the pass and fail tables, all under the first number
+  // whose names are all free, so the files of one unit always share it.
+  void SaveAutoResults(const std::string& name);
   // CSV.
   std::string CsvHeaderLine() const;
   std::string CsvDataLine() const;
@@ -194,10 +202,7 @@ class Script {
   }
   void MessageLine(const std::string& text);
   std::string TraceLine(std::string_view keyword) const;
-  // Writes a result file; false when a new (exclusive) file's name is taken
-  // already. Any other failure is reported in the display: a lost test
-  // record must not look like a saved one.
-  bool WriteResultFile(const std::string& path, const std::string& content, bool exclusive);
+  void ReportLostRecord(const std::string& text);
 
   ScriptHost& host_;
   engine::CommandEngine& engine_;

@@ -232,14 +232,15 @@ std::string ScriptFilePath(const std::string& dataRoot, int scriptNumber) {
   return platform::DataFolders(dataRoot).DataPath("AppPrograms\\AutoControl\\" + name);
 }
 
-bool ReadScriptFile(const std::string& dataRoot, int scriptNumber, std::string& scriptText) {
+platform::Result ReadScriptFile(const std::string& dataRoot, int scriptNumber,
+                                std::string& scriptText) {
   scriptText.clear();
   const std::string path = ScriptFilePath(dataRoot, scriptNumber);
-  if (!platform::FileExists(path)) return false;
+  if (!platform::NameTaken(path)) return platform::Result::Success();
   std::string bytes;
-  platform::ReadFile(path, bytes);  // an unreadable file counts as empty
+  platform::Result read = platform::ReadFile(path, bytes);
   scriptText = BuildScriptText(bytes);
-  return !scriptText.empty();
+  return read;
 }
 
 bool EraseScriptFile(const std::string& dataRoot, int scriptNumber) {

@@ -23,6 +23,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace autocontrol {
 
 // What a keyword line does. The numbered families ("[DEVICE1]" to
@@ -98,9 +100,12 @@ std::string BuildScriptText(std::string_view fileBytes);
 // a numbered script to autocontrol.txt.
 std::string ScriptFilePath(const std::string& dataRoot, int scriptNumber);
 
-// Reads the script file into `scriptText`. True when the text is not empty;
-// a missing or unreadable file gives false and an empty text.
-bool ReadScriptFile(const std::string& dataRoot, int scriptNumber, std::string& scriptText);
+// Reads the script file into `scriptText` (empty when the file is missing or
+// holds no keyword line). Fails, with an empty text, only when a file is there
+// but cannot be read (platform::ReadFile: not a regular file, too large, no
+// permission).
+platform::Result ReadScriptFile(const std::string& dataRoot, int scriptNumber,
+                                std::string& scriptText);
 
 // Deletes the script file if there is one. True when a file was deleted.
 bool EraseScriptFile(const std::string& dataRoot, int scriptNumber);

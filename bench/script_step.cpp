@@ -34,6 +34,7 @@ class QuietHost : public autocontrol::ScriptHost {
   void SetShowMode(int) override {}
   bool LoadProgram(int, const std::string&) override { return false; }
   std::string ProgramCommandLine() override { return {}; }
+  programs::LoadError ProgramLoadError() override { return {}; }
   std::string AskOperator(const std::string&, bool, bool) override { return {}; }
   bool ShowPassFail(const std::string&, const std::string&, int) override { return false; }
   void SelectLanguage(int) override {}
@@ -41,6 +42,7 @@ class QuietHost : public autocontrol::ScriptHost {
   void Wait(double) override {}
   std::tm LocalTime() override { return {}; }
   bool StartProgram(const std::vector<std::string>&, bool) override { return false; }
+  void ReportError(const std::string&) override {}
 };
 
 // Nanoseconds per step over the first `steps` lines of a script of `lines`.

@@ -227,9 +227,9 @@ int Languages::ReadLanguageChoice(const std::string& dataRoot) const {
   if (languages_.empty()) return 0;
   std::string content;
   if (!platform::ReadFile(platform::DataFolders(dataRoot).DataPath(kChoiceFile), content)) return 0;
-  // Only blanks are padding in the file as written; a line end left by an
-  // editor is forgiven as well.
-  std::string_view wanted = platform::TrimmedView(content, " \r\n");
+  // Only blanks are padding in the file as written; a line end or a byte
+  // order mark left by an editor is forgiven as well.
+  std::string_view wanted = platform::TrimmedView(platform::WithoutByteOrderMark(content), " \r\n");
   if (wanted.empty()) return 0;
   for (std::size_t i = 0; i < languages_.size(); ++i)
     if (platform::EqualsNoCase(languages_[i].name, wanted)) return static_cast<int>(i) + 1;

@@ -63,10 +63,13 @@ std::string DataFolders::DataPath(std::string_view relative) const {
 }
 
 void DataFolders::EnsureDataFolders() const {
+  RemoveStaleTemporaryFiles(root_);
   for (const char* folder : kDataFolders) {
     const std::string path = DataPath(folder);
     if (!DirectoryExists(path)) CreateDirectory(path);
+    RemoveStaleTemporaryFiles(path);
   }
+  RemoveStaleTemporaryFiles(DataPath("TermDisplay"));
 }
 
 }  // namespace platform

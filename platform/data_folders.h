@@ -42,7 +42,9 @@ class DataFolders {
 
   // Creates the folders of the tree that are missing, each inside its parent
   // as found on disk. A folder that cannot be created is passed over silently;
-  // later file operations in it fail by themselves and report it.
+  // later file operations in it fail by themselves and report it. Temporary
+  // files that a killed run left where the program writes (DataRoot, the
+  // tree, "TermDisplay") are removed (platform::RemoveStaleTemporaryFiles).
   void EnsureDataFolders() const;
 
  private:

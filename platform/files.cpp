@@ -1,36 +1,53 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 namespace platform {
 namespace {
 
-bool WriteAll(int fd, std::string_view data) {
+// Temporary files are ".halvorn-" + six random characters + ".tmp": hidden,
+// and named apart from anything an operator or the program itself keeps.
+constexpr std::string_view kTemporaryPrefix = ".halvorn-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::size_t kTemporaryRandom = 6;
+
+bool IsTemporaryName(std::string_view name) {
+  return name.size() == kTemporaryPrefix.size() + kTemporaryRandom + kTemporarySuffix.size() &&
+         name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix &&
+         name.substr(name.size() - kTemporarySuffix.size()) == kTemporarySuffix;
+}
+
+// Writes all of `data`: 0, or the error number (ENOSPC on a full disk, EFBIG
+// beyond a file-size limit).
+int WriteAll(int fd, std::string_view data) {
   const char* p = data.data();
   std::size_t left = data.size();
   while (left > 0) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return errno;
     }
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  return true;
+  return 0;
 }
 
-// Writes `data`, flushes it to disk and closes `fd`: 0, or the error number
-// of the first step that failed (the descriptor is closed either way).
-int WriteFlushClose(int fd, std::string_view data) {
-  int error = WriteAll(fd, data) && ::fsync(fd) == 0 ? 0 : errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  return error;
+// Writes `data` and flushes it to disk: 0, or the error number of the step
+// that failed.
+int WriteAndFlush(int fd, std::string_view data) {
+  if (int error = WriteAll(fd, data); error != 0) return error;
+  return ::fsync(fd) == 0 ? 0 : errno;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -54,25 +71,66 @@ mode_t CreationMode() {
   return 0666 & ~mask;
 }
 
-// Writes `data` to a new temporary file beside `path`, flushed and closed.
-// Returns its name, or "" with `result` set.
-std::string WriteTemporary(const std::string& path, std::string_view data, Result& result) {
-  std::string temp = path + ".tmpXXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    result = Result::SystemFailure("cannot create a temporary file beside " + path, errno);
-    return {};
+// A written and flushed temporary file beside the target, still open and
+// locked: a starting program removes only temporary files nobody holds, so
+// the lock is kept until the file has its final name.
+class Temporary {
+ public:
+  Temporary() = default;
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
+  ~Temporary() {
+    if (fd_ < 0) return;
+    if (!named_) ::unlink(name_.c_str());
+    ::close(fd_);
   }
-  ::fchmod(fd, CreationMode());
-  if (int error = WriteFlushClose(fd, data); error != 0) {
-    ::unlink(name.data());
-    result = Result::SystemFailure("cannot write " + path, error);
-    return {};
+
+  // Creates, fills and flushes the file for `path` with permissions `mode`.
+  Result Write(const std::string& path, std::string_view data, mode_t mode) {
+    if (Result created = Create(path); !created) return created;
+    ::fchmod(fd_, mode);
+    if (int error = WriteAndFlush(fd_, data); error != 0) {
+      return Result::SystemFailure("cannot write " + path, error);
+    }
+    return Result::Success();
   }
-  return name.data();
-}
+  int Descriptor() const { return fd_; }
+  const std::string& Name() const { return name_; }
+  // The file now lives under its final name (or was removed by the caller).
+  void Named() { named_ = true; }
+
+ private:
+  Result Create(const std::string& path) {
+    // A start-up cleaning may take a new file for a stale one in the instant
+    // before it is locked; the file is then gone and another name is tried.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      std::string pattern = JoinPath(FolderOf(path), kTemporaryPrefix);
+      pattern.append(kTemporaryRandom, 'X');
+      pattern.append(kTemporarySuffix);
+      std::vector<char> name(pattern.begin(), pattern.end());
+      name.push_back('\0');
+      int fd = ::mkstemps(name.data(), static_cast<int>(kTemporarySuffix.size()));
+      if (fd < 0)
+        return Result::SystemFailure("cannot create a temporary file beside " + path, errno);
+      // A file system without locks leaves the file unlocked; the cleaning
+      // cannot lock it either, and so leaves it alone.
+      ::flock(fd, LOCK_EX);
+      struct stat st;
+      if (::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        fd_ = fd;
+        name_ = name.data();
+        return Result::Success();
+      }
+      ::close(fd);
+    }
+    return Result::SystemFailure("cannot create a temporary file beside " + path, EAGAIN);
+  }
+
+  int fd_ = -1;
+  std::string name_;
+  bool named_ = false;
+};
 
 // The file system offers no hard links (a FAT stick, some network shares).
 bool LinksUnsupported(int error) {
@@ -80,20 +138,28 @@ bool LinksUnsupported(int error) {
          error == ENOSYS;
 }
 
-// The plain way for file systems without hard links: the name is taken
-// exclusively and written; a failed write removes it again.
+// The plain way for file systems that offer neither hard links nor a rename
+// that refuses to replace: the name is taken exclusively and written; a
+// failed write removes it again.
 Result CreateAndWrite(const std::string& path, std::string_view data) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     if (errno == EEXIST) return Result::CallerMistake(path + " exists already");
     return Result::SystemFailure("cannot create " + path, errno);
   }
-  if (int error = WriteFlushClose(fd, data); error != 0) {
+  int error = WriteAndFlush(fd, data);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
     ::unlink(path.c_str());  // a half-written record is worse than none
     return Result::SystemFailure("cannot write " + path, error);
   }
   FlushFolder(path);
   return Result::Success();
+}
+
+Result TooLarge(const std::string& path, std::uint64_t size, std::size_t limit) {
+  return Result::CallerMistake(path + " is too large to read (" + std::to_string(size) +
+                               " bytes; the limit is " + std::to_string(limit) + ")");
 }
 
 }  // namespace
@@ -119,12 +185,17 @@ bool DirectoryExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool NameTaken(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 Result CreateDirectory(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) == 0 || DirectoryExists(path)) return Result::Success();
   return Result::SystemFailure("cannot create the folder " + path, errno);
 }
 
-Result ReadFile(const std::string& path, std::string& out) {
+Result ReadFile(const std::string& path, std::string& out, std::size_t limit) {
   out.clear();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Result::SystemFailure("cannot open " + path, errno);
@@ -133,6 +204,14 @@ Result ReadFile(const std::string& path, std::string& out) {
     ::close(fd);
     return Result::CallerMistake(path + " is not a file");
   }
+  // The size is known before a byte is read: a huge (or sparse) file costs
+  // nothing to refuse.
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size > limit) {
+    ::close(fd);
+    return TooLarge(path, size, limit);
+  }
+  out.reserve(static_cast<std::size_t>(size));
   char buffer[65536];
   for (;;) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -145,44 +224,86 @@ Result ReadFile(const std::string& path, std::string& out) {
     }
     if (n == 0) break;
     out.append(buffer, static_cast<std::size_t>(n));
+    if (out.size() > limit) {  // it grew while being read
+      ::close(fd);
+      out.clear();
+      return TooLarge(path, size, limit);
+    }
   }
   ::close(fd);
   return Result::Success();
 }
 
 Result WriteFileAtomic(const std::string& path, std::string_view data) {
-  Result result;
-  std::string temp = WriteTemporary(path, data, result);
-  if (temp.empty()) return result;
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    result = Result::SystemFailure("cannot replace " + path, errno);
-    ::unlink(temp.c_str());
-    return result;
+  struct stat old;
+  const bool replacing = ::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  Temporary temp;
+  if (Result written = temp.Write(path, data, replacing ? old.st_mode & 07777 : CreationMode());
+      !written) {
+    return written;
   }
+  // The owner too, where this process may give it away (it runs as root);
+  // a change of owner drops set-id bits, so the mode is set once more.
+  if (replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+      ::fchown(temp.Descriptor(), old.st_uid, old.st_gid) == 0) {
+    ::fchmod(temp.Descriptor(), old.st_mode & 07777);
+  }
+  if (::rename(temp.Name().c_str(), path.c_str()) != 0) {
+    return Result::SystemFailure("cannot replace " + path, errno);
+  }
+  temp.Named();
   FlushFolder(path);
   return Result::Success();
 }
 
 Result WriteFileExclusive(const std::string& path, std::string_view data) {
-  Result result;
-  std::string temp = WriteTemporary(path, data, result);
-  if (temp.empty()) return result;
-  // link() gives the finished file its name only if the name is free.
-  const int linked = ::link(temp.c_str(), path.c_str());
+  Temporary temp;
+  if (Result written = temp.Write(path, data, CreationMode()); !written) return written;
+  // link() gives the finished file its name only if the name is free, and
+  // never follows a symbolic link that holds the name.
+  const int linked = ::link(temp.Name().c_str(), path.c_str());
   const int error = errno;
-  ::unlink(temp.c_str());
   if (linked == 0) {
     FlushFolder(path);
     return Result::Success();
   }
   if (error == EEXIST) return Result::CallerMistake(path + " exists already");
-  if (LinksUnsupported(error)) return CreateAndWrite(path, data);
-  return Result::SystemFailure("cannot create " + path, error);
+  if (!LinksUnsupported(error)) return Result::SystemFailure("cannot create " + path, error);
+  // Without hard links, a rename that refuses to replace does the same.
+  if (::renameat2(AT_FDCWD, temp.Name().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+    temp.Named();
+    FlushFolder(path);
+    return Result::Success();
+  }
+  if (errno == EEXIST) return Result::CallerMistake(path + " exists already");
+  return CreateAndWrite(path, data);
 }
 
 Result RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) == 0) return Result::Success();
   return Result::SystemFailure("cannot remove " + path, errno);
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  int removed = 0;
+  const int dirFd = ::dirfd(dir);
+  while (const dirent* e = ::readdir(dir)) {
+    if (!IsTemporaryName(e->d_name)) continue;
+    int fd = ::openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    // A writer holds its file locked until it is named: only a file nobody
+    // holds was left by a run that ended in the middle.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::unlinkat(dirFd, e->d_name, 0) == 0) {
+      ++removed;
+    }
+    ::close(fd);
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 std::string ExecutableFolder() {

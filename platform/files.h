@@ -5,8 +5,14 @@
 //
 // Operations that can fail return a Result (result.h): a system failure names
 // the path and carries the system's error text.
+//
+// Writes go through a temporary file ".halvorn-XXXXXX.tmp" in the target's
+// folder, locked while it is written and named. A run killed in the middle
+// leaves only such a file behind, never half a record under a real name;
+// RemoveStaleTemporaryFiles() clears them away at the next start.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,26 +29,48 @@ std::string JoinPath(std::string_view folder, std::string_view relative);
 
 bool FileExists(const std::string& path);       // a regular file, exact name
 bool DirectoryExists(const std::string& path);  // a folder, exact name
+// Something holds the name: a file, a folder, a device, or a symbolic link
+// (even one leading nowhere).
+bool NameTaken(const std::string& path);
 
 // Creates one folder (its parent must exist). Success when it exists afterwards.
 Result CreateDirectory(const std::string& path);
 
+// The largest file ReadFile() reads unless told otherwise: far above any
+// script, program, configuration or language file, far below what would
+// exhaust the memory of a test station.
+inline constexpr std::size_t kReadLimit = 64u << 20;
+
 // Reads the whole file as bytes; `out` is empty when it cannot be read. Only
-// regular files are read (a folder or a device is a caller mistake).
-Result ReadFile(const std::string& path, std::string& out);
+// regular files are read, opened without waiting, so a folder, a device or a
+// named pipe is refused at once (a caller mistake) and never blocks. A file
+// larger than `limit` bytes is refused before anything is read (a caller
+// mistake whose text names the path, its size and the limit).
+Result ReadFile(const std::string& path, std::string& out, std::size_t limit = kReadLimit);
 
 // Replaces the file with `data`: the bytes are written to a temporary file in
 // the same folder, flushed, and renamed over `path`, and the folder is
-// flushed, so a failed write or a kill never loses the file that was there.
-// On failure the old file is untouched and no temporary file is left.
+// flushed, so a failed write (a full disk, a file-size limit) or a kill never
+// loses the file that was there. The new file keeps the old one's
+// permissions; a new name gets the usual ones (0666 less the umask). A
+// symbolic link at `path` is replaced, never written through. On failure the
+// old file is untouched and no temporary file is left.
 Result WriteFileAtomic(const std::string& path, std::string_view data);
 
 // Creates a new file holding `data` without ever overwriting one: the bytes
 // are written and flushed under a temporary name and then given `path` only
 // if no file of that name exists, so the name never holds half a record and
-// two writers never take each other's file. A name that is taken already is
-// a caller mistake (FileExists(path) then tells it apart from a failure).
+// two writers never take each other's file (a hard link, or on file systems
+// without them a rename that refuses to replace; only where neither exists
+// is the name created first and then written). A name that is taken already
+// (by anything NameTaken() sees) is a caller mistake; any other failure is a
+// system failure.
 Result WriteFileExclusive(const std::string& path, std::string_view data);
+
+// Removes the temporary files that writers killed in the middle left in
+// `folder`. A temporary file that a running writer (of this or another
+// process) still holds is left alone. Returns how many were removed.
+int RemoveStaleTemporaryFiles(const std::string& folder);
 
 Result RemoveFile(const std::string& path);
 

@@ -1,5 +1,6 @@
 // The text rules every layer shares, so that each exists once:
 //  - trimming removes blanks only (never tabs) unless told which characters;
+//  - a UTF-8 byte order mark at the start of a file is no part of its text;
 //  - letter case changes only ASCII letters; controller traffic, files and
 //    the display are 8-bit text and every other byte passes unchanged;
 //  - the decimal reading of a number ("2.5e3 mm" reads 2500);
@@ -32,6 +33,12 @@ inline std::string_view TrimmedView(std::string_view text, std::string_view char
 }
 inline std::string TrimBlanks(std::string_view text) {
   return std::string(TrimmedView(text));
+}
+// Without a UTF-8 byte order mark at its start: Windows editors put one in
+// front of text files, and it belongs to no line or name.
+inline std::string_view WithoutByteOrderMark(std::string_view text) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  return text.substr(0, kMark.size()) == kMark ? text.substr(kMark.size()) : text;
 }
 // ASCII letters in upper case; every other byte unchanged.
 inline char ToUpperAscii(char c) {

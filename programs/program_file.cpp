@@ -15,7 +15,9 @@ bool HasCr(std::string_view text) {
 
 }  // namespace
 
-NormalisedLines::NormalisedLines(std::string_view text) : text_(text) {
+NormalisedLines::NormalisedLines(std::string_view file)
+    : text_(platform::WithoutByteOrderMark(file)) {
+  const std::string_view text = text_;
   const bool hasCr = HasCr(text);
   // Without any CR every LF ends a line; with one, only CR does and LFs vanish.
   separator_ = hasCr ? '\r' : '\n';

@@ -23,11 +23,13 @@ namespace programs {
 // Walks the lines of a text with every line end reduced to a single CR and
 // TABs dropped: in a text without any CR every LF ends a line; in a text with
 // a CR only CR does, and LFs vanish. So LF, CR LF and CR files all read the
-// same, and no normalised copy of the text is built.
+// same, and no normalised copy of the text is built. A UTF-8 byte order mark
+// at the start of the file is skipped, so a file saved by a Windows editor
+// keeps its first line.
 class NormalisedLines {
  public:
-  // `text` must outlive the walker.
-  explicit NormalisedLines(std::string_view text);
+  // `file` must outlive the walker.
+  explicit NormalisedLines(std::string_view file);
   // The number of lines (a text that ends with a line end has an empty last line).
   std::size_t Count() const { return count_; }
   // Replaces `line` with the next line; false once every line has been given.

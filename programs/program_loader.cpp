@@ -83,12 +83,17 @@ bool ProgramLoader::LoadProgram(int n, const std::string& name) {
   DiscardProgram();
 
   bool loaded = false;
+  error_ = LoadError();
   if (n >= 1 && n <= 10) {
     // A name that cleans down to nothing still names test99.prg: a script
     // that asked for a named program never runs a stored one by accident.
     fileName_ = name.empty() ? StoredProgramFileName(n) : NamedProgramFileName(name);
     const std::string path = folders_.DataPath("AppPrograms\\" + fileName_);
-    if (platform::FileExists(path)) loaded = LoadFile(path, fileName_);
+    if (platform::NameTaken(path)) {
+      loaded = LoadFile(path, fileName_);
+    } else {
+      error_ = {LoadError::Kind::NotFound, "Program file not found: " + fileName_};
+    }
   } else if (n == 11 || n == 12) {
     const std::string path =
         host_.ChooseFile(kDialogTitle, ProgramFolder(), kDialogFilter, kDialogOptions);
@@ -113,7 +118,11 @@ bool ProgramLoader::LoadFile(const std::string& path, const std::string& fileNam
   Progress progress(*this);
 
   std::string bytes;
-  platform::ReadFile(path, bytes);  // an unreadable file counts as empty
+  if (platform::Result read = platform::ReadFile(path, bytes); !read) {
+    error_ = {LoadError::Kind::NotRead, "Program file not read: " + read.Text()};
+    Message(error_.text);
+    return false;
+  }
   if (bytes.empty()) return false;
 
   ParsedProgram parsed = ParseProgram(

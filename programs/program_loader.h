@@ -42,6 +42,18 @@ class ProgramHost {
                                  const std::string& filter, const std::string& options) = 0;
 };
 
+// Why a load that asked for a file got no program from it.
+struct LoadError {
+  enum class Kind {
+    None,      // loaded, or nothing asked (a cancelled dialog, ESC, no commands in the file)
+    NotFound,  // the stored or named program file does not exist
+    NotRead,   // it exists but could not be read (not a file, no permission, too large)
+  };
+  Kind kind = Kind::None;
+  // "Program file not found: test05.prg", "Program file not read: <why>".
+  std::string text;
+};
+
 // The markup of the program progress bar at `percent` (1..100).
 std::string ProgramBarMarkup(int percent);
 
@@ -66,8 +78,13 @@ class ProgramLoader {
   //
   // A file that yields no command at all (empty, blank, only remarks), a
   // missing file, a cancelled dialog, ESC during parsing and a call made
-  // while another load is parsing all load nothing.
+  // while another load is parsing all load nothing. A file that cannot be
+  // read shows "Program file not read: <why>" after its "Load:" line; a
+  // missing file shows nothing (a script says so itself, see LastLoadError).
   bool LoadProgram(int n, const std::string& name);
+
+  // Why the last LoadProgram() got no program from a file it asked for.
+  const LoadError& LastLoadError() const { return error_; }
 
   // The engine finished a line: the program's copy of it is done with.
   void OnLineFinished() { ProgramCommandLine.clear(); }
@@ -97,6 +114,7 @@ class ProgramLoader {
   ProgramHost& host_;
   platform::DataFolders folders_;
   std::string fileName_;
+  LoadError error_;
 };
 
 }  // namespace programs

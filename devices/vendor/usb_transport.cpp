@@ -62,7 +62,11 @@ std::string UsbTransport::UsbListDevices() {
     // A controller without a product string is left out; the others keep
     // their library index in brackets, so positions and indices may differ.
     if (product.empty()) continue;
-    entries.push_back("ZDK-" + IdentityOf(index, product) + std::string(kEntryBlanks, ' ') + "[" +
+    // A "|" would split the entry in two in the list, and its first half
+    // would open controller 0: it is shown as "/".
+    std::string identity = IdentityOf(index, product);
+    std::replace(identity.begin(), identity.end(), '|', '/');
+    entries.push_back("ZDK-" + identity + std::string(kEntryBlanks, ' ') + "[" +
                       std::to_string(index) + "]");
   }
   return JoinList(entries);

@@ -8,7 +8,8 @@
 // where the identity is the trimmed "ID" reply without a leading "Zendrik-",
 // a "-", and the last two characters of the trimmed product string (or the
 // product string alone when the controller could not be opened while
-// listing). The bracketed index is what opens the entry again, so it always
+// listing), with any "|" shown as "/" so that the list keeps one entry per
+// controller. The bracketed index is what opens the entry again, so it always
 // names the library's index even when controllers without a product string
 // were left out of the list.
 //

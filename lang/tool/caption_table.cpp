@@ -8,8 +8,6 @@
 namespace lang {
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -179,8 +177,7 @@ bool Utf8ToUtf16(std::string_view text, std::u16string& out) {
 platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
                                    std::vector<std::string>* warnings) {
   records.clear();
-  if (table.substr(0, kByteOrderMark.size()) == kByteOrderMark)
-    table.remove_prefix(kByteOrderMark.size());
+  table = platform::WithoutByteOrderMark(table);
   std::set<int> seen;
   int lineNumber = 0;
   while (!table.empty()) {

@@ -2,7 +2,6 @@
 // timer ticks, the operator answers from a queue, fake links answer; and
 // the verdicts, result files and CSV tables they leave.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -115,8 +114,11 @@ TEST(ScriptRun, LoopsRepeatUntilEscAndTheScriptGoesOnBehindThem) {
 }
 
 TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
-  Station s("[RUNPROG1]\n[RUNPROG?]my-test.1\n[SHOWFAILCT]\n");
+  Station s("[RUNPROG1]\n[RUNPROG?]my-test.1\n[RUNPROG5]\n[RUNPROG2]\n[RUNPROG3]\n[SHOWFAILCT]\n");
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test01.prg", "ID\r\n"));
+  // A missing (5) or unreadable (2, a folder) program fails; an empty one (3) does not.
+  ASSERT_TRUE(platform::CreateDirectory(s.folder / "AppPrograms/test02.prg"));
+  ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test03.prg", ""));
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test99mytest1.prg",
                                         "LSPD=500,OK\r\nPX,100\r\n"));
   s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("99") : "OK"; };
@@ -125,8 +127,10 @@ TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
   s.application->Engine().State().EngineRunning = 0;
   s.Run();
   EXPECT_EQ(s.hid->sent, (Strings{"LSPD=500", "PX"}));
-  EXPECT_EQ(s.FailCount(), 1);
-  EXPECT_NE(s.Display().find("Load: test99mytest1.prg\r\n"), std::string::npos) << s.Display();
+  EXPECT_EQ(s.FailCount(), 3);
+  for (const char* line : {"Load: test99mytest1.prg\r\n", "Program file not found: test05.prg\r\n",
+                           "Load: test02.prg\r\nProgram file not read: "})
+    EXPECT_NE(s.Display().find(line), std::string::npos) << s.Display();
   // A device that cannot open counts one failure per program line.
   Station closed("[RUNPROG1]\n[RUNPROG1]\n[CMDREPLY1]PX\n");
   ASSERT_TRUE(
@@ -185,25 +189,6 @@ TEST(ScriptRun, ShowModeAndDeviceKeywords) {
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), "..");
   EXPECT_TRUE(s.hid->sent.empty());  // slot 2 does not exist: nothing selected
   EXPECT_EQ(s.application->Shell().CurrentSlot, 1);
-}
-
-TEST(ResultFiles, NeverOverwrittenAndAFailedWriteIsReportedWhileTheScriptGoesOn) {
-  Station s(
-      "[SHOW]x\n[STORERESULTS]\n[SAVERESULTS2]\n[SAVERESULTSAUTO]Unit\n[SHOW]still running\n");
-  // A folder where the slot file should be, and no result folder at all.
-  ASSERT_TRUE(platform::CreateDirectory(s.folder / "AppPrograms/AutoControl/testresults2.txt"));
-  ASSERT_EQ(::rmdir((s.folder / kAuto).c_str()), 0);
-  s.Run();
-  const std::string d = s.Display();
-  for (const std::string& path :
-       Strings{"AppPrograms/AutoControl/testresults2.txt", kAuto + "Unit0001.txt"})
-    EXPECT_NE(d.find("Result file not written: " + (s.folder / path)), std::string::npos) << d;
-  EXPECT_NE(d.find("still running"), std::string::npos);
-  Station again("[SAVERESULTSAUTO]Unit\n");
-  ASSERT_TRUE(platform::WriteFileAtomic(again.folder / (kAuto + "Unit0001.txt"), "old"));
-  again.Run();
-  EXPECT_EQ(again.Read(kAuto + "Unit0001.txt"), "old");
-  EXPECT_TRUE(again.Exists(kAuto + "Unit0002.txt"));
 }
 
 TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {

@@ -97,6 +97,8 @@ TEST(ScriptText, KeptLinesJoinedByCrLfWhateverTheFilesLineEnds) {
   EXPECT_EQ(BuildScriptText(cr), expected);
   EXPECT_EQ(BuildScriptText(lf.substr(0, lf.size() - 1)), expected);  // no line end at the end
   EXPECT_EQ(BuildScriptText("' only\r\n' comments\r\nLSPD=500\n\n"), "");
+  // A Windows editor's byte order mark belongs to no line; later it is text.
+  EXPECT_EQ(BuildScriptText("\xEF\xBB\xBF[SHOW]first\r\n\xEF\xBB\xBF[EXIT]"), "[SHOW]first");
   // A stray LF inside a CR file, NUL, TAB, ESC and 8-bit bytes.
   using namespace std::string_literals;
   EXPECT_EQ(
@@ -138,8 +140,9 @@ TEST(ScriptReader, SplitsAndReplaysLinesFromASavedPosition) {
   EXPECT_FALSE(ended.AtEnd());  // an empty last line is still to come
 }
 
-// There is no fallback from a numbered script to autocontrol.txt; a folder
-// or a file of comments is no script; [ERASE] deletes only what is there.
+// There is no fallback from a numbered script to autocontrol.txt; a file of
+// comments is no script; a folder is refused as unreadable;
+// [ERASE] deletes only what is there.
 TEST(ScriptFile, NumberedScriptsHaveNoFallback) {
   testing_support::TestFolder root;
   const std::string data = root.Path() + "/", folder = "AppPrograms/AutoControl/";
@@ -152,12 +155,16 @@ TEST(ScriptFile, NumberedScriptsHaveNoFallback) {
   write("autocontrol.txt", "[show] hello\n[exit]\n");
   EXPECT_TRUE(autocontrol::ReadScriptFile(data, 0, text));
   EXPECT_EQ(text, "[SHOW]hello\r\n[EXIT]");
-  EXPECT_FALSE(autocontrol::ReadScriptFile(data, 12, text));
-  EXPECT_EQ(text, "");
   write("autocontrol_2.txt", "' nothing to do\r\n");
-  EXPECT_FALSE(autocontrol::ReadScriptFile(data, 2, text));
+  for (int missingOrEmpty : {12, 2}) {
+    text = "stale";
+    EXPECT_TRUE(autocontrol::ReadScriptFile(data, missingOrEmpty, text));
+    EXPECT_EQ(text, "");
+  }
   ASSERT_TRUE(platform::CreateDirectory(root / (folder + "autocontrol_5.txt")));
-  EXPECT_FALSE(autocontrol::ReadScriptFile(data, 5, text));
+  EXPECT_NE(autocontrol::ReadScriptFile(data, 5, text).Text().find("is not a file"),
+            std::string::npos);
+  EXPECT_EQ(text, "");
   EXPECT_TRUE(autocontrol::EraseScriptFile(data, 2));
   EXPECT_FALSE(autocontrol::EraseScriptFile(data, 2) || autocontrol::EraseScriptFile(data, 5));
   EXPECT_TRUE(platform::FileExists(root / (folder + "autocontrol.txt")));

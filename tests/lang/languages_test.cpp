@@ -156,8 +156,10 @@ TEST(Languages, LangIniChoosesAndStoresTheLanguage) {
     return platform::ReadFile(root / name, content) ? content : "<none>";
   };
   EXPECT_EQ(languages.ReadLanguageChoice(root.Path()), 0);  // no lang.ini
-  for (auto [content, deutsch] :
-       {std::pair{"  deutsch\r\n", true}, {"english", false}, {"", false}, {"Deutsch A", false}}) {
+  for (auto [content, deutsch] : {std::pair{"\xEF\xBB\xBF  deutsch\r\n", true},
+                                  {"english", false},
+                                  {"", false},
+                                  {"Deutsch A", false}}) {
     ASSERT_TRUE(platform::WriteFileAtomic(root / "lang.ini", content));
     EXPECT_EQ(languages.ReadLanguageChoice(root.Path()), deutsch ? de : 0) << content;
   }

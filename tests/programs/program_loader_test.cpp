@@ -43,6 +43,7 @@ TEST(ProgramFile, LinesGiveTheirCommandsAndExpectedRepliesInStep) {
       {"E\tO=1\nPX,0\n'a\n", {"EO=1,PX,'", " ,0,a"}},
       {"EO=1\r\nPX,\t0\r\n'a\r\n", {"EO=1,PX,'", " ,0,a"}},
       {"EO=1\rPX,\n0\r'\ta\r", {"EO=1,PX,'", " ,0,a"}},
+      {"\xEF\xBB\xBFLSPD=500\r\nPX\xEF\xBB\xBF", {"LSPD=500,PX\xEF\xBB\xBF", " , "}},
   };
   for (const auto& [text, parsed] : files) EXPECT_EQ(Parse(text), parsed) << text;
   std::string bytes;  // a megabyte line of any bytes

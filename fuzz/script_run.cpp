@@ -1,0 +1,237 @@
+// A whole AutoControl script run: any bytes as the script file, a device
+// link whose replies, an operator whose answers and dialogs whose verdicts
+// come from the fuzz data. Loops that never end get ESC after a budget of
+// steps. Result files are really written (to a folder in memory where one
+// exists) and checked afterwards: every file the run left lies in the
+// results folders under a name of the result rules, the files of one
+// automatic save share their number, CSV tables hold whole rows, and a
+// [SHELLAPP] command reaches the program as the arguments it was written as.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "autocontrol/script.h"
+#include "autocontrol/script_file.h"
+#include "devices/link.h"
+#include "engine/command_engine.h"
+#include "engine/reply_capture.h"
+#include "platform/data_folders.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/fake_transport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+// A data folder for all runs, emptied of results before each one.
+struct DataRoot {
+  std::string path;
+  std::string autoControl, autoResults;
+  DataRoot() {
+    char name[] = "/dev/shm/halvorn-fuzz-XXXXXX";
+    char fallback[] = "/tmp/halvorn-fuzz-XXXXXX";
+    const char* made = ::mkdtemp(name);
+    if (!made) made = ::mkdtemp(fallback);
+    Check(made != nullptr);
+    path = std::string(made) + "/";
+    platform::DataFolders folders(path);
+    folders.EnsureDataFolders();
+    autoControl = folders.DataPath("AppPrograms\\AutoControl");
+    autoResults = folders.DataPath("AppPrograms\\AutoControl\\AutoResults");
+  }
+  ~DataRoot() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  // Only the results folders receive files.
+  void Clear() const {
+    std::error_code ignored;
+    for (const std::string& folder : {autoResults, autoControl}) {
+      for (const fs::directory_entry& e : fs::directory_iterator(folder, ignored)) {
+        if (!e.is_directory()) fs::remove(e.path(), ignored);
+      }
+    }
+  }
+};
+
+class FuzzHost : public autocontrol::ScriptHost {
+ public:
+  FuzzHost(FuzzedDataProvider& data, engine::CommandEngine& engine,
+           const engine::PlainReplyCapture& capture)
+      : data_(data), engine_(engine), capture_(capture) {
+    link_.answer = [this](const std::string&) { return data_.ConsumeRandomLengthString(24); };
+    link_.afterSend = [this](const std::string&) {
+      link_.status = static_cast<devices::LinkStatus>(data_.ConsumeIntegralInRange<int>(0, 3));
+    };
+  }
+
+  void ExecuteOnSelectedDevice(const std::string& line) override {
+    // A verification compares replies without the braces around them.
+    Check(capture_.VerifyExpected.find_first_of("{}") == std::string::npos);
+    if (data_.ConsumeIntegralInRange<int>(0, 7) == 0) return;  // no device selected
+    engine_.ExecuteCommandLine(link_, 1, line, devices::LinkKind::Serial);
+  }
+  void SelectDeviceSlot(int slot) override { Check(slot >= 1 && slot <= 8); }
+  void RefreshDevices() override {}
+  void ResetDeviceSlot() override {}
+  std::string SelectedDevice() override { return "Axis 01 {COM1:9600}"; }
+  void SetShowMode(int mode) override { Check(mode >= 1 && mode <= 5); }
+  bool LoadProgram(int number, const std::string&) override {
+    Check((number >= 1 && number <= 10) || number == 11);
+    const int outcome = data_.ConsumeIntegralInRange<int>(0, 3);
+    error_ = {};
+    if (outcome == 1) error_ = {programs::LoadError::Kind::NotFound, "Program file not found: x"};
+    if (outcome == 2) error_ = {programs::LoadError::Kind::NotRead, "Program file not read: x"};
+    if (outcome != 3) return false;
+    program_ = data_.ConsumeRandomLengthString(64);
+    engine_.State().ExpectedValuesLine = data_.ConsumeRandomLengthString(64);
+    engine_.State().ExpectedValuesPresent = true;
+    return true;
+  }
+  std::string ProgramCommandLine() override { return program_; }
+  programs::LoadError ProgramLoadError() override { return error_; }
+  std::string AskOperator(const std::string&, bool, bool passFail) override {
+    static const char* const kVerdicts[] = {"PASS", "FAIL", "", "pass", "maybe"};
+    if (passFail) return kVerdicts[data_.ConsumeIntegralInRange<int>(0, 4)];
+    return data_.ConsumeRandomLengthString(32);
+  }
+  bool ShowPassFail(const std::string&, const std::string&, int) override {
+    return data_.ConsumeBool();
+  }
+  void SelectLanguage(int index) override { Check(index >= 0 && index <= 8); }
+  void PlaceMainWindow(const std::string&) override {}
+  void Wait(double seconds) override { Check(seconds == 2.0); }
+  std::tm LocalTime() override {
+    std::tm t{};
+    t.tm_year = data_.ConsumeIntegralInRange<int>(-1900, 8000);
+    t.tm_mon = data_.ConsumeIntegralInRange<int>(0, 11);
+    t.tm_mday = data_.ConsumeIntegralInRange<int>(1, 31);
+    t.tm_hour = data_.ConsumeIntegralInRange<int>(0, 23);
+    t.tm_min = data_.ConsumeIntegralInRange<int>(0, 59);
+    t.tm_sec = data_.ConsumeIntegralInRange<int>(0, 60);
+    return t;
+  }
+  bool StartProgram(const std::vector<std::string>& argv, bool) override {
+    Check(!argv.empty() && !argv[0].empty());
+    return data_.ConsumeBool();
+  }
+  void ReportError(const std::string& text) override { Check(!text.empty()); }
+
+ private:
+  FuzzedDataProvider& data_;
+  engine::CommandEngine& engine_;
+  const engine::PlainReplyCapture& capture_;
+  testing_support::FakeTransport link_;
+  std::string program_;
+  programs::LoadError error_;
+};
+
+// "name" + four digits + ("" | "_Pass" | "_Fail") + (".txt" | ".csv"); the
+// name and number part (the save's key) in `key`.
+bool IsAutoResultName(const std::string& file, std::string& key, std::string& kind) {
+  for (const char* suffix : {"_Pass.csv", "_Fail.csv", ".txt"}) {
+    const std::string s = suffix;
+    if (file.size() < s.size() + 5 || file.compare(file.size() - s.size(), s.size(), s) != 0)
+      continue;
+    key = file.substr(0, file.size() - s.size());
+    kind = s;
+    const std::string digits = key.substr(key.size() - 4);
+    return digits.find_first_not_of("0123456789") == std::string::npos && digits != "0000";
+  }
+  return false;
+}
+
+// Every file of the run lies where results go, under a name the rules make;
+// the CSV tables of a save have its text file's number.
+void CheckResultFiles(const DataRoot& root, const autocontrol::ScriptState& state) {
+  std::set<std::string> texts, tables;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(root.path)) {
+    const std::string path = e.path().string();
+    if (e.is_directory()) continue;
+    const std::string folder = e.path().parent_path().string(), file = e.path().filename();
+    Check(!file.empty() && file.front() != '.');  // no temporary file is left
+    if (folder == root.autoControl) {
+      Check(file.size() == 16 && file.rfind("testresults", 0) == 0 && file[11] >= '1' &&
+            file[11] <= '9' && file.substr(12) == ".txt");
+      continue;
+    }
+    Check(folder == root.autoResults);
+    std::string key, kind;
+    Check(IsAutoResultName(file, key, kind));
+    for (unsigned char c : key) Check(c >= 0x20 && c != 0x7F && c != '\\');
+    (kind == ".txt" ? texts : tables).insert(key);
+  }
+  if (state.RecordsLost == 0) {
+    for (const std::string& key : tables) Check(texts.count(key) == 1);
+  }
+}
+
+bool WholeRows(const std::string& table) {
+  return table.empty() || (table.size() >= 2 && table.compare(table.size() - 2, 2, "\r\n") == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  static const DataRoot root;
+  root.Clear();
+  FuzzedDataProvider data(bytes, size);
+  const std::string file = data.ConsumeRandomLengthString(4096);
+
+  testing_support::FakeHost window;
+  window.keepAppends = false;
+  window.keepHistory = false;
+  engine::PlainReplyCapture capture;
+  engine::CommandEngine engine(window, capture);
+  FuzzHost host(data, engine, capture);
+  autocontrol::Script script(host, engine, capture, root.path, 0);
+  if (!script.LoadScriptText(autocontrol::BuildScriptText(file))) return 0;
+
+  // The operator presses ESC after a budget of steps, and while a line runs
+  // after a budget of event pumps: a block whose condition never holds runs
+  // until ESC, as it would at a station.
+  const int budget = data.ConsumeIntegralInRange<int>(1, 400);
+  const int pumps = data.ConsumeIntegralInRange<int>(1, 3000);
+  window.onDoEvents = [&] {
+    if (window.doEventsCalls < pumps || engine.State().EngineRunning != 1) return;
+    engine.State().AbortRequest = 1;
+    script.OnEscape();
+  };
+  int result = 0;
+  for (int step = 0; step < budget + 60 && result >= 0; ++step) {
+    if (step == budget) script.OnEscape();
+    result = script.ScriptStep();
+    Check(result >= -2 && result <= 1);
+    Check(capture.ReplyCaptureSlot == 0 && engine.State().EngineRunning == 0);
+  }
+  const autocontrol::ScriptState& state = script.State();
+  Check(WholeRows(state.PassCsvText) && WholeRows(state.FailCsvText));
+  Check(capture.FailCount >= 0 && state.RecordsLost >= 0);
+  Check(script.SubstituteVariables(file).find(' ') == std::string::npos);
+  // [SHELLAPP] arguments: without quotes and backslashes, the words of the
+  // text between blanks and tabs, nothing else.
+  if (file.find_first_of("\"\\") == std::string::npos) {
+    std::vector<std::string> words;
+    std::string word;
+    for (char c : file + " ") {
+      if (c != ' ' && c != '\t') {
+        word += c;
+      } else if (!word.empty()) {
+        words.push_back(std::move(word));
+        word.clear();
+      }
+    }
+    Check(autocontrol::SplitCommandLine(file) == words);
+  }
+  CheckResultFiles(root, state);
+  return 0;
+}
