@@ -1,6 +1,5 @@
 #include "app/command_options.h"
 
-#include <charconv>
 #include <set>
 
 #include "engine/numbers.h"
@@ -21,14 +20,6 @@ bool AllDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// A whole decimal number that fits an int, or nothing.
-std::optional<int> ReadCount(const std::string& text) {
-  int n = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-  if (!AllDigits(text) || ec != std::errc() || end != text.data() + text.size()) return {};
-  return n;
-}
-
 // Stores one option's value; an error text when the value is not usable.
 std::string TakeValue(CommandOptions& o, const std::string& name, const std::string& v) {
   if (name == "--data-root") {
@@ -40,10 +31,10 @@ std::string TakeValue(CommandOptions& o, const std::string& name, const std::str
   } else if (name == "--report") {
     o.reportFile = v;
   } else if (name == "--device") {
-    o.device = ReadCount(v);
+    o.device = platform::ReadWholeNumber(v);
     if (!o.device) return "--device needs a list position (0, 1, 2 ...), not " + Quoted(v);
   } else if (AllDigits(v)) {  // --program N
-    std::optional<int> n = ReadCount(v);
+    std::optional<int> n = platform::ReadWholeNumber(v);
     if (!n || *n < 1 || *n > 10) {
       return "--program takes a stored program from 1 to 10 or a file, not " + Quoted(v);
     }

@@ -1,8 +1,10 @@
 // Arbitrary bytes through the shared text rules: field walking and splitting,
-// trimming, letter case and the caption cut. The first byte picks the field
+// trimming, letter case, the caption cut and whole numbers. The first byte picks the field
 // separators. Each rule must give back pieces that rebuild the text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,5 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::string(cut.text) + (cut.marked ? "//" : "") + std::string(cut.after);
   if (whole != text || cut.text.find("//") != std::string_view::npos) __builtin_trap();
   if (platform::CaptionId(cut.after) < 0) __builtin_trap();
+
+  // A whole number reads back as its digits, leading zeros aside; digits
+  // that fit an int always read.
+  const std::string_view significant =
+      text.substr(std::min(text.find_first_not_of('0'), text.size()));
+  const bool digitsOnly =
+      !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+  const std::optional<int> n = platform::ReadWholeNumber(text);
+  if (n ? std::to_string(*n) != (significant.empty() ? "0" : significant)
+        : digitsOnly && significant.size() < 10)
+    __builtin_trap();
   return 0;
 }

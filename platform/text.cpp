@@ -193,6 +193,17 @@ CaptionCut<char16_t> CutCaption(std::u16string_view caption) {
   return Cut(caption);
 }
 
+std::optional<int> ReadWholeNumber(std::string_view text) {
+  constexpr int kMax = std::numeric_limits<int>::max();
+  if (text.empty()) return std::nullopt;
+  int n = 0;
+  for (char c : text) {
+    if (!IsDigit(c) || n > (kMax - (c - '0')) / 10) return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 int CaptionId(std::string_view afterMark) {
   constexpr int kMax = std::numeric_limits<int>::max();
   int id = 0;

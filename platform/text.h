@@ -10,6 +10,7 @@
 // field that is not there is empty.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,11 @@ std::string RemoveChars(std::string_view text, std::string_view set);
 double ReadDecimal(std::string_view text);
 // The same in extended precision, which keeps every integer up to 2^64 exact.
 long double ReadDecimalExtended(std::string_view text);
+
+// A count, a position or an identifier given as text: only the digits 0-9,
+// at least one, and a value that fits an int; nothing otherwise (a sign, a
+// blank or any other character included).
+std::optional<int> ReadWholeNumber(std::string_view text);
 
 // ---------------------------------------------------------------------------
 // Fields

@@ -1,6 +1,5 @@
 #include "app/look/accelerators.h"
 
-#include <charconv>
 #include <string>
 
 #include "platform/text.h"
@@ -42,10 +41,8 @@ int KeyCode(std::string_view name) {
       ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9')))
     return name[0];
   if (name.size() >= 2 && name.size() <= 3 && name[0] == 'F') {
-    int n = 0;
-    const auto [end, error] = std::from_chars(name.data() + 1, name.data() + name.size(), n);
-    if (error == std::errc() && end == name.data() + name.size() && n >= 1 && n <= 12)
-      return gui::key::kF1 + n - 1;
+    const std::optional<int> n = platform::ReadWholeNumber(name.substr(1));
+    if (n && *n >= 1 && *n <= 12) return gui::key::kF1 + *n - 1;
   }
   return 0;
 }
@@ -55,8 +52,9 @@ bool ReadEntry(std::string_view entry, gui::Accelerator& accelerator) {
   if (comma == std::string_view::npos) return false;
   const std::string key = platform::ToUpper(platform::TrimmedView(entry.substr(0, comma)));
   const std::string_view id = platform::TrimmedView(entry.substr(comma + 1));
-  const auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), accelerator.id);
-  if (id.empty() || error != std::errc() || end != id.data() + id.size()) return false;
+  const std::optional<int> number = platform::ReadWholeNumber(id);
+  if (!number) return false;
+  accelerator.id = *number;
   std::size_t name = 0;
   for (; name < key.size(); ++name) {
     if (key[name] == '^') {

@@ -3,6 +3,7 @@
 #include "lang/language_file.h"
 #include "lang/tool/caption_table.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace lang {
 namespace {
@@ -72,11 +73,10 @@ int Build(const std::vector<std::string>& args, std::ostream& err) {
     return Usage(err, why);
   content.name = name;
   content.fontFace = face;
-  bool digits = !charset.empty() && charset.size() <= 3;
-  for (char c : charset) digits = digits && c >= '0' && c <= '9';
-  if (!digits || std::stoi(charset) > 255)
+  const std::optional<int> characterSet = platform::ReadWholeNumber(charset);
+  if (!characterSet || *characterSet > 255)
     return Usage(err, "--charset must be a number from 0 to 255, not \"" + charset + "\"");
-  content.characterSet = std::stoi(charset);
+  content.characterSet = *characterSet;
 
   std::string table;
   if (platform::Result read = platform::ReadFile(files[0], table); !read) {
