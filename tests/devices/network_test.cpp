@@ -64,11 +64,11 @@ TEST(NetworkAddress, NamesASchemeAHostAndAPort) {
 }
 
 // Bytes from the server, fed in pieces split at every position: the data that
-// comes out, and the answers that go back.
+// comes out, and the answers that go back. (Data that another client encoded,
+// doubled 0xFF and CR NUL included, comes back whole: the telnet_stream fuzz
+// target's.)
 TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      {"AB\r", "AB\r", ""},
-      {"A" + Bytes({255, 255}) + "B", "A" + Bytes({255}) + "B", ""},
       {Bytes({255, 253, 1, 255, 253, 24}), "", Bytes({255, 252, 1, 255, 252, 24})},
       {Bytes({255, 251, 1}), "", Bytes({255, 254, 1})},  // no echo: it would come back as a reply
       {Bytes({255, 251, 3, 255, 251, 3}), "", Bytes({255, 253, 3})},
@@ -76,7 +76,6 @@ TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
       {"1" + Confirm(7, Bytes({0})) + "2", "12", ""},
       {Bytes({255, 250, 44}) + std::string(200, 'g') + Bytes({255, 240}) + "OK", "OK", ""},
       {Bytes({255, 250, 44, 255, 253, 1}) + "Z", "Z", Bytes({255, 252, 1})},  // a broken SB ends
-      {"A\r\0B"s, "A\rB", ""},  // NVT's CR NUL while the server sends text
       {Bytes({255, 251, 0}) + "A\r\0B"s, "A\r\0B"s, Bytes({255, 253, 0})},
   };
   for (const auto& [in, data, answers] : cases) {
@@ -91,29 +90,22 @@ TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
   }
 }
 
-TEST(TelnetClient, AgreesOnTheComPortAndCollectsTheLineSettings) {
+// (The refusal, the settings and the confirmed rate are the live tests' below.)
+TEST(TelnetClient, EncodesForTheAgreedModeAndDoublesA0xFFRateByte) {
   TelnetClient client;
   std::string data;
-  EXPECT_EQ(client.Greeting(),
-            Bytes({255, 251, 44, 255, 251, 0, 255, 251, 3, 255, 253, 0, 255, 253, 3}));
+  client.Greeting();
   EXPECT_EQ(client.Encode("@01\xff\r"), "@01\xff\xff\r"s + '\0');
   client.Receive(kDoComPort + Bytes({255, 253, 0, 255, 251, 0}), data);
-  EXPECT_EQ(client.ComPortState(), TelnetClient::ComPort::Agreed);
   EXPECT_EQ(client.TakeAnswers(), "");  // our own requests, answered
   EXPECT_EQ(client.Encode("@01\r"), "@01\r");
-  // 65280 holds a 0xFF byte, doubled inside the subnegotiation.
-  EXPECT_EQ(client.LineSettings(65280),
-            Bytes({255, 250, 44, 1,   0,   0,   255, 255, 0,  255, 240, 255, 250,
-                   44,  2,   8,  255, 240, 255, 250, 44,  3,  1,   255, 240, 255,
-                   250, 44,  4,  1,   255, 240, 255, 250, 44, 12,  1,   255, 240}));
+  EXPECT_EQ(client.LineSettings(65280).substr(0, 11),
+            Bytes({255, 250, 44, 1, 0, 0, 255, 255, 0, 255, 240}));
   client.Receive(kConfirm8N1, data);
   EXPECT_FALSE(client.LineConfirmed());
   client.Receive(Confirm(1, Bytes({0, 0, 255, 255, 0})), data);
   EXPECT_TRUE(client.LineConfirmed());
   EXPECT_EQ(client.ConfirmedBaud(), 65280);
-  client.Receive(kDontComPort, data);
-  EXPECT_EQ(client.ComPortState(), TelnetClient::ComPort::Refused);
-  EXPECT_EQ(data, "");
 }
 
 using devices_test::Peer;

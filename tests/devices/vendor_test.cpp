@@ -91,11 +91,7 @@ TEST_F(Vendor, HidNamesFollowTheListRuleAndOpenAsWritten) {
   long before = hidSim.Calls("GetTorvaneHIDName");
   EXPECT_EQ(hid.HidDeviceName(2) + hid.HidDeviceName(-1), "");
   EXPECT_EQ(hidSim.Calls("GetTorvaneHIDName"), before);
-  EXPECT_EQ(hid.HidDeviceName(1), "Torvane Sim Board 2");
-  for (int result : {0, 2, -1}) {
-    hidSim.Do("result GetTorvaneHIDName " + std::to_string(result));
-    EXPECT_EQ(hid.HidDeviceName(0), "") << result;
-  }
+  EXPECT_EQ(hid.HidDeviceName(1), "Torvane Sim Board 2");  // statuses: device_entries fuzz target
 }
 
 // At most 63 characters reach the device; the statuses are the library's
@@ -139,25 +135,18 @@ TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
 }
 
 // Whatever a misbehaving library reports, nothing is read or written outside
-// the 64- and 256-byte buffers (the sanitizer build checks).
+// the 64- and 256-byte buffers (the sanitizer build checks; names, products
+// and counts of any bytes are the device_entries fuzz target's).
 TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
   hidSim.Do("devices 2");
   usbSim.Do("devices 1");
-  for (Standin* sim : {&hidSim, &usbSim}) sim->Do("count -4");
-  EXPECT_EQ(hid.HidList() + usb.UsbListDevices(), "");
-  EXPECT_EQ(hidSim.Calls("GetTorvaneHIDName") + usbSim.Calls("fnZendrikComGetProductString"), 0);
   for (Standin* sim : {&hidSim, &usbSim}) sim->Do("count 2147483647");
   Entries entries = hid.ListEntries();
   ASSERT_EQ(entries.size(), static_cast<std::size_t>(devices::kMaxListedDevices));
   EXPECT_EQ(entries[1] + "|" + entries[2], "Torvane Sim Board 2|");
   EXPECT_EQ(usb.ListEntries(), Entries{"ZDK-SIM4-01" + kBlanks + "[0]"});
   EXPECT_EQ(usbSim.Calls("fnZendrikComGetProductString"), devices::kMaxListedDevices);
-
   for (Standin* sim : {&hidSim, &usbSim}) sim->Do("unterminated 1");
-  usbSim.Do("product 0 Drive 07");
-  EXPECT_EQ(hid.HidDeviceName(0), "Torvane Sim Board 1" + std::string(256 - 19, '~'));
-  // The 64-byte "ID" reply less its prefix, "-", the product's last two.
-  EXPECT_EQ(usb.UsbListDevices(), "ZDK-SIM4" + std::string(52, '~') + "-~~" + kBlanks + "[0]");
   ASSERT_EQ(hid.Open("Torvane Sim Board 1", board), LinkStatus::Ok);
   ASSERT_EQ(usb.UsbOpenIndex(controller, 0), 1);
   for (devices::Transport* link : std::initializer_list<devices::Transport*>{&hid, &usb}) {

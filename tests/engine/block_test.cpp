@@ -77,8 +77,9 @@ TEST_F(BlockTest, EachLineShowsItsPasses) {
 }
 
 // Each line runs until its condition holds or, when it never does, until ESC
-// after ten passes. Saved values are whole numbers; a missing high bound of
-// UNTILR reads 0; without RSAVE the pass counter is compared.
+// after ten passes (ESC stops a block like any line). Saved values are whole
+// numbers; a missing high bound of UNTILR reads 0; without RSAVE the pass
+// counter is compared.
 TEST_F(BlockTest, UntilConditionsEndTheBlockAfterTheRightPass) {
   const std::tuple<const char*, Strings, long> cases[] = {
       {"REPEAT, PX, RSAVE1, UNTIL>1000", {"200", "700", "1200", "5000"}, 3},
@@ -131,14 +132,6 @@ TEST_F(BlockTest, DelaysRunInsideABlock) {
   Run("REPEAT, DELAYS, UNTIL=2");
   EXPECT_NEAR(host.TotalDelay(), 1.0, 1e-9);
   EXPECT_EQ(state.LastReply, "");
-}
-
-TEST_F(BlockTest, EscStopsARunningBlock) {
-  Answer({{"ABORT", {"STOPPED"}}});
-  PressEscAfterSends(5);
-  Run("REPEAT, PX, UNTIL=0, NEVER");
-  EXPECT_EQ(link.sent, (Strings{"PX", "PX", "PX", "PX", "PX", "ABORT"}));
-  EXPECT_TRUE(Shown().ends_with("|ABORT (ESCAPED) (STOPPED)"));
 }
 
 }  // namespace

@@ -23,9 +23,11 @@ class CommandLineTest : public EngineTest {
 // NUL and 8-bit bytes are part of a command like any other.
 TEST_F(CommandLineTest, SendsEachPieceTrimmedOfBlanksOnlyAndLowerCaseDirectivesToo) {
   using namespace std::string_literals;
-  Run(" lspd=500 ,\tHSPD=5000\t ,  repeat , RSAVE1 ,UNTIL, delay ,REPEA, Delay=5,\0\xff"s);
-  EXPECT_EQ(link.sent, (Strings{"lspd=500", "\tHSPD=5000\t", "repeat", "RSAVE1", "UNTIL", "delay",
-                                "REPEA", "Delay=5", "\0\xff"s}));
+  Run(" lspd=500 ,\tHSPD=5000\t ,  repeat , RSAVE1 ,UNTIL, delay ,REPEA, Delay=5,\0\xff,"
+      "showdc,SHOW64,'',' x,SETPA"s);
+  EXPECT_EQ(link.sent,
+            (Strings{"lspd=500", "\tHSPD=5000\t", "repeat", "RSAVE1", "UNTIL", "delay", "REPEA",
+                     "Delay=5", "\0\xff"s, "showdc", "SHOW64", "''", "' x", "SETPA"}));
   EXPECT_TRUE(host.delays.empty());
 }
 
@@ -75,10 +77,12 @@ TEST_F(CommandLineTest, CaptureFromSlotEightFillsR8AndR9AndEndsAtEleven) {
 TEST_F(CommandLineTest, LocalDirectivesAreAnsweredWithoutTheLinkAndLeaveTheLastReply) {
   Answer({{"PX", {"5"}}, {"PY", {"258"}}});
   capture.ReplyCaptureSlot = 1;
-  Expect(",,NO,NO,NO");  // directive entries show no expected value
-  Run("PX, PY, SHOWHX, SETPARXS=2, BTMASK=X0F");
+  Expect(",,NO,NO,NO,NO,NO");  // directive entries show no expected value
+  Run("PX, PY, SHOWHX, SETPARXS=2, BTMASK=X0F, SHOW08, SHOW32.");
   EXPECT_EQ(link.sent, (Strings{"PX", "PY"}));
-  EXPECT_EQ(Shown(), "PX (5)|PY (258)|SHOWHX (0x00000102)|SETPARXS=2 (2)|BTMASK=X0F (0xF)");
+  EXPECT_EQ(Shown(),
+            "PX (5)|PY (258)|SHOWHX (0x00000102)|SETPARXS=2 (2)|BTMASK=X0F (0xF)|SHOW08 "
+            "(00000010)|SHOW32. (00000000.00000000.00000001.00000010)");
   EXPECT_EQ(capture.ReplyCaptureSlot, 3);
   EXPECT_EQ(capture.ScriptReplies[1], "258");
   EXPECT_EQ(state.BitMask, 15);

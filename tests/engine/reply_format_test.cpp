@@ -46,6 +46,8 @@ std::string EntryText(int mode, std::string_view expected, std::string_view comm
   return FormatEntry(command, "100", expected, kExchangeLine, position, mode, 0.01239, -1).text;
 }
 
+// A comment ("'" with its text as the expected value) shows only in mode
+// five; a message shows as it is.
 TEST(FormatEntry, BuildsEachShowModePassingAndFailing) {
   const std::string twoLine = " >> PX\r\n      Reply: 100 (12.3ms)\r\n";
   const std::string oneLine = " >> PX    Reply: 100 (12.3ms)\r\n";
@@ -62,7 +64,12 @@ TEST(FormatEntry, BuildsEachShowModePassingAndFailing) {
     EXPECT_EQ(EntryText(mode, "100"), pass) << mode;
     EXPECT_EQ(EntryText(mode, ""), pass) << mode;
     EXPECT_EQ(EntryText(mode, " 200 "), fail) << mode;
+    EXPECT_EQ(EntryText(mode, "  check the belt  ", "'"),
+              mode == 5 ? "  <check the belt>\r\n" : "");
+    EXPECT_EQ(FormatEntry("Note", "x", "y", kMessageLine, 2, mode, 0, -1).text, "Note\r\n");
   }
+  EXPECT_EQ(EntryText(5, "", "'"), "");
+  EXPECT_EQ(FormatEntry("'", "", "text", kMessageLine, 0, 5, 0, -1).text, "'\r\n");
   EXPECT_EQ(EntryText(2, "OK", "LSPD=500"), " >> LSPD=500    Reply: 100 (12.3ms)\r\n!!  " +
                                                 std::string(8, ' ') + " Expected: OK\r\n");
   EXPECT_EQ(EntryText(4, "200", "PX", 0), "100 [200] (12.3ms)\r\n");
@@ -71,17 +78,6 @@ TEST(FormatEntry, BuildsEachShowModePassingAndFailing) {
             "  ST (5) (.5ms)\r\n");
   EXPECT_EQ(FormatEntry("ST", "4", "&=1", kExchangeLine, 1, 3, 1.5, 1).text,
             "! ST (4) [&=1] (1500ms)\r\n");
-}
-
-TEST(FormatEntry, ACommentShowsOnlyInModeFiveAndMessagesShowAsTheyAre) {
-  EXPECT_EQ(EntryText(5, "  check the belt  ", "'"), "  <check the belt>\r\n");
-  EXPECT_EQ(EntryText(5, "", "'"), "");
-  for (int mode : {1, 2, 3, 4}) {
-    EXPECT_FALSE(FormatEntry("'", "", "check", kExchangeLine, 4, mode, 0, -1).append) << mode;
-  }
-  EXPECT_EQ(FormatEntry("Started", "x", "y", kMessageLine, 2, 4, 0, -1).text, "Started\r\n");
-  EXPECT_EQ(FormatEntry("Note", "", "", 0, 0, 3, 0, -1).text, "Note\r\n");
-  EXPECT_EQ(FormatEntry("'", "", "text", kMessageLine, 0, 5, 0, -1).text, "'\r\n");
 }
 
 // The reply of a display directive after `lastReply`; none of them touches the mask.
@@ -93,15 +89,16 @@ std::string Show(std::string_view command, std::string_view lastReply) {
 }
 
 TEST(DisplayDirectiveReply, ShowsTheBitsOfAFieldOfTheLastReply) {
-  EXPECT_EQ(Show("SHOW32", "258"), "00000000000000000000000100000010");
-  EXPECT_EQ(Show("SHOW32.", "258"), "00000000.00000000.00000001.00000010");
-  EXPECT_EQ(Show("SHOW32 . ", "258"), "00000000.00000000.00000001.00000010");
-  EXPECT_EQ(Show("SHOW32-2", "7:258:9"), "00000000-00000000-00000001-00000010");
-  EXPECT_EQ(Show("SHOW32-0", "258:7"), "00000000-00000000-00000001-00000010");
-  EXPECT_EQ(Show("SHOW32.", "-256"), "11111111.11111111.11111111.00000000");
-  EXPECT_EQ(Show("SHOW32", "1099511627781"), "00000000000000000000000000000101");  // 2^40 + 5
-  EXPECT_EQ(Show("SHOW32", "2.5"), "00000000000000000000000000000010");
-  const std::tuple<const char*, const char*, const char*> cases[] = {
+  const std::string dotted = "00000000.00000000.00000001.00000010";
+  const std::tuple<const char*, const char*, std::string> cases[] = {
+      {"SHOW32", "258", "00000000000000000000000100000010"},
+      {"SHOW32.", "258", dotted},
+      {"SHOW32 . ", "258", dotted},
+      {"SHOW32-2", "7:258:9", "00000000-00000000-00000001-00000010"},
+      {"SHOW32-0", "258:7", "00000000-00000000-00000001-00000010"},
+      {"SHOW32.", "-256", "11111111.11111111.11111111.00000000"},
+      {"SHOW32", "1099511627781", "00000000000000000000000000000101"},  // 2^40 + 5
+      {"SHOW32", "2.5", "00000000000000000000000000000010"},
       {"SHOW16_", "258", "00000001_00000010"},
       {"SHOW16", "65794", "0000000100000010"},
       {"SHOW16:", "-2", "11111111:11111110"},
@@ -119,8 +116,7 @@ TEST(DisplayDirectiveReply, ShowsTheBitsOfAFieldOfTheLastReply) {
       {"SHOWDC", "-0.00004", "0"},
       {"SHOWDC", "1e20", "100000000000000000000"},
       {"SHOWDC:2", "12:3.75", "3.75"},
-      {"SHOWDC:9", "12:3.75", "0"},
-  };
+      {"SHOWDC:9", "12:3.75", "0"}};
   for (auto [command, last, reply] : cases) EXPECT_EQ(Show(command, last), reply) << last;
 }
 
@@ -136,15 +132,6 @@ TEST(DisplayDirectiveReply, BtmaskSetsAndShowsTheMask) {
     EXPECT_EQ(DisplayDirectiveReply(command, "123", mask), reply) << command;
     EXPECT_EQ(mask, after) << command;
   }
-}
-
-TEST(IsLocalDirective, MatchesTheSixCharacterNamesInUpperCase) {
-  const std::pair<const char*, bool> cases[] = {
-      {"'", true},       {"SHOWDC:2", true}, {"SHOW32.", true}, {"SHOW16", true},
-      {"SHOW08", true},  {"SETPARXS", true}, {"''", false},     {"' x", false},
-      {"showdc", false}, {" SHOWDC", false}, {"SHOW64", false}, {"SETPA", false},
-  };
-  for (auto [command, local] : cases) EXPECT_EQ(IsLocalDirective(command), local) << command;
 }
 
 }  // namespace

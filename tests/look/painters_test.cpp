@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <tuple>
 
@@ -42,21 +43,39 @@ TEST(Palette, TheBarColoursHaveTheirOwnHues) {
   EXPECT_GT(Brightness(PaletteColour(12)), Brightness(PaletteColour(4)));  // LIGHTRED is lighter
 }
 
+// A share past what is left of 100 is dropped; SKIP and unknown names keep
+// their space; "|", "," and CR separate, LF and blanks are ignored; widths
+// round up and the right edge stops at the last pixel; no "%" or no positive
+// share draws nothing; DEFAULT draws in the control's own colours, upside down.
 TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
   struct Segment {
     int x, width, top, bottom;  // palette colours; -1/-2: the control's first/second
   };
+  const std::vector<Segment> redGreen = {{0, 60, 4, 20}, {60, 40, 2, 10}};
   const struct {
     const char* markup;
     int width;
     std::vector<Segment> segments;
   } cases[] = {
-      {"60%RED|40%GREEN", 100, {{0, 60, 4, 20}, {60, 40, 2, 10}}},
+      {"60%RED|40%GREEN", 100, redGreen},
       {"100%GREEN", 100, {{0, 100, 2, 10}}},
       {"60%RED|60%GREEN", 100, {{0, 60, 4, 20}}},
+      {"60%RED|60%GREEN|40%BLUE", 100, {{0, 60, 4, 20}, {60, 40, 9, 17}}},
       {"50%SKIP|50%BLUE", 100, {{50, 50, 9, 17}}},
+      {"50%MAUVE|50%BLUE", 100, {{50, 50, 9, 17}}},
       {"50%RED|50%GREEN", 99, {{0, 50, 4, 20}, {50, 49, 2, 10}}},  // rounded up, cut at pixel 98
+      {"33%RED|33%GREEN|34%BLUE", 10, {{0, 4, 4, 20}, {4, 4, 2, 10}, {8, 2, 9, 17}}},
+      {"60%RED,40%GREEN", 100, redGreen},
+      {"60%RED\r\n40%GREEN", 100, redGreen},
+      {" 6 0 % r e\nd | 40%green ", 100, redGreen},
+      {"12.5%RED", 80, {{0, 10, 4, 20}}},
+      {"60RED|40%GREEN", 100, {{0, 40, 2, 10}}},
+      {"0%RED|-10%RED|50%GREEN", 100, {{0, 50, 2, 10}}},
+      {"%RED|abc%RED", 100, {}},
+      {"||,,60%RED", 100, {{0, 60, 4, 20}}},
+      {"100%RED", INT_MAX, {{0, INT_MAX, 4, 20}}},
       {"30%default,x|1e308%RED", 100, {{0, 30, -2, -1}}},
+      {"50%default|50%LightBlue", 10, {{0, 5, -2, -1}, {5, 5, 17, 25}}},
   };
   for (const auto& c : cases) {
     gui::RecordingCanvas canvas;
