@@ -24,6 +24,8 @@ TEST(MainWindow, StartsWithEveryKindOfDeviceListedAndTheColoursDefined) {
   EXPECT_EQ(s.application->Engine().Display().Kind(), engine::DisplayKind::Rich);
   // A board link that cannot tell its library's version asks for a newer one.
   EXPECT_EQ(s.gui.Text(kMainForm, tmain::kVersionLabel), "Update DLL !");
+  // The operator's first keys go to the command entry.
+  EXPECT_EQ(s.gui.FocusedControl(), std::make_pair(std::string(kMainForm), tmain::kCommandEntry));
   // The palette and the defined colours reach the backend before the first form.
   ASSERT_TRUE(s.gui.ColourSlot(4) && s.gui.ColourSlot(36));
   EXPECT_EQ(*s.gui.ColourSlot(4), app::look::PaletteColour(4));

@@ -158,7 +158,7 @@ TEST_F(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
   }
 }
 
-TEST(ButtonPainter, UnderTheMouseLighterPressedUpsideDownCornersByCode) {
+TEST(ButtonPainter, UnderTheMouseLighterPressedUpsideDownCornersByCodeFocusFramed) {
   const Rgb base{100, 120, 140};
   const ButtonShades normal = ShadesOf(base, {});
   const ButtonShades hover = ShadesOf(base, {.hover = true});
@@ -178,6 +178,18 @@ TEST(ButtonPainter, UnderTheMouseLighterPressedUpsideDownCornersByCode) {
     ASSERT_EQ(canvas.Of(Kind::RoundedFace).size(), 1u);
     EXPECT_EQ(canvas.Of(Kind::RoundedFace)[0].size, radius) << code << " " << dpi;
     EXPECT_EQ(canvas.Of(Kind::Text).at(0).text, "OK");
+  }
+  // Only an enabled button with the keys shows the thin frame inside its face.
+  for (const auto& [state, frames] : {std::pair{gui::DrawState{.focused = true}, 1u},
+                                      {gui::DrawState{.focused = true, .enabled = false}, 0u},
+                                      {gui::DrawState{}, 0u}}) {
+    gui::RecordingCanvas canvas;
+    PaintButton(canvas, {0, 0, 80, 40}, state, ButtonLook{base}, Caption{.text = "OK"}, builtIn,
+                96);
+    ASSERT_EQ(canvas.Of(Kind::Frame).size(), frames);
+    if (frames) {
+      EXPECT_EQ(canvas.Of(Kind::Frame)[0].area, (gui::PixelRect{3, 3, 74, 34}));
+    }
   }
 }
 
