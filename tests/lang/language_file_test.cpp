@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -79,8 +80,8 @@ TEST(LanguageFile, ReadingEndsAtTheFirstDamagedRecord) {
 
 TEST(LanguageFile, HeaderNumbersMayHoldBlanksAndTheWalkStopsAtTheCount) {
   for (auto [field, value] : {std::pair{" 1 2  ", 12}, {"", 0}, {"12ab3", 12}, {"  -5", -5}}) {
-    EXPECT_EQ(Read(Header(field, field)).characterSet, value) << field;
-    EXPECT_EQ(Read(Header(field, field)).recordCount, value) << field;
+    const lang::LanguageFileContent read = Read(Header(field, field));
+    EXPECT_EQ(std::pair(read.characterSet, read.recordCount), std::pair(value, value)) << field;
   }
   const std::string records = Record(1, u"a") + Record(2, u"b") + Record(3, u"c");
   // Announcing more records than the file holds is a damage at its end.
@@ -94,19 +95,16 @@ TEST(LanguageFile, HeaderNumbersMayHoldBlanksAndTheWalkStopsAtTheCount) {
   EXPECT_EQ(Read(blank.substr(0, 77)).name, "");  // shorter than a header
 }
 
-// Identifiers the tool would refuse and header fields at their limits.
+// Identifiers the tool would refuse and header fields at their limits (the
+// fuzz target writes and reads back every table the tool accepts).
 TEST(LanguageFile, WrittenFileReadsBackAndWhatTheHeaderCannotHoldIsRefused) {
-  lang::LanguageFileContent content;
-  content.name = std::string(32, 'n');
-  content.characterSet = 999999;
-  content.records = {{0, u"x"}, {301, u""}, {1, u"y"}, {1, u"z"}};
+  lang::LanguageFileContent content{std::string(32, 'n'), "", 999999, 0, {{0, u"x"}, {301, u""}}};
   std::string bytes;
   ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
-  auto back = Read(bytes);
-  EXPECT_EQ(std::tuple(back.name, back.characterSet, back.recordCount, back.records.size()),
-            std::tuple(content.name, 999999, 4, 4u));
-  EXPECT_EQ(back.records[1].captionId, 301);
-  EXPECT_EQ(back.records[3].text, u"z");
+  const auto back = Read(bytes);
+  ASSERT_EQ(back.records.size(), 2u);
+  EXPECT_EQ(std::tuple(back.name, back.characterSet, back.recordCount, back.records[1].captionId),
+            std::tuple(content.name, 999999, 2, 301));
   content.fontFace = std::string(33, 'f');
   EXPECT_EQ(lang::WriteLanguageFile(content, bytes).Kind(), platform::ResultKind::CallerMistake);
   content.fontFace = "";
@@ -186,28 +184,19 @@ TEST(LanguageTool, BadArgumentsFaultyTablesAndDamagedFilesFail) {
             "name: Deutsch\nfont: Arial\ncharacter set: 0\nrecords: 1 of 2\n");
 }
 
-// The shipped tables: the built-in captions and their German translation,
-// built and loaded as the demo data is.
+// The shipped German table translates every built-in caption (the build
+// turns it into the demo data's language file).
 TEST(ShippedTables, GermanTranslatesEveryBuiltInCaption) {
   const std::string here = __FILE__;
   const std::string data = here.substr(0, here.rfind("tests/lang/")) + "lang/data/";
-  std::vector<lang::LanguageRecord> english;
+  std::vector<lang::LanguageRecord> english, german;
   ASSERT_TRUE(lang::ParseCaptionTable(ReadText(data + "captions_en.tsv"), english));
-
-  testing_support::TestFolder root;
-  ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
-  ASSERT_EQ(Tool({"build", data + "captions_de.tsv", root / "AppLanguages/terminal_de.lng",
-                  "--name", "Deutsch", "--font", "Arial"})
-                .code,
-            lang::kToolOk);
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
-  ASSERT_TRUE(languages.Select(1));
-  for (const auto& record : english) {
-    std::string caption = lang::ToUtf8(record.text) + "//" + std::to_string(record.captionId);
-    EXPECT_TRUE(languages.Caption(caption).translated) << caption;
-    EXPECT_NE(languages.Caption(caption).text, "") << caption;
-  }
+  ASSERT_TRUE(lang::ParseCaptionTable(ReadText(data + "captions_de.tsv"), german));
+  std::set<int> translated;
+  for (const auto& record : german)
+    if (!lang::SplitModifiers(record.text, nullptr).empty()) translated.insert(record.captionId);
+  for (const auto& record : english)
+    EXPECT_TRUE(translated.contains(record.captionId)) << lang::ToUtf8(record.text);
 }
 
 }  // namespace
