@@ -36,7 +36,6 @@ class MainWindowTest : public ::testing::Test {
 
   FormWindow* Main() { return gui.FormWidget(kMainForm); }
   QWidget* W(int id) { return gui.ControlWidget(kMainForm, id); }
-  QImage Screen() { return Main()->grab().toImage(); }
   // The centre of a control in the main window.
   QPoint Centre(int id) { return W(id)->geometry().center(); }
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
@@ -152,33 +151,27 @@ TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayAndTheCounter) {
   EXPECT_EQ(gui.Text(kMainForm, tmain::kByteCounter), "Bytes: " + std::to_string(core.size()));
 }
 
-// Share of the pixels in `area` within 60 of `colour` (per channel sum).
-double Share(const QImage& image, const QRect& area, QColor colour) {
+// Share of the pixels in `area` within 60 of palette colour `number` (per channel sum).
+double Share(const QImage& image, const QRect& area, int number) {
+  const gui::Rgb p = look::PaletteColour(number);
   int near = 0;
   for (int y = area.top(); y <= area.bottom(); ++y) {
     for (int x = area.left(); x <= area.right(); ++x) {
       const QColor c = image.pixelColor(x, y);
-      near += std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                  std::abs(c.blue() - colour.blue()) <
-              60;
+      near +=
+          std::abs(c.red() - p.red) + std::abs(c.green() - p.green) + std::abs(c.blue() - p.blue) <
+          60;
     }
   }
   return static_cast<double>(near) / (area.width() * area.height());
 }
 
-QColor Palette(int number) {
-  const gui::Rgb c = look::PaletteColour(number);
-  return QColor(c.red, c.green, c.blue);
-}
-
 TEST_F(MainWindowTest, WhatReachesTheScreen) {
   gui.SetText(kMainForm, tmain::kDelayBar, "60%RED|40%GREEN");
-  QImage bar = W(tmain::kDelayBar)->grab().toImage();
-  const int y = bar.height() / 2;
-  EXPECT_LT(std::min(bar.pixelColor(bar.width() * 3 / 10, y).hsvHue(),
-                     360 - bar.pixelColor(bar.width() * 3 / 10, y).hsvHue()),
-            20);
-  EXPECT_NEAR(bar.pixelColor(bar.width() * 8 / 10, y).hsvHue(), 120, 20);
+  const QImage bar = W(tmain::kDelayBar)->grab().toImage();
+  auto hue = [&](int x) { return bar.pixelColor(bar.width() * x / 10, bar.height() / 2).hsvHue(); };
+  EXPECT_LT(std::min(hue(3), 360 - hue(3)), 20);  // red
+  EXPECT_NEAR(hue(8), 120, 20);                   // green
 
   QWidget* clear = W(235);
   const int before = clear->grab().toImage().pixelColor(10, clear->height() - 4).lightness();
@@ -188,14 +181,12 @@ TEST_F(MainWindowTest, WhatReachesTheScreen) {
 
   // The byte counter lies on label 280 and shows its text; the three
   // check-box captions show theirs (dark text on their own colours).
-  const QImage screen = Screen();
+  const QImage screen = Main()->grab().toImage();
   const QRect counter = W(tmain::kByteCounter)->geometry();
-  EXPECT_GT(Share(screen, counter, Palette(22)), 0.5);
-  EXPECT_GT(Share(screen, counter, Palette(6)), 0.005);
-  for (int caption : {195, 200}) {
-    EXPECT_GT(Share(screen, W(caption)->geometry(), Palette(0)), 0.02) << caption;
-  }
-  EXPECT_GT(Share(screen, W(205)->geometry(), Palette(4)), 0.02);
+  EXPECT_GT(Share(screen, counter, 22), 0.5);
+  EXPECT_GT(Share(screen, counter, 6), 0.005);
+  for (int caption : {195, 200}) EXPECT_GT(Share(screen, W(caption)->geometry(), 0), 0.02);
+  EXPECT_GT(Share(screen, W(205)->geometry(), 4), 0.02);
 }
 
 TEST_F(MainWindowTest, ClosingWhileALineRunsIsRefusedAndSizesStayWithinBounds) {
