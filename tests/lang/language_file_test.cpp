@@ -66,29 +66,24 @@ TEST(LanguageFile, ReadingEndsAtTheFirstDamagedRecord) {
   };
   for (const auto& [second, problem] : cases) {
     platform::Result read;
-    lang::LanguageFileContent content = Read(Header("2") + Record(1, u"Eins") + second, &read);
-    ASSERT_EQ(content.records.size(), problem ? 1u : 2u) << problem;
-    EXPECT_EQ(content.records[0].text, u"Eins");
-    EXPECT_EQ(content.records.back().text, problem ? u"Eins" : longText);
-    const std::string named = problem ? "record 2 of 2 at byte 102 is damaged" : "";
-    EXPECT_EQ(read.Text().substr(0, named.size()), named) << read.Text();
-    if (problem) {
-      EXPECT_NE(read.Text().find(problem), std::string::npos) << read.Text();
-    }
+    std::u16string texts;
+    for (const auto& r : Read(Header("2") + Record(1, u"Eins") + second, &read).records)
+      texts += r.text + u"|";
+    EXPECT_EQ(texts, problem ? u"Eins|" : u"Eins|" + longText + u"|") << (problem ? problem : "");
+    EXPECT_TRUE(problem ? read.Text().starts_with("record 2 of 2 at byte 102 is damaged") &&
+                              read.Text().find(problem) != std::string::npos
+                        : read.Text().empty())
+        << read.Text();
   }
 }
 
-TEST(LanguageFile, HeaderNumbersMayHoldBlanksAndTheWalkStopsAtTheCount) {
+// Numbers in the header may hold blanks and end at the first other
+// character; a name may start with blanks and end in NULs. (The fuzz target
+// checks the record count against the records the file holds.)
+TEST(LanguageFile, HeaderNumbersMayHoldBlanksAndNamesMayStartWithThem) {
   for (auto [field, value] : {std::pair{" 1 2  ", 12}, {"", 0}, {"12ab3", 12}, {"  -5", -5}}) {
     const lang::LanguageFileContent read = Read(Header(field, field));
     EXPECT_EQ(std::pair(read.characterSet, read.recordCount), std::pair(value, value)) << field;
-  }
-  const std::string records = Record(1, u"a") + Record(2, u"b") + Record(3, u"c");
-  // Announcing more records than the file holds is a damage at its end.
-  for (auto [count, read] : {std::pair{"-3", 0u}, {"2", 2u}, {"9", 3u}}) {
-    platform::Result result;
-    EXPECT_EQ(Read(Header(count) + records, &result).records.size(), read) << count;
-    EXPECT_EQ(static_cast<bool>(result), count != std::string("9")) << count;
   }
   const std::string blank = "  Deutsch" + std::string(23, '\0') + Header("0").substr(32);
   EXPECT_EQ(Read(blank).name + "|" + Read(blank).fontFace, "Deutsch|Arial");
