@@ -1,19 +1,25 @@
 // The real application on the Qt backend, driven like an operator on the
 // offscreen platform: the main window and the dialogs as the tables place
 // them, the keys, the stacked check boxes, every byte through the display,
-// and what reaches the screen.
+// what reaches the screen, Qt's own dialogs, the help window and tooltips.
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFileDialog>
+#include <QHelpEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QToolTip>
 
 #include "app/application.h"
 #include "app/dialogs.h"
 #include "app/main_form.h"
 #include "app/qt/qt_gui.h"
+#include "platform/files.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
 
@@ -226,6 +232,60 @@ TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
   QTest::mouseClick(W(tmain::kHistoryToSelection), Qt::LeftButton);
   for (int i = 0; i < 5; ++i) gui.DoEvents();
   EXPECT_EQ(gui.Text(kMainForm, tmain::kCommandEntry), "JX+,PX,STOP");
+}
+
+// Qt's own save dialog replaces an existing file without asking.
+TEST_F(MainWindowTest, ASaveDialogReplacesAnExistingFileWithoutAsking) {
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "myfile.txt", ""));
+  WhenModal([](QDialog* dialog) {
+    ASSERT_NE(qobject_cast<QFileDialog*>(dialog), nullptr);
+    // A question about replacing the file would be a second modal dialog:
+    // refuse it, and close the file dialog, so the test fails, not hangs.
+    QTimer::singleShot(500, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+    dialog->accept();
+  });
+  EXPECT_EQ(gui.FileDialog({true, kMainForm, "Save Terminal", folder.Path(), "myfile.txt",
+                            "Text|*.txt", "txt"}),
+            folder / "myfile.txt");
+  WhenModal([](QDialog* dialog) { dialog->reject(); });
+  EXPECT_EQ(gui.FileDialog({true, kMainForm, "Save", folder.Path(), "a.txt", "", ""}), "");
+}
+
+TEST_F(MainWindowTest, AMessageBoxShowsPlainLinesAndReturnsTheButton) {
+  for (int button : {1, 2}) {
+    WhenModal([button](QDialog* dialog) {
+      auto* box = qobject_cast<QMessageBox*>(dialog);
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->text(), QString::fromUtf8("<b>Device</b>\nNot Available \xC2\xB5"));
+      box->button(button == 1 ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    EXPECT_EQ(gui.MessageBox({kMainForm, "<b>Device</b>|Not Available \xB5", "Title", "YESNO"}),
+              button);
+  }
+}
+
+TEST_F(MainWindowTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "index.md", "# Terminal\n\nSee [it](next.md).\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "next.md", "# Scripts\n\nEvery keyword.\n"));
+  EXPECT_FALSE(gui.ShowHelpWindow("Help", folder / "none.md"));
+  ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
+  QTextBrowser* browser = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
+  }
+  ASSERT_NE(browser, nullptr);
+  EXPECT_TRUE(browser->toPlainText().startsWith("Terminal"));  // a heading, not "# Terminal"
+  browser->setSource(QUrl("next.md"));
+  EXPECT_TRUE(browser->toPlainText().startsWith("Scripts"));
+}
+
+TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
+  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), W(tmain::kFifo)->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(W(tmain::kFifo), &help);
+  EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 // What the conformance suite and the main window's tests leave to the Qt
 // backend's own widgets, driven like an operator on the offscreen platform:
 // keys that reach controls as event 31, the display's selection and copy,
-// the entry field at any length, the library dialogs, the help window and
-// tooltips.
+// and the entry field at any length.
 #include "app/qt/qt_gui.h"
 
 #include <gtest/gtest.h>
@@ -10,25 +9,15 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
-#include <QFileDialog>
-#include <QHelpEvent>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextBrowser>
-#include <QTimer>
-#include <QToolTip>
-#include <functional>
 
 namespace app::qt {
 namespace {
 
 class Recorder : public gui::EventSink {
  public:
-  void OnEvent(const gui::Event& e, gui::EventReply& reply) override {
+  void OnEvent(const gui::Event& e, gui::EventReply&) override {
     if (e.code == gui::event::kKey || e.code == gui::event::kClick) events.push_back(e);
-    if (e.code == gui::event::kTooltip) reply.tooltip = "tip of " + std::to_string(e.control);
   }
   void OnDraw(const gui::DrawRequest&, gui::Canvas&) override {}
   std::vector<gui::Event> events;
@@ -138,80 +127,6 @@ TEST_F(QtGuiTest, TheEntryEditsLikeAnEntryFieldAtAnyLength) {
   QTest::keyClicks(entry, ",ID");
   entry->grab();
   EXPECT_EQ(gui.Text("D", 105), line.substr(1) + ",ID");
-}
-
-// Runs `answer` on the modal dialog that the next call opens.
-void Answer(std::function<void(QWidget*)> answer) {
-  QTimer::singleShot(0, [answer] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    ASSERT_NE(dialog, nullptr);
-    answer(dialog);
-  });
-}
-
-TEST_F(QtGuiTest, ASaveDialogReplacesAnExistingFileWithoutAsking) {
-  Show({});
-  QTemporaryDir folder;
-  QFile existing(folder.filePath("myfile.txt"));
-  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-  existing.close();
-  Answer([](QWidget* dialog) {
-    ASSERT_NE(qobject_cast<QFileDialog*>(dialog), nullptr);  // Qt's own dialog
-    // A question about replacing the file would be a second modal dialog:
-    // refuse it, and close the file dialog, so the test fails, not hangs.
-    QTimer::singleShot(500, [] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
-      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
-    });
-    static_cast<QDialog*>(dialog)->accept();
-  });
-  const std::string chosen = gui.FileDialog(
-      {true, "D", "Save Terminal", folder.path().toStdString(), "myfile.txt", "Text|*.txt", "txt"});
-  EXPECT_EQ(chosen, folder.filePath("myfile.txt").toStdString());
-  Answer([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
-  EXPECT_EQ(gui.FileDialog({true, "D", "Save", folder.path().toStdString(), "a.txt", "", ""}), "");
-}
-
-TEST_F(QtGuiTest, AMessageBoxShowsPlainLinesAndReturnsTheButton) {
-  Show({});
-  for (int button : {1, 2}) {
-    Answer([button](QWidget* dialog) {
-      auto* box = qobject_cast<QMessageBox*>(dialog);
-      ASSERT_NE(box, nullptr);
-      EXPECT_EQ(box->text(), QString::fromUtf8("<b>Device</b>\nNot Available \xC2\xB5"));
-      box->button(button == 1 ? QMessageBox::Yes : QMessageBox::No)->click();
-    });
-    EXPECT_EQ(gui.MessageBox({"D", "<b>Device</b>|Not Available \xB5", "Title", "YESNO"}), button);
-  }
-}
-
-TEST_F(QtGuiTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
-  QTemporaryDir folder;
-  QFile index(folder.filePath("index.md")), next(folder.filePath("next.md"));
-  ASSERT_TRUE(index.open(QIODevice::WriteOnly) && next.open(QIODevice::WriteOnly));
-  index.write("# Terminal\n\nSee [scripts](next.md).\n");
-  next.write("# Scripts\n\nEvery keyword.\n");
-  index.close();
-  next.close();
-  EXPECT_FALSE(gui.ShowHelpWindow("Help", folder.filePath("none.md").toStdString()));
-  ASSERT_TRUE(gui.ShowHelpWindow("Help", index.fileName().toStdString()));
-  QTextBrowser* browser = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
-  }
-  ASSERT_NE(browser, nullptr);
-  EXPECT_TRUE(browser->toPlainText().startsWith("Terminal"));  // a heading, not "# Terminal"
-  browser->setSource(QUrl("next.md"));
-  EXPECT_TRUE(browser->toPlainText().startsWith("Scripts"));
-}
-
-TEST_F(QtGuiTest, ATooltipShowsTheTextTheApplicationAnswers) {
-  gui::ControlSpec fifo = Make(215, gui::ControlKind::CheckBox, {1, 4, 10, 2});
-  fifo.tooltip = true;
-  Show({fifo});
-  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), W(215)->mapToGlobal(QPoint(2, 2)));
-  QApplication::sendEvent(W(215), &help);
-  EXPECT_EQ(QToolTip::text(), "tip of 215");
 }
 
 }  // namespace
