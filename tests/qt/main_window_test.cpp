@@ -88,8 +88,7 @@ void ExpectPlacesOf(QtGui& gui, const gui::FormSpec& spec) {
   }
 }
 
-TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsAtItsPlace) {
-  ExpectPlacesOf(gui, MainFormSpec(96));
+TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
   OnDialog(kInputForm, [this](FormWindow* d) {
     ExpectPlacesOf(gui, InputFormSpec(96));
     // The dialog sits over the main window, centred.

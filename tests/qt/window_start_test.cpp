@@ -12,11 +12,7 @@ namespace {
 using Value = std::optional<std::string>;
 
 void Set(const char* name, const Value& value) {
-  if (value) {
-    ::setenv(name, value->c_str(), 1);
-  } else {
-    ::unsetenv(name);
-  }
+  value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
 }
 
 TEST(WindowStart, SaysInOneLineWhyNoWindowOpens) {
