@@ -73,15 +73,10 @@ TEST(ScriptText, KeptLinesJoinedByCrLfWhateverTheFilesLineEnds) {
   EXPECT_EQ(BuildScriptText("[show] " + argument), "[SHOW]" + argument);
 }
 
-// A line splits at its first "]" when something follows it. The reader's
-// lines end at CR LF only; a saved position replays them (loops).
-TEST(ScriptReader, SplitsAndReplaysLinesFromASavedPosition) {
-  auto split = [](const char* line) {
-    auto parts = autocontrol::SplitKeywordLine(line);
-    return std::string(parts.keyword) + "|" + std::string(parts.argument);
-  };
-  EXPECT_EQ(split("[VARSET1]]") + split("[SHOW] x ") + split("[SHOW]"),
-            "[VARSET1]|][SHOW]| x [SHOW]|");
+// The reader's lines end at CR LF only; a saved position replays them
+// (loops). How a line splits into keyword and argument is the fuzz
+// target's: every line of a script must split into a known keyword.
+TEST(ScriptReader, ReplaysLinesFromASavedPosition) {
   // An empty line in the middle and at the end is still a line to read.
   const std::string text = "[LOOPSTART]\r\n[SHOW]a\rb\nc\r\n\r\n[LOOPEND]\r\n";
   ASSERT_EQ(autocontrol::ScriptReader::CountLines(text), 5u);
