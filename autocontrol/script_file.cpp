@@ -204,10 +204,6 @@ bool AppendKeywordLine(std::string_view fileLine, std::string& work, std::string
 
 }  // namespace
 
-const std::vector<Keyword>& KeywordTable() {
-  return AllKeywords().table;
-}
-
 const Keyword* FindKeyword(std::string_view upperKeyword) {
   const std::size_t i = IndexOf(upperKeyword);
   const std::vector<Keyword>& table = AllKeywords().table;

@@ -83,9 +83,6 @@ struct Keyword {
   int digit;  // the digit of a numbered keyword, else 0
 };
 
-// The 138 keywords in family order.
-const std::vector<Keyword>& KeywordTable();
-
 // The keyword that `upperKeyword` is exactly (no prefix, no longer word, no
 // case folding: "[DEVICE9]" and "[exit]" are none); nullptr when none.
 const Keyword* FindKeyword(std::string_view upperKeyword);

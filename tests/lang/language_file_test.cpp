@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -65,48 +66,40 @@ TEST(LanguageFile, ReadingEndsAtTheFirstDamagedRecord) {
   };
   for (const auto& [second, problem] : cases) {
     platform::Result read;
-    lang::LanguageFileContent content = Read(Header("2") + Record(1, u"Eins") + second, &read);
-    ASSERT_EQ(content.records.size(), problem ? 1u : 2u) << problem;
-    EXPECT_EQ(content.records[0].text, u"Eins");
-    EXPECT_EQ(content.records.back().text, problem ? u"Eins" : longText);
-    const std::string named = problem ? "record 2 of 2 at byte 102 is damaged" : "";
-    EXPECT_EQ(read.Text().substr(0, named.size()), named) << read.Text();
-    if (problem) {
-      EXPECT_NE(read.Text().find(problem), std::string::npos) << read.Text();
-    }
+    std::u16string texts;
+    for (const auto& r : Read(Header("2") + Record(1, u"Eins") + second, &read).records)
+      texts += r.text + u"|";
+    EXPECT_EQ(texts, problem ? u"Eins|" : u"Eins|" + longText + u"|") << (problem ? problem : "");
+    EXPECT_TRUE(problem ? read.Text().starts_with("record 2 of 2 at byte 102 is damaged") &&
+                              read.Text().find(problem) != std::string::npos
+                        : read.Text().empty())
+        << read.Text();
   }
 }
 
-TEST(LanguageFile, HeaderNumbersMayHoldBlanksAndTheWalkStopsAtTheCount) {
+// Numbers in the header may hold blanks and end at the first other
+// character; a name may start with blanks and end in NULs. (The fuzz target
+// checks the record count against the records the file holds.)
+TEST(LanguageFile, HeaderNumbersMayHoldBlanksAndNamesMayStartWithThem) {
   for (auto [field, value] : {std::pair{" 1 2  ", 12}, {"", 0}, {"12ab3", 12}, {"  -5", -5}}) {
-    EXPECT_EQ(Read(Header(field, field)).characterSet, value) << field;
-    EXPECT_EQ(Read(Header(field, field)).recordCount, value) << field;
-  }
-  const std::string records = Record(1, u"a") + Record(2, u"b") + Record(3, u"c");
-  // Announcing more records than the file holds is a damage at its end.
-  for (auto [count, read] : {std::pair{"-3", 0u}, {"2", 2u}, {"9", 3u}}) {
-    platform::Result result;
-    EXPECT_EQ(Read(Header(count) + records, &result).records.size(), read) << count;
-    EXPECT_EQ(static_cast<bool>(result), count != std::string("9")) << count;
+    const lang::LanguageFileContent read = Read(Header(field, field));
+    EXPECT_EQ(std::pair(read.characterSet, read.recordCount), std::pair(value, value)) << field;
   }
   const std::string blank = "  Deutsch" + std::string(23, '\0') + Header("0").substr(32);
   EXPECT_EQ(Read(blank).name + "|" + Read(blank).fontFace, "Deutsch|Arial");
   EXPECT_EQ(Read(blank.substr(0, 77)).name, "");  // shorter than a header
 }
 
-// Identifiers the tool would refuse and header fields at their limits.
+// Identifiers the tool would refuse and header fields at their limits (the
+// fuzz target writes and reads back every table the tool accepts).
 TEST(LanguageFile, WrittenFileReadsBackAndWhatTheHeaderCannotHoldIsRefused) {
-  lang::LanguageFileContent content;
-  content.name = std::string(32, 'n');
-  content.characterSet = 999999;
-  content.records = {{0, u"x"}, {301, u""}, {1, u"y"}, {1, u"z"}};
+  lang::LanguageFileContent content{std::string(32, 'n'), "", 999999, 0, {{0, u"x"}, {301, u""}}};
   std::string bytes;
   ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
-  auto back = Read(bytes);
-  EXPECT_EQ(std::tuple(back.name, back.characterSet, back.recordCount, back.records.size()),
-            std::tuple(content.name, 999999, 4, 4u));
-  EXPECT_EQ(back.records[1].captionId, 301);
-  EXPECT_EQ(back.records[3].text, u"z");
+  const auto back = Read(bytes);
+  ASSERT_EQ(back.records.size(), 2u);
+  EXPECT_EQ(std::tuple(back.name, back.characterSet, back.recordCount, back.records[1].captionId),
+            std::tuple(content.name, 999999, 2, 301));
   content.fontFace = std::string(33, 'f');
   EXPECT_EQ(lang::WriteLanguageFile(content, bytes).Kind(), platform::ResultKind::CallerMistake);
   content.fontFace = "";
@@ -165,49 +158,38 @@ TEST(LanguageTool, BadArgumentsFaultyTablesAndDamagedFilesFail) {
            {"build", in, out, "--font", "Arial"},
            {"build", in, out, "--name", "A|B", "--font", "Arial"},
            {"build", in, out, "--name", "Deutsch", "--font", "Arial", "--charset", "256"}}) {
-    ToolRun run = Tool(args);
-    EXPECT_EQ(run.code, lang::kToolUsage) << args.size();
-    EXPECT_NE(run.err.find("usage:"), std::string::npos);
+    const ToolRun run = Tool(args);
+    EXPECT_EQ(std::pair(run.code, run.err.find("usage:") != std::string::npos),
+              std::pair(lang::kToolUsage, true))
+        << args.size();
   }
   // A faulty table keeps the old file; a damaged file dumps what lies before the damage.
   ASSERT_TRUE(platform::WriteFileAtomic(out, "old"));
   ToolRun run = Tool({"build", in, out, "--name", "N", "--font", "F"});
-  EXPECT_EQ(run.code, lang::kToolFailed);
-  EXPECT_NE(run.err.find("line 2: identifier 1 appears twice"), std::string::npos);
-  EXPECT_EQ(ReadText(out), "old");
+  EXPECT_EQ(std::pair(run.code, ReadText(out)), std::pair(lang::kToolFailed, std::string("old")));
   std::string file = Header("2") + Record(1, u"eins") + Record(2, u"zwei");
   file.pop_back();
   ASSERT_TRUE(platform::WriteFileAtomic(dir / "d.lng", file));
   run = Tool({"dump", dir / "d.lng"});
-  EXPECT_EQ(run.code, lang::kToolFailed);
-  EXPECT_EQ(run.out, "1\teins\n");
+  EXPECT_EQ(std::pair(run.code, run.out), std::pair(lang::kToolFailed, std::string("1\teins\n")));
   EXPECT_NE(run.err.find("record 2 of 2 at byte 102"), std::string::npos) << run.err;
   EXPECT_EQ(Tool({"info", dir / "d.lng"}).out,
             "name: Deutsch\nfont: Arial\ncharacter set: 0\nrecords: 1 of 2\n");
 }
 
-// The shipped tables: the built-in captions and their German translation,
-// built and loaded as the demo data is.
+// The shipped German table translates every built-in caption (the build
+// turns it into the demo data's language file).
 TEST(ShippedTables, GermanTranslatesEveryBuiltInCaption) {
   const std::string here = __FILE__;
   const std::string data = here.substr(0, here.rfind("tests/lang/")) + "lang/data/";
-  std::vector<lang::LanguageRecord> english;
+  std::vector<lang::LanguageRecord> english, german;
   ASSERT_TRUE(lang::ParseCaptionTable(ReadText(data + "captions_en.tsv"), english));
-
-  testing_support::TestFolder root;
-  ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
-  ASSERT_EQ(Tool({"build", data + "captions_de.tsv", root / "AppLanguages/terminal_de.lng",
-                  "--name", "Deutsch", "--font", "Arial"})
-                .code,
-            lang::kToolOk);
-  lang::Languages languages;
-  languages.LoadLanguageFiles(root.Path());
-  ASSERT_TRUE(languages.Select(1));
-  for (const auto& record : english) {
-    std::string caption = lang::ToUtf8(record.text) + "//" + std::to_string(record.captionId);
-    EXPECT_TRUE(languages.Caption(caption).translated) << caption;
-    EXPECT_NE(languages.Caption(caption).text, "") << caption;
-  }
+  ASSERT_TRUE(lang::ParseCaptionTable(ReadText(data + "captions_de.tsv"), german));
+  std::set<int> translated;
+  for (const auto& record : german)
+    if (!lang::SplitModifiers(record.text, nullptr).empty()) translated.insert(record.captionId);
+  for (const auto& record : english)
+    EXPECT_TRUE(translated.contains(record.captionId)) << lang::ToUtf8(record.text);
 }
 
 }  // namespace

@@ -1,21 +1,25 @@
 // The real application on the Qt backend, driven like an operator on the
 // offscreen platform: the main window and the dialogs as the tables place
-// them, the keys, the stacked check boxes, every byte through the display
-// and Save Display, and what reaches the screen.
+// them, the keys, the stacked check boxes, every byte through the display,
+// what reaches the screen, Qt's own dialogs, the help window and tooltips.
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFileDialog>
+#include <QHelpEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
-#include <fstream>
-#include <iterator>
+#include <QToolTip>
 
 #include "app/application.h"
 #include "app/dialogs.h"
 #include "app/main_form.h"
 #include "app/qt/qt_gui.h"
+#include "platform/files.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
 
@@ -23,17 +27,6 @@ namespace app::qt {
 namespace {
 
 using testing_support::FakeTransport;
-
-// Passes every event on to the application and keeps a copy.
-struct Tap : gui::EventSink {
-  gui::EventSink* next = nullptr;
-  std::vector<gui::Event> events;
-  void OnEvent(const gui::Event& e, gui::EventReply& reply) override {
-    events.push_back(e);
-    next->OnEvent(e, reply);
-  }
-  void OnDraw(const gui::DrawRequest& r, gui::Canvas& canvas) override { next->OnDraw(r, canvas); }
-};
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -43,16 +36,12 @@ class MainWindowTest : public ::testing::Test {
     application =
         std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
     application->Start(CommandOptions{});
-    tap.next = application.get();
-    gui.SetEventSink(&tap);
     EXPECT_TRUE(QTest::qWaitForWindowActive(Main()));
     gui.DoEvents();
   }
-  ~MainWindowTest() override { gui.SetEventSink(application.get()); }
 
   FormWindow* Main() { return gui.FormWidget(kMainForm); }
   QWidget* W(int id) { return gui.ControlWidget(kMainForm, id); }
-  QImage Screen() { return Main()->grab().toImage(); }
   // The centre of a control in the main window.
   QPoint Centre(int id) { return W(id)->geometry().center(); }
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
@@ -74,7 +63,6 @@ class MainWindowTest : public ::testing::Test {
   std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
   devices::DeviceRegistry registry;
   std::unique_ptr<Application> application;
-  Tap tap;
 };
 
 // Runs `answer` on the next modal dialog (a file dialog) once it is open.
@@ -93,19 +81,14 @@ void ExpectPlacesOf(QtGui& gui, const gui::FormSpec& spec) {
     QWidget* w = gui.ControlWidget(spec.name, c.id);
     ASSERT_NE(w, nullptr) << spec.name << " " << c.id;
     const gui::PixelRect p = gui::UnitsToPixels(c.place, 96);
-    const QRect want(p.x, p.y, p.width, p.height);
-    if (c.kind == gui::ControlKind::ComboBox) {  // the table's height is the open list's
-      EXPECT_EQ(w->geometry().topLeft(), want.topLeft()) << spec.name << " " << c.id;
-      EXPECT_EQ(w->width(), want.width()) << spec.name << " " << c.id;
-      EXPECT_LE(w->height(), want.height()) << spec.name << " " << c.id;
-    } else {
-      EXPECT_EQ(w->geometry(), want) << spec.name << " " << c.id;
-    }
+    QRect got = w->geometry();
+    // A drop-down's height in the table is its open list's.
+    if (c.kind == gui::ControlKind::ComboBox && got.height() <= p.height) got.setHeight(p.height);
+    EXPECT_EQ(got, QRect(p.x, p.y, p.width, p.height)) << spec.name << " " << c.id;
   }
 }
 
-TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsAtItsPlace) {
-  ExpectPlacesOf(gui, MainFormSpec(96));
+TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
   OnDialog(kInputForm, [this](FormWindow* d) {
     ExpectPlacesOf(gui, InputFormSpec(96));
     // The dialog sits over the main window, centred.
@@ -137,15 +120,8 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   gui.SetFocus(kMainForm, tmain::kCommandEntry);
   QTest::keyClicks(W(tmain::kCommandEntry), "LSPD=500,PX");
   Key(Qt::Key_Return);
-  EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX"}));
-  Key(Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_EQ(hid->sent.size(), 4u);
   Key(Qt::Key_Escape);  // idle: ABORT to the selected device
-  EXPECT_EQ(hid->sent.back(), "ABORT");
-  tap.events.clear();
-  Key(Qt::Key_F3);
-  ASSERT_EQ(tap.events.size(), 1u);
-  EXPECT_EQ(tap.events[0].control, 8003);
+  EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX", "ABORT"}));
   // Ctrl+P asks for a program file in Qt's own open dialog.
   bool asked = false;
   WhenModal([&](QDialog* dialog) {
@@ -154,7 +130,7 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   });
   Key(Qt::Key_P, Qt::ControlModifier);
   EXPECT_TRUE(asked);
-  EXPECT_EQ(hid->sent.size(), 5u);
+  EXPECT_EQ(hid->sent.size(), 3u);
 }
 
 TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
@@ -168,7 +144,7 @@ TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
   EXPECT_TRUE(gui.Checked(kMainForm, tmain::kRecordHistory));
 }
 
-TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayTheCounterAndSaveDisplay) {
+TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayAndTheCounter) {
   std::string bytes;
   for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
   hid->answer = [&](const std::string&) { return bytes; };
@@ -178,39 +154,29 @@ TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayTheCounterAndSaveDisplay) {
   EXPECT_NE(core.find(bytes), std::string::npos);
   EXPECT_EQ(gui.Text(kMainForm, tmain::kDisplay), core);
   EXPECT_EQ(gui.Text(kMainForm, tmain::kByteCounter), "Bytes: " + std::to_string(core.size()));
-  WhenModal([](QDialog* dialog) { dialog->accept(); });
-  QTest::mouseClick(W(tmain::kSaveDisplay), Qt::LeftButton);
-  std::ifstream saved(folder / "TermDisplay/myfile.txt", std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), core);
 }
 
-// Share of the pixels in `area` within 60 of `colour` (per channel sum).
-double Share(const QImage& image, const QRect& area, QColor colour) {
+// Share of the pixels in `area` within 60 of palette colour `number` (per channel sum).
+double Share(const QImage& image, const QRect& area, int number) {
+  const gui::Rgb p = look::PaletteColour(number);
   int near = 0;
   for (int y = area.top(); y <= area.bottom(); ++y) {
     for (int x = area.left(); x <= area.right(); ++x) {
       const QColor c = image.pixelColor(x, y);
-      near += std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                  std::abs(c.blue() - colour.blue()) <
-              60;
+      near +=
+          std::abs(c.red() - p.red) + std::abs(c.green() - p.green) + std::abs(c.blue() - p.blue) <
+          60;
     }
   }
   return static_cast<double>(near) / (area.width() * area.height());
 }
 
-QColor Palette(int number) {
-  const gui::Rgb c = look::PaletteColour(number);
-  return QColor(c.red, c.green, c.blue);
-}
-
 TEST_F(MainWindowTest, WhatReachesTheScreen) {
   gui.SetText(kMainForm, tmain::kDelayBar, "60%RED|40%GREEN");
-  QImage bar = W(tmain::kDelayBar)->grab().toImage();
-  const int y = bar.height() / 2;
-  EXPECT_LT(std::min(bar.pixelColor(bar.width() * 3 / 10, y).hsvHue(),
-                     360 - bar.pixelColor(bar.width() * 3 / 10, y).hsvHue()),
-            20);
-  EXPECT_NEAR(bar.pixelColor(bar.width() * 8 / 10, y).hsvHue(), 120, 20);
+  const QImage bar = W(tmain::kDelayBar)->grab().toImage();
+  auto hue = [&](int x) { return bar.pixelColor(bar.width() * x / 10, bar.height() / 2).hsvHue(); };
+  EXPECT_LT(std::min(hue(3), 360 - hue(3)), 20);  // red
+  EXPECT_NEAR(hue(8), 120, 20);                   // green
 
   QWidget* clear = W(235);
   const int before = clear->grab().toImage().pixelColor(10, clear->height() - 4).lightness();
@@ -220,14 +186,12 @@ TEST_F(MainWindowTest, WhatReachesTheScreen) {
 
   // The byte counter lies on label 280 and shows its text; the three
   // check-box captions show theirs (dark text on their own colours).
-  const QImage screen = Screen();
+  const QImage screen = Main()->grab().toImage();
   const QRect counter = W(tmain::kByteCounter)->geometry();
-  EXPECT_GT(Share(screen, counter, Palette(22)), 0.5);
-  EXPECT_GT(Share(screen, counter, Palette(6)), 0.005);
-  for (int caption : {195, 200}) {
-    EXPECT_GT(Share(screen, W(caption)->geometry(), Palette(0)), 0.02) << caption;
-  }
-  EXPECT_GT(Share(screen, W(205)->geometry(), Palette(4)), 0.02);
+  EXPECT_GT(Share(screen, counter, 22), 0.5);
+  EXPECT_GT(Share(screen, counter, 6), 0.005);
+  for (int caption : {195, 200}) EXPECT_GT(Share(screen, W(caption)->geometry(), 0), 0.02);
+  EXPECT_GT(Share(screen, W(205)->geometry(), 4), 0.02);
 }
 
 TEST_F(MainWindowTest, ClosingWhileALineRunsIsRefusedAndSizesStayWithinBounds) {
@@ -267,6 +231,60 @@ TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
   QTest::mouseClick(W(tmain::kHistoryToSelection), Qt::LeftButton);
   for (int i = 0; i < 5; ++i) gui.DoEvents();
   EXPECT_EQ(gui.Text(kMainForm, tmain::kCommandEntry), "JX+,PX,STOP");
+}
+
+// Qt's own save dialog replaces an existing file without asking.
+TEST_F(MainWindowTest, ASaveDialogReplacesAnExistingFileWithoutAsking) {
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "myfile.txt", ""));
+  WhenModal([](QDialog* dialog) {
+    ASSERT_NE(qobject_cast<QFileDialog*>(dialog), nullptr);
+    // A question about replacing the file would be a second modal dialog:
+    // refuse it, and close the file dialog, so the test fails, not hangs.
+    QTimer::singleShot(500, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+    dialog->accept();
+  });
+  EXPECT_EQ(gui.FileDialog({true, kMainForm, "Save Terminal", folder.Path(), "myfile.txt",
+                            "Text|*.txt", "txt"}),
+            folder / "myfile.txt");
+  WhenModal([](QDialog* dialog) { dialog->reject(); });
+  EXPECT_EQ(gui.FileDialog({true, kMainForm, "Save", folder.Path(), "a.txt", "", ""}), "");
+}
+
+TEST_F(MainWindowTest, AMessageBoxShowsPlainLinesAndReturnsTheButton) {
+  for (int button : {1, 2}) {
+    WhenModal([button](QDialog* dialog) {
+      auto* box = qobject_cast<QMessageBox*>(dialog);
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->text(), QString::fromUtf8("<b>Device</b>\nNot Available \xC2\xB5"));
+      box->button(button == 1 ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    EXPECT_EQ(gui.MessageBox({kMainForm, "<b>Device</b>|Not Available \xB5", "Title", "YESNO"}),
+              button);
+  }
+}
+
+TEST_F(MainWindowTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "index.md", "# Terminal\n\nSee [it](next.md).\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "next.md", "# Scripts\n\nEvery keyword.\n"));
+  EXPECT_FALSE(gui.ShowHelpWindow("Help", folder / "none.md"));
+  ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
+  QTextBrowser* browser = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
+  }
+  ASSERT_NE(browser, nullptr);
+  EXPECT_TRUE(browser->toPlainText().startsWith("Terminal"));  // a heading, not "# Terminal"
+  browser->setSource(QUrl("next.md"));
+  EXPECT_TRUE(browser->toPlainText().startsWith("Scripts"));
+}
+
+TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
+  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), W(tmain::kFifo)->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(W(tmain::kFifo), &help);
+  EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
 }
 
 }  // namespace
