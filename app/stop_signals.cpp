@@ -9,7 +9,7 @@
 namespace app::stop_signals {
 namespace {
 
-constexpr int kStopping[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kStopping[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 std::atomic<int> escapes{0};  // SIGINTs taken as ESC keys
 std::atomic<int> settled{0};  // escapes acted on when the program was last idle
@@ -29,6 +29,13 @@ std::atomic<int> terminalFd{-1};
 }
 
 extern "C" void OnSignal(int signal) {
+  // The reader of the output went away: stop as after a hang-up. Every later
+  // write fails the same way, and those must not cut the stop short.
+  if (signal == SIGPIPE) {
+    int none = 0;
+    stop.compare_exchange_strong(none, SIGPIPE);
+    return;
+  }
   if (stop.load() != 0) EndAtOnce(signal);  // asked once already: at once
   // One ESC at a time: a SIGINT while the last one is still being acted on
   // is an operator who wants out.

@@ -5,7 +5,10 @@
 // SIGHUP or SIGQUIT, asks the program to stop safely: the driver acts as
 // ESC (the running line sends "ABORT", a script saves what its ESC path
 // saves) and then ends with 128 + that signal's number. Any signal after
-// that ends the program at once with 128 + its number.
+// that ends the program at once with 128 + its number. SIGPIPE (the reader
+// of standard output went away, as when a pipe into `head` ends) stops
+// safely too, and is never counted again: the stop's own output meets the
+// same closed pipe.
 //
 // The handlers only count: everything else happens on the program's own
 // thread, which asks here at its waiting points. Signals are process-wide,

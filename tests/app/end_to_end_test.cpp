@@ -72,6 +72,18 @@ TEST(EndToEnd, SignalsStopTheMotorBeforeTheProgramEnds) {
   }
 }
 
+// When the reader of the output goes away (a pipe into `head`), the program
+// stops the motor as after a hang-up instead of dying on the next write.
+TEST(EndToEnd, AReaderThatGoesAwayStopsTheMotorFirst) {
+  SimulatedBench bench;
+  std::string line = "JX+";
+  for (int i = 0; i < 2000; ++i) line += ",PX";
+  std::vector<std::string> argv{"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 1"};
+  for (const std::string& arg : bench.Terminal({"--exec", line})) argv.push_back(arg);
+  EXPECT_EQ(RunProcess(argv).exitCode, 128 + SIGPIPE);
+  EXPECT_EQ(MotionBits(bench), 0);
+}
+
 // At the line terminal each SIGINT is the ESC key: it stops the running line,
 // and once the terminal is idle again the next one is ESC again.
 TEST(EndToEnd, EverySigIntBetweenLinesIsOneEscKey) {
