@@ -28,10 +28,12 @@ Check PlainReplyCapture::CaptureReply(const std::string& command, const std::str
     }
     if (ReplyCaptureSlot < std::numeric_limits<std::int32_t>::max()) ++ReplyCaptureSlot;
   } else if (ReplyCaptureSlot == kCaptureVerify) {
-    VerifyLog += command;
-    VerifyLog += " = ";
-    VerifyLog += reply;
-    VerifyLog += "\r\n";
+    if (VerifyLog.size() < kVerifyLogLimit) {
+      VerifyLog += command;
+      VerifyLog += " = ";
+      VerifyLog += reply;
+      VerifyLog += "\r\n";
+    }
     ++VerifyIndex;
     if (!VerifyExpected.empty() && reply != platform::Field(VerifyExpected, '|', VerifyIndex)) {
       VerifyMismatch = 1;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -36,6 +37,11 @@ class PlainReplyCapture : public ReplyCapture {
   std::int32_t ReplyCaptureSlot = 0;
   std::int32_t FailCount = 0;
   std::array<std::string, 9> ScriptReplies;  // R1..R9
+  // What a verification shows: a "command = reply" line per reply, until it
+  // holds kVerifyLogLimit bytes. A block that never ends (an UNTIL that never
+  // holds) would otherwise grow it by every reply until memory runs out; the
+  // comparison goes on past the limit.
+  static constexpr std::size_t kVerifyLogLimit = 64 * 1024;
   std::string VerifyLog;
   std::string VerifyExpected;  // "|"-separated expected replies
   std::int32_t VerifyIndex = 0;

@@ -178,6 +178,15 @@ TEST(PlainReplyCapture, VerificationLogsAndComparesInOrder) {
     EXPECT_EQ(c.VerifyLog, "VER = a\r\nVER = \r\nVER = c\r\n");
     EXPECT_EQ(c.FailCount, 0);
   }
+  // A block that never ends keeps comparing, but its log stops growing.
+  engine::PlainReplyCapture c;
+  c.ReplyCaptureSlot = engine::kCaptureVerify;
+  for (int i = 0; i < 5000; ++i) c.VerifyExpected += "1234567890|";
+  c.VerifyExpected += "the last differs";
+  for (int i = 0; i < 5001; ++i) c.CaptureReply("PX", "1234567890", "", -1);
+  EXPECT_EQ(std::pair(c.VerifyIndex, c.VerifyMismatch), std::pair(5001, 1));
+  EXPECT_LE(c.VerifyLog.size(), engine::PlainReplyCapture::kVerifyLogLimit + 17);
+  EXPECT_TRUE(c.VerifyLog.starts_with("PX = 1234567890\r\n"));
 }
 
 }  // namespace
