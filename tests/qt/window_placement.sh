@@ -30,5 +30,5 @@ until_ok xdotool search --onlyvisible --name "Halvorn Terminal Help" || fail "no
 kill "$program"
 RUN
 # -noreset: xdotool, polling before the program connects, must not reset the server.
-XDG_RUNTIME_DIR="$work/xdg" timeout 60 xvfb-run -a -n $((100 + RANDOM % 800)) \
+XDG_RUNTIME_DIR="$work/xdg" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/xdg/bus" timeout 60 xvfb-run -a -n $((100 + RANDOM % 800)) \
   -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" bash "$work/run.sh"
