@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devices/serial_transport.h"
@@ -212,6 +213,10 @@ inline std::vector<std::vector<double>> Interleave(
   for (int r = 0; r < rounds; ++r) {
     for (std::size_t k = 0; k < contenders.size(); ++k) {
       std::size_t which = (static_cast<std::size_t>(r) + k) % contenders.size();
+      // A short pause first: what a block leaves behind (a port closing, the
+      // simulator settling) otherwise falls on the block after it, which in
+      // this rotation is nearly always the same contender.
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
       double v = contenders[which](block);
       if (v > 0) results[which].push_back(v);
     }
