@@ -120,8 +120,10 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   gui.SetFocus(kMainForm, tmain::kCommandEntry);
   QTest::keyClicks(W(tmain::kCommandEntry), "LSPD=500,PX");
   Key(Qt::Key_Return);
+  gui.SetText(kMainForm, tmain::kCommandEntry, "ID");
+  Key(Qt::Key_Enter, Qt::KeypadModifier);
   Key(Qt::Key_Escape);  // idle: ABORT to the selected device
-  EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX", "ABORT"}));
+  EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX", "ID", "ABORT"}));
   // Ctrl+P asks for a program file in Qt's own open dialog.
   bool asked = false;
   WhenModal([&](QDialog* dialog) {
@@ -130,7 +132,7 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   });
   Key(Qt::Key_P, Qt::ControlModifier);
   EXPECT_TRUE(asked);
-  EXPECT_EQ(hid->sent.size(), 3u);
+  EXPECT_EQ(hid->sent.size(), 4u);
 }
 
 TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
