@@ -13,7 +13,7 @@ namespace key = app::gui::key;
 // What the list shows and what the transfer to the end takes from its
 // selected item; "!" before a line: its device cannot be opened; "^": program 1.
 TEST(CommandEntry, TheHistoryListRecordsEveryLineRunAsOneItem) {
-  const std::string sample(programs::kHistorySample), longLine(1500, 'X');
+  const std::string sample(programs::kHistorySample), longLine(10 << 20, 'X');  // 10 MB
   const struct {
     bool record, fifo;
     Strings lines, items;
