@@ -40,6 +40,7 @@ void NetworkPort::Close() {}
 #include <vector>
 
 #include "devices/descriptor_io.h"
+#include "platform/text.h"
 
 namespace devices {
 namespace {
@@ -181,13 +182,7 @@ bool IsHostName(std::string_view host) {
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
+  return platform::EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace
