@@ -87,6 +87,7 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
   platform::DataFolders(f.Path()).EnsureDataFolders();
   const std::string root = f.Path(), prg = f / "AppPrograms/test01.prg", mb(1 << 20, '9');
   ASSERT_TRUE(platform::WriteFileAtomic(prg, "LSPD=500, OK\r\nLSPD, 400\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(f / "AppPrograms/test10.prg", "ID, OK\r\n"));
   ASSERT_TRUE(platform::WriteFileAtomic(f / "blank.prg", "  \r\n\r\n"));
   ASSERT_TRUE(platform::WriteFileAtomic(f / "nul.txt", std::string("SN-1\n\0\n", 7)));
   ASSERT_TRUE(platform::WriteFileAtomic(f / "big.prg", ""));
@@ -108,6 +109,7 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
       {{"--device", "-1"}, Link::Answers, 2, "list position"},
       {{"--device", mb}, Link::Answers, 2, "(1048576 bytes)"},
       {{"--program", "11"}, Link::Answers, 2, "1 to 10"},
+      {{"--program", "0"}, Link::Answers, 2, "1 to 10"},
       {in({"--exec", "PX", "--program", "1"}), Link::Answers, 2, "together"},
       {in({"/A2", "--program", "1"}), Link::Answers, 2, "together"},
       {in({"--list-devices", "--exec", "PX"}), Link::Answers, 2, "alone"},
@@ -130,6 +132,7 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
       {in({"--program", "1", "--report", lost}), Link::Answers, 4, "not written"},
       {in({"--program", "1"}), Link::Silent, 5, "(SERIAL Timeout)"},
       {in({"--program", "1"}), Link::Answers, 1, "!! Expected: 400"},
+      {in({"--program", "10"}), Link::Answers, 0, "ID"},
       {in({"--program", prg, "--device", "1", "--report", report}), Link::Answers, 1, "Run:"},
       {in({"--exec", std::string(1 << 20, 'X'), "--headless", "--headless"}), Link::Answers, 0,
        "Reply: OK"},
@@ -147,6 +150,27 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
   std::string xml;
   ASSERT_TRUE(platform::ReadFile(report, xml));  // the last one, of the program file
   EXPECT_NE(xml.find("<failure message=\"LSPD: expected 400, got OK\""), std::string::npos) << xml;
+}
+
+// The numbered start-up scripts end to end: 1 and 999 are scripts of their
+// own; 1000 is no switch, so the unnumbered script runs.
+TEST(CommandLine, TheFirstAndLastScriptNumbersAndOnePast) {
+  TestFolder f;
+  platform::DataFolders(f.Path()).EnsureDataFolders();
+  for (const char* n : {"", "_1", "_999", "_1000"}) {
+    ASSERT_TRUE(platform::WriteFileAtomic(
+        f / ("AppPrograms/AutoControl/autocontrol" + std::string(n) + ".txt"),
+        "[SHOW]script" + std::string(n) + "\n[EXIT]\n"));
+  }
+  const std::pair<const char*, const char*> rows[] = {
+      {"/A1", "script_1\r\n"}, {"/A999", "script_999\r\n"}, {"/A1000", "script\r\n"}};
+  for (const auto& [word, shown] : rows) {
+    std::string said;
+    EXPECT_EQ(RunRow({{"--headless", "--data-root", f.Path(), word}, Link::Answers, 0, ""}, said),
+              0)
+        << word;
+    EXPECT_NE(said.find(shown), std::string::npos) << word << "\n" << said;
+  }
 }
 
 }  // namespace

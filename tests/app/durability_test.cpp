@@ -13,12 +13,14 @@
 #include <random>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "app/program.h"
 #include "platform/data_folders.h"
 #include "platform/files.h"
 #include "support/child_process.h"
+#include "support/system_calls.h"
 #include "support/test_folder.h"
 
 namespace {
@@ -141,6 +143,33 @@ TEST(Records, AFullDiskKeepsTheOldFilesAndReportsEachLostRecord) {
     EXPECT_EQ(std::distance(std::sregex_iterator(r.out.begin(), r.out.end(), lost), {}), 2);
     EXPECT_NE(r.out.find("still running"), std::string::npos);
   }
+}
+
+// A disk that reports its write error only when the data is flushed: every
+// record of the run is reported lost, none is left half written, the run
+// goes on and ends with 4.
+TEST(Records, AWriteErrorAtTheFlushIsALostRecord) {
+  TestFolder station;
+  Script(station, 4,
+         "[TRACKCSVRESULTS]\n[VARSET1]SN-7\n[STORERESULTS]\n[SAVERESULTS2]\n"
+         "[SAVERESULTSAUTO]Unit\n[SHOW]still running\n[EXIT]");
+  std::istringstream in;
+  std::ostringstream out, err;
+  int status;
+  {
+    testing_support::SystemCallWatch failing(EIO);
+    status = app::RunProgram({"--headless", "--data-root", station.Path(), "/A4"},
+                             app::ProgramIo{in, out, err}, [](auto&, const auto&) {});
+  }
+  EXPECT_EQ(status, app::kExitRecordLost) << err.str();
+  const std::string said = err.str();
+  const std::regex lost("Result file not written: ");
+  // The slot file, the automatic result file and both CSV tables.
+  EXPECT_EQ(std::distance(std::sregex_iterator(said.begin(), said.end(), lost), {}), 4) << said;
+  EXPECT_NE(said.find("Input/output error"), std::string::npos) << said;
+  EXPECT_NE(out.str().find("still running"), std::string::npos);
+  for (const auto& [name, content] : Written(station))
+    EXPECT_TRUE(name.starts_with("lang") || name.ends_with(".cfg")) << name;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -109,6 +110,40 @@ TEST(ScriptFile, NumberedScriptsHaveNoFallback) {
   EXPECT_TRUE(autocontrol::EraseScriptFile(data, 2));
   EXPECT_FALSE(autocontrol::EraseScriptFile(data, 2) || autocontrol::EraseScriptFile(data, 5));
   EXPECT_TRUE(platform::FileExists(folder + "autocontrol.txt"));
+}
+
+// The language's 138 keywords, as the script guide lists them (a number
+// after the name: the numbered keywords from 1 to it). Each survives
+// loading as itself, the longest as much as the shortest.
+TEST(KeywordTable, EveryKeywordSurvivesLoading) {
+  const std::pair<const char*, int> words[] = {
+      {"LANGUAGE", 9}, {"EXIT", 0}, {"ESCSTOP", 0}, {"ESCEXIT", 0}, {"CLEAR", 0},
+      {"SHOW", 0}, {"DEVICE", 8}, {"WAIT", 0}, {"ERASE", 0}, {"SHOWMODE", 5},
+      {"RUNPROG", 9}, {"RUNPROG?", 0}, {"STORERESULTS", 0}, {"STORERESULTSCLR", 0},
+      {"RESETRESULTS", 0}, {"SAVERESULTS", 9}, {"SAVERESULTSAUTO", 0},
+      {"SAVERESULTSAUTOESC", 0}, {"USERINPUT", 0}, {"VARINPUT", 9}, {"VARSET", 9},
+      {"USERCHECK", 0}, {"LOOPSTART", 0}, {"LOOPEND", 0}, {"LOOPONFAIL", 0},
+      {"SHOWVAR", 9}, {"FAILCLEAR", 0}, {"SHOWFAILCT", 0}, {"PASSFAILMSG", 0},
+      {"PASSFAILMSG", 9}, {"RESETCSVRESULTS", 0}, {"TRACKCSVRESULTS", 0}, {"DEFINECSV", 0},
+      {"UPDATECSV", 0}, {"CONST", 9}, {"SHOWDATE", 0}, {"SHOWTIME", 0}, {"SHOWMTIME", 0},
+      {"SHOWMDY", 0}, {"SHOWC", 9}, {"CMDREPLY", 9}, {"CMDVERIFY", 0}, {"DEBUGON", 0},
+      {"DEBUGOFF", 0}, {"REFRESH", 0}, {"RESIZEAPP", 0}, {"SHELLAPP", 0}};
+  std::vector<std::string> keywords;
+  for (const auto& [name, last] : words) {
+    if (last == 0) keywords.push_back("[" + std::string(name) + "]");
+    for (int n = 1; n <= last; ++n) keywords.push_back("[" + (name + std::to_string(n)) + "]");
+  }
+  ASSERT_EQ(keywords.size(), 138u);
+  std::string file;
+  for (const std::string& k : keywords) file += k + "\r\n";
+  std::istringstream loaded(BuildScriptText(file));
+  for (const std::string& k : keywords) {
+    std::string line;
+    ASSERT_TRUE(std::getline(loaded, line)) << k;
+    EXPECT_EQ(autocontrol::SplitKeywordLine(line).keyword, k);
+    const autocontrol::Keyword* found = autocontrol::FindKeyword(k);
+    EXPECT_TRUE(found && found->text == k) << k;
+  }
 }
 
 }  // namespace

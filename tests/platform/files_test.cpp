@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 
+#include "support/system_calls.h"
 #include "support/test_folder.h"
 
 namespace {
@@ -71,6 +75,61 @@ TEST(Files, StaleTemporaryFilesGoAndHeldOnesStay) {
   ::close(held);
   EXPECT_EQ(platform::RemoveStaleTemporaryFiles(dir.Path()), 1);  // let go of at last
   EXPECT_TRUE(platform::NameTaken(dir / ".halvorn-abc.tmp"));     // not a temporary's name
+}
+
+// Both writers flush the file before it takes its name and the folder after;
+// a write error that shows only at the flush (EIO, or ENOSPC and EDQUOT on a
+// network share) fails the write, keeps the old file and leaves nothing.
+TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
+  using testing_support::SystemCallWatch;
+  struct Writer {
+    const char* name;
+    std::function<platform::Result(const std::string&, std::string_view)> write;
+    const char* naming;  // the call that gives the flushed file its name
+    const char* before;  // what stands at the name before the write
+  } writers[] = {
+      {"atomic", platform::WriteFileAtomic, "rename", "old"},
+      {"exclusive", platform::WriteFileExclusive, "link", nullptr},
+  };
+  for (const Writer& w : writers) {
+    SCOPED_TRACE(w.name);
+    for (int error : {EIO, ENOSPC, EDQUOT}) {
+      TestFolder dir;
+      const std::string path = dir / "record.txt";
+      if (w.before) {
+        ASSERT_TRUE(platform::WriteFileAtomic(path, w.before));
+      }
+      platform::Result result;
+      {
+        SystemCallWatch failing(error);
+        result = w.write(path, "new record");
+      }
+      EXPECT_EQ(result.Kind(), ResultKind::SystemFailure);
+      EXPECT_NE(result.Text().find(std::strerror(error)), std::string::npos) << result.Text();
+      if (w.before) {
+        EXPECT_EQ(Read(path), w.before);
+      } else {
+        EXPECT_FALSE(platform::NameTaken(path));
+      }
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}),
+                w.before ? 1 : 0);  // no temporary file left
+    }
+    TestFolder dir;
+    const std::string path = dir / "record.txt";
+    if (w.before) {
+      ASSERT_TRUE(platform::WriteFileAtomic(path, w.before));
+    }
+    SystemCallWatch watch;
+    ASSERT_TRUE(w.write(path, "new record"));
+    EXPECT_EQ(Read(path), "new record");
+    const auto calls = watch.Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    // The temporary file flushed, then named, then its folder flushed.
+    EXPECT_EQ(calls[0].name, "fsync");
+    EXPECT_EQ(calls[1].name, w.naming);
+    EXPECT_EQ(std::tuple(calls[1].path, calls[1].target), std::tuple(calls[0].path, path));
+    EXPECT_EQ(std::tuple(calls[2].name, calls[2].path), std::tuple("fsync", dir.Path()));
+  }
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+// A watch on the system calls that make a written file last: fsync, rename
+// and link. Every test program is linked with these calls wrapped, so a test
+// sees in which order a writer makes them and can let fsync fail, as a disk
+// or a network share does that reports a write error only when the data is
+// flushed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct SystemCall {
+  std::string name;    // "fsync", "rename" or "link"
+  std::string path;    // fsync: what the descriptor names; otherwise the source
+  std::string target;  // rename and link: the new name
+};
+
+// While a watch exists, the calls are recorded, and fsync fails with
+// `fsyncError` when it is not 0. One watch at a time.
+class SystemCallWatch {
+ public:
+  explicit SystemCallWatch(int fsyncError = 0);
+  ~SystemCallWatch();
+  SystemCallWatch(const SystemCallWatch&) = delete;
+  SystemCallWatch& operator=(const SystemCallWatch&) = delete;
+
+  std::vector<SystemCall> Calls() const;
+};
+
+}  // namespace testing_support
