@@ -3,9 +3,6 @@
 #include <limits>
 
 #include "app/help.h"
-#include "app/look/accelerators.h"
-#include "app/look/fonts.h"
-#include "app/look/painters.h"
 #include "app/main_form.h"
 #include "devices/vendor/hid_transport.h"
 #include "engine/reply_format.h"
@@ -13,13 +10,16 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "ui/look/accelerators.h"
+#include "ui/look/fonts.h"
+#include "ui/look/painters.h"
 
 namespace app {
 
 // The engine's view of the main window.
 class Application::GuiHost : public engine::Host {
  public:
-  explicit GuiHost(gui::Gui& gui) : gui_(gui) {}
+  explicit GuiHost(ui::Gui& gui) : gui_(gui) {}
   double Now() override { return gui_.Now(); }
   void Delay(double seconds) override { gui_.Delay(seconds); }
   void DoEvents() override { gui_.DoEvents(); }
@@ -35,7 +35,7 @@ class Application::GuiHost : public engine::Host {
   void RedrawControl(int control) override { gui_.Redraw(kMainForm, control); }
 
  private:
-  gui::Gui& gui_;
+  ui::Gui& gui_;
 };
 
 // The script's view of the application.
@@ -121,7 +121,7 @@ class Application::ProgramSide : public programs::ProgramHost {
   void SetRunningName(const std::string& name) override { app_.shell_.RunningProgramName = name; }
   std::string ChooseFile(const std::string& title, const std::string& folder,
                          const std::string& filter, const std::string&) override {
-    gui::FileDialogRequest request;
+    ui::FileDialogRequest request;
     request.form = kMainForm;
     request.title = title;
     request.folder = folder;
@@ -137,7 +137,7 @@ std::string CaptionText(const std::string& caption) {
   return std::string(platform::CutCaption(caption).text);
 }
 
-Application::Application(gui::Gui& gui, platform::DataFolders folders,
+Application::Application(ui::Gui& gui, platform::DataFolders folders,
                          devices::DeviceRegistry& registry)
     : gui_(gui),
       folders_(std::move(folders)),
@@ -170,7 +170,7 @@ namespace {
 struct ColourDefinition {
   int slot;
   int systemColour;  // > 0: follows this desktop colour
-  gui::Rgb rgb;
+  ui::Rgb rgb;
 };
 constexpr ColourDefinition kDefinedColours[] = {
     {32, 4, {}},
@@ -204,10 +204,10 @@ constexpr const char* kFifoTooltip = "Add to History in First In First Out order
 
 // Defines the font slots in the backend and keeps them for the painters.
 template <std::size_t N>
-void DefineFonts(gui::Gui& gui, std::map<int, gui::Font>& slots, int dotsPerInch,
+void DefineFonts(ui::Gui& gui, std::map<int, ui::Font>& slots, int dotsPerInch,
                  const FontDefinition (&fonts)[N]) {
   for (const FontDefinition& f : fonts) {
-    slots[f.slot] = look::DescribeFont(f.face, f.points, f.style, dotsPerInch);
+    slots[f.slot] = ui::look::DescribeFont(f.face, f.points, f.style, dotsPerInch);
     gui.DefineFont(f.slot, slots[f.slot]);
   }
 }
@@ -216,7 +216,8 @@ void DefineFonts(gui::Gui& gui, std::map<int, gui::Font>& slots, int dotsPerInch
 
 void Application::DefineGuiDefaults() {
   gui_.SetImageFolder(folders_.DataPath("Graphics"));
-  for (int n = 0; n < look::kPaletteColours; ++n) gui_.DefineColour(n, look::PaletteColour(n));
+  for (int n = 0; n < ui::look::kPaletteColours; ++n)
+    gui_.DefineColour(n, ui::look::PaletteColour(n));
   for (const ColourDefinition& c : kDefinedColours) {
     if (c.systemColour > 0) {
       gui_.DefineSystemColour(c.slot, c.systemColour);
@@ -249,14 +250,14 @@ void Application::Start(const CommandOptions& options) {
   shell_.BusyBackColour = automatic ? 39 : 21;
   engine_->State().AutomaticMode = automatic;
   shell_.RunningProgramName.clear();
-  for (gui::FormSpec form : {InputFormSpec(dotsPerInch_), PassFailFormSpec(dotsPerInch_),
-                             MessageFormSpec(dotsPerInch_), MainFormSpec(dotsPerInch_)}) {
+  for (ui::FormSpec form : {InputFormSpec(dotsPerInch_), PassFailFormSpec(dotsPerInch_),
+                            MessageFormSpec(dotsPerInch_), MainFormSpec(dotsPerInch_)}) {
     forms_[form.name] = std::move(form);
   }
   gui_.LoadForm(forms_[kMainForm]);
 }
 
-void Application::OnEvent(const gui::Event& event, gui::EventReply& reply) {
+void Application::OnEvent(const ui::Event& event, ui::EventReply& reply) {
   ++eventDepth_;
   if (event.form == kMainForm) {
     OnMainFormEvent(event, reply);
@@ -269,51 +270,52 @@ void Application::OnEvent(const gui::Event& event, gui::EventReply& reply) {
   if (--eventDepth_ == 0) engine_->Display().Flush();
 }
 
-gui::Font Application::FontOf(const gui::FontRef& font) const {
+ui::Font Application::FontOf(const ui::FontRef& font) const {
   if (font.slot < 0) return font.font;
   auto it = fontSlots_.find(font.slot);
-  return it != fontSlots_.end() ? it->second : look::DescribeFont("", 8, "", dotsPerInch_);
+  return it != fontSlots_.end() ? it->second : ui::look::DescribeFont("", 8, "", dotsPerInch_);
 }
 
-void Application::OnDraw(const gui::DrawRequest& r, gui::Canvas& canvas) {
-  using Kind = gui::ControlKind;
-  using look::ColourRole;
+void Application::OnDraw(const ui::DrawRequest& r, ui::Canvas& canvas) {
+  using Kind = ui::ControlKind;
+  using ui::look::ColourRole;
   auto form = forms_.find(r.form);
-  const gui::ControlSpec* c = form == forms_.end() ? nullptr : FindControl(form->second, r.control);
+  const ui::ControlSpec* c = form == forms_.end() ? nullptr : FindControl(form->second, r.control);
   if (!c) return;
-  const gui::Rgb text = palette_.Colour(r.textColour, c->kind, ColourRole::Text);
-  const gui::Rgb back = palette_.Colour(r.backColour, c->kind, ColourRole::Back);
+  const ui::Rgb text = palette_.Colour(r.textColour, c->kind, ColourRole::Text);
+  const ui::Rgb back = palette_.Colour(r.backColour, c->kind, ColourRole::Back);
   const lang::Languages& languages = languages_;
   switch (c->kind) {
     case Kind::SegmentBar: {
       auto effect = barEffects_.find(r.form == kMainForm ? r.control : 0);
-      look::PaintBar(canvas, r.area, r.text, text, back,
-                     effect == barEffects_.end() ? look::Effect::None : effect->second);
+      ui::look::PaintBar(canvas, r.area, r.text, text, back,
+                         effect == barEffects_.end() ? ui::look::Effect::None : effect->second);
       break;
     }
     case Kind::Shape:
-      look::PaintShape(canvas, r.area, c->style.borderWidth, text);
+      ui::look::PaintShape(canvas, r.area, c->style.borderWidth, text);
       break;
     case Kind::Label: {
       // A label draws the caption its form gives it (the table's), or its
       // own text when that is blank.
-      const int colour = look::LabelTextColour(r.textColour, r.backColour);
-      const look::Caption caption{c->caption, true, r.text, FontOf(c->font),
-                                  palette_.Colour(colour, c->kind, ColourRole::Text)};
-      if (c->ownerDrawn) look::PaintLabel(canvas, r.area, back, caption, languages, dotsPerInch_);
+      const int colour = ui::look::LabelTextColour(r.textColour, r.backColour);
+      const ui::look::Caption caption{c->caption, true, r.text, FontOf(c->font),
+                                      palette_.Colour(colour, c->kind, ColourRole::Text)};
+      if (c->ownerDrawn)
+        ui::look::PaintLabel(canvas, r.area, back, caption, languages, dotsPerInch_);
       break;
     }
     case Kind::Button: {
       // Captions in colour 0, except the function-key display's shape.
       const bool keys = r.form == kMainForm && r.control == tmain::kShowFunctionKeys;
-      const look::Caption caption{r.text,
-                                  false,
-                                  {},
-                                  FontOf(c->font),
-                                  palette_.Colour(keys ? 17 : 0, c->kind, ColourRole::Text)};
-      const look::ButtonLook button{back, c->region == gui::Region::Pill ? 1 : -2};
+      const ui::look::Caption caption{r.text,
+                                      false,
+                                      {},
+                                      FontOf(c->font),
+                                      palette_.Colour(keys ? 17 : 0, c->kind, ColourRole::Text)};
+      const ui::look::ButtonLook button{back, c->region == ui::Region::Pill ? 1 : -2};
       if (c->ownerDrawn) {
-        look::PaintButton(canvas, r.area, r.state, button, caption, languages, dotsPerInch_);
+        ui::look::PaintButton(canvas, r.area, r.state, button, caption, languages, dotsPerInch_);
       }
       break;
     }
@@ -321,7 +323,7 @@ void Application::OnDraw(const gui::DrawRequest& r, gui::Canvas& canvas) {
       if (c->style.ownerDrawnItems) {
         // The closed box shows the selected look while it has the focus.
         const bool selected = r.item >= 0 ? r.state.selected : r.state.focused;
-        look::PaintSelectorItem(canvas, r.area, r.itemText, selected, FontOf(c->font));
+        ui::look::PaintSelectorItem(canvas, r.area, r.itemText, selected, FontOf(c->font));
       }
       break;
     default:
@@ -335,7 +337,7 @@ void Application::OnMainFormLoaded() {
   state.BitMask = -1;
   shell_.BusyFlag = 0;
   gui_.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
-  gui_.DefineAccelerators(kMainForm, look::ParseAccelerators(kMainAccelerators));
+  gui_.DefineAccelerators(kMainForm, ui::look::ParseAccelerators(kMainAccelerators));
   int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
   if (chosen > 0) {
     languages_.Select(chosen);
@@ -346,7 +348,7 @@ void Application::OnMainFormLoaded() {
   gui_.SetEnabled(kMainForm, tmain::kFifo, false);
   gui_.SetFormIcon(kMainForm, "$BPROGRAM");
   if (shell_.AutoControlMode) gui_.SetColours(kMainForm, 0, 36, shell_.IdleBackColour);
-  barEffects_[tmain::kProgramBar] = look::ParseEffect("F");
+  barEffects_[tmain::kProgramBar] = ui::look::ParseEffect("F");
   gui_.SetText(kMainForm, 0, gui_.Text(kMainForm, 0) + kVersionSuffix);
 }
 
@@ -437,14 +439,14 @@ std::string Application::Translate(const std::string& caption) const {
 struct Application::MainEvent {
   static constexpr int kAnyCode = std::numeric_limits<int>::min();
   int first, last, code;
-  void (*handle)(Application& app, const gui::Event& event, gui::EventReply& reply);
+  void (*handle)(Application& app, const ui::Event& event, ui::EventReply& reply);
 };
 
-void Application::OnMainFormEvent(const gui::Event& e, gui::EventReply& reply) {
-  using namespace gui::event;
+void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
+  using namespace ui::event;
   using A = Application;
-  using E = const gui::Event&;
-  using R = gui::EventReply&;
+  using E = const ui::Event&;
+  using R = ui::EventReply&;
   constexpr int kAny = MainEvent::kAnyCode;
   static const MainEvent kMap[] = {
       {0, 0, kLoaded, [](A& a, E, R) { a.OnMainFormLoaded(); }},
@@ -471,8 +473,8 @@ void Application::OnMainFormEvent(const gui::Event& e, gui::EventReply& reply) {
        [](A& a, E, R) { a.OnLanguageSelected(); }},
       {tmain::kLanguageSelector, tmain::kLanguageSelector, kOwnerSize,
        [](A& a, E, R r) {
-         const gui::ControlSpec* c = FindControl(a.forms_[kMainForm], tmain::kLanguageSelector);
-         r.itemHeight = look::LineHeight(a.FontOf(c->font));
+         const ui::ControlSpec* c = FindControl(a.forms_[kMainForm], tmain::kLanguageSelector);
+         r.itemHeight = ui::look::LineHeight(a.FontOf(c->font));
        }},
       {tmain::kFifo, tmain::kFifo, kTooltip, [](A&, E, R r) { r.tooltip = kFifoTooltip; }},
       {tmain::kLogo, tmain::kLogo, kLoading,
@@ -490,8 +492,8 @@ void Application::OnMainFormEvent(const gui::Event& e, gui::EventReply& reply) {
        [](A& a, E, R) { a.entry_.FocusGained(); }},
       {tmain::kCommandEntry, tmain::kCommandEntry, kKey,
        [](A& a, E key, R) {
-         if (key.value == gui::key::kUp || key.value == gui::key::kDown)
-           a.entry_.Recall(key.value == gui::key::kUp);
+         if (key.value == ui::key::kUp || key.value == ui::key::kDown)
+           a.entry_.Recall(key.value == ui::key::kUp);
        }},
       {tmain::kHistoryToFront, tmain::kHistoryToFront, kClick,
        [](A& a, E, R) { a.entry_.TransferHistoryItem(CommandEntry::Transfer::Front); }},
@@ -722,7 +724,7 @@ void Application::RunningCaption(int mode) {
 void Application::SaveDisplay() {
   std::string folder = folders_.DataPath("TermDisplay");
   if (!platform::DirectoryExists(folder)) platform::CreateDirectory(folder);
-  gui::FileDialogRequest request;
+  ui::FileDialogRequest request;
   request.save = true;
   request.form = kMainForm;
   request.title = "Save Terminal";

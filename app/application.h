@@ -15,9 +15,6 @@
 #include "app/command_entry.h"
 #include "app/command_options.h"
 #include "app/dialogs.h"
-#include "app/gui/gui.h"
-#include "app/look/form_codes.h"
-#include "app/look/palette.h"
 #include "app/placement.h"
 #include "autocontrol/script.h"
 #include "devices/device_registry.h"
@@ -26,6 +23,9 @@
 #include "lang/languages.h"
 #include "platform/data_folders.h"
 #include "programs/program_loader.h"
+#include "ui/contract/gui.h"
+#include "ui/look/form_codes.h"
+#include "ui/look/palette.h"
 
 namespace app {
 
@@ -45,9 +45,9 @@ struct ShellState {
   int DeviceNotAvailableCount = 0;      // links that could not be opened
 };
 
-class Application : public gui::EventSink {
+class Application : public ui::EventSink {
  public:
-  Application(gui::Gui& gui, platform::DataFolders folders, devices::DeviceRegistry& registry);
+  Application(ui::Gui& gui, platform::DataFolders folders, devices::DeviceRegistry& registry);
   ~Application() override;
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
@@ -59,10 +59,10 @@ class Application : public gui::EventSink {
 
   // Routes every event of every form; at the end of the outermost event the
   // display is shown up to date.
-  void OnEvent(const gui::Event& event, gui::EventReply& reply) override;
+  void OnEvent(const ui::Event& event, ui::EventReply& reply) override;
   // Paints the owner-drawn labels and buttons, the bars, the shapes and the
-  // language selector's items of every form through app/look.
-  void OnDraw(const gui::DrawRequest& request, gui::Canvas& canvas) override;
+  // language selector's items of every form through ui/look.
+  void OnDraw(const ui::DrawRequest& request, ui::Canvas& canvas) override;
 
   // Device list.
   void DiscoverDevices();
@@ -105,12 +105,12 @@ class Application : public gui::EventSink {
   engine::PlainReplyCapture& PlainCapture() { return plainCapture_; }
   autocontrol::Script& Script() { return *script_; }
   programs::ProgramLoader& Programs() { return *programs_; }
-  const look::Palette& Palette() const { return palette_; }
+  const ui::look::Palette& Palette() const { return palette_; }
   lang::Languages& Languages() { return languages_; }
   app::Dialogs& Dialogs() { return dialogs_; }
   ShellState& Shell() { return shell_; }
   app::CommandEntry& Entry() { return entry_; }
-  gui::Gui& Gui() { return gui_; }
+  ui::Gui& Gui() { return gui_; }
   const platform::DataFolders& Folders() const { return folders_; }
 
   // Shows a message to the operator (the program's message box).
@@ -143,7 +143,7 @@ class Application : public gui::EventSink {
   class ProgramSide;
   struct MainEvent;
   void OnLanguageSelected();
-  void OnMainFormEvent(const gui::Event& event, gui::EventReply& reply);
+  void OnMainFormEvent(const ui::Event& event, ui::EventReply& reply);
   void OnMainFormLoaded();
   void OnMainFormStarted();
   void OnEnter();
@@ -153,9 +153,9 @@ class Application : public gui::EventSink {
   void ShowFunctionKeys();
   void DefineGuiDefaults();
   // The font a control draws its caption in (its slot's or its own).
-  gui::Font FontOf(const gui::FontRef& font) const;
+  ui::Font FontOf(const ui::FontRef& font) const;
 
-  gui::Gui& gui_;
+  ui::Gui& gui_;
   platform::DataFolders folders_;
   devices::DeviceRegistry& registry_;
   std::unique_ptr<GuiHost> host_;
@@ -170,11 +170,11 @@ class Application : public gui::EventSink {
   ShellState shell_;
   app::CommandEntry entry_;
   WindowPlacement placement_;
-  int dotsPerInch_ = gui::kReferenceDotsPerInch;
-  look::Palette palette_;
-  std::map<int, gui::Font> fontSlots_;
-  std::map<std::string, gui::FormSpec> forms_;  // every form this program loads
-  std::map<int, look::Effect> barEffects_;      // of the main window's bars
+  int dotsPerInch_ = ui::kReferenceDotsPerInch;
+  ui::look::Palette palette_;
+  std::map<int, ui::Font> fontSlots_;
+  std::map<std::string, ui::FormSpec> forms_;   // every form this program loads
+  std::map<int, ui::look::Effect> barEffects_;  // of the main window's bars
   int eventDepth_ = 0;
   bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs
 };

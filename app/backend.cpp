@@ -1,6 +1,6 @@
 #include "app/backend.h"
 
-#include "app/gui/window.h"
+#include "ui/contract/window.h"
 
 namespace app {
 
@@ -11,10 +11,11 @@ bool WantsWindow(const CommandOptions& options) {
 Backend MakeBackend(const CommandOptions& options, const std::string& programName) {
   Backend backend;
   if (WantsWindow(options)) {
-    backend.gui = gui::OpenWindowBackend(programName, backend.why);
+    backend.gui = ui::OpenWindowBackend(programName, backend.why);
     if (backend.gui) return backend;
   }
-  auto headless = std::make_unique<gui::HeadlessGui>(gui::HeadlessGui::Time::Real);
+  auto headless =
+      std::make_unique<ui::headless::HeadlessGui>(ui::headless::HeadlessGui::Time::Real);
   backend.headless = headless.get();
   backend.gui = std::move(headless);
   return backend;

@@ -8,14 +8,14 @@
 #include <string>
 
 #include "app/command_options.h"
-#include "app/gui/gui.h"
-#include "app/gui/headless_gui.h"
+#include "ui/contract/gui.h"
+#include "ui/headless/headless_gui.h"
 
 namespace app {
 
 struct Backend {
-  std::unique_ptr<gui::Gui> gui;
-  gui::HeadlessGui* headless = nullptr;  // the same object when it is the headless backend
+  std::unique_ptr<ui::Gui> gui;
+  ui::headless::HeadlessGui* headless = nullptr;  // the same object when it is the headless backend
   // Why the run is headless although the options asked for the window;
   // empty otherwise.
   std::string why;

@@ -93,7 +93,7 @@ void CommandEntry::FocusGained() {
 }
 
 void CommandEntry::SaveSelection() {
-  const gui::TextSelection now = gui_.Selection(form_, tmain::kCommandEntry);
+  const ui::TextSelection now = gui_.Selection(form_, tmain::kCommandEntry);
   selection_ = {now.start, now.end};
 }
 

@@ -8,11 +8,11 @@
 
 #include <string>
 
-#include "app/gui/gui.h"
 #include "programs/command_recall.h"
 #include "programs/entry_transfers.h"
 #include "programs/function_keys.h"
 #include "programs/history.h"
+#include "ui/contract/gui.h"
 
 namespace app {
 
@@ -20,7 +20,7 @@ class CommandEntry {
  public:
   // Works on the command entry, the history list, the key selector and the
   // two check boxes of `form` (the main window's identifiers, main_form.h).
-  CommandEntry(gui::Gui& gui, std::string form) : gui_(gui), form_(std::move(form)) {}
+  CommandEntry(ui::Gui& gui, std::string form) : gui_(gui), form_(std::move(form)) {}
 
   // The history list was created: it shows the model's items (the sample
   // line) with the first one selected.
@@ -71,7 +71,7 @@ class CommandEntry {
   void RestoreSelection();
   void ShowEdit(const programs::EntryEdit& edit);
 
-  gui::Gui& gui_;
+  ui::Gui& gui_;
   std::string form_;
   programs::History history_;
   programs::FunctionKeys keys_;

@@ -2,37 +2,37 @@
 
 #include "app/application.h"
 #include "app/form_table.h"
-#include "app/look/form_codes.h"
 #include "app/main_form.h"
 #include "app/placement.h"
 #include "platform/text.h"
+#include "ui/look/form_codes.h"
 
 namespace app {
 namespace {
 
-using gui::ControlKind;
-namespace event = gui::event;
+using ui::ControlKind;
+namespace event = ui::event;
 
-constexpr int kEnter = gui::key::kEnter;
-constexpr int kEsc = gui::key::kEscape;
+constexpr int kEnter = ui::key::kEnter;
+constexpr int kEsc = ui::key::kEscape;
 
 // The three dialogs share their frame: 57 by 18.5 units over the main
 // window, every control filled while it loads, owner-drawn buttons with
 // rounded corners and owner-drawn labels with a rounded region.
-gui::FormSpec DialogForm(const char* name, const char* style, int colour,
-                         const std::vector<ControlRow>& rows, int dotsPerInch) {
+ui::FormSpec DialogForm(const char* name, const char* style, int colour,
+                        const std::vector<ControlRow>& rows, int dotsPerInch) {
   const FormRow row{name, "", 0, 0, 57, 18.5, style, colour, colour, kMainForm};
-  gui::FormSpec form = BuildForm(row, rows, dotsPerInch);
-  for (gui::ControlSpec& c : form.controls) {
+  ui::FormSpec form = BuildForm(row, rows, dotsPerInch);
+  for (ui::ControlSpec& c : form.controls) {
     c.wantsLoading = true;
-    if (c.ownerDrawn) c.region = look::ParseRegion(c.kind == ControlKind::Button ? -2 : 2);
+    if (c.ownerDrawn) c.region = ui::look::ParseRegion(c.kind == ControlKind::Button ? -2 : 2);
   }
   return form;
 }
 
 }  // namespace
 
-gui::FormSpec InputFormSpec(int dotsPerInch) {
+ui::FormSpec InputFormSpec(int dotsPerInch) {
   using K = ControlKind;
   return DialogForm(
       kInputForm, "CMR", 41,
@@ -50,7 +50,7 @@ gui::FormSpec InputFormSpec(int dotsPerInch) {
       dotsPerInch);
 }
 
-gui::FormSpec PassFailFormSpec(int dotsPerInch) {
+ui::FormSpec PassFailFormSpec(int dotsPerInch) {
   using K = ControlKind;
   return DialogForm(kPassFailForm, "CMR", 26,
                     {
@@ -71,7 +71,7 @@ gui::FormSpec PassFailFormSpec(int dotsPerInch) {
                     dotsPerInch);
 }
 
-gui::FormSpec MessageFormSpec(int dotsPerInch) {
+ui::FormSpec MessageFormSpec(int dotsPerInch) {
   using K = ControlKind;
   return DialogForm(
       kMessageForm, "CFMR", 41,
@@ -85,7 +85,7 @@ gui::FormSpec MessageFormSpec(int dotsPerInch) {
       dotsPerInch);
 }
 
-void Dialogs::Show(const gui::FormSpec& form) {
+void Dialogs::Show(const ui::FormSpec& form) {
   if (beforeShow) beforeShow();
   gui_.ShowModal(form);
 }
@@ -118,7 +118,7 @@ void Dialogs::ShowMessageBox(const std::string& text, const std::string& caption
   Show(MessageFormSpec(dotsPerInch_));
 }
 
-bool Dialogs::OnEvent(const gui::Event& e, gui::EventReply& reply) {
+bool Dialogs::OnEvent(const ui::Event& e, ui::EventReply& reply) {
   if (e.form == kInputForm) {
     OnInputEvent(e);
   } else if (e.form == kPassFailForm) {
@@ -139,7 +139,7 @@ void Dialogs::CloseInput() {
   gui_.PostEvent(kInputForm, 0, event::kPosted, 0);
 }
 
-void Dialogs::OnInputEvent(const gui::Event& e) {
+void Dialogs::OnInputEvent(const ui::Event& e) {
   const char* form = kInputForm;
   const bool passFail = values_.PassFailMode == 1;
   if (e.control == 0) {
@@ -152,7 +152,7 @@ void Dialogs::OnInputEvent(const gui::Event& e) {
         gui_.SetEnabled(form, 105, true);
         gui_.SetVisible(form, 110, true);
         gui_.SetEnabled(form, 110, true);
-        gui_.SetFont(form, 120, gui::FontRef{9, {}});
+        gui_.SetFont(form, 120, ui::FontRef{9, {}});
       }
       PlaceDialog(gui_, form, kMainForm);
       AnswerFromOperator(form);
@@ -191,7 +191,7 @@ void Dialogs::OnInputEvent(const gui::Event& e) {
   }
 }
 
-void Dialogs::OnPassFailEvent(const gui::Event& e) {
+void Dialogs::OnPassFailEvent(const ui::Event& e) {
   const char* form = kPassFailForm;
   const std::string& message = values_.PassFailMessage;
   if (e.code == event::kLoading) {
@@ -245,7 +245,7 @@ void Dialogs::OnPassFailEvent(const gui::Event& e) {
   }
 }
 
-void Dialogs::OnMessageEvent(const gui::Event& e, gui::EventReply& reply) {
+void Dialogs::OnMessageEvent(const ui::Event& e, ui::EventReply& reply) {
   const char* form = kMessageForm;
   const auto& overrides = values_.MessageBoxColourOverrides;
   if (e.control == 0 && e.code == event::kSecondCloseRequest) {
@@ -255,7 +255,7 @@ void Dialogs::OnMessageEvent(const gui::Event& e, gui::EventReply& reply) {
   if (e.control == 0 && e.code == event::kLoaded) {
     if (overrides[0] >= 0) gui_.SetColours(form, 0, 41, overrides[0]);
     gui_.SetText(form, 105, values_.MessageText);
-    gui_.SetFont(form, 105, gui::FontRef{values_.MessageFontSlot, {}});
+    gui_.SetFont(form, 105, ui::FontRef{values_.MessageFontSlot, {}});
     gui_.SetText(form, 100, values_.MessageButton);
     gui_.SetText(form, 120, values_.MessageCaption);
     gui_.SetColours(form, 120, overrides[1] >= 0 ? overrides[1] : 15,

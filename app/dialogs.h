@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "app/gui/gui.h"
+#include "ui/contract/gui.h"
 
 namespace app {
 
@@ -19,9 +19,9 @@ inline constexpr const char* kInputForm = "DINPUT";
 inline constexpr const char* kPassFailForm = "PASSFAIL";
 inline constexpr const char* kMessageForm = "SPMSGBOX";
 
-gui::FormSpec InputFormSpec(int dotsPerInch);
-gui::FormSpec PassFailFormSpec(int dotsPerInch);
-gui::FormSpec MessageFormSpec(int dotsPerInch);
+ui::FormSpec InputFormSpec(int dotsPerInch);
+ui::FormSpec PassFailFormSpec(int dotsPerInch);
+ui::FormSpec MessageFormSpec(int dotsPerInch);
 
 // The values the dialogs share with their callers.
 struct DialogValues {
@@ -45,7 +45,7 @@ struct DialogValues {
 
 class Dialogs {
  public:
-  explicit Dialogs(gui::Gui& gui) : gui_(gui) {}
+  explicit Dialogs(ui::Gui& gui) : gui_(gui) {}
 
   // The screen's density the forms are built for (fonts in pixels).
   void SetDotsPerInch(int dotsPerInch) { dotsPerInch_ = dotsPerInch; }
@@ -61,7 +61,7 @@ class Dialogs {
                       const std::string& button, int fontSlot);
 
   // Handles the events of the three forms; false for any other form.
-  bool OnEvent(const gui::Event& event, gui::EventReply& reply);
+  bool OnEvent(const ui::Event& event, ui::EventReply& reply);
 
   // ESC in a dialog: the script's loop ends and its ESC keywords act.
   std::function<void()> onEscape;
@@ -83,16 +83,16 @@ class Dialogs {
   std::string ShownText(const std::string& form) const;
 
  private:
-  void OnInputEvent(const gui::Event& event);
-  void OnPassFailEvent(const gui::Event& event);
-  void OnMessageEvent(const gui::Event& event, gui::EventReply& reply);
-  void Show(const gui::FormSpec& form);
+  void OnInputEvent(const ui::Event& event);
+  void OnPassFailEvent(const ui::Event& event);
+  void OnMessageEvent(const ui::Event& event, ui::EventReply& reply);
+  void Show(const ui::FormSpec& form);
   void Escape();
   void AnswerFromOperator(const std::string& form);
   void CloseInput();
 
-  gui::Gui& gui_;
-  int dotsPerInch_ = gui::kReferenceDotsPerInch;
+  ui::Gui& gui_;
+  int dotsPerInch_ = ui::kReferenceDotsPerInch;
   DialogValues values_;
 };
 

@@ -1,30 +1,30 @@
 #include "app/form_table.h"
 
-#include "app/look/fonts.h"
-#include "app/look/form_codes.h"
-#include "app/look/layout.h"
+#include "ui/look/fonts.h"
+#include "ui/look/form_codes.h"
+#include "ui/look/layout.h"
 
 namespace app {
 
-gui::FontRef FontOf(const FontCell& cell, int dotsPerInch) {
-  gui::FontRef font;
+ui::FontRef FontOf(const FontCell& cell, int dotsPerInch) {
+  ui::FontRef font;
   font.slot = cell.slot;
   if (cell.slot < 0)
-    font.font = look::DescribeFont(cell.face, cell.points, cell.style, dotsPerInch);
+    font.font = ui::look::DescribeFont(cell.face, cell.points, cell.style, dotsPerInch);
   return font;
 }
 
-gui::FormSpec BuildForm(const FormRow& row, const std::vector<ControlRow>& rows, int dotsPerInch) {
-  gui::FormSpec form;
+ui::FormSpec BuildForm(const FormRow& row, const std::vector<ControlRow>& rows, int dotsPerInch) {
+  ui::FormSpec form;
   form.name = row.name;
   form.caption = row.caption;
   form.place = {row.x, row.y, row.width, row.height};
-  form.style = look::ParseFormStyle(row.style);
+  form.style = ui::look::ParseFormStyle(row.style);
   form.textColour = row.textColour;
   form.backColour = row.backColour;
   form.owner = row.owner;
   for (const ControlRow& r : rows) {
-    gui::ControlSpec c;
+    ui::ControlSpec c;
     c.id = r.id;
     c.kind = r.kind;
     c.caption = r.caption;
@@ -32,19 +32,19 @@ gui::FormSpec BuildForm(const FormRow& row, const std::vector<ControlRow>& rows,
     c.textColour = r.textColour;
     c.backColour = r.backColour;
     c.font = FontOf(r.font, dotsPerInch);
-    c.resize = look::ParseResizeCodes(r.resize);
-    const look::StyleCodes codes = look::ParseStyleLetters(r.kind, r.style);
+    c.resize = ui::look::ParseResizeCodes(r.resize);
+    const ui::look::StyleCodes codes = ui::look::ParseStyleLetters(r.kind, r.style);
     c.style = codes.style;
     c.ownerDrawn = r.ownerDrawn || codes.ownerDrawn;
     c.hidden = r.hidden || codes.hidden;
-    look::ApplyStacking(c);
+    ui::look::ApplyStacking(c);
     form.controls.push_back(std::move(c));
   }
   return form;
 }
 
-const gui::ControlSpec* FindControl(const gui::FormSpec& form, int id) {
-  for (const gui::ControlSpec& c : form.controls) {
+const ui::ControlSpec* FindControl(const ui::FormSpec& form, int id) {
+  for (const ui::ControlSpec& c : form.controls) {
     if (c.id == id) return &c;
   }
   return nullptr;

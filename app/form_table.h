@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/gui/gui.h"
+#include "ui/contract/gui.h"
 
 namespace app {
 
@@ -28,7 +28,7 @@ inline FontCell FontFace(const char* face, double points, const char* style) {
 // codes, style letters, and whether it is owner-drawn or created hidden.
 struct ControlRow {
   int id = 0;
-  gui::ControlKind kind = gui::ControlKind::Label;
+  ui::ControlKind kind = ui::ControlKind::Label;
   const char* caption = "";
   double x = 0, y = 0, width = 0, height = 0;
   int textColour = -1, backColour = -1;
@@ -49,13 +49,13 @@ struct FormRow {
 };
 
 // The typed font of a cell for a screen of `dotsPerInch`.
-gui::FontRef FontOf(const FontCell& cell, int dotsPerInch);
+ui::FontRef FontOf(const FontCell& cell, int dotsPerInch);
 
-// The typed form: every code read by app/look/form_codes.h, fonts described
+// The typed form: every code read by ui/look/form_codes.h, fonts described
 // for the screen, the stacking policy applied to every control.
-gui::FormSpec BuildForm(const FormRow& form, const std::vector<ControlRow>& rows, int dotsPerInch);
+ui::FormSpec BuildForm(const FormRow& form, const std::vector<ControlRow>& rows, int dotsPerInch);
 
 // The control of a built form, or nullptr.
-const gui::ControlSpec* FindControl(const gui::FormSpec& form, int id);
+const ui::ControlSpec* FindControl(const ui::FormSpec& form, int id);
 
 }  // namespace app

@@ -45,7 +45,7 @@ class StandardOutput : public engine::DisplayListener {
   std::ostream& out_;
 };
 
-void Drain(gui::HeadlessGui& gui) {
+void Drain(ui::headless::HeadlessGui& gui) {
   while (gui.PendingEvents() > 0) gui.DoEvents();
 }
 
@@ -84,8 +84,8 @@ std::string Unwritable(const std::string& path) {
 // One headless run, from its checks to its exit status.
 class HeadlessRun {
  public:
-  HeadlessRun(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
-              ProgramIo& io)
+  HeadlessRun(ui::headless::HeadlessGui& gui, Application& application,
+              const CommandOptions& options, ProgramIo& io)
       : gui_(gui),
         app_(application),
         options_(options),
@@ -113,7 +113,7 @@ class HeadlessRun {
   std::optional<std::string> Answer(const std::string& form, const std::string& shown);
   bool SelectDevice();
   bool DeliverSignals();
-  void Escape() { gui_.Inject({kMainForm, tmain::kEscKey, gui::event::kClick, 0}); }
+  void Escape() { gui_.Inject({kMainForm, tmain::kEscKey, ui::event::kClick, 0}); }
   void Enter(const std::string& line);
   int RunOneLine();
   int RunProgramFile();
@@ -122,7 +122,7 @@ class HeadlessRun {
   int Finish(int status);
   int Status() const;
 
-  gui::HeadlessGui& gui_;
+  ui::headless::HeadlessGui& gui_;
   Application& app_;
   const CommandOptions& options_;
   ProgramIo& io_;
@@ -285,7 +285,7 @@ bool HeadlessRun::DeliverSignals() {
 // Runs `line` as the Enter key runs the command entry.
 void HeadlessRun::Enter(const std::string& line) {
   gui_.SetText(kMainForm, tmain::kCommandEntry, line);
-  gui_.Inject({kMainForm, tmain::kEnterKey, gui::event::kClick, 0});
+  gui_.Inject({kMainForm, tmain::kEnterKey, ui::event::kClick, 0});
   Drain(gui_);
 }
 
@@ -364,7 +364,7 @@ int HeadlessRun::RunProgramFile() {
   const std::string why = Unreadable(path, kProgramLimit, false);
   if (!why.empty()) return Usage("cannot read the program file " + Quoted(path) + ": " + why);
   // The program file dialog of Ctrl+O picks the file.
-  gui_.fileDialogResponder = [path](const gui::FileDialogRequest&) { return path; };
+  gui_.fileDialogResponder = [path](const ui::FileDialogRequest&) { return path; };
   const bool ran = app_.RunProgramKey(number != 0 ? number : 11);
   Drain(gui_);
   if (stop_signals::StopSignal() != 0) return Stop();
@@ -518,8 +518,8 @@ void LineReader::Strip(std::string& line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
 }
 
-int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
-                ProgramIo& io) {
+int RunHeadless(ui::headless::HeadlessGui& gui, Application& application,
+                const CommandOptions& options, ProgramIo& io) {
   HeadlessRun run(gui, application, options, io);
   return run.Run();
 }

@@ -32,8 +32,8 @@
 
 #include "app/application.h"
 #include "app/command_options.h"
-#include "app/gui/headless_gui.h"
 #include "app/program.h"
+#include "ui/headless/headless_gui.h"
 
 namespace app {
 
@@ -63,7 +63,7 @@ class LineReader {
 };
 
 // Runs `application` (not started yet) on `gui` and returns the exit status.
-int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,
-                ProgramIo& io);
+int RunHeadless(ui::headless::HeadlessGui& gui, Application& application,
+                const CommandOptions& options, ProgramIo& io);
 
 }  // namespace app

@@ -48,7 +48,7 @@ int InstallGuides(const platform::DataFolders& folders, const std::vector<std::s
   return copied;
 }
 
-HelpShown OpenHelp(gui::Gui& gui, const platform::DataFolders& folders) {
+HelpShown OpenHelp(ui::Gui& gui, const platform::DataFolders& folders) {
   // Only a regular file goes to the desktop: a folder of that name would
   // open in a file manager and look like help that was shown.
   const std::string helpFile = folders.DataPath(kHelpFile);

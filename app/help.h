@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/gui/gui.h"
 #include "platform/data_folders.h"
+#include "ui/contract/gui.h"
 
 namespace app {
 
@@ -39,7 +39,7 @@ enum class HelpShown {
 };
 
 // Opens the help file or, failing that, the guides.
-HelpShown OpenHelp(gui::Gui& gui, const platform::DataFolders& folders);
+HelpShown OpenHelp(ui::Gui& gui, const platform::DataFolders& folders);
 
 // What the operator is told when OpenHelp shows nothing.
 std::string NoHelpMessage(const platform::DataFolders& folders);

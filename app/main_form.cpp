@@ -1,12 +1,12 @@
 #include "app/main_form.h"
 
 #include "app/form_table.h"
-#include "app/look/form_codes.h"
+#include "ui/look/form_codes.h"
 
 namespace app {
 
 std::vector<ControlRow> MainFormRows() {
-  using K = gui::ControlKind;
+  using K = ui::ControlKind;
   constexpr bool kOwner = true;
   constexpr bool kHidden = true;
   return {
@@ -81,21 +81,21 @@ std::vector<ControlRow> MainFormRows() {
   };
 }
 
-gui::FormSpec MainFormSpec(int dotsPerInch) {
+ui::FormSpec MainFormSpec(int dotsPerInch) {
   const FormRow window{kMainForm, kMainCaption, 0, 0, 59, 41.25, "^_CZ", 36, 36};
-  gui::FormSpec form = BuildForm(window, MainFormRows(), dotsPerInch);
-  for (gui::ControlSpec& c : form.controls) {
+  ui::FormSpec form = BuildForm(window, MainFormRows(), dotsPerInch);
+  for (ui::ControlSpec& c : form.controls) {
     // The language selector and the picture are filled while they load.
     c.wantsLoading = c.id == tmain::kLanguageSelector || c.id == tmain::kLogo;
     c.focusEvents = c.id == tmain::kCommandEntry;
     c.tooltip = c.id == tmain::kFifo;
     // Window regions: rounded labels and owner-drawn buttons, a pill for help.
     int region = 0;
-    if (c.kind == gui::ControlKind::Label && c.ownerDrawn) region = 2;
+    if (c.kind == ui::ControlKind::Label && c.ownerDrawn) region = 2;
     if (c.id == tmain::kByteCounter || c.id == tmain::kVersionLabel) region = 2;
-    if (c.kind == gui::ControlKind::Button && c.ownerDrawn) region = -2;
+    if (c.kind == ui::ControlKind::Button && c.ownerDrawn) region = -2;
     if (c.id == tmain::kHelp) region = 1;
-    c.region = look::ParseRegion(region);
+    c.region = ui::look::ParseRegion(region);
   }
   return form;
 }

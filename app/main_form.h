@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/form_table.h"
-#include "app/gui/gui.h"
+#include "ui/contract/gui.h"
 
 namespace app {
 
@@ -76,6 +76,6 @@ inline constexpr std::array<const char*, 5> kDisplayModeCaptions = {"=", "{{BIG_
 // of `dotsPerInch` (with the loading events, focus events, tooltip and
 // window regions the description gives in its prose).
 std::vector<ControlRow> MainFormRows();
-gui::FormSpec MainFormSpec(int dotsPerInch);
+ui::FormSpec MainFormSpec(int dotsPerInch);
 
 }  // namespace app

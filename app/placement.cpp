@@ -26,19 +26,19 @@ PlacementWords ReadPlacementWords(std::string_view text) {
   return words;
 }
 
-gui::UnitRect MainWindowPlace(const PlacementWords& words, const gui::UnitRect& current,
-                              double referenceWidth, double referenceHeight,
-                              const gui::ScreenInfo& screen) {
+ui::UnitRect MainWindowPlace(const PlacementWords& words, const ui::UnitRect& current,
+                             double referenceWidth, double referenceHeight,
+                             const ui::ScreenInfo& screen) {
   const int dpi = screen.dotsPerInch;
-  const gui::PixelRect& area = screen.workArea;
-  const double left = gui::PixelsToUnitsX(area.x, dpi);
-  const double top = gui::PixelsToUnitsY(area.y, dpi);
-  const double areaWidth = gui::PixelsToUnitsX(area.width, dpi);
-  const double areaHeight = gui::PixelsToUnitsY(area.height, dpi);
-  const double frameWidth = gui::PixelsToUnitsX(screen.frameWidth, dpi);
-  const double frameHeight = gui::PixelsToUnitsY(screen.frameHeight, dpi);
+  const ui::PixelRect& area = screen.workArea;
+  const double left = ui::PixelsToUnitsX(area.x, dpi);
+  const double top = ui::PixelsToUnitsY(area.y, dpi);
+  const double areaWidth = ui::PixelsToUnitsX(area.width, dpi);
+  const double areaHeight = ui::PixelsToUnitsY(area.height, dpi);
+  const double frameWidth = ui::PixelsToUnitsX(screen.frameWidth, dpi);
+  const double frameHeight = ui::PixelsToUnitsY(screen.frameHeight, dpi);
 
-  gui::UnitRect place{current.x, current.y, referenceWidth, referenceHeight};
+  ui::UnitRect place{current.x, current.y, referenceWidth, referenceHeight};
   if (words.max) {
     place.y = top;
     place.height = areaHeight - frameHeight;
@@ -60,10 +60,10 @@ gui::UnitRect MainWindowPlace(const PlacementWords& words, const gui::UnitRect& 
   return place;
 }
 
-void WindowPlacement::PlaceMainWindow(gui::Gui& gui, const std::string& form,
+void WindowPlacement::PlaceMainWindow(ui::Gui& gui, const std::string& form,
                                       std::string_view text) {
   if (!gui.FormLoaded(form)) return;
-  const gui::UnitRect current = gui.FormGeometry(form);
+  const ui::UnitRect current = gui.FormGeometry(form);
   if (!referenceTaken_) {
     referenceTaken_ = true;
     referenceWidth_ = current.width;
@@ -74,8 +74,8 @@ void WindowPlacement::PlaceMainWindow(gui::Gui& gui, const std::string& form,
     gui.MaximiseForm(form);
     return;
   }
-  const gui::ScreenInfo screen = gui.Screen();
-  gui::UnitRect place = MainWindowPlace(words, current, referenceWidth_, referenceHeight_, screen);
+  const ui::ScreenInfo screen = gui.Screen();
+  ui::UnitRect place = MainWindowPlace(words, current, referenceWidth_, referenceHeight_, screen);
   if (!screen.canPlaceWindows) {
     // The desktop keeps the position; only the size is the program's.
     place.x = current.x;
@@ -84,10 +84,10 @@ void WindowPlacement::PlaceMainWindow(gui::Gui& gui, const std::string& form,
   gui.SetFormGeometry(form, place);
 }
 
-void PlaceDialog(gui::Gui& gui, const std::string& dialog, const std::string& mainForm) {
+void PlaceDialog(ui::Gui& gui, const std::string& dialog, const std::string& mainForm) {
   if (!gui.FormLoaded(dialog) || !gui.FormLoaded(mainForm)) return;
-  const gui::UnitRect own = gui.FormGeometry(dialog);
-  const gui::UnitRect main = gui.FormGeometry(mainForm);
+  const ui::UnitRect own = gui.FormGeometry(dialog);
+  const ui::UnitRect main = gui.FormGeometry(mainForm);
   gui.MoveForm(dialog, own.x, main.y + main.height - kDialogRise);
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/gui/gui.h"
+#include "ui/contract/gui.h"
 
 namespace app {
 
@@ -38,9 +38,9 @@ PlacementWords ReadPlacementWords(std::string_view text);
 //        its middle, or at its right edge;
 //   otherwise x and y stay as they are.
 // Desktop panels lie outside the work area, so nothing goes under them.
-gui::UnitRect MainWindowPlace(const PlacementWords& words, const gui::UnitRect& current,
-                              double referenceWidth, double referenceHeight,
-                              const gui::ScreenInfo& screen);
+ui::UnitRect MainWindowPlace(const PlacementWords& words, const ui::UnitRect& current,
+                             double referenceWidth, double referenceHeight,
+                             const ui::ScreenInfo& screen);
 
 class WindowPlacement {
  public:
@@ -50,7 +50,7 @@ class WindowPlacement {
   // MAX alone maximises the window; any other text gives it the reference
   // size at the place MainWindowPlace computes. Texts of any length are
   // read whole.
-  void PlaceMainWindow(gui::Gui& gui, const std::string& form, std::string_view text);
+  void PlaceMainWindow(ui::Gui& gui, const std::string& form, std::string_view text);
 
  private:
   bool referenceTaken_ = false;
@@ -66,6 +66,6 @@ inline constexpr double kDialogRise = 18.75;
 // x (the backend centres dialogs over their owner), y = the main window's y
 // + its client height - kDialogRise. Nothing happens when either form is
 // not loaded.
-void PlaceDialog(gui::Gui& gui, const std::string& dialog, const std::string& mainForm);
+void PlaceDialog(ui::Gui& gui, const std::string& dialog, const std::string& mainForm);
 
 }  // namespace app

@@ -20,7 +20,7 @@ namespace {
 
 // A run in the window: the operator ends it by closing the main window, or
 // a script does.
-int RunWindow(gui::Gui& gui, Application& application, const CommandOptions& options,
+int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& options,
               std::ostream& err) {
   application.onScriptEnded = [&gui](int result) {
     if (result == autocontrol::kStepCloseApplication) gui.Quit(0);

@@ -45,9 +45,9 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/gui/headless_gui.h"
 #include "app/main_form.h"
-#include "app/qt/qt_gui.h"
+#include "ui/headless/headless_gui.h"
+#include "ui/qt/qt_gui.h"
 
 extern char** environ;
 
@@ -326,7 +326,7 @@ struct PaintCounter : QObject {
   }
 };
 
-LineRun RunLine(app::gui::Gui& gui, app::qt::QtGui* qt, bool pressEscape) {
+LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape) {
   namespace tmain = app::tmain;
   LineRun run;
   const long memoryBefore = ResidentBytes();
@@ -375,7 +375,7 @@ LineRun RunLine(app::gui::Gui& gui, app::qt::QtGui* qt, bool pressEscape) {
       probe.start(10);
     }
     const double start = Now(), startCpu = ThreadCpu();
-    gui.PostEvent(app::kMainForm, tmain::kEnterKey, app::gui::event::kClick, 0);
+    gui.PostEvent(app::kMainForm, tmain::kEnterKey, ui::event::kClick, 0);
     gui.DoEvents();  // delivers Enter, which runs the whole line
     run.seconds = Now() - start;
     run.cpu = ThreadCpu() - startCpu;
@@ -406,8 +406,8 @@ void MeasureLine() {
   char name[] = "bench_window";
   char* argv[] = {name, nullptr};
   QApplication application(argc, argv);
-  app::qt::QtGui qt;
-  app::gui::HeadlessGui headlessGui(app::gui::HeadlessGui::Time::Real);
+  ui::qt::QtGui qt;
+  ui::headless::HeadlessGui headlessGui(ui::headless::HeadlessGui::Time::Real);
   // Three runs of each, side by side; the middle one by CPU per command.
   std::vector<LineRun> windows, headlesses;
   for (int i = 0; i < 3; ++i) {

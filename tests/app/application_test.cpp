@@ -5,13 +5,13 @@
 
 #include <cstdlib>
 
-#include "app/look/palette.h"
 #include "support/station.h"
+#include "ui/look/palette.h"
 
 namespace {
 
 using namespace testing_support;
-namespace event = app::gui::event;
+namespace event = ui::event;
 
 const Links kAllKinds{{"Board A"}, {}, {"Axis 01 {COM1:9600}"}};
 
@@ -28,7 +28,7 @@ TEST(MainWindow, StartsWithEveryKindOfDeviceListedAndTheColoursDefined) {
   EXPECT_EQ(s.gui.FocusedControl(), std::make_pair(std::string(kMainForm), tmain::kCommandEntry));
   // The palette and the defined colours reach the backend before the first form.
   ASSERT_TRUE(s.gui.ColourSlot(4) && s.gui.ColourSlot(36));
-  EXPECT_EQ(*s.gui.ColourSlot(4), app::look::PaletteColour(4));
+  EXPECT_EQ(*s.gui.ColourSlot(4), ui::look::PaletteColour(4));
 }
 
 TEST(MainWindow, EnterRunsTheEntryOnTheSelectedDeviceAndClosesTheLink) {
@@ -147,9 +147,9 @@ TEST(DeviceSlots, ASlotIsAPositionInTheCurrentListAndEntriesAreClassifiedByText)
 TEST(MainWindow, SaveDisplayOffersTheLastNameAndClearEmptiesTheDisplay) {
   Station s;
   s.Enter("ID");
-  std::vector<app::gui::FileDialogRequest> asked;
+  std::vector<ui::FileDialogRequest> asked;
   std::string answer = s.folder / "TermDisplay/run1.txt";
-  s.gui.fileDialogResponder = [&](const app::gui::FileDialogRequest& r) {
+  s.gui.fileDialogResponder = [&](const ui::FileDialogRequest& r) {
     asked.push_back(r);
     return answer;
   };
@@ -172,10 +172,10 @@ TEST(MainWindow, SaveDisplayOffersTheLastNameAndClearEmptiesTheDisplay) {
 // Owner-drawn controls are painted by the application's painters.
 TEST(MainWindow, OwnerDrawnControlsPaintThroughTheLook) {
   Station s;
-  using Kind = app::gui::CanvasCall::Kind;
-  const app::look::Palette& palette = s.application->Palette();
+  using Kind = ui::headless::CanvasCall::Kind;
+  const ui::look::Palette& palette = s.application->Palette();
   const auto colour = [&](int n) {
-    return palette.Colour(n, app::gui::ControlKind::Label, app::look::ColourRole::Text);
+    return palette.Colour(n, ui::ControlKind::Label, ui::look::ColourRole::Text);
   };
   // Caption and background of the same colour: the caption is drawn in colour 0.
   const auto devices = s.gui.Paint(kMainForm, 180);

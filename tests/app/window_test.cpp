@@ -8,7 +8,7 @@
 namespace {
 
 using namespace testing_support;
-namespace key = app::gui::key;
+namespace key = ui::key;
 
 // What the list shows and what the transfer to the end takes from its
 // selected item; "!" before a line: its device cannot be opened; "^": program 1.
@@ -69,7 +69,7 @@ TEST(Placement, ResizeAppPlacesTheMainWindowInTheWorkArea) {
     double width, height;  // set by the operator before the first placement (0: not)
     Strings texts;
     bool canPlace, maximised;
-    app::gui::PixelRect expected;
+    ui::PixelRect expected;
   } cases[] = {
       {0, 0, {"CENTER MAX"}, true, false, {720, 40, 472, 1009}},
       {0, 0, {" max"}, true, true, {0, 40, 1912, 1009}},
@@ -85,12 +85,12 @@ TEST(Placement, ResizeAppPlacesTheMainWindowInTheWorkArea) {
     s.gui.screen.canPlaceWindows = c.canPlace;
     if (c.width > 0) s.gui.SetFormGeometry(kMainForm, {0, 0, c.width, c.height});
     for (const std::string& text : c.texts) s.application->PlaceMainWindow(text);
-    EXPECT_EQ(app::gui::UnitsToPixels(s.gui.FormGeometry(kMainForm), 96), c.expected);
+    EXPECT_EQ(ui::UnitsToPixels(s.gui.FormGeometry(kMainForm), 96), c.expected);
     EXPECT_EQ(s.gui.FormMaximised(kMainForm), c.maximised);
     if (!c.maximised) continue;
     // A dialog's outer frame ends a quarter unit (4 pixels) above the work area's end.
     s.gui.LoadForm(app::MessageFormSpec(96));
-    const app::gui::UnitRect dialog = s.gui.FormGeometry(app::kMessageForm);
+    const ui::UnitRect dialog = s.gui.FormGeometry(app::kMessageForm);
     EXPECT_EQ((dialog.y + dialog.height) * 16 + 31, 1080 - 4);
   }
 }

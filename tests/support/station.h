@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/gui/headless_gui.h"
 #include "app/main_form.h"
 #include "platform/files.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
+#include "ui/headless/headless_gui.h"
 
 namespace testing_support {
 
@@ -32,7 +32,7 @@ struct Links {
 
 struct Station {
   TestFolder folder;
-  app::gui::HeadlessGui gui;
+  ui::headless::HeadlessGui gui;
   std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
   std::shared_ptr<FakeTransport> usb = std::make_shared<FakeTransport>();
   std::shared_ptr<FakeTransport> serial = std::make_shared<FakeTransport>();

@@ -1,0 +1,31 @@
+// The conformance suite on the headless backend, on virtual time.
+#include "tests/ui/contract/conformance.h"
+#include "ui/headless/headless_gui.h"
+
+namespace gui_conformance {
+namespace {
+
+class HeadlessHands : public Backend {
+ public:
+  ui::Gui& Gui() override { return gui_; }
+  void Click(const std::string& form, int control) override { gui_.Click(form, control); }
+  void PressKey(const std::string& form, int keyCode, bool control) override {
+    gui_.PressKey(form, keyCode, control);
+  }
+  void Pick(const std::string& form, int control, int index) override {
+    gui_.Pick(form, control, index);
+  }
+  void RequestClose(const std::string& form) override { gui_.RequestClose(form); }
+  void Paint(const std::string& form, int control) override { gui_.Paint(form, control); }
+
+ private:
+  ui::headless::HeadlessGui gui_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Headless, GuiConformance,
+                         ::testing::Values(BackendFactory{
+                             "Headless", [] { return std::make_unique<HeadlessHands>(); }}),
+                         FactoryName);
+
+}  // namespace
+}  // namespace gui_conformance

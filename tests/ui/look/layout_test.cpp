@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "app/main_form.h"
+#include "ui/headless/headless_gui.h"
+#include "ui/look/accelerators.h"
+#include "ui/look/form_codes.h"
+#include "ui/look/layout.h"
+
+namespace ui::look {
+namespace {
+
+// The main window and the dialogs are the application's forms.
+using namespace app;
+
+using Axis = ui::ResizeRule::Axis;
+using ui::ControlKind;
+using ui::UnitRect;
+
+TEST(FormCodes, ResizeCodesPerAxis) {
+  const struct {
+    const char* codes;
+    Axis horizontal, vertical;
+  } cases[] = {
+      {"FL,FR,FB,H2", Axis::Stretch, Axis::Far},
+      {"CL,FR,FB,H", Axis::Stretch, Axis::Far},
+      {"FL,FR,FT,FB,VH", Axis::Stretch, Axis::Stretch},
+      {"FL,CR,FT,CB-2", Axis::Near, Axis::Near},
+      {"FR,FB2", Axis::Far, Axis::Far},
+      {"FL,FB-2", Axis::Near, Axis::Far},
+      {"CL,CR,CT,CB2", Axis::Near, Axis::Near},
+      {"fl , fr", Axis::Stretch, Axis::Near},
+      {"", Axis::Near, Axis::Near},
+      {"XY,F,FQ,H,-2,,", Axis::Near, Axis::Near},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseResizeCodes(c.codes), (ui::ResizeRule{c.horizontal, c.vertical})) << c.codes;
+  }
+}
+
+TEST(FormCodes, StyleLettersPerKind) {
+  const auto parse = [](ControlKind kind, const char* letters) {
+    return ParseStyleLetters(kind, letters);
+  };
+  const StyleCodes label = parse(ControlKind::Label, "^CHO");
+  EXPECT_TRUE(label.ownerDrawn && label.hidden && label.style.verticalCentre);
+  EXPECT_EQ(label.style.align, ui::Align::Centre);
+  const StyleCodes plain = parse(ControlKind::Label, "IL");
+  EXPECT_TRUE(plain.style.transparent && !plain.ownerDrawn);
+  EXPECT_EQ(plain.style.align, ui::Align::Left);
+  const ui::ControlStyle display = parse(ControlKind::TextBox, "BMSV").style;
+  EXPECT_TRUE(display.border && display.multiLine && display.readOnly && display.verticalScroll);
+  const ui::ControlStyle entry = parse(ControlKind::TextBox, "ETU").style;
+  EXPECT_TRUE(entry.border && entry.tabStop && !entry.multiLine && !entry.readOnly);
+  EXPECT_TRUE(parse(ControlKind::Button, "DHT").style.defaultButton);
+  EXPECT_TRUE(parse(ControlKind::ComboBox, "$OTV").style.ownerDrawnItems);
+  for (const auto& [letters, width] : {std::pair{"2[", 2}, {"4I[", 4}, {"[", 1}, {"4I", 0}}) {
+    EXPECT_EQ(parse(ControlKind::Shape, letters).style.borderWidth, width) << letters;
+  }
+  EXPECT_EQ(parse(ControlKind::Label, "?!zq").style, ui::ControlStyle{});
+  const ui::FormStyle main = ParseFormStyle("^_CZ");
+  EXPECT_TRUE(main.resizable && main.minimiseBox && main.maximiseBox && main.systemMenu &&
+              !main.modal);
+  EXPECT_TRUE(ParseFormStyle("CMR").modal);
+  EXPECT_EQ(ParseEffect("F"), Effect::Sunken);
+}
+
+TEST(Accelerators, TheTableTextBecomesKeysAndBadEntriesAreLeftOut) {
+  using ui::Accelerator;
+  EXPECT_EQ(ParseAccelerators("RETURN,7777|esc, 8888|^F1,9701|^P,9711|F10,8010|%+x,5|0,6"),
+            (std::vector<Accelerator>{{13, false, false, false, 7777},
+                                      {27, false, false, false, 8888},
+                                      {112, true, false, false, 9701},
+                                      {'P', true, false, false, 9711},
+                                      {121, false, false, false, 8010},
+                                      {'X', false, true, true, 5},
+                                      {'0', false, false, false, 6}}));
+  EXPECT_TRUE(ParseAccelerators("F13,1|F0,2|ESC,|ESC,12a|NOKEY,3|RETURN|,4||^,5").empty());
+  const std::string_view table = kMainAccelerators;  // every entry of the window's table is a key
+  EXPECT_EQ(ParseAccelerators(table).size(), std::count(table.begin(), table.end(), '|') + 1u);
+}
+
+bool Overlap(const UnitRect& a, const UnitRect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+std::set<std::pair<int, int>> Overlaps(const ui::FormSpec& form, const UnitRect& size) {
+  std::set<std::pair<int, int>> found;
+  for (const ui::ControlSpec& a : form.controls) {
+    for (const ui::ControlSpec& b : form.controls) {
+      if (a.id < b.id && Overlap(ApplyResize(a.place, a.resize, form.place, size),
+                                 ApplyResize(b.place, b.resize, form.place, size)))
+        found.emplace(a.id, b.id);
+    }
+  }
+  return found;
+}
+
+TEST(ResizeRule, TheMainWindowGrowsWithoutNewOverlaps) {
+  const ui::FormSpec form = MainFormSpec(96);
+  const std::set<std::pair<int, int>> atCreation = Overlaps(form, form.place);
+  for (const UnitRect size :
+       {UnitRect{0, 0, 60, 42}, {0, 0, 80, 41.25}, {0, 0, 59, 70}, {0, 0, 240, 135}}) {
+    for (const auto& pair : Overlaps(form, size)) {
+      EXPECT_TRUE(atCreation.count(pair))
+          << pair.first << " and " << pair.second << " at " << size.width << " x " << size.height;
+    }
+  }
+  // The display takes the growth; what lies below it moves down with the bottom edge.
+  const UnitRect display =
+      ApplyResize(FindControl(form, tmain::kDisplay)->place,
+                  FindControl(form, tmain::kDisplay)->resize, form.place, {0, 0, 80, 60});
+  EXPECT_EQ(display, (UnitRect{1, 5.5, 78, 15.25 + 18.75}));
+}
+
+TEST(ResizeRule, TheMinimumSizeGivesTheCreationGeometryBack) {
+  ui::headless::HeadlessGui gui;
+  const ui::FormSpec form = MainFormSpec(gui.Screen().dotsPerInch);
+  gui.LoadForm(form);
+  gui.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
+  gui.SetFormGeometry(kMainForm, {0, 0, 120, 90});
+  EXPECT_NE(gui.ControlGeometry(kMainForm, tmain::kDisplay),
+            FindControl(form, tmain::kDisplay)->place);
+  gui.SetFormGeometry(kMainForm, {0, 0, 20, 20});  // below the minimum
+  EXPECT_EQ(gui.FormGeometry(kMainForm), (UnitRect{0, 0, 59, 41.25}));
+  for (const ui::ControlSpec& c : form.controls) {
+    EXPECT_EQ(gui.ControlGeometry(kMainForm, c.id), c.place) << c.id;
+  }
+}
+
+// First created on top; labels, shapes and bars let clicks through.
+TEST(Stacking, ClicksReachTheControlsUnderCaptionsAndFrames) {
+  ui::headless::HeadlessGui gui;
+  gui.LoadForm(MainFormSpec(96));
+  const auto at = [&gui](double x, double y) {
+    return gui.ControlAt(kMainForm, ui::UnitsToPixelsX(x, 96), ui::UnitsToPixelsY(y, 96));
+  };
+  EXPECT_EQ(at(52, 30.2), tmain::kFifo);  // not Record History 220 under it, nor caption 205
+  EXPECT_EQ(at(10, 30.2), tmain::kClearAfterSend);  // under its caption 195
+  EXPECT_EQ(at(10, 25.4), tmain::kCommandEntry);    // inside its frame 185
+  EXPECT_EQ(at(40, 4), tmain::kClearDisplay);       // the hidden bars take nothing
+  gui.SetVisible(kMainForm, tmain::kCommandBar, true);
+  gui.Raise(kMainForm, tmain::kCommandBar);
+  EXPECT_EQ(at(40, 4), tmain::kClearDisplay);  // shown and raised, a bar still lets clicks through
+}
+
+}  // namespace
+}  // namespace ui::look

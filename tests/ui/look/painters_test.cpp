@@ -1,0 +1,248 @@
+#include "ui/look/painters.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <tuple>
+
+#include "lang/language_file.h"
+#include "platform/files.h"
+#include "support/test_folder.h"
+#include "ui/headless/recording_canvas.h"
+#include "ui/look/fonts.h"
+
+namespace ui::look {
+namespace {
+
+using ui::PixelRect;
+using ui::Rgb;
+using ui::headless::CanvasCall;
+using Kind = CanvasCall::Kind;
+
+constexpr Rgb kFirst{255, 255, 255}, kSecond{200, 200, 200};
+
+int Brightness(Rgb c) {
+  return c.red + c.green + c.blue;
+}
+
+// The bar colours BLACK, BLUE, DARKBLUE, LIGHTBLUE, GREEN, CYAN, RED,
+// LIGHTRED, PURPLE, GOLD and GRAY, each first and second, have their own
+// hues: the channels at three quarters of the strongest or more ("-": dark).
+TEST(Palette, TheBarColoursHaveTheirOwnHues) {
+  std::string hues;
+  for (int n : {0, 16, 9, 17, 1, 17, 17, 25, 2, 10, 3, 11, 4, 20, 12, 20, 5, 13, 6, 14, 8, 31}) {
+    const Rgb c = PaletteColour(n);
+    const int top = std::max({c.red, c.green, c.blue});
+    for (auto [channel, letter] : {std::pair{c.red, "r"}, {c.green, "g"}, {c.blue, "b"}})
+      hues += channel * 4 >= top * 3 ? letter : "";
+    hues += top < 100 ? "- " : " ";
+  }
+  EXPECT_EQ(hues, "rgb- rgb- b b b b b b g g gb gb r r r r rb rb rg rg rgb rgb ");
+  EXPECT_GT(Brightness(PaletteColour(12)), Brightness(PaletteColour(4)));  // LIGHTRED is lighter
+}
+
+// A share past what is left of 100 is dropped; SKIP and unknown names keep
+// their space; "|", "," and CR separate, LF and blanks are ignored; widths
+// round up and the right edge stops at the last pixel; no "%" or no positive
+// share draws nothing; DEFAULT draws in the control's own colours, upside down.
+TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
+  struct Segment {
+    int x, width, top, bottom;  // palette colours; -1/-2: the control's first/second
+  };
+  const std::vector<Segment> redGreen = {{0, 60, 4, 20}, {60, 40, 2, 10}};
+  const struct {
+    const char* markup;
+    int width;
+    std::vector<Segment> segments;
+  } cases[] = {
+      {"60%RED|40%GREEN", 100, redGreen},
+      {"100%GREEN", 100, {{0, 100, 2, 10}}},
+      {"60%RED|60%GREEN", 100, {{0, 60, 4, 20}}},
+      {"60%RED|60%GREEN|40%BLUE", 100, {{0, 60, 4, 20}, {60, 40, 9, 17}}},
+      {"50%SKIP|50%BLUE", 100, {{50, 50, 9, 17}}},
+      {"50%MAUVE|50%BLUE", 100, {{50, 50, 9, 17}}},
+      {"50%RED|50%GREEN", 99, {{0, 50, 4, 20}, {50, 49, 2, 10}}},  // rounded up, cut at pixel 98
+      {"33%RED|33%GREEN|34%BLUE", 10, {{0, 4, 4, 20}, {4, 4, 2, 10}, {8, 2, 9, 17}}},
+      {"60%RED,40%GREEN", 100, redGreen},
+      {"60%RED\r\n40%GREEN", 100, redGreen},
+      {" 6 0 % r e\nd | 40%green ", 100, redGreen},
+      {"12.5%RED", 80, {{0, 10, 4, 20}}},
+      {"60RED|40%GREEN", 100, {{0, 40, 2, 10}}},
+      {"0%RED|-10%RED|50%GREEN", 100, {{0, 50, 2, 10}}},
+      {"%RED|abc%RED", 100, {}},
+      {"||,,60%RED", 100, {{0, 60, 4, 20}}},
+      {"100%RED", INT_MAX, {{0, INT_MAX, 4, 20}}},
+      {"30%default,x|1e308%RED", 100, {{0, 30, -2, -1}}},
+      {"50%default|50%LightBlue", 10, {{0, 5, -2, -1}, {5, 5, 17, 25}}},
+  };
+  for (const auto& c : cases) {
+    ui::headless::RecordingCanvas canvas;
+    const PixelRect area{0, 0, c.width, 12};
+    PaintBar(canvas, area, c.markup, kFirst, kSecond);
+    const auto gradients = canvas.Of(Kind::Gradient);
+    ASSERT_EQ(gradients.size(), c.segments.size() + 1) << c.markup;
+    EXPECT_EQ(gradients[0].area, area) << "filled with the control's colours first";
+    EXPECT_EQ(std::make_pair(gradients[0].colour, gradients[0].bottom),
+              std::make_pair(kFirst, kSecond));
+    for (std::size_t i = 0; i < c.segments.size(); ++i) {
+      const Segment& s = c.segments[i];
+      const auto colour = [](int n) {
+        return n == -1 ? kFirst : n == -2 ? kSecond : PaletteColour(n);
+      };
+      EXPECT_EQ(gradients[i + 1].area, (PixelRect{s.x, 0, s.width, 12})) << c.markup << " " << i;
+      EXPECT_EQ(gradients[i + 1].colour, colour(s.top)) << c.markup << " " << i;
+      EXPECT_EQ(gradients[i + 1].bottom, colour(s.bottom)) << c.markup << " " << i;
+    }
+  }
+}
+
+class CaptionPainter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    lang::LanguageFileContent content;
+    content.name = "Deutsch";
+    content.fontFace = "Tahoma";
+    content.records = {{14, u"Abbruch mit ESC//+5B"}, {2, u"Anzeige"}, {9, u""}};
+    std::string bytes;
+    ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
+    ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
+    ASSERT_TRUE(platform::WriteFileAtomic(root / "AppLanguages/terminal_de.lng", bytes));
+    languages.LoadLanguageFiles(root.Path());
+  }
+  testing_support::TestFolder root;
+  lang::Languages languages;
+  const ui::Font own = DescribeFont("Courier New", 10, " L+F", 96);  // 13 pixels
+};
+
+TEST_F(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
+  const struct {
+    int language;
+    const char* caption;
+    bool label;
+    const char* ownText;
+    const char* shown;  // nullptr: nothing drawn
+    bool utf8;
+    int pixelHeight, weight;
+  } cases[] = {
+      {1, "Press: ESC to Abort//14", false, "", "Abbruch mit ESC", true, 27, 700},  // 20 points
+      {1, "Terminal Display//2", false, "", "Anzeige", true, 15, 400},              // 11 points
+      {1, "History//9", false, "", nullptr, true, 0, 0},  // the language's text is empty
+      {1, "Devices Found://3", false, "", "Devices Found:", false, 13, 400},  // not translated
+      {0, "Press: ESC to Abort//14", false, "", "Press: ESC to Abort", false, 13, 400},
+      {0, "one|two", true, "", "one\ntwo", false, 13, 400},  // labels break lines at "|"
+      {0, "  ", true, "own text", "own text", false, 13, 400},
+      {0, "  ", false, "own text", nullptr, false, 0, 0},  // a blank button caption
+  };
+  for (const auto& c : cases) {
+    languages.Select(c.language);
+    ui::headless::RecordingCanvas canvas;
+    const PixelRect area{0, 0, 200, 40};
+    PaintCaption(canvas, area, Caption{c.caption, c.label, c.ownText, own, {1, 2, 3}}, languages,
+                 96);
+    const auto texts = canvas.Of(Kind::Text);
+    if (!c.shown) {
+      EXPECT_TRUE(texts.empty()) << c.caption;
+      continue;
+    }
+    ASSERT_EQ(texts.size(), 1u) << c.caption;
+    EXPECT_EQ(texts[0].text, c.shown);
+    EXPECT_EQ(texts[0].utf8, c.utf8) << c.caption;
+    EXPECT_EQ(std::make_pair(texts[0].font.pixelHeight, texts[0].font.weight),
+              std::make_pair(c.pixelHeight, c.weight))
+        << c.caption;
+    EXPECT_EQ(texts[0].area, area);
+    EXPECT_EQ(texts[0].layout.align, ui::Align::Centre);
+    EXPECT_TRUE(texts[0].layout.verticalCentre);
+  }
+}
+
+TEST(ButtonPainter, UnderTheMouseLighterPressedUpsideDownCornersByCodeFocusFramed) {
+  const Rgb base{100, 120, 140};
+  const ButtonShades normal = ShadesOf(base, {});
+  const ButtonShades hover = ShadesOf(base, {.hover = true});
+  const ButtonShades pressed = ShadesOf(base, {.pressed = true});
+  EXPECT_EQ(normal.bottom, base);
+  EXPECT_GT(Brightness(normal.top), Brightness(base));
+  EXPECT_LT(Brightness(normal.border), Brightness(base));
+  EXPECT_GT(Brightness(hover.top), Brightness(normal.top));
+  EXPECT_GT(Brightness(hover.bottom), Brightness(normal.bottom));
+  EXPECT_EQ(std::make_pair(pressed.top, pressed.bottom), std::make_pair(normal.bottom, normal.top));
+  lang::Languages builtIn;
+  for (const auto& [code, dpi, radius] :
+       {std::tuple{-2, 96, 6}, {-2, 192, 12}, {1, 96, 20}, {0, 96, 0}}) {
+    ui::headless::RecordingCanvas canvas;
+    PaintButton(canvas, {0, 0, 80, 40}, {}, ButtonLook{base, code}, Caption{.text = "OK//20"},
+                builtIn, dpi);
+    ASSERT_EQ(canvas.Of(Kind::RoundedFace).size(), 1u);
+    EXPECT_EQ(canvas.Of(Kind::RoundedFace)[0].size, radius) << code << " " << dpi;
+    EXPECT_EQ(canvas.Of(Kind::Text).at(0).text, "OK");
+  }
+  // Only an enabled button with the keys shows the thin frame inside its face.
+  for (const auto& [state, frames] : {std::pair{ui::DrawState{.focused = true}, 1u},
+                                      {ui::DrawState{.focused = true, .enabled = false}, 0u},
+                                      {ui::DrawState{}, 0u}}) {
+    ui::headless::RecordingCanvas canvas;
+    PaintButton(canvas, {0, 0, 80, 40}, state, ButtonLook{base}, Caption{.text = "OK"}, builtIn,
+                96);
+    ASSERT_EQ(canvas.Of(Kind::Frame).size(), frames);
+    if (frames) {
+      EXPECT_EQ(canvas.Of(Kind::Frame)[0].area, (ui::PixelRect{3, 3, 74, 34}));
+    }
+  }
+}
+
+TEST(ButtonPainter, AMacroCaptionDrawsItsShapeAndNeverText) {
+  const struct {
+    const char* caption;
+    int shapes;  // 0: nothing drawn
+    ui::ShapeKind kind;
+    bool filled;
+    int size;
+  } cases[] = {
+      {"{{BIG_SAME_ARROWRT}}", 1, ui::ShapeKind::ArrowRight, true, 18},
+      {"{{BIG_DOUBLE_SAME_RECT}}", 2, ui::ShapeKind::Rect, true, 18},
+      {"{{rrect}}", 1, ui::ShapeKind::RoundedRect, false, 12},
+      {"{{BIG_DOUBLE_ARROWLF}}", 2, ui::ShapeKind::ArrowLeft, false, 18},
+      {"{{BIG_SAME_WOBBLE}}", 0, {}, false, 0},
+      {"{{BIG_SAME}}", 0, {}, false, 0},
+      {"{{RECT_ELLIPSE}}", 0, {}, false, 0},
+      {"{{}}", 0, {}, false, 0},
+  };
+  lang::Languages builtIn;
+  for (const auto& c : cases) {
+    ui::headless::RecordingCanvas canvas;
+    const PixelRect area{0, 0, 60, 30};
+    PaintButton(canvas, area, {}, ButtonLook{{1, 2, 3}},
+                Caption{c.caption, false, {}, {}, {9, 9, 9}}, builtIn, 96);
+    EXPECT_TRUE(canvas.Of(Kind::Text).empty()) << c.caption;
+    const auto shapes = canvas.Of(Kind::Shape);
+    ASSERT_EQ(shapes.size(), static_cast<std::size_t>(c.shapes)) << c.caption;
+    for (const CanvasCall& s : shapes) {
+      EXPECT_EQ(s.shape, c.kind) << c.caption;
+      EXPECT_EQ(s.filled, c.filled) << c.caption;
+      EXPECT_EQ(s.area.width, c.size) << c.caption;
+      EXPECT_EQ(s.colour, (Rgb{9, 9, 9}));
+    }
+    EXPECT_TRUE(canvas.AllInside(area)) << c.caption;
+  }
+}
+
+TEST(SelectorPainter, TheSelectedItemAndTheOthers) {
+  const ui::Font font = DescribeFont("Arial", 11, " L+V", 96);
+  for (bool selected : {true, false}) {
+    ui::headless::RecordingCanvas canvas;
+    PaintSelectorItem(canvas, {0, 0, 100, 18}, "Deutsch", selected, font);
+    ASSERT_EQ(canvas.calls.size(), 3u);
+    EXPECT_EQ(canvas.calls[0].colour, PaletteColour(selected ? 12 : 14));
+    EXPECT_EQ(canvas.calls[1].kind, Kind::Frame);
+    EXPECT_EQ(canvas.calls[1].colour, PaletteColour(selected ? 4 : 6));
+    EXPECT_EQ(canvas.calls[2].colour, PaletteColour(selected ? 15 : 0));
+    EXPECT_EQ(canvas.calls[2].text, "Deutsch");
+  }
+  EXPECT_EQ(LineHeight(font), 18);  // the item height: 15 pixels and a fifth
+}
+
+}  // namespace
+}  // namespace ui::look

@@ -1,0 +1,296 @@
+// The real application on the Qt backend, driven like an operator on the
+// offscreen platform: the main window and the dialogs as the tables place
+// them, the keys, the stacked check boxes, every byte through the display,
+// what reaches the screen, Qt's own dialogs, the help window and tooltips.
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolTip>
+
+#include "app/application.h"
+#include "app/dialogs.h"
+#include "app/main_form.h"
+#include "platform/files.h"
+#include "support/fake_transport.h"
+#include "support/test_folder.h"
+#include "ui/qt/qt_gui.h"
+
+namespace ui::qt {
+namespace {
+
+// The main window and the dialogs are the application's forms.
+using namespace app;
+
+using testing_support::FakeTransport;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    hid->entries = {"Board A"};
+    registry.SetTransport(devices::LinkKind::Hid, hid);
+    application =
+        std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
+    application->Start(CommandOptions{});
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Main()));
+    gui.DoEvents();
+  }
+
+  FormWindow* Main() { return gui.FormWidget(kMainForm); }
+  QWidget* W(int id) { return gui.ControlWidget(kMainForm, id); }
+  // The centre of a control in the main window.
+  QPoint Centre(int id) { return W(id)->geometry().center(); }
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(Main()->windowHandle(), key, modifiers);
+    for (int i = 0; i < 5; ++i) gui.DoEvents();
+  }
+  // Runs `inside` on the dialog `form` once it is on screen.
+  void OnDialog(const char* form, std::function<void(FormWindow*)> inside) {
+    QTimer::singleShot(0, [this, form, inside] {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return gui.FormWidget(form) != nullptr; }));
+      FormWindow* dialog = gui.FormWidget(form);
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+      inside(dialog);
+    });
+  }
+
+  testing_support::TestFolder folder;
+  QtGui gui;
+  std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
+  devices::DeviceRegistry registry;
+  std::unique_ptr<Application> application;
+};
+
+// Runs `answer` on the next modal dialog (a file dialog) once it is open.
+void WhenModal(std::function<void(QDialog*)> answer, int tries = 500) {
+  QTimer::singleShot(10, [answer, tries] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      answer(dialog);
+    } else if (tries > 0) {
+      WhenModal(answer, tries - 1);
+    }
+  });
+}
+
+void ExpectPlacesOf(QtGui& gui, const ui::FormSpec& spec) {
+  for (const ui::ControlSpec& c : spec.controls) {
+    QWidget* w = gui.ControlWidget(spec.name, c.id);
+    ASSERT_NE(w, nullptr) << spec.name << " " << c.id;
+    const ui::PixelRect p = ui::UnitsToPixels(c.place, 96);
+    QRect got = w->geometry();
+    // A drop-down's height in the table is its open list's.
+    if (c.kind == ui::ControlKind::ComboBox && got.height() <= p.height) got.setHeight(p.height);
+    EXPECT_EQ(got, QRect(p.x, p.y, p.width, p.height)) << spec.name << " " << c.id;
+  }
+}
+
+TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
+  OnDialog(kInputForm, [this](FormWindow* d) {
+    ExpectPlacesOf(gui, InputFormSpec(96));
+    // The dialog sits over the main window, centred.
+    EXPECT_EQ(d->frameGeometry().center().x(), Main()->frameGeometry().center().x());
+    QTest::keyClicks(gui.ControlWidget(kInputForm, 115), "a,b;c");
+    QTest::keyClick(d->windowHandle(), Qt::Key_Return);
+  });
+  EXPECT_EQ(application->Dialogs().AskInput("Serial Number", false, false), "abc");
+
+  OnDialog(kPassFailForm, [this](FormWindow* d) {
+    ExpectPlacesOf(gui, PassFailFormSpec(96));
+    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+  });
+  application->Dialogs().ShowPassFail("", "", 0);
+  EXPECT_FALSE(gui.FormLoaded(kPassFailForm));
+
+  OnDialog(kMessageForm, [this](FormWindow* d) {
+    ExpectPlacesOf(gui, MessageFormSpec(96));
+    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);  // the message box has no ESC
+    QTest::qWait(20);
+    EXPECT_TRUE(gui.FormLoaded(kMessageForm));
+    QTest::mouseClick(gui.ControlWidget(kMessageForm, 100), Qt::LeftButton);
+  });
+  application->Dialogs().ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20", 21);
+  EXPECT_FALSE(gui.FormLoaded(kMessageForm));
+}
+
+TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
+  gui.SetFocus(kMainForm, tmain::kCommandEntry);
+  QTest::keyClicks(W(tmain::kCommandEntry), "LSPD=500,PX");
+  Key(Qt::Key_Return);
+  gui.SetText(kMainForm, tmain::kCommandEntry, "ID");
+  Key(Qt::Key_Enter, Qt::KeypadModifier);
+  Key(Qt::Key_Escape);  // idle: ABORT to the selected device
+  EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX", "ID", "ABORT"}));
+  // Ctrl+P asks for a program file in Qt's own open dialog.
+  bool asked = false;
+  WhenModal([&](QDialog* dialog) {
+    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
+    dialog->reject();
+  });
+  Key(Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(hid->sent.size(), 4u);
+}
+
+TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
+  QTest::mouseClick(Main()->windowHandle(), Qt::LeftButton, {}, Centre(200));  // "Record History"
+  for (int i = 0; i < 3; ++i) gui.DoEvents();
+  ASSERT_TRUE(gui.Checked(kMainForm, tmain::kRecordHistory));
+  ASSERT_TRUE(gui.Enabled(kMainForm, tmain::kFifo));
+  QTest::mouseClick(Main()->windowHandle(), Qt::LeftButton, {}, Centre(205));  // "FIFO"
+  gui.DoEvents();
+  EXPECT_TRUE(gui.Checked(kMainForm, tmain::kFifo));
+  EXPECT_TRUE(gui.Checked(kMainForm, tmain::kRecordHistory));
+}
+
+TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayAndTheCounter) {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+  hid->answer = [&](const std::string&) { return bytes; };
+  gui.SetText(kMainForm, tmain::kCommandEntry, "ID");
+  Key(Qt::Key_Return);
+  const std::string core = application->Engine().Display().Text();
+  EXPECT_NE(core.find(bytes), std::string::npos);
+  EXPECT_EQ(gui.Text(kMainForm, tmain::kDisplay), core);
+  EXPECT_EQ(gui.Text(kMainForm, tmain::kByteCounter), "Bytes: " + std::to_string(core.size()));
+}
+
+// Share of the pixels in `area` within 60 of palette colour `number` (per channel sum).
+double Share(const QImage& image, const QRect& area, int number) {
+  const ui::Rgb p = ui::look::PaletteColour(number);
+  int near = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      near +=
+          std::abs(c.red() - p.red) + std::abs(c.green() - p.green) + std::abs(c.blue() - p.blue) <
+          60;
+    }
+  }
+  return static_cast<double>(near) / (area.width() * area.height());
+}
+
+TEST_F(MainWindowTest, WhatReachesTheScreen) {
+  gui.SetText(kMainForm, tmain::kDelayBar, "60%RED|40%GREEN");
+  const QImage bar = W(tmain::kDelayBar)->grab().toImage();
+  auto hue = [&](int x) { return bar.pixelColor(bar.width() * x / 10, bar.height() / 2).hsvHue(); };
+  EXPECT_LT(std::min(hue(3), 360 - hue(3)), 20);  // red
+  EXPECT_NEAR(hue(8), 120, 20);                   // green
+
+  QWidget* clear = W(235);
+  const int before = clear->grab().toImage().pixelColor(10, clear->height() - 4).lightness();
+  QTest::mouseMove(Main()->windowHandle(), Centre(235));
+  QTest::qWait(20);
+  EXPECT_GT(clear->grab().toImage().pixelColor(10, clear->height() - 4).lightness(), before);
+
+  // The byte counter lies on label 280 and shows its text; the three
+  // check-box captions show theirs (dark text on their own colours).
+  const QImage screen = Main()->grab().toImage();
+  const QRect counter = W(tmain::kByteCounter)->geometry();
+  EXPECT_GT(Share(screen, counter, 22), 0.5);
+  EXPECT_GT(Share(screen, counter, 6), 0.005);
+  for (int caption : {195, 200}) EXPECT_GT(Share(screen, W(caption)->geometry(), 0), 0.02);
+  EXPECT_GT(Share(screen, W(205)->geometry(), 4), 0.02);
+}
+
+TEST_F(MainWindowTest, ClosingWhileALineRunsIsRefusedAndSizesStayWithinBounds) {
+  hid->afterSend = [&](const std::string& command) {
+    if (command == "ID") Main()->close();
+  };
+  gui.SetText(kMainForm, tmain::kCommandEntry, "ID,DELAY=50,PX");
+  Key(Qt::Key_Return);
+  EXPECT_TRUE(gui.FormLoaded(kMainForm));
+  EXPECT_EQ(hid->sent.back(), "PX");
+
+  const ui::UnitRect created = MainFormSpec(96).place;
+  gui.SetFormGeometry(kMainForm, {0, 0, 1, 1});
+  EXPECT_EQ(gui.FormGeometry(kMainForm).width, created.width);
+  ExpectPlacesOf(gui, MainFormSpec(96));
+  gui.SetFormGeometry(kMainForm, {0, 0, 999, 999});
+  EXPECT_LE(Main()->width(), Main()->screen()->virtualSize().width());
+  EXPECT_GT(W(tmain::kDisplay)->height(), ui::UnitsToPixelsY(15.25, 96));
+}
+
+TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
+  gui.SetChecked(kMainForm, tmain::kRecordHistory, true);
+  for (const char* line : {"ID", "PX"}) {
+    gui.SetText(kMainForm, tmain::kCommandEntry, line);
+    Key(Qt::Key_Return);
+  }
+  gui.SetText(kMainForm, tmain::kCommandEntry, "draft");
+  std::vector<std::string> seen;
+  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}) {
+    Key(key);
+    seen.push_back(gui.Text(kMainForm, tmain::kCommandEntry));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"PX", "ID", "ID", "PX", "draft"}));
+  // The history's PX at the caret after "JX+,", wherever the click puts the focus.
+  gui.SetText(kMainForm, tmain::kCommandEntry, "JX+,STOP");
+  gui.SetSelection(kMainForm, tmain::kCommandEntry, {4, 4});
+  QTest::mouseClick(W(tmain::kHistoryToSelection), Qt::LeftButton);
+  for (int i = 0; i < 5; ++i) gui.DoEvents();
+  EXPECT_EQ(gui.Text(kMainForm, tmain::kCommandEntry), "JX+,PX,STOP");
+}
+
+// Qt's own save dialog replaces an existing file without asking.
+TEST_F(MainWindowTest, ASaveDialogReplacesAnExistingFileWithoutAsking) {
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "myfile.txt", ""));
+  WhenModal([](QDialog* dialog) {
+    ASSERT_NE(qobject_cast<QFileDialog*>(dialog), nullptr);
+    // A question about replacing the file would be a second modal dialog:
+    // refuse it, and close the file dialog, so the test fails, not hangs.
+    QTimer::singleShot(500, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+    dialog->accept();
+  });
+  EXPECT_EQ(gui.FileDialog({true, kMainForm, "Save Terminal", folder.Path(), "myfile.txt",
+                            "Text|*.txt", "txt"}),
+            folder / "myfile.txt");
+  WhenModal([](QDialog* dialog) { dialog->reject(); });
+  EXPECT_EQ(gui.FileDialog({true, kMainForm, "Save", folder.Path(), "a.txt", "", ""}), "");
+}
+
+TEST_F(MainWindowTest, AMessageBoxShowsPlainLinesAndReturnsTheButton) {
+  for (int button : {1, 2}) {
+    WhenModal([button](QDialog* dialog) {
+      auto* box = qobject_cast<QMessageBox*>(dialog);
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->text(), QString::fromUtf8("<b>Device</b>\nNot Available \xC2\xB5"));
+      box->button(button == 1 ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    EXPECT_EQ(gui.MessageBox({kMainForm, "<b>Device</b>|Not Available \xB5", "Title", "YESNO"}),
+              button);
+  }
+}
+
+TEST_F(MainWindowTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "index.md", "# Terminal\n\nSee [it](next.md).\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "next.md", "# Scripts\n\nEvery keyword.\n"));
+  EXPECT_FALSE(gui.ShowHelpWindow("Help", folder / "none.md"));
+  ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
+  QTextBrowser* browser = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
+  }
+  ASSERT_NE(browser, nullptr);
+  EXPECT_TRUE(browser->toPlainText().startsWith("Terminal"));  // a heading, not "# Terminal"
+  browser->setSource(QUrl("next.md"));
+  EXPECT_TRUE(browser->toPlainText().startsWith("Scripts"));
+}
+
+TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
+  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), W(tmain::kFifo)->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(W(tmain::kFifo), &help);
+  EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
+}
+
+}  // namespace
+}  // namespace ui::qt

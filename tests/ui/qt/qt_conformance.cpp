@@ -1,0 +1,67 @@
+// The contract's conformance suite (tests/ui/contract/) on the Qt backend, with
+// hands that act through Qt's input: mouse clicks on widgets, key presses on
+// the form's window, a pick in an open drop-down list, the close button.
+// Every action is queued, so it reaches the backend from its event loop.
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QTest>
+#include <QTimer>
+
+#include "tests/ui/contract/conformance.h"
+#include "ui/qt/qt_gui.h"
+
+namespace gui_conformance {
+namespace {
+
+Qt::Key QtKey(int keyCode) {
+  namespace key = ui::key;
+  if (keyCode == key::kEnter) return Qt::Key_Return;
+  if (keyCode == key::kEscape) return Qt::Key_Escape;
+  if (keyCode == key::kUp) return Qt::Key_Up;
+  if (keyCode == key::kDown) return Qt::Key_Down;
+  if (keyCode >= key::kF1 && keyCode < key::kF1 + 24) {
+    return static_cast<Qt::Key>(Qt::Key_F1 + (keyCode - key::kF1));
+  }
+  return static_cast<Qt::Key>(keyCode);  // letters and digits
+}
+
+class QtHands : public Backend {
+ public:
+  ui::Gui& Gui() override { return gui_; }
+  void Click(const std::string& form, int control) override {
+    Later([=, this] { QTest::mouseClick(gui_.ControlWidget(form, control), Qt::LeftButton); });
+  }
+  void PressKey(const std::string& form, int keyCode, bool control) override {
+    Later([=, this] {
+      QTest::keyClick(gui_.FormWidget(form)->windowHandle(), QtKey(keyCode),
+                      control ? Qt::ControlModifier : Qt::NoModifier);
+    });
+  }
+  void Pick(const std::string& form, int control, int index) override {
+    Later([=, this] {
+      auto* list = static_cast<QComboBox*>(gui_.ControlWidget(form, control));
+      list->showPopup();
+      QAbstractItemView* view = list->view();
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                        view->visualRect(view->model()->index(index, 0)).center());
+    });
+  }
+  void RequestClose(const std::string& form) override {
+    Later([=, this] { gui_.FormWidget(form)->close(); });
+  }
+  void Paint(const std::string& form, int control) override {
+    Later([=, this] { gui_.ControlWidget(form, control)->repaint(); });
+  }
+
+ private:
+  void Later(std::function<void()> action) { QTimer::singleShot(0, &gui_, std::move(action)); }
+  ui::qt::QtGui gui_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Qt, GuiConformance,
+                         ::testing::Values(BackendFactory{
+                             "Qt", [] { return std::make_unique<QtHands>(); }}),
+                         FactoryName);
+
+}  // namespace
+}  // namespace gui_conformance

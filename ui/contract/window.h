@@ -1,0 +1,20 @@
+// The window backend of this build, made through one entry point so that
+// start-up never names a window system. The build chooses its
+// implementation in one CMake place (app/CMakeLists.txt): the Qt 6 backend
+// in ui/qt/ when HALVORN_WINDOW is on, otherwise no_window.cpp.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ui/contract/gui.h"
+
+namespace ui {
+
+// A window backend ready for its first form, or nullptr with `why` set to
+// one line for the operator: the build has no window, no display exists,
+// or the window system did not start. `programName` is the program's name
+// as it was started (argv[0]).
+std::unique_ptr<Gui> OpenWindowBackend(const std::string& programName, std::string& why);
+
+}  // namespace ui

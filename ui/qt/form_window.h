@@ -1,0 +1,67 @@
+// A form of the contract as a top-level widget: its controls in creation
+// order, their places following the resize rules, its key table, and the
+// operator's close request and first exposure reported as events.
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/contract/gui.h"
+#include "ui/qt/control_host.h"
+#include "ui/qt/controls.h"
+
+namespace ui::qt {
+
+class FormHost : public ControlHost {
+ public:
+  // Unloads a form whose close request nobody refused.
+  virtual void Unload(const std::string& form) = 0;
+  // Delivers an event later, from the event loop.
+  virtual void Post(const ui::Event& event) = 0;
+};
+
+class FormWindow : public QWidget {
+ public:
+  // Creates the form and its controls, hidden, with client size and
+  // control places from the units in `spec` at `dotsPerInch`.
+  FormWindow(FormHost& host, const ui::FormSpec& spec, int dotsPerInch);
+
+  const std::string& Name() const { return spec_.name; }
+  const ui::FormSpec& Spec() const { return spec_; }
+  Control* Find(int id) const;
+  const std::vector<Control*>& Controls() const { return controls_; }
+
+  void SetAccelerators(std::vector<ui::Accelerator> table) { accelerators_ = std::move(table); }
+  // The identifier bound to a key, or 0.
+  int AcceleratorFor(int keyCode, bool control, bool shift, bool alt) const;
+
+  // Stacks the controls by their spec (lower stacking value on top, then
+  // creation order).
+  void StackControls();
+  // Places every control by its resize rule for the current client size.
+  void PlaceControls();
+  // The form's colours (-1: the desktop's).
+  void ApplyColours(int text, int back);
+  int TextColour() const { return textColour_; }
+  int BackColour() const { return backColour_; }
+  bool Started() const { return started_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  FormHost& host_;
+  const ui::FormSpec spec_;
+  std::vector<Control*> controls_;  // owned by Qt as children
+  std::map<int, Control*> byId_;
+  const int dotsPerInch_;
+  std::vector<ui::Accelerator> accelerators_;
+  int textColour_ = -1, backColour_ = -1;
+  bool started_ = false;
+};
+
+}  // namespace ui::qt

@@ -1,0 +1,243 @@
+#include "ui/qt/log_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "ui/qt/latin1.h"
+
+namespace ui::qt {
+
+LogView::LogView(ControlHost& host, const std::string& form, const ui::ControlSpec& spec,
+                 QWidget* parent)
+    : QAbstractScrollArea(parent), TextBoxControl(host, form, spec) {
+  setFocusPolicy(spec.style.tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+  if (!spec.style.border) setFrameShape(QFrame::NoFrame);
+  setVerticalScrollBarPolicy(spec.style.verticalScroll ? Qt::ScrollBarAsNeeded
+                                                       : Qt::ScrollBarAlwaysOff);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setAutoFillBackground(true);
+  verticalScrollBar()->setSingleStep(1);
+  IndexFrom(0);
+}
+
+void LogView::SetText(const std::string& text) {
+  text_ = text;
+  lineStarts_.assign(1, 0);
+  longest_ = 0;
+  anchor_ = cursor_ = 0;
+  IndexFrom(0);
+  ScrollToEnd();
+}
+
+void LogView::AppendText(const std::string& text) {
+  if (text.empty()) return;
+  const std::size_t from = text_.size();
+  text_ += text;
+  IndexFrom(from);
+  ScrollToEnd();
+}
+
+void LogView::IndexFrom(std::size_t offset) {
+  for (std::size_t lf = text_.find('\n', offset); lf != std::string::npos;
+       lf = text_.find('\n', lf + 1)) {
+    lineStarts_.push_back(lf + 1);
+  }
+  // Only the lines touched by the new bytes can have become the longest.
+  const std::size_t first = static_cast<std::size_t>(
+      std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset) - lineStarts_.begin() - 1);
+  const std::size_t before = longest_;
+  auto [lb, le] = LineBytes(longest_);
+  std::size_t longestBytes = offset == 0 ? 0 : le - lb;
+  for (std::size_t line = first; line < lineStarts_.size(); ++line) {
+    auto [begin, end] = LineBytes(line);
+    if (end - begin > longestBytes || (offset == 0 && line == 0)) {
+      longest_ = line;
+      longestBytes = end - begin;
+    }
+  }
+  UpdateScrollBars(offset == 0 || longest_ != before);
+  viewport()->update();
+}
+
+std::size_t LogView::LineCount() const {
+  std::size_t lines = lineStarts_.size();
+  if (lines > 1 && lineStarts_.back() == text_.size()) --lines;
+  return lines;
+}
+
+std::pair<std::size_t, std::size_t> LogView::LineBytes(std::size_t line) const {
+  const std::size_t begin = lineStarts_[line];
+  std::size_t end = line + 1 < lineStarts_.size() ? lineStarts_[line + 1] - 1 : text_.size();
+  if (end > begin && text_[end - 1] == '\r' && end < text_.size()) --end;
+  return {begin, end};
+}
+
+QString LogView::Shown(std::size_t begin, std::size_t end) const {
+  QString shown(static_cast<qsizetype>(end - begin), Qt::Uninitialized);
+  for (std::size_t i = begin; i < end; ++i) {
+    shown[static_cast<qsizetype>(i - begin)] = ShownCharacter(static_cast<unsigned char>(text_[i]));
+  }
+  return shown;
+}
+
+void LogView::UpdateScrollBars(bool remeasure) {
+  lineHeight_ = std::max(1, fontMetrics().lineSpacing());
+  const int rows = std::max(1, viewport()->height() / lineHeight_);
+  const auto lines = static_cast<long long>(LineCount());
+  QScrollBar* v = verticalScrollBar();
+  v->setRange(0, static_cast<int>(std::clamp(lines - rows, 0LL, 2147483647LL)));
+  v->setPageStep(rows);
+  if (remeasure) {
+    // The longest line in bytes stands for the widest; a few characters of
+    // slack cover proportional fonts.
+    auto [begin, end] = LineBytes(longest_);
+    widest_ = fontMetrics().horizontalAdvance(Shown(begin, std::min(end, begin + 4096)));
+  }
+  QScrollBar* h = horizontalScrollBar();
+  h->setRange(0, std::max(0, widest_ + 2 * fontMetrics().averageCharWidth() - viewport()->width()));
+  h->setPageStep(viewport()->width());
+  h->setSingleStep(fontMetrics().averageCharWidth());
+}
+
+void LogView::ScrollToEnd() {
+  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void LogView::ApplyColours(int text, int back) {
+  TextBoxControl::ApplyColours(text, back);
+  viewport()->setBackgroundRole(QPalette::Base);
+}
+
+void LogView::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  const QFontMetrics metrics = fontMetrics();
+  const int left = 2 - horizontalScrollBar()->value();
+  const auto [selBegin, selEnd] = std::minmax(anchor_, cursor_);
+  const QColor highlight = palette().color(QPalette::Highlight);
+  const QColor highlighted = palette().color(QPalette::HighlightedText);
+  const QColor normal = palette().color(QPalette::Text);
+  const std::size_t first = static_cast<std::size_t>(verticalScrollBar()->value());
+  const std::size_t lines = LineCount();
+  for (std::size_t line = first, row = 0; line < lines; ++line, ++row) {
+    const int top = static_cast<int>(row) * lineHeight_;
+    if (top > viewport()->height()) break;
+    auto [begin, end] = LineBytes(line);
+    const QString shown = Shown(begin, end);
+    const int baseline = top + metrics.ascent();
+    painter.setPen(normal);
+    painter.drawText(left, baseline, shown);
+    // The selected part of this line (its line break included) drawn over it.
+    const std::size_t lineEnd = line + 1 < lineStarts_.size() ? lineStarts_[line + 1] : end;
+    const std::size_t from = std::max(selBegin, begin), to = std::min(selEnd, lineEnd);
+    if (from >= to) continue;
+    const qsizetype a = static_cast<qsizetype>(std::min(from, end) - begin);
+    const qsizetype b = static_cast<qsizetype>(std::min(to, end) - begin);
+    const int x0 = left + metrics.horizontalAdvance(shown.left(a));
+    int x1 = left + metrics.horizontalAdvance(shown.left(b));
+    if (to > end) x1 += metrics.averageCharWidth() / 2;  // the line break
+    painter.fillRect(QRect(x0, top, x1 - x0, lineHeight_), highlight);
+    painter.setPen(highlighted);
+    painter.drawText(x0, baseline, shown.mid(a, b - a));
+  }
+}
+
+void LogView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  const bool atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
+  UpdateScrollBars(false);
+  if (atEnd) ScrollToEnd();
+}
+
+void LogView::changeEvent(QEvent* event) {
+  QAbstractScrollArea::changeEvent(event);
+  if (event->type() == QEvent::FontChange) UpdateScrollBars(true);
+}
+
+std::size_t LogView::OffsetAt(const QPoint& point) const {
+  const long long row = point.y() < 0 ? -1 : point.y() / lineHeight_;
+  const long long line = std::clamp<long long>(verticalScrollBar()->value() + row, 0,
+                                               static_cast<long long>(LineCount()) - 1);
+  auto [begin, end] = LineBytes(static_cast<std::size_t>(line));
+  const QString shown = Shown(begin, end);
+  const int x = point.x() - 2 + horizontalScrollBar()->value();
+  // The first character whose middle lies right of the point.
+  qsizetype low = 0, high = shown.size();
+  while (low < high) {
+    const qsizetype mid = (low + high) / 2;
+    const int centre = (fontMetrics().horizontalAdvance(shown.left(mid)) +
+                        fontMetrics().horizontalAdvance(shown.left(mid + 1))) /
+                       2;
+    if (centre < x) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return begin + static_cast<std::size_t>(low);
+}
+
+void LogView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
+  cursor_ = OffsetAt(event->position().toPoint());
+  if (!event->modifiers().testFlag(Qt::ShiftModifier)) anchor_ = cursor_;
+  viewport()->update();
+}
+
+void LogView::mouseMoveEvent(QMouseEvent* event) {
+  if (!event->buttons().testFlag(Qt::LeftButton)) return;
+  cursor_ = OffsetAt(event->position().toPoint());
+  viewport()->update();
+}
+
+void LogView::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) return Copy();
+  if (event->matches(QKeySequence::SelectAll)) return SelectAll();
+  QScrollBar* v = verticalScrollBar();
+  if (event->matches(QKeySequence::MoveToStartOfDocument)) return v->setValue(0);
+  if (event->matches(QKeySequence::MoveToEndOfDocument)) return ScrollToEnd();
+  QAbstractScrollArea::keyPressEvent(event);  // arrows and pages scroll
+}
+
+void LogView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* copy = menu.addAction(QStringLiteral("Copy"), [this] { Copy(); });
+  copy->setEnabled(anchor_ != cursor_);
+  menu.addAction(QStringLiteral("Select All"), [this] { SelectAll(); });
+  menu.exec(event->globalPos());
+}
+
+void LogView::Copy() const {
+  const auto [begin, end] = std::minmax(anchor_, cursor_);
+  if (begin == end) return;
+  QString text = FromBytes(std::string_view(text_).substr(begin, end - begin));
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  QApplication::clipboard()->setText(text);
+}
+
+void LogView::SelectAll() {
+  anchor_ = 0;
+  cursor_ = text_.size();
+  viewport()->update();
+}
+
+ui::TextSelection LogView::Selection() const {
+  const auto [begin, end] = std::minmax(anchor_, cursor_);
+  return {static_cast<int>(std::min<std::size_t>(begin, 2147483647)),
+          static_cast<int>(std::min<std::size_t>(end, 2147483647))};
+}
+
+void LogView::SetSelection(ui::TextSelection selection) {
+  const std::size_t size = text_.size();
+  anchor_ = std::min(static_cast<std::size_t>(std::max(0, selection.start)), size);
+  cursor_ = selection.end < 0 ? size : std::min(static_cast<std::size_t>(selection.end), size);
+  viewport()->update();
+}
+
+}  // namespace ui::qt

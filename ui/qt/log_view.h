@@ -1,0 +1,70 @@
+// A multi-line text box: in this program every one shows text (the
+// terminal display, a verification log, a message) and takes no typing, so
+// it is a viewer built for a log that grows by hundreds of thousands of
+// lines. The text is kept as the contract's bytes with an index of line
+// starts; appending copies the new bytes and indexes their line ends, and
+// painting lays out only the lines on screen. A text document would lay
+// out every appended line at once, which costs tens of microseconds a line.
+//
+// Lines end at LF (a CR before it is not shown); they are not wrapped: a
+// horizontal scroll bar reaches long lines. Control characters show as
+// their control pictures (a NUL as U+2400), one character for each byte,
+// so every byte can be seen, selected and copied. The operator selects
+// with the mouse (Shift extends), Ctrl+A selects all, Ctrl+C and the
+// context menu copy.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <string>
+#include <vector>
+
+#include "ui/qt/controls.h"
+
+namespace ui::qt {
+
+class LogView : public QAbstractScrollArea, public TextBoxControl {
+ public:
+  LogView(ControlHost& host, const std::string& form, const ui::ControlSpec& spec, QWidget* parent);
+  QWidget* Widget() override { return this; }
+  std::string Text() const override { return text_; }
+  void SetText(const std::string& text) override;
+  void ApplyColours(int text, int back) override;
+  void AppendText(const std::string& text) override;
+  ui::TextSelection Selection() const override;
+  void SetSelection(ui::TextSelection selection) override;
+  // Shown lines (a last line break starts no line of its own).
+  std::size_t LineCount() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  // Repaints rather than moving pixels: a log that grows scrolls with every
+  // append, and the next paint draws the lines anyway.
+  void scrollContentsBy(int, int) override { viewport()->update(); }
+
+ private:
+  // Bytes [begin, end) of line `line`, without its CR LF.
+  std::pair<std::size_t, std::size_t> LineBytes(std::size_t line) const;
+  QString Shown(std::size_t begin, std::size_t end) const;
+  void IndexFrom(std::size_t offset);
+  // `remeasure`: the longest line or the font changed.
+  void UpdateScrollBars(bool remeasure);
+  void ScrollToEnd();
+  std::size_t OffsetAt(const QPoint& point) const;
+  void Copy() const;
+  void SelectAll();
+
+  // text_ (of Control) holds the bytes; line i starts at lineStarts_[i].
+  std::vector<std::size_t> lineStarts_{0};
+  std::size_t longest_ = 0;  // the line with the most bytes
+  int widest_ = 0;           // its width in pixels
+  std::size_t anchor_ = 0, cursor_ = 0;
+  int lineHeight_ = 1;
+};
+
+}  // namespace ui::qt

@@ -1,0 +1,792 @@
+#include "ui/qt/qt_gui.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QScreen>
+#include <QStyleFactory>
+#include <QToolTip>
+#include <QUrl>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "ui/qt/font_map.h"
+#include "ui/qt/images.h"
+#include "ui/qt/latin1.h"
+#include "ui/qt/painter_canvas.h"
+
+namespace ui::qt {
+namespace {
+
+const QEvent::Type kGuiEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// An event of the contract waiting in Qt's queue, for the form that was
+// loaded when it was posted: a form loaded again under the same name does
+// not receive it.
+class GuiEvent : public QEvent {
+ public:
+  GuiEvent(ui::Event e, FormWindow* form)
+      : QEvent(kGuiEventType), event(std::move(e)), target(form) {}
+  ui::Event event;
+  QPointer<FormWindow> target;
+};
+
+// Fusion everywhere, with drop-down lists that open below their box (as the
+// form tables' list heights assume) instead of over it.
+class TerminalStyle : public QProxyStyle {
+ public:
+  TerminalStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == QStyle::SH_ComboBox_Popup) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+};
+
+// The key codes of the contract (the desktop's virtual key numbers).
+int KeyCode(int qtKey) {
+  if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;
+  if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return qtKey;
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return ui::key::kF1 + (qtKey - Qt::Key_F1);
+  switch (qtKey) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return ui::key::kEnter;
+    case Qt::Key_Escape:
+      return ui::key::kEscape;
+    case Qt::Key_Up:
+      return ui::key::kUp;
+    case Qt::Key_Down:
+      return ui::key::kDown;
+    case Qt::Key_Left:
+      return 37;
+    case Qt::Key_Right:
+      return 39;
+    case Qt::Key_Backspace:
+      return 8;
+    case Qt::Key_Tab:
+      return 9;
+    case Qt::Key_Space:
+      return 32;
+    case Qt::Key_PageUp:
+      return 33;
+    case Qt::Key_PageDown:
+      return 34;
+    case Qt::Key_End:
+      return 35;
+    case Qt::Key_Home:
+      return 36;
+    case Qt::Key_Insert:
+      return 45;
+    case Qt::Key_Delete:
+      return 46;
+    default:
+      return 0;
+  }
+}
+
+ui::PixelRect ToPixelRect(const QRect& r) {
+  return {r.x(), r.y(), r.width(), r.height()};
+}
+
+int ToPixelLimit(int pixels) {
+  return std::clamp(pixels, 0, QWIDGETSIZE_MAX);
+}
+
+Control* ControlOf(QObject* object) {
+  for (QObject* o = object; o; o = o->parent()) {
+    if (auto* control = dynamic_cast<Control*>(o)) return control;
+    if (dynamic_cast<FormWindow*>(o)) return nullptr;
+  }
+  return nullptr;
+}
+
+QString FilterText(const std::string& filter) {
+  // "Text|*.txt|Programs|*.prg;*.PRG" -> "Text (*.txt);;Programs (*.prg *.PRG)"
+  QStringList parts = FromBytes(filter).split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    filters << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), patterns.trimmed());
+  }
+  return filters.join(QLatin1String(";;"));
+}
+
+}  // namespace
+
+QtGui::QtGui(std::unique_ptr<QApplication> application) : application_(std::move(application)) {
+  QApplication::setStyle(new TerminalStyle);
+  QApplication::setQuitOnLastWindowClosed(false);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    dotsPerInch_ = std::max(1, static_cast<int>(std::lround(screen->logicalDotsPerInchY())));
+  }
+  qApp->installEventFilter(this);
+}
+
+QtGui::~QtGui() {
+  qApp->removeEventFilter(this);
+  for (auto& [name, form] : forms_) delete form.data();
+  for (QPointer<FormWindow>& form : unloaded_) delete form.data();
+  delete help_.data();
+}
+
+FormWindow* QtGui::FormWidget(const std::string& form) const {
+  auto it = forms_.find(form);
+  return it == forms_.end() ? nullptr : it->second.data();
+}
+
+QWidget* QtGui::ControlWidget(const std::string& form, int control) const {
+  Control* c = Find(form, control);
+  return c ? c->Widget() : nullptr;
+}
+
+Control* QtGui::Find(const std::string& form, int control) const {
+  FormWindow* f = FormWidget(form);
+  return f ? f->Find(control) : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Definitions
+
+void QtGui::DefineFont(int slot, const ui::Font& font) {
+  fonts_[slot] = font;
+}
+
+void QtGui::DefineColour(int slot, ui::Rgb colour) {
+  colours_[slot] = ToQColor(colour);
+}
+
+void QtGui::DefineSystemColour(int slot, int systemColour) {
+  const QPalette palette = QApplication::palette();
+  QPalette::ColorRole role = QPalette::Base;
+  if (systemColour == 4) role = QPalette::Window;
+  if (systemColour == 15) role = QPalette::Button;
+  if (systemColour == 24) role = QPalette::ToolTipBase;
+  colours_[slot] = palette.color(QPalette::Active, role);
+}
+
+ui::ScreenInfo QtGui::Screen() const {
+  ui::ScreenInfo info;
+  info.dotsPerInch = dotsPerInch_;
+  QScreen* screen = QGuiApplication::primaryScreen();
+  for (const auto& [name, form] : forms_) {
+    if (!form || !form->isVisible()) continue;
+    screen = form->screen();
+    // Frame metrics can only be measured on a window that is shown.
+    info.frameWidth = form->frameGeometry().width() - form->width();
+    info.frameHeight = form->frameGeometry().height() - form->height();
+    break;
+  }
+  if (screen) {
+    info.screen = ToPixelRect(screen->geometry());
+    info.workArea = ToPixelRect(screen->availableGeometry());
+  }
+  info.canPlaceWindows = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  return info;
+}
+
+// ---------------------------------------------------------------------------
+// Forms
+
+void QtGui::LoadForm(const ui::FormSpec& spec) {
+  if (FormLoaded(spec.name)) UnloadForm(spec.name);
+  auto* form = new FormWindow(*this, spec, dotsPerInch_);
+  forms_[spec.name] = form;
+  form->ApplyColours(spec.textColour, spec.backColour);
+  for (Control* c : form->Controls()) {
+    c->ApplyColours(c->Spec().textColour, c->Spec().backColour);
+    c->Widget()->setFont(FontOf(c->Spec().font));
+  }
+  form->move(ui::UnitsToPixelsX(spec.place.x, dotsPerInch_),
+             ui::UnitsToPixelsY(spec.place.y, dotsPerInch_));
+  if (FormWindow* owner = FormWidget(spec.owner); owner && owner != form) {
+    PlaceOverOwner(*form);
+    if (form->windowHandle() && owner->windowHandle()) {
+      form->windowHandle()->setTransientParent(owner->windowHandle());
+    }
+  }
+  if (spec.style.modal) form->setWindowModality(Qt::ApplicationModal);
+  AskItemHeights(*form);
+
+  QPointer<FormWindow> alive = form;
+  const std::string name = spec.name;
+  auto stillLoaded = [&] { return alive && FormWidget(name) == alive.data(); };
+  for (const ui::ControlSpec& c : spec.controls) {
+    if (c.wantsLoading && stillLoaded()) Deliver({name, c.id, ui::event::kLoading, 0});
+  }
+  for (const ui::ControlSpec& c : spec.controls) {
+    if (stillLoaded()) Deliver({name, c.id, ui::event::kLoaded, 0});
+  }
+  if (stillLoaded()) Deliver({name, 0, ui::event::kLoaded, 0});
+  // Shown once loaded, so it appears where and how its handlers put it;
+  // kStarted follows when the window system has exposed it.
+  if (!stillLoaded()) return;
+  form->show();
+  // A dialog gives its first control that takes the keyboard the focus, as
+  // a dialog does; any other form leaves the focus to the application.
+  if (!spec.style.modal && !form->focusWidget()) form->setFocus(Qt::OtherFocusReason);
+}
+
+// A new dialog is centred horizontally over its owner; its height stays
+// where the form table or its own handlers put it.
+void QtGui::PlaceOverOwner(FormWindow& form) {
+  FormWindow* owner = FormWidget(form.Spec().owner);
+  if (!owner || !Screen().canPlaceWindows) return;
+  int x = owner->frameGeometry().x() + (owner->width() - form.width()) / 2;
+  form.move(x, form.pos().y());
+}
+
+void QtGui::AskItemHeights(FormWindow& form) {
+  for (Control* c : form.Controls()) {
+    auto* list = dynamic_cast<ComboBoxControl*>(c);
+    if (!list || !c->Spec().style.ownerDrawnItems) continue;
+    ui::EventReply reply = Deliver({form.Name(), c->Id(), ui::event::kOwnerSize, 0});
+    list->SetItemHeight(reply.itemHeight);
+  }
+}
+
+void QtGui::ShowModal(const ui::FormSpec& spec) {
+  ui::FormSpec modal = spec;
+  modal.style.modal = true;
+  LoadForm(modal);
+  QPointer<FormWindow> form = FormWidget(spec.name);
+  if (!form) return;
+  QEventLoop loop;
+  modalLoops_[spec.name] = &loop;
+  while (!quit_ && form && FormWidget(spec.name) == form.data()) loop.exec();
+  if (modalLoops_[spec.name] == &loop) modalLoops_.erase(spec.name);
+}
+
+void QtGui::UnloadForm(const std::string& form) {
+  auto it = forms_.find(form);
+  if (it == forms_.end()) return;
+  QPointer<FormWindow> window = it->second;
+  forms_.erase(it);
+  for (auto t = timers_.begin(); t != timers_.end();) {
+    if (t->first.first != form) {
+      ++t;
+      continue;
+    }
+    if (t->second) t->second->stop();
+    t = timers_.erase(t);
+  }
+  if (window) {
+    // Hidden now, destroyed once the handler that asked for it has returned.
+    window->hide();
+    window->deleteLater();
+    std::erase_if(unloaded_, [](const QPointer<FormWindow>& f) { return f.isNull(); });
+    unloaded_.push_back(window);
+  }
+  if (auto loop = modalLoops_.find(form); loop != modalLoops_.end()) loop->second->quit();
+  if (forms_.empty() && runLoop_) runLoop_->quit();
+}
+
+bool QtGui::FormLoaded(const std::string& form) const {
+  return FormWidget(form) != nullptr;
+}
+
+void QtGui::SetFormLimits(const std::string& form, double minWidth, double minHeight,
+                          double maxWidth, double maxHeight) {
+  FormWindow* f = FormWidget(form);
+  if (!f) return;
+  // Never larger than the desktop: a window of 999 by 999 units would need
+  // a back buffer of half a gigabyte.
+  QSize desktop =
+      f->screen() ? f->screen()->virtualSize() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  f->setMinimumSize(ToPixelLimit(ui::UnitsToPixelsX(minWidth, dotsPerInch_)),
+                    ToPixelLimit(ui::UnitsToPixelsY(minHeight, dotsPerInch_)));
+  f->setMaximumSize(
+      std::min(ToPixelLimit(ui::UnitsToPixelsX(maxWidth, dotsPerInch_)), desktop.width()),
+      std::min(ToPixelLimit(ui::UnitsToPixelsY(maxHeight, dotsPerInch_)), desktop.height()));
+}
+
+void QtGui::SetFormIcon(const std::string& form, const std::string& image) {
+  if (FormWindow* f = FormWidget(form)) f->setWindowIcon(ImageIcon(image, imageFolder_));
+}
+
+ui::UnitRect QtGui::FormGeometry(const std::string& form) const {
+  FormWindow* f = FormWidget(form);
+  if (!f) return {};
+  return {ui::PixelsToUnitsX(f->x(), dotsPerInch_), ui::PixelsToUnitsY(f->y(), dotsPerInch_),
+          ui::PixelsToUnitsX(f->width(), dotsPerInch_),
+          ui::PixelsToUnitsY(f->height(), dotsPerInch_)};
+}
+
+void QtGui::SetFormGeometry(const std::string& form, const ui::UnitRect& geometry) {
+  FormWindow* f = FormWidget(form);
+  if (!f) return;
+  if (f->isMaximized()) f->showNormal();
+  MoveForm(form, geometry.x, geometry.y);
+  f->resize(ui::UnitsToPixelsX(geometry.width, dotsPerInch_),
+            ui::UnitsToPixelsY(geometry.height, dotsPerInch_));
+}
+
+void QtGui::MoveForm(const std::string& form, double x, double y) {
+  FormWindow* f = FormWidget(form);
+  if (!f || !Screen().canPlaceWindows) return;
+  f->move(ui::UnitsToPixelsX(x, dotsPerInch_), ui::UnitsToPixelsY(y, dotsPerInch_));
+}
+
+void QtGui::MaximiseForm(const std::string& form) {
+  if (FormWindow* f = FormWidget(form)) f->showMaximized();
+}
+
+bool QtGui::FormMaximised(const std::string& form) const {
+  FormWindow* f = FormWidget(form);
+  return f && f->isMaximized();
+}
+
+void QtGui::DefineAccelerators(const std::string& form, const std::vector<ui::Accelerator>& table) {
+  if (FormWindow* f = FormWidget(form)) f->SetAccelerators(table);
+}
+
+// ---------------------------------------------------------------------------
+// Text and lists
+
+std::string QtGui::Text(const std::string& form, int control) const {
+  if (control == 0) {
+    FormWindow* f = FormWidget(form);
+    return f ? ToBytes(f->windowTitle()) : std::string();
+  }
+  Control* c = Find(form, control);
+  return c ? c->Text() : std::string();
+}
+
+void QtGui::SetText(const std::string& form, int control, const std::string& text) {
+  if (control == 0) {
+    if (FormWindow* f = FormWidget(form)) f->setWindowTitle(FromBytes(text));
+    return;
+  }
+  if (Control* c = Find(form, control)) c->SetText(text);
+}
+
+void QtGui::AppendText(const std::string& form, int control, const std::string& text) {
+  Control* c = Find(form, control);
+  if (auto* box = dynamic_cast<TextBoxControl*>(c)) {
+    box->AppendText(text);
+  } else if (c) {
+    c->SetText(c->Text() + text);
+  }
+}
+
+ui::TextSelection QtGui::Selection(const std::string& form, int control) const {
+  auto* box = dynamic_cast<TextBoxControl*>(Find(form, control));
+  return box ? box->Selection() : ui::TextSelection{};
+}
+
+void QtGui::SetSelection(const std::string& form, int control, ui::TextSelection selection) {
+  if (auto* box = dynamic_cast<TextBoxControl*>(Find(form, control))) box->SetSelection(selection);
+}
+
+void QtGui::AddItems(const std::string& form, int control, const std::string& items) {
+  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) list->AddItems(items);
+}
+
+void QtGui::InsertItem(const std::string& form, int control, int position,
+                       const std::string& item) {
+  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) {
+    list->InsertAt(position, item);
+  }
+}
+
+void QtGui::ClearItems(const std::string& form, int control) {
+  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) list->clear();
+}
+
+std::vector<std::string> QtGui::Items(const std::string& form, int control) const {
+  auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control));
+  return list ? list->ItemTexts() : std::vector<std::string>{};
+}
+
+void QtGui::SelectItem(const std::string& form, int control, int index) {
+  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) list->Select(index);
+}
+
+int QtGui::SelectedItem(const std::string& form, int control) const {
+  auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control));
+  return list ? list->currentIndex() : -1;
+}
+
+// ---------------------------------------------------------------------------
+// State
+
+bool QtGui::Checked(const std::string& form, int control) const {
+  auto* box = dynamic_cast<CheckBoxControl*>(Find(form, control));
+  return box && box->isChecked();
+}
+
+void QtGui::SetChecked(const std::string& form, int control, bool checked) {
+  if (auto* box = dynamic_cast<CheckBoxControl*>(Find(form, control))) box->setChecked(checked);
+}
+
+void QtGui::SetVisible(const std::string& form, int control, bool visible) {
+  if (Control* c = Find(form, control)) c->Widget()->setVisible(visible);
+}
+
+bool QtGui::Visible(const std::string& form, int control) const {
+  Control* c = Find(form, control);
+  return c && !c->Widget()->isHidden();
+}
+
+void QtGui::SetEnabled(const std::string& form, int control, bool enabled) {
+  if (Control* c = Find(form, control)) c->Widget()->setEnabled(enabled);
+}
+
+bool QtGui::Enabled(const std::string& form, int control) const {
+  Control* c = Find(form, control);
+  return c && c->Widget()->isEnabledTo(c->Widget()->parentWidget());
+}
+
+void QtGui::SetFocus(const std::string& form, int control) {
+  if (control == 0) {
+    if (FormWindow* f = FormWidget(form)) {
+      f->activateWindow();
+      f->setFocus(Qt::OtherFocusReason);
+    }
+    return;
+  }
+  if (Control* c = Find(form, control)) c->Widget()->setFocus(Qt::OtherFocusReason);
+}
+
+std::pair<std::string, int> QtGui::FocusedControl() const {
+  QWidget* focus = QApplication::focusWidget();
+  if (!focus) return {"", 0};
+  if (Control* c = ControlOf(focus)) return {c->Form(), c->Id()};
+  if (auto* form = dynamic_cast<FormWindow*>(focus); form && FormLoaded(form->Name())) {
+    return {form->Name(), 0};
+  }
+  return {"", 0};
+}
+
+void QtGui::SetColours(const std::string& form, int control, int text, int back) {
+  if (control == 0) {
+    if (FormWindow* f = FormWidget(form)) f->ApplyColours(text, back);
+    return;
+  }
+  if (Control* c = Find(form, control)) c->ApplyColours(text, back);
+}
+
+void QtGui::Colours(const std::string& form, int control, int& text, int& back) const {
+  text = back = -1;
+  if (control == 0) {
+    if (FormWindow* f = FormWidget(form)) {
+      text = f->TextColour();
+      back = f->BackColour();
+    }
+    return;
+  }
+  if (Control* c = Find(form, control)) {
+    text = c->TextColour();
+    back = c->BackColour();
+  }
+}
+
+void QtGui::SetFont(const std::string& form, int control, const ui::FontRef& font) {
+  if (Control* c = Find(form, control)) c->Widget()->setFont(FontOf(font));
+}
+
+void QtGui::Raise(const std::string& form, int control) {
+  if (Control* c = Find(form, control)) c->Widget()->raise();
+}
+
+ui::UnitRect QtGui::ControlGeometry(const std::string& form, int control) const {
+  Control* c = Find(form, control);
+  if (!c) return {};
+  QRect r = c->Placed();
+  return {ui::PixelsToUnitsX(r.x(), dotsPerInch_), ui::PixelsToUnitsY(r.y(), dotsPerInch_),
+          ui::PixelsToUnitsX(r.width(), dotsPerInch_),
+          ui::PixelsToUnitsY(r.height(), dotsPerInch_)};
+}
+
+namespace {
+
+void UpdateWidget(QWidget* w) {
+  w->update();
+  if (auto* area = dynamic_cast<QAbstractScrollArea*>(w)) area->viewport()->update();
+}
+
+}  // namespace
+
+void QtGui::Redraw(const std::string& form, int control) {
+  FormWindow* f = FormWidget(form);
+  if (!f) return;
+  if (control != 0) {
+    if (Control* c = f->Find(control)) UpdateWidget(c->Widget());
+    return;
+  }
+  f->update();
+  for (Control* c : f->Controls()) UpdateWidget(c->Widget());
+}
+
+void QtGui::SetRedrawState(const std::string& form, int control, bool redraw) {
+  QWidget* w = control == 0 ? FormWidget(form) : ControlWidget(form, control);
+  if (w) w->setUpdatesEnabled(redraw);
+}
+
+// ---------------------------------------------------------------------------
+// Events, timers and time
+
+ui::EventReply QtGui::Deliver(const ui::Event& event) {
+  ui::EventReply reply;
+  if (event.form != ui::kApplicationForm && !FormLoaded(event.form)) return reply;
+  if (sink_) sink_->OnEvent(event, reply);
+  return reply;
+}
+
+void QtGui::Draw(const ui::DrawRequest& request, QPainter& painter) {
+  if (!sink_) return;
+  painter.save();
+  PainterCanvas canvas(painter, request.area);
+  sink_->OnDraw(request, canvas);
+  painter.restore();
+}
+
+void QtGui::Post(const ui::Event& event) {
+  if (event.form != ui::kApplicationForm && !FormLoaded(event.form)) return;
+  QCoreApplication::postEvent(this, new GuiEvent(event, FormWidget(event.form)));
+}
+
+void QtGui::PostEvent(const std::string& form, int control, int code, int value) {
+  Post({form, control, code, value});
+}
+
+bool QtGui::event(QEvent* event) {
+  if (event->type() != kGuiEventType) return QObject::event(event);
+  auto* posted = static_cast<GuiEvent*>(event);
+  const ui::Event e = posted->event;
+  if (e.form != ui::kApplicationForm && FormWidget(e.form) != posted->target) return true;
+  ui::EventReply reply = Deliver(e);
+  if (e.code == ui::event::kCloseRequest && e.control == 0 && !reply.refuse) UnloadForm(e.form);
+  return true;
+}
+
+void QtGui::StartTimer(const std::string& form, int timer, double seconds) {
+  FormWindow* f = FormWidget(form);
+  if (!f) return;
+  QPointer<QTimer>& t = timers_[{form, timer}];
+  if (!t) {
+    t = new QTimer(f);
+    t->setTimerType(Qt::PreciseTimer);
+    connect(t, &QTimer::timeout, this, [this, form, timer] {
+      Deliver({form, timer, ui::event::kTimerTick, 0});
+    });
+  }
+  double ms = std::isfinite(seconds) ? std::clamp(seconds * 1000.0, 1.0, 2147483647.0) : 1.0;
+  t->start(static_cast<int>(std::lround(ms)));
+}
+
+void QtGui::StopTimer(const std::string& form, int timer) {
+  auto it = timers_.find({form, timer});
+  if (it == timers_.end()) return;
+  if (it->second) delete it->second.data();
+  timers_.erase(it);
+}
+
+void QtGui::DoEvents() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+double QtGui::Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+}
+
+void QtGui::Delay(double seconds) {
+  if (seconds > 0 && std::isfinite(seconds)) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  }
+}
+
+int QtGui::Run() {
+  if (!quit_ && !forms_.empty()) {
+    QEventLoop loop;
+    runLoop_ = &loop;
+    loop.exec();
+    runLoop_ = nullptr;
+  }
+  Deliver({ui::kApplicationForm, 0, ui::event::kApplicationEnd, 0});
+  return status_;
+}
+
+void QtGui::Quit(int status) {
+  quit_ = true;
+  status_ = status;
+  ExitLoops();
+}
+
+void QtGui::ExitLoops() {
+  for (auto& [name, loop] : modalLoops_) loop->quit();
+  if (runLoop_) runLoop_->quit();
+}
+
+// ---------------------------------------------------------------------------
+// Keys, tooltips and focus, before any widget sees them
+
+FormWindow* QtGui::OwnerOf(QWidget* widget) const {
+  auto* form = dynamic_cast<FormWindow*>(widget ? widget->window() : nullptr);
+  return form && FormLoaded(form->Name()) && FormWidget(form->Name()) == form ? form : nullptr;
+}
+
+bool QtGui::HandleKey(QWidget* receiver, QKeyEvent& key) {
+  FormWindow* form = OwnerOf(receiver);
+  if (!form) return false;
+  // A key travels from the focus widget up to the window: act on its first
+  // stop only.
+  QWidget* focus = form->focusWidget();
+  if (receiver != (focus ? focus : form)) return false;
+  const int code = KeyCode(key.key());
+  if (code == 0) return false;
+  const Qt::KeyboardModifiers mods = key.modifiers();
+  const std::string name = form->Name();
+  if (int id =
+          form->AcceleratorFor(code, mods.testFlag(Qt::ControlModifier),
+                               mods.testFlag(Qt::ShiftModifier), mods.testFlag(Qt::AltModifier))) {
+    Deliver({name, id, ui::event::kClick, 0});
+    return true;
+  }
+  Control* control = ControlOf(focus);
+  if (code == ui::key::kEnter || code == ui::key::kEscape) {
+    if (control) Deliver({name, control->Id(), ui::event::kKey, code});
+    return true;  // never Qt's own default button or dialog key
+  }
+  const bool arrow = code == ui::key::kUp || code == ui::key::kDown;
+  if (arrow && control && control->TakesArrowKeys() && mods == Qt::NoModifier) {
+    Deliver({name, control->Id(), ui::event::kKey, code});
+    return true;
+  }
+  return false;
+}
+
+bool QtGui::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+      if (watched->isWidgetType()) {
+        return HandleKey(static_cast<QWidget*>(watched), *static_cast<QKeyEvent*>(event));
+      }
+      break;
+    case QEvent::ToolTip: {
+      auto* control = dynamic_cast<Control*>(watched);
+      if (!control || !control->Spec().tooltip) break;
+      ui::EventReply reply = Deliver({control->Form(), control->Id(), ui::event::kTooltip, 0});
+      auto* help = static_cast<QHelpEvent*>(event);
+      if (reply.tooltip.empty()) {
+        QToolTip::hideText();
+      } else {
+        QToolTip::showText(help->globalPos(), FromBytes(reply.tooltip), control->Widget());
+      }
+      return true;
+    }
+    case QEvent::FocusIn:
+    case QEvent::FocusOut: {
+      auto* control = dynamic_cast<Control*>(watched);
+      if (!control || !control->Spec().focusEvents) break;
+      // Posted: a focus change made by a call of the contract (SetFocus)
+      // must not deliver an event from inside that call.
+      Post({control->Form(), control->Id(),
+            event->type() == QEvent::FocusIn ? ui::event::kFocusGained : ui::event::kFocusLost, 0});
+      break;
+    }
+    default:
+      break;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Colours, fonts and images for the controls
+
+std::optional<QColor> QtGui::Colour(int number) const {
+  auto it = colours_.find(number);
+  if (number < 0 || it == colours_.end()) return std::nullopt;
+  return it->second;
+}
+
+QFont QtGui::FontOf(const ui::FontRef& font) const {
+  if (font.slot < 0) return ToQFont(font.font);
+  auto it = fonts_.find(font.slot);
+  return it == fonts_.end() ? QApplication::font() : ToQFont(it->second);
+}
+
+QPixmap QtGui::Image(const std::string& name, const QSize& size) const {
+  return ImagePixmap(name, imageFolder_, size);
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs and help
+
+int QtGui::MessageBox(const ui::MessageBoxRequest& request) {
+  QPointer<QMessageBox> box = new QMessageBox(FormWidget(request.form));
+  box->setTextFormat(Qt::PlainText);
+  box->setWindowTitle(FromBytes(request.title));
+  box->setText(FromBytes(request.text).replace(QLatin1Char('|'), QLatin1Char('\n')));
+  if (request.buttons == "OKCANCEL") {
+    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+  } else if (request.buttons == "YESNO") {
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  } else {
+    box->setStandardButtons(QMessageBox::Ok);
+  }
+  box->exec();
+  if (!box) return 2;  // its owner went away while it was open
+  QMessageBox::StandardButton chosen = box->standardButton(box->clickedButton());
+  delete box.data();
+  return chosen == QMessageBox::Ok || chosen == QMessageBox::Yes ? 1 : 2;
+}
+
+std::string QtGui::FileDialog(const ui::FileDialogRequest& request) {
+  QPointer<QFileDialog> dialog = new QFileDialog(FormWidget(request.form), FromBytes(request.title),
+                                                 QFile::decodeName(request.folder.c_str()));
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite);
+  dialog->setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog->setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  QString filters = FilterText(request.filter);
+  if (!filters.isEmpty()) dialog->setNameFilter(filters);
+  if (!request.defaultExtension.empty())
+    dialog->setDefaultSuffix(FromBytes(request.defaultExtension));
+  if (!request.defaultName.empty())
+    dialog->selectFile(QFile::decodeName(request.defaultName.c_str()));
+  const bool accepted = dialog->exec() == QDialog::Accepted;
+  if (!dialog) return {};
+  QStringList chosen = dialog->selectedFiles();
+  delete dialog.data();
+  if (!accepted || chosen.isEmpty()) return {};
+  QByteArray path = QFile::encodeName(chosen.first());
+  return std::string(path.constData(), static_cast<std::size_t>(path.size()));
+}
+
+bool QtGui::OpenWithDesktop(const std::string& path) {
+  QFileInfo file(QFile::decodeName(path.c_str()));
+  if (!file.isFile()) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+}
+
+bool QtGui::ShowHelpWindow(const std::string& title, const std::string& index) {
+  QFileInfo file(QFile::decodeName(index.c_str()));
+  if (!file.isFile() || !file.isReadable()) return false;
+  if (!help_) {
+    help_ = new QTextBrowser;
+    help_->setOpenExternalLinks(true);
+    help_->resize(720, 640);
+  }
+  help_->setWindowTitle(FromBytes(title));
+  help_->setSearchPaths({file.absolutePath()});
+  help_->setSource(QUrl::fromLocalFile(file.absoluteFilePath()), QTextDocument::MarkdownResource);
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
+  return true;
+}
+
+}  // namespace ui::qt
