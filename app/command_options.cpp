@@ -8,10 +8,6 @@
 namespace app {
 namespace {
 
-// Longer values are cut in messages: a value of a megabyte must not become
-// a message of a megabyte.
-constexpr std::size_t kShownValue = 60;
-
 constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device",
                                          "--exec",      "--program", "--report"};
 constexpr const char* kFlags[] = {"--headless", "--list-devices", "--help", "--version"};
@@ -32,11 +28,12 @@ std::string TakeValue(CommandOptions& o, const std::string& name, const std::str
     o.reportFile = v;
   } else if (name == "--device") {
     o.device = platform::ReadWholeNumber(v);
-    if (!o.device) return "--device needs a list position (0, 1, 2 ...), not " + Quoted(v);
+    if (!o.device)
+      return "--device needs a list position (0, 1, 2 ...), not " + platform::Quoted(v);
   } else if (AllDigits(v)) {  // --program N
     std::optional<int> n = platform::ReadWholeNumber(v);
     if (!n || *n < 1 || *n > 10) {
-      return "--program takes a stored program from 1 to 10 or a file, not " + Quoted(v);
+      return "--program takes a stored program from 1 to 10 or a file, not " + platform::Quoted(v);
     }
     o.programNumber = *n;
   } else {
@@ -62,11 +59,6 @@ std::string Conflict(const CommandOptions& o) {
 }
 
 }  // namespace
-
-std::string Quoted(const std::string& value) {
-  if (value.size() <= kShownValue) return "\"" + value + "\"";
-  return "\"" + value.substr(0, kShownValue) + "...\" (" + std::to_string(value.size()) + " bytes)";
-}
 
 int ReadScriptSwitch(const std::string& commandLine) {
   std::string upper = platform::ToUpper(commandLine);
@@ -118,7 +110,7 @@ CommandOptions ParseCommandOptions(const std::vector<std::string>& arguments) {
         fail(TakeValue(options, a, arguments[i]));
       }
     } else if (a.rfind("--", 0) == 0) {
-      fail("unknown option " + Quoted(a));
+      fail("unknown option " + platform::Quoted(a));
     } else {
       switches += ' ';
       switches += a;

@@ -18,31 +18,19 @@
 #include <string>
 #include <vector>
 
+#include "console/headless_driver.h"
+
 namespace app {
 
-struct CommandOptions {
-  int scriptNumber = 0;  // 0: no switch
+// What to run (console/headless_driver.h) and how to start.
+struct CommandOptions : HeadlessOptions {
   std::string dataRoot;  // empty: the default data folder
   bool headless = false;
-  std::string answersFile;
-  std::optional<int> device;
-  std::optional<std::string> execLine;
-  // --program: a stored program number (1..10) or a file ("3" is program 3;
-  // a file named 3 is given as "./3").
-  int programNumber = 0;
-  std::string programFile;
-  std::string reportFile;
-  bool listDevices = false;
   bool help = false;
   bool version = false;
   // Not empty: a usage error, in words that name the option at fault. With
   // --help or --version the error is not acted on.
   std::string error;
-
-  bool RunsProgram() const { return programNumber != 0 || !programFile.empty(); }
-  // --exec, --program and --list-devices are runs of their own: a start-up
-  // script is not loaded for them.
-  bool RunsStartupScript() const { return !execLine && !RunsProgram() && !listDevices; }
 };
 
 // Reads the arguments (without the program name). Every option that takes a
@@ -53,9 +41,6 @@ CommandOptions ParseCommandOptions(const std::vector<std::string>& arguments);
 
 // The script number of a switch text such as "x/a 3" (0 when none is valid).
 int ReadScriptSwitch(const std::string& commandLine);
-
-// A value as a message shows it: quoted, long ones cut short.
-std::string Quoted(const std::string& value);
 
 inline constexpr const char* kUsage =
     "usage: halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]\n"

@@ -7,13 +7,14 @@
 #include <cstring>
 #include <ostream>
 
-#include "app/application.h"
 #include "app/backend.h"
 #include "app/command_options.h"
-#include "app/headless_driver.h"
-#include "app/help.h"
-#include "app/main_form.h"
+#include "console/headless_driver.h"
 #include "platform/files.h"
+#include "platform/text.h"
+#include "screens/main_form.h"
+#include "station/application.h"
+#include "station/help.h"
 
 namespace app {
 namespace {
@@ -25,7 +26,7 @@ int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& opti
   application.onScriptEnded = [&gui](int result) {
     if (result == autocontrol::kStepCloseApplication) gui.Quit(0);
   };
-  application.Start(options);
+  application.Start(options.Start());
   if (options.device) {
     const std::size_t count = application.DeviceList().size();
     if (static_cast<std::size_t>(*options.device) >= count) {
@@ -67,7 +68,7 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   if (!options.dataRoot.empty()) {
     const std::string why = UnusableDataRoot(options.dataRoot);
     if (!why.empty()) {
-      io.err << "halvorn-terminal: the data root " << Quoted(options.dataRoot)
+      io.err << "halvorn-terminal: the data root " << platform::Quoted(options.dataRoot)
              << " cannot be used: " << why << "\n";
       return kExitUsage;
     }

@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/headless_driver.h"
+#include "console/headless_driver.h"
 
 extern char** environ;
 

@@ -44,8 +44,8 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/main_form.h"
+#include "screens/main_form.h"
+#include "station/application.h"
 #include "ui/headless/headless_gui.h"
 #include "ui/qt/qt_gui.h"
 
@@ -337,7 +337,7 @@ LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape) {
   if (!::mkdtemp(root)) return run;
   {
     app::Application application(gui, platform::DataFolders(root), registry);
-    application.Start(app::CommandOptions{});
+    application.Start();
     for (int i = 0; i < 20; ++i) gui.DoEvents();
     gui.SetText(app::kMainForm, tmain::kCommandEntry, Line());
 

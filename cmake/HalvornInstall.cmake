@@ -17,6 +17,7 @@ install(TARGETS halvorn-terminal halvorn-sim halvorn-lang RUNTIME DESTINATION ${
 # What the first start copies into the user's data folder.
 install(FILES ${CMAKE_BINARY_DIR}/bin/demo-data/AppLanguages/terminal_de.lng DESTINATION ${HALVORN_SHARE}/AppLanguages)
 file(GLOB HALVORN_GUIDES ${PROJECT_SOURCE_DIR}/docs/*.md)
+list(FILTER HALVORN_GUIDES EXCLUDE REGEX "/architecture\\.md$")
 install(FILES ${HALVORN_GUIDES} DESTINATION ${HALVORN_SHARE}/Docs)
 
 # The guides where the system keeps documentation, with the examples.

@@ -214,4 +214,11 @@ int CaptionId(std::string_view afterMark) {
   return id;
 }
 
+std::string Quoted(std::string_view value) {
+  constexpr std::size_t kShown = 60;
+  if (value.size() <= kShown) return "\"" + std::string(value) + "\"";
+  return "\"" + std::string(value.substr(0, kShown)) + "...\" (" + std::to_string(value.size()) +
+         " bytes)";
+}
+
 }  // namespace platform

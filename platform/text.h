@@ -102,6 +102,11 @@ std::string_view Field(std::string_view text, char separator, int number);
 // no items (so a list and its joined text convert both ways).
 std::vector<std::string> SplitFields(std::string_view text, char separator);
 
+// A value as a message shows it: in double quotes, a long one cut short
+// with its size ("abc...\" (1048576 bytes)"), so a megabyte argument never
+// floods a message.
+std::string Quoted(std::string_view value);
+
 // ---------------------------------------------------------------------------
 // Captions
 

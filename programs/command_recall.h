@@ -4,7 +4,7 @@
 // list (programs/history.h): every line sent is recalled, whether or not
 // "Record History" is ticked, and the list's order, FIFO and transfer rules
 // play no part here. The window's command entry and the headless line
-// editor (app/line_editor.h) both use it:
+// editor (console/line_editor.h) both use it:
 //
 //   Enter / send button:  recall.Sent(line);
 //   Up:                   gui.SetText(form, entry, recall.Up(gui.Text(form, entry)));

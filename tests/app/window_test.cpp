@@ -1,8 +1,8 @@
 // The main window's history list and function keys, placement and help.
 #include <gtest/gtest.h>
 
-#include "app/help.h"
 #include "programs/history.h"
+#include "station/help.h"
 #include "support/station.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/main_form.h"
 #include "platform/files.h"
+#include "screens/main_form.h"
+#include "station/application.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
 #include "ui/headless/headless_gui.h"
@@ -83,9 +83,7 @@ struct Station {
       gui.Quit(0);
     };
     if (prepare) prepare(folder);
-    app::CommandOptions options;
-    options.scriptNumber = scriptNumber;
-    application->Start(options);
+    application->Start({.scriptNumber = scriptNumber});
   }
   void Run() { gui.Run(); }
   // Runs `line` as the Enter key runs the command entry.

@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "app/main_form.h"
+#include "screens/main_form.h"
 #include "ui/headless/headless_gui.h"
 #include "ui/look/accelerators.h"
 #include "ui/look/form_codes.h"

@@ -15,10 +15,10 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include "app/application.h"
-#include "app/dialogs.h"
-#include "app/main_form.h"
 #include "platform/files.h"
+#include "screens/dialogs.h"
+#include "screens/main_form.h"
+#include "station/application.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
 #include "ui/qt/qt_gui.h"
@@ -38,7 +38,7 @@ class MainWindowTest : public ::testing::Test {
     registry.SetTransport(devices::LinkKind::Hid, hid);
     application =
         std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
-    application->Start(CommandOptions{});
+    application->Start();
     EXPECT_TRUE(QTest::qWaitForWindowActive(Main()));
     gui.DoEvents();
   }

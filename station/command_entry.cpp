@@ -1,8 +1,8 @@
-#include "app/command_entry.h"
+#include "station/command_entry.h"
 
 #include <utility>
 
-#include "app/main_form.h"
+#include "screens/main_form.h"
 
 namespace app {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "app/form_table.h"
+#include "screens/form_table.h"
 #include "ui/contract/gui.h"
 
 namespace app {

@@ -1,6 +1,6 @@
 // The JUnit report's own rules: the program's 8-bit text as XML can hold it,
 // and a verification's failure message names each reply that differed.
-#include "app/run_report.h"
+#include "records/run_report.h"
 
 #include <gtest/gtest.h>
 

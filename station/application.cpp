@@ -1,15 +1,15 @@
-#include "app/application.h"
+#include "station/application.h"
 
 #include <limits>
 
-#include "app/help.h"
-#include "app/main_form.h"
 #include "devices/vendor/hid_transport.h"
 #include "engine/reply_format.h"
 #include "engine/terminal_display.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "screens/main_form.h"
+#include "station/help.h"
 #include "ui/look/accelerators.h"
 #include "ui/look/fonts.h"
 #include "ui/look/painters.h"
@@ -133,10 +133,6 @@ class Application::ProgramSide : public programs::ProgramHost {
   Application& app_;
 };
 
-std::string CaptionText(const std::string& caption) {
-  return std::string(platform::CutCaption(caption).text);
-}
-
 Application::Application(ui::Gui& gui, platform::DataFolders folders,
                          devices::DeviceRegistry& registry)
     : gui_(gui),
@@ -230,7 +226,7 @@ void Application::DefineGuiDefaults() {
   DefineFonts(gui_, fontSlots_, dotsPerInch_, kGuiFonts);
 }
 
-void Application::Start(const CommandOptions& options) {
+void Application::Start(const StartUp& startUp) {
   dotsPerInch_ = gui_.Screen().dotsPerInch;
   dialogs_.SetDotsPerInch(dotsPerInch_);
   DefineGuiDefaults();
@@ -241,10 +237,10 @@ void Application::Start(const CommandOptions& options) {
   folders_.EnsureDataFolders();
   InstallGuides(folders_, guideSources);
   languages_.LoadLanguageFiles(folders_.GetDataRoot());
-  shell_.ScriptNumber = options.scriptNumber;
+  shell_.ScriptNumber = startUp.scriptNumber;
   script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
                                                   folders_.GetDataRoot(), shell_.ScriptNumber);
-  const bool automatic = options.RunsStartupScript() && script_->LoadScript();
+  const bool automatic = startUp.loadScript && script_->LoadScript();
   shell_.AutoControlMode = automatic ? 1 : 0;
   shell_.IdleBackColour = automatic ? 22 : 36;
   shell_.BusyBackColour = automatic ? 39 : 21;

@@ -1,4 +1,4 @@
-#include "app/placement.h"
+#include "screens/placement.h"
 
 #include "platform/text.h"
 

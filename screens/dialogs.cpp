@@ -1,10 +1,9 @@
-#include "app/dialogs.h"
+#include "screens/dialogs.h"
 
-#include "app/application.h"
-#include "app/form_table.h"
-#include "app/main_form.h"
-#include "app/placement.h"
 #include "platform/text.h"
+#include "screens/form_table.h"
+#include "screens/main_form.h"
+#include "screens/placement.h"
 #include "ui/look/form_codes.h"
 
 namespace app {
@@ -286,8 +285,8 @@ std::string Dialogs::ShownText(const std::string& form) const {
     if (!values_.VerifyLog.empty()) text += "\n" + values_.VerifyLog + "[OK/RETRY]";
     return text;
   }
-  std::string caption =
-      translate ? translate(values_.MessageCaption) : CaptionText(values_.MessageCaption);
+  std::string caption = translate ? translate(values_.MessageCaption)
+                                  : std::string(platform::CutCaption(values_.MessageCaption).text);
   return caption + ": " + values_.MessageText;
 }
 

@@ -1,4 +1,4 @@
-#include "app/help.h"
+#include "station/help.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "app/form_table.h"
+#include "screens/form_table.h"
 
 #include "ui/look/fonts.h"
 #include "ui/look/form_codes.h"

@@ -1,4 +1,4 @@
-#include "app/headless_driver.h"
+#include "console/headless_driver.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,14 +14,15 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/dialogs.h"
-#include "app/line_editor.h"
-#include "app/main_form.h"
-#include "app/run_report.h"
-#include "app/stop_signals.h"
 #include "autocontrol/script_file.h"
+#include "console/line_editor.h"
+#include "console/stop_signals.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "programs/program_file.h"
+#include "records/run_report.h"
+#include "screens/dialogs.h"
+#include "screens/main_form.h"
 
 namespace app {
 namespace {
@@ -84,8 +85,8 @@ std::string Unwritable(const std::string& path) {
 // One headless run, from its checks to its exit status.
 class HeadlessRun {
  public:
-  HeadlessRun(ui::headless::HeadlessGui& gui, Application& application,
-              const CommandOptions& options, ProgramIo& io)
+  HeadlessRun(ui::headless::HeadlessGui& gui, Application& application, const HeadlessOptions& options,
+              ProgramIo& io)
       : gui_(gui),
         app_(application),
         options_(options),
@@ -124,7 +125,7 @@ class HeadlessRun {
 
   ui::headless::HeadlessGui& gui_;
   Application& app_;
-  const CommandOptions& options_;
+  const HeadlessOptions& options_;
   ProgramIo& io_;
   StandardOutput standardOutput_;
   RunReport report_;
@@ -162,7 +163,7 @@ bool HeadlessRun::OpenAnswers() {
   } else {
     const std::string why = Unreadable(path, kAnswersLimit, true);
     if (!why.empty()) {
-      Usage("cannot read the answers file " + Quoted(path) + ": " + why);
+      Usage("cannot read the answers file " + platform::Quoted(path) + ": " + why);
       return false;
     }
     struct stat info {};
@@ -171,11 +172,12 @@ bool HeadlessRun::OpenAnswers() {
       std::string bytes;
       const platform::Result read = platform::ReadFile(path, bytes);
       if (!read) {
-        Usage("cannot read the answers file " + Quoted(path) + ": " + read.Text());
+        Usage("cannot read the answers file " + platform::Quoted(path) + ": " + read.Text());
         return false;
       }
       if (bytes.find('\0') != std::string::npos) {
-        Usage("the answers file " + Quoted(path) + " holds NUL bytes: it is no text file");
+        Usage("the answers file " + platform::Quoted(path) +
+              " holds NUL bytes: it is no text file");
         return false;
       }
       answersText_.str(std::move(bytes));
@@ -184,7 +186,8 @@ bool HeadlessRun::OpenAnswers() {
       // A pipe (such as a shell's process substitution) is read as it comes.
       answersFd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
       if (answersFd_ < 0) {
-        Usage("cannot read the answers file " + Quoted(path) + ": " + std::strerror(errno));
+        Usage("cannot read the answers file " + platform::Quoted(path) + ": " +
+              std::strerror(errno));
         return false;
       }
       answerIo_ = std::make_unique<ProgramIo>(ProgramIo{io_.in, io_.out, io_.err, answersFd_});
@@ -317,13 +320,13 @@ int HeadlessRun::Run() {
   if (!options_.reportFile.empty()) {
     const std::string why = Unwritable(options_.reportFile);
     if (!why.empty()) {
-      io_.err << "halvorn-terminal: the report " << Quoted(options_.reportFile)
+      io_.err << "halvorn-terminal: the report " << platform::Quoted(options_.reportFile)
               << " cannot be written: " << why << "\n";
       return kExitRecordLost;
     }
   }
   Listen();
-  app_.Start(options_);
+  app_.Start(options_.Start());
   app_.Script().SetListener(&report_);
   if (options_.listDevices) {
     for (const std::string& entry : app_.DeviceList()) io_.out << entry << "\n";
@@ -362,14 +365,15 @@ int HeadlessRun::RunProgramFile() {
           ? app_.Folders().DataPath("AppPrograms\\" + programs::StoredProgramFileName(number))
           : options_.programFile;
   const std::string why = Unreadable(path, kProgramLimit, false);
-  if (!why.empty()) return Usage("cannot read the program file " + Quoted(path) + ": " + why);
+  if (!why.empty())
+    return Usage("cannot read the program file " + platform::Quoted(path) + ": " + why);
   // The program file dialog of Ctrl+O picks the file.
   gui_.fileDialogResponder = [path](const ui::FileDialogRequest&) { return path; };
   const bool ran = app_.RunProgramKey(number != 0 ? number : 11);
   Drain(gui_);
   if (stop_signals::StopSignal() != 0) return Stop();
   if (stop_signals::Escapes() > 0) return Finish(kExitSignal + SIGINT);
-  if (!ran) return Usage("the program file " + Quoted(path) + " holds no command");
+  if (!ran) return Usage("the program file " + platform::Quoted(path) + " holds no command");
   return Finish(Status());
 }
 
@@ -519,7 +523,7 @@ void LineReader::Strip(std::string& line) {
 }
 
 int RunHeadless(ui::headless::HeadlessGui& gui, Application& application,
-                const CommandOptions& options, ProgramIo& io) {
+                const HeadlessOptions& options, ProgramIo& io) {
   HeadlessRun run(gui, application, options, io);
   return run.Run();
 }

@@ -1,6 +1,6 @@
-#include "app/main_form.h"
+#include "screens/main_form.h"
 
-#include "app/form_table.h"
+#include "screens/form_table.h"
 #include "ui/look/form_codes.h"
 
 namespace app {

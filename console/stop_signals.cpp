@@ -1,4 +1,4 @@
-#include "app/stop_signals.h"
+#include "console/stop_signals.h"
 
 #include <termios.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // The main window: start-up, the event map, the busy state, owner drawing.
-#include "app/application.h"
+#include "station/application.h"
 
 #include <gtest/gtest.h>
 

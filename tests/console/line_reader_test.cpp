@@ -4,7 +4,7 @@
 #include <iostream>
 #include <thread>
 
-#include "app/headless_driver.h"
+#include "console/headless_driver.h"
 
 namespace {
 

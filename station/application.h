@@ -12,10 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_entry.h"
-#include "app/command_options.h"
-#include "app/dialogs.h"
-#include "app/placement.h"
 #include "autocontrol/script.h"
 #include "devices/device_registry.h"
 #include "engine/command_engine.h"
@@ -23,6 +19,9 @@
 #include "lang/languages.h"
 #include "platform/data_folders.h"
 #include "programs/program_loader.h"
+#include "screens/dialogs.h"
+#include "screens/placement.h"
+#include "station/command_entry.h"
 #include "ui/contract/gui.h"
 #include "ui/look/form_codes.h"
 #include "ui/look/palette.h"
@@ -45,6 +44,14 @@ struct ShellState {
   int DeviceNotAvailableCount = 0;      // links that could not be opened
 };
 
+// What start-up loads: the start-up script of `scriptNumber` (0: the
+// unnumbered one), unless `loadScript` is false (runs of their own such as
+// --exec, --program and --list-devices).
+struct StartUp {
+  int scriptNumber = 0;
+  bool loadScript = true;
+};
+
 class Application : public ui::EventSink {
  public:
   Application(ui::Gui& gui, platform::DataFolders folders, devices::DeviceRegistry& registry);
@@ -55,7 +62,7 @@ class Application : public ui::EventSink {
   // The start-up sequence: GUI defaults, data folders, the script switch,
   // then the main window (whose loading fills the device list). The
   // start-up script is not loaded for --exec, --program and --list-devices.
-  void Start(const CommandOptions& options);
+  void Start(const StartUp& startUp = {});
 
   // Routes every event of every form; at the end of the outermost event the
   // display is shown up to date.
@@ -95,10 +102,10 @@ class Application : public ui::EventSink {
   // AutoControl mode ends: the normal colours, the timer stopped.
   void EndAutoControl();
   // [RESIZEAPP]: places or sizes the main window by the words LEFT,
-  // CENTER, RIGHT, MAX (app/placement.h).
+  // CENTER, RIGHT, MAX (screens/placement.h).
   void PlaceMainWindow(const std::string& words);
   // The "?" button: the help file, else the program's guides, else a
-  // message box that says neither is there (app/help.h).
+  // message box that says neither is there (station/help.h).
   void OpenHelp();
 
   engine::CommandEngine& Engine() { return *engine_; }
@@ -134,7 +141,7 @@ class Application : public ui::EventSink {
   // Starts an external program for [SHELLAPP] (tests replace it).
   std::function<bool(const std::vector<std::string>&, bool)> startProgram;
   // Folders whose user guides start-up copies into the data folder's Docs
-  // folder when it lacks them (app/help.h; the program sets GuideSources).
+  // folder when it lacks them (station/help.h; the program sets GuideSources).
   std::vector<std::string> guideSources;
 
  private:
@@ -178,8 +185,5 @@ class Application : public ui::EventSink {
   int eventDepth_ = 0;
   bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs
 };
-
-// The text of a caption without its "//" identifier ("OK//20" -> "OK").
-std::string CaptionText(const std::string& caption);
 
 }  // namespace app

@@ -12,12 +12,12 @@
 //   otherwise       a line terminal: every input line runs as Enter would,
 //                   until the end of the input
 //
-// Signals (app/stop_signals.h): SIGINT is the ESC key; a second SIGINT
+// Signals (console/stop_signals.h): SIGINT is the ESC key; a second SIGINT
 // before the first was acted on, SIGTERM, SIGHUP or SIGQUIT act as ESC (the
 // running line sends "ABORT", or "ABORT" is sent to the selected device; a
 // script saves what its ESC path saves) and end the run with 128 + the
 // signal's number. With --report FILE the JUnit report of the run
-// (app/run_report.h) is written at the end, also after ESC or a signal.
+// (records/run_report.h) is written at the end, also after ESC or a signal.
 //
 // The exit status is the first that applies: 3 the selected device was not
 // available or not in the list (or no device was selected for a line), 4 a
@@ -27,15 +27,36 @@
 // program file, --report without a run that has verdicts).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/command_options.h"
-#include "app/program.h"
+#include "console/console_io.h"
+#include "station/application.h"
 #include "ui/headless/headless_gui.h"
 
 namespace app {
+
+// What a run without a window does (the command line's words for it).
+struct HeadlessOptions {
+  int scriptNumber = 0;  // /A<n>; 0: no switch
+  std::string answersFile;
+  std::optional<int> device;
+  std::optional<std::string> execLine;
+  // --program: a stored program number (1..10) or a file ("3" is program 3;
+  // a file named 3 is given as "./3").
+  int programNumber = 0;
+  std::string programFile;
+  std::string reportFile;
+  bool listDevices = false;
+
+  bool RunsProgram() const { return programNumber != 0 || !programFile.empty(); }
+  // --exec, --program and --list-devices are runs of their own: a start-up
+  // script is not loaded for them.
+  bool RunsStartupScript() const { return !execLine && !RunsProgram() && !listDevices; }
+  // What start-up loads for this run.
+  StartUp Start() const { return {scriptNumber, RunsStartupScript()}; }
+};
 
 // Reads operator lines either from a stream or, for a terminal or pipe on a
 // descriptor, with a bounded wait so that signals are noticed while idle. A
@@ -63,7 +84,7 @@ class LineReader {
 };
 
 // Runs `application` (not started yet) on `gui` and returns the exit status.
-int RunHeadless(ui::headless::HeadlessGui& gui, Application& application,
-                const CommandOptions& options, ProgramIo& io);
+int RunHeadless(ui::headless::HeadlessGui& gui, Application& application, const HeadlessOptions& run,
+                ProgramIo& io);
 
 }  // namespace app

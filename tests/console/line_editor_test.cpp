@@ -1,7 +1,7 @@
 // The headless line terminal at a terminal, driven like an operator: keys are
 // typed on the master side of a pseudo-terminal whose other side is the
 // program's standard input and output.
-#include "app/line_editor.h"
+#include "console/line_editor.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

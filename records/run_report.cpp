@@ -1,4 +1,4 @@
-#include "app/run_report.h"
+#include "records/run_report.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "app/line_editor.h"
+#include "console/line_editor.h"
 
 #ifdef HALVORN_LIBEDIT
 
@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "app/stop_signals.h"
+#include "console/stop_signals.h"
 #include "programs/command_recall.h"
 
 namespace app {
