@@ -162,7 +162,16 @@ int Script::ScriptStep() {
 void Script::JumpToLoopStart() {
   state_.LineCounter = state_.LoopStartLine;
   state_.ReadPosition = state_.LoopReadPosition;
-  if (listener_) listener_->OnLoopRestart();
+  for (ScriptListener* listener : listeners_) listener->OnLoopRestart();
+}
+
+void Script::AddListener(ScriptListener& listener) {
+  if (std::find(listeners_.begin(), listeners_.end(), &listener) == listeners_.end())
+    listeners_.push_back(&listener);
+}
+
+void Script::RemoveListener(ScriptListener& listener) {
+  std::erase(listeners_, &listener);
 }
 
 int Script::EscSave(int result) {

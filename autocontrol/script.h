@@ -155,7 +155,11 @@ class Script {
   void EndByEscape();
 
   // Who hears of verdicts and loop restarts; null (the default) for nobody.
-  void SetListener(ScriptListener* listener) { listener_ = listener; }
+  // Every listener added hears every verdict and loop restart, in the order
+  // they were added; one is removed before it goes away. Adding one twice
+  // adds it once.
+  void AddListener(ScriptListener& listener);
+  void RemoveListener(ScriptListener& listener);
 
   ScriptState& State() { return state_; }
   const ScriptState& State() const { return state_; }
@@ -198,7 +202,7 @@ class Script {
   // The verdict dialog of [PASSFAILMSG..] and [LOOPONFAIL], reported.
   void ShowPassFailDialog(std::string_view keyword);
   void Report(const ScriptVerdict& verdict) {
-    if (listener_) listener_->OnVerdict(verdict);
+    for (ScriptListener* listener : listeners_) listener->OnVerdict(verdict);
   }
   void MessageLine(const std::string& text);
   std::string TraceLine(std::string_view keyword) const;
@@ -211,7 +215,7 @@ class Script {
   platform::DataFolders folders_;
   int scriptNumber_;
   ScriptState state_;
-  ScriptListener* listener_ = nullptr;
+  std::vector<ScriptListener*> listeners_;
   bool ending_ = false;  // EndByEscape runs the rest of the script
 };
 

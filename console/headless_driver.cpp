@@ -85,8 +85,8 @@ std::string Unwritable(const std::string& path) {
 // One headless run, from its checks to its exit status.
 class HeadlessRun {
  public:
-  HeadlessRun(ui::headless::HeadlessGui& gui, Application& application, const HeadlessOptions& options,
-              ProgramIo& io)
+  HeadlessRun(ui::headless::HeadlessGui& gui, Application& application,
+              const HeadlessOptions& options, ProgramIo& io)
       : gui_(gui),
         app_(application),
         options_(options),
@@ -95,8 +95,8 @@ class HeadlessRun {
         report_(RunName(), options.execLine || options.RunsProgram(), !options.reportFile.empty(),
                 [&gui] { return gui.Now(); }) {}
   ~HeadlessRun() {
-    app_.Engine().SetExchangeListener(nullptr);
-    app_.Script().SetListener(nullptr);
+    app_.Engine().RemoveExchangeListener(report_);
+    app_.Script().RemoveListener(report_);
     app_.Engine().Display().SetListener(nullptr);
     stop_signals::Uninstall();
     if (answersFd_ >= 0) ::close(answersFd_);
@@ -200,7 +200,7 @@ bool HeadlessRun::OpenAnswers() {
 // Hooks the run's output, dialogs, signals and report into the application.
 void HeadlessRun::Listen() {
   app_.Engine().Display().SetListener(&standardOutput_);
-  app_.Engine().SetExchangeListener(&report_);
+  app_.Engine().AddExchangeListener(report_);
   gui_.onIdle = [this] { return DeliverSignals(); };
   app_.Dialogs().operatorAnswers = [this](const std::string& form, const std::string& shown) {
     return Answer(form, shown);
@@ -327,7 +327,7 @@ int HeadlessRun::Run() {
   }
   Listen();
   app_.Start(options_.Start());
-  app_.Script().SetListener(&report_);
+  app_.Script().AddListener(report_);
   if (options_.listDevices) {
     for (const std::string& entry : app_.DeviceList()) io_.out << entry << "\n";
     io_.out.flush();

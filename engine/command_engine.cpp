@@ -157,13 +157,26 @@ void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,
     if (end < start) start = end;  // a clock that stepped back gives 0, never a negative time
     state_.ExchangeTime = end - start;
     const Check check = capture_->CaptureReply(command, reply, shownExpected, state_.BitMask);
-    if (listener_) {
-      listener_->OnExchange({command, reply, shownExpected, position,
-                             status == devices::LinkStatus::Ok, check, state_.ExchangeTime});
-    }
+    const ExchangeVerdict verdict{command,
+                                  reply,
+                                  shownExpected,
+                                  position,
+                                  status == devices::LinkStatus::Ok,
+                                  check,
+                                  state_.ExchangeTime};
+    for (ExchangeListener* listener : listeners_) listener->OnExchange(verdict);
   }
   DisplayExchange(command, reply, shownExpected, kExchangeLine, position);
   CheckAbort();
+}
+
+void CommandEngine::AddExchangeListener(ExchangeListener& listener) {
+  if (std::find(listeners_.begin(), listeners_.end(), &listener) == listeners_.end())
+    listeners_.push_back(&listener);
+}
+
+void CommandEngine::RemoveExchangeListener(ExchangeListener& listener) {
+  std::erase(listeners_, &listener);
 }
 
 void CommandEngine::DisplayExchange(std::string_view command, std::string_view reply,

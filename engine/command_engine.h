@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "devices/link.h"
 #include "engine/host.h"
@@ -78,7 +79,10 @@ class CommandEngine {
   void SetReplyCapture(ReplyCapture& capture) { capture_ = &capture; }
   ReplyCapture& Capture() { return *capture_; }
   // Who hears of each exchange; null (the default) for nobody.
-  void SetExchangeListener(ExchangeListener* listener) { listener_ = listener; }
+  // Every listener added hears every exchange, in the order they were
+  // added; one is removed before it goes away. Adding one twice adds it once.
+  void AddExchangeListener(ExchangeListener& listener);
+  void RemoveExchangeListener(ExchangeListener& listener);
 
   // Runs one command line over an open link. `kind` decides only what a
   // status means (a serial time-out sets SerialTimeoutFlag). Returns when every
@@ -115,7 +119,7 @@ class CommandEngine {
 
   Host& host_;
   ReplyCapture* capture_;
-  ExchangeListener* listener_ = nullptr;
+  std::vector<ExchangeListener*> listeners_;
   EngineState state_;
   TerminalDisplay display_;
 };

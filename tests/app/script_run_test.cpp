@@ -258,4 +258,30 @@ TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
   }
 }
 
+// The script's events fan out: every listener added hears every verdict and
+// every jump back to the loop's start, in order, until it is removed.
+TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
+  struct Heard : autocontrol::ScriptListener {
+    std::vector<std::string> events;
+    void OnVerdict(const autocontrol::ScriptVerdict& v) override {
+      events.push_back(
+          std::string(v.keyword) +
+          (v.outcome == autocontrol::ScriptVerdict::Outcome::Passed ? " pass" : " no"));
+    }
+    void OnLoopRestart() override { events.push_back("loop"); }
+  } first, second, removed;
+  Station s("[LOOPSTART]\n[USERCHECK]\n[LOOPEND]\n");
+  s.answers = {"PASS", "FAIL"};  // then ESC
+  s.application->Script().AddListener(first);
+  s.application->Script().AddListener(removed);
+  s.application->Script().AddListener(second);
+  s.application->Script().AddListener(first);  // heard once all the same
+  s.application->Script().RemoveListener(removed);
+  s.Run();
+  const Strings heard{"[USERCHECK] pass", "loop", "[USERCHECK] no", "loop", "[USERCHECK] no"};
+  EXPECT_EQ(first.events, heard);
+  EXPECT_EQ(second.events, heard);
+  EXPECT_TRUE(removed.events.empty());
+}
+
 }  // namespace

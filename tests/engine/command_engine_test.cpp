@@ -190,4 +190,21 @@ TEST(PlainReplyCapture, VerificationLogsAndComparesInOrder) {
 }
 
 }  // namespace
+// Every exchange listener hears every device exchange in turn, never a
+// local directive, until it is removed; one added twice hears it once.
+TEST_F(CommandLineTest, EveryExchangeListenerHearsEveryExchangeUntilRemoved) {
+  struct Heard : engine::ExchangeListener {
+    Strings commands;
+    void OnExchange(const engine::ExchangeVerdict& e) override { commands.emplace_back(e.command); }
+  } first, second;
+  engine.AddExchangeListener(first);
+  engine.AddExchangeListener(second);
+  engine.AddExchangeListener(first);
+  Run("ID, DELAY=0, PX");
+  engine.RemoveExchangeListener(first);
+  Run("ST");
+  EXPECT_EQ(first.commands, (Strings{"ID", "PX"}));
+  EXPECT_EQ(second.commands, (Strings{"ID", "PX", "ST"}));
+}
+
 }  // namespace engine_testing
