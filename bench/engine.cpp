@@ -34,17 +34,15 @@ class BenchHost : public engine::Host {
   double Now() override { return Seconds(start_, Clock::now()); }
   void Delay(double) override {}
   void DoEvents() override {}
-  void SetControlText(int control, const std::string& text) override { Slot(control) = text; }
-  void AppendControlText(int control, const std::string& text) override { Slot(control) += text; }
-  void SetRedrawState(int, bool) override {}
-  void RedrawControl(int) override {}
+  // The display keeps its text as a window's text box would.
+  void ReplaceDisplay(const std::string& text) override { display_ = text; }
+  void AppendToDisplay(const std::string& text) override { display_ += text; }
+  void ShowByteCount(std::size_t bytes) override { counter_ = "Bytes: " + std::to_string(bytes); }
+  void ShowBar(engine::Bar, const std::string& markup) override { bar_ = markup; }
 
  private:
-  std::string& Slot(int control) {
-    return texts_[static_cast<std::size_t>(std::clamp(control, 0, 400))];
-  }
   Clock::time_point start_ = Clock::now();
-  std::vector<std::string> texts_ = std::vector<std::string>(401);
+  std::string display_, counter_, bar_;
 };
 
 // A link that answers every command at once.

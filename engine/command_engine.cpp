@@ -368,8 +368,7 @@ void CommandEngine::ShowDelayBar(long long remaining, long long total, long long
   } else {
     markup = kDelayBarDone;
   }
-  host_.SetControlText(kDelayProgressBar, markup);
-  host_.RedrawControl(kDelayProgressBar);
+  host_.ShowBar(Bar::Delay, markup);
 }
 
 void CommandEngine::ShowCommandProgress(Execution& run, long long position, long long count) {
@@ -379,8 +378,7 @@ void CommandEngine::ShowCommandProgress(Execution& run, long long position, long
   const char* colour = state_.AutomaticMode ? "%GOLD" : "%PURPLE";
   std::string markup = std::to_string(percent) + colour;
   if (percent < 100) markup += "|" + std::to_string(100 - percent) + "%GRAY";
-  host_.SetControlText(kCommandProgressBar, markup);
-  host_.RedrawControl(kCommandProgressBar);
+  host_.ShowBar(Bar::Command, markup);
 }
 
 void CommandEngine::AbortStep(Execution& run) {

@@ -1,22 +1,21 @@
 // What the command engine needs from the window it runs in: the clock, waits,
-// event pumping, and the controls of the main window it shows things in (the
-// terminal display, the byte counter and the bars). The engine only writes
-// to them; what they show is the engine's own state.
+// event pumping, and the places it shows things in: the terminal display,
+// the byte counter and its two bars. The engine only writes to them; what
+// they show is the engine's own state. Where they are on the screen is the
+// window's business.
 //
 // The application implements this over the GUI contract; tests implement it
 // with a virtual clock, so a 60-second DELAY runs in microseconds.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace engine {
 
-// Control identifiers of the main window that the engine writes to.
-inline constexpr int kDelayProgressBar = 150;
-inline constexpr int kTerminalDisplay = 160;
-inline constexpr int kByteCounter = 165;
-inline constexpr int kCommandProgressBar = 295;
-inline constexpr int kProgramProgressBar = 300;
+// The bars the engine draws in: the delay bar of a DELAY directive and the
+// command bar of a running line.
+enum class Bar { Delay, Command };
 
 class Host {
  public:
@@ -30,13 +29,15 @@ class Host {
   // key can reach the engine while a line runs).
   virtual void DoEvents() = 0;
 
-  // Replaces the text of a control of the main window.
-  virtual void SetControlText(int control, const std::string& text) = 0;
-  // Adds `text` at the end of a text control and scrolls to it, in time that
-  // does not grow with the text already there.
-  virtual void AppendControlText(int control, const std::string& text) = 0;
-  virtual void SetRedrawState(int control, bool redraw) = 0;
-  virtual void RedrawControl(int control) = 0;
+  // The terminal display shows `text` instead of what it showed.
+  virtual void ReplaceDisplay(const std::string& text) = 0;
+  // The terminal display shows `text` after what it shows and scrolls to it,
+  // in time that does not grow with the text already there.
+  virtual void AppendToDisplay(const std::string& text) = 0;
+  // The byte counter shows that the display holds `bytes` bytes.
+  virtual void ShowByteCount(std::size_t bytes) = 0;
+  // `bar` shows `markup` (engine/bar_markup.h) and is drawn at once.
+  virtual void ShowBar(Bar bar, const std::string& markup) = 0;
 };
 
 }  // namespace engine

@@ -100,16 +100,12 @@ void TerminalDisplay::Flush() {
 void TerminalDisplay::FeedWidget() {
   lastFeed_ = host_.Now();
   if (countShown_) return;
-  host_.SetRedrawState(kTerminalDisplay, false);
   if (replaceWidget_) {
-    host_.SetControlText(kTerminalDisplay, text_);
+    host_.ReplaceDisplay(text_);
   } else if (!pending_.empty()) {
-    host_.AppendControlText(kTerminalDisplay, pending_);
+    host_.AppendToDisplay(pending_);
   }
-  host_.SetRedrawState(kTerminalDisplay, true);
-  host_.RedrawControl(kTerminalDisplay);
-  host_.SetControlText(kByteCounter, "Bytes: " + std::to_string(text_.size()));
-  host_.RedrawControl(kByteCounter);
+  host_.ShowByteCount(text_.size());
   pending_.clear();
   replaceWidget_ = false;
   countShown_ = true;

@@ -1,6 +1,6 @@
 // The terminal display: the scrolling log into which every entry is
 // appended. Its text and byte count belong to this object; the window's
-// display (control 160) and byte counter (control 165) only show them.
+// display and byte counter (engine/host.h) only show them.
 //
 // It starts as the plain kind, cut when it passes 64000 characters, and
 // becomes the rich kind once the main window has loaded. The rich kind holds

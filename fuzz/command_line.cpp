@@ -105,8 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (s.EngineRunning != 0 || s.AbortRequest != 0) __builtin_trap();
   if (s.ExpectedValuesPresent || !s.ExpectedValuesLine.empty()) __builtin_trap();
   if (!(s.ExchangeTime >= 0)) __builtin_trap();
-  if (host.controls.count(engine::kByteCounter) != 0 &&
-      host.controls[engine::kByteCounter] != "Bytes: " + std::to_string(host.Display().size())) {
+  if (host.byteCount && *host.byteCount != host.Display().size()) {
     __builtin_trap();
   }
   // A DELAY waits in steps of at most 100 ms.

@@ -23,16 +23,29 @@ class Application::GuiHost : public engine::Host {
   double Now() override { return gui_.Now(); }
   void Delay(double seconds) override { gui_.Delay(seconds); }
   void DoEvents() override { gui_.DoEvents(); }
-  void SetControlText(int control, const std::string& text) override {
-    gui_.SetText(kMainForm, control, text);
+  // Redrawing is off while the display's text changes, so that a large
+  // change is drawn once.
+  void ReplaceDisplay(const std::string& text) override {
+    gui_.SetRedrawState(kMainForm, tmain::kDisplay, false);
+    gui_.SetText(kMainForm, tmain::kDisplay, text);
+    gui_.SetRedrawState(kMainForm, tmain::kDisplay, true);
+    gui_.Redraw(kMainForm, tmain::kDisplay);
   }
-  void AppendControlText(int control, const std::string& text) override {
-    gui_.AppendText(kMainForm, control, text);
+  void AppendToDisplay(const std::string& text) override {
+    gui_.SetRedrawState(kMainForm, tmain::kDisplay, false);
+    gui_.AppendText(kMainForm, tmain::kDisplay, text);
+    gui_.SetRedrawState(kMainForm, tmain::kDisplay, true);
+    gui_.Redraw(kMainForm, tmain::kDisplay);
   }
-  void SetRedrawState(int control, bool redraw) override {
-    gui_.SetRedrawState(kMainForm, control, redraw);
+  void ShowByteCount(std::size_t bytes) override {
+    gui_.SetText(kMainForm, tmain::kByteCounter, "Bytes: " + std::to_string(bytes));
+    gui_.Redraw(kMainForm, tmain::kByteCounter);
   }
-  void RedrawControl(int control) override { gui_.Redraw(kMainForm, control); }
+  void ShowBar(engine::Bar bar, const std::string& markup) override {
+    const int control = bar == engine::Bar::Delay ? tmain::kDelayBar : tmain::kCommandBar;
+    gui_.SetText(kMainForm, control, markup);
+    gui_.Redraw(kMainForm, control);
+  }
 
  private:
   ui::Gui& gui_;

@@ -69,7 +69,7 @@ TEST_F(BlockTest, EachLineShowsItsPasses) {
        "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)"},
   };
   for (const auto& [line, replies, shown] : cases) {
-    host.controls.clear();
+    host.display.clear();
     Answer({{"P", replies.empty() ? Strings{"OK"} : replies}});
     Run(line);
     EXPECT_EQ(Shown(), shown) << line;

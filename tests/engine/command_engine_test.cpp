@@ -13,7 +13,6 @@ namespace engine_testing {
 namespace {
 
 using devices::LinkKind;
-using engine::kCommandProgressBar;
 
 class CommandLineTest : public EngineTest {
  protected:
@@ -149,18 +148,18 @@ TEST_F(CommandLineTest, SuppressedPumpingRunsALineWithoutEvents) {
 
 TEST_F(CommandLineTest, ProgressBarIsRedrawnOnlyWhenItsPercentageChanges) {
   Run("A,B,C");
-  EXPECT_EQ(host.Markups(kCommandProgressBar),
+  EXPECT_EQ(host.Markups(engine::Bar::Command),
             (Strings{"33%PURPLE|67%GRAY", "66%PURPLE|34%GRAY", "100%PURPLE"}));
-  host.history.clear();
+  host.bars.clear();
   state.AutomaticMode = true;
   Run("A");
   Run("A");  // a new line draws its bar afresh
-  EXPECT_EQ(host.Markups(kCommandProgressBar), (Strings{"100%GOLD", "100%GOLD"}));
-  host.history.clear();
+  EXPECT_EQ(host.Markups(engine::Bar::Command), (Strings{"100%GOLD", "100%GOLD"}));
+  host.bars.clear();
   Run(std::string(299, ','));  // 300 positions: each percentage once, rising
-  ASSERT_EQ(host.Markups(kCommandProgressBar).size(), 100u);
-  EXPECT_EQ(host.Markups(kCommandProgressBar)[49], "50%GOLD|50%GRAY");
-  EXPECT_EQ(host.paints[kCommandProgressBar], 105);
+  ASSERT_EQ(host.Markups(engine::Bar::Command).size(), 100u);
+  EXPECT_EQ(host.Markups(engine::Bar::Command)[49], "50%GOLD|50%GRAY");
+  EXPECT_EQ(host.barsShown[engine::Bar::Command], 105);
 }
 
 // The replies "a", "" and "c" against "|"-separated fields: an empty field

@@ -11,7 +11,6 @@
 namespace engine_testing {
 namespace {
 
-using engine::kDelayProgressBar;
 using DelayTest = EngineTest;
 
 TEST_F(DelayTest, WaitsTheTimeItsFormAsksWithoutSendingOrShowing) {
@@ -29,15 +28,15 @@ TEST_F(DelayTest, WaitsTheTimeItsFormAsksWithoutSendingOrShowing) {
   }
   EXPECT_TRUE(link.sent.empty());
   EXPECT_EQ(host.Display(), "");
-  EXPECT_EQ(host.controls.count(engine::kByteCounter), 0u);
+  EXPECT_FALSE(host.byteCount);
 }
 
 TEST_F(DelayTest, WaitsInStepsOfAHundredMillisecondsWhileTheBarTurnsGreen) {
   Run("DELAY=250");
   EXPECT_EQ(host.delays, (std::vector<double>{0.1, 0.1, 0.05}));
-  EXPECT_EQ(host.Markups(kDelayProgressBar),
+  EXPECT_EQ(host.Markups(engine::Bar::Delay),
             (Strings{"100%RED|0%GREEN", "60%RED|40%GREEN", "20%RED|80%GREEN", "100%GREEN"}));
-  EXPECT_EQ(host.paints[kDelayProgressBar], 4);
+  EXPECT_EQ(host.barsShown[engine::Bar::Delay], 4);
 }
 
 TEST_F(DelayTest, EscEndsTheDelayAtItsNextStep) {
@@ -47,7 +46,7 @@ TEST_F(DelayTest, EscEndsTheDelayAtItsNextStep) {
   };
   Run("DELAYL, A");
   EXPECT_NEAR(host.TotalDelay(), 1.0, 1e-9);
-  EXPECT_EQ(host.Markups(kDelayProgressBar).back(), "100%GREEN");
+  EXPECT_EQ(host.Markups(engine::Bar::Delay).back(), "100%GREEN");
   EXPECT_EQ(Shown(), "ABORT (ESCAPED) (OK)");
   link.sent.clear();
   host.delays.clear();

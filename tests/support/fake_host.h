@@ -1,18 +1,17 @@
 // A window for the command engine on virtual time that remembers what the
-// engine did to its controls. Now() reads `now`, which moves only by Delay()
-// (recorded, never slept) or by the test. DoEvents() counts and runs
-// `onDoEvents`, where a test "presses ESC". Control texts live in `controls`;
-// SetControlText values of every control but the display are kept in
-// `history` (bar markups, the counter), AppendControlText values in
-// `appends` (long runs turn both off). With `logCalls`, every call that
-// touches a control is written to `callLog` ("redraw 160 off", "set 160",
-// "append 160", "paint 160"). Header-only for the fuzz targets and
-// benchmarks.
+// engine showed. Now() reads `now`, which moves only by Delay() (recorded,
+// never slept) or by the test. DoEvents() counts and runs `onDoEvents`,
+// where a test "presses ESC". The display's text is in `display`, appended
+// texts also in `appends`, each bar's markups in `bars` (long runs turn
+// both off); `barsShown` counts ShowBar calls. With `logCalls`, every call
+// that shows something is written to `callLog` ("replace", "append",
+// "count 154", "bar"). Header-only for the fuzz targets and benchmarks.
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,11 +25,12 @@ class FakeHost : public engine::Host {
   std::vector<double> delays;
   int doEventsCalls = 0;
   std::function<void()> onDoEvents;
-  std::map<int, std::string> controls;
-  std::map<int, std::vector<std::string>> history;
+  std::string display;                   // what the display shows
+  std::optional<std::size_t> byteCount;  // what the counter shows, once shown
+  std::map<engine::Bar, std::vector<std::string>> bars;
+  std::map<engine::Bar, int> barsShown;
   std::vector<std::string> appends;
   bool keepAppends = true, keepHistory = true;
-  std::map<int, int> paints;  // RedrawControl calls per control
   bool logCalls = false;
   std::vector<std::string> callLog;
 
@@ -43,22 +43,23 @@ class FakeHost : public engine::Host {
     ++doEventsCalls;
     if (onDoEvents) onDoEvents();
   }
-  void SetControlText(int control, const std::string& text) override {
-    Log("set", control);
-    controls[control] = text;
-    if (keepHistory && control != engine::kTerminalDisplay) history[control].push_back(text);
+  void ReplaceDisplay(const std::string& text) override {
+    Log("replace");
+    display = text;
   }
-  void AppendControlText(int control, const std::string& text) override {
-    Log("append", control);
-    controls[control] += text;
+  void AppendToDisplay(const std::string& text) override {
+    Log("append");
+    display += text;
     if (keepAppends) appends.push_back(text);
   }
-  void SetRedrawState(int control, bool redraw) override {
-    Log("redraw", control, redraw ? " on" : " off");
+  void ShowByteCount(std::size_t bytes) override {
+    Log("count " + std::to_string(bytes));
+    byteCount = bytes;
   }
-  void RedrawControl(int control) override {
-    Log("paint", control);
-    ++paints[control];
+  void ShowBar(engine::Bar bar, const std::string& markup) override {
+    Log("bar");
+    ++barsShown[bar];
+    if (keepHistory) bars[bar].push_back(markup);
   }
 
   double TotalDelay() const {
@@ -66,13 +67,13 @@ class FakeHost : public engine::Host {
     for (double d : delays) total += d;
     return total;
   }
-  const std::vector<std::string>& Markups(int control) { return history[control]; }
+  const std::vector<std::string>& Markups(engine::Bar bar) { return bars[bar]; }
   // What the display widget shows.
-  const std::string& Display() { return controls[engine::kTerminalDisplay]; }
+  const std::string& Display() { return display; }
 
  private:
-  void Log(const char* what, int control, const char* suffix = "") {
-    if (logCalls) callLog.push_back(std::string(what) + " " + std::to_string(control) + suffix);
+  void Log(const std::string& what) {
+    if (logCalls) callLog.push_back(what);
   }
 };
 
