@@ -84,15 +84,15 @@ bool Script::LoadScriptText(std::string scriptText) {
   capture_.ReplyCaptureSlot = 0;
   state_.ResultsText.clear();
   state_.ScriptText = std::move(scriptText);
-  state_.StepBusy = 0;
+  state_.StepBusy = false;
   if (state_.ScriptText.empty()) return false;
   state_.LineCount = -1;
   return true;
 }
 
 void Script::OnEscape() {
-  state_.LoopActive = 0;
-  state_.EscFlag = 1;
+  state_.LoopActive = false;
+  state_.EscFlag = true;
 }
 
 void Script::EndByEscape() {
@@ -129,12 +129,12 @@ int Script::ScriptStep() {
     s.LineCounter = 0;
     s.LoopReadPosition = s.ReadPosition;
     s.LoopStartLine = 1;
-    s.DebugTrace = 0;
-    s.LoopActive = 0;
-    s.EscFlag = 0;
+    s.DebugTrace = false;
+    s.LoopActive = false;
+    s.EscFlag = false;
     s.AutoResultName.clear();
     capture_.FailCount = 0;
-    s.CsvTracking = 0;
+    s.CsvTracking = false;
     s.PassCsvText.clear();
     s.FailCsvText.clear();
     s.CsvDefinition.clear();
@@ -150,12 +150,12 @@ int Script::ScriptStep() {
   KeywordLineParts parts = SplitKeywordLine(line);
   const Keyword* keyword = FindKeyword(parts.keyword);
   std::string argument(parts.argument);
-  s.StepBusy = 1;
+  s.StepBusy = true;
   if (s.DebugTrace) MessageLine(TraceLine(parts.keyword));
   // While the run ends, nothing more reaches a device or another program.
   const bool passedOver = keyword == nullptr || (ending_ && ReachesOut(keyword->id));
   int result = passedOver ? kStepIdle : RunKeyword(*keyword, argument);
-  s.StepBusy = 0;
+  s.StepBusy = false;
   return result;
 }
 
@@ -239,7 +239,7 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
       if (s.LoopActive) return kStepIdle;
       s.LoopStartLine = s.LineCounter;
       s.LoopReadPosition = s.ReadPosition;
-      s.LoopActive = 1;
+      s.LoopActive = true;
       break;
     case KeywordId::LoopEnd:
       if (!s.LoopActive) return kStepIdle;
@@ -255,10 +255,10 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
       capture_.FailCount = 0;
       break;
     case KeywordId::DebugOn:
-      s.DebugTrace = 1;
+      s.DebugTrace = true;
       break;
     case KeywordId::DebugOff:
-      s.DebugTrace = 0;
+      s.DebugTrace = false;
       break;
     case KeywordId::Refresh:
       host_.RefreshDevices();
@@ -327,7 +327,7 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
       s.FailCsvText.clear();
       break;
     case KeywordId::TrackCsvResults:
-      s.CsvTracking = 1;
+      s.CsvTracking = true;
       break;
     case KeywordId::DefineCsv:
       s.CsvDefinition = RemoveChars(argument, ",{}[];:'");
@@ -373,10 +373,10 @@ int Script::RunProgram(int digit, const std::string& argument) {
     return kStepIdle;
   }
   state_.RunningProgram = true;
-  engine.PumpSuppressed = 0;
-  engine.SerialTimeoutFlag = 0;
+  engine.PumpSuppressed = false;
+  engine.SerialTimeoutFlag = false;
   host_.ExecuteOnSelectedDevice(host_.ProgramCommandLine());
-  engine.SerialTimeoutFlag = 0;
+  engine.SerialTimeoutFlag = false;
   state_.RunningProgram = false;
   return kStepGoOn;
 }
@@ -439,12 +439,12 @@ int Script::CmdReply(int n, const std::string& argument) {
   engine::EngineState& engine = engine_.State();
   if (engine.EngineRunning) return kStepIdle;
   capture_.ReplyCaptureSlot = n;
-  engine.PumpSuppressed = 0;
+  engine.PumpSuppressed = false;
   std::string line = argument;
   std::replace(line.begin(), line.end(), '|', ',');
-  engine.SerialTimeoutFlag = 0;
+  engine.SerialTimeoutFlag = false;
   host_.ExecuteOnSelectedDevice(line);
-  engine.SerialTimeoutFlag = 0;
+  engine.SerialTimeoutFlag = false;
   capture_.ReplyCaptureSlot = 0;
   return kStepGoOn;
 }
@@ -468,36 +468,36 @@ int Script::CmdVerify(const std::string& argument) {
     const double start = engine_.GetHost().Now();
     ++attempt;
     capture_.VerifyIndex = 0;
-    capture_.VerifyMismatch = 0;
-    state_.VerifyRetry = 0;
+    capture_.VerifyMismatch = false;
+    state_.VerifyRetry = false;
     capture_.VerifyLog.clear();
-    engine.PumpSuppressed = 0;
-    engine.SerialTimeoutFlag = 0;
+    engine.PumpSuppressed = false;
+    engine.SerialTimeoutFlag = false;
     host_.ExecuteOnSelectedDevice(line);
     if (engine.SerialTimeoutFlag) {
       capture_.VerifyLog = "Warning: Serial Timeout!\r\n" + capture_.VerifyLog;
-      engine.SerialTimeoutFlag = 0;
-      capture_.VerifyMismatch = 1;
+      engine.SerialTimeoutFlag = false;
+      capture_.VerifyMismatch = true;
     }
     // The verdict as the operator sees it, before the dialog's header.
     const std::string log = capture_.VerifyLog;
-    const bool mismatch = capture_.VerifyMismatch != 0;
+    const bool mismatch = capture_.VerifyMismatch;
     if (!capture_.VerifyLog.empty()) {
       if (!expected || capture_.VerifyMismatch) {
         capture_.VerifyLog = "Verifying Device: " + device + "\r\n" +
                              std::string(device.size() + 15, '=') + "\r\n" + capture_.VerifyLog;
         ShowPassFailDialog();
       } else {
-        state_.VerifyRetry = 0;
+        state_.VerifyRetry = false;
       }
     }
     Report({"[CMDVERIFY]", line,
             mismatch ? ScriptVerdict::Outcome::Failed : ScriptVerdict::Outcome::Passed,
             capture_.VerifyExpected, log, attempt, engine_.GetHost().Now() - start});
-  } while (state_.VerifyRetry == 1);
+  } while (state_.VerifyRetry);
   capture_.VerifyLog.clear();
   capture_.ReplyCaptureSlot = 0;
-  capture_.VerifyMismatch = 0;
+  capture_.VerifyMismatch = false;
   capture_.VerifyIndex = 0;
   capture_.VerifyExpected.clear();
   return kStepGoOn;

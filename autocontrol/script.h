@@ -103,22 +103,22 @@ struct ScriptState {
   int LineCount = -1;  // -1: not started
   std::size_t ReadPosition = 0;
   int LineCounter = 0;
-  std::int32_t StepBusy = 0;
-  std::int32_t LoopActive = 0;
+  bool StepBusy = false;
+  bool LoopActive = false;
   int LoopStartLine = 1;
   std::size_t LoopReadPosition = 0;
-  std::int32_t EscFlag = 0;
-  std::int32_t DebugTrace = 0;
+  bool EscFlag = false;
+  bool DebugTrace = false;
   std::array<std::string, 9> ScriptVariables;  // V1..V9
   std::array<std::string, 9> ScriptConstants;  // C1..C9
   std::string ResultsText;
   std::string PassFailMessage;
   std::string AutoResultName;
-  std::int32_t CsvTracking = 0;
+  bool CsvTracking = false;
   std::string CsvDefinition;
   std::string PassCsvText;
   std::string FailCsvText;
-  std::int32_t VerifyRetry = 0;
+  bool VerifyRetry = false;
   bool RunningProgram = false;  // a [RUNPROGn] line is running its program
   // Result and CSV files that could not be written in this run, one per
   // file; a run that lost one must not end as if it had saved everything.

@@ -269,8 +269,8 @@ bool HeadlessRun::DeliverSignals() {
     gui_.StopTimer(kMainForm, tmain::kScriptTimer);
     gui_.Quit(0);
     const engine::EngineState& engine = app_.Engine().State();
-    if (engine.EngineRunning != 0 || app_.Programs().ProgramLoading != 0) {
-      lineAborted_ = engine.EngineRunning != 0;
+    if (engine.EngineRunning || app_.Programs().ProgramLoading) {
+      lineAborted_ = engine.EngineRunning;
       Escape();
       queued = true;
     }
@@ -333,7 +333,7 @@ int HeadlessRun::Run() {
     io_.out.flush();
     return stop_signals::StopSignal() != 0 ? kExitSignal + stop_signals::StopSignal() : kExitOk;
   }
-  const bool script = app_.Shell().AutoControlMode != 0;
+  const bool script = app_.Shell().AutoControlMode;
   if (!options_.reportFile.empty() && !options_.execLine && !options_.RunsProgram() && !script) {
     return Usage("--report needs a run with verdicts: a start-up script, --exec or --program");
   }
@@ -420,7 +420,7 @@ int HeadlessRun::Stop() {
     Escape();
     Drain(gui_);
   }
-  if (app_.Shell().AutoControlMode != 0) app_.Script().EndByEscape();
+  if (app_.Shell().AutoControlMode) app_.Script().EndByEscape();
   return Finish(kExitSignal + signal);
 }
 

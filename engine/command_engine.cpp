@@ -77,8 +77,8 @@ CommandEngine::CommandEngine(Host& host, ReplyCapture& capture)
     : host_(host), capture_(&capture), display_(host) {}
 
 int CommandEngine::CheckAbort() {
-  if (state_.PumpSuppressed == 0 && state_.AbortRequest == 0) host_.DoEvents();
-  return state_.AbortRequest != 0 ? 1 : 0;
+  if (!state_.PumpSuppressed && !state_.AbortRequest) host_.DoEvents();
+  return state_.AbortRequest ? 1 : 0;
 }
 
 void CommandEngine::ExecuteCommandLine(devices::Transport& link, devices::LinkHandle handle,
@@ -96,8 +96,8 @@ void CommandEngine::ExecuteCommandLine(devices::Transport& link, devices::LinkHa
   platform::FieldWalker commandPieces(commands, ",");
   platform::FieldWalker expectedPieces(expectedLine, ",");
 
-  state_.EngineRunning = 1;
-  state_.AbortRequest = 0;
+  state_.EngineRunning = true;
+  state_.AbortRequest = false;
   Execution run(link, handle, kind);
 
   for (long long p = 1; p <= count; ++p) {
@@ -117,8 +117,8 @@ void CommandEngine::ExecuteCommandLine(devices::Transport& link, devices::LinkHa
   }
   if (CheckAbort() == 1) AbortStep(run);
 
-  state_.EngineRunning = 0;
-  state_.AbortRequest = 0;
+  state_.EngineRunning = false;
+  state_.AbortRequest = false;
   state_.ExpectedValuesLine.clear();
   state_.ExpectedValuesPresent = false;
   display_.Flush();
@@ -150,7 +150,7 @@ void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,
     double start = host_.Now();
     devices::LinkStatus status = run.link.SendReceive(run.handle, command, reply);
     if (run.kind == devices::LinkKind::Serial && status == devices::LinkStatus::TimedOut) {
-      state_.SerialTimeoutFlag = 1;
+      state_.SerialTimeoutFlag = true;
     }
     state_.LastReply = reply;
     double end = host_.Now();

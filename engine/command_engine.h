@@ -27,14 +27,14 @@ namespace engine {
 // The engine's process-wide values, held in one object so every test starts
 // from a fresh state.
 struct EngineState {
-  std::int32_t EngineRunning = 0;   // 1 while ExecuteCommandLine runs
-  std::int32_t AbortRequest = 0;    // set by ESC while a line runs
-  std::int32_t PumpSuppressed = 0;  // 1: CheckAbort does not pump events
-  std::string ExpectedValuesLine;   // comma-separated expected replies
+  bool EngineRunning = false;      // while ExecuteCommandLine runs
+  bool AbortRequest = false;       // set by ESC while a line runs
+  bool PumpSuppressed = false;     // CheckAbort does not pump events
+  std::string ExpectedValuesLine;  // comma-separated expected replies
   bool ExpectedValuesPresent = false;
   std::string LastReply;    // reply of the last device exchange
   double ExchangeTime = 0;  // seconds; reset by every display
-  std::int32_t SerialTimeoutFlag = 0;
+  bool SerialTimeoutFlag = false;
   std::int32_t ShowMode = 1;
   std::int64_t BitMask = -1;
   bool AutomaticMode = false;  // a start-up script runs: bars in gold

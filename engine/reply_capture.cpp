@@ -36,7 +36,7 @@ Check PlainReplyCapture::CaptureReply(const std::string& command, const std::str
     }
     ++VerifyIndex;
     if (!VerifyExpected.empty() && reply != platform::Field(VerifyExpected, '|', VerifyIndex)) {
-      VerifyMismatch = 1;
+      VerifyMismatch = true;
     }
   }
   return Check::None;

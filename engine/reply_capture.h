@@ -45,12 +45,12 @@ class PlainReplyCapture : public ReplyCapture {
   std::string VerifyLog;
   std::string VerifyExpected;  // "|"-separated expected replies
   std::int32_t VerifyIndex = 0;
-  std::int32_t VerifyMismatch = 0;
+  bool VerifyMismatch = false;
 
   Check CaptureReply(const std::string& command, const std::string& reply,
                      const std::string& expected, std::int64_t bitMask) override;
   void MarkVerificationFailed() override {
-    if (ReplyCaptureSlot == kCaptureVerify) VerifyMismatch = 1;
+    if (ReplyCaptureSlot == kCaptureVerify) VerifyMismatch = true;
   }
 };
 

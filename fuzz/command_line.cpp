@@ -94,15 +94,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   // until ESC, as it would for an operator.
   const int budget = data.ConsumeIntegralInRange<int>(1, 3000);
   host.onDoEvents = [&] {
-    if (host.doEventsCalls >= budget && engine.State().EngineRunning == 1) {
-      engine.State().AbortRequest = 1;
+    if (host.doEventsCalls >= budget && engine.State().EngineRunning) {
+      engine.State().AbortRequest = true;
     }
   };
 
   engine.ExecuteCommandLine(link, 1, line, kind);
 
   const engine::EngineState& s = engine.State();
-  if (s.EngineRunning != 0 || s.AbortRequest != 0) __builtin_trap();
+  if (s.EngineRunning || s.AbortRequest) __builtin_trap();
   if (s.ExpectedValuesPresent || !s.ExpectedValuesLine.empty()) __builtin_trap();
   if (!(s.ExchangeTime >= 0)) __builtin_trap();
   if (host.byteCount && *host.byteCount != host.Display().size()) {

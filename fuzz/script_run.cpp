@@ -203,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const int pumps = data.ConsumeIntegralInRange<int>(1, 3000);
   window.onDoEvents = [&] {
     if (window.doEventsCalls < pumps || engine.State().EngineRunning != 1) return;
-    engine.State().AbortRequest = 1;
+    engine.State().AbortRequest = true;
     script.OnEscape();
   };
   int result = 0;
@@ -211,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (step == budget) script.OnEscape();
     result = script.ScriptStep();
     Check(result >= -2 && result <= 1);
-    Check(capture.ReplyCaptureSlot == 0 && engine.State().EngineRunning == 0);
+    Check(capture.ReplyCaptureSlot == 0 && !engine.State().EngineRunning);
   }
   const autocontrol::ScriptState& state = script.State();
   Check(WholeRows(state.PassCsvText) && WholeRows(state.FailCsvText));

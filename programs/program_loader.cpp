@@ -34,14 +34,14 @@ struct ProgramLoader::Progress {
   int shown = 1;
 
   explicit Progress(ProgramLoader& owner) : loader(owner) {
-    loader.ProgramLoading = 1;
-    loader.ProgramLoadAbort = 0;
+    loader.ProgramLoading = true;
+    loader.ProgramLoadAbort = false;
     loader.host_.EnterBusyState();
     loader.host_.ShowProgramBar(ProgramBarMarkup(shown));
   }
   ~Progress() {
-    loader.ProgramLoading = 0;
-    loader.ProgramLoadAbort = 0;
+    loader.ProgramLoading = false;
+    loader.ProgramLoadAbort = false;
   }
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -73,7 +73,7 @@ void ProgramLoader::DiscardProgram() {
 bool ProgramLoader::LoadProgram(int n, const std::string& name) {
   // Loading pumps events after every line, and a script tick can arrive
   // meanwhile; a second load would tear the first one's lines apart.
-  if (ProgramLoading == 1) return false;
+  if (ProgramLoading) return false;
 
   engine::EngineState& state = engine_.State();
   state.LastReply.clear();
@@ -126,14 +126,14 @@ bool ProgramLoader::LoadFile(const std::string& path, const std::string& fileNam
   if (bytes.empty()) return false;
 
   ParsedProgram parsed = ParseProgram(
-      bytes, [this] { return ProgramLoadAbort == 1; },
+      bytes, [this] { return ProgramLoadAbort; },
       [this, &progress](int percent) {
         progress.Show(percent);
         host_.DoEvents();
       });
   // ESC that reaches the window during the pump after the last line still
   // stops the run the operator asked to abort.
-  if (parsed.aborted || ProgramLoadAbort == 1) return false;
+  if (parsed.aborted || ProgramLoadAbort) return false;
   // Nothing to send (blank lines or remarks only): an empty line would make
   // the window run whatever stands in its command entry instead.
   if (parsed.commandLine.empty()) return false;

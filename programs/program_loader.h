@@ -102,8 +102,8 @@ class ProgramLoader {
   const std::string& FileName() const { return fileName_; }
 
   std::string ProgramCommandLine;
-  std::int32_t ProgramLoading = 0;    // 1 while the file is being parsed
-  std::int32_t ProgramLoadAbort = 0;  // set by the window's ESC while ProgramLoading is 1
+  bool ProgramLoading = false;    // while the file is being parsed
+  bool ProgramLoadAbort = false;  // set by the window's ESC while ProgramLoading
 
  private:
   struct Progress;  // the progress display of one load

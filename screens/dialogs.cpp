@@ -91,8 +91,8 @@ void Dialogs::Show(const ui::FormSpec& form) {
 
 std::string Dialogs::AskInput(const std::string& prompt, bool enterPrefix, bool passFail) {
   values_.InputPrompt = prompt;
-  values_.PromptPrefix = enterPrefix ? 1 : 0;
-  values_.PassFailMode = passFail ? 1 : 0;
+  values_.PromptPrefix = enterPrefix;
+  values_.PassFailMode = passFail;
   values_.InputResult.clear();
   Show(InputFormSpec(dotsPerInch_));
   return values_.InputResult;
@@ -103,9 +103,9 @@ bool Dialogs::ShowPassFail(const std::string& message, const std::string& verify
   values_.PassFailMessage = message;
   values_.VerifyLog = verifyLog;
   values_.FailCount = failCount;
-  values_.VerifyRetry = 0;
+  values_.VerifyRetry = false;
   Show(PassFailFormSpec(dotsPerInch_));
-  return values_.VerifyRetry == 1;
+  return values_.VerifyRetry;
 }
 
 void Dialogs::ShowMessageBox(const std::string& text, const std::string& caption,
@@ -140,7 +140,7 @@ void Dialogs::CloseInput() {
 
 void Dialogs::OnInputEvent(const ui::Event& e) {
   const char* form = kInputForm;
-  const bool passFail = values_.PassFailMode == 1;
+  const bool passFail = values_.PassFailMode;
   if (e.control == 0) {
     if (e.code == event::kPosted) gui_.UnloadForm(form);
     if (e.code == event::kLoaded) {
@@ -160,7 +160,7 @@ void Dialogs::OnInputEvent(const ui::Event& e) {
   }
   if (e.code == event::kLoading && e.control == 120) {
     gui_.SetText(form, 120,
-                 values_.PromptPrefix == 1 ? "Enter: " + values_.InputPrompt : values_.InputPrompt);
+                 values_.PromptPrefix ? "Enter: " + values_.InputPrompt : values_.InputPrompt);
   }
   if (e.code == event::kLoading && e.control == 100 && passFail) gui_.SetText(form, 100, "#!Icon");
   const bool enter = e.code == event::kKey && e.value == kEnter;
@@ -235,7 +235,7 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
     }
   } else if (e.control == 125) {
     if (e.code == event::kClick || enter) {
-      values_.VerifyRetry = 1;
+      values_.VerifyRetry = true;
       gui_.UnloadForm(form);
     } else if (esc) {
       Escape();
@@ -260,7 +260,7 @@ void Dialogs::OnMessageEvent(const ui::Event& e, ui::EventReply& reply) {
     gui_.SetColours(form, 120, overrides[1] >= 0 ? overrides[1] : 15,
                     overrides[2] >= 0 ? overrides[2] : 37);
     PlaceDialog(gui_, form, kMainForm);
-    if (values_.FunctionKeyDisplay == 1) gui_.SetVisible(form, 110, false);
+    if (values_.FunctionKeyDisplay) gui_.SetVisible(form, 110, false);
     if (operatorAnswers) {
       operatorAnswers(form, ShownText(form));
       gui_.PostEvent(form, 100, event::kClick, 0);
@@ -273,8 +273,8 @@ void Dialogs::OnMessageEvent(const ui::Event& e, ui::EventReply& reply) {
 std::string Dialogs::ShownText(const std::string& form) const {
   if (form == kInputForm) {
     std::string prompt =
-        values_.PromptPrefix == 1 ? "Enter: " + values_.InputPrompt : values_.InputPrompt;
-    return prompt + (values_.PassFailMode == 1 ? " [PASS/FAIL]" : "");
+        values_.PromptPrefix ? "Enter: " + values_.InputPrompt : values_.InputPrompt;
+    return prompt + (values_.PassFailMode ? " [PASS/FAIL]" : "");
   }
   if (form == kPassFailForm) {
     std::string text = gui_.Text(form, 110);
@@ -297,8 +297,8 @@ void Dialogs::AnswerFromOperator(const std::string& form) {
   std::string upper = platform::ToUpper(word);
   if (form == kInputForm) {
     if (upper == "ESC") {
-      gui_.PostEvent(form, values_.PassFailMode == 1 ? 105 : 115, event::kKey, kEsc);
-    } else if (values_.PassFailMode == 1) {
+      gui_.PostEvent(form, values_.PassFailMode ? 105 : 115, event::kKey, kEsc);
+    } else if (values_.PassFailMode) {
       // Anything but PASS or FAIL is asked again, as the dialog would wait.
       if (upper == "PASS" || upper == "FAIL") {
         gui_.PostEvent(form, upper == "PASS" ? 105 : 110, event::kClick, 0);

@@ -26,16 +26,16 @@ ui::FormSpec MessageFormSpec(int dotsPerInch);
 // The values the dialogs share with their callers.
 struct DialogValues {
   std::string InputPrompt;
-  std::int32_t PromptPrefix = 0;  // 1: "Enter: " + prompt
-  std::int32_t PassFailMode = 0;  // 1: Pass and Fail buttons instead of the text box
+  bool PromptPrefix = false;  // "Enter: " + prompt
+  bool PassFailMode = false;  // Pass and Fail buttons instead of the text box
   std::string InputResult;
   std::array<int, 3> MessageBoxColourOverrides = {-1, -1, -1};
-  std::int32_t FunctionKeyDisplay = 0;
+  bool FunctionKeyDisplay = false;
   // PASSFAIL
   std::string VerifyLog;
   std::int32_t FailCount = 0;
   std::string PassFailMessage;
-  std::int32_t VerifyRetry = 0;
+  bool VerifyRetry = false;
   // SPMSGBOX
   std::string MessageText;
   std::string MessageCaption;

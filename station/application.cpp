@@ -254,7 +254,7 @@ void Application::Start(const StartUp& startUp) {
   script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
                                                   folders_.GetDataRoot(), shell_.ScriptNumber);
   const bool automatic = startUp.loadScript && script_->LoadScript();
-  shell_.AutoControlMode = automatic ? 1 : 0;
+  shell_.AutoControlMode = automatic;
   shell_.IdleBackColour = automatic ? 22 : 36;
   shell_.BusyBackColour = automatic ? 39 : 21;
   engine_->State().AutomaticMode = automatic;
@@ -344,7 +344,7 @@ void Application::OnMainFormLoaded() {
   engine::EngineState& state = engine_->State();
   state.LastReply.clear();
   state.BitMask = -1;
-  shell_.BusyFlag = 0;
+  shell_.BusyFlag = false;
   gui_.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
   gui_.DefineAccelerators(kMainForm, ui::look::ParseAccelerators(kMainAccelerators));
   int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
@@ -386,7 +386,7 @@ void Application::OnScriptTick() {
     EndAutoControl();
     if (onScriptEnded) onScriptEnded(result);
   } else if (result == autocontrol::kStepCloseApplication) {
-    shell_.AutoControlMode = 0;
+    shell_.AutoControlMode = false;
     engine_->State().AutomaticMode = false;
     gui_.StopTimer(kMainForm, tmain::kScriptTimer);
     if (onScriptEnded) onScriptEnded(result);
@@ -395,7 +395,7 @@ void Application::OnScriptTick() {
 }
 
 void Application::EndAutoControl() {
-  shell_.AutoControlMode = 0;
+  shell_.AutoControlMode = false;
   engine_->State().AutomaticMode = false;
   gui_.StopTimer(kMainForm, tmain::kScriptTimer);
   gui_.SetColours(kMainForm, 0, 36, 36);
@@ -416,17 +416,17 @@ void Application::OpenHelp() {
 
 void Application::ShowFunctionKeys() {
   DialogValues& values = dialogs_.Values();
-  values.FunctionKeyDisplay = 1;
+  values.FunctionKeyDisplay = true;
   dialogs_.ShowMessageBox(entry_.FunctionKeyListing(), std::string(programs::kFunctionKeysCaption),
                           std::string(programs::kFunctionKeysButton), programs::kFunctionKeysStyle);
-  values.FunctionKeyDisplay = 0;
+  values.FunctionKeyDisplay = false;
 }
 
 bool Application::RunProgramKey(int number) {
   if (!Idle()) return false;
   if (!programs_->LoadProgram(number, "")) return false;
   engine_->Display().Clear();
-  engine_->State().PumpSuppressed = 0;
+  engine_->State().PumpSuppressed = false;
   ExecuteOnSelectedDevice(programs_->ProgramCommandLine);
   return true;
 }
@@ -462,7 +462,7 @@ void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
       {0, 0, kStarted, [](A& a, E, R) { a.OnMainFormStarted(); }},
       {0, 0, kCloseRequest,
        [](A& a, E, R r) {
-         r.refuse = a.shell_.BusyFlag != 0;
+         r.refuse = a.shell_.BusyFlag;
          if (a.shell_.AutoControlMode) a.gui_.StopTimer(kMainForm, tmain::kScriptTimer);
        }},
       {0, 0, kSecondCloseRequest, [](A&, E, R r) { r.refuse = true; }},
@@ -558,7 +558,7 @@ void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
 void Application::OnEnter() {
   if (!Idle()) return;
   entry_.Sent(gui_.Text(kMainForm, tmain::kCommandEntry));
-  engine_->State().PumpSuppressed = 0;
+  engine_->State().PumpSuppressed = false;
   ExecuteOnSelectedDevice("");
 }
 
@@ -576,26 +576,26 @@ void Application::CycleDisplayMode() {
 }
 
 bool Application::Idle() const {
-  return !programs_->ProgramLoading && engine_->State().EngineRunning == 0;
+  return !programs_->ProgramLoading && !engine_->State().EngineRunning;
 }
 
 void Application::OnEscape() {
   engine::EngineState& state = engine_->State();
   if (programs_->ProgramLoading) {
-    programs_->ProgramLoadAbort = 1;
+    programs_->ProgramLoadAbort = true;
     return;
   }
   if (state.EngineRunning) {
-    state.AbortRequest = 1;
+    state.AbortRequest = true;
     script_->OnEscape();
     return;
   }
-  state.PumpSuppressed = 1;
+  state.PumpSuppressed = true;
   sendingEscapeAbort_ = true;
   ExecuteOnSelectedDevice("ABORT");
   sendingEscapeAbort_ = false;
-  state.PumpSuppressed = 0;
-  state.AbortRequest = 0;
+  state.PumpSuppressed = false;
+  state.AbortRequest = false;
   script_->OnEscape();
 }
 
@@ -630,7 +630,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
   RunningCaption(1);
   std::string device = SelectedDevice();
   if (!line.empty() && !platform::TrimBlanks(device).empty()) {
-    shell_.BusyFlag = 1;
+    shell_.BusyFlag = true;
     SetBusyState(0);
     devices::LinkKind kind = devices::ClassifyEntry(device);
     devices::Transport& link = registry_.TransportFor(kind);
@@ -646,7 +646,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       engine_->Capture().MarkVerificationFailed();
     }
     SetBusyState(1);
-    shell_.BusyFlag = 0;
+    shell_.BusyFlag = false;
     if (gui_.Checked(kMainForm, tmain::kClearAfterSend)) {
       gui_.SetText(kMainForm, tmain::kCommandEntry, "");
     }

@@ -30,8 +30,8 @@ namespace app {
 
 // The shell's process-wide values.
 struct ShellState {
-  std::int32_t BusyFlag = 0;         // 1 while a command line runs on a device
-  std::int32_t AutoControlMode = 0;  // 1 while a start-up script runs
+  bool BusyFlag = false;         // while a command line runs on a device
+  bool AutoControlMode = false;  // while a start-up script runs
   int IdleBackColour = 36;
   int BusyBackColour = 21;
   int ScriptNumber = 0;

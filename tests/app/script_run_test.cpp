@@ -86,7 +86,7 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
 TEST(ScriptRun, ExitClosesTheApplicationOnTheFirstTickAndAnEndLeavesAUsableTerminal) {
   Station exits("[EXIT]\r\n");
   EXPECT_EQ(std::pair(exits.application->Shell().AutoControlMode, exits.Background()),
-            std::pair(1, 22));  // the AutoControl colours
+            std::pair(true, 22));  // the AutoControl colours
   exits.Run();
   EXPECT_EQ(exits.ended, autocontrol::kStepCloseApplication);
   EXPECT_FALSE(exits.gui.FormLoaded(kMainForm));
@@ -96,7 +96,7 @@ TEST(ScriptRun, ExitClosesTheApplicationOnTheFirstTickAndAnEndLeavesAUsableTermi
   EXPECT_FALSE(ends.gui.TimerRunning(kMainForm, tmain::kScriptTimer));
   EXPECT_EQ(std::tuple(ends.application->Shell().AutoControlMode, ends.Background(),
                        ends.application->Shell().BusyBackColour),
-            std::tuple(0, 36, 21));
+            std::tuple(false, 36, 21));
   EXPECT_EQ(Station("' only a comment\nPX\n").application->Shell().AutoControlMode, 0);
 }
 
@@ -122,9 +122,9 @@ TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test99mytest1.prg",
                                         "LSPD=500,OK\r\nPX,100\r\n"));
   s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("99") : "OK"; };
-  s.application->Engine().State().EngineRunning = 1;  // the first is used up while a line runs
+  s.application->Engine().State().EngineRunning = true;  // the first is used up while a line runs
   EXPECT_EQ(s.application->Script().ScriptStep(), autocontrol::kStepIdle);
-  s.application->Engine().State().EngineRunning = 0;
+  s.application->Engine().State().EngineRunning = false;
   s.Run();
   EXPECT_EQ(s.hid->sent, (Strings{"LSPD=500", "PX"}));
   EXPECT_EQ(s.FailCount(), 3);

@@ -137,11 +137,11 @@ TEST_F(CommandLineTest, EscDuringTheLastCommandStillSendsAbortWhichIsNotALineRep
 }
 
 TEST_F(CommandLineTest, SuppressedPumpingRunsALineWithoutEvents) {
-  state.PumpSuppressed = 1;
+  state.PumpSuppressed = true;
   Run("A,,B");
   EXPECT_EQ(host.doEventsCalls, 0);
-  state.PumpSuppressed = 0;
-  state.AbortRequest = 1;  // an ESC already seen needs no pump either
+  state.PumpSuppressed = false;
+  state.AbortRequest = true;  // an ESC already seen needs no pump either
   EXPECT_EQ(engine.CheckAbort(), 1);
   EXPECT_EQ(host.doEventsCalls, 0);
 }
@@ -183,7 +183,7 @@ TEST(PlainReplyCapture, VerificationLogsAndComparesInOrder) {
   for (int i = 0; i < 5000; ++i) c.VerifyExpected += "1234567890|";
   c.VerifyExpected += "the last differs";
   for (int i = 0; i < 5001; ++i) c.CaptureReply("PX", "1234567890", "", -1);
-  EXPECT_EQ(std::pair(c.VerifyIndex, c.VerifyMismatch), std::pair(5001, 1));
+  EXPECT_EQ(std::pair(c.VerifyIndex, c.VerifyMismatch), std::pair(5001, true));
   EXPECT_LE(c.VerifyLog.size(), engine::PlainReplyCapture::kVerifyLogLimit + 17);
   EXPECT_TRUE(c.VerifyLog.starts_with("PX = 1234567890\r\n"));
 }

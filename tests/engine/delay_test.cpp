@@ -42,7 +42,7 @@ TEST_F(DelayTest, WaitsInStepsOfAHundredMillisecondsWhileTheBarTurnsGreen) {
 TEST_F(DelayTest, EscEndsTheDelayAtItsNextStep) {
   state.ShowMode = 3;
   host.onDoEvents = [this] {
-    if (host.now >= 1.0 - 1e-9) state.AbortRequest = 1;
+    if (host.now >= 1.0 - 1e-9) state.AbortRequest = true;
   };
   Run("DELAYL, A");
   EXPECT_NEAR(host.TotalDelay(), 1.0, 1e-9);

@@ -46,7 +46,7 @@ class EngineTest : public ::testing::Test {
   // ESC, as the window sets it while a line runs, once `sends` commands went out.
   void PressEscAfterSends(std::size_t sends) {
     host.onDoEvents = [this, sends] {
-      if (link.sent.size() >= sends && state.EngineRunning == 1) state.AbortRequest = 1;
+      if (link.sent.size() >= sends && state.EngineRunning) state.AbortRequest = true;
     };
   }
   // The display's entries joined by "|", each without its CR LF, the margin

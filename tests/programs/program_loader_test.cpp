@@ -164,7 +164,7 @@ TEST_F(ProgramLoaderTest, EscAbortsTheLoadAndASecondLoadIsRefused) {
   int busyPumps = 0;
   bars.clear();
   onDoEvents = [&] {
-    busyPumps += busy && barVisible && loader.ProgramLoading == 1;
+    busyPumps += busy && barVisible && loader.ProgramLoading;
     inner = doEvents == 6 ? loader.LoadProgram(8, "") : inner;
   };
   EXPECT_TRUE(loader.LoadProgram(7, ""));

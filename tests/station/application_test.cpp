@@ -98,7 +98,7 @@ TEST(MainWindow, EscWhileIdleSendsAbortAndDuringALineStopsIt) {
   const engine::EngineState& engine = s.application->Engine().State();
   EXPECT_EQ(std::tuple(s.State().EscFlag, s.State().LoopActive, engine.PumpSuppressed,
                        engine.AbortRequest),
-            std::tuple(1, 0, 0, 0));
+            std::tuple(true, false, false, false));
   s.hid->sent.clear();
   s.hid->afterSend = [&](const std::string& c) {
     if (c == "A") s.gui.Click(kMainForm, tmain::kEnterKey);  // ignored while the line runs
