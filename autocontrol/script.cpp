@@ -195,15 +195,65 @@ void Script::ShowPassFailDialog(std::string_view keyword) {
 }
 
 int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
+  switch (keyword.id) {
+    case KeywordId::Language:
+    case KeywordId::Exit:
+    case KeywordId::EscStop:
+    case KeywordId::EscExit:
+    case KeywordId::Wait:
+    case KeywordId::Device:
+    case KeywordId::Erase:
+    case KeywordId::ShowMode:
+    case KeywordId::RunProgram:
+    case KeywordId::LoopStart:
+    case KeywordId::LoopEnd:
+    case KeywordId::LoopOnFail:
+    case KeywordId::DebugOn:
+    case KeywordId::DebugOff:
+    case KeywordId::Refresh:
+    case KeywordId::ResizeApp:
+    case KeywordId::ShellApp:
+      return RunFlowKeyword(keyword, argument);
+    case KeywordId::VarSet:
+    case KeywordId::VarInput:
+    case KeywordId::UserInput:
+    case KeywordId::ShowVar:
+    case KeywordId::Const:
+    case KeywordId::ShowConst:
+    case KeywordId::CmdReply:
+    case KeywordId::CmdVerify:
+    case KeywordId::UserCheck:
+      return RunValuesKeyword(keyword, argument);
+    case KeywordId::Clear:
+    case KeywordId::Show:
+    case KeywordId::ShowDate:
+    case KeywordId::ShowMdy:
+    case KeywordId::ShowTime:
+    case KeywordId::ShowMTime:
+      return RunShownKeyword(keyword, argument);
+    case KeywordId::StoreResults:
+    case KeywordId::StoreResultsClear:
+    case KeywordId::ResetResults:
+    case KeywordId::SaveResults:
+    case KeywordId::SaveResultsAuto:
+    case KeywordId::SaveResultsAutoEsc:
+    case KeywordId::FailClear:
+    case KeywordId::ShowFailCount:
+    case KeywordId::PassFailMessage:
+    case KeywordId::ResetCsvResults:
+    case KeywordId::TrackCsvResults:
+    case KeywordId::DefineCsv:
+    case KeywordId::UpdateCsv:
+      return RunResultsKeyword(keyword, argument);
+  }
+  return kStepGoOn;
+}
+
+// Where the script goes and what it asks of the station: languages, exits,
+// loops, waits, devices, programs, the window, external programs.
+int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) {
   ScriptState& s = state_;
   const int n = keyword.digit;
-  // The banks V1..V9 and C1..C9 of a numbered keyword's digit.
-  auto variable = [&s, n]() -> std::string& {
-    return s.ScriptVariables[static_cast<std::size_t>(n - 1)];
-  };
-  auto constant = [&s, n]() -> std::string& {
-    return s.ScriptConstants[static_cast<std::size_t>(n - 1)];
-  };
   switch (keyword.id) {
     case KeywordId::Language:
       host_.SelectLanguage(n - 1);
@@ -214,13 +264,6 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
       return s.EscFlag ? EscSave(kStepEndScript) : kStepIdle;
     case KeywordId::EscExit:
       return s.EscFlag ? EscSave(kStepCloseApplication) : kStepIdle;
-    case KeywordId::Clear:
-      engine_.Display().Clear();
-      if (s.DebugTrace) MessageLine(TraceLine(keyword.text));
-      break;
-    case KeywordId::Show:
-      if (!argument.empty()) MessageLine(argument);
-      break;
     case KeywordId::Wait:
       host_.Wait(2.0);
       break;
@@ -268,6 +311,23 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
       break;
     case KeywordId::ShellApp:
       return RunShellApp(argument);
+    default:
+      break;
+  }
+  return kStepGoOn;
+}
+
+// Variables, constants, operator input and the replies of commands.
+int Script::RunValuesKeyword(const Keyword& keyword, const std::string& argument) {
+  const int n = keyword.digit;
+  // The bank V1..V9 or C1..C9 at the numbered keyword's digit.
+  auto variable = [this, n]() -> std::string& {
+    return state_.ScriptVariables[static_cast<std::size_t>(n - 1)];
+  };
+  auto constant = [this, n]() -> std::string& {
+    return state_.ScriptConstants[static_cast<std::size_t>(n - 1)];
+  };
+  switch (keyword.id) {
     case KeywordId::VarSet:
       if (!argument.empty()) variable() = argument;
       break;
@@ -288,6 +348,52 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
       return CmdReply(n, argument);
     case KeywordId::CmdVerify:
       return CmdVerify(argument);
+    case KeywordId::UserCheck:
+      return UserCheck(argument);
+    default:
+      break;
+  }
+  return kStepGoOn;
+}
+
+// What goes to the display: texts, dates and times, a cleared display.
+int Script::RunShownKeyword(const Keyword& keyword, const std::string& argument) {
+  ScriptState& s = state_;
+  switch (keyword.id) {
+    case KeywordId::Clear:
+      engine_.Display().Clear();
+      if (s.DebugTrace) MessageLine(TraceLine(keyword.text));
+      break;
+    case KeywordId::Show:
+      if (!argument.empty()) MessageLine(argument);
+      break;
+    case KeywordId::ShowDate:
+      MessageLine(DateText(2));
+      break;
+    case KeywordId::ShowMdy:
+      MessageLine(DateText(1));
+      break;
+    case KeywordId::ShowTime:
+      MessageLine(TimeText(2));
+      break;
+    case KeywordId::ShowMTime:
+      MessageLine(TimeText(1));
+      break;
+    default:
+      break;
+  }
+  return kStepGoOn;
+}
+
+// Verdicts, fail counts, result texts and files, CSV tables.
+int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argument) {
+  ScriptState& s = state_;
+  const int n = keyword.digit;
+  // The bank V1..V9 or C1..C9 at the numbered keyword's digit.
+  auto variable = [this, n]() -> std::string& {
+    return state_.ScriptVariables[static_cast<std::size_t>(n - 1)];
+  };
+  switch (keyword.id) {
     case KeywordId::StoreResults:
       s.ResultsText += engine_.Display().Text();
       break;
@@ -309,8 +415,6 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
     case KeywordId::SaveResultsAutoEsc:
       s.AutoResultName = argument;
       break;
-    case KeywordId::UserCheck:
-      return UserCheck(argument);
     case KeywordId::FailClear:
       capture_.FailCount = 0;
       break;
@@ -335,17 +439,7 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
     case KeywordId::UpdateCsv:
       UpdateCsv();
       break;
-    case KeywordId::ShowDate:
-      MessageLine(DateText(2));
-      break;
-    case KeywordId::ShowMdy:
-      MessageLine(DateText(1));
-      break;
-    case KeywordId::ShowTime:
-      MessageLine(TimeText(2));
-      break;
-    case KeywordId::ShowMTime:
-      MessageLine(TimeText(1));
+    default:
       break;
   }
   return kStepGoOn;

@@ -188,7 +188,12 @@ class Script {
   void OnDeviceNotAvailable();
 
  private:
+  // One keyword line; each family of keywords has a runner of its own.
   int RunKeyword(const Keyword& keyword, const std::string& argument);
+  int RunFlowKeyword(const Keyword& keyword, const std::string& argument);
+  int RunValuesKeyword(const Keyword& keyword, const std::string& argument);
+  int RunShownKeyword(const Keyword& keyword, const std::string& argument);
+  int RunResultsKeyword(const Keyword& keyword, const std::string& argument);
   int RunProgram(int digit, const std::string& argument);
   int RunShellApp(const std::string& argument);
   int VarInput(int n, const std::string& prompt);

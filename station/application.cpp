@@ -451,13 +451,16 @@ struct Application::MainEvent {
   void (*handle)(Application& app, const ui::Event& event, ui::EventReply& reply);
 };
 
-void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
-  using namespace ui::event;
-  using A = Application;
-  using E = const ui::Event&;
-  using R = ui::EventReply&;
-  constexpr int kAny = MainEvent::kAnyCode;
-  static const MainEvent kMap[] = {
+namespace {
+using namespace ui::event;
+using A = Application;
+using E = const ui::Event&;
+using R = ui::EventReply&;
+}  // namespace
+
+// The main window's event map: control (or range of controls) and event
+// code to handler. Every other event of the main window is ignored.
+const Application::MainEvent Application::kMainEvents[] = {
       {0, 0, kLoaded, [](A& a, E, R) { a.OnMainFormLoaded(); }},
       {0, 0, kStarted, [](A& a, E, R) { a.OnMainFormStarted(); }},
       {0, 0, kCloseRequest,
@@ -469,7 +472,7 @@ void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
       {tmain::kScriptTimer, tmain::kScriptTimer, kTimerTick, [](A& a, E, R) { a.OnScriptTick(); }},
       {tmain::kEnterKey, tmain::kEnterKey, kClick, [](A& a, E, R) { a.OnEnter(); }},
       {tmain::kSend, tmain::kSend, kClick, [](A& a, E, R) { a.OnEnter(); }},
-      {tmain::kEscKey, tmain::kEscKey, kAny, [](A& a, E, R) { a.OnEscape(); }},
+      {tmain::kEscKey, tmain::kEscKey, MainEvent::kAnyCode, [](A& a, E, R) { a.OnEscape(); }},
       {tmain::kProgramKeyFirst, tmain::kProgramKeyFirst + 11, kClick,
        [](A& a, E key, R) { a.RunProgramKey(key.control - tmain::kProgramKeyFirst + 1); }},
       {tmain::kLanguageSelector, tmain::kLanguageSelector, kLoading,
@@ -516,7 +519,7 @@ void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
        [](A& a, E, R) { a.entry_.AttachCommandLine(); }},
       {tmain::kShowFunctionKeys, tmain::kShowFunctionKeys, kClick,
        [](A& a, E, R) { a.ShowFunctionKeys(); }},
-      {tmain::kFunctionKeyFirst, tmain::kFunctionKeyFirst + 9, kAny,
+      {tmain::kFunctionKeyFirst, tmain::kFunctionKeyFirst + 9, MainEvent::kAnyCode,
        [](A& a, E key, R) {
          if (a.Idle()) a.entry_.ApplyFunctionKey(key.control - tmain::kFunctionKeyFirst + 1);
        }},
@@ -547,10 +550,12 @@ void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
          a.engine_->State().ShowMode = 1;
        }},
       {tmain::kDisplayMode, tmain::kDisplayMode, kClick, [](A& a, E, R) { a.CycleDisplayMode(); }},
-  };
-  // Every other event of the main window is ignored.
-  for (const MainEvent& row : kMap) {
-    if (e.control >= row.first && e.control <= row.last && (row.code == kAny || row.code == e.code))
+};
+
+void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
+  for (const MainEvent& row : kMainEvents) {
+    if (e.control >= row.first && e.control <= row.last &&
+        (row.code == MainEvent::kAnyCode || row.code == e.code))
       row.handle(*this, e, reply);
   }
 }

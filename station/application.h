@@ -149,6 +149,7 @@ class Application : public ui::EventSink {
   class ScriptSide;
   class ProgramSide;
   struct MainEvent;
+  static const MainEvent kMainEvents[];
   void OnLanguageSelected();
   void OnMainFormEvent(const ui::Event& event, ui::EventReply& reply);
   void OnMainFormLoaded();
