@@ -66,21 +66,6 @@ std::string Unreadable(const std::string& path, off_t limit, bool streams) {
   return {};
 }
 
-// Why a report cannot be written to `path`, or "" when its folder takes it.
-std::string Unwritable(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) return "its folder: " + std::string(std::strerror(errno));
-  if (!S_ISDIR(info.st_mode)) return "its folder is not a folder";
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-    return "its folder: " + std::string(std::strerror(errno));
-  }
-  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "it is a folder";
-  return {};
-}
-
 // One headless run, from its checks to its exit status.
 class HeadlessRun {
  public:
@@ -315,10 +300,10 @@ int HeadlessRun::Run() {
   stop_signals::Install();
   if (!OpenAnswers()) return kExitUsage;
   if (!options_.reportFile.empty()) {
-    const std::string why = Unwritable(options_.reportFile);
-    if (!why.empty()) {
+    const platform::Result writable = platform::CheckWritable(options_.reportFile);
+    if (!writable) {
       io_.err << "halvorn-terminal: the report " << Quoted(options_.reportFile)
-              << " cannot be written: " << why << "\n";
+              << " cannot be written: " << writable.Text() << "\n";
       return kExitRecordLost;
     }
   }
