@@ -13,6 +13,7 @@
 #include "app/headless_driver.h"
 #include "app/help.h"
 #include "app/main_form.h"
+#include "app/stop_signals.h"
 #include "platform/files.h"
 
 namespace app {
@@ -47,6 +48,14 @@ std::string UnusableDataRoot(const std::string& root) {
   return {};
 }
 
+// The status of a run that ends before it started: a stop signal that came
+// meanwhile (main() counts them from its first line) still ends it with
+// 128 + its number.
+int EndedEarly(int status) {
+  const int signal = stop_signals::StopSignal();
+  return signal != 0 ? kExitSignal + signal : status;
+}
+
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
@@ -54,22 +63,22 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   CommandOptions options = ParseCommandOptions(arguments);
   if (options.help) {
     io.out << kUsage << kHelp;
-    return kExitOk;
+    return EndedEarly(kExitOk);
   }
   if (options.version) {
     io.out << "halvorn-terminal" << kVersionSuffix << "\n";
-    return kExitOk;
+    return EndedEarly(kExitOk);
   }
   if (!options.error.empty()) {
     io.err << "halvorn-terminal: " << options.error << "\n" << kUsage;
-    return kExitUsage;
+    return EndedEarly(kExitUsage);
   }
   if (!options.dataRoot.empty()) {
     const std::string why = UnusableDataRoot(options.dataRoot);
     if (!why.empty()) {
       io.err << "halvorn-terminal: the data root " << Quoted(options.dataRoot)
              << " cannot be used: " << why << "\n";
-      return kExitUsage;
+      return EndedEarly(kExitUsage);
     }
   }
   // A file-size limit ends a write with an error the writer reports, never
@@ -77,6 +86,15 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   std::signal(SIGXFSZ, SIG_IGN);
   Backend backend = MakeBackend(options, io.programName);
   if (!backend.why.empty()) io.err << "halvorn-terminal: no window (" << backend.why << ")\n";
+  if (!backend.headless) {
+    // The window takes signals as it always has (they end it); one that
+    // came while it was opening ends the run now, as it would have then.
+    const int signal = stop_signals::StopSignal() != 0 ? stop_signals::StopSignal()
+                       : stop_signals::Escapes() > 0   ? SIGINT
+                                                       : 0;
+    stop_signals::Uninstall();
+    if (signal != 0) return kExitSignal + signal;
+  }
 
   platform::DataFolders folders(options.dataRoot);
   devices::DeviceRegistry registry;

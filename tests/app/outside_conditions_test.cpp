@@ -9,7 +9,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
@@ -18,8 +20,15 @@
 
 namespace {
 
+using testing_support::InteractiveProcess;
 using testing_support::RunProcess;
 using testing_support::SimulatedBench;
+
+std::string Read(const std::string& path) {
+  std::string text;
+  EXPECT_TRUE(platform::ReadFile(path, text)) << path;
+  return text;
+}
 
 // Everything a descriptor holds now, without waiting.
 std::string Drain(int fd) {
@@ -74,6 +83,105 @@ TEST(OutsideConditions, ReportsGoIntoDevicesAndPipesWithoutReplacingThem) {
   }
   ::close(reader);
   if (!devices) GTEST_SKIP() << "no character device could be made: run as root to check it";
+}
+
+// A signal in the program's first milliseconds is acted on as soon as the
+// run can act, with the documented status, and the motor is stopped at the
+// end: SIGINT is the ESC key at the first step (a script's loop runs its unit
+// to the end, stops the motor there and saves; a one-line run sends "ABORT"
+// and ends with 130), SIGTERM the safe stop (143, the report written).
+// The times count from the program's start (its exec). The signal reaches it
+// held, as a parent may hand signals on: while the system still loads the
+// program's libraries no program can take a signal, and the program lets
+// them through itself once its handlers are in place.
+TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
+  SimulatedBench bench;
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_2.txt",
+                                        "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[CMDREPLY1]JX+\n"
+                                        "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
+                                        "[LOOPEND]\n[ESCSTOP]\n"));
+  const std::string report = bench.folder / "report.xml";
+  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001.txt";
+  const struct {
+    std::vector<std::string> args;
+    int signal;
+    int status;
+    bool saves;  // the script's ESC path saves its unit
+  } runs[] = {
+      {{"/A2", "--report", report}, SIGINT, 0, true},
+      {{"/A2", "--report", report}, SIGTERM, 143, false},
+      {{"--exec", "JX+,DELAY=60000", "--report", report}, SIGINT, 130, false},
+      {{"--exec", "JX+,DELAY=60000", "--report", report}, SIGTERM, 143, false},
+  };
+  for (const auto& run : runs) {
+    for (int milliseconds : {0, 5, 10, 20, 50}) {
+      platform::RemoveFile(report);
+      platform::RemoveFile(results);
+      const std::string what =
+          run.args[0] + " signal " + std::to_string(run.signal) + " at " +
+          std::to_string(milliseconds) + " ms";
+      InteractiveProcess terminal(bench.Terminal(run.args), {}, {run.signal});
+      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+      terminal.Signal(run.signal);
+      EXPECT_EQ(terminal.Wait(30), run.status) << what << "\n" << terminal.Err();
+      EXPECT_FALSE(terminal.KilledBySignal()) << what;
+      EXPECT_EQ(bench.MotionBits(), 0) << what << "\n" << terminal.Out();
+      EXPECT_TRUE(platform::FileExists(report)) << what;
+      EXPECT_TRUE(!run.saves || platform::FileExists(results)) << what << "\n" << terminal.Out();
+      // Held from the start, a SIGINT is there before the one line runs: it
+      // is not run at all.
+      if (milliseconds == 0 && run.signal == SIGINT && run.args[0] == "--exec") {
+        EXPECT_EQ(terminal.Out().find("JX+"), std::string::npos) << terminal.Out();
+      }
+    }
+  }
+}
+
+// A production script whose output goes into a reader that stops reading
+// (a pipe into `head`): the output stops, the loss is said on standard error,
+// the running line stops the motor, the script's ESC path saves the unit's
+// files, the report is written, and the program ends with 141.
+TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSaved) {
+  SimulatedBench bench;
+  std::string line = "JX+";
+  for (int i = 0; i < 400; ++i) line += ",PX";
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      bench.folder / "AppPrograms/AutoControl/autocontrol_3.txt",
+      "[SAVERESULTSAUTOESC]Unit\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
+      "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]" +
+          line + "\n[CMDREPLY2]ABORT\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n"));
+  std::string answers;
+  for (int unit = 1; unit <= 50; ++unit) answers += "SN" + std::to_string(unit) + "\n";
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "answers.txt", answers));
+  const std::string report = bench.folder / "report.xml";
+  std::vector<std::string> argv{"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 100"};
+  for (const std::string& arg :
+       bench.Terminal({"--answers", bench.folder / "answers.txt", "--report", report, "/A3"}))
+    argv.push_back(arg);
+  const auto run = RunProcess(argv);
+  EXPECT_EQ(run.exitCode, 141) << run.err;
+  EXPECT_EQ(run.out.size(), 100u);
+  EXPECT_NE(run.err.find("standard output was closed by its reader"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(bench.MotionBits(), 0);
+  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001";
+  EXPECT_EQ(Read(results + ".txt").rfind(" >> JX+\r\n", 0), 0u);
+  EXPECT_EQ(Read(results + "_Pass.csv").rfind("Serial,Result\r\nSN1,Pass\r\n", 0), 0u);
+  EXPECT_NE(Read(report).find("<testsuite"), std::string::npos);
+}
+
+// SIGTERM while a dialog waits for its answer from a FIFO that has no writer
+// yet stops the run safely with 143.
+TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
+  SimulatedBench bench;
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_4.txt",
+                                        "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n"));
+  const std::string fifo = bench.folder / "answers.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  InteractiveProcess station(bench.Terminal({"--answers", fifo, "/A4"}));
+  ASSERT_TRUE(station.WaitForError("Enter Serial Number", 1, 30)) << station.Err();
+  station.Signal(SIGTERM);
+  EXPECT_EQ(station.Wait(30), 143) << station.Err();
 }
 
 }  // namespace
