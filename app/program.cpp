@@ -10,6 +10,7 @@
 #include "app/backend.h"
 #include "app/command_options.h"
 #include "console/headless_driver.h"
+#include "console/stop_signals.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "screens/main_form.h"
@@ -48,6 +49,14 @@ std::string UnusableDataRoot(const std::string& root) {
   return {};
 }
 
+// The status of a run that ends before it started: a stop signal that came
+// meanwhile (main() counts them from its first line) still ends it with
+// 128 + its number.
+int EndedEarly(int status) {
+  const int signal = stop_signals::StopSignal();
+  return signal != 0 ? kExitSignal + signal : status;
+}
+
 }  // namespace
 
 int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
@@ -55,22 +64,22 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   CommandOptions options = ParseCommandOptions(arguments);
   if (options.help) {
     io.out << kUsage << kHelp;
-    return kExitOk;
+    return EndedEarly(kExitOk);
   }
   if (options.version) {
     io.out << "halvorn-terminal" << kVersionSuffix << "\n";
-    return kExitOk;
+    return EndedEarly(kExitOk);
   }
   if (!options.error.empty()) {
     io.err << "halvorn-terminal: " << options.error << "\n" << kUsage;
-    return kExitUsage;
+    return EndedEarly(kExitUsage);
   }
   if (!options.dataRoot.empty()) {
     const std::string why = UnusableDataRoot(options.dataRoot);
     if (!why.empty()) {
       io.err << "halvorn-terminal: the data root " << platform::Quoted(options.dataRoot)
              << " cannot be used: " << why << "\n";
-      return kExitUsage;
+      return EndedEarly(kExitUsage);
     }
   }
   // A file-size limit ends a write with an error the writer reports, never
@@ -78,6 +87,15 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   std::signal(SIGXFSZ, SIG_IGN);
   Backend backend = MakeBackend(options, io.programName);
   if (!backend.why.empty()) io.err << "halvorn-terminal: no window (" << backend.why << ")\n";
+  if (!backend.headless) {
+    // The window takes signals as it always has (they end it); one that
+    // came while it was opening ends the run now, as it would have then.
+    const int signal = stop_signals::StopSignal() != 0 ? stop_signals::StopSignal()
+                       : stop_signals::Escapes() > 0   ? SIGINT
+                                                       : 0;
+    stop_signals::Uninstall();
+    if (signal != 0) return kExitSignal + signal;
+  }
 
   platform::DataFolders folders(options.dataRoot);
   devices::DeviceRegistry registry;

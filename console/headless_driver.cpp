@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -33,17 +34,32 @@ constexpr off_t kAnswersLimit = 16 << 20;
 constexpr off_t kProgramLimit = 1 << 20;
 
 // Standard output as a reader of the display: every entry written as it is
-// appended, the stream flushed only at the display's flush points.
+// appended, the stream flushed only at the display's flush points. Once a
+// write fails (its reader went away, a full disk) nothing more is written
+// there, and onLost hears of it once.
 class StandardOutput : public engine::DisplayListener {
  public:
   explicit StandardOutput(std::ostream& out) : out_(out) {}
   void Entry(std::string_view text) override {
+    if (lost_) return;
     out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    Check();
   }
-  void Flush() override { out_.flush(); }
+  void Flush() override {
+    if (lost_) return;
+    out_.flush();
+    Check();
+  }
+  std::function<void()> onLost;
 
  private:
+  void Check() {
+    if (out_.good() || lost_) return;
+    lost_ = true;
+    if (onLost) onLost();
+  }
   std::ostream& out_;
+  bool lost_ = false;
 };
 
 void Drain(ui::headless::HeadlessGui& gui) {
@@ -64,21 +80,6 @@ std::string Unreadable(const std::string& path, off_t limit, bool streams) {
     return "it is too large (" + std::to_string(info.st_size) + " bytes; at most " +
            std::to_string(limit) + ")";
   }
-  return {};
-}
-
-// Why a report cannot be written to `path`, or "" when its folder takes it.
-std::string Unwritable(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) return "its folder: " + std::string(std::strerror(errno));
-  if (!S_ISDIR(info.st_mode)) return "its folder is not a folder";
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-    return "its folder: " + std::string(std::strerror(errno));
-  }
-  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "it is a folder";
   return {};
 }
 
@@ -184,7 +185,9 @@ bool HeadlessRun::OpenAnswers() {
       answerIo_ = std::make_unique<ProgramIo>(ProgramIo{answersText_, io_.out, io_.err, -1});
     } else {
       // A pipe (such as a shell's process substitution) is read as it comes.
-      answersFd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      // Opened without waiting for a writer: the wait for one is the wait
+      // for the first answer, where a signal is heard like anywhere else.
+      answersFd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
       if (answersFd_ < 0) {
         Usage("cannot read the answers file " + platform::Quoted(path) + ": " +
               std::strerror(errno));
@@ -200,6 +203,13 @@ bool HeadlessRun::OpenAnswers() {
 // Hooks the run's output, dialogs, signals and report into the application.
 void HeadlessRun::Listen() {
   app_.Engine().Display().SetListener(&standardOutput_);
+  standardOutput_.onLost = [this] {
+    // Said where it can still be read, if anywhere.
+    io_.err << "halvorn-terminal: standard output "
+            << (stop_signals::StopSignal() == SIGPIPE ? "was closed by its reader" : "failed")
+            << ": nothing more of the display is written there\n";
+    io_.err.flush();
+  };
   app_.Engine().AddExchangeListener(report_);
   gui_.onIdle = [this] { return DeliverSignals(); };
   app_.Dialogs().operatorAnswers = [this](const std::string& form, const std::string& shown) {
@@ -263,6 +273,10 @@ std::optional<std::string> HeadlessRun::Answer(const std::string& form, const st
 // further script step, and a running line (or a program being loaded) gets
 // its ESC now. Called whenever the window is idle or pumps events.
 bool HeadlessRun::DeliverSignals() {
+  // A script's first step starts it afresh, ESC state included: a SIGINT
+  // that came before is the ESC key at the first step.
+  const bool scriptWaits =
+      app_.Shell().AutoControlMode != 0 && app_.Script().State().LineCount == -1;
   bool queued = false;
   if (stop_signals::StopSignal() != 0 && !stopping_) {
     stopping_ = true;
@@ -275,7 +289,7 @@ bool HeadlessRun::DeliverSignals() {
       queued = true;
     }
   }
-  if (stop_signals::Escapes() > delivered_) {
+  if (stop_signals::Escapes() > delivered_ && !scriptWaits) {
     delivered_ = stop_signals::Escapes();
     if (!stopping_) {
       Escape();
@@ -318,10 +332,10 @@ int HeadlessRun::Run() {
   stop_signals::Install();
   if (!OpenAnswers()) return kExitUsage;
   if (!options_.reportFile.empty()) {
-    const std::string why = Unwritable(options_.reportFile);
-    if (!why.empty()) {
+    const platform::Result writable = platform::CheckWritable(options_.reportFile);
+    if (!writable) {
       io_.err << "halvorn-terminal: the report " << platform::Quoted(options_.reportFile)
-              << " cannot be written: " << why << "\n";
+              << " cannot be written: " << writable.Text() << "\n";
       return kExitRecordLost;
     }
   }
@@ -351,6 +365,8 @@ int HeadlessRun::Run() {
 }
 
 int HeadlessRun::RunOneLine() {
+  // A SIGINT that came while the program started is taken at the line's
+  // first check, before its first command goes out.
   Enter(*options_.execLine);
   if (stop_signals::StopSignal() != 0) return Stop();
   // A SIGINT stopped the line: the run did not do what it was asked.

@@ -1,5 +1,7 @@
 #include "console/stop_signals.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -59,14 +61,22 @@ void SetAction(int signal, void (*handler)(int)) {
 }  // namespace
 
 void Install() {
-  escapes = 0;
-  settled = 0;
-  stop = 0;
-  for (int signal : kStopping) SetAction(signal, OnSignal);
+  sigset_t stopping;
+  sigemptyset(&stopping);
+  for (int signal : kStopping) {
+    SetAction(signal, OnSignal);
+    sigaddset(&stopping, signal);
+  }
+  // A parent may have started the program with them blocked; held ones
+  // arrive now, at the handlers.
+  ::pthread_sigmask(SIG_UNBLOCK, &stopping, nullptr);
 }
 
 void Uninstall() {
-  for (int signal : kStopping) SetAction(signal, SIG_DFL);
+  for (int signal : kStopping) SetAction(signal, signal == SIGPIPE ? SIG_IGN : SIG_DFL);
+  escapes = 0;
+  settled = 0;
+  stop = 0;
 }
 
 int Escapes() {

@@ -12,15 +12,22 @@
 //
 // The handlers only count: everything else happens on the program's own
 // thread, which asks here at its waiting points. Signals are process-wide,
-// so this state is the one process-wide object of the program; Install()
-// starts it afresh.
+// so this state is the one process-wide object of the program.
+//
+// main() installs the handlers before anything else runs, so that a signal
+// in the program's first milliseconds is counted like any other and acted
+// on as soon as the run can act, never left to the default action.
 #pragma once
 
 namespace app::stop_signals {
 
-// Installs the handlers and starts from no signal.
+// Installs the handlers and lets the signals through, should the program
+// have been started with them blocked. Signals counted since an earlier
+// Install() (main's own, before the options were read) are kept.
 void Install();
-// Puts the default actions back.
+// Puts the default actions back and forgets the signals counted. SIGPIPE
+// stays ignored: output that is still flushed after the run (the buffers at
+// exit) must not end the program by a signal.
 void Uninstall();
 
 // SIGINTs received so far that are ESC keys (a stopping one is not counted).

@@ -2,9 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -157,6 +160,108 @@ Result CreateAndWrite(const std::string& path, std::string_view data) {
   return Result::Success();
 }
 
+// What stands at a path that is to be written, and so how it is written.
+enum class Target {
+  Replace,       // nothing, a regular file or a symbolic link: a new file takes the name
+  WriteThrough,  // a character device or a FIFO (a terminal, /dev/null, a reader's pipe)
+  Refuse,        // a folder, a socket or a block device: never a record's place
+};
+
+// The file system of /proc, whose links in .../fd name open descriptors.
+constexpr long kProcFileSystem = 0x9fa0;
+
+// True when `path` leads through a link that names an open descriptor of a
+// process (/dev/stdout -> /proc/self/fd/1, /dev/fd/2): such a name means
+// that descriptor, whatever it leads to, and is written through. Replacing
+// it would put a file where the system keeps its names of descriptors.
+bool NamesDescriptor(std::string path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    struct statfs fs;
+    if (::statfs(FolderOf(path).c_str(), &fs) == 0 && fs.f_type == kProcFileSystem) return true;
+    std::vector<char> target(4096);
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size() - 1);
+    if (n <= 0) return false;
+    std::string next(target.data(), static_cast<std::size_t>(n));
+    path = next.front() == '/' ? next : JoinPath(FolderOf(path), next);
+  }
+  return false;
+}
+
+Target Classify(const std::string& path, std::string& why) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return Target::Replace;  // nothing there (or no way in)
+  // A link is replaced, never followed, unless it is the system's name of
+  // an open descriptor.
+  if (S_ISLNK(st.st_mode)) return NamesDescriptor(path) ? Target::WriteThrough : Target::Replace;
+  if (S_ISREG(st.st_mode)) return Target::Replace;
+  if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) return Target::WriteThrough;
+  why = S_ISDIR(st.st_mode)    ? "it is a folder"
+        : S_ISSOCK(st.st_mode) ? "it is a socket"
+        : S_ISBLK(st.st_mode)  ? "it is a block device"
+                               : "it is neither a file, a character device nor a FIFO";
+  return Target::Refuse;
+}
+
+// While it lives, a write to a pipe whose reader went away fails with EPIPE
+// and raises no SIGPIPE: a report written into a FIFO nobody reads any more
+// is a failed write, not a reason for the whole program to stop.
+class PipeSignalHeld {
+ public:
+  PipeSignalHeld() {
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    sigset_t pending;
+    sigemptyset(&pending);
+    pendingBefore_ = ::sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+    held_ = ::pthread_sigmask(SIG_BLOCK, &pipe, &old_) == 0;
+  }
+  ~PipeSignalHeld() {
+    if (!held_) return;
+    // A SIGPIPE our own write caused is taken off before the mask goes back;
+    // one that was there before is left for its handler.
+    if (!pendingBefore_) {
+      sigset_t pipe;
+      sigemptyset(&pipe);
+      sigaddset(&pipe, SIGPIPE);
+      const timespec none{0, 0};
+      while (::sigtimedwait(&pipe, nullptr, &none) == SIGPIPE) {
+      }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  PipeSignalHeld(const PipeSignalHeld&) = delete;
+  PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
+
+ private:
+  sigset_t old_;
+  bool held_ = false;
+  bool pendingBefore_ = false;
+};
+
+// Writes `data` into the device or FIFO at `path` as it stands: nothing is
+// created, truncated or renamed. A FIFO that no process has open for
+// reading is refused at once rather than waited for.
+Result WriteThrough(const std::string& path, std::string_view data) {
+  PipeSignalHeld held;
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENXIO) return Result::SystemFailure("nothing reads " + path, errno);
+    return Result::SystemFailure("cannot open " + path, errno);
+  }
+  // Opened without waiting for a reader; written with the waits a pipe or a
+  // terminal needs.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  int error = WriteAll(fd, data);
+  struct stat st;
+  if (error == 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+  if (error != 0) return Result::SystemFailure("cannot write " + path, error);
+  return Result::Success();
+}
+
 Result TooLarge(const std::string& path, std::uint64_t size, std::size_t limit) {
   return Result::CallerMistake(path + " is too large to read (" + std::to_string(size) +
                                " bytes; the limit is " + std::to_string(limit) + ")");
@@ -234,7 +339,35 @@ Result ReadFile(const std::string& path, std::string& out, std::size_t limit) {
   return Result::Success();
 }
 
+Result CheckWritable(const std::string& path) {
+  std::string why;
+  switch (Classify(path, why)) {
+    case Target::Refuse:
+      return Result::CallerMistake(why);
+    case Target::WriteThrough:
+      if (::access(path.c_str(), W_OK) != 0) return Result::SystemFailure("it", errno);
+      return Result::Success();
+    case Target::Replace:
+      break;
+  }
+  const std::string folder = FolderOf(path);
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return Result::SystemFailure("its folder", errno);
+  if (!S_ISDIR(st.st_mode)) return Result::CallerMistake("its folder is not a folder");
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return Result::SystemFailure("its folder", errno);
+  return Result::Success();
+}
+
 Result WriteFileAtomic(const std::string& path, std::string_view data) {
+  std::string why;
+  switch (Classify(path, why)) {
+    case Target::Refuse:
+      return Result::CallerMistake("cannot write " + path + ": " + why);
+    case Target::WriteThrough:
+      return WriteThrough(path, data);
+    case Target::Replace:
+      break;
+  }
   struct stat old;
   const bool replacing = ::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
   Temporary temp;

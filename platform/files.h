@@ -55,7 +55,23 @@ Result ReadFile(const std::string& path, std::string& out, std::size_t limit = k
 // permissions; a new name gets the usual ones (0666 less the umask). A
 // symbolic link at `path` is replaced, never written through. On failure the
 // old file is untouched and no temporary file is left.
+//
+// Only a name that is free or holds a regular file or a link is replaced
+// that way. A character device or a FIFO (/dev/null, a terminal, a pipe a
+// reader waits on) is written through as it stands, and so is a link that
+// names an open descriptor (/dev/stdout, /dev/fd/N); a FIFO nobody has open
+// for reading is a system failure at once, never a wait, and a reader that
+// goes away fails the write without a SIGPIPE. A folder, a socket or a block
+// device is never written: a caller mistake that says which it is.
 Result WriteFileAtomic(const std::string& path, std::string_view data);
+
+// Whether WriteFileAtomic(path, ...) can be expected to succeed, checked
+// before a run so that a record it cannot keep is known at the start: a
+// caller mistake for what is never written (as above, or a "folder" that is
+// not one), a system failure when the folder cannot be reached or written
+// or a device or FIFO may not be written. The texts speak of "it" and "its
+// folder": the caller names the path.
+Result CheckWritable(const std::string& path);
 
 // Creates a new file holding `data` without ever overwriting one: the bytes
 // are written and flushed under a temporary name and then given `path` only

@@ -3,41 +3,17 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <cstdlib>
-
 #include "platform/data_folders.h"
 #include "platform/files.h"
 #include "support/child_process.h"
+#include "support/simulated_bench.h"
 
 namespace {
 
 using testing_support::BinDir;
 using testing_support::InteractiveProcess;
 using testing_support::RunProcess;
-
-// A data folder whose COMM_Ports.cfg names two controllers of one simulator.
-struct SimulatedBench : testing_support::Simulator {
-  SimulatedBench() : Simulator({"--address", "01", "--address", "02", "--instant"}) {
-    platform::DataFolders(folder.Path()).EnsureDataFolders();
-    EXPECT_NE(port, "") << "halvorn-sim did not start";
-    EXPECT_TRUE(platform::WriteFileAtomic(
-        folder / "AppConfig/COMM_Ports.cfg",
-        "Axis 01 {" + link + ":115200}\r\nAxis 02 {" + link + ":115200}\r\n"));
-  }
-  std::vector<std::string> Terminal(std::vector<std::string> args) {
-    args.insert(args.begin(),
-                {BinDir() + "/halvorn-terminal", "--headless", "--data-root", folder.Path()});
-    return args;
-  }
-};
-
-// The motion bits of the controller's MST (accelerating, decelerating,
-// constant speed, jogging); -1 when there was no reply.
-int MotionBits(SimulatedBench& bench) {
-  auto r = RunProcess(bench.Terminal({"--exec", "MST"}));
-  const std::size_t at = r.out.find("Reply: ");
-  return at == std::string::npos ? -1 : std::atoi(r.out.c_str() + at + 7) & 15;
-}
+using testing_support::SimulatedBench;
 
 // SIGTERM, SIGHUP, SIGQUIT and SIGINT while a jog runs stop the motor before
 // the program ends with 128 + the signal; a signal after a stop ends the
@@ -68,7 +44,7 @@ TEST(EndToEnd, SignalsStopTheMotorBeforeTheProgramEnds) {
     EXPECT_TRUE(terminal.WaitForOutput(c.shown, 1, 20)) << terminal.Out();
     for (int s : c.signals) terminal.Signal(s);
     EXPECT_EQ(terminal.Wait(c.seconds), c.status) << c.input << terminal.Err();
-    EXPECT_EQ(MotionBits(bench), 0) << c.input << terminal.Out();
+    EXPECT_EQ(bench.MotionBits(), 0) << c.input << terminal.Out();
   }
 }
 
@@ -81,7 +57,7 @@ TEST(EndToEnd, AReaderThatGoesAwayStopsTheMotorFirst) {
   std::vector<std::string> argv{"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 1"};
   for (const std::string& arg : bench.Terminal({"--exec", line})) argv.push_back(arg);
   EXPECT_EQ(RunProcess(argv).exitCode, 128 + SIGPIPE);
-  EXPECT_EQ(MotionBits(bench), 0);
+  EXPECT_EQ(bench.MotionBits(), 0);
 }
 
 // At the line terminal each SIGINT is the ESC key: it stops the running line,
@@ -99,7 +75,7 @@ TEST(EndToEnd, EverySigIntBetweenLinesIsOneEscKey) {
   ASSERT_TRUE(terminal.WaitForOutput(" >> ABORT\r\n", 1, 20)) << terminal.Out();
   terminal.CloseInput();
   EXPECT_EQ(terminal.Wait(20), 0);
-  EXPECT_EQ(MotionBits(bench), 0);
+  EXPECT_EQ(bench.MotionBits(), 0);
 }
 
 // SIGINT while a dialog waits is its ESC key: the unit goes on to the end of
@@ -124,7 +100,7 @@ TEST(EndToEnd, SignalsWhileADialogWaits) {
   ASSERT_TRUE(station.WaitForError("Is it turning", 2, 20)) << station.Err();
   station.Signal(SIGTERM);
   EXPECT_EQ(station.Wait(30), 143) << station.Err();
-  EXPECT_EQ(MotionBits(bench), 0);
+  EXPECT_EQ(bench.MotionBits(), 0);
   std::string text, pass, xml;
   const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Jog0001";
   ASSERT_TRUE(platform::ReadFile(results + ".txt", text)) << station.Out();

@@ -24,7 +24,8 @@ std::string BinDir() {
 }
 
 InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
-                                       const std::vector<std::string>& extraEnvironment) {
+                                       const std::vector<std::string>& extraEnvironment,
+                                       const std::vector<int>& blockedSignals) {
   int in[2], out[2], err[2];
   if (::pipe(in) || ::pipe(out) || ::pipe(err)) return;
   posix_spawn_file_actions_t actions;
@@ -42,8 +43,22 @@ InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
   for (std::string& e : environment) env.push_back(e.data());
   args.push_back(nullptr);
   env.push_back(nullptr);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  for (int signal : blockedSignals) sigaddset(&blocked, signal);
+  posix_spawnattr_setsigmask(&attributes, &blocked);
+  // The tests ignore SIGPIPE for themselves; a program starts with it at its
+  // default action, as it does from a shell.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
-  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) pid_ = pid;
+  if (posix_spawn(&pid, args[0], &actions, &attributes, args.data(), env.data()) == 0) pid_ = pid;
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   ::close(in[0]);
   ::close(out[1]);
@@ -128,6 +143,7 @@ int InteractiveProcess::Wait(double seconds) {
   }
   while (outFd_ >= 0 || errFd_ >= 0) Pump(20);
   pid_ = -1;
+  killedBySignal_ = WIFSIGNALED(status);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 

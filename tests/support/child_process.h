@@ -18,8 +18,11 @@ std::string BinDir();
 // when the test ends, unless it ended first.
 class InteractiveProcess {
  public:
+  // `blockedSignals` reach the program held (blocked) from its start, as a
+  // parent can hand them on; a program that takes them unblocks them.
   InteractiveProcess(const std::vector<std::string>& argv,
-                     const std::vector<std::string>& extraEnvironment = {});
+                     const std::vector<std::string>& extraEnvironment = {},
+                     const std::vector<int>& blockedSignals = {});
   ~InteractiveProcess();
   InteractiveProcess(const InteractiveProcess&) = delete;
   InteractiveProcess& operator=(const InteractiveProcess&) = delete;
@@ -37,9 +40,14 @@ class InteractiveProcess {
     return WaitFor(out_, text, count, seconds);
   }
   void Signal(int signal);
+  // The process id; -1 when it did not start or has been waited for.
+  int Pid() const { return pid_; }
   // Waits for the end (up to `seconds`, then kills it) and returns the exit
   // code, or 128 + the signal that ended it.
   int Wait(double seconds);
+  // After Wait(): a signal ended the program (its default action, or the
+  // kill of a time-out), rather than the program itself.
+  bool KilledBySignal() const { return killedBySignal_; }
   const std::string& Out() const { return out_; }
   const std::string& Err() const { return err_; }
 
@@ -47,6 +55,7 @@ class InteractiveProcess {
   void Pump(int milliseconds);
   bool WaitFor(const std::string& stream, const std::string& text, int count, double seconds);
   int pid_ = -1;
+  bool killedBySignal_ = false;
   int in_ = -1, outFd_ = -1, errFd_ = -1;
   std::string out_, err_;
 };

@@ -1,0 +1,187 @@
+// The real program under what its surroundings do to it: a reader of its
+// output that goes away, reports sent into devices and pipes, signals in its
+// first milliseconds, controllers that answer late or end their replies with
+// CR LF, input lines of hundreds of megabytes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/files.h"
+#include "support/child_process.h"
+#include "support/simulated_bench.h"
+
+namespace {
+
+using testing_support::InteractiveProcess;
+using testing_support::RunProcess;
+using testing_support::SimulatedBench;
+
+std::string Read(const std::string& path) {
+  std::string text;
+  EXPECT_TRUE(platform::ReadFile(path, text)) << path;
+  return text;
+}
+
+// Everything a descriptor holds now, without waiting.
+std::string Drain(int fd) {
+  std::string got;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+    got.append(buffer, static_cast<std::size_t>(n));
+  return got;
+}
+
+// --report into a FIFO a reader holds, into a character device (made in the
+// test folder: /dev/null's numbers) and into the program's standard output
+// (a link to /proc/self/fd/1 as /dev/stdout is, made in the test folder so
+// that a fault here never replaces the system's own) is written through: the
+// reader gets the report and the device is still a device. A FIFO that
+// nobody reads loses the report (4) and stays a FIFO; a folder is refused
+// before the run.
+TEST(OutsideConditions, ReportsGoIntoDevicesAndPipesWithoutReplacingThem) {
+  SimulatedBench bench;
+  const std::string fifo = bench.folder / "report.fifo", lone = bench.folder / "lone.fifo";
+  const std::string device = bench.folder / "report.null", standardOutput = bench.folder / "stdout";
+  ASSERT_EQ(::symlink("/proc/self/fd/1", standardOutput.c_str()), 0);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600) + ::mkfifo(lone.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const bool devices = ::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0;
+
+  const struct {
+    std::string report;
+    int status;
+    mode_t type;  // what stands at the report's name afterwards
+    const char* said;
+  } cases[] = {
+      {fifo, 0, S_IFIFO, ""},
+      {device, 0, S_IFCHR, ""},
+      {standardOutput, 0, S_IFLNK, ""},
+      {lone, 4, S_IFIFO, "nothing reads"},
+      {bench.folder.Path(), 4, S_IFDIR, "it is a folder"},
+  };
+  for (const auto& c : cases) {
+    if (c.type == S_IFCHR && !devices) continue;
+    const auto run = RunProcess(bench.Terminal({"--exec", "ID", "--report", c.report}));
+    EXPECT_EQ(run.exitCode, c.status) << c.report << "\n" << run.err;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    struct stat after;
+    ASSERT_EQ(::lstat(c.report.c_str(), &after), 0) << c.report;
+    EXPECT_EQ(after.st_mode & S_IFMT, c.type) << c.report;
+    const std::string received = c.report == fifo ? Drain(reader) : run.out;
+    if (c.status == 0 && c.type != S_IFCHR) {
+      EXPECT_NE(received.find("<testsuite"), std::string::npos) << c.report;
+    }
+  }
+  ::close(reader);
+  if (!devices) GTEST_SKIP() << "no character device could be made: run as root to check it";
+}
+
+// A signal in the program's first milliseconds is acted on as soon as the
+// run can act, with the documented status, and the motor is stopped at the
+// end: SIGINT is the ESC key at the first step (a script's loop runs its unit
+// to the end, stops the motor there and saves; a one-line run sends "ABORT"
+// and ends with 130), SIGTERM the safe stop (143, the report written).
+// The times count from the program's start (its exec). The signal reaches it
+// held, as a parent may hand signals on: while the system still loads the
+// program's libraries no program can take a signal, and the program lets
+// them through itself once its handlers are in place.
+TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
+  SimulatedBench bench;
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_2.txt",
+                                        "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[CMDREPLY1]JX+\n"
+                                        "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
+                                        "[LOOPEND]\n[ESCSTOP]\n"));
+  const std::string report = bench.folder / "report.xml";
+  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001.txt";
+  const struct {
+    std::vector<std::string> args;
+    int signal;
+    int status;
+    bool saves;  // the script's ESC path saves its unit
+  } runs[] = {
+      {{"/A2", "--report", report}, SIGINT, 0, true},
+      {{"/A2", "--report", report}, SIGTERM, 143, false},
+      {{"--exec", "JX+,DELAY=60000", "--report", report}, SIGINT, 130, false},
+      {{"--exec", "JX+,DELAY=60000", "--report", report}, SIGTERM, 143, false},
+  };
+  for (const auto& run : runs) {
+    for (int milliseconds : {0, 5, 10, 20, 50}) {
+      platform::RemoveFile(report);
+      platform::RemoveFile(results);
+      const std::string what =
+          run.args[0] + " signal " + std::to_string(run.signal) + " at " +
+          std::to_string(milliseconds) + " ms";
+      InteractiveProcess terminal(bench.Terminal(run.args), {}, {run.signal});
+      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+      terminal.Signal(run.signal);
+      EXPECT_EQ(terminal.Wait(30), run.status) << what << "\n" << terminal.Err();
+      EXPECT_FALSE(terminal.KilledBySignal()) << what;
+      EXPECT_EQ(bench.MotionBits(), 0) << what << "\n" << terminal.Out();
+      EXPECT_TRUE(platform::FileExists(report)) << what;
+      EXPECT_TRUE(!run.saves || platform::FileExists(results)) << what << "\n" << terminal.Out();
+      // Held from the start, a SIGINT is there before the one line runs: it
+      // is not run at all.
+      if (milliseconds == 0 && run.signal == SIGINT && run.args[0] == "--exec") {
+        EXPECT_EQ(terminal.Out().find("JX+"), std::string::npos) << terminal.Out();
+      }
+    }
+  }
+}
+
+// A production script whose output goes into a reader that stops reading
+// (a pipe into `head`): the output stops, the loss is said on standard error,
+// the running line stops the motor, the script's ESC path saves the unit's
+// files, the report is written, and the program ends with 141.
+TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSaved) {
+  SimulatedBench bench;
+  std::string line = "JX+";
+  for (int i = 0; i < 400; ++i) line += ",PX";
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      bench.folder / "AppPrograms/AutoControl/autocontrol_3.txt",
+      "[SAVERESULTSAUTOESC]Unit\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
+      "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]" +
+          line + "\n[CMDREPLY2]ABORT\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n"));
+  std::string answers;
+  for (int unit = 1; unit <= 50; ++unit) answers += "SN" + std::to_string(unit) + "\n";
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "answers.txt", answers));
+  const std::string report = bench.folder / "report.xml";
+  std::vector<std::string> argv{"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 100"};
+  for (const std::string& arg :
+       bench.Terminal({"--answers", bench.folder / "answers.txt", "--report", report, "/A3"}))
+    argv.push_back(arg);
+  const auto run = RunProcess(argv);
+  EXPECT_EQ(run.exitCode, 141) << run.err;
+  EXPECT_EQ(run.out.size(), 100u);
+  EXPECT_NE(run.err.find("standard output was closed by its reader"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(bench.MotionBits(), 0);
+  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001";
+  EXPECT_EQ(Read(results + ".txt").rfind(" >> JX+\r\n", 0), 0u);
+  EXPECT_EQ(Read(results + "_Pass.csv").rfind("Serial,Result\r\nSN1,Pass\r\n", 0), 0u);
+  EXPECT_NE(Read(report).find("<testsuite"), std::string::npos);
+}
+
+// SIGTERM while a dialog waits for its answer from a FIFO that has no writer
+// yet stops the run safely with 143.
+TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
+  SimulatedBench bench;
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_4.txt",
+                                        "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n"));
+  const std::string fifo = bench.folder / "answers.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  InteractiveProcess station(bench.Terminal({"--answers", fifo, "/A4"}));
+  ASSERT_TRUE(station.WaitForError("Enter Serial Number", 1, 30)) << station.Err();
+  station.Signal(SIGTERM);
+  EXPECT_EQ(station.Wait(30), 143) << station.Err();
+}
+
+}  // namespace
