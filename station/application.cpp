@@ -478,7 +478,8 @@ const Application::MainEvent Application::kMainEvents[] = {
       {tmain::kLanguageSelector, tmain::kLanguageSelector, kLoading,
        [](A& a, E, R) {
          a.gui_.ClearItems(kMainForm, tmain::kLanguageSelector);
-         a.gui_.AddItems(kMainForm, tmain::kLanguageSelector, a.languages_.SelectorItems());
+         a.gui_.AddItems(kMainForm, tmain::kLanguageSelector,
+                        platform::SplitFields(a.languages_.SelectorItems(), '|'));
          a.gui_.SelectItem(kMainForm, tmain::kLanguageSelector, a.languages_.LanguageIndex());
        }},
       {tmain::kLanguageSelector, tmain::kLanguageSelector, kSelectionChange,
@@ -605,8 +606,10 @@ void Application::OnEscape() {
 }
 
 void Application::DiscoverDevices() {
-  std::string list = devices::JoinList(registry_.Discover());
-  if (!list.empty()) gui_.AddItems(kMainForm, tmain::kDeviceSelector, list);
+  // The list rule: the entries are one "|"-joined text, so an entry that
+  // holds a "|" shows as the pieces around it.
+  gui_.AddItems(kMainForm, tmain::kDeviceSelector,
+                devices::SplitList(devices::JoinList(registry_.Discover())));
   gui_.SelectItem(kMainForm, tmain::kDeviceSelector, 0);
 }
 

@@ -97,11 +97,7 @@ struct Station {
     while (gui.PendingEvents()) gui.DoEvents();
   }
   std::string Display() { return application->Engine().Display().Text(); }
-  int Background() {
-    int text, back;
-    gui.Colours(kMainForm, 0, text, back);
-    return back;
-  }
+  int Background() { return gui.Colours(kMainForm, 0).back; }
   autocontrol::ScriptState& State() { return application->Script().State(); }
   int FailCount() { return application->PlainCapture().FailCount; }
   std::string Read(const std::string& relative) {

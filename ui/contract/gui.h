@@ -80,21 +80,24 @@ namespace ui {
 // Event codes
 
 namespace event {
-inline constexpr int kCloseRequest = 0;         // the operator closes a form; refuse keeps it
-inline constexpr int kClick = 1;                // a button, check box or accelerator
-inline constexpr int kSelectionChange = 6;      // the operator picked a list item
-inline constexpr int kTimerTick = 7;            // control = the timer's identifier
-inline constexpr int kTooltip = 8;              // reply with EventReply::tooltip
-inline constexpr int kKey = 31;                 // value = key code (13 Enter, 27 ESC)
-inline constexpr int kSecondCloseRequest = 59;  // the form's close from the system menu
-inline constexpr int kLoading = 85;             // to a control, before it is filled
-inline constexpr int kStarted = 86;             // to a form, once it is on screen
-inline constexpr int kLoaded = 87;              // to each control, then to the form
-inline constexpr int kOwnerSize = 310;          // reply with EventReply::itemHeight
-inline constexpr int kPosted = 410;             // what PostEvent queues by convention
-inline constexpr int kFocusGained = 800;        // controls with ControlSpec::focusEvents
-inline constexpr int kFocusLost = 801;
-inline constexpr int kApplicationEnd = -100;  // to kApplicationForm after the last form
+// What happened: the code of an Event, and what PostEvent queues.
+enum Code : int {
+  kCloseRequest = 0,         // the operator closes a form; refuse keeps it
+  kClick = 1,                // a button, check box or accelerator
+  kSelectionChange = 6,      // the operator picked a list item
+  kTimerTick = 7,            // control = the timer's identifier
+  kTooltip = 8,              // reply with EventReply::tooltip
+  kKey = 31,                 // value = key code (13 Enter, 27 ESC)
+  kSecondCloseRequest = 59,  // the form's close from the system menu
+  kLoading = 85,             // to a control, before it is filled
+  kStarted = 86,             // to a form, once it is on screen
+  kLoaded = 87,              // to each control, then to the form
+  kOwnerSize = 310,          // reply with EventReply::itemHeight
+  kPosted = 410,             // what PostEvent queues by convention
+  kFocusGained = 800,        // controls with ControlSpec::focusEvents
+  kFocusLost = 801,
+  kApplicationEnd = -100,  // to kApplicationForm after the last form
+};
 }  // namespace event
 
 // The pseudo-form that receives kApplicationEnd.
@@ -304,7 +307,7 @@ struct Accelerator {
 struct Event {
   std::string form;
   int control = 0;  // 0 = the form itself
-  int code = 0;
+  event::Code code = event::kCloseRequest;
   int value = 0;
 };
 
@@ -396,12 +399,25 @@ class EventSink {
 // ---------------------------------------------------------------------------
 // Library dialogs
 
+// A control's (or with control 0 a form's) colour numbers; -1 where it has
+// the kind's native default.
+struct ColourPair {
+  int text = -1;
+  int back = -1;
+  bool operator==(const ColourPair&) const = default;
+};
+
 struct MessageBoxRequest {
+  enum class Buttons { Ok, OkCancel, YesNo };
   std::string form;  // owner
   std::string text;  // "|" breaks lines
   std::string title;
-  std::string buttons;  // "OK", "OKCANCEL", "YESNO"
+  Buttons buttons = Buttons::Ok;
 };
+
+// The operator's answer to a message box: OK or Yes accepts; Cancel, No or
+// closing the box declines.
+enum class MessageBoxAnswer { Accepted, Declined };
 
 struct FileDialogRequest {
   bool save = false;
@@ -480,8 +496,9 @@ class Gui {
   virtual void SetSelection(const std::string& form, int control, TextSelection selection) = 0;
 
   // -- Lists ------------------------------------------------------------------
-  // Adds one item per "|"-separated piece at the end.
-  virtual void AddItems(const std::string& form, int control, const std::string& items) = 0;
+  // Adds the items at the end, each exactly as given (a "|" in one is kept).
+  virtual void AddItems(const std::string& form, int control,
+                        const std::vector<std::string>& items) = 0;
   // Inserts exactly one item (a "|" in it is kept) before `position`;
   // a position past the end appends.
   virtual void InsertItem(const std::string& form, int control, int position,
@@ -505,7 +522,7 @@ class Gui {
   virtual std::pair<std::string, int> FocusedControl() const = 0;
   // Control 0: the form's colours.
   virtual void SetColours(const std::string& form, int control, int text, int back) = 0;
-  virtual void Colours(const std::string& form, int control, int& text, int& back) const = 0;
+  virtual ColourPair Colours(const std::string& form, int control) const = 0;
   virtual void SetFont(const std::string& form, int control, const FontRef& font) = 0;
   // Puts a control on top of every other control of its form.
   virtual void Raise(const std::string& form, int control) = 0;
@@ -517,7 +534,7 @@ class Gui {
   virtual void SetRedrawState(const std::string& form, int control, bool redraw) = 0;
 
   // -- Events, timers and time ------------------------------------------------
-  virtual void PostEvent(const std::string& form, int control, int code, int value) = 0;
+  virtual void PostEvent(const std::string& form, int control, event::Code code, int value) = 0;
   // A timer of a form, by identifier: event 7 every `seconds`. Starting a
   // running timer restarts it. Unloading the form stops its timers.
   virtual void StartTimer(const std::string& form, int timer, double seconds) = 0;
@@ -533,8 +550,7 @@ class Gui {
   virtual void Quit(int status) = 0;
 
   // -- Dialogs and help -------------------------------------------------------
-  // Returns the button chosen: 1 OK / Yes, 2 Cancel / No.
-  virtual int MessageBox(const MessageBoxRequest& request) = 0;
+  virtual MessageBoxAnswer MessageBox(const MessageBoxRequest& request) = 0;
   // The chosen path, or "" when cancelled.
   virtual std::string FileDialog(const FileDialogRequest& request) = 0;
   // Hands a file to the desktop's default application for it. False when

@@ -434,10 +434,11 @@ void HeadlessGui::SetSelection(const std::string& form, int control, TextSelecti
   c->selection = selection;
 }
 
-void HeadlessGui::AddItems(const std::string& form, int control, const std::string& items) {
+void HeadlessGui::AddItems(const std::string& form, int control,
+                           const std::vector<std::string>& items) {
   Control* c = Find(form, control);
   if (!c) return;
-  for (std::string& item : ItemsOf(items)) c->items.push_back(std::move(item));
+  c->items.insert(c->items.end(), items.begin(), items.end());
 }
 
 void HeadlessGui::InsertItem(const std::string& form, int control, int position,
@@ -529,19 +530,13 @@ void HeadlessGui::SetColours(const std::string& form, int control, int text, int
   }
 }
 
-void HeadlessGui::Colours(const std::string& form, int control, int& text, int& back) const {
-  text = back = -1;
+ColourPair HeadlessGui::Colours(const std::string& form, int control) const {
   if (control == 0) {
-    if (const Form* f = FindForm(form)) {
-      text = f->textColour;
-      back = f->backColour;
-    }
-    return;
+    const Form* f = FindForm(form);
+    return f ? ColourPair{f->textColour, f->backColour} : ColourPair{};
   }
-  if (const Control* c = Find(form, control)) {
-    text = c->textColour;
-    back = c->backColour;
-  }
+  const Control* c = Find(form, control);
+  return c ? ColourPair{c->textColour, c->backColour} : ColourPair{};
 }
 
 void HeadlessGui::SetFont(const std::string& form, int control, const FontRef& font) {
@@ -584,7 +579,7 @@ void HeadlessGui::SetRedrawState(const std::string& form, int control, bool redr
 // ---------------------------------------------------------------------------
 // Events, timers and time
 
-void HeadlessGui::PostEvent(const std::string& form, int control, int code, int value) {
+void HeadlessGui::PostEvent(const std::string& form, int control, event::Code code, int value) {
   Inject({form, control, code, value});
 }
 
@@ -693,8 +688,8 @@ void HeadlessGui::Quit(int status) {
 // ---------------------------------------------------------------------------
 // Dialogs and help
 
-int HeadlessGui::MessageBox(const MessageBoxRequest& request) {
-  return messageBoxResponder ? messageBoxResponder(request) : 1;
+MessageBoxAnswer HeadlessGui::MessageBox(const MessageBoxRequest& request) {
+  return messageBoxResponder ? messageBoxResponder(request) : MessageBoxAnswer::Accepted;
 }
 
 std::string HeadlessGui::FileDialog(const FileDialogRequest& request) {

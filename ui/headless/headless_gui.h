@@ -35,7 +35,7 @@ class HeadlessGui : public Gui {
 
   // Responders. The message box responder returns the button chosen (1 by
   // default); the file dialog responder returns the path ("" = cancelled).
-  std::function<int(const MessageBoxRequest&)> messageBoxResponder;
+  std::function<MessageBoxAnswer(const MessageBoxRequest&)> messageBoxResponder;
   std::function<std::string(const FileDialogRequest&)> fileDialogResponder;
   // Called whenever the event loop has nothing to do; returns true when it
   // queued something (e.g. an operator action read from a file). On real
@@ -118,7 +118,8 @@ class HeadlessGui : public Gui {
   void AppendText(const std::string& form, int control, const std::string& text) override;
   TextSelection Selection(const std::string& form, int control) const override;
   void SetSelection(const std::string& form, int control, TextSelection selection) override;
-  void AddItems(const std::string& form, int control, const std::string& items) override;
+  void AddItems(const std::string& form, int control,
+                const std::vector<std::string>& items) override;
   void InsertItem(const std::string& form, int control, int position,
                   const std::string& item) override;
   void ClearItems(const std::string& form, int control) override;
@@ -134,13 +135,13 @@ class HeadlessGui : public Gui {
   void SetFocus(const std::string& form, int control) override;
   std::pair<std::string, int> FocusedControl() const override { return focus_; }
   void SetColours(const std::string& form, int control, int text, int back) override;
-  void Colours(const std::string& form, int control, int& text, int& back) const override;
+  ColourPair Colours(const std::string& form, int control) const override;
   void SetFont(const std::string& form, int control, const FontRef& font) override;
   void Raise(const std::string& form, int control) override;
   UnitRect ControlGeometry(const std::string& form, int control) const override;
   void Redraw(const std::string& form, int control) override;
   void SetRedrawState(const std::string& form, int control, bool redraw) override;
-  void PostEvent(const std::string& form, int control, int code, int value) override;
+  void PostEvent(const std::string& form, int control, event::Code code, int value) override;
   void StartTimer(const std::string& form, int timer, double seconds) override;
   void StopTimer(const std::string& form, int timer) override;
   void DoEvents() override;
@@ -148,7 +149,7 @@ class HeadlessGui : public Gui {
   void Delay(double seconds) override;
   int Run() override;
   void Quit(int status) override;
-  int MessageBox(const MessageBoxRequest& request) override;
+  MessageBoxAnswer MessageBox(const MessageBoxRequest& request) override;
   std::string FileDialog(const FileDialogRequest& request) override;
   bool OpenWithDesktop(const std::string& path) override;
   bool ShowHelpWindow(const std::string& title, const std::string& index) override;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/text.h"
 #include "ui/look/painters.h"
 #include "ui/qt/latin1.h"
 #include "ui/qt/line_box.h"
@@ -317,16 +318,13 @@ void ComboBoxControl::FitPopup() {
 }
 
 void ComboBoxControl::AddItems(const std::string& items) {
+  AddItems(platform::SplitFields(items, '|'));
+}
+
+void ComboBoxControl::AddItems(const std::vector<std::string>& items) {
   if (items.empty()) return;
   int selected = currentIndex();
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t bar = items.find('|', start);
-    addItem(FromBytes(std::string_view(items).substr(
-        start, bar == std::string::npos ? std::string::npos : bar - start)));
-    if (bar == std::string::npos) break;
-    start = bar + 1;
-  }
+  for (const std::string& item : items) addItem(FromBytes(item));
   // Qt selects the first item of an empty list by itself; the contract
   // keeps the selection as it was.
   if (selected < 0) setCurrentIndex(-1);

@@ -148,7 +148,9 @@ class ComboBoxControl : public QComboBox, public Control {
   void SetItemHeight(int pixels);
   int ItemHeight() const { return itemHeight_; }
 
+  // The form table's caption: one item per "|"-separated piece.
   void AddItems(const std::string& items);
+  void AddItems(const std::vector<std::string>& items);
   void InsertAt(int position, const std::string& item);
   std::vector<std::string> ItemTexts() const;
   void Select(int index);

@@ -390,7 +390,7 @@ void QtGui::SetSelection(const std::string& form, int control, ui::TextSelection
   if (auto* box = dynamic_cast<TextBoxControl*>(Find(form, control))) box->SetSelection(selection);
 }
 
-void QtGui::AddItems(const std::string& form, int control, const std::string& items) {
+void QtGui::AddItems(const std::string& form, int control, const std::vector<std::string>& items) {
   if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) list->AddItems(items);
 }
 
@@ -478,19 +478,13 @@ void QtGui::SetColours(const std::string& form, int control, int text, int back)
   if (Control* c = Find(form, control)) c->ApplyColours(text, back);
 }
 
-void QtGui::Colours(const std::string& form, int control, int& text, int& back) const {
-  text = back = -1;
+ui::ColourPair QtGui::Colours(const std::string& form, int control) const {
   if (control == 0) {
-    if (FormWindow* f = FormWidget(form)) {
-      text = f->TextColour();
-      back = f->BackColour();
-    }
-    return;
+    FormWindow* f = FormWidget(form);
+    return f ? ui::ColourPair{f->TextColour(), f->BackColour()} : ui::ColourPair{};
   }
-  if (Control* c = Find(form, control)) {
-    text = c->TextColour();
-    back = c->BackColour();
-  }
+  Control* c = Find(form, control);
+  return c ? ui::ColourPair{c->TextColour(), c->BackColour()} : ui::ColourPair{};
 }
 
 void QtGui::SetFont(const std::string& form, int control, const ui::FontRef& font) {
@@ -558,7 +552,7 @@ void QtGui::Post(const ui::Event& event) {
   QCoreApplication::postEvent(this, new GuiEvent(event, FormWidget(event.form)));
 }
 
-void QtGui::PostEvent(const std::string& form, int control, int code, int value) {
+void QtGui::PostEvent(const std::string& form, int control, event::Code code, int value) {
   Post({form, control, code, value});
 }
 
@@ -725,23 +719,25 @@ QPixmap QtGui::Image(const std::string& name, const QSize& size) const {
 // ---------------------------------------------------------------------------
 // Dialogs and help
 
-int QtGui::MessageBox(const ui::MessageBoxRequest& request) {
+ui::MessageBoxAnswer QtGui::MessageBox(const ui::MessageBoxRequest& request) {
+  using Buttons = ui::MessageBoxRequest::Buttons;
   QPointer<QMessageBox> box = new QMessageBox(FormWidget(request.form));
   box->setTextFormat(Qt::PlainText);
   box->setWindowTitle(FromBytes(request.title));
   box->setText(FromBytes(request.text).replace(QLatin1Char('|'), QLatin1Char('\n')));
-  if (request.buttons == "OKCANCEL") {
+  if (request.buttons == Buttons::OkCancel) {
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-  } else if (request.buttons == "YESNO") {
+  } else if (request.buttons == Buttons::YesNo) {
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
   } else {
     box->setStandardButtons(QMessageBox::Ok);
   }
   box->exec();
-  if (!box) return 2;  // its owner went away while it was open
+  if (!box) return ui::MessageBoxAnswer::Declined;  // its owner went away while it was open
   QMessageBox::StandardButton chosen = box->standardButton(box->clickedButton());
   delete box.data();
-  return chosen == QMessageBox::Ok || chosen == QMessageBox::Yes ? 1 : 2;
+  return chosen == QMessageBox::Ok || chosen == QMessageBox::Yes ? ui::MessageBoxAnswer::Accepted
+                                                                 : ui::MessageBoxAnswer::Declined;
 }
 
 std::string QtGui::FileDialog(const ui::FileDialogRequest& request) {

@@ -78,7 +78,8 @@ class QtGui final : public QObject, public ui::Gui, private FormHost {
   ui::TextSelection Selection(const std::string& form, int control) const override;
   void SetSelection(const std::string& form, int control, ui::TextSelection selection) override;
 
-  void AddItems(const std::string& form, int control, const std::string& items) override;
+  void AddItems(const std::string& form, int control,
+                const std::vector<std::string>& items) override;
   void InsertItem(const std::string& form, int control, int position,
                   const std::string& item) override;
   void ClearItems(const std::string& form, int control) override;
@@ -95,14 +96,14 @@ class QtGui final : public QObject, public ui::Gui, private FormHost {
   void SetFocus(const std::string& form, int control) override;
   std::pair<std::string, int> FocusedControl() const override;
   void SetColours(const std::string& form, int control, int text, int back) override;
-  void Colours(const std::string& form, int control, int& text, int& back) const override;
+  ui::ColourPair Colours(const std::string& form, int control) const override;
   void SetFont(const std::string& form, int control, const ui::FontRef& font) override;
   void Raise(const std::string& form, int control) override;
   ui::UnitRect ControlGeometry(const std::string& form, int control) const override;
   void Redraw(const std::string& form, int control) override;
   void SetRedrawState(const std::string& form, int control, bool redraw) override;
 
-  void PostEvent(const std::string& form, int control, int code, int value) override;
+  void PostEvent(const std::string& form, int control, event::Code code, int value) override;
   void StartTimer(const std::string& form, int timer, double seconds) override;
   void StopTimer(const std::string& form, int timer) override;
   void DoEvents() override;
@@ -111,7 +112,7 @@ class QtGui final : public QObject, public ui::Gui, private FormHost {
   int Run() override;
   void Quit(int status) override;
 
-  int MessageBox(const ui::MessageBoxRequest& request) override;
+  ui::MessageBoxAnswer MessageBox(const ui::MessageBoxRequest& request) override;
   std::string FileDialog(const ui::FileDialogRequest& request) override;
   bool OpenWithDesktop(const std::string& path) override;
   bool ShowHelpWindow(const std::string& title, const std::string& index) override;

@@ -105,7 +105,7 @@ TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
   Settle();
   events.clear();
   gui().SetText("F", 20, "typed"), gui().SelectItem("F", 10, 2), gui().SetChecked("F", 30, true);
-  gui().AddItems("F", 10, "d|e"), gui().InsertItem("F", 10, 0, "z");
+  gui().AddItems("F", 10, {"d", "e|f"}), gui().InsertItem("F", 10, 0, "z");
   gui().SetSelection("F", 20, {1, 3}), gui().SetVisible("F", 40, false);
   gui().SetEnabled("F", 30, false), gui().SetColours("F", 50, 1, 2), gui().Raise("F", 70);
   gui().Redraw("F", 0), gui().SetFormGeometry("F", {2, 3, 45, 25});
@@ -202,13 +202,13 @@ TEST_P(GuiConformance, AllByteValuesCrossAsLatin1BothWaysAndAppendsKeepTheirOrde
   EXPECT_EQ(gui().Text("F", 60), all);
 }
 
-TEST_P(GuiConformance, ListsKeepAnInsertedPipeAndSelectOnlyInside) {
+TEST_P(GuiConformance, ListsKeepEveryItemWholeAndSelectOnlyInside) {
   gui().LoadForm(TestForm());
   gui().ClearItems("F", 10);
-  gui().AddItems("F", 10, "a|b");
+  gui().AddItems("F", 10, {"a", "b|c"});
   gui().InsertItem("F", 10, 0, "x|y");
   gui().InsertItem("F", 10, 99, "z");
-  EXPECT_EQ(gui().Items("F", 10), (std::vector<std::string>{"x|y", "a", "b", "z"}));
+  EXPECT_EQ(gui().Items("F", 10), (std::vector<std::string>{"x|y", "a", "b|c", "z"}));
   gui().SelectItem("F", 10, 1);
   EXPECT_EQ(gui().Text("F", 10), "a");
   gui().SelectItem("F", 10, 4);

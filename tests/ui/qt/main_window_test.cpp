@@ -259,15 +259,17 @@ TEST_F(MainWindowTest, ASaveDialogReplacesAnExistingFileWithoutAsking) {
 }
 
 TEST_F(MainWindowTest, AMessageBoxShowsPlainLinesAndReturnsTheButton) {
-  for (int button : {1, 2}) {
-    WhenModal([button](QDialog* dialog) {
+  for (ui::MessageBoxAnswer answer : {MessageBoxAnswer::Accepted, MessageBoxAnswer::Declined}) {
+    WhenModal([answer](QDialog* dialog) {
       auto* box = qobject_cast<QMessageBox*>(dialog);
       ASSERT_NE(box, nullptr);
       EXPECT_EQ(box->text(), QString::fromUtf8("<b>Device</b>\nNot Available \xC2\xB5"));
-      box->button(button == 1 ? QMessageBox::Yes : QMessageBox::No)->click();
+      box->button(answer == MessageBoxAnswer::Accepted ? QMessageBox::Yes : QMessageBox::No)
+          ->click();
     });
-    EXPECT_EQ(gui.MessageBox({kMainForm, "<b>Device</b>|Not Available \xB5", "Title", "YESNO"}),
-              button);
+    EXPECT_EQ(gui.MessageBox({kMainForm, "<b>Device</b>|Not Available \xB5", "Title",
+                              ui::MessageBoxRequest::Buttons::YesNo}),
+              answer);
   }
 }
 
