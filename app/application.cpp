@@ -590,6 +590,10 @@ void Application::OnEscape() {
 
 void Application::DiscoverDevices() {
   std::string list = devices::JoinList(registry_.Discover());
+  // A settings line a link could not use is said where errors are said.
+  for (const std::string& note : registry_.TakeNotes()) {
+    if (onError) onError(note);
+  }
   if (!list.empty()) gui_.AddItems(kMainForm, tmain::kDeviceSelector, list);
   gui_.SelectItem(kMainForm, tmain::kDeviceSelector, 0);
 }
