@@ -49,6 +49,14 @@ std::string CleanResultName(std::string_view name) {
   return base.empty() ? kDefaultResultName : base;
 }
 
+// A value as one CSV field: as it is, unless it holds a CR, an LF, a comma
+// or a double quote; then in double quotes, each double quote doubled
+// (RFC 4180). A value that never needed quotes is written as it always was.
+std::string CsvField(const std::string& value) {
+  if (value.find_first_of("\r\n,\"") == std::string::npos) return value;
+  return '"' + ReplaceAll(value, "\"", "\"\"") + '"';
+}
+
 // One file of an automatic save.
 struct AutoResultFile {
   const char* suffix;
@@ -677,7 +685,7 @@ std::string Script::CsvHeaderLine() const {
     std::string title = paren == std::string::npos ? std::string() : fields[i].substr(0, paren);
     if (title.empty()) title = " ";
     if (i) line += ',';
-    line += title;
+    line += CsvField(title);
   }
   return line + "\r\n";
 }
@@ -713,7 +721,7 @@ std::string Script::CsvDataLine() const {
     }
     if (known) {
       if (!first) line += ',';
-      line += value;
+      line += CsvField(value);
       first = false;
     }
   }

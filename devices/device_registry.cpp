@@ -54,4 +54,12 @@ std::vector<std::string> DeviceRegistry::Discover() const {
   return all;
 }
 
+std::vector<std::string> DeviceRegistry::TakeNotes() const {
+  std::vector<std::string> all;
+  for (LinkKind kind : {LinkKind::Hid, LinkKind::Usb, LinkKind::Serial}) {
+    for (std::string& note : TransportFor(kind).TakeNotes()) all.push_back(std::move(note));
+  }
+  return all;
+}
+
 }  // namespace devices

@@ -31,6 +31,9 @@ class DeviceRegistry {
   // each in its transport's order. Entries are cut at "|" only by the list
   // rule, so an entry must not contain "|".
   std::vector<std::string> Discover() const;
+  // What the transports have to tell about their configuration since they
+  // were last asked (Transport::TakeNotes), in the same order of kinds.
+  std::vector<std::string> TakeNotes() const;
 
  private:
   std::array<std::shared_ptr<Transport>, 3> transports_;

@@ -73,6 +73,11 @@ class Transport {
 
   // Closes the link. The status is returned but no caller acts on it.
   virtual LinkStatus Close(LinkHandle handle) = 0;
+
+  // What the link has to tell the operator about its own configuration (a
+  // settings line it could not use, and so left at its default), each
+  // message once; asked after every discovery.
+  virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
 }  // namespace devices

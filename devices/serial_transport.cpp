@@ -159,6 +159,80 @@ std::string ComPortDevice(int number, const std::map<int, std::string>& map) {
   return it != map.end() ? it->second : SerialPort::DefaultDeviceName(number);
 }
 
+namespace {
+
+// A plain decimal number (digits with an optional fraction, no sign, no
+// exponent); false for anything else.
+bool ReadSeconds(std::string_view text, double& out) {
+  std::size_t digits = 0, dots = 0;
+  for (char c : text) {
+    if (IsDigit(c)) {
+      ++digits;
+    } else if (c == '.') {
+      ++dots;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || dots > 1) return false;
+  out = platform::ReadDecimal(text);
+  return true;
+}
+
+std::string SecondsText(double seconds) {
+  std::string text = std::to_string(seconds);
+  text.erase(text.find_last_not_of('0') + 1);
+  if (text.back() == '.') text.pop_back();
+  return text + " s";
+}
+
+}  // namespace
+
+SerialTiming ParseSerialTiming(std::string_view fileText, double replyTimeoutSeconds,
+                               const std::string& fileName, std::vector<std::string>& notes) {
+  SerialTiming timing;
+  const SerialTiming defaults;
+  std::string_view text = WithoutByteOrderMark(fileText);
+  int number = 0;
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = TrimmedView(text.substr(start, end - start));
+    ++number;
+    start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+    auto note = [&](const std::string& why) {
+      notes.push_back(fileName + ", line " + std::to_string(number) + ": \"" + std::string(line) +
+                      "\": " + why);
+    };
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+      note("not NAME=value; the line is ignored");
+      continue;
+    }
+    const std::string name = platform::ToUpper(TrimmedView(line.substr(0, equals)));
+    const std::string_view value = TrimmedView(line.substr(equals + 1));
+    if (name != "SETTLE") {
+      note("unknown name (the one name is SETTLE); the line is ignored");
+      continue;
+    }
+    const std::string keeps =
+        "; the link waits for " + SecondsText(defaults.settleSeconds) + " of quiet";
+    double seconds = 0;
+    if (!value.empty() && value.front() == '-' && ReadSeconds(value.substr(1), seconds)) {
+      note("the settle time is negative" + keeps);
+    } else if (!ReadSeconds(value, seconds)) {
+      note("the settle time is not a number of seconds" + keeps);
+    } else if (seconds > replyTimeoutSeconds) {
+      note("the settle time is longer than the reply time-out of " +
+           SecondsText(replyTimeoutSeconds) + keeps);
+    } else {
+      timing.settleSeconds = seconds;
+    }
+  }
+  return timing;
+}
+
 struct SerialTransport::OpenPort {
   std::unique_ptr<SerialChannel> channel;
   std::string address;
@@ -167,14 +241,37 @@ struct SerialTransport::OpenPort {
   std::string pending;
   // The last exchange timed out: its reply may still be on the way.
   bool unsettled = false;
+  // The last reply ended at a CR, and nothing has come since: an LF now is
+  // the rest of a CR LF line end, not the start of the next reply.
+  bool afterCr = false;
 };
 
 SerialTransport::SerialTransport(std::string dataRoot, double replyTimeoutSeconds)
-    : dataRoot_(std::move(dataRoot)), replyTimeoutSeconds_(replyTimeoutSeconds) {}
+    : dataRoot_(std::move(dataRoot)), replyTimeoutSeconds_(replyTimeoutSeconds) {
+  ReadTiming();
+}
 
 SerialTransport::~SerialTransport() = default;
 
+void SerialTransport::ReadTiming() {
+  const std::string path =
+      platform::DataFolders(dataRoot_).DataPath("AppConfig\\COMM_Timing.cfg");
+  std::string text;
+  if (!platform::ReadFile(path, text)) {
+    timing_ = SerialTiming{};
+    return;
+  }
+  timing_ = ParseSerialTiming(text, replyTimeoutSeconds_, path, notes_);
+}
+
+std::vector<std::string> SerialTransport::TakeNotes() {
+  std::vector<std::string> notes;
+  notes.swap(notes_);
+  return notes;
+}
+
 std::vector<std::string> SerialTransport::ListEntries() {
+  ReadTiming();
   std::string text;
   if (!platform::ReadFile(platform::DataFolders(dataRoot_).DataPath("AppConfig\\COMM_Ports.cfg"),
                           text)) {
@@ -230,14 +327,17 @@ SerialTransport::OpenPort* SerialTransport::Find(LinkHandle handle) {
   return it == ports_.end() ? nullptr : it->second.get();
 }
 
-void SerialTransport::Settle(OpenPort& open) {
+void SerialTransport::Settle(OpenPort& open) const {
   open.pending.clear();
   open.unsettled = false;
-  const Clock::time_point limit = Clock::now() + kSettleLimit;
+  open.afterCr = false;
+  const auto quietSpell = std::chrono::duration_cast<Clock::duration>(
+      std::chrono::duration<double>(timing_.settleSeconds));
+  const Clock::time_point limit = Clock::now() + 2 * quietSpell;
   std::string dropped;
   for (;;) {
     dropped.clear();
-    Clock::time_point quiet = std::min(Clock::now() + kSettleQuiet, limit);
+    Clock::time_point quiet = std::min(Clock::now() + quietSpell, limit);
     // Ends at the first quiet spell, at the limit, or when the line is gone.
     if (open.channel->Read(dropped, 4096, quiet) != SerialChannel::ReadResult::Data) return;
     if (Clock::now() >= limit) return;
@@ -261,12 +361,17 @@ LinkStatus SerialTransport::SendReceive(LinkHandle handle, const std::string& co
   std::string received;
   std::string& pending = open->pending;
   for (;;) {
+    if (open->afterCr && !pending.empty()) {
+      if (pending.front() == '\n') pending.erase(0, 1);
+      open->afterCr = false;
+    }
     std::size_t cr = pending.find('\r');
     std::size_t take = cr == std::string::npos ? pending.size() : cr;
     std::size_t room = kMaxReplyBytes - received.size();
     received.append(pending, 0, take < room ? take : room);
     if (cr != std::string::npos) {
       pending.erase(0, cr + 1);
+      open->afterCr = true;
       reply = std::move(received);
       return LinkStatus::Ok;
     }

@@ -28,9 +28,16 @@
 //
 // Each exchange sends the frame "@" + address + command + CR and reads the
 // reply up to the next CR (the CR is dropped; LF and every other byte are
-// kept). Failures come back as reply text: "(COM Error)" when the frame could
-// not be written, "(SERIAL Timeout)" when no CR arrived in time. Over the
-// network the same holds: a lost connection is a port that went away.
+// kept, except an LF that comes right after the CR that ended the reply
+// before: the second half of a CR LF line end). Failures come back as reply
+// text: "(COM Error)" when the frame could not be written, "(SERIAL
+// Timeout)" when no CR arrived in time. Over the network the same holds: a
+// lost connection is a port that went away.
+//
+// The optional AppConfig/COMM_Timing.cfg tunes the link's waits, one
+// "NAME=value" a line ("#" or ";" starts a comment line):
+//
+//     SETTLE=1.0      seconds of quiet awaited after a time-out (see below)
 #pragma once
 
 #include <chrono>
@@ -73,6 +80,23 @@ std::map<int, std::string> ParseComMap(std::string_view fileText);
 // platform's default name. Empty for a number outside 1 to 99.
 std::string ComPortDevice(int number, const std::map<int, std::string>& map);
 
+// The waits of AppConfig/COMM_Timing.cfg.
+struct SerialTiming {
+  // After a time-out the controller may still be answering the command that
+  // timed out. Before the next frame goes out, what waits is dropped, and so
+  // is whatever arrives until the line has been quiet this long, or twice
+  // this long has passed, whichever comes first. A reply later than that
+  // cannot be told from the reply of the next command.
+  double settleSeconds = 1.0;
+};
+
+// Reads the timing file's text. A line that does not fit (no "=", a name
+// other than SETTLE, a value that is not a plain decimal number of seconds,
+// is negative or is longer than `replyTimeoutSeconds`) leaves the default,
+// and adds to `notes` one message naming `fileName` and the line's number.
+SerialTiming ParseSerialTiming(std::string_view fileText, double replyTimeoutSeconds,
+                               const std::string& fileName, std::vector<std::string>& notes);
+
 class SerialTransport : public Transport {
  public:
   // Replies are gathered up to this many bytes; further bytes before the CR
@@ -80,24 +104,21 @@ class SerialTransport : public Transport {
   // the reply grow without bound.
   static constexpr std::size_t kMaxReplyBytes = 64 * 1024;
 
-  // After a time-out the controller may still be answering the command that
-  // timed out. Before the next frame goes out, what waits is dropped, and so
-  // is whatever arrives until the line has been quiet this long ...
-  static constexpr std::chrono::milliseconds kSettleQuiet{250};
-  // ... or this long has passed, whichever comes first.
-  static constexpr std::chrono::milliseconds kSettleLimit{1000};
-
   // dataRoot: the data folder (with or without trailing separator); the
   // configuration is dataRoot + "AppConfig/COMM_Ports.cfg" (found
-  // case-insensitively), the map AppConfig/COMM_Map.cfg. A reply must end
-  // within replyTimeoutSeconds of the frame being written; a serial device
-  // server must be found, connected and set up within it too.
+  // case-insensitively), the map AppConfig/COMM_Map.cfg, the waits
+  // AppConfig/COMM_Timing.cfg. A reply must end within replyTimeoutSeconds
+  // of the frame being written; a serial device server must be found,
+  // connected and set up within it too.
   explicit SerialTransport(std::string dataRoot, double replyTimeoutSeconds = 10.0);
   ~SerialTransport() override;  // closes any port still open
 
   // The configuration lines, read afresh at every call; none when the file
-  // is missing or empty.
+  // is missing or empty. The timing file is read afresh too.
   std::vector<std::string> ListEntries() override;
+  // What reading the timing file found wrong, each message once.
+  std::vector<std::string> TakeNotes() override;
+  const SerialTiming& Timing() const { return timing_; }
   // The same entries as one text joined by "|".
   std::string SerialListEntries();
 
@@ -116,7 +137,7 @@ class SerialTransport : public Transport {
   // away while waiting, since no reply can come then (bytes already received
   // are dropped). Bytes after the CR stay queued for the next exchange on
   // the same handle; after a time-out the line is settled first (see
-  // kSettleQuiet).
+  // SerialTiming).
   LinkStatus SendReceive(LinkHandle handle, const std::string& command,
                          std::string& reply) override;
 
@@ -144,10 +165,13 @@ class SerialTransport : public Transport {
 
   OpenPort* Find(LinkHandle handle);
   std::chrono::steady_clock::duration ReplyTimeout() const;
-  static void Settle(OpenPort& open);
+  void ReadTiming();
+  void Settle(OpenPort& open) const;
 
   std::string dataRoot_;
   double replyTimeoutSeconds_;
+  SerialTiming timing_;
+  std::vector<std::string> notes_;
   std::string serialAddress_;
   std::string lastOpenError_;
   LinkHandle nextHandle_ = 1;

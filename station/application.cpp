@@ -606,10 +606,14 @@ void Application::OnEscape() {
 }
 
 void Application::DiscoverDevices() {
+  const std::vector<std::string> entries = registry_.Discover();
+  // A settings line a link could not use is said where errors are said.
+  for (const std::string& note : registry_.TakeNotes()) {
+    if (onError) onError(note);
+  }
   // The list rule: the entries are one "|"-joined text, so an entry that
   // holds a "|" shows as the pieces around it.
-  gui_.AddItems(kMainForm, tmain::kDeviceSelector,
-                devices::SplitList(devices::JoinList(registry_.Discover())));
+  gui_.AddItems(kMainForm, tmain::kDeviceSelector, devices::SplitList(devices::JoinList(entries)));
   gui_.SelectItem(kMainForm, tmain::kDeviceSelector, 0);
 }
 

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "devices/peer.h"
+#include "platform/data_folders.h"
 #include "platform/files.h"
 #include "support/child_process.h"
 #include "support/simulated_bench.h"
@@ -29,6 +31,24 @@ std::string Read(const std::string& path) {
   EXPECT_TRUE(platform::ReadFile(path, text)) << path;
   return text;
 }
+
+// A data folder whose one serial entry is a controller the test plays itself
+// on a pseudo-terminal, and the real halvorn-terminal on it.
+struct PlayedController {
+  PlayedController() {
+    platform::DataFolders(folder.Path()).EnsureDataFolders();
+    EXPECT_GE(peer.slave, 0) << "no pseudo-terminal available";
+    EXPECT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Ports.cfg",
+                                          "Axis 01 {" + peer.path + ":115200}\r\n"));
+  }
+  std::vector<std::string> Terminal(std::vector<std::string> args) {
+    args.insert(args.begin(), {testing_support::BinDir() + "/halvorn-terminal", "--headless",
+                               "--data-root", folder.Path()});
+    return args;
+  }
+  testing_support::TestFolder folder;
+  devices_test::Peer peer;
+};
 
 // Everything a descriptor holds now, without waiting.
 std::string Drain(int fd) {
@@ -182,6 +202,88 @@ TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
   ASSERT_TRUE(station.WaitForError("Enter Serial Number", 1, 30)) << station.Err();
   station.Signal(SIGTERM);
   EXPECT_EQ(station.Wait(30), 143) << station.Err();
+}
+
+// A controller that ends its replies with CR LF: a program's expected values
+// pass, every one of them.
+TEST(OutsideConditions, ACrLfControllersRepliesMeetTheirExpectedValues) {
+  PlayedController axis;
+  axis.peer.Serve([](const std::string& frame) {
+    const std::string command = frame.substr(3, frame.size() - 4);
+    return (command == "ID" ? std::string("CTL 01") : command == "PX" ? "1234" : "5000") + "\r\n";
+  });
+  ASSERT_TRUE(platform::WriteFileAtomic(axis.folder / "crlf.prg", "ID,CTL 01\nPX,1234\nHSPD,5000\n"));
+  const auto run = RunProcess(axis.Terminal({"--program", axis.folder / "crlf.prg"}));
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(run.out.find("!!"), std::string::npos) << run.out;
+}
+
+// A CSV row whose value holds a line feed and double quotes (a reply of two
+// lines) is read back whole, row by row and value by value, by Python's csv
+// module.
+TEST(OutsideConditions, ACsvRowWithALineFeedInAValueIsReadBackWhole) {
+  PlayedController axis;
+  axis.peer.Serve([](const std::string& frame) {
+    return std::string(frame == "@01ST\r" ? "READY\nSAY \"HI\"\r" : "OK\r");
+  });
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      axis.folder / "AppPrograms/AutoControl/autocontrol_5.txt",
+      "[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Status(R1)Other(R2)Result(PF)\n[VARSET1]SN1\n"
+      "[CMDREPLY1]ST,EO=3\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n"));
+  const auto run = RunProcess(axis.Terminal({"/A5"}));
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+  const auto read = RunProcess(
+      {"/usr/bin/python3", "-c",
+       "import csv, json, sys\n"
+       "with open(sys.argv[1], newline='', encoding='latin-1') as f: print(json.dumps(list(csv.reader(f))))",
+       axis.folder / "AppPrograms/AutoControl/AutoResults/Unit0001_Pass.csv"});
+  EXPECT_EQ(read.out,
+            "[[\"Serial\", \"Status\", \"Other\", \"Result\"], "
+            "[\"SN1\", \"READY\\nSAY \\\"HI\\\"\", \"OK\", \"Pass\"]]\n")
+      << read.err;
+}
+
+// The one run on the link's real 10-second time-out: a controller that takes
+// 0.3 s for each reply answers ID 10.4 s after it was asked. The late text is
+// dropped while the line settles, and each later command gets its own reply.
+TEST(OutsideConditions, AReplyThatComesTooLateIsCreditedToNoLaterCommand) {
+  PlayedController axis;
+  std::thread late;
+  axis.peer.Start([&late](devices_test::Peer& p) {
+    for (std::size_t start = 0, end; p.ReadUntil("\r", start); start = end) {
+      end = p.Received().find('\r', start) + 1;
+      const std::string frame = p.Received().substr(start, end - start);
+      if (frame == "@01ID\r") {
+        late = std::thread([&p] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(10'400));
+          p.Send("LATE-ID-REPLY\r");
+        });
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        p.Send(frame.substr(3, frame.size() - 4) + "-REPLY\r");
+      }
+    }
+  });
+  const auto run = RunProcess(axis.Terminal({"--exec", "ID,EO,PX"}));
+  if (late.joinable()) late.join();
+  EXPECT_EQ(run.exitCode, 5) << run.out;  // ID got no reply
+  EXPECT_EQ(run.out.find("LATE-ID-REPLY"), std::string::npos) << run.out;
+  for (const char* reply : {"(SERIAL Timeout)", "Reply: EO-REPLY", "Reply: PX-REPLY"})
+    EXPECT_NE(run.out.find(reply), std::string::npos) << reply << "\n" << run.out;
+}
+
+// A timing file with a settle time that is no number is named, with its
+// line, on standard error; the run goes on with the default.
+TEST(OutsideConditions, ABadSettleTimeIsNamedWithItsFileAndLine) {
+  PlayedController axis;
+  axis.peer.Serve([](const std::string&) { return std::string("OK\r"); });
+  ASSERT_TRUE(platform::WriteFileAtomic(axis.folder / "AppConfig/COMM_Timing.cfg",
+                                        "# the serial link's waits\r\nSETTLE=-2\r\n"));
+  const auto run = RunProcess(axis.Terminal({"--exec", "ID"}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("COMM_Timing.cfg, line 2: \"SETTLE=-2\": the settle time is negative"),
+            std::string::npos)
+      << run.err;
 }
 
 }  // namespace

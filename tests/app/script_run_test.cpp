@@ -218,6 +218,25 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
   }
 }
 
+// A CSV value is quoted only when it holds a CR, an LF, a comma or a double
+// quote (doubled inside), so a table that never needed quotes keeps its
+// bytes; a title with a double quote is quoted the same way.
+TEST(Verdicts, CsvValuesWithLineEndsOrQuotesAreQuotedAndOthersKeptAsTheyWere) {
+  Station s(
+      "[TRACKCSVRESULTS]\n[DEFINECSV]Len \"mm\"(V1)Id(R1)Pos(R2)Text(R3)Plain(R4)\n"
+      "[VARSET1]{L} 5\"\n[CMDREPLY1]ID,PX,TX,PL\n[UPDATECSV]\n");
+  s.hid->answer = [](const std::string& command) {
+    return command == "ID"   ? std::string("HAL\n01")
+           : command == "PX" ? std::string("12\r5")
+           : command == "TX" ? std::string("\"q\"")
+                             : std::string("plain text;x");
+  };
+  s.Run();
+  EXPECT_EQ(s.State().PassCsvText,
+            "\"Len \"\"mm\"\"\",Id,Pos,Text,Plain\r\n"
+            "\"5\"\"\",\"HAL\n01\",\"12\r5\",\"\"\"q\"\"\",plain text;x\r\n");
+}
+
 // A run that ends while the dialog "STOP" waits: the rest of the script runs
 // as after ESC, without device traffic, and saves what its ESC path saves.
 TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {

@@ -86,6 +86,40 @@ TEST(SerialComMap, NamesPortsAndServersAndFallsBackToTheDefaultDevice) {
   for (auto [port, device] : cases) EXPECT_EQ(devices::ComPortDevice(port, map), device) << port;
 }
 
+// The timing file: SETTLE in seconds, from 0 up to the reply time-out; a
+// line that does not fit keeps the default and is named with its number.
+TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
+  const struct {
+    const char* text;
+    double settle;
+    const char* note;  // "" for none
+  } cases[] = {
+      {"", 1.0, ""},
+      {"SETTLE=0.5", 0.5, ""},
+      {"\xEF\xBB\xBF# waits\r\n; more\r\n\r\n  settle = 2 \r\n", 2.0, ""},
+      {"SETTLE=0", 0.0, ""},
+      {"SETTLE=10", 10.0, ""},
+      {"SETTLE=abc", 1.0, "T.cfg, line 1: \"SETTLE=abc\": the settle time is not a number of seconds"},
+      {"\r\n\nSETTLE=-1", 1.0, "T.cfg, line 3: \"SETTLE=-1\": the settle time is negative"},
+      {"SETTLE=10.5", 1.0, "line 1: \"SETTLE=10.5\": the settle time is longer than the reply time-out of 10 s"},
+      {"SETTLE=1e3", 1.0, "not a number of seconds"},
+      {"SETTLE=.", 1.0, "not a number of seconds"},
+      {"SETTLE=", 1.0, "not a number of seconds"},
+      {"SETTLE 2", 1.0, "line 1: \"SETTLE 2\": not NAME=value"},
+      {"QUIET=1\rSETTLE=3", 3.0, "line 1: \"QUIET=1\": unknown name"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> notes;
+    const devices::SerialTiming timing = devices::ParseSerialTiming(c.text, 10.0, "T.cfg", notes);
+    EXPECT_EQ(timing.settleSeconds, c.settle) << c.text;
+    ASSERT_EQ(notes.size(), std::string(c.note).empty() ? 0u : 1u) << c.text;
+    if (!notes.empty()) {
+      EXPECT_NE(notes[0].find(c.note), std::string::npos) << notes[0];
+      EXPECT_EQ(notes[0].rfind("T.cfg, line ", 0), 0u) << notes[0];
+    }
+  }
+}
+
 class SerialLink : public ::testing::Test {
  protected:
   // The configuration folder is spelt unlike the name the link looks for.
@@ -150,6 +184,41 @@ TEST_F(SerialLink, LateReplyIsNeverTakenAsTheNextCommandsReply) {
     link.SendReceive(handle, command, reply);
     EXPECT_EQ(reply, expected) << command;
   }
+}
+
+// A controller that ends its replies with CR LF: the LF right after a CR is
+// the end of that reply, whenever it comes, and is dropped; any other LF is
+// part of a reply.
+TEST_F(SerialLink, CrLfLineEndsGiveEachReplyWholeAndOtherLineFeedsStay) {
+  peer.Serve([](const std::string& frame) {
+    if (frame == "@01A\r") return std::string("A\r\n");
+    if (frame == "@01B\r") return std::string("B\r");       // A's LF is already waiting
+    if (frame == "@01C\r") return std::string("\nC\r\n");  // B's LF comes late
+    return std::string("\nD\nE\r");                          // C's LF, then two of D's own
+  });
+  SerialTransport link(folder.Path());
+  LinkHandle handle = Open(link);
+  for (auto [command, expected] : {std::pair{"A", "A"}, {"B", "B"}, {"C", "C"}, {"D", "\nD\nE"}}) {
+    EXPECT_EQ(link.SendReceive(handle, command, reply), LinkStatus::Ok) << command;
+    EXPECT_EQ(reply, expected) << command;
+  }
+}
+
+// The settle time comes from AppConfig/COMM_Timing.cfg, read again at every
+// discovery; what does not fit is told once, naming the file and the line.
+TEST_F(SerialLink, TheSettleTimeIsReadFromTheTimingFile) {
+  const std::string file = folder / "appconfig/COMM_Timing.cfg";
+  ASSERT_TRUE(platform::WriteFileAtomic(file, "SETTLE=0.25\r\n"));
+  SerialTransport link(folder.Path());
+  EXPECT_EQ(link.Timing().settleSeconds, 0.25);
+  EXPECT_TRUE(link.TakeNotes().empty());
+  ASSERT_TRUE(platform::WriteFileAtomic(file, "# the link's waits\r\nSETTLE=fast\r\n"));
+  link.ListEntries();
+  EXPECT_EQ(link.Timing().settleSeconds, 1.0);
+  const std::vector<std::string> notes = link.TakeNotes();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].rfind(file + ", line 2: ", 0), 0u) << notes[0];
+  EXPECT_TRUE(link.TakeNotes().empty());
 }
 
 TEST_F(SerialLink, PortThatGoesAwayEndsTheWaitFailsWritesAndCannotBeReopened) {
