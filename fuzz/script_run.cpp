@@ -10,7 +10,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -72,9 +71,10 @@ class DataRoot {
     fs::remove_all(path, ignored);
   }
 
-  // The files made, moved in or written since the last call that are there
-  // now; false when nothing was written.
-  bool Written(std::vector<File>& files) {
+  // Takes away the files made, moved in or written since the last call, as
+  // an operator collects results, and lists them; false when nothing was
+  // written. A name whose file is gone again (a temporary file) is no file.
+  bool Take(std::vector<File>& files) {
     files.clear();
     bool written = false, walk = false;
     std::set<std::pair<int, std::string>> named;
@@ -95,19 +95,14 @@ class DataRoot {
     }
     if (walk) {
       Walk(files);
+      for (const File& file : files) ::unlink((file.folder + "/" + file.name).c_str());
     } else {
       for (const auto& [wd, name] : named) {
         const std::string& folder = folders_[wd];
-        struct stat info {};
-        if (::lstat((folder + "/" + name).c_str(), &info) == 0) files.push_back({folder, name});
+        if (::unlink((folder + "/" + name).c_str()) == 0) files.push_back({folder, name});
       }
     }
     return written;
-  }
-
-  // Takes the files away, as an operator collects results.
-  static void Remove(const std::vector<File>& files) {
-    for (const File& file : files) ::unlink((file.folder + "/" + file.name).c_str());
   }
 
  private:
@@ -238,12 +233,10 @@ void CheckResultFiles(const DataRoot& root, const std::vector<File>& files,
   }
 }
 
-// Checks the files written since the last check, and takes them away.
+// Takes away the files written since the last check, and checks them.
 void CheckWritten(DataRoot& root, const autocontrol::ScriptState& state) {
   std::vector<File> files;
-  if (!root.Written(files)) return;
-  CheckResultFiles(root, files, state);
-  DataRoot::Remove(files);
+  if (root.Take(files)) CheckResultFiles(root, files, state);
 }
 
 bool WholeRows(const std::string& table) {
