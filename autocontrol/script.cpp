@@ -491,7 +491,9 @@ int Script::RunShellApp(const std::string& argument) {
     text = platform::TrimBlanks(text.substr(3));
   }
   std::vector<std::string> argv = SplitCommandLine(text);
-  if (argv.empty()) return kStepGoOn;
+  // No program named (nothing, or "" first): nothing to start, not even the
+  // AutoControl folder itself.
+  if (argv.empty() || argv[0].empty()) return kStepGoOn;
   if (text.find('/') == std::string::npos && text.find('\\') == std::string::npos) {
     argv[0] = folders_.DataPath("AppPrograms\\AutoControl\\" + argv[0]);
   }

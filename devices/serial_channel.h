@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,5 +47,14 @@ class SerialChannel {
 std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, int baud,
                                                  SerialChannel::TimePoint deadline,
                                                  std::string& error);
+
+// Puts `opener` in place of OpenSerialChannel's own way of opening a port,
+// until it is called again with an empty function. The serial link above
+// then runs unchanged over whatever channel the opener gives, so its reply
+// handling can be driven without a device, over one end of a socket pair
+// say, by a fuzz target or a test.
+using SerialChannelOpener = std::function<std::unique_ptr<SerialChannel>(
+    const std::string& port, int baud, SerialChannel::TimePoint deadline, std::string& error)>;
+void SetSerialChannelOpener(SerialChannelOpener opener);
 
 }  // namespace devices

@@ -91,8 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   const auto kind = static_cast<devices::LinkKind>(data.ConsumeIntegralInRange<int>(0, 2));
 
   // ESC after a budget of pumps: a block whose condition never holds runs
-  // until ESC, as it would for an operator.
-  const int budget = data.ConsumeIntegralInRange<int>(1, 3000);
+  // until ESC, as it would for an operator. A few hundred pumps take a
+  // block through all it does (its passes soon repeat themselves, the fuzz
+  // data used up); thousands made each run slow and reached no more code.
+  const int budget = data.ConsumeIntegralInRange<int>(1, 500);
   host.onDoEvents = [&] {
     if (host.doEventsCalls >= budget && engine.State().EngineRunning) {
       engine.State().AbortRequest = true;

@@ -2,15 +2,19 @@
 // link whose replies, an operator whose answers and dialogs whose verdicts
 // come from the fuzz data. Loops that never end get ESC after a budget of
 // steps. Result files are really written (to a folder in memory where one
-// exists) and checked afterwards: every file the run left lies in the
-// results folders under a name of the result rules, the files of one
-// automatic save share their number, CSV tables hold whole rows, and a
-// [SHELLAPP] command reaches the program as the arguments it was written as.
+// exists) and checked as the run goes and at its end: every file of a run
+// lies in the results folders under a name of the result rules, the files
+// of one automatic save share their number, CSV tables hold whole rows, and
+// a [SHELLAPP] command reaches the program as the arguments it was written
+// as.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,8 +36,17 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-// A data folder for all runs, emptied of results before each one.
-struct DataRoot {
+// A file of the data folder.
+struct File {
+  std::string folder, name;
+};
+
+// A data folder for all runs, emptied of results after each one. Its
+// folders are watched: the watch names the files a run wrote, so no run
+// walks the folders (which took longer than most runs) unless it made a
+// folder.
+class DataRoot {
+ public:
   std::string path;
   std::string autoControl, autoResults;
   DataRoot() {
@@ -47,20 +60,67 @@ struct DataRoot {
     folders.EnsureDataFolders();
     autoControl = folders.DataPath("AppPrograms\\AutoControl");
     autoResults = folders.DataPath("AppPrograms\\AutoControl\\AutoResults");
+    watch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    Check(watch_ >= 0);
+    std::vector<File> none;
+    Walk(none);
   }
   ~DataRoot() {
+    ::close(watch_);
     std::error_code ignored;
     fs::remove_all(path, ignored);
   }
-  // Only the results folders receive files.
-  void Clear() const {
-    std::error_code ignored;
-    for (const std::string& folder : {autoResults, autoControl}) {
-      for (const fs::directory_entry& e : fs::directory_iterator(folder, ignored)) {
-        if (!e.is_directory()) fs::remove(e.path(), ignored);
+
+  // Takes away the files made, moved in or written since the last call, as
+  // an operator collects results, and lists them; false when nothing was
+  // written. A name whose file is gone again (a temporary file) is no file.
+  bool Take(std::vector<File>& files) {
+    files.clear();
+    bool written = false, walk = false;
+    std::set<std::pair<int, std::string>> named;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t n; (n = ::read(watch_, events, sizeof events)) > 0;) {
+      written = true;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        // A new folder (and what is in it already) or lost events: walk.
+        if ((event->mask & (IN_ISDIR | IN_Q_OVERFLOW)) != 0 || event->len == 0 ||
+            folders_.count(event->wd) == 0) {
+          walk = true;
+        } else {
+          named.emplace(event->wd, event->name);
+        }
+      }
+    }
+    if (walk) {
+      Walk(files);
+      for (const File& file : files) ::unlink((file.folder + "/" + file.name).c_str());
+    } else {
+      for (const auto& [wd, name] : named) {
+        const std::string& folder = folders_[wd];
+        if (::unlink((folder + "/" + name).c_str()) == 0) files.push_back({folder, name});
+      }
+    }
+    return written;
+  }
+
+ private:
+  // Every file there is, and a watch on every folder.
+  void Walk(std::vector<File>& files) {
+    folders_[::inotify_add_watch(watch_, path.c_str(), kEvents)] = fs::path(path).parent_path();
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(path)) {
+      if (e.is_directory()) {
+        folders_[::inotify_add_watch(watch_, e.path().c_str(), kEvents)] = e.path().string();
+      } else {
+        files.push_back({e.path().parent_path().string(), e.path().filename().string()});
       }
     }
   }
+
+  static constexpr std::uint32_t kEvents = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE;
+  int watch_ = -1;
+  std::map<int, std::string> folders_;  // by watch
 };
 
 class FuzzHost : public autocontrol::ScriptHost {
@@ -152,27 +212,31 @@ bool IsAutoResultName(const std::string& file, std::string& key, std::string& ki
 
 // Every file of the run lies where results go, under a name the rules make;
 // the CSV tables of a save have its text file's number.
-void CheckResultFiles(const DataRoot& root, const autocontrol::ScriptState& state) {
+void CheckResultFiles(const DataRoot& root, const std::vector<File>& files,
+                      const autocontrol::ScriptState& state) {
   std::set<std::string> texts, tables;
-  for (const fs::directory_entry& e : fs::recursive_directory_iterator(root.path)) {
-    const std::string path = e.path().string();
-    if (e.is_directory()) continue;
-    const std::string folder = e.path().parent_path().string(), file = e.path().filename();
-    Check(!file.empty() && file.front() != '.');  // no temporary file is left
-    if (folder == root.autoControl) {
-      Check(file.size() == 16 && file.rfind("testresults", 0) == 0 && file[11] >= '1' &&
-            file[11] <= '9' && file.substr(12) == ".txt");
+  for (const File& f : files) {
+    Check(!f.name.empty() && f.name.front() != '.');  // no temporary file is left
+    if (f.folder == root.autoControl) {
+      Check(f.name.size() == 16 && f.name.rfind("testresults", 0) == 0 && f.name[11] >= '1' &&
+            f.name[11] <= '9' && f.name.substr(12) == ".txt");
       continue;
     }
-    Check(folder == root.autoResults);
+    Check(f.folder == root.autoResults);
     std::string key, kind;
-    Check(IsAutoResultName(file, key, kind));
+    Check(IsAutoResultName(f.name, key, kind));
     for (unsigned char c : key) Check(c >= 0x20 && c != 0x7F && c != '\\');
     (kind == ".txt" ? texts : tables).insert(key);
   }
   if (state.RecordsLost == 0) {
     for (const std::string& key : tables) Check(texts.count(key) == 1);
   }
+}
+
+// Takes away the files written since the last check, and checks them.
+void CheckWritten(DataRoot& root, const autocontrol::ScriptState& state) {
+  std::vector<File> files;
+  if (root.Take(files)) CheckResultFiles(root, files, state);
 }
 
 bool WholeRows(const std::string& table) {
@@ -182,8 +246,7 @@ bool WholeRows(const std::string& table) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-  static const DataRoot root;
-  root.Clear();
+  static DataRoot root;
   FuzzedDataProvider data(bytes, size);
   const std::string file = data.ConsumeRandomLengthString(4096);
 
@@ -194,15 +257,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   engine::CommandEngine engine(window, capture);
   FuzzHost host(data, engine, capture);
   autocontrol::Script script(host, engine, capture, root.path, 0);
-  if (!script.LoadScriptText(autocontrol::BuildScriptText(file))) return 0;
+  if (!script.LoadScriptText(autocontrol::BuildScriptText(file))) {
+    CheckWritten(root, script.State());
+    return 0;
+  }
 
   // The operator presses ESC after a budget of steps, and while a line runs
   // after a budget of event pumps: a block whose condition never holds runs
-  // until ESC, as it would at a station.
-  const int budget = data.ConsumeIntegralInRange<int>(1, 400);
-  const int pumps = data.ConsumeIntegralInRange<int>(1, 3000);
+  // until ESC, as it would at a station. A loop shows what it does in its
+  // first passes; larger budgets (400 steps, 3000 pumps) reached no more
+  // code and made most of the time go to loops repeating themselves.
+  const int budget = data.ConsumeIntegralInRange<int>(1, 150);
+  const int pumps = data.ConsumeIntegralInRange<int>(1, 500);
   window.onDoEvents = [&] {
-    if (window.doEventsCalls < pumps || engine.State().EngineRunning != 1) return;
+    if (window.doEventsCalls < pumps || !engine.State().EngineRunning) return;
     engine.State().AbortRequest = true;
     script.OnEscape();
   };
@@ -212,6 +280,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     result = script.ScriptStep();
     Check(result >= -2 && result <= 1);
     Check(capture.ReplyCaptureSlot == 0 && !engine.State().EngineRunning);
+    // A save looks for the first free number from 0001 on, so saves in a
+    // loop would cost the square of their count: the files are checked and
+    // taken away now and then, as an operator collects them.
+    if (step % 8 == 7) CheckWritten(root, script.State());
   }
   const autocontrol::ScriptState& state = script.State();
   Check(WholeRows(state.PassCsvText) && WholeRows(state.FailCsvText));
@@ -232,6 +304,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
     Check(autocontrol::SplitCommandLine(file) == words);
   }
-  CheckResultFiles(root, state);
+  CheckWritten(root, state);
   return 0;
 }

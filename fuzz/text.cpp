@@ -29,11 +29,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (rebuilt != text || !walker.Next().empty()) __builtin_trap();
   if (separators.size() == 1) {
     const char separator = separators[0];
-    for (std::size_t i = 0; i < fields.size(); ++i) {
+    // Field(n) walks from the start, so asking it for every field would cost
+    // the square of the field count: the first fields, the last ones and a
+    // few between them stand for all.
+    const std::size_t count = fields.size();
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i >= 8 && i + 8 < count && (i < count / 2 || i >= count / 2 + 4)) continue;
       if (platform::Field(text, separator, static_cast<int>(i + 1)) != fields[i]) __builtin_trap();
     }
-    if (!platform::Field(text, separator, static_cast<int>(fields.size() + 1)).empty())
-      __builtin_trap();
+    for (int beyond : {0, -1, static_cast<int>(count + 1)}) {
+      if (!platform::Field(text, separator, beyond).empty()) __builtin_trap();
+    }
     const std::vector<std::string> list = platform::SplitFields(text, separator);
     if (list.size() != (text.empty() ? 0 : fields.size())) __builtin_trap();
   }

@@ -167,7 +167,7 @@ TEST(ScriptRun, CmdReplyAndCmdVerify) {
 TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
   Station s(
       "[SHELLAPP]check.sh \"a b\" $(rm -rf /);`x` *\n[SHELLAPP]{a} /bin/tool --fast\n"
-      "[SHELLAPP]tool.sh 1\n");
+      "[SHELLAPP]\"\" /x\n[SHELLAPP]\"\" y\n[SHELLAPP]tool.sh 1\n");
   std::vector<std::pair<Strings, bool>> started;
   s.application->startProgram = [&](const Strings& argv, bool wait) {
     started.emplace_back(argv, wait);
@@ -175,6 +175,7 @@ TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
   };
   s.Run();
   // The first command holds a "/" inside an argument, so it is used as written.
+  // A command whose program is "" names none: nothing starts for it.
   EXPECT_EQ(started, (std::vector<std::pair<Strings, bool>>{
                          {{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}, true},
                          {{"/bin/tool", "--fast"}, false},
