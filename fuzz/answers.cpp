@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/headless_driver.h"
+#include "console/headless_driver.h"
 
 namespace {
 
