@@ -1,7 +1,8 @@
 // The serial link's reply handling: a controller sends a stream of reply
 // bytes in chunks of any size while the link runs one exchange per CR of the
 // stream. Each reply must be the stream's next piece up to its CR, without
-// the CR, cut at 64 KiB; bytes that arrive with one reply are carried over to
+// the CR (and, after the first, without an LF right behind the last CR), cut
+// at 64 KiB; bytes that arrive with one reply are carried over to
 // the next exchange; every frame sent is "@" + address + command + CR.
 //
 // The link is the real one, opened from a configuration line, but its port is
@@ -156,7 +157,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   for (std::size_t cr;
        pieces.size() < kMaxExchanges && (cr = stream.find('\r', end)) != std::string::npos;
        end = cr + 1) {
-    pieces.push_back(std::string_view(stream).substr(end, std::min(cr - end, kCap)));
+    // An LF right after the CR that ended the last reply is the rest of a
+    // CR LF line end, not the start of the next reply.
+    const std::size_t start = !pieces.empty() && stream[end] == '\n' ? end + 1 : end;
+    pieces.push_back(std::string_view(stream).substr(start, std::min(cr - start, kCap)));
   }
   if (pieces.empty()) return 0;
   line.stream.resize(end);  // within its room: the pieces stay valid
