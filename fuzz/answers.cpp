@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "console/headless_driver.h"
+#include "fuzz/byte_stream.h"
 
 namespace {
 
@@ -43,16 +44,7 @@ void Check(bool condition) {
 
 // The answers as the input makes them: literal pieces and runs of one byte.
 void Stream(FuzzedDataProvider& data, std::string& stream) {
-  stream.clear();
-  while (data.remaining_bytes() > 0 && stream.size() < kMaxStream) {
-    if (data.ConsumeBool()) {
-      stream += data.ConsumeRandomLengthString(64);
-    } else {
-      const char byte = data.ConsumeIntegral<char>();
-      stream.append(data.ConsumeIntegralInRange<std::size_t>(0, kPiece + 16), byte);
-    }
-  }
-  stream.resize(std::min(stream.size(), kMaxStream));
+  MakeByteStream(data, stream, kMaxStream, kPiece + 16);
   std::size_t lines = 0;
   for (std::size_t lf = stream.find('\n'); lf != std::string::npos;
        lf = stream.find('\n', lf + 1)) {

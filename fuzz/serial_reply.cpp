@@ -31,6 +31,7 @@
 #include "devices/descriptor_io.h"
 #include "devices/serial_channel.h"
 #include "devices/serial_transport.h"
+#include "fuzz/byte_stream.h"
 
 namespace {
 
@@ -113,20 +114,9 @@ Line::Line() {
   stream.reserve(kMaxStream + kCap + 16 + 64);
 }
 
-// The reply stream: literal pieces and runs of one byte, up to kMaxStream,
-// into `stream`, whose room is kept from run to run: fresh memory for each
-// long stream would cost more than the run itself.
+// The reply stream: runs a little longer than the cap reach it.
 void Stream(FuzzedDataProvider& data, std::string& stream) {
-  stream.clear();
-  while (data.remaining_bytes() > 0 && stream.size() < kMaxStream) {
-    if (data.ConsumeBool()) {
-      stream += data.ConsumeRandomLengthString(64);
-    } else {
-      const char byte = data.ConsumeIntegral<char>();
-      stream.append(data.ConsumeIntegralInRange<std::size_t>(0, kCap + 16), byte);
-    }
-  }
-  stream.resize(std::min(stream.size(), kMaxStream));
+  MakeByteStream(data, stream, kMaxStream, kCap + 16);
 }
 
 std::string DrainFrames(int controller) {
