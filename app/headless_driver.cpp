@@ -480,24 +480,38 @@ bool LineReader::Next(std::string& line, double seconds) {
     return true;
   }
   for (;;) {
-    const std::size_t newline = buffer_.find('\n', start_ + searched_);
-    if (newline != std::string::npos) {
-      TakeLine(line, newline - start_, 1);
-      return true;
+    if (!dropping_) {
+      const std::size_t newline = buffer_.find('\n', start_ + searched_);
+      if (newline != std::string::npos) {
+        const std::size_t length = newline - start_;
+        const bool cut = long_.size() + length > kLineLimit;
+        TakeLine(line, cut ? kLineLimit - long_.size() : length, length + 1);
+        if (cut) SayCut();
+        return true;
+      }
+      searched_ = buffer_.size() - start_;
+      if (long_.size() + searched_ > kLineLimit) {
+        // The limit is reached before the line's end: its first bytes are
+        // kept, everything else up to the end is read and dropped.
+        SetAside(kLineLimit - long_.size());
+        buffer_.clear();
+        start_ = searched_ = 0;
+        dropping_ = true;
+      } else if (searched_ >= kPiece) {
+        // A long line: its searched part is set aside whole, never copied
+        // again until the line is complete.
+        SetAside(searched_);
+        buffer_.clear();
+        start_ = searched_ = 0;
+      }
     }
-    searched_ = buffer_.size() - start_;
     if (end_) {
-      if (parts_.empty() && searched_ == 0) return false;
-      TakeLine(line, searched_, 0);
+      if (long_.empty() && searched_ == 0 && !dropping_) return false;
+      const bool cut = dropping_;
+      dropping_ = false;
+      TakeLine(line, searched_, searched_);
+      if (cut) SayCut();
       return true;
-    }
-    if (searched_ >= kPiece) {
-      // A long line: its searched part is set aside whole, never copied again
-      // until the line is complete.
-      parts_.push_back(buffer_.substr(start_));
-      partsSize_ += parts_.back().size();
-      buffer_.clear();
-      start_ = searched_ = 0;
     }
     pollfd p{io_.inputFd, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;  // time-out, signal
@@ -506,20 +520,43 @@ bool LineReader::Next(std::string& line, double seconds) {
     if (n < 0) return false;
     if (n == 0) {
       end_ = true;
-    } else {
-      buffer_.append(chunk, static_cast<std::size_t>(n));
+      continue;
     }
+    const std::string_view got(chunk, static_cast<std::size_t>(n));
+    if (!dropping_) {
+      buffer_.append(got);
+      continue;
+    }
+    const std::size_t newline = got.find('\n');
+    if (newline == std::string_view::npos) continue;  // more of the line that was cut
+    buffer_.assign(got.substr(newline + 1));
+    start_ = searched_ = 0;
+    dropping_ = false;
+    TakeLine(line, 0, 0);
+    SayCut();
+    return true;
   }
 }
 
-void LineReader::TakeLine(std::string& line, std::size_t length, std::size_t lineEnd) {
-  line.clear();
-  line.reserve(partsSize_ + length);
-  for (const std::string& part : parts_) line += part;
-  line.append(buffer_, start_, length);
-  parts_.clear();
-  partsSize_ = 0;
-  start_ += length + lineEnd;
+void LineReader::SayCut() {
+  io_.err << "halvorn-terminal: an input line longer than 16 MiB was cut to its first 16 MiB\n";
+  io_.err.flush();
+}
+
+void LineReader::SetAside(std::size_t length) {
+  long_.append(buffer_, start_, length);
+}
+
+void LineReader::TakeLine(std::string& line, std::size_t keep, std::size_t skip) {
+  if (long_.empty()) {
+    line.assign(buffer_, start_, keep);
+  } else {
+    // The long line moves out whole, without a copy.
+    long_.append(buffer_, start_, keep);
+    line = std::move(long_);
+    long_ = std::string();
+  }
+  start_ += skip;
   searched_ = 0;
   // Read data is dropped from the front once it is half the buffer, so
   // taking many short lines costs no more than reading them.

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -284,6 +286,50 @@ TEST(OutsideConditions, ABadSettleTimeIsNamedWithItsFileAndLine) {
   EXPECT_NE(run.err.find("COMM_Timing.cfg, line 2: \"SETTLE=-2\": the settle time is negative"),
             std::string::npos)
       << run.err;
+}
+
+// The most memory process `pid` has held at once so far (its peak resident
+// set, VmHWM), in KiB; 0 when it cannot be read.
+long PeakMemoryKiB(int pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+// One answer line of 300 MB through a pipe: the program keeps its first
+// 16 MiB, says so, reads the next answer as ever, and has never held more
+// than 64 MB at once by the time it asks for that answer (its own peak
+// resident set; under the address sanitizer, whose shadow memory counts
+// too, only printed).
+TEST(OutsideConditions, AnAnswerOf300MBThroughAPipeIsCutAndMemoryStaysBounded) {
+  SimulatedBench bench;
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_6.txt",
+                                        "[VARINPUT1]Enter Serial Number\n[VARINPUT2]Enter Bench\n"
+                                        "[SHOWVAR2]\n[EXIT]\n"));
+  InteractiveProcess station(bench.Terminal({"/A6"}));
+  std::thread operatorAtThePipe([&station] {
+    const std::string block(1 << 20, '7');
+    for (int megabytes = 0; megabytes < 300; ++megabytes) station.Write(block);
+    station.Write("\n");
+  });
+  // The first answer has been taken whole once the second is asked for.
+  const bool asked = station.WaitForError("Enter Bench", 1, 240);
+  operatorAtThePipe.join();
+  const long peak = PeakMemoryKiB(station.Pid());
+  station.Write("BENCH-9\n");
+  station.CloseInput();
+  EXPECT_EQ(station.Wait(60), 0) << station.Err();
+  ASSERT_TRUE(asked) << station.Err();
+  EXPECT_NE(station.Err().find("an input line longer than 16 MiB was cut"), std::string::npos)
+      << station.Err();
+  EXPECT_NE(station.Out().find("{Bench} BENCH-9"), std::string::npos) << station.Out();
+  std::cout << "[ measured ] peak resident set " << peak / 1024 << " MiB\n";
+  ASSERT_GT(peak, 0);
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(peak, 64 * 1024) << "peak resident set in KiB";
+#endif
 }
 
 }  // namespace
