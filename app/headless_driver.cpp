@@ -41,7 +41,12 @@ class StandardOutput : public engine::DisplayListener {
   explicit StandardOutput(std::ostream& out) : out_(out) {}
   void Entry(std::string_view text) override {
     if (lost_) return;
-    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (showControls) {
+      const std::string shown = ShownOnATerminal(text);
+      out_.write(shown.data(), static_cast<std::streamsize>(shown.size()));
+    } else {
+      out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
     Check();
   }
   void Flush() override {
@@ -50,6 +55,8 @@ class StandardOutput : public engine::DisplayListener {
     Check();
   }
   std::function<void()> onLost;
+  // Standard output is a terminal: control bytes are shown, not obeyed.
+  bool showControls = false;
 
  private:
   void Check() {
@@ -60,6 +67,30 @@ class StandardOutput : public engine::DisplayListener {
   std::ostream& out_;
   bool lost_ = false;
 };
+
+}  // namespace
+
+std::string ShownOnATerminal(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r' || c == '\n' || c == '\t' || (byte >= 0x20 && byte < 0x7F) || byte >= 0xA0) {
+      shown += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      shown += '^';
+      shown += static_cast<char>(byte ^ 0x40);  // ^[ for ESC, ^? for DEL
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    }
+  }
+  return shown;
+}
+
+namespace {
 
 void Drain(gui::HeadlessGui& gui) {
   while (gui.PendingEvents() > 0) gui.DoEvents();
@@ -200,6 +231,9 @@ bool HeadlessRun::OpenAnswers() {
 // Hooks the run's output, dialogs, signals and report into the application.
 void HeadlessRun::Listen() {
   app_.Engine().Display().SetListener(&standardOutput_);
+  // What a controller sends reaches an operator's terminal as text: an
+  // escape sequence in a reply must not recolour, move or clear the screen.
+  standardOutput_.showControls = io_.outputFd >= 0 && ::isatty(io_.outputFd) == 1;
   standardOutput_.onLost = [this] {
     // Said where it can still be read, if anywhere.
     io_.err << "halvorn-terminal: standard output "
@@ -223,8 +257,7 @@ void HeadlessRun::Listen() {
   };
   app_.onDeviceNotAvailable = [this](const std::string& entry, const std::string& reason) {
     // An entry that did not open, and why, is on standard error with its message box.
-    if (entry.empty())
-      io_.err << "halvorn-terminal: no device is selected: the line was not sent\n";
+    if (entry.empty()) io_.err << "halvorn-terminal: " << reason << ": the line was not sent\n";
     report_.DeviceNotAvailable(entry, reason);
   };
   report_.exchangeSource = [this] {

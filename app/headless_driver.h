@@ -28,6 +28,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/application.h"
@@ -73,6 +74,13 @@ class LineReader {
   bool dropping_ = false;     // the line has reached the limit: dropped up to its end
   bool end_ = false;
 };
+
+// `text` as the display's output shows it on a terminal: CR, LF, TAB and
+// printable bytes as they are, other control bytes in caret notation (^[ for
+// ESC, ^? for DEL) and the 8-bit controls 0x80 to 0x9F as \xNN, so that no
+// byte a controller sends is taken by the terminal as a command. Pipes and
+// files get the bytes as they are.
+std::string ShownOnATerminal(std::string_view text);
 
 // Runs `application` (not started yet) on `gui` and returns the exit status.
 int RunHeadless(gui::HeadlessGui& gui, Application& application, const CommandOptions& options,

@@ -2,14 +2,18 @@
 // output that goes away, reports sent into devices and pipes, signals in its
 // first milliseconds, controllers that answer late or end their replies with
 // CR LF, input lines of hundreds of megabytes.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -286,6 +290,50 @@ TEST(OutsideConditions, ABadSettleTimeIsNamedWithItsFileAndLine) {
   EXPECT_NE(run.err.find("COMM_Timing.cfg, line 2: \"SETTLE=-2\": the settle time is negative"),
             std::string::npos)
       << run.err;
+}
+
+// A second client of halvorn-sim --tcp (whose port, like a device server's,
+// serves one client at a time) is told why it got nothing: the device is
+// not available (3), the link says the server closed the connection before
+// it answered and its port is held by another client. Once the first client
+// has gone the same entry works.
+TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsReason) {
+  testing_support::Simulator server({"--tcp", "0", "--instant"});
+  ASSERT_TRUE(server.process.WaitForOutput("tcp://127.0.0.1:", 1, 30)) << server.process.Out();
+  const std::string out = server.process.Out();
+  const std::string url = out.substr(out.find("tcp://"), out.find('\n', out.find("tcp://")) - out.find("tcp://"));
+  const int port = std::stoi(url.substr(url.rfind(':') + 1));
+  platform::DataFolders(server.folder.Path()).EnsureDataFolders();
+  ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Map.cfg", "COM7=" + url + "\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Ports.cfg",
+                                        "Net axis 01 {COM7:115200}\r\n"));
+  const std::vector<std::string> terminal{testing_support::BinDir() + "/halvorn-terminal",
+                                          "--headless", "--data-root", server.folder.Path(),
+                                          "--exec", "ID"};
+  // The first client: connected before the terminal, so served first.
+  const int first = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(first, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const auto refused = RunProcess(terminal);
+  EXPECT_EQ(refused.exitCode, 3) << refused.out << refused.err;
+  EXPECT_NE(refused.err.find(url + " closed the connection before it answered anything: its port "
+                                   "is held by another client"),
+            std::string::npos)
+      << refused.err;
+  ::close(first);
+  // The server sees its first client leave in its own time; until then the
+  // terminal is turned away as before.
+  testing_support::ProcessResult served;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    served = RunProcess(terminal);
+    if (served.exitCode != 3) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(served.exitCode, 0) << served.err;
+  EXPECT_NE(served.out.find("Reply: HALVORN SIM 01"), std::string::npos) << served.out;
 }
 
 // The most memory process `pid` has held at once so far (its peak resident
