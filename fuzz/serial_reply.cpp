@@ -2,8 +2,10 @@
 // (a writer thread on the master side) sends a stream of reply bytes in
 // chunks of any size while the link runs one exchange per CR of the stream.
 // Each reply must be the stream's next piece up to its CR, without the CR,
-// cut at 64 KiB; bytes that arrive with one reply are carried over to the
-// next exchange; every frame sent is "@" + address + command + CR.
+// cut at 64 KiB, and without an LF that follows the CR of the piece before
+// (the rest of a CR LF line end); bytes that arrive with one reply are
+// carried over to the next exchange; every frame sent is "@" + address +
+// command + CR.
 //
 // Short inputs make long replies through runs ("this byte, n times"), so the
 // 64 KiB cap is reached. Only bytes up to the last CR are sent, so every
@@ -113,7 +115,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   for (std::size_t cr;
        pieces.size() < kMaxExchanges && (cr = stream.find('\r', end)) != std::string::npos;
        end = cr + 1) {
-    pieces.push_back(stream.substr(end, std::min(cr - end, kCap)));
+    // The port is opened afresh for each input: only an LF after a CR of
+    // this stream ends a line.
+    const std::size_t start = !pieces.empty() && stream[end] == '\n' ? end + 1 : end;
+    pieces.push_back(stream.substr(start, std::min(cr - start, kCap)));
   }
   stream.resize(end);
   if (pieces.empty()) return 0;
