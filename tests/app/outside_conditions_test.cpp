@@ -65,6 +65,14 @@ std::string Drain(int fd) {
   return got;
 }
 
+// The path process `pid` runs now ("" once it is gone).
+std::string RunningProgram(int pid) {
+  char target[4096];
+  const ssize_t n =
+      ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
 // --report into a FIFO a reader holds, into a character device (made in the
 // test folder: /dev/null's numbers) and into the program's standard output
 // (a link to /proc/self/fd/1 as /dev/stdout is, made in the test folder so
@@ -116,10 +124,9 @@ TEST(OutsideConditions, ReportsGoIntoDevicesAndPipesWithoutReplacingThem) {
 // end: SIGINT is the ESC key at the first step (a script's loop runs its unit
 // to the end, stops the motor there and saves; a one-line run sends "ABORT"
 // and ends with 130), SIGTERM the safe stop (143, the report written).
-// The times count from the program's start (its exec). The signal reaches it
-// held, as a parent may hand signals on: while the system still loads the
-// program's libraries no program can take a signal, and the program lets
-// them through itself once its handlers are in place.
+// The times count from the program's start (its exec). The signal is handed
+// to it held, so that even one sent before the program's first instruction
+// (which holds them itself, see the next test) waits for its handlers.
 TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
   SimulatedBench bench;
   ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_2.txt",
@@ -161,6 +168,28 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
       }
     }
   }
+}
+
+// halvorn-terminal holds the stop signals from its first instruction and
+// becomes the program proper, which loads its libraries before it can take
+// a signal: a SIGTERM the moment it has become that program (and is still
+// loading) waits for the handlers and stops the run safely, with 143.
+TEST(OutsideConditions, ASignalWhileTheProgramLoadsItsLibrariesWaitsForItsHandlers) {
+  SimulatedBench bench;
+  for (int run = 0; run < 5; ++run) {
+    InteractiveProcess terminal(bench.Terminal({"--exec", "JX+,DELAY=60000"}));
+    bool proper = false;
+    for (int poll = 0; poll < 2'000'000 && !proper; ++poll) {
+      const std::string running = RunningProgram(terminal.Pid());
+      proper = running.ends_with("/halvorn-terminal.real");
+      if (running.empty()) break;
+    }
+    ASSERT_TRUE(proper) << "the program proper never ran";
+    terminal.Signal(SIGTERM);
+    EXPECT_EQ(terminal.Wait(30), 143) << terminal.Err();
+    EXPECT_FALSE(terminal.KilledBySignal()) << "ended by SIGTERM's default action";
+  }
+  EXPECT_EQ(bench.MotionBits(), 0);
 }
 
 // A production script whose output goes into a reader that stops reading
