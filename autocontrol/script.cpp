@@ -503,10 +503,15 @@ int Script::RunShellApp(const std::string& argument) {
 
 int Script::VarInput(int n, const std::string& prompt) {
   if (prompt.empty()) return kStepIdle;
-  std::string answer = platform::TrimBlanks(host_.AskOperator(prompt, false, false));
+  const std::string answer = host_.AskOperator(prompt, false, false);
+  const std::string_view trimmed = platform::TrimmedView(answer);
   std::string label =
       platform::TrimBlanks(ReplaceAll(ReplaceAll(prompt, "Enter:", ""), "Enter", ""));
-  state_.ScriptVariables[static_cast<std::size_t>(n - 1)] = "{" + label + "} " + answer;
+  // Built in one piece: an answer may be megabytes long.
+  std::string value;
+  value.reserve(label.size() + 3 + trimmed.size());
+  value.append("{").append(label).append("} ").append(trimmed);
+  state_.ScriptVariables[static_cast<std::size_t>(n - 1)] = std::move(value);
   return kStepGoOn;
 }
 

@@ -12,7 +12,8 @@ include(GNUInstallDirs)
 set(HALVORN_SHARE ${CMAKE_INSTALL_DATADIR}/halvorn-terminal)
 set(HALVORN_DOC ${CMAKE_INSTALL_DATADIR}/doc/halvorn-terminal)
 
-install(TARGETS halvorn-terminal halvorn-sim halvorn-lang RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS halvorn_launcher halvorn-terminal halvorn-sim halvorn-lang
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # What the first start copies into the user's data folder.
 install(FILES ${CMAKE_BINARY_DIR}/bin/demo-data/AppLanguages/terminal_de.lng DESTINATION ${HALVORN_SHARE}/AppLanguages)

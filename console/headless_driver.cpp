@@ -42,7 +42,12 @@ class StandardOutput : public engine::DisplayListener {
   explicit StandardOutput(std::ostream& out) : out_(out) {}
   void Entry(std::string_view text) override {
     if (lost_) return;
-    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (showControls) {
+      const std::string shown = ShownOnATerminal(text);
+      out_.write(shown.data(), static_cast<std::streamsize>(shown.size()));
+    } else {
+      out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
     Check();
   }
   void Flush() override {
@@ -51,6 +56,8 @@ class StandardOutput : public engine::DisplayListener {
     Check();
   }
   std::function<void()> onLost;
+  // Standard output is a terminal: control bytes are shown, not obeyed.
+  bool showControls = false;
 
  private:
   void Check() {
@@ -61,6 +68,30 @@ class StandardOutput : public engine::DisplayListener {
   std::ostream& out_;
   bool lost_ = false;
 };
+
+}  // namespace
+
+std::string ShownOnATerminal(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r' || c == '\n' || c == '\t' || (byte >= 0x20 && byte < 0x7F) || byte >= 0xA0) {
+      shown += c;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      shown += '^';
+      shown += static_cast<char>(byte ^ 0x40);  // ^[ for ESC, ^? for DEL
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    }
+  }
+  return shown;
+}
+
+namespace {
 
 void Drain(ui::headless::HeadlessGui& gui) {
   while (gui.PendingEvents() > 0) gui.DoEvents();
@@ -203,6 +234,9 @@ bool HeadlessRun::OpenAnswers() {
 // Hooks the run's output, dialogs, signals and report into the application.
 void HeadlessRun::Listen() {
   app_.Engine().Display().SetListener(&standardOutput_);
+  // What a controller sends reaches an operator's terminal as text: an
+  // escape sequence in a reply must not recolour, move or clear the screen.
+  standardOutput_.showControls = io_.outputFd >= 0 && ::isatty(io_.outputFd) == 1;
   standardOutput_.onLost = [this] {
     // Said where it can still be read, if anywhere.
     io_.err << "halvorn-terminal: standard output "
@@ -226,8 +260,7 @@ void HeadlessRun::Listen() {
   };
   app_.onDeviceNotAvailable = [this](const std::string& entry, const std::string& reason) {
     // An entry that did not open, and why, is on standard error with its message box.
-    if (entry.empty())
-      io_.err << "halvorn-terminal: no device is selected: the line was not sent\n";
+    if (entry.empty()) io_.err << "halvorn-terminal: " << reason << ": the line was not sent\n";
     report_.DeviceNotAvailable(entry, reason);
   };
   report_.exchangeSource = [this] {
@@ -484,24 +517,38 @@ bool LineReader::Next(std::string& line, double seconds) {
     return true;
   }
   for (;;) {
-    const std::size_t newline = buffer_.find('\n', start_ + searched_);
-    if (newline != std::string::npos) {
-      TakeLine(line, newline - start_, 1);
-      return true;
+    if (!dropping_) {
+      const std::size_t newline = buffer_.find('\n', start_ + searched_);
+      if (newline != std::string::npos) {
+        const std::size_t length = newline - start_;
+        const bool cut = long_.size() + length > kLineLimit;
+        TakeLine(line, cut ? kLineLimit - long_.size() : length, length + 1);
+        if (cut) SayCut();
+        return true;
+      }
+      searched_ = buffer_.size() - start_;
+      if (long_.size() + searched_ > kLineLimit) {
+        // The limit is reached before the line's end: its first bytes are
+        // kept, everything else up to the end is read and dropped.
+        SetAside(kLineLimit - long_.size());
+        buffer_.clear();
+        start_ = searched_ = 0;
+        dropping_ = true;
+      } else if (searched_ >= kPiece) {
+        // A long line: its searched part is set aside whole, never copied
+        // again until the line is complete.
+        SetAside(searched_);
+        buffer_.clear();
+        start_ = searched_ = 0;
+      }
     }
-    searched_ = buffer_.size() - start_;
     if (end_) {
-      if (parts_.empty() && searched_ == 0) return false;
-      TakeLine(line, searched_, 0);
+      if (long_.empty() && searched_ == 0 && !dropping_) return false;
+      const bool cut = dropping_;
+      dropping_ = false;
+      TakeLine(line, searched_, searched_);
+      if (cut) SayCut();
       return true;
-    }
-    if (searched_ >= kPiece) {
-      // A long line: its searched part is set aside whole, never copied again
-      // until the line is complete.
-      parts_.push_back(buffer_.substr(start_));
-      partsSize_ += parts_.back().size();
-      buffer_.clear();
-      start_ = searched_ = 0;
     }
     pollfd p{io_.inputFd, POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(seconds * 1000)) <= 0) return false;  // time-out, signal
@@ -510,20 +557,43 @@ bool LineReader::Next(std::string& line, double seconds) {
     if (n < 0) return false;
     if (n == 0) {
       end_ = true;
-    } else {
-      buffer_.append(chunk, static_cast<std::size_t>(n));
+      continue;
     }
+    const std::string_view got(chunk, static_cast<std::size_t>(n));
+    if (!dropping_) {
+      buffer_.append(got);
+      continue;
+    }
+    const std::size_t newline = got.find('\n');
+    if (newline == std::string_view::npos) continue;  // more of the line that was cut
+    buffer_.assign(got.substr(newline + 1));
+    start_ = searched_ = 0;
+    dropping_ = false;
+    TakeLine(line, 0, 0);
+    SayCut();
+    return true;
   }
 }
 
-void LineReader::TakeLine(std::string& line, std::size_t length, std::size_t lineEnd) {
-  line.clear();
-  line.reserve(partsSize_ + length);
-  for (const std::string& part : parts_) line += part;
-  line.append(buffer_, start_, length);
-  parts_.clear();
-  partsSize_ = 0;
-  start_ += length + lineEnd;
+void LineReader::SayCut() {
+  io_.err << "halvorn-terminal: an input line longer than 16 MiB was cut to its first 16 MiB\n";
+  io_.err.flush();
+}
+
+void LineReader::SetAside(std::size_t length) {
+  long_.append(buffer_, start_, length);
+}
+
+void LineReader::TakeLine(std::string& line, std::size_t keep, std::size_t skip) {
+  if (long_.empty()) {
+    line.assign(buffer_, start_, keep);
+  } else {
+    // The long line moves out whole, without a copy.
+    long_.append(buffer_, start_, keep);
+    line = std::move(long_);
+    long_ = std::string();
+  }
+  start_ += skip;
   searched_ = 0;
   // Read data is dropped from the front once it is half the buffer, so
   // taking many short lines costs no more than reading them.

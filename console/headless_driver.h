@@ -29,6 +29,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/console_io.h"
@@ -60,31 +61,50 @@ struct HeadlessOptions {
 
 // Reads operator lines either from a stream or, for a terminal or pipe on a
 // descriptor, with a bounded wait so that signals are noticed while idle. A
-// line of any length is read in time proportional to its length (the search
-// for its end goes on where the last one stopped) and with at most two
-// copies of it held at once.
+// line is read in time proportional to its length (the search for its end
+// goes on where the last one stopped). A line longer than kLineLimit is cut
+// to its first kLineLimit bytes, the rest read and dropped, and standard
+// error says so: a pipe can carry lines of any length, and memory must stay
+// bounded whatever comes through it.
 class LineReader {
  public:
+  // As large as a whole answers file may be.
+  static constexpr std::size_t kLineLimit = 16u << 20;
+
   explicit LineReader(ProgramIo& io) : io_(io) {}
   // Waits up to `seconds` for a complete line (without its CR LF or LF).
   // True with `line` set; false on time-out or at the end of the input.
   bool Next(std::string& line, double seconds);
-  bool AtEnd() const { return end_ && parts_.empty() && start_ == buffer_.size(); }
+  bool AtEnd() const { return end_ && long_.empty() && start_ == buffer_.size() && !dropping_; }
 
  private:
-  void TakeLine(std::string& line, std::size_t length, std::size_t lineEnd);
+  // Moves the part set aside and `keep` bytes at start_ into `line` and goes
+  // on `skip` bytes after start_.
+  void TakeLine(std::string& line, std::size_t keep, std::size_t skip);
+  void SetAside(std::size_t length);
+  void SayCut();
   static void Strip(std::string& line);
   ProgramIo& io_;
-  std::vector<std::string> parts_;  // the start of a long line, searched
-  std::size_t partsSize_ = 0;
+  // The start of a long line, searched. It grows as the line does (at most
+  // kLineLimit, in one piece of memory that goes back to the system when
+  // freed) and becomes the line without a copy.
+  std::string long_;
   std::string buffer_;  // read data; what lies before start_ is taken
   std::size_t start_ = 0;
   std::size_t searched_ = 0;  // no line end in this much after start_
+  bool dropping_ = false;     // the line has reached the limit: dropped up to its end
   bool end_ = false;
 };
 
+// `text` as the display's output shows it on a terminal: CR, LF, TAB and
+// printable bytes as they are, other control bytes in caret notation (^[ for
+// ESC, ^? for DEL) and the 8-bit controls 0x80 to 0x9F as \xNN, so that no
+// byte a controller sends is taken by the terminal as a command. Pipes and
+// files get the bytes as they are.
+std::string ShownOnATerminal(std::string_view text);
+
 // Runs `application` (not started yet) on `gui` and returns the exit status.
-int RunHeadless(ui::headless::HeadlessGui& gui, Application& application, const HeadlessOptions& run,
-                ProgramIo& io);
+int RunHeadless(ui::headless::HeadlessGui& gui, Application& application,
+                const HeadlessOptions& run, ProgramIo& io);
 
 }  // namespace app

@@ -74,6 +74,12 @@ class Transport {
   // Closes the link. The status is returned but no caller acts on it.
   virtual LinkStatus Close(LinkHandle handle) = 0;
 
+  // Why the device turned out not to be available after all during the
+  // line just run on it (a server that closed the connection before it
+  // answered anything, as one whose port another client holds does), or
+  // empty; each reason is given once. Asked after every line.
+  virtual std::string TakeLineLoss() { return {}; }
+
   // What the link has to tell the operator about its own configuration (a
   // settings line it could not use, and so left at its default), each
   // message once; asked after every discovery.

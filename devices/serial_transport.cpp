@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
+#include "devices/network_port.h"
 #include "devices/serial_channel.h"
 #include "devices/serial_port.h"
 #include "platform/data_folders.h"
@@ -92,6 +94,13 @@ bool ParseSerialEntry(std::string_view entry, SerialEntry& out, std::string* why
 
   std::string group = platform::RemoveChars(entry.substr(brace), "{}");
   std::string_view trimmedGroup = TrimmedView(group);
+  if (IsNetworkPort(trimmedGroup)) {
+    return Fail(why,
+                "a serial device server is named in the port map AppConfig/COMM_Map.cfg "
+                "(COM7=" +
+                    std::string(trimmedGroup.substr(0, trimmedGroup.rfind(':'))) +
+                    "), and the entry names its COM port ({COM7:BAUD})");
+  }
   std::size_t colon = trimmedGroup.find(':');
   // The shortest port name, "COM1", fills the first four characters.
   if (colon == std::string_view::npos || colon < 4) {
@@ -241,6 +250,10 @@ struct SerialTransport::OpenPort {
   std::string pending;
   // The last exchange timed out: its reply may still be on the way.
   bool unsettled = false;
+  // The raw serial device server (its port map text); empty otherwise.
+  std::string server;
+  // Some byte has come from the line since it was opened.
+  bool heard = false;
   // The last reply ended at a CR, and nothing has come since: an LF now is
   // the rest of a CR LF line end, not the start of the next reply.
   bool afterCr = false;
@@ -315,6 +328,10 @@ LinkStatus SerialTransport::Open(const std::string& entry, LinkHandle& handle) {
     return LinkStatus::Failed;
   }
   open->address = parsed.address;
+  // A raw connection is where a server's refusal shows only as its end; a
+  // telnet server has answered the line settings already.
+  if (IsNetworkPort(port) && platform::EqualsNoCase(std::string_view(port).substr(0, 6), "tcp://"))
+    open->server = port;
   serialAddress_ = parsed.address;
   handle = nextHandle_++;
   if (nextHandle_ <= 0) nextHandle_ = 1;
@@ -351,6 +368,7 @@ LinkStatus SerialTransport::SendReceive(LinkHandle handle, const std::string& co
   const Clock::duration timeout = ReplyTimeout();
   std::string frame = "@" + (open ? open->address : std::string()) + command + "\r";
   if (!open || !open->channel->Write(frame, Clock::now() + timeout)) {
+    if (open) NoteTurnedAway(*open);
     reply = kComErrorText;
     return LinkStatus::WriteFailed;
   }
@@ -380,11 +398,25 @@ LinkStatus SerialTransport::SendReceive(LinkHandle handle, const std::string& co
     // still cannot hold the line past the time-out.
     if (Clock::now() >= deadline) break;
     // Timed out, or the port went away and nothing more can arrive.
-    if (open->channel->Read(pending, 4096, deadline) != SerialChannel::ReadResult::Data) break;
+    const SerialChannel::ReadResult read = open->channel->Read(pending, 4096, deadline);
+    if (read == SerialChannel::ReadResult::Gone) NoteTurnedAway(*open);
+    if (read != SerialChannel::ReadResult::Data) break;
+    open->heard = true;
   }
   open->unsettled = true;
   reply = kSerialTimeoutText;
   return LinkStatus::TimedOut;
+}
+
+void SerialTransport::NoteTurnedAway(const OpenPort& open) {
+  if (open.server.empty() || open.heard || !lineLoss_.empty()) return;
+  lineLoss_ = open.server +
+              " closed the connection before it answered anything: its port is held by another "
+              "client, or it turns this one away";
+}
+
+std::string SerialTransport::TakeLineLoss() {
+  return std::exchange(lineLoss_, std::string());
 }
 
 LinkStatus SerialTransport::Close(LinkHandle handle) {

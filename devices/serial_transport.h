@@ -64,7 +64,9 @@ struct SerialEntry {
 // than 8 characters, no "{", no valid address, ":" missing or before the
 // fifth character of the brace group, a port number outside 1 to 99, or a
 // baud text that is not exactly one of the five rates (blanks around it
-// aside); `why` (when given) then says which.
+// aside); `why` (when given) then says which. A serial device server
+// written in the braces (tcp://, rfc2217://) belongs in the port map, and
+// `why` says so.
 bool ParseSerialEntry(std::string_view entry, SerialEntry& out, std::string* why = nullptr);
 
 // The entries of a configuration file's text: lines end at CR, LF characters
@@ -118,6 +120,10 @@ class SerialTransport : public Transport {
   std::vector<std::string> ListEntries() override;
   // What reading the timing file found wrong, each message once.
   std::vector<std::string> TakeNotes() override;
+  // A serial device server that ended the connection before a single byte
+  // came from it has turned the link away: a device server's port serves
+  // one client at a time, and closes the connection of any other at once.
+  std::string TakeLineLoss() override;
   const SerialTiming& Timing() const { return timing_; }
   // The same entries as one text joined by "|".
   std::string SerialListEntries();
@@ -167,11 +173,13 @@ class SerialTransport : public Transport {
   std::chrono::steady_clock::duration ReplyTimeout() const;
   void ReadTiming();
   void Settle(OpenPort& open) const;
+  void NoteTurnedAway(const OpenPort& open);
 
   std::string dataRoot_;
   double replyTimeoutSeconds_;
   SerialTiming timing_;
   std::vector<std::string> notes_;
+  std::string lineLoss_;
   std::string serialAddress_;
   std::string lastOpenError_;
   LinkHandle nextHandle_ = 1;

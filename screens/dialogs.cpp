@@ -1,5 +1,7 @@
 #include "screens/dialogs.h"
 
+#include <utility>
+
 #include "platform/text.h"
 #include "screens/form_table.h"
 #include "screens/main_form.h"
@@ -95,7 +97,8 @@ std::string Dialogs::AskInput(const std::string& prompt, bool enterPrefix, bool 
   values_.PassFailMode = passFail;
   values_.InputResult.clear();
   Show(InputFormSpec(dotsPerInch_));
-  return values_.InputResult;
+  // Handed over rather than copied: an answer may be megabytes long.
+  return std::exchange(values_.InputResult, std::string());
 }
 
 bool Dialogs::ShowPassFail(const std::string& message, const std::string& verifyLog,
@@ -167,11 +170,12 @@ void Dialogs::OnInputEvent(const ui::Event& e) {
   const bool esc = e.code == event::kKey && e.value == kEsc;
   if (e.control == 115) {
     if (enter) {
-      std::string answer;
-      for (char c : gui_.Text(form, 115)) {
-        if (c != ',' && c != ';' && c != '\r' && c != '\n' && c != '\t') answer += c;
-      }
-      values_.InputResult = answer;
+      // Taken without a spare copy: an answer may be megabytes long.
+      std::string answer = gui_.Text(form, 115);
+      std::erase_if(answer, [](char c) {
+        return c == ',' || c == ';' || c == '\r' || c == '\n' || c == '\t';
+      });
+      values_.InputResult = std::move(answer);
       CloseInput();
     } else if (esc) {
       values_.InputResult.clear();
@@ -293,8 +297,14 @@ std::string Dialogs::ShownText(const std::string& form) const {
 void Dialogs::AnswerFromOperator(const std::string& form) {
   if (!operatorAnswers) return;
   std::optional<std::string> answer = operatorAnswers(form, ShownText(form));
-  std::string word = answer ? platform::TrimBlanks(*answer) : std::string("ESC");
-  std::string upper = platform::ToUpper(word);
+  // Trimmed where it lies: an answer may be megabytes long, and is held once.
+  std::string word = answer ? std::move(*answer) : std::string("ESC");
+  const std::string_view kept = platform::TrimmedView(word);
+  const std::size_t first = kept.empty() ? 0 : static_cast<std::size_t>(kept.data() - word.data());
+  word.erase(first + kept.size());
+  word.erase(0, first);
+  // Only the short words of the dialogs need their letter case ignored.
+  const std::string upper = word.size() <= 5 ? platform::ToUpper(word) : std::string();
   if (form == kInputForm) {
     if (upper == "ESC") {
       gui_.PostEvent(form, values_.PassFailMode ? 105 : 115, event::kKey, kEsc);

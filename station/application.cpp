@@ -650,6 +650,11 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     if (link.Open(device, handle) == devices::LinkStatus::Ok) {
       engine_->ExecuteCommandLine(link, handle, line, kind);
       link.Close(handle);
+      // The link opened, yet the device turned it away (a device server
+      // whose port another client holds): not available, and why.
+      if (const std::string lost = link.TakeLineLoss(); !lost.empty()) {
+        ReportDeviceNotAvailable(device, lost);
+      }
     } else {
       // The expected replies of a program that never ran must not be
       // applied to the next line typed.
@@ -669,7 +674,12 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     // without a window still must not pass it as done.
     if (!line.empty() && !sendingEscapeAbort_) {
       ++shell_.LinesWithoutDevice;
-      if (onDeviceNotAvailable) onDeviceNotAvailable("", "no device is selected");
+      // A board whose library reports a blank name is listed, but a blank
+      // entry is no device to send to.
+      if (onDeviceNotAvailable) {
+        onDeviceNotAvailable("", device.empty() ? "no device is selected"
+                                                : "the selected device's name is blank");
+      }
     }
     // Nothing runs: a program loaded for this line left the window busy.
     if (!programs_->ProgramCommandLine.empty()) {

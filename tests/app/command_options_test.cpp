@@ -43,7 +43,7 @@ TEST(CommandOptions, AValueIsNeverAScriptSwitchAndAProgramWithASlashIsAFile) {
   EXPECT_EQ(ParseCommandOptions({"/A12"}).scriptNumber, 12);
 }
 
-enum class Link { Answers, None, Refuses, Silent, StopAtStart };
+enum class Link { Answers, None, Refuses, Silent, StopAtStart, BlankName };
 
 // A link whose discovery is where SIGTERM finds the program starting.
 struct StoppedWhileStarting : FakeTransport {
@@ -68,6 +68,7 @@ int RunRow(const Row& row, std::string& said) {
   auto link = row.link == Link::StopAtStart ? std::make_shared<StoppedWhileStarting>()
                                             : std::make_shared<FakeTransport>();
   if (row.link != Link::None) link->entries = {"Axis A", "Axis B"};
+  if (row.link == Link::BlankName) link->entries = {"   "};  // as a board's library may name it
   link->openSucceeds = row.link != Link::Refuses;
   link->openError = "held by another program";
   if (row.link == Link::Silent) {
@@ -127,6 +128,7 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
       {in({"--exec", "PX", "--device", "2"}), Link::Answers, 3, "2 entries"},
       {in({"--headless", "--device", "2"}), Link::Answers, 3, "not in the device list"},
       {in({"--exec", "PX"}), Link::None, 3, "empty"},
+      {in({"--exec", "PX"}), Link::BlankName, 3, "the selected device's name is blank: the line"},
       {in({"--exec", "PX", "--report", lost}), Link::Refuses, 3, "A\r\nheld by another"},
       {in({"--exec", "PX", "--report", f / "no/r.xml"}), Link::Answers, 4, "cannot be written"},
       {in({"--program", "1", "--report", lost}), Link::Answers, 4, "not written"},

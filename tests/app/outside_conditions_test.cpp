@@ -2,14 +2,20 @@
 // output that goes away, reports sent into devices and pipes, signals in its
 // first milliseconds, controllers that answer late or end their replies with
 // CR LF, input lines of hundreds of megabytes.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +63,14 @@ std::string Drain(int fd) {
   for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
     got.append(buffer, static_cast<std::size_t>(n));
   return got;
+}
+
+// The path process `pid` runs now ("" once it is gone).
+std::string RunningProgram(int pid) {
+  char target[4096];
+  const ssize_t n =
+      ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
 // --report into a FIFO a reader holds, into a character device (made in the
@@ -110,10 +124,9 @@ TEST(OutsideConditions, ReportsGoIntoDevicesAndPipesWithoutReplacingThem) {
 // end: SIGINT is the ESC key at the first step (a script's loop runs its unit
 // to the end, stops the motor there and saves; a one-line run sends "ABORT"
 // and ends with 130), SIGTERM the safe stop (143, the report written).
-// The times count from the program's start (its exec). The signal reaches it
-// held, as a parent may hand signals on: while the system still loads the
-// program's libraries no program can take a signal, and the program lets
-// them through itself once its handlers are in place.
+// The times count from the program's start (its exec). The signal is handed
+// to it held, so that even one sent before the program's first instruction
+// (which holds them itself, see the next test) waits for its handlers.
 TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
   SimulatedBench bench;
   ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_2.txt",
@@ -155,6 +168,28 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
       }
     }
   }
+}
+
+// halvorn-terminal holds the stop signals from its first instruction and
+// becomes the program proper, which loads its libraries before it can take
+// a signal: a SIGTERM the moment it has become that program (and is still
+// loading) waits for the handlers and stops the run safely, with 143.
+TEST(OutsideConditions, ASignalWhileTheProgramLoadsItsLibrariesWaitsForItsHandlers) {
+  SimulatedBench bench;
+  for (int run = 0; run < 5; ++run) {
+    InteractiveProcess terminal(bench.Terminal({"--exec", "JX+,DELAY=60000"}));
+    bool proper = false;
+    for (int poll = 0; poll < 2'000'000 && !proper; ++poll) {
+      const std::string running = RunningProgram(terminal.Pid());
+      proper = running.ends_with("/halvorn-terminal.real");
+      if (running.empty()) break;
+    }
+    ASSERT_TRUE(proper) << "the program proper never ran";
+    terminal.Signal(SIGTERM);
+    EXPECT_EQ(terminal.Wait(30), 143) << terminal.Err();
+    EXPECT_FALSE(terminal.KilledBySignal()) << "ended by SIGTERM's default action";
+  }
+  EXPECT_EQ(bench.MotionBits(), 0);
 }
 
 // A production script whose output goes into a reader that stops reading
@@ -284,6 +319,94 @@ TEST(OutsideConditions, ABadSettleTimeIsNamedWithItsFileAndLine) {
   EXPECT_NE(run.err.find("COMM_Timing.cfg, line 2: \"SETTLE=-2\": the settle time is negative"),
             std::string::npos)
       << run.err;
+}
+
+// A second client of halvorn-sim --tcp (whose port, like a device server's,
+// serves one client at a time) is told why it got nothing: the device is
+// not available (3), the link says the server closed the connection before
+// it answered and its port is held by another client. Once the first client
+// has gone the same entry works.
+TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsReason) {
+  testing_support::Simulator server({"--tcp", "0", "--instant"});
+  ASSERT_TRUE(server.process.WaitForOutput("tcp://127.0.0.1:", 1, 30)) << server.process.Out();
+  const std::string out = server.process.Out();
+  const std::string url = out.substr(out.find("tcp://"), out.find('\n', out.find("tcp://")) - out.find("tcp://"));
+  const int port = std::stoi(url.substr(url.rfind(':') + 1));
+  platform::DataFolders(server.folder.Path()).EnsureDataFolders();
+  ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Map.cfg", "COM7=" + url + "\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Ports.cfg",
+                                        "Net axis 01 {COM7:115200}\r\n"));
+  const std::vector<std::string> terminal{testing_support::BinDir() + "/halvorn-terminal",
+                                          "--headless", "--data-root", server.folder.Path(),
+                                          "--exec", "ID"};
+  // The first client: connected before the terminal, so served first.
+  const int first = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(first, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const auto refused = RunProcess(terminal);
+  EXPECT_EQ(refused.exitCode, 3) << refused.out << refused.err;
+  EXPECT_NE(refused.err.find(url + " closed the connection before it answered anything: its port "
+                                   "is held by another client"),
+            std::string::npos)
+      << refused.err;
+  ::close(first);
+  // The server sees its first client leave in its own time; until then the
+  // terminal is turned away as before.
+  testing_support::ProcessResult served;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    served = RunProcess(terminal);
+    if (served.exitCode != 3) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(served.exitCode, 0) << served.err;
+  EXPECT_NE(served.out.find("Reply: HALVORN SIM 01"), std::string::npos) << served.out;
+}
+
+// The most memory process `pid` has held at once so far (its peak resident
+// set, VmHWM), in KiB; 0 when it cannot be read.
+long PeakMemoryKiB(int pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+// One answer line of 300 MB through a pipe: the program keeps its first
+// 16 MiB, says so, reads the next answer as ever, and has never held more
+// than 64 MB at once by the time it asks for that answer (its own peak
+// resident set; under the address sanitizer, whose shadow memory counts
+// too, only printed).
+TEST(OutsideConditions, AnAnswerOf300MBThroughAPipeIsCutAndMemoryStaysBounded) {
+  SimulatedBench bench;
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_6.txt",
+                                        "[VARINPUT1]Enter Serial Number\n[VARINPUT2]Enter Bench\n"
+                                        "[SHOWVAR2]\n[EXIT]\n"));
+  InteractiveProcess station(bench.Terminal({"/A6"}));
+  std::thread operatorAtThePipe([&station] {
+    const std::string block(1 << 20, '7');
+    for (int megabytes = 0; megabytes < 300; ++megabytes) station.Write(block);
+    station.Write("\n");
+  });
+  // The first answer has been taken whole once the second is asked for.
+  const bool asked = station.WaitForError("Enter Bench", 1, 240);
+  operatorAtThePipe.join();
+  const long peak = PeakMemoryKiB(station.Pid());
+  station.Write("BENCH-9\n");
+  station.CloseInput();
+  EXPECT_EQ(station.Wait(60), 0) << station.Err();
+  ASSERT_TRUE(asked) << station.Err();
+  EXPECT_NE(station.Err().find("an input line longer than 16 MiB was cut"), std::string::npos)
+      << station.Err();
+  EXPECT_NE(station.Out().find("{Bench} BENCH-9"), std::string::npos) << station.Out();
+  std::cout << "[ measured ] peak resident set " << peak / 1024 << " MiB\n";
+  ASSERT_GT(peak, 0);
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(peak, 64 * 1024) << "peak resident set in KiB";
+#endif
 }
 
 }  // namespace

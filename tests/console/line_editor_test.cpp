@@ -86,4 +86,36 @@ TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
   EXPECT_EQ(serial->sent, (std::vector<std::string>{"ID", "PX", "ID", "ABORT", "LXABS"}));
 }
 
+// A reply's control bytes reach a terminal shown, never obeyed (caret
+// notation, \xNN for the 8-bit controls); a pipe gets them as they are. CR,
+// LF and TAB are never touched.
+TEST(LineTerminal, ControlBytesAreShownOnATerminalAndPassedRawToAPipe) {
+  const std::string reply = "\x1b[2J\x07OK\tA\x9b\x7f\xe9";
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+  const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const std::pair<int, std::string> cases[] = {
+      {terminal, "^[[2J^GOK\tA\\x9B^?\xe9"},
+      {pipeFds[1], reply},
+  };
+  for (const auto& [outputFd, shown] : cases) {
+    testing_support::TestFolder folder;
+    auto serial = std::make_shared<testing_support::FakeTransport>();
+    serial->entries = {"Axis 01 {COM1:9600}"};
+    serial->answer = [&reply](const std::string&) { return reply; };
+    std::istringstream in("ID\n");
+    std::ostringstream out, err;
+    app::ProgramIo io{in, out, err, -1, outputFd};
+    EXPECT_EQ(app::RunProgram({"--headless", "--data-root", folder.Path()}, io,
+                              [&](devices::DeviceRegistry& r, const platform::DataFolders&) {
+                                r.SetTransport(devices::LinkKind::Serial, serial);
+                              }),
+              0);
+    EXPECT_NE(out.str().find("Reply: " + shown + " ("), std::string::npos) << out.str();
+  }
+  for (int fd : {terminal, master, pipeFds[0], pipeFds[1]}) ::close(fd);
+}
+
 }  // namespace

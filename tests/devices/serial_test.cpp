@@ -59,6 +59,13 @@ TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
       {"Axis 01 {/dev/ttyUSB0:115200}", "01,/dev/ttyUSB0,115200"},
       {"Lift 02 { /dev/serial/by-id/x : 9600 }", "02,/dev/serial/by-id/x,9600"},
       {"No brace at all, COM1:9600", "the entry has no brace group {PORT:BAUD} naming its port"},
+      // A device server belongs in the port map.
+      {"Net 01 {tcp://10.0.4.21:4001:115200}",
+       "a serial device server is named in the port map AppConfig/COMM_Map.cfg "
+       "(COM7=tcp://10.0.4.21:4001), and the entry names its COM port ({COM7:BAUD})"},
+      {"Net 01 { RFC2217://[::1]:2217:9600 }",
+       "a serial device server is named in the port map AppConfig/COMM_Map.cfg "
+       "(COM7=RFC2217://[::1]:2217), and the entry names its COM port ({COM7:BAUD})"},
   };
   for (const auto& [entry, expected] : cases) {
     devices::SerialEntry e;

@@ -39,7 +39,7 @@ desktop-entry)
   ;;
 install-prefix)
   cmake --install "$build" --prefix "$tmp/prefix" >"$tmp/log" 2>&1 || fail "install: $(cat "$tmp/log")"
-  for f in bin/halvorn-terminal bin/halvorn-sim bin/halvorn-lang \
+  for f in bin/halvorn-terminal bin/halvorn-terminal.real bin/halvorn-sim bin/halvorn-lang \
       share/halvorn-terminal/AppLanguages/terminal_de.lng share/halvorn-terminal/Docs/command-line.md \
       share/doc/halvorn-terminal/copyright share/doc/halvorn-terminal/changelog.gz \
       share/doc/halvorn-terminal/simulator.md share/doc/halvorn-terminal/examples/test01.prg \

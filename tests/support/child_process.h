@@ -48,6 +48,7 @@ class InteractiveProcess {
   // After Wait(): a signal ended the program (its default action, or the
   // kill of a time-out), rather than the program itself.
   bool KilledBySignal() const { return killedBySignal_; }
+
   const std::string& Out() const { return out_; }
   const std::string& Err() const { return err_; }
 
