@@ -267,8 +267,7 @@ SerialTransport::SerialTransport(std::string dataRoot, double replyTimeoutSecond
 SerialTransport::~SerialTransport() = default;
 
 void SerialTransport::ReadTiming() {
-  const std::string path =
-      platform::DataFolders(dataRoot_).DataPath("AppConfig\\COMM_Timing.cfg");
+  const std::string path = platform::DataFolders(dataRoot_).DataPath("AppConfig\\COMM_Timing.cfg");
   std::string text;
   if (!platform::ReadFile(path, text)) {
     timing_ = SerialTiming{};
