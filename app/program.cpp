@@ -35,7 +35,7 @@ int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& opti
           << count << " entries)\n";
       return kExitDeviceNotAvailable;
     }
-    gui.SelectItem(kMainForm, tmain::kDeviceSelector, *options.device);
+    gui.SelectItem({kMainForm, tmain::kDeviceSelector}, *options.device);
   }
   gui.Run();
   return application.PlainCapture().FailCount == 0 ? kExitOk : kExitFailed;

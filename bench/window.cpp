@@ -339,7 +339,7 @@ LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape) {
     app::Application application(gui, platform::DataFolders(root), registry);
     application.Start();
     for (int i = 0; i < 20; ++i) gui.DoEvents();
-    gui.SetText(app::kMainForm, tmain::kCommandEntry, Line());
+    gui.SetText({app::kMainForm, tmain::kCommandEntry}, Line());
 
     std::vector<double> marks(11, 0);
     double escAt = 0;
@@ -370,12 +370,12 @@ LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape) {
         last = now;
       });
       auto* display =
-          static_cast<QAbstractScrollArea*>(qt->ControlWidget(app::kMainForm, tmain::kDisplay));
+          static_cast<QAbstractScrollArea*>(qt->ControlWidget({app::kMainForm, tmain::kDisplay}));
       display->viewport()->installEventFilter(&counter);
       probe.start(10);
     }
     const double start = Now(), startCpu = ThreadCpu();
-    gui.PostEvent(app::kMainForm, tmain::kEnterKey, ui::event::kClick, 0);
+    gui.PostEvent({app::kMainForm, tmain::kEnterKey}, ui::event::kClick, 0);
     gui.DoEvents();  // delivers Enter, which runs the whole line
     run.seconds = Now() - start;
     run.cpu = ThreadCpu() - startCpu;
@@ -387,7 +387,7 @@ LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape) {
     run.last10 = marks[10] - marks[9];
     run.memoryGrowth = ResidentBytes() - memoryBefore;
     run.coreText = application.Engine().Display().Text();
-    run.widgetText = gui.Text(app::kMainForm, tmain::kDisplay);
+    run.widgetText = gui.Text({app::kMainForm, tmain::kDisplay});
     gui.UnloadForm(app::kMainForm);
   }
   fs::remove_all(root);

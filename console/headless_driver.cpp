@@ -334,7 +334,7 @@ bool HeadlessRun::DeliverSignals() {
 
 // Runs `line` as the Enter key runs the command entry.
 void HeadlessRun::Enter(const std::string& line) {
-  gui_.SetText(kMainForm, tmain::kCommandEntry, line);
+  gui_.SetText({kMainForm, tmain::kCommandEntry}, line);
   gui_.Inject({kMainForm, tmain::kEnterKey, ui::event::kClick, 0});
   Drain(gui_);
 }
@@ -350,7 +350,7 @@ bool HeadlessRun::SelectDevice() {
                                 ": 0 to " + std::to_string(count - 1)) +
               ")";
   } else if (options_.device) {
-    gui_.SelectItem(kMainForm, tmain::kDeviceSelector, *options_.device);
+    gui_.SelectItem({kMainForm, tmain::kDeviceSelector}, *options_.device);
   } else if ((options_.execLine || options_.RunsProgram()) && app_.SelectedDevice().empty()) {
     missing = "no device is selected: the device list is empty";
   }

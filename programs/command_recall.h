@@ -7,8 +7,8 @@
 // editor (console/line_editor.h) both use it:
 //
 //   Enter / send button:  recall.Sent(line);
-//   Up:                   gui.SetText(form, entry, recall.Up(gui.Text(form, entry)));
-//   Down:                 gui.SetText(form, entry, recall.Down(gui.Text(form, entry)));
+//   Up:                   gui.SetText({form, entry}, recall.Up(gui.Text({form, entry})));
+//   Down:                 gui.SetText({form, entry}, recall.Down(gui.Text({form, entry})));
 #pragma once
 
 #include <cstddef>

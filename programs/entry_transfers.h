@@ -5,10 +5,10 @@
 // entry then stays as it is). The window sets the text, keeps the returned
 // selection as its EntrySelection and leaves the focus on the entry:
 //
-//   if (auto edit = TransferToEnd(history.SelectedItem(), gui.Text(form, entry))) {
-//     gui.SetText(form, entry, edit->text);
+//   if (auto edit = TransferToEnd(history.SelectedItem(), gui.Text({form, entry}))) {
+//     gui.SetText({form, entry}, edit->text);
 //     entrySelection = edit->selection;
-//     gui.SetFocus(form, entry);   // focus gained puts entrySelection back
+//     gui.SetFocus({form, entry});   // focus gained puts entrySelection back
 //   }
 //
 // Positions count characters (one byte each) of the entry's text.

@@ -4,12 +4,12 @@
 // anything: the window puts the returned texts where they belong.
 //
 //   F1..F10 (when idle):
-//     if (auto text = keys.ApplyFunctionKey(n, gui.Text(form, entry))) {
-//       gui.SetText(form, entry, *text); gui.SetFocus(form, entry); }
+//     if (auto text = keys.ApplyFunctionKey(n, gui.Text({form, entry}))) {
+//       gui.SetText({form, entry}, *text); gui.SetFocus({form, entry}); }
 //   "Attach Command Line to Function Key":
-//     keys.AttachToFunctionKey(gui.Text(form, entry), gui.Text(form, keySelector));
+//     keys.AttachToFunctionKey(gui.Text({form, entry}), gui.Text({form, keySelector}));
 //   "Attach Selected History Item ...":
-//     keys.AttachToFunctionKey(history.SelectedItem(), gui.Text(form, keySelector));
+//     keys.AttachToFunctionKey(history.SelectedItem(), gui.Text({form, keySelector}));
 //   show button: the message box with ShowFunctionKeys() and the caption,
 //     button and style below.
 #pragma once

@@ -7,13 +7,13 @@
 // is one call on each side, so the two stay in step item for item:
 //
 //   History history;                       // the list shows history.Item(0)
-//   ...on list creation:   gui.InsertItem(form, list, 0, History::ShownText(history.Item(0)));
+//   ...on list creation:   gui.InsertItem({form, list}, 0, History::ShownText(history.Item(0)));
 //   ...after a line ran, "Record History" ticked:
 //     std::size_t at = history.RecordHistory(line, fifoTicked);
-//     gui.InsertItem(form, list, at, History::ShownText(history.Item(at)));
-//     gui.SelectItem(form, list, history.Selected());
-//   ..."Clear History": history.Clear(); gui.ClearItems(form, list);
-//   ...the operator picks an item: history.Select(gui.SelectedItem(form, list));
+//     gui.InsertItem({form, list}, at, History::ShownText(history.Item(at)));
+//     gui.SelectItem({form, list}, history.Selected());
+//   ..."Clear History": history.Clear(); gui.ClearItems({form, list});
+//   ...the operator picks an item: history.Select(gui.SelectedItem({form, list}));
 //   ...a transfer or an attach uses history.SelectedItem(), the full text,
 //      never the list's text, which may be shortened.
 //

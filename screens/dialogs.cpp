@@ -138,7 +138,7 @@ void Dialogs::Escape() {
 }
 
 void Dialogs::CloseInput() {
-  gui_.PostEvent(kInputForm, 0, event::kPosted, 0);
+  gui_.PostEvent({kInputForm, 0}, event::kPosted, 0);
 }
 
 void Dialogs::OnInputEvent(const ui::Event& e) {
@@ -148,13 +148,13 @@ void Dialogs::OnInputEvent(const ui::Event& e) {
     if (e.code == event::kPosted) gui_.UnloadForm(form);
     if (e.code == event::kLoaded) {
       if (passFail) {
-        gui_.SetVisible(form, 115, false);
-        gui_.SetEnabled(form, 115, false);
-        gui_.SetVisible(form, 105, true);
-        gui_.SetEnabled(form, 105, true);
-        gui_.SetVisible(form, 110, true);
-        gui_.SetEnabled(form, 110, true);
-        gui_.SetFont(form, 120, ui::FontRef{9, {}});
+        gui_.SetVisible({form, 115}, false);
+        gui_.SetEnabled({form, 115}, false);
+        gui_.SetVisible({form, 105}, true);
+        gui_.SetEnabled({form, 105}, true);
+        gui_.SetVisible({form, 110}, true);
+        gui_.SetEnabled({form, 110}, true);
+        gui_.SetFont({form, 120}, ui::FontRef{9, {}});
       }
       PlaceDialog(gui_, form, kMainForm);
       AnswerFromOperator(form);
@@ -162,16 +162,17 @@ void Dialogs::OnInputEvent(const ui::Event& e) {
     return;
   }
   if (e.code == event::kLoading && e.control == 120) {
-    gui_.SetText(form, 120,
+    gui_.SetText({form, 120},
                  values_.PromptPrefix ? "Enter: " + values_.InputPrompt : values_.InputPrompt);
   }
-  if (e.code == event::kLoading && e.control == 100 && passFail) gui_.SetText(form, 100, "#!Icon");
+  if (e.code == event::kLoading && e.control == 100 && passFail)
+    gui_.SetText({form, 100}, "#!Icon");
   const bool enter = e.code == event::kKey && e.value == kEnter;
   const bool esc = e.code == event::kKey && e.value == kEsc;
   if (e.control == 115) {
     if (enter) {
       // Taken without a spare copy: an answer may be megabytes long.
-      std::string answer = gui_.Text(form, 115);
+      std::string answer = gui_.Text({form, 115});
       std::erase_if(answer, [](char c) {
         return c == ',' || c == ';' || c == '\r' || c == '\n' || c == '\t';
       });
@@ -198,10 +199,10 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
   const char* form = kPassFailForm;
   const std::string& message = values_.PassFailMessage;
   if (e.code == event::kLoading) {
-    if (e.control == 110 && values_.FailCount > 0) gui_.SetText(form, 110, "Fail");
+    if (e.control == 110 && values_.FailCount > 0) gui_.SetText({form, 110}, "Fail");
     if (e.control == 115 && !message.empty()) {
       std::size_t brace = message.find('}');
-      gui_.SetText(form, 115, brace == std::string::npos ? message : message.substr(brace + 1));
+      gui_.SetText({form, 115}, brace == std::string::npos ? message : message.substr(brace + 1));
     }
     if (e.control == 120 && !message.empty()) {
       std::size_t brace = message.find('}');
@@ -212,18 +213,18 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
         }
         name = platform::TrimBlanks(name) + ":";
       }
-      gui_.SetText(form, 120, name);
+      gui_.SetText({form, 120}, name);
     }
     return;
   }
   if (e.control == 0 && e.code == event::kLoaded) {
     if (values_.VerifyLog.empty()) {
-      if (values_.FailCount > 0) gui_.SetColours(form, 0, 26, 12);
+      if (values_.FailCount > 0) gui_.SetColours({form, 0}, 26, 12);
     } else {
-      gui_.SetColours(form, 0, 26, 25);
-      gui_.SetText(form, 105, values_.VerifyLog);
-      gui_.SetVisible(form, 105, true);
-      gui_.SetVisible(form, 125, true);
+      gui_.SetColours({form, 0}, 26, 25);
+      gui_.SetText({form, 105}, values_.VerifyLog);
+      gui_.SetVisible({form, 105}, true);
+      gui_.SetVisible({form, 125}, true);
     }
     PlaceDialog(gui_, form, kMainForm);
     AnswerFromOperator(form);
@@ -256,18 +257,18 @@ void Dialogs::OnMessageEvent(const ui::Event& e, ui::EventReply& reply) {
     return;
   }
   if (e.control == 0 && e.code == event::kLoaded) {
-    if (overrides[0] >= 0) gui_.SetColours(form, 0, 41, overrides[0]);
-    gui_.SetText(form, 105, values_.MessageText);
-    gui_.SetFont(form, 105, ui::FontRef{values_.MessageFontSlot, {}});
-    gui_.SetText(form, 100, values_.MessageButton);
-    gui_.SetText(form, 120, values_.MessageCaption);
-    gui_.SetColours(form, 120, overrides[1] >= 0 ? overrides[1] : 15,
+    if (overrides[0] >= 0) gui_.SetColours({form, 0}, 41, overrides[0]);
+    gui_.SetText({form, 105}, values_.MessageText);
+    gui_.SetFont({form, 105}, ui::FontRef{values_.MessageFontSlot, {}});
+    gui_.SetText({form, 100}, values_.MessageButton);
+    gui_.SetText({form, 120}, values_.MessageCaption);
+    gui_.SetColours({form, 120}, overrides[1] >= 0 ? overrides[1] : 15,
                     overrides[2] >= 0 ? overrides[2] : 37);
     PlaceDialog(gui_, form, kMainForm);
-    if (values_.FunctionKeyDisplay) gui_.SetVisible(form, 110, false);
+    if (values_.FunctionKeyDisplay) gui_.SetVisible({form, 110}, false);
     if (operatorAnswers) {
       operatorAnswers(form, ShownText(form));
-      gui_.PostEvent(form, 100, event::kClick, 0);
+      gui_.PostEvent({form, 100}, event::kClick, 0);
     }
     return;
   }
@@ -281,9 +282,9 @@ std::string Dialogs::ShownText(const std::string& form) const {
     return prompt + (values_.PassFailMode ? " [PASS/FAIL]" : "");
   }
   if (form == kPassFailForm) {
-    std::string text = gui_.Text(form, 110);
-    std::string name = gui_.Text(form, 120);
-    std::string message = gui_.Text(form, 115);
+    std::string text = gui_.Text({form, 110});
+    std::string name = gui_.Text({form, 120});
+    std::string message = gui_.Text({form, 115});
     if (!values_.PassFailMessage.empty())
       text += " - " + platform::TrimBlanks(name + " " + message);
     if (!values_.VerifyLog.empty()) text += "\n" + values_.VerifyLog + "[OK/RETRY]";
@@ -307,25 +308,25 @@ void Dialogs::AnswerFromOperator(const std::string& form) {
   const std::string upper = word.size() <= 5 ? platform::ToUpper(word) : std::string();
   if (form == kInputForm) {
     if (upper == "ESC") {
-      gui_.PostEvent(form, values_.PassFailMode ? 105 : 115, event::kKey, kEsc);
+      gui_.PostEvent({form, values_.PassFailMode ? 105 : 115}, event::kKey, kEsc);
     } else if (values_.PassFailMode) {
       // Anything but PASS or FAIL is asked again, as the dialog would wait.
       if (upper == "PASS" || upper == "FAIL") {
-        gui_.PostEvent(form, upper == "PASS" ? 105 : 110, event::kClick, 0);
+        gui_.PostEvent({form, upper == "PASS" ? 105 : 110}, event::kClick, 0);
       } else {
         AnswerFromOperator(form);
       }
     } else {
-      gui_.SetText(form, 115, word);
-      gui_.PostEvent(form, 115, event::kKey, kEnter);
+      gui_.SetText({form, 115}, word);
+      gui_.PostEvent({form, 115}, event::kKey, kEnter);
     }
   } else if (form == kPassFailForm) {
     if (upper == "ESC") {
-      gui_.PostEvent(form, 100, event::kKey, kEsc);
-    } else if (upper == "RETRY" && gui_.Visible(form, 125)) {
-      gui_.PostEvent(form, 125, event::kClick, 0);
+      gui_.PostEvent({form, 100}, event::kKey, kEsc);
+    } else if (upper == "RETRY" && gui_.Visible({form, 125})) {
+      gui_.PostEvent({form, 125}, event::kClick, 0);
     } else {
-      gui_.PostEvent(form, 100, event::kClick, 0);
+      gui_.PostEvent({form, 100}, event::kClick, 0);
     }
   }
 }

@@ -26,25 +26,25 @@ class Application::GuiHost : public engine::Host {
   // Redrawing is off while the display's text changes, so that a large
   // change is drawn once.
   void ReplaceDisplay(const std::string& text) override {
-    gui_.SetRedrawState(kMainForm, tmain::kDisplay, false);
-    gui_.SetText(kMainForm, tmain::kDisplay, text);
-    gui_.SetRedrawState(kMainForm, tmain::kDisplay, true);
-    gui_.Redraw(kMainForm, tmain::kDisplay);
+    gui_.SetRedrawState({kMainForm, tmain::kDisplay}, false);
+    gui_.SetText({kMainForm, tmain::kDisplay}, text);
+    gui_.SetRedrawState({kMainForm, tmain::kDisplay}, true);
+    gui_.Redraw({kMainForm, tmain::kDisplay});
   }
   void AppendToDisplay(const std::string& text) override {
-    gui_.SetRedrawState(kMainForm, tmain::kDisplay, false);
-    gui_.AppendText(kMainForm, tmain::kDisplay, text);
-    gui_.SetRedrawState(kMainForm, tmain::kDisplay, true);
-    gui_.Redraw(kMainForm, tmain::kDisplay);
+    gui_.SetRedrawState({kMainForm, tmain::kDisplay}, false);
+    gui_.AppendText({kMainForm, tmain::kDisplay}, text);
+    gui_.SetRedrawState({kMainForm, tmain::kDisplay}, true);
+    gui_.Redraw({kMainForm, tmain::kDisplay});
   }
   void ShowByteCount(std::size_t bytes) override {
-    gui_.SetText(kMainForm, tmain::kByteCounter, "Bytes: " + std::to_string(bytes));
-    gui_.Redraw(kMainForm, tmain::kByteCounter);
+    gui_.SetText({kMainForm, tmain::kByteCounter}, "Bytes: " + std::to_string(bytes));
+    gui_.Redraw({kMainForm, tmain::kByteCounter});
   }
   void ShowBar(engine::Bar bar, const std::string& markup) override {
     const int control = bar == engine::Bar::Delay ? tmain::kDelayBar : tmain::kCommandBar;
-    gui_.SetText(kMainForm, control, markup);
-    gui_.Redraw(kMainForm, control);
+    gui_.SetText({kMainForm, control}, markup);
+    gui_.Redraw({kMainForm, control});
   }
 
  private:
@@ -65,9 +65,9 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
   void SetShowMode(int mode) override {
     if (mode < 1 || mode > 5) return;
     app_.engine_->State().ShowMode = mode;
-    app_.gui_.SetText(kMainForm, tmain::kDisplayMode,
+    app_.gui_.SetText({kMainForm, tmain::kDisplayMode},
                       kDisplayModeCaptions[static_cast<std::size_t>(mode - 1)]);
-    app_.gui_.Redraw(kMainForm, tmain::kDisplayMode);
+    app_.gui_.Redraw({kMainForm, tmain::kDisplayMode});
   }
   bool LoadProgram(int number, const std::string& name) override {
     return app_.programs_->LoadProgram(number, name);
@@ -89,10 +89,10 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
   void SelectLanguage(int index) override {
     // A keyword naming a language that is not loaded keeps the current one.
     if (index < 0 || index > app_.languages_.Count()) return;
-    app_.gui_.SelectItem(kMainForm, tmain::kLanguageSelector, index);
+    app_.gui_.SelectItem({kMainForm, tmain::kLanguageSelector}, index);
     if (index != app_.languages_.LanguageIndex()) {
       app_.languages_.Select(index);
-      app_.gui_.Redraw(kMainForm, 0);
+      app_.gui_.Redraw({kMainForm, 0});
     }
   }
   void PlaceMainWindow(const std::string& words) override { app_.PlaceMainWindow(words); }
@@ -125,12 +125,12 @@ class Application::ProgramSide : public programs::ProgramHost {
   void EnterBusyState() override { app_.SetBusyState(0); }
   void LeaveBusyState() override { app_.SetBusyState(1); }
   void ShowProgramBar(const std::string& markup) override {
-    app_.gui_.SetText(kMainForm, tmain::kProgramBar, markup);
-    app_.gui_.SetVisible(kMainForm, tmain::kProgramBar, true);
-    app_.gui_.Raise(kMainForm, tmain::kProgramBar);
-    app_.gui_.Redraw(kMainForm, tmain::kProgramBar);
+    app_.gui_.SetText({kMainForm, tmain::kProgramBar}, markup);
+    app_.gui_.SetVisible({kMainForm, tmain::kProgramBar}, true);
+    app_.gui_.Raise({kMainForm, tmain::kProgramBar});
+    app_.gui_.Redraw({kMainForm, tmain::kProgramBar});
   }
-  void HideProgramBar() override { app_.gui_.SetVisible(kMainForm, tmain::kProgramBar, false); }
+  void HideProgramBar() override { app_.gui_.SetVisible({kMainForm, tmain::kProgramBar}, false); }
   void SetRunningName(const std::string& name) override { app_.shell_.RunningProgramName = name; }
   std::string ChooseFile(const std::string& title, const std::string& folder,
                          const std::string& filter, const std::string&) override {
@@ -350,15 +350,15 @@ void Application::OnMainFormLoaded() {
   int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
   if (chosen > 0) {
     languages_.Select(chosen);
-    gui_.SelectItem(kMainForm, tmain::kLanguageSelector, chosen);
+    gui_.SelectItem({kMainForm, tmain::kLanguageSelector}, chosen);
   }
-  gui_.SetText(kMainForm, tmain::kDelayBar, engine::kDelayBarDone);
-  gui_.Redraw(kMainForm, tmain::kDelayBar);
-  gui_.SetEnabled(kMainForm, tmain::kFifo, false);
+  gui_.SetText({kMainForm, tmain::kDelayBar}, engine::kDelayBarDone);
+  gui_.Redraw({kMainForm, tmain::kDelayBar});
+  gui_.SetEnabled({kMainForm, tmain::kFifo}, false);
   gui_.SetFormIcon(kMainForm, "$BPROGRAM");
-  if (shell_.AutoControlMode) gui_.SetColours(kMainForm, 0, 36, shell_.IdleBackColour);
+  if (shell_.AutoControlMode) gui_.SetColours({kMainForm, 0}, 36, shell_.IdleBackColour);
   barEffects_[tmain::kProgramBar] = ui::look::ParseEffect("F");
-  gui_.SetText(kMainForm, 0, gui_.Text(kMainForm, 0) + kVersionSuffix);
+  gui_.SetText({kMainForm, 0}, gui_.Text({kMainForm, 0}) + kVersionSuffix);
 }
 
 void Application::OnMainFormStarted() {
@@ -367,16 +367,16 @@ void Application::OnMainFormStarted() {
   std::string version =
       devices::HidLibraryVersionOf(registry_.TransportFor(devices::LinkKind::Hid));
   if (!version.empty()) {
-    gui_.SetText(kMainForm, tmain::kVersionLabel, version);
+    gui_.SetText({kMainForm, tmain::kVersionLabel}, version);
   } else {
-    gui_.SetColours(kMainForm, tmain::kVersionLabel, 15, 12);
-    gui_.SetText(kMainForm, tmain::kVersionLabel, "Update DLL !");
+    gui_.SetColours({kMainForm, tmain::kVersionLabel}, 15, 12);
+    gui_.SetText({kMainForm, tmain::kVersionLabel}, "Update DLL !");
   }
   if (shell_.AutoControlMode) {
     gui_.StartTimer(kMainForm, tmain::kScriptTimer, 0.05);
   } else {
     // The operator's first keys go to the command entry, as after every line.
-    gui_.SetFocus(kMainForm, tmain::kCommandEntry);
+    gui_.SetFocus({kMainForm, tmain::kCommandEntry});
   }
 }
 
@@ -398,8 +398,8 @@ void Application::EndAutoControl() {
   shell_.AutoControlMode = false;
   engine_->State().AutomaticMode = false;
   gui_.StopTimer(kMainForm, tmain::kScriptTimer);
-  gui_.SetColours(kMainForm, 0, 36, 36);
-  gui_.Redraw(kMainForm, 0);
+  gui_.SetColours({kMainForm, 0}, 36, 36);
+  gui_.Redraw({kMainForm, 0});
   shell_.IdleBackColour = 36;
   shell_.BusyBackColour = 21;
 }
@@ -432,10 +432,10 @@ bool Application::RunProgramKey(int number) {
 }
 
 void Application::OnLanguageSelected() {
-  int index = gui_.SelectedItem(kMainForm, tmain::kLanguageSelector);
+  int index = gui_.SelectedItem({kMainForm, tmain::kLanguageSelector});
   if (index < 0 || index == languages_.LanguageIndex()) return;
   languages_.Select(index);
-  gui_.Redraw(kMainForm, 0);
+  gui_.Redraw({kMainForm, 0});
   languages_.StoreLanguageChoice(folders_.GetDataRoot(), index);
 }
 
@@ -477,10 +477,10 @@ const Application::MainEvent Application::kMainEvents[] = {
        [](A& a, E key, R) { a.RunProgramKey(key.control - tmain::kProgramKeyFirst + 1); }},
       {tmain::kLanguageSelector, tmain::kLanguageSelector, kLoading,
        [](A& a, E, R) {
-         a.gui_.ClearItems(kMainForm, tmain::kLanguageSelector);
-         a.gui_.AddItems(kMainForm, tmain::kLanguageSelector,
+         a.gui_.ClearItems({kMainForm, tmain::kLanguageSelector});
+         a.gui_.AddItems({kMainForm, tmain::kLanguageSelector},
                         platform::SplitFields(a.languages_.SelectorItems(), '|'));
-         a.gui_.SelectItem(kMainForm, tmain::kLanguageSelector, a.languages_.LanguageIndex());
+         a.gui_.SelectItem({kMainForm, tmain::kLanguageSelector}, a.languages_.LanguageIndex());
        }},
       {tmain::kLanguageSelector, tmain::kLanguageSelector, kSelectionChange,
        [](A& a, E, R) { a.OnLanguageSelected(); }},
@@ -491,11 +491,11 @@ const Application::MainEvent Application::kMainEvents[] = {
        }},
       {tmain::kFifo, tmain::kFifo, kTooltip, [](A&, E, R r) { r.tooltip = kFifoTooltip; }},
       {tmain::kLogo, tmain::kLogo, kLoading,
-       [](A& a, E, R) { a.gui_.SetText(kMainForm, tmain::kLogo, "$HLVLOGO"); }},
+       [](A& a, E, R) { a.gui_.SetText({kMainForm, tmain::kLogo}, "$HLVLOGO"); }},
       {tmain::kClearCommands, tmain::kClearCommands, kClick,
        [](A& a, E, R) {
-         a.gui_.SetText(kMainForm, tmain::kCommandEntry, "");
-         a.gui_.SetFocus(kMainForm, tmain::kCommandEntry);
+         a.gui_.SetText({kMainForm, tmain::kCommandEntry}, "");
+         a.gui_.SetFocus({kMainForm, tmain::kCommandEntry});
        }},
       {tmain::kSaveDisplay, tmain::kSaveDisplay, kClick, [](A& a, E, R) { a.SaveDisplay(); }},
       {tmain::kHistory, tmain::kHistory, kLoaded, [](A& a, E, R) { a.entry_.FillHistoryList(); }},
@@ -528,11 +528,11 @@ const Application::MainEvent Application::kMainEvents[] = {
       {tmain::kDisplay, tmain::kDisplay, kLoaded,
        [](A& a, E, R) { a.engine_->Display().SwitchToRich(); }},
       {tmain::kRecordHistory, tmain::kRecordHistory, kClick,
-       [](A& a, E, R) { a.gui_.PostEvent(kMainForm, tmain::kRecordHistory, kPosted, 0); }},
+       [](A& a, E, R) { a.gui_.PostEvent({kMainForm, tmain::kRecordHistory}, kPosted, 0); }},
       {tmain::kRecordHistory, tmain::kRecordHistory, kPosted,
        [](A& a, E, R) {
-         a.gui_.SetEnabled(kMainForm, tmain::kFifo,
-                           a.gui_.Checked(kMainForm, tmain::kRecordHistory));
+         a.gui_.SetEnabled({kMainForm, tmain::kFifo},
+                           a.gui_.Checked({kMainForm, tmain::kRecordHistory}));
        }},
       {tmain::kClearDisplay, tmain::kClearDisplay, kClick,
        [](A& a, E, R) { a.engine_->Display().Clear(); }},
@@ -542,12 +542,12 @@ const Application::MainEvent Application::kMainEvents[] = {
        [](A& a, E, R) { a.DiscoverDevices(); }},
       {tmain::kRefreshDevices, tmain::kRefreshDevices, kClick,
        [](A& a, E, R) {
-         a.gui_.ClearItems(kMainForm, tmain::kDeviceSelector);
+         a.gui_.ClearItems({kMainForm, tmain::kDeviceSelector});
          a.DiscoverDevices();
        }},
       {tmain::kDisplayMode, tmain::kDisplayMode, kLoaded,
        [](A& a, E, R) {
-         a.gui_.SetText(kMainForm, tmain::kDisplayMode, kDisplayModeCaptions[0]);
+         a.gui_.SetText({kMainForm, tmain::kDisplayMode}, kDisplayModeCaptions[0]);
          a.engine_->State().ShowMode = 1;
        }},
       {tmain::kDisplayMode, tmain::kDisplayMode, kClick, [](A& a, E, R) { a.CycleDisplayMode(); }},
@@ -563,20 +563,20 @@ void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
 
 void Application::OnEnter() {
   if (!Idle()) return;
-  entry_.Sent(gui_.Text(kMainForm, tmain::kCommandEntry));
+  entry_.Sent(gui_.Text({kMainForm, tmain::kCommandEntry}));
   engine_->State().PumpSuppressed = false;
   ExecuteOnSelectedDevice("");
 }
 
 void Application::CycleDisplayMode() {
-  std::string caption = gui_.Text(kMainForm, tmain::kDisplayMode);
+  std::string caption = gui_.Text({kMainForm, tmain::kDisplayMode});
   int next = 0;  // any unknown caption goes back to mode 1
   for (std::size_t i = 0; i < kDisplayModeCaptions.size(); ++i) {
     if (caption == kDisplayModeCaptions[i]) {
       next = static_cast<int>((i + 1) % kDisplayModeCaptions.size());
     }
   }
-  gui_.SetText(kMainForm, tmain::kDisplayMode,
+  gui_.SetText({kMainForm, tmain::kDisplayMode},
                kDisplayModeCaptions[static_cast<std::size_t>(next)]);
   engine_->State().ShowMode = next + 1;
 }
@@ -613,32 +613,33 @@ void Application::DiscoverDevices() {
   }
   // The list rule: the entries are one "|"-joined text, so an entry that
   // holds a "|" shows as the pieces around it.
-  gui_.AddItems(kMainForm, tmain::kDeviceSelector, devices::SplitList(devices::JoinList(entries)));
-  gui_.SelectItem(kMainForm, tmain::kDeviceSelector, 0);
+  gui_.AddItems({kMainForm, tmain::kDeviceSelector},
+                devices::SplitList(devices::JoinList(entries)));
+  gui_.SelectItem({kMainForm, tmain::kDeviceSelector}, 0);
 }
 
 void Application::RefreshDevices() {
-  gui_.ClearItems(kMainForm, tmain::kDeviceSelector);
+  gui_.ClearItems({kMainForm, tmain::kDeviceSelector});
   DiscoverDevices();
-  gui_.SelectItem(kMainForm, tmain::kDeviceSelector, shell_.CurrentSlot);
+  gui_.SelectItem({kMainForm, tmain::kDeviceSelector}, shell_.CurrentSlot);
 }
 
 void Application::SelectDeviceSlot(int slot) {
-  gui_.SelectItem(kMainForm, tmain::kDeviceSelector, slot - 1);
+  gui_.SelectItem({kMainForm, tmain::kDeviceSelector}, slot - 1);
   shell_.CurrentSlot = slot - 1;
 }
 
 std::vector<std::string> Application::DeviceList() const {
-  return gui_.Items(kMainForm, tmain::kDeviceSelector);
+  return gui_.Items({kMainForm, tmain::kDeviceSelector});
 }
 
 std::string Application::SelectedDevice() const {
-  return gui_.Text(kMainForm, tmain::kDeviceSelector);
+  return gui_.Text({kMainForm, tmain::kDeviceSelector});
 }
 
 void Application::ExecuteOnSelectedDevice(const std::string& given) {
   std::string line = platform::TrimBlanks(given);
-  if (line.empty()) line = platform::TrimBlanks(gui_.Text(kMainForm, tmain::kCommandEntry));
+  if (line.empty()) line = platform::TrimBlanks(gui_.Text({kMainForm, tmain::kCommandEntry}));
   RunningCaption(1);
   std::string device = SelectedDevice();
   if (!line.empty() && !platform::TrimBlanks(device).empty()) {
@@ -664,11 +665,11 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     }
     SetBusyState(1);
     shell_.BusyFlag = false;
-    if (gui_.Checked(kMainForm, tmain::kClearAfterSend)) {
-      gui_.SetText(kMainForm, tmain::kCommandEntry, "");
+    if (gui_.Checked({kMainForm, tmain::kClearAfterSend})) {
+      gui_.SetText({kMainForm, tmain::kCommandEntry}, "");
     }
     entry_.RecordHistory(line);
-    if (!shell_.AutoControlMode) gui_.SetFocus(kMainForm, tmain::kCommandEntry);
+    if (!shell_.AutoControlMode) gui_.SetFocus({kMainForm, tmain::kCommandEntry});
   } else {
     // A line that found no device is not sent, as in the window; a run
     // without a window still must not pass it as done.
@@ -677,14 +678,14 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       // A board whose library reports a blank name is listed, but a blank
       // entry is no device to send to.
       if (onDeviceNotAvailable) {
-        onDeviceNotAvailable("", device.empty() ? "no device is selected"
-                                                : "the selected device's name is blank");
+        onDeviceNotAvailable(
+            "", device.empty() ? "no device is selected" : "the selected device's name is blank");
       }
     }
     // Nothing runs: a program loaded for this line left the window busy.
     if (!programs_->ProgramCommandLine.empty()) {
       SetBusyState(1);
-      gui_.SetVisible(kMainForm, tmain::kProgramBar, false);
+      gui_.SetVisible({kMainForm, tmain::kProgramBar}, false);
     }
     programs_->DiscardProgram();
   }
@@ -709,35 +710,35 @@ void Application::ShowMessageBox(const std::string& text, const std::string& cap
 }
 
 void Application::SetBusyState(int state) {
-  gui_.SetRedrawState(kMainForm, 0, false);
+  gui_.SetRedrawState({kMainForm, 0}, false);
   bool normal = state != 0;
   for (int id : kBusyControls) {
-    gui_.SetVisible(kMainForm, id, normal);
-    gui_.SetEnabled(kMainForm, id, normal);
+    gui_.SetVisible({kMainForm, id}, normal);
+    gui_.SetEnabled({kMainForm, id}, normal);
   }
   if (!normal) {
-    gui_.SetVisible(kMainForm, tmain::kProgramBar, false);
-    gui_.SetVisible(kMainForm, tmain::kEscLabel, true);
-    gui_.SetEnabled(kMainForm, tmain::kDeviceSelector, false);
-    gui_.SetVisible(kMainForm, tmain::kCommandBar, true);
-    gui_.Raise(kMainForm, tmain::kCommandBar);
-    gui_.SetColours(kMainForm, 0, 36, shell_.BusyBackColour);
+    gui_.SetVisible({kMainForm, tmain::kProgramBar}, false);
+    gui_.SetVisible({kMainForm, tmain::kEscLabel}, true);
+    gui_.SetEnabled({kMainForm, tmain::kDeviceSelector}, false);
+    gui_.SetVisible({kMainForm, tmain::kCommandBar}, true);
+    gui_.Raise({kMainForm, tmain::kCommandBar});
+    gui_.SetColours({kMainForm, 0}, 36, shell_.BusyBackColour);
   } else {
-    gui_.SetVisible(kMainForm, tmain::kEscLabel, false);
-    gui_.SetEnabled(kMainForm, tmain::kDeviceSelector, true);
-    gui_.SetVisible(kMainForm, tmain::kCommandBar, false);
-    gui_.SetColours(kMainForm, 0, 36, shell_.IdleBackColour);
-    gui_.SetEnabled(kMainForm, tmain::kFifo, gui_.Checked(kMainForm, tmain::kRecordHistory));
+    gui_.SetVisible({kMainForm, tmain::kEscLabel}, false);
+    gui_.SetEnabled({kMainForm, tmain::kDeviceSelector}, true);
+    gui_.SetVisible({kMainForm, tmain::kCommandBar}, false);
+    gui_.SetColours({kMainForm, 0}, 36, shell_.IdleBackColour);
+    gui_.SetEnabled({kMainForm, tmain::kFifo}, gui_.Checked({kMainForm, tmain::kRecordHistory}));
   }
-  gui_.SetRedrawState(kMainForm, 0, true);
-  gui_.Redraw(kMainForm, 0);
-  if (shell_.AutoControlMode) gui_.SetFocus(kMainForm, tmain::kDisplay);
+  gui_.SetRedrawState({kMainForm, 0}, true);
+  gui_.Redraw({kMainForm, 0});
+  if (shell_.AutoControlMode) gui_.SetFocus({kMainForm, tmain::kDisplay});
   gui_.DoEvents();
 }
 
 void Application::RunningCaption(int mode) {
   if (!shell_.BaseCaptionTaken) {
-    shell_.BaseCaption = gui_.Text(kMainForm, 0);
+    shell_.BaseCaption = gui_.Text({kMainForm, 0});
     shell_.BaseCaptionTaken = true;
   }
   if (mode == 1) {
@@ -745,9 +746,9 @@ void Application::RunningCaption(int mode) {
     if (!shell_.RunningProgramName.empty()) {
       caption += " - [" + shell_.RunningProgramName + "]";
     }
-    gui_.SetText(kMainForm, 0, caption);
+    gui_.SetText({kMainForm, 0}, caption);
   } else {
-    gui_.SetText(kMainForm, 0, shell_.BaseCaption);
+    gui_.SetText({kMainForm, 0}, shell_.BaseCaption);
     shell_.RunningProgramName.clear();
   }
 }

@@ -187,7 +187,7 @@ TEST(ScriptRun, ShowModeAndDeviceKeywords) {
   Station s("[SHOWMODE3]\n[DEVICE2]\n[CMDREPLY1]PX\n");
   s.Run();
   EXPECT_EQ(s.application->Engine().State().ShowMode, 3);
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), "..");
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kDisplayMode}), "..");
   EXPECT_TRUE(s.hid->sent.empty());  // slot 2 does not exist: nothing selected
   EXPECT_EQ(s.application->Shell().CurrentSlot, 1);
 }

@@ -34,10 +34,10 @@ TEST(CommandEntry, TheHistoryListRecordsEveryLineRunAsOneItem) {
       s.hid->openSucceeds = line[0] != '!';
       line == "^" ? s.Press(tmain::kProgramKeyFirst) : s.Enter(line.substr(line[0] == '!'));
     }
-    EXPECT_EQ(s.gui.Items(kMainForm, tmain::kHistory), c.items) << c.lines.back();
-    s.gui.SetText(kMainForm, tmain::kCommandEntry, "");
+    EXPECT_EQ(s.gui.Items({kMainForm, tmain::kHistory}), c.items) << c.lines.back();
+    s.gui.SetText({kMainForm, tmain::kCommandEntry}, "");
     s.Press(tmain::kHistoryToEnd);
-    EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), c.transferred);
+    EXPECT_EQ(s.gui.Text({kMainForm, tmain::kCommandEntry}), c.transferred);
   }
 }
 
@@ -45,10 +45,10 @@ TEST(CommandEntry, FunctionKeysTakeTheEntryOrTheHistoryItemAndWaitWhileALineRuns
   Station s;
   s.Press(tmain::kRecordHistory);
   s.Enter("JX+");
-  s.gui.SelectItem(kMainForm, tmain::kFunctionKeys, 9);  // F10: the history item
+  s.gui.SelectItem({kMainForm, tmain::kFunctionKeys}, 9);  // F10: the history item
   s.Press(tmain::kAttachHistory);
-  s.gui.SetText(kMainForm, tmain::kCommandEntry, " STOP ");
-  s.gui.SelectItem(kMainForm, tmain::kFunctionKeys, 2);  // F3: the entry
+  s.gui.SetText({kMainForm, tmain::kCommandEntry}, " STOP ");
+  s.gui.SelectItem({kMainForm, tmain::kFunctionKeys}, 2);  // F3: the entry
   s.Press(tmain::kAttachCommandLine);
   s.hid->afterSend = [&](const std::string& c) {
     if (c == "ID") s.gui.PressKey(kMainForm, key::kF1 + 2);  // while PX runs: ignored
@@ -56,7 +56,7 @@ TEST(CommandEntry, FunctionKeysTakeTheEntryOrTheHistoryItemAndWaitWhileALineRuns
   s.Enter("ID,PX");
   s.gui.PressKey(kMainForm, key::kF1 + 2);
   s.Press(tmain::kFunctionKeyFirst + 9);
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), "ID,PX,STOP,JX+");
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kCommandEntry}), "ID,PX,STOP,JX+");
   s.Press(tmain::kShowFunctionKeys);
   EXPECT_EQ(s.shown, (Strings{"Function Key Current Values: \r\nF3  STOP\r\nF10 JX+\r\n"}));
 }

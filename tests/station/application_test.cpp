@@ -23,9 +23,9 @@ TEST(MainWindow, StartsWithEveryKindOfDeviceListedAndTheColoursDefined) {
   EXPECT_EQ(s.application->SelectedDevice(), "Board A");
   EXPECT_EQ(s.application->Engine().Display().Kind(), engine::DisplayKind::Rich);
   // A board link that cannot tell its library's version asks for a newer one.
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kVersionLabel), "Update DLL !");
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kVersionLabel}), "Update DLL !");
   // The operator's first keys go to the command entry.
-  EXPECT_EQ(s.gui.FocusedControl(), std::make_pair(std::string(kMainForm), tmain::kCommandEntry));
+  EXPECT_EQ(s.gui.FocusedControl(), (ui::ControlRef{kMainForm, tmain::kCommandEntry}));
   // The palette and the defined colours reach the backend before the first form.
   ASSERT_TRUE(s.gui.ColourSlot(4) && s.gui.ColourSlot(36));
   EXPECT_EQ(*s.gui.ColourSlot(4), ui::look::PaletteColour(4));
@@ -33,22 +33,22 @@ TEST(MainWindow, StartsWithEveryKindOfDeviceListedAndTheColoursDefined) {
 
 TEST(MainWindow, EnterRunsTheEntryOnTheSelectedDeviceAndClosesTheLink) {
   Station s({}, 0, kAllKinds);
-  s.gui.SelectItem(kMainForm, tmain::kDeviceSelector, 1);
+  s.gui.SelectItem({kMainForm, tmain::kDeviceSelector}, 1);
   s.serial->answer = [](const std::string& c) { return c == "PX" ? std::string("1234") : "OK"; };
   s.Enter("  LSPD=500 ,PX  ");
   EXPECT_EQ(s.serial->sent, (Strings{"LSPD=500", "PX"}));
   EXPECT_EQ(s.serial->opened, (Strings{"Axis 01 {COM1:9600}"}));
   EXPECT_EQ(s.serial->opens + s.serial->closes + s.hid->sent.size(), 2u);
   // Once the event is over the widget shows what the display holds.
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplay), s.Display());
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kDisplay}), s.Display());
   EXPECT_NE(s.Display().find(" >> PX\r\n      Reply: 1234"), std::string::npos) << s.Display();
-  EXPECT_TRUE(s.gui.Visible(kMainForm, tmain::kCommandEntry) &&
-              !s.gui.Visible(kMainForm, tmain::kEscLabel));
-  EXPECT_EQ(s.gui.FocusedControl(), std::make_pair(std::string(kMainForm), tmain::kCommandEntry));
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), "  LSPD=500 ,PX  ");
-  s.gui.SetChecked(kMainForm, tmain::kClearAfterSend, true);
+  EXPECT_TRUE(s.gui.Visible({kMainForm, tmain::kCommandEntry}) &&
+              !s.gui.Visible({kMainForm, tmain::kEscLabel}));
+  EXPECT_EQ(s.gui.FocusedControl(), (ui::ControlRef{kMainForm, tmain::kCommandEntry}));
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kCommandEntry}), "  LSPD=500 ,PX  ");
+  s.gui.SetChecked({kMainForm, tmain::kClearAfterSend}, true);
   s.Enter("ID");
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kCommandEntry), "");
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kCommandEntry}), "");
 }
 
 TEST(MainWindow, TheWindowIsBusyWhileALineRunsAndRefusesToClose) {
@@ -57,10 +57,10 @@ TEST(MainWindow, TheWindowIsBusyWhileALineRunsAndRefusesToClose) {
   s.hid->afterSend = [&](const std::string&) {
     checked = true;
     EXPECT_EQ(s.application->Shell().BusyFlag, 1);
-    EXPECT_FALSE(s.gui.Visible(kMainForm, tmain::kCommandEntry) ||
-                 s.gui.Enabled(kMainForm, tmain::kDeviceSelector));
-    EXPECT_TRUE(s.gui.Visible(kMainForm, tmain::kEscLabel) &&
-                s.gui.Visible(kMainForm, tmain::kCommandBar));
+    EXPECT_FALSE(s.gui.Visible({kMainForm, tmain::kCommandEntry}) ||
+                 s.gui.Enabled({kMainForm, tmain::kDeviceSelector}));
+    EXPECT_TRUE(s.gui.Visible({kMainForm, tmain::kEscLabel}) &&
+                s.gui.Visible({kMainForm, tmain::kCommandBar}));
     EXPECT_EQ(s.Background(), 21);
     EXPECT_TRUE(s.gui.Ask({kMainForm, 0, event::kCloseRequest, 0}).refuse);
   };
@@ -101,8 +101,8 @@ TEST(MainWindow, EscWhileIdleSendsAbortAndDuringALineStopsIt) {
             std::tuple(true, false, false, false));
   s.hid->sent.clear();
   s.hid->afterSend = [&](const std::string& c) {
-    if (c == "A") s.gui.Click(kMainForm, tmain::kEnterKey);  // ignored while the line runs
-    if (c == "B") s.gui.Click(kMainForm, tmain::kEscKey);    // reaches the engine at its next pump
+    if (c == "A") s.gui.Click({kMainForm, tmain::kEnterKey});  // ignored while the line runs
+    if (c == "B") s.gui.Click({kMainForm, tmain::kEscKey});  // reaches the engine at its next pump
   };
   s.Enter("A,B,C,D,E");
   EXPECT_EQ(s.hid->sent, (Strings{"A", "B", "ABORT"}));
@@ -113,12 +113,12 @@ TEST(MainWindow, TheDisplayModeButtonCyclesThroughFiveModes) {
   Station s;
   std::string captions;
   for (int i = 0; i < 6; ++i, s.Press(tmain::kDisplayMode))
-    captions += s.gui.Text(kMainForm, tmain::kDisplayMode) +
+    captions += s.gui.Text({kMainForm, tmain::kDisplayMode}) +
                 std::to_string(s.application->Engine().State().ShowMode) + " ";
   EXPECT_EQ(captions, "=1 {{BIG_DOUBLE_RECT}}2 ..3 !4 !'5 =1 ");
-  s.gui.SetText(kMainForm, tmain::kDisplayMode, "?");
+  s.gui.SetText({kMainForm, tmain::kDisplayMode}, "?");
   s.Press(tmain::kDisplayMode);
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplayMode), "=");
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kDisplayMode}), "=");
 }
 
 TEST(DeviceSlots, ASlotIsAPositionInTheCurrentListAndEntriesAreClassifiedByText) {
@@ -165,7 +165,7 @@ TEST(MainWindow, SaveDisplayOffersTheLastNameAndClearEmptiesTheDisplay) {
   ASSERT_EQ(s.shown.size(), 1u);
   EXPECT_NE(s.shown[0].find("run2.txt"), std::string::npos);
   s.Press(tmain::kClearDisplay);
-  EXPECT_EQ(s.gui.Text(kMainForm, tmain::kDisplay) + s.gui.Text(kMainForm, tmain::kByteCounter),
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kDisplay}) + s.gui.Text({kMainForm, tmain::kByteCounter}),
             "Bytes: 0");
 }
 
@@ -178,18 +178,18 @@ TEST(MainWindow, OwnerDrawnControlsPaintThroughTheLook) {
     return palette.Colour(n, ui::ControlKind::Label, ui::look::ColourRole::Text);
   };
   // Caption and background of the same colour: the caption is drawn in colour 0.
-  const auto devices = s.gui.Paint(kMainForm, 180);
+  const auto devices = s.gui.Paint({kMainForm, 180});
   EXPECT_EQ(devices.Of(Kind::Fill).at(0).colour, colour(36));
   EXPECT_EQ(devices.Of(Kind::Text).at(0).text, "Devices Found:");
   EXPECT_EQ(devices.Of(Kind::Text).at(0).colour, colour(0));
-  EXPECT_EQ(s.gui.Paint(kMainForm, 170).Of(Kind::Text).at(0).colour, colour(6));
+  EXPECT_EQ(s.gui.Paint({kMainForm, 170}).Of(Kind::Text).at(0).colour, colour(6));
   // The send button draws its arrow, the program bar its sunken frame.
-  EXPECT_EQ(s.gui.Paint(kMainForm, tmain::kSend).Of(Kind::Shape).size() +
-                s.gui.Paint(kMainForm, tmain::kProgramBar).Of(Kind::Frame).size() +
-                s.gui.Paint(kMainForm, tmain::kDelayBar).Of(Kind::Frame).size(),
+  EXPECT_EQ(s.gui.Paint({kMainForm, tmain::kSend}).Of(Kind::Shape).size() +
+                s.gui.Paint({kMainForm, tmain::kProgramBar}).Of(Kind::Frame).size() +
+                s.gui.Paint({kMainForm, tmain::kDelayBar}).Of(Kind::Frame).size(),
             2u);
   // A selector item, as high as event 310 says.
-  const auto item = s.gui.Paint(kMainForm, tmain::kLanguageSelector, {.selected = true}, 0);
+  const auto item = s.gui.Paint({kMainForm, tmain::kLanguageSelector}, {.selected = true}, 0);
   EXPECT_EQ(item.Of(Kind::Text).at(0).text, "English");
   EXPECT_EQ(item.calls.at(0).area.height,
             s.gui.Ask({kMainForm, tmain::kLanguageSelector, event::kOwnerSize, 0}).itemHeight);
@@ -206,15 +206,15 @@ TEST(MainWindow, TheChosenLanguageTranslatesTheMessageCaption) {
     ASSERT_TRUE(platform::WriteFileAtomic(data / "lang.ini", "deutsch"));
   });
   EXPECT_EQ(s.application->Languages().LanguageIndex(), 1);
-  EXPECT_EQ(s.gui.Items(kMainForm, tmain::kLanguageSelector), (Strings{"English", "Deutsch"}));
-  EXPECT_EQ(s.gui.SelectedItem(kMainForm, tmain::kLanguageSelector), 1);
+  EXPECT_EQ(s.gui.Items({kMainForm, tmain::kLanguageSelector}), (Strings{"English", "Deutsch"}));
+  EXPECT_EQ(s.gui.SelectedItem({kMainForm, tmain::kLanguageSelector}), 1);
   s.hid->openSucceeds = false;
   s.application->ExecuteOnSelectedDevice("PX");
   const std::string translated = s.application->Translate("Device Not Available!//40");
   EXPECT_NE(translated, "Device Not Available!");
   EXPECT_EQ(s.shown.at(0).rfind(translated + ": Board A", 0), 0u);
   // Choosing English in the selector removes the stored choice.
-  s.gui.Pick(kMainForm, tmain::kLanguageSelector, 0);
+  s.gui.Pick({kMainForm, tmain::kLanguageSelector}, 0);
   s.gui.DoEvents();
   EXPECT_EQ(s.application->Languages().LanguageIndex(), 0);
   EXPECT_FALSE(s.Exists("lang.ini"));
@@ -232,8 +232,8 @@ TEST(ProgramKeys, CtrlF1RunsTheStoredProgramAndAMissingDeviceLeavesTheWindowUsab
   Station none({}, 0, {{}, {}, {}});
   ASSERT_TRUE(platform::WriteFileAtomic(none.folder / "AppPrograms/test02.prg", "PX,5\r\n"));
   none.Press(tmain::kProgramKeyFirst + 1);
-  EXPECT_TRUE(none.gui.Visible(kMainForm, tmain::kCommandEntry) &&
-              !none.gui.Visible(kMainForm, tmain::kProgramBar) &&
+  EXPECT_TRUE(none.gui.Visible({kMainForm, tmain::kCommandEntry}) &&
+              !none.gui.Visible({kMainForm, tmain::kProgramBar}) &&
               !none.application->Engine().State().ExpectedValuesPresent);
   EXPECT_EQ(none.application->Programs().ProgramCommandLine, "");  // the next line is not judged
 }

@@ -88,16 +88,16 @@ struct Station {
   void Run() { gui.Run(); }
   // Runs `line` as the Enter key runs the command entry.
   void Enter(const std::string& line) {
-    gui.SetText(kMainForm, tmain::kCommandEntry, line);
+    gui.SetText({kMainForm, tmain::kCommandEntry}, line);
     Press(tmain::kEnterKey);
   }
   // A click (or an accelerator) and everything it causes.
   void Press(int control) {
-    gui.Click(kMainForm, control);
+    gui.Click({kMainForm, control});
     while (gui.PendingEvents()) gui.DoEvents();
   }
   std::string Display() { return application->Engine().Display().Text(); }
-  int Background() { return gui.Colours(kMainForm, 0).back; }
+  int Background() { return gui.Colours({kMainForm, 0}).back; }
   autocontrol::ScriptState& State() { return application->Script().State(); }
   int FailCount() { return application->PlainCapture().FailCount; }
   std::string Read(const std::string& relative) {
@@ -110,7 +110,7 @@ struct Station {
   void EscAfter(const std::string& command, int times) {
     auto count = std::make_shared<int>(0);
     hid->afterSend = [this, command, times, count](const std::string& c) {
-      if (c == command && ++*count == times) gui.Click(kMainForm, tmain::kEscKey);
+      if (c == command && ++*count == times) gui.Click({kMainForm, tmain::kEscKey});
     };
   }
 };

@@ -304,6 +304,14 @@ struct Accelerator {
 // ---------------------------------------------------------------------------
 // Events and replies
 
+// One control of one form: the form's name and the control's number on it
+// (0 is the form itself: its caption, its focus, its events).
+struct ControlRef {
+  std::string form;
+  int number = 0;
+  bool operator==(const ControlRef&) const = default;
+};
+
 struct Event {
   std::string form;
   int control = 0;  // 0 = the form itself
@@ -486,55 +494,53 @@ class Gui {
   // -- Text -------------------------------------------------------------------
   // Text of a control; control 0 is the form's caption. A drop-down list's
   // text is its selected item's text ("" with none).
-  virtual std::string Text(const std::string& form, int control) const = 0;
-  virtual void SetText(const std::string& form, int control, const std::string& text) = 0;
+  virtual std::string Text(const ControlRef& control) const = 0;
+  virtual void SetText(const ControlRef& control, const std::string& text) = 0;
   // Adds `text` at the end of a text box and scrolls to it, in time that
   // does not grow with the text already there.
-  virtual void AppendText(const std::string& form, int control, const std::string& text) = 0;
+  virtual void AppendText(const ControlRef& control, const std::string& text) = 0;
   // The selection (or caret: start == end) of a text box.
-  virtual TextSelection Selection(const std::string& form, int control) const = 0;
-  virtual void SetSelection(const std::string& form, int control, TextSelection selection) = 0;
+  virtual TextSelection Selection(const ControlRef& control) const = 0;
+  virtual void SetSelection(const ControlRef& control, TextSelection selection) = 0;
 
   // -- Lists ------------------------------------------------------------------
   // Adds the items at the end, each exactly as given (a "|" in one is kept).
-  virtual void AddItems(const std::string& form, int control,
-                        const std::vector<std::string>& items) = 0;
+  virtual void AddItems(const ControlRef& control, const std::vector<std::string>& items) = 0;
   // Inserts exactly one item (a "|" in it is kept) before `position`;
   // a position past the end appends.
-  virtual void InsertItem(const std::string& form, int control, int position,
-                          const std::string& item) = 0;
-  virtual void ClearItems(const std::string& form, int control) = 0;
-  virtual std::vector<std::string> Items(const std::string& form, int control) const = 0;
+  virtual void InsertItem(const ControlRef& control, int position, const std::string& item) = 0;
+  virtual void ClearItems(const ControlRef& control) = 0;
+  virtual std::vector<std::string> Items(const ControlRef& control) const = 0;
   // Selects an item; a position outside the list selects nothing. Never an event.
-  virtual void SelectItem(const std::string& form, int control, int index) = 0;
-  virtual int SelectedItem(const std::string& form, int control) const = 0;  // -1: none
+  virtual void SelectItem(const ControlRef& control, int index) = 0;
+  virtual int SelectedItem(const ControlRef& control) const = 0;  // -1: none
 
   // -- State ------------------------------------------------------------------
-  virtual bool Checked(const std::string& form, int control) const = 0;
+  virtual bool Checked(const ControlRef& control) const = 0;
   // Never an event.
-  virtual void SetChecked(const std::string& form, int control, bool checked) = 0;
-  virtual void SetVisible(const std::string& form, int control, bool visible) = 0;
-  virtual bool Visible(const std::string& form, int control) const = 0;
-  virtual void SetEnabled(const std::string& form, int control, bool enabled) = 0;
-  virtual bool Enabled(const std::string& form, int control) const = 0;
-  virtual void SetFocus(const std::string& form, int control) = 0;
+  virtual void SetChecked(const ControlRef& control, bool checked) = 0;
+  virtual void SetVisible(const ControlRef& control, bool visible) = 0;
+  virtual bool Visible(const ControlRef& control) const = 0;
+  virtual void SetEnabled(const ControlRef& control, bool enabled) = 0;
+  virtual bool Enabled(const ControlRef& control) const = 0;
+  virtual void SetFocus(const ControlRef& control) = 0;
   // The form and control that have the keyboard focus ("", 0: none).
-  virtual std::pair<std::string, int> FocusedControl() const = 0;
+  virtual ControlRef FocusedControl() const = 0;
   // Control 0: the form's colours.
-  virtual void SetColours(const std::string& form, int control, int text, int back) = 0;
-  virtual ColourPair Colours(const std::string& form, int control) const = 0;
-  virtual void SetFont(const std::string& form, int control, const FontRef& font) = 0;
+  virtual void SetColours(const ControlRef& control, int text, int back) = 0;
+  virtual ColourPair Colours(const ControlRef& control) const = 0;
+  virtual void SetFont(const ControlRef& control, const FontRef& font) = 0;
   // Puts a control on top of every other control of its form.
-  virtual void Raise(const std::string& form, int control) = 0;
+  virtual void Raise(const ControlRef& control) = 0;
   // The control's place now (it follows its resize rule).
-  virtual UnitRect ControlGeometry(const std::string& form, int control) const = 0;
+  virtual UnitRect ControlGeometry(const ControlRef& control) const = 0;
   // Control 0: the whole form.
-  virtual void Redraw(const std::string& form, int control) = 0;
+  virtual void Redraw(const ControlRef& control) = 0;
   // While off, changes are not shown; Redraw(form, 0) after turning it on.
-  virtual void SetRedrawState(const std::string& form, int control, bool redraw) = 0;
+  virtual void SetRedrawState(const ControlRef& control, bool redraw) = 0;
 
   // -- Events, timers and time ------------------------------------------------
-  virtual void PostEvent(const std::string& form, int control, event::Code code, int value) = 0;
+  virtual void PostEvent(const ControlRef& control, event::Code code, int value) = 0;
   // A timer of a form, by identifier: event 7 every `seconds`. Starting a
   // running timer restarts it. Unloading the form stops its timers.
   virtual void StartTimer(const std::string& form, int timer, double seconds) = 0;

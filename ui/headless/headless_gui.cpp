@@ -59,8 +59,8 @@ void HeadlessGui::Inject(const Event& event) {
   Queue({event});
 }
 
-void HeadlessGui::Click(const std::string& form, int control) {
-  Queue({{form, control, event::kClick, 0}, Action::Click});
+void HeadlessGui::Click(const ControlRef& control) {
+  Queue({{control.form, control.number, event::kClick, 0}, Action::Click});
 }
 
 void HeadlessGui::PressKey(const std::string& form, int keyCode, bool control, bool shift,
@@ -68,12 +68,12 @@ void HeadlessGui::PressKey(const std::string& form, int keyCode, bool control, b
   Queue({{form, 0, event::kKey, keyCode}, Action::Key, control, shift, alt});
 }
 
-void HeadlessGui::Pick(const std::string& form, int control, int index) {
-  Queue({{form, control, event::kSelectionChange, index}, Action::Pick});
+void HeadlessGui::Pick(const ControlRef& control, int index) {
+  Queue({{control.form, control.number, event::kSelectionChange, index}, Action::Pick});
 }
 
-void HeadlessGui::Type(const std::string& form, int control, const std::string& text) {
-  if (Control* c = Find(form, control)) {
+void HeadlessGui::Type(const ControlRef& control, const std::string& text) {
+  if (Control* c = Find(control)) {
     c->text = text;
     c->selection = {static_cast<int>(text.size()), static_cast<int>(text.size())};
   }
@@ -108,17 +108,17 @@ bool HeadlessGui::Perform(Queued& q) {
         return true;
       }
     }
-    const Control* focused = focus_.first == e.form ? Find(e.form, focus_.second) : nullptr;
+    const Control* focused = focus_.form == e.form ? Find({e.form, focus_.number}) : nullptr;
     if (!focused) return false;
     const bool enterOrEsc = e.value == key::kEnter || e.value == key::kEscape;
     const bool upOrDown = (e.value == key::kUp || e.value == key::kDown) &&
                           focused->spec.kind == ControlKind::TextBox &&
                           !focused->spec.style.multiLine && focused->spec.focusEvents;
-    e.control = focus_.second;
+    e.control = focus_.number;
     return enterOrEsc || upOrDown;
   }
   if (e.control == 0) return true;  // the form's own close button
-  Control* c = Find(e.form, e.control);
+  Control* c = Find({e.form, e.control});
   if (!c) return q.action == Action::Click;  // an accelerator's id
   if (!c->visible || !c->enabled) return false;
   if (q.action == Action::Pick) {
@@ -134,25 +134,24 @@ bool HeadlessGui::Perform(Queued& q) {
 // ---------------------------------------------------------------------------
 // What the application did
 
-RecordingCanvas HeadlessGui::Paint(const std::string& form, int control, const DrawState& state,
-                                   int item) {
+RecordingCanvas HeadlessGui::Paint(const ControlRef& control, const DrawState& state, int item) {
   RecordingCanvas canvas;
-  const Form* f = FindForm(form);
-  const Control* c = Find(form, control);
+  const Form* f = FindForm(control.form);
+  const Control* c = Find(control);
   if (!f || !c || !sink_) return canvas;
   DrawRequest request;
-  request.form = form;
-  request.control = control;
+  request.form = control.form;
+  request.control = control.number;
   const PixelRect place = ControlPixels(*f, *c);
   request.area = {0, 0, place.width, place.height};
   request.state = state;
   request.state.enabled = c->enabled;
   request.item = item;
-  request.text = Text(form, control);
+  request.text = Text(control);
   request.textColour = c->textColour;
   request.backColour = c->backColour;
   if (c->spec.kind == ControlKind::ComboBox) {
-    const int height = Ask({form, control, event::kOwnerSize, 0}).itemHeight;
+    const int height = Ask({control.form, control.number, event::kOwnerSize, 0}).itemHeight;
     if (height > 0) request.area.height = height;
     request.itemText = item < 0 ? request.text
                        : static_cast<std::size_t>(item) < c->items.size()
@@ -189,8 +188,8 @@ const Rgb* HeadlessGui::ColourSlot(int slot) const {
   return it == colours_.end() ? nullptr : &it->second;
 }
 
-FontRef HeadlessGui::ControlFont(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+FontRef HeadlessGui::ControlFont(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c ? c->font : FontRef{};
 }
 
@@ -199,13 +198,13 @@ std::string HeadlessGui::FormIcon(const std::string& form) const {
   return f ? f->icon : std::string();
 }
 
-int HeadlessGui::RedrawCount(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+int HeadlessGui::RedrawCount(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c ? c->redraws : 0;
 }
 
-bool HeadlessGui::RedrawOff(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+bool HeadlessGui::RedrawOff(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c && c->redrawOff;
 }
 
@@ -280,7 +279,7 @@ void HeadlessGui::UnloadForm(const std::string& form) {
   // Input and posted events of the form die with it: a form loaded again
   // under the same name must not receive them.
   std::erase_if(queue_, [&form](const Queued& q) { return q.event.form == form; });
-  if (focus_.first == form) focus_ = {"", 0};
+  if (focus_.form == form) focus_ = {};
 }
 
 bool HeadlessGui::FormLoaded(const std::string& form) const {
@@ -296,15 +295,15 @@ const HeadlessGui::Form* HeadlessGui::FindForm(const std::string& form) const {
   return const_cast<HeadlessGui*>(this)->FindForm(form);
 }
 
-HeadlessGui::Control* HeadlessGui::Find(const std::string& form, int control) {
-  Form* f = FindForm(form);
+HeadlessGui::Control* HeadlessGui::Find(const ControlRef& control) {
+  Form* f = FindForm(control.form);
   if (!f) return nullptr;
-  auto c = f->controls.find(control);
+  auto c = f->controls.find(control.number);
   return c == f->controls.end() ? nullptr : &c->second;
 }
 
-const HeadlessGui::Control* HeadlessGui::Find(const std::string& form, int control) const {
-  return const_cast<HeadlessGui*>(this)->Find(form, control);
+const HeadlessGui::Control* HeadlessGui::Find(const ControlRef& control) const {
+  return const_cast<HeadlessGui*>(this)->Find(control);
 }
 
 void HeadlessGui::SetFormLimits(const std::string& form, double minWidth, double minHeight,
@@ -381,23 +380,23 @@ void HeadlessGui::DefineAccelerators(const std::string& form,
 // ---------------------------------------------------------------------------
 // Text and lists
 
-std::string HeadlessGui::Text(const std::string& form, int control) const {
-  if (control == 0) {
-    const Form* f = FindForm(form);
+std::string HeadlessGui::Text(const ControlRef& control) const {
+  if (control.number == 0) {
+    const Form* f = FindForm(control.form);
     return f ? f->caption : std::string();
   }
-  const Control* c = Find(form, control);
+  const Control* c = Find(control);
   if (!c) return std::string();
   if (c->spec.kind != ControlKind::ComboBox) return c->text;
   return c->selected >= 0 ? c->items[static_cast<std::size_t>(c->selected)] : std::string();
 }
 
-void HeadlessGui::SetText(const std::string& form, int control, const std::string& text) {
-  if (control == 0) {
-    if (Form* f = FindForm(form)) f->caption = text;
+void HeadlessGui::SetText(const ControlRef& control, const std::string& text) {
+  if (control.number == 0) {
+    if (Form* f = FindForm(control.form)) f->caption = text;
     return;
   }
-  Control* c = Find(form, control);
+  Control* c = Find(control);
   if (!c) return;
   if (c->spec.kind == ControlKind::ComboBox) {
     // A drop-down list shows only its items: the text selects the item.
@@ -405,11 +404,11 @@ void HeadlessGui::SetText(const std::string& form, int control, const std::strin
     c->selected = it == c->items.end() ? -1 : static_cast<int>(it - c->items.begin());
     return;
   }
-  Type(form, control, text);
+  Type(control, text);
 }
 
-void HeadlessGui::AppendText(const std::string& form, int control, const std::string& text) {
-  Control* c = Find(form, control);
+void HeadlessGui::AppendText(const ControlRef& control, const std::string& text) {
+  Control* c = Find(control);
   if (!c) return;
   c->text += text;
   const int end =
@@ -417,13 +416,13 @@ void HeadlessGui::AppendText(const std::string& form, int control, const std::st
   c->selection = {end, end};
 }
 
-TextSelection HeadlessGui::Selection(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+TextSelection HeadlessGui::Selection(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c ? c->selection : TextSelection{};
 }
 
-void HeadlessGui::SetSelection(const std::string& form, int control, TextSelection selection) {
-  Control* c = Find(form, control);
+void HeadlessGui::SetSelection(const ControlRef& control, TextSelection selection) {
+  Control* c = Find(control);
   if (!c) return;
   const int length =
       static_cast<int>(std::min<std::size_t>(c->text.size(), std::numeric_limits<int>::max()));
@@ -434,16 +433,14 @@ void HeadlessGui::SetSelection(const std::string& form, int control, TextSelecti
   c->selection = selection;
 }
 
-void HeadlessGui::AddItems(const std::string& form, int control,
-                           const std::vector<std::string>& items) {
-  Control* c = Find(form, control);
+void HeadlessGui::AddItems(const ControlRef& control, const std::vector<std::string>& items) {
+  Control* c = Find(control);
   if (!c) return;
   c->items.insert(c->items.end(), items.begin(), items.end());
 }
 
-void HeadlessGui::InsertItem(const std::string& form, int control, int position,
-                             const std::string& item) {
-  Control* c = Find(form, control);
+void HeadlessGui::InsertItem(const ControlRef& control, int position, const std::string& item) {
+  Control* c = Find(control);
   if (!c) return;
   const std::size_t at = std::min(static_cast<std::size_t>(std::max(position, 0)), c->items.size());
   c->items.insert(c->items.begin() + static_cast<std::ptrdiff_t>(at), item);
@@ -451,102 +448,102 @@ void HeadlessGui::InsertItem(const std::string& form, int control, int position,
   if (c->selected >= static_cast<int>(at)) ++c->selected;
 }
 
-void HeadlessGui::ClearItems(const std::string& form, int control) {
-  Control* c = Find(form, control);
+void HeadlessGui::ClearItems(const ControlRef& control) {
+  Control* c = Find(control);
   if (!c) return;
   c->items.clear();
   c->selected = -1;
 }
 
-std::vector<std::string> HeadlessGui::Items(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+std::vector<std::string> HeadlessGui::Items(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c ? c->items : std::vector<std::string>{};
 }
 
-void HeadlessGui::SelectItem(const std::string& form, int control, int index) {
-  Control* c = Find(form, control);
+void HeadlessGui::SelectItem(const ControlRef& control, int index) {
+  Control* c = Find(control);
   if (!c) return;
   // Like a drop-down list: a position outside the list selects nothing.
   const bool inside = index >= 0 && static_cast<std::size_t>(index) < c->items.size();
   c->selected = inside ? index : -1;
 }
 
-int HeadlessGui::SelectedItem(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+int HeadlessGui::SelectedItem(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c ? c->selected : -1;
 }
 
 // ---------------------------------------------------------------------------
 // State
 
-bool HeadlessGui::Checked(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+bool HeadlessGui::Checked(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c && c->checked;
 }
 
-void HeadlessGui::SetChecked(const std::string& form, int control, bool checked) {
-  if (Control* c = Find(form, control)) c->checked = checked;
+void HeadlessGui::SetChecked(const ControlRef& control, bool checked) {
+  if (Control* c = Find(control)) c->checked = checked;
 }
 
-void HeadlessGui::SetVisible(const std::string& form, int control, bool visible) {
-  if (Control* c = Find(form, control)) c->visible = visible;
+void HeadlessGui::SetVisible(const ControlRef& control, bool visible) {
+  if (Control* c = Find(control)) c->visible = visible;
 }
 
-bool HeadlessGui::Visible(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+bool HeadlessGui::Visible(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c && c->visible;
 }
 
-void HeadlessGui::SetEnabled(const std::string& form, int control, bool enabled) {
-  if (Control* c = Find(form, control)) c->enabled = enabled;
+void HeadlessGui::SetEnabled(const ControlRef& control, bool enabled) {
+  if (Control* c = Find(control)) c->enabled = enabled;
 }
 
-bool HeadlessGui::Enabled(const std::string& form, int control) const {
-  const Control* c = Find(form, control);
+bool HeadlessGui::Enabled(const ControlRef& control) const {
+  const Control* c = Find(control);
   return c && c->enabled;
 }
 
-void HeadlessGui::SetFocus(const std::string& form, int control) {
-  if (!FindForm(form) || focus_ == std::make_pair(form, control)) return;
+void HeadlessGui::SetFocus(const ControlRef& control) {
+  if (!FindForm(control.form) || focus_ == control) return;
   // Focus events come from the loop, like every other event.
-  const Control* old = Find(focus_.first, focus_.second);
-  if (old && old->spec.focusEvents) Queue({{focus_.first, focus_.second, event::kFocusLost, 0}});
-  focus_ = {form, control};
-  const Control* now = Find(form, control);
-  if (now && now->spec.focusEvents) Queue({{form, control, event::kFocusGained, 0}});
+  const Control* old = Find(focus_);
+  if (old && old->spec.focusEvents) Queue({{focus_.form, focus_.number, event::kFocusLost, 0}});
+  focus_ = control;
+  const Control* now = Find(control);
+  if (now && now->spec.focusEvents) Queue({{control.form, control.number, event::kFocusGained, 0}});
 }
 
-void HeadlessGui::SetColours(const std::string& form, int control, int text, int back) {
-  if (control == 0) {
-    if (Form* f = FindForm(form)) {
+void HeadlessGui::SetColours(const ControlRef& control, int text, int back) {
+  if (control.number == 0) {
+    if (Form* f = FindForm(control.form)) {
       f->textColour = text;
       f->backColour = back;
     }
     return;
   }
-  if (Control* c = Find(form, control)) {
+  if (Control* c = Find(control)) {
     c->textColour = text;
     c->backColour = back;
   }
 }
 
-ColourPair HeadlessGui::Colours(const std::string& form, int control) const {
-  if (control == 0) {
-    const Form* f = FindForm(form);
+ColourPair HeadlessGui::Colours(const ControlRef& control) const {
+  if (control.number == 0) {
+    const Form* f = FindForm(control.form);
     return f ? ColourPair{f->textColour, f->backColour} : ColourPair{};
   }
-  const Control* c = Find(form, control);
+  const Control* c = Find(control);
   return c ? ColourPair{c->textColour, c->backColour} : ColourPair{};
 }
 
-void HeadlessGui::SetFont(const std::string& form, int control, const FontRef& font) {
-  if (Control* c = Find(form, control)) c->font = font;
+void HeadlessGui::SetFont(const ControlRef& control, const FontRef& font) {
+  if (Control* c = Find(control)) c->font = font;
 }
 
-void HeadlessGui::Raise(const std::string& form, int control) {
-  Form* f = FindForm(form);
+void HeadlessGui::Raise(const ControlRef& control) {
+  Form* f = FindForm(control.form);
   if (!f) return;
-  auto it = std::find(f->stacking.begin(), f->stacking.end(), control);
+  auto it = std::find(f->stacking.begin(), f->stacking.end(), control.number);
   if (it != f->stacking.end()) std::rotate(f->stacking.begin(), it, it + 1);
 }
 
@@ -558,9 +555,9 @@ PixelRect HeadlessGui::ControlPixels(const Form& form, const Control& control) c
       ui::look::ApplyResize(control.spec.place, control.spec.resize, form.spec.place, now), dpi);
 }
 
-UnitRect HeadlessGui::ControlGeometry(const std::string& form, int control) const {
-  const Form* f = FindForm(form);
-  const Control* c = Find(form, control);
+UnitRect HeadlessGui::ControlGeometry(const ControlRef& control) const {
+  const Form* f = FindForm(control.form);
+  const Control* c = Find(control);
   if (!f || !c) return {};
   const int dpi = screen.dotsPerInch;
   const PixelRect p = ControlPixels(*f, *c);
@@ -568,19 +565,19 @@ UnitRect HeadlessGui::ControlGeometry(const std::string& form, int control) cons
           PixelsToUnitsY(p.height, dpi)};
 }
 
-void HeadlessGui::Redraw(const std::string& form, int control) {
-  if (Control* c = Find(form, control)) ++c->redraws;
+void HeadlessGui::Redraw(const ControlRef& control) {
+  if (Control* c = Find(control)) ++c->redraws;
 }
 
-void HeadlessGui::SetRedrawState(const std::string& form, int control, bool redraw) {
-  if (Control* c = Find(form, control)) c->redrawOff = !redraw;
+void HeadlessGui::SetRedrawState(const ControlRef& control, bool redraw) {
+  if (Control* c = Find(control)) c->redrawOff = !redraw;
 }
 
 // ---------------------------------------------------------------------------
 // Events, timers and time
 
-void HeadlessGui::PostEvent(const std::string& form, int control, event::Code code, int value) {
-  Inject({form, control, code, value});
+void HeadlessGui::PostEvent(const ControlRef& control, event::Code code, int value) {
+  Inject({control.form, control.number, code, value});
 }
 
 void HeadlessGui::StartTimer(const std::string& form, int timer, double seconds) {

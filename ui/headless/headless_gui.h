@@ -55,7 +55,7 @@ class HeadlessGui : public Gui {
   // disabled controls, and on any form while a modal form above it is open,
   // are lost as on a screen. An id that is no control (an accelerator's)
   // is delivered as event 1 as it stands.
-  void Click(const std::string& form, int control);
+  void Click(const ControlRef& control);
   // A key pressed in a form: an accelerator of its table arrives as event 1
   // of the accelerator's id; otherwise Enter and ESC reach the focused
   // control as event 31, and so do Up and Down in a single-line text box
@@ -63,9 +63,9 @@ class HeadlessGui : public Gui {
   void PressKey(const std::string& form, int keyCode, bool control = false, bool shift = false,
                 bool alt = false);
   // Picks item `index` of a drop-down list: it is selected, then event 6.
-  void Pick(const std::string& form, int control, int index);
+  void Pick(const ControlRef& control, int index);
   // Replaces a text box's text as typing would; no event.
-  void Type(const std::string& form, int control, const std::string& text);
+  void Type(const ControlRef& control, const std::string& text);
   // The window's close button (event 0); the form unloads unless refused.
   void RequestClose(const std::string& form);
 
@@ -77,8 +77,7 @@ class HeadlessGui : public Gui {
   // Asks the application to paint a control (or list item `item`) now; the
   // area is the control's size in pixels (an item is as high as event 310
   // answers). Returns the recording.
-  RecordingCanvas Paint(const std::string& form, int control, const DrawState& state = {},
-                        int item = -1);
+  RecordingCanvas Paint(const ControlRef& control, const DrawState& state = {}, int item = -1);
   // Handles one event at once, as a window asks when it needs an answer
   // (a tooltip, an item height), and returns the reply.
   EventReply Ask(const Event& event);
@@ -87,10 +86,10 @@ class HeadlessGui : public Gui {
   int ControlAt(const std::string& form, int x, int y) const;
   const std::vector<Accelerator>& Accelerators(const std::string& form) const;
   const Rgb* ColourSlot(int slot) const;  // nullptr: never defined
-  FontRef ControlFont(const std::string& form, int control) const;
+  FontRef ControlFont(const ControlRef& control) const;
   std::string FormIcon(const std::string& form) const;
-  int RedrawCount(const std::string& form, int control) const;
-  bool RedrawOff(const std::string& form, int control) const;
+  int RedrawCount(const ControlRef& control) const;
+  bool RedrawOff(const ControlRef& control) const;
   bool TimerRunning(const std::string& form, int timer) const;
 
   // -- Gui --------------------------------------------------------------------
@@ -113,35 +112,33 @@ class HeadlessGui : public Gui {
   void MaximiseForm(const std::string& form) override;
   bool FormMaximised(const std::string& form) const override;
   void DefineAccelerators(const std::string& form, const std::vector<Accelerator>& table) override;
-  std::string Text(const std::string& form, int control) const override;
-  void SetText(const std::string& form, int control, const std::string& text) override;
-  void AppendText(const std::string& form, int control, const std::string& text) override;
-  TextSelection Selection(const std::string& form, int control) const override;
-  void SetSelection(const std::string& form, int control, TextSelection selection) override;
-  void AddItems(const std::string& form, int control,
-                const std::vector<std::string>& items) override;
-  void InsertItem(const std::string& form, int control, int position,
-                  const std::string& item) override;
-  void ClearItems(const std::string& form, int control) override;
-  std::vector<std::string> Items(const std::string& form, int control) const override;
-  void SelectItem(const std::string& form, int control, int index) override;
-  int SelectedItem(const std::string& form, int control) const override;
-  bool Checked(const std::string& form, int control) const override;
-  void SetChecked(const std::string& form, int control, bool checked) override;
-  void SetVisible(const std::string& form, int control, bool visible) override;
-  bool Visible(const std::string& form, int control) const override;
-  void SetEnabled(const std::string& form, int control, bool enabled) override;
-  bool Enabled(const std::string& form, int control) const override;
-  void SetFocus(const std::string& form, int control) override;
-  std::pair<std::string, int> FocusedControl() const override { return focus_; }
-  void SetColours(const std::string& form, int control, int text, int back) override;
-  ColourPair Colours(const std::string& form, int control) const override;
-  void SetFont(const std::string& form, int control, const FontRef& font) override;
-  void Raise(const std::string& form, int control) override;
-  UnitRect ControlGeometry(const std::string& form, int control) const override;
-  void Redraw(const std::string& form, int control) override;
-  void SetRedrawState(const std::string& form, int control, bool redraw) override;
-  void PostEvent(const std::string& form, int control, event::Code code, int value) override;
+  std::string Text(const ControlRef& control) const override;
+  void SetText(const ControlRef& control, const std::string& text) override;
+  void AppendText(const ControlRef& control, const std::string& text) override;
+  TextSelection Selection(const ControlRef& control) const override;
+  void SetSelection(const ControlRef& control, TextSelection selection) override;
+  void AddItems(const ControlRef& control, const std::vector<std::string>& items) override;
+  void InsertItem(const ControlRef& control, int position, const std::string& item) override;
+  void ClearItems(const ControlRef& control) override;
+  std::vector<std::string> Items(const ControlRef& control) const override;
+  void SelectItem(const ControlRef& control, int index) override;
+  int SelectedItem(const ControlRef& control) const override;
+  bool Checked(const ControlRef& control) const override;
+  void SetChecked(const ControlRef& control, bool checked) override;
+  void SetVisible(const ControlRef& control, bool visible) override;
+  bool Visible(const ControlRef& control) const override;
+  void SetEnabled(const ControlRef& control, bool enabled) override;
+  bool Enabled(const ControlRef& control) const override;
+  void SetFocus(const ControlRef& control) override;
+  ControlRef FocusedControl() const override { return focus_; }
+  void SetColours(const ControlRef& control, int text, int back) override;
+  ColourPair Colours(const ControlRef& control) const override;
+  void SetFont(const ControlRef& control, const FontRef& font) override;
+  void Raise(const ControlRef& control) override;
+  UnitRect ControlGeometry(const ControlRef& control) const override;
+  void Redraw(const ControlRef& control) override;
+  void SetRedrawState(const ControlRef& control, bool redraw) override;
+  void PostEvent(const ControlRef& control, event::Code code, int value) override;
   void StartTimer(const std::string& form, int timer, double seconds) override;
   void StopTimer(const std::string& form, int timer) override;
   void DoEvents() override;
@@ -195,8 +192,8 @@ class HeadlessGui : public Gui {
 
   Form* FindForm(const std::string& form);
   const Form* FindForm(const std::string& form) const;
-  Control* Find(const std::string& form, int control);
-  const Control* Find(const std::string& form, int control) const;
+  Control* Find(const ControlRef& control);
+  const Control* Find(const ControlRef& control) const;
   PixelRect ControlPixels(const Form& form, const Control& control) const;
   void Queue(Queued queued);
   void Dispatch(const Event& event);
@@ -221,7 +218,7 @@ class HeadlessGui : public Gui {
   std::vector<std::string> modal_;  // open modal forms, the innermost last
   std::deque<Queued> queue_;
   std::map<std::pair<std::string, int>, Timer> timers_;
-  std::pair<std::string, int> focus_{"", 0};
+  ControlRef focus_;
   bool quit_ = false;
   int status_ = 0;
 };

@@ -147,14 +147,14 @@ FormWindow* QtGui::FormWidget(const std::string& form) const {
   return it == forms_.end() ? nullptr : it->second.data();
 }
 
-QWidget* QtGui::ControlWidget(const std::string& form, int control) const {
-  Control* c = Find(form, control);
+QWidget* QtGui::ControlWidget(const ControlRef& control) const {
+  Control* c = Find(control);
   return c ? c->Widget() : nullptr;
 }
 
-Control* QtGui::Find(const std::string& form, int control) const {
-  FormWindow* f = FormWidget(form);
-  return f ? f->Find(control) : nullptr;
+Control* QtGui::Find(const ControlRef& control) const {
+  FormWindow* f = FormWidget(control.form);
+  return f ? f->Find(control.number) : nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -355,25 +355,25 @@ void QtGui::DefineAccelerators(const std::string& form, const std::vector<ui::Ac
 // ---------------------------------------------------------------------------
 // Text and lists
 
-std::string QtGui::Text(const std::string& form, int control) const {
-  if (control == 0) {
-    FormWindow* f = FormWidget(form);
+std::string QtGui::Text(const ControlRef& control) const {
+  if (control.number == 0) {
+    FormWindow* f = FormWidget(control.form);
     return f ? ToBytes(f->windowTitle()) : std::string();
   }
-  Control* c = Find(form, control);
+  Control* c = Find(control);
   return c ? c->Text() : std::string();
 }
 
-void QtGui::SetText(const std::string& form, int control, const std::string& text) {
-  if (control == 0) {
-    if (FormWindow* f = FormWidget(form)) f->setWindowTitle(FromBytes(text));
+void QtGui::SetText(const ControlRef& control, const std::string& text) {
+  if (control.number == 0) {
+    if (FormWindow* f = FormWidget(control.form)) f->setWindowTitle(FromBytes(text));
     return;
   }
-  if (Control* c = Find(form, control)) c->SetText(text);
+  if (Control* c = Find(control)) c->SetText(text);
 }
 
-void QtGui::AppendText(const std::string& form, int control, const std::string& text) {
-  Control* c = Find(form, control);
+void QtGui::AppendText(const ControlRef& control, const std::string& text) {
+  Control* c = Find(control);
   if (auto* box = dynamic_cast<TextBoxControl*>(c)) {
     box->AppendText(text);
   } else if (c) {
@@ -381,86 +381,85 @@ void QtGui::AppendText(const std::string& form, int control, const std::string& 
   }
 }
 
-ui::TextSelection QtGui::Selection(const std::string& form, int control) const {
-  auto* box = dynamic_cast<TextBoxControl*>(Find(form, control));
+ui::TextSelection QtGui::Selection(const ControlRef& control) const {
+  auto* box = dynamic_cast<TextBoxControl*>(Find(control));
   return box ? box->Selection() : ui::TextSelection{};
 }
 
-void QtGui::SetSelection(const std::string& form, int control, ui::TextSelection selection) {
-  if (auto* box = dynamic_cast<TextBoxControl*>(Find(form, control))) box->SetSelection(selection);
+void QtGui::SetSelection(const ControlRef& control, ui::TextSelection selection) {
+  if (auto* box = dynamic_cast<TextBoxControl*>(Find(control))) box->SetSelection(selection);
 }
 
-void QtGui::AddItems(const std::string& form, int control, const std::vector<std::string>& items) {
-  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) list->AddItems(items);
+void QtGui::AddItems(const ControlRef& control, const std::vector<std::string>& items) {
+  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(control))) list->AddItems(items);
 }
 
-void QtGui::InsertItem(const std::string& form, int control, int position,
-                       const std::string& item) {
-  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) {
+void QtGui::InsertItem(const ControlRef& control, int position, const std::string& item) {
+  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(control))) {
     list->InsertAt(position, item);
   }
 }
 
-void QtGui::ClearItems(const std::string& form, int control) {
-  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) list->clear();
+void QtGui::ClearItems(const ControlRef& control) {
+  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(control))) list->clear();
 }
 
-std::vector<std::string> QtGui::Items(const std::string& form, int control) const {
-  auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control));
+std::vector<std::string> QtGui::Items(const ControlRef& control) const {
+  auto* list = dynamic_cast<ComboBoxControl*>(Find(control));
   return list ? list->ItemTexts() : std::vector<std::string>{};
 }
 
-void QtGui::SelectItem(const std::string& form, int control, int index) {
-  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control))) list->Select(index);
+void QtGui::SelectItem(const ControlRef& control, int index) {
+  if (auto* list = dynamic_cast<ComboBoxControl*>(Find(control))) list->Select(index);
 }
 
-int QtGui::SelectedItem(const std::string& form, int control) const {
-  auto* list = dynamic_cast<ComboBoxControl*>(Find(form, control));
+int QtGui::SelectedItem(const ControlRef& control) const {
+  auto* list = dynamic_cast<ComboBoxControl*>(Find(control));
   return list ? list->currentIndex() : -1;
 }
 
 // ---------------------------------------------------------------------------
 // State
 
-bool QtGui::Checked(const std::string& form, int control) const {
-  auto* box = dynamic_cast<CheckBoxControl*>(Find(form, control));
+bool QtGui::Checked(const ControlRef& control) const {
+  auto* box = dynamic_cast<CheckBoxControl*>(Find(control));
   return box && box->isChecked();
 }
 
-void QtGui::SetChecked(const std::string& form, int control, bool checked) {
-  if (auto* box = dynamic_cast<CheckBoxControl*>(Find(form, control))) box->setChecked(checked);
+void QtGui::SetChecked(const ControlRef& control, bool checked) {
+  if (auto* box = dynamic_cast<CheckBoxControl*>(Find(control))) box->setChecked(checked);
 }
 
-void QtGui::SetVisible(const std::string& form, int control, bool visible) {
-  if (Control* c = Find(form, control)) c->Widget()->setVisible(visible);
+void QtGui::SetVisible(const ControlRef& control, bool visible) {
+  if (Control* c = Find(control)) c->Widget()->setVisible(visible);
 }
 
-bool QtGui::Visible(const std::string& form, int control) const {
-  Control* c = Find(form, control);
+bool QtGui::Visible(const ControlRef& control) const {
+  Control* c = Find(control);
   return c && !c->Widget()->isHidden();
 }
 
-void QtGui::SetEnabled(const std::string& form, int control, bool enabled) {
-  if (Control* c = Find(form, control)) c->Widget()->setEnabled(enabled);
+void QtGui::SetEnabled(const ControlRef& control, bool enabled) {
+  if (Control* c = Find(control)) c->Widget()->setEnabled(enabled);
 }
 
-bool QtGui::Enabled(const std::string& form, int control) const {
-  Control* c = Find(form, control);
+bool QtGui::Enabled(const ControlRef& control) const {
+  Control* c = Find(control);
   return c && c->Widget()->isEnabledTo(c->Widget()->parentWidget());
 }
 
-void QtGui::SetFocus(const std::string& form, int control) {
-  if (control == 0) {
-    if (FormWindow* f = FormWidget(form)) {
+void QtGui::SetFocus(const ControlRef& control) {
+  if (control.number == 0) {
+    if (FormWindow* f = FormWidget(control.form)) {
       f->activateWindow();
       f->setFocus(Qt::OtherFocusReason);
     }
     return;
   }
-  if (Control* c = Find(form, control)) c->Widget()->setFocus(Qt::OtherFocusReason);
+  if (Control* c = Find(control)) c->Widget()->setFocus(Qt::OtherFocusReason);
 }
 
-std::pair<std::string, int> QtGui::FocusedControl() const {
+ControlRef QtGui::FocusedControl() const {
   QWidget* focus = QApplication::focusWidget();
   if (!focus) return {"", 0};
   if (Control* c = ControlOf(focus)) return {c->Form(), c->Id()};
@@ -470,33 +469,33 @@ std::pair<std::string, int> QtGui::FocusedControl() const {
   return {"", 0};
 }
 
-void QtGui::SetColours(const std::string& form, int control, int text, int back) {
-  if (control == 0) {
-    if (FormWindow* f = FormWidget(form)) f->ApplyColours(text, back);
+void QtGui::SetColours(const ControlRef& control, int text, int back) {
+  if (control.number == 0) {
+    if (FormWindow* f = FormWidget(control.form)) f->ApplyColours(text, back);
     return;
   }
-  if (Control* c = Find(form, control)) c->ApplyColours(text, back);
+  if (Control* c = Find(control)) c->ApplyColours(text, back);
 }
 
-ui::ColourPair QtGui::Colours(const std::string& form, int control) const {
-  if (control == 0) {
-    FormWindow* f = FormWidget(form);
+ui::ColourPair QtGui::Colours(const ControlRef& control) const {
+  if (control.number == 0) {
+    FormWindow* f = FormWidget(control.form);
     return f ? ui::ColourPair{f->TextColour(), f->BackColour()} : ui::ColourPair{};
   }
-  Control* c = Find(form, control);
+  Control* c = Find(control);
   return c ? ui::ColourPair{c->TextColour(), c->BackColour()} : ui::ColourPair{};
 }
 
-void QtGui::SetFont(const std::string& form, int control, const ui::FontRef& font) {
-  if (Control* c = Find(form, control)) c->Widget()->setFont(FontOf(font));
+void QtGui::SetFont(const ControlRef& control, const ui::FontRef& font) {
+  if (Control* c = Find(control)) c->Widget()->setFont(FontOf(font));
 }
 
-void QtGui::Raise(const std::string& form, int control) {
-  if (Control* c = Find(form, control)) c->Widget()->raise();
+void QtGui::Raise(const ControlRef& control) {
+  if (Control* c = Find(control)) c->Widget()->raise();
 }
 
-ui::UnitRect QtGui::ControlGeometry(const std::string& form, int control) const {
-  Control* c = Find(form, control);
+ui::UnitRect QtGui::ControlGeometry(const ControlRef& control) const {
+  Control* c = Find(control);
   if (!c) return {};
   QRect r = c->Placed();
   return {ui::PixelsToUnitsX(r.x(), dotsPerInch_), ui::PixelsToUnitsY(r.y(), dotsPerInch_),
@@ -513,19 +512,19 @@ void UpdateWidget(QWidget* w) {
 
 }  // namespace
 
-void QtGui::Redraw(const std::string& form, int control) {
-  FormWindow* f = FormWidget(form);
+void QtGui::Redraw(const ControlRef& control) {
+  FormWindow* f = FormWidget(control.form);
   if (!f) return;
-  if (control != 0) {
-    if (Control* c = f->Find(control)) UpdateWidget(c->Widget());
+  if (control.number != 0) {
+    if (Control* c = f->Find(control.number)) UpdateWidget(c->Widget());
     return;
   }
   f->update();
   for (Control* c : f->Controls()) UpdateWidget(c->Widget());
 }
 
-void QtGui::SetRedrawState(const std::string& form, int control, bool redraw) {
-  QWidget* w = control == 0 ? FormWidget(form) : ControlWidget(form, control);
+void QtGui::SetRedrawState(const ControlRef& control, bool redraw) {
+  QWidget* w = control.number == 0 ? FormWidget(control.form) : ControlWidget(control);
   if (w) w->setUpdatesEnabled(redraw);
 }
 
@@ -552,8 +551,8 @@ void QtGui::Post(const ui::Event& event) {
   QCoreApplication::postEvent(this, new GuiEvent(event, FormWidget(event.form)));
 }
 
-void QtGui::PostEvent(const std::string& form, int control, event::Code code, int value) {
-  Post({form, control, code, value});
+void QtGui::PostEvent(const ControlRef& control, event::Code code, int value) {
+  Post({control.form, control.number, code, value});
 }
 
 bool QtGui::event(QEvent* event) {

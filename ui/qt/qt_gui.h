@@ -47,7 +47,7 @@ class QtGui final : public QObject, public ui::Gui, private FormHost {
 
   // For tests: the widget of a form or a control (nullptr when unknown).
   FormWindow* FormWidget(const std::string& form) const;
-  QWidget* ControlWidget(const std::string& form, int control) const;
+  QWidget* ControlWidget(const ControlRef& control) const;
 
   // ui::Gui
   void SetEventSink(ui::EventSink* sink) override { sink_ = sink; }
@@ -72,38 +72,36 @@ class QtGui final : public QObject, public ui::Gui, private FormHost {
   void DefineAccelerators(const std::string& form,
                           const std::vector<ui::Accelerator>& table) override;
 
-  std::string Text(const std::string& form, int control) const override;
-  void SetText(const std::string& form, int control, const std::string& text) override;
-  void AppendText(const std::string& form, int control, const std::string& text) override;
-  ui::TextSelection Selection(const std::string& form, int control) const override;
-  void SetSelection(const std::string& form, int control, ui::TextSelection selection) override;
+  std::string Text(const ControlRef& control) const override;
+  void SetText(const ControlRef& control, const std::string& text) override;
+  void AppendText(const ControlRef& control, const std::string& text) override;
+  ui::TextSelection Selection(const ControlRef& control) const override;
+  void SetSelection(const ControlRef& control, ui::TextSelection selection) override;
 
-  void AddItems(const std::string& form, int control,
-                const std::vector<std::string>& items) override;
-  void InsertItem(const std::string& form, int control, int position,
-                  const std::string& item) override;
-  void ClearItems(const std::string& form, int control) override;
-  std::vector<std::string> Items(const std::string& form, int control) const override;
-  void SelectItem(const std::string& form, int control, int index) override;
-  int SelectedItem(const std::string& form, int control) const override;
+  void AddItems(const ControlRef& control, const std::vector<std::string>& items) override;
+  void InsertItem(const ControlRef& control, int position, const std::string& item) override;
+  void ClearItems(const ControlRef& control) override;
+  std::vector<std::string> Items(const ControlRef& control) const override;
+  void SelectItem(const ControlRef& control, int index) override;
+  int SelectedItem(const ControlRef& control) const override;
 
-  bool Checked(const std::string& form, int control) const override;
-  void SetChecked(const std::string& form, int control, bool checked) override;
-  void SetVisible(const std::string& form, int control, bool visible) override;
-  bool Visible(const std::string& form, int control) const override;
-  void SetEnabled(const std::string& form, int control, bool enabled) override;
-  bool Enabled(const std::string& form, int control) const override;
-  void SetFocus(const std::string& form, int control) override;
-  std::pair<std::string, int> FocusedControl() const override;
-  void SetColours(const std::string& form, int control, int text, int back) override;
-  ui::ColourPair Colours(const std::string& form, int control) const override;
-  void SetFont(const std::string& form, int control, const ui::FontRef& font) override;
-  void Raise(const std::string& form, int control) override;
-  ui::UnitRect ControlGeometry(const std::string& form, int control) const override;
-  void Redraw(const std::string& form, int control) override;
-  void SetRedrawState(const std::string& form, int control, bool redraw) override;
+  bool Checked(const ControlRef& control) const override;
+  void SetChecked(const ControlRef& control, bool checked) override;
+  void SetVisible(const ControlRef& control, bool visible) override;
+  bool Visible(const ControlRef& control) const override;
+  void SetEnabled(const ControlRef& control, bool enabled) override;
+  bool Enabled(const ControlRef& control) const override;
+  void SetFocus(const ControlRef& control) override;
+  ControlRef FocusedControl() const override;
+  void SetColours(const ControlRef& control, int text, int back) override;
+  ui::ColourPair Colours(const ControlRef& control) const override;
+  void SetFont(const ControlRef& control, const ui::FontRef& font) override;
+  void Raise(const ControlRef& control) override;
+  ui::UnitRect ControlGeometry(const ControlRef& control) const override;
+  void Redraw(const ControlRef& control) override;
+  void SetRedrawState(const ControlRef& control, bool redraw) override;
 
-  void PostEvent(const std::string& form, int control, event::Code code, int value) override;
+  void PostEvent(const ControlRef& control, event::Code code, int value) override;
   void StartTimer(const std::string& form, int timer, double seconds) override;
   void StopTimer(const std::string& form, int timer) override;
   void DoEvents() override;
@@ -131,7 +129,7 @@ class QtGui final : public QObject, public ui::Gui, private FormHost {
   void Unload(const std::string& form) override { UnloadForm(form); }
   void Post(const ui::Event& event) override;
 
-  Control* Find(const std::string& form, int control) const;
+  Control* Find(const ControlRef& control) const;
   FormWindow* OwnerOf(QWidget* widget) const;
   bool HandleKey(QWidget* receiver, QKeyEvent& key);
   void PlaceOverOwner(FormWindow& form);

@@ -94,8 +94,8 @@ TEST_P(GuiConformance, LoadingDeliversLoadingThenLoadedThenStartedOnce) {
   EXPECT_EQ(Trace({event::kLoading, event::kLoaded, event::kStarted}),
             "F:10/85=0 F:10/87=0 F:20/87=0 F:30/87=0 F:40/87=0 F:50/87=0 F:60/87=0 F:70/87=0 "
             "F:0/87=0 F:0/86=0");
-  EXPECT_EQ(gui().Text("F", 0), "Form F");
-  EXPECT_EQ(gui().Items("F", 10), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(gui().Text({"F", 0}), "Form F");
+  EXPECT_EQ(gui().Items({"F", 10}), (std::vector<std::string>{"a", "b", "c"}));
 }
 
 // The application changes controls inside its handlers; none of its calls
@@ -104,14 +104,15 @@ TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
   gui().LoadForm(TestForm());
   Settle();
   events.clear();
-  gui().SetText("F", 20, "typed"), gui().SelectItem("F", 10, 2), gui().SetChecked("F", 30, true);
-  gui().AddItems("F", 10, {"d", "e|f"}), gui().InsertItem("F", 10, 0, "z");
-  gui().SetSelection("F", 20, {1, 3}), gui().SetVisible("F", 40, false);
-  gui().SetEnabled("F", 30, false), gui().SetColours("F", 50, 1, 2), gui().Raise("F", 70);
-  gui().Redraw("F", 0), gui().SetFormGeometry("F", {2, 3, 45, 25});
+  gui().SetText({"F", 20}, "typed"), gui().SelectItem({"F", 10}, 2),
+      gui().SetChecked({"F", 30}, true);
+  gui().AddItems({"F", 10}, {"d", "e|f"}), gui().InsertItem({"F", 10}, 0, "z");
+  gui().SetSelection({"F", 20}, {1, 3}), gui().SetVisible({"F", 40}, false);
+  gui().SetEnabled({"F", 30}, false), gui().SetColours({"F", 50}, 1, 2), gui().Raise({"F", 70});
+  gui().Redraw({"F", 0}), gui().SetFormGeometry("F", {2, 3, 45, 25});
   Settle();
   EXPECT_EQ(Trace({event::kClick, event::kSelectionChange, event::kKey, event::kFocusGained}), "");
-  EXPECT_TRUE(gui().SelectedItem("F", 10) == 3 && gui().Checked("F", 30));  // 3: still its item
+  EXPECT_TRUE(gui().SelectedItem({"F", 10}) == 3 && gui().Checked({"F", 30}));  // 3: still its item
 }
 
 TEST_P(GuiConformance, PostedEventsArriveInOrderAndDoEventsRunsOnePass) {
@@ -119,9 +120,9 @@ TEST_P(GuiConformance, PostedEventsArriveInOrderAndDoEventsRunsOnePass) {
   Settle();
   events.clear();
   onEvent = [this](const Event& e, EventReply&) {
-    if (e.value == 1) gui().PostEvent("F", 40, event::kPosted, 9);  // waits for the next pass
+    if (e.value == 1) gui().PostEvent({"F", 40}, event::kPosted, 9);  // waits for the next pass
   };
-  for (int value : {1, 2, 3}) gui().PostEvent("F", 20, event::kPosted, value);
+  for (int value : {1, 2, 3}) gui().PostEvent({"F", 20}, event::kPosted, value);
   EXPECT_TRUE(events.empty());
   gui().DoEvents();
   EXPECT_EQ(Trace({event::kPosted}), "F:20/410=1 F:20/410=2 F:20/410=3");
@@ -137,21 +138,21 @@ TEST_P(GuiConformance, AFormUnloadsItselfInsideItsOwnEventAndComesBackFresh) {
   onEvent = [this](const Event& e, EventReply&) {
     if (e.code == event::kPosted && e.value == 1) gui().UnloadForm("F");
   };
-  gui().SetText("F", 20, "old");
-  gui().PostEvent("F", 0, event::kPosted, 1);
-  gui().PostEvent("F", 0, event::kPosted, 2);  // dies with the form
+  gui().SetText({"F", 20}, "old");
+  gui().PostEvent({"F", 0}, event::kPosted, 1);
+  gui().PostEvent({"F", 0}, event::kPosted, 2);  // dies with the form
   Settle();
   EXPECT_FALSE(gui().FormLoaded("F"));
   gui().LoadForm(TestForm());
   Settle();
-  EXPECT_EQ(gui().Text("F", 20), "");
+  EXPECT_EQ(gui().Text({"F", 20}), "");
   EXPECT_EQ(Trace({event::kPosted}), "F:0/410=1");
 }
 
 TEST_P(GuiConformance, ShowModalReturnsOnceTheFormHasUnloadedItself) {
   gui().LoadForm(TestForm("MAIN"));
   onEvent = [this](const Event& e, EventReply&) {
-    if (e.form == "D" && e.code == event::kStarted) gui().PostEvent("D", 40, event::kPosted, 0);
+    if (e.form == "D" && e.code == event::kStarted) gui().PostEvent({"D", 40}, event::kPosted, 0);
     if (e.form == "D" && e.code == event::kPosted) gui().UnloadForm("D");
   };
   gui().ShowModal(TestForm("D"));
@@ -193,26 +194,26 @@ TEST_P(GuiConformance, AllByteValuesCrossAsLatin1BothWaysAndAppendsKeepTheirOrde
   std::string bytes;
   for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b == '\n' || b == '\r' ? 'x' : b);
   for (int control : {0, 20, 50}) {
-    gui().SetText("F", control, bytes);
-    EXPECT_EQ(gui().Text("F", control), bytes) << control;
+    gui().SetText({"F", control}, bytes);
+    EXPECT_EQ(gui().Text({"F", control}), bytes) << control;
   }
   const std::string lines = bytes + "\r\n" + bytes + "\r\n";
   std::string all;
-  for (int i = 0; i < 50; ++i, all += lines) gui().AppendText("F", 60, lines);
-  EXPECT_EQ(gui().Text("F", 60), all);
+  for (int i = 0; i < 50; ++i, all += lines) gui().AppendText({"F", 60}, lines);
+  EXPECT_EQ(gui().Text({"F", 60}), all);
 }
 
 TEST_P(GuiConformance, ListsKeepEveryItemWholeAndSelectOnlyInside) {
   gui().LoadForm(TestForm());
-  gui().ClearItems("F", 10);
-  gui().AddItems("F", 10, {"a", "b|c"});
-  gui().InsertItem("F", 10, 0, "x|y");
-  gui().InsertItem("F", 10, 99, "z");
-  EXPECT_EQ(gui().Items("F", 10), (std::vector<std::string>{"x|y", "a", "b|c", "z"}));
-  gui().SelectItem("F", 10, 1);
-  EXPECT_EQ(gui().Text("F", 10), "a");
-  gui().SelectItem("F", 10, 4);
-  EXPECT_EQ(std::make_pair(gui().SelectedItem("F", 10), gui().Text("F", 10)),
+  gui().ClearItems({"F", 10});
+  gui().AddItems({"F", 10}, {"a", "b|c"});
+  gui().InsertItem({"F", 10}, 0, "x|y");
+  gui().InsertItem({"F", 10}, 99, "z");
+  EXPECT_EQ(gui().Items({"F", 10}), (std::vector<std::string>{"x|y", "a", "b|c", "z"}));
+  gui().SelectItem({"F", 10}, 1);
+  EXPECT_EQ(gui().Text({"F", 10}), "a");
+  gui().SelectItem({"F", 10}, 4);
+  EXPECT_EQ(std::make_pair(gui().SelectedItem({"F", 10}), gui().Text({"F", 10})),
             std::make_pair(-1, std::string()));
 }
 
@@ -221,13 +222,13 @@ TEST_P(GuiConformance, OperatorActionsChangeStateBeforeTheirEvent) {
   Settle();
   std::string seen;
   onEvent = [&](const Event& e, EventReply&) {
-    if (e.code == event::kSelectionChange) seen += "picked " + gui().Text("F", 10) + ", ";
+    if (e.code == event::kSelectionChange) seen += "picked " + gui().Text({"F", 10}) + ", ";
     if (e.code == event::kClick)
-      seen += std::to_string(e.control) + (gui().Checked("F", 30) ? " on, " : " off, ");
+      seen += std::to_string(e.control) + (gui().Checked({"F", 30}) ? " on, " : " off, ");
   };
-  backend->Pick("F", 10, 2);
-  backend->Click("F", 30);
-  backend->Click("F", 40);
+  backend->Pick({"F", 10}, 2);
+  backend->Click({"F", 30});
+  backend->Click({"F", 40});
   RunUntil([&] { return seen.size() >= 26; });
   EXPECT_EQ(seen, "picked c, 30 on, 40 on, ");
 }
@@ -235,18 +236,18 @@ TEST_P(GuiConformance, OperatorActionsChangeStateBeforeTheirEvent) {
 TEST_P(GuiConformance, SelectionAndFocusRoundTripAndFocusEventsComeFromTheLoop) {
   gui().LoadForm(TestForm());
   Settle();
-  gui().SetText("F", 20, "abcdef");
+  gui().SetText({"F", 20}, "abcdef");
   const std::pair<ui::TextSelection, ui::TextSelection> cases[] = {
       {{2, 5}, {2, 5}}, {{3, 3}, {3, 3}}, {{1, -1}, {1, 6}}};
   for (const auto& [set, get] : cases) {
-    gui().SetSelection("F", 20, set);
-    EXPECT_EQ(gui().Selection("F", 20), get) << set.start << "," << set.end;
+    gui().SetSelection({"F", 20}, set);
+    EXPECT_EQ(gui().Selection({"F", 20}), get) << set.start << "," << set.end;
   }
   events.clear();
-  gui().SetFocus("F", 20);
-  EXPECT_EQ(gui().FocusedControl(), std::make_pair(std::string("F"), 20));
+  gui().SetFocus({"F", 20});
+  EXPECT_EQ(gui().FocusedControl(), (ui::ControlRef{"F", 20}));
   EXPECT_TRUE(events.empty());
-  gui().SetFocus("F", 40);
+  gui().SetFocus({"F", 40});
   RunUntil([&] { return events.size() >= 2; });
   EXPECT_EQ(Trace({event::kFocusGained, event::kFocusLost}), "F:20/800=0 F:20/801=0");
 }
@@ -272,7 +273,7 @@ TEST_P(GuiConformance, GeometryRoundTripsThroughTheUnitRuleWithinTheLimits) {
     if (gui().Screen().canPlaceWindows) {
       EXPECT_EQ(std::make_pair(now.x, now.y), std::make_pair(want.x, want.y));
     }
-    EXPECT_EQ(gui().ControlGeometry("F", 70),
+    EXPECT_EQ(gui().ControlGeometry({"F", 70}),
               onGrid({1, 17 + now.height - 20, 30 + now.width - 40, 1}));
   }
 }
@@ -283,8 +284,8 @@ TEST_P(GuiConformance, AcceleratorsArriveOnceAsClicksAndOtherKeysReachTheFocus) 
   gui().DefineAccelerators("MAIN", {{key::kEnter, false, false, false, 7777},
                                     {key::kF1, true, false, false, 9701},
                                     {key::kF1 + 2, false, false, false, 8003}});
-  gui().SetFocus("MAIN", 20);
-  gui().SetFocus("PLAIN", 20);
+  gui().SetFocus({"MAIN", 20});
+  gui().SetFocus({"PLAIN", 20});
   Settle();
   for (auto [form, code, control] : {std::tuple{"MAIN", key::kEnter, false},
                                      {"MAIN", key::kF1, true},
@@ -314,9 +315,9 @@ TEST_P(GuiConformance, ACloseRequestUnloadsUnlessRefused) {
 
 TEST_P(GuiConformance, ADrawRequestCarriesTheControlsTextColoursAndPixelSize) {
   gui().LoadForm(TestForm());
-  gui().SetText("F", 50, "shown");
-  gui().SetColours("F", 50, 5, 6);
-  backend->Paint("F", 50);
+  gui().SetText({"F", 50}, "shown");
+  gui().SetColours({"F", 50}, 5, 6);
+  backend->Paint({"F", 50});
   ASSERT_TRUE(RunUntil([&] { return !draws.empty(); }));
   const ui::DrawRequest& r = draws.back();
   const ui::PixelRect size = ui::UnitsToPixels({1, 11, 10, 2}, gui().Screen().dotsPerInch);

@@ -27,13 +27,13 @@ class Backend {
  public:
   virtual ~Backend() = default;
   virtual ui::Gui& Gui() = 0;
-  virtual void Click(const std::string& form, int control) = 0;
+  virtual void Click(const ui::ControlRef& control) = 0;
   // A key pressed while `form` is active: it reaches what has the focus.
   virtual void PressKey(const std::string& form, int keyCode, bool control = false) = 0;
-  virtual void Pick(const std::string& form, int control, int index) = 0;
+  virtual void Pick(const ui::ControlRef& control, int index) = 0;
   virtual void RequestClose(const std::string& form) = 0;  // the close button
   // Has the control painted, as the window system does when it shows it.
-  virtual void Paint(const std::string& form, int control) = 0;
+  virtual void Paint(const ui::ControlRef& control) = 0;
 };
 
 struct BackendFactory {

@@ -8,15 +8,13 @@ namespace {
 class HeadlessHands : public Backend {
  public:
   ui::Gui& Gui() override { return gui_; }
-  void Click(const std::string& form, int control) override { gui_.Click(form, control); }
+  void Click(const ui::ControlRef& control) override { gui_.Click(control); }
   void PressKey(const std::string& form, int keyCode, bool control) override {
     gui_.PressKey(form, keyCode, control);
   }
-  void Pick(const std::string& form, int control, int index) override {
-    gui_.Pick(form, control, index);
-  }
+  void Pick(const ui::ControlRef& control, int index) override { gui_.Pick(control, index); }
   void RequestClose(const std::string& form) override { gui_.RequestClose(form); }
-  void Paint(const std::string& form, int control) override { gui_.Paint(form, control); }
+  void Paint(const ui::ControlRef& control) override { gui_.Paint(control); }
 
  private:
   ui::headless::HeadlessGui gui_;

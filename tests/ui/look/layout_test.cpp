@@ -122,12 +122,12 @@ TEST(ResizeRule, TheMinimumSizeGivesTheCreationGeometryBack) {
   gui.LoadForm(form);
   gui.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
   gui.SetFormGeometry(kMainForm, {0, 0, 120, 90});
-  EXPECT_NE(gui.ControlGeometry(kMainForm, tmain::kDisplay),
+  EXPECT_NE(gui.ControlGeometry({kMainForm, tmain::kDisplay}),
             FindControl(form, tmain::kDisplay)->place);
   gui.SetFormGeometry(kMainForm, {0, 0, 20, 20});  // below the minimum
   EXPECT_EQ(gui.FormGeometry(kMainForm), (UnitRect{0, 0, 59, 41.25}));
   for (const ui::ControlSpec& c : form.controls) {
-    EXPECT_EQ(gui.ControlGeometry(kMainForm, c.id), c.place) << c.id;
+    EXPECT_EQ(gui.ControlGeometry({kMainForm, c.id}), c.place) << c.id;
   }
 }
 
@@ -142,8 +142,8 @@ TEST(Stacking, ClicksReachTheControlsUnderCaptionsAndFrames) {
   EXPECT_EQ(at(10, 30.2), tmain::kClearAfterSend);  // under its caption 195
   EXPECT_EQ(at(10, 25.4), tmain::kCommandEntry);    // inside its frame 185
   EXPECT_EQ(at(40, 4), tmain::kClearDisplay);       // the hidden bars take nothing
-  gui.SetVisible(kMainForm, tmain::kCommandBar, true);
-  gui.Raise(kMainForm, tmain::kCommandBar);
+  gui.SetVisible({kMainForm, tmain::kCommandBar}, true);
+  gui.Raise({kMainForm, tmain::kCommandBar});
   EXPECT_EQ(at(40, 4), tmain::kClearDisplay);  // shown and raised, a bar still lets clicks through
 }
 

@@ -44,7 +44,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   FormWindow* Main() { return gui.FormWidget(kMainForm); }
-  QWidget* W(int id) { return gui.ControlWidget(kMainForm, id); }
+  QWidget* W(int id) { return gui.ControlWidget({kMainForm, id}); }
   // The centre of a control in the main window.
   QPoint Centre(int id) { return W(id)->geometry().center(); }
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
@@ -81,7 +81,7 @@ void WhenModal(std::function<void(QDialog*)> answer, int tries = 500) {
 
 void ExpectPlacesOf(QtGui& gui, const ui::FormSpec& spec) {
   for (const ui::ControlSpec& c : spec.controls) {
-    QWidget* w = gui.ControlWidget(spec.name, c.id);
+    QWidget* w = gui.ControlWidget({spec.name, c.id});
     ASSERT_NE(w, nullptr) << spec.name << " " << c.id;
     const ui::PixelRect p = ui::UnitsToPixels(c.place, 96);
     QRect got = w->geometry();
@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
     ExpectPlacesOf(gui, InputFormSpec(96));
     // The dialog sits over the main window, centred.
     EXPECT_EQ(d->frameGeometry().center().x(), Main()->frameGeometry().center().x());
-    QTest::keyClicks(gui.ControlWidget(kInputForm, 115), "a,b;c");
+    QTest::keyClicks(gui.ControlWidget({kInputForm, 115}), "a,b;c");
     QTest::keyClick(d->windowHandle(), Qt::Key_Return);
   });
   EXPECT_EQ(application->Dialogs().AskInput("Serial Number", false, false), "abc");
@@ -113,17 +113,17 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
     QTest::keyClick(d->windowHandle(), Qt::Key_Escape);  // the message box has no ESC
     QTest::qWait(20);
     EXPECT_TRUE(gui.FormLoaded(kMessageForm));
-    QTest::mouseClick(gui.ControlWidget(kMessageForm, 100), Qt::LeftButton);
+    QTest::mouseClick(gui.ControlWidget({kMessageForm, 100}), Qt::LeftButton);
   });
   application->Dialogs().ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20", 21);
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
 }
 
 TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
-  gui.SetFocus(kMainForm, tmain::kCommandEntry);
+  gui.SetFocus({kMainForm, tmain::kCommandEntry});
   QTest::keyClicks(W(tmain::kCommandEntry), "LSPD=500,PX");
   Key(Qt::Key_Return);
-  gui.SetText(kMainForm, tmain::kCommandEntry, "ID");
+  gui.SetText({kMainForm, tmain::kCommandEntry}, "ID");
   Key(Qt::Key_Enter, Qt::KeypadModifier);
   Key(Qt::Key_Escape);  // idle: ABORT to the selected device
   EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX", "ID", "ABORT"}));
@@ -141,24 +141,24 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
 TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
   QTest::mouseClick(Main()->windowHandle(), Qt::LeftButton, {}, Centre(200));  // "Record History"
   for (int i = 0; i < 3; ++i) gui.DoEvents();
-  ASSERT_TRUE(gui.Checked(kMainForm, tmain::kRecordHistory));
-  ASSERT_TRUE(gui.Enabled(kMainForm, tmain::kFifo));
+  ASSERT_TRUE(gui.Checked({kMainForm, tmain::kRecordHistory}));
+  ASSERT_TRUE(gui.Enabled({kMainForm, tmain::kFifo}));
   QTest::mouseClick(Main()->windowHandle(), Qt::LeftButton, {}, Centre(205));  // "FIFO"
   gui.DoEvents();
-  EXPECT_TRUE(gui.Checked(kMainForm, tmain::kFifo));
-  EXPECT_TRUE(gui.Checked(kMainForm, tmain::kRecordHistory));
+  EXPECT_TRUE(gui.Checked({kMainForm, tmain::kFifo}));
+  EXPECT_TRUE(gui.Checked({kMainForm, tmain::kRecordHistory}));
 }
 
 TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayAndTheCounter) {
   std::string bytes;
   for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
   hid->answer = [&](const std::string&) { return bytes; };
-  gui.SetText(kMainForm, tmain::kCommandEntry, "ID");
+  gui.SetText({kMainForm, tmain::kCommandEntry}, "ID");
   Key(Qt::Key_Return);
   const std::string core = application->Engine().Display().Text();
   EXPECT_NE(core.find(bytes), std::string::npos);
-  EXPECT_EQ(gui.Text(kMainForm, tmain::kDisplay), core);
-  EXPECT_EQ(gui.Text(kMainForm, tmain::kByteCounter), "Bytes: " + std::to_string(core.size()));
+  EXPECT_EQ(gui.Text({kMainForm, tmain::kDisplay}), core);
+  EXPECT_EQ(gui.Text({kMainForm, tmain::kByteCounter}), "Bytes: " + std::to_string(core.size()));
 }
 
 // Share of the pixels in `area` within 60 of palette colour `number` (per channel sum).
@@ -177,7 +177,7 @@ double Share(const QImage& image, const QRect& area, int number) {
 }
 
 TEST_F(MainWindowTest, WhatReachesTheScreen) {
-  gui.SetText(kMainForm, tmain::kDelayBar, "60%RED|40%GREEN");
+  gui.SetText({kMainForm, tmain::kDelayBar}, "60%RED|40%GREEN");
   const QImage bar = W(tmain::kDelayBar)->grab().toImage();
   auto hue = [&](int x) { return bar.pixelColor(bar.width() * x / 10, bar.height() / 2).hsvHue(); };
   EXPECT_LT(std::min(hue(3), 360 - hue(3)), 20);  // red
@@ -203,7 +203,7 @@ TEST_F(MainWindowTest, ClosingWhileALineRunsIsRefusedAndSizesStayWithinBounds) {
   hid->afterSend = [&](const std::string& command) {
     if (command == "ID") Main()->close();
   };
-  gui.SetText(kMainForm, tmain::kCommandEntry, "ID,DELAY=50,PX");
+  gui.SetText({kMainForm, tmain::kCommandEntry}, "ID,DELAY=50,PX");
   Key(Qt::Key_Return);
   EXPECT_TRUE(gui.FormLoaded(kMainForm));
   EXPECT_EQ(hid->sent.back(), "PX");
@@ -218,24 +218,24 @@ TEST_F(MainWindowTest, ClosingWhileALineRunsIsRefusedAndSizesStayWithinBounds) {
 }
 
 TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
-  gui.SetChecked(kMainForm, tmain::kRecordHistory, true);
+  gui.SetChecked({kMainForm, tmain::kRecordHistory}, true);
   for (const char* line : {"ID", "PX"}) {
-    gui.SetText(kMainForm, tmain::kCommandEntry, line);
+    gui.SetText({kMainForm, tmain::kCommandEntry}, line);
     Key(Qt::Key_Return);
   }
-  gui.SetText(kMainForm, tmain::kCommandEntry, "draft");
+  gui.SetText({kMainForm, tmain::kCommandEntry}, "draft");
   std::vector<std::string> seen;
   for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}) {
     Key(key);
-    seen.push_back(gui.Text(kMainForm, tmain::kCommandEntry));
+    seen.push_back(gui.Text({kMainForm, tmain::kCommandEntry}));
   }
   EXPECT_EQ(seen, (std::vector<std::string>{"PX", "ID", "ID", "PX", "draft"}));
   // The history's PX at the caret after "JX+,", wherever the click puts the focus.
-  gui.SetText(kMainForm, tmain::kCommandEntry, "JX+,STOP");
-  gui.SetSelection(kMainForm, tmain::kCommandEntry, {4, 4});
+  gui.SetText({kMainForm, tmain::kCommandEntry}, "JX+,STOP");
+  gui.SetSelection({kMainForm, tmain::kCommandEntry}, {4, 4});
   QTest::mouseClick(W(tmain::kHistoryToSelection), Qt::LeftButton);
   for (int i = 0; i < 5; ++i) gui.DoEvents();
-  EXPECT_EQ(gui.Text(kMainForm, tmain::kCommandEntry), "JX+,PX,STOP");
+  EXPECT_EQ(gui.Text({kMainForm, tmain::kCommandEntry}), "JX+,PX,STOP");
 }
 
 // Qt's own save dialog replaces an existing file without asking.

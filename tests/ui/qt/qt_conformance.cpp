@@ -28,8 +28,8 @@ Qt::Key QtKey(int keyCode) {
 class QtHands : public Backend {
  public:
   ui::Gui& Gui() override { return gui_; }
-  void Click(const std::string& form, int control) override {
-    Later([=, this] { QTest::mouseClick(gui_.ControlWidget(form, control), Qt::LeftButton); });
+  void Click(const ui::ControlRef& control) override {
+    Later([=, this] { QTest::mouseClick(gui_.ControlWidget(control), Qt::LeftButton); });
   }
   void PressKey(const std::string& form, int keyCode, bool control) override {
     Later([=, this] {
@@ -37,9 +37,9 @@ class QtHands : public Backend {
                       control ? Qt::ControlModifier : Qt::NoModifier);
     });
   }
-  void Pick(const std::string& form, int control, int index) override {
+  void Pick(const ui::ControlRef& control, int index) override {
     Later([=, this] {
-      auto* list = static_cast<QComboBox*>(gui_.ControlWidget(form, control));
+      auto* list = static_cast<QComboBox*>(gui_.ControlWidget(control));
       list->showPopup();
       QAbstractItemView* view = list->view();
       QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
@@ -49,8 +49,8 @@ class QtHands : public Backend {
   void RequestClose(const std::string& form) override {
     Later([=, this] { gui_.FormWidget(form)->close(); });
   }
-  void Paint(const std::string& form, int control) override {
-    Later([=, this] { gui_.ControlWidget(form, control)->repaint(); });
+  void Paint(const ui::ControlRef& control) override {
+    Later([=, this] { gui_.ControlWidget(control)->repaint(); });
   }
 
  private:

@@ -45,7 +45,7 @@ class QtGuiTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(gui.FormWidget("D")));
     gui.DoEvents();
   }
-  QWidget* W(int id) { return gui.ControlWidget("D", id); }
+  QWidget* W(int id) { return gui.ControlWidget({"D", id}); }
 
   QtGui gui;
   Recorder sink;
@@ -71,7 +71,7 @@ TEST_F(QtGuiTest, KeysReachTheFocusedControlAsEvent31) {
       {115, Qt::Key_Down, {}, ""},
   };
   for (const auto& row : rows) {
-    gui.SetFocus("D", row.focus);
+    gui.SetFocus({"D", row.focus});
     gui.DoEvents();
     sink.events.clear();
     QTest::keyClick(gui.FormWidget("D")->windowHandle(), row.key, row.modifiers);
@@ -89,17 +89,17 @@ TEST_F(QtGuiTest, TheDisplayIsSelectedAndCopiedWithMouseAndKeys) {
   display.style.multiLine = true;
   display.style.readOnly = true;
   Show({display});
-  gui.AppendText("D", 160, " >> LSPD=500\r\n      Reply: OK (1.2ms)\r\n");
+  gui.AppendText({"D", 160}, " >> LSPD=500\r\n      Reply: OK (1.2ms)\r\n");
   QWidget* view = static_cast<QAbstractScrollArea*>(W(160))->viewport();
   const int row = view->fontMetrics().lineSpacing();
   QTest::mousePress(view, Qt::LeftButton, {}, QPoint(1, row + row / 2));
   QTest::mouseMove(view, QPoint(view->width() - 1, row + row / 2));
   QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(view->width() - 1, row + row / 2));
-  EXPECT_EQ(gui.Selection("D", 160), (ui::TextSelection{14, 37}));
+  EXPECT_EQ(gui.Selection({"D", 160}), (ui::TextSelection{14, 37}));
   QTest::keyClick(W(160), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), "      Reply: OK (1.2ms)");
   QTest::keyClick(W(160), Qt::Key_A, Qt::ControlModifier);
-  EXPECT_EQ(gui.Selection("D", 160), (ui::TextSelection{0, 39}));
+  EXPECT_EQ(gui.Selection({"D", 160}), (ui::TextSelection{0, 39}));
 }
 
 // A character beyond Latin-1 becomes "?".
@@ -111,7 +111,7 @@ TEST_F(QtGuiTest, TheEntryEditsLikeAnEntryFieldAtAnyLength) {
   for (char16_t c : {u'\u00B5', u'\u20AC'}) {  // MICRO SIGN, EURO SIGN
     QTest::sendKeyEvent(QTest::Click, entry, Qt::Key_unknown, QString(QChar(c)), {});
   }
-  EXPECT_EQ(gui.Text("D", 105), "HSPD=509\xB5?");
+  EXPECT_EQ(gui.Text({"D", 105}), "HSPD=509\xB5?");
 
   // A pasted line of 10 MB is kept whole, and the field stays usable.
   std::string line(10 << 20, 'X');
@@ -123,7 +123,7 @@ TEST_F(QtGuiTest, TheEntryEditsLikeAnEntryFieldAtAnyLength) {
   QTest::keyClick(entry, Qt::Key_End);
   QTest::keyClicks(entry, ",ID");
   entry->grab();
-  EXPECT_EQ(gui.Text("D", 105), line.substr(1) + ",ID");
+  EXPECT_EQ(gui.Text({"D", 105}), line.substr(1) + ",ID");
 }
 
 }  // namespace
