@@ -536,7 +536,7 @@ class Gui {
   virtual UnitRect ControlGeometry(const ControlRef& control) const = 0;
   // Control 0: the whole form.
   virtual void Redraw(const ControlRef& control) = 0;
-  // While off, changes are not shown; Redraw(form, 0) after turning it on.
+  // While off, changes are not shown; Redraw({form, 0}) after turning it on.
   virtual void SetRedrawState(const ControlRef& control, bool redraw) = 0;
 
   // -- Events, timers and time ------------------------------------------------
