@@ -24,9 +24,19 @@ namespace {
 // a script does.
 int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& options,
               std::ostream& err) {
-  application.onScriptEnded = [&gui](int result) {
-    if (result == autocontrol::kStepCloseApplication) gui.Quit(0);
-  };
+  // The window ends when the operator closes it, or when a script closes
+  // the application.
+  class ScriptCloses : public StationListener {
+   public:
+    explicit ScriptCloses(ui::Gui& g) : gui_(g) {}
+    void OnScriptEnded(int result) override {
+      if (result == autocontrol::kStepCloseApplication) gui_.Quit(0);
+    }
+
+   private:
+    ui::Gui& gui_;
+  } closes(gui);
+  application.AddListener(closes);
   application.Start(options.Start());
   if (options.device) {
     const std::size_t count = application.DeviceList().size();
@@ -101,11 +111,20 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   devices::DeviceRegistry registry;
   if (setupLinks) setupLinks(registry, folders);
   Application application(*backend.gui, folders, registry);
-  application.onError = [&io](const std::string& text) {
-    io.err << "halvorn-terminal: " << text << "\n";
-    io.err.flush();
-  };
-  application.guideSources = GuideSources(platform::ExecutableFolder());
+  // What the operator must learn even without the display goes to standard error.
+  class ErrorsToStandardError : public StationListener {
+   public:
+    explicit ErrorsToStandardError(std::ostream& err) : err_(err) {}
+    void OnError(const std::string& text) override {
+      err_ << "halvorn-terminal: " << text << "\n";
+      err_.flush();
+    }
+
+   private:
+    std::ostream& err_;
+  } errors(io.err);
+  application.AddListener(errors);
+  application.SetGuideSources(GuideSources(platform::ExecutableFolder()));
   if (backend.headless) return RunHeadless(*backend.headless, application, options, io);
   return RunWindow(*backend.gui, application, options, io.err);
 }

@@ -115,7 +115,7 @@ std::string Unreadable(const std::string& path, off_t limit, bool streams) {
 }
 
 // One headless run, from its checks to its exit status.
-class HeadlessRun {
+class HeadlessRun : public StationListener {
  public:
   HeadlessRun(ui::headless::HeadlessGui& gui, Application& application,
               const HeadlessOptions& options, ProgramIo& io)
@@ -126,7 +126,8 @@ class HeadlessRun {
         standardOutput_(io.out),
         report_(RunName(), options.execLine || options.RunsProgram(), !options.reportFile.empty(),
                 [&gui] { return gui.Now(); }) {}
-  ~HeadlessRun() {
+  ~HeadlessRun() override {
+    app_.RemoveListener(*this);
     app_.Engine().RemoveExchangeListener(report_);
     app_.Script().RemoveListener(report_);
     app_.Engine().Display().SetListener(nullptr);
@@ -137,6 +138,18 @@ class HeadlessRun {
   HeadlessRun& operator=(const HeadlessRun&) = delete;
 
   int Run();
+
+  // The script's end ends the run; the operator's answers and the devices
+  // that could not be opened go into the report.
+  void OnScriptEnded(int /*result*/) override { gui_.Quit(0); }
+  void OnOperatorAnswer(const std::string& prompt, const std::string& answer) override {
+    report_.OperatorAnswer(prompt, answer);
+  }
+  void OnDeviceNotAvailable(const std::string& entry, const std::string& reason) override {
+    // An entry that did not open, and why, is on standard error with its message box.
+    if (entry.empty()) io_.err << "halvorn-terminal: " << reason << ": the line was not sent\n";
+    report_.DeviceNotAvailable(entry, reason);
+  }
 
  private:
   std::string RunName() const;
@@ -249,19 +262,11 @@ void HeadlessRun::Listen() {
   app_.Dialogs().operatorAnswers = [this](const std::string& form, const std::string& shown) {
     return Answer(form, shown);
   };
-  app_.onScriptEnded = [this](int) { gui_.Quit(0); };
+  app_.AddListener(*this);
   // Help has nothing to open without a window: its path is printed.
   gui_.onOpen = [this](const std::string& path) {
     io_.err << "halvorn-terminal: help: " << path << "\n";
     io_.err.flush();
-  };
-  app_.onOperatorAnswer = [this](const std::string& prompt, const std::string& answer) {
-    report_.OperatorAnswer(prompt, answer);
-  };
-  app_.onDeviceNotAvailable = [this](const std::string& entry, const std::string& reason) {
-    // An entry that did not open, and why, is on standard error with its message box.
-    if (entry.empty()) io_.err << "halvorn-terminal: " << reason << ": the line was not sent\n";
-    report_.DeviceNotAvailable(entry, reason);
   };
   report_.exchangeSource = [this] {
     // The expected values of a program file are present while it runs.

@@ -1,5 +1,6 @@
 #include "station/application.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "devices/vendor/hid_transport.h"
@@ -75,11 +76,11 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
   std::string ProgramCommandLine() override { return app_.programs_->ProgramCommandLine; }
   programs::LoadError ProgramLoadError() override { return app_.programs_->LastLoadError(); }
   void ReportError(const std::string& text) override {
-    if (app_.onError) app_.onError(text);
+    app_.Tell([&](StationListener& l) { l.OnError(text); });
   }
   std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) override {
     std::string answer = app_.dialogs_.AskInput(prompt, enterPrefix, passFail);
-    if (app_.onOperatorAnswer) app_.onOperatorAnswer(prompt, answer);
+    app_.Tell([&](StationListener& l) { l.OnOperatorAnswer(prompt, answer); });
     return answer;
   }
   bool ShowPassFail(const std::string& message, const std::string& verifyLog,
@@ -100,17 +101,10 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
     app_.engine_->Display().Flush();
     app_.gui_.Delay(seconds);
   }
-  std::tm LocalTime() override {
-    if (app_.localTime) return app_.localTime();
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-  }
+  std::tm LocalTime() override { return app_.surroundings_.LocalTime(); }
   bool StartProgram(const std::vector<std::string>& argv, bool wait) override {
     if (wait) app_.engine_->Display().Flush();
-    if (app_.startProgram) return app_.startProgram(argv, wait);
-    return static_cast<bool>(platform::StartProcess(argv, wait));
+    return app_.surroundings_.StartProgram(argv, wait);
   }
 
  private:
@@ -147,9 +141,10 @@ class Application::ProgramSide : public programs::ProgramHost {
 };
 
 Application::Application(ui::Gui& gui, platform::DataFolders folders,
-                         devices::DeviceRegistry& registry)
+                         devices::DeviceRegistry& registry, Surroundings* surroundings)
     : gui_(gui),
       folders_(std::move(folders)),
+      surroundings_(surroundings ? *surroundings : systemSurroundings_),
       registry_(registry),
       host_(std::make_unique<GuiHost>(gui)),
       engine_(std::make_unique<engine::CommandEngine>(*host_, plainCapture_)),
@@ -170,6 +165,16 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
 
 Application::~Application() {
   gui_.SetEventSink(nullptr);
+}
+
+void Application::AddListener(StationListener& listener) {
+  if (std::find(listeners_.begin(), listeners_.end(), &listener) == listeners_.end()) {
+    listeners_.push_back(&listener);
+  }
+}
+
+void Application::RemoveListener(StationListener& listener) {
+  std::erase(listeners_, &listener);
 }
 
 namespace {
@@ -248,7 +253,7 @@ void Application::Start(const StartUp& startUp) {
   engine_->Display().SetPlain();
   DefineFonts(gui_, fontSlots_, dotsPerInch_, kTerminalFonts);
   folders_.EnsureDataFolders();
-  InstallGuides(folders_, guideSources);
+  InstallGuides(folders_, guideSources_);
   languages_.LoadLanguageFiles(folders_.GetDataRoot());
   shell_.ScriptNumber = startUp.scriptNumber;
   script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
@@ -384,12 +389,12 @@ void Application::OnScriptTick() {
   int result = script_->ScriptStep();
   if (result == autocontrol::kStepEndScript) {
     EndAutoControl();
-    if (onScriptEnded) onScriptEnded(result);
+    Tell([&](StationListener& l) { l.OnScriptEnded(result); });
   } else if (result == autocontrol::kStepCloseApplication) {
     shell_.AutoControlMode = false;
     engine_->State().AutomaticMode = false;
     gui_.StopTimer(kMainForm, tmain::kScriptTimer);
-    if (onScriptEnded) onScriptEnded(result);
+    Tell([&](StationListener& l) { l.OnScriptEnded(result); });
     gui_.UnloadForm(kMainForm);
   }
 }
@@ -609,7 +614,7 @@ void Application::DiscoverDevices() {
   const std::vector<std::string> entries = registry_.Discover();
   // A settings line a link could not use is said where errors are said.
   for (const std::string& note : registry_.TakeNotes()) {
-    if (onError) onError(note);
+    Tell([&](StationListener& l) { l.OnError(note); });
   }
   // The list rule: the entries are one "|"-joined text, so an entry that
   // holds a "|" shows as the pieces around it.
@@ -677,10 +682,9 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       ++shell_.LinesWithoutDevice;
       // A board whose library reports a blank name is listed, but a blank
       // entry is no device to send to.
-      if (onDeviceNotAvailable) {
-        onDeviceNotAvailable(
-            "", device.empty() ? "no device is selected" : "the selected device's name is blank");
-      }
+      const std::string why =
+          device.empty() ? "no device is selected" : "the selected device's name is blank";
+      Tell([&](StationListener& l) { l.OnDeviceNotAvailable("", why); });
     }
     // Nothing runs: a program loaded for this line left the window busy.
     if (!programs_->ProgramCommandLine.empty()) {
@@ -694,7 +698,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
 
 void Application::ReportDeviceNotAvailable(const std::string& entry, const std::string& reason) {
   ++shell_.DeviceNotAvailableCount;
-  if (onDeviceNotAvailable) onDeviceNotAvailable(entry, reason);
+  Tell([&](StationListener& l) { l.OnDeviceNotAvailable(entry, reason); });
   dialogs_.Values().MessageBoxColourOverrides = {12, 14, 4};
   // The caption keeps its text; why the link did not open is the message's
   // second line.

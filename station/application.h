@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <ctime>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +21,7 @@
 #include "screens/dialogs.h"
 #include "screens/placement.h"
 #include "station/command_entry.h"
+#include "station/station_listener.h"
 #include "ui/contract/gui.h"
 #include "ui/look/form_codes.h"
 #include "ui/look/palette.h"
@@ -54,7 +54,10 @@ struct StartUp {
 
 class Application : public ui::EventSink {
  public:
-  Application(ui::Gui& gui, platform::DataFolders folders, devices::DeviceRegistry& registry);
+  // `surroundings` (the clock, other programs) outlives the application;
+  // without one the system's are used.
+  Application(ui::Gui& gui, platform::DataFolders folders, devices::DeviceRegistry& registry,
+              Surroundings* surroundings = nullptr);
   ~Application() override;
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
@@ -126,23 +129,14 @@ class Application : public ui::EventSink {
   // The caption text in the chosen language ("OK//20" -> "OK" or its translation).
   std::string Translate(const std::string& caption) const;
 
-  // For the run's report: a device entry that could not be opened (and
-  // why, when the link tells), or a line that found no device selected
-  // (`entry` empty); and each answer the operator gave a script's dialog.
-  std::function<void(const std::string& entry, const std::string& reason)> onDeviceNotAvailable;
-  std::function<void(const std::string& prompt, const std::string& answer)> onOperatorAnswer;
-  // Called when the script ends (-1) or closes the application (-2).
-  std::function<void(int result)> onScriptEnded;
-  // The local time (tests set their own clock).
-  std::function<std::tm()> localTime;
-  // Receives what the operator must learn even without the display (a
-  // record that could not be written); the program writes it to standard error.
-  std::function<void(const std::string& text)> onError;
-  // Starts an external program for [SHELLAPP] (tests replace it).
-  std::function<bool(const std::vector<std::string>&, bool)> startProgram;
+  // Who hears what the station does (the front end, the records of a run).
+  // Every listener added hears every call, in the order they were added;
+  // adding one twice adds it once; one is removed before it goes away.
+  void AddListener(StationListener& listener);
+  void RemoveListener(StationListener& listener);
   // Folders whose user guides start-up copies into the data folder's Docs
-  // folder when it lacks them (station/help.h; the program sets GuideSources).
-  std::vector<std::string> guideSources;
+  // folder when it lacks them (station/help.h).
+  void SetGuideSources(std::vector<std::string> folders) { guideSources_ = std::move(folders); }
 
  private:
   class GuiHost;
@@ -163,8 +157,18 @@ class Application : public ui::EventSink {
   // The font a control draws its caption in (its slot's or its own).
   ui::Font FontOf(const ui::FontRef& font) const;
 
+  // Every listener, in the order added.
+  template <typename Call>
+  void Tell(Call call) {
+    for (StationListener* listener : listeners_) call(*listener);
+  }
+
   ui::Gui& gui_;
   platform::DataFolders folders_;
+  SystemSurroundings systemSurroundings_;
+  Surroundings& surroundings_;
+  std::vector<StationListener*> listeners_;
+  std::vector<std::string> guideSources_;
   devices::DeviceRegistry& registry_;
   std::unique_ptr<GuiHost> host_;
   engine::PlainReplyCapture plainCapture_;

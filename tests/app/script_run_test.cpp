@@ -169,7 +169,7 @@ TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
       "[SHELLAPP]check.sh \"a b\" $(rm -rf /);`x` *\n[SHELLAPP]{a} /bin/tool --fast\n"
       "[SHELLAPP]\"\" /x\n[SHELLAPP]\"\" y\n[SHELLAPP]tool.sh 1\n");
   std::vector<std::pair<Strings, bool>> started;
-  s.application->startProgram = [&](const Strings& argv, bool wait) {
+  s.startProgram = [&](const Strings& argv, bool wait) {
     started.emplace_back(argv, wait);
     return started.size() < 3;  // the last could not start: the script goes on
   };

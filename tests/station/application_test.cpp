@@ -91,6 +91,36 @@ TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
   EXPECT_EQ(s.application->Shell().DeviceNotAvailableCount, 1);
 }
 
+// Hears the station as a front end or a record of the run would.
+struct Heard : app::StationListener {
+  Strings calls;
+  void OnDeviceNotAvailable(const std::string& entry, const std::string& reason) override {
+    calls.push_back("device " + entry + ": " + reason);
+  }
+  void OnError(const std::string& text) override { calls.push_back("error " + text); }
+};
+
+TEST(MainWindow, EveryListenerHearsEachDeviceThatDidNotOpenOnceUntilItIsRemoved) {
+  Station s;
+  s.hid->openSucceeds = false;
+  s.hid->openError = "held by another program";
+  Heard first, second;
+  s.application->AddListener(first);
+  s.application->AddListener(second);
+  s.application->AddListener(first);  // once is enough
+  s.Enter("PX");
+  const Strings once{"device Board A: held by another program"};
+  EXPECT_EQ(first.calls, once);
+  EXPECT_EQ(second.calls, once);
+  s.application->RemoveListener(first);
+  s.gui.SelectItem({kMainForm, tmain::kDeviceSelector}, -1);
+  s.Enter("PX");
+  EXPECT_EQ(first.calls, once);
+  EXPECT_EQ(second.calls, (Strings{once[0], "device : no device is selected"}));
+  // The station's own listener (the test's) still heard nothing end.
+  EXPECT_EQ(s.ended, 0);
+}
+
 TEST(MainWindow, EscWhileIdleSendsAbortAndDuringALineStopsIt) {
   Station s;
   s.Press(tmain::kEscKey);

@@ -30,7 +30,7 @@ struct Links {
   std::vector<std::string> hid = {"Board A"}, usb = {}, serial = {};
 };
 
-struct Station {
+struct Station : app::Surroundings, app::StationListener {
   TestFolder folder;
   ui::headless::HeadlessGui gui;
   std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
@@ -41,8 +41,12 @@ struct Station {
   std::deque<std::string> answers;  // operator answers, in order; none left: ESC
   std::vector<std::string> forms;   // the dialogs shown, in order
   std::vector<std::string> shown;   // what each showed
-  std::tm now{};
-  int ended = 0;  // how the script ended
+  std::tm now{};                    // the local clock
+  int ended = 0;                    // how the script ended
+  // Starts the programs of [SHELLAPP]; by default nothing starts.
+  std::function<bool(const Strings& argv, bool wait)> startProgram = [](const Strings&, bool) {
+    return false;
+  };
 
   // `prepare` runs on the data folder before the application starts.
   explicit Station(const std::string& script = {}, int scriptNumber = 0, Links links = {},
@@ -61,7 +65,7 @@ struct Station {
     registry.SetTransport(devices::LinkKind::Hid, hid);
     registry.SetTransport(devices::LinkKind::Usb, usb);
     registry.SetTransport(devices::LinkKind::Serial, serial);
-    application = std::make_unique<app::Application>(gui, folders, registry);
+    application = std::make_unique<app::Application>(gui, folders, registry, this);
     application->Dialogs().operatorAnswers =
         [this](const std::string& form, const std::string& text) -> std::optional<std::string> {
       forms.push_back(form);
@@ -77,15 +81,17 @@ struct Station {
     now.tm_mday = 5;
     now.tm_hour = 13;
     now.tm_min = 5;
-    application->localTime = [this] { return now; };
-    application->onScriptEnded = [this](int result) {
-      ended = result;
-      gui.Quit(0);
-    };
+    application->AddListener(*this);
     if (prepare) prepare(folder);
     application->Start({.scriptNumber = scriptNumber});
   }
   void Run() { gui.Run(); }
+  std::tm LocalTime() override { return now; }
+  bool StartProgram(const Strings& argv, bool wait) override { return startProgram(argv, wait); }
+  void OnScriptEnded(int result) override {
+    ended = result;
+    gui.Quit(0);
+  }
   // Runs `line` as the Enter key runs the command entry.
   void Enter(const std::string& line) {
     gui.SetText({kMainForm, tmain::kCommandEntry}, line);

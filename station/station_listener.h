@@ -1,0 +1,45 @@
+// What the station tells the front end and the records of a run, and what it
+// takes from the world around it. Both are interfaces with named calls, so a
+// new consumer (a report, a log) is one more listener and the application
+// itself does not change.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace app {
+
+class StationListener {
+ public:
+  virtual ~StationListener() = default;
+  // A device entry that could not be opened (and why, when the link tells),
+  // or a line that found no device selected (`entry` empty).
+  virtual void OnDeviceNotAvailable(const std::string& /*entry*/, const std::string& /*reason*/) {}
+  // An answer the operator gave a script's dialog.
+  virtual void OnOperatorAnswer(const std::string& /*prompt*/, const std::string& /*answer*/) {}
+  // The script ended (-1) or closed the application (-2).
+  virtual void OnScriptEnded(int /*result*/) {}
+  // What the operator must learn even without the display (a record that
+  // could not be written, a settings line a link could not use).
+  virtual void OnError(const std::string& /*text*/) {}
+};
+
+// The clock and the other programs of the machine. The program uses the
+// system's; tests bring their own clock and their own program starter.
+class Surroundings {
+ public:
+  virtual ~Surroundings() = default;
+  virtual std::tm LocalTime() = 0;
+  // Starts a program (argv[0] is its path) and waits for it when `wait`;
+  // false when it could not be started.
+  virtual bool StartProgram(const std::vector<std::string>& argv, bool wait) = 0;
+};
+
+class SystemSurroundings final : public Surroundings {
+ public:
+  std::tm LocalTime() override;
+  bool StartProgram(const std::vector<std::string>& argv, bool wait) override;
+};
+
+}  // namespace app
