@@ -386,7 +386,7 @@ LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape) {
     run.first10 = marks[1] - marks[0];
     run.last10 = marks[10] - marks[9];
     run.memoryGrowth = ResidentBytes() - memoryBefore;
-    run.coreText = application.Engine().Display().Text();
+    run.coreText = application.DisplayText();
     run.widgetText = gui.Text({app::kMainForm, tmain::kDisplay});
     gui.UnloadForm(app::kMainForm);
   }

@@ -128,9 +128,9 @@ class HeadlessRun : public StationListener {
                 [&gui] { return gui.Now(); }) {}
   ~HeadlessRun() override {
     app_.RemoveListener(*this);
-    app_.Engine().RemoveExchangeListener(report_);
-    app_.Script().RemoveListener(report_);
-    app_.Engine().Display().SetListener(nullptr);
+    app_.RemoveExchangeListener(report_);
+    app_.RemoveScriptListener(report_);
+    app_.SetDisplayListener(nullptr);
     stop_signals::Uninstall();
     if (answersFd_ >= 0) ::close(answersFd_);
   }
@@ -246,7 +246,7 @@ bool HeadlessRun::OpenAnswers() {
 
 // Hooks the run's output, dialogs, signals and report into the application.
 void HeadlessRun::Listen() {
-  app_.Engine().Display().SetListener(&standardOutput_);
+  app_.SetDisplayListener(&standardOutput_);
   // What a controller sends reaches an operator's terminal as text: an
   // escape sequence in a reply must not recolour, move or clear the screen.
   standardOutput_.showControls = io_.outputFd >= 0 && ::isatty(io_.outputFd) == 1;
@@ -257,7 +257,7 @@ void HeadlessRun::Listen() {
             << ": nothing more of the display is written there\n";
     io_.err.flush();
   };
-  app_.Engine().AddExchangeListener(report_);
+  app_.AddExchangeListener(report_);
   gui_.onIdle = [this] { return DeliverSignals(); };
   app_.Dialogs().operatorAnswers = [this](const std::string& form, const std::string& shown) {
     return Answer(form, shown);
@@ -379,7 +379,7 @@ int HeadlessRun::Run() {
   }
   Listen();
   app_.Start(options_.Start());
-  app_.Script().AddListener(report_);
+  app_.AddScriptListener(report_);
   if (options_.listDevices) {
     for (const std::string& entry : app_.DeviceList()) io_.out << entry << "\n";
     io_.out.flush();
@@ -447,7 +447,7 @@ int HeadlessRun::RunLineTerminal() {
     }
     if (atEnd) break;
     stop_signals::Settle(delivered_);  // idle: the next SIGINT is ESC again
-    app_.Engine().Display().Flush();   // everything so far is out before the wait
+    app_.FlushDisplay();               // everything so far is out before the wait
     bool got = false;
     if (editor) {
       const LineEditor::Status status = editor->ReadLine(line, 0.1);
@@ -474,7 +474,7 @@ int HeadlessRun::Stop() {
     Escape();
     Drain(gui_);
   }
-  if (app_.Shell().AutoControlMode) app_.Script().EndByEscape();
+  app_.EndScriptByEscape();
   return Finish(kExitSignal + signal);
 }
 
@@ -494,7 +494,7 @@ int HeadlessRun::Status() const {
 // Flushes the display and writes the report; `status` unless the report was
 // lost and nothing comes before that.
 int HeadlessRun::Finish(int status) {
-  app_.Engine().Display().Flush();
+  app_.FlushDisplay();
   if (options_.reportFile.empty()) return status;
   report_.Finish();
   const platform::Result written =

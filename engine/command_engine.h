@@ -73,6 +73,7 @@ class CommandEngine {
   EngineState& State() { return state_; }
   const EngineState& State() const { return state_; }
   TerminalDisplay& Display() { return display_; }
+  const TerminalDisplay& Display() const { return display_; }
   Host& GetHost() { return host_; }
 
   // The script side that receives device replies (replaced when scripts run).

@@ -177,6 +177,38 @@ void Application::RemoveListener(StationListener& listener) {
   std::erase(listeners_, &listener);
 }
 
+void Application::AddExchangeListener(engine::ExchangeListener& listener) {
+  engine_->AddExchangeListener(listener);
+}
+
+void Application::RemoveExchangeListener(engine::ExchangeListener& listener) {
+  engine_->RemoveExchangeListener(listener);
+}
+
+void Application::AddScriptListener(autocontrol::ScriptListener& listener) {
+  script_->AddListener(listener);
+}
+
+void Application::RemoveScriptListener(autocontrol::ScriptListener& listener) {
+  script_->RemoveListener(listener);
+}
+
+void Application::SetDisplayListener(engine::DisplayListener* listener) {
+  engine_->Display().SetListener(listener);
+}
+
+void Application::FlushDisplay() {
+  engine_->Display().Flush();
+}
+
+const std::string& Application::DisplayText() {
+  return engine_->Display().Text();
+}
+
+void Application::EndScriptByEscape() {
+  if (shell_.AutoControlMode) script_->EndByEscape();
+}
+
 namespace {
 
 // The slots every form relies on, defined once before the first form: the

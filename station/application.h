@@ -111,17 +111,31 @@ class Application : public ui::EventSink {
   // message box that says neither is there (station/help.h).
   void OpenHelp();
 
-  engine::CommandEngine& Engine() { return *engine_; }
-  engine::PlainReplyCapture& PlainCapture() { return plainCapture_; }
-  autocontrol::Script& Script() { return *script_; }
-  programs::ProgramLoader& Programs() { return *programs_; }
+  // What a front end or a test may read of the station; what it may do goes
+  // through the named calls above and below.
+  const engine::CommandEngine& Engine() const { return *engine_; }
+  const engine::PlainReplyCapture& PlainCapture() const { return plainCapture_; }
+  const autocontrol::Script& Script() const { return *script_; }
+  const programs::ProgramLoader& Programs() const { return *programs_; }
   const ui::look::Palette& Palette() const { return palette_; }
-  lang::Languages& Languages() { return languages_; }
+  const lang::Languages& Languages() const { return languages_; }
   app::Dialogs& Dialogs() { return dialogs_; }
-  ShellState& Shell() { return shell_; }
-  app::CommandEntry& Entry() { return entry_; }
-  ui::Gui& Gui() { return gui_; }
+  const ShellState& Shell() const { return shell_; }
   const platform::DataFolders& Folders() const { return folders_; }
+
+  // The front end's hold on the engine and the script it drives: who hears
+  // the exchanges, the display and the script's verdicts, the display
+  // written out, and the script ended as ESC ends it.
+  void AddExchangeListener(engine::ExchangeListener& listener);
+  void RemoveExchangeListener(engine::ExchangeListener& listener);
+  void AddScriptListener(autocontrol::ScriptListener& listener);
+  void RemoveScriptListener(autocontrol::ScriptListener& listener);
+  void SetDisplayListener(engine::DisplayListener* listener);
+  void FlushDisplay();
+  // The display's whole text, after the widget has been given all of it.
+  const std::string& DisplayText();
+  // The rest of a running script as after ESC (autocontrol::Script::EndByEscape).
+  void EndScriptByEscape();
 
   // Shows a message to the operator (the program's message box).
   void ShowMessageBox(const std::string& text, const std::string& caption,

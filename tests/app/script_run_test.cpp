@@ -121,12 +121,20 @@ TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test03.prg", ""));
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test99mytest1.prg",
                                         "LSPD=500,OK\r\nPX,100\r\n"));
-  s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("99") : "OK"; };
-  s.application->Engine().State().EngineRunning = true;  // the first is used up while a line runs
-  EXPECT_EQ(s.application->Script().ScriptStep(), autocontrol::kStepIdle);
-  s.application->Engine().State().EngineRunning = false;
+  // The first is used up by a tick of the script timer that comes while a
+  // line runs: its program does not run then, nor later.
+  int ticksDuringALine = 0;
+  s.hid->answer = [&](const std::string& c) {
+    if (c == "HOLD" && s.application->Engine().State().EngineRunning) {
+      ++ticksDuringALine;
+      s.application->OnScriptTick();
+    }
+    return c == "PX" ? std::string("99") : "OK";
+  };
+  s.Enter("HOLD");
+  EXPECT_EQ(ticksDuringALine, 1);
   s.Run();
-  EXPECT_EQ(s.hid->sent, (Strings{"LSPD=500", "PX"}));
+  EXPECT_EQ(s.hid->sent, (Strings{"HOLD", "LSPD=500", "PX"}));
   EXPECT_EQ(s.FailCount(), 3);
   for (const char* line : {"Load: test99mytest1.prg\r\n", "Program file not found: test05.prg\r\n",
                            "Load: test02.prg\r\nProgram file not read: "})
@@ -265,7 +273,7 @@ TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
       return std::optional<std::string>("ESC");
     };
     s.Run();
-    s.application->Script().EndByEscape();
+    s.application->EndScriptByEscape();
     EXPECT_TRUE(s.hid->sent.empty()) << c.script;
     EXPECT_EQ(s.Display().find("never"), std::string::npos) << c.script;
     const std::filesystem::directory_iterator folder(s.folder /
@@ -292,11 +300,11 @@ TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
   } first, second, removed;
   Station s("[LOOPSTART]\n[USERCHECK]\n[LOOPEND]\n");
   s.answers = {"PASS", "FAIL"};  // then ESC
-  s.application->Script().AddListener(first);
-  s.application->Script().AddListener(removed);
-  s.application->Script().AddListener(second);
-  s.application->Script().AddListener(first);  // heard once all the same
-  s.application->Script().RemoveListener(removed);
+  s.application->AddScriptListener(first);
+  s.application->AddScriptListener(removed);
+  s.application->AddScriptListener(second);
+  s.application->AddScriptListener(first);  // heard once all the same
+  s.application->RemoveScriptListener(removed);
   s.Run();
   const Strings heard{"[USERCHECK] pass", "loop", "[USERCHECK] no", "loop", "[USERCHECK] no"};
   EXPECT_EQ(first.events, heard);

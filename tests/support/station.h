@@ -102,9 +102,9 @@ struct Station : app::Surroundings, app::StationListener {
     gui.Click({kMainForm, control});
     while (gui.PendingEvents()) gui.DoEvents();
   }
-  std::string Display() { return application->Engine().Display().Text(); }
+  std::string Display() { return application->DisplayText(); }
   int Background() { return gui.Colours({kMainForm, 0}).back; }
-  autocontrol::ScriptState& State() { return application->Script().State(); }
+  const autocontrol::ScriptState& State() const { return application->Script().State(); }
   int FailCount() { return application->PlainCapture().FailCount; }
   std::string Read(const std::string& relative) {
     std::string text;

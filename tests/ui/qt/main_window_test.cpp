@@ -155,7 +155,7 @@ TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayAndTheCounter) {
   hid->answer = [&](const std::string&) { return bytes; };
   gui.SetText({kMainForm, tmain::kCommandEntry}, "ID");
   Key(Qt::Key_Return);
-  const std::string core = application->Engine().Display().Text();
+  const std::string core = application->DisplayText();
   EXPECT_NE(core.find(bytes), std::string::npos);
   EXPECT_EQ(gui.Text({kMainForm, tmain::kDisplay}), core);
   EXPECT_EQ(gui.Text({kMainForm, tmain::kByteCounter}), "Bytes: " + std::to_string(core.size()));
