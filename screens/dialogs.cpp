@@ -38,38 +38,41 @@ ui::FormSpec InputFormSpec(int dotsPerInch) {
   return DialogForm(
       kInputForm, "CMR", 41,
       {
-          {100, K::Icon, "#?Icon", 2.5, 10.125, 4, 2, -1, -1, FontSlot(4), "", ""},
-          {105, K::Button, "Pass", 31.5, 9.8125, 22.375, 2.75, 10, 10, FontSlot(9), "", "DHT", true,
-           true},
-          {110, K::Button, "Fail", 9.5, 9.8125, 14, 2.75, 20, 20, FontSlot(9), "", "DHT", true,
-           true},
-          {115, K::TextBox, "", 7.25, 10.4375, 47.125, 1.5, -1, -1, FontSlot(7), "", "EST"},
-          {120, K::Label, "", 2.875, 5.75, 51, 3.5, 14, 37, FontFace("Arial", 18, "BV"), "", "^C"},
-          {125, K::Shape, "", 1.5, 4.875, 54, 8.25, -1, -1, FontSlot(4), "", "2["},
-          {130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
+          {tinput::kIcon, K::Icon, "#?Icon", 2.5, 10.125, 4, 2, -1, -1, FontSlot(4), "", ""},
+          {tinput::kPass, K::Button, "Pass", 31.5, 9.8125, 22.375, 2.75, 10, 10, FontSlot(9), "",
+           "DHT", true, true},
+          {tinput::kFail, K::Button, "Fail", 9.5, 9.8125, 14, 2.75, 20, 20, FontSlot(9), "", "DHT",
+           true, true},
+          {tinput::kAnswer, K::TextBox, "", 7.25, 10.4375, 47.125, 1.5, -1, -1, FontSlot(7), "",
+           "EST"},
+          {tinput::kPrompt, K::Label, "", 2.875, 5.75, 51, 3.5, 14, 37, FontFace("Arial", 18, "BV"),
+           "", "^C"},
+          {tinput::kFrame, K::Shape, "", 1.5, 4.875, 54, 8.25, -1, -1, FontSlot(4), "", "2["},
+          {tinput::kBorder, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
       },
       dotsPerInch);
 }
 
 ui::FormSpec PassFailFormSpec(int dotsPerInch) {
   using K = ControlKind;
-  return DialogForm(kPassFailForm, "CMR", 26,
-                    {
-                        {100, K::Button, "OK", 33.75, 14.5625, 22.25, 3, 23, 23,
-                         FontFace("Tahoma", 16, "BV"), "", "T", true},
-                        {105, K::TextBox, "", 1, 0.5, 55, 13, 9, 15, FontFace("Arial", 12, "BV"),
-                         "", "BHMSV", false, true},
-                        {110, K::Label, "Pass", 2.5, 4.5, 52, 8.75, -1, -1,
-                         FontFace("Tahoma", 72, "L+V"), "", "^CI"},
-                        {115, K::Label, "test", 1.5, 2.25, 45, 2.25, -1, -1,
-                         FontFace("Tahoma", 12, "BV"), "", "^CI"},
-                        {120, K::Label, "Name", 2, 0.75, 40.5, 1.5, 15, 15,
-                         FontFace("Tahoma", 12, "IBV"), "", "IL"},
-                        {125, K::Button, "Try Again", 1, 14.5625, 16.5, 3, 43, 43,
-                         FontFace("Tahoma", 14, "L+V"), "", "HT", true, true},
-                        {130, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
-                    },
-                    dotsPerInch);
+  return DialogForm(
+      kPassFailForm, "CMR", 26,
+      {
+          {tpassfail::kOk, K::Button, "OK", 33.75, 14.5625, 22.25, 3, 23, 23,
+           FontFace("Tahoma", 16, "BV"), "", "T", true},
+          {tpassfail::kVerifyLog, K::TextBox, "", 1, 0.5, 55, 13, 9, 15,
+           FontFace("Arial", 12, "BV"), "", "BHMSV", false, true},
+          {tpassfail::kVerdict, K::Label, "Pass", 2.5, 4.5, 52, 8.75, -1, -1,
+           FontFace("Tahoma", 72, "L+V"), "", "^CI"},
+          {tpassfail::kMessage, K::Label, "test", 1.5, 2.25, 45, 2.25, -1, -1,
+           FontFace("Tahoma", 12, "BV"), "", "^CI"},
+          {tpassfail::kName, K::Label, "Name", 2, 0.75, 40.5, 1.5, 15, 15,
+           FontFace("Tahoma", 12, "IBV"), "", "IL"},
+          {tpassfail::kTryAgain, K::Button, "Try Again", 1, 14.5625, 16.5, 3, 43, 43,
+           FontFace("Tahoma", 14, "L+V"), "", "HT", true, true},
+          {tpassfail::kBorder, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
+      },
+      dotsPerInch);
 }
 
 ui::FormSpec MessageFormSpec(int dotsPerInch) {
@@ -77,11 +80,13 @@ ui::FormSpec MessageFormSpec(int dotsPerInch) {
   return DialogForm(
       kMessageForm, "CFMR", 41,
       {
-          {100, K::Button, "OK//20", 40.5, 13.75, 15.5, 3.5, 25, 25, FontSlot(6), "FR,FB,H-2", "T",
-           true},
-          {105, K::TextBox, "", 1, 0.5, 55, 11.875, 15, 15, FontSlot(6), "FL,FR,FT,FB", "BMSV"},
-          {110, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
-          {120, K::Label, "", 1, 13.25, 37.75, 4.5, 15, 37, FontSlot(7), "FL,FB,H2", "^CO", true},
+          {tmessage::kOk, K::Button, "OK//20", 40.5, 13.75, 15.5, 3.5, 25, 25, FontSlot(6),
+           "FR,FB,H-2", "T", true},
+          {tmessage::kText, K::TextBox, "", 1, 0.5, 55, 11.875, 15, 15, FontSlot(6), "FL,FR,FT,FB",
+           "BMSV"},
+          {tmessage::kBorder, K::Shape, "", 0, 0, 57, 18.5, 15, 15, FontSlot(4), "", "4I["},
+          {tmessage::kCaption, K::Label, "", 1, 13.25, 37.75, 4.5, 15, 37, FontSlot(7), "FL,FB,H2",
+           "^CO", true},
       },
       dotsPerInch);
 }
@@ -148,31 +153,31 @@ void Dialogs::OnInputEvent(const ui::Event& e) {
     if (e.code == event::kPosted) gui_.UnloadForm(form);
     if (e.code == event::kLoaded) {
       if (passFail) {
-        gui_.SetVisible({form, 115}, false);
-        gui_.SetEnabled({form, 115}, false);
-        gui_.SetVisible({form, 105}, true);
-        gui_.SetEnabled({form, 105}, true);
-        gui_.SetVisible({form, 110}, true);
-        gui_.SetEnabled({form, 110}, true);
-        gui_.SetFont({form, 120}, ui::FontRef{9, {}});
+        gui_.SetVisible({form, tinput::kAnswer}, false);
+        gui_.SetEnabled({form, tinput::kAnswer}, false);
+        gui_.SetVisible({form, tinput::kPass}, true);
+        gui_.SetEnabled({form, tinput::kPass}, true);
+        gui_.SetVisible({form, tinput::kFail}, true);
+        gui_.SetEnabled({form, tinput::kFail}, true);
+        gui_.SetFont({form, tinput::kPrompt}, ui::FontRef{9, {}});
       }
       PlaceDialog(gui_, form, kMainForm);
       AnswerFromOperator(form);
     }
     return;
   }
-  if (e.code == event::kLoading && e.control == 120) {
-    gui_.SetText({form, 120},
+  if (e.code == event::kLoading && e.control == tinput::kPrompt) {
+    gui_.SetText({form, tinput::kPrompt},
                  values_.PromptPrefix ? "Enter: " + values_.InputPrompt : values_.InputPrompt);
   }
-  if (e.code == event::kLoading && e.control == 100 && passFail)
-    gui_.SetText({form, 100}, "#!Icon");
+  if (e.code == event::kLoading && e.control == tinput::kIcon && passFail)
+    gui_.SetText({form, tinput::kIcon}, "#!Icon");
   const bool enter = e.code == event::kKey && e.value == kEnter;
   const bool esc = e.code == event::kKey && e.value == kEsc;
-  if (e.control == 115) {
+  if (e.control == tinput::kAnswer) {
     if (enter) {
       // Taken without a spare copy: an answer may be megabytes long.
-      std::string answer = gui_.Text({form, 115});
+      std::string answer = gui_.Text({form, tinput::kAnswer});
       std::erase_if(answer, [](char c) {
         return c == ',' || c == ';' || c == '\r' || c == '\n' || c == '\t';
       });
@@ -183,9 +188,9 @@ void Dialogs::OnInputEvent(const ui::Event& e) {
       Escape();
       CloseInput();
     }
-  } else if (e.control == 105 || e.control == 110) {
+  } else if (e.control == tinput::kPass || e.control == tinput::kFail) {
     if (e.code == event::kClick || enter) {
-      values_.InputResult = e.control == 105 ? "PASS" : "FAIL";
+      values_.InputResult = e.control == tinput::kPass ? "PASS" : "FAIL";
       CloseInput();
     } else if (esc) {
       values_.InputResult.clear();
@@ -199,12 +204,14 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
   const char* form = kPassFailForm;
   const std::string& message = values_.PassFailMessage;
   if (e.code == event::kLoading) {
-    if (e.control == 110 && values_.FailCount > 0) gui_.SetText({form, 110}, "Fail");
-    if (e.control == 115 && !message.empty()) {
+    if (e.control == tpassfail::kVerdict && values_.FailCount > 0)
+      gui_.SetText({form, tpassfail::kVerdict}, "Fail");
+    if (e.control == tpassfail::kMessage && !message.empty()) {
       std::size_t brace = message.find('}');
-      gui_.SetText({form, 115}, brace == std::string::npos ? message : message.substr(brace + 1));
+      gui_.SetText({form, tpassfail::kMessage},
+                   brace == std::string::npos ? message : message.substr(brace + 1));
     }
-    if (e.control == 120 && !message.empty()) {
+    if (e.control == tpassfail::kName && !message.empty()) {
       std::size_t brace = message.find('}');
       std::string name;
       if (brace != std::string::npos) {
@@ -213,7 +220,7 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
         }
         name = platform::TrimBlanks(name) + ":";
       }
-      gui_.SetText({form, 120}, name);
+      gui_.SetText({form, tpassfail::kName}, name);
     }
     return;
   }
@@ -222,9 +229,9 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
       if (values_.FailCount > 0) gui_.SetColours({form, 0}, 26, 12);
     } else {
       gui_.SetColours({form, 0}, 26, 25);
-      gui_.SetText({form, 105}, values_.VerifyLog);
-      gui_.SetVisible({form, 105}, true);
-      gui_.SetVisible({form, 125}, true);
+      gui_.SetText({form, tpassfail::kVerifyLog}, values_.VerifyLog);
+      gui_.SetVisible({form, tpassfail::kVerifyLog}, true);
+      gui_.SetVisible({form, tpassfail::kTryAgain}, true);
     }
     PlaceDialog(gui_, form, kMainForm);
     AnswerFromOperator(form);
@@ -232,13 +239,13 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
   }
   const bool enter = e.code == event::kKey && e.value == kEnter;
   const bool esc = e.code == event::kKey && e.value == kEsc;
-  if (e.control == 100 || e.control == 105) {
-    if ((e.code == event::kClick || enter) && e.control == 100) gui_.UnloadForm(form);
+  if (e.control == tpassfail::kOk || e.control == tpassfail::kVerifyLog) {
+    if ((e.code == event::kClick || enter) && e.control == tpassfail::kOk) gui_.UnloadForm(form);
     if (esc) {
       Escape();
       gui_.UnloadForm(form);
     }
-  } else if (e.control == 125) {
+  } else if (e.control == tpassfail::kTryAgain) {
     if (e.code == event::kClick || enter) {
       values_.VerifyRetry = true;
       gui_.UnloadForm(form);
@@ -258,21 +265,21 @@ void Dialogs::OnMessageEvent(const ui::Event& e, ui::EventReply& reply) {
   }
   if (e.control == 0 && e.code == event::kLoaded) {
     if (overrides[0] >= 0) gui_.SetColours({form, 0}, 41, overrides[0]);
-    gui_.SetText({form, 105}, values_.MessageText);
-    gui_.SetFont({form, 105}, ui::FontRef{values_.MessageFontSlot, {}});
-    gui_.SetText({form, 100}, values_.MessageButton);
-    gui_.SetText({form, 120}, values_.MessageCaption);
-    gui_.SetColours({form, 120}, overrides[1] >= 0 ? overrides[1] : 15,
+    gui_.SetText({form, tmessage::kText}, values_.MessageText);
+    gui_.SetFont({form, tmessage::kText}, ui::FontRef{values_.MessageFontSlot, {}});
+    gui_.SetText({form, tmessage::kOk}, values_.MessageButton);
+    gui_.SetText({form, tmessage::kCaption}, values_.MessageCaption);
+    gui_.SetColours({form, tmessage::kCaption}, overrides[1] >= 0 ? overrides[1] : 15,
                     overrides[2] >= 0 ? overrides[2] : 37);
     PlaceDialog(gui_, form, kMainForm);
-    if (values_.FunctionKeyDisplay) gui_.SetVisible({form, 110}, false);
+    if (values_.FunctionKeyDisplay) gui_.SetVisible({form, tmessage::kBorder}, false);
     if (operatorAnswers) {
       operatorAnswers(form, ShownText(form));
-      gui_.PostEvent({form, 100}, event::kClick, 0);
+      gui_.PostEvent({form, tmessage::kOk}, event::kClick, 0);
     }
     return;
   }
-  if (e.control == 100 && e.code == event::kClick) gui_.UnloadForm(form);
+  if (e.control == tmessage::kOk && e.code == event::kClick) gui_.UnloadForm(form);
 }
 
 std::string Dialogs::ShownText(const std::string& form) const {
@@ -282,9 +289,9 @@ std::string Dialogs::ShownText(const std::string& form) const {
     return prompt + (values_.PassFailMode ? " [PASS/FAIL]" : "");
   }
   if (form == kPassFailForm) {
-    std::string text = gui_.Text({form, 110});
-    std::string name = gui_.Text({form, 120});
-    std::string message = gui_.Text({form, 115});
+    std::string text = gui_.Text({form, tpassfail::kVerdict});
+    std::string name = gui_.Text({form, tpassfail::kName});
+    std::string message = gui_.Text({form, tpassfail::kMessage});
     if (!values_.PassFailMessage.empty())
       text += " - " + platform::TrimBlanks(name + " " + message);
     if (!values_.VerifyLog.empty()) text += "\n" + values_.VerifyLog + "[OK/RETRY]";
@@ -308,25 +315,26 @@ void Dialogs::AnswerFromOperator(const std::string& form) {
   const std::string upper = word.size() <= 5 ? platform::ToUpper(word) : std::string();
   if (form == kInputForm) {
     if (upper == "ESC") {
-      gui_.PostEvent({form, values_.PassFailMode ? 105 : 115}, event::kKey, kEsc);
+      gui_.PostEvent({form, values_.PassFailMode ? tinput::kPass : tinput::kAnswer}, event::kKey,
+                     kEsc);
     } else if (values_.PassFailMode) {
       // Anything but PASS or FAIL is asked again, as the dialog would wait.
       if (upper == "PASS" || upper == "FAIL") {
-        gui_.PostEvent({form, upper == "PASS" ? 105 : 110}, event::kClick, 0);
+        gui_.PostEvent({form, upper == "PASS" ? tinput::kPass : tinput::kFail}, event::kClick, 0);
       } else {
         AnswerFromOperator(form);
       }
     } else {
-      gui_.SetText({form, 115}, word);
-      gui_.PostEvent({form, 115}, event::kKey, kEnter);
+      gui_.SetText({form, tinput::kAnswer}, word);
+      gui_.PostEvent({form, tinput::kAnswer}, event::kKey, kEnter);
     }
   } else if (form == kPassFailForm) {
     if (upper == "ESC") {
-      gui_.PostEvent({form, 100}, event::kKey, kEsc);
-    } else if (upper == "RETRY" && gui_.Visible({form, 125})) {
-      gui_.PostEvent({form, 125}, event::kClick, 0);
+      gui_.PostEvent({form, tpassfail::kOk}, event::kKey, kEsc);
+    } else if (upper == "RETRY" && gui_.Visible({form, tpassfail::kTryAgain})) {
+      gui_.PostEvent({form, tpassfail::kTryAgain}, event::kClick, 0);
     } else {
-      gui_.PostEvent({form, 100}, event::kClick, 0);
+      gui_.PostEvent({form, tpassfail::kOk}, event::kClick, 0);
     }
   }
 }

@@ -19,6 +19,32 @@ inline constexpr const char* kInputForm = "DINPUT";
 inline constexpr const char* kPassFailForm = "PASSFAIL";
 inline constexpr const char* kMessageForm = "SPMSGBOX";
 
+// The controls of each dialog, named once; nothing else uses their numbers.
+namespace tinput {
+inline constexpr int kIcon = 100;
+inline constexpr int kPass = 105;    // PASS/FAIL mode
+inline constexpr int kFail = 110;    // PASS/FAIL mode
+inline constexpr int kAnswer = 115;  // the text box, otherwise
+inline constexpr int kPrompt = 120;
+inline constexpr int kFrame = 125;
+inline constexpr int kBorder = 130;
+}  // namespace tinput
+namespace tpassfail {
+inline constexpr int kOk = 100;
+inline constexpr int kVerifyLog = 105;
+inline constexpr int kVerdict = 110;  // "Pass" or "Fail"
+inline constexpr int kMessage = 115;
+inline constexpr int kName = 120;
+inline constexpr int kTryAgain = 125;
+inline constexpr int kBorder = 130;
+}  // namespace tpassfail
+namespace tmessage {
+inline constexpr int kOk = 100;
+inline constexpr int kText = 105;
+inline constexpr int kBorder = 110;
+inline constexpr int kCaption = 120;
+}  // namespace tmessage
+
 ui::FormSpec InputFormSpec(int dotsPerInch);
 ui::FormSpec PassFailFormSpec(int dotsPerInch);
 ui::FormSpec MessageFormSpec(int dotsPerInch);

@@ -96,7 +96,7 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
     ExpectPlacesOf(gui, InputFormSpec(96));
     // The dialog sits over the main window, centred.
     EXPECT_EQ(d->frameGeometry().center().x(), Main()->frameGeometry().center().x());
-    QTest::keyClicks(gui.ControlWidget({kInputForm, 115}), "a,b;c");
+    QTest::keyClicks(gui.ControlWidget({kInputForm, app::tinput::kAnswer}), "a,b;c");
     QTest::keyClick(d->windowHandle(), Qt::Key_Return);
   });
   EXPECT_EQ(application->Dialogs().AskInput("Serial Number", false, false), "abc");
@@ -113,7 +113,7 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
     QTest::keyClick(d->windowHandle(), Qt::Key_Escape);  // the message box has no ESC
     QTest::qWait(20);
     EXPECT_TRUE(gui.FormLoaded(kMessageForm));
-    QTest::mouseClick(gui.ControlWidget({kMessageForm, 100}), Qt::LeftButton);
+    QTest::mouseClick(gui.ControlWidget({kMessageForm, app::tmessage::kOk}), Qt::LeftButton);
   });
   application->Dialogs().ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20", 21);
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
