@@ -22,6 +22,7 @@
 #include "screens/placement.h"
 #include "station/command_entry.h"
 #include "station/station_listener.h"
+#include "station/station_look.h"
 #include "ui/contract/gui.h"
 #include "ui/look/form_codes.h"
 #include "ui/look/palette.h"
@@ -117,7 +118,7 @@ class Application : public ui::EventSink {
   const engine::PlainReplyCapture& PlainCapture() const { return plainCapture_; }
   const autocontrol::Script& Script() const { return *script_; }
   const programs::ProgramLoader& Programs() const { return *programs_; }
-  const ui::look::Palette& Palette() const { return palette_; }
+  const ui::look::Palette& Palette() const { return look_.Palette(); }
   const lang::Languages& Languages() const { return languages_; }
   app::Dialogs& Dialogs() { return dialogs_; }
   const ShellState& Shell() const { return shell_; }
@@ -167,9 +168,6 @@ class Application : public ui::EventSink {
   void CycleDisplayMode();
   // The function keys' texts in the program's message box.
   void ShowFunctionKeys();
-  void DefineGuiDefaults();
-  // The font a control draws its caption in (its slot's or its own).
-  ui::Font FontOf(const ui::FontRef& font) const;
 
   // Every listener, in the order added.
   template <typename Call>
@@ -196,11 +194,7 @@ class Application : public ui::EventSink {
   ShellState shell_;
   app::CommandEntry entry_;
   WindowPlacement placement_;
-  int dotsPerInch_ = ui::kReferenceDotsPerInch;
-  ui::look::Palette palette_;
-  std::map<int, ui::Font> fontSlots_;
-  std::map<std::string, ui::FormSpec> forms_;   // every form this program loads
-  std::map<int, ui::look::Effect> barEffects_;  // of the main window's bars
+  StationLook look_{gui_, languages_};
   int eventDepth_ = 0;
   bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs
 };
