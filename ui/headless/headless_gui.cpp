@@ -1,11 +1,9 @@
 #include "ui/headless/headless_gui.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <limits>
 #include <system_error>
-#include <thread>
 
 #include "platform/text.h"
 #include "ui/look/layout.h"
@@ -13,11 +11,6 @@
 
 namespace ui::headless {
 namespace {
-
-double SteadySeconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 ScreenInfo DefaultScreen() {
   ScreenInfo s;
@@ -45,8 +38,7 @@ const std::vector<Accelerator> kNoAccelerators;
 
 }  // namespace
 
-HeadlessGui::HeadlessGui(Time time)
-    : screen(DefaultScreen()), time_(time), realStart_(SteadySeconds()) {}
+HeadlessGui::HeadlessGui(Time time) : screen(DefaultScreen()), clock_(time) {}
 
 // ---------------------------------------------------------------------------
 // The operator
@@ -84,7 +76,7 @@ void HeadlessGui::RequestClose(const std::string& form) {
 }
 
 void HeadlessGui::AdvanceTime(double seconds) {
-  if (time_ == Time::Virtual && seconds > 0) virtualNow_ += seconds;
+  clock_.Advance(seconds);
   FireDueTimers();
 }
 
@@ -209,7 +201,7 @@ bool HeadlessGui::RedrawOff(const ControlRef& control) const {
 }
 
 bool HeadlessGui::TimerRunning(const std::string& form, int timer) const {
-  return timers_.count({form, timer}) != 0;
+  return clock_.Running(form, timer);
 }
 
 // ---------------------------------------------------------------------------
@@ -273,9 +265,7 @@ void HeadlessGui::ShowModal(const FormSpec& spec) {
 
 void HeadlessGui::UnloadForm(const std::string& form) {
   forms_.erase(form);
-  for (auto it = timers_.begin(); it != timers_.end();) {
-    it = it->first.first == form ? timers_.erase(it) : std::next(it);
-  }
+  clock_.StopAll(form);
   // Input and posted events of the form die with it: a form loaded again
   // under the same name must not receive them.
   std::erase_if(queue_, [&form](const Queued& q) { return q.event.form == form; });
@@ -581,12 +571,11 @@ void HeadlessGui::PostEvent(const ControlRef& control, event::Code code, int val
 }
 
 void HeadlessGui::StartTimer(const std::string& form, int timer, double seconds) {
-  if (!(seconds > 0)) seconds = 0.001;
-  timers_[{form, timer}] = Timer{seconds, Now() + seconds};
+  clock_.Start(form, timer, seconds);
 }
 
 void HeadlessGui::StopTimer(const std::string& form, int timer) {
-  timers_.erase({form, timer});
+  clock_.Stop(form, timer);
 }
 
 void HeadlessGui::Dispatch(const Event& e) {
@@ -608,42 +597,20 @@ bool HeadlessGui::ProcessOne() {
 
 bool HeadlessGui::FireDueTimers() {
   bool fired = false;
-  const double now = Now();
-  // The keys are copied: a tick handler may start or stop timers.
-  std::vector<std::pair<std::string, int>> due;
-  for (const auto& [key, timer] : timers_) {
-    if (timer.due <= now) due.push_back(key);
-  }
-  for (const auto& key : due) {
-    auto it = timers_.find(key);
-    if (it == timers_.end()) continue;
-    it->second.due = now + it->second.interval;
+  for (const auto& [form, timer] : clock_.TakeDue()) {
+    // A tick handler may have stopped a timer that was due with it.
+    if (!clock_.Running(form, timer)) continue;
     fired = true;
-    Dispatch({key.first, key.second, event::kTimerTick, 0});
+    Dispatch({form, timer, event::kTimerTick, 0});
   }
   return fired;
 }
 
-double HeadlessGui::NextTimerDue() const {
-  double next = std::numeric_limits<double>::infinity();
-  for (const auto& [key, timer] : timers_) next = std::min(next, timer.due);
-  return next;
-}
-
 bool HeadlessGui::WaitForWork() {
   if (onIdle && onIdle()) return true;
-  const double next = NextTimerDue();
-  if (time_ == Time::Virtual) {
-    if (next == std::numeric_limits<double>::infinity()) return false;
-    if (next > virtualNow_) virtualNow_ = next;
-    return true;
-  }
-  if (!onIdle && next == std::numeric_limits<double>::infinity()) return false;
-  // Real time: sleep until the next timer, but wake often enough for the
-  // idle hook (operator input, signals) to be noticed promptly.
-  const double wait = std::min(next - Now(), 0.01);
-  if (wait > 0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
-  return true;
+  // Real time wakes often enough for the idle hook (operator input,
+  // signals) to be noticed promptly.
+  return clock_.WaitForNextTimer(static_cast<bool>(onIdle));
 }
 
 void HeadlessGui::DoEvents() {
@@ -655,16 +622,11 @@ void HeadlessGui::DoEvents() {
 }
 
 double HeadlessGui::Now() {
-  return time_ == Time::Virtual ? virtualNow_ : SteadySeconds() - realStart_;
+  return clock_.Now();
 }
 
 void HeadlessGui::Delay(double seconds) {
-  if (!(seconds > 0)) return;
-  if (time_ == Time::Virtual) {
-    virtualNow_ += seconds;
-  } else {
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-  }
+  clock_.Delay(seconds);
 }
 
 int HeadlessGui::Run() {

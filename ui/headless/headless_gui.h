@@ -20,13 +20,14 @@
 #include <vector>
 
 #include "ui/contract/gui.h"
+#include "ui/headless/clock.h"
 #include "ui/headless/recording_canvas.h"
 
 namespace ui::headless {
 
 class HeadlessGui : public Gui {
  public:
-  enum class Time { Real, Virtual };
+  using Time = Clock::Time;
   explicit HeadlessGui(Time time = Time::Virtual);
 
   // The fake screen: 96 dots per inch, 1920 x 1080 with a 40-pixel panel at
@@ -185,10 +186,6 @@ class HeadlessGui : public Gui {
     Action action = Action::None;
     bool control = false, shift = false, alt = false;  // Key
   };
-  struct Timer {
-    double interval = 0;
-    double due = 0;
-  };
 
   Form* FindForm(const std::string& form);
   const Form* FindForm(const std::string& form) const;
@@ -204,12 +201,9 @@ class HeadlessGui : public Gui {
   bool FireDueTimers();
   // Waits for something to happen; false when nothing ever can.
   bool WaitForWork();
-  double NextTimerDue() const;
   void ClampToLimits(Form& form);
 
-  Time time_;
-  double virtualNow_ = 0;
-  double realStart_ = 0;
+  Clock clock_;
   EventSink* sink_ = nullptr;
   std::map<int, Font> fonts_;
   std::map<int, Rgb> colours_;
@@ -217,7 +211,6 @@ class HeadlessGui : public Gui {
   std::map<std::string, Form> forms_;
   std::vector<std::string> modal_;  // open modal forms, the innermost last
   std::deque<Queued> queue_;
-  std::map<std::pair<std::string, int>, Timer> timers_;
   ControlRef focus_;
   bool quit_ = false;
   int status_ = 0;
