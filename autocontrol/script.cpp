@@ -1,10 +1,10 @@
 #include "autocontrol/script.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "autocontrol/script_file.h"
 #include "engine/reply_format.h"
-#include "platform/files.h"
 #include "platform/text.h"
 
 namespace autocontrol {
@@ -32,37 +32,6 @@ bool ReachesOut(KeywordId id) {
       return false;
   }
 }
-
-constexpr const char* kResultNameRemoved = " !@#$%^&*()+-={}[]:;'<,>.?/\"";
-constexpr const char* kDefaultResultName = "MyTestData";
-
-// A result name as it becomes part of a file name: without the characters
-// the name rule removes, and without "\\" and control characters either, so
-// it never names a folder or ends early (a NUL byte), and stays inside the
-// results folder.
-std::string CleanResultName(std::string_view name) {
-  std::string base;
-  for (char c : RemoveChars(name, kResultNameRemoved)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c != '\\' && byte >= 0x20 && byte != 0x7F) base += c;
-  }
-  return base.empty() ? kDefaultResultName : base;
-}
-
-// A value as one CSV field: as it is, unless it holds a CR, an LF, a comma
-// or a double quote; then in double quotes, each double quote doubled
-// (RFC 4180). A value that never needed quotes is written as it always was.
-std::string CsvField(const std::string& value) {
-  if (value.find_first_of("\r\n,\"") == std::string::npos) return value;
-  return '"' + ReplaceAll(value, "\"", "\"\"") + '"';
-}
-
-// One file of an automatic save.
-struct AutoResultFile {
-  const char* suffix;
-  const char* extension;
-  const std::string* content;
-};
 
 }  // namespace
 
@@ -143,10 +112,9 @@ int Script::ScriptStep() {
     s.AutoResultName.clear();
     capture_.FailCount = 0;
     s.CsvTracking = false;
-    s.PassCsvText.clear();
-    s.FailCsvText.clear();
     s.CsvDefinition.clear();
     host_.ResetDeviceSlot();
+    Tell(&ScriptListener::OnScriptStart);
   }
   if (s.StepBusy) return kStepIdle;
   if (s.LineCounter >= s.LineCount) return kStepEndScript;
@@ -170,7 +138,7 @@ int Script::ScriptStep() {
 void Script::JumpToLoopStart() {
   state_.LineCounter = state_.LoopStartLine;
   state_.ReadPosition = state_.LoopReadPosition;
-  for (ScriptListener* listener : listeners_) listener->OnLoopRestart();
+  Tell(&ScriptListener::OnLoopRestart);
 }
 
 void Script::AddListener(ScriptListener& listener) {
@@ -183,7 +151,8 @@ void Script::RemoveListener(ScriptListener& listener) {
 }
 
 int Script::EscSave(int result) {
-  SaveAutoResults(state_.AutoResultName);
+  const std::string name = SubstituteVariables(state_.AutoResultName);
+  Tell(&ScriptListener::OnAutoSave, AutoSave{name, state_.ResultsText, state_.CsvTracking});
   return result;
 }
 
@@ -414,7 +383,8 @@ int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argumen
       s.ResultsText.clear();
       break;
     case KeywordId::SaveResults:
-      SaveNumberedResults(n);
+      if (n >= 1 && n <= 9)
+        Tell(&ScriptListener::OnNumberedSave, n, std::string_view(s.ResultsText));
       break;
     case KeywordId::SaveResultsAuto:
       s.AutoResultName = argument;
@@ -435,8 +405,7 @@ int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argumen
       ShowPassFailDialog(keyword.text);
       break;
     case KeywordId::ResetCsvResults:
-      s.PassCsvText.clear();
-      s.FailCsvText.clear();
+      Tell(&ScriptListener::OnCsvReset);
       break;
     case KeywordId::TrackCsvResults:
       s.CsvTracking = true;
@@ -632,114 +601,43 @@ std::string Script::SubstituteVariables(std::string_view text) const {
   return out;
 }
 
-void Script::ReportLostRecord(const std::string& text) {
-  MessageLine(text);
-  host_.ReportError(text);
-  ++state_.RecordsLost;
+// The value of a column whose tag ("(V1)", "(PF)" ...; any letter case) the
+// script knows; nothing for another tag.
+std::optional<std::string> Script::CsvValue(const std::string& tag) const {
+  if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
+      (tag[1] == 'V' || tag[1] == 'C' || tag[1] == 'R')) {
+    const auto n = static_cast<std::size_t>(tag[2] - '0');
+    if (tag[1] == 'V') return RemoveChars(VariableValue(static_cast<int>(n)), ",;");
+    if (tag[1] == 'C') return state_.ScriptConstants[n - 1];
+    return capture_.ScriptReplies[n - 1];
+  }
+  if (tag == "(PF)") return capture_.FailCount == 0 ? "Pass" : "Fail";
+  if (tag == "(FC)") return std::to_string(capture_.FailCount);
+  if (tag == "(MT)") return TimeText(1);
+  if (tag == "(TM)") return TimeText(2);
+  if (tag == "(MDY)") return DateText(1);
+  if (tag == "(DT)") return DateText(2);
+  return std::nullopt;
 }
 
-void Script::SaveNumberedResults(int slot) {
-  if (slot < 1 || slot > 9) return;
-  const std::string path =
-      folders_.DataPath("AppPrograms\\AutoControl\\testresults" + std::to_string(slot) + ".txt");
-  if (platform::Result written = platform::WriteFileAtomic(path, state_.ResultsText); !written) {
-    ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
-  }
-}
-
-void Script::SaveAutoResults(const std::string& name) {
-  const std::string base = CleanResultName(SubstituteVariables(name));
-  std::vector<AutoResultFile> files = {{"", ".txt", &state_.ResultsText}};
-  if (state_.CsvTracking) {
-    files.push_back({"_Pass", ".csv", &state_.PassCsvText});
-    files.push_back({"_Fail", ".csv", &state_.FailCsvText});
-  }
-  const std::string folder = folders_.DataPath("AppPrograms\\AutoControl\\AutoResults");
-  std::size_t next = 0;  // the first file not written yet
-  for (int number = 1; number <= 9999 && next < files.size(); ++number) {
-    std::string digits = std::to_string(number);
-    digits.insert(0, 4 - digits.size(), '0');
-    auto pathOf = [&](const AutoResultFile& f) {
-      return platform::JoinPath(folder, base + digits + f.suffix + f.extension);
-    };
-    // A number any of whose names is taken (a file, a folder, a link leading
-    // nowhere) is passed over whole.
-    if (std::any_of(files.begin() + static_cast<std::ptrdiff_t>(next), files.end(),
-                    [&](const AutoResultFile& f) { return platform::NameTaken(pathOf(f)); })) {
-      continue;
-    }
-    for (; next < files.size(); ++next) {
-      const std::string path = pathOf(files[next]);
-      const platform::Result written = platform::WriteFileExclusive(path, *files[next].content);
-      // Another station took the name first: the rest go to the next number.
-      if (written.Kind() == platform::ResultKind::CallerMistake) break;
-      if (!written)
-        ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
-    }
-  }
-  for (; next < files.size(); ++next) {
-    ReportLostRecord("Result file not written: every number of " + base + files[next].suffix +
-                     " is taken");
-  }
-}
-
-std::string Script::CsvHeaderLine() const {
-  std::vector<std::string> fields = platform::SplitFields(state_.CsvDefinition, '|');
-  if (!fields.empty() && platform::TrimBlanks(fields.back()).empty()) fields.pop_back();
-  std::string line;
+CsvUpdate Script::CsvRow() const {
+  CsvUpdate row{capture_.FailCount == 0, {}, {}};
+  // "Title(tag)|Title(tag)|...|": a blank field at the end is no column.
+  const std::vector<std::string> fields = platform::SplitFields(state_.CsvDefinition, '|');
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    std::size_t paren = fields[i].find('(');
-    std::string title = paren == std::string::npos ? std::string() : fields[i].substr(0, paren);
-    if (title.empty()) title = " ";
-    if (i) line += ',';
-    line += CsvField(title);
+    const std::string& field = fields[i];
+    const std::size_t paren = field.find('(');
+    if (i + 1 < fields.size() || !platform::TrimBlanks(field).empty())
+      row.titles.push_back(paren == std::string::npos ? std::string() : field.substr(0, paren));
+    const std::string tag =
+        paren == std::string::npos ? "()" : platform::ToUpper(field.substr(paren));
+    if (std::optional<std::string> value = CsvValue(tag)) row.values.push_back(std::move(*value));
   }
-  return line + "\r\n";
-}
-
-std::string Script::CsvDataLine() const {
-  std::string line;
-  bool first = true;
-  for (const std::string& field : platform::SplitFields(state_.CsvDefinition, '|')) {
-    std::size_t paren = field.find('(');
-    std::string tag = paren == std::string::npos ? "()" : platform::ToUpper(field.substr(paren));
-    bool known = true;
-    std::string value;
-    if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
-        (tag[1] == 'V' || tag[1] == 'C' || tag[1] == 'R')) {
-      int n = tag[2] - '0';
-      if (tag[1] == 'V') value = RemoveChars(VariableValue(n), ",;");
-      if (tag[1] == 'C') value = state_.ScriptConstants[static_cast<std::size_t>(n - 1)];
-      if (tag[1] == 'R') value = capture_.ScriptReplies[static_cast<std::size_t>(n - 1)];
-    } else if (tag == "(PF)") {
-      value = capture_.FailCount == 0 ? "Pass" : "Fail";
-    } else if (tag == "(FC)") {
-      value = std::to_string(capture_.FailCount);
-    } else if (tag == "(MT)") {
-      value = TimeText(1);
-    } else if (tag == "(TM)") {
-      value = TimeText(2);
-    } else if (tag == "(MDY)") {
-      value = DateText(1);
-    } else if (tag == "(DT)") {
-      value = DateText(2);
-    } else {
-      known = false;
-    }
-    if (known) {
-      if (!first) line += ',';
-      line += CsvField(value);
-      first = false;
-    }
-  }
-  return line + "\r\n";
+  return row;
 }
 
 void Script::UpdateCsv() {
-  if (!state_.CsvTracking) return;
-  std::string& target = capture_.FailCount == 0 ? state_.PassCsvText : state_.FailCsvText;
-  if (target.empty()) target = CsvHeaderLine();
-  target += CsvDataLine();
+  if (state_.CsvTracking) Tell(&ScriptListener::OnCsvUpdate, CsvRow());
 }
 
 std::string Script::DateText(int mode) const {

@@ -479,7 +479,7 @@ int HeadlessRun::Status() const {
   if (deviceMissing_ || shell.DeviceNotAvailableCount > 0 || shell.LinesWithoutDevice > 0) {
     return kExitDeviceNotAvailable;
   }
-  if (app_.Script().State().RecordsLost > 0 || reportLost_) return kExitRecordLost;
+  if (app_.Results().RecordsLost() > 0 || reportLost_) return kExitRecordLost;
   if ((options_.execLine || options_.RunsProgram()) && report_.NoReplyCount() > 0) {
     return kExitNoReply;
   }

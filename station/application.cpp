@@ -159,8 +159,7 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
       programs_(std::make_unique<programs::ProgramLoader>(*engine_, *programSide_,
                                                           folders_.GetDataRoot())),
       entry_(gui, kMainForm) {
-  script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
-                                                  folders_.GetDataRoot(), 0);
+  BuildScript(0);
   engine_->OnLineFinished = [this] { programs_->OnLineFinished(); };
   dialogs_.onEscape = [this] { script_->OnEscape(); };
   dialogs_.translate = [this](const std::string& caption) { return Translate(caption); };
@@ -170,6 +169,21 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
 
 Application::~Application() {
   gui_.SetEventSink(nullptr);
+}
+
+void Application::BuildScript(int scriptNumber) {
+  // A record that could not be written is told where the operator looks and
+  // where it is read without a window.
+  auto results = std::make_unique<records::ResultFiles>(
+      folders_.GetDataRoot(), [this](const std::string& text) {
+        engine_->DisplayExchange(text, "", "", engine::kMessageLine, 0);
+        scriptSide_->ReportError(text);
+      });
+  auto script = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
+                                                      folders_.GetDataRoot(), scriptNumber);
+  script->AddListener(*results);
+  script_ = std::move(script);
+  results_ = std::move(results);
 }
 
 namespace {
@@ -251,8 +265,7 @@ void Application::Start(const StartUp& startUp) {
   InstallGuides(folders_, guideSources);
   languages_.LoadLanguageFiles(folders_.GetDataRoot());
   shell_.ScriptNumber = startUp.scriptNumber;
-  script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
-                                                  folders_.GetDataRoot(), shell_.ScriptNumber);
+  BuildScript(shell_.ScriptNumber);
   const bool automatic = startUp.loadScript && script_->LoadScript();
   shell_.AutoControlMode = automatic;
   shell_.IdleBackColour = automatic ? 22 : 36;
@@ -677,8 +690,8 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       // A board whose library reports a blank name is listed, but a blank
       // entry is no device to send to.
       if (onDeviceNotAvailable) {
-        onDeviceNotAvailable("", device.empty() ? "no device is selected"
-                                                : "the selected device's name is blank");
+        onDeviceNotAvailable(
+            "", device.empty() ? "no device is selected" : "the selected device's name is blank");
       }
     }
     // Nothing runs: a program loaded for this line left the window busy.

@@ -19,6 +19,7 @@
 #include "lang/languages.h"
 #include "platform/data_folders.h"
 #include "programs/program_loader.h"
+#include "records/result_files.h"
 #include "screens/dialogs.h"
 #include "screens/placement.h"
 #include "station/command_entry.h"
@@ -111,6 +112,8 @@ class Application : public ui::EventSink {
   engine::CommandEngine& Engine() { return *engine_; }
   engine::PlainReplyCapture& PlainCapture() { return plainCapture_; }
   autocontrol::Script& Script() { return *script_; }
+  // The script's result files and CSV tables; RecordsLost() for the exit status.
+  records::ResultFiles& Results() { return *results_; }
   programs::ProgramLoader& Programs() { return *programs_; }
   const ui::look::Palette& Palette() const { return palette_; }
   lang::Languages& Languages() { return languages_; }
@@ -160,6 +163,8 @@ class Application : public ui::EventSink {
   // The function keys' texts in the program's message box.
   void ShowFunctionKeys();
   void DefineGuiDefaults();
+  // A new script of the start-up script `scriptNumber` with its result files.
+  void BuildScript(int scriptNumber);
   // The font a control draws its caption in (its slot's or its own).
   ui::Font FontOf(const ui::FontRef& font) const;
 
@@ -172,6 +177,8 @@ class Application : public ui::EventSink {
   app::Dialogs dialogs_;
   lang::Languages languages_;
   std::unique_ptr<ScriptSide> scriptSide_;
+  // Built with the script and listening to it; it outlives the script.
+  std::unique_ptr<records::ResultFiles> results_;
   std::unique_ptr<autocontrol::Script> script_;
   std::unique_ptr<ProgramSide> programSide_;
   std::unique_ptr<programs::ProgramLoader> programs_;

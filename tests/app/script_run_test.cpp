@@ -206,9 +206,9 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
   EXPECT_EQ(s.shown, (Strings{"Pass - Serial: Motor 3", "Pass",
                               "Does Visual Inspection Pass [PASS/FAIL]", "Fail"}));
   EXPECT_EQ(s.State().CsvDefinition, "Serial(V1)|Speed(c2)|Result(PF)|Fails(FC)|Odd(XX)|Time(MT)|");
-  EXPECT_EQ(s.State().FailCsvText,
+  EXPECT_EQ(s.Results().FailCsvText(),
             "Serial,Speed,Result,Fails,Odd,Time\r\n712,1000,Fail,1,09:04:03\r\n");
-  EXPECT_EQ(s.State().PassCsvText,
+  EXPECT_EQ(s.Results().PassCsvText(),
             "Serial,Speed,Result,Fails,Odd,Time\r\n8,1000,Pass,0,09:04:03\r\n");
   EXPECT_EQ(s.application->Script().TimeText(1), "09:04:03");
   const std::pair<int, const char*> clock[] = {
@@ -233,7 +233,7 @@ TEST(Verdicts, CsvValuesWithLineEndsOrQuotesAreQuotedAndOthersKeptAsTheyWere) {
                              : std::string("plain text;x");
   };
   s.Run();
-  EXPECT_EQ(s.State().PassCsvText,
+  EXPECT_EQ(s.Results().PassCsvText(),
             "\"Len \"\"mm\"\"\",Id,Pos,Text,Plain\r\n"
             "\"5\"\"\",\"HAL\n01\",\"12\r5\",\"\"\"q\"\"\",plain text;x\r\n");
 }

@@ -99,6 +99,7 @@ struct Station {
   std::string Display() { return application->Engine().Display().Text(); }
   int Background() { return gui.Colours(kMainForm, 0).back; }
   autocontrol::ScriptState& State() { return application->Script().State(); }
+  records::ResultFiles& Results() { return application->Results(); }
   int FailCount() { return application->PlainCapture().FailCount; }
   std::string Read(const std::string& relative) {
     std::string text;
