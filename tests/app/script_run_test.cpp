@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "autocontrol/script_file.h"
 #include "support/station.h"
 
 namespace {
@@ -305,3 +306,42 @@ TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
 }
 
 }  // namespace
+
+// What the records keep reaches every listener as plain values: the start,
+// each save with its results text and its name with the variables put in,
+// each CSV row with its titles and the values the script computed (a tag it
+// does not know has a title but no value), and each reset of the tables.
+TEST(ScriptRun, EveryListenerHearsWhatTheRecordsKeep) {
+  struct Heard : autocontrol::ScriptListener {
+    Strings events;
+    void OnScriptStart() override { events.push_back("start"); }
+    void OnNumberedSave(int slot, std::string_view text) override {
+      events.push_back("save " + std::to_string(slot) + " " + std::string(text));
+    }
+    void OnAutoSave(const autocontrol::AutoSave& save) override {
+      events.push_back("auto " + std::string(save.name) + " " + std::string(save.resultsText) +
+                       (save.csvTables ? " tables" : ""));
+    }
+    void OnCsvUpdate(const autocontrol::CsvUpdate& row) override {
+      std::string e = row.passed ? "pass" : "fail";
+      for (const std::string& t : row.titles) e += " [" + t + "]";
+      e += " =";
+      for (const std::string& v : row.values) e += " [" + v + "]";
+      events.push_back(e);
+    }
+    void OnCsvReset() override { events.push_back("reset"); }
+  } heard;
+  const std::string script =
+      "[VARSET1]{Lot} 1;2 34\n[SHOW]x\n[STORERESULTS]\n[SAVERESULTS2]\n[UPDATECSV]\n"
+      "[SAVERESULTSAUTO]A\n[TRACKCSVRESULTS]\n[DEFINECSV]Lot(V1)Odd(XX)(PF)\n[USERCHECK]\n"
+      "[UPDATECSV]\n[RESETCSVRESULTS]\n[SAVERESULTSAUTO]Lot {V1}\n";
+  Station s;
+  s.application->Script().AddListener(heard);
+  ASSERT_TRUE(s.application->Script().LoadScriptText(autocontrol::BuildScriptText(script)));
+  s.answers = {"FAIL"};
+  while (s.application->Script().ScriptStep() != autocontrol::kStepEndScript) {
+  }
+  EXPECT_EQ(heard.events, (Strings{"start", "save 2 x\r\n", "auto A x\r\n",
+                                   "fail [Lot] [Odd] [] = [12 34] [Fail]", "reset",
+                                   "auto Lot1;234 x\r\n tables"}));
+}
