@@ -24,8 +24,8 @@ namespace {
 // a script does.
 int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& options,
               std::ostream& err) {
-  application.onScriptEnded = [&gui](int result) {
-    if (result == autocontrol::kStepCloseApplication) gui.Quit(0);
+  application.onScriptEnded = [&gui](autocontrol::StepResult result) {
+    if (result == autocontrol::StepResult::CloseApplication) gui.Quit(0);
   };
   application.Start(options.Start());
   if (options.device) {

@@ -79,8 +79,8 @@ void Script::EndByEscape() {
   // After ESC no loop repeats: every line runs at most twice (once more in
   // a loop opened afterwards, whose [LOOPEND] then ends the script).
   for (long long steps = 2LL * state_.LineCount + 2; steps > 0; --steps) {
-    const int result = ScriptStep();
-    if (result == kStepEndScript || result == kStepCloseApplication) break;
+    const StepResult result = ScriptStep();
+    if (result == StepResult::EndScript || result == StepResult::CloseApplication) break;
   }
   ending_ = false;
 }
@@ -98,7 +98,7 @@ std::string Script::TraceLine(std::string_view keyword) const {
          ") Loop Start = " + std::to_string(state_.LoopStartLine);
 }
 
-int Script::ScriptStep() {
+StepResult Script::ScriptStep() {
   ScriptState& s = state_;
   if (s.LineCount == -1) {
     s.LineCount = static_cast<int>(ScriptReader::CountLines(s.ScriptText));
@@ -116,8 +116,8 @@ int Script::ScriptStep() {
     host_.ResetDeviceSlot();
     Tell(&ScriptListener::OnScriptStart);
   }
-  if (s.StepBusy) return kStepIdle;
-  if (s.LineCounter >= s.LineCount) return kStepEndScript;
+  if (s.StepBusy) return StepResult::Idle;
+  if (s.LineCounter >= s.LineCount) return StepResult::EndScript;
   ++s.LineCounter;
   ScriptReader reader(s.ScriptText);
   reader.SetPosition(s.ReadPosition);
@@ -130,7 +130,7 @@ int Script::ScriptStep() {
   if (s.DebugTrace) MessageLine(TraceLine(parts.keyword));
   // While the run ends, nothing more reaches a device or another program.
   const bool passedOver = keyword == nullptr || (ending_ && ReachesOut(keyword->id));
-  int result = passedOver ? kStepIdle : RunKeyword(*keyword, argument);
+  StepResult result = passedOver ? StepResult::Idle : RunKeyword(*keyword, argument);
   s.StepBusy = false;
   return result;
 }
@@ -150,7 +150,7 @@ void Script::RemoveListener(ScriptListener& listener) {
   std::erase(listeners_, &listener);
 }
 
-int Script::EscSave(int result) {
+StepResult Script::EscSave(StepResult result) {
   const std::string name = SubstituteVariables(state_.AutoResultName);
   Tell(&ScriptListener::OnAutoSave, AutoSave{name, state_.ResultsText, state_.CsvTracking});
   return result;
@@ -171,7 +171,7 @@ void Script::ShowPassFailDialog(std::string_view keyword) {
           count, 1, engine_.GetHost().Now() - start});
 }
 
-int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
   switch (keyword.id) {
     case KeywordId::Language:
     case KeywordId::Exit:
@@ -223,12 +223,12 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
     case KeywordId::UpdateCsv:
       return RunResultsKeyword(keyword, argument);
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 // Where the script goes and what it asks of the station: languages, exits,
 // loops, waits, devices, programs, the window, external programs.
-int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) {
   ScriptState& s = state_;
   const int n = keyword.digit;
   switch (keyword.id) {
@@ -236,11 +236,11 @@ int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) 
       host_.SelectLanguage(n - 1);
       break;
     case KeywordId::Exit:
-      return kStepCloseApplication;
+      return StepResult::CloseApplication;
     case KeywordId::EscStop:
-      return s.EscFlag ? EscSave(kStepEndScript) : kStepIdle;
+      return s.EscFlag ? EscSave(StepResult::EndScript) : StepResult::Idle;
     case KeywordId::EscExit:
-      return s.EscFlag ? EscSave(kStepCloseApplication) : kStepIdle;
+      return s.EscFlag ? EscSave(StepResult::CloseApplication) : StepResult::Idle;
     case KeywordId::Wait:
       host_.Wait(2.0);
       break;
@@ -256,18 +256,18 @@ int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) 
     case KeywordId::RunProgram:
       return RunProgram(n, argument);
     case KeywordId::LoopStart:
-      if (s.LoopActive) return kStepIdle;
+      if (s.LoopActive) return StepResult::Idle;
       s.LoopStartLine = s.LineCounter;
       s.LoopReadPosition = s.ReadPosition;
       s.LoopActive = true;
       break;
     case KeywordId::LoopEnd:
-      if (!s.LoopActive) return kStepIdle;
+      if (!s.LoopActive) return StepResult::Idle;
       JumpToLoopStart();
-      if (s.EscFlag) return EscSave(kStepEndScript);
+      if (s.EscFlag) return EscSave(StepResult::EndScript);
       break;
     case KeywordId::LoopOnFail:
-      if (capture_.FailCount < 1 || !s.LoopActive) return kStepIdle;
+      if (capture_.FailCount < 1 || !s.LoopActive) return StepResult::Idle;
       s.PassFailMessage.clear();
       ShowPassFailDialog(keyword.text);
       JumpToLoopStart();
@@ -291,11 +291,11 @@ int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) 
     default:
       break;
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 // Variables, constants, operator input and the replies of commands.
-int Script::RunValuesKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunValuesKeyword(const Keyword& keyword, const std::string& argument) {
   const int n = keyword.digit;
   // The bank V1..V9 or C1..C9 at the numbered keyword's digit.
   auto variable = [this, n]() -> std::string& {
@@ -330,11 +330,11 @@ int Script::RunValuesKeyword(const Keyword& keyword, const std::string& argument
     default:
       break;
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 // What goes to the display: texts, dates and times, a cleared display.
-int Script::RunShownKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunShownKeyword(const Keyword& keyword, const std::string& argument) {
   ScriptState& s = state_;
   switch (keyword.id) {
     case KeywordId::Clear:
@@ -359,11 +359,11 @@ int Script::RunShownKeyword(const Keyword& keyword, const std::string& argument)
     default:
       break;
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 // Verdicts, fail counts, result texts and files, CSV tables.
-int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunResultsKeyword(const Keyword& keyword, const std::string& argument) {
   ScriptState& s = state_;
   const int n = keyword.digit;
   // The bank V1..V9 or C1..C9 at the numbered keyword's digit.
@@ -388,7 +388,7 @@ int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argumen
       break;
     case KeywordId::SaveResultsAuto:
       s.AutoResultName = argument;
-      EscSave(kStepGoOn);
+      EscSave(StepResult::GoOn);
       break;
     case KeywordId::SaveResultsAutoEsc:
       s.AutoResultName = argument;
@@ -419,10 +419,10 @@ int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argumen
     default:
       break;
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::RunProgram(int digit, const std::string& argument) {
+StepResult Script::RunProgram(int digit, const std::string& argument) {
   int number = digit;
   std::string name;
   if (number == 0) {
@@ -434,14 +434,14 @@ int Script::RunProgram(int digit, const std::string& argument) {
     }
   }
   engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return kStepIdle;
+  if (engine.EngineRunning) return StepResult::Idle;
   if (!host_.LoadProgram(number, name)) {
     // A program the script asked for and did not get is a failed test, not
     // a pass. A file that could not be read has said so already.
     const programs::LoadError error = host_.ProgramLoadError();
     if (error.kind == programs::LoadError::Kind::NotFound) MessageLine(error.text);
     if (error.kind != programs::LoadError::Kind::None) ++capture_.FailCount;
-    return kStepIdle;
+    return StepResult::Idle;
   }
   state_.RunningProgram = true;
   engine.PumpSuppressed = false;
@@ -449,10 +449,10 @@ int Script::RunProgram(int digit, const std::string& argument) {
   host_.ExecuteOnSelectedDevice(host_.ProgramCommandLine());
   engine.SerialTimeoutFlag = false;
   state_.RunningProgram = false;
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::RunShellApp(const std::string& argument) {
+StepResult Script::RunShellApp(const std::string& argument) {
   std::string text = platform::TrimBlanks(argument);
   bool wait = true;
   if (platform::ToUpper(text.substr(0, 3)) == "{A}") {
@@ -462,16 +462,16 @@ int Script::RunShellApp(const std::string& argument) {
   std::vector<std::string> argv = SplitCommandLine(text);
   // No program named (nothing, or "" first): nothing to start, not even the
   // AutoControl folder itself.
-  if (argv.empty() || argv[0].empty()) return kStepGoOn;
+  if (argv.empty() || argv[0].empty()) return StepResult::GoOn;
   if (text.find('/') == std::string::npos && text.find('\\') == std::string::npos) {
     argv[0] = folders_.DataPath("AppPrograms\\AutoControl\\" + argv[0]);
   }
   host_.StartProgram(argv, wait);  // a program that cannot start is passed over
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::VarInput(int n, const std::string& prompt) {
-  if (prompt.empty()) return kStepIdle;
+StepResult Script::VarInput(int n, const std::string& prompt) {
+  if (prompt.empty()) return StepResult::Idle;
   const std::string answer = host_.AskOperator(prompt, false, false);
   const std::string_view trimmed = platform::TrimmedView(answer);
   std::string label =
@@ -481,18 +481,18 @@ int Script::VarInput(int n, const std::string& prompt) {
   value.reserve(label.size() + 3 + trimmed.size());
   value.append("{").append(label).append("} ").append(trimmed);
   state_.ScriptVariables[static_cast<std::size_t>(n - 1)] = std::move(value);
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::UserInput(const std::string& prompt) {
-  if (prompt.empty()) return kStepIdle;
+StepResult Script::UserInput(const std::string& prompt) {
+  if (prompt.empty()) return StepResult::Idle;
   std::string answer = host_.AskOperator(prompt, true, false);
   if (!answer.empty()) MessageLine("{" + prompt + "}  " + platform::TrimBlanks(answer));
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::UserCheck(const std::string& question) {
-  if (question.empty()) return kStepGoOn;
+StepResult Script::UserCheck(const std::string& question) {
+  if (question.empty()) return StepResult::GoOn;
   const double start = engine_.GetHost().Now();
   std::string answer = platform::ToUpper(host_.AskOperator(question, false, true));
   using Outcome = ScriptVerdict::Outcome;
@@ -507,15 +507,15 @@ int Script::UserCheck(const std::string& question) {
     ++capture_.FailCount;
     outcome = Outcome::Failed;
   } else {
-    return kStepGoOn;
+    return StepResult::GoOn;
   }
   Report({"[USERCHECK]", question, outcome, "", "", 1, engine_.GetHost().Now() - start});
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::CmdReply(int n, const std::string& argument) {
+StepResult Script::CmdReply(int n, const std::string& argument) {
   engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return kStepIdle;
+  if (engine.EngineRunning) return StepResult::Idle;
   capture_.ReplyCaptureSlot = n;
   engine.PumpSuppressed = false;
   std::string line = argument;
@@ -524,12 +524,12 @@ int Script::CmdReply(int n, const std::string& argument) {
   host_.ExecuteOnSelectedDevice(line);
   engine.SerialTimeoutFlag = false;
   capture_.ReplyCaptureSlot = 0;
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::CmdVerify(const std::string& argument) {
+StepResult Script::CmdVerify(const std::string& argument) {
   engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return kStepIdle;
+  if (engine.EngineRunning) return StepResult::Idle;
   const std::string device = host_.SelectedDevice();
   capture_.ReplyCaptureSlot = engine::kCaptureVerify;
   capture_.VerifyExpected.clear();
@@ -578,7 +578,7 @@ int Script::CmdVerify(const std::string& argument) {
   capture_.VerifyMismatch = false;
   capture_.VerifyIndex = 0;
   capture_.VerifyExpected.clear();
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 std::string Script::VariableValue(int n) const {

@@ -28,11 +28,13 @@
 
 namespace autocontrol {
 
-// Results of ScriptStep.
-inline constexpr int kStepGoOn = 1;
-inline constexpr int kStepIdle = 0;
-inline constexpr int kStepEndScript = -1;
-inline constexpr int kStepCloseApplication = -2;
+// What one step of the script did, and so what its caller does next.
+enum class StepResult {
+  GoOn,              // a line ran; the next tick runs the next one
+  Idle,              // nothing ran (a step was running, or a line found nothing to do)
+  EndScript,         // the script is done: the terminal is the operator's again
+  CloseApplication,  // [EXIT], or [ESCEXIT] after ESC: the application closes
+};
 
 class ScriptHost {
  public:
@@ -163,9 +165,8 @@ class Script {
   // Uses an already built ScriptText instead of the file (tests, tools).
   bool LoadScriptText(std::string scriptText);
 
-  // Runs at most one keyword line: 0 or 1 go on, -1 ends the script, -2
-  // closes the application.
-  int ScriptStep();
+  // Runs at most one keyword line.
+  StepResult ScriptStep();
 
   // ESC from the main window or a dialog: the loop ends at its next
   // [LOOPEND] and the ESC keywords act.
@@ -205,19 +206,19 @@ class Script {
 
  private:
   // One keyword line; each family of keywords has a runner of its own.
-  int RunKeyword(const Keyword& keyword, const std::string& argument);
-  int RunFlowKeyword(const Keyword& keyword, const std::string& argument);
-  int RunValuesKeyword(const Keyword& keyword, const std::string& argument);
-  int RunShownKeyword(const Keyword& keyword, const std::string& argument);
-  int RunResultsKeyword(const Keyword& keyword, const std::string& argument);
-  int RunProgram(int digit, const std::string& argument);
-  int RunShellApp(const std::string& argument);
-  int VarInput(int n, const std::string& prompt);
-  int UserInput(const std::string& prompt);
-  int CmdReply(int n, const std::string& argument);
-  int CmdVerify(const std::string& argument);
-  int UserCheck(const std::string& question);
-  int EscSave(int result);
+  StepResult RunKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunFlowKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunValuesKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunShownKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunResultsKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunProgram(int digit, const std::string& argument);
+  StepResult RunShellApp(const std::string& argument);
+  StepResult VarInput(int n, const std::string& prompt);
+  StepResult UserInput(const std::string& prompt);
+  StepResult CmdReply(int n, const std::string& argument);
+  StepResult CmdVerify(const std::string& argument);
+  StepResult UserCheck(const std::string& question);
+  StepResult EscSave(StepResult result);
   void JumpToLoopStart();
   void ShowPassFailDialog();
   // The verdict dialog of [PASSFAILMSG..] and [LOOPONFAIL], reported.

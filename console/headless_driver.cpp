@@ -249,7 +249,7 @@ void HeadlessRun::Listen() {
   app_.Dialogs().operatorAnswers = [this](const std::string& form, const std::string& shown) {
     return Answer(form, shown);
   };
-  app_.onScriptEnded = [this](int) { gui_.Quit(0); };
+  app_.onScriptEnded = [this](autocontrol::StepResult) { gui_.Quit(0); };
   // Help has nothing to open without a window: its path is printed.
   gui_.onOpen = [this](const std::string& path) {
     io_.err << "halvorn-terminal: help: " << path << "\n";

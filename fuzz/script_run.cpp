@@ -281,11 +281,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     engine.State().AbortRequest = true;
     script.OnEscape();
   };
-  int result = 0;
-  for (int step = 0; step < budget + 60 && result >= 0; ++step) {
+  using autocontrol::StepResult;
+  StepResult result = StepResult::Idle;
+  for (int step = 0;
+       step < budget + 60 && (result == StepResult::GoOn || result == StepResult::Idle); ++step) {
     if (step == budget) script.OnEscape();
     result = script.ScriptStep();
-    Check(result >= -2 && result <= 1);
     Check(capture.ReplyCaptureSlot == 0 && !engine.State().EngineRunning);
     // A save looks for the first free number from 0001 on, so saves in a
     // loop would cost the square of their count: the files are checked and

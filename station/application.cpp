@@ -394,11 +394,11 @@ void Application::OnMainFormStarted() {
 }
 
 void Application::OnScriptTick() {
-  int result = script_->ScriptStep();
-  if (result == autocontrol::kStepEndScript) {
+  const autocontrol::StepResult result = script_->ScriptStep();
+  if (result == autocontrol::StepResult::EndScript) {
     EndAutoControl();
     if (onScriptEnded) onScriptEnded(result);
-  } else if (result == autocontrol::kStepCloseApplication) {
+  } else if (result == autocontrol::StepResult::CloseApplication) {
     shell_.AutoControlMode = false;
     engine_->State().AutomaticMode = false;
     gui_.StopTimer(kMainForm, tmain::kScriptTimer);

@@ -134,8 +134,9 @@ class Application : public ui::EventSink {
   // (`entry` empty); and each answer the operator gave a script's dialog.
   std::function<void(const std::string& entry, const std::string& reason)> onDeviceNotAvailable;
   std::function<void(const std::string& prompt, const std::string& answer)> onOperatorAnswer;
-  // Called when the script ends (-1) or closes the application (-2).
-  std::function<void(int result)> onScriptEnded;
+  // Called when the script ends (EndScript) or closes the application
+  // (CloseApplication).
+  std::function<void(autocontrol::StepResult result)> onScriptEnded;
   // The local time (tests set their own clock).
   std::function<std::tm()> localTime;
   // Receives what the operator must learn even without the display (a

@@ -80,7 +80,7 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
     s.Run();
     EXPECT_EQ(s.Display(), c.display) << c.script;
     for (const auto& [path, content] : c.files) EXPECT_EQ(s.Read(path), content) << path;
-    EXPECT_EQ(s.ended, autocontrol::kStepEndScript) << c.script;
+    EXPECT_EQ(s.ended, autocontrol::StepResult::EndScript) << c.script;
   }
 }
 
@@ -89,7 +89,7 @@ TEST(ScriptRun, ExitClosesTheApplicationOnTheFirstTickAndAnEndLeavesAUsableTermi
   EXPECT_EQ(std::pair(exits.application->Shell().AutoControlMode, exits.Background()),
             std::pair(true, 22));  // the AutoControl colours
   exits.Run();
-  EXPECT_EQ(exits.ended, autocontrol::kStepCloseApplication);
+  EXPECT_EQ(exits.ended, autocontrol::StepResult::CloseApplication);
   EXPECT_FALSE(exits.gui.FormLoaded(kMainForm));
   EXPECT_NEAR(exits.gui.Now(), 0.05, 1e-9);
   Station ends("[SHOW]x\n", 12);  // autocontrol_12.txt
@@ -124,7 +124,7 @@ TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
                                         "LSPD=500,OK\r\nPX,100\r\n"));
   s.hid->answer = [](const std::string& c) { return c == "PX" ? std::string("99") : "OK"; };
   s.application->Engine().State().EngineRunning = true;  // the first is used up while a line runs
-  EXPECT_EQ(s.application->Script().ScriptStep(), autocontrol::kStepIdle);
+  EXPECT_EQ(s.application->Script().ScriptStep(), autocontrol::StepResult::Idle);
   s.application->Engine().State().EngineRunning = false;
   s.Run();
   EXPECT_EQ(s.hid->sent, (Strings{"LSPD=500", "PX"}));
@@ -181,7 +181,7 @@ TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
                          {{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}, true},
                          {{"/bin/tool", "--fast"}, false},
                          {{s.folder / "AppPrograms/AutoControl/tool.sh", "1"}, true}}));
-  EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
+  EXPECT_EQ(s.ended, autocontrol::StepResult::EndScript);
 }
 
 TEST(ScriptRun, ShowModeAndDeviceKeywords) {
@@ -339,7 +339,7 @@ TEST(ScriptRun, EveryListenerHearsWhatTheRecordsKeep) {
   s.application->Script().AddListener(heard);
   ASSERT_TRUE(s.application->Script().LoadScriptText(autocontrol::BuildScriptText(script)));
   s.answers = {"FAIL"};
-  while (s.application->Script().ScriptStep() != autocontrol::kStepEndScript) {
+  while (s.application->Script().ScriptStep() != autocontrol::StepResult::EndScript) {
   }
   EXPECT_EQ(heard.events, (Strings{"start", "save 2 x\r\n", "auto A x\r\n",
                                    "fail [Lot] [Odd] [] = [12 34] [Fail]", "reset",

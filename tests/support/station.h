@@ -42,7 +42,8 @@ struct Station {
   std::vector<std::string> forms;   // the dialogs shown, in order
   std::vector<std::string> shown;   // what each showed
   std::tm now{};
-  int ended = 0;  // how the script ended
+  // How the script ended (Idle: it has not)
+  autocontrol::StepResult ended = autocontrol::StepResult::Idle;
 
   // `prepare` runs on the data folder before the application starts.
   explicit Station(const std::string& script = {}, int scriptNumber = 0, Links links = {},
@@ -78,7 +79,7 @@ struct Station {
     now.tm_hour = 13;
     now.tm_min = 5;
     application->localTime = [this] { return now; };
-    application->onScriptEnded = [this](int result) {
+    application->onScriptEnded = [this](autocontrol::StepResult result) {
       ended = result;
       gui.Quit(0);
     };
