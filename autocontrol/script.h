@@ -194,9 +194,6 @@ class Script {
   std::string VariableValue(int n) const;
   // Blanks removed and every "{Vn}" replaced by the value of variable n.
   std::string SubstituteVariables(std::string_view text) const;
-  // The row [UPDATECSV] adds, from the definition of [DEFINECSV] and the
-  // values now.
-  CsvUpdate CsvRow() const;
   std::string DateText(int mode) const;
   std::string TimeText(int mode) const;
 
@@ -229,7 +226,10 @@ class Script {
     for (ScriptListener* listener : listeners_) (listener->*event)(args...);
   }
   void Report(const ScriptVerdict& verdict) { Tell(&ScriptListener::OnVerdict, verdict); }
+  // [UPDATECSV] while CSV tracking is on: the row, from the definition of
+  // [DEFINECSV] and the values now, to every listener.
   void UpdateCsv();
+  CsvUpdate CsvRow() const;
   std::optional<std::string> CsvValue(const std::string& tag) const;
   void MessageLine(const std::string& text);
   std::string TraceLine(std::string_view keyword) const;
