@@ -29,8 +29,8 @@ int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& opti
   class ScriptCloses : public StationListener {
    public:
     explicit ScriptCloses(ui::Gui& g) : gui_(g) {}
-    void OnScriptEnded(int result) override {
-      if (result == autocontrol::kStepCloseApplication) gui_.Quit(0);
+    void OnScriptEnded(autocontrol::StepResult result) override {
+      if (result == autocontrol::StepResult::CloseApplication) gui_.Quit(0);
     }
 
    private:

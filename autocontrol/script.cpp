@@ -1,10 +1,10 @@
 #include "autocontrol/script.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "autocontrol/script_file.h"
 #include "engine/reply_format.h"
-#include "platform/files.h"
 #include "platform/text.h"
 
 namespace autocontrol {
@@ -32,37 +32,6 @@ bool ReachesOut(KeywordId id) {
       return false;
   }
 }
-
-constexpr const char* kResultNameRemoved = " !@#$%^&*()+-={}[]:;'<,>.?/\"";
-constexpr const char* kDefaultResultName = "MyTestData";
-
-// A result name as it becomes part of a file name: without the characters
-// the name rule removes, and without "\\" and control characters either, so
-// it never names a folder or ends early (a NUL byte), and stays inside the
-// results folder.
-std::string CleanResultName(std::string_view name) {
-  std::string base;
-  for (char c : RemoveChars(name, kResultNameRemoved)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c != '\\' && byte >= 0x20 && byte != 0x7F) base += c;
-  }
-  return base.empty() ? kDefaultResultName : base;
-}
-
-// A value as one CSV field: as it is, unless it holds a CR, an LF, a comma
-// or a double quote; then in double quotes, each double quote doubled
-// (RFC 4180). A value that never needed quotes is written as it always was.
-std::string CsvField(const std::string& value) {
-  if (value.find_first_of("\r\n,\"") == std::string::npos) return value;
-  return '"' + ReplaceAll(value, "\"", "\"\"") + '"';
-}
-
-// One file of an automatic save.
-struct AutoResultFile {
-  const char* suffix;
-  const char* extension;
-  const std::string* content;
-};
 
 }  // namespace
 
@@ -110,8 +79,8 @@ void Script::EndByEscape() {
   // After ESC no loop repeats: every line runs at most twice (once more in
   // a loop opened afterwards, whose [LOOPEND] then ends the script).
   for (long long steps = 2LL * state_.LineCount + 2; steps > 0; --steps) {
-    const int result = ScriptStep();
-    if (result == kStepEndScript || result == kStepCloseApplication) break;
+    const StepResult result = ScriptStep();
+    if (result == StepResult::EndScript || result == StepResult::CloseApplication) break;
   }
   ending_ = false;
 }
@@ -129,7 +98,7 @@ std::string Script::TraceLine(std::string_view keyword) const {
          ") Loop Start = " + std::to_string(state_.LoopStartLine);
 }
 
-int Script::ScriptStep() {
+StepResult Script::ScriptStep() {
   ScriptState& s = state_;
   if (s.LineCount == -1) {
     s.LineCount = static_cast<int>(ScriptReader::CountLines(s.ScriptText));
@@ -143,13 +112,12 @@ int Script::ScriptStep() {
     s.AutoResultName.clear();
     capture_.FailCount = 0;
     s.CsvTracking = false;
-    s.PassCsvText.clear();
-    s.FailCsvText.clear();
     s.CsvDefinition.clear();
     host_.ResetDeviceSlot();
+    Tell(&ScriptListener::OnScriptStart);
   }
-  if (s.StepBusy) return kStepIdle;
-  if (s.LineCounter >= s.LineCount) return kStepEndScript;
+  if (s.StepBusy) return StepResult::Idle;
+  if (s.LineCounter >= s.LineCount) return StepResult::EndScript;
   ++s.LineCounter;
   ScriptReader reader(s.ScriptText);
   reader.SetPosition(s.ReadPosition);
@@ -162,7 +130,7 @@ int Script::ScriptStep() {
   if (s.DebugTrace) MessageLine(TraceLine(parts.keyword));
   // While the run ends, nothing more reaches a device or another program.
   const bool passedOver = keyword == nullptr || (ending_ && ReachesOut(keyword->id));
-  int result = passedOver ? kStepIdle : RunKeyword(*keyword, argument);
+  StepResult result = passedOver ? StepResult::Idle : RunKeyword(*keyword, argument);
   s.StepBusy = false;
   return result;
 }
@@ -170,7 +138,7 @@ int Script::ScriptStep() {
 void Script::JumpToLoopStart() {
   state_.LineCounter = state_.LoopStartLine;
   state_.ReadPosition = state_.LoopReadPosition;
-  for (ScriptListener* listener : listeners_) listener->OnLoopRestart();
+  Tell(&ScriptListener::OnLoopRestart);
 }
 
 void Script::AddListener(ScriptListener& listener) {
@@ -182,8 +150,9 @@ void Script::RemoveListener(ScriptListener& listener) {
   std::erase(listeners_, &listener);
 }
 
-int Script::EscSave(int result) {
-  SaveAutoResults(state_.AutoResultName);
+StepResult Script::EscSave(StepResult result) {
+  const std::string name = SubstituteVariables(state_.AutoResultName);
+  Tell(&ScriptListener::OnAutoSave, AutoSave{name, state_.ResultsText, state_.CsvTracking});
   return result;
 }
 
@@ -202,7 +171,7 @@ void Script::ShowPassFailDialog(std::string_view keyword) {
           count, 1, engine_.GetHost().Now() - start});
 }
 
-int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
   switch (keyword.id) {
     case KeywordId::Language:
     case KeywordId::Exit:
@@ -254,12 +223,12 @@ int Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
     case KeywordId::UpdateCsv:
       return RunResultsKeyword(keyword, argument);
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 // Where the script goes and what it asks of the station: languages, exits,
 // loops, waits, devices, programs, the window, external programs.
-int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) {
   ScriptState& s = state_;
   const int n = keyword.digit;
   switch (keyword.id) {
@@ -267,11 +236,11 @@ int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) 
       host_.SelectLanguage(n - 1);
       break;
     case KeywordId::Exit:
-      return kStepCloseApplication;
+      return StepResult::CloseApplication;
     case KeywordId::EscStop:
-      return s.EscFlag ? EscSave(kStepEndScript) : kStepIdle;
+      return s.EscFlag ? EscSave(StepResult::EndScript) : StepResult::Idle;
     case KeywordId::EscExit:
-      return s.EscFlag ? EscSave(kStepCloseApplication) : kStepIdle;
+      return s.EscFlag ? EscSave(StepResult::CloseApplication) : StepResult::Idle;
     case KeywordId::Wait:
       host_.Wait(2.0);
       break;
@@ -287,18 +256,18 @@ int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) 
     case KeywordId::RunProgram:
       return RunProgram(n, argument);
     case KeywordId::LoopStart:
-      if (s.LoopActive) return kStepIdle;
+      if (s.LoopActive) return StepResult::Idle;
       s.LoopStartLine = s.LineCounter;
       s.LoopReadPosition = s.ReadPosition;
       s.LoopActive = true;
       break;
     case KeywordId::LoopEnd:
-      if (!s.LoopActive) return kStepIdle;
+      if (!s.LoopActive) return StepResult::Idle;
       JumpToLoopStart();
-      if (s.EscFlag) return EscSave(kStepEndScript);
+      if (s.EscFlag) return EscSave(StepResult::EndScript);
       break;
     case KeywordId::LoopOnFail:
-      if (capture_.FailCount < 1 || !s.LoopActive) return kStepIdle;
+      if (capture_.FailCount < 1 || !s.LoopActive) return StepResult::Idle;
       s.PassFailMessage.clear();
       ShowPassFailDialog(keyword.text);
       JumpToLoopStart();
@@ -322,11 +291,11 @@ int Script::RunFlowKeyword(const Keyword& keyword, const std::string& argument) 
     default:
       break;
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 // Variables, constants, operator input and the replies of commands.
-int Script::RunValuesKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunValuesKeyword(const Keyword& keyword, const std::string& argument) {
   const int n = keyword.digit;
   // The bank V1..V9 or C1..C9 at the numbered keyword's digit.
   auto variable = [this, n]() -> std::string& {
@@ -361,11 +330,11 @@ int Script::RunValuesKeyword(const Keyword& keyword, const std::string& argument
     default:
       break;
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 // What goes to the display: texts, dates and times, a cleared display.
-int Script::RunShownKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunShownKeyword(const Keyword& keyword, const std::string& argument) {
   ScriptState& s = state_;
   switch (keyword.id) {
     case KeywordId::Clear:
@@ -390,11 +359,11 @@ int Script::RunShownKeyword(const Keyword& keyword, const std::string& argument)
     default:
       break;
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 // Verdicts, fail counts, result texts and files, CSV tables.
-int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argument) {
+StepResult Script::RunResultsKeyword(const Keyword& keyword, const std::string& argument) {
   ScriptState& s = state_;
   const int n = keyword.digit;
   // The bank V1..V9 or C1..C9 at the numbered keyword's digit.
@@ -414,11 +383,12 @@ int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argumen
       s.ResultsText.clear();
       break;
     case KeywordId::SaveResults:
-      SaveNumberedResults(n);
+      if (n >= 1 && n <= 9)
+        Tell(&ScriptListener::OnNumberedSave, n, std::string_view(s.ResultsText));
       break;
     case KeywordId::SaveResultsAuto:
       s.AutoResultName = argument;
-      EscSave(kStepGoOn);
+      EscSave(StepResult::GoOn);
       break;
     case KeywordId::SaveResultsAutoEsc:
       s.AutoResultName = argument;
@@ -435,8 +405,7 @@ int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argumen
       ShowPassFailDialog(keyword.text);
       break;
     case KeywordId::ResetCsvResults:
-      s.PassCsvText.clear();
-      s.FailCsvText.clear();
+      Tell(&ScriptListener::OnCsvReset);
       break;
     case KeywordId::TrackCsvResults:
       s.CsvTracking = true;
@@ -450,10 +419,10 @@ int Script::RunResultsKeyword(const Keyword& keyword, const std::string& argumen
     default:
       break;
   }
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::RunProgram(int digit, const std::string& argument) {
+StepResult Script::RunProgram(int digit, const std::string& argument) {
   int number = digit;
   std::string name;
   if (number == 0) {
@@ -465,14 +434,14 @@ int Script::RunProgram(int digit, const std::string& argument) {
     }
   }
   engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return kStepIdle;
+  if (engine.EngineRunning) return StepResult::Idle;
   if (!host_.LoadProgram(number, name)) {
     // A program the script asked for and did not get is a failed test, not
     // a pass. A file that could not be read has said so already.
     const programs::LoadError error = host_.ProgramLoadError();
     if (error.kind == programs::LoadError::Kind::NotFound) MessageLine(error.text);
     if (error.kind != programs::LoadError::Kind::None) ++capture_.FailCount;
-    return kStepIdle;
+    return StepResult::Idle;
   }
   state_.RunningProgram = true;
   engine.PumpSuppressed = false;
@@ -480,10 +449,10 @@ int Script::RunProgram(int digit, const std::string& argument) {
   host_.ExecuteOnSelectedDevice(host_.ProgramCommandLine());
   engine.SerialTimeoutFlag = false;
   state_.RunningProgram = false;
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::RunShellApp(const std::string& argument) {
+StepResult Script::RunShellApp(const std::string& argument) {
   std::string text = platform::TrimBlanks(argument);
   bool wait = true;
   if (platform::ToUpper(text.substr(0, 3)) == "{A}") {
@@ -493,16 +462,16 @@ int Script::RunShellApp(const std::string& argument) {
   std::vector<std::string> argv = SplitCommandLine(text);
   // No program named (nothing, or "" first): nothing to start, not even the
   // AutoControl folder itself.
-  if (argv.empty() || argv[0].empty()) return kStepGoOn;
+  if (argv.empty() || argv[0].empty()) return StepResult::GoOn;
   if (text.find('/') == std::string::npos && text.find('\\') == std::string::npos) {
     argv[0] = folders_.DataPath("AppPrograms\\AutoControl\\" + argv[0]);
   }
   host_.StartProgram(argv, wait);  // a program that cannot start is passed over
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::VarInput(int n, const std::string& prompt) {
-  if (prompt.empty()) return kStepIdle;
+StepResult Script::VarInput(int n, const std::string& prompt) {
+  if (prompt.empty()) return StepResult::Idle;
   const std::string answer = host_.AskOperator(prompt, false, false);
   const std::string_view trimmed = platform::TrimmedView(answer);
   std::string label =
@@ -512,18 +481,18 @@ int Script::VarInput(int n, const std::string& prompt) {
   value.reserve(label.size() + 3 + trimmed.size());
   value.append("{").append(label).append("} ").append(trimmed);
   state_.ScriptVariables[static_cast<std::size_t>(n - 1)] = std::move(value);
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::UserInput(const std::string& prompt) {
-  if (prompt.empty()) return kStepIdle;
+StepResult Script::UserInput(const std::string& prompt) {
+  if (prompt.empty()) return StepResult::Idle;
   std::string answer = host_.AskOperator(prompt, true, false);
   if (!answer.empty()) MessageLine("{" + prompt + "}  " + platform::TrimBlanks(answer));
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::UserCheck(const std::string& question) {
-  if (question.empty()) return kStepGoOn;
+StepResult Script::UserCheck(const std::string& question) {
+  if (question.empty()) return StepResult::GoOn;
   const double start = engine_.GetHost().Now();
   std::string answer = platform::ToUpper(host_.AskOperator(question, false, true));
   using Outcome = ScriptVerdict::Outcome;
@@ -538,15 +507,15 @@ int Script::UserCheck(const std::string& question) {
     ++capture_.FailCount;
     outcome = Outcome::Failed;
   } else {
-    return kStepGoOn;
+    return StepResult::GoOn;
   }
   Report({"[USERCHECK]", question, outcome, "", "", 1, engine_.GetHost().Now() - start});
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::CmdReply(int n, const std::string& argument) {
+StepResult Script::CmdReply(int n, const std::string& argument) {
   engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return kStepIdle;
+  if (engine.EngineRunning) return StepResult::Idle;
   capture_.ReplyCaptureSlot = n;
   engine.PumpSuppressed = false;
   std::string line = argument;
@@ -555,12 +524,12 @@ int Script::CmdReply(int n, const std::string& argument) {
   host_.ExecuteOnSelectedDevice(line);
   engine.SerialTimeoutFlag = false;
   capture_.ReplyCaptureSlot = 0;
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
-int Script::CmdVerify(const std::string& argument) {
+StepResult Script::CmdVerify(const std::string& argument) {
   engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return kStepIdle;
+  if (engine.EngineRunning) return StepResult::Idle;
   const std::string device = host_.SelectedDevice();
   capture_.ReplyCaptureSlot = engine::kCaptureVerify;
   capture_.VerifyExpected.clear();
@@ -609,7 +578,7 @@ int Script::CmdVerify(const std::string& argument) {
   capture_.VerifyMismatch = false;
   capture_.VerifyIndex = 0;
   capture_.VerifyExpected.clear();
-  return kStepGoOn;
+  return StepResult::GoOn;
 }
 
 std::string Script::VariableValue(int n) const {
@@ -632,114 +601,43 @@ std::string Script::SubstituteVariables(std::string_view text) const {
   return out;
 }
 
-void Script::ReportLostRecord(const std::string& text) {
-  MessageLine(text);
-  host_.ReportError(text);
-  ++state_.RecordsLost;
+// The value of a column whose tag ("(V1)", "(PF)" ...; any letter case) the
+// script knows; nothing for another tag.
+std::optional<std::string> Script::CsvValue(const std::string& tag) const {
+  if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
+      (tag[1] == 'V' || tag[1] == 'C' || tag[1] == 'R')) {
+    const auto n = static_cast<std::size_t>(tag[2] - '0');
+    if (tag[1] == 'V') return RemoveChars(VariableValue(static_cast<int>(n)), ",;");
+    if (tag[1] == 'C') return state_.ScriptConstants[n - 1];
+    return capture_.ScriptReplies[n - 1];
+  }
+  if (tag == "(PF)") return capture_.FailCount == 0 ? "Pass" : "Fail";
+  if (tag == "(FC)") return std::to_string(capture_.FailCount);
+  if (tag == "(MT)") return TimeText(1);
+  if (tag == "(TM)") return TimeText(2);
+  if (tag == "(MDY)") return DateText(1);
+  if (tag == "(DT)") return DateText(2);
+  return std::nullopt;
 }
 
-void Script::SaveNumberedResults(int slot) {
-  if (slot < 1 || slot > 9) return;
-  const std::string path =
-      folders_.DataPath("AppPrograms\\AutoControl\\testresults" + std::to_string(slot) + ".txt");
-  if (platform::Result written = platform::WriteFileAtomic(path, state_.ResultsText); !written) {
-    ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
-  }
-}
-
-void Script::SaveAutoResults(const std::string& name) {
-  const std::string base = CleanResultName(SubstituteVariables(name));
-  std::vector<AutoResultFile> files = {{"", ".txt", &state_.ResultsText}};
-  if (state_.CsvTracking) {
-    files.push_back({"_Pass", ".csv", &state_.PassCsvText});
-    files.push_back({"_Fail", ".csv", &state_.FailCsvText});
-  }
-  const std::string folder = folders_.DataPath("AppPrograms\\AutoControl\\AutoResults");
-  std::size_t next = 0;  // the first file not written yet
-  for (int number = 1; number <= 9999 && next < files.size(); ++number) {
-    std::string digits = std::to_string(number);
-    digits.insert(0, 4 - digits.size(), '0');
-    auto pathOf = [&](const AutoResultFile& f) {
-      return platform::JoinPath(folder, base + digits + f.suffix + f.extension);
-    };
-    // A number any of whose names is taken (a file, a folder, a link leading
-    // nowhere) is passed over whole.
-    if (std::any_of(files.begin() + static_cast<std::ptrdiff_t>(next), files.end(),
-                    [&](const AutoResultFile& f) { return platform::NameTaken(pathOf(f)); })) {
-      continue;
-    }
-    for (; next < files.size(); ++next) {
-      const std::string path = pathOf(files[next]);
-      const platform::Result written = platform::WriteFileExclusive(path, *files[next].content);
-      // Another station took the name first: the rest go to the next number.
-      if (written.Kind() == platform::ResultKind::CallerMistake) break;
-      if (!written)
-        ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
-    }
-  }
-  for (; next < files.size(); ++next) {
-    ReportLostRecord("Result file not written: every number of " + base + files[next].suffix +
-                     " is taken");
-  }
-}
-
-std::string Script::CsvHeaderLine() const {
-  std::vector<std::string> fields = platform::SplitFields(state_.CsvDefinition, '|');
-  if (!fields.empty() && platform::TrimBlanks(fields.back()).empty()) fields.pop_back();
-  std::string line;
+CsvUpdate Script::CsvRow() const {
+  CsvUpdate row{capture_.FailCount == 0, {}, {}};
+  // "Title(tag)|Title(tag)|...|": a blank field at the end is no column.
+  const std::vector<std::string> fields = platform::SplitFields(state_.CsvDefinition, '|');
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    std::size_t paren = fields[i].find('(');
-    std::string title = paren == std::string::npos ? std::string() : fields[i].substr(0, paren);
-    if (title.empty()) title = " ";
-    if (i) line += ',';
-    line += CsvField(title);
+    const std::string& field = fields[i];
+    const std::size_t paren = field.find('(');
+    if (i + 1 < fields.size() || !platform::TrimBlanks(field).empty())
+      row.titles.push_back(paren == std::string::npos ? std::string() : field.substr(0, paren));
+    const std::string tag =
+        paren == std::string::npos ? "()" : platform::ToUpper(field.substr(paren));
+    if (std::optional<std::string> value = CsvValue(tag)) row.values.push_back(std::move(*value));
   }
-  return line + "\r\n";
-}
-
-std::string Script::CsvDataLine() const {
-  std::string line;
-  bool first = true;
-  for (const std::string& field : platform::SplitFields(state_.CsvDefinition, '|')) {
-    std::size_t paren = field.find('(');
-    std::string tag = paren == std::string::npos ? "()" : platform::ToUpper(field.substr(paren));
-    bool known = true;
-    std::string value;
-    if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
-        (tag[1] == 'V' || tag[1] == 'C' || tag[1] == 'R')) {
-      int n = tag[2] - '0';
-      if (tag[1] == 'V') value = RemoveChars(VariableValue(n), ",;");
-      if (tag[1] == 'C') value = state_.ScriptConstants[static_cast<std::size_t>(n - 1)];
-      if (tag[1] == 'R') value = capture_.ScriptReplies[static_cast<std::size_t>(n - 1)];
-    } else if (tag == "(PF)") {
-      value = capture_.FailCount == 0 ? "Pass" : "Fail";
-    } else if (tag == "(FC)") {
-      value = std::to_string(capture_.FailCount);
-    } else if (tag == "(MT)") {
-      value = TimeText(1);
-    } else if (tag == "(TM)") {
-      value = TimeText(2);
-    } else if (tag == "(MDY)") {
-      value = DateText(1);
-    } else if (tag == "(DT)") {
-      value = DateText(2);
-    } else {
-      known = false;
-    }
-    if (known) {
-      if (!first) line += ',';
-      line += CsvField(value);
-      first = false;
-    }
-  }
-  return line + "\r\n";
+  return row;
 }
 
 void Script::UpdateCsv() {
-  if (!state_.CsvTracking) return;
-  std::string& target = capture_.FailCount == 0 ? state_.PassCsvText : state_.FailCsvText;
-  if (target.empty()) target = CsvHeaderLine();
-  target += CsvDataLine();
+  if (state_.CsvTracking) Tell(&ScriptListener::OnCsvUpdate, CsvRow());
 }
 
 std::string Script::DateText(int mode) const {

@@ -1,7 +1,8 @@
 // The AutoControl interpreter: runs the ScriptText of the start-up script one
 // keyword line per tick of the script timer, keeps the script's variables,
-// constants and saved replies, judges pass and fail, and writes result text
-// files and CSV tables.
+// constants and saved replies, judges pass and fail, and decides what the
+// run's records keep and when: it publishes its saves and CSV rows to its
+// listeners, which write them (records/result_files.h).
 //
 // The window, the device list, program files and the operator dialogs are
 // reached through ScriptHost, which the application implements; tests use a
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,11 +28,13 @@
 
 namespace autocontrol {
 
-// Results of ScriptStep.
-inline constexpr int kStepGoOn = 1;
-inline constexpr int kStepIdle = 0;
-inline constexpr int kStepEndScript = -1;
-inline constexpr int kStepCloseApplication = -2;
+// What one step of the script did, and so what its caller does next.
+enum class StepResult {
+  GoOn,              // a line ran; the next tick runs the next one
+  Idle,              // nothing ran (a step was running, or a line found nothing to do)
+  EndScript,         // the script is done: the terminal is the operator's again
+  CloseApplication,  // [EXIT], or [ESCEXIT] after ESC: the application closes
+};
 
 class ScriptHost {
  public:
@@ -85,16 +89,44 @@ struct ScriptVerdict {
   double seconds;  // from the question (or the first command) to the verdict
 };
 
-// Hears of the script's verdicts as they are reached: [USERCHECK] answers,
-// each [CMDVERIFY] attempt, and the verdict shown by [PASSFAILMSG],
-// [PASSFAILMSG1] .. [PASSFAILMSG9] and [LOOPONFAIL]; and of every jump back
-// to the start of the loop (a production script's next unit). The
-// application implements it for the run's report.
+// An automatic save ([SAVERESULTSAUTO], and the ESC saves of [ESCSTOP],
+// [ESCEXIT] and [LOOPEND] after ESC).
+struct AutoSave {
+  std::string_view name;         // as the script gives it, its variables put in
+  std::string_view resultsText;  // what [STORERESULTS] collected
+  bool csvTables;                // CSV tracking is on: the tables go with the text
+};
+
+// A row for the CSV tables ([UPDATECSV], [LOOPONFAIL]UPDATE), while CSV
+// tracking is on.
+struct CsvUpdate {
+  bool passed;  // the fail count was 0: the row goes to the pass table
+  // Every column's title as [DEFINECSV] names it ("" for none), and the
+  // values of the columns whose tag the script knows, at the update.
+  std::vector<std::string> titles;
+  std::vector<std::string> values;
+};
+
+// Hears of what the script does that a record keeps: its verdicts as they
+// are reached ([USERCHECK] answers, each [CMDVERIFY] attempt, and the
+// verdict shown by [PASSFAILMSG], [PASSFAILMSG1] .. [PASSFAILMSG9] and
+// [LOOPONFAIL]); every jump back to the start of the loop (a production
+// script's next unit); its start; and what it asks to be saved. A listener
+// hears, it never calls back into the run; each event it does not need is
+// passed over.
 class ScriptListener {
  public:
   virtual ~ScriptListener() = default;
-  virtual void OnVerdict(const ScriptVerdict& verdict) = 0;
-  virtual void OnLoopRestart() = 0;
+  virtual void OnVerdict(const ScriptVerdict& /*verdict*/) {}
+  virtual void OnLoopRestart() {}
+  // The script starts at its first line: its CSV tables start empty.
+  virtual void OnScriptStart() {}
+  // [SAVERESULTS1] .. [SAVERESULTS9]: `resultsText` kept under `slot`.
+  virtual void OnNumberedSave(int /*slot*/, std::string_view /*resultsText*/) {}
+  virtual void OnAutoSave(const AutoSave& /*save*/) {}
+  virtual void OnCsvUpdate(const CsvUpdate& /*update*/) {}
+  // [RESETCSVRESULTS]: both tables start again empty.
+  virtual void OnCsvReset() {}
 };
 
 // The script's process-wide values.
@@ -116,13 +148,8 @@ struct ScriptState {
   std::string AutoResultName;
   bool CsvTracking = false;
   std::string CsvDefinition;
-  std::string PassCsvText;
-  std::string FailCsvText;
   bool VerifyRetry = false;
   bool RunningProgram = false;  // a [RUNPROGn] line is running its program
-  // Result and CSV files that could not be written in this run, one per
-  // file; a run that lost one must not end as if it had saved everything.
-  std::int32_t RecordsLost = 0;
 };
 
 class Script {
@@ -138,9 +165,8 @@ class Script {
   // Uses an already built ScriptText instead of the file (tests, tools).
   bool LoadScriptText(std::string scriptText);
 
-  // Runs at most one keyword line: 0 or 1 go on, -1 ends the script, -2
-  // closes the application.
-  int ScriptStep();
+  // Runs at most one keyword line.
+  StepResult ScriptStep();
 
   // ESC from the main window or a dialog: the loop ends at its next
   // [LOOPEND] and the ESC keywords act.
@@ -154,10 +180,9 @@ class Script {
   // Does nothing before the first step or inside a step.
   void EndByEscape();
 
-  // Who hears of verdicts and loop restarts; null (the default) for nobody.
-  // Every listener added hears every verdict and loop restart, in the order
-  // they were added; one is removed before it goes away. Adding one twice
-  // adds it once.
+  // Who hears of the script's events (ScriptListener); nobody by default.
+  // Every listener added hears every event, in the order they were added;
+  // one is removed before it goes away. Adding one twice adds it once.
   void AddListener(ScriptListener& listener);
   void RemoveListener(ScriptListener& listener);
 
@@ -169,17 +194,6 @@ class Script {
   std::string VariableValue(int n) const;
   // Blanks removed and every "{Vn}" replaced by the value of variable n.
   std::string SubstituteVariables(std::string_view text) const;
-  // Results. A file that cannot be written is a lost record: reported in the
-  // display and to the host, and counted in RecordsLost; the script goes on.
-  void SaveNumberedResults(int slot);
-  // The automatic result files of one save: the text file and, while CSV
-  // tracking is on, the pass and fail tables, all under the first number
-  // whose names are all free, so the files of one unit always share it.
-  void SaveAutoResults(const std::string& name);
-  // CSV.
-  std::string CsvHeaderLine() const;
-  std::string CsvDataLine() const;
-  void UpdateCsv();
   std::string DateText(int mode) const;
   std::string TimeText(int mode) const;
 
@@ -189,29 +203,36 @@ class Script {
 
  private:
   // One keyword line; each family of keywords has a runner of its own.
-  int RunKeyword(const Keyword& keyword, const std::string& argument);
-  int RunFlowKeyword(const Keyword& keyword, const std::string& argument);
-  int RunValuesKeyword(const Keyword& keyword, const std::string& argument);
-  int RunShownKeyword(const Keyword& keyword, const std::string& argument);
-  int RunResultsKeyword(const Keyword& keyword, const std::string& argument);
-  int RunProgram(int digit, const std::string& argument);
-  int RunShellApp(const std::string& argument);
-  int VarInput(int n, const std::string& prompt);
-  int UserInput(const std::string& prompt);
-  int CmdReply(int n, const std::string& argument);
-  int CmdVerify(const std::string& argument);
-  int UserCheck(const std::string& question);
-  int EscSave(int result);
+  StepResult RunKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunFlowKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunValuesKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunShownKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunResultsKeyword(const Keyword& keyword, const std::string& argument);
+  StepResult RunProgram(int digit, const std::string& argument);
+  StepResult RunShellApp(const std::string& argument);
+  StepResult VarInput(int n, const std::string& prompt);
+  StepResult UserInput(const std::string& prompt);
+  StepResult CmdReply(int n, const std::string& argument);
+  StepResult CmdVerify(const std::string& argument);
+  StepResult UserCheck(const std::string& question);
+  StepResult EscSave(StepResult result);
   void JumpToLoopStart();
   void ShowPassFailDialog();
   // The verdict dialog of [PASSFAILMSG..] and [LOOPONFAIL], reported.
   void ShowPassFailDialog(std::string_view keyword);
-  void Report(const ScriptVerdict& verdict) {
-    for (ScriptListener* listener : listeners_) listener->OnVerdict(verdict);
+  // Tells every listener: Tell(&ScriptListener::OnVerdict, verdict).
+  template <typename Event, typename... Args>
+  void Tell(Event event, const Args&... args) {
+    for (ScriptListener* listener : listeners_) (listener->*event)(args...);
   }
+  void Report(const ScriptVerdict& verdict) { Tell(&ScriptListener::OnVerdict, verdict); }
+  // [UPDATECSV] while CSV tracking is on: the row, from the definition of
+  // [DEFINECSV] and the values now, to every listener.
+  void UpdateCsv();
+  CsvUpdate CsvRow() const;
+  std::optional<std::string> CsvValue(const std::string& tag) const;
   void MessageLine(const std::string& text);
   std::string TraceLine(std::string_view keyword) const;
-  void ReportLostRecord(const std::string& text);
 
   ScriptHost& host_;
   engine::CommandEngine& engine_;

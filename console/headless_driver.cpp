@@ -141,7 +141,7 @@ class HeadlessRun : public StationListener {
 
   // The script's end ends the run; the operator's answers and the devices
   // that could not be opened go into the report.
-  void OnScriptEnded(int /*result*/) override { gui_.Quit(0); }
+  void OnScriptEnded(autocontrol::StepResult /*result*/) override { gui_.Quit(0); }
   void OnOperatorAnswer(const std::string& prompt, const std::string& answer) override {
     report_.OperatorAnswer(prompt, answer);
   }
@@ -484,7 +484,7 @@ int HeadlessRun::Status() const {
   if (deviceMissing_ || shell.DeviceNotAvailableCount > 0 || shell.LinesWithoutDevice > 0) {
     return kExitDeviceNotAvailable;
   }
-  if (app_.Script().State().RecordsLost > 0 || reportLost_) return kExitRecordLost;
+  if (app_.Results().RecordsLost() > 0 || reportLost_) return kExitRecordLost;
   if ((options_.execLine || options_.RunsProgram()) && report_.NoReplyCount() > 0) {
     return kExitNoReply;
   }

@@ -24,7 +24,9 @@
 #include "devices/link.h"
 #include "engine/command_engine.h"
 #include "engine/reply_capture.h"
+#include "engine/reply_format.h"
 #include "platform/data_folders.h"
+#include "records/result_files.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/fake_transport.h"
 
@@ -213,7 +215,7 @@ bool IsAutoResultName(const std::string& file, std::string& key, std::string& ki
 // Every file of the run lies where results go, under a name the rules make;
 // the CSV tables of a save have its text file's number.
 void CheckResultFiles(const DataRoot& root, const std::vector<File>& files,
-                      const autocontrol::ScriptState& state) {
+                      const records::ResultFiles& results) {
   std::set<std::string> texts, tables;
   for (const File& f : files) {
     Check(!f.name.empty() && f.name.front() != '.');  // no temporary file is left
@@ -228,15 +230,15 @@ void CheckResultFiles(const DataRoot& root, const std::vector<File>& files,
     for (unsigned char c : key) Check(c >= 0x20 && c != 0x7F && c != '\\');
     (kind == ".txt" ? texts : tables).insert(key);
   }
-  if (state.RecordsLost == 0) {
+  if (results.RecordsLost() == 0) {
     for (const std::string& key : tables) Check(texts.count(key) == 1);
   }
 }
 
 // Takes away the files written since the last check, and checks them.
-void CheckWritten(DataRoot& root, const autocontrol::ScriptState& state) {
+void CheckWritten(DataRoot& root, const records::ResultFiles& results) {
   std::vector<File> files;
-  if (root.Take(files)) CheckResultFiles(root, files, state);
+  if (root.Take(files)) CheckResultFiles(root, files, results);
 }
 
 bool WholeRows(const std::string& table) {
@@ -257,8 +259,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   engine::CommandEngine engine(window, capture);
   FuzzHost host(data, engine, capture);
   autocontrol::Script script(host, engine, capture, root.path, 0);
+  records::ResultFiles results(root.path, [&](const std::string& text) {
+    engine.DisplayExchange(text, "", "", engine::kMessageLine, 0);
+    host.ReportError(text);
+  });
+  script.AddListener(results);
   if (!script.LoadScriptText(autocontrol::BuildScriptText(file))) {
-    CheckWritten(root, script.State());
+    CheckWritten(root, results);
     return 0;
   }
 
@@ -274,20 +281,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     engine.State().AbortRequest = true;
     script.OnEscape();
   };
-  int result = 0;
-  for (int step = 0; step < budget + 60 && result >= 0; ++step) {
+  using autocontrol::StepResult;
+  StepResult result = StepResult::Idle;
+  for (int step = 0;
+       step < budget + 60 && (result == StepResult::GoOn || result == StepResult::Idle); ++step) {
     if (step == budget) script.OnEscape();
     result = script.ScriptStep();
-    Check(result >= -2 && result <= 1);
     Check(capture.ReplyCaptureSlot == 0 && !engine.State().EngineRunning);
     // A save looks for the first free number from 0001 on, so saves in a
     // loop would cost the square of their count: the files are checked and
     // taken away now and then, as an operator collects them.
-    if (step % 8 == 7) CheckWritten(root, script.State());
+    if (step % 8 == 7) CheckWritten(root, results);
   }
-  const autocontrol::ScriptState& state = script.State();
-  Check(WholeRows(state.PassCsvText) && WholeRows(state.FailCsvText));
-  Check(capture.FailCount >= 0 && state.RecordsLost >= 0);
+  Check(WholeRows(results.PassCsvText()) && WholeRows(results.FailCsvText()));
+  Check(capture.FailCount >= 0 && results.RecordsLost() >= 0);
   Check(script.SubstituteVariables(file).find(' ') == std::string::npos);
   // [SHELLAPP] arguments: without quotes and backslashes, the words of the
   // text between blanks and tabs, nothing else.
@@ -304,6 +311,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
     Check(autocontrol::SplitCommandLine(file) == words);
   }
-  CheckWritten(root, state);
+  CheckWritten(root, results);
   return 0;
 }

@@ -158,8 +158,7 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
       programs_(std::make_unique<programs::ProgramLoader>(*engine_, *programSide_,
                                                           folders_.GetDataRoot())),
       entry_(gui, kMainForm) {
-  script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
-                                                  folders_.GetDataRoot(), 0);
+  BuildScript(0);
   engine_->OnLineFinished = [this] { programs_->OnLineFinished(); };
   dialogs_.onEscape = [this] { script_->OnEscape(); };
   dialogs_.translate = [this](const std::string& caption) { return Translate(caption); };
@@ -179,6 +178,21 @@ void Application::AddListener(StationListener& listener) {
 
 void Application::RemoveListener(StationListener& listener) {
   std::erase(listeners_, &listener);
+}
+
+void Application::BuildScript(int scriptNumber) {
+  // A record that could not be written is told where the operator looks and
+  // where it is read without a window.
+  auto results = std::make_unique<records::ResultFiles>(
+      folders_.GetDataRoot(), [this](const std::string& text) {
+        engine_->DisplayExchange(text, "", "", engine::kMessageLine, 0);
+        scriptSide_->ReportError(text);
+      });
+  auto script = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
+                                                      folders_.GetDataRoot(), scriptNumber);
+  script->AddListener(*results);
+  script_ = std::move(script);
+  results_ = std::move(results);
 }
 
 void Application::AddExchangeListener(engine::ExchangeListener& listener) {
@@ -225,8 +239,7 @@ void Application::Start(const StartUp& startUp) {
   InstallGuides(folders_, guideSources_);
   languages_.LoadLanguageFiles(folders_.GetDataRoot());
   shell_.ScriptNumber = startUp.scriptNumber;
-  script_ = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
-                                                  folders_.GetDataRoot(), shell_.ScriptNumber);
+  BuildScript(shell_.ScriptNumber);
   const bool automatic = startUp.loadScript && script_->LoadScript();
   shell_.AutoControlMode = automatic;
   shell_.IdleBackColour = automatic ? 22 : 36;
@@ -298,11 +311,11 @@ void Application::OnMainFormStarted() {
 }
 
 void Application::OnScriptTick() {
-  int result = script_->ScriptStep();
-  if (result == autocontrol::kStepEndScript) {
+  const autocontrol::StepResult result = script_->ScriptStep();
+  if (result == autocontrol::StepResult::EndScript) {
     EndAutoControl();
     Tell([&](StationListener& l) { l.OnScriptEnded(result); });
-  } else if (result == autocontrol::kStepCloseApplication) {
+  } else if (result == autocontrol::StepResult::CloseApplication) {
     shell_.AutoControlMode = false;
     engine_->State().AutomaticMode = false;
     gui_.StopTimer(kMainForm, tmain::kScriptTimer);

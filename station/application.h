@@ -18,6 +18,7 @@
 #include "lang/languages.h"
 #include "platform/data_folders.h"
 #include "programs/program_loader.h"
+#include "records/result_files.h"
 #include "screens/dialogs.h"
 #include "screens/placement.h"
 #include "station/command_entry.h"
@@ -117,6 +118,8 @@ class Application : public ui::EventSink {
   const engine::CommandEngine& Engine() const { return *engine_; }
   const engine::PlainReplyCapture& PlainCapture() const { return plainCapture_; }
   const autocontrol::Script& Script() const { return *script_; }
+  // The script's result files and CSV tables; RecordsLost() for the exit status.
+  const records::ResultFiles& Results() const { return *results_; }
   const programs::ProgramLoader& Programs() const { return *programs_; }
   const ui::look::Palette& Palette() const { return look_.Palette(); }
   const lang::Languages& Languages() const { return languages_; }
@@ -174,6 +177,8 @@ class Application : public ui::EventSink {
   void Tell(Call call) {
     for (StationListener* listener : listeners_) call(*listener);
   }
+  // A new script of the start-up script `scriptNumber` with its result files.
+  void BuildScript(int scriptNumber);
 
   ui::Gui& gui_;
   platform::DataFolders folders_;
@@ -188,6 +193,8 @@ class Application : public ui::EventSink {
   app::Dialogs dialogs_;
   lang::Languages languages_;
   std::unique_ptr<ScriptSide> scriptSide_;
+  // Built with the script and listening to it; it outlives the script.
+  std::unique_ptr<records::ResultFiles> results_;
   std::unique_ptr<autocontrol::Script> script_;
   std::unique_ptr<ProgramSide> programSide_;
   std::unique_ptr<programs::ProgramLoader> programs_;

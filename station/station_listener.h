@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "autocontrol/script.h"
+
 namespace app {
 
 class StationListener {
@@ -18,8 +20,8 @@ class StationListener {
   virtual void OnDeviceNotAvailable(const std::string& /*entry*/, const std::string& /*reason*/) {}
   // An answer the operator gave a script's dialog.
   virtual void OnOperatorAnswer(const std::string& /*prompt*/, const std::string& /*answer*/) {}
-  // The script ended (-1) or closed the application (-2).
-  virtual void OnScriptEnded(int /*result*/) {}
+  // The script ended (EndScript) or closed the application (CloseApplication).
+  virtual void OnScriptEnded(autocontrol::StepResult /*result*/) {}
   // What the operator must learn even without the display (a record that
   // could not be written, a settings line a link could not use).
   virtual void OnError(const std::string& /*text*/) {}

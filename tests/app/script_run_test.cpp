@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "autocontrol/script_file.h"
 #include "support/station.h"
 
 namespace {
@@ -79,7 +80,7 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
     s.Run();
     EXPECT_EQ(s.Display(), c.display) << c.script;
     for (const auto& [path, content] : c.files) EXPECT_EQ(s.Read(path), content) << path;
-    EXPECT_EQ(s.ended, autocontrol::kStepEndScript) << c.script;
+    EXPECT_EQ(s.ended, autocontrol::StepResult::EndScript) << c.script;
   }
 }
 
@@ -88,7 +89,7 @@ TEST(ScriptRun, ExitClosesTheApplicationOnTheFirstTickAndAnEndLeavesAUsableTermi
   EXPECT_EQ(std::pair(exits.application->Shell().AutoControlMode, exits.Background()),
             std::pair(true, 22));  // the AutoControl colours
   exits.Run();
-  EXPECT_EQ(exits.ended, autocontrol::kStepCloseApplication);
+  EXPECT_EQ(exits.ended, autocontrol::StepResult::CloseApplication);
   EXPECT_FALSE(exits.gui.FormLoaded(kMainForm));
   EXPECT_NEAR(exits.gui.Now(), 0.05, 1e-9);
   Station ends("[SHOW]x\n", 12);  // autocontrol_12.txt
@@ -188,7 +189,7 @@ TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
                          {{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}, true},
                          {{"/bin/tool", "--fast"}, false},
                          {{s.folder / "AppPrograms/AutoControl/tool.sh", "1"}, true}}));
-  EXPECT_EQ(s.ended, autocontrol::kStepEndScript);
+  EXPECT_EQ(s.ended, autocontrol::StepResult::EndScript);
 }
 
 TEST(ScriptRun, ShowModeAndDeviceKeywords) {
@@ -214,9 +215,9 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
   EXPECT_EQ(s.shown, (Strings{"Pass - Serial: Motor 3", "Pass",
                               "Does Visual Inspection Pass [PASS/FAIL]", "Fail"}));
   EXPECT_EQ(s.State().CsvDefinition, "Serial(V1)|Speed(c2)|Result(PF)|Fails(FC)|Odd(XX)|Time(MT)|");
-  EXPECT_EQ(s.State().FailCsvText,
+  EXPECT_EQ(s.Results().FailCsvText(),
             "Serial,Speed,Result,Fails,Odd,Time\r\n712,1000,Fail,1,09:04:03\r\n");
-  EXPECT_EQ(s.State().PassCsvText,
+  EXPECT_EQ(s.Results().PassCsvText(),
             "Serial,Speed,Result,Fails,Odd,Time\r\n8,1000,Pass,0,09:04:03\r\n");
   EXPECT_EQ(s.application->Script().TimeText(1), "09:04:03");
   const std::pair<int, const char*> clock[] = {
@@ -241,7 +242,7 @@ TEST(Verdicts, CsvValuesWithLineEndsOrQuotesAreQuotedAndOthersKeptAsTheyWere) {
                              : std::string("plain text;x");
   };
   s.Run();
-  EXPECT_EQ(s.State().PassCsvText,
+  EXPECT_EQ(s.Results().PassCsvText(),
             "\"Len \"\"mm\"\"\",Id,Pos,Text,Plain\r\n"
             "\"5\"\"\",\"HAL\n01\",\"12\r5\",\"\"\"q\"\"\",plain text;x\r\n");
 }
@@ -313,3 +314,41 @@ TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
 }
 
 }  // namespace
+
+// What the records keep reaches every listener as plain values: the start,
+// each save with its results text and its name with the variables put in,
+// each CSV row with its titles and the values the script computed (a tag it
+// does not know has a title but no value), and each reset of the tables.
+TEST(ScriptRun, EveryListenerHearsWhatTheRecordsKeep) {
+  struct Heard : autocontrol::ScriptListener {
+    Strings events;
+    void OnScriptStart() override { events.push_back("start"); }
+    void OnNumberedSave(int slot, std::string_view text) override {
+      events.push_back("save " + std::to_string(slot) + " " + std::string(text));
+    }
+    void OnAutoSave(const autocontrol::AutoSave& save) override {
+      events.push_back("auto " + std::string(save.name) + " " + std::string(save.resultsText) +
+                       (save.csvTables ? " tables" : ""));
+    }
+    void OnCsvUpdate(const autocontrol::CsvUpdate& row) override {
+      std::string e = row.passed ? "pass" : "fail";
+      for (const std::string& t : row.titles) e += " [" + t + "]";
+      e += " =";
+      for (const std::string& v : row.values) e += " [" + v + "]";
+      events.push_back(e);
+    }
+    void OnCsvReset() override { events.push_back("reset"); }
+  } heard;
+  const std::string script =
+      "[VARSET1]{Lot} 1;2 34\n[SHOW]x\n[STORERESULTS]\n[SAVERESULTS2]\n[UPDATECSV]\n"
+      "[SAVERESULTSAUTO]A\n[TRACKCSVRESULTS]\n[DEFINECSV]Lot(V1)Odd(XX)(PF)\n[USERCHECK]\n"
+      "[UPDATECSV]\n[RESETCSVRESULTS]\n[SAVERESULTSAUTO]Lot {V1}\n";
+  Station s(script);
+  s.application->AddScriptListener(heard);
+  s.answers = {"FAIL"};
+  s.Run();
+  EXPECT_EQ(s.ended, autocontrol::StepResult::EndScript);
+  EXPECT_EQ(heard.events, (Strings{"start", "save 2 x\r\n", "auto A x\r\n",
+                                   "fail [Lot] [Odd] [] = [12 34] [Fail]", "reset",
+                                   "auto Lot1;234 x\r\n tables"}));
+}

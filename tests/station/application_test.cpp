@@ -118,7 +118,7 @@ TEST(MainWindow, EveryListenerHearsEachDeviceThatDidNotOpenOnceUntilItIsRemoved)
   EXPECT_EQ(first.calls, once);
   EXPECT_EQ(second.calls, (Strings{once[0], "device : no device is selected"}));
   // The station's own listener (the test's) still heard nothing end.
-  EXPECT_EQ(s.ended, 0);
+  EXPECT_EQ(s.ended, autocontrol::StepResult::Idle);
 }
 
 TEST(MainWindow, EscWhileIdleSendsAbortAndDuringALineStopsIt) {

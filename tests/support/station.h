@@ -42,7 +42,8 @@ struct Station : app::Surroundings, app::StationListener {
   std::vector<std::string> forms;   // the dialogs shown, in order
   std::vector<std::string> shown;   // what each showed
   std::tm now{};                    // the local clock
-  int ended = 0;                    // how the script ended
+  // How the script ended (Idle: it has not)
+  autocontrol::StepResult ended = autocontrol::StepResult::Idle;
   // Starts the programs of [SHELLAPP]; by default nothing starts.
   std::function<bool(const Strings& argv, bool wait)> startProgram = [](const Strings&, bool) {
     return false;
@@ -88,7 +89,7 @@ struct Station : app::Surroundings, app::StationListener {
   void Run() { gui.Run(); }
   std::tm LocalTime() override { return now; }
   bool StartProgram(const Strings& argv, bool wait) override { return startProgram(argv, wait); }
-  void OnScriptEnded(int result) override {
+  void OnScriptEnded(autocontrol::StepResult result) override {
     ended = result;
     gui.Quit(0);
   }
@@ -105,6 +106,7 @@ struct Station : app::Surroundings, app::StationListener {
   std::string Display() { return application->DisplayText(); }
   int Background() { return gui.Colours({kMainForm, 0}).back; }
   const autocontrol::ScriptState& State() const { return application->Script().State(); }
+  const records::ResultFiles& Results() const { return application->Results(); }
   int FailCount() { return application->PlainCapture().FailCount; }
   std::string Read(const std::string& relative) {
     std::string text;

@@ -1,0 +1,65 @@
+// The result text files and the CSV tables of a script run, written from
+// what the script publishes (autocontrol::ScriptListener): a numbered save
+// with its results text, an automatic save with its name, a CSV row with its
+// titles and values, the tables' reset and the script's start. The script
+// decides what is kept and when; this class decides how it looks on disk.
+//
+// Files, all below DataRoot's "AppPrograms\AutoControl":
+//   - testresults1.txt .. testresults9.txt: a numbered save, replaced
+//     atomically;
+//   - AutoResults\<name><nnnn>.txt and, while CSV tracking is on,
+//     <name><nnnn>_Pass.csv and <name><nnnn>_Fail.csv: an automatic save,
+//     under the first number 0001 .. 9999 whose names are all free, so the
+//     files of one unit always share it; each file is new (never overwrites
+//     one, even one another station wrote at the same moment).
+// A CSV table is a header line of the column titles and one line a row,
+// CR LF after each; a value is quoted only when it holds a CR, an LF, a
+// comma or a double quote (RFC 4180), so a table that never needed quotes
+// keeps the bytes it always had.
+//
+// A file that cannot be written is a lost record: told through `tellLost`
+// (the display and standard error) and counted in RecordsLost(), which the
+// exit status of a run without a window reads; the script goes on.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "autocontrol/script.h"
+#include "platform/data_folders.h"
+
+namespace records {
+
+class ResultFiles : public autocontrol::ScriptListener {
+ public:
+  using TellLost = std::function<void(const std::string& text)>;
+
+  // `dataRoot`: the data folder the files go below (empty: the default).
+  ResultFiles(std::string dataRoot, TellLost tellLost);
+
+  void OnScriptStart() override;
+  void OnNumberedSave(int slot, std::string_view resultsText) override;
+  void OnAutoSave(const autocontrol::AutoSave& save) override;
+  void OnCsvUpdate(const autocontrol::CsvUpdate& update) override;
+  void OnCsvReset() override;
+
+  // The tables as an automatic save writes them now: empty, or a header
+  // line and the rows since the script's start or the last reset.
+  const std::string& PassCsvText() const { return passCsvText_; }
+  const std::string& FailCsvText() const { return failCsvText_; }
+  // Files that could not be written, one per file.
+  std::int32_t RecordsLost() const { return recordsLost_; }
+
+ private:
+  void ReportLostRecord(const std::string& text);
+
+  platform::DataFolders folders_;
+  TellLost tellLost_;
+  std::string passCsvText_;
+  std::string failCsvText_;
+  std::int32_t recordsLost_ = 0;
+};
+
+}  // namespace records

@@ -1,0 +1,205 @@
+// The result files' own rules, from the script's events alone: how a CSV
+// table looks, which names a save takes, and what becomes a lost record.
+// Whole script runs that leave these files are in tests/app/.
+#include "records/result_files.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/data_folders.h"
+#include "platform/files.h"
+#include "support/test_folder.h"
+
+namespace {
+
+using testing_support::TestFolder;
+using Strings = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;  // name -> content
+
+const std::string kAutoControl = "AppPrograms/AutoControl/";
+const std::string kAuto = kAutoControl + "AutoResults/";
+
+// A data folder with its tree and the result files writing into it; what
+// they tell of lost records is kept.
+struct Records {
+  TestFolder folder;
+  Strings told;
+  records::ResultFiles files;
+  Records() : files(folder.Path(), [this](const std::string& text) { told.push_back(text); }) {
+    platform::DataFolders(folder.Path()).EnsureDataFolders();
+  }
+  // The files in AutoResults.
+  Files Saved() {
+    Files saved;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / kAuto)) {
+      std::string content;
+      if (entry.is_regular_file()) {
+        EXPECT_TRUE(platform::ReadFile(entry.path().string(), content));
+      }
+      saved[entry.path().filename().string()] = content;
+    }
+    return saved;
+  }
+};
+
+// Rows go to the pass or the fail table; each table starts with the titles
+// of its first row. A field is quoted only when it holds a CR, an LF, a
+// comma or a double quote (doubled inside); an empty title is one blank.
+TEST(ResultFiles, CsvRowsBuildTheirTableAndQuoteOnlyWhatNeedsIt) {
+  const struct {
+    std::vector<autocontrol::CsvUpdate> updates;
+    const char* pass;
+    const char* fail;
+  } cases[] = {
+      {{{true, {"Serial", "Result"}, {"7", "Pass"}}}, "Serial,Result\r\n7,Pass\r\n", ""},
+      {{{false, {"Serial", "Result"}, {"7", "Fail"}}}, "", "Serial,Result\r\n7,Fail\r\n"},
+      // More titles than values (a tag the script does not know), an empty
+      // title, and the titles of a later row are not asked for.
+      {{{true, {"A", "", "Odd"}, {"1"}}, {true, {"X"}, {"2", "3"}}, {false, {"F"}, {}}},
+       "A, ,Odd\r\n1\r\n2,3\r\n",
+       "F\r\n\r\n"},
+      {{{true, {"Len \"mm\"", "Id"}, {"5\"", "HAL\n01", "12\r5", "a,b", "plain text;x", "\"q\""}}},
+       "\"Len \"\"mm\"\"\",Id\r\n"
+       "\"5\"\"\",\"HAL\n01\",\"12\r5\",\"a,b\",plain text;x,\"\"\"q\"\"\"\r\n",
+       ""},
+      {{{true, {}, {}}}, "\r\n\r\n", ""},
+  };
+  for (const auto& c : cases) {
+    Records r;
+    for (const autocontrol::CsvUpdate& update : c.updates) r.files.OnCsvUpdate(update);
+    EXPECT_EQ(r.files.PassCsvText(), c.pass);
+    EXPECT_EQ(r.files.FailCsvText(), c.fail);
+  }
+}
+
+// The script's start and [RESETCSVRESULTS] empty both tables; the next row
+// starts them again with its titles.
+TEST(ResultFiles, TablesStartAgainAtTheScriptsStartAndAtAReset) {
+  for (const bool atStart : {true, false}) {
+    Records r;
+    r.files.OnCsvUpdate({true, {"Old"}, {"1"}});
+    r.files.OnCsvUpdate({false, {"Old"}, {"2"}});
+    if (atStart) {
+      r.files.OnScriptStart();
+    } else {
+      r.files.OnCsvReset();
+    }
+    EXPECT_EQ(r.files.PassCsvText() + r.files.FailCsvText(), "");
+    r.files.OnCsvUpdate({true, {"New"}, {"3"}});
+    EXPECT_EQ(r.files.PassCsvText(), "New\r\n3\r\n");
+    EXPECT_EQ(r.files.FailCsvText(), "");
+  }
+}
+
+// A numbered save replaces testresults<n>.txt for n 1..9 and writes nothing
+// for any other slot.
+TEST(ResultFiles, NumberedSavesReplaceTheirSlotsFileOnly) {
+  Records r;
+  ASSERT_TRUE(platform::WriteFileAtomic(r.folder / (kAutoControl + "testresults3.txt"), "old"));
+  r.files.OnNumberedSave(3, "one\r\ntwo\r\n");
+  r.files.OnNumberedSave(9, "");
+  for (int slot : {0, 10, -1}) r.files.OnNumberedSave(slot, "never");
+  std::string three, nine;
+  ASSERT_TRUE(platform::ReadFile(r.folder / (kAutoControl + "testresults3.txt"), three));
+  ASSERT_TRUE(platform::ReadFile(r.folder / (kAutoControl + "testresults9.txt"), nine));
+  EXPECT_EQ(three, "one\r\ntwo\r\n");
+  EXPECT_EQ(nine, "");
+  for (const char* name : {"testresults0.txt", "testresults10.txt", "testresults-1.txt"})
+    EXPECT_FALSE(platform::NameTaken(r.folder / (kAutoControl + name))) << name;
+  EXPECT_EQ(r.files.RecordsLost(), 0);
+}
+
+// An automatic save's name loses the characters a file name must not hold
+// (and is "MyTestData" when nothing is left); it takes the first number
+// whose names are all free, and its CSV tables share the text file's number.
+TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
+  const struct {
+    const char* name;
+    bool csvTables;
+    Strings taken;  // names in AutoResults before the save
+    Files saved;    // the names the save wrote
+  } cases[] = {
+      {"My Test #1", false, {}, {{"MyTest10001.txt", "text"}}},
+      {"", false, {"MyTestData0001.txt"}, {{"MyTestData0002.txt", "text"}}},
+      {"a\\b\x01"
+       "c\x7F../d",
+       false,
+       {},
+       {{"abcd0001.txt", "text"}}},
+      {" !@#$%^&*()+-={}[]:;'<,>.?/\"", false, {}, {{"MyTestData0001.txt", "text"}}},
+      {"Unit",
+       true,
+       {"Unit0001_Fail.csv", "Unit0002.txt"},
+       {{"Unit0003.txt", "text"}, {"Unit0003_Pass.csv", "P\r\n1\r\n"}, {"Unit0003_Fail.csv", ""}}},
+      // Without CSV tracking only the text file's name counts.
+      {"Unit", false, {"Unit0001_Pass.csv"}, {{"Unit0001.txt", "text"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Records r;
+    for (const std::string& name : c.taken)
+      ASSERT_TRUE(platform::WriteFileAtomic(r.folder / (kAuto + name), "taken"));
+    r.files.OnCsvUpdate({true, {"P"}, {"1"}});
+    r.files.OnAutoSave({c.name, "text", c.csvTables});
+    Files expected = c.saved;
+    for (const std::string& name : c.taken) expected[name] = "taken";
+    EXPECT_EQ(r.Saved(), expected);
+    EXPECT_EQ(r.files.RecordsLost(), 0);
+    EXPECT_TRUE(r.told.empty());
+  }
+}
+
+// A file that cannot be written is told once and counted once; the rest of
+// the save is still written.
+TEST(ResultFiles, EachFileThatCannotBeWrittenIsOneLostRecord) {
+  Records r;
+  const std::string slot = r.folder / (kAutoControl + "testresults2.txt");
+  ASSERT_TRUE(platform::CreateDirectory(slot));
+  r.files.OnNumberedSave(2, "x");
+  ASSERT_EQ(r.told.size(), 1u);
+  EXPECT_EQ(r.told[0].rfind("Result file not written: " + slot + " (", 0), 0u) << r.told[0];
+  EXPECT_EQ(r.files.RecordsLost(), 1);
+
+  // No AutoResults folder: every file of the save is lost.
+  std::filesystem::remove_all(r.folder / kAuto);
+  r.files.OnAutoSave({"Unit", "text", true});
+  ASSERT_EQ(r.told.size(), 4u);
+  for (const char* name : {"Unit0001.txt", "Unit0001_Pass.csv", "Unit0001_Fail.csv"}) {
+    const std::string said = "Result file not written: " + r.folder / (kAuto + name) + " (";
+    EXPECT_EQ(std::count_if(r.told.begin(), r.told.end(),
+                            [&](const std::string& t) { return t.rfind(said, 0) == 0; }),
+              1)
+        << name;
+  }
+  EXPECT_EQ(r.files.RecordsLost(), 4);
+}
+
+// When every number 0001 .. 9999 is taken, the save says so of each of its
+// files.
+TEST(ResultFiles, ASaveWithEveryNumberTakenIsLost) {
+  Records r;
+  for (int n = 1; n <= 9999; ++n) {
+    std::string digits = std::to_string(n);
+    digits.insert(0, 4 - digits.size(), '0');
+    // A link leading nowhere takes a name as well as a file, and costs less.
+    const std::string name = r.folder / (kAuto + "Full" + digits + "_Pass.csv");
+    ASSERT_EQ(::symlink("/nonexistent", name.c_str()), 0) << name;
+  }
+  r.files.OnAutoSave({"Full", "text", true});
+  EXPECT_EQ(r.told, (Strings{"Result file not written: every number of Full is taken",
+                             "Result file not written: every number of Full_Pass is taken",
+                             "Result file not written: every number of Full_Fail is taken"}));
+  EXPECT_EQ(r.files.RecordsLost(), 3);
+  // A save without tables still finds its number.
+  r.files.OnAutoSave({"Full", "text", false});
+  EXPECT_EQ(r.files.RecordsLost(), 3);
+  EXPECT_TRUE(platform::FileExists(r.folder / (kAuto + "Full0001.txt")));
+}
+
+}  // namespace
