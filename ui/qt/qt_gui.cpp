@@ -25,6 +25,7 @@
 #include "ui/qt/images.h"
 #include "ui/qt/latin1.h"
 #include "ui/qt/painter_canvas.h"
+#include "ui/qt/standard_dialogs.h"
 
 namespace ui::qt {
 namespace {
@@ -112,18 +113,6 @@ Control* ControlOf(QObject* object) {
   return nullptr;
 }
 
-QString FilterText(const std::string& filter) {
-  // "Text|*.txt|Programs|*.prg;*.PRG" -> "Text (*.txt);;Programs (*.prg *.PRG)"
-  QStringList parts = FromBytes(filter).split(QLatin1Char('|'));
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString patterns = parts[i + 1];
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    filters << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), patterns.trimmed());
-  }
-  return filters.join(QLatin1String(";;"));
-}
-
 }  // namespace
 
 QtGui::QtGui(std::unique_ptr<QApplication> application) : application_(std::move(application)) {
@@ -139,7 +128,6 @@ QtGui::~QtGui() {
   qApp->removeEventFilter(this);
   for (auto& [name, form] : forms_) delete form.data();
   for (QPointer<FormWindow>& form : unloaded_) delete form.data();
-  delete help_.data();
 }
 
 FormWindow* QtGui::FormWidget(const std::string& form) const {
@@ -716,72 +704,22 @@ QPixmap QtGui::Image(const std::string& name, const QSize& size) const {
 }
 
 // ---------------------------------------------------------------------------
-// Dialogs and help
+// Dialogs and help (ui/qt/standard_dialogs.h)
 
 ui::MessageBoxAnswer QtGui::MessageBox(const ui::MessageBoxRequest& request) {
-  using Buttons = ui::MessageBoxRequest::Buttons;
-  QPointer<QMessageBox> box = new QMessageBox(FormWidget(request.form));
-  box->setTextFormat(Qt::PlainText);
-  box->setWindowTitle(FromBytes(request.title));
-  box->setText(FromBytes(request.text).replace(QLatin1Char('|'), QLatin1Char('\n')));
-  if (request.buttons == Buttons::OkCancel) {
-    box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-  } else if (request.buttons == Buttons::YesNo) {
-    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-  } else {
-    box->setStandardButtons(QMessageBox::Ok);
-  }
-  box->exec();
-  if (!box) return ui::MessageBoxAnswer::Declined;  // its owner went away while it was open
-  QMessageBox::StandardButton chosen = box->standardButton(box->clickedButton());
-  delete box.data();
-  return chosen == QMessageBox::Ok || chosen == QMessageBox::Yes ? ui::MessageBoxAnswer::Accepted
-                                                                 : ui::MessageBoxAnswer::Declined;
+  return AskWithMessageBox(FormWidget(request.form), request);
 }
 
 std::string QtGui::FileDialog(const ui::FileDialogRequest& request) {
-  QPointer<QFileDialog> dialog = new QFileDialog(FormWidget(request.form), FromBytes(request.title),
-                                                 QFile::decodeName(request.folder.c_str()));
-  dialog->setOption(QFileDialog::DontUseNativeDialog);
-  dialog->setOption(QFileDialog::DontConfirmOverwrite);
-  dialog->setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog->setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  QString filters = FilterText(request.filter);
-  if (!filters.isEmpty()) dialog->setNameFilter(filters);
-  if (!request.defaultExtension.empty())
-    dialog->setDefaultSuffix(FromBytes(request.defaultExtension));
-  if (!request.defaultName.empty())
-    dialog->selectFile(QFile::decodeName(request.defaultName.c_str()));
-  const bool accepted = dialog->exec() == QDialog::Accepted;
-  if (!dialog) return {};
-  QStringList chosen = dialog->selectedFiles();
-  delete dialog.data();
-  if (!accepted || chosen.isEmpty()) return {};
-  QByteArray path = QFile::encodeName(chosen.first());
-  return std::string(path.constData(), static_cast<std::size_t>(path.size()));
+  return AskForFile(FormWidget(request.form), request);
 }
 
 bool QtGui::OpenWithDesktop(const std::string& path) {
-  QFileInfo file(QFile::decodeName(path.c_str()));
-  if (!file.isFile()) return false;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
+  return OpenFileWithDesktop(path);
 }
 
 bool QtGui::ShowHelpWindow(const std::string& title, const std::string& index) {
-  QFileInfo file(QFile::decodeName(index.c_str()));
-  if (!file.isFile() || !file.isReadable()) return false;
-  if (!help_) {
-    help_ = new QTextBrowser;
-    help_->setOpenExternalLinks(true);
-    help_->resize(720, 640);
-  }
-  help_->setWindowTitle(FromBytes(title));
-  help_->setSearchPaths({file.absolutePath()});
-  help_->setSource(QUrl::fromLocalFile(file.absoluteFilePath()), QTextDocument::MarkdownResource);
-  help_->show();
-  help_->raise();
-  help_->activateWindow();
-  return true;
+  return help_.Show(title, index);
 }
 
 }  // namespace ui::qt

@@ -35,6 +35,7 @@
 
 #include "ui/contract/gui.h"
 #include "ui/qt/form_window.h"
+#include "ui/qt/standard_dialogs.h"
 
 namespace ui::qt {
 
@@ -149,7 +150,7 @@ class QtGui final : public QObject, public ui::Gui, private FormHost {
   QEventLoop* runLoop_ = nullptr;
   bool quit_ = false;
   int status_ = 0;
-  QPointer<QTextBrowser> help_;
+  HelpWindow help_;
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
