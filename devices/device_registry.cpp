@@ -7,12 +7,8 @@ namespace {
 class NoTransport final : public Transport {
  public:
   std::vector<std::string> ListEntries() override { return {}; }
-  LinkStatus Open(const std::string&, LinkHandle& handle) override {
-    handle = 0;
-    return LinkStatus::Failed;
-  }
-  std::string LastOpenError() const override {
-    return "no link of this kind is available on this machine";
+  platform::Result<LinkHandle> Open(const std::string&) override {
+    return platform::Result<>::Unsupported("no link of this kind is available on this machine");
   }
   LinkStatus SendReceive(LinkHandle, const std::string&, std::string&) override {
     return LinkStatus::Failed;

@@ -121,7 +121,7 @@ void TerminalDisplay::FlushListener() {
 bool SaveDisplayText(const std::string& path, const std::string& text, std::string* error) {
   // Written beside the old file and renamed over it: a save that fails half
   // way (disk full, no permission) leaves the previous file as it was.
-  platform::Result written = platform::WriteFileAtomic(path, text);
+  platform::Result<> written = platform::WriteFileAtomic(path, text);
   if (!written && error) *error = written.Text();
   return static_cast<bool>(written);
 }

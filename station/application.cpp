@@ -69,11 +69,10 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
                       kDisplayModeCaptions[static_cast<std::size_t>(mode - 1)]);
     app_.gui_.Redraw(kMainForm, tmain::kDisplayMode);
   }
-  bool LoadProgram(int number, const std::string& name) override {
+  platform::Result<> LoadProgram(int number, const std::string& name) override {
     return app_.programs_->LoadProgram(number, name);
   }
   std::string ProgramCommandLine() override { return app_.programs_->ProgramCommandLine; }
-  programs::LoadError ProgramLoadError() override { return app_.programs_->LastLoadError(); }
   void ReportError(const std::string& text) override {
     if (app_.onError) app_.onError(text);
   }
@@ -646,8 +645,8 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     SetBusyState(0);
     devices::LinkKind kind = devices::ClassifyEntry(device);
     devices::Transport& link = registry_.TransportFor(kind);
-    devices::LinkHandle handle = 0;
-    if (link.Open(device, handle) == devices::LinkStatus::Ok) {
+    if (const platform::Result<devices::LinkHandle> opened = link.Open(device); opened) {
+      const devices::LinkHandle handle = *opened;
       engine_->ExecuteCommandLine(link, handle, line, kind);
       link.Close(handle);
       // The link opened, yet the device turned it away (a device server
@@ -659,7 +658,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       // The expected replies of a program that never ran must not be
       // applied to the next line typed.
       programs_->DiscardProgram();
-      ReportDeviceNotAvailable(device, link.LastOpenError());
+      ReportDeviceNotAvailable(device, opened.Text());
       engine_->Capture().MarkVerificationFailed();
     }
     SetBusyState(1);
@@ -677,8 +676,8 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       // A board whose library reports a blank name is listed, but a blank
       // entry is no device to send to.
       if (onDeviceNotAvailable) {
-        onDeviceNotAvailable("", device.empty() ? "no device is selected"
-                                                : "the selected device's name is blank");
+        onDeviceNotAvailable(
+            "", device.empty() ? "no device is selected" : "the selected device's name is blank");
       }
     }
     // Nothing runs: a program loaded for this line left the window busy.

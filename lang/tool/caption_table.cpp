@@ -174,8 +174,8 @@ bool Utf8ToUtf16(std::string_view text, std::u16string& out) {
   return true;
 }
 
-platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
-                                   std::vector<std::string>* warnings) {
+platform::Result<> ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
+                                     std::vector<std::string>* warnings) {
   records.clear();
   table = platform::WithoutByteOrderMark(table);
   std::set<int> seen;
@@ -190,7 +190,7 @@ platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageR
 
     auto fail = [&](const std::string& why) {
       records.clear();
-      return platform::Result::CallerMistake("line " + std::to_string(lineNumber) + ": " + why);
+      return platform::Result<>::CallerMistake("line " + std::to_string(lineNumber) + ": " + why);
     };
     std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) return fail("expected an identifier, a tab and the text");
@@ -215,7 +215,7 @@ platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageR
                           "and \"B\" only");
     records.push_back(std::move(record));
   }
-  return platform::Result::Success();
+  return platform::Result<>::Success();
 }
 
 std::string FormatCaptionTable(const std::vector<LanguageRecord>& records) {

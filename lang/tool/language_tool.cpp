@@ -79,19 +79,19 @@ int Build(const std::vector<std::string>& args, std::ostream& err) {
   content.characterSet = *characterSet;
 
   std::string table;
-  if (platform::Result read = platform::ReadFile(files[0], table); !read) {
+  if (platform::Result<> read = platform::ReadFile(files[0], table); !read) {
     err << "halvorn-lang: " << read.Text() << "\n";
     return kToolFailed;
   }
   std::vector<std::string> warnings;
-  if (platform::Result parsed = ParseCaptionTable(table, content.records, &warnings); !parsed) {
+  if (platform::Result<> parsed = ParseCaptionTable(table, content.records, &warnings); !parsed) {
     err << files[0] << ": " << parsed.Text() << "\n";
     return kToolFailed;
   }
   for (const std::string& warning : warnings) err << files[0] << ": warning: " << warning << "\n";
 
   std::string bytes;
-  platform::Result written = WriteLanguageFile(content, bytes);
+  platform::Result<> written = WriteLanguageFile(content, bytes);
   if (written) written = platform::WriteFileAtomic(files[1], bytes);
   if (!written) {
     err << "halvorn-lang: " << written.Text() << "\n";
@@ -103,10 +103,10 @@ int Build(const std::vector<std::string>& args, std::ostream& err) {
 // Reads a language file for dump and info; false (reported) when it cannot
 // be read or is too short to be one. `damage` tells why the reading of the
 // records ended early.
-bool Load(const std::string& path, LanguageFileContent& content, platform::Result& damage,
+bool Load(const std::string& path, LanguageFileContent& content, platform::Result<>& damage,
           std::ostream& err) {
   std::string bytes;
-  if (platform::Result read = platform::ReadFile(path, bytes); !read) {
+  if (platform::Result<> read = platform::ReadFile(path, bytes); !read) {
     err << "halvorn-lang: " << read.Text() << "\n";
     return false;
   }
@@ -118,7 +118,7 @@ bool Load(const std::string& path, LanguageFileContent& content, platform::Resul
   return true;
 }
 
-int ReportDamage(const std::string& path, const platform::Result& damage, std::ostream& err) {
+int ReportDamage(const std::string& path, const platform::Result<>& damage, std::ostream& err) {
   if (damage) return kToolOk;
   err << path << ": " << damage.Text() << "; the program reads the records before it only\n";
   return kToolFailed;
@@ -127,7 +127,7 @@ int ReportDamage(const std::string& path, const platform::Result& damage, std::o
 int Dump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return Usage(err, "dump needs one language file");
   LanguageFileContent content;
-  platform::Result damage;
+  platform::Result<> damage;
   if (!Load(args[1], content, damage, err)) return kToolFailed;
   out << FormatCaptionTable(content.records);
   return ReportDamage(args[1], damage, err);
@@ -136,7 +136,7 @@ int Dump(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return Usage(err, "info needs one language file");
   LanguageFileContent content;
-  platform::Result damage;
+  platform::Result<> damage;
   if (!Load(args[1], content, damage, err)) return kToolFailed;
   out << "name: " << content.name << "\n"
       << "font: " << content.fontFace << "\n"

@@ -18,6 +18,16 @@ using Entries = std::vector<std::string>;
 
 const std::string kBlanks(46, ' ');  // between a USB entry's name and index
 
+// Opens `entry` and keeps its handle in `handle`; false (with the reason
+// printed) when it did not open.
+::testing::AssertionResult OpenInto(devices::Transport& link, const std::string& entry,
+                                    LinkHandle& handle) {
+  const platform::Result<LinkHandle> opened = link.Open(entry);
+  if (!opened) return ::testing::AssertionFailure() << entry << ": " << opened.Text();
+  handle = *opened;
+  return ::testing::AssertionSuccess();
+}
+
 // The stand-ins are built beside the test program.
 std::string StandinPath(const std::string& name, const std::string& folder = "") {
   return platform::JoinPath(platform::ExecutableFolder(),
@@ -80,11 +90,12 @@ TEST_F(Vendor, HidNamesFollowTheListRuleAndOpenAsWritten) {
     }
     EXPECT_EQ(hid.HidList(), list);
   }
-  EXPECT_EQ(hid.Open("Board A  ", board), LinkStatus::Ok);
+  EXPECT_TRUE(hid.Open("Board A  "));
   EXPECT_EQ(hidSim.Do("last-name"), "Board A  ");
   hidSim.Do("result OpenTorvaneHID 2");
-  EXPECT_EQ(hid.Open("Board A  ", board), LinkStatus::Failed);
-  EXPECT_EQ(hid.LastOpenError(), "the board library did not open the board \"Board A  \"");
+  const platform::Result<LinkHandle> refused = hid.Open("Board A  ");
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Text(), "the board library did not open the board \"Board A  \"");
 
   hidSim.Reset();
   hidSim.Do("devices 2");
@@ -100,8 +111,8 @@ TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
   hidSim.Do("devices 2");
   usbSim.Do("devices 1");
   const std::string command = std::string(63, 'C') + "DEFGHIJ";
-  ASSERT_EQ(hid.Open("Torvane Sim Board 2", board), LinkStatus::Ok);
-  ASSERT_EQ(usb.Open("ZDK-SIM4-01" + kBlanks + "[0]", controller), LinkStatus::Ok);
+  ASSERT_TRUE(OpenInto(hid, "Torvane Sim Board 2", board));
+  ASSERT_TRUE(OpenInto(usb, "ZDK-SIM4-01" + kBlanks + "[0]", controller));
   EXPECT_EQ(hid.SendReceive(board, "ID", reply), LinkStatus::Ok);
   EXPECT_EQ(reply, "Torvane Sim Board 2");
   EXPECT_EQ(usb.SendReceive(controller, "ID", reply), LinkStatus::Ok);
@@ -147,7 +158,7 @@ TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
   EXPECT_EQ(usb.ListEntries(), Entries{"ZDK-SIM4-01" + kBlanks + "[0]"});
   EXPECT_EQ(usbSim.Calls("fnZendrikComGetProductString"), devices::kMaxListedDevices);
   for (Standin* sim : {&hidSim, &usbSim}) sim->Do("unterminated 1");
-  ASSERT_EQ(hid.Open("Torvane Sim Board 1", board), LinkStatus::Ok);
+  ASSERT_TRUE(OpenInto(hid, "Torvane Sim Board 1", board));
   ASSERT_EQ(usb.UsbOpenIndex(controller, 0), 1);
   for (devices::Transport* link : std::initializer_list<devices::Transport*>{&hid, &usb}) {
     link->SendReceive(link == &hid ? board : controller, "HSPD", reply);
@@ -179,7 +190,7 @@ TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevic
   devices::HidTransport link(devices::LoadHidLibrary(HidWithoutVersionPath()));
   LinkHandle handle = 0;
   std::string reply;
-  ASSERT_EQ(link.Open("Torvane Sim Board 1", handle), LinkStatus::Ok);
+  ASSERT_TRUE(OpenInto(link, "Torvane Sim Board 1", handle));
   EXPECT_EQ(link.SendReceive(handle, "PX", reply), LinkStatus::Ok);
 
   devices::HidTransport hid(nullptr);
@@ -192,8 +203,9 @@ TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevic
       {&hid, "no board library was found"}, {&usb, "no controller library was found"}};
   for (auto [absent, why] : none) {
     EXPECT_EQ(absent->ListEntries(), Entries{});
-    EXPECT_EQ(absent->Open("Torvane Sim Board 1", handle), LinkStatus::Failed);
-    EXPECT_EQ(absent->LastOpenError(), why);
+    const platform::Result<LinkHandle> opened = absent->Open("Torvane Sim Board 1");
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(opened.Text(), why);
     EXPECT_EQ(absent->SendReceive(handle, "PX", reply), LinkStatus::Failed);
   }
 }
@@ -229,7 +241,7 @@ TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
     Entries entries = usb.ListEntries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[1], entry + kBlanks + "[2]") << identity << "/" << product;
-    ASSERT_EQ(usb.Open(entries[1], controller), LinkStatus::Ok);
+    ASSERT_TRUE(OpenInto(usb, entries[1], controller));
     EXPECT_EQ(usbSim.Do("last-open-index"), "2");
   }
   EXPECT_EQ(usbSim.Calls("fnZendrikComClose"), 12);  // each closed after asking its "ID"
@@ -242,8 +254,9 @@ TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
 
   usbSim.Do("result fnZendrikComOpen 0");
   EXPECT_EQ(usb.ListEntries()[0], "ZDK-Halvorn Sim USB Controller 01" + kBlanks + "[0]");
-  EXPECT_EQ(usb.Open("ZDK-X [0]", controller), LinkStatus::Failed);
-  EXPECT_EQ(usb.LastOpenError(), "the controller library did not open controller 0");
+  const platform::Result<LinkHandle> refused = usb.Open("ZDK-X [0]");
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Text(), "the controller library did not open controller 0");
   for (int result : {0, 2, -1}) {
     usbSim.Do("result fnZendrikComGetNumDevices " + std::to_string(result));
     EXPECT_EQ(usb.UsbListDevices(), "") << result;
