@@ -121,8 +121,8 @@ class Application::ProgramSide : public programs::ProgramHost {
  public:
   explicit ProgramSide(Application& app) : app_(app) {}
   void DoEvents() override { app_.gui_.DoEvents(); }
-  void EnterBusyState() override { app_.SetBusyState(0); }
-  void LeaveBusyState() override { app_.SetBusyState(1); }
+  void EnterBusyState() override { app_.SetBusyState(BusyState::Busy); }
+  void LeaveBusyState() override { app_.SetBusyState(BusyState::Normal); }
   void ShowProgramBar(const std::string& markup) override {
     app_.gui_.SetText(kMainForm, tmain::kProgramBar, markup);
     app_.gui_.SetVisible(kMainForm, tmain::kProgramBar, true);
@@ -642,7 +642,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
   std::string device = SelectedDevice();
   if (!line.empty() && !platform::TrimBlanks(device).empty()) {
     shell_.BusyFlag = true;
-    SetBusyState(0);
+    SetBusyState(BusyState::Busy);
     devices::LinkKind kind = devices::ClassifyEntry(device);
     devices::Transport& link = registry_.TransportFor(kind);
     if (const platform::Result<devices::LinkHandle> opened = link.Open(device); opened) {
@@ -661,7 +661,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       ReportDeviceNotAvailable(device, opened.Text());
       engine_->Capture().MarkVerificationFailed();
     }
-    SetBusyState(1);
+    SetBusyState(BusyState::Normal);
     shell_.BusyFlag = false;
     if (gui_.Checked(kMainForm, tmain::kClearAfterSend)) {
       gui_.SetText(kMainForm, tmain::kCommandEntry, "");
@@ -682,7 +682,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     }
     // Nothing runs: a program loaded for this line left the window busy.
     if (!programs_->ProgramCommandLine.empty()) {
-      SetBusyState(1);
+      SetBusyState(BusyState::Normal);
       gui_.SetVisible(kMainForm, tmain::kProgramBar, false);
     }
     programs_->DiscardProgram();
@@ -707,9 +707,9 @@ void Application::ShowMessageBox(const std::string& text, const std::string& cap
   dialogs_.ShowMessageBox(text, caption, button, 21);
 }
 
-void Application::SetBusyState(int state) {
+void Application::SetBusyState(BusyState state) {
   gui_.SetRedrawState(kMainForm, 0, false);
-  bool normal = state != 0;
+  const bool normal = state == BusyState::Normal;
   for (int id : kBusyControls) {
     gui_.SetVisible(kMainForm, id, normal);
     gui_.SetEnabled(kMainForm, id, normal);
