@@ -15,6 +15,7 @@
 namespace devices {
 
 // The kind of a device entry, passed to command line execution as a number.
+// Each kind has its row in the table of devices/link_kinds.cpp.
 enum class LinkKind : std::int32_t { Hid = 0, Usb = 1, Serial = 2 };
 
 // Identifies an open link: the library handle for HID and USB, the open port
@@ -34,10 +35,6 @@ enum class LinkStatus {
 // The serial link's numbers: 1 reply received, 0 write failed, -2 time-out
 // (and 0 for anything else, which the serial link never returns).
 int SerialStatusCode(LinkStatus status);
-
-// Classifies an entry text: any "{" makes it serial; otherwise a leading
-// "ZDK-" (upper case only) makes it USB; everything else is a HID board name.
-LinkKind ClassifyEntry(std::string_view entry);
 
 // The list rule: items joined by "|" (an empty list is the empty text).
 std::string JoinList(const std::vector<std::string>& items);
