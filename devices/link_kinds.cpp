@@ -21,12 +21,12 @@ bool IsUsbEntry(std::string_view entry) {
 // A missing access library leaves its kind of link without devices.
 std::shared_ptr<Transport> FindHid(const platform::DataFolders&) {
   auto library = FindHidLibrary();
-  return library ? std::make_shared<HidTransport>(library) : nullptr;
+  return library ? std::make_shared<HidTransport>(*library) : nullptr;
 }
 
 std::shared_ptr<Transport> FindUsb(const platform::DataFolders&) {
   auto library = FindUsbLibrary();
-  return library ? std::make_shared<UsbTransport>(library) : nullptr;
+  return library ? std::make_shared<UsbTransport>(*library) : nullptr;
 }
 
 std::shared_ptr<Transport> FindSerial(const platform::DataFolders& folders) {

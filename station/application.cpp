@@ -766,9 +766,9 @@ void Application::SaveDisplay() {
   if (path.empty()) return;
   std::size_t slash = path.find_last_of("/\\");
   shell_.SaveName = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string error;
-  if (!engine::SaveDisplayText(path, engine_->Display().Text(), &error)) {
-    ShowMessageBox(error + "\r\n", "Save Terminal", "OK//20");
+  if (const platform::Result<> saved = engine::SaveDisplayText(path, engine_->Display().Text());
+      !saved) {
+    ShowMessageBox(saved.Text() + "\r\n", "Save Terminal", "OK//20");
   }
 }
 

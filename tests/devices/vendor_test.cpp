@@ -18,6 +18,12 @@ using Entries = std::vector<std::string>;
 
 const std::string kBlanks(46, ' ');  // between a USB entry's name and index
 
+// What was loaded, or null (a link without its library) when it failed.
+template <typename Library>
+Library OrNull(platform::Result<Library> loaded) {
+  return loaded ? std::move(loaded).value() : nullptr;
+}
+
 // Opens `entry` and keeps its handle in `handle`; false (with the reason
 // printed) when it did not open.
 ::testing::AssertionResult OpenInto(devices::Transport& link, const std::string& entry,
@@ -42,7 +48,7 @@ const auto HidWithoutVersionPath = [] { return StandinPath("TVNHidApi", "noversi
 // with devices from the environment and exchanges that never wait.
 class Standin {
  public:
-  explicit Standin(const std::string& path) : library_(devices::SharedLibrary::Open(path)) {
+  explicit Standin(const std::string& path) : library_(OrNull(devices::SharedLibrary::Open(path))) {
     void* control = library_ ? library_->Symbol("HalvornStandinControl") : nullptr;
     std::memcpy(&control_, &control, sizeof control_);
     ::unsetenv("HALVORN_SIM_HID_BOARDS");
@@ -69,8 +75,8 @@ class Standin {
 class Vendor : public ::testing::Test {
  protected:
   Standin hidSim{HidPath()}, usbSim{UsbPath()};
-  devices::HidTransport hid{devices::LoadHidLibrary(HidPath())};
-  devices::UsbTransport usb{devices::LoadUsbLibrary(UsbPath())};
+  devices::HidTransport hid{OrNull(devices::LoadHidLibrary(HidPath()))};
+  devices::UsbTransport usb{OrNull(devices::LoadUsbLibrary(UsbPath()))};
   LinkHandle board = 0, controller = 0;
   std::string reply;
 };
@@ -172,22 +178,25 @@ TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
 }
 
 TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevices) {
-  std::string error;
-  EXPECT_EQ(devices::LoadHidLibrary("/nonexistent/libTVNHidApi.so", &error), nullptr);
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(devices::LoadHidLibrary(UsbPath(), &error), nullptr);
-  EXPECT_NE(error.find("GetTorvaneHIDnumber"), std::string::npos) << error;
-  EXPECT_EQ(devices::LoadUsbLibrary(HidPath(), &error), nullptr);
-  EXPECT_NE(error.find("fnZendrikComGetNumDevices"), std::string::npos) << error;
+  const auto nowhere = devices::LoadHidLibrary("/nonexistent/libTVNHidApi.so");
+  EXPECT_FALSE(nowhere);
+  EXPECT_FALSE(nowhere.Text().empty());
+  const auto wrongHid = devices::LoadHidLibrary(UsbPath());
+  EXPECT_FALSE(wrongHid);
+  EXPECT_NE(wrongHid.Text().find("GetTorvaneHIDnumber"), std::string::npos) << wrongHid.Text();
+  const auto wrongUsb = devices::LoadUsbLibrary(HidPath());
+  EXPECT_FALSE(wrongUsb);
+  EXPECT_NE(wrongUsb.Text().find("fnZendrikComGetNumDevices"), std::string::npos)
+      << wrongUsb.Text();
   auto hidFound = devices::FindHidLibrary();
   auto usbFound = devices::FindUsbLibrary();
   ASSERT_TRUE(hidFound && usbFound);
-  EXPECT_EQ(hidFound->Path(), HidPath());  // by absolute path, in the program's folder
-  EXPECT_EQ(usbFound->Path(), UsbPath());
+  EXPECT_EQ((*hidFound)->Path(), HidPath());  // by absolute path, in the program's folder
+  EXPECT_EQ((*usbFound)->Path(), UsbPath());
 
   Standin standin(HidWithoutVersionPath());
   standin.Do("devices 1");
-  devices::HidTransport link(devices::LoadHidLibrary(HidWithoutVersionPath()));
+  devices::HidTransport link(OrNull(devices::LoadHidLibrary(HidWithoutVersionPath())));
   LinkHandle handle = 0;
   std::string reply;
   ASSERT_TRUE(OpenInto(link, "Torvane Sim Board 1", handle));
