@@ -162,10 +162,11 @@ Result<> CreateAndWrite(const std::string& path, std::string_view data) {
 }
 
 // What stands at a path that is to be written, and so how it is written.
+// What a write does with the name; a folder, a socket or a block device is
+// never a record's place, and Classify refuses it (a caller mistake).
 enum class Target {
   Replace,       // nothing, a regular file or a symbolic link: a new file takes the name
   WriteThrough,  // a character device or a FIFO (a terminal, /dev/null, a reader's pipe)
-  Refuse,        // a folder, a socket or a block device: never a record's place
 };
 
 // The file system of /proc, whose links in .../fd name open descriptors.
@@ -190,7 +191,7 @@ bool NamesDescriptor(std::string path) {
   return false;
 }
 
-Target Classify(const std::string& path, std::string& why) {
+Result<Target> Classify(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return Target::Replace;  // nothing there (or no way in)
   // A link is replaced, never followed, unless it is the system's name of
@@ -198,11 +199,11 @@ Target Classify(const std::string& path, std::string& why) {
   if (S_ISLNK(st.st_mode)) return NamesDescriptor(path) ? Target::WriteThrough : Target::Replace;
   if (S_ISREG(st.st_mode)) return Target::Replace;
   if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) return Target::WriteThrough;
-  why = S_ISDIR(st.st_mode)    ? "it is a folder"
-        : S_ISSOCK(st.st_mode) ? "it is a socket"
-        : S_ISBLK(st.st_mode)  ? "it is a block device"
-                               : "it is neither a file, a character device nor a FIFO";
-  return Target::Refuse;
+  return Result<>::CallerMistake(S_ISDIR(st.st_mode)    ? "it is a folder"
+                                 : S_ISSOCK(st.st_mode) ? "it is a socket"
+                                 : S_ISBLK(st.st_mode)
+                                     ? "it is a block device"
+                                     : "it is neither a file, a character device nor a FIFO");
 }
 
 // While it lives, a write to a pipe whose reader went away fails with EPIPE
@@ -380,10 +381,9 @@ Result<> ReadFile(const std::string& path, std::string& out, std::size_t limit) 
 }
 
 Result<> CheckWritable(const std::string& path) {
-  std::string why;
-  switch (Classify(path, why)) {
-    case Target::Refuse:
-      return Result<>::CallerMistake(why);
+  const Result<Target> target = Classify(path);
+  if (!target) return target.Failure();
+  switch (*target) {
     case Target::WriteThrough:
       if (::access(path.c_str(), W_OK) != 0) return Result<>::SystemFailure("it", errno);
       return Result<>::Success();
@@ -400,10 +400,9 @@ Result<> CheckWritable(const std::string& path) {
 }
 
 Result<> WriteFileAtomic(const std::string& path, std::string_view data) {
-  std::string why;
-  switch (Classify(path, why)) {
-    case Target::Refuse:
-      return Result<>::CallerMistake("cannot write " + path + ": " + why);
+  const Result<Target> target = Classify(path);
+  if (!target) return Result<>::CallerMistake("cannot write " + path + ": " + target.Text());
+  switch (*target) {
     case Target::WriteThrough:
       return WriteThrough(path, data);
     case Target::Replace:
