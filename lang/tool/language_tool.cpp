@@ -20,19 +20,19 @@ int Usage(std::ostream& err, const std::string& why) {
 
 // Checks what the header fields can hold and what the program does with
 // the name: it is trimmed when read and the selector separates names by "|".
-bool CheckHeaderText(const std::string& what, const std::string& text, std::string& why) {
-  if (text.empty()) {
-    why = what + " must not be empty";
-  } else if (text.size() > kNameFieldSize) {
-    why = what + " \"" + text + "\" is longer than 32 bytes";
-  } else if (text.front() == ' ' || text.back() == ' ') {
-    why = what + " must not start or end with a blank";
-  } else if (text.find('|') != std::string::npos) {
-    why = what + " must not hold \"|\"";
-  } else {
-    return true;
+platform::Result<> CheckHeaderText(const std::string& what, const std::string& text) {
+  using platform::Result;
+  if (text.empty()) return Result<>::CallerMistake(what + " must not be empty");
+  if (text.size() > kNameFieldSize) {
+    return Result<>::CallerMistake(what + " \"" + text + "\" is longer than 32 bytes");
   }
-  return false;
+  if (text.front() == ' ' || text.back() == ' ') {
+    return Result<>::CallerMistake(what + " must not start or end with a blank");
+  }
+  if (text.find('|') != std::string::npos) {
+    return Result<>::CallerMistake(what + " must not hold \"|\"");
+  }
+  return Result<>::Success();
 }
 
 int Build(const std::vector<std::string>& args, std::ostream& err) {
@@ -67,10 +67,13 @@ int Build(const std::vector<std::string>& args, std::ostream& err) {
   if (!haveFace) return Usage(err, "build needs --font");
 
   LanguageFileContent content;
-  std::string why;
-  if (!CheckHeaderText("the language name", name, why) ||
-      !CheckHeaderText("the font face", face, why))
-    return Usage(err, why);
+  for (const auto& [what, text] :
+       {std::pair<const char*, const std::string&>{"the language name", name},
+        {"the font face", face}}) {
+    if (const platform::Result<> fits = CheckHeaderText(what, text); !fits) {
+      return Usage(err, fits.Text());
+    }
+  }
   content.name = name;
   content.fontFace = face;
   const std::optional<int> characterSet = platform::ReadWholeNumber(charset);

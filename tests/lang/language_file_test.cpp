@@ -163,6 +163,22 @@ TEST(LanguageTool, BadArgumentsFaultyTablesAndDamagedFilesFail) {
               std::pair(lang::kToolUsage, true))
         << args.size();
   }
+  // The header fields: the first that cannot be used is named, and why.
+  const std::pair<std::vector<std::string>, std::string> headers[] = {
+      {{"--name", "", "--font", "Arial"}, "the language name must not be empty"},
+      {{"--name", " D", "--font", "Arial"}, "the language name must not start or end with a blank"},
+      {{"--name", "A|B", "--font", "A|B"}, "the language name must not hold \"|\""},
+      {{"--name", "D", "--font", "A|B"}, "the font face must not hold \"|\""},
+      {{"--name", "D", "--font", std::string(33, 'F')},
+       "the font face \"" + std::string(33, 'F') + "\" is longer than 32 bytes"},
+  };
+  for (const auto& [options, why] : headers) {
+    std::vector<std::string> args = {"build", in, out};
+    args.insert(args.end(), options.begin(), options.end());
+    const ToolRun run = Tool(args);
+    EXPECT_EQ(run.code, lang::kToolUsage) << why;
+    EXPECT_EQ(run.err.rfind("halvorn-lang: " + why + "\n", 0), 0u) << run.err;
+  }
   // A faulty table keeps the old file; a damaged file dumps what lies before the damage.
   ASSERT_TRUE(platform::WriteFileAtomic(out, "old"));
   ToolRun run = Tool({"build", in, out, "--name", "N", "--font", "F"});
