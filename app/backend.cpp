@@ -8,11 +8,22 @@ bool WantsWindow(const CommandOptions& options) {
   return !options.headless && !options.execLine && !options.RunsProgram() && !options.listDevices;
 }
 
+platform::Result<std::unique_ptr<ui::Gui>> OpenWindow(const std::string& programName) {
+  std::string why;
+  std::unique_ptr<ui::Gui> gui = ui::OpenWindowBackend(programName, why);
+  if (!gui) return platform::Result<>::Unsupported(std::move(why));
+  return gui;
+}
+
 Backend MakeBackend(const CommandOptions& options, const std::string& programName) {
   Backend backend;
   if (WantsWindow(options)) {
-    backend.gui = ui::OpenWindowBackend(programName, backend.why);
-    if (backend.gui) return backend;
+    platform::Result<std::unique_ptr<ui::Gui>> window = OpenWindow(programName);
+    if (window) {
+      backend.gui = std::move(window).value();
+      return backend;
+    }
+    backend.window = window.Failure();
   }
   auto headless =
       std::make_unique<ui::headless::HeadlessGui>(ui::headless::HeadlessGui::Time::Real);

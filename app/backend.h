@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/command_options.h"
+#include "platform/result.h"
 #include "ui/contract/gui.h"
 #include "ui/headless/headless_gui.h"
 
@@ -16,14 +17,19 @@ namespace app {
 struct Backend {
   std::unique_ptr<ui::Gui> gui;
   ui::headless::HeadlessGui* headless = nullptr;  // the same object when it is the headless backend
-  // Why the run is headless although the options asked for the window;
-  // empty otherwise.
-  std::string why;
+  // How opening the window went: a failure that says why when the options
+  // asked for the window and the run is headless instead; success otherwise.
+  platform::Result<> window;
 };
 
 // True when the options leave the choice to the build and the display.
 bool WantsWindow(const CommandOptions& options);
 
+// Never fails: without a window the run is headless (Backend::window).
 Backend MakeBackend(const CommandOptions& options, const std::string& programName);
+
+// The window backend, or why there is none (this build has no window, no
+// display can be reached): something this machine cannot do.
+platform::Result<std::unique_ptr<ui::Gui>> OpenWindow(const std::string& programName);
 
 }  // namespace app

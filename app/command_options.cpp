@@ -78,12 +78,13 @@ int ReadScriptSwitch(const std::string& commandLine) {
   return number;
 }
 
-CommandOptions ParseCommandOptions(const std::vector<std::string>& arguments) {
+platform::Result<CommandOptions> ParseCommandOptions(const std::vector<std::string>& arguments) {
   CommandOptions options;
   std::string switches;
   std::set<std::string> given;
-  auto fail = [&options](std::string text) {
-    if (options.error.empty()) options.error = std::move(text);
+  std::string error;  // the first one found
+  auto fail = [&error](std::string text) {
+    if (error.empty()) error = std::move(text);
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
@@ -117,7 +118,10 @@ CommandOptions ParseCommandOptions(const std::vector<std::string>& arguments) {
     }
   }
   options.scriptNumber = ReadScriptSwitch(switches);
-  if (options.error.empty()) options.error = Conflict(options);
+  if (error.empty()) error = Conflict(options);
+  if (!error.empty() && !options.help && !options.version) {
+    return platform::Result<>::CallerMistake(std::move(error));
+  }
   return options;
 }
 

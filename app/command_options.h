@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "console/headless_driver.h"
+#include "platform/result.h"
 
 namespace app {
 
@@ -28,16 +29,16 @@ struct CommandOptions : HeadlessOptions {
   bool headless = false;
   bool help = false;
   bool version = false;
-  // Not empty: a usage error, in words that name the option at fault. With
-  // --help or --version the error is not acted on.
-  std::string error;
 };
 
 // Reads the arguments (without the program name). Every option that takes a
 // value needs a non-empty one and may be given once; a word starting with
 // "--" that is no option is an error; --exec, --program, a start-up script
 // and --list-devices exclude each other, and --report needs a headless run.
-CommandOptions ParseCommandOptions(const std::vector<std::string>& arguments);
+// An error is a caller mistake whose text names the option at fault (the
+// first error found). With --help or --version the words are read the same
+// way but an error is not one: their text is what was asked for.
+platform::Result<CommandOptions> ParseCommandOptions(const std::vector<std::string>& arguments);
 
 // The script number of a switch text such as "x/a 3" (0 when none is valid).
 int ReadScriptSwitch(const std::string& commandLine);

@@ -1,10 +1,6 @@
 #include "app/program.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <ostream>
 
 #include "app/backend.h"
@@ -51,14 +47,6 @@ int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& opti
   return application.PlainCapture().FailCount == 0 ? kExitOk : kExitFailed;
 }
 
-// Why `root` cannot be the data folder, or "" when it can.
-std::string UnusableDataRoot(const std::string& root) {
-  struct stat info {};
-  if (::stat(root.c_str(), &info) != 0) return std::strerror(errno);
-  if (!S_ISDIR(info.st_mode)) return "it is not a folder";
-  return {};
-}
-
 // The status of a run that ends before it started: a stop signal that came
 // meanwhile (main() counts them from its first line) still ends it with
 // 128 + its number.
@@ -71,7 +59,12 @@ int EndedEarly(int status) {
 
 int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
                const LinkSetup& setupLinks) {
-  CommandOptions options = ParseCommandOptions(arguments);
+  platform::Result<CommandOptions> parsed = ParseCommandOptions(arguments);
+  if (!parsed) {
+    io.err << "halvorn-terminal: " << parsed.Text() << "\n" << kUsage;
+    return EndedEarly(kExitUsage);
+  }
+  const CommandOptions options = std::move(parsed).value();
   if (options.help) {
     io.out << kUsage << kHelp;
     return EndedEarly(kExitOk);
@@ -80,15 +73,10 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
     io.out << "halvorn-terminal" << kVersionSuffix << "\n";
     return EndedEarly(kExitOk);
   }
-  if (!options.error.empty()) {
-    io.err << "halvorn-terminal: " << options.error << "\n" << kUsage;
-    return EndedEarly(kExitUsage);
-  }
   if (!options.dataRoot.empty()) {
-    const std::string why = UnusableDataRoot(options.dataRoot);
-    if (!why.empty()) {
+    if (const platform::Result<> usable = platform::CheckFolder(options.dataRoot); !usable) {
       io.err << "halvorn-terminal: the data root " << platform::Quoted(options.dataRoot)
-             << " cannot be used: " << why << "\n";
+             << " cannot be used: " << usable.Text() << "\n";
       return EndedEarly(kExitUsage);
     }
   }
@@ -96,7 +84,9 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   // the program in the middle of a record.
   std::signal(SIGXFSZ, SIG_IGN);
   Backend backend = MakeBackend(options, io.programName);
-  if (!backend.why.empty()) io.err << "halvorn-terminal: no window (" << backend.why << ")\n";
+  if (!backend.window && !backend.window.Text().empty()) {
+    io.err << "halvorn-terminal: no window (" << backend.window.Text() << ")\n";
+  }
   if (!backend.headless) {
     // The window takes signals as it always has (they end it); one that
     // came while it was opening ends the run now, as it would have then.

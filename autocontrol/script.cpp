@@ -435,12 +435,12 @@ StepResult Script::RunProgram(int digit, const std::string& argument) {
   }
   engine::EngineState& engine = engine_.State();
   if (engine.EngineRunning) return StepResult::Idle;
-  if (!host_.LoadProgram(number, name)) {
+  if (const platform::Result<> loaded = host_.LoadProgram(number, name); !loaded) {
     // A program the script asked for and did not get is a failed test, not
-    // a pass. A file that could not be read has said so already.
-    const programs::LoadError error = host_.ProgramLoadError();
-    if (error.kind == programs::LoadError::Kind::NotFound) MessageLine(error.text);
-    if (error.kind != programs::LoadError::Kind::None) ++capture_.FailCount;
+    // a pass. A file that could not be read has said so already; nothing
+    // asked for (a cancelled dialog, ESC, no commands) is no fault.
+    if (loaded.Kind() == platform::ResultKind::NotFound) MessageLine(loaded.Text());
+    if (loaded.Kind() != platform::ResultKind::Cancelled) ++capture_.FailCount;
     return StepResult::Idle;
   }
   state_.RunningProgram = true;

@@ -46,12 +46,11 @@ class ScriptHost {
   virtual std::string SelectedDevice() = 0;
   // Show mode n and the display-mode button's caption.
   virtual void SetShowMode(int mode) = 0;
-  // Loads program n (1..10 stored or named, 11 the file dialog); true when
-  // a command line was produced (ProgramCommandLine()).
-  virtual bool LoadProgram(int number, const std::string& name) = 0;
+  // Loads program n (1..10 stored or named, 11 the file dialog); success
+  // when a command line was produced (ProgramCommandLine()), else why not
+  // (programs::ProgramLoader::LoadProgram).
+  virtual platform::Result<> LoadProgram(int number, const std::string& name) = 0;
   virtual std::string ProgramCommandLine() = 0;
-  // Why the last LoadProgram() got no program from a file it asked for.
-  virtual programs::LoadError ProgramLoadError() = 0;
   // The input dialog: returns the answer ("" after ESC, which also reaches
   // the script through OnEscape()). passFail: "PASS" or "FAIL".
   virtual std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) = 0;

@@ -228,13 +228,13 @@ std::string ScriptFilePath(const std::string& dataRoot, int scriptNumber) {
   return platform::DataFolders(dataRoot).DataPath("AppPrograms\\AutoControl\\" + name);
 }
 
-platform::Result ReadScriptFile(const std::string& dataRoot, int scriptNumber,
-                                std::string& scriptText) {
+platform::Result<> ReadScriptFile(const std::string& dataRoot, int scriptNumber,
+                                  std::string& scriptText) {
   scriptText.clear();
   const std::string path = ScriptFilePath(dataRoot, scriptNumber);
-  if (!platform::NameTaken(path)) return platform::Result::Success();
+  if (!platform::NameTaken(path)) return platform::Result<>::Success();
   std::string bytes;
-  platform::Result read = platform::ReadFile(path, bytes);
+  platform::Result<> read = platform::ReadFile(path, bytes);
   scriptText = BuildScriptText(bytes);
   return read;
 }

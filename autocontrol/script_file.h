@@ -101,8 +101,8 @@ std::string ScriptFilePath(const std::string& dataRoot, int scriptNumber);
 // holds no keyword line). Fails, with an empty text, only when a file is there
 // but cannot be read (platform::ReadFile: not a regular file, too large, no
 // permission).
-platform::Result ReadScriptFile(const std::string& dataRoot, int scriptNumber,
-                                std::string& scriptText);
+platform::Result<> ReadScriptFile(const std::string& dataRoot, int scriptNumber,
+                                  std::string& scriptText);
 
 // Deletes the script file if there is one. True when a file was deleted.
 bool EraseScriptFile(const std::string& dataRoot, int scriptNumber);

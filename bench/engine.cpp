@@ -49,9 +49,8 @@ class BenchHost : public engine::Host {
 class InstantLink : public devices::Transport {
  public:
   std::vector<std::string> ListEntries() override { return {}; }
-  devices::LinkStatus Open(const std::string&, devices::LinkHandle& handle) override {
-    handle = 1;
-    return devices::LinkStatus::Ok;
+  platform::Result<devices::LinkHandle> Open(const std::string&) override {
+    return devices::LinkHandle{1};
   }
   devices::LinkStatus SendReceive(devices::LinkHandle, const std::string&,
                                   std::string& reply) override {

@@ -60,8 +60,9 @@ inline void PrintRatio(const char* name, const std::vector<double>& ours,
 inline double LinkBlock(const std::string& folder, const std::string& entry,
                         const std::string& command, int count) {
   devices::SerialTransport link(folder);
-  devices::LinkHandle handle = 0;
-  if (link.Open(entry, handle) != devices::LinkStatus::Ok) return -1;
+  const platform::Result<devices::LinkHandle> opened = link.Open(entry);
+  if (!opened) return -1;
+  const devices::LinkHandle handle = *opened;
   std::string reply;
   auto start = Clock::now();
   for (int i = 0; i < count; ++i) {

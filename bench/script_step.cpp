@@ -32,9 +32,10 @@ class QuietHost : public autocontrol::ScriptHost {
   void ResetDeviceSlot() override {}
   std::string SelectedDevice() override { return {}; }
   void SetShowMode(int) override {}
-  bool LoadProgram(int, const std::string&) override { return false; }
+  platform::Result<> LoadProgram(int, const std::string&) override {
+    return platform::Result<>::Cancelled("no programs here");
+  }
   std::string ProgramCommandLine() override { return {}; }
-  programs::LoadError ProgramLoadError() override { return {}; }
   std::string AskOperator(const std::string&, bool, bool) override { return {}; }
   bool ShowPassFail(const std::string&, const std::string&, int) override { return false; }
   void SelectLanguage(int) override {}

@@ -143,8 +143,10 @@ int main(int argc, char** argv) {
   {
     // Address 09 is not on the simulator's line: the frame goes unanswered.
     devices::SerialTransport link("/nonexistent", 5.0);
-    devices::LinkHandle handle = 0;
-    if (link.Open("Silent 09 {" + sim.Path() + ":115200}", handle) == devices::LinkStatus::Ok) {
+    if (const platform::Result<devices::LinkHandle> opened =
+            link.Open("Silent 09 {" + sim.Path() + ":115200}");
+        opened) {
+      const devices::LinkHandle handle = *opened;
       double cpu0 = CpuSeconds();
       auto start = Clock::now();
       std::string reply;

@@ -284,9 +284,8 @@ class InstantLink : public devices::Transport {
   std::function<void(int count, const std::string& command)> onCommand;
   int count = 0;
   std::vector<std::string> ListEntries() override { return {"Bench Board"}; }
-  devices::LinkStatus Open(const std::string&, devices::LinkHandle& handle) override {
-    handle = 1;
-    return devices::LinkStatus::Ok;
+  platform::Result<devices::LinkHandle> Open(const std::string&) override {
+    return devices::LinkHandle{1};
   }
   devices::LinkStatus SendReceive(devices::LinkHandle, const std::string& command,
                                   std::string& reply) override {

@@ -2,11 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <istream>
@@ -30,8 +30,8 @@ namespace {
 
 // An answers file is read whole at the start; a program file for --program
 // is a list of commands. Anything larger is a mistake, not a test.
-constexpr off_t kAnswersLimit = 16 << 20;
-constexpr off_t kProgramLimit = 1 << 20;
+constexpr std::uint64_t kAnswersLimit = 16 << 20;
+constexpr std::uint64_t kProgramLimit = 1 << 20;
 
 // Standard output as a reader of the display: every entry written as it is
 // appended, the stream flushed only at the display's flush points. Once a
@@ -95,23 +95,6 @@ namespace {
 
 void Drain(ui::headless::HeadlessGui& gui) {
   while (gui.PendingEvents() > 0) gui.DoEvents();
-}
-
-// Why the file at `path` cannot be read as asked, or "" when it can. A
-// regular file must hold at most `limit` bytes; a pipe or a terminal passes
-// only when `streams` allows it (it is then read as it comes).
-std::string Unreadable(const std::string& path, off_t limit, bool streams) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || ::access(path.c_str(), R_OK) != 0) {
-    return std::strerror(errno);
-  }
-  if (S_ISDIR(info.st_mode)) return "it is a folder";
-  if (!S_ISREG(info.st_mode)) return streams ? "" : "it is not a regular file";
-  if (info.st_size > limit) {
-    return "it is too large (" + std::to_string(info.st_size) + " bytes; at most " +
-           std::to_string(limit) + ")";
-  }
-  return {};
 }
 
 // One headless run, from its checks to its exit status.
@@ -206,16 +189,16 @@ bool HeadlessRun::OpenAnswers() {
   if (path.empty()) {
     answerIo_ = std::make_unique<ProgramIo>(ProgramIo{io_.in, io_.out, io_.err, io_.inputFd});
   } else {
-    const std::string why = Unreadable(path, kAnswersLimit, true);
-    if (!why.empty()) {
-      Usage("cannot read the answers file " + platform::Quoted(path) + ": " + why);
+    // A pipe or a terminal passes: it is read as it comes.
+    if (const platform::Result<> readable =
+            platform::CheckReadableFileOrStream(path, kAnswersLimit);
+        !readable) {
+      Usage("cannot read the answers file " + platform::Quoted(path) + ": " + readable.Text());
       return false;
     }
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    if (S_ISREG(info.st_mode)) {
+    if (platform::FileExists(path)) {
       std::string bytes;
-      const platform::Result read = platform::ReadFile(path, bytes);
+      const platform::Result<> read = platform::ReadFile(path, bytes);
       if (!read) {
         Usage("cannot read the answers file " + platform::Quoted(path) + ": " + read.Text());
         return false;
@@ -370,7 +353,7 @@ int HeadlessRun::Run() {
   stop_signals::Install();
   if (!OpenAnswers()) return kExitUsage;
   if (!options_.reportFile.empty()) {
-    const platform::Result writable = platform::CheckWritable(options_.reportFile);
+    const platform::Result<> writable = platform::CheckWritable(options_.reportFile);
     if (!writable) {
       io_.err << "halvorn-terminal: the report " << platform::Quoted(options_.reportFile)
               << " cannot be written: " << writable.Text() << "\n";
@@ -418,9 +401,10 @@ int HeadlessRun::RunProgramFile() {
       number != 0
           ? app_.Folders().DataPath("AppPrograms\\" + programs::StoredProgramFileName(number))
           : options_.programFile;
-  const std::string why = Unreadable(path, kProgramLimit, false);
-  if (!why.empty())
-    return Usage("cannot read the program file " + platform::Quoted(path) + ": " + why);
+  if (const platform::Result<> readable = platform::CheckReadableFile(path, kProgramLimit);
+      !readable) {
+    return Usage("cannot read the program file " + platform::Quoted(path) + ": " + readable.Text());
+  }
   // The program file dialog of Ctrl+O picks the file.
   gui_.fileDialogResponder = [path](const ui::FileDialogRequest&) { return path; };
   const bool ran = app_.RunProgramKey(number != 0 ? number : 11);
@@ -497,7 +481,7 @@ int HeadlessRun::Finish(int status) {
   app_.FlushDisplay();
   if (options_.reportFile.empty()) return status;
   report_.Finish();
-  const platform::Result written =
+  const platform::Result<> written =
       platform::WriteFileAtomic(options_.reportFile, report_.JUnitXml());
   if (written) return status;
   io_.err << "halvorn-terminal: the report was not written: " << written.Text() << "\n";

@@ -7,12 +7,8 @@ namespace {
 class NoTransport final : public Transport {
  public:
   std::vector<std::string> ListEntries() override { return {}; }
-  LinkStatus Open(const std::string&, LinkHandle& handle) override {
-    handle = 0;
-    return LinkStatus::Failed;
-  }
-  std::string LastOpenError() const override {
-    return "no link of this kind is available on this machine";
+  platform::Result<LinkHandle> Open(const std::string&) override {
+    return platform::Result<>::Unsupported("no link of this kind is available on this machine");
   }
   LinkStatus SendReceive(LinkHandle, const std::string&, std::string&) override {
     return LinkStatus::Failed;
@@ -20,26 +16,33 @@ class NoTransport final : public Transport {
   LinkStatus Close(LinkHandle) override { return LinkStatus::Failed; }
 };
 
+// The kind's place in the table: its slot in the registry.
 std::size_t Slot(LinkKind kind) {
-  switch (kind) {
-    case LinkKind::Usb:
-      return 1;
-    case LinkKind::Serial:
-      return 2;
-    case LinkKind::Hid:
-      break;
+  const std::span<const LinkKindRow> rows = LinkKinds();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].kind == kind) return i;
   }
-  return 0;
+  return rows.size();  // no slot: the stand-in that has no links
 }
 
 }  // namespace
 
-DeviceRegistry::DeviceRegistry() {
+// One slot per row and a last one, never set, for a number that names no
+// kind.
+DeviceRegistry::DeviceRegistry() : transports_(LinkKinds().size() + 1) {
   for (auto& t : transports_) t = std::make_shared<NoTransport>();
 }
 
 void DeviceRegistry::SetTransport(LinkKind kind, std::shared_ptr<Transport> transport) {
-  transports_[Slot(kind)] = transport ? std::move(transport) : std::make_shared<NoTransport>();
+  const std::size_t slot = Slot(kind);
+  if (slot >= LinkKinds().size()) return;
+  transports_[slot] = transport ? std::move(transport) : std::make_shared<NoTransport>();
+}
+
+void DeviceRegistry::FindTransports(const platform::DataFolders& folders) {
+  for (const LinkKindRow& row : LinkKinds()) {
+    if (std::shared_ptr<Transport> found = row.find(folders)) SetTransport(row.kind, found);
+  }
 }
 
 Transport& DeviceRegistry::TransportFor(LinkKind kind) const {
@@ -48,16 +51,16 @@ Transport& DeviceRegistry::TransportFor(LinkKind kind) const {
 
 std::vector<std::string> DeviceRegistry::Discover() const {
   std::vector<std::string> all;
-  for (LinkKind kind : {LinkKind::Hid, LinkKind::Usb, LinkKind::Serial}) {
-    for (std::string& entry : TransportFor(kind).ListEntries()) all.push_back(std::move(entry));
+  for (const LinkKindRow& row : LinkKinds()) {
+    for (std::string& entry : TransportFor(row.kind).ListEntries()) all.push_back(std::move(entry));
   }
   return all;
 }
 
 std::vector<std::string> DeviceRegistry::TakeNotes() const {
   std::vector<std::string> all;
-  for (LinkKind kind : {LinkKind::Hid, LinkKind::Usb, LinkKind::Serial}) {
-    for (std::string& note : TransportFor(kind).TakeNotes()) all.push_back(std::move(note));
+  for (const LinkKindRow& row : LinkKinds()) {
+    for (std::string& note : TransportFor(row.kind).TakeNotes()) all.push_back(std::move(note));
   }
   return all;
 }

@@ -17,12 +17,6 @@ int SerialStatusCode(LinkStatus status) {
   return 0;
 }
 
-LinkKind ClassifyEntry(std::string_view entry) {
-  if (entry.find('{') != std::string_view::npos) return LinkKind::Serial;
-  if (entry.substr(0, 4) == "ZDK-") return LinkKind::Usb;
-  return LinkKind::Hid;
-}
-
 std::string JoinList(const std::vector<std::string>& items) {
   std::string text;
   for (const std::string& item : items) {

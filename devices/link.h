@@ -10,9 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace devices {
 
 // The kind of a device entry, passed to command line execution as a number.
+// Each kind has its row in the table of devices/link_kinds.cpp.
 enum class LinkKind : std::int32_t { Hid = 0, Usb = 1, Serial = 2 };
 
 // Identifies an open link: the library handle for HID and USB, the open port
@@ -33,10 +36,6 @@ enum class LinkStatus {
 // (and 0 for anything else, which the serial link never returns).
 int SerialStatusCode(LinkStatus status);
 
-// Classifies an entry text: any "{" makes it serial; otherwise a leading
-// "ZDK-" (upper case only) makes it USB; everything else is a HID board name.
-LinkKind ClassifyEntry(std::string_view entry);
-
 // The list rule: items joined by "|" (an empty list is the empty text).
 std::string JoinList(const std::vector<std::string>& items);
 
@@ -44,7 +43,7 @@ std::string JoinList(const std::vector<std::string>& items);
 std::vector<std::string> SplitList(std::string_view text);
 
 // One kind of link. Implementations never throw; every failure comes back as
-// a status or as reply text.
+// a result, a status or reply text.
 class Transport {
  public:
   virtual ~Transport() = default;
@@ -53,16 +52,12 @@ class Transport {
   // configuration file. Called at every discovery; never cached by callers.
   virtual std::vector<std::string> ListEntries() = 0;
 
-  // Opens the link named by `entry` (passed exactly as the list showed it).
-  // Ok and `handle` set when the link is open; Failed (handle 0) when not,
-  // and LastOpenError() then says why.
-  virtual LinkStatus Open(const std::string& entry, LinkHandle& handle) = 0;
-
-  // Why the last Open() failed, in words an operator can act on ("baud rate
-  // 1234 is not one of ...", "held by another program", the system's error
-  // text); empty after an Open() that succeeded. Shown beside "Device Not
-  // Available!", which keeps its own text.
-  virtual std::string LastOpenError() const { return {}; }
+  // Opens the link named by `entry` (passed exactly as the list showed it)
+  // and gives its handle. A failure says why in words an operator can act
+  // on ("baud rate 1234 is not one of ...", "held by another program", the
+  // system's error text); it is shown beside "Device Not Available!", which
+  // keeps its own text.
+  virtual platform::Result<LinkHandle> Open(const std::string& entry) = 0;
 
   // Sends one command and waits for its reply. Ok with the reply; the serial
   // link also gives WriteFailed with "(COM Error)" and TimedOut with

@@ -8,9 +8,9 @@ namespace devices {
 
 NetworkPort::NetworkPort() = default;
 NetworkPort::~NetworkPort() = default;
-bool NetworkPort::Open(const NetworkAddress&, int, TimePoint, std::string& error) {
-  error = "serial device servers are not supported on this platform yet";
-  return false;
+platform::Result<> NetworkPort::Open(const NetworkAddress&, int, TimePoint) {
+  return platform::Result<>::Unsupported(
+      "serial device servers are not supported on this platform yet");
 }
 bool NetworkPort::Write(std::string_view, TimePoint) {
   return false;
@@ -44,6 +44,8 @@ void NetworkPort::Close() {}
 
 namespace devices {
 namespace {
+
+using platform::Result;
 
 struct Endpoint {
   sockaddr_storage address{};
@@ -94,10 +96,13 @@ std::string LookupErrorText(int result, int systemError) {
 
 // Addresses are read at once; a name goes to the resolver on a thread of
 // its own, since getaddrinfo() cannot be given a deadline.
-bool Resolve(const NetworkAddress& address, SerialChannel::TimePoint deadline,
-             std::vector<Endpoint>& out, std::string& error) {
+Result<std::vector<Endpoint> > Resolve(const NetworkAddress& address,
+                                       SerialChannel::TimePoint deadline) {
   const std::string service = std::to_string(address.port);
-  if (GetAddresses(address.host, service, AI_NUMERICHOST, out) == 0 && !out.empty()) return true;
+  std::vector<Endpoint> numeric;
+  if (GetAddresses(address.host, service, AI_NUMERICHOST, numeric) == 0 && !numeric.empty()) {
+    return numeric;
+  }
   auto lookup = std::make_shared<Lookup>();
   try {
     std::thread([lookup, host = address.host, service] {
@@ -112,22 +117,24 @@ bool Resolve(const NetworkAddress& address, SerialChannel::TimePoint deadline,
       lookup->finished.notify_all();
     }).detach();
   } catch (const std::system_error& e) {
-    error = "cannot look up \"" + address.host + "\": " + e.what();
-    return false;
+    // Only the standard library's thread start throws here (no thread to
+    // be had); the lookup is then refused like any other.
+    return Result<>::SystemFailureSaying("cannot look up \"" + address.host + "\": " + e.what(),
+                                         e.code().value());
   }
   std::unique_lock<std::mutex> lock(lookup->mutex);
   if (!lookup->finished.wait_until(lock, deadline, [&] { return lookup->done; })) {
-    error = "no answer for the host name \"" + address.host + "\" before the time-out";
-    return false;
+    return Result<>::SystemFailureSaying("no answer for the host name \"" + address.host +
+                                         "\" before the time-out");
   }
   if (lookup->result != 0 || lookup->endpoints.empty()) {
-    error = "cannot resolve \"" + address.host + "\": " +
+    return Result<>::SystemFailureSaying(
+        "cannot resolve \"" + address.host + "\": " +
             (lookup->result != 0 ? LookupErrorText(lookup->result, lookup->systemError)
-                                 : std::string("no address"));
-    return false;
+                                 : std::string("no address")),
+        lookup->result == EAI_SYSTEM ? lookup->systemError : 0);
   }
-  out = std::move(lookup->endpoints);
-  return true;
+  return std::move(lookup->endpoints);
 }
 
 // Connects without blocking; -1 with `error` set when this address fails.
@@ -191,12 +198,12 @@ bool IsNetworkPort(std::string_view port) {
   return StartsWithNoCase(port, "tcp://") || StartsWithNoCase(port, "rfc2217://");
 }
 
-bool ParseNetworkAddress(std::string_view text, NetworkAddress& out, std::string& error) {
-  out = NetworkAddress{};
+Result<NetworkAddress> ParseNetworkAddress(std::string_view text) {
+  NetworkAddress out;
   out.telnet = StartsWithNoCase(text, "rfc2217://");
   if (!out.telnet && !StartsWithNoCase(text, "tcp://")) {
-    error = "\"" + std::string(text) + "\" is not tcp://HOST:PORT or rfc2217://HOST:PORT";
-    return false;
+    return Result<>::CallerMistake("\"" + std::string(text) +
+                                   "\" is not tcp://HOST:PORT or rfc2217://HOST:PORT");
   }
   std::string_view rest = text.substr(text.find("://") + 3);
   std::size_t colon = rest.rfind(':');
@@ -212,8 +219,8 @@ bool ParseNetworkAddress(std::string_view text, NetworkAddress& out, std::string
     if (portValid) number = number * 10 + (c - '0');
   }
   if (!portValid || number < 1 || number > 65535) {
-    error = "\"" + std::string(text) + "\" has no port number from 1 to 65535 after the host";
-    return false;
+    return Result<>::CallerMistake("\"" + std::string(text) +
+                                   "\" has no port number from 1 to 65535 after the host");
   }
   // An IPv6 address needs its brackets, since it is full of colons itself.
   bool valid =
@@ -221,12 +228,12 @@ bool ParseNetworkAddress(std::string_view text, NetworkAddress& out, std::string
                       !host.empty()
                 : IsHostName(host);
   if (!valid) {
-    error = "\"" + std::string(host) + "\" is not a valid host name or address";
-    return false;
+    return Result<>::CallerMistake("\"" + std::string(host) +
+                                   "\" is not a valid host name or address");
   }
   out.host = std::string(host);
   out.port = number;
-  return true;
+  return out;
 }
 
 NetworkPort::NetworkPort() = default;
@@ -235,79 +242,77 @@ NetworkPort::~NetworkPort() {
   Close();
 }
 
-bool NetworkPort::Open(const NetworkAddress& address, int baud, TimePoint deadline,
-                       std::string& error) {
+Result<> NetworkPort::Open(const NetworkAddress& address, int baud, TimePoint deadline) {
   Close();
   bool v6 = address.host.find(':') != std::string::npos;
   where_ = (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
-  std::vector<Endpoint> endpoints;
-  if (!Resolve(address, deadline, endpoints, error)) return false;
+  Result<std::vector<Endpoint> > endpoints = Resolve(address, deadline);
+  if (!endpoints) return endpoints.Failure();
   std::string lastError = "no address";
   bool timedOut = false;
-  for (const Endpoint& endpoint : endpoints) {
+  for (const Endpoint& endpoint : *endpoints) {
     fd_ = Connect(endpoint, deadline, lastError, timedOut);
     if (fd_ >= 0 || timedOut) break;
   }
   if (fd_ < 0) {
-    error = timedOut ? "no connection to " + where_ + " before the time-out"
-                     : "cannot connect to " + where_ + ": " + lastError;
-    return false;
+    return Result<>::SystemFailureSaying(timedOut
+                                             ? "no connection to " + where_ + " before the time-out"
+                                             : "cannot connect to " + where_ + ": " + lastError);
   }
   if (address.telnet) {
     telnet_ = std::make_unique<TelnetClient>();
-    if (!Negotiate(baud, deadline, error)) {
+    if (Result<> agreed = Negotiate(baud, deadline); !agreed) {
       Close();
-      return false;
+      return agreed;
     }
   }
-  return true;
+  return Result<>::Success();
 }
 
-bool NetworkPort::Negotiate(int baud, TimePoint deadline, std::string& error) {
+Result<> NetworkPort::Negotiate(int baud, TimePoint deadline) {
   bool settingsSent = false;
   std::string pending = telnet_->Greeting();
   for (;;) {
     if (telnet_->ComPortState() == TelnetClient::ComPort::Refused) {
-      error = "the server at " + where_ + " does not offer COM port control (RFC 2217)";
-      return false;
+      return Result<>::SystemFailureSaying("the server at " + where_ +
+                                           " does not offer COM port control (RFC 2217)");
     }
     if (telnet_->ComPortState() == TelnetClient::ComPort::Agreed && !settingsSent) {
       pending += telnet_->LineSettings(baud);
       settingsSent = true;
     }
     if (!pending.empty() && !io::WriteAll(fd_, pending, deadline, true)) {
-      error = "the connection to " + where_ + " failed while setting the line";
-      return false;
+      return Result<>::SystemFailureSaying("the connection to " + where_ +
+                                           " failed while setting the line");
     }
     pending.clear();
     if (settingsSent && telnet_->LineConfirmed()) break;
     std::string raw, stale;
     ReadResult result = io::ReadSome(fd_, raw, 4096, deadline);
     if (result == ReadResult::Gone) {
-      error = "the server at " + where_ + " closed the connection while setting the line";
-      return false;
+      return Result<>::SystemFailureSaying("the server at " + where_ +
+                                           " closed the connection while setting the line");
     }
     // What the line sent before it was set up belongs to no command of ours.
     telnet_->Receive(raw, stale);
     pending = telnet_->TakeAnswers();
     if (result == ReadResult::TimedOut || std::chrono::steady_clock::now() >= deadline) {
-      error = "the server at " + where_ + " did not " +
-              (settingsSent ? "confirm the line settings" : "answer the COM port control request") +
-              " before the time-out";
-      return false;
+      return Result<>::SystemFailureSaying(
+          "the server at " + where_ + " did not " +
+          (settingsSent ? "confirm the line settings" : "answer the COM port control request") +
+          " before the time-out");
     }
   }
   if (telnet_->ConfirmedBaud() != baud || telnet_->ConfirmedDataSize() != 8 ||
       telnet_->ConfirmedParity() != 1 || telnet_->ConfirmedStopSize() != 1) {
-    error = "the server at " + where_ + " set the line to " +
-            std::to_string(telnet_->ConfirmedBaud()) + " baud, data size " +
-            std::to_string(telnet_->ConfirmedDataSize()) + ", parity code " +
-            std::to_string(telnet_->ConfirmedParity()) + ", stop size code " +
-            std::to_string(telnet_->ConfirmedStopSize()) + " instead of " + std::to_string(baud) +
-            " 8N1";
-    return false;
+    return Result<>::SystemFailureSaying(
+        "the server at " + where_ + " set the line to " + std::to_string(telnet_->ConfirmedBaud()) +
+        " baud, data size " + std::to_string(telnet_->ConfirmedDataSize()) + ", parity code " +
+        std::to_string(telnet_->ConfirmedParity()) + ", stop size code " +
+        std::to_string(telnet_->ConfirmedStopSize()) + " instead of " + std::to_string(baud) +
+        " 8N1");
   }
-  return true;
+  return Result<>::Success();
 }
 
 bool NetworkPort::Write(std::string_view data, TimePoint deadline) {

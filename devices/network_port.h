@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "devices/serial_channel.h"
+#include "platform/result.h"
 
 namespace devices {
 
@@ -32,9 +33,10 @@ struct NetworkAddress {
 bool IsNetworkPort(std::string_view port);
 
 // Reads "tcp://HOST:PORT" or "rfc2217://HOST:PORT" (an IPv6 address in
-// brackets). False with `error` set when the text does not fit, the host
-// holds characters no host name may have, or the port is outside 1 to 65535.
-bool ParseNetworkAddress(std::string_view text, NetworkAddress& out, std::string& error);
+// brackets). A caller mistake, saying which, when the text does not fit, the
+// host holds characters no host name may have, or the port is outside 1 to
+// 65535.
+platform::Result<NetworkAddress> ParseNetworkAddress(std::string_view text);
 
 class NetworkPort final : public SerialChannel {
  public:
@@ -44,11 +46,11 @@ class NetworkPort final : public SerialChannel {
   NetworkPort& operator=(const NetworkPort&) = delete;
 
   // Connects to the server and, for telnet, agrees on COM port control and
-  // has the server confirm `baud` and 8N1. False (nothing left open, `error`
-  // set) when the host does not resolve, every address refuses, nothing
-  // answers before `deadline`, or the server refuses or changes the
-  // settings.
-  bool Open(const NetworkAddress& address, int baud, TimePoint deadline, std::string& error);
+  // has the server confirm `baud` and 8N1. A system failure (nothing left
+  // open) that says why when the host does not resolve, every address
+  // refuses, nothing answers before `deadline`, or the server refuses or
+  // changes the settings.
+  platform::Result<> Open(const NetworkAddress& address, int baud, TimePoint deadline);
 
   // Data goes out with telnet's escapes when the connection speaks telnet.
   bool Write(std::string_view data, TimePoint deadline) override;
@@ -59,7 +61,7 @@ class NetworkPort final : public SerialChannel {
   void Close();
 
  private:
-  bool Negotiate(int baud, TimePoint deadline, std::string& error);
+  platform::Result<> Negotiate(int baud, TimePoint deadline);
   void SendAnswers(TimePoint deadline);
 
   int fd_ = -1;

@@ -19,20 +19,25 @@ void SetSerialChannelOpener(SerialChannelOpener opener) {
   Opener() = std::move(opener);
 }
 
-std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, int baud,
-                                                 SerialChannel::TimePoint deadline,
-                                                 std::string& error) {
-  if (Opener()) return Opener()(port, baud, deadline, error);
+platform::Result<std::unique_ptr<SerialChannel>> OpenSerialChannel(
+    const std::string& port, int baud, SerialChannel::TimePoint deadline) {
+  if (Opener()) {
+    platform::Result<std::unique_ptr<SerialChannel>> opened = Opener()(port, baud, deadline);
+    if (opened && !opened.value()) {
+      return platform::Result<>::CallerMistake("the channel opener gave no channel for " + port);
+    }
+    return opened;
+  }
   if (IsNetworkPort(port)) {
-    NetworkAddress address;
-    if (!ParseNetworkAddress(port, address, error)) return nullptr;
+    platform::Result<NetworkAddress> address = ParseNetworkAddress(port);
+    if (!address) return address.Failure();
     auto server = std::make_unique<NetworkPort>();
-    if (!server->Open(address, baud, deadline, error)) return nullptr;
-    return server;
+    if (platform::Result<> opened = server->Open(*address, baud, deadline); !opened) return opened;
+    return std::unique_ptr<SerialChannel>(std::move(server));
   }
   auto local = std::make_unique<SerialPort>();
-  if (!local->Open(port, baud, error)) return nullptr;
-  return local;
+  if (platform::Result<> opened = local->Open(port, baud); !opened) return opened;
+  return std::unique_ptr<SerialChannel>(std::move(local));
 }
 
 }  // namespace devices

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace devices {
 
 class SerialChannel {
@@ -42,19 +44,18 @@ class SerialChannel {
 // one stop bit: "tcp://HOST:PORT" a raw connection to a serial device server,
 // "rfc2217://HOST:PORT" a telnet connection that sets the line on the server,
 // anything else a local device path. Resolving, connecting and settling the
-// line all end by `deadline`. Null when it cannot be opened; `error` then
-// says why in an operator's words.
-std::unique_ptr<SerialChannel> OpenSerialChannel(const std::string& port, int baud,
-                                                 SerialChannel::TimePoint deadline,
-                                                 std::string& error);
+// line all end by `deadline`. A failure says why in an operator's words;
+// a success never holds null.
+platform::Result<std::unique_ptr<SerialChannel>> OpenSerialChannel(
+    const std::string& port, int baud, SerialChannel::TimePoint deadline);
 
 // Puts `opener` in place of OpenSerialChannel's own way of opening a port,
 // until it is called again with an empty function. The serial link above
 // then runs unchanged over whatever channel the opener gives, so its reply
 // handling can be driven without a device, over one end of a socket pair
 // say, by a fuzz target or a test.
-using SerialChannelOpener = std::function<std::unique_ptr<SerialChannel>(
-    const std::string& port, int baud, SerialChannel::TimePoint deadline, std::string& error)>;
+using SerialChannelOpener = std::function<platform::Result<std::unique_ptr<SerialChannel>>(
+    const std::string& port, int baud, SerialChannel::TimePoint deadline)>;
 void SetSerialChannelOpener(SerialChannelOpener opener);
 
 }  // namespace devices

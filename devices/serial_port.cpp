@@ -6,9 +6,8 @@
 namespace devices {
 
 SerialPort::~SerialPort() = default;
-bool SerialPort::Open(const std::string&, int, std::string& error) {
-  error = "serial ports are not supported on this platform yet";
-  return false;
+platform::Result<> SerialPort::Open(const std::string&, int) {
+  return platform::Result<>::Unsupported("serial ports are not supported on this platform yet");
 }
 bool SerialPort::Write(std::string_view, TimePoint) {
   return false;
@@ -97,34 +96,36 @@ SerialPort::~SerialPort() {
   Close();
 }
 
-bool SerialPort::Open(const std::string& path, int baud, std::string& error) {
+platform::Result<> SerialPort::Open(const std::string& path, int baud) {
+  using platform::Result;
   Close();
   speed_t speed;
   if (!SpeedFor(baud, speed)) {
-    error = "baud rate " + std::to_string(baud) + " cannot be set here";
-    return false;
+    return Result<>::CallerMistake("baud rate " + std::to_string(baud) + " cannot be set here");
   }
   // Non-blocking: the open must not wait for a carrier, and every later wait
   // is a poll() with a deadline.
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
+    const int error = errno;
     // A port in exclusive mode refuses every other open with EBUSY.
-    error = path + (errno == EBUSY ? " is held by another program" : ": " + io::ErrorText(errno));
-    return false;
+    return Result<>::SystemFailureSaying(
+        path + (error == EBUSY ? " is held by another program" : ": " + io::ErrorText(error)),
+        error);
   }
   termios t;
   if (!::isatty(fd) || ::tcgetattr(fd, &t) != 0) {
+    const int error = errno;
     ::close(fd);
-    error = path + " is not a serial port";
-    return false;
+    return Result<>::SystemFailureSaying(path + " is not a serial port", error);
   }
   // The lock keeps out every program that locks ports the same way (and a
   // second entry of our own list on the same port); exclusive mode keeps out
   // the others that are not privileged.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     ::close(fd);
-    error = path + " is held by another program";
-    return false;
+    return Result<>::SystemFailureSaying(path + " is held by another program", error);
   }
 #ifdef TIOCEXCL
   ::ioctl(fd, TIOCEXCL);
@@ -132,13 +133,14 @@ bool SerialPort::Open(const std::string& path, int baud, std::string& error) {
   MakeRaw(t);
   if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0 ||
       ::tcsetattr(fd, TCSANOW, &t) != 0) {
-    error = path + " refuses the line settings: " + io::ErrorText(errno);
+    const int error = errno;
     CloseExclusive(fd);
-    return false;
+    return Result<>::SystemFailureSaying(
+        path + " refuses the line settings: " + io::ErrorText(error), error);
   }
   ::tcflush(fd, TCIFLUSH);
   fd_ = fd;
-  return true;
+  return Result<>::Success();
 }
 
 bool SerialPort::Write(std::string_view data, TimePoint deadline) {

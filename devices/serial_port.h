@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "devices/serial_channel.h"
+#include "platform/result.h"
 
 namespace devices {
 
@@ -24,10 +25,11 @@ class SerialPort final : public SerialChannel {
   //
   // The port is taken for exclusive use: it fails when another program holds
   // it through a lock or exclusive mode, and others are kept out until
-  // Close(). Returns false (nothing left open, `error` set) when the device
-  // does not exist, may not be opened, is not a terminal device, is held by
-  // another program, or refuses the settings.
-  bool Open(const std::string& path, int baud, std::string& error);
+  // Close(). A failure (nothing left open) says why: a rate that cannot be
+  // set is a caller mistake; a device that does not exist, may not be
+  // opened, is not a terminal device, is held by another program or refuses
+  // the settings is a system failure.
+  platform::Result<> Open(const std::string& path, int baud);
 
   bool IsOpen() const { return fd_ >= 0; }
 

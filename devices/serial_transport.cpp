@@ -73,19 +73,17 @@ std::vector<std::string> TrimmedLines(std::string_view text, bool lfEndsLines) {
   return lines;
 }
 
-bool Fail(std::string* why, std::string reason) {
-  if (why) *why = std::move(reason);
-  return false;
+platform::Result<> Fail(std::string reason) {
+  return platform::Result<>::CallerMistake(std::move(reason));
 }
 
 }  // namespace
 
-bool ParseSerialEntry(std::string_view entry, SerialEntry& out, std::string* why) {
-  out = SerialEntry{};
+platform::Result<SerialEntry> ParseSerialEntry(std::string_view entry) {
   std::size_t brace = entry.find('{');
-  if (entry.size() < 8) return Fail(why, "the entry is shorter than 8 characters");
+  if (entry.size() < 8) return Fail("the entry is shorter than 8 characters");
   if (brace == std::string_view::npos) {
-    return Fail(why, "the entry has no brace group {PORT:BAUD} naming its port");
+    return Fail("the entry has no brace group {PORT:BAUD} naming its port");
   }
 
   std::string_view label = TrimmedView(entry.substr(0, brace));
@@ -95,16 +93,16 @@ bool ParseSerialEntry(std::string_view entry, SerialEntry& out, std::string* why
   std::string group = platform::RemoveChars(entry.substr(brace), "{}");
   std::string_view trimmedGroup = TrimmedView(group);
   if (IsNetworkPort(trimmedGroup)) {
-    return Fail(why,
-                "a serial device server is named in the port map AppConfig/COMM_Map.cfg "
-                "(COM7=" +
-                    std::string(trimmedGroup.substr(0, trimmedGroup.rfind(':'))) +
-                    "), and the entry names its COM port ({COM7:BAUD})");
+    return Fail(
+        "a serial device server is named in the port map AppConfig/COMM_Map.cfg "
+        "(COM7=" +
+        std::string(trimmedGroup.substr(0, trimmedGroup.rfind(':'))) +
+        "), and the entry names its COM port ({COM7:BAUD})");
   }
   std::size_t colon = trimmedGroup.find(':');
   // The shortest port name, "COM1", fills the first four characters.
   if (colon == std::string_view::npos || colon < 4) {
-    return Fail(why, "the brace group has no \":\" after a port name of at least 4 characters");
+    return Fail("the brace group has no \":\" after a port name of at least 4 characters");
   }
 
   std::string_view portText = TrimmedView(trimmedGroup.substr(0, colon));
@@ -118,21 +116,22 @@ bool ParseSerialEntry(std::string_view entry, SerialEntry& out, std::string* why
     portNumber = PortNumber(portText);
   }
   if (baud == 0) {
-    return Fail(why, "baud rate " + std::string(baudText) +
-                         " is not one of 9600, 19200, 38400, 57600, 115200");
+    return Fail("baud rate " + std::string(baudText) +
+                " is not one of 9600, 19200, 38400, 57600, 115200");
   }
   if (!addressValid) {
-    return Fail(why, "the label does not end in a controller address (a number above 0, or 00)");
+    return Fail("the label does not end in a controller address (a number above 0, or 00)");
   }
   if (portNumber == 0 && portPath.empty()) {
-    return Fail(why, "port " + std::string(portText) + " is not one of COM1 to COM99");
+    return Fail("port " + std::string(portText) + " is not one of COM1 to COM99");
   }
 
+  SerialEntry out;
   out.address = std::string(candidate);
   out.portNumber = portNumber;
   out.portPath = std::move(portPath);
   out.baud = baud;
-  return true;
+  return out;
 }
 
 std::vector<std::string> SerialConfigEntries(std::string_view fileText) {
@@ -302,11 +301,10 @@ Clock::duration SerialTransport::ReplyTimeout() const {
   return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
-LinkStatus SerialTransport::Open(const std::string& entry, LinkHandle& handle) {
-  handle = 0;
-  lastOpenError_.clear();
-  SerialEntry parsed;
-  if (!ParseSerialEntry(entry, parsed, &lastOpenError_)) return LinkStatus::Failed;
+platform::Result<LinkHandle> SerialTransport::Open(const std::string& entry) {
+  platform::Result<SerialEntry> parsedEntry = ParseSerialEntry(entry);
+  if (!parsedEntry) return parsedEntry.Failure();
+  const SerialEntry& parsed = *parsedEntry;
   std::string port = parsed.portPath;
   std::string unmapped;
   if (port.empty()) {
@@ -320,22 +318,27 @@ LinkStatus SerialTransport::Open(const std::string& entry, LinkHandle& handle) {
     }
   }
   auto open = std::make_unique<OpenPort>();
-  std::string error;
-  open->channel = OpenSerialChannel(port, parsed.baud, Clock::now() + ReplyTimeout(), error);
-  if (!open->channel) {
-    lastOpenError_ = unmapped + error;
-    return LinkStatus::Failed;
+  platform::Result<std::unique_ptr<SerialChannel>> channel =
+      OpenSerialChannel(port, parsed.baud, Clock::now() + ReplyTimeout());
+  if (!channel) {
+    // Said with the system's text where it has one, as the port layer did.
+    if (channel.Kind() == platform::ResultKind::SystemFailure) {
+      return platform::Result<>::SystemFailureSaying(unmapped + channel.Text(),
+                                                     channel.ErrorNumber());
+    }
+    return platform::Result<>::CallerMistake(unmapped + channel.Text());
   }
+  open->channel = std::move(channel).value();
   open->address = parsed.address;
   // A raw connection is where a server's refusal shows only as its end; a
   // telnet server has answered the line settings already.
   if (IsNetworkPort(port) && platform::EqualsNoCase(std::string_view(port).substr(0, 6), "tcp://"))
     open->server = port;
   serialAddress_ = parsed.address;
-  handle = nextHandle_++;
+  const LinkHandle handle = nextHandle_++;
   if (nextHandle_ <= 0) nextHandle_ = 1;
   ports_[handle] = std::move(open);
-  return LinkStatus::Ok;
+  return handle;
 }
 
 SerialTransport::OpenPort* SerialTransport::Find(LinkHandle handle) {

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "devices/link.h"
+#include "platform/result.h"
 
 namespace devices {
 
@@ -60,14 +61,14 @@ struct SerialEntry {
   int baud = 0;
 };
 
-// Reads one configuration line. False when it is not a usable entry: shorter
-// than 8 characters, no "{", no valid address, ":" missing or before the
-// fifth character of the brace group, a port number outside 1 to 99, or a
-// baud text that is not exactly one of the five rates (blanks around it
-// aside); `why` (when given) then says which. A serial device server
+// Reads one configuration line. A caller mistake that says which rule it
+// breaks when it is not a usable entry: shorter than 8 characters, no "{",
+// no valid address, ":" missing or before the fifth character of the brace
+// group, a port number outside 1 to 99, or a baud text that is not exactly
+// one of the five rates (blanks around it aside). A serial device server
 // written in the braces (tcp://, rfc2217://) belongs in the port map, and
-// `why` says so.
-bool ParseSerialEntry(std::string_view entry, SerialEntry& out, std::string* why = nullptr);
+// the failure says so.
+platform::Result<SerialEntry> ParseSerialEntry(std::string_view entry);
 
 // The entries of a configuration file's text: lines end at CR, LF characters
 // are ignored, each line is trimmed of blanks, empty lines are skipped.
@@ -129,12 +130,11 @@ class SerialTransport : public Transport {
   std::string SerialListEntries();
 
   // Opens the port of a configuration line and makes its address the
-  // SerialAddress. Ok and `handle` (never 0) on success; Failed and a handle
-  // of 0 when the line does not parse or the port does not exist, is held by
-  // another program, refuses the line settings, or its server cannot be
-  // reached; LastOpenError() says which.
-  LinkStatus Open(const std::string& entry, LinkHandle& handle) override;
-  std::string LastOpenError() const override { return lastOpenError_; }
+  // SerialAddress. The handle (never 0) on success; a failure that says
+  // which when the line does not parse or the port does not exist, is held
+  // by another program, refuses the line settings, or its server cannot be
+  // reached.
+  platform::Result<LinkHandle> Open(const std::string& entry) override;
 
   // Sends "@" + address + command + CR and waits for the reply. Ok with the
   // reply; WriteFailed with "(COM Error)" when the frame could not be
@@ -151,10 +151,13 @@ class SerialTransport : public Transport {
   // Ok, or Failed for a handle that was not open.
   LinkStatus Close(LinkHandle handle) override;
 
-  // The same operations under the link's own names and numbers: open 1 or 0;
-  // exchange 1 (reply), 0 ("(COM Error)") or -2 ("(SERIAL Timeout)").
+  // The same operations under the link's own names and numbers: open 1 or 0
+  // (and a handle of 0 when it failed); exchange 1 (reply), 0 ("(COM
+  // Error)") or -2 ("(SERIAL Timeout)").
   int SerialOpen(LinkHandle& handle, const std::string& entry) {
-    return Open(entry, handle) == LinkStatus::Ok ? 1 : 0;
+    platform::Result<LinkHandle> opened = Open(entry);
+    handle = opened ? *opened : 0;
+    return opened ? 1 : 0;
   }
   int SerialSendReceive(LinkHandle handle, const std::string& command, std::string& reply) {
     return SerialStatusCode(SendReceive(handle, command, reply));
@@ -181,7 +184,6 @@ class SerialTransport : public Transport {
   std::vector<std::string> notes_;
   std::string lineLoss_;
   std::string serialAddress_;
-  std::string lastOpenError_;
   LinkHandle nextHandle_ = 1;
   std::map<LinkHandle, std::unique_ptr<OpenPort>> ports_;
 };

@@ -118,12 +118,10 @@ void TerminalDisplay::FlushListener() {
   listenerDirty_ = false;
 }
 
-bool SaveDisplayText(const std::string& path, const std::string& text, std::string* error) {
+platform::Result<> SaveDisplayText(const std::string& path, const std::string& text) {
   // Written beside the old file and renamed over it: a save that fails half
   // way (disk full, no permission) leaves the previous file as it was.
-  platform::Result written = platform::WriteFileAtomic(path, text);
-  if (!written && error) *error = written.Text();
-  return static_cast<bool>(written);
+  return platform::WriteFileAtomic(path, text);
 }
 
 }  // namespace engine

@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "engine/host.h"
+#include "platform/result.h"
 
 namespace engine {
 
@@ -91,8 +92,8 @@ class TerminalDisplay {
 };
 
 // Writes the display text to `path` as bytes, replacing an existing file
-// atomically. False (with `error`) when the file could not be written; the
-// old file is then untouched.
-bool SaveDisplayText(const std::string& path, const std::string& text, std::string* error);
+// atomically. A failure says why the file could not be written; the old
+// file is then untouched.
+platform::Result<> SaveDisplayText(const std::string& path, const std::string& text);
 
 }  // namespace engine

@@ -43,9 +43,8 @@ class FuzzLink : public devices::Transport {
  public:
   FuzzLink(FuzzedDataProvider& data, testing_support::FakeHost& host) : data_(data), host_(host) {}
   std::vector<std::string> ListEntries() override { return {}; }
-  devices::LinkStatus Open(const std::string&, devices::LinkHandle& handle) override {
-    handle = 1;
-    return devices::LinkStatus::Ok;
+  platform::Result<devices::LinkHandle> Open(const std::string&) override {
+    return devices::LinkHandle{1};
   }
   devices::LinkStatus SendReceive(devices::LinkHandle, const std::string&,
                                   std::string& reply) override {

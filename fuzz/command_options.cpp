@@ -18,9 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     arguments.emplace_back(input.substr(start, nul - start));
     start = nul + 1;
   }
-  const app::CommandOptions options = app::ParseCommandOptions(arguments);
-  if (options.scriptNumber < 0 || options.scriptNumber > 999) __builtin_trap();
-  if (options.error.empty() && options.device && *options.device < 0) __builtin_trap();
+  const platform::Result<app::CommandOptions> options = app::ParseCommandOptions(arguments);
+  if (!options && options.Text().empty()) __builtin_trap();
+  if (options && (options->scriptNumber < 0 || options->scriptNumber > 999)) __builtin_trap();
+  if (options && !options->help && !options->version && options->device && *options->device < 0)
+    __builtin_trap();
   const int number = app::ReadScriptSwitch(std::string(input));
   if (number < 0 || number > 999) __builtin_trap();
   return 0;

@@ -147,20 +147,18 @@ class FuzzHost : public autocontrol::ScriptHost {
   void ResetDeviceSlot() override {}
   std::string SelectedDevice() override { return "Axis 01 {COM1:9600}"; }
   void SetShowMode(int mode) override { Check(mode >= 1 && mode <= 5); }
-  bool LoadProgram(int number, const std::string&) override {
+  platform::Result<> LoadProgram(int number, const std::string&) override {
     Check((number >= 1 && number <= 10) || number == 11);
     const int outcome = data_.ConsumeIntegralInRange<int>(0, 3);
-    error_ = {};
-    if (outcome == 1) error_ = {programs::LoadError::Kind::NotFound, "Program file not found: x"};
-    if (outcome == 2) error_ = {programs::LoadError::Kind::NotRead, "Program file not read: x"};
-    if (outcome != 3) return false;
+    if (outcome == 0) return platform::Result<>::Cancelled("nothing loaded");
+    if (outcome == 1) return platform::Result<>::NotFound("Program file not found: x");
+    if (outcome == 2) return platform::Result<>::CallerMistake("Program file not read: x");
     program_ = data_.ConsumeRandomLengthString(64);
     engine_.State().ExpectedValuesLine = data_.ConsumeRandomLengthString(64);
     engine_.State().ExpectedValuesPresent = true;
-    return true;
+    return platform::Result<>::Success();
   }
   std::string ProgramCommandLine() override { return program_; }
-  programs::LoadError ProgramLoadError() override { return error_; }
   std::string AskOperator(const std::string&, bool, bool passFail) override {
     static const char* const kVerdicts[] = {"PASS", "FAIL", "", "pass", "maybe"};
     if (passFail) return kVerdicts[data_.ConsumeIntegralInRange<int>(0, 4)];
@@ -194,7 +192,6 @@ class FuzzHost : public autocontrol::ScriptHost {
   const engine::PlainReplyCapture& capture_;
   testing_support::FakeTransport link_;
   std::string program_;
-  programs::LoadError error_;
 };
 
 // "name" + four digits + ("" | "_Pass" | "_Fail") + (".txt" | ".csv"); the

@@ -16,13 +16,12 @@ void Check(bool condition) {
 }
 
 void CheckEntry(std::string_view text) {
-  devices::SerialEntry entry;
-  std::string why;
-  if (!devices::ParseSerialEntry(text, entry, &why)) {
-    Check(entry.address.empty() && entry.baud == 0 && entry.portNumber == 0 &&
-          entry.portPath.empty() && !why.empty());
+  const platform::Result<devices::SerialEntry> parsed = devices::ParseSerialEntry(text);
+  if (!parsed) {
+    Check(!parsed.Text().empty());
     return;
   }
+  const devices::SerialEntry& entry = *parsed;
   Check(text.size() >= 8 && text.find('{') != std::string_view::npos);
   Check(!entry.address.empty() && entry.address.size() <= 2);
   Check(entry.baud == 9600 || entry.baud == 19200 || entry.baud == 38400 || entry.baud == 57600 ||
@@ -46,13 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& [number, path] : map) {
     Check(number >= 1 && number <= 99 && !path.empty());
     Check(devices::ComPortDevice(number, map) == path);
-    devices::NetworkAddress address;
-    std::string error;
-    if (devices::ParseNetworkAddress(path, address, error)) {
-      Check(devices::IsNetworkPort(path) && !address.host.empty());
-      Check(address.port >= 1 && address.port <= 65535);
+    const platform::Result<devices::NetworkAddress> address = devices::ParseNetworkAddress(path);
+    if (address) {
+      Check(devices::IsNetworkPort(path) && !address->host.empty());
+      Check(address->port >= 1 && address->port <= 65535);
     } else {
-      Check(!error.empty());
+      Check(!address.Text().empty());
     }
   }
   Check(devices::ComPortDevice(0, map).empty() && devices::ComPortDevice(100, map).empty());

@@ -103,9 +103,10 @@ Line::Line() {
   link = pair[0];
   controller = pair[1];
   devices::SetSerialChannelOpener(
-      [this](const std::string& port, int baud, devices::SerialChannel::TimePoint, std::string&) {
+      [this](const std::string& port, int baud, devices::SerialChannel::TimePoint)
+          -> platform::Result<std::unique_ptr<devices::SerialChannel>> {
         Check(port == kPort && baud == 115200);
-        return std::make_unique<Channel>(*this);
+        return std::unique_ptr<devices::SerialChannel>(std::make_unique<Channel>(*this));
       });
   // The port is named by its path, so no data folder is looked at. Every
   // exchange ends with its CR, so the time-out is never reached; a link that
@@ -159,9 +160,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   line.minChunk = (end + kMaxChunks - 1) / kMaxChunks;
   line.nextChunk = line.sent = line.read = 0;
 
-  devices::LinkHandle handle = 0;
-  Check(line.transport->Open("Axis 07 {" + std::string(kPort) + ":115200}", handle) ==
-        devices::LinkStatus::Ok);
+  const platform::Result<devices::LinkHandle> opened =
+      line.transport->Open("Axis 07 {" + std::string(kPort) + ":115200}");
+  Check(opened.ok());
+  const devices::LinkHandle handle = *opened;
   DrainFrames(line.controller);
   std::string expectedFrames;
   bool matched = true;

@@ -51,9 +51,9 @@ std::uint32_t RecordCheckValue(std::int32_t captionId, std::int32_t byteLength,
   return sum;
 }
 
-platform::Result ReadLanguageFile(std::string_view bytes, LanguageFileContent& content) {
+platform::Result<> ReadLanguageFile(std::string_view bytes, LanguageFileContent& content) {
   content = LanguageFileContent();
-  if (bytes.size() < kHeaderSize) return platform::Result::Success();
+  if (bytes.size() < kHeaderSize) return platform::Result<>::Success();
   content.name = platform::TrimmedView(bytes.substr(kNameOffset, kNameFieldSize), kPadding);
   content.fontFace = platform::TrimmedView(bytes.substr(kFaceOffset, kNameFieldSize), kPadding);
   content.characterSet = ReadNumberField(bytes.substr(kCharSetOffset, kNumberFieldSize));
@@ -63,7 +63,7 @@ platform::Result ReadLanguageFile(std::string_view bytes, LanguageFileContent& c
   std::size_t pos = 0;
   for (std::int32_t n = 0; n < content.recordCount; ++n) {
     auto damaged = [&](const char* why) {
-      return platform::Result::CallerMistake(
+      return platform::Result<>::CallerMistake(
           "record " + std::to_string(n + 1) + " of " + std::to_string(content.recordCount) +
           " at byte " + std::to_string(kHeaderSize + pos) + " is damaged (" + why + ")");
     };
@@ -97,20 +97,20 @@ platform::Result ReadLanguageFile(std::string_view bytes, LanguageFileContent& c
     content.records.push_back(std::move(record));
     pos += kRecordHeadSize + static_cast<std::size_t>(byteLength);
   }
-  return platform::Result::Success();
+  return platform::Result<>::Success();
 }
 
-platform::Result WriteLanguageFile(const LanguageFileContent& content, std::string& out) {
+platform::Result<> WriteLanguageFile(const LanguageFileContent& content, std::string& out) {
   out.clear();
   using platform::Result;
   if (content.name.size() > kNameFieldSize)
-    return Result::CallerMistake("the language name is longer than 32 bytes");
+    return Result<>::CallerMistake("the language name is longer than 32 bytes");
   if (content.fontFace.size() > kNameFieldSize)
-    return Result::CallerMistake("the font face name is longer than 32 bytes");
+    return Result<>::CallerMistake("the font face name is longer than 32 bytes");
   if (content.characterSet < 0 || content.characterSet > kMaxSixDigits)
-    return Result::CallerMistake("the character set must be a number from 0 to 999999");
+    return Result<>::CallerMistake("the character set must be a number from 0 to 999999");
   if (content.records.size() > static_cast<std::size_t>(kMaxSixDigits))
-    return Result::CallerMistake("a language file holds at most 999999 records");
+    return Result<>::CallerMistake("a language file holds at most 999999 records");
 
   auto padded = [](const std::string& text, std::size_t width) {
     return text + std::string(width - text.size(), ' ');
@@ -129,8 +129,8 @@ platform::Result WriteLanguageFile(const LanguageFileContent& content, std::stri
   for (const LanguageRecord& record : content.records) {
     if (record.text.size() > kMaxChars) {
       out.clear();
-      return Result::CallerMistake("text of caption " + std::to_string(record.captionId) +
-                                   " is too long");
+      return Result<>::CallerMistake("text of caption " + std::to_string(record.captionId) +
+                                     " is too long");
     }
     auto chars = static_cast<std::int32_t>(record.text.size());
     std::int32_t bytes = 2 * chars;
@@ -143,7 +143,7 @@ platform::Result WriteLanguageFile(const LanguageFileContent& content, std::stri
       out += static_cast<char>(unit >> 8);
     }
   }
-  return Result::Success();
+  return Result<>::Success();
 }
 
 }  // namespace lang

@@ -63,11 +63,11 @@ struct LanguageFileContent {
 // `content`, and the result (a caller mistake: the file is bad input) names
 // the record, its offset in the file and the damage, e.g. "record 2 of 3 at
 // byte 102 is damaged (the check value does not match)".
-platform::Result ReadLanguageFile(std::string_view bytes, LanguageFileContent& content);
+platform::Result<> ReadLanguageFile(std::string_view bytes, LanguageFileContent& content);
 
 // Writes a language file. A caller mistake, naming the field, when the name
 // or face does not fit its 32-byte field, the character set or the number of
 // records does not fit its six digits, or a text is too long for a record.
-platform::Result WriteLanguageFile(const LanguageFileContent& content, std::string& out);
+platform::Result<> WriteLanguageFile(const LanguageFileContent& content, std::string& out);
 
 }  // namespace lang

@@ -236,16 +236,16 @@ int Languages::ReadLanguageChoice(const std::string& dataRoot) const {
   return 0;
 }
 
-platform::Result Languages::StoreLanguageChoice(const std::string& dataRoot, int index) const {
+platform::Result<> Languages::StoreLanguageChoice(const std::string& dataRoot, int index) const {
   if (index < 0 || index > Count()) {
-    return platform::Result::CallerMistake("there is no language " + std::to_string(index));
+    return platform::Result<>::CallerMistake("there is no language " + std::to_string(index));
   }
   // The file may have come from a Windows installation as "LANG.INI": write
   // over (or remove) whatever spelling is there.
   std::string path = platform::DataFolders(dataRoot).DataPath(kChoiceFile);
   std::string name = index == 0 ? std::string() : platform::TrimBlanks(Name(index));
   if (!name.empty()) return platform::WriteFileAtomic(path, name);
-  if (!platform::FileExists(path)) return platform::Result::Success();
+  if (!platform::FileExists(path)) return platform::Result<>::Success();
   return platform::RemoveFile(path);
 }
 

@@ -173,7 +173,7 @@ class Languages {
   // atomic step, so a failed write keeps the old choice; a language whose
   // name is empty removes the file. Fails when the file could not be written
   // or removed, or (a caller mistake, file untouched) `index` is out of range.
-  platform::Result StoreLanguageChoice(const std::string& dataRoot, int index) const;
+  platform::Result<> StoreLanguageChoice(const std::string& dataRoot, int index) const;
 
   // Data of language 1..Count(); language 0 and out-of-range indexes give
   // empty values ("English" for Name(0)).

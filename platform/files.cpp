@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -89,13 +90,13 @@ class Temporary {
   }
 
   // Creates, fills and flushes the file for `path` with permissions `mode`.
-  Result Write(const std::string& path, std::string_view data, mode_t mode) {
-    if (Result created = Create(path); !created) return created;
+  Result<> Write(const std::string& path, std::string_view data, mode_t mode) {
+    if (Result<> created = Create(path); !created) return created;
     ::fchmod(fd_, mode);
     if (int error = WriteAndFlush(fd_, data); error != 0) {
-      return Result::SystemFailure("cannot write " + path, error);
+      return Result<>::SystemFailure("cannot write " + path, error);
     }
-    return Result::Success();
+    return Result<>::Success();
   }
   int Descriptor() const { return fd_; }
   const std::string& Name() const { return name_; }
@@ -103,7 +104,7 @@ class Temporary {
   void Named() { named_ = true; }
 
  private:
-  Result Create(const std::string& path) {
+  Result<> Create(const std::string& path) {
     // A start-up cleaning may take a new file for a stale one in the instant
     // before it is locked; the file is then gone and another name is tried.
     for (int attempt = 0; attempt < 8; ++attempt) {
@@ -114,7 +115,7 @@ class Temporary {
       name.push_back('\0');
       int fd = ::mkstemps(name.data(), static_cast<int>(kTemporarySuffix.size()));
       if (fd < 0)
-        return Result::SystemFailure("cannot create a temporary file beside " + path, errno);
+        return Result<>::SystemFailure("cannot create a temporary file beside " + path, errno);
       // A file system without locks leaves the file unlocked; the cleaning
       // cannot lock it either, and so leaves it alone.
       ::flock(fd, LOCK_EX);
@@ -123,11 +124,11 @@ class Temporary {
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         fd_ = fd;
         name_ = name.data();
-        return Result::Success();
+        return Result<>::Success();
       }
       ::close(fd);
     }
-    return Result::SystemFailure("cannot create a temporary file beside " + path, EAGAIN);
+    return Result<>::SystemFailure("cannot create a temporary file beside " + path, EAGAIN);
   }
 
   int fd_ = -1;
@@ -144,27 +145,28 @@ bool LinksUnsupported(int error) {
 // The plain way for file systems that offer neither hard links nor a rename
 // that refuses to replace: the name is taken exclusively and written; a
 // failed write removes it again.
-Result CreateAndWrite(const std::string& path, std::string_view data) {
+Result<> CreateAndWrite(const std::string& path, std::string_view data) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
-    if (errno == EEXIST) return Result::CallerMistake(path + " exists already");
-    return Result::SystemFailure("cannot create " + path, errno);
+    if (errno == EEXIST) return Result<>::CallerMistake(path + " exists already");
+    return Result<>::SystemFailure("cannot create " + path, errno);
   }
   int error = WriteAndFlush(fd, data);
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
     ::unlink(path.c_str());  // a half-written record is worse than none
-    return Result::SystemFailure("cannot write " + path, error);
+    return Result<>::SystemFailure("cannot write " + path, error);
   }
   FlushFolder(path);
-  return Result::Success();
+  return Result<>::Success();
 }
 
 // What stands at a path that is to be written, and so how it is written.
+// What a write does with the name; a folder, a socket or a block device is
+// never a record's place, and Classify refuses it (a caller mistake).
 enum class Target {
   Replace,       // nothing, a regular file or a symbolic link: a new file takes the name
   WriteThrough,  // a character device or a FIFO (a terminal, /dev/null, a reader's pipe)
-  Refuse,        // a folder, a socket or a block device: never a record's place
 };
 
 // The file system of /proc, whose links in .../fd name open descriptors.
@@ -189,7 +191,7 @@ bool NamesDescriptor(std::string path) {
   return false;
 }
 
-Target Classify(const std::string& path, std::string& why) {
+Result<Target> Classify(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return Target::Replace;  // nothing there (or no way in)
   // A link is replaced, never followed, unless it is the system's name of
@@ -197,11 +199,11 @@ Target Classify(const std::string& path, std::string& why) {
   if (S_ISLNK(st.st_mode)) return NamesDescriptor(path) ? Target::WriteThrough : Target::Replace;
   if (S_ISREG(st.st_mode)) return Target::Replace;
   if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) return Target::WriteThrough;
-  why = S_ISDIR(st.st_mode)    ? "it is a folder"
-        : S_ISSOCK(st.st_mode) ? "it is a socket"
-        : S_ISBLK(st.st_mode)  ? "it is a block device"
-                               : "it is neither a file, a character device nor a FIFO";
-  return Target::Refuse;
+  return Result<>::CallerMistake(S_ISDIR(st.st_mode)    ? "it is a folder"
+                                 : S_ISSOCK(st.st_mode) ? "it is a socket"
+                                 : S_ISBLK(st.st_mode)
+                                     ? "it is a block device"
+                                     : "it is neither a file, a character device nor a FIFO");
 }
 
 // While it lives, a write to a pipe whose reader went away fails with EPIPE
@@ -244,12 +246,12 @@ class PipeSignalHeld {
 // Writes `data` into the device or FIFO at `path` as it stands: nothing is
 // created, truncated or renamed. A FIFO that no process has open for
 // reading is refused at once rather than waited for.
-Result WriteThrough(const std::string& path, std::string_view data) {
+Result<> WriteThrough(const std::string& path, std::string_view data) {
   PipeSignalHeld held;
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    if (errno == ENXIO) return Result::SystemFailure("nothing reads " + path, errno);
-    return Result::SystemFailure("cannot open " + path, errno);
+    if (errno == ENXIO) return Result<>::SystemFailure("nothing reads " + path, errno);
+    return Result<>::SystemFailure("cannot open " + path, errno);
   }
   // Opened without waiting for a reader; written with the waits a pipe or a
   // terminal needs.
@@ -258,13 +260,13 @@ Result WriteThrough(const std::string& path, std::string_view data) {
   struct stat st;
   if (error == 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
-  if (error != 0) return Result::SystemFailure("cannot write " + path, error);
-  return Result::Success();
+  if (error != 0) return Result<>::SystemFailure("cannot write " + path, error);
+  return Result<>::Success();
 }
 
-Result TooLarge(const std::string& path, std::uint64_t size, std::size_t limit) {
-  return Result::CallerMistake(path + " is too large to read (" + std::to_string(size) +
-                               " bytes; the limit is " + std::to_string(limit) + ")");
+Result<> TooLarge(const std::string& path, std::uint64_t size, std::size_t limit) {
+  return Result<>::CallerMistake(path + " is too large to read (" + std::to_string(size) +
+                                 " bytes; the limit is " + std::to_string(limit) + ")");
 }
 
 }  // namespace
@@ -285,6 +287,45 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+namespace {
+
+Result<> CheckReadable(const std::string& path, std::uint64_t limit, bool streams) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || ::access(path.c_str(), R_OK) != 0) {
+    const int error = errno;
+    return Result<>::SystemFailureSaying(std::strerror(error), error);
+  }
+  if (S_ISDIR(info.st_mode)) return Result<>::CallerMistake("it is a folder");
+  if (!S_ISREG(info.st_mode)) {
+    return streams ? Result<>::Success() : Result<>::CallerMistake("it is not a regular file");
+  }
+  if (static_cast<std::uint64_t>(info.st_size) > limit) {
+    return Result<>::CallerMistake("it is too large (" + std::to_string(info.st_size) +
+                                   " bytes; at most " + std::to_string(limit) + ")");
+  }
+  return Result<>::Success();
+}
+
+}  // namespace
+
+Result<> CheckReadableFile(const std::string& path, std::uint64_t limit) {
+  return CheckReadable(path, limit, false);
+}
+
+Result<> CheckReadableFileOrStream(const std::string& path, std::uint64_t limit) {
+  return CheckReadable(path, limit, true);
+}
+
+Result<> CheckFolder(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    return Result<>::SystemFailureSaying(std::strerror(error), error);
+  }
+  if (!S_ISDIR(info.st_mode)) return Result<>::CallerMistake("it is not a folder");
+  return Result<>::Success();
+}
+
 bool DirectoryExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -295,19 +336,19 @@ bool NameTaken(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-Result CreateDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0 || DirectoryExists(path)) return Result::Success();
-  return Result::SystemFailure("cannot create the folder " + path, errno);
+Result<> CreateDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0 || DirectoryExists(path)) return Result<>::Success();
+  return Result<>::SystemFailure("cannot create the folder " + path, errno);
 }
 
-Result ReadFile(const std::string& path, std::string& out, std::size_t limit) {
+Result<> ReadFile(const std::string& path, std::string& out, std::size_t limit) {
   out.clear();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Result::SystemFailure("cannot open " + path, errno);
+  if (fd < 0) return Result<>::SystemFailure("cannot open " + path, errno);
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return Result::CallerMistake(path + " is not a file");
+    return Result<>::CallerMistake(path + " is not a file");
   }
   // The size is known before a byte is read: a huge (or sparse) file costs
   // nothing to refuse.
@@ -325,7 +366,7 @@ Result ReadFile(const std::string& path, std::string& out, std::size_t limit) {
       int error = errno;
       ::close(fd);
       out.clear();
-      return Result::SystemFailure("cannot read " + path, error);
+      return Result<>::SystemFailure("cannot read " + path, error);
     }
     if (n == 0) break;
     out.append(buffer, static_cast<std::size_t>(n));
@@ -336,33 +377,32 @@ Result ReadFile(const std::string& path, std::string& out, std::size_t limit) {
     }
   }
   ::close(fd);
-  return Result::Success();
+  return Result<>::Success();
 }
 
-Result CheckWritable(const std::string& path) {
-  std::string why;
-  switch (Classify(path, why)) {
-    case Target::Refuse:
-      return Result::CallerMistake(why);
+Result<> CheckWritable(const std::string& path) {
+  const Result<Target> target = Classify(path);
+  if (!target) return target.Failure();
+  switch (*target) {
     case Target::WriteThrough:
-      if (::access(path.c_str(), W_OK) != 0) return Result::SystemFailure("it", errno);
-      return Result::Success();
+      if (::access(path.c_str(), W_OK) != 0) return Result<>::SystemFailure("it", errno);
+      return Result<>::Success();
     case Target::Replace:
       break;
   }
   const std::string folder = FolderOf(path);
   struct stat st;
-  if (::stat(folder.c_str(), &st) != 0) return Result::SystemFailure("its folder", errno);
-  if (!S_ISDIR(st.st_mode)) return Result::CallerMistake("its folder is not a folder");
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) return Result::SystemFailure("its folder", errno);
-  return Result::Success();
+  if (::stat(folder.c_str(), &st) != 0) return Result<>::SystemFailure("its folder", errno);
+  if (!S_ISDIR(st.st_mode)) return Result<>::CallerMistake("its folder is not a folder");
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return Result<>::SystemFailure("its folder", errno);
+  return Result<>::Success();
 }
 
-Result WriteFileAtomic(const std::string& path, std::string_view data) {
-  std::string why;
-  switch (Classify(path, why)) {
-    case Target::Refuse:
-      return Result::CallerMistake("cannot write " + path + ": " + why);
+Result<> WriteFileAtomic(const std::string& path, std::string_view data) {
+  const Result<Target> target = Classify(path);
+  if (!target) return Result<>::CallerMistake("cannot write " + path + ": " + target.Text());
+  switch (*target) {
     case Target::WriteThrough:
       return WriteThrough(path, data);
     case Target::Replace:
@@ -371,7 +411,7 @@ Result WriteFileAtomic(const std::string& path, std::string_view data) {
   struct stat old;
   const bool replacing = ::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
   Temporary temp;
-  if (Result written = temp.Write(path, data, replacing ? old.st_mode & 07777 : CreationMode());
+  if (Result<> written = temp.Write(path, data, replacing ? old.st_mode & 07777 : CreationMode());
       !written) {
     return written;
   }
@@ -382,39 +422,39 @@ Result WriteFileAtomic(const std::string& path, std::string_view data) {
     ::fchmod(temp.Descriptor(), old.st_mode & 07777);
   }
   if (::rename(temp.Name().c_str(), path.c_str()) != 0) {
-    return Result::SystemFailure("cannot replace " + path, errno);
+    return Result<>::SystemFailure("cannot replace " + path, errno);
   }
   temp.Named();
   FlushFolder(path);
-  return Result::Success();
+  return Result<>::Success();
 }
 
-Result WriteFileExclusive(const std::string& path, std::string_view data) {
+Result<> WriteFileExclusive(const std::string& path, std::string_view data) {
   Temporary temp;
-  if (Result written = temp.Write(path, data, CreationMode()); !written) return written;
+  if (Result<> written = temp.Write(path, data, CreationMode()); !written) return written;
   // link() gives the finished file its name only if the name is free, and
   // never follows a symbolic link that holds the name.
   const int linked = ::link(temp.Name().c_str(), path.c_str());
   const int error = errno;
   if (linked == 0) {
     FlushFolder(path);
-    return Result::Success();
+    return Result<>::Success();
   }
-  if (error == EEXIST) return Result::CallerMistake(path + " exists already");
-  if (!LinksUnsupported(error)) return Result::SystemFailure("cannot create " + path, error);
+  if (error == EEXIST) return Result<>::CallerMistake(path + " exists already");
+  if (!LinksUnsupported(error)) return Result<>::SystemFailure("cannot create " + path, error);
   // Without hard links, a rename that refuses to replace does the same.
   if (::renameat2(AT_FDCWD, temp.Name().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
     temp.Named();
     FlushFolder(path);
-    return Result::Success();
+    return Result<>::Success();
   }
-  if (errno == EEXIST) return Result::CallerMistake(path + " exists already");
+  if (errno == EEXIST) return Result<>::CallerMistake(path + " exists already");
   return CreateAndWrite(path, data);
 }
 
-Result RemoveFile(const std::string& path) {
-  if (::unlink(path.c_str()) == 0) return Result::Success();
-  return Result::SystemFailure("cannot remove " + path, errno);
+Result<> RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return Result<>::Success();
+  return Result<>::SystemFailure("cannot remove " + path, errno);
 }
 
 int RemoveStaleTemporaryFiles(const std::string& folder) {

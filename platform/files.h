@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,8 +34,26 @@ bool DirectoryExists(const std::string& path);  // a folder, exact name
 // (even one leading nowhere).
 bool NameTaken(const std::string& path);
 
+// Checks made before a run uses a file or folder, so that one it cannot use
+// is refused at the start. Links are followed. The texts speak of "it": the
+// caller names the path. A path that cannot be reached or read is a system
+// failure whose text is the system's alone ("No such file or directory",
+// "Permission denied").
+//
+// A file that may be read: a folder is refused ("it is a folder"), and so
+// is anything but a regular file ("it is not a regular file"); a regular
+// file larger than `limit` bytes is refused with its size and the limit.
+// Refusals are caller mistakes.
+Result<> CheckReadableFile(const std::string& path, std::uint64_t limit);
+// The same, except that a pipe or a terminal (anything but a folder that is
+// no regular file) passes: it is read as it comes, so no size applies.
+Result<> CheckReadableFileOrStream(const std::string& path, std::uint64_t limit);
+// An existing folder; anything else is a caller mistake ("it is not a
+// folder").
+Result<> CheckFolder(const std::string& path);
+
 // Creates one folder (its parent must exist). Success when it exists afterwards.
-Result CreateDirectory(const std::string& path);
+Result<> CreateDirectory(const std::string& path);
 
 // The largest file ReadFile() reads unless told otherwise: far above any
 // script, program, configuration or language file, far below what would
@@ -46,7 +65,7 @@ inline constexpr std::size_t kReadLimit = 64u << 20;
 // named pipe is refused at once (a caller mistake) and never blocks. A file
 // larger than `limit` bytes is refused before anything is read (a caller
 // mistake whose text names the path, its size and the limit).
-Result ReadFile(const std::string& path, std::string& out, std::size_t limit = kReadLimit);
+Result<> ReadFile(const std::string& path, std::string& out, std::size_t limit = kReadLimit);
 
 // Replaces the file with `data`: the bytes are written to a temporary file in
 // the same folder, flushed, and renamed over `path`, and the folder is
@@ -63,7 +82,7 @@ Result ReadFile(const std::string& path, std::string& out, std::size_t limit = k
 // for reading is a system failure at once, never a wait, and a reader that
 // goes away fails the write without a SIGPIPE. A folder, a socket or a block
 // device is never written: a caller mistake that says which it is.
-Result WriteFileAtomic(const std::string& path, std::string_view data);
+Result<> WriteFileAtomic(const std::string& path, std::string_view data);
 
 // Whether WriteFileAtomic(path, ...) can be expected to succeed, checked
 // before a run so that a record it cannot keep is known at the start: a
@@ -71,7 +90,7 @@ Result WriteFileAtomic(const std::string& path, std::string_view data);
 // not one), a system failure when the folder cannot be reached or written
 // or a device or FIFO may not be written. The texts speak of "it" and "its
 // folder": the caller names the path.
-Result CheckWritable(const std::string& path);
+Result<> CheckWritable(const std::string& path);
 
 // Creates a new file holding `data` without ever overwriting one: the bytes
 // are written and flushed under a temporary name and then given `path` only
@@ -81,14 +100,14 @@ Result CheckWritable(const std::string& path);
 // is the name created first and then written). A name that is taken already
 // (by anything NameTaken() sees) is a caller mistake; any other failure is a
 // system failure.
-Result WriteFileExclusive(const std::string& path, std::string_view data);
+Result<> WriteFileExclusive(const std::string& path, std::string_view data);
 
 // Removes the temporary files that writers killed in the middle left in
 // `folder`. A temporary file that a running writer (of this or another
 // process) still holds is left alone. Returns how many were removed.
 int RemoveStaleTemporaryFiles(const std::string& folder);
 
-Result RemoveFile(const std::string& path);
+Result<> RemoveFile(const std::string& path);
 
 // The folder of the running executable, without a trailing separator; empty
 // when it cannot be determined.

@@ -27,8 +27,8 @@ void ReapDetached() {
 
 }  // namespace
 
-Result StartProcess(const std::vector<std::string>& argv, bool wait) {
-  if (argv.empty() || argv[0].empty()) return Result::CallerMistake("no program to start");
+Result<> StartProcess(const std::vector<std::string>& argv, bool wait) {
+  if (argv.empty() || argv[0].empty()) return Result<>::CallerMistake("no program to start");
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -36,15 +36,15 @@ Result StartProcess(const std::vector<std::string>& argv, bool wait) {
   pid_t pid = 0;
   ReapDetached();
   int rc = ::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ);
-  if (rc != 0) return Result::SystemFailure("cannot start " + argv[0], rc);
+  if (rc != 0) return Result<>::SystemFailure("cannot start " + argv[0], rc);
   if (!wait) {
     Detached().push_back(pid);
-    return Result::Success();
+    return Result<>::Success();
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  return Result::Success();
+  return Result<>::Success();
 }
 
 }  // namespace platform

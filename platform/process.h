@@ -12,6 +12,6 @@ namespace platform {
 // Starts argv[0] with the arguments argv[1..]. With `wait`, blocks until it
 // has ended (its exit status is not looked at). Fails when it could not be
 // started, or `argv` names no program.
-Result StartProcess(const std::vector<std::string>& argv, bool wait);
+Result<> StartProcess(const std::vector<std::string>& argv, bool wait);
 
 }  // namespace platform

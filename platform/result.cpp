@@ -4,8 +4,8 @@
 
 namespace platform {
 
-Result Result::SystemFailure(const std::string& what, int errorNumber) {
-  return Result(ResultKind::SystemFailure, what + ": " + std::strerror(errorNumber));
+Result<> Result<>::SystemFailure(const std::string& what, int errorNumber) {
+  return Result(ResultKind::SystemFailure, what + ": " + std::strerror(errorNumber), errorNumber);
 }
 
 }  // namespace platform

@@ -70,10 +70,11 @@ void ProgramLoader::DiscardProgram() {
   engine_.State().ExpectedValuesPresent = false;
 }
 
-bool ProgramLoader::LoadProgram(int n, const std::string& name) {
+platform::Result<> ProgramLoader::LoadProgram(int n, const std::string& name) {
+  using platform::Result;
   // Loading pumps events after every line, and a script tick can arrive
   // meanwhile; a second load would tear the first one's lines apart.
-  if (ProgramLoading) return false;
+  if (ProgramLoading) return Result<>::Cancelled("another program is being loaded");
 
   engine::EngineState& state = engine_.State();
   state.LastReply.clear();
@@ -82,8 +83,7 @@ bool ProgramLoader::LoadProgram(int n, const std::string& name) {
   // replies to whatever runs next.
   DiscardProgram();
 
-  bool loaded = false;
-  error_ = LoadError();
+  Result<> loaded = Result<>::Cancelled("program " + std::to_string(n) + " names no program");
   if (n >= 1 && n <= 10) {
     // A name that cleans down to nothing still names test99.prg: a script
     // that asked for a named program never runs a stored one by accident.
@@ -92,12 +92,14 @@ bool ProgramLoader::LoadProgram(int n, const std::string& name) {
     if (platform::NameTaken(path)) {
       loaded = LoadFile(path, fileName_);
     } else {
-      error_ = {LoadError::Kind::NotFound, "Program file not found: " + fileName_};
+      loaded = Result<>::NotFound("Program file not found: " + fileName_);
     }
   } else if (n == 11 || n == 12) {
     const std::string path =
         host_.ChooseFile(kDialogTitle, ProgramFolder(), kDialogFilter, kDialogOptions);
-    if (!path.empty()) {
+    if (path.empty()) {
+      loaded = Result<>::Cancelled("no program file was chosen");
+    } else {
       fileName_ = BaseName(path);
       loaded = LoadFile(path, fileName_);
     }
@@ -106,24 +108,27 @@ bool ProgramLoader::LoadProgram(int n, const std::string& name) {
   if (!loaded) {
     host_.HideProgramBar();
     host_.LeaveBusyState();
-    return false;
+    return loaded;
   }
   Message("Run: " + fileName_);
-  return true;
+  return loaded;
 }
 
-bool ProgramLoader::LoadFile(const std::string& path, const std::string& fileName) {
+platform::Result<> ProgramLoader::LoadFile(const std::string& path, const std::string& fileName) {
+  using platform::Result;
   Message("Load: " + fileName);
   host_.SetRunningName(fileName);
   Progress progress(*this);
 
   std::string bytes;
-  if (platform::Result read = platform::ReadFile(path, bytes); !read) {
-    error_ = {LoadError::Kind::NotRead, "Program file not read: " + read.Text()};
-    Message(error_.text);
-    return false;
+  if (Result<> read = platform::ReadFile(path, bytes); !read) {
+    const std::string text = "Program file not read: " + read.Text();
+    Message(text);
+    return read.Kind() == platform::ResultKind::SystemFailure
+               ? Result<>::SystemFailureSaying(text, read.ErrorNumber())
+               : Result<>::CallerMistake(text);
   }
-  if (bytes.empty()) return false;
+  if (bytes.empty()) return Result<>::Cancelled(fileName + " is empty");
 
   ParsedProgram parsed = ParseProgram(
       bytes, [this] { return ProgramLoadAbort; },
@@ -133,16 +138,16 @@ bool ProgramLoader::LoadFile(const std::string& path, const std::string& fileNam
       });
   // ESC that reaches the window during the pump after the last line still
   // stops the run the operator asked to abort.
-  if (parsed.aborted || ProgramLoadAbort) return false;
+  if (parsed.aborted || ProgramLoadAbort) return Result<>::Cancelled("loading was aborted");
   // Nothing to send (blank lines or remarks only): an empty line would make
   // the window run whatever stands in its command entry instead.
-  if (parsed.commandLine.empty()) return false;
+  if (parsed.commandLine.empty()) return Result<>::Cancelled(fileName + " holds no command");
 
   ProgramCommandLine = std::move(parsed.commandLine);
   engine::EngineState& state = engine_.State();
   state.ExpectedValuesLine = std::move(parsed.expectedLine);
   state.ExpectedValuesPresent = true;
-  return true;
+  return Result<>::Success();
 }
 
 }  // namespace programs

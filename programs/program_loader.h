@@ -8,6 +8,8 @@
 //   engine.OnLineFinished = [&] { loader.OnLineFinished(); };
 //   if (loader.LoadProgram(1, "")) RunOnSelectedDevice(loader.ProgramCommandLine);
 //
+// A load that gives no program says why in its result (see LoadProgram).
+//
 // Everything runs on the window's thread; the window gets control after
 // every parsed line (ProgramHost::DoEvents), which is where its ESC key sets
 // ProgramLoadAbort.
@@ -18,6 +20,7 @@
 
 #include "engine/command_engine.h"
 #include "platform/data_folders.h"
+#include "platform/result.h"
 
 namespace programs {
 
@@ -42,18 +45,6 @@ class ProgramHost {
                                  const std::string& filter, const std::string& options) = 0;
 };
 
-// Why a load that asked for a file got no program from it.
-struct LoadError {
-  enum class Kind {
-    None,      // loaded, or nothing asked (a cancelled dialog, ESC, no commands in the file)
-    NotFound,  // the stored or named program file does not exist
-    NotRead,   // it exists but could not be read (not a file, no permission, too large)
-  };
-  Kind kind = Kind::None;
-  // "Program file not found: test05.prg", "Program file not read: <why>".
-  std::string text;
-};
-
 // The markup of the program progress bar at `percent` (1..100).
 std::string ProgramBarMarkup(int percent);
 
@@ -65,7 +56,7 @@ class ProgramLoader {
   ProgramLoader(const ProgramLoader&) = delete;
   ProgramLoader& operator=(const ProgramLoader&) = delete;
 
-  // Loads a program and returns true when there is one to run.
+  // Loads a program; success when there is one to run.
   //   n 1..10, name empty: the stored program "test0n.prg" / "test10.prg"
   //   n 1..10, name given: the named program "test99" + cleaned name + ".prg"
   //   n 11 or 12:          the file dialog (.prg, .csv and .txt files)
@@ -78,13 +69,19 @@ class ProgramLoader {
   //
   // A file that yields no command at all (empty, blank, only remarks), a
   // missing file, a cancelled dialog, ESC during parsing and a call made
-  // while another load is parsing all load nothing. A file that cannot be
-  // read shows "Program file not read: <why>" after its "Load:" line; a
-  // missing file shows nothing (a script says so itself, see LastLoadError).
-  bool LoadProgram(int n, const std::string& name);
-
-  // Why the last LoadProgram() got no program from a file it asked for.
-  const LoadError& LastLoadError() const { return error_; }
+  // while another load is parsing all load nothing. Why, when nothing
+  // loaded:
+  //   NotFound       the stored or named program file does not exist:
+  //                  "Program file not found: test05.prg", shown by nobody
+  //                  here (a script says so itself)
+  //   CallerMistake  the file exists but could not be read (not a file,
+  //   SystemFailure  too large; no permission or another system refusal):
+  //                  "Program file not read: <why>", shown after its "Load:"
+  //                  line
+  //   Cancelled      nothing was asked for or found to run (a cancelled
+  //                  dialog, ESC, no commands in the file, another load
+  //                  under way, a number that names no program): no fault
+  platform::Result<> LoadProgram(int n, const std::string& name);
 
   // The engine finished a line: the program's copy of it is done with.
   void OnLineFinished() { ProgramCommandLine.clear(); }
@@ -107,14 +104,13 @@ class ProgramLoader {
 
  private:
   struct Progress;  // the progress display of one load
-  bool LoadFile(const std::string& path, const std::string& fileName);
+  platform::Result<> LoadFile(const std::string& path, const std::string& fileName);
   void Message(const std::string& text);
 
   engine::CommandEngine& engine_;
   ProgramHost& host_;
   platform::DataFolders folders_;
   std::string fileName_;
-  LoadError error_;
 };
 
 }  // namespace programs

@@ -74,11 +74,10 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
                       kDisplayModeCaptions[static_cast<std::size_t>(mode - 1)]);
     app_.gui_.Redraw({kMainForm, tmain::kDisplayMode});
   }
-  bool LoadProgram(int number, const std::string& name) override {
+  platform::Result<> LoadProgram(int number, const std::string& name) override {
     return app_.programs_->LoadProgram(number, name);
   }
   std::string ProgramCommandLine() override { return app_.programs_->ProgramCommandLine; }
-  programs::LoadError ProgramLoadError() override { return app_.programs_->LastLoadError(); }
   void ReportError(const std::string& text) override {
     app_.Tell([&](StationListener& l) { l.OnError(text); });
   }
@@ -120,8 +119,8 @@ class Application::ProgramSide : public programs::ProgramHost {
  public:
   explicit ProgramSide(Application& app) : app_(app) {}
   void DoEvents() override { app_.gui_.DoEvents(); }
-  void EnterBusyState() override { app_.SetBusyState(0); }
-  void LeaveBusyState() override { app_.SetBusyState(1); }
+  void EnterBusyState() override { app_.SetBusyState(BusyState::Busy); }
+  void LeaveBusyState() override { app_.SetBusyState(BusyState::Normal); }
   void ShowProgramBar(const std::string& markup) override {
     app_.gui_.SetText({kMainForm, tmain::kProgramBar}, markup);
     app_.gui_.SetVisible({kMainForm, tmain::kProgramBar}, true);
@@ -574,11 +573,11 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
   std::string device = SelectedDevice();
   if (!line.empty() && !platform::TrimBlanks(device).empty()) {
     shell_.BusyFlag = true;
-    SetBusyState(0);
+    SetBusyState(BusyState::Busy);
     devices::LinkKind kind = devices::ClassifyEntry(device);
     devices::Transport& link = registry_.TransportFor(kind);
-    devices::LinkHandle handle = 0;
-    if (link.Open(device, handle) == devices::LinkStatus::Ok) {
+    if (const platform::Result<devices::LinkHandle> opened = link.Open(device); opened) {
+      const devices::LinkHandle handle = *opened;
       engine_->ExecuteCommandLine(link, handle, line, kind);
       link.Close(handle);
       // The link opened, yet the device turned it away (a device server
@@ -590,10 +589,10 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
       // The expected replies of a program that never ran must not be
       // applied to the next line typed.
       programs_->DiscardProgram();
-      ReportDeviceNotAvailable(device, link.LastOpenError());
+      ReportDeviceNotAvailable(device, opened.Text());
       engine_->Capture().MarkVerificationFailed();
     }
-    SetBusyState(1);
+    SetBusyState(BusyState::Normal);
     shell_.BusyFlag = false;
     if (gui_.Checked({kMainForm, tmain::kClearAfterSend})) {
       gui_.SetText({kMainForm, tmain::kCommandEntry}, "");
@@ -613,7 +612,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     }
     // Nothing runs: a program loaded for this line left the window busy.
     if (!programs_->ProgramCommandLine.empty()) {
-      SetBusyState(1);
+      SetBusyState(BusyState::Normal);
       gui_.SetVisible({kMainForm, tmain::kProgramBar}, false);
     }
     programs_->DiscardProgram();
@@ -638,9 +637,9 @@ void Application::ShowMessageBox(const std::string& text, const std::string& cap
   dialogs_.ShowMessageBox(text, caption, button, 21);
 }
 
-void Application::SetBusyState(int state) {
+void Application::SetBusyState(BusyState state) {
   gui_.SetRedrawState({kMainForm, 0}, false);
-  bool normal = state != 0;
+  const bool normal = state == BusyState::Normal;
   for (int id : kBusyControls) {
     gui_.SetVisible({kMainForm, id}, normal);
     gui_.SetEnabled({kMainForm, id}, normal);
@@ -697,9 +696,9 @@ void Application::SaveDisplay() {
   if (path.empty()) return;
   std::size_t slash = path.find_last_of("/\\");
   shell_.SaveName = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string error;
-  if (!engine::SaveDisplayText(path, engine_->Display().Text(), &error)) {
-    ShowMessageBox(error + "\r\n", "Save Terminal", "OK//20");
+  if (const platform::Result<> saved = engine::SaveDisplayText(path, engine_->Display().Text());
+      !saved) {
+    ShowMessageBox(saved.Text() + "\r\n", "Save Terminal", "OK//20");
   }
 }
 

@@ -94,8 +94,10 @@ class Application : public ui::EventSink {
   // nothing ran (busy, no file, no command in it).
   bool RunProgramKey(int number);
 
-  // 1: normal, 0: busy.
-  void SetBusyState(int state);
+  // The main window while a command line or a program load runs: its
+  // controls hidden and disabled, the ESC label and command bar shown.
+  enum class BusyState { Busy, Normal };
+  void SetBusyState(BusyState state);
   // Caption while a command line runs (1) and afterwards (0).
   void RunningCaption(int mode);
   // Save the display through the save dialog.

@@ -32,10 +32,9 @@ class TableBuilder {
     if (missing_.empty() && !Resolve(library_, name, slot)) missing_ = name;
     return *this;
   }
-  bool Complete(std::string* error) const {
-    if (missing_.empty()) return true;
-    if (error != nullptr) *error = library_.Path() + " lacks the entry point " + missing_;
-    return false;
+  platform::Result<> Complete() const {
+    if (missing_.empty()) return platform::Result<>::Success();
+    return platform::Result<>::Unsupported(library_.Path() + " lacks the entry point " + missing_);
   }
 
  private:
@@ -43,20 +42,20 @@ class TableBuilder {
   std::string missing_;
 };
 
-bool ResolveTable(const SharedLibrary& library, HidEntryPoints& api, std::string* error) {
+platform::Result<> ResolveTable(const SharedLibrary& library, HidEntryPoints& api) {
   TableBuilder table(library);
   table.Require("GetTorvaneHIDnumber", api.getNumber)
       .Require("GetTorvaneHIDName", api.getName)
       .Require("OpenTorvaneHID", api.open)
       .Require("SendReceiveTorvaneHID", api.sendReceive)
       .Require("CloseTorvaneHID", api.close);
-  if (!table.Complete(error)) return false;
+  if (platform::Result<> complete = table.Complete(); !complete) return complete;
   // Older board libraries do not export the version; that is no failure.
   if (!Resolve(library, "GetTorvaneHIDversion", api.getVersion)) api.getVersion = nullptr;
-  return true;
+  return platform::Result<>::Success();
 }
 
-bool ResolveTable(const SharedLibrary& library, UsbEntryPoints& api, std::string* error) {
+platform::Result<> ResolveTable(const SharedLibrary& library, UsbEntryPoints& api) {
   TableBuilder table(library);
   table.Require("fnZendrikComGetNumDevices", api.getNumDevices)
       .Require("fnZendrikComGetProductString", api.getProductString)
@@ -65,24 +64,24 @@ bool ResolveTable(const SharedLibrary& library, UsbEntryPoints& api, std::string
       .Require("fnZendrikComFlush", api.flush)
       .Require("fnZendrikComSendRecv", api.sendRecv)
       .Require("fnZendrikComClose", api.close);
-  return table.Complete(error);
+  return table.Complete();
 }
 
 template <typename EntryPoints>
-std::shared_ptr<const AccessLibrary<EntryPoints>> Load(const std::string& path,
-                                                       std::string* error) {
-  std::unique_ptr<SharedLibrary> library = SharedLibrary::Open(path, error);
-  if (!library) return nullptr;
+platform::Result<std::shared_ptr<const AccessLibrary<EntryPoints>>> Load(const std::string& path) {
+  platform::Result<std::unique_ptr<SharedLibrary>> library = SharedLibrary::Open(path);
+  if (!library) return library.Failure();
   EntryPoints api;
-  if (!ResolveTable(*library, api, error)) return nullptr;
-  return std::make_shared<const AccessLibrary<EntryPoints>>(std::move(library), api);
+  if (platform::Result<> resolved = ResolveTable(**library, api); !resolved) return resolved;
+  return std::shared_ptr<const AccessLibrary<EntryPoints>>(
+      std::make_shared<const AccessLibrary<EntryPoints>>(std::move(library).value(), api));
 }
 
 // The executable's folder by absolute path first, so that the libraries
 // shipped beside the program win over any installed elsewhere; then the bare
 // name for the system's own search.
 template <typename EntryPoints>
-std::shared_ptr<const AccessLibrary<EntryPoints>> Find(const char* baseName, std::string* error) {
+platform::Result<std::shared_ptr<const AccessLibrary<EntryPoints>>> Find(const char* baseName) {
   const std::string fileName = PlatformLibraryName(baseName);
   std::vector<std::string> candidates;
   const std::string folder = platform::ExecutableFolder();
@@ -90,31 +89,30 @@ std::shared_ptr<const AccessLibrary<EntryPoints>> Find(const char* baseName, std
   candidates.push_back(fileName);
   std::string reasons;
   for (const std::string& candidate : candidates) {
-    std::string why;
-    if (auto library = Load<EntryPoints>(candidate, &why)) return library;
+    auto library = Load<EntryPoints>(candidate);
+    if (library) return library;
     if (!reasons.empty()) reasons += "; ";
-    reasons += why;
+    reasons += library.Text();
   }
-  if (error != nullptr) *error = reasons;
-  return nullptr;
+  return platform::Result<>::Unsupported(reasons);
 }
 
 }  // namespace
 
-std::shared_ptr<const HidLibrary> LoadHidLibrary(const std::string& path, std::string* error) {
-  return Load<HidEntryPoints>(path, error);
+platform::Result<std::shared_ptr<const HidLibrary>> LoadHidLibrary(const std::string& path) {
+  return Load<HidEntryPoints>(path);
 }
 
-std::shared_ptr<const UsbLibrary> LoadUsbLibrary(const std::string& path, std::string* error) {
-  return Load<UsbEntryPoints>(path, error);
+platform::Result<std::shared_ptr<const UsbLibrary>> LoadUsbLibrary(const std::string& path) {
+  return Load<UsbEntryPoints>(path);
 }
 
-std::shared_ptr<const HidLibrary> FindHidLibrary(std::string* error) {
-  return Find<HidEntryPoints>(kHidLibraryName, error);
+platform::Result<std::shared_ptr<const HidLibrary>> FindHidLibrary() {
+  return Find<HidEntryPoints>(kHidLibraryName);
 }
 
-std::shared_ptr<const UsbLibrary> FindUsbLibrary(std::string* error) {
-  return Find<UsbEntryPoints>(kUsbLibraryName, error);
+platform::Result<std::shared_ptr<const UsbLibrary>> FindUsbLibrary() {
+  return Find<UsbEntryPoints>(kUsbLibraryName);
 }
 
 }  // namespace devices

@@ -109,16 +109,15 @@ inline constexpr const char* kHidLibraryName = "TVNHidApi";
 inline constexpr const char* kUsbLibraryName = "ZENDRIKCOM";
 
 // Loads the library at `path` exactly (a bare file name is searched for on the
-// library path). Null when it cannot be opened or lacks a required entry
-// point; `error` then tells which.
-std::shared_ptr<const HidLibrary> LoadHidLibrary(const std::string& path,
-                                                 std::string* error = nullptr);
-std::shared_ptr<const UsbLibrary> LoadUsbLibrary(const std::string& path,
-                                                 std::string* error = nullptr);
+// library path). A failure (never a null library) tells whether it cannot be
+// opened or which required entry point it lacks.
+platform::Result<std::shared_ptr<const HidLibrary>> LoadHidLibrary(const std::string& path);
+platform::Result<std::shared_ptr<const UsbLibrary>> LoadUsbLibrary(const std::string& path);
 
 // Loads the library by the usual search: the executable's folder first, then
-// the bare file name. Null when neither gives a usable library.
-std::shared_ptr<const HidLibrary> FindHidLibrary(std::string* error = nullptr);
-std::shared_ptr<const UsbLibrary> FindUsbLibrary(std::string* error = nullptr);
+// the bare file name. A failure when neither gives a usable library, with
+// the reasons of both.
+platform::Result<std::shared_ptr<const HidLibrary>> FindHidLibrary();
+platform::Result<std::shared_ptr<const UsbLibrary>> FindUsbLibrary();
 
 }  // namespace devices

@@ -43,12 +43,12 @@ std::string HidTransport::HidList() {
   return JoinList(names);
 }
 
-LinkStatus HidTransport::Open(const std::string& entry, LinkHandle& handle) {
-  lastOpenError_.clear();
-  if (HidOpen(handle, entry) == 1) return LinkStatus::Ok;
-  lastOpenError_ = library_ ? "the board library did not open the board \"" + entry + "\""
-                            : "no board library was found";
-  return LinkStatus::Failed;
+platform::Result<LinkHandle> HidTransport::Open(const std::string& entry) {
+  if (!library_) return platform::Result<>::Unsupported("no board library was found");
+  LinkHandle handle = 0;
+  if (HidOpen(handle, entry) == 1) return handle;
+  return platform::Result<>::SystemFailureSaying("the board library did not open the board \"" +
+                                                 entry + "\"");
 }
 
 int HidTransport::HidOpen(LinkHandle& handle, const std::string& name) {

@@ -26,8 +26,7 @@ class HidTransport : public Transport {
   // The board names by the list rule: a name that cannot be read is an empty
   // item, so the entries are exactly what SplitList makes of HidList().
   std::vector<std::string> ListEntries() override;
-  LinkStatus Open(const std::string& entry, LinkHandle& handle) override;
-  std::string LastOpenError() const override { return lastOpenError_; }
+  platform::Result<LinkHandle> Open(const std::string& entry) override;
   LinkStatus SendReceive(LinkHandle handle, const std::string& command,
                          std::string& reply) override {
     return LibraryStatus(HidSendReceive(handle, command, reply));
@@ -55,7 +54,6 @@ class HidTransport : public Transport {
 
  private:
   std::shared_ptr<const HidLibrary> library_;
-  std::string lastOpenError_;
 };
 
 // The board library's version behind the HID link `transport`; empty when it

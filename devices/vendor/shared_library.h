@@ -7,13 +7,16 @@
 #include <memory>
 #include <string>
 
+#include "platform/result.h"
+
 namespace devices {
 
 class SharedLibrary {
  public:
   // Opens the library at `path` (a bare file name lets the system search its
-  // library path). Null when it cannot be opened; `error` then tells why.
-  static std::unique_ptr<SharedLibrary> Open(const std::string& path, std::string* error = nullptr);
+  // library path). A failure (never a null library) tells why it cannot be
+  // opened.
+  static platform::Result<std::unique_ptr<SharedLibrary>> Open(const std::string& path);
 
   ~SharedLibrary();  // unloads the library once nothing else holds it
   SharedLibrary(const SharedLibrary&) = delete;

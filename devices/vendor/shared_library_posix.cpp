@@ -8,16 +8,13 @@
 
 namespace devices {
 
-std::unique_ptr<SharedLibrary> SharedLibrary::Open(const std::string& path, std::string* error) {
+platform::Result<std::unique_ptr<SharedLibrary>> SharedLibrary::Open(const std::string& path) {
   // RTLD_LOCAL: two libraries exporting the same entry point names (a board
   // library of another version, a stand-in) never see each other's symbols.
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
-    if (error != nullptr) {
-      const char* why = ::dlerror();
-      *error = why != nullptr ? why : "cannot be opened";
-    }
-    return nullptr;
+    const char* why = ::dlerror();
+    return platform::Result<>::SystemFailureSaying(why != nullptr ? why : "cannot be opened");
   }
   return std::unique_ptr<SharedLibrary>(new SharedLibrary(module, path));
 }

@@ -89,13 +89,12 @@ std::string UsbTransport::IdentityOf(int index, const std::string& product) {
   return std::string(identity) + "-" + std::string(suffix);
 }
 
-LinkStatus UsbTransport::Open(const std::string& entry, LinkHandle& handle) {
-  lastOpenError_.clear();
-  if (UsbOpenEntry(handle, entry) == 1) return LinkStatus::Ok;
-  lastOpenError_ = library_ ? "the controller library did not open controller " +
-                                  std::to_string(UsbEntryIndex(entry))
-                            : "no controller library was found";
-  return LinkStatus::Failed;
+platform::Result<LinkHandle> UsbTransport::Open(const std::string& entry) {
+  if (!library_) return platform::Result<>::Unsupported("no controller library was found");
+  LinkHandle handle = 0;
+  if (UsbOpenEntry(handle, entry) == 1) return handle;
+  return platform::Result<>::SystemFailureSaying("the controller library did not open controller " +
+                                                 std::to_string(UsbEntryIndex(entry)));
 }
 
 int UsbTransport::UsbOpenEntry(LinkHandle& handle, const std::string& entry) {

@@ -48,8 +48,7 @@ class UsbTransport : public Transport {
   explicit UsbTransport(std::shared_ptr<const UsbLibrary> library);
 
   std::vector<std::string> ListEntries() override { return SplitList(UsbListDevices()); }
-  LinkStatus Open(const std::string& entry, LinkHandle& handle) override;
-  std::string LastOpenError() const override { return lastOpenError_; }
+  platform::Result<LinkHandle> Open(const std::string& entry) override;
   LinkStatus SendReceive(LinkHandle handle, const std::string& command,
                          std::string& reply) override {
     return LibraryStatus(UsbSendReceive(handle, command, reply));
@@ -73,7 +72,6 @@ class UsbTransport : public Transport {
   std::string IdentityOf(int index, const std::string& product);
 
   std::shared_ptr<const UsbLibrary> library_;
-  std::string lastOpenError_;
 };
 
 }  // namespace devices

@@ -17,8 +17,9 @@ int HexValue(char c) {
 
 // Turns the escapes of a table text into the characters they stand for,
 // then the UTF-8 pieces between them into UTF-16.
-bool Unescape(std::string_view text, std::u16string& out, std::string& error) {
-  out.clear();
+platform::Result<std::u16string> Unescape(std::string_view text) {
+  std::u16string out;
+  std::string error;
   std::string plain;
   auto flush = [&]() {
     std::u16string piece;
@@ -30,15 +31,16 @@ bool Unescape(std::string_view text, std::u16string& out, std::string& error) {
     plain.clear();
     return true;
   };
+  auto failed = [&error] { return platform::Result<>::CallerMistake(error); };
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '\\') {
       plain += text[i];
       continue;
     }
-    if (!flush()) return false;
+    if (!flush()) return failed();
     if (i + 1 >= text.size()) {
       error = "the text ends in a lone backslash (write \\\\ for a backslash)";
-      return false;
+      return failed();
     }
     char kind = text[++i];
     switch (kind) {
@@ -60,7 +62,7 @@ bool Unescape(std::string_view text, std::u16string& out, std::string& error) {
           int digit = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
           if (digit < 0) {
             error = "\\u needs four hex digits";
-            return false;
+            return failed();
           }
           value = value * 16 + digit;
           ++i;
@@ -70,10 +72,11 @@ bool Unescape(std::string_view text, std::u16string& out, std::string& error) {
       }
       default:
         error = std::string("unknown escape \\") + kind + " (write \\\\ for a backslash)";
-        return false;
+        return failed();
     }
   }
-  return flush();
+  if (!flush()) return failed();
+  return out;
 }
 
 // A modifier part holds at most one size marker and at most one "B"; blanks
@@ -174,8 +177,8 @@ bool Utf8ToUtf16(std::string_view text, std::u16string& out) {
   return true;
 }
 
-platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
-                                   std::vector<std::string>* warnings) {
+platform::Result<> ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
+                                     std::vector<std::string>* warnings) {
   records.clear();
   table = platform::WithoutByteOrderMark(table);
   std::set<int> seen;
@@ -190,7 +193,7 @@ platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageR
 
     auto fail = [&](const std::string& why) {
       records.clear();
-      return platform::Result::CallerMistake("line " + std::to_string(lineNumber) + ": " + why);
+      return platform::Result<>::CallerMistake("line " + std::to_string(lineNumber) + ": " + why);
     };
     std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) return fail("expected an identifier, a tab and the text");
@@ -207,15 +210,16 @@ platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageR
     if (!seen.insert(id).second) return fail("identifier " + std::to_string(id) + " appears twice");
     LanguageRecord record;
     record.captionId = id;
-    std::string why;
-    if (!Unescape(line.substr(tab + 1), record.text, why)) return fail(why);
+    platform::Result<std::u16string> text = Unescape(line.substr(tab + 1));
+    if (!text) return fail(text.Text());
+    record.text = std::move(text).value();
     if (warnings && !PlausibleModifiers(record.text))
       warnings->push_back("line " + std::to_string(lineNumber) +
                           ": the part after \"//\" should hold one size marker (-4..-1, +1..+6) "
                           "and \"B\" only");
     records.push_back(std::move(record));
   }
-  return platform::Result::Success();
+  return platform::Result<>::Success();
 }
 
 std::string FormatCaptionTable(const std::vector<LanguageRecord>& records) {

@@ -29,8 +29,8 @@ namespace lang {
 // fault ("line 3: identifier 7 appears twice"), and leaves `records` empty;
 // `warnings` (when given) collects lines that are valid but probably not
 // meant, such as an unknown modifier part.
-platform::Result ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
-                                   std::vector<std::string>* warnings = nullptr);
+platform::Result<> ParseCaptionTable(std::string_view table, std::vector<LanguageRecord>& records,
+                                     std::vector<std::string>* warnings = nullptr);
 
 // Writes records as a caption table, in the given order.
 std::string FormatCaptionTable(const std::vector<LanguageRecord>& records);

@@ -20,19 +20,19 @@ int Usage(std::ostream& err, const std::string& why) {
 
 // Checks what the header fields can hold and what the program does with
 // the name: it is trimmed when read and the selector separates names by "|".
-bool CheckHeaderText(const std::string& what, const std::string& text, std::string& why) {
-  if (text.empty()) {
-    why = what + " must not be empty";
-  } else if (text.size() > kNameFieldSize) {
-    why = what + " \"" + text + "\" is longer than 32 bytes";
-  } else if (text.front() == ' ' || text.back() == ' ') {
-    why = what + " must not start or end with a blank";
-  } else if (text.find('|') != std::string::npos) {
-    why = what + " must not hold \"|\"";
-  } else {
-    return true;
+platform::Result<> CheckHeaderText(const std::string& what, const std::string& text) {
+  using platform::Result;
+  if (text.empty()) return Result<>::CallerMistake(what + " must not be empty");
+  if (text.size() > kNameFieldSize) {
+    return Result<>::CallerMistake(what + " \"" + text + "\" is longer than 32 bytes");
   }
-  return false;
+  if (text.front() == ' ' || text.back() == ' ') {
+    return Result<>::CallerMistake(what + " must not start or end with a blank");
+  }
+  if (text.find('|') != std::string::npos) {
+    return Result<>::CallerMistake(what + " must not hold \"|\"");
+  }
+  return Result<>::Success();
 }
 
 int Build(const std::vector<std::string>& args, std::ostream& err) {
@@ -67,10 +67,13 @@ int Build(const std::vector<std::string>& args, std::ostream& err) {
   if (!haveFace) return Usage(err, "build needs --font");
 
   LanguageFileContent content;
-  std::string why;
-  if (!CheckHeaderText("the language name", name, why) ||
-      !CheckHeaderText("the font face", face, why))
-    return Usage(err, why);
+  for (const auto& [what, text] :
+       {std::pair<const char*, const std::string&>{"the language name", name},
+        {"the font face", face}}) {
+    if (const platform::Result<> fits = CheckHeaderText(what, text); !fits) {
+      return Usage(err, fits.Text());
+    }
+  }
   content.name = name;
   content.fontFace = face;
   const std::optional<int> characterSet = platform::ReadWholeNumber(charset);
@@ -79,19 +82,19 @@ int Build(const std::vector<std::string>& args, std::ostream& err) {
   content.characterSet = *characterSet;
 
   std::string table;
-  if (platform::Result read = platform::ReadFile(files[0], table); !read) {
+  if (platform::Result<> read = platform::ReadFile(files[0], table); !read) {
     err << "halvorn-lang: " << read.Text() << "\n";
     return kToolFailed;
   }
   std::vector<std::string> warnings;
-  if (platform::Result parsed = ParseCaptionTable(table, content.records, &warnings); !parsed) {
+  if (platform::Result<> parsed = ParseCaptionTable(table, content.records, &warnings); !parsed) {
     err << files[0] << ": " << parsed.Text() << "\n";
     return kToolFailed;
   }
   for (const std::string& warning : warnings) err << files[0] << ": warning: " << warning << "\n";
 
   std::string bytes;
-  platform::Result written = WriteLanguageFile(content, bytes);
+  platform::Result<> written = WriteLanguageFile(content, bytes);
   if (written) written = platform::WriteFileAtomic(files[1], bytes);
   if (!written) {
     err << "halvorn-lang: " << written.Text() << "\n";
@@ -103,10 +106,10 @@ int Build(const std::vector<std::string>& args, std::ostream& err) {
 // Reads a language file for dump and info; false (reported) when it cannot
 // be read or is too short to be one. `damage` tells why the reading of the
 // records ended early.
-bool Load(const std::string& path, LanguageFileContent& content, platform::Result& damage,
+bool Load(const std::string& path, LanguageFileContent& content, platform::Result<>& damage,
           std::ostream& err) {
   std::string bytes;
-  if (platform::Result read = platform::ReadFile(path, bytes); !read) {
+  if (platform::Result<> read = platform::ReadFile(path, bytes); !read) {
     err << "halvorn-lang: " << read.Text() << "\n";
     return false;
   }
@@ -118,7 +121,7 @@ bool Load(const std::string& path, LanguageFileContent& content, platform::Resul
   return true;
 }
 
-int ReportDamage(const std::string& path, const platform::Result& damage, std::ostream& err) {
+int ReportDamage(const std::string& path, const platform::Result<>& damage, std::ostream& err) {
   if (damage) return kToolOk;
   err << path << ": " << damage.Text() << "; the program reads the records before it only\n";
   return kToolFailed;
@@ -127,7 +130,7 @@ int ReportDamage(const std::string& path, const platform::Result& damage, std::o
 int Dump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return Usage(err, "dump needs one language file");
   LanguageFileContent content;
-  platform::Result damage;
+  platform::Result<> damage;
   if (!Load(args[1], content, damage, err)) return kToolFailed;
   out << FormatCaptionTable(content.records);
   return ReportDamage(args[1], damage, err);
@@ -136,7 +139,7 @@ int Dump(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) return Usage(err, "info needs one language file");
   LanguageFileContent content;
-  platform::Result damage;
+  platform::Result<> damage;
   if (!Load(args[1], content, damage, err)) return kToolFailed;
   out << "name: " << content.name << "\n"
       << "font: " << content.fontFace << "\n"

@@ -38,9 +38,21 @@ TEST(ScriptSwitch, ReadsTheLastValidNumberedSwitch) {
 // The table below reads every option through its outcome; what it cannot show:
 TEST(CommandOptions, AValueIsNeverAScriptSwitchAndAProgramWithASlashIsAFile) {
   auto o = ParseCommandOptions({"--data-root", "/data/A5", "--program", "./7"});
-  EXPECT_EQ(std::tuple(o.error, o.dataRoot, o.programFile, o.scriptNumber),
-            std::tuple("", "/data/A5", "./7", 0));
-  EXPECT_EQ(ParseCommandOptions({"/A12"}).scriptNumber, 12);
+  ASSERT_TRUE(o) << o.Text();
+  EXPECT_EQ(std::tuple(o->dataRoot, o->programFile, o->scriptNumber),
+            std::tuple("/data/A5", "./7", 0));
+  EXPECT_EQ(ParseCommandOptions({"/A12"})->scriptNumber, 12);
+  // The first mistake is the one named; --help or --version is what was
+  // asked for, whatever else the words hold.
+  const auto twice = ParseCommandOptions({"--exec", "a", "--exec", "b", "--bogus"});
+  EXPECT_EQ(std::pair(twice.Kind(), twice.Text()),
+            std::pair(platform::ResultKind::CallerMistake, std::string("--exec is given twice")));
+  for (const char* asked : {"--help", "--version"}) {
+    const auto given = ParseCommandOptions({"--bogus", asked, "--device"});
+    ASSERT_TRUE(given) << asked;
+    EXPECT_EQ(std::pair(given->help, given->version),
+              std::pair(std::string(asked) == "--help", std::string(asked) == "--version"));
+  }
 }
 
 enum class Link { Answers, None, Refuses, Silent, StopAtStart, BlankName };

@@ -102,7 +102,7 @@ TEST(ScriptFile, NumberedScriptsHaveNoFallback) {
   ASSERT_TRUE(platform::CreateDirectory(folder + "autocontrol_5.txt"));
   for (int n : {0, 12, 2, 5}) {
     std::string text = "stale";
-    const platform::Result read = autocontrol::ReadScriptFile(data, n, text);
+    const platform::Result<> read = autocontrol::ReadScriptFile(data, n, text);
     EXPECT_EQ(text, n == 0 ? "[SHOW]hello\r\n[EXIT]" : "") << n;
     const std::string got = read.Text().ends_with(" is not a file") ? "folder" : read.Text();
     EXPECT_EQ(read ? "read" : got, n == 5 ? "folder" : "read");
@@ -116,18 +116,30 @@ TEST(ScriptFile, NumberedScriptsHaveNoFallback) {
 // after the name: the numbered keywords from 1 to it). Each survives
 // loading as itself, the longest as much as the shortest.
 TEST(KeywordTable, EveryKeywordSurvivesLoading) {
-  const std::pair<const char*, int> words[] = {
-      {"LANGUAGE", 9}, {"EXIT", 0}, {"ESCSTOP", 0}, {"ESCEXIT", 0}, {"CLEAR", 0},
-      {"SHOW", 0}, {"DEVICE", 8}, {"WAIT", 0}, {"ERASE", 0}, {"SHOWMODE", 5},
-      {"RUNPROG", 9}, {"RUNPROG?", 0}, {"STORERESULTS", 0}, {"STORERESULTSCLR", 0},
-      {"RESETRESULTS", 0}, {"SAVERESULTS", 9}, {"SAVERESULTSAUTO", 0},
-      {"SAVERESULTSAUTOESC", 0}, {"USERINPUT", 0}, {"VARINPUT", 9}, {"VARSET", 9},
-      {"USERCHECK", 0}, {"LOOPSTART", 0}, {"LOOPEND", 0}, {"LOOPONFAIL", 0},
-      {"SHOWVAR", 9}, {"FAILCLEAR", 0}, {"SHOWFAILCT", 0}, {"PASSFAILMSG", 0},
-      {"PASSFAILMSG", 9}, {"RESETCSVRESULTS", 0}, {"TRACKCSVRESULTS", 0}, {"DEFINECSV", 0},
-      {"UPDATECSV", 0}, {"CONST", 9}, {"SHOWDATE", 0}, {"SHOWTIME", 0}, {"SHOWMTIME", 0},
-      {"SHOWMDY", 0}, {"SHOWC", 9}, {"CMDREPLY", 9}, {"CMDVERIFY", 0}, {"DEBUGON", 0},
-      {"DEBUGOFF", 0}, {"REFRESH", 0}, {"RESIZEAPP", 0}, {"SHELLAPP", 0}};
+  const std::pair<const char*, int> words[] = {{"LANGUAGE", 9},        {"EXIT", 0},
+                                               {"ESCSTOP", 0},         {"ESCEXIT", 0},
+                                               {"CLEAR", 0},           {"SHOW", 0},
+                                               {"DEVICE", 8},          {"WAIT", 0},
+                                               {"ERASE", 0},           {"SHOWMODE", 5},
+                                               {"RUNPROG", 9},         {"RUNPROG?", 0},
+                                               {"STORERESULTS", 0},    {"STORERESULTSCLR", 0},
+                                               {"RESETRESULTS", 0},    {"SAVERESULTS", 9},
+                                               {"SAVERESULTSAUTO", 0}, {"SAVERESULTSAUTOESC", 0},
+                                               {"USERINPUT", 0},       {"VARINPUT", 9},
+                                               {"VARSET", 9},          {"USERCHECK", 0},
+                                               {"LOOPSTART", 0},       {"LOOPEND", 0},
+                                               {"LOOPONFAIL", 0},      {"SHOWVAR", 9},
+                                               {"FAILCLEAR", 0},       {"SHOWFAILCT", 0},
+                                               {"PASSFAILMSG", 0},     {"PASSFAILMSG", 9},
+                                               {"RESETCSVRESULTS", 0}, {"TRACKCSVRESULTS", 0},
+                                               {"DEFINECSV", 0},       {"UPDATECSV", 0},
+                                               {"CONST", 9},           {"SHOWDATE", 0},
+                                               {"SHOWTIME", 0},        {"SHOWMTIME", 0},
+                                               {"SHOWMDY", 0},         {"SHOWC", 9},
+                                               {"CMDREPLY", 9},        {"CMDVERIFY", 0},
+                                               {"DEBUGON", 0},         {"DEBUGOFF", 0},
+                                               {"REFRESH", 0},         {"RESIZEAPP", 0},
+                                               {"SHELLAPP", 0}};
   std::vector<std::string> keywords;
   for (const auto& [name, last] : words) {
     if (last == 0) keywords.push_back("[" + std::string(name) + "]");

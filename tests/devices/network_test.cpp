@@ -53,13 +53,14 @@ TEST(NetworkAddress, NamesASchemeAHostAndAPort) {
       {"udp://host:1", "- \"udp://host:1\" is not tcp://HOST:PORT or rfc2217://HOST:PORT"},
   };
   for (const auto& [text, expected] : cases) {
-    devices::NetworkAddress a;
-    std::string error;
-    bool ok = devices::ParseNetworkAddress(text, a, error);
+    const platform::Result<devices::NetworkAddress> a = devices::ParseNetworkAddress(text);
     EXPECT_EQ(
-        ok ? std::string(a.telnet ? "rfc2217 " : "tcp ") + a.host + " " + std::to_string(a.port)
-           : "- " + error,
+        a ? std::string(a->telnet ? "rfc2217 " : "tcp ") + a->host + " " + std::to_string(a->port)
+          : "- " + a.Text(),
         expected);
+    if (!a) {
+      EXPECT_EQ(a.Kind(), platform::ResultKind::CallerMistake) << text;
+    }
   }
 }
 
@@ -124,10 +125,13 @@ class NetworkLink : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(platform::CreateDirectory(folder / "AppConfig")); }
   // Opens COM1 mapped to `url` on a link with a time-out of `seconds`.
-  LinkStatus Open(const std::string& url, double seconds = 0.3) {
+  // The handle is kept for Exchange(); the result says why an open failed.
+  platform::Result<devices::LinkHandle> Open(const std::string& url, double seconds = 0.3) {
     EXPECT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Map.cfg", "COM1=" + url));
     link = std::make_unique<devices::SerialTransport>(folder.Path(), seconds);
-    return link->Open("Axis 01 {COM1:115200}", handle);
+    platform::Result<devices::LinkHandle> opened = link->Open("Axis 01 {COM1:115200}");
+    handle = opened ? *opened : 0;
+    return opened;
   }
   std::string Exchange(const std::string& command) {
     std::string reply;
@@ -152,8 +156,9 @@ TEST_F(NetworkLink, UnreachableServersAreNotAvailableWithTheirReason) {
   };
   auto start = std::chrono::steady_clock::now();
   for (const auto& [url, why] : cases) {
-    EXPECT_EQ(Open(url, 60.0), LinkStatus::Failed) << url;
-    EXPECT_EQ(link->LastOpenError().substr(0, why.size()), why);
+    const auto opened = Open(url, 60.0);
+    EXPECT_FALSE(opened) << url;
+    EXPECT_EQ(opened.Text().substr(0, why.size()), why);
   }
   // Far within the 60-second time-out; the bound is loose on purpose.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
@@ -170,8 +175,8 @@ TEST_F(NetworkLink, TelnetServerSetsTheLineAndItsCommandsStayOutOfReplies) {
     while (s.Send(Bytes({255, 241}))) {
     }
   });
-  ASSERT_EQ(Open("rfc2217://127.0.0.1:" + std::to_string(server.port)), LinkStatus::Ok)
-      << link->LastOpenError();
+  const auto opened = Open("rfc2217://127.0.0.1:" + std::to_string(server.port));
+  ASSERT_TRUE(opened) << opened.Text();
   EXPECT_EQ(Exchange("\xff"), "O\xffK");
   EXPECT_EQ(Exchange("PX"), "(SERIAL Timeout)");
   EXPECT_TRUE(answered);
@@ -191,8 +196,9 @@ TEST_F(NetworkLink, TelnetServerThatRefusesOrChangesTheLineIsNotAvailable) {
   for (const auto& [serve, why] : cases) {
     Peer server(serve);
     const std::string where = "127.0.0.1:" + std::to_string(server.port);
-    EXPECT_EQ(Open("rfc2217://" + where), LinkStatus::Failed);
-    EXPECT_EQ(link->LastOpenError(), "the server at " + where + " " + why);
+    const auto opened = Open("rfc2217://" + where);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(opened.Text(), "the server at " + where + " " + why);
   }
 }
 

@@ -68,14 +68,17 @@ TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
        "(COM7=RFC2217://[::1]:2217), and the entry names its COM port ({COM7:BAUD})"},
   };
   for (const auto& [entry, expected] : cases) {
-    devices::SerialEntry e;
-    e.baud = 77;
-    std::string why;
-    bool ok = devices::ParseSerialEntry(entry, e, &why);
-    std::string parsed = e.address + "," +
-                         (e.portPath.empty() ? std::to_string(e.portNumber) : e.portPath) + "," +
-                         std::to_string(e.baud);
-    EXPECT_EQ(ok ? parsed : parsed == ",0,0" ? why : "left " + parsed, expected) << entry;
+    const platform::Result<devices::SerialEntry> e = devices::ParseSerialEntry(entry);
+    if (!e) {
+      EXPECT_EQ(e.Kind(), platform::ResultKind::CallerMistake) << entry;
+      EXPECT_EQ(e.Text(), expected) << entry;
+      continue;
+    }
+    EXPECT_EQ(e->address + "," +
+                  (e->portPath.empty() ? std::to_string(e->portNumber) : e->portPath) + "," +
+                  std::to_string(e->baud),
+              expected)
+        << entry;
   }
 }
 
@@ -106,9 +109,11 @@ TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
       {"\xEF\xBB\xBF# waits\r\n; more\r\n\r\n  settle = 2 \r\n", 2.0, ""},
       {"SETTLE=0", 0.0, ""},
       {"SETTLE=10", 10.0, ""},
-      {"SETTLE=abc", 1.0, "T.cfg, line 1: \"SETTLE=abc\": the settle time is not a number of seconds"},
+      {"SETTLE=abc", 1.0,
+       "T.cfg, line 1: \"SETTLE=abc\": the settle time is not a number of seconds"},
       {"\r\n\nSETTLE=-1", 1.0, "T.cfg, line 3: \"SETTLE=-1\": the settle time is negative"},
-      {"SETTLE=10.5", 1.0, "line 1: \"SETTLE=10.5\": the settle time is longer than the reply time-out of 10 s"},
+      {"SETTLE=10.5", 1.0,
+       "line 1: \"SETTLE=10.5\": the settle time is longer than the reply time-out of 10 s"},
       {"SETTLE=1e3", 1.0, "not a number of seconds"},
       {"SETTLE=.", 1.0, "not a number of seconds"},
       {"SETTLE=", 1.0, "not a number of seconds"},
@@ -138,9 +143,9 @@ class SerialLink : public ::testing::Test {
     return "Axis " + address + " {" + peer.path + ":" + std::to_string(baud) + "}";
   }
   LinkHandle Open(SerialTransport& link, const std::string& address = "01") {
-    LinkHandle handle = 0;
-    EXPECT_EQ(link.Open(Entry(address), handle), LinkStatus::Ok) << link.LastOpenError();
-    return handle;
+    const platform::Result<LinkHandle> opened = link.Open(Entry(address));
+    EXPECT_TRUE(opened) << opened.Text();
+    return opened ? *opened : 0;
   }
 
   testing_support::TestFolder folder;
@@ -167,12 +172,13 @@ TEST_F(SerialLink, EntriesAndPortNamesComeFromTheConfigurationFiles) {
                                         "# adapters\r\ncom7 = " + peer.path + "\r\n"));
   LinkHandle handle = 0;
   ASSERT_EQ(link.SerialOpen(handle, "Axis 01 {com 7 : 9600 }"), 1);
-  EXPECT_EQ(link.LastOpenError(), "");
+  EXPECT_NE(handle, 0);
   EXPECT_EQ(link.SerialSendReceive(handle, "ID", reply), 1);
   EXPECT_EQ(reply, "MAPPED");
   EXPECT_EQ(link.SerialClose(handle), 1);
   EXPECT_EQ(link.SerialOpen(handle, "Axis 01 {COM99:9600}"), 0);
-  EXPECT_EQ(link.LastOpenError(),
+  EXPECT_EQ(handle, 0);
+  EXPECT_EQ(link.Open("Axis 01 {COM99:9600}").Text(),
             "COM99 is not in the port map; /dev/ttyS98: No such file or directory");
 }
 
@@ -199,9 +205,9 @@ TEST_F(SerialLink, LateReplyIsNeverTakenAsTheNextCommandsReply) {
 TEST_F(SerialLink, CrLfLineEndsGiveEachReplyWholeAndOtherLineFeedsStay) {
   peer.Serve([](const std::string& frame) {
     if (frame == "@01A\r") return std::string("A\r\n");
-    if (frame == "@01B\r") return std::string("B\r");       // A's LF is already waiting
+    if (frame == "@01B\r") return std::string("B\r");      // A's LF is already waiting
     if (frame == "@01C\r") return std::string("\nC\r\n");  // B's LF comes late
-    return std::string("\nD\nE\r");                          // C's LF, then two of D's own
+    return std::string("\nD\nE\r");                        // C's LF, then two of D's own
   });
   SerialTransport link(folder.Path());
   LinkHandle handle = Open(link);
@@ -247,10 +253,10 @@ TEST_F(SerialLink, PortThatGoesAwayEndsTheWaitFailsWritesAndCannotBeReopened) {
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "plain.txt", "not a port"));
   for (auto [port, why] : {std::pair{peer.path, ": No such file or directory"},
                            {folder / "plain.txt", " is not a serial port"}}) {
-    handle = 5;
-    EXPECT_EQ(link.Open("Axis 01 {" + port + ":9600}", handle), LinkStatus::Failed) << port;
-    EXPECT_EQ(link.LastOpenError(), port + why);
-    EXPECT_EQ(handle, 0);
+    const platform::Result<LinkHandle> opened = link.Open("Axis 01 {" + port + ":9600}");
+    EXPECT_FALSE(opened) << port;
+    EXPECT_EQ(opened.Kind(), platform::ResultKind::SystemFailure) << port;
+    EXPECT_EQ(opened.Text(), port + why);
     EXPECT_EQ(link.SerialAddress(), "");
   }
 }
@@ -283,18 +289,18 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
   SerialTransport link(folder.Path());
   for (auto [baud, speed] :
        {std::pair<int, speed_t>{115200, B115200}, {19200, B19200}, {9600, B9600}}) {
-    LinkHandle handle = 0, second = 7;
     int queued = 0, exclusive = 0;
     ASSERT_TRUE(peer.Send("STALE\r"));  // on the line before the port is opened
     for (int i = 0; i < 5000 && ::ioctl(peer.slave, FIONREAD, &queued) == 0 && !queued; ++i) {
       ::usleep(1000);
     }
-    ASSERT_EQ(link.Open(Entry("01", baud), handle), LinkStatus::Ok);
+    const platform::Result<LinkHandle> first = link.Open(Entry("01", baud));
+    ASSERT_TRUE(first) << first.Text();
     EXPECT_EQ(::ioctl(peer.slave, FIONREAD, &queued), 0);
     EXPECT_EQ(queued, 0) << "not flushed";
-    EXPECT_EQ(link.Open(Entry("02"), second), LinkStatus::Failed);
-    EXPECT_EQ(link.LastOpenError(), peer.path + " is held by another program");
-    EXPECT_EQ(second, 0);
+    const platform::Result<LinkHandle> second = link.Open(Entry("02"));
+    EXPECT_FALSE(second);
+    EXPECT_EQ(second.Text(), peer.path + " is held by another program");
     ASSERT_EQ(::tcgetattr(peer.slave, &t) | ::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
     // Raw 8N1 at the entry's rate, held exclusively; flow control (IXON) stays as it was.
     EXPECT_EQ(
@@ -303,15 +309,15 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
                        (t.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP | IXON)),
                    exclusive),
         std::tuple(speed, speed, tcflag_t{CS8}, tcflag_t{IXON}, 1));
-    link.Close(handle);
+    link.Close(*first);
     EXPECT_EQ(::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);
   }
   // Nor can it be opened while another program holds its lock.
   ASSERT_EQ(::flock(peer.slave, LOCK_EX | LOCK_NB), 0);
-  LinkHandle handle = 0;
-  EXPECT_EQ(link.Open(Entry("01"), handle), LinkStatus::Failed);
-  EXPECT_EQ(link.LastOpenError(), peer.path + " is held by another program");
+  const platform::Result<LinkHandle> locked = link.Open(Entry("01"));
+  EXPECT_FALSE(locked);
+  EXPECT_EQ(locked.Text(), peer.path + " is held by another program");
 }
 
 }  // namespace

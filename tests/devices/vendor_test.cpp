@@ -18,6 +18,22 @@ using Entries = std::vector<std::string>;
 
 const std::string kBlanks(46, ' ');  // between a USB entry's name and index
 
+// What was loaded, or null (a link without its library) when it failed.
+template <typename Library>
+Library OrNull(platform::Result<Library> loaded) {
+  return loaded ? std::move(loaded).value() : nullptr;
+}
+
+// Opens `entry` and keeps its handle in `handle`; false (with the reason
+// printed) when it did not open.
+::testing::AssertionResult OpenInto(devices::Transport& link, const std::string& entry,
+                                    LinkHandle& handle) {
+  const platform::Result<LinkHandle> opened = link.Open(entry);
+  if (!opened) return ::testing::AssertionFailure() << entry << ": " << opened.Text();
+  handle = *opened;
+  return ::testing::AssertionSuccess();
+}
+
 // The stand-ins are built beside the test program.
 std::string StandinPath(const std::string& name, const std::string& folder = "") {
   return platform::JoinPath(platform::ExecutableFolder(),
@@ -32,7 +48,7 @@ const auto HidWithoutVersionPath = [] { return StandinPath("TVNHidApi", "noversi
 // with devices from the environment and exchanges that never wait.
 class Standin {
  public:
-  explicit Standin(const std::string& path) : library_(devices::SharedLibrary::Open(path)) {
+  explicit Standin(const std::string& path) : library_(OrNull(devices::SharedLibrary::Open(path))) {
     void* control = library_ ? library_->Symbol("HalvornStandinControl") : nullptr;
     std::memcpy(&control_, &control, sizeof control_);
     ::unsetenv("HALVORN_SIM_HID_BOARDS");
@@ -59,8 +75,8 @@ class Standin {
 class Vendor : public ::testing::Test {
  protected:
   Standin hidSim{HidPath()}, usbSim{UsbPath()};
-  devices::HidTransport hid{devices::LoadHidLibrary(HidPath())};
-  devices::UsbTransport usb{devices::LoadUsbLibrary(UsbPath())};
+  devices::HidTransport hid{OrNull(devices::LoadHidLibrary(HidPath()))};
+  devices::UsbTransport usb{OrNull(devices::LoadUsbLibrary(UsbPath()))};
   LinkHandle board = 0, controller = 0;
   std::string reply;
 };
@@ -80,11 +96,12 @@ TEST_F(Vendor, HidNamesFollowTheListRuleAndOpenAsWritten) {
     }
     EXPECT_EQ(hid.HidList(), list);
   }
-  EXPECT_EQ(hid.Open("Board A  ", board), LinkStatus::Ok);
+  EXPECT_TRUE(hid.Open("Board A  "));
   EXPECT_EQ(hidSim.Do("last-name"), "Board A  ");
   hidSim.Do("result OpenTorvaneHID 2");
-  EXPECT_EQ(hid.Open("Board A  ", board), LinkStatus::Failed);
-  EXPECT_EQ(hid.LastOpenError(), "the board library did not open the board \"Board A  \"");
+  const platform::Result<LinkHandle> refused = hid.Open("Board A  ");
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Text(), "the board library did not open the board \"Board A  \"");
 
   hidSim.Reset();
   hidSim.Do("devices 2");
@@ -100,8 +117,8 @@ TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
   hidSim.Do("devices 2");
   usbSim.Do("devices 1");
   const std::string command = std::string(63, 'C') + "DEFGHIJ";
-  ASSERT_EQ(hid.Open("Torvane Sim Board 2", board), LinkStatus::Ok);
-  ASSERT_EQ(usb.Open("ZDK-SIM4-01" + kBlanks + "[0]", controller), LinkStatus::Ok);
+  ASSERT_TRUE(OpenInto(hid, "Torvane Sim Board 2", board));
+  ASSERT_TRUE(OpenInto(usb, "ZDK-SIM4-01" + kBlanks + "[0]", controller));
   EXPECT_EQ(hid.SendReceive(board, "ID", reply), LinkStatus::Ok);
   EXPECT_EQ(reply, "Torvane Sim Board 2");
   EXPECT_EQ(usb.SendReceive(controller, "ID", reply), LinkStatus::Ok);
@@ -147,7 +164,7 @@ TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
   EXPECT_EQ(usb.ListEntries(), Entries{"ZDK-SIM4-01" + kBlanks + "[0]"});
   EXPECT_EQ(usbSim.Calls("fnZendrikComGetProductString"), devices::kMaxListedDevices);
   for (Standin* sim : {&hidSim, &usbSim}) sim->Do("unterminated 1");
-  ASSERT_EQ(hid.Open("Torvane Sim Board 1", board), LinkStatus::Ok);
+  ASSERT_TRUE(OpenInto(hid, "Torvane Sim Board 1", board));
   ASSERT_EQ(usb.UsbOpenIndex(controller, 0), 1);
   for (devices::Transport* link : std::initializer_list<devices::Transport*>{&hid, &usb}) {
     link->SendReceive(link == &hid ? board : controller, "HSPD", reply);
@@ -161,25 +178,28 @@ TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
 }
 
 TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevices) {
-  std::string error;
-  EXPECT_EQ(devices::LoadHidLibrary("/nonexistent/libTVNHidApi.so", &error), nullptr);
-  EXPECT_FALSE(error.empty());
-  EXPECT_EQ(devices::LoadHidLibrary(UsbPath(), &error), nullptr);
-  EXPECT_NE(error.find("GetTorvaneHIDnumber"), std::string::npos) << error;
-  EXPECT_EQ(devices::LoadUsbLibrary(HidPath(), &error), nullptr);
-  EXPECT_NE(error.find("fnZendrikComGetNumDevices"), std::string::npos) << error;
+  const auto nowhere = devices::LoadHidLibrary("/nonexistent/libTVNHidApi.so");
+  EXPECT_FALSE(nowhere);
+  EXPECT_FALSE(nowhere.Text().empty());
+  const auto wrongHid = devices::LoadHidLibrary(UsbPath());
+  EXPECT_FALSE(wrongHid);
+  EXPECT_NE(wrongHid.Text().find("GetTorvaneHIDnumber"), std::string::npos) << wrongHid.Text();
+  const auto wrongUsb = devices::LoadUsbLibrary(HidPath());
+  EXPECT_FALSE(wrongUsb);
+  EXPECT_NE(wrongUsb.Text().find("fnZendrikComGetNumDevices"), std::string::npos)
+      << wrongUsb.Text();
   auto hidFound = devices::FindHidLibrary();
   auto usbFound = devices::FindUsbLibrary();
   ASSERT_TRUE(hidFound && usbFound);
-  EXPECT_EQ(hidFound->Path(), HidPath());  // by absolute path, in the program's folder
-  EXPECT_EQ(usbFound->Path(), UsbPath());
+  EXPECT_EQ((*hidFound)->Path(), HidPath());  // by absolute path, in the program's folder
+  EXPECT_EQ((*usbFound)->Path(), UsbPath());
 
   Standin standin(HidWithoutVersionPath());
   standin.Do("devices 1");
-  devices::HidTransport link(devices::LoadHidLibrary(HidWithoutVersionPath()));
+  devices::HidTransport link(OrNull(devices::LoadHidLibrary(HidWithoutVersionPath())));
   LinkHandle handle = 0;
   std::string reply;
-  ASSERT_EQ(link.Open("Torvane Sim Board 1", handle), LinkStatus::Ok);
+  ASSERT_TRUE(OpenInto(link, "Torvane Sim Board 1", handle));
   EXPECT_EQ(link.SendReceive(handle, "PX", reply), LinkStatus::Ok);
 
   devices::HidTransport hid(nullptr);
@@ -192,8 +212,9 @@ TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevic
       {&hid, "no board library was found"}, {&usb, "no controller library was found"}};
   for (auto [absent, why] : none) {
     EXPECT_EQ(absent->ListEntries(), Entries{});
-    EXPECT_EQ(absent->Open("Torvane Sim Board 1", handle), LinkStatus::Failed);
-    EXPECT_EQ(absent->LastOpenError(), why);
+    const platform::Result<LinkHandle> opened = absent->Open("Torvane Sim Board 1");
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(opened.Text(), why);
     EXPECT_EQ(absent->SendReceive(handle, "PX", reply), LinkStatus::Failed);
   }
 }
@@ -229,7 +250,7 @@ TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
     Entries entries = usb.ListEntries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[1], entry + kBlanks + "[2]") << identity << "/" << product;
-    ASSERT_EQ(usb.Open(entries[1], controller), LinkStatus::Ok);
+    ASSERT_TRUE(OpenInto(usb, entries[1], controller));
     EXPECT_EQ(usbSim.Do("last-open-index"), "2");
   }
   EXPECT_EQ(usbSim.Calls("fnZendrikComClose"), 12);  // each closed after asking its "ID"
@@ -242,8 +263,9 @@ TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
 
   usbSim.Do("result fnZendrikComOpen 0");
   EXPECT_EQ(usb.ListEntries()[0], "ZDK-Halvorn Sim USB Controller 01" + kBlanks + "[0]");
-  EXPECT_EQ(usb.Open("ZDK-X [0]", controller), LinkStatus::Failed);
-  EXPECT_EQ(usb.LastOpenError(), "the controller library did not open controller 0");
+  const platform::Result<LinkHandle> refused = usb.Open("ZDK-X [0]");
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Text(), "the controller library did not open controller 0");
   for (int result : {0, 2, -1}) {
     usbSim.Do("result fnZendrikComGetNumDevices " + std::to_string(result));
     EXPECT_EQ(usb.UsbListDevices(), "") << result;

@@ -39,9 +39,9 @@ std::string Record(std::int32_t id, const std::u16string& text) {
   return RawRecord(id, 2 * std::int32_t(text.size()), std::int32_t(text.size()), utf16);
 }
 
-lang::LanguageFileContent Read(const std::string& bytes, platform::Result* result = nullptr) {
+lang::LanguageFileContent Read(const std::string& bytes, platform::Result<>* result = nullptr) {
   lang::LanguageFileContent content;
-  platform::Result read = lang::ReadLanguageFile(bytes, content);
+  platform::Result<> read = lang::ReadLanguageFile(bytes, content);
   if (result) *result = read;
   return content;
 }
@@ -65,7 +65,7 @@ TEST(LanguageFile, ReadingEndsAtTheFirstDamagedRecord) {
       {std::string("\x09\x00\x00\x00\x04\x00", 6), "head runs past"},
   };
   for (const auto& [second, problem] : cases) {
-    platform::Result read;
+    platform::Result<> read;
     std::u16string texts;
     for (const auto& r : Read(Header("2") + Record(1, u"Eins") + second, &read).records)
       texts += r.text + u"|";
@@ -143,7 +143,7 @@ TEST(LanguageTool, TableReaderSkipsCommentsAndNamesTheFaultyLine) {
                               {"1\tC:\\data\n", "line 1: unknown escape \\d"},
                               {"1\tend\\\n", "line 1: the text ends in a lone backslash"},
                               {"1\t\\u12G4\n", "line 1: \\u needs four hex digits"}}) {
-    const platform::Result parsed = lang::ParseCaptionTable(table, records);
+    const platform::Result<> parsed = lang::ParseCaptionTable(table, records);
     EXPECT_EQ(parsed.Text().rfind(fault, 0), 0u) << table << " gave: " << parsed.Text();
     EXPECT_TRUE(records.empty());
   }
@@ -162,6 +162,22 @@ TEST(LanguageTool, BadArgumentsFaultyTablesAndDamagedFilesFail) {
     EXPECT_EQ(std::pair(run.code, run.err.find("usage:") != std::string::npos),
               std::pair(lang::kToolUsage, true))
         << args.size();
+  }
+  // The header fields: the first that cannot be used is named, and why.
+  const std::pair<std::vector<std::string>, std::string> headers[] = {
+      {{"--name", "", "--font", "Arial"}, "the language name must not be empty"},
+      {{"--name", " D", "--font", "Arial"}, "the language name must not start or end with a blank"},
+      {{"--name", "A|B", "--font", "A|B"}, "the language name must not hold \"|\""},
+      {{"--name", "D", "--font", "A|B"}, "the font face must not hold \"|\""},
+      {{"--name", "D", "--font", std::string(33, 'F')},
+       "the font face \"" + std::string(33, 'F') + "\" is longer than 32 bytes"},
+  };
+  for (const auto& [options, why] : headers) {
+    std::vector<std::string> args = {"build", in, out};
+    args.insert(args.end(), options.begin(), options.end());
+    const ToolRun run = Tool(args);
+    EXPECT_EQ(run.code, lang::kToolUsage) << why;
+    EXPECT_EQ(run.err.rfind("halvorn-lang: " + why + "\n", 0), 0u) << run.err;
   }
   // A faulty table keeps the old file; a damaged file dumps what lies before the damage.
   ASSERT_TRUE(platform::WriteFileAtomic(out, "old"));

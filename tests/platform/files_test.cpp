@@ -9,6 +9,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -115,7 +117,7 @@ TEST(Files, DevicesAndFifosAreWrittenThroughAndOtherNodesRefused) {
   };
   for (const auto& c : cases) {
     if (!devices && (c.type == S_IFCHR || c.type == S_IFBLK)) continue;
-    const platform::Result written = platform::WriteFileAtomic(dir / c.name, "<report/>");
+    const platform::Result<> written = platform::WriteFileAtomic(dir / c.name, "<report/>");
     EXPECT_EQ(written.Kind(), c.kind) << c.name << ": " << written.Text();
     EXPECT_EQ(platform::CheckWritable(dir / c.name).Kind(),
               c.name == "lone-fifo" ? ResultKind::Success : c.kind)
@@ -157,7 +159,7 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
   using testing_support::SystemCallWatch;
   struct Writer {
     const char* name;
-    std::function<platform::Result(const std::string&, std::string_view)> write;
+    std::function<platform::Result<>(const std::string&, std::string_view)> write;
     const char* naming;  // the call that gives the flushed file its name
     const char* before;  // what stands at the name before the write
   } writers[] = {
@@ -172,7 +174,7 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
       if (w.before) {
         ASSERT_TRUE(platform::WriteFileAtomic(path, w.before));
       }
-      platform::Result result;
+      platform::Result<> result;
       {
         SystemCallWatch failing(error);
         result = w.write(path, "new record");
@@ -202,6 +204,53 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
     EXPECT_EQ(calls[1].name, w.naming);
     EXPECT_EQ(std::tuple(calls[1].path, calls[1].target), std::tuple(calls[0].path, path));
     EXPECT_EQ(std::tuple(calls[2].name, calls[2].path), std::tuple("fsync", dir.Path()));
+  }
+}
+
+// The checks made before a run reads a file or takes a folder: what passes,
+// what is refused and in which words (the caller puts the path in front).
+TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePath) {
+  TestFolder dir;
+  ASSERT_TRUE(platform::WriteFileAtomic(dir / "small", "12345"));
+  ASSERT_TRUE(platform::WriteFileAtomic(dir / "locked", "x"));
+  ASSERT_EQ(::chmod((dir / "locked").c_str(), 0), 0);
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const bool privileged = ::access((dir / "locked").c_str(), R_OK) == 0;  // root reads anything
+  struct Case {
+    std::string path;
+    std::uint64_t limit;
+    const char* file;    // CheckReadableFile's text ("" passes)
+    const char* stream;  // CheckReadableFileOrStream's
+    const char* folder;  // CheckFolder's
+  };
+  const std::string missing = std::strerror(ENOENT);
+  const std::string locked = privileged ? "" : std::strerror(EACCES);
+  const Case cases[] = {
+      {dir / "small", 5, "", "", "it is not a folder"},
+      {dir / "small", 4, "it is too large (5 bytes; at most 4)",
+       "it is too large (5 bytes; at most 4)", "it is not a folder"},
+      {dir / "none", 100, missing.c_str(), missing.c_str(), missing.c_str()},
+      {dir / "locked", 100, locked.c_str(), locked.c_str(), "it is not a folder"},
+      {dir.Path(), 100, "it is a folder", "it is a folder", ""},
+      {dir / "fifo", 0, "it is not a regular file", "", "it is not a folder"},
+      {"/dev/null", 0, "it is not a regular file", "", "it is not a folder"},
+  };
+  for (const Case& c : cases) {
+    const platform::Result<> checks[] = {platform::CheckReadableFile(c.path, c.limit),
+                                         platform::CheckReadableFileOrStream(c.path, c.limit),
+                                         platform::CheckFolder(c.path)};
+    const char* const expected[] = {c.file, c.stream, c.folder};
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(checks[i].Text(), expected[i]) << c.path << " check " << i;
+      EXPECT_EQ(bool(checks[i]), std::string(expected[i]).empty()) << c.path << " check " << i;
+      // Only what the system refused is a system failure, with its errno.
+      const bool system = std::string(expected[i]).rfind("it ", 0) != 0;
+      if (!checks[i]) {
+        EXPECT_EQ(checks[i].Kind(), system ? ResultKind::SystemFailure : ResultKind::CallerMistake)
+            << c.path << " check " << i;
+        EXPECT_EQ(checks[i].ErrorNumber() != 0, system) << c.path << " check " << i;
+      }
+    }
   }
 }
 

@@ -138,7 +138,20 @@ TEST_F(ProgramLoaderTest, MissingEmptyOrBlankFilesAndACancelledDialogLoadNothing
   engine.Display().Clear();
   Write("test05.prg", "");
   Write("test06.prg", "\r\n   \r\n\t\r\n");
-  for (int n : {4, 0, 13, -1, 5, 6, 11, 12}) EXPECT_FALSE(loader.LoadProgram(n, "")) << n;
+  // Only a missing file is a fault of the load; the rest load nothing, and
+  // nothing is wrong.
+  const std::pair<int, platform::ResultKind> cases[] = {
+      {4, platform::ResultKind::NotFound},   {0, platform::ResultKind::Cancelled},
+      {13, platform::ResultKind::Cancelled}, {-1, platform::ResultKind::Cancelled},
+      {5, platform::ResultKind::Cancelled},  {6, platform::ResultKind::Cancelled},
+      {11, platform::ResultKind::Cancelled}, {12, platform::ResultKind::Cancelled},
+  };
+  for (const auto& [n, kind] : cases) {
+    const platform::Result<> loaded = loader.LoadProgram(n, "");
+    EXPECT_FALSE(loaded) << n;
+    EXPECT_EQ(loaded.Kind(), kind) << n;
+  }
+  EXPECT_EQ(loader.LoadProgram(4, "").Text(), "Program file not found: test04.prg");
   ExpectNothingLoaded("Load: test05.prg\r\nLoad: test06.prg\r\n");
   ASSERT_EQ(dialogs.size(), 2u);  // 11 and 12 only
   EXPECT_EQ(dialogs[0].substr(0, dialogs[0].find("|Program")),
@@ -165,7 +178,10 @@ TEST_F(ProgramLoaderTest, EscAbortsTheLoadAndASecondLoadIsRefused) {
   bars.clear();
   onDoEvents = [&] {
     busyPumps += busy && barVisible && loader.ProgramLoading;
-    inner = doEvents == 6 ? loader.LoadProgram(8, "") : inner;
+    if (doEvents == 6) {
+      const platform::Result<> refused = loader.LoadProgram(8, "");
+      inner = bool(refused) || refused.Kind() != platform::ResultKind::Cancelled;
+    }
   };
   EXPECT_TRUE(loader.LoadProgram(7, ""));
   EXPECT_FALSE(inner);

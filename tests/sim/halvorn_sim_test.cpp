@@ -40,8 +40,9 @@ int FreeLoopbackPort() {
 // Runs commands as one command line would: open, exchange each, close.
 std::vector<std::string> Exchange(devices::SerialTransport& serial, const std::string& entry,
                                   const std::vector<std::string>& commands) {
-  devices::LinkHandle handle = 0;
-  if (serial.Open(entry, handle) != devices::LinkStatus::Ok) return {serial.LastOpenError()};
+  const platform::Result<devices::LinkHandle> opened = serial.Open(entry);
+  if (!opened) return {opened.Text()};
+  const devices::LinkHandle handle = *opened;
   std::vector<std::string> replies(commands.size());
   for (std::size_t i = 0; i < commands.size(); ++i) {
     serial.SendReceive(handle, commands[i], replies[i]);
@@ -87,12 +88,12 @@ TEST(HalvornSim, AnswersOnlyItsAddressesOnThePortAndOverTcp) {
   EXPECT_EQ(Exchange(serial, "X axis 01 {COM6:9600}", {"PX", "X-5"}), (Replies{"100", "OK"}));
   EXPECT_EQ(Exchange(serial, "Y axis 02 {COM6:9600}", {"ID"}), (Replies{"HALVORN SIM 02"}));
 
-  devices::LinkHandle first = 0;
-  ASSERT_EQ(serial.Open("X axis 01 {COM6:9600}", first), devices::LinkStatus::Ok);
+  const platform::Result<devices::LinkHandle> first = serial.Open("X axis 01 {COM6:9600}");
+  ASSERT_TRUE(first) << first.Text();
   devices::SerialTransport other(sim.folder.Path(), 30.0);
   EXPECT_EQ(Exchange(other, "X axis 01 {COM6:9600}", {"PX"}), (Replies{"(SERIAL Timeout)"}));
   std::string reply;
-  serial.SendReceive(first, "PX", reply);
+  serial.SendReceive(*first, "PX", reply);
   EXPECT_EQ(reply, "-5");
 }
 
@@ -197,9 +198,8 @@ TEST_F(DeviceServer, LineGivesTheSameRepliesAsOverTheLocalPort) {
 
   // While the telnet link is open, the server's port runs at the entry's rate.
   devices::SerialTransport serial(sim.folder.Path());
-  devices::LinkHandle handle = 0;
-  ASSERT_EQ(serial.Open("Telnet 01 {COM3:57600}", handle), devices::LinkStatus::Ok)
-      << serial.LastOpenError();
+  const platform::Result<devices::LinkHandle> opened = serial.Open("Telnet 01 {COM3:57600}");
+  ASSERT_TRUE(opened) << opened.Text();
   int fd = ::open(sim.port.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
   termios t{};
   EXPECT_EQ(::tcgetattr(fd, &t), 0);
@@ -213,9 +213,10 @@ TEST_F(DeviceServer, StoppedServerGivesTheLinksErrorRepliesAndNoHang) {
   devices::LinkHandle handles[2] = {0, 0};
   std::string reply;
   for (int i = 0; i < 2; ++i) {
-    ASSERT_EQ(serial.Open(i == 0 ? "Raw 01 {COM2:115200}" : "Telnet 01 {COM3:57600}", handles[i]),
-              devices::LinkStatus::Ok)
-        << serial.LastOpenError();
+    const platform::Result<devices::LinkHandle> opened =
+        serial.Open(i == 0 ? "Raw 01 {COM2:115200}" : "Telnet 01 {COM3:57600}");
+    ASSERT_TRUE(opened) << opened.Text();
+    handles[i] = *opened;
     serial.SendReceive(handles[i], "ID", reply);
     EXPECT_EQ(reply, "HALVORN SIM 01");
   }

@@ -26,14 +26,12 @@ class FakeTransport : public devices::Transport {
   std::function<void(const std::string&)> afterSend;
 
   std::vector<std::string> ListEntries() override { return entries; }
-  devices::LinkStatus Open(const std::string& entry, devices::LinkHandle& handle) override {
+  platform::Result<devices::LinkHandle> Open(const std::string& entry) override {
     opened.push_back(entry);
-    if (!openSucceeds) return devices::LinkStatus::Failed;
+    if (!openSucceeds) return platform::Result<>::SystemFailureSaying(openError);
     ++opens;
-    handle = 7;
-    return devices::LinkStatus::Ok;
+    return devices::LinkHandle{7};
   }
-  std::string LastOpenError() const override { return openSucceeds ? "" : openError; }
   devices::LinkStatus SendReceive(devices::LinkHandle, const std::string& command,
                                   std::string& reply) override {
     sent.push_back(command);
