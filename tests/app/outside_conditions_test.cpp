@@ -150,9 +150,8 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
     for (int milliseconds : {0, 5, 10, 20, 50}) {
       platform::RemoveFile(report);
       platform::RemoveFile(results);
-      const std::string what =
-          run.args[0] + " signal " + std::to_string(run.signal) + " at " +
-          std::to_string(milliseconds) + " ms";
+      const std::string what = run.args[0] + " signal " + std::to_string(run.signal) + " at " +
+                               std::to_string(milliseconds) + " ms";
       InteractiveProcess terminal(bench.Terminal(run.args), {}, {run.signal});
       std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
       terminal.Signal(run.signal);
@@ -216,8 +215,7 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
   const auto run = RunProcess(argv);
   EXPECT_EQ(run.exitCode, 141) << run.err;
   EXPECT_EQ(run.out.size(), 100u);
-  EXPECT_NE(run.err.find("standard output was closed by its reader"), std::string::npos)
-      << run.err;
+  EXPECT_NE(run.err.find("standard output was closed by its reader"), std::string::npos) << run.err;
   EXPECT_EQ(bench.MotionBits(), 0);
   const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001";
   EXPECT_EQ(Read(results + ".txt").rfind(" >> JX+\r\n", 0), 0u);
@@ -229,8 +227,9 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
 // yet stops the run safely with 143.
 TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
   SimulatedBench bench;
-  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_4.txt",
-                                        "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n"));
+  ASSERT_TRUE(
+      platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_4.txt",
+                                "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n"));
   const std::string fifo = bench.folder / "answers.fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   InteractiveProcess station(bench.Terminal({"--answers", fifo, "/A4"}));
@@ -247,7 +246,8 @@ TEST(OutsideConditions, ACrLfControllersRepliesMeetTheirExpectedValues) {
     const std::string command = frame.substr(3, frame.size() - 4);
     return (command == "ID" ? std::string("CTL 01") : command == "PX" ? "1234" : "5000") + "\r\n";
   });
-  ASSERT_TRUE(platform::WriteFileAtomic(axis.folder / "crlf.prg", "ID,CTL 01\nPX,1234\nHSPD,5000\n"));
+  ASSERT_TRUE(
+      platform::WriteFileAtomic(axis.folder / "crlf.prg", "ID,CTL 01\nPX,1234\nHSPD,5000\n"));
   const auto run = RunProcess(axis.Terminal({"--program", axis.folder / "crlf.prg"}));
   EXPECT_EQ(run.exitCode, 0) << run.out;
   EXPECT_EQ(run.out.find("!!"), std::string::npos) << run.out;
@@ -267,11 +267,12 @@ TEST(OutsideConditions, ACsvRowWithALineFeedInAValueIsReadBackWhole) {
       "[CMDREPLY1]ST,EO=3\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n"));
   const auto run = RunProcess(axis.Terminal({"/A5"}));
   ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-  const auto read = RunProcess(
-      {"/usr/bin/python3", "-c",
-       "import csv, json, sys\n"
-       "with open(sys.argv[1], newline='', encoding='latin-1') as f: print(json.dumps(list(csv.reader(f))))",
-       axis.folder / "AppPrograms/AutoControl/AutoResults/Unit0001_Pass.csv"});
+  const auto read =
+      RunProcess({"/usr/bin/python3", "-c",
+                  "import csv, json, sys\n"
+                  "with open(sys.argv[1], newline='', encoding='latin-1') as f: "
+                  "print(json.dumps(list(csv.reader(f))))",
+                  axis.folder / "AppPrograms/AutoControl/AutoResults/Unit0001_Pass.csv"});
   EXPECT_EQ(read.out,
             "[[\"Serial\", \"Status\", \"Other\", \"Result\"], "
             "[\"SN1\", \"READY\\nSAY \\\"HI\\\"\", \"OK\", \"Pass\"]]\n")
@@ -330,15 +331,20 @@ TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsRe
   testing_support::Simulator server({"--tcp", "0", "--instant"});
   ASSERT_TRUE(server.process.WaitForOutput("tcp://127.0.0.1:", 1, 30)) << server.process.Out();
   const std::string out = server.process.Out();
-  const std::string url = out.substr(out.find("tcp://"), out.find('\n', out.find("tcp://")) - out.find("tcp://"));
+  const std::string url =
+      out.substr(out.find("tcp://"), out.find('\n', out.find("tcp://")) - out.find("tcp://"));
   const int port = std::stoi(url.substr(url.rfind(':') + 1));
   platform::DataFolders(server.folder.Path()).EnsureDataFolders();
-  ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Map.cfg", "COM7=" + url + "\n"));
+  ASSERT_TRUE(
+      platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Map.cfg", "COM7=" + url + "\n"));
   ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Ports.cfg",
                                         "Net axis 01 {COM7:115200}\r\n"));
   const std::vector<std::string> terminal{testing_support::BinDir() + "/halvorn-terminal",
-                                          "--headless", "--data-root", server.folder.Path(),
-                                          "--exec", "ID"};
+                                          "--headless",
+                                          "--data-root",
+                                          server.folder.Path(),
+                                          "--exec",
+                                          "ID"};
   // The first client: connected before the terminal, so served first.
   const int first = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};

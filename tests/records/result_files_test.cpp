@@ -48,55 +48,6 @@ struct Records {
   }
 };
 
-// Rows go to the pass or the fail table; each table starts with the titles
-// of its first row. A field is quoted only when it holds a CR, an LF, a
-// comma or a double quote (doubled inside); an empty title is one blank.
-TEST(ResultFiles, CsvRowsBuildTheirTableAndQuoteOnlyWhatNeedsIt) {
-  const struct {
-    std::vector<autocontrol::CsvUpdate> updates;
-    const char* pass;
-    const char* fail;
-  } cases[] = {
-      {{{true, {"Serial", "Result"}, {"7", "Pass"}}}, "Serial,Result\r\n7,Pass\r\n", ""},
-      {{{false, {"Serial", "Result"}, {"7", "Fail"}}}, "", "Serial,Result\r\n7,Fail\r\n"},
-      // More titles than values (a tag the script does not know), an empty
-      // title, and the titles of a later row are not asked for.
-      {{{true, {"A", "", "Odd"}, {"1"}}, {true, {"X"}, {"2", "3"}}, {false, {"F"}, {}}},
-       "A, ,Odd\r\n1\r\n2,3\r\n",
-       "F\r\n\r\n"},
-      {{{true, {"Len \"mm\"", "Id"}, {"5\"", "HAL\n01", "12\r5", "a,b", "plain text;x", "\"q\""}}},
-       "\"Len \"\"mm\"\"\",Id\r\n"
-       "\"5\"\"\",\"HAL\n01\",\"12\r5\",\"a,b\",plain text;x,\"\"\"q\"\"\"\r\n",
-       ""},
-      {{{true, {}, {}}}, "\r\n\r\n", ""},
-  };
-  for (const auto& c : cases) {
-    Records r;
-    for (const autocontrol::CsvUpdate& update : c.updates) r.files.OnCsvUpdate(update);
-    EXPECT_EQ(r.files.PassCsvText(), c.pass);
-    EXPECT_EQ(r.files.FailCsvText(), c.fail);
-  }
-}
-
-// The script's start and [RESETCSVRESULTS] empty both tables; the next row
-// starts them again with its titles.
-TEST(ResultFiles, TablesStartAgainAtTheScriptsStartAndAtAReset) {
-  for (const bool atStart : {true, false}) {
-    Records r;
-    r.files.OnCsvUpdate({true, {"Old"}, {"1"}});
-    r.files.OnCsvUpdate({false, {"Old"}, {"2"}});
-    if (atStart) {
-      r.files.OnScriptStart();
-    } else {
-      r.files.OnCsvReset();
-    }
-    EXPECT_EQ(r.files.PassCsvText() + r.files.FailCsvText(), "");
-    r.files.OnCsvUpdate({true, {"New"}, {"3"}});
-    EXPECT_EQ(r.files.PassCsvText(), "New\r\n3\r\n");
-    EXPECT_EQ(r.files.FailCsvText(), "");
-  }
-}
-
 // A numbered save replaces testresults<n>.txt for n 1..9 and writes nothing
 // for any other slot.
 TEST(ResultFiles, NumberedSavesReplaceTheirSlotsFileOnly) {
@@ -153,31 +104,6 @@ TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
     EXPECT_EQ(r.files.RecordsLost(), 0);
     EXPECT_TRUE(r.told.empty());
   }
-}
-
-// A file that cannot be written is told once and counted once; the rest of
-// the save is still written.
-TEST(ResultFiles, EachFileThatCannotBeWrittenIsOneLostRecord) {
-  Records r;
-  const std::string slot = r.folder / (kAutoControl + "testresults2.txt");
-  ASSERT_TRUE(platform::CreateDirectory(slot));
-  r.files.OnNumberedSave(2, "x");
-  ASSERT_EQ(r.told.size(), 1u);
-  EXPECT_EQ(r.told[0].rfind("Result file not written: " + slot + " (", 0), 0u) << r.told[0];
-  EXPECT_EQ(r.files.RecordsLost(), 1);
-
-  // No AutoResults folder: every file of the save is lost.
-  std::filesystem::remove_all(r.folder / kAuto);
-  r.files.OnAutoSave({"Unit", "text", true});
-  ASSERT_EQ(r.told.size(), 4u);
-  for (const char* name : {"Unit0001.txt", "Unit0001_Pass.csv", "Unit0001_Fail.csv"}) {
-    const std::string said = "Result file not written: " + r.folder / (kAuto + name) + " (";
-    EXPECT_EQ(std::count_if(r.told.begin(), r.told.end(),
-                            [&](const std::string& t) { return t.rfind(said, 0) == 0; }),
-              1)
-        << name;
-  }
-  EXPECT_EQ(r.files.RecordsLost(), 4);
 }
 
 // When every number 0001 .. 9999 is taken, the save says so of each of its
