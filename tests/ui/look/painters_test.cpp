@@ -27,22 +27,6 @@ int Brightness(Rgb c) {
   return c.red + c.green + c.blue;
 }
 
-// The bar colours BLACK, BLUE, DARKBLUE, LIGHTBLUE, GREEN, CYAN, RED,
-// LIGHTRED, PURPLE, GOLD and GRAY, each first and second, have their own
-// hues: the channels at three quarters of the strongest or more ("-": dark).
-TEST(Palette, TheBarColoursHaveTheirOwnHues) {
-  std::string hues;
-  for (int n : {0, 16, 9, 17, 1, 17, 17, 25, 2, 10, 3, 11, 4, 20, 12, 20, 5, 13, 6, 14, 8, 31}) {
-    const Rgb c = PaletteColour(n);
-    const int top = std::max({c.red, c.green, c.blue});
-    for (auto [channel, letter] : {std::pair{c.red, "r"}, {c.green, "g"}, {c.blue, "b"}})
-      hues += channel * 4 >= top * 3 ? letter : "";
-    hues += top < 100 ? "- " : " ";
-  }
-  EXPECT_EQ(hues, "rgb- rgb- b b b b b b g g gb gb r r r r rb rb rg rg rgb rgb ");
-  EXPECT_GT(Brightness(PaletteColour(12)), Brightness(PaletteColour(4)));  // LIGHTRED is lighter
-}
-
 // A share past what is left of 100 is dropped; SKIP and unknown names keep
 // their space; "|", "," and CR separate, LF and blanks are ignored; widths
 // round up and the right edge stops at the last pixel; no "%" or no positive
