@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <initializer_list>
 #include <thread>
 
 extern char** environ;
@@ -123,8 +125,49 @@ bool InteractiveProcess::WaitFor(const std::string& stream, const std::string& t
   }
 }
 
+namespace {
+
+// The signal masks of /proc/PID/status whose names start with one of
+// `fields` ("SigPnd", "ShdPnd", "SigCgt"), or-ed; 0 once the process has
+// ended.
+unsigned long long SignalMask(int pid, std::initializer_list<const char*> fields) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  unsigned long long mask = 0;
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("State:") && line.find('Z') != std::string::npos) return 0;
+    for (const char* field : fields) {
+      if (line.starts_with(field)) mask |= std::strtoull(line.c_str() + 7, nullptr, 16);
+    }
+  }
+  return mask;
+}
+
+bool InMask(unsigned long long mask, int signal) {
+  return (mask >> (signal - 1)) & 1U;
+}
+
+}  // namespace
+
+bool InteractiveProcess::WaitForHandler(int signal, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (pid_ > 0 && !InMask(SignalMask(pid_, {"SigCgt"}), signal)) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    Pump(5);
+  }
+  return pid_ > 0;
+}
+
+// The kernel keeps one pending signal of a kind: two sent back to back may
+// merge into one. Waiting until the program has taken this one makes the
+// next signal a signal of its own.
 void InteractiveProcess::Signal(int signal) {
-  if (pid_ > 0) ::kill(pid_, signal);
+  if (pid_ <= 0) return;
+  ::kill(pid_, signal);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (InMask(SignalMask(pid_, {"SigPnd", "ShdPnd"}), signal) &&
+         std::chrono::steady_clock::now() < end) {
+    Pump(5);
+  }
 }
 
 int InteractiveProcess::Wait(double seconds) {

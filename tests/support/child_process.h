@@ -39,7 +39,11 @@ class InteractiveProcess {
   bool WaitForOutput(const std::string& text, int count, double seconds) {
     return WaitFor(out_, text, count, seconds);
   }
+  // Sends `signal` and waits until the program has taken it.
   void Signal(int signal);
+  // Waits until the program has a handler for `signal` (up to `seconds`);
+  // true when it has.
+  bool WaitForHandler(int signal, double seconds);
   // The process id; -1 when it did not start or has been waited for.
   int Pid() const { return pid_; }
   // Waits for the end (up to `seconds`, then kills it) and returns the exit
