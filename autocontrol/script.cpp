@@ -254,7 +254,7 @@ StepResult Script::RunFlowKeyword(const Keyword& keyword, const std::string& arg
       host_.SetShowMode(n);
       break;
     case KeywordId::RunProgram:
-      return RunProgram(n, argument);
+      return devices_.RunProgram(n, argument);
     case KeywordId::LoopStart:
       if (s.LoopActive) return StepResult::Idle;
       s.LoopStartLine = s.LineCounter;
@@ -287,7 +287,7 @@ StepResult Script::RunFlowKeyword(const Keyword& keyword, const std::string& arg
       host_.PlaceMainWindow(argument);
       break;
     case KeywordId::ShellApp:
-      return RunShellApp(argument);
+      return devices_.ShellApp(argument);
     default:
       break;
   }
@@ -322,9 +322,9 @@ StepResult Script::RunValuesKeyword(const Keyword& keyword, const std::string& a
       MessageLine(constant());
       break;
     case KeywordId::CmdReply:
-      return CmdReply(n, argument);
+      return devices_.CmdReply(n, argument);
     case KeywordId::CmdVerify:
-      return CmdVerify(argument);
+      return devices_.CmdVerify(argument);
     case KeywordId::UserCheck:
       return UserCheck(argument);
     default:
@@ -422,54 +422,6 @@ StepResult Script::RunResultsKeyword(const Keyword& keyword, const std::string& 
   return StepResult::GoOn;
 }
 
-StepResult Script::RunProgram(int digit, const std::string& argument) {
-  int number = digit;
-  std::string name;
-  if (number == 0) {
-    if (argument.empty()) {
-      number = 11;
-    } else {
-      number = 1;
-      name = argument;
-    }
-  }
-  engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return StepResult::Idle;
-  if (const platform::Result<> loaded = host_.LoadProgram(number, name); !loaded) {
-    // A program the script asked for and did not get is a failed test, not
-    // a pass. A file that could not be read has said so already; nothing
-    // asked for (a cancelled dialog, ESC, no commands) is no fault.
-    if (loaded.Kind() == platform::ResultKind::NotFound) MessageLine(loaded.Text());
-    if (loaded.Kind() != platform::ResultKind::Cancelled) ++capture_.FailCount;
-    return StepResult::Idle;
-  }
-  state_.RunningProgram = true;
-  engine.PumpSuppressed = false;
-  engine.SerialTimeoutFlag = false;
-  host_.ExecuteOnSelectedDevice(host_.ProgramCommandLine());
-  engine.SerialTimeoutFlag = false;
-  state_.RunningProgram = false;
-  return StepResult::GoOn;
-}
-
-StepResult Script::RunShellApp(const std::string& argument) {
-  std::string text = platform::TrimBlanks(argument);
-  bool wait = true;
-  if (platform::ToUpper(text.substr(0, 3)) == "{A}") {
-    wait = false;
-    text = platform::TrimBlanks(text.substr(3));
-  }
-  std::vector<std::string> argv = SplitCommandLine(text);
-  // No program named (nothing, or "" first): nothing to start, not even the
-  // AutoControl folder itself.
-  if (argv.empty() || argv[0].empty()) return StepResult::GoOn;
-  if (text.find('/') == std::string::npos && text.find('\\') == std::string::npos) {
-    argv[0] = folders_.DataPath("AppPrograms\\AutoControl\\" + argv[0]);
-  }
-  host_.StartProgram(argv, wait);  // a program that cannot start is passed over
-  return StepResult::GoOn;
-}
-
 StepResult Script::VarInput(int n, const std::string& prompt) {
   if (prompt.empty()) return StepResult::Idle;
   const std::string answer = host_.AskOperator(prompt, false, false);
@@ -510,74 +462,6 @@ StepResult Script::UserCheck(const std::string& question) {
     return StepResult::GoOn;
   }
   Report({"[USERCHECK]", question, outcome, "", "", 1, engine_.GetHost().Now() - start});
-  return StepResult::GoOn;
-}
-
-StepResult Script::CmdReply(int n, const std::string& argument) {
-  engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return StepResult::Idle;
-  capture_.ReplyCaptureSlot = n;
-  engine.PumpSuppressed = false;
-  std::string line = argument;
-  std::replace(line.begin(), line.end(), '|', ',');
-  engine.SerialTimeoutFlag = false;
-  host_.ExecuteOnSelectedDevice(line);
-  engine.SerialTimeoutFlag = false;
-  capture_.ReplyCaptureSlot = 0;
-  return StepResult::GoOn;
-}
-
-StepResult Script::CmdVerify(const std::string& argument) {
-  engine::EngineState& engine = engine_.State();
-  if (engine.EngineRunning) return StepResult::Idle;
-  const std::string device = host_.SelectedDevice();
-  capture_.ReplyCaptureSlot = engine::kCaptureVerify;
-  capture_.VerifyExpected.clear();
-  std::string line = argument;
-  std::size_t brace = argument.find('{');
-  if (brace != std::string::npos) {
-    capture_.VerifyExpected = RemoveChars(std::string_view(argument).substr(brace), "{}");
-    line = argument.substr(0, brace);
-  }
-  std::replace(line.begin(), line.end(), '|', ',');
-  const bool expected = !capture_.VerifyExpected.empty();
-  int attempt = 0;
-  do {
-    const double start = engine_.GetHost().Now();
-    ++attempt;
-    capture_.VerifyIndex = 0;
-    capture_.VerifyMismatch = false;
-    state_.VerifyRetry = false;
-    capture_.VerifyLog.clear();
-    engine.PumpSuppressed = false;
-    engine.SerialTimeoutFlag = false;
-    host_.ExecuteOnSelectedDevice(line);
-    if (engine.SerialTimeoutFlag) {
-      capture_.VerifyLog = "Warning: Serial Timeout!\r\n" + capture_.VerifyLog;
-      engine.SerialTimeoutFlag = false;
-      capture_.VerifyMismatch = true;
-    }
-    // The verdict as the operator sees it, before the dialog's header.
-    const std::string log = capture_.VerifyLog;
-    const bool mismatch = capture_.VerifyMismatch;
-    if (!capture_.VerifyLog.empty()) {
-      if (!expected || capture_.VerifyMismatch) {
-        capture_.VerifyLog = "Verifying Device: " + device + "\r\n" +
-                             std::string(device.size() + 15, '=') + "\r\n" + capture_.VerifyLog;
-        ShowPassFailDialog();
-      } else {
-        state_.VerifyRetry = false;
-      }
-    }
-    Report({"[CMDVERIFY]", line,
-            mismatch ? ScriptVerdict::Outcome::Failed : ScriptVerdict::Outcome::Passed,
-            capture_.VerifyExpected, log, attempt, engine_.GetHost().Now() - start});
-  } while (state_.VerifyRetry);
-  capture_.VerifyLog.clear();
-  capture_.ReplyCaptureSlot = 0;
-  capture_.VerifyMismatch = false;
-  capture_.VerifyIndex = 0;
-  capture_.VerifyExpected.clear();
   return StepResult::GoOn;
 }
 

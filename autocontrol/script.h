@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "autocontrol/device_keywords.h"
 #include "autocontrol/script_file.h"
 #include "engine/command_engine.h"
 #include "engine/reply_capture.h"
@@ -201,18 +202,15 @@ class Script {
   void OnDeviceNotAvailable();
 
  private:
+  friend class DeviceKeywords;
   // One keyword line; each family of keywords has a runner of its own.
   StepResult RunKeyword(const Keyword& keyword, const std::string& argument);
   StepResult RunFlowKeyword(const Keyword& keyword, const std::string& argument);
   StepResult RunValuesKeyword(const Keyword& keyword, const std::string& argument);
   StepResult RunShownKeyword(const Keyword& keyword, const std::string& argument);
   StepResult RunResultsKeyword(const Keyword& keyword, const std::string& argument);
-  StepResult RunProgram(int digit, const std::string& argument);
-  StepResult RunShellApp(const std::string& argument);
   StepResult VarInput(int n, const std::string& prompt);
   StepResult UserInput(const std::string& prompt);
-  StepResult CmdReply(int n, const std::string& argument);
-  StepResult CmdVerify(const std::string& argument);
   StepResult UserCheck(const std::string& question);
   StepResult EscSave(StepResult result);
   void JumpToLoopStart();
@@ -241,6 +239,7 @@ class Script {
   int scriptNumber_;
   ScriptState state_;
   std::vector<ScriptListener*> listeners_;
+  DeviceKeywords devices_{*this};
   bool ending_ = false;  // EndByEscape runs the rest of the script
 };
 
