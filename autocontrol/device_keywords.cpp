@@ -109,7 +109,7 @@ StepResult DeviceKeywords::CmdVerify(const std::string& argument) {
         script_.capture_.VerifyLog = "Verifying Device: " + device + "\r\n" +
                                      std::string(device.size() + 15, '=') + "\r\n" +
                                      script_.capture_.VerifyLog;
-        script_.ShowPassFailDialog();
+        script_.operator_.ShowPassFail();
       } else {
         script_.state_.VerifyRetry = false;
       }

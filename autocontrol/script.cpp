@@ -1,7 +1,6 @@
 #include "autocontrol/script.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "autocontrol/script_file.h"
 #include "engine/reply_format.h"
@@ -150,27 +149,6 @@ void Script::RemoveListener(ScriptListener& listener) {
   std::erase(listeners_, &listener);
 }
 
-StepResult Script::EscSave(StepResult result) {
-  const std::string name = SubstituteVariables(state_.AutoResultName);
-  Tell(&ScriptListener::OnAutoSave, AutoSave{name, state_.ResultsText, state_.CsvTracking});
-  return result;
-}
-
-void Script::ShowPassFailDialog() {
-  state_.VerifyRetry =
-      host_.ShowPassFail(state_.PassFailMessage, capture_.VerifyLog, capture_.FailCount) ? 1 : 0;
-}
-
-void Script::ShowPassFailDialog(std::string_view keyword) {
-  const double start = engine_.GetHost().Now();
-  const std::int32_t failCount = capture_.FailCount;
-  ShowPassFailDialog();
-  const std::string count = "Fail Count: " + std::to_string(failCount);
-  Report({keyword, state_.PassFailMessage,
-          failCount == 0 ? ScriptVerdict::Outcome::Passed : ScriptVerdict::Outcome::Failed, "",
-          count, 1, engine_.GetHost().Now() - start});
-}
-
 StepResult Script::RunKeyword(const Keyword& keyword, const std::string& argument) {
   switch (keyword.id) {
     case KeywordId::Language:
@@ -221,7 +199,7 @@ StepResult Script::RunKeyword(const Keyword& keyword, const std::string& argumen
     case KeywordId::TrackCsvResults:
     case KeywordId::DefineCsv:
     case KeywordId::UpdateCsv:
-      return RunResultsKeyword(keyword, argument);
+      return records_.Run(keyword, argument);
   }
   return StepResult::GoOn;
 }
@@ -238,9 +216,9 @@ StepResult Script::RunFlowKeyword(const Keyword& keyword, const std::string& arg
     case KeywordId::Exit:
       return StepResult::CloseApplication;
     case KeywordId::EscStop:
-      return s.EscFlag ? EscSave(StepResult::EndScript) : StepResult::Idle;
+      return s.EscFlag ? records_.SaveAuto(StepResult::EndScript) : StepResult::Idle;
     case KeywordId::EscExit:
-      return s.EscFlag ? EscSave(StepResult::CloseApplication) : StepResult::Idle;
+      return s.EscFlag ? records_.SaveAuto(StepResult::CloseApplication) : StepResult::Idle;
     case KeywordId::Wait:
       host_.Wait(2.0);
       break;
@@ -264,14 +242,14 @@ StepResult Script::RunFlowKeyword(const Keyword& keyword, const std::string& arg
     case KeywordId::LoopEnd:
       if (!s.LoopActive) return StepResult::Idle;
       JumpToLoopStart();
-      if (s.EscFlag) return EscSave(StepResult::EndScript);
+      if (s.EscFlag) return records_.SaveAuto(StepResult::EndScript);
       break;
     case KeywordId::LoopOnFail:
       if (capture_.FailCount < 1 || !s.LoopActive) return StepResult::Idle;
       s.PassFailMessage.clear();
-      ShowPassFailDialog(keyword.text);
+      operator_.Verdict(keyword.text);
       JumpToLoopStart();
-      if (argument == "UPDATE") UpdateCsv();
+      if (argument == "UPDATE") records_.UpdateCsv();
       capture_.FailCount = 0;
       break;
     case KeywordId::DebugOn:
@@ -309,9 +287,9 @@ StepResult Script::RunValuesKeyword(const Keyword& keyword, const std::string& a
       if (!argument.empty()) variable() = argument;
       break;
     case KeywordId::VarInput:
-      return VarInput(n, argument);
+      return operator_.VarInput(n, argument);
     case KeywordId::UserInput:
-      return UserInput(argument);
+      return operator_.UserInput(argument);
     case KeywordId::ShowVar:
       if (!variable().empty()) MessageLine(variable());
       break;
@@ -326,7 +304,7 @@ StepResult Script::RunValuesKeyword(const Keyword& keyword, const std::string& a
     case KeywordId::CmdVerify:
       return devices_.CmdVerify(argument);
     case KeywordId::UserCheck:
-      return UserCheck(argument);
+      return operator_.UserCheck(argument);
     default:
       break;
   }
@@ -362,109 +340,6 @@ StepResult Script::RunShownKeyword(const Keyword& keyword, const std::string& ar
   return StepResult::GoOn;
 }
 
-// Verdicts, fail counts, result texts and files, CSV tables.
-StepResult Script::RunResultsKeyword(const Keyword& keyword, const std::string& argument) {
-  ScriptState& s = state_;
-  const int n = keyword.digit;
-  // The bank V1..V9 or C1..C9 at the numbered keyword's digit.
-  auto variable = [this, n]() -> std::string& {
-    return state_.ScriptVariables[static_cast<std::size_t>(n - 1)];
-  };
-  switch (keyword.id) {
-    case KeywordId::StoreResults:
-      s.ResultsText += engine_.Display().Text();
-      break;
-    case KeywordId::StoreResultsClear:
-      s.ResultsText += engine_.Display().Text();
-      engine_.Display().Clear();
-      if (s.DebugTrace) MessageLine(TraceLine(keyword.text));
-      break;
-    case KeywordId::ResetResults:
-      s.ResultsText.clear();
-      break;
-    case KeywordId::SaveResults:
-      if (n >= 1 && n <= 9)
-        Tell(&ScriptListener::OnNumberedSave, n, std::string_view(s.ResultsText));
-      break;
-    case KeywordId::SaveResultsAuto:
-      s.AutoResultName = argument;
-      EscSave(StepResult::GoOn);
-      break;
-    case KeywordId::SaveResultsAutoEsc:
-      s.AutoResultName = argument;
-      break;
-    case KeywordId::FailClear:
-      capture_.FailCount = 0;
-      break;
-    case KeywordId::ShowFailCount:
-      if (capture_.FailCount > 0) MessageLine("Fail Count: " + std::to_string(capture_.FailCount));
-      break;
-    case KeywordId::PassFailMessage:
-      s.PassFailMessage.clear();
-      if (n >= 1 && !variable().empty()) s.PassFailMessage = variable();
-      ShowPassFailDialog(keyword.text);
-      break;
-    case KeywordId::ResetCsvResults:
-      Tell(&ScriptListener::OnCsvReset);
-      break;
-    case KeywordId::TrackCsvResults:
-      s.CsvTracking = true;
-      break;
-    case KeywordId::DefineCsv:
-      s.CsvDefinition = RemoveChars(argument, ",{}[];:'");
-      break;
-    case KeywordId::UpdateCsv:
-      UpdateCsv();
-      break;
-    default:
-      break;
-  }
-  return StepResult::GoOn;
-}
-
-StepResult Script::VarInput(int n, const std::string& prompt) {
-  if (prompt.empty()) return StepResult::Idle;
-  const std::string answer = host_.AskOperator(prompt, false, false);
-  const std::string_view trimmed = platform::TrimmedView(answer);
-  std::string label =
-      platform::TrimBlanks(ReplaceAll(ReplaceAll(prompt, "Enter:", ""), "Enter", ""));
-  // Built in one piece: an answer may be megabytes long.
-  std::string value;
-  value.reserve(label.size() + 3 + trimmed.size());
-  value.append("{").append(label).append("} ").append(trimmed);
-  state_.ScriptVariables[static_cast<std::size_t>(n - 1)] = std::move(value);
-  return StepResult::GoOn;
-}
-
-StepResult Script::UserInput(const std::string& prompt) {
-  if (prompt.empty()) return StepResult::Idle;
-  std::string answer = host_.AskOperator(prompt, true, false);
-  if (!answer.empty()) MessageLine("{" + prompt + "}  " + platform::TrimBlanks(answer));
-  return StepResult::GoOn;
-}
-
-StepResult Script::UserCheck(const std::string& question) {
-  if (question.empty()) return StepResult::GoOn;
-  const double start = engine_.GetHost().Now();
-  std::string answer = platform::ToUpper(host_.AskOperator(question, false, true));
-  using Outcome = ScriptVerdict::Outcome;
-  Outcome outcome = Outcome::Escaped;
-  if (answer.empty()) {
-    MessageLine("{ESC Pressed}  ");
-  } else if (answer == "PASS") {
-    MessageLine("{Check State = PASS}  ");
-    outcome = Outcome::Passed;
-  } else if (answer == "FAIL") {
-    MessageLine("{Check State = FAIL}  ");
-    ++capture_.FailCount;
-    outcome = Outcome::Failed;
-  } else {
-    return StepResult::GoOn;
-  }
-  Report({"[USERCHECK]", question, outcome, "", "", 1, engine_.GetHost().Now() - start});
-  return StepResult::GoOn;
-}
-
 std::string Script::VariableValue(int n) const {
   if (n < 1 || n > 9) return {};
   const std::string& text = state_.ScriptVariables[static_cast<std::size_t>(n - 1)];
@@ -483,45 +358,6 @@ std::string Script::SubstituteVariables(std::string_view text) const {
     }
   }
   return out;
-}
-
-// The value of a column whose tag ("(V1)", "(PF)" ...; any letter case) the
-// script knows; nothing for another tag.
-std::optional<std::string> Script::CsvValue(const std::string& tag) const {
-  if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
-      (tag[1] == 'V' || tag[1] == 'C' || tag[1] == 'R')) {
-    const auto n = static_cast<std::size_t>(tag[2] - '0');
-    if (tag[1] == 'V') return RemoveChars(VariableValue(static_cast<int>(n)), ",;");
-    if (tag[1] == 'C') return state_.ScriptConstants[n - 1];
-    return capture_.ScriptReplies[n - 1];
-  }
-  if (tag == "(PF)") return capture_.FailCount == 0 ? "Pass" : "Fail";
-  if (tag == "(FC)") return std::to_string(capture_.FailCount);
-  if (tag == "(MT)") return TimeText(1);
-  if (tag == "(TM)") return TimeText(2);
-  if (tag == "(MDY)") return DateText(1);
-  if (tag == "(DT)") return DateText(2);
-  return std::nullopt;
-}
-
-CsvUpdate Script::CsvRow() const {
-  CsvUpdate row{capture_.FailCount == 0, {}, {}};
-  // "Title(tag)|Title(tag)|...|": a blank field at the end is no column.
-  const std::vector<std::string> fields = platform::SplitFields(state_.CsvDefinition, '|');
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    const std::string& field = fields[i];
-    const std::size_t paren = field.find('(');
-    if (i + 1 < fields.size() || !platform::TrimBlanks(field).empty())
-      row.titles.push_back(paren == std::string::npos ? std::string() : field.substr(0, paren));
-    const std::string tag =
-        paren == std::string::npos ? "()" : platform::ToUpper(field.substr(paren));
-    if (std::optional<std::string> value = CsvValue(tag)) row.values.push_back(std::move(*value));
-  }
-  return row;
-}
-
-void Script::UpdateCsv() {
-  if (state_.CsvTracking) Tell(&ScriptListener::OnCsvUpdate, CsvRow());
 }
 
 std::string Script::DateText(int mode) const {

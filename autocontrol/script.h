@@ -12,15 +12,14 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <ctime>
-#include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "autocontrol/device_keywords.h"
+#include "autocontrol/operator_keywords.h"
+#include "autocontrol/record_keywords.h"
 #include "autocontrol/script_file.h"
 #include "engine/command_engine.h"
 #include "engine/reply_capture.h"
@@ -203,31 +202,20 @@ class Script {
 
  private:
   friend class DeviceKeywords;
+  friend class OperatorKeywords;
+  friend class RecordKeywords;
   // One keyword line; each family of keywords has a runner of its own.
   StepResult RunKeyword(const Keyword& keyword, const std::string& argument);
   StepResult RunFlowKeyword(const Keyword& keyword, const std::string& argument);
   StepResult RunValuesKeyword(const Keyword& keyword, const std::string& argument);
   StepResult RunShownKeyword(const Keyword& keyword, const std::string& argument);
-  StepResult RunResultsKeyword(const Keyword& keyword, const std::string& argument);
-  StepResult VarInput(int n, const std::string& prompt);
-  StepResult UserInput(const std::string& prompt);
-  StepResult UserCheck(const std::string& question);
-  StepResult EscSave(StepResult result);
   void JumpToLoopStart();
-  void ShowPassFailDialog();
-  // The verdict dialog of [PASSFAILMSG..] and [LOOPONFAIL], reported.
-  void ShowPassFailDialog(std::string_view keyword);
   // Tells every listener: Tell(&ScriptListener::OnVerdict, verdict).
   template <typename Event, typename... Args>
   void Tell(Event event, const Args&... args) {
     for (ScriptListener* listener : listeners_) (listener->*event)(args...);
   }
   void Report(const ScriptVerdict& verdict) { Tell(&ScriptListener::OnVerdict, verdict); }
-  // [UPDATECSV] while CSV tracking is on: the row, from the definition of
-  // [DEFINECSV] and the values now, to every listener.
-  void UpdateCsv();
-  CsvUpdate CsvRow() const;
-  std::optional<std::string> CsvValue(const std::string& tag) const;
   void MessageLine(const std::string& text);
   std::string TraceLine(std::string_view keyword) const;
 
@@ -240,6 +228,8 @@ class Script {
   ScriptState state_;
   std::vector<ScriptListener*> listeners_;
   DeviceKeywords devices_{*this};
+  OperatorKeywords operator_{*this};
+  RecordKeywords records_{*this};
   bool ending_ = false;  // EndByEscape runs the rest of the script
 };
 
