@@ -98,7 +98,7 @@ void Drain(ui::headless::HeadlessGui& gui) {
 }
 
 // One headless run, from its checks to its exit status.
-class HeadlessRun : public StationListener {
+class HeadlessRun : public StationListener, private OperatorAnswers {
  public:
   HeadlessRun(ui::headless::HeadlessGui& gui, Application& application,
               const HeadlessOptions& options, ProgramIo& io)
@@ -139,7 +139,7 @@ class HeadlessRun : public StationListener {
   int Usage(const std::string& text);
   bool OpenAnswers();
   void Listen();
-  std::optional<std::string> Answer(const std::string& form, const std::string& shown);
+  std::optional<std::string> Answer(const std::string& form, const std::string& shown) override;
   bool SelectDevice();
   bool DeliverSignals();
   void Escape() { gui_.Inject({kMainForm, tmain::kEscKey, ui::event::kClick, 0}); }
@@ -242,9 +242,7 @@ void HeadlessRun::Listen() {
   };
   app_.AddExchangeListener(report_);
   gui_.onIdle = [this] { return DeliverSignals(); };
-  app_.Dialogs().operatorAnswers = [this](const std::string& form, const std::string& shown) {
-    return Answer(form, shown);
-  };
+  app_.SetOperatorAnswers(this);
   app_.AddListener(*this);
   // Help has nothing to open without a window: its path is printed.
   gui_.onOpen = [this](const std::string& path) {

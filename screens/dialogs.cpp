@@ -92,7 +92,7 @@ ui::FormSpec MessageFormSpec(int dotsPerInch) {
 }
 
 void Dialogs::Show(const ui::FormSpec& form) {
-  if (beforeShow) beforeShow();
+  host_.BeforeDialog();
   gui_.ShowModal(form);
 }
 
@@ -139,7 +139,7 @@ bool Dialogs::OnEvent(const ui::Event& e, ui::EventReply& reply) {
 }
 
 void Dialogs::Escape() {
-  if (onEscape) onEscape();
+  host_.OnDialogEscape();
 }
 
 void Dialogs::CloseInput() {
@@ -273,8 +273,8 @@ void Dialogs::OnMessageEvent(const ui::Event& e, ui::EventReply& reply) {
                     overrides[2] >= 0 ? overrides[2] : 37);
     PlaceDialog(gui_, form, kMainForm);
     if (values_.FunctionKeyDisplay) gui_.SetVisible({form, tmessage::kBorder}, false);
-    if (operatorAnswers) {
-      operatorAnswers(form, ShownText(form));
+    if (answers_) {
+      answers_->Answer(form, ShownText(form));
       gui_.PostEvent({form, tmessage::kOk}, event::kClick, 0);
     }
     return;
@@ -297,14 +297,12 @@ std::string Dialogs::ShownText(const std::string& form) const {
     if (!values_.VerifyLog.empty()) text += "\n" + values_.VerifyLog + "[OK/RETRY]";
     return text;
   }
-  std::string caption = translate ? translate(values_.MessageCaption)
-                                  : std::string(platform::CutCaption(values_.MessageCaption).text);
-  return caption + ": " + values_.MessageText;
+  return host_.TranslateCaption(values_.MessageCaption) + ": " + values_.MessageText;
 }
 
 void Dialogs::AnswerFromOperator(const std::string& form) {
-  if (!operatorAnswers) return;
-  std::optional<std::string> answer = operatorAnswers(form, ShownText(form));
+  if (!answers_) return;
+  std::optional<std::string> answer = answers_->Answer(form, ShownText(form));
   // Trimmed where it lies: an answer may be megabytes long, and is held once.
   std::string word = answer ? std::move(*answer) : std::string("ESC");
   const std::string_view kept = platform::TrimmedView(word);

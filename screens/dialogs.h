@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -69,14 +68,43 @@ struct DialogValues {
   int MessageFontSlot = 21;
 };
 
+// What the dialogs need of the station around them.
+class DialogHost {
+ public:
+  virtual ~DialogHost() = default;
+  // ESC in a dialog: the script's loop ends and its ESC keywords act.
+  virtual void OnDialogEscape() = 0;
+  // Before a dialog opens and waits for the operator: the display is shown
+  // up to date first.
+  virtual void BeforeDialog() = 0;
+  // A caption with an identifier ("OK//20") in the chosen language.
+  virtual std::string TranslateCaption(const std::string& caption) const = 0;
+};
+
+// Headless operation: the operator's answers to the dialogs, from another
+// source than a window (a file, standard input, a test).
+class OperatorAnswers {
+ public:
+  virtual ~OperatorAnswers() = default;
+  // Asked once a dialog has loaded, with the text the dialog shows; returns
+  // the operator's answer line (a text, PASS, FAIL, OK, RETRY or ESC), or
+  // nothing at the end of the input (taken as ESC). An SPMSGBOX needs no
+  // answer: it is shown and closed.
+  virtual std::optional<std::string> Answer(const std::string& form, const std::string& shown) = 0;
+};
+
 class Dialogs {
  public:
-  explicit Dialogs(ui::Gui& gui) : gui_(gui) {}
+  Dialogs(ui::Gui& gui, DialogHost& host) : gui_(gui), host_(host) {}
 
   // The screen's density the forms are built for (fonts in pixels).
   void SetDotsPerInch(int dotsPerInch) { dotsPerInch_ = dotsPerInch; }
+  // Where the answers come from when no operator sits at a window; nullptr
+  // (the default): the operator's own keys and clicks.
+  void SetOperatorAnswers(OperatorAnswers* answers) { answers_ = answers; }
 
   DialogValues& Values() { return values_; }
+  const DialogValues& Values() const { return values_; }
 
   // DINPUT: returns the answer ("" after ESC).
   std::string AskInput(const std::string& prompt, bool enterPrefix, bool passFail);
@@ -88,22 +116,6 @@ class Dialogs {
 
   // Handles the events of the three forms; false for any other form.
   bool OnEvent(const ui::Event& event, ui::EventReply& reply);
-
-  // ESC in a dialog: the script's loop ends and its ESC keywords act.
-  std::function<void()> onEscape;
-  // Runs before a dialog opens and waits for the operator (the display is
-  // shown up to date first).
-  std::function<void()> beforeShow;
-  // Headless operation: asked once a dialog has loaded, with the text the
-  // dialog shows; returns the operator's answer line (a text, PASS, FAIL,
-  // OK, RETRY or ESC), or nothing at the end of the input (taken as ESC).
-  // An SPMSGBOX needs no answer: it is shown and closed.
-  std::function<std::optional<std::string>(const std::string& form, const std::string& shown)>
-      operatorAnswers;
-
-  // Turns a caption with an identifier ("OK//20") into the text of the
-  // chosen language; without it the text before "//" is shown.
-  std::function<std::string(const std::string& caption)> translate;
 
   // The text a dialog shows, as written for an operator at a console.
   std::string ShownText(const std::string& form) const;
@@ -118,6 +130,8 @@ class Dialogs {
   void CloseInput();
 
   ui::Gui& gui_;
+  DialogHost& host_;
+  OperatorAnswers* answers_ = nullptr;
   int dotsPerInch_ = ui::kReferenceDotsPerInch;
   DialogValues values_;
 };

@@ -56,6 +56,20 @@ class Application::GuiHost : public engine::Host {
   ui::Gui& gui_;
 };
 
+// What the dialogs need of the application.
+class Application::DialogSide : public DialogHost {
+ public:
+  explicit DialogSide(Application& app) : app_(app) {}
+  void OnDialogEscape() override { app_.script_->OnEscape(); }
+  void BeforeDialog() override { app_.engine_->Display().Flush(); }
+  std::string TranslateCaption(const std::string& caption) const override {
+    return app_.Translate(caption);
+  }
+
+ private:
+  Application& app_;
+};
+
 // The script's view of the application.
 class Application::ScriptSide : public autocontrol::ScriptHost {
  public:
@@ -82,13 +96,11 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
     app_.Tell([&](StationListener& l) { l.OnError(text); });
   }
   std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) override {
-    std::string answer = app_.dialogs_.AskInput(prompt, enterPrefix, passFail);
-    app_.Tell([&](StationListener& l) { l.OnOperatorAnswer(prompt, answer); });
-    return answer;
+    return app_.AskOperator(prompt, enterPrefix, passFail);
   }
   bool ShowPassFail(const std::string& message, const std::string& verifyLog,
                     int failCount) override {
-    return app_.dialogs_.ShowPassFail(message, verifyLog, failCount);
+    return app_.ShowPassFail(message, verifyLog, failCount);
   }
   void SelectLanguage(int index) override {
     // A keyword naming a language that is not loaded keeps the current one.
@@ -151,7 +163,8 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
       registry_(registry),
       host_(std::make_unique<GuiHost>(gui)),
       engine_(std::make_unique<engine::CommandEngine>(*host_, plainCapture_)),
-      dialogs_(gui),
+      dialogSide_(std::make_unique<DialogSide>(*this)),
+      dialogs_(gui, *dialogSide_),
       scriptSide_(std::make_unique<ScriptSide>(*this)),
       programSide_(std::make_unique<ProgramSide>(*this)),
       programs_(std::make_unique<programs::ProgramLoader>(*engine_, *programSide_,
@@ -159,9 +172,6 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
       entry_(gui, kMainForm) {
   BuildScript(0);
   engine_->OnLineFinished = [this] { programs_->OnLineFinished(); };
-  dialogs_.onEscape = [this] { script_->OnEscape(); };
-  dialogs_.translate = [this](const std::string& caption) { return Translate(caption); };
-  dialogs_.beforeShow = [this] { engine_->Display().Flush(); };
   gui_.SetEventSink(this);
 }
 
@@ -630,6 +640,17 @@ void Application::ReportDeviceNotAvailable(const std::string& entry, const std::
                  "Device Not Available!//40", "OK//20");
   dialogs_.Values().MessageBoxColourOverrides = {-1, -1, -1};
   script_->OnDeviceNotAvailable();
+}
+
+std::string Application::AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) {
+  std::string answer = dialogs_.AskInput(prompt, enterPrefix, passFail);
+  Tell([&](StationListener& l) { l.OnOperatorAnswer(prompt, answer); });
+  return answer;
+}
+
+bool Application::ShowPassFail(const std::string& message, const std::string& verifyLog,
+                               int failCount) {
+  return dialogs_.ShowPassFail(message, verifyLog, failCount);
 }
 
 void Application::ShowMessageBox(const std::string& text, const std::string& caption,

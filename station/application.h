@@ -125,7 +125,7 @@ class Application : public ui::EventSink {
   const programs::ProgramLoader& Programs() const { return *programs_; }
   const ui::look::Palette& Palette() const { return look_.Palette(); }
   const lang::Languages& Languages() const { return languages_; }
-  app::Dialogs& Dialogs() { return dialogs_; }
+  const app::Dialogs& Dialogs() const { return dialogs_; }
   const ShellState& Shell() const { return shell_; }
   const platform::DataFolders& Folders() const { return folders_; }
 
@@ -143,9 +143,16 @@ class Application : public ui::EventSink {
   // The rest of a running script as after ESC (autocontrol::Script::EndByEscape).
   void EndScriptByEscape();
 
-  // Shows a message to the operator (the program's message box).
+  // The dialogs, as a script shows them: the input dialog (its answer, ""
+  // after ESC), the pass/fail dialog (true: "Try Again"), and a message to
+  // the operator (the program's message box).
+  std::string AskOperator(const std::string& prompt, bool enterPrefix, bool passFail);
+  bool ShowPassFail(const std::string& message, const std::string& verifyLog, int failCount);
   void ShowMessageBox(const std::string& text, const std::string& caption,
                       const std::string& button);
+  // Where the dialogs' answers come from when no operator sits at a window
+  // (app::OperatorAnswers); nullptr: the window's own keys and clicks.
+  void SetOperatorAnswers(OperatorAnswers* answers) { dialogs_.SetOperatorAnswers(answers); }
   // The caption text in the chosen language ("OK//20" -> "OK" or its translation).
   std::string Translate(const std::string& caption) const;
 
@@ -160,6 +167,7 @@ class Application : public ui::EventSink {
 
  private:
   class GuiHost;
+  class DialogSide;
   class ScriptSide;
   class ProgramSide;
   struct MainEvent;
@@ -192,6 +200,7 @@ class Application : public ui::EventSink {
   std::unique_ptr<GuiHost> host_;
   engine::PlainReplyCapture plainCapture_;
   std::unique_ptr<engine::CommandEngine> engine_;
+  std::unique_ptr<DialogSide> dialogSide_;
   app::Dialogs dialogs_;
   lang::Languages languages_;
   std::unique_ptr<ScriptSide> scriptSide_;

@@ -269,7 +269,7 @@ TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
   };
   for (const auto& c : cases) {
     Station s(c.script);
-    s.application->Dialogs().operatorAnswers = [&s](const std::string&, const std::string& shown) {
+    s.answerBy = [&s](const std::string&, const std::string& shown) {
       if (shown.find("STOP") != std::string::npos) s.gui.Quit(0);
       return std::optional<std::string>("ESC");
     };

@@ -30,7 +30,7 @@ struct Links {
   std::vector<std::string> hid = {"Board A"}, usb = {}, serial = {};
 };
 
-struct Station : app::Surroundings, app::StationListener {
+struct Station : app::Surroundings, app::StationListener, app::OperatorAnswers {
   TestFolder folder;
   ui::headless::HeadlessGui gui;
   std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
@@ -41,7 +41,11 @@ struct Station : app::Surroundings, app::StationListener {
   std::deque<std::string> answers;  // operator answers, in order; none left: ESC
   std::vector<std::string> forms;   // the dialogs shown, in order
   std::vector<std::string> shown;   // what each showed
-  std::tm now{};                    // the local clock
+  // When set, answers instead of `answers` (a test that answers by what a
+  // dialog shows).
+  std::function<std::optional<std::string>(const std::string& form, const std::string& shown)>
+      answerBy;
+  std::tm now{};  // the local clock
   // How the script ended (Idle: it has not)
   autocontrol::StepResult ended = autocontrol::StepResult::Idle;
   // Starts the programs of [SHELLAPP]; by default nothing starts.
@@ -67,16 +71,7 @@ struct Station : app::Surroundings, app::StationListener {
     registry.SetTransport(devices::LinkKind::Usb, usb);
     registry.SetTransport(devices::LinkKind::Serial, serial);
     application = std::make_unique<app::Application>(gui, folders, registry, this);
-    application->Dialogs().operatorAnswers =
-        [this](const std::string& form, const std::string& text) -> std::optional<std::string> {
-      forms.push_back(form);
-      shown.push_back(text);
-      if (form == app::kMessageForm) return std::string("OK");
-      if (answers.empty()) return std::nullopt;
-      std::string a = answers.front();
-      answers.pop_front();
-      return a;
-    };
+    application->SetOperatorAnswers(this);
     now.tm_year = 126;  // 5 March 2026, 13:05
     now.tm_mon = 2;
     now.tm_mday = 5;
@@ -88,6 +83,16 @@ struct Station : app::Surroundings, app::StationListener {
   }
   void Run() { gui.Run(); }
   std::tm LocalTime() override { return now; }
+  std::optional<std::string> Answer(const std::string& form, const std::string& text) override {
+    forms.push_back(form);
+    shown.push_back(text);
+    if (answerBy) return answerBy(form, text);
+    if (form == app::kMessageForm) return std::string("OK");
+    if (answers.empty()) return std::nullopt;
+    std::string a = answers.front();
+    answers.pop_front();
+    return a;
+  }
   bool StartProgram(const Strings& argv, bool wait) override { return startProgram(argv, wait); }
   void OnScriptEnded(autocontrol::StepResult result) override {
     ended = result;

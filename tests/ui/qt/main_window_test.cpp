@@ -99,13 +99,13 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
     QTest::keyClicks(gui.ControlWidget({kInputForm, app::tinput::kAnswer}), "a,b;c");
     QTest::keyClick(d->windowHandle(), Qt::Key_Return);
   });
-  EXPECT_EQ(application->Dialogs().AskInput("Serial Number", false, false), "abc");
+  EXPECT_EQ(application->AskOperator("Serial Number", false, false), "abc");
 
   OnDialog(kPassFailForm, [this](FormWindow* d) {
     ExpectPlacesOf(gui, PassFailFormSpec(96));
     QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
   });
-  application->Dialogs().ShowPassFail("", "", 0);
+  application->ShowPassFail("", "", 0);
   EXPECT_FALSE(gui.FormLoaded(kPassFailForm));
 
   OnDialog(kMessageForm, [this](FormWindow* d) {
@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
     EXPECT_TRUE(gui.FormLoaded(kMessageForm));
     QTest::mouseClick(gui.ControlWidget({kMessageForm, app::tmessage::kOk}), Qt::LeftButton);
   });
-  application->Dialogs().ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20", 21);
+  application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
 }
 
