@@ -8,17 +8,10 @@ bool WantsWindow(const CommandOptions& options) {
   return !options.headless && !options.execLine && !options.RunsProgram() && !options.listDevices;
 }
 
-platform::Result<std::unique_ptr<ui::Gui>> OpenWindow(const std::string& programName) {
-  std::string why;
-  std::unique_ptr<ui::Gui> gui = ui::OpenWindowBackend(programName, why);
-  if (!gui) return platform::Result<>::Unsupported(std::move(why));
-  return gui;
-}
-
 Backend MakeBackend(const CommandOptions& options, const std::string& programName) {
   Backend backend;
   if (WantsWindow(options)) {
-    platform::Result<std::unique_ptr<ui::Gui>> window = OpenWindow(programName);
+    platform::Result<std::unique_ptr<ui::Gui>> window = ui::OpenWindowBackend(programName);
     if (window) {
       backend.gui = std::move(window).value();
       return backend;

@@ -28,8 +28,4 @@ bool WantsWindow(const CommandOptions& options);
 // Never fails: without a window the run is headless (Backend::window).
 Backend MakeBackend(const CommandOptions& options, const std::string& programName);
 
-// The window backend, or why there is none (this build has no window, no
-// display can be reached): something this machine cannot do.
-platform::Result<std::unique_ptr<ui::Gui>> OpenWindow(const std::string& programName);
-
 }  // namespace app

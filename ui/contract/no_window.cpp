@@ -3,9 +3,8 @@
 
 namespace ui {
 
-std::unique_ptr<Gui> OpenWindowBackend(const std::string&, std::string& why) {
-  why = "this build has no window";
-  return nullptr;
+platform::Result<std::unique_ptr<Gui>> OpenWindowBackend(const std::string&) {
+  return platform::Result<>::Unsupported("this build has no window");
 }
 
 }  // namespace ui

@@ -7,14 +7,15 @@
 #include <memory>
 #include <string>
 
+#include "platform/result.h"
 #include "ui/contract/gui.h"
 
 namespace ui {
 
-// A window backend ready for its first form, or nullptr with `why` set to
-// one line for the operator: the build has no window, no display exists,
-// or the window system did not start. `programName` is the program's name
-// as it was started (argv[0]).
-std::unique_ptr<Gui> OpenWindowBackend(const std::string& programName, std::string& why);
+// A window backend ready for its first form, or why there is none, in one
+// line for the operator (Unsupported): the build has no window, no display
+// exists, or the window system did not start. `programName` is the
+// program's name as it was started (argv[0]).
+platform::Result<std::unique_ptr<Gui>> OpenWindowBackend(const std::string& programName);
 
 }  // namespace ui

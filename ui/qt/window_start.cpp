@@ -124,10 +124,11 @@ std::string WhyNoWindow() {
 
 namespace ui {
 
-std::unique_ptr<Gui> OpenWindowBackend(const std::string& programName, std::string& why) {
+platform::Result<std::unique_ptr<Gui>> OpenWindowBackend(const std::string& programName) {
   std::unique_ptr<qt::DisplayConnection> probe;
-  why = qt::Check(probe);
-  if (!why.empty()) return nullptr;
+  if (std::string why = qt::Check(probe); !why.empty()) {
+    return platform::Result<>::Unsupported(std::move(why));
+  }
   ::setenv("QT_QPA_PLATFORM", qt::ChoosePlatform().c_str(), 1);
   // Qt keeps references to its arguments for the application's lifetime.
   // The program's own options are read elsewhere, so Qt sees only the name.
@@ -139,7 +140,7 @@ std::unique_ptr<Gui> OpenWindowBackend(const std::string& programName, std::stri
   auto application = std::make_unique<QApplication>(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Halvorn Terminal"));
   QGuiApplication::setDesktopFileName(QStringLiteral("halvorn-terminal"));
-  return std::make_unique<qt::QtGui>(std::move(application));
+  return std::unique_ptr<Gui>(std::make_unique<qt::QtGui>(std::move(application)));
 }
 
 }  // namespace ui
