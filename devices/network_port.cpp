@@ -137,31 +137,25 @@ Result<std::vector<Endpoint> > Resolve(const NetworkAddress& address,
   return std::move(lookup->endpoints);
 }
 
-// Connects without blocking; -1 with `error` set when this address fails.
-int Connect(const Endpoint& endpoint, SerialChannel::TimePoint deadline, std::string& error,
-            bool& timedOut) {
+// Marks the failure of a connection the deadline ended (not ETIMEDOUT,
+// which the system gives for a connection its own timers gave up on).
+constexpr int kDeadlinePassed = ETIME;
+
+// Connects without blocking: the socket, or why this address failed.
+Result<int> Connect(const Endpoint& endpoint, SerialChannel::TimePoint deadline) {
+  const auto failed = [](int fd, int error) {
+    if (fd >= 0) ::close(fd);
+    return Result<>::SystemFailureSaying(io::ErrorText(error), error);
+  };
   int fd = ::socket(endpoint.family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = io::ErrorText(errno);
-    return -1;
-  }
+  if (fd < 0) return failed(fd, errno);
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint.address), endpoint.length) != 0) {
-    if (errno != EINPROGRESS) {
-      error = io::ErrorText(errno);
-      ::close(fd);
-      return -1;
-    }
+    if (errno != EINPROGRESS) return failed(fd, errno);
+    if (!io::WaitFor(fd, POLLOUT, deadline)) return failed(fd, kDeadlinePassed);
     int soError = 0;
     socklen_t length = sizeof soError;
-    if (!io::WaitFor(fd, POLLOUT, deadline)) {
-      timedOut = true;
-      ::close(fd);
-      return -1;
-    }
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length) != 0 || soError != 0) {
-      error = io::ErrorText(soError != 0 ? soError : errno);
-      ::close(fd);
-      return -1;
+      return failed(fd, soError != 0 ? soError : errno);
     }
   }
   // Frames are small and each waits for its reply: send them at once.
@@ -248,17 +242,18 @@ Result<> NetworkPort::Open(const NetworkAddress& address, int baud, TimePoint de
   where_ = (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
   Result<std::vector<Endpoint> > endpoints = Resolve(address, deadline);
   if (!endpoints) return endpoints.Failure();
-  std::string lastError = "no address";
-  bool timedOut = false;
+  Result<int> connected = Result<>::SystemFailureSaying("no address");
   for (const Endpoint& endpoint : *endpoints) {
-    fd_ = Connect(endpoint, deadline, lastError, timedOut);
-    if (fd_ >= 0 || timedOut) break;
+    connected = Connect(endpoint, deadline);
+    if (connected || connected.ErrorNumber() == kDeadlinePassed) break;
   }
-  if (fd_ < 0) {
-    return Result<>::SystemFailureSaying(timedOut
+  if (!connected) {
+    return Result<>::SystemFailureSaying(connected.ErrorNumber() == kDeadlinePassed
                                              ? "no connection to " + where_ + " before the time-out"
-                                             : "cannot connect to " + where_ + ": " + lastError);
+                                             : "cannot connect to " + where_ + ": " +
+                                                   connected.Text());
   }
+  fd_ = *connected;
   if (address.telnet) {
     telnet_ = std::make_unique<TelnetClient>();
     if (Result<> agreed = Negotiate(baud, deadline); !agreed) {
