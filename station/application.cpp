@@ -579,7 +579,7 @@ std::string Application::SelectedDevice() const {
 void Application::ExecuteOnSelectedDevice(const std::string& given) {
   std::string line = platform::TrimBlanks(given);
   if (line.empty()) line = platform::TrimBlanks(gui_.Text({kMainForm, tmain::kCommandEntry}));
-  RunningCaption(1);
+  RunningCaption(true);
   std::string device = SelectedDevice();
   if (!line.empty() && !platform::TrimBlanks(device).empty()) {
     shell_.BusyFlag = true;
@@ -627,7 +627,7 @@ void Application::ExecuteOnSelectedDevice(const std::string& given) {
     }
     programs_->DiscardProgram();
   }
-  RunningCaption(0);
+  RunningCaption(false);
 }
 
 void Application::ReportDeviceNotAvailable(const std::string& entry, const std::string& reason) {
@@ -685,12 +685,12 @@ void Application::SetBusyState(BusyState state) {
   gui_.DoEvents();
 }
 
-void Application::RunningCaption(int mode) {
+void Application::RunningCaption(bool running) {
   if (!shell_.BaseCaptionTaken) {
     shell_.BaseCaption = gui_.Text({kMainForm, 0});
     shell_.BaseCaptionTaken = true;
   }
-  if (mode == 1) {
+  if (running) {
     std::string caption = shell_.BaseCaption;
     if (!shell_.RunningProgramName.empty()) {
       caption += " - [" + shell_.RunningProgramName + "]";

@@ -98,8 +98,9 @@ class Application : public ui::EventSink {
   // controls hidden and disabled, the ESC label and command bar shown.
   enum class BusyState { Busy, Normal };
   void SetBusyState(BusyState state);
-  // Caption while a command line runs (1) and afterwards (0).
-  void RunningCaption(int mode);
+  // The window's caption while a command line runs (with the running
+  // program's name), and afterwards.
+  void RunningCaption(bool running);
   // Save the display through the save dialog.
   void SaveDisplay();
   // True when no program file is loading and no command line is running.
