@@ -182,23 +182,6 @@ TEST_F(SerialLink, EntriesAndPortNamesComeFromTheConfigurationFiles) {
             "COM99 is not in the port map; /dev/ttyS98: No such file or directory");
 }
 
-// The one test on the link's real 10-second time-out: a reply that comes
-// just too late is dropped, so the commands after it get their own.
-TEST_F(SerialLink, LateReplyIsNeverTakenAsTheNextCommandsReply) {
-  peer.Serve([](const std::string& frame) {
-    if (frame != "@01ID\r") return std::string(frame == "@01MST\r" ? "0\r" : "OK\r");
-    std::this_thread::sleep_for(std::chrono::milliseconds(10'100));
-    return std::string("HALVORN SIM 01\r");
-  });
-  SerialTransport link(folder.Path());
-  LinkHandle handle = Open(link);
-  for (auto [command, expected] :
-       {std::pair{"ID", "(SERIAL Timeout)"}, {"MST", "0"}, {"EO=3", "OK"}}) {
-    link.SendReceive(handle, command, reply);
-    EXPECT_EQ(reply, expected) << command;
-  }
-}
-
 // A controller that ends its replies with CR LF: the LF right after a CR is
 // the end of that reply, whenever it comes, and is dropped; any other LF is
 // part of a reply.

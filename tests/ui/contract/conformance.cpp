@@ -59,6 +59,11 @@ ui::FormSpec GuiConformance::TestForm(const std::string& name) const {
   return form;
 }
 
+void GuiConformance::LoadSettled() {
+  gui().LoadForm(TestForm());
+  Settle();
+}
+
 bool GuiConformance::RunUntil(const std::function<bool()>& done) {
   const double end = gui().Now() + 2;
   while (!done()) {
@@ -89,8 +94,7 @@ std::string GuiConformance::Trace(std::initializer_list<int> codes) const {
 }
 
 TEST_P(GuiConformance, LoadingDeliversLoadingThenLoadedThenStartedOnce) {
-  gui().LoadForm(TestForm());
-  Settle();
+  LoadSettled();
   EXPECT_EQ(Trace({event::kLoading, event::kLoaded, event::kStarted}),
             "F:10/85=0 F:10/87=0 F:20/87=0 F:30/87=0 F:40/87=0 F:50/87=0 F:60/87=0 F:70/87=0 "
             "F:0/87=0 F:0/86=0");
@@ -101,8 +105,7 @@ TEST_P(GuiConformance, LoadingDeliversLoadingThenLoadedThenStartedOnce) {
 // The application changes controls inside its handlers; none of its calls
 // may come back as an event, not even from a later pass of the loop.
 TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
-  gui().LoadForm(TestForm());
-  Settle();
+  LoadSettled();
   events.clear();
   gui().SetText({"F", 20}, "typed"), gui().SelectItem({"F", 10}, 2),
       gui().SetChecked({"F", 30}, true);
@@ -116,8 +119,7 @@ TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
 }
 
 TEST_P(GuiConformance, PostedEventsArriveInOrderAndDoEventsRunsOnePass) {
-  gui().LoadForm(TestForm());
-  Settle();
+  LoadSettled();
   events.clear();
   onEvent = [this](const Event& e, EventReply&) {
     if (e.value == 1) gui().PostEvent({"F", 40}, event::kPosted, 9);  // waits for the next pass
@@ -133,8 +135,7 @@ TEST_P(GuiConformance, PostedEventsArriveInOrderAndDoEventsRunsOnePass) {
 }
 
 TEST_P(GuiConformance, AFormUnloadsItselfInsideItsOwnEventAndComesBackFresh) {
-  gui().LoadForm(TestForm());
-  Settle();
+  LoadSettled();
   onEvent = [this](const Event& e, EventReply&) {
     if (e.code == event::kPosted && e.value == 1) gui().UnloadForm("F");
   };
@@ -143,8 +144,7 @@ TEST_P(GuiConformance, AFormUnloadsItselfInsideItsOwnEventAndComesBackFresh) {
   gui().PostEvent({"F", 0}, event::kPosted, 2);  // dies with the form
   Settle();
   EXPECT_FALSE(gui().FormLoaded("F"));
-  gui().LoadForm(TestForm());
-  Settle();
+  LoadSettled();
   EXPECT_EQ(gui().Text({"F", 20}), "");
   EXPECT_EQ(Trace({event::kPosted}), "F:0/410=1");
 }
@@ -218,8 +218,7 @@ TEST_P(GuiConformance, ListsKeepEveryItemWholeAndSelectOnlyInside) {
 }
 
 TEST_P(GuiConformance, OperatorActionsChangeStateBeforeTheirEvent) {
-  gui().LoadForm(TestForm());
-  Settle();
+  LoadSettled();
   std::string seen;
   onEvent = [&](const Event& e, EventReply&) {
     if (e.code == event::kSelectionChange) seen += "picked " + gui().Text({"F", 10}) + ", ";
@@ -234,8 +233,7 @@ TEST_P(GuiConformance, OperatorActionsChangeStateBeforeTheirEvent) {
 }
 
 TEST_P(GuiConformance, SelectionAndFocusRoundTripAndFocusEventsComeFromTheLoop) {
-  gui().LoadForm(TestForm());
-  Settle();
+  LoadSettled();
   gui().SetText({"F", 20}, "abcdef");
   const std::pair<ui::TextSelection, ui::TextSelection> cases[] = {
       {{2, 5}, {2, 5}}, {{3, 3}, {3, 3}}, {{1, -1}, {1, 6}}};
@@ -299,8 +297,7 @@ TEST_P(GuiConformance, AcceleratorsArriveOnceAsClicksAndOtherKeysReachTheFocus) 
 }
 
 TEST_P(GuiConformance, ACloseRequestUnloadsUnlessRefused) {
-  gui().LoadForm(TestForm());
-  Settle();
+  LoadSettled();
   bool refuse = true;
   onEvent = [&](const Event& e, EventReply& reply) {
     reply.refuse = e.code == event::kCloseRequest && refuse;

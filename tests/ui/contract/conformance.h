@@ -58,6 +58,8 @@ class GuiConformance : public ::testing::TestWithParam<BackendFactory>, public u
   // a multi-line text box 60 and a label 70 that stretches to the right and
   // moves down with the form.
   ui::FormSpec TestForm(const std::string& name = "F") const;
+  // Loads form "F" and delivers the events of its loading.
+  void LoadSettled();
   // Pumps the event loop until `done` or two seconds of the backend's clock.
   bool RunUntil(const std::function<bool()>& done);
   // Pumps until no event came for a tenth of a second.

@@ -116,21 +116,6 @@ TEST(ResizeRule, TheMainWindowGrowsWithoutNewOverlaps) {
   EXPECT_EQ(display, (UnitRect{1, 5.5, 78, 15.25 + 18.75}));
 }
 
-TEST(ResizeRule, TheMinimumSizeGivesTheCreationGeometryBack) {
-  ui::headless::HeadlessGui gui;
-  const ui::FormSpec form = MainFormSpec(gui.Screen().dotsPerInch);
-  gui.LoadForm(form);
-  gui.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
-  gui.SetFormGeometry(kMainForm, {0, 0, 120, 90});
-  EXPECT_NE(gui.ControlGeometry({kMainForm, tmain::kDisplay}),
-            FindControl(form, tmain::kDisplay)->place);
-  gui.SetFormGeometry(kMainForm, {0, 0, 20, 20});  // below the minimum
-  EXPECT_EQ(gui.FormGeometry(kMainForm), (UnitRect{0, 0, 59, 41.25}));
-  for (const ui::ControlSpec& c : form.controls) {
-    EXPECT_EQ(gui.ControlGeometry({kMainForm, c.id}), c.place) << c.id;
-  }
-}
-
 // First created on top; labels, shapes and bars let clicks through.
 TEST(Stacking, ClicksReachTheControlsUnderCaptionsAndFrames) {
   ui::headless::HeadlessGui gui;

@@ -85,10 +85,8 @@ TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
 class CaptionPainter : public ::testing::Test {
  protected:
   void SetUp() override {
-    lang::LanguageFileContent content;
-    content.name = "Deutsch";
-    content.fontFace = "Tahoma";
-    content.records = {{14, u"Abbruch mit ESC//+5B"}, {2, u"Anzeige"}, {9, u""}};
+    lang::LanguageFileContent content{
+        "Deutsch", "Tahoma", 0, 0, {{14, u"Abbruch mit ESC//+5B"}, {2, u"Anzeige"}, {9, u""}}};
     std::string bytes;
     ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
     ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
