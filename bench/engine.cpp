@@ -39,6 +39,7 @@ class BenchHost : public engine::Host {
   void AppendToDisplay(const std::string& text) override { display_ += text; }
   void ShowByteCount(std::size_t bytes) override { counter_ = "Bytes: " + std::to_string(bytes); }
   void ShowBar(engine::Bar, const std::string& markup) override { bar_ = markup; }
+  void LineFinished() override {}
 
  private:
   Clock::time_point start_ = Clock::now();

@@ -122,7 +122,7 @@ void CommandEngine::ExecuteCommandLine(devices::Transport& link, devices::LinkHa
   state_.ExpectedValuesLine.clear();
   state_.ExpectedValuesPresent = false;
   display_.Flush();
-  if (OnLineFinished) OnLineFinished();
+  host_.LineFinished();
 }
 
 void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,10 +99,6 @@ class CommandEngine {
   // resets ExchangeTime.
   void DisplayExchange(std::string_view command, std::string_view reply, std::string_view expected,
                        int lineKind, int position);
-
-  // Called at the end of every line, after the expected values are cleared;
-  // the program runner clears its copy of the line here.
-  std::function<void()> OnLineFinished;
 
  private:
   struct Execution;  // the per-call block state

@@ -38,6 +38,9 @@ class Host {
   virtual void ShowByteCount(std::size_t bytes) = 0;
   // `bar` shows `markup` (engine/bar_markup.h) and is drawn at once.
   virtual void ShowBar(Bar bar, const std::string& markup) = 0;
+  // A command line has run to its end and its expected values are gone:
+  // whatever was loaded to run as that line is over.
+  virtual void LineFinished() = 0;
 };
 
 }  // namespace engine

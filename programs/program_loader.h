@@ -5,7 +5,7 @@
 // caller to hand ProgramCommandLine to the selected device.
 //
 //   ProgramLoader loader(engine, host, dataRoot);
-//   engine.OnLineFinished = [&] { loader.OnLineFinished(); };
+//   // and the engine's host, at the end of every line: loader.OnLineFinished();
 //   if (loader.LoadProgram(1, "")) RunOnSelectedDevice(loader.ProgramCommandLine);
 //
 // A load that gives no program says why in its result (see LoadProgram).

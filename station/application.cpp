@@ -24,7 +24,7 @@ constexpr const char* kFifoTooltip = "Add to History in First In First Out order
 // The engine's view of the main window.
 class Application::GuiHost : public engine::Host {
  public:
-  explicit GuiHost(ui::Gui& gui) : gui_(gui) {}
+  GuiHost(ui::Gui& gui, Application& app) : gui_(gui), app_(app) {}
   double Now() override { return gui_.Now(); }
   void Delay(double seconds) override { gui_.Delay(seconds); }
   void DoEvents() override { gui_.DoEvents(); }
@@ -51,9 +51,12 @@ class Application::GuiHost : public engine::Host {
     gui_.SetText({kMainForm, control}, markup);
     gui_.Redraw({kMainForm, control});
   }
+  // The program that ran as the line is done: its line is not judged again.
+  void LineFinished() override { app_.programs_->OnLineFinished(); }
 
  private:
   ui::Gui& gui_;
+  Application& app_;
 };
 
 // What the dialogs need of the application.
@@ -161,7 +164,7 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
       folders_(std::move(folders)),
       surroundings_(surroundings ? *surroundings : systemSurroundings_),
       registry_(registry),
-      host_(std::make_unique<GuiHost>(gui)),
+      host_(std::make_unique<GuiHost>(gui, *this)),
       engine_(std::make_unique<engine::CommandEngine>(*host_, plainCapture_)),
       dialogSide_(std::make_unique<DialogSide>(*this)),
       dialogs_(gui, *dialogSide_),
@@ -171,7 +174,6 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
                                                           folders_.GetDataRoot())),
       entry_(gui, kMainForm) {
   BuildScript(0);
-  engine_->OnLineFinished = [this] { programs_->OnLineFinished(); };
   gui_.SetEventSink(this);
 }
 

@@ -43,9 +43,7 @@ TEST_F(CommandLineTest, EmptyPiecesKeepTheirPositionsAndAreStillPolled) {
 
 TEST_F(CommandLineTest, ExpectedValuesWalkInStepWithTheCommandsAndAreUsedOnce) {
   int cleanEnds = 0;  // the end hook runs once the line is over and its values cleared
-  engine.OnLineFinished = [&] {
-    cleanEnds += !state.EngineRunning && !state.ExpectedValuesPresent;
-  };
+  host.onLineFinished = [&] { cleanEnds += !state.EngineRunning && !state.ExpectedValuesPresent; };
   Answer({{"A", {"1"}}, {"B", {"junk"}}, {"C", {"4"}}});
   Expect(" 1 ,  , 3 , surplus");
   Run("A,B,C");

@@ -259,6 +259,7 @@ TEST(ProgramKeys, CtrlF1RunsTheStoredProgramAndAMissingDeviceLeavesTheWindowUsab
   EXPECT_NE(s.Display().find("!! Expected: 5"), std::string::npos) << s.Display();
   EXPECT_EQ(s.FailCount(), 1);
   EXPECT_FALSE(s.application->Engine().State().ExpectedValuesPresent);
+  EXPECT_EQ(s.application->Programs().ProgramCommandLine, "");  // its line is over
   Station none({}, 0, {{}, {}, {}});
   ASSERT_TRUE(platform::WriteFileAtomic(none.folder / "AppPrograms/test02.prg", "PX,5\r\n"));
   none.Press(tmain::kProgramKeyFirst + 1);

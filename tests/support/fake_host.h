@@ -61,6 +61,10 @@ class FakeHost : public engine::Host {
     ++barsShown[bar];
     if (keepHistory) bars[bar].push_back(markup);
   }
+  void LineFinished() override {
+    if (onLineFinished) onLineFinished();
+  }
+  std::function<void()> onLineFinished;  // run at the end of every line
 
   double TotalDelay() const {
     double total = 0;
