@@ -98,7 +98,7 @@ void Drain(ui::headless::HeadlessGui& gui) {
 }
 
 // One headless run, from its checks to its exit status.
-class HeadlessRun : public StationListener, private OperatorAnswers {
+class HeadlessRun : public StationListener, private OperatorAnswers, private RunReport::Run {
  public:
   HeadlessRun(ui::headless::HeadlessGui& gui, Application& application,
               const HeadlessOptions& options, ProgramIo& io)
@@ -140,6 +140,9 @@ class HeadlessRun : public StationListener, private OperatorAnswers {
   bool OpenAnswers();
   void Listen();
   std::optional<std::string> Answer(const std::string& form, const std::string& shown) override;
+  // RunReport::Run
+  std::string ExchangeSource() const override;
+  RunReport::Properties Variables() const override;
   bool SelectDevice();
   bool DeliverSignals();
   void Escape() { gui_.Inject({kMainForm, tmain::kEscKey, ui::event::kClick, 0}); }
@@ -249,18 +252,21 @@ void HeadlessRun::Listen() {
     io_.err << "halvorn-terminal: help: " << path << "\n";
     io_.err.flush();
   };
-  report_.exchangeSource = [this] {
-    // The expected values of a program file are present while it runs.
-    return app_.Engine().State().ExpectedValuesPresent ? app_.Programs().FileName() : std::string();
-  };
-  report_.variables = [this] {
-    RunReport::Properties variables;
-    const auto& bank = app_.Script().State().ScriptVariables;
-    for (std::size_t n = 0; n < bank.size(); ++n) {
-      if (!bank[n].empty()) variables.emplace_back("V" + std::to_string(n + 1), bank[n]);
-    }
-    return variables;
-  };
+  report_.SetRun(this);
+}
+
+std::string HeadlessRun::ExchangeSource() const {
+  // The expected values of a program file are present while it runs.
+  return app_.Engine().State().ExpectedValuesPresent ? app_.Programs().FileName() : std::string();
+}
+
+RunReport::Properties HeadlessRun::Variables() const {
+  RunReport::Properties variables;
+  const auto& bank = app_.Script().State().ScriptVariables;
+  for (std::size_t n = 0; n < bank.size(); ++n) {
+    if (!bank[n].empty()) variables.emplace_back("V" + std::to_string(n + 1), bank[n]);
+  }
+  return variables;
 }
 
 // Operator dialogs print what they show on standard error and take their

@@ -132,8 +132,8 @@ void RunReport::BeginSuite() {
 void RunReport::EndSuite() {
   Suite& suite = suites_.back();
   suite.seconds = clock_() - suite.start;
-  if (variables) {
-    for (auto& property : variables()) suite.properties.push_back(std::move(property));
+  if (run_) {
+    for (auto& property : run_->Variables()) suite.properties.push_back(std::move(property));
   }
 }
 
@@ -151,7 +151,7 @@ RunReport::Case& RunReport::Add(std::string classname, std::string name, Case::K
 void RunReport::OnExchange(const engine::ExchangeVerdict& e) {
   if (!e.replied) ++noReply_;
   if (!keepCases_ || (e.replied && e.check == engine::Check::None && !everyExchange_)) return;
-  std::string source = exchangeSource ? exchangeSource() : std::string();
+  std::string source = run_ ? run_->ExchangeSource() : std::string();
   if (source.empty()) source = name_;
   const Kind kind = !e.replied                         ? Kind::Error
                     : e.check == engine::Check::Failed ? Kind::Failed
@@ -202,7 +202,7 @@ void RunReport::OnLoopRestart() {
 
 void RunReport::DeviceNotAvailable(const std::string& entry, const std::string& reason) {
   if (!keepCases_) return;
-  std::string source = exchangeSource ? exchangeSource() : std::string();
+  std::string source = run_ ? run_->ExchangeSource() : std::string();
   Case& c = Add(source.empty() ? name_ : source,
                 entry.empty() ? "Device Not Available" : "Device Not Available: " + entry,
                 Kind::Error, 0);

@@ -66,11 +66,19 @@ class RunReport : public engine::ExchangeListener, public autocontrol::ScriptLis
   void DeviceNotAvailable(const std::string& entry, const std::string& reason);
   void OperatorAnswer(const std::string& prompt, const std::string& answer);
 
-  // Where the exchanges of the line running now come from (a program file
-  // while one runs); the run's name when not set or empty.
-  std::function<std::string()> exchangeSource;
-  // The script's variables to keep with a pass when it ends.
-  std::function<Properties()> variables;
+  // What the report asks of the run it records.
+  class Run {
+   public:
+    virtual ~Run() = default;
+    // Where the exchanges of the line running now come from (a program file
+    // while one runs); "" for the run's name.
+    virtual std::string ExchangeSource() const = 0;
+    // The script's variables to keep with a suite when it ends.
+    virtual Properties Variables() const = 0;
+  };
+  // Without one (the default) every exchange is the run's and no variables
+  // are kept.
+  void SetRun(const Run* run) { run_ = run; }
 
   // Exchanges that got no reply (time-out, link error).
   int NoReplyCount() const { return noReply_; }
@@ -92,6 +100,7 @@ class RunReport : public engine::ExchangeListener, public autocontrol::ScriptLis
   bool everyExchange_;
   bool keepCases_;
   std::function<double()> clock_;
+  const Run* run_ = nullptr;
   std::vector<Suite> suites_;
   int answers_ = 0;  // answers in the suite running now
   int noReply_ = 0;
