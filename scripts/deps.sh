@@ -9,6 +9,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           qt6-base-dev qt6-svg-dev fonts-liberation2 fonts-dejavu-core xvfb xauth xdotool
           # line editing in the headless line terminal
           libedit-dev
+          # the station's records database, and its shell for reading them back
+          libsqlite3-dev sqlite3
           # real peers in the tests: a serial device server, a JUnit reader,
           # the package checkers
           ser2net python3-junitparser lintian desktop-file-utils dpkg-dev)

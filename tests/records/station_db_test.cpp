@@ -1,0 +1,198 @@
+// The station database and its writer, read back by Python's sqlite3 (a
+// reader that is not our code): what a run leaves, what stands in the
+// database's place, runs left open by killed programs, lost records.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/files.h"
+#include "records/record_writer.h"
+#include "support/child_process.h"
+#include "support/test_folder.h"
+
+namespace {
+
+using namespace records;
+using testing_support::RunProcess;
+using testing_support::TestFolder;
+
+// What Python's sqlite3 prints for `query` on `db`: one repr() per row.
+std::string Query(const std::string& db, const std::string& query) {
+  const auto run = RunProcess({"/usr/bin/python3", "-c",
+                               "import sqlite3, sys\n"
+                               "for row in sqlite3.connect(sys.argv[1]).execute(sys.argv[2]):\n"
+                               "  print(repr(row))",
+                               db, query});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  return run.out;
+}
+
+WriterSettings Settings(const std::string& db, const std::string& station = "Bench 1",
+                        int busyMilliseconds = 5000) {
+  WriterSettings settings;
+  settings.path = db;
+  settings.station = station;
+  settings.host = "host1";
+  settings.busyTimeoutMilliseconds = busyMilliseconds;
+  return settings;
+}
+
+RunStart Start(const std::string& uuid, std::int64_t pid = 1) {
+  return {uuid, "1.0", "script", "autocontrol_1.txt", "ab12", "op", "2026-12-08T10:00:00Z",
+          60,   pid,   "boot"};
+}
+
+// One unit of `number` with one exchange and the verdict `verdict`.
+void Unit(RecordWriter& w, int number, const std::string& verdict, const std::string& serial) {
+  w.Add(UnitStart{number, "2026-12-08T10:00:01Z"});
+  w.Add(ExchangeRecord{number, number, "Axis 01", "PX", "1234", "==1234", "ok", 812, "t"});
+  w.Add(UnitEnd{number, "s", "2026-12-08T10:00:02Z", verdict, verdict == "fail", {{"V1", serial}}});
+}
+
+TEST(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
+  TestFolder folder;
+  const std::string db = folder / "records.db";
+  {
+    RecordWriter w(Settings(db));
+    w.Add(Start("u-1"));
+    Unit(w, 1, "pass", std::string("SN-1\0\xE9", 6));  // a NUL and an 8-bit byte
+    Unit(w, 2, "fail", "SN-2");
+    w.Add(AnswerRecord{2, "Enter Serial Number", "SN-2", "input"});
+    w.Add(VerdictRecord{2, "[USERCHECK]", "Looks right", "fail"});
+    w.Add(FileRecord{2, "AutoResults/Unit0002.txt", "results", 2, 10, "cd34", ""});
+    w.Add(RunEnd{"2026-12-08T10:00:03Z", "end", 1, 1});
+    w.Finish();
+    EXPECT_EQ(w.Lost(), 0);
+    EXPECT_FALSE(w.TakeFailure());
+  }
+  EXPECT_EQ(Query(db,
+                  "SELECT s.name, s.host, r.uuid, r.mode, r.file, r.ending, r.exit_status, "
+                  "r.fail_count FROM run r JOIN station s ON s.id = r.station_id"),
+            "('Bench 1', 'host1', 'u-1', 'script', 'autocontrol_1.txt', 'end', 1, 1)\n");
+  EXPECT_EQ(Query(db,
+                  "SELECT u.number, u.verdict, v.value, e.command, e.reply, e.outcome, "
+                  "e.round_trip_us FROM unit u JOIN unit_value v ON v.unit_id = u.id "
+                  "JOIN exchange e ON e.unit_id = u.id ORDER BY u.number"),
+            "(1, 'pass', 'SN-1\\x00é', 'PX', '1234', 'ok', 812)\n"
+            "(2, 'fail', 'SN-2', 'PX', '1234', 'ok', 812)\n");
+  EXPECT_EQ(Query(db,
+                  "SELECT u.number, a.answer, d.outcome, f.path FROM answer a "
+                  "JOIN unit u ON u.id = a.unit_id JOIN verdict d ON d.unit_id = u.id "
+                  "JOIN file f ON f.unit_id = u.id"),
+            "(2, 'SN-2', 'fail', 'AutoResults/Unit0002.txt')\n");
+  EXPECT_EQ(Query(db, "PRAGMA integrity_check") + Query(db, "PRAGMA user_version") +
+                Query(db, "PRAGMA journal_mode"),
+            "('ok',)\n(1,)\n('wal',)\n");
+}
+
+// A unit goes into the database whole or not at all: a record that cannot
+// be written takes the unit's other records with it (its end too, which
+// finds no unit), counted as lost, and the reason is given once; the next
+// unit is written as ever.
+TEST(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
+  TestFolder folder;
+  const std::string db = folder / "records.db";
+  RecordWriter w(Settings(db));
+  w.Add(Start("u-1"));
+  w.Sync();
+  w.Add(UnitStart{1, "t"});
+  w.Add(ExchangeRecord{1, 1, "Axis 01", "PX", "1", "", "ok", 1, "t"});
+  w.Add(ExchangeRecord{7, 2, "Axis 01", "PX", "1", "", "ok", 1, "t"});  // unit 7 never started
+  w.Add(UnitEnd{1, "t", "t", "pass", 0, {}});
+  Unit(w, 2, "pass", "SN-2");
+  w.Sync();
+  EXPECT_EQ(w.Lost(), 4);
+  const auto reason = w.TakeFailure();
+  ASSERT_TRUE(reason);
+  EXPECT_NE(reason->find("unit 7 never started"), std::string::npos) << *reason;
+  EXPECT_FALSE(w.TakeFailure());
+  EXPECT_EQ(Query(db, "SELECT number, verdict FROM unit"), "(2, 'pass')\n");
+}
+
+// Whatever stands where the database should be: the run is told why and
+// nothing is deleted; only a file that is no database is moved aside (its
+// bytes kept) and a new database started in its place.
+TEST(StationDatabase, WhatStandsInItsPlaceIsKeptAndNamed) {
+  const struct {
+    const char* name;
+    std::string content;  // "" leaves the place as made below
+    const char* said;     // in the writer's reason; "" for none
+  } cases[] = {
+      {"folder", "", "is not a file"},
+      {"damaged", "not a database, only bytes \x01\x02\xff", ""},
+      {"future", "", "schema version 9; this program knows up to 1"},
+      {"missing/records.db", "", "cannot open the records database"},
+  };
+  for (const auto& c : cases) {
+    TestFolder folder;
+    const std::string db = folder / c.name;
+    if (std::string(c.name) == "folder") {
+      ASSERT_EQ(::mkdir(db.c_str(), 0700), 0);
+    }
+    if (!c.content.empty()) {
+      ASSERT_TRUE(platform::WriteFileAtomic(db, c.content));
+    }
+    if (std::string(c.name) == "future") Query(db, "PRAGMA user_version = 9");
+    RecordWriter w(Settings(db));
+    Unit(w, 1, "pass", "SN-1");
+    w.Finish();
+    const auto reason = w.TakeFailure();
+    EXPECT_EQ(reason.value_or("").find(c.said) != std::string::npos && (reason || !*c.said), true)
+        << c.name << ": " << reason.value_or("(none)");
+    if (c.content.empty()) {
+      EXPECT_EQ(w.Lost(), 3) << c.name;
+      continue;
+    }
+    std::string kept;
+    ASSERT_TRUE(platform::ReadFile(w.SetAside(), kept)) << w.SetAside();
+    EXPECT_EQ(kept, c.content);
+    EXPECT_EQ(Query(db, "PRAGMA integrity_check"), "('ok',)\n");
+  }
+}
+
+// A run without an end whose program is gone was killed: the next start on
+// the station marks it so; a run whose program still runs (another terminal
+// on the same data root) and other stations' runs are left open.
+TEST(StationDatabase, RunsLeftOpenByKilledProgramsAreMarkedAtTheNextStart) {
+  TestFolder folder;
+  const std::string db = folder / "records.db";
+  for (const auto& [station, uuid, pid] : {std::tuple{"Bench 1", "gone", 100},
+                                           {"Bench 1", "running", 200},
+                                           {"Bench 2", "other", 100}}) {
+    RecordWriter w(Settings(db, station));
+    w.Add(Start(uuid, pid));
+    w.Finish();
+  }
+  RecordWriter next(
+      {db, "Bench 1", "host1", 5000, 16,
+       [](std::int64_t pid, const std::string& boot) { return pid == 200 && boot == "boot"; }});
+  next.Sync();
+  EXPECT_EQ(next.KilledRunsMarked(), 1);
+  EXPECT_EQ(Query(db, "SELECT uuid, ending FROM run ORDER BY id"),
+            "('gone', 'killed')\n('running', None)\n('other', None)\n");
+}
+
+// Another program holding the database's lock past the busy time-out: the
+// records are lost and counted, the run is not held up longer than that.
+TEST(StationDatabase, ALockHeldPastTheBusyTimeOutLosesTheRecordsNotTheRun) {
+  TestFolder folder;
+  const std::string db = folder / "records.db";
+  RecordWriter(Settings(db)).Sync();
+  testing_support::InteractiveProcess holder(
+      {"/usr/bin/python3", "-c",
+       "import sqlite3, sys\nc = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+       "c.execute('BEGIN EXCLUSIVE')\nprint('held', flush=True)\nsys.stdin.read()",
+       db});
+  ASSERT_TRUE(holder.WaitForOutput("held", 1, 30)) << holder.Err();
+  RecordWriter w(Settings(db, "Bench 1", 50));
+  w.Add(Start("u-1"));
+  Unit(w, 1, "pass", "SN-1");
+  w.Sync();
+  EXPECT_EQ(w.Lost(), 4);
+  EXPECT_NE(w.TakeFailure().value_or("").find("locked"), std::string::npos);
+  holder.CloseInput();
+  EXPECT_EQ(holder.Wait(30), 0);
+}
+
+}  // namespace
