@@ -8,9 +8,10 @@
 namespace app {
 namespace {
 
-constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device",
-                                         "--exec",      "--program", "--report"};
-constexpr const char* kFlags[] = {"--headless", "--list-devices", "--help", "--version"};
+constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device", "--exec",
+                                         "--program",   "--report",  "--records"};
+constexpr const char* kFlags[] = {"--headless", "--list-devices", "--no-records", "--help",
+                                  "--version"};
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -26,6 +27,8 @@ std::string TakeValue(CommandOptions& o, const std::string& name, const std::str
     o.execLine = v;
   } else if (name == "--report") {
     o.reportFile = v;
+  } else if (name == "--records") {
+    o.recordsFile = v;
   } else if (name == "--device") {
     o.device = platform::ReadWholeNumber(v);
     if (!o.device)
@@ -52,6 +55,7 @@ std::string Conflict(const CommandOptions& o) {
   if (o.listDevices && (o.execLine || o.RunsProgram() || o.scriptNumber != 0)) {
     return "--list-devices runs alone, not with a script, --exec or --program";
   }
+  if (o.noRecords && !o.recordsFile.empty()) return "--records and --no-records exclude each other";
   if (!o.reportFile.empty() && (o.listDevices || !(o.headless || o.execLine || o.RunsProgram()))) {
     return "--report needs a headless run: --headless with a script, --exec or --program";
   }
@@ -94,6 +98,7 @@ platform::Result<CommandOptions> ParseCommandOptions(const std::vector<std::stri
       // A flag given twice asks for the same thing twice.
       options.headless = options.headless || a == "--headless";
       options.listDevices = options.listDevices || a == "--list-devices";
+      options.noRecords = options.noRecords || a == "--no-records";
       options.help = options.help || a == "--help";
       options.version = options.version || a == "--version";
       continue;

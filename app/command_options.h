@@ -2,7 +2,7 @@
 //
 //   halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]
 //                    [--device N] [--exec LINE] [--program N|FILE] [--list-devices]
-//                    [--report FILE] [--help] [--version]
+//                    [--report FILE] [--records FILE | --no-records] [--help] [--version]
 //
 // "/A<n>" selects the numbered start-up script. It is read the way the
 // program has always read its switches: the arguments are joined, upper-cased
@@ -27,6 +27,8 @@ namespace app {
 struct CommandOptions : HeadlessOptions {
   std::string dataRoot;  // empty: the default data folder
   bool headless = false;
+  std::string recordsFile;  // empty: AppConfig/Records.cfg's, else the default
+  bool noRecords = false;
   bool help = false;
   bool version = false;
 };
@@ -34,7 +36,8 @@ struct CommandOptions : HeadlessOptions {
 // Reads the arguments (without the program name). Every option that takes a
 // value needs a non-empty one and may be given once; a word starting with
 // "--" that is no option is an error; --exec, --program, a start-up script
-// and --list-devices exclude each other, and --report needs a headless run.
+// and --list-devices exclude each other, --report needs a headless run, and
+// --records and --no-records exclude each other.
 // An error is a caller mistake whose text names the option at fault (the
 // first error found). With --help or --version the words are read the same
 // way but an error is not one: their text is what was asked for.
@@ -46,7 +49,8 @@ int ReadScriptSwitch(const std::string& commandLine);
 inline constexpr const char* kUsage =
     "usage: halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]\n"
     "                        [--device N] [--exec LINE] [--program N|FILE] [--list-devices]\n"
-    "                        [--report FILE] [--help] [--version]\n";
+    "                        [--report FILE] [--records FILE | --no-records]\n"
+    "                        [--help] [--version]\n";
 
 // --help: the usage, what each option does and the exit statuses.
 inline constexpr const char* kHelp =
@@ -62,6 +66,9 @@ inline constexpr const char* kHelp =
     "                    values on the selected device, then exit\n"
     "  --list-devices    print the device list, one entry a line\n"
     "  --report FILE     write a JUnit XML report of the run's verdicts\n"
+    "  --records FILE    keep the station's records in the database FILE\n"
+    "                    (default: AppResults/records.db in the data folder)\n"
+    "  --no-records      keep no station records for this run\n"
     "  --help, --version this text; the version\n"
     "\n"
     "Exit status, the first that applies: 2 usage error, 3 device not available or\n"

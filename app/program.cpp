@@ -9,9 +9,11 @@
 #include "console/stop_signals.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "programs/program_file.h"
 #include "screens/main_form.h"
 #include "station/application.h"
 #include "station/help.h"
+#include "station/station_records.h"
 
 namespace app {
 namespace {
@@ -53,6 +55,23 @@ int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& opti
 int EndedEarly(int status) {
   const int signal = stop_signals::StopSignal();
   return signal != 0 ? kExitSignal + signal : status;
+}
+
+// Where the station's records go: AppConfig/Records.cfg, then the command
+// line. A listing of the devices is no run and keeps none.
+RecordsSettings RecordsFor(const CommandOptions& options, const platform::DataFolders& folders,
+                           std::ostream& err) {
+  std::vector<std::string> notes;
+  RecordsSettings settings = ReadRecordsSettings(folders.GetDataRoot(), {}, notes);
+  for (const std::string& note : notes) err << "halvorn-terminal: " << note << "\n";
+  if (!options.recordsFile.empty()) settings = {true, options.recordsFile, settings.station};
+  if (options.noRecords || options.listDevices) settings.enabled = false;
+  return settings;
+}
+
+std::string ProgramFileOf(const CommandOptions& options, const platform::DataFolders& folders) {
+  if (options.programNumber == 0) return options.programFile;
+  return folders.DataPath("AppPrograms\\" + programs::StoredProgramFileName(options.programNumber));
 }
 
 }  // namespace
@@ -115,8 +134,21 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   } errors(io.err);
   application.AddListener(errors);
   application.SetGuideSources(GuideSources(platform::ExecutableFolder()));
-  if (backend.headless) return RunHeadless(*backend.headless, application, options, io);
-  return RunWindow(*backend.gui, application, options, io.err);
+  StationRecords recording(application, RecordsFor(options, folders, io.err),
+                           !backend.headless       ? "window"
+                           : options.execLine      ? "exec"
+                           : options.RunsProgram() ? "program"
+                                                   : "terminal",
+                           ProgramFileOf(options, folders));
+  int status = backend.headless ? RunHeadless(*backend.headless, application, options, io)
+                                : RunWindow(*backend.gui, application, options, io.err);
+  recording.End(status);
+  // Records the station lost make the run's status as any lost record does.
+  if (recording.Lost() > 0 &&
+      (status == kExitOk || status == kExitFailed || status == kExitNoReply)) {
+    status = kExitRecordLost;
+  }
+  return status;
 }
 
 }  // namespace app

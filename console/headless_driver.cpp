@@ -125,7 +125,8 @@ class HeadlessRun : public StationListener, private OperatorAnswers, private Run
   // The script's end ends the run; the operator's answers and the devices
   // that could not be opened go into the report.
   void OnScriptEnded(autocontrol::StepResult /*result*/) override { gui_.Quit(0); }
-  void OnOperatorAnswer(const std::string& prompt, const std::string& answer) override {
+  void OnOperatorAnswer(const std::string& prompt, const std::string& answer,
+                        bool /*passFail*/) override {
     report_.OperatorAnswer(prompt, answer);
   }
   void OnDeviceNotAvailable(const std::string& entry, const std::string& reason) override {

@@ -200,26 +200,17 @@ SerialTiming ParseSerialTiming(std::string_view fileText, double replyTimeoutSec
                                const std::string& fileName, std::vector<std::string>& notes) {
   SerialTiming timing;
   const SerialTiming defaults;
-  std::string_view text = WithoutByteOrderMark(fileText);
-  int number = 0;
-  for (std::size_t start = 0; start <= text.size();) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = TrimmedView(text.substr(start, end - start));
-    ++number;
-    start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
-    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+  for (const platform::SettingLine& line : platform::SettingLines(fileText)) {
     auto note = [&](const std::string& why) {
-      notes.push_back(fileName + ", line " + std::to_string(number) + ": \"" + std::string(line) +
-                      "\": " + why);
+      notes.push_back(fileName + ", line " + std::to_string(line.number) + ": \"" +
+                      std::string(line.text) + "\": " + why);
     };
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) {
+    if (line.name.empty()) {
       note("not NAME=value; the line is ignored");
       continue;
     }
-    const std::string name = platform::ToUpper(TrimmedView(line.substr(0, equals)));
-    const std::string_view value = TrimmedView(line.substr(equals + 1));
+    const std::string& name = line.name;
+    const std::string_view value = line.value;
     if (name != "SETTLE") {
       note("unknown name (the one name is SETTLE); the line is ignored");
       continue;

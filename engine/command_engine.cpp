@@ -162,6 +162,7 @@ void CommandEngine::ExecuteCommand(Execution& run, const std::string& command,
                                   shownExpected,
                                   position,
                                   status == devices::LinkStatus::Ok,
+                                  status == devices::LinkStatus::TimedOut,
                                   check,
                                   state_.ExchangeTime};
     for (ExchangeListener* listener : listeners_) listener->OnExchange(verdict);

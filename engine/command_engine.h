@@ -47,6 +47,7 @@ struct ExchangeVerdict {
   std::string_view expected;  // after the unit conversion; may be empty
   int position;               // in the command line
   bool replied;               // false: time-out or link error, no reply came
+  bool timedOut;              // ... and it was a time-out
   Check check;
   double seconds;  // the exchange time
 };

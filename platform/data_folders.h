@@ -23,6 +23,7 @@ inline constexpr const char* kDataFolders[] = {
     "AppPrograms\\AutoControl",
     "AppPrograms\\AutoControl\\AutoResults",
     "AppConfig",
+    "AppResults",  // the station's records database
     "Docs",
 };
 

@@ -221,4 +221,26 @@ std::string Quoted(std::string_view value) {
          " bytes)";
 }
 
+std::vector<SettingLine> SettingLines(std::string_view fileText) {
+  std::vector<SettingLine> lines;
+  const std::string_view text = WithoutByteOrderMark(fileText);
+  int number = 0;
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = TrimmedView(text.substr(start, end - start));
+    ++number;
+    start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+      lines.push_back({number, line, "", {}});
+    } else {
+      lines.push_back({number, line, ToUpper(TrimmedView(line.substr(0, equals))),
+                       TrimmedView(line.substr(equals + 1))});
+    }
+  }
+  return lines;
+}
+
 }  // namespace platform

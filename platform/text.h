@@ -46,6 +46,19 @@ inline char ToUpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 std::string ToUpper(std::string_view text);
+// One line of a NAME=value settings file (AppConfig/*.cfg): blank lines and
+// comments ("#" or ";" first) are not lines; a line without "=" has `name`
+// empty. `name` is upper case; `name` and `value` are trimmed.
+struct SettingLine {
+  int number;             // from 1
+  std::string_view text;  // the whole line, trimmed
+  std::string name;
+  std::string_view value;
+};
+// The lines of `fileText` (CR LF, LF or CR ends; a byte order mark first is
+// no part of it); views into `fileText`.
+std::vector<SettingLine> SettingLines(std::string_view fileText);
+
 // Equal when compared with ASCII letters in upper case.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // Every occurrence of `from` replaced by `to`, left to right.

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 
 namespace records {
 
@@ -197,10 +199,15 @@ class StationDatabase::Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
+  // The text stays bound without a copy until Run(): a record's text may be
+  // an answer of 16 MiB, and memory must stay bounded whatever it holds.
   Statement& Text(std::string_view text) {
-    const std::string utf8 = Latin1ToUtf8(text);
-    sqlite3_bind_text64(statement_, ++bound_, utf8.data(), utf8.size(), SQLITE_TRANSIENT,
-                        SQLITE_UTF8);
+    std::string_view utf8 = text;
+    if (std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; })) {
+      converted_.push_back(Latin1ToUtf8(text));
+      utf8 = converted_.back();
+    }
+    sqlite3_bind_text64(statement_, ++bound_, utf8.data(), utf8.size(), SQLITE_STATIC, SQLITE_UTF8);
     return *this;
   }
   Statement& Integer(std::int64_t value) {
@@ -217,6 +224,7 @@ class StationDatabase::Statement {
   // Runs it; `row` gets the first column of a row it returns (0 for none).
   Result<> Run(const std::string& what, std::int64_t* row = nullptr) {
     if (!statement_) {
+      converted_.clear();
       bound_ = 0;
       return Failure(db_, what);
     }
@@ -226,6 +234,7 @@ class StationDatabase::Statement {
     Result<> result = code == SQLITE_DONE ? Result<>() : Failure(db_, what);
     sqlite3_reset(statement_);
     sqlite3_clear_bindings(statement_);
+    converted_.clear();
     bound_ = 0;
     return result;
   }
@@ -234,6 +243,7 @@ class StationDatabase::Statement {
   sqlite3* db_;
   sqlite3_stmt* statement_ = nullptr;
   int bound_ = 0;
+  std::deque<std::string> converted_;  // texts bound after conversion, until Run()
 };
 
 Result<std::unique_ptr<StationDatabase>> StationDatabase::Open(const std::string& path,

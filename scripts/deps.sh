@@ -9,8 +9,9 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           qt6-base-dev qt6-svg-dev fonts-liberation2 fonts-dejavu-core xvfb xauth xdotool
           # line editing in the headless line terminal
           libedit-dev
-          # the station's records database, and its shell for reading them back
-          libsqlite3-dev sqlite3
+          # the station's records database, its shell for reading them back, and
+          # the SHA-256 of the files a run names
+          libsqlite3-dev sqlite3 libssl-dev
           # real peers in the tests: a serial device server, a JUnit reader,
           # the package checkers
           ser2net python3-junitparser lintian desktop-file-utils dpkg-dev)

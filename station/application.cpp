@@ -192,18 +192,20 @@ void Application::RemoveListener(StationListener& listener) {
 }
 
 void Application::BuildScript(int scriptNumber) {
-  // A record that could not be written is told where the operator looks and
-  // where it is read without a window.
   auto results = std::make_unique<records::ResultFiles>(
-      folders_.GetDataRoot(), [this](const std::string& text) {
-        engine_->DisplayExchange(text, "", "", engine::kMessageLine, 0);
-        scriptSide_->ReportError(text);
-      });
+      folders_.GetDataRoot(), [this](const std::string& text) { ReportRecordError(text); });
   auto script = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
                                                       folders_.GetDataRoot(), scriptNumber);
   script->AddListener(*results);
   script_ = std::move(script);
   results_ = std::move(results);
+}
+
+// A record that could not be written is told where the operator looks and
+// where it is read without a window.
+void Application::ReportRecordError(const std::string& text) {
+  engine_->DisplayExchange(text, "", "", engine::kMessageLine, 0);
+  scriptSide_->ReportError(text);
 }
 
 void Application::AddExchangeListener(engine::ExchangeListener& listener) {
@@ -257,6 +259,7 @@ void Application::Start(const StartUp& startUp) {
   shell_.BusyBackColour = automatic ? 39 : 21;
   engine_->State().AutomaticMode = automatic;
   shell_.RunningProgramName.clear();
+  Tell([](StationListener& l) { l.OnStarted(); });
   for (ui::FormSpec form : {InputFormSpec(dotsPerInch), PassFailFormSpec(dotsPerInch),
                             MessageFormSpec(dotsPerInch), MainFormSpec(dotsPerInch)}) {
     look_.KeepForm(std::move(form));
@@ -646,7 +649,7 @@ void Application::ReportDeviceNotAvailable(const std::string& entry, const std::
 
 std::string Application::AskOperator(const std::string& prompt, bool enterPrefix, bool passFail) {
   std::string answer = dialogs_.AskInput(prompt, enterPrefix, passFail);
-  Tell([&](StationListener& l) { l.OnOperatorAnswer(prompt, answer); });
+  Tell([&](StationListener& l) { l.OnOperatorAnswer(prompt, answer, passFail); });
   return answer;
 }
 

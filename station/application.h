@@ -133,6 +133,8 @@ class Application : public ui::EventSink {
   // The front end's hold on the engine and the script it drives: who hears
   // the exchanges, the display and the script's verdicts, the display
   // written out, and the script ended as ESC ends it.
+  // A record that could not be written: on the display and to the listeners.
+  void ReportRecordError(const std::string& text);
   void AddExchangeListener(engine::ExchangeListener& listener);
   void RemoveExchangeListener(engine::ExchangeListener& listener);
   void AddScriptListener(autocontrol::ScriptListener& listener);

@@ -18,8 +18,13 @@ class StationListener {
   // A device entry that could not be opened (and why, when the link tells),
   // or a line that found no device selected (`entry` empty).
   virtual void OnDeviceNotAvailable(const std::string& /*entry*/, const std::string& /*reason*/) {}
-  // An answer the operator gave a script's dialog.
-  virtual void OnOperatorAnswer(const std::string& /*prompt*/, const std::string& /*answer*/) {}
+  // The application has started: its script (if any) is loaded, its
+  // listeners can be added.
+  virtual void OnStarted() {}
+  // An answer the operator gave a script's dialog (`passFail`: the pass/fail
+  // question's).
+  virtual void OnOperatorAnswer(const std::string& /*prompt*/, const std::string& /*answer*/,
+                                bool /*passFail*/) {}
   // The script ended (EndScript) or closed the application (CloseApplication).
   virtual void OnScriptEnded(autocontrol::StepResult /*result*/) {}
   // What the operator must learn even without the display (a record that

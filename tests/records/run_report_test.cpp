@@ -10,8 +10,8 @@ using Outcome = autocontrol::ScriptVerdict::Outcome;
 
 TEST(RunReport, TextIsEscapedAndVerificationsNameEveryDifference) {
   app::RunReport report("exec", true, true, [] { return 0.0; });
-  report.OnExchange({"X<&\"", "\xE9\x01", "'1'", 3, true, engine::Check::Failed, 0.25});
-  report.OnExchange({"PX", "(SERIAL Timeout)", "", 4, false, engine::Check::None, 10});
+  report.OnExchange({"X<&\"", "\xE9\x01", "'1'", 3, true, false, engine::Check::Failed, 0.25});
+  report.OnExchange({"PX", "(SERIAL Timeout)", "", 4, false, true, engine::Check::None, 10});
   report.OnVerdict({"[CMDVERIFY]", "LSPD,HSPD,ID ", Outcome::Failed, "100|200",
                     "Warning: Serial Timeout!\r\nLSPD = 100\r\nHSPD = 250\r\nID = X\r\n", 2, 1});
   report.Finish();

@@ -1,0 +1,232 @@
+#include "station/station_records.h"
+
+#include <pwd.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <random>
+
+#include "autocontrol/script_file.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "records/digest.h"
+#include "screens/main_form.h"
+#include "station/application.h"
+
+namespace app {
+
+namespace {
+
+std::string HostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
+  return name;
+}
+
+std::string LoginName() {
+  if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_name) return user->pw_name;
+  return std::to_string(::geteuid());
+}
+
+// This boot of the machine: a process id recorded in another boot means nothing now.
+std::string BootId() {
+  std::string id;
+  if (!platform::ReadFile("/proc/sys/kernel/random/boot_id", id)) return "";
+  return platform::TrimBlanks(platform::ReplaceAll(id, "\n", ""));
+}
+
+bool Alive(std::int64_t processId, const std::string& bootId) {
+  if (bootId != BootId() || processId <= 0) return false;
+  return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+}
+
+// A random (version 4) UUID.
+std::string NewUuid() {
+  std::random_device random;
+  unsigned char b[16];
+  for (unsigned char& byte : b) byte = static_cast<unsigned char>(random());
+  b[6] = static_cast<unsigned char>((b[6] & 0x0F) | 0x40);
+  b[8] = static_cast<unsigned char>((b[8] & 0x3F) | 0x80);
+  char text[37];
+  std::snprintf(text, sizeof text,
+                "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", b[0], b[1],
+                b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
+                b[15]);
+  return text;
+}
+
+int UtcOffsetMinutes() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return static_cast<int>(local.tm_gmtoff / 60);
+}
+
+// The name of a file for the records: as given, with the data root left out.
+std::string Relative(const std::string& path, const std::string& dataRoot) {
+  const std::string root = dataRoot.ends_with('/') ? dataRoot : dataRoot + "/";
+  return path.starts_with(root) ? path.substr(root.size()) : path;
+}
+
+}  // namespace
+
+RecordsSettings ReadRecordsSettings(const std::string& dataRoot, RecordsSettings settings,
+                                    std::vector<std::string>& notes) {
+  const std::string path = platform::DataFolders(dataRoot).DataPath("AppConfig\\Records.cfg");
+  std::string text;
+  if (!platform::FileExists(path) || !platform::ReadFile(path, text)) return settings;
+  for (const platform::SettingLine& line : platform::SettingLines(text)) {
+    const std::string where =
+        path + ", line " + std::to_string(line.number) + ": \"" + std::string(line.text) + "\": ";
+    if (line.name == "RECORDS" && platform::EqualsNoCase(line.value, "OFF")) {
+      settings.enabled = false;
+    } else if (line.name == "RECORDS" && !line.value.empty()) {
+      settings.path = line.value.front() == '/'
+                          ? std::string(line.value)
+                          : platform::DataFolders(dataRoot).DataPath(std::string(line.value));
+    } else if (line.name == "STATION" && !line.value.empty()) {
+      settings.station = line.value;
+    } else if (line.name == "RECORDS" || line.name == "STATION") {
+      notes.push_back(where + "no value; the line is ignored");
+    } else {
+      notes.push_back(where + "unknown (the names are RECORDS and STATION); the line is ignored");
+    }
+  }
+  return settings;
+}
+
+StationRecords::StationRecords(Application& application, const RecordsSettings& settings,
+                               std::string mode, std::string file)
+    : app_(application), mode_(std::move(mode)), file_(std::move(file)) {
+  if (settings.enabled) settings_ = settings;
+  app_.AddListener(*this);
+}
+
+StationRecords::~StationRecords() {
+  app_.RemoveListener(*this);
+  if (!listening_) return;
+  app_.RemoveExchangeListener(*recorder_);
+  app_.RemoveScriptListener(*recorder_);
+  app_.RemoveScriptListener(*this);
+}
+
+// The database is opened once the data folders exist.
+void StationRecords::OnStarted() {
+  if (listening_ || !settings_) return;
+  listening_ = true;
+  records::WriterSettings writer;
+  const std::string root = app_.Folders().GetDataRoot();
+  writer.path = !settings_->path.empty()
+                    ? settings_->path
+                    : platform::DataFolders(root).DataPath("AppResults\\records.db");
+  writer.host = HostName();
+  writer.station = !settings_->station.empty() ? settings_->station : writer.host;
+  writer.alive = Alive;
+  writer_ = std::make_unique<records::RecordWriter>(std::move(writer));
+  const bool script = app_.Shell().AutoControlMode;
+  std::string file = file_;
+  if (script) {
+    file = autocontrol::ScriptFilePath(app_.Folders().GetDataRoot(), app_.Shell().ScriptNumber);
+  }
+  std::string content;
+  const bool read = !file.empty() && platform::ReadFile(file, content);
+  records::RunStart start{NewUuid(),
+                          std::string(kVersionSuffix + 1),
+                          script ? "script" : mode_,
+                          Relative(file, app_.Folders().GetDataRoot()),
+                          read ? records::Sha256Hex(content) : "",
+                          LoginName(),
+                          UtcNow(),
+                          UtcOffsetMinutes(),
+                          ::getpid(),
+                          BootId()};
+  recorder_ = std::make_unique<records::StationRecorder>(
+      *writer_, static_cast<const records::StationRecorder::Run&>(*this), script);
+  recorder_->Begin(std::move(start));
+  app_.AddExchangeListener(*recorder_);
+  app_.AddScriptListener(*recorder_);
+  app_.AddScriptListener(*this);
+}
+
+void StationRecords::OnOperatorAnswer(const std::string& prompt, const std::string& answer,
+                                      bool passFail) {
+  if (!listening_) return;
+  // ESC at a dialog leaves the answer empty and the script's ESC flag set
+  // before the answer is told.
+  const bool escaped = answer.empty() && Escaped();
+  recorder_->OperatorAnswer(prompt, answer, passFail, escaped);
+}
+
+void StationRecords::OnDeviceNotAvailable(const std::string& entry, const std::string& reason) {
+  if (listening_) recorder_->DeviceNotAvailable(entry, reason);
+}
+
+void StationRecords::OnScriptEnded(autocontrol::StepResult result) {
+  closedByScript_ = result == autocontrol::StepResult::CloseApplication;
+  // Read now: the flag may be gone by the run's end.
+  endedByEscape_ = Escaped();
+}
+
+void StationRecords::End(int exitStatus) {
+  if (!listening_) return;
+  std::string ending = "end";
+  if (exitStatus > 128) {
+    ending = "signal " + std::to_string(exitStatus - 128);
+  } else if (closedByScript_) {
+    ending = "exit";
+  } else if (Escaped() || endedByEscape_) {
+    ending = "esc";
+  }
+  recorder_->End({UtcNow(), ending, exitStatus, FailCount()});
+  writer_->Finish();
+  ReportFailure();
+}
+
+void StationRecords::ReportFailure() {
+  if (!writer_) return;
+  if (const std::optional<std::string> failure = writer_->TakeFailure()) {
+    app_.ReportRecordError("The station's records are not being kept: " + *failure);
+  }
+}
+
+std::string StationRecords::DeviceEntry() const {
+  return app_.SelectedDevice();
+}
+
+int StationRecords::FailCount() const {
+  return app_.PlainCapture().FailCount;
+}
+
+bool StationRecords::Escaped() const {
+  return app_.Script().State().EscFlag;
+}
+
+std::vector<std::pair<std::string, std::string>> StationRecords::Values() const {
+  std::vector<std::pair<std::string, std::string>> values;
+  const auto add = [&values](char bank, const std::array<std::string, 9>& texts) {
+    for (std::size_t n = 0; n < texts.size(); ++n) {
+      if (!texts[n].empty()) values.emplace_back(bank + std::to_string(n + 1), texts[n]);
+    }
+  };
+  add('V', app_.Script().State().ScriptVariables);
+  add('R', app_.PlainCapture().ScriptReplies);
+  add('C', app_.Script().State().ScriptConstants);
+  return values;
+}
+
+std::string StationRecords::UtcNow() const {
+  timeval now{};
+  ::gettimeofday(&now, nullptr);
+  std::tm utc{};
+  gmtime_r(&now.tv_sec, &utc);
+  char text[40];
+  const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(now.tv_usec / 1000));
+  return text;
+}
+
+}  // namespace app

@@ -1,0 +1,85 @@
+// The run's record in the station database (records/station_db.h): where
+// it is kept and under which station's name, and the glue between the
+// application's events and the recorder.
+//
+// AppConfig/Records.cfg (NAME=value lines, "#" comments):
+//   RECORDS=<file>   the database; relative to the data root; OFF: none
+//   STATION=<name>   the station's name in the records (default: host name)
+// The command line's --records FILE and --no-records win over the file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "records/station_recorder.h"
+#include "station/station_listener.h"
+
+namespace app {
+
+class Application;
+
+struct RecordsSettings {
+  bool enabled = true;
+  std::string path;     // the database file; "" for <data root>/AppResults/records.db
+  std::string station;  // "" for the host name
+};
+
+// `settings` with what AppConfig/Records.cfg under `dataRoot` sets; each
+// line it cannot use is named in `notes` and left out.
+RecordsSettings ReadRecordsSettings(const std::string& dataRoot, RecordsSettings settings,
+                                    std::vector<std::string>& notes);
+
+// Records the run of an application from its start (StationListener's
+// OnStarted) to End().
+class StationRecords : public StationListener,
+                       public autocontrol::ScriptListener,
+                       private records::StationRecorder::Run {
+ public:
+  // `mode`: the front end ("window", "terminal", "exec", "program"); a run
+  // of a start-up script is recorded as "script". `file`: the program file
+  // of a --program run, "" for none.
+  StationRecords(Application& application, const RecordsSettings& settings, std::string mode,
+                 std::string file);
+  ~StationRecords() override;
+  StationRecords(const StationRecords&) = delete;
+  StationRecords& operator=(const StationRecords&) = delete;
+
+  // The run has ended with `exitStatus` (128 + n: signal n).
+  void End(int exitStatus);
+  // Records that could not be written (the reason has been reported).
+  std::int64_t Lost() const { return writer_ ? writer_->Lost() : 0; }
+
+  // StationListener
+  void OnStarted() override;
+  void OnOperatorAnswer(const std::string& prompt, const std::string& answer,
+                        bool passFail) override;
+  void OnDeviceNotAvailable(const std::string& entry, const std::string& reason) override;
+  void OnScriptEnded(autocontrol::StepResult result) override;
+  // ScriptListener: the writer's first failure is reported at a unit's end.
+  void OnLoopRestart() override { ReportFailure(); }
+
+ private:
+  // records::StationRecorder::Run
+  std::string DeviceEntry() const override;
+  int FailCount() const override;
+  bool Escaped() const override;
+  std::vector<std::pair<std::string, std::string>> Values() const override;
+  std::string UtcNow() const override;
+
+  void ReportFailure();
+
+  Application& app_;
+  std::optional<RecordsSettings> settings_;  // none: no records are kept
+  std::string mode_, file_;
+  std::unique_ptr<records::RecordWriter> writer_;
+  std::unique_ptr<records::StationRecorder> recorder_;
+  bool listening_ = false;
+  bool closedByScript_ = false;
+  bool endedByEscape_ = false;  // the script ended after ESC
+};
+
+}  // namespace app
