@@ -31,26 +31,6 @@ std::string Read(const std::string& path) {
   return back;
 }
 
-// A pipe without a writer would block an ordinary open for ever; a huge
-// (here sparse) file is refused by its size before a byte is read.
-TEST(Files, OnlyRegularFilesWithinTheLimitAreReadAndNothingBlocks) {
-  TestFolder dir;
-  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-  ASSERT_TRUE(platform::WriteFileAtomic(dir / "huge", ""));
-  ASSERT_EQ(::truncate((dir / "huge").c_str(), 1 << 30), 0);
-  std::string out = "stale";
-  for (const std::string& path :
-       {dir.Path(), dir / "fifo", std::string("/dev/null"), dir / "huge"}) {
-    EXPECT_EQ(platform::ReadFile(path, out).Kind(), ResultKind::CallerMistake) << path;
-    EXPECT_EQ(out, "");
-  }
-  ASSERT_TRUE(platform::WriteFileAtomic(dir / "five", "12345"));
-  EXPECT_TRUE(platform::ReadFile(dir / "five", out, 5) &&
-              !platform::ReadFile(dir / "five", out, 4));
-  EXPECT_EQ(platform::ReadFile(dir / "none", out).Kind(), ResultKind::SystemFailure);
-  EXPECT_EQ(platform::RemoveFile(dir / "none").Kind(), ResultKind::SystemFailure);
-}
-
 // A replaced file keeps its permissions; a link in its place is replaced,
 // never written through.
 TEST(Files, ReplacedFilesKeepTheirModeAndLinksAreNeverWrittenThrough) {
@@ -208,12 +188,17 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
 
 // The checks made before a run reads a file or takes a folder: what passes,
 // what is refused and in which words (the caller puts the path in front).
-TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePath) {
+// Reading itself refuses what the file check refuses, and alike: a pipe
+// without a writer (which would block an ordinary open for ever) and a huge
+// (here sparse) file, by its size before a byte is read.
+TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePathAndReadingAgrees) {
   TestFolder dir;
   ASSERT_TRUE(platform::WriteFileAtomic(dir / "small", "12345"));
-  ASSERT_TRUE(platform::WriteFileAtomic(dir / "locked", "x"));
+  ASSERT_TRUE(platform::WriteFileAtomic(dir / "locked", "12345"));
   ASSERT_EQ(::chmod((dir / "locked").c_str(), 0), 0);
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  ASSERT_TRUE(platform::WriteFileAtomic(dir / "huge", ""));
+  ASSERT_EQ(::truncate((dir / "huge").c_str(), 1 << 30), 0);
   const bool privileged = ::access((dir / "locked").c_str(), R_OK) == 0;  // root reads anything
   struct Case {
     std::string path;
@@ -224,6 +209,8 @@ TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePath) {
   };
   const std::string missing = std::strerror(ENOENT);
   const std::string locked = privileged ? "" : std::strerror(EACCES);
+  const std::string huge =
+      "it is too large (1073741824 bytes; at most " + std::to_string(platform::kReadLimit) + ")";
   const Case cases[] = {
       {dir / "small", 5, "", "", "it is not a folder"},
       {dir / "small", 4, "it is too large (5 bytes; at most 4)",
@@ -233,12 +220,16 @@ TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePath) {
       {dir.Path(), 100, "it is a folder", "it is a folder", ""},
       {dir / "fifo", 0, "it is not a regular file", "", "it is not a folder"},
       {"/dev/null", 0, "it is not a regular file", "", "it is not a folder"},
+      {dir / "huge", platform::kReadLimit, huge.c_str(), huge.c_str(), "it is not a folder"},
   };
   for (const Case& c : cases) {
     const platform::Result<> checks[] = {platform::CheckReadableFile(c.path, c.limit),
                                          platform::CheckReadableFileOrStream(c.path, c.limit),
                                          platform::CheckFolder(c.path)};
     const char* const expected[] = {c.file, c.stream, c.folder};
+    std::string read = "stale";
+    EXPECT_EQ(platform::ReadFile(c.path, read, c.limit).Kind(), checks[0].Kind()) << c.path;
+    EXPECT_EQ(read, checks[0] ? "12345" : "") << c.path;
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(checks[i].Text(), expected[i]) << c.path << " check " << i;
       EXPECT_EQ(bool(checks[i]), std::string(expected[i]).empty()) << c.path << " check " << i;
@@ -251,6 +242,7 @@ TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePath) {
       }
     }
   }
+  EXPECT_EQ(platform::RemoveFile(dir / "none").Kind(), ResultKind::SystemFailure);
 }
 
 }  // namespace
