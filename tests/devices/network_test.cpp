@@ -1,14 +1,11 @@
 // Serial device servers: the address rules, the telnet side of RFC 2217 as
 // pure bookkeeping, and the link against scripted servers on loopback ports.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <thread>
 
 #include "devices/network_port.h"
 #include "devices/serial_transport.h"

@@ -156,9 +156,10 @@ class SerialLink : public ::testing::Test {
 TEST_F(SerialLink, EntriesAndPortNamesComeFromTheConfigurationFiles) {
   SerialTransport link(folder.Path() + "/");
   std::string file = folder / "appconfig/comm_ports.CFG";
+  EXPECT_TRUE(link.ListEntries().empty());  // no file
   for (std::string text : {"", "\xEF\xBB\xBF"}) {
-    EXPECT_TRUE(link.ListEntries().empty());
     ASSERT_TRUE(platform::WriteFileAtomic(file, text));
+    EXPECT_TRUE(link.ListEntries().empty()) << text.size();
   }
   // A byte order mark is skipped; lines end at CR, LF is ignored, lines are
   // trimmed and blank ones skipped.
