@@ -104,8 +104,6 @@ TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
     double settle;
     const char* note;  // "" for none
   } cases[] = {
-      {"", 1.0, ""},
-      {"SETTLE=0.5", 0.5, ""},
       {"\xEF\xBB\xBF# waits\r\n; more\r\n\r\n  settle = 2 \r\n", 2.0, ""},
       {"SETTLE=0", 0.0, ""},
       {"SETTLE=10", 10.0, ""},

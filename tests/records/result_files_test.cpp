@@ -71,7 +71,6 @@ TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
     Strings taken;  // names in AutoResults before the save
     Files saved;    // the names the save wrote
   } cases[] = {
-      {"My Test #1", false, {}, {{"MyTest10001.txt", "text"}}},
       {"", false, {"MyTestData0001.txt"}, {{"MyTestData0002.txt", "text"}}},
       {"a\\b\x01"
        "c\x7F../d",
