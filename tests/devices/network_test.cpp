@@ -121,8 +121,7 @@ bool AgreeOnTheLine(Peer& s, int baud) {
 class NetworkLink : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(platform::CreateDirectory(folder / "AppConfig")); }
-  // Opens COM1 mapped to `url` on a link with a time-out of `seconds`.
-  // The handle is kept for Exchange(); the result says why an open failed.
+  // Opens COM1 mapped to `url`; the handle is kept for Exchange().
   platform::Result<devices::LinkHandle> Open(const std::string& url, double seconds = 0.3) {
     EXPECT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Map.cfg", "COM1=" + url));
     link = std::make_unique<devices::SerialTransport>(folder.Path(), seconds);

@@ -100,8 +100,6 @@ TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
   }
 }
 
-// When every number 0001 .. 9999 is taken, the save says so of each of its
-// files.
 TEST(ResultFiles, ASaveWithEveryNumberTakenIsLost) {
   Records r;
   for (int n = 1; n <= 9999; ++n) {
