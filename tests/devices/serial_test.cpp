@@ -110,6 +110,7 @@ TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
        "line 1: \"SETTLE=10.5\": the settle time is longer than the reply time-out of 10 s"},
       {"SETTLE=1e3", 1.0, "not a number of seconds"},
       {"SETTLE=.", 1.0, "not a number of seconds"},
+      {"SETTLE=1.2.3", 1.0, "not a number of seconds"},
       {"SETTLE=", 1.0, "not a number of seconds"},
       {"SETTLE 2", 1.0, "line 1: \"SETTLE 2\": not NAME=value"},
       {"QUIET=1\rSETTLE=3", 3.0, "line 1: \"QUIET=1\": unknown name"},
