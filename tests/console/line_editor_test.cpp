@@ -50,6 +50,16 @@ void TypeAtPrompts(int& master, const std::vector<std::string>& batches) {
   }
 }
 
+// Runs the headless program on `io` with `serial` as its one serial port.
+int RunWith(app::ProgramIo& io, const std::shared_ptr<testing_support::FakeTransport>& serial) {
+  testing_support::TestFolder folder;
+  serial->entries = {"Axis 01 {COM1:9600}"};
+  return app::RunProgram({"--headless", "--data-root", folder.Path()}, io,
+                         [&](devices::DeviceRegistry& r, const platform::DataFolders&) {
+                           r.SetTransport(devices::LinkKind::Serial, serial);
+                         });
+}
+
 TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
   if (!app::LineEditor::Available()) GTEST_SKIP() << "built without libedit";
   int pipeFds[2];
@@ -62,9 +72,7 @@ TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
   ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
   const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
   ASSERT_GE(slave, 0);
-  testing_support::TestFolder folder;
   auto serial = std::make_shared<testing_support::FakeTransport>();
-  serial->entries = {"Axis 01 {COM1:9600}"};
   const std::string up = "\x1b[A";
   // Backspace and Ctrl-A edit; Up twice reaches the older line; Ctrl-C is the
   // ESC key (ABORT while idle) and keeps the typed text; Ctrl-D on an empty
@@ -75,11 +83,7 @@ TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
   std::istringstream in;
   std::ostringstream out, err;
   app::ProgramIo io{in, out, err, slave, slave};
-  EXPECT_EQ(app::RunProgram({"--headless", "--data-root", folder.Path()}, io,
-                            [&](devices::DeviceRegistry& r, const platform::DataFolders&) {
-                              r.SetTransport(devices::LinkKind::Serial, serial);
-                            }),
-            0);
+  EXPECT_EQ(RunWith(io, serial), 0);
   operatorAtTheKeys.join();
   ::close(slave);
   if (master >= 0) ::close(master);
@@ -101,18 +105,12 @@ TEST(LineTerminal, ControlBytesAreShownOnATerminalAndPassedRawToAPipe) {
       {pipeFds[1], reply},
   };
   for (const auto& [outputFd, shown] : cases) {
-    testing_support::TestFolder folder;
     auto serial = std::make_shared<testing_support::FakeTransport>();
-    serial->entries = {"Axis 01 {COM1:9600}"};
     serial->answer = [&reply](const std::string&) { return reply; };
     std::istringstream in("ID\n");
     std::ostringstream out, err;
     app::ProgramIo io{in, out, err, -1, outputFd};
-    EXPECT_EQ(app::RunProgram({"--headless", "--data-root", folder.Path()}, io,
-                              [&](devices::DeviceRegistry& r, const platform::DataFolders&) {
-                                r.SetTransport(devices::LinkKind::Serial, serial);
-                              }),
-              0);
+    EXPECT_EQ(RunWith(io, serial), 0);
     EXPECT_NE(out.str().find("Reply: " + shown + " ("), std::string::npos) << out.str();
   }
   for (int fd : {terminal, master, pipeFds[0], pipeFds[1]}) ::close(fd);

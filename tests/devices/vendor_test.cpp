@@ -24,8 +24,7 @@ Library OrNull(platform::Result<Library> loaded) {
   return loaded ? std::move(loaded).value() : nullptr;
 }
 
-// Opens `entry` and keeps its handle in `handle`; false (with the reason
-// printed) when it did not open.
+// Opens `entry` into `handle`, or fails with the reason.
 ::testing::AssertionResult OpenInto(devices::Transport& link, const std::string& entry,
                                     LinkHandle& handle) {
   const platform::Result<LinkHandle> opened = link.Open(entry);
@@ -34,7 +33,6 @@ Library OrNull(platform::Result<Library> loaded) {
   return ::testing::AssertionSuccess();
 }
 
-// The stand-ins are built beside the test program.
 std::string StandinPath(const std::string& name, const std::string& folder = "") {
   return platform::JoinPath(platform::ExecutableFolder(),
                             folder + devices::PlatformLibraryName(name));

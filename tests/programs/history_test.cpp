@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "programs/command_recall.h"
 #include "programs/entry_transfers.h"

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -34,10 +33,10 @@ struct Records {
   Records() : files(folder.Path(), [this](const std::string& text) { told.push_back(text); }) {
     platform::DataFolders(folder.Path()).EnsureDataFolders();
   }
-  // The files in AutoResults.
-  Files Saved() {
+  // What `where` holds: each file with its content, each folder as "".
+  Files Saved(const std::string& where = kAuto) {
     Files saved;
-    for (const auto& entry : std::filesystem::directory_iterator(folder / kAuto)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder / where)) {
       std::string content;
       if (entry.is_regular_file()) {
         EXPECT_TRUE(platform::ReadFile(entry.path().string(), content));
@@ -56,13 +55,9 @@ TEST(ResultFiles, NumberedSavesReplaceTheirSlotsFileOnly) {
   r.files.OnNumberedSave(3, "one\r\ntwo\r\n");
   r.files.OnNumberedSave(9, "");
   for (int slot : {0, 10, -1}) r.files.OnNumberedSave(slot, "never");
-  std::string three, nine;
-  ASSERT_TRUE(platform::ReadFile(r.folder / (kAutoControl + "testresults3.txt"), three));
-  ASSERT_TRUE(platform::ReadFile(r.folder / (kAutoControl + "testresults9.txt"), nine));
-  EXPECT_EQ(three, "one\r\ntwo\r\n");
-  EXPECT_EQ(nine, "");
-  for (const char* name : {"testresults0.txt", "testresults10.txt", "testresults-1.txt"})
-    EXPECT_FALSE(platform::NameTaken(r.folder / (kAutoControl + name))) << name;
+  EXPECT_EQ(r.Saved(kAutoControl), (Files{{"AutoResults", ""},
+                                          {"testresults3.txt", "one\r\ntwo\r\n"},
+                                          {"testresults9.txt", ""}}));
   EXPECT_EQ(r.files.RecordsLost(), 0);
 }
 
@@ -76,7 +71,6 @@ TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
     Strings taken;  // names in AutoResults before the save
     Files saved;    // the names the save wrote
   } cases[] = {
-      {"My Test #1", false, {}, {{"MyTest10001.txt", "text"}}},
       {"", false, {"MyTestData0001.txt"}, {{"MyTestData0002.txt", "text"}}},
       {"a\\b\x01"
        "c\x7F../d",
@@ -106,8 +100,6 @@ TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
   }
 }
 
-// When every number 0001 .. 9999 is taken, the save says so of each of its
-// files.
 TEST(ResultFiles, ASaveWithEveryNumberTakenIsLost) {
   Records r;
   for (int n = 1; n <= 9999; ++n) {
