@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include <unistd.h>
+
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -45,6 +47,12 @@ Result<> StartProcess(const std::vector<std::string>& argv, bool wait) {
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return Result<>::Success();
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
+  return name;
 }
 
 }  // namespace platform

@@ -14,4 +14,7 @@ namespace platform {
 // started, or `argv` names no program.
 Result<> StartProcess(const std::vector<std::string>& argv, bool wait);
 
+// This machine's name ("localhost" when it has none), for the records of a run.
+std::string HostName();
+
 }  // namespace platform

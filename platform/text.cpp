@@ -243,4 +243,11 @@ std::vector<SettingLine> SettingLines(std::string_view fileText) {
   return lines;
 }
 
+std::string Latin1ToUtf8(std::string_view text) {
+  std::string utf8;
+  utf8.reserve(text.size());
+  for (const char c : text) AppendLatin1AsUtf8(utf8, c);
+  return utf8;
+}
+
 }  // namespace platform

@@ -46,6 +46,19 @@ inline char ToUpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 std::string ToUpper(std::string_view text);
+
+// The program's 8-bit text read as Latin-1, written as UTF-8: one byte as
+// appended to `out`, and a whole text.
+inline void AppendLatin1AsUtf8(std::string& out, char latin1) {
+  const auto byte = static_cast<unsigned char>(latin1);
+  if (byte < 0x80) {
+    out += latin1;
+  } else {
+    out += static_cast<char>(0xC0 | (byte >> 6));
+    out += static_cast<char>(0x80 | (byte & 0x3F));
+  }
+}
+std::string Latin1ToUtf8(std::string_view text);
 // One line of a NAME=value settings file (AppConfig/*.cfg): blank lines and
 // comments ("#" or ";" first) are not lines; a line without "=" has `name`
 // empty. `name` is upper case; `name` and `value` are trimmed.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/process.h"
 #include "platform/text.h"
 
 namespace app {
@@ -42,11 +43,8 @@ std::string Xml(std::string_view text) {
           char escaped[8];
           std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
           out += escaped;
-        } else if (c >= 0x80) {
-          out += static_cast<char>(0xC0 | (c >> 6));
-          out += static_cast<char>(0x80 | (c & 0x3F));
         } else {
-          out += ch;
+          platform::AppendLatin1AsUtf8(out, ch);
         }
     }
   }
@@ -66,12 +64,6 @@ std::string LocalTimestamp() {
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
   return text;
-}
-
-std::string HostName() {
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return "localhost";
-  return name;
 }
 
 // A reply or expected value as a message shows it; nothing shows as "".
@@ -248,7 +240,7 @@ std::string RunReport::JUnitXml() const {
   };
   Counts all;
   std::string suites;
-  const std::string host = Xml(HostName());
+  const std::string host = Xml(platform::HostName());
   for (const Suite& s : suites_) {
     Counts counts;
     counts.seconds = s.seconds;

@@ -10,6 +10,8 @@
 #include <ctime>
 #include <deque>
 
+#include "platform/text.h"
+
 namespace records {
 
 using platform::Result;
@@ -173,21 +175,6 @@ Result<int> OpenAndCheck(const std::string& path, int busyMilliseconds, sqlite3*
 
 }  // namespace
 
-std::string Latin1ToUtf8(std::string_view text) {
-  std::string utf8;
-  utf8.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      utf8 += c;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (byte >> 6));
-      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return utf8;
-}
-
 // A prepared statement, kept for the database's life and reset after each use.
 class StationDatabase::Statement {
  public:
@@ -204,7 +191,7 @@ class StationDatabase::Statement {
   Statement& Text(std::string_view text) {
     std::string_view utf8 = text;
     if (std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; })) {
-      converted_.push_back(Latin1ToUtf8(text));
+      converted_.push_back(platform::Latin1ToUtf8(text));
       utf8 = converted_.back();
     }
     sqlite3_bind_text64(statement_, ++bound_, utf8.data(), utf8.size(), SQLITE_STATIC, SQLITE_UTF8);
@@ -351,7 +338,7 @@ Result<int> StationDatabase::MarkKilledRuns(
                          -1, &open, nullptr) != SQLITE_OK) {
     return Failure(db_, "cannot read the records database");
   }
-  const std::string name = Latin1ToUtf8(station);
+  const std::string name = platform::Latin1ToUtf8(station);
   sqlite3_bind_text(open, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
   while (sqlite3_step(open) == SQLITE_ROW) {
     const unsigned char* boot = sqlite3_column_text(open, 2);

@@ -130,8 +130,6 @@ class StationDatabase {
   platform::Result<> AddFile(const FileRecord& file);
   platform::Result<> EndRun(const RunEnd& end);
 
-  sqlite3* Handle() { return db_; }
-
  private:
   explicit StationDatabase(sqlite3* db);
   platform::Result<> Migrate();
@@ -145,8 +143,5 @@ class StationDatabase {
   std::int64_t runId_ = 0;
   std::pair<int, std::int64_t> lastUnit_{0, 0};  // number, row id
 };
-
-// The program's 8-bit text as UTF-8, each byte read as Latin-1.
-std::string Latin1ToUtf8(std::string_view text);
 
 }  // namespace records

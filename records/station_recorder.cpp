@@ -88,11 +88,6 @@ void StationRecorder::DeviceNotAvailable(const std::string& entry, const std::st
                              run_.UtcNow()});
 }
 
-void StationRecorder::FileWritten(FileRecord file) {
-  file.unit = UnitNow();
-  writer_.Add(std::move(file));
-}
-
 void StationRecorder::End(RunEnd end) {
   if (std::exchange(ended_, true)) return;
   EndUnit();

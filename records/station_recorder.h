@@ -60,11 +60,8 @@ class StationRecorder : public engine::ExchangeListener, public autocontrol::Scr
   void OperatorAnswer(const std::string& prompt, const std::string& answer, bool passFail,
                       bool escaped);
   void DeviceNotAvailable(const std::string& entry, const std::string& reason);
-  void FileWritten(FileRecord file);
   // Ends the unit still open and the run.
   void End(RunEnd end);
-
-  int Units() const { return unit_; }
 
  private:
   void EnsureUnit();

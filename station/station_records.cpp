@@ -12,6 +12,7 @@
 
 #include "autocontrol/script_file.h"
 #include "platform/files.h"
+#include "platform/process.h"
 #include "platform/text.h"
 #include "records/digest.h"
 #include "screens/main_form.h"
@@ -20,12 +21,6 @@
 namespace app {
 
 namespace {
-
-std::string HostName() {
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
-  return name;
-}
 
 std::string LoginName() {
   if (const passwd* user = ::getpwuid(::geteuid()); user && user->pw_name) return user->pw_name;
@@ -39,8 +34,10 @@ std::string BootId() {
   return platform::TrimBlanks(platform::ReplaceAll(id, "\n", ""));
 }
 
-bool Alive(std::int64_t processId, const std::string& bootId) {
-  if (bootId != BootId() || processId <= 0) return false;
+// Whether a run left open is another program's that still runs: recorded
+// in this boot (`boot`) by a process that is there.
+bool Alive(std::int64_t processId, const std::string& bootId, const std::string& boot) {
+  if (bootId != boot || processId <= 0) return false;
   return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
 }
 
@@ -123,9 +120,11 @@ void StationRecords::OnStarted() {
   writer.path = !settings_->path.empty()
                     ? settings_->path
                     : platform::DataFolders(root).DataPath("AppResults\\records.db");
-  writer.host = HostName();
+  writer.host = platform::HostName();
   writer.station = !settings_->station.empty() ? settings_->station : writer.host;
-  writer.alive = Alive;
+  writer.alive = [boot = BootId()](std::int64_t processId, const std::string& bootId) {
+    return Alive(processId, bootId, boot);
+  };
   writer_ = std::make_unique<records::RecordWriter>(std::move(writer));
   const bool script = app_.Shell().AutoControlMode;
   std::string file = file_;
