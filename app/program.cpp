@@ -143,8 +143,9 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   int status = backend.headless ? RunHeadless(*backend.headless, application, options, io)
                                 : RunWindow(*backend.gui, application, options, io.err);
   recording.End(status);
-  // Records the station lost make the run's status as any lost record does.
-  if (recording.Lost() > 0 &&
+  // Records the station lost, or a damaged database it set aside, make the
+  // run's status as any lost record does.
+  if (recording.NeedCare() &&
       (status == kExitOk || status == kExitFailed || status == kExitNoReply)) {
     status = kExitRecordLost;
   }

@@ -61,6 +61,7 @@ void OperatorKeywords::ShowPassFail() {
 void OperatorKeywords::Verdict(std::string_view keyword) {
   const double start = script_.engine_.GetHost().Now();
   const std::int32_t failCount = script_.capture_.FailCount;
+  script_.Tell(&ScriptListener::OnVerdictShowing, keyword, failCount);
   ShowPassFail();
   const std::string count = "Fail Count: " + std::to_string(failCount);
   script_.Report({keyword, script_.state_.PassFailMessage,

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -117,6 +118,9 @@ class ScriptListener {
  public:
   virtual ~ScriptListener() = default;
   virtual void OnVerdict(const ScriptVerdict& /*verdict*/) {}
+  // The verdict of [PASSFAILMSG..] or [LOOPONFAIL] goes on the screen now,
+  // with `failCount`; its OnVerdict follows when the operator has read it.
+  virtual void OnVerdictShowing(std::string_view /*keyword*/, std::int32_t /*failCount*/) {}
   virtual void OnLoopRestart() {}
   // The script starts at its first line: its CSV tables start empty.
   virtual void OnScriptStart() {}

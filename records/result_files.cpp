@@ -49,13 +49,25 @@ std::string CsvLine(const std::vector<std::string>& fields, bool titles) {
 struct AutoResultFile {
   const char* suffix;
   const char* extension;
+  const char* kind;
   std::string_view content;
 };
 
 }  // namespace
 
-ResultFiles::ResultFiles(std::string dataRoot, TellLost tellLost)
-    : folders_(std::move(dataRoot)), tellLost_(std::move(tellLost)) {}
+ResultFiles::ResultFiles(std::string dataRoot, TellLost tellLost, TellFile tellFile)
+    : folders_(std::move(dataRoot)),
+      tellLost_(std::move(tellLost)),
+      tellFile_(std::move(tellFile)) {}
+
+void ResultFiles::Tell(const std::string& path, const char* kind, int number,
+                       std::string_view content, std::string failure) {
+  if (!tellFile_) return;
+  const std::string& root = folders_.GetDataRoot();
+  std::string relative = path.starts_with(root) ? path.substr(root.size()) : path;
+  std::replace(relative.begin(), relative.end(), '\\', '/');
+  tellFile_({relative, kind, number, content, std::move(failure)});
+}
 
 void ResultFiles::ReportLostRecord(const std::string& text) {
   if (tellLost_) tellLost_(text);
@@ -82,17 +94,17 @@ void ResultFiles::OnNumberedSave(int slot, std::string_view resultsText) {
   if (slot < 1 || slot > 9) return;
   const std::string path =
       folders_.DataPath("AppPrograms\\AutoControl\\testresults" + std::to_string(slot) + ".txt");
-  if (platform::Result written = platform::WriteFileAtomic(path, resultsText); !written) {
-    ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
-  }
+  platform::Result written = platform::WriteFileAtomic(path, resultsText);
+  if (!written) ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
+  Tell(path, "results", slot, resultsText, written ? "" : written.Text());
 }
 
 void ResultFiles::OnAutoSave(const autocontrol::AutoSave& save) {
   const std::string base = CleanResultName(save.name);
-  std::vector<AutoResultFile> files = {{"", ".txt", save.resultsText}};
+  std::vector<AutoResultFile> files = {{"", ".txt", "results", save.resultsText}};
   if (save.csvTables) {
-    files.push_back({"_Pass", ".csv", passCsvText_});
-    files.push_back({"_Fail", ".csv", failCsvText_});
+    files.push_back({"_Pass", ".csv", "csv", passCsvText_});
+    files.push_back({"_Fail", ".csv", "csv", failCsvText_});
   }
   const std::string folder = folders_.DataPath("AppPrograms\\AutoControl\\AutoResults");
   std::size_t next = 0;  // the first file not written yet
@@ -115,11 +127,14 @@ void ResultFiles::OnAutoSave(const autocontrol::AutoSave& save) {
       if (written.Kind() == platform::ResultKind::CallerMistake) break;
       if (!written)
         ReportLostRecord("Result file not written: " + path + " (" + written.Text() + ")");
+      Tell(path, files[next].kind, number, files[next].content, written ? "" : written.Text());
     }
   }
   for (; next < files.size(); ++next) {
     ReportLostRecord("Result file not written: every number of " + base + files[next].suffix +
                      " is taken");
+    Tell(platform::JoinPath(folder, base + files[next].suffix + files[next].extension),
+         files[next].kind, 0, files[next].content, "every number is taken");
   }
 }
 

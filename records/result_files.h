@@ -19,7 +19,9 @@
 //
 // A file that cannot be written is a lost record: told through `tellLost`
 // (the display and standard error) and counted in RecordsLost(), which the
-// exit status of a run without a window reads; the script goes on.
+// exit status of a run without a window reads; the script goes on. Every
+// file, written or lost, is also told through `tellFile` for the station's
+// records.
 #pragma once
 
 #include <cstdint>
@@ -32,12 +34,22 @@
 
 namespace records {
 
+// A result file as it was written, or could not be.
+struct ResultFile {
+  std::string path;  // relative to the data root, "/" between names
+  std::string kind;  // "results" (a text file) or "csv"
+  int number = 0;    // 1 .. 9 of a numbered save; 1 .. 9999 of an automatic one
+  std::string_view content;
+  std::string failure;  // why it was not written; "" when it was
+};
+
 class ResultFiles : public autocontrol::ScriptListener {
  public:
   using TellLost = std::function<void(const std::string& text)>;
+  using TellFile = std::function<void(const ResultFile& file)>;
 
   // `dataRoot`: the data folder the files go below (empty: the default).
-  ResultFiles(std::string dataRoot, TellLost tellLost);
+  ResultFiles(std::string dataRoot, TellLost tellLost, TellFile tellFile = {});
 
   void OnScriptStart() override;
   void OnNumberedSave(int slot, std::string_view resultsText) override;
@@ -54,9 +66,12 @@ class ResultFiles : public autocontrol::ScriptListener {
 
  private:
   void ReportLostRecord(const std::string& text);
+  void Tell(const std::string& path, const char* kind, int number, std::string_view content,
+            std::string failure = {});
 
   platform::DataFolders folders_;
   TellLost tellLost_;
+  TellFile tellFile_;
   std::string passCsvText_;
   std::string failCsvText_;
   std::int32_t recordsLost_ = 0;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <deque>
 
@@ -112,7 +113,10 @@ static_assert(std::size(kMigrations) == kSchemaVersion);
 
 Result<> Failure(sqlite3* db, const std::string& what) {
   const int code = sqlite3_extended_errcode(db);
-  const std::string text = what + ": " + sqlite3_errmsg(db);
+  std::string text = what + ": " + sqlite3_errmsg(db);
+  // "disk I/O error" alone leaves the operator guessing; the system says why.
+  if ((code & 0xff) == SQLITE_IOERR && sqlite3_system_errno(db) != 0)
+    text += " (" + std::string(std::strerror(sqlite3_system_errno(db))) + ")";
   if ((code & 0xff) == SQLITE_FULL) return Result<>::SystemFailureSaying(text, ENOSPC);
   if ((code & 0xff) == SQLITE_READONLY) return Result<>::SystemFailureSaying(text, EROFS);
   return Result<>::SystemFailureSaying(text, sqlite3_system_errno(db));
@@ -161,8 +165,10 @@ Result<int> OpenAndCheck(const std::string& path, int busyMilliseconds, sqlite3*
     verdict = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
   }
   sqlite3_finalize(check);
-  const int code = sqlite3_errcode(db);
-  if (verdict != "ok" && code != SQLITE_BUSY && code != SQLITE_LOCKED)
+  // Only a file that is no database or a damaged one is moved aside; one
+  // that cannot be read now (locked, an I/O error) is left as it is.
+  const int code = sqlite3_errcode(db) & 0xFF;
+  if (verdict != "ok" && (!verdict.empty() || code == SQLITE_NOTADB || code == SQLITE_CORRUPT))
     return Result<>::CallerMistake(path + " is not a sound records database");
   if (verdict != "ok") return Failure(db, "cannot read the records database " + path);
   if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &check, nullptr) == SQLITE_OK &&
@@ -237,8 +243,18 @@ Result<std::unique_ptr<StationDatabase>> StationDatabase::Open(const std::string
                                                                int busyMilliseconds,
                                                                std::string* setAside) {
   struct stat status;
-  if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+  const bool exists = ::stat(path.c_str(), &status) == 0;
+  if (exists && !S_ISREG(status.st_mode))
     return Result<>::CallerMistake(path + " is not a file: no records database can be kept there");
+  // A file or folder that cannot be written is said so before SQLite would
+  // open it read-only or take it for a damaged database.
+  const std::string slash = path.substr(0, path.find_last_of('/') + 1);
+  const std::string folder = slash.empty() ? "." : slash;
+  // (The journal files go beside it, so its folder must be written too.)
+  if (::access(folder.c_str(), W_OK) != 0)
+    return Result<>::SystemFailure("the folder of " + path + " cannot be written", errno);
+  if (exists && ::access(path.c_str(), W_OK) != 0)
+    return Result<>::SystemFailure(path + " cannot be written", errno);
   sqlite3* db = nullptr;
   Result<int> version = OpenAndCheck(path, busyMilliseconds, db);
   if (!version && version.Kind() == platform::ResultKind::CallerMistake) {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+#include "records/digest.h"
+
 namespace records {
 
 namespace {
@@ -33,16 +35,26 @@ void StationRecorder::EnsureUnit() {
   writer_.Add(UnitStart{++unit_, unitStarted_});
 }
 
-void StationRecorder::EndUnit() {
-  if (!unitOpen_) return;
-  unitOpen_ = false;
+void StationRecorder::CommitUnit(const char* verdict) {
   const int fails = run_.FailCount();
   const bool escaped = escaped_ || run_.Escaped();
-  const char* verdict = escaped && !judged_ ? "aborted" : fails > 0 ? "fail" : "pass";
+  if (!*verdict) verdict = escaped && !judged_ ? "aborted" : fails > 0 ? "fail" : "pass";
   std::vector<std::pair<std::string, std::string>> values = run_.Values();
   for (auto& value : values) value.second = Clip(value.second);
   writer_.Add(UnitEnd{unit_, unitStarted_, run_.UtcNow(), verdict, fails, std::move(values)});
   writer_.Sync();
+}
+
+void StationRecorder::EndUnit() {
+  if (!std::exchange(unitOpen_, false)) return;
+  CommitUnit("");
+}
+
+void StationRecorder::OnVerdictShowing(std::string_view /*keyword*/, std::int32_t failCount) {
+  EnsureUnit();
+  if (!unitOpen_) return;
+  judged_ = true;
+  CommitUnit(failCount > 0 ? "fail" : "pass");
 }
 
 void StationRecorder::OnExchange(const engine::ExchangeVerdict& e) {
@@ -86,6 +98,13 @@ void StationRecorder::DeviceNotAvailable(const std::string& entry, const std::st
   EnsureUnit();
   writer_.Add(ExchangeRecord{UnitNow(), ++sequence_, entry, "", reason, "", "not available", 0,
                              run_.UtcNow()});
+}
+
+void StationRecorder::ResultFile(const records::ResultFile& file) {
+  const bool written = file.failure.empty();
+  writer_.Add(FileRecord{UnitNow(), Clip(file.path), file.kind, file.number,
+                         written ? static_cast<std::int64_t>(file.content.size()) : 0,
+                         written ? Sha256Hex(file.content) : "", Clip(file.failure)});
 }
 
 void StationRecorder::End(RunEnd end) {

@@ -10,10 +10,11 @@
 // no empty unit. Its verdict at its end: "aborted" when ESC came in it (at
 // any dialog, the pass/fail question too, or the run was stopped) and no
 // verdict was shown, else "fail" when the fail count is above 0, else
-// "pass". (The script itself may go on after an ESC at the pass/fail
-// question and write the unit's CSV row as passed; the database keeps what
-// happened.) Runs of a command line or a program file
-// have no units.
+// "pass". A unit is committed with its verdict as the verdict goes on the
+// screen, and again at its end with what came after. (The script itself
+// may go on after an ESC at the pass/fail question and write the unit's CSV
+// row as passed; the database keeps what happened.) Runs of a command line
+// or a program file have no units.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,7 @@
 #include "autocontrol/script.h"
 #include "engine/command_engine.h"
 #include "records/record_writer.h"
+#include "records/result_files.h"
 
 namespace records {
 
@@ -55,11 +57,15 @@ class StationRecorder : public engine::ExchangeListener, public autocontrol::Scr
   void Begin(RunStart start);
   void OnExchange(const engine::ExchangeVerdict& exchange) override;
   void OnVerdict(const autocontrol::ScriptVerdict& verdict) override;
+  // The unit is committed as judged before its verdict reaches the screen.
+  void OnVerdictShowing(std::string_view keyword, std::int32_t failCount) override;
   void OnLoopRestart() override;
   // `escaped`: the operator answered with ESC.
   void OperatorAnswer(const std::string& prompt, const std::string& answer, bool passFail,
                       bool escaped);
   void DeviceNotAvailable(const std::string& entry, const std::string& reason);
+  // A result file written (its size and SHA-256 kept) or lost (why).
+  void ResultFile(const records::ResultFile& file);
   // Ends the unit still open and the run.
   void End(RunEnd end);
 
@@ -69,6 +75,9 @@ class StationRecorder : public engine::ExchangeListener, public autocontrol::Scr
   // verdict the operator saw is in the database even if the program is
   // killed the next moment.
   void EndUnit();
+  // The open unit as it stands, with `verdict` ("" for the one its state
+  // gives), written and committed before the run goes on.
+  void CommitUnit(const char* verdict);
   int UnitNow() const { return unitOpen_ ? unit_ : 0; }
 
   RecordWriter& writer_;

@@ -193,7 +193,10 @@ void Application::RemoveListener(StationListener& listener) {
 
 void Application::BuildScript(int scriptNumber) {
   auto results = std::make_unique<records::ResultFiles>(
-      folders_.GetDataRoot(), [this](const std::string& text) { ReportRecordError(text); });
+      folders_.GetDataRoot(), [this](const std::string& text) { ReportRecordError(text); },
+      [this](const records::ResultFile& file) {
+        Tell([&](StationListener& l) { l.OnResultFile(file); });
+      });
   auto script = std::make_unique<autocontrol::Script>(*scriptSide_, *engine_, plainCapture_,
                                                       folders_.GetDataRoot(), scriptNumber);
   script->AddListener(*results);

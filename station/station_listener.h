@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "autocontrol/script.h"
+#include "records/result_files.h"
 
 namespace app {
 
@@ -25,6 +26,8 @@ class StationListener {
   // question's).
   virtual void OnOperatorAnswer(const std::string& /*prompt*/, const std::string& /*answer*/,
                                 bool /*passFail*/) {}
+  // A result file of the script was written, or could not be.
+  virtual void OnResultFile(const records::ResultFile& /*file*/) {}
   // The script ended (EndScript) or closed the application (CloseApplication).
   virtual void OnScriptEnded(autocontrol::StepResult /*result*/) {}
   // What the operator must learn even without the display (a record that

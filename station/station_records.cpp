@@ -164,6 +164,10 @@ void StationRecords::OnDeviceNotAvailable(const std::string& entry, const std::s
   if (listening_) recorder_->DeviceNotAvailable(entry, reason);
 }
 
+void StationRecords::OnResultFile(const records::ResultFile& file) {
+  if (listening_) recorder_->ResultFile(file);
+}
+
 void StationRecords::OnScriptEnded(autocontrol::StepResult result) {
   closedByScript_ = result == autocontrol::StepResult::CloseApplication;
   // Read now: the flag may be gone by the run's end.
@@ -187,6 +191,11 @@ void StationRecords::End(int exitStatus) {
 
 void StationRecords::ReportFailure() {
   if (!writer_) return;
+  if (const std::string moved = writer_->SetAside(); !moved.empty() && !setAsideTold_) {
+    setAsideTold_ = true;
+    app_.ReportRecordError("The station's records database was damaged: it was moved aside to " +
+                           moved + " and a new one was started");
+  }
   if (const std::optional<std::string> failure = writer_->TakeFailure()) {
     app_.ReportRecordError("The station's records are not being kept: " + *failure);
   }

@@ -50,14 +50,16 @@ class StationRecords : public StationListener,
 
   // The run has ended with `exitStatus` (128 + n: signal n).
   void End(int exitStatus);
-  // Records that could not be written (the reason has been reported).
-  std::int64_t Lost() const { return writer_ ? writer_->Lost() : 0; }
+  // Records that could not be written, or a damaged database set aside:
+  // the records need someone's care (the reason has been reported).
+  bool NeedCare() const { return writer_ && (writer_->Lost() > 0 || !writer_->SetAside().empty()); }
 
   // StationListener
   void OnStarted() override;
   void OnOperatorAnswer(const std::string& prompt, const std::string& answer,
                         bool passFail) override;
   void OnDeviceNotAvailable(const std::string& entry, const std::string& reason) override;
+  void OnResultFile(const records::ResultFile& file) override;
   void OnScriptEnded(autocontrol::StepResult result) override;
   // ScriptListener: the writer's first failure is reported at a unit's end.
   void OnLoopRestart() override { ReportFailure(); }
@@ -78,6 +80,7 @@ class StationRecords : public StationListener,
   std::unique_ptr<records::RecordWriter> writer_;
   std::unique_ptr<records::StationRecorder> recorder_;
   bool listening_ = false;
+  bool setAsideTold_ = false;
   bool closedByScript_ = false;
   bool endedByEscape_ = false;  // the script ended after ESC
 };

@@ -122,7 +122,7 @@ TEST(StationDatabase, WhatStandsInItsPlaceIsKeptAndNamed) {
       {"folder", "", "is not a file"},
       {"damaged", "not a database, only bytes \x01\x02\xff", ""},
       {"future", "", "schema version 9; this program knows up to 1"},
-      {"missing/records.db", "", "cannot open the records database"},
+      {"missing/records.db", "", "cannot be written: No such file or directory"},
   };
   for (const auto& c : cases) {
     TestFolder folder;
