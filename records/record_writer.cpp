@@ -22,7 +22,10 @@ void RecordWriter::Add(Record record) {
   }
   queue_.push_back(std::move(record));
   ++added_;
-  wake_.notify_one();
+  // The writer is woken by the first record of a batch and again when the
+  // batch is full, not by each one: a line of a million exchanges must not
+  // pay a thread switch for every record.
+  if (queue_.size() == 1 || queue_.size() == kBatch) wake_.notify_one();
 }
 
 void RecordWriter::Sync() {
@@ -158,6 +161,9 @@ void RecordWriter::Work() {
     } else {
       wake_.wait(lock, woken);
     }
+    // A batch is gathered for a moment unless someone waits for it.
+    wake_.wait_for(lock, kGather,
+                   [this] { return queue_.size() >= kBatch || syncWanted_ || stopping_; });
     std::deque<Record> batch;
     batch.swap(queue_);
     const bool sync = std::exchange(syncWanted_, false);

@@ -78,6 +78,11 @@ class RecordWriter {
   void Commit();
   void Lose(std::int64_t count, const std::string& why);
 
+  // Records the writer takes at once at most before it is woken again, and
+  // how long it waits for a batch to fill.
+  static constexpr std::size_t kBatch = 1024;
+  static constexpr std::chrono::milliseconds kGather{10};
+
   WriterSettings settings_;
   std::unique_ptr<StationDatabase> db_;
   bool inTransaction_ = false;

@@ -148,11 +148,14 @@ Result<std::string> SetAside(const std::string& path) {
   return target;
 }
 
+// One thread (the writer's) uses a connection: SQLite's own locking of each
+// call is not needed.
+constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+
 // Opens `path` and reads its schema version; kind CallerMistake when the
 // file is no database or fails SQLite's quick check.
 Result<int> OpenAndCheck(const std::string& path, int busyMilliseconds, sqlite3*& db) {
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db, kOpenFlags, nullptr) != SQLITE_OK) {
     return Failure(db, "cannot open the records database " + path);
   }
   sqlite3_extended_result_codes(db, 1);
@@ -275,7 +278,8 @@ Result<std::unique_ptr<StationDatabase>> StationDatabase::Open(const std::string
   if (Result<> wal = database->Execute("PRAGMA journal_mode=WAL"); !wal) return wal;
   // With the WAL journal a commit is safe from a kill of the program; only a
   // power cut may take the last commits, never the file's consistency.
-  if (Result<> settings = database->Execute("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
+  if (Result<> settings = database->Execute(
+          "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA cache_size=-16384");
       !settings) {
     return settings;
   }

@@ -229,12 +229,20 @@ std::vector<std::pair<std::string, std::string>> StationRecords::Values() const 
 std::string StationRecords::UtcNow() const {
   timeval now{};
   ::gettimeofday(&now, nullptr);
-  std::tm utc{};
-  gmtime_r(&now.tv_sec, &utc);
-  char text[40];
-  const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(now.tv_usec / 1000));
-  return text;
+  // Every exchange is stamped: the date and time are formatted once a second.
+  if (now.tv_sec != stampSecond_) {
+    std::tm utc{};
+    gmtime_r(&now.tv_sec, &utc);
+    char text[32];
+    stampText_.assign(text, std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc));
+    stampSecond_ = now.tv_sec;
+  }
+  const int milliseconds = static_cast<int>(now.tv_usec / 1000);
+  std::string stamp = stampText_;
+  stamp += {'.', static_cast<char>('0' + milliseconds / 100),
+            static_cast<char>('0' + milliseconds / 10 % 10),
+            static_cast<char>('0' + milliseconds % 10), 'Z'};
+  return stamp;
 }
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -81,6 +82,8 @@ class StationRecords : public StationListener,
   std::unique_ptr<records::StationRecorder> recorder_;
   bool listening_ = false;
   bool setAsideTold_ = false;
+  mutable std::time_t stampSecond_ = -1;  // UtcNow()'s second and its text
+  mutable std::string stampText_;
   bool closedByScript_ = false;
   bool endedByEscape_ = false;  // the script ended after ESC
 };
