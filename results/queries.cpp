@@ -208,10 +208,12 @@ Result<std::int64_t> Failures(const RecordsReader& db, const Filters& filters, s
     std::vector<std::string> lastKeys;  // distinct, oldest first
   };
   std::map<std::pair<std::string, std::string>, Check> checks;
+  // "+e.id": the order of the rows is the exchanges', but not the way to
+  // find them; the index of the exchanges that were not ok is.
   Query query(db,
               "SELECT e.command, e.expected, e.at_utc, v.value FROM exchange e "
               "LEFT JOIN unit_value v ON v.unit_id = e.unit_id AND v.name = ?1 "
-              "WHERE e.outcome != 'ok' AND e.at_utc >= ?2 ORDER BY e.id");
+              "WHERE e.outcome != 'ok' AND e.at_utc >= ?2 ORDER BY +e.id");
   query.Bind(filters.key).Bind(filters.since);
   while (query.Step()) {
     Check& check = checks[{query.Text(0), query.Text(1)}];
