@@ -2,13 +2,16 @@
 // terminal's own writer made, its output and its exit status.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "fixture.h"
 #include "platform/files.h"
+#include "records/station_db.h"
 
 namespace {
 
@@ -375,6 +378,59 @@ TEST(ResultsDatabase, AFileThatIsNoSoundDatabaseEndsWithThreeAndStaysAsItWas) {
     }
     EXPECT_EQ(Bytes(db), before) << what;
     EXPECT_EQ(platform::FileExists(db), what != "missing" && what != "folder") << what;
+  }
+}
+
+// A database in a folder this user cannot write (as the station's records
+// may be for a user who only reads them): read as it is, the commits a
+// running terminal holds in its WAL journal too; only a -wal file without
+// its writer's shared memory cannot be read, and the message says why.
+TEST(ResultsDatabase, AFolderTheUserCannotWriteIsReadAllTheSame) {
+  for (const std::string journal : {"none", "writer", "wal alone"}) {
+    TestFolder folder;
+    const std::string db = folder / "records.db";
+    WriteStationRecords(db);
+    std::unique_ptr<records::StationDatabase> writer;
+    if (journal == "writer") {
+      auto opened = records::StationDatabase::Open(db, 1000);
+      ASSERT_TRUE(opened) << opened.Text();
+      writer = std::move(*opened);
+      records::RunStart start;
+      start.uuid = "run-d";
+      start.startedUtc = "2026-12-09T08:00:00.000Z";
+      ASSERT_TRUE(writer->Begin() && writer->StartRun("Bench 3", "host", start) &&
+                  writer->Commit());
+    }
+    if (journal == "wal alone") {
+      ASSERT_TRUE(platform::WriteFileAtomic(db + "-wal", ""));
+    }
+    // As root, the program runs as nobody; as anyone else, the folder is theirs
+    // and made read-only.
+    std::vector<std::string> argv;
+    if (::geteuid() == 0) {
+      argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+      ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
+      for (const char* file : {"", "-wal", "-shm"}) ::chmod((db + file).c_str(), 0644);
+    } else {
+      ASSERT_EQ(::chmod(folder.Path().c_str(), 0555), 0);
+    }
+    argv.insert(argv.end(), {testing_support::BinDir() + "/halvorn-results", "--records", db,
+                             "--format", "csv", "runs", "--since", "2026-12-08T11:00Z"});
+    const std::string before = Bytes(db);
+    const auto run = RunProcess(argv);
+    ::chmod(folder.Path().c_str(), 0700);
+    EXPECT_EQ(Bytes(db), before) << journal;
+    if (journal == "wal alone") {
+      EXPECT_EQ(run.exitCode, 3) << run.out;
+      EXPECT_NE(run.err.find("a program is writing it"), std::string::npos) << run.err;
+      continue;
+    }
+    EXPECT_EQ(run.exitCode, 0) << journal << run.err;
+    const std::string runC = "2026-12-08T11:00:00.000Z,2026-12-08T11:59:00.000Z,Bench 1";
+    EXPECT_TRUE(run.out.find(runC) != std::string::npos) << journal << run.out;
+    EXPECT_EQ(run.out.find("2026-12-09T08:00:00.000Z,,Bench 3") != std::string::npos,
+              journal == "writer")
+        << journal << run.out;
   }
 }
 
