@@ -69,6 +69,7 @@ Exit status:
   2  a usage error: unknown command or option, missing value, bad date
   3  the database cannot be read: missing, a folder, not a database, without
      station records, damaged, or of a schema newer than this program knows
+  4  the output could not be written in full (a full disk)
 )";
 
 // The options each command takes besides the common ones.
@@ -196,10 +197,10 @@ std::optional<std::string> DatabasePath(const Usage& usage, std::ostream& err) {
   return platform::DataFolders(root).DataPath("AppResults\\records.db");
 }
 
-}  // namespace
+// RunResults without the last word on the output.
 
-int RunResults(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               bool outIsTerminal, std::int64_t nowSeconds) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool outIsTerminal, std::int64_t nowSeconds) {
   for (const std::string& arg : args) {
     if (arg == "--") break;
     if (arg == "--help" || arg == "-h") {
@@ -303,6 +304,20 @@ int RunResults(const std::vector<std::string>& args, std::ostream& out, std::ost
     return kExitNone;
   }
   return kExitResults;
+}
+
+}  // namespace
+
+int RunResults(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               bool outIsTerminal, std::int64_t nowSeconds) {
+  const int status = Run(args, out, err, outIsTerminal, nowSeconds);
+  // Results that did not reach their reader (a full disk, a closed file)
+  // are no results.
+  if (!out.flush()) {
+    err << "halvorn-results: the output could not be written in full\n";
+    return kExitOutput;
+  }
+  return status;
 }
 
 }  // namespace results

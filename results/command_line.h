@@ -4,7 +4,8 @@
 //
 // Exit status: 0 with results, 1 with none (and for `check`: damaged or of
 // a newer schema), 2 for a usage error, 3 when the database cannot be read
-// (missing, not a database, no station records, damaged, of a newer schema).
+// (missing, not a database, no station records, damaged, of a newer schema),
+// 4 when the output could not be written in full.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@ inline constexpr int kExitResults = 0;
 inline constexpr int kExitNone = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitDatabase = 3;
+inline constexpr int kExitOutput = 4;
 
 // Runs the command of `args` (without the program's name). `outIsTerminal`
 // chooses the table over CSV when no --format is given; `nowSeconds` (since

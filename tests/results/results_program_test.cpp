@@ -286,6 +286,16 @@ TEST_F(ResultsProgram, UsageErrorsEndWithTwoAndTheUsageHint) {
   }
 }
 
+// Rows that never reached a full disk are no results.
+TEST_F(ResultsProgram, OutputThatCannotBeWrittenEndsWithFour) {
+  for (const char* command : {"export", "runs", "--help"}) {
+    const auto run = RunProcess({"/bin/sh", "-c", "\"$0\" --records \"$1\" $2 >/dev/full",
+                                 testing_support::BinDir() + "/halvorn-results", db, command});
+    EXPECT_EQ(run.exitCode, 4) << command << run.err;
+    EXPECT_NE(run.err.find("could not be written"), std::string::npos) << run.err;
+  }
+}
+
 TEST_F(ResultsProgram, HelpNamesTheCommandsOptionsAndExitStatuses) {
   const auto help = Results({"runs", "--bogus", "--help"});
   EXPECT_EQ(help.exitCode, 0);
