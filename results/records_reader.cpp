@@ -38,15 +38,26 @@ Result<> Refused(const std::string& path, const std::string& reason) {
   return Result<>::CallerMistake(path + ": " + reason);
 }
 
+// SQLite's text on one short line: a damaged schema is quoted in it, line
+// ends and whatever bytes the damage left included.
+std::string OneLine(const char* text) {
+  constexpr std::size_t kLongest = 160;
+  std::string line;
+  for (const char* c = text; *c && line.size() < kLongest; ++c)
+    line += static_cast<unsigned char>(*c) < 0x20 || *c == 0x7F ? ' ' : *c;
+  if (std::strlen(text) > kLongest) line += "...";
+  return line;
+}
+
 // Why SQLite could not read `path`, in words for the operator.
 Result<> ReadFailure(const std::string& path, sqlite3* db) {
   const int code = sqlite3_errcode(db);
   if (code == SQLITE_NOTADB) return Refused(path, "not an SQLite database");
   if (code == SQLITE_CORRUPT) {
-    return Refused(path, std::string("damaged (") + sqlite3_errmsg(db) +
+    return Refused(path, "damaged (" + OneLine(sqlite3_errmsg(db)) +
                              "); \"halvorn-results check\" tells more");
   }
-  return Refused(path, std::string("cannot be read: ") + sqlite3_errmsg(db));
+  return Refused(path, "cannot be read: " + OneLine(sqlite3_errmsg(db)));
 }
 
 sqlite3* OpenReadOnly(const std::string& path, bool immutable) {

@@ -348,7 +348,7 @@ TEST(ResultsDatabase, AFileThatIsNoSoundDatabaseEndsWithThreeAndStaysAsItWas) {
        {Damage{"missing", "no such file", 3}, Damage{"folder", "a folder", 3},
         Damage{"empty", "empty", 3}, Damage{"random", "not an SQLite database", 3},
         Damage{"other", "without station records", 3}, Damage{"future", "schema version 99", 1},
-        Damage{"damaged", "damaged", 1}}) {
+        Damage{"damaged", "damaged", 1}, Damage{"schema", "malformed database schema", 1}}) {
     TestFolder folder;
     const std::string db = folder / "records.db";
     const std::string what = damage.name;
@@ -365,13 +365,22 @@ TEST(ResultsDatabase, AFileThatIsNoSoundDatabaseEndsWithThreeAndStaysAsItWas) {
       ASSERT_TRUE(platform::WriteFileAtomic(db, bytes));
     }
     if (what == "other") RunProcess({"/usr/bin/sqlite3", db, "CREATE TABLE t (x)"});
-    if (what == "future" || what == "damaged") WriteStationRecords(db);
+    if (what == "future" || what == "damaged" || what == "schema") WriteStationRecords(db);
     if (what == "future") RunProcess({"/usr/bin/sqlite3", db, "PRAGMA user_version = 99"});
     if (what == "damaged") {
       // Every page after the first (the schema) overwritten.
       std::string bytes = Bytes(db);
       ASSERT_GT(bytes.size(), 8192u);
       for (std::size_t i = 4096; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+      ASSERT_TRUE(platform::WriteFileAtomic(db, bytes));
+    }
+    if (what == "schema") {
+      // An unclosed "[" in the schema: SQLite's message quotes it with its line ends.
+      std::string bytes = Bytes(db);
+      const std::string column = "number INTEGER NOT NULL";
+      ASSERT_NE(bytes.find(column), std::string::npos);
+      for (std::size_t at; (at = bytes.find(column)) != std::string::npos;)
+        bytes.replace(at, column.size(), "number [NTEGER NOT NULL");
       ASSERT_TRUE(platform::WriteFileAtomic(db, bytes));
     }
     const std::string before = Bytes(db);
