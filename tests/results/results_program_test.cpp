@@ -423,18 +423,24 @@ TEST(ResultsDatabase, AFolderTheUserCannotWriteIsReadAllTheSame) {
     if (journal == "wal alone") {
       ASSERT_TRUE(platform::WriteFileAtomic(db + "-wal", ""));
     }
-    // As root, the program runs as nobody; as anyone else, the folder is theirs
-    // and made read-only.
+    // As root, the program runs as nobody (a copy of it where nobody may run
+    // it); as anyone else, the folder is theirs and made read-only.
     std::vector<std::string> argv;
+    std::string program = testing_support::BinDir() + "/halvorn-results";
     if (::geteuid() == 0) {
+      if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "no setpriv to drop root";
       argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
       ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
       for (const char* file : {"", "-wal", "-shm"}) ::chmod((db + file).c_str(), 0644);
+      std::string bytes = Bytes(program);
+      program = folder / "halvorn-results";
+      ASSERT_TRUE(platform::WriteFileAtomic(program, bytes));
+      ASSERT_EQ(::chmod(program.c_str(), 0755), 0);
     } else {
       ASSERT_EQ(::chmod(folder.Path().c_str(), 0555), 0);
     }
-    argv.insert(argv.end(), {testing_support::BinDir() + "/halvorn-results", "--records", db,
-                             "--format", "csv", "runs", "--since", "2026-12-08T11:00Z"});
+    argv.insert(argv.end(), {program, "--records", db, "--format", "csv", "runs", "--since",
+                             "2026-12-08T11:00Z"});
     const std::string before = Bytes(db);
     const auto run = RunProcess(argv);
     ::chmod(folder.Path().c_str(), 0700);
