@@ -1,6 +1,7 @@
 // halvorn-results answers the questions asked at the station's desk
 // (a serial number's units, the yield) in well under 100 ms on a year's
-// records of a busy station: 20,000 units with 50 exchanges each.
+// records of a busy station: 20,000 units with 50 exchanges and 9 values
+// each.
 //
 // Builds that database in a temporary folder with the terminal's own writer
 // (records::StationDatabase), then prints for each query the wall time of
@@ -79,7 +80,15 @@ bool Build(const std::string& path) {
                        At(run, unit, 59),
                        fails ? "fail" : "pass",
                        fails ? 1 : 0,
-                       {{"V1", text}, {"R1", "5000"}, {"R2", "2000"}}})) {
+                       {{"V1", text},
+                        {"V2", "Operator 7"},
+                        {"R1", "5000"},
+                        {"R2", "2000"},
+                        {"R3", "500"},
+                        {"R4", "HALVORN SIM 01"},
+                        {"R5", "OK"},
+                        {"C1", "Line 3"},
+                        {"C2", "Batch 2026-12"}}})) {
         return false;
       }
     }
