@@ -23,7 +23,6 @@ using testing_support::TestFolder;
 
 const std::string kA = "2026-12-07T09:00:00.000Z,Bench 1,AppPrograms/AutoControl/autocontrol_1.txt";
 const std::string kB = "2026-12-08T10:00:00.000Z,Bench 2,AppPrograms/AutoControl/autocontrol_2.txt";
-const std::string kC = "2026-12-08T11:00:00.000Z,Bench 1,AppPrograms/AutoControl/autocontrol_1.txt";
 
 std::string Lines(const std::vector<std::string>& lines) {
   std::string text;
