@@ -81,16 +81,33 @@ std::string JsonString(std::string_view text) {
 
 std::string Visible(std::string_view text) {
   std::string visible;
-  for (const char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
+  const auto hex = [&visible](unsigned value) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", value);
+    visible += escaped;
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = Utf8Length(text.substr(i));
     if (byte < 0x20) {
       visible += '^';
       visible += static_cast<char>(byte + '@');
     } else if (byte == 0x7F) {
       visible += "^?";
+    } else if (length == 0) {
+      hex(byte);  // not UTF-8: shown, never sent as it is
+    } else if (byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+      // U+0080..U+009F, the 8-bit controls (U+009B starts a terminal's
+      // command sequence): shown as the terminal shows them in its display.
+      hex(static_cast<unsigned char>(text[i + 1]));
+      i += 2;
+      continue;
     } else {
-      visible += c;
+      visible.append(text.substr(i, length));
+      i += length;
+      continue;
     }
+    ++i;
   }
   return visible;
 }

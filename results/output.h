@@ -32,7 +32,8 @@ std::string CsvField(std::string_view text);
 // line is always valid JSON.
 std::string JsonString(std::string_view text);
 // Text for a table cell: control bytes shown as ^X (^J for LF, ^? for DEL),
-// so that no value breaks a line or moves the cursor.
+// the 8-bit controls (U+0080..U+009F) and bytes that are not UTF-8 as \xNN,
+// so that no value breaks a line or sends the terminal a command.
 std::string Visible(std::string_view text);
 // The width of `text` on a terminal: its UTF-8 characters.
 std::size_t DisplayWidth(std::string_view text);

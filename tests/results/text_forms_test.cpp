@@ -89,6 +89,23 @@ TEST(ResultsOutput, JsonStringsEscapeControlBytesAndKeepOnlyValidUtf8) {
   }
 }
 
+TEST(ResultsOutput, ATableCellShowsWhatWouldCommandTheTerminal) {
+  struct Case {
+    std::string text;
+    std::string shown;
+  };
+  for (const Case& c : {
+           Case{"plain \xc3\xa9\xe2\x82\xac", "plain \xc3\xa9\xe2\x82\xac"},
+           Case{std::string("\x1b[2J\0\n\x7f", 7), "^[[2J^@^J^?"},
+           Case{"\xc2\x9b"
+                "2J \xc2\x80 \xc2\xa0",
+                "\\x9B2J \\x80 \xc2\xa0"},
+           Case{"\x9b\xff\xe2\x82", "\\x9B\\xFF\\xE2\\x82"},
+       }) {
+    EXPECT_EQ(results::Visible(c.text), c.shown) << c.shown;
+  }
+}
+
 TEST(ResultsOutput, ATableAlignsColumnsByCharactersNotBytes) {
   std::ostringstream out;
   results::Output table(out, results::Format::Table, {"name", "n", "note"});
