@@ -89,7 +89,10 @@ void WriteStationRecords(const std::string& path) {
              "fail",
              {{"V1", "SN-3"}},
              {{"PX", "1000", "5", "mismatch"}, {"ID", "", "(SERIAL Timeout)", "time-out"}}},
-            {3, "aborted", {{"V1", "SN-4"}}, {{"PX", "1000", "6", "mismatch"}}},
+            {3,
+             "aborted",
+             {{"V1", "SN-4"}},
+             {{"PX", "1000", "6", "mismatch"}, {"PX", "1000", "4", "mismatch"}}},
             {4, "pass", {{"R1", "5000"}}, {ok}}});
   WriteRun(db, "Bench 1", "run-c", "AppPrograms/AutoControl/autocontrol_1.txt", "2026-12-08", 11,
            {{1, "fail", {{"V1", "SN-2"}}, {{"PX", "1000", "7", "mismatch"}}}});

@@ -19,8 +19,8 @@ namespace results_testing {
 //                                                       3: SN-4 aborted, 4: (no V1) pass
 //   C    Bench 1  autocontrol_1.txt  2026-12-08 11:00  1: SN-2 fail
 //
-// Failed exchanges: PX expected 1000 in A1, B2, B3 and C1 (replies 999, 5,
-// 6, 7); ID expected "" timed out in B2 and had a link error outside any
+// Failed exchanges: PX expected 1000 in A1, B2, twice in B3 and in C1
+// (replies 999, 5, 6, 4, 7); ID expected "" timed out in B2 and had a link error outside any
 // unit in C. A2 holds V2 `say "hi", then` LF `bye` and V3 with control
 // bytes, a NUL and Latin-1 letters (stored as UTF-8: "\x01\x1f A\0B é ü").
 void WriteStationRecords(const std::string& path);

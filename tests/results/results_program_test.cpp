@@ -156,7 +156,7 @@ TEST_F(ResultsProgram, FailuresRanksChecksByCountWithTheLastThreeSerialNumbers) 
               {
                   {{"failures"},
                    {"command,expected,count,last_utc,last_V1",
-                    "PX,1000,4,2026-12-08T11:01:00.000Z,SN-2; SN-4; SN-3",
+                    "PX,1000,5,2026-12-08T11:01:00.000Z,SN-2; SN-4; SN-3",
                     "ID,,2,2026-12-08T11:30:00.000Z,SN-3"}},
                   // One each: the later first.
                   {{"failures", "--since", "2026-12-08T10:30Z"},
@@ -172,7 +172,7 @@ TEST_F(ResultsProgram, ExportWritesAnExchangeOrAUnitALine) {
       "run_uuid,run_started_utc,station,mode,file,unit,V1,verdict,sequence,at_utc,device,command,"
       "expected,reply,outcome,round_trip_us\r\n"))
       << all.out;
-  // The CSV read back by Python's csv module: 11 exchanges and the header,
+  // The CSV read back by Python's csv module: 12 exchanges and the header,
   // every row as wide as the header.
   const auto parsed = RunProcess({"/usr/bin/python3", "-c",
                                   "import csv,sys\n"
@@ -181,7 +181,7 @@ TEST_F(ResultsProgram, ExportWritesAnExchangeOrAUnitALine) {
                                   "print(rows[-1])"},
                                  all.out);
   EXPECT_EQ(parsed.out,
-            "12 {16}\n['run-c', '2026-12-08T11:00:00.000Z', 'Bench 1', 'script', "
+            "13 {16}\n['run-c', '2026-12-08T11:00:00.000Z', 'Bench 1', 'script', "
             "'AppPrograms/AutoControl/autocontrol_1.txt', '', '', '', '2', "
             "'2026-12-08T11:30:00.000Z', 'Axis 01', 'ID', '', '(link error)', 'link error', '5']\n")
       << parsed.err;
