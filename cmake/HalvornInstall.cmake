@@ -12,7 +12,7 @@ include(GNUInstallDirs)
 set(HALVORN_SHARE ${CMAKE_INSTALL_DATADIR}/halvorn-terminal)
 set(HALVORN_DOC ${CMAKE_INSTALL_DATADIR}/doc/halvorn-terminal)
 
-install(TARGETS halvorn_launcher halvorn-terminal halvorn-sim halvorn-lang
+install(TARGETS halvorn_launcher halvorn-terminal halvorn-sim halvorn-lang halvorn-results
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # What the first start copies into the user's data folder.
@@ -50,8 +50,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "files and AutoControl scripts that drive a production test station.\n"
     "Controllers are reached over serial ports, serial device servers (raw TCP or\n"
     "RFC 2217), and the makers' access libraries for HID boards and USB\n"
-    "controllers. Includes halvorn-sim, a simulated controller, and halvorn-lang,\n"
-    "the tool that builds language files.")
+    "controllers. Includes halvorn-sim, a simulated controller, halvorn-lang,\n"
+    "the tool that builds language files, and halvorn-results, which answers\n"
+    "questions from the station's records (units, yield, failing checks).")
 string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -108,6 +108,12 @@ CREATE TABLE file (
   failure TEXT NOT NULL
 );
 )sql",
+    // The questions asked of the records afterwards: a unit's start for a
+    // period, and the exchanges that did not go well without reading them all.
+    R"sql(
+CREATE INDEX unit_started ON unit(started_utc);
+CREATE INDEX exchange_not_ok ON exchange(unit_id) WHERE outcome != 'ok';
+)sql",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

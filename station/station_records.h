@@ -1,11 +1,6 @@
-// The run's record in the station database (records/station_db.h): where
-// it is kept and under which station's name, and the glue between the
-// application's events and the recorder.
-//
-// AppConfig/Records.cfg (NAME=value lines, "#" comments):
-//   RECORDS=<file>   the database; relative to the data root; OFF: none
-//   STATION=<name>   the station's name in the records (default: host name)
-// The command line's --records FILE and --no-records win over the file.
+// The run's record in the station database (records/station_db.h): the
+// glue between the application's events and the recorder. Where it is kept
+// and under which station's name: station/records_settings.h.
 #pragma once
 
 #include <cstdint>
@@ -17,22 +12,12 @@
 #include <vector>
 
 #include "records/station_recorder.h"
+#include "station/records_settings.h"
 #include "station/station_listener.h"
 
 namespace app {
 
 class Application;
-
-struct RecordsSettings {
-  bool enabled = true;
-  std::string path;     // the database file; "" for <data root>/AppResults/records.db
-  std::string station;  // "" for the host name
-};
-
-// `settings` with what AppConfig/Records.cfg under `dataRoot` sets; each
-// line it cannot use is named in `notes` and left out.
-RecordsSettings ReadRecordsSettings(const std::string& dataRoot, RecordsSettings settings,
-                                    std::vector<std::string>& notes);
 
 // Records the run of an application from its start (StationListener's
 // OnStarted) to End().

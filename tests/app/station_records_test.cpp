@@ -54,6 +54,26 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
                    "ON u.id = a.unit_id WHERE a.kind != 'input' ORDER BY a.id"),
             "1|PASS|pass/fail\n2|FAIL|pass/fail\n3|PASS|pass/fail\n4||esc\n");
   EXPECT_EQ(Sqlite(db, "PRAGMA integrity_check"), "ok\n");
+
+  // halvorn-results on the same database: both units of SN-1002, the first
+  // with the check the operator failed; the yield of the four units, where
+  // SN-1001 passed first, SN-1002 failed first and SN-1003 was never judged.
+  const std::string results = testing_support::BinDir() + "/halvorn-results";
+  const auto unit = RunProcess({results, "--records", db, "--format", "csv", "unit", "SN-1002"});
+  EXPECT_EQ(unit.exitCode, 0) << unit.err;
+  EXPECT_NE(unit.out.find(",2,fail,verdict,[USERCHECK],Does the motor run smoothly,,,fail\r\n"),
+            std::string::npos)
+      << unit.out;
+  EXPECT_NE(unit.out.find(",2,fail,value,V1,{Serial Number} SN-1002,,,\r\n"), std::string::npos);
+  EXPECT_NE(unit.out.find(",3,pass,value,V1,{Serial Number} SN-1002,,,\r\n"), std::string::npos);
+  EXPECT_EQ(unit.out.find(",3,pass,verdict,[USERCHECK],Does the motor run smoothly,,,fail"),
+            std::string::npos);
+  EXPECT_EQ(unit.out.find("SN-1001"), std::string::npos);
+  const auto yield = RunProcess({results, "--records", db, "--format", "csv", "yield"});
+  EXPECT_EQ(yield.exitCode, 0) << yield.err;
+  EXPECT_EQ(yield.out,
+            "units,passed,failed,aborted,keys_judged,first_pass,first_pass_yield\r\n"
+            "4,2,1,1,2,1,50.0%\r\n");
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ desktop-entry)
 install-prefix)
   cmake --install "$build" --prefix "$tmp/prefix" >"$tmp/log" 2>&1 || fail "install: $(cat "$tmp/log")"
   for f in bin/halvorn-terminal bin/halvorn-terminal.real bin/halvorn-sim bin/halvorn-lang \
+      bin/halvorn-results \
       share/halvorn-terminal/AppLanguages/terminal_de.lng share/halvorn-terminal/Docs/command-line.md \
       share/doc/halvorn-terminal/copyright share/doc/halvorn-terminal/changelog.gz \
       share/doc/halvorn-terminal/simulator.md share/doc/halvorn-terminal/examples/test01.prg \
@@ -58,6 +59,13 @@ install-prefix)
   first_start "$program" "$tmp/home2" "$tmp/xdg" "$tmp/xdg/halvorn-terminal"
   [ "$(cat "$tmp/xdg/halvorn-terminal/Docs/simulator.md")" = mine ] || fail "a user's file was replaced"
   options "$program"
+  # The records program reads only: without records it says so (3) and
+  # creates no data folder.
+  "$tmp/prefix/bin/halvorn-results" --help >/dev/null 2>&1 || fail "halvorn-results --help"
+  status=0
+  HOME=$tmp/home3 XDG_DATA_HOME= "$tmp/prefix/bin/halvorn-results" runs >"$tmp/out" 2>&1 || status=$?
+  [ "$status" = 3 ] || fail "halvorn-results without records: $status $(cat "$tmp/out")"
+  [ ! -e "$tmp/home3" ] || fail "halvorn-results created a data folder"
   ;;
 debian-package)
   need dpkg-deb; need dpkg-shlibdeps; need lintian
@@ -69,6 +77,7 @@ debian-package)
   dpkg-deb -x "$deb" "$tmp/root" || fail "cannot unpack"
   first_start "$tmp/root/usr/bin/halvorn-terminal" "$tmp/home" "" "$tmp/home/.local/share/halvorn-terminal"
   options "$tmp/root/usr/bin/halvorn-terminal"
+  [ -x "$tmp/root/usr/bin/halvorn-results" ] || fail "halvorn-results is not in the package"
   # apt resolves its dependencies on this system (a simulation: nothing is installed).
   if command -v apt-get >/dev/null 2>&1; then
     apt-get -s install "$deb" >"$tmp/apt" 2>&1 || fail "apt: $(cat "$tmp/apt")"

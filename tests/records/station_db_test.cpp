@@ -83,7 +83,7 @@ TEST(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
             "(2, 'SN-2', 'fail', 'AutoResults/Unit0002.txt')\n");
   EXPECT_EQ(Query(db, "PRAGMA integrity_check") + Query(db, "PRAGMA user_version") +
                 Query(db, "PRAGMA journal_mode"),
-            "('ok',)\n(1,)\n('wal',)\n");
+            "('ok',)\n(" + std::to_string(records::kSchemaVersion) + ",)\n('wal',)\n");
 }
 
 // A unit goes into the database whole or not at all: a record that cannot
@@ -110,6 +110,35 @@ TEST(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
   EXPECT_EQ(Query(db, "SELECT number, verdict FROM unit"), "(2, 'pass')\n");
 }
 
+// A database a version-1 program left (without the indexes the queries of
+// halvorn-results use) is upgraded at the next start, its records kept.
+TEST(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
+  TestFolder folder;
+  const std::string db = folder / "records.db";
+  {
+    RecordWriter w(Settings(db));
+    w.Add(Start("u-1"));
+    Unit(w, 1, "fail", "SN-1");
+    w.Finish();
+  }
+  const auto downgraded = RunProcess({"/usr/bin/sqlite3", db,
+                                      "DROP INDEX unit_started; DROP INDEX exchange_not_ok; "
+                                      "PRAGMA user_version = 1"});
+  ASSERT_EQ(downgraded.exitCode, 0) << downgraded.err;
+  {
+    RecordWriter w(Settings(db));
+    w.Add(Start("u-2"));
+    Unit(w, 1, "pass", "SN-1");
+    w.Finish();
+    EXPECT_FALSE(w.TakeFailure());
+  }
+  EXPECT_EQ(Query(db,
+                  "SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                  "('unit_started', 'exchange_not_ok')), (SELECT group_concat(verdict) FROM unit)"),
+            "(2, 'fail,pass')\n");
+  EXPECT_EQ(Query(db, "PRAGMA user_version"), "(2,)\n");
+}
+
 // Whatever stands where the database should be: the run is told why and
 // nothing is deleted; only a file that is no database is moved aside (its
 // bytes kept) and a new database started in its place.
@@ -121,7 +150,7 @@ TEST(StationDatabase, WhatStandsInItsPlaceIsKeptAndNamed) {
   } cases[] = {
       {"folder", "", "is not a file"},
       {"damaged", "not a database, only bytes \x01\x02\xff", ""},
-      {"future", "", "schema version 9; this program knows up to 1"},
+      {"future", "", "schema version 9; this program knows up to 2"},
       {"missing/records.db", "", "cannot be written: No such file or directory"},
   };
   for (const auto& c : cases) {

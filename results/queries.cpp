@@ -1,0 +1,342 @@
+#include "results/queries.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "records/station_db.h"
+
+namespace results {
+
+using platform::Result;
+
+namespace {
+
+// The rows written, or the failure that ended them.
+Result<std::int64_t> Done(const Query& query, Output& output) {
+  output.Finish();
+  if (!query.Status()) return query.Status();
+  return output.Rows();
+}
+
+std::string Percent(std::int64_t part, std::int64_t whole) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f%%",
+                100.0 * static_cast<double>(part) / static_cast<double>(whole));
+  return text;
+}
+
+// The group a unit falls in for `by`.
+std::string GroupOf(const std::string& by, const std::string& started, const std::string& file,
+                    const std::string& station) {
+  if (by == "day") return started.substr(0, 10);
+  if (by == "hour") return started.substr(0, 13);
+  if (by == "script") return file;
+  if (by == "station") return station;
+  return "";
+}
+
+}  // namespace
+
+Result<std::int64_t> Runs(const RecordsReader& db, const Filters& filters, std::ostream& out,
+                          Format format) {
+  Output output(out, format,
+                {"started_utc", "ended_utc", "station", "mode", "file", "ending", "exit_status",
+                 "fail_count", "units"});
+  // A script is named by its file as recorded (relative to the data folder)
+  // or by the file's own name.
+  Query query(db,
+              "SELECT r.started_utc, r.ended_utc, s.name, r.mode, r.file, r.ending, "
+              "r.exit_status, r.fail_count, (SELECT count(*) FROM unit WHERE run_id = r.id) "
+              "FROM run r JOIN station s ON s.id = r.station_id "
+              "WHERE r.started_utc >= ?1 "
+              "AND (?2 = '' OR r.file = ?2 OR (length(r.file) > length(?2) "
+              "AND substr(r.file, length(r.file) - length(?2)) = '/' || ?2)) "
+              "AND (?3 = '' OR s.name = ?3) "
+              "ORDER BY r.started_utc, r.id");
+  query.Bind(filters.since).Bind(filters.script).Bind(filters.station);
+  while (query.Step()) {
+    std::vector<Cell> row;
+    for (int column = 0; column < 9; ++column) row.push_back(query.CellAt(column));
+    output.Row(std::move(row));
+  }
+  return Done(query, output);
+}
+
+Result<std::int64_t> Units(const RecordsReader& db, const std::string& text, std::ostream& out,
+                           Format format) {
+  Output output(out, format,
+                {"run_started_utc", "station", "file", "unit", "verdict", "item", "name", "text",
+                 "expected", "reply", "outcome"});
+  struct Found {
+    std::int64_t id;
+    std::vector<Cell> run;  // run_started_utc .. verdict
+  };
+  std::vector<Found> units;
+  {
+    Query query(db,
+                "SELECT u.id, r.started_utc, s.name, r.file, u.number, u.verdict FROM unit u "
+                "JOIN run r ON r.id = u.run_id JOIN station s ON s.id = r.station_id "
+                "WHERE u.id IN (SELECT unit_id FROM unit_value WHERE instr(value, ?1) > 0) "
+                "ORDER BY r.started_utc, r.id, u.number");
+    query.Bind(text);
+    while (query.Step()) {
+      units.push_back(
+          {query.Number(0),
+           {query.CellAt(1), query.CellAt(2), query.CellAt(3), query.CellAt(4), query.CellAt(5)}});
+    }
+    if (!query.Status()) return query.Status();
+  }
+  const auto add = [&output](const Found& unit, const char* item, Cell name, Cell value,
+                             Cell expected, Cell reply, Cell outcome) {
+    std::vector<Cell> row = unit.run;
+    row.push_back(Cell::Text(item));
+    for (Cell* cell : {&name, &value, &expected, &reply, &outcome}) row.push_back(std::move(*cell));
+    output.Row(std::move(row));
+  };
+  for (const Found& unit : units) {
+    // The values in the order of the script's banks: V1..V9, R1..R9, C1..C9.
+    Query values(db,
+                 "SELECT name, value FROM unit_value WHERE unit_id = ?1 ORDER BY "
+                 "CASE substr(name, 1, 1) WHEN 'V' THEN 0 WHEN 'R' THEN 1 ELSE 2 END, name");
+    values.Bind(unit.id);
+    while (values.Step()) {
+      add(unit, "value", values.CellAt(0), values.CellAt(1), Cell::Null(), Cell::Null(),
+          Cell::Null());
+    }
+    if (!values.Status()) return values.Status();
+    Query answers(db, "SELECT prompt, answer, kind FROM answer WHERE unit_id = ?1 ORDER BY id");
+    answers.Bind(unit.id);
+    while (answers.Step()) {
+      add(unit, "answer", answers.CellAt(0), answers.CellAt(1), Cell::Null(), Cell::Null(),
+          answers.CellAt(2));
+    }
+    if (!answers.Status()) return answers.Status();
+    // The script's verdicts: a [USERCHECK] answered FAIL is a failed check
+    // without a failed exchange.
+    Query verdicts(db,
+                   "SELECT keyword, subject, outcome FROM verdict WHERE unit_id = ?1 ORDER BY id");
+    verdicts.Bind(unit.id);
+    while (verdicts.Step()) {
+      add(unit, "verdict", verdicts.CellAt(0), verdicts.CellAt(1), Cell::Null(), Cell::Null(),
+          verdicts.CellAt(2));
+    }
+    if (!verdicts.Status()) return verdicts.Status();
+    Query failed(db,
+                 "SELECT device, command, expected, reply, outcome FROM exchange "
+                 "WHERE unit_id = ?1 AND outcome != 'ok' ORDER BY sequence, id");
+    failed.Bind(unit.id);
+    while (failed.Step()) {
+      add(unit, "failed", failed.CellAt(0), failed.CellAt(1), failed.CellAt(2), failed.CellAt(3),
+          failed.CellAt(4));
+    }
+    if (!failed.Status()) return failed.Status();
+  }
+  output.Finish();
+  return output.Rows();
+}
+
+// First-pass yield: a physical unit is named by its key variable; the
+// first of its units judged (pass or fail) decides whether it passed the
+// first time, and a later retest does not count again. A unit without a
+// key value is a physical unit of its own. With --since, a key counts only
+// when its first judged unit is in the period: one retested in it after an
+// earlier failure did not pass the first time.
+Result<std::int64_t> Yield(const RecordsReader& db, const Filters& filters, std::ostream& out,
+                           Format format) {
+  struct Group {
+    std::int64_t units = 0, passed = 0, failed = 0, aborted = 0, judged = 0, firstPass = 0;
+  };
+  std::map<std::string, Group> groups;
+  std::unordered_map<std::string, bool> judgedKeys;  // key -> its first judgement was counted
+  Query query(db,
+              "SELECT u.id, u.started_utc, u.verdict, v.value, r.file, s.name FROM unit u "
+              "JOIN run r ON r.id = u.run_id JOIN station s ON s.id = r.station_id "
+              "LEFT JOIN unit_value v ON v.unit_id = u.id AND v.name = ?1 "
+              "WHERE u.verdict IS NOT NULL ORDER BY u.started_utc, u.id");
+  query.Bind(filters.key);
+  while (query.Step()) {
+    const std::string started = query.Text(1), verdict = query.Text(2);
+    const bool inPeriod = started >= filters.since;
+    const bool judged = verdict == "pass" || verdict == "fail";
+    std::string key = query.IsNull(3) ? "" : query.Text(3);
+    // Keys and unit ids cannot meet: a key is never empty, an id key starts with NUL.
+    if (key.empty()) key = std::string(1, '\0') + std::to_string(query.Number(0));
+    bool first = false;
+    if (judged && judgedKeys.emplace(key, true).second) first = true;
+    if (!inPeriod) continue;
+    Group& group = groups[GroupOf(filters.by, started, query.Text(4), query.Text(5))];
+    ++group.units;
+    if (verdict == "pass") ++group.passed;
+    if (verdict == "fail") ++group.failed;
+    if (!judged) ++group.aborted;
+    if (first) {
+      ++group.judged;
+      if (verdict == "pass") ++group.firstPass;
+    }
+  }
+  if (!query.Status()) return query.Status();
+  std::vector<std::string> columns;
+  if (!filters.by.empty()) columns.push_back(filters.by);
+  for (const char* name :
+       {"units", "passed", "failed", "aborted", "keys_judged", "first_pass", "first_pass_yield"})
+    columns.emplace_back(name);
+  Output output(out, format, std::move(columns));
+  for (const auto& [name, group] : groups) {
+    std::vector<Cell> row;
+    if (!filters.by.empty()) row.push_back(Cell::Text(name));
+    for (const std::int64_t n :
+         {group.units, group.passed, group.failed, group.aborted, group.judged, group.firstPass})
+      row.push_back(Cell::Number(n));
+    row.push_back(group.judged > 0 ? Cell::Text(Percent(group.firstPass, group.judged))
+                                   : Cell::Null());
+    output.Row(std::move(row));
+  }
+  output.Finish();
+  return output.Rows();
+}
+
+Result<std::int64_t> Failures(const RecordsReader& db, const Filters& filters, std::ostream& out,
+                              Format format) {
+  constexpr std::size_t kLastKeys = 3;
+  struct Check {
+    std::int64_t count = 0;
+    std::string lastAt;
+    std::vector<std::string> lastKeys;  // distinct, oldest first
+  };
+  std::map<std::pair<std::string, std::string>, Check> checks;
+  // "+e.id": the order of the rows is the exchanges', but not the way to
+  // find them; the index of the exchanges that were not ok is.
+  Query query(db,
+              "SELECT e.command, e.expected, e.at_utc, v.value FROM exchange e "
+              "LEFT JOIN unit_value v ON v.unit_id = e.unit_id AND v.name = ?1 "
+              "WHERE e.outcome != 'ok' AND e.at_utc >= ?2 ORDER BY +e.id");
+  query.Bind(filters.key).Bind(filters.since);
+  while (query.Step()) {
+    Check& check = checks[{query.Text(0), query.Text(1)}];
+    ++check.count;
+    check.lastAt = std::max(check.lastAt, query.Text(2));
+    if (query.IsNull(3)) continue;
+    const std::string key = query.Text(3);
+    std::erase(check.lastKeys, key);
+    check.lastKeys.push_back(key);
+    if (check.lastKeys.size() > kLastKeys) check.lastKeys.erase(check.lastKeys.begin());
+  }
+  if (!query.Status()) return query.Status();
+  std::vector<std::pair<const std::pair<std::string, std::string>*, const Check*>> order;
+  for (const auto& [what, check] : checks) order.emplace_back(&what, &check);
+  std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+    if (a.second->count != b.second->count) return a.second->count > b.second->count;
+    return a.second->lastAt > b.second->lastAt;
+  });
+  Output output(out, format, {"command", "expected", "count", "last_utc", "last_" + filters.key});
+  for (const auto& [what, check] : order) {
+    std::string last;
+    for (auto key = check->lastKeys.rbegin(); key != check->lastKeys.rend(); ++key)
+      last += (last.empty() ? "" : "; ") + *key;
+    output.Row({Cell::Text(what->first), Cell::Text(what->second), Cell::Number(check->count),
+                Cell::Text(check->lastAt), Cell::Text(last)});
+  }
+  output.Finish();
+  return output.Rows();
+}
+
+Result<std::int64_t> Export(const RecordsReader& db, const Filters& filters, std::ostream& out,
+                            Format format) {
+  if (filters.per == "unit") {
+    std::vector<std::string> columns = {
+        "run_uuid", "run_started_utc", "station",   "mode",    "file",
+        "unit",     "started_utc",     "ended_utc", "verdict", "fail_count"};
+    std::string sql =
+        "SELECT r.uuid, r.started_utc, s.name, r.mode, r.file, u.number, u.started_utc, "
+        "u.ended_utc, u.verdict, u.fail_count";
+    for (const char bank : {'V', 'R', 'C'}) {
+      for (char n = '1'; n <= '9'; ++n) {
+        const std::string name = {bank, n};
+        columns.push_back(name);
+        sql += ", (SELECT value FROM unit_value WHERE unit_id = u.id AND name = '" + name + "')";
+      }
+    }
+    sql +=
+        " FROM unit u JOIN run r ON r.id = u.run_id JOIN station s ON s.id = r.station_id "
+        "WHERE u.started_utc >= ?1 ORDER BY u.started_utc, u.id";
+    Output output(out, format, columns);
+    Query query(db, sql.c_str());
+    query.Bind(filters.since);
+    while (query.Step()) {
+      std::vector<Cell> row;
+      for (int column = 0; column < static_cast<int>(columns.size()); ++column)
+        row.push_back(query.CellAt(column));
+      output.Row(std::move(row));
+    }
+    return Done(query, output);
+  }
+  const std::vector<std::string> columns = {
+      "run_uuid",  "run_started_utc", "station",  "mode",         "file",   "unit",
+      filters.key, "verdict",         "sequence", "at_utc",       "device", "command",
+      "expected",  "reply",           "outcome",  "round_trip_us"};
+  Output output(out, format, columns);
+  Query query(db,
+              "SELECT r.uuid, r.started_utc, s.name, r.mode, r.file, u.number, v.value, "
+              "u.verdict, e.sequence, e.at_utc, e.device, e.command, e.expected, e.reply, "
+              "e.outcome, e.round_trip_us FROM exchange e JOIN run r ON r.id = e.run_id "
+              "JOIN station s ON s.id = r.station_id LEFT JOIN unit u ON u.id = e.unit_id "
+              "LEFT JOIN unit_value v ON v.unit_id = e.unit_id AND v.name = ?1 "
+              "WHERE e.at_utc >= ?2 ORDER BY e.id");
+  query.Bind(filters.key).Bind(filters.since);
+  while (query.Step()) {
+    std::vector<Cell> row;
+    for (int column = 0; column < static_cast<int>(columns.size()); ++column)
+      row.push_back(query.CellAt(column));
+    output.Row(std::move(row));
+  }
+  return Done(query, output);
+}
+
+Result<std::int64_t> Check(const RecordsReader& db, std::ostream& out, Format format,
+                           std::string& fault) {
+  std::vector<std::string> problems;
+  {
+    // A problem a line; the heading SQLite may put above them is no problem.
+    Query query(db, "PRAGMA integrity_check");
+    while (query.Step()) {
+      const std::string text = query.Text(0);
+      for (std::size_t at = 0; at <= text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(at, end - at);
+        if (!line.empty() && !line.starts_with("*** ")) problems.push_back(line);
+        at = end + 1;
+      }
+    }
+    // A page so damaged that the check itself cannot go on is damage too.
+    if (!query.Status()) problems.push_back(query.Status().Text());
+    if (problems.empty()) problems.push_back("no answer from the integrity check");
+  }
+  const bool intact = problems.size() == 1 && problems.front() == "ok";
+  const bool known = db.SchemaVersion() <= records::kSchemaVersion;
+  fault.clear();
+  if (!intact) {
+    fault = "damaged (the integrity check found " + std::to_string(problems.size()) +
+            (problems.size() == 1 ? " problem: " : " problems, the first: ") + problems.front() +
+            ")";
+  } else if (!known) {
+    fault = "records of schema version " + std::to_string(db.SchemaVersion()) +
+            ", newer than this program knows (" + std::to_string(records::kSchemaVersion) + ")";
+  }
+  Output output(out, format, {"check", "result"});
+  for (const std::string& problem : problems)
+    output.Row({Cell::Text("integrity"), Cell::Text(problem)});
+  output.Row({Cell::Text("schema_version"), Cell::Number(db.SchemaVersion())});
+  output.Row({Cell::Text("known_schema_version"), Cell::Number(records::kSchemaVersion)});
+  output.Row({Cell::Text("verdict"), Cell::Text(!intact  ? "damaged"
+                                                : !known ? "newer than this program"
+                                                         : "ok")});
+  output.Finish();
+  return output.Rows();
+}
+
+}  // namespace results

@@ -1,0 +1,47 @@
+// The questions halvorn-results answers from the station's records. Each
+// writes its rows to an Output and returns how many it wrote, or the
+// database's failure (a damaged page met on the way).
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "platform/result.h"
+#include "results/output.h"
+#include "results/records_reader.h"
+
+namespace results {
+
+struct Filters {
+  std::string since;             // records' time form (results/since.h); "" for all
+  std::string script;            // runs: the script or program file; "" for any
+  std::string station;           // runs: the station's name; "" for any
+  std::string by;                // yield: "", "day", "hour", "script", "station"
+  std::string key = "V1";        // the variable that names a physical unit
+  std::string per = "exchange";  // export: "exchange" or "unit"
+};
+
+// One row per run: when, where, what it ran, how it ended, its units.
+platform::Result<std::int64_t> Runs(const RecordsReader& db, const Filters& filters,
+                                    std::ostream& out, Format format);
+// Every unit with `text` in any of its variables: its values, answers,
+// verdicts and failed exchanges, a row each.
+platform::Result<std::int64_t> Units(const RecordsReader& db, const std::string& text,
+                                     std::ostream& out, Format format);
+// Units by verdict and the first-pass yield, in one row or a row per group.
+platform::Result<std::int64_t> Yield(const RecordsReader& db, const Filters& filters,
+                                     std::ostream& out, Format format);
+// The checks that failed, most often first, with the last units they failed.
+platform::Result<std::int64_t> Failures(const RecordsReader& db, const Filters& filters,
+                                        std::ostream& out, Format format);
+// Every exchange (or unit) with the fields that identify its run and unit.
+platform::Result<std::int64_t> Export(const RecordsReader& db, const Filters& filters,
+                                      std::ostream& out, Format format);
+// SQLite's integrity check and the schema version; `fault` is left empty
+// when both are good (the check found nothing, the version is one this
+// program knows), and otherwise says what is wrong.
+platform::Result<std::int64_t> Check(const RecordsReader& db, std::ostream& out, Format format,
+                                     std::string& fault);
+
+}  // namespace results
