@@ -134,7 +134,17 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     ::umount2(probe.Path().c_str(), MNT_DETACH);
     return true;
   }();
-  enum class Place { Sound, Folder, RandomBytes, Future, ReadOnly, Full, Locked, Fifo, Missing };
+  enum class Place {
+    Folder,
+    RandomBytes,
+    Future,
+    ReadOnly,
+    ReadOnlyRoot,
+    Full,
+    Locked,
+    Fifo,
+    Missing
+  };
   const struct {
     const char* name;
     Place place;
@@ -144,6 +154,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
       {"random bytes in its place", Place::RandomBytes, "was damaged: it was moved aside to"},
       {"a schema from the future", Place::Future, "schema version 9; this program knows up to"},
       {"a read-only file system", Place::ReadOnly, "cannot be written"},
+      {"a data folder on a read-only file system", Place::ReadOnlyRoot, "cannot be written"},
       {"a file-size limit", Place::Full, "(File too large)"},
       {"a lock held past the busy time-out", Place::Locked, "database is locked"},
       {"a FIFO in its place", Place::Fifo, "records.db is not a file"},
@@ -152,11 +163,15 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TestFolder station, place;
+    const bool readOnlyRoot = c.place == Place::ReadOnlyRoot;
+    if (readOnlyRoot && mayMount) {
+      ASSERT_EQ(::mount("tmpfs", station.Path().c_str(), "tmpfs", 0, "size=1m"), 0);
+    }
     platform::DataFolders(station.Path()).EnsureDataFolders();
     ASSERT_TRUE(platform::WriteFileAtomic(station / "AppPrograms/AutoControl/autocontrol_3.txt",
                                           kUnitScript));
     ASSERT_TRUE(platform::WriteFileAtomic(station / "answers.txt", Answers(2)));
-    std::string db = place / "records.db";
+    std::string db = readOnlyRoot ? station / "AppResults/records.db" : place / "records.db";
     std::vector<std::string> terminal = {testing_support::BinDir() + "/halvorn-terminal",
                                          "--headless",
                                          "--data-root",
@@ -166,7 +181,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
                                          "/A3"};
     auto Run = [&] {
       std::vector<std::string> argv = terminal;
-      argv.insert(argv.end() - 1, {"--records", db});
+      if (!readOnlyRoot) argv.insert(argv.end() - 1, {"--records", db});
       return RunProcess(argv);
     };
     // A sound database of one earlier run, for the places that keep one.
@@ -203,6 +218,12 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
         ::chmod(place.Path().c_str(), 0555);
       }
     }
+    if (readOnlyRoot && mayMount) {
+      ASSERT_EQ(::mount(nullptr, station.Path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr),
+                0);
+    } else if (readOnlyRoot) {
+      ::chmod((station / "AppResults").c_str(), 0555);
+    }
     const std::string before = c.place == Place::RandomBytes ? bytes : Contents(db);
     std::unique_ptr<InteractiveProcess> holder;
     if (c.place == Place::Locked) {
@@ -228,6 +249,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     if (holder) holder->Signal(SIGKILL);
     const std::string after = Contents(db);
     if (mounted) ::umount2(place.Path().c_str(), MNT_DETACH);
+    if (readOnlyRoot && mayMount) ::umount2(station.Path().c_str(), MNT_DETACH);
     ::chmod(place.Path().c_str(), 0755);
 
     EXPECT_EQ(run.exitCode, app::kExitRecordLost) << run.err;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "platform/files.h"
@@ -137,6 +139,29 @@ TEST(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
                   "('unit_started', 'exchange_not_ok')), (SELECT group_concat(verdict) FROM unit)"),
             "(2, 'fail,pass')\n");
   EXPECT_EQ(Query(db, "PRAGMA user_version"), "(2,)\n");
+}
+
+// A run of 10,000 units, each committed at its end as a script's are: every
+// unit is kept, and the journal stays small while the run lasts (its pages
+// go into the database as it grows).
+TEST(StationDatabase, TenThousandUnitsOfOneRunAreAllKept) {
+  TestFolder folder;
+  const std::string db = folder / "records.db";
+  RecordWriter w(Settings(db));
+  w.Add(Start("u-1"));
+  std::uintmax_t journal = 0;
+  for (int n = 1; n <= 10000; ++n) {
+    Unit(w, n, n % 3 ? "pass" : "fail", "SN-" + std::to_string(n));
+    w.Sync();
+    if (n % 1000 == 0) journal = std::max(journal, std::filesystem::file_size(db + "-wal"));
+  }
+  w.Finish();
+  EXPECT_EQ(w.Lost(), 0);
+  EXPECT_LT(journal, 16u << 20);
+  EXPECT_EQ(Query(db,
+                  "SELECT count(*), count(DISTINCT v.value), sum(u.verdict = 'fail'), "
+                  "max(u.number) FROM unit u JOIN unit_value v ON v.unit_id = u.id"),
+            "(10000, 10000, 3333, 10000)\n");
 }
 
 // Whatever stands where the database should be: the run is told why and
