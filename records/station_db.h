@@ -94,7 +94,7 @@ class StationDatabase {
  public:
   // Opens the database at `path`, creating it and its schema when there is
   // none, and upgrades an older schema. A file that is not a database (or
-  // fails SQLite's quick check) is moved aside under its name with the time
+  // whose schema cannot be read) is moved aside under its name with the time
   // added and a new one is started there; `setAside` then names where it
   // went. Refused, leaving the file as it is: a folder or another non-file
   // in its place, a schema newer than kSchemaVersion, a file that cannot be

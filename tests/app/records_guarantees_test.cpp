@@ -88,6 +88,12 @@ TEST(RecordsGuarantees, KilledAtAnyMomentEveryShownVerdictIsKeptAndTheRunMarked)
     const std::string shown = VerdictsShown(run.Err());
     shownInAll += static_cast<int>(std::count(shown.begin(), shown.end(), '\n'));
     SCOPED_TRACE("kill " + std::to_string(kill) + " after:\n" + shown);
+    // A kill before the database had its tables: nothing was shown either.
+    if (!std::filesystem::exists(db) ||
+        Sqlite(db, "SELECT count(*) FROM sqlite_master WHERE name = 'unit'") != "1\n") {
+      EXPECT_EQ(shown, "");
+      continue;
+    }
     ASSERT_EQ(Sqlite(db, "PRAGMA integrity_check"), "ok\n");
     // The units committed with a verdict start with those shown; the one
     // whose verdict was committed but not yet shown may follow.
