@@ -96,12 +96,16 @@ records::RunStart Start(int n) {
 }
 
 // (b): `units` units through one writer; units a second.
-double WriterUnits(const std::string& db, int units) {
+records::WriterSettings Settings(const std::string& db) {
   records::WriterSettings settings;
   settings.path = db;
   settings.station = "bench";
   settings.host = "bench";
-  records::RecordWriter writer(settings);
+  return settings;
+}
+
+double WriterUnits(const std::string& db, int units) {
+  records::RecordWriter writer(Settings(db));
   writer.Add(Start(units));
   writer.Sync();
   const auto start = Clock::now();
@@ -132,11 +136,7 @@ double WriterUnits(const std::string& db, int units) {
 
 // (b): `count` exchanges without units, as a line terminal's; exchanges a second.
 double WriterExchanges(const std::string& db, int count) {
-  records::WriterSettings settings;
-  settings.path = db;
-  settings.station = "bench";
-  settings.host = "bench";
-  records::RecordWriter writer(settings);
+  records::RecordWriter writer(Settings(db));
   writer.Add(Start(-count));
   writer.Sync();
   const auto start = Clock::now();

@@ -90,50 +90,34 @@ Result<std::int64_t> Units(const RecordsReader& db, const std::string& text, std
     }
     if (!query.Status()) return query.Status();
   }
-  const auto add = [&output](const Found& unit, const char* item, Cell name, Cell value,
-                             Cell expected, Cell reply, Cell outcome) {
-    std::vector<Cell> row = unit.run;
-    row.push_back(Cell::Text(item));
-    for (Cell* cell : {&name, &value, &expected, &reply, &outcome}) row.push_back(std::move(*cell));
-    output.Row(std::move(row));
+  // Each part of a unit's story as five columns: name, text, expected,
+  // reply, outcome. The values go in the order of the script's banks
+  // (V1..V9, R1..R9, C1..C9); the script's verdicts show a [USERCHECK]
+  // answered FAIL, a failed check without a failed exchange.
+  static constexpr std::pair<const char*, const char*> kParts[] = {
+      {"value",
+       "SELECT name, value, NULL, NULL, NULL FROM unit_value WHERE unit_id = ?1 ORDER BY "
+       "CASE substr(name, 1, 1) WHEN 'V' THEN 0 WHEN 'R' THEN 1 ELSE 2 END, name"},
+      {"answer",
+       "SELECT prompt, answer, NULL, NULL, kind FROM answer WHERE unit_id = ?1 ORDER BY id"},
+      {"verdict",
+       "SELECT keyword, subject, NULL, NULL, outcome FROM verdict WHERE unit_id = ?1 ORDER BY id"},
+      {"failed",
+       "SELECT device, command, expected, reply, outcome FROM exchange "
+       "WHERE unit_id = ?1 AND outcome != 'ok' ORDER BY sequence, id"},
   };
   for (const Found& unit : units) {
-    // The values in the order of the script's banks: V1..V9, R1..R9, C1..C9.
-    Query values(db,
-                 "SELECT name, value FROM unit_value WHERE unit_id = ?1 ORDER BY "
-                 "CASE substr(name, 1, 1) WHEN 'V' THEN 0 WHEN 'R' THEN 1 ELSE 2 END, name");
-    values.Bind(unit.id);
-    while (values.Step()) {
-      add(unit, "value", values.CellAt(0), values.CellAt(1), Cell::Null(), Cell::Null(),
-          Cell::Null());
+    for (const auto& [item, sql] : kParts) {
+      Query part(db, sql);
+      part.Bind(unit.id);
+      while (part.Step()) {
+        std::vector<Cell> row = unit.run;
+        row.push_back(Cell::Text(item));
+        for (int column = 0; column < 5; ++column) row.push_back(part.CellAt(column));
+        output.Row(std::move(row));
+      }
+      if (!part.Status()) return part.Status();
     }
-    if (!values.Status()) return values.Status();
-    Query answers(db, "SELECT prompt, answer, kind FROM answer WHERE unit_id = ?1 ORDER BY id");
-    answers.Bind(unit.id);
-    while (answers.Step()) {
-      add(unit, "answer", answers.CellAt(0), answers.CellAt(1), Cell::Null(), Cell::Null(),
-          answers.CellAt(2));
-    }
-    if (!answers.Status()) return answers.Status();
-    // The script's verdicts: a [USERCHECK] answered FAIL is a failed check
-    // without a failed exchange.
-    Query verdicts(db,
-                   "SELECT keyword, subject, outcome FROM verdict WHERE unit_id = ?1 ORDER BY id");
-    verdicts.Bind(unit.id);
-    while (verdicts.Step()) {
-      add(unit, "verdict", verdicts.CellAt(0), verdicts.CellAt(1), Cell::Null(), Cell::Null(),
-          verdicts.CellAt(2));
-    }
-    if (!verdicts.Status()) return verdicts.Status();
-    Query failed(db,
-                 "SELECT device, command, expected, reply, outcome FROM exchange "
-                 "WHERE unit_id = ?1 AND outcome != 'ok' ORDER BY sequence, id");
-    failed.Bind(unit.id);
-    while (failed.Step()) {
-      add(unit, "failed", failed.CellAt(0), failed.CellAt(1), failed.CellAt(2), failed.CellAt(3),
-          failed.CellAt(4));
-    }
-    if (!failed.Status()) return failed.Status();
   }
   output.Finish();
   return output.Rows();
