@@ -26,9 +26,9 @@ using testing_support::TestFolder;
 // started at minute `number` of its run's hour:
 //
 //   run  station  script          started           unit: V1, verdict
-//   A    Bench 1  ac/test_1.txt   2026-12-07 09:00  1: SN-1 fail, 2: SN-2 pass, 3: SN-5 pass
+//   A    Bench 1  ac/test_1.txt   2026-12-07 09:00  1: SN-1 fail, 2: SN-2 pass, 3: SN-5 aborted
 //   B    Bench 2  ac/test_2.txt   2026-12-08 10:00  1: SN-1 pass, 2: SN-3 fail,
-//                                                    3: SN-4 aborted, 4: (no V1) pass
+//                                                    3: SN-4 aborted, 4: SN-5 pass
 //   C    Bench 1  ac/test_1.txt   2026-12-08 11:00  1: SN-2 fail
 //
 // Failed exchanges: PX expected 1000 in A1, B2, twice in B3 and in C1
@@ -86,12 +86,12 @@ void WriteStationRecords(const std::string& path) {
   write("Bench 1", "run-a", "ac/test_1.txt", "2026-12-07", 9,
         {{1, "fail", {{"V1", "SN-1"}}, {ok, px("999")}},
          {2, "pass", {{"V1", "SN-2"}, {"V2", v2}, {"V3", v3}, {"R1", "5000"}}, {ok}},
-         {3, "pass", {{"V1", "SN-5"}}, {ok}}});
+         {3, "aborted", {{"V1", "SN-5"}}, {ok}}});
   write("Bench 2", "run-b", "ac/test_2.txt", "2026-12-08", 10,
         {{1, "pass", {{"V1", "SN-1"}}, {ok}},
          {2, "fail", {{"V1", "SN-3"}}, {px("5"), {"ID", "", "-", "time-out"}}},
          {3, "aborted", {{"V1", "SN-4"}}, {px("6"), px("4")}},
-         {4, "pass", {{"R1", "5000"}}, {ok}}});
+         {4, "pass", {{"V1", "SN-5"}, {"R1", "5000"}}, {ok}}});
   write("Bench 1", "run-c", "ac/test_1.txt", "2026-12-08", 11,
         {{1, "fail", {{"V1", "SN-2"}}, {px("7")}}});
 }
@@ -174,8 +174,8 @@ TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
        Csv({unit, a2 + "value,V1,SN-2,,,", a2 + "value,V2,\"say \"\"hi\"\", then\r\nbye\",,,",
             a2 + "value,V3," + std::string("\x01\x1f A\0B \xc3\xa9 \xc3\xbc", 12) + ",,,",
             a2 + "value,R1,5000,,,", a2 + "answer,Serial,SN-2,,,input",
-            a2 + "verdict,[LOOPONFAIL],,,,pass", b + "4,pass,value,R1,5000,,,",
-            b + "4,pass,verdict,[LOOPONFAIL],,,,pass"})},
+            a2 + "verdict,[LOOPONFAIL],,,,pass", b + "4,pass,value,V1,SN-5,,,",
+            b + "4,pass,value,R1,5000,,,", b + "4,pass,verdict,[LOOPONFAIL],,,,pass"})},
       {{"unit", "SN-3"},
        0,
        Csv({unit, b + "2,fail,value,V1,SN-3,,,", b + "2,fail,answer,Serial,SN-3,,,input",
@@ -185,12 +185,13 @@ TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
       {{"unit", "SN-9"}, 1, ""},
       // First-pass yield counts a serial number once, by its first judged
       // unit: SN-1 failed in A and passed in B, so is no first pass on the
-      // 8th either; SN-4 was only aborted; the unit without V1 counts by itself.
-      {{"yield"}, 0, Csv({yield, "8,4,3,1,5,3,60.0%"})},
+      // 8th either; SN-5 was aborted in A and passed first in B; SN-4 was
+      // only aborted.
+      {{"yield"}, 0, Csv({yield, "8,3,3,2,4,2,50.0%"})},
       {{"yield", "--since", "2026-12-08"}, 0, Csv({yield, day08})},
       {{"yield", "--by", "day"},
        0,
-       Csv({"day," + yield, "2026-12-07,3,2,1,0,3,2,66.7%", "2026-12-08," + day08})},
+       Csv({"day," + yield, "2026-12-07,3,1,1,1,2,1,50.0%", "2026-12-08," + day08})},
       {{"yield", "--by", "hour", "--since", "2026-12-08"},
        0,
        Csv({"hour," + yield, "2026-12-08T10," + bench2, "2026-12-08T11,1,0,1,0,0,0,"})},
@@ -198,12 +199,12 @@ TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
        0,
        Csv({"script," + yield, "ac/test_1.txt,1,0,1,0,0,0,", "ac/test_2.txt," + bench2})},
       // Only A2 has V2: every other unit is a physical unit of its own.
-      {{"yield", "--key", "v2"}, 0, Csv({yield, "8,4,3,1,7,4,57.1%"})},
+      {{"yield", "--key", "v2"}, 0, Csv({yield, "8,3,3,2,6,3,50.0%"})},
       {{"yield", "--since", "2027-01-01"}, 1, ""},
       {{"--format", "table", "yield"},
        0,
        "units  passed  failed  aborted  keys_judged  first_pass  first_pass_yield\n"
-       "8      4       3       1        5            3           60.0%\n"},
+       "8      3       3       2        4            2           50.0%\n"},
       // The checks that fail most, the later first among equals, with the
       // last three distinct serial numbers.
       {{"failures"},
@@ -221,15 +222,15 @@ TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
             "command,expected,reply,outcome,round_trip_us",
             runC + "1,SN-2,fail,1,2026-12-08T11:01:00.000Z,Axis 01,PX,1000,7,mismatch,900",
             runC + ",,,2,2026-12-08T11:30:00.000Z,Axis 01,ID,,-,link error,5"})},
-      // V1..V9, R1 5000, R2..C9.
+      // V1 SN-5, V2..V9, R1 5000, R2..C9.
       {{"export", "--per", "unit", "--since", "2026-12-08T10:04Z"},
        0,
        Csv({"run_uuid,run_started_utc,station,mode,file,unit,started_utc,ended_utc,verdict,"
             "fail_count,V1,V2,V3,V4,V5,V6,V7,V8,V9,R1,R2,R3,R4,R5,R6,R7,R8,R9,C1,C2,C3,C4,C5,C6,"
             "C7,C8,C9",
             "run-b,2026-12-08T10:00:00.000Z,Bench 2,script,ac/test_2.txt,4,"
-            "2026-12-08T10:04:00.000Z,2026-12-08T10:04:00.000Z,pass,0" +
-                std::string(10, ',') + "5000" + std::string(17, ','),
+            "2026-12-08T10:04:00.000Z,2026-12-08T10:04:00.000Z,pass,0,SN-5" +
+                std::string(9, ',') + "5000" + std::string(17, ','),
             runC + "1,2026-12-08T11:01:00.000Z,2026-12-08T11:01:00.000Z,fail,1,SN-2" +
                 std::string(26, ',')})},
       {{"export", "--since", "2027-01-01"}, 1, ""},
@@ -265,7 +266,7 @@ TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
 TEST_F(ResultsProgram, ATerminalGetsATableAndJsonLinesTheirTypes) {
   EXPECT_EQ(Run({"yield", "--by", "station"}, true).out,
             "station  units  passed  failed  aborted  keys_judged  first_pass  first_pass_yield\n"
-            "Bench 1  4      2       2       0        3            2           66.7%\n"
+            "Bench 1  4      1       2       1        2            1           50.0%\n"
             "Bench 2  4      2       1       1        2            1           50.0%\n");
   const auto values = Run({"unit", "say"}, true);
   EXPECT_NE(values.out.find("  ^A^_ A^@B \xc3\xa9 \xc3\xbc\n"), std::string::npos) << values.out;

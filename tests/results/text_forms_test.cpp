@@ -1,5 +1,5 @@
-// The forms halvorn-results reads and writes: --since times, JSON strings,
-// table cells.
+// The forms halvorn-results reads and writes: --since times, CSV fields,
+// JSON strings, table cells.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -29,14 +29,28 @@ TEST(ResultsSince, DatesAndTimesBecomeTheRecordsUtcForm) {
         Case{"2026-12-08T00:30:00+0100", "2026-12-07T23:30:00.000Z"},
         Case{"2026-12-31T23:30:00-01:00", "2027-01-01T00:30:00.000Z"},
         Case{"2000-02-29", "2000-02-29T00:00:00.000Z"},
+        Case{"2024-02-29", "2024-02-29T00:00:00.000Z"},
         // Not a day of the calendar, not a time of the day, not the form.
         Case{"2100-02-29", std::nullopt}, Case{"2026-04-31", std::nullopt},
-        Case{"2026-00-10", std::nullopt}, Case{"2026-12-08T24:00", std::nullopt},
-        Case{"2026-12-08T23:60", std::nullopt}, Case{"2026-12-08T05:57:24.", std::nullopt},
-        Case{"2026-12-08T05:57:24+1", std::nullopt}, Case{"2026-12-08T05:57:24+01:", std::nullopt},
+        Case{"2026-00-10", std::nullopt}, Case{"2026-13-01", std::nullopt},
+        Case{"2026-12-08T24:00", std::nullopt}, Case{"2026-12-08T23:60", std::nullopt},
+        Case{"2026-12-08T05:57:24.", std::nullopt}, Case{"2026-12-08T05:57:24+1", std::nullopt},
+        Case{"2026-12-08T05:57:24+01:", std::nullopt},
         Case{"2026-12-08T05:57:24Zjunk", std::nullopt}, Case{"2026-12-08 05:57", std::nullopt},
         Case{"2026-12-8", std::nullopt}, Case{"Today", std::nullopt}, Case{"", std::nullopt}}) {
     EXPECT_EQ(results::ParseSince(c.text, now), c.since) << c.text;
+  }
+}
+
+TEST(ResultsOutput, CsvQuotesOnlyWhatNeedsIt) {
+  struct Case {
+    const char* text;
+    const char* field;
+  };
+  for (const Case& c :
+       {Case{"plain", "plain"}, Case{"", ""}, Case{"a,b", "\"a,b\""}, Case{"a\"b", "\"a\"\"b\""},
+        Case{"a\nb", "\"a\nb\""}, Case{"a\rb", "\"a\rb\""}}) {
+    EXPECT_EQ(results::CsvField(c.text), c.field) << c.text;
   }
 }
 
