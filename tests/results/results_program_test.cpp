@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -134,13 +135,27 @@ class ResultsProgram : public testing::Test {
     args.insert(args.begin(), Program());
     return RunProcess(args);
   }
+  // `args` end with `status` and write `out` through a pipe; on standard
+  // error only "nothing found" (1) or the mistake and the usage hint (2).
+  void Expect(const std::vector<std::string>& args, int status, const std::string& out) {
+    std::string name;
+    for (const std::string& arg : args) name += arg + " ";
+    const auto run = Run(args);
+    EXPECT_EQ(run.exitCode, status) << name << run.err;
+    EXPECT_EQ(run.out, out) << name;
+    if (status == 2) {
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << name << run.err;
+      EXPECT_NE(run.err.find("\nusage: halvorn-results"), std::string::npos) << name << run.err;
+    } else {
+      EXPECT_EQ(run.err, status == 1 ? "halvorn-results: nothing found\n" : "") << name;
+    }
+  }
   TestFolder folder;
   const std::string db = folder / "records.db";
 };
 
 // Each command line: its exit status and its output through a pipe (CSV
-// unless told otherwise); on standard error only "nothing found" (1) or
-// the mistake and the usage hint (2).
+// unless told otherwise).
 TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
   const std::vector<std::string> runs = {
       "started_utc,ended_utc,station,mode,file,ending,exit_status,fail_count,units",
@@ -155,109 +170,79 @@ TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
   const std::string yield = "units,passed,failed,aborted,keys_judged,first_pass,first_pass_yield";
   const std::string day08 = "5,2,2,1,2,1,50.0%", bench2 = "4,2,1,1,2,1,50.0%";
   const std::string failures = "command,expected,count,last_utc,last_V1";
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string out;
-  };
-  std::vector<Case> cases = {
-      {{"runs"}, 0, Csv(runs)},
-      {{"runs", "--since", "2026-12-08T10:00:00.001Z"}, 0, Csv({runs[0], runs[3]})},
-      {{"runs", "--station=Bench 1", "--since", "2026-12-08"}, 0, Csv({runs[0], runs[3]})},
-      {{"runs", "--script", "test_2.txt"}, 0, Csv({runs[0], runs[2]})},
-      {{"runs", "--script", "ac/test_1.txt"}, 0, Csv({runs[0], runs[1], runs[3]})},
-      // Part of a file's name is no script's name.
-      {{"runs", "--script", "t_1.txt"}, 1, ""},
-      // Any variable holds it; each text comes back as stored.
-      {{"unit", "5000"},
-       0,
-       Csv({unit, a2 + "value,V1,SN-2,,,", a2 + "value,V2,\"say \"\"hi\"\", then\r\nbye\",,,",
-            a2 + "value,V3," + std::string("\x01\x1f A\0B \xc3\xa9 \xc3\xbc", 12) + ",,,",
-            a2 + "value,R1,5000,,,", a2 + "answer,Serial,SN-2,,,input",
-            a2 + "verdict,[LOOPONFAIL],,,,pass", b + "4,pass,value,V1,SN-5,,,",
-            b + "4,pass,value,R1,5000,,,", b + "4,pass,verdict,[LOOPONFAIL],,,,pass"})},
-      {{"unit", "SN-3"},
-       0,
-       Csv({unit, b + "2,fail,value,V1,SN-3,,,", b + "2,fail,answer,Serial,SN-3,,,input",
-            b + "2,fail,verdict,[LOOPONFAIL],,,,fail",
-            b + "2,fail,failed,Axis 01,PX,1000,5,mismatch",
-            b + "2,fail,failed,Axis 01,ID,,-,time-out"})},
-      {{"unit", "SN-9"}, 1, ""},
-      // First-pass yield counts a serial number once, by its first judged
-      // unit: SN-1 failed in A and passed in B, so is no first pass on the
-      // 8th either; SN-5 was aborted in A and passed first in B; SN-4 was
-      // only aborted.
-      {{"yield"}, 0, Csv({yield, "8,3,3,2,4,2,50.0%"})},
-      {{"yield", "--since", "2026-12-08"}, 0, Csv({yield, day08})},
-      {{"yield", "--by", "day"},
-       0,
-       Csv({"day," + yield, "2026-12-07,3,1,1,1,2,1,50.0%", "2026-12-08," + day08})},
-      {{"yield", "--by", "hour", "--since", "2026-12-08"},
-       0,
-       Csv({"hour," + yield, "2026-12-08T10," + bench2, "2026-12-08T11,1,0,1,0,0,0,"})},
-      {{"yield", "--by", "script", "--since", "2026-12-08"},
-       0,
-       Csv({"script," + yield, "ac/test_1.txt,1,0,1,0,0,0,", "ac/test_2.txt," + bench2})},
-      // Only A2 has V2: every other unit is a physical unit of its own.
-      {{"yield", "--key", "v2"}, 0, Csv({yield, "8,3,3,2,6,3,50.0%"})},
-      {{"yield", "--since", "2027-01-01"}, 1, ""},
-      {{"--format", "table", "yield"},
-       0,
-       "units  passed  failed  aborted  keys_judged  first_pass  first_pass_yield\n"
-       "8      3       3       2        4            2           50.0%\n"},
-      // The checks that fail most, the later first among equals, with the
-      // last three distinct serial numbers.
-      {{"failures"},
-       0,
-       Csv({failures, "PX,1000,5,2026-12-08T11:01:00.000Z,SN-2; SN-4; SN-3",
-            "ID,,2,2026-12-08T11:30:00.000Z,SN-3"})},
-      {{"failures", "--since", "2026-12-08T10:30Z"},
-       0,
-       Csv({failures, "ID,,1,2026-12-08T11:30:00.000Z,",
-            "PX,1000,1,2026-12-08T11:01:00.000Z,SN-2"})},
-      {{"failures", "--since", "2026-12-08T11:30:00.001Z"}, 1, ""},
-      {{"export", "--since", "2026-12-08T11:00Z"},
-       0,
-       Csv({"run_uuid,run_started_utc,station,mode,file,unit,V1,verdict,sequence,at_utc,device,"
-            "command,expected,reply,outcome,round_trip_us",
-            runC + "1,SN-2,fail,1,2026-12-08T11:01:00.000Z,Axis 01,PX,1000,7,mismatch,900",
-            runC + ",,,2,2026-12-08T11:30:00.000Z,Axis 01,ID,,-,link error,5"})},
-      // V1 SN-5, V2..V9, R1 5000, R2..C9.
-      {{"export", "--per", "unit", "--since", "2026-12-08T10:04Z"},
-       0,
-       Csv({"run_uuid,run_started_utc,station,mode,file,unit,started_utc,ended_utc,verdict,"
-            "fail_count,V1,V2,V3,V4,V5,V6,V7,V8,V9,R1,R2,R3,R4,R5,R6,R7,R8,R9,C1,C2,C3,C4,C5,C6,"
-            "C7,C8,C9",
-            "run-b,2026-12-08T10:00:00.000Z,Bench 2,script,ac/test_2.txt,4,"
-            "2026-12-08T10:04:00.000Z,2026-12-08T10:04:00.000Z,pass,0,SN-5" +
-                std::string(9, ',') + "5000" + std::string(17, ','),
-            runC + "1,2026-12-08T11:01:00.000Z,2026-12-08T11:01:00.000Z,fail,1,SN-2" +
-                std::string(26, ',')})},
-      {{"export", "--since", "2027-01-01"}, 1, ""},
-      {{"check"},
-       0,
-       Csv({"check,result", "integrity,ok", "schema_version,2", "known_schema_version,2",
-            "verdict,ok"})}};
+  Expect({"runs"}, 0, Csv(runs));
+  Expect({"runs", "--since", "2026-12-08T10:00:00.001Z"}, 0, Csv({runs[0], runs[3]}));
+  Expect({"runs", "--station=Bench 1", "--since", "2026-12-08"}, 0, Csv({runs[0], runs[3]}));
+  Expect({"runs", "--script", "test_2.txt"}, 0, Csv({runs[0], runs[2]}));
+  Expect({"runs", "--script", "ac/test_1.txt"}, 0, Csv({runs[0], runs[1], runs[3]}));
+  // Part of a file's name is no script's name.
+  Expect({"runs", "--script", "t_1.txt"}, 1, "");
+  // Any variable holds it; each text comes back as stored.
+  Expect({"unit", "5000"}, 0,
+         Csv({unit, a2 + "value,V1,SN-2,,,", a2 + "value,V2,\"say \"\"hi\"\", then\r\nbye\",,,",
+              a2 + "value,V3," + std::string("\x01\x1f A\0B \xc3\xa9 \xc3\xbc", 12) + ",,,",
+              a2 + "value,R1,5000,,,", a2 + "answer,Serial,SN-2,,,input",
+              a2 + "verdict,[LOOPONFAIL],,,,pass", b + "4,pass,value,V1,SN-5,,,",
+              b + "4,pass,value,R1,5000,,,", b + "4,pass,verdict,[LOOPONFAIL],,,,pass"}));
+  Expect({"unit", "SN-3"}, 0,
+         Csv({unit, b + "2,fail,value,V1,SN-3,,,", b + "2,fail,answer,Serial,SN-3,,,input",
+              b + "2,fail,verdict,[LOOPONFAIL],,,,fail",
+              b + "2,fail,failed,Axis 01,PX,1000,5,mismatch",
+              b + "2,fail,failed,Axis 01,ID,,-,time-out"}));
+  Expect({"unit", "SN-9"}, 1, "");
+  // First-pass yield counts a serial number once, by its first judged
+  // unit: SN-1 failed in A and passed in B, so is no first pass on the
+  // 8th either; SN-5 was aborted in A and passed first in B; SN-4 was
+  // only aborted.
+  Expect({"yield"}, 0, Csv({yield, "8,3,3,2,4,2,50.0%"}));
+  Expect({"yield", "--since", "2026-12-08"}, 0, Csv({yield, day08}));
+  Expect({"yield", "--by", "day"}, 0,
+         Csv({"day," + yield, "2026-12-07,3,1,1,1,2,1,50.0%", "2026-12-08," + day08}));
+  Expect({"yield", "--by", "hour", "--since", "2026-12-08"}, 0,
+         Csv({"hour," + yield, "2026-12-08T10," + bench2, "2026-12-08T11,1,0,1,0,0,0,"}));
+  Expect({"yield", "--by", "script", "--since", "2026-12-08"}, 0,
+         Csv({"script," + yield, "ac/test_1.txt,1,0,1,0,0,0,", "ac/test_2.txt," + bench2}));
+  // Only A2 has V2: every other unit is a physical unit of its own.
+  Expect({"yield", "--key", "v2"}, 0, Csv({yield, "8,3,3,2,6,3,50.0%"}));
+  Expect({"yield", "--since", "2027-01-01"}, 1, "");
+  Expect({"--format", "table", "yield"}, 0,
+         "units  passed  failed  aborted  keys_judged  first_pass  first_pass_yield\n"
+         "8      3       3       2        4            2           50.0%\n");
+  // The checks that fail most, the later first among equals, with the
+  // last three distinct serial numbers.
+  Expect({"failures"}, 0,
+         Csv({failures, "PX,1000,5,2026-12-08T11:01:00.000Z,SN-2; SN-4; SN-3",
+              "ID,,2,2026-12-08T11:30:00.000Z,SN-3"}));
+  Expect({"failures", "--since", "2026-12-08T10:30Z"}, 0,
+         Csv({failures, "ID,,1,2026-12-08T11:30:00.000Z,",
+              "PX,1000,1,2026-12-08T11:01:00.000Z,SN-2"}));
+  Expect({"failures", "--since", "2026-12-08T11:30:00.001Z"}, 1, "");
+  Expect({"export", "--since", "2026-12-08T11:00Z"}, 0,
+         Csv({"run_uuid,run_started_utc,station,mode,file,unit,V1,verdict,sequence,at_utc,device,"
+              "command,expected,reply,outcome,round_trip_us",
+              runC + "1,SN-2,fail,1,2026-12-08T11:01:00.000Z,Axis 01,PX,1000,7,mismatch,900",
+              runC + ",,,2,2026-12-08T11:30:00.000Z,Axis 01,ID,,-,link error,5"}));
+  // V1 SN-5, V2..V9, R1 5000, R2..C9.
+  Expect({"export", "--per", "unit", "--since", "2026-12-08T10:04Z"}, 0,
+         Csv({"run_uuid,run_started_utc,station,mode,file,unit,started_utc,ended_utc,verdict,"
+              "fail_count,V1,V2,V3,V4,V5,V6,V7,V8,V9,R1,R2,R3,R4,R5,R6,R7,R8,R9,C1,C2,C3,C4,C5,C6,"
+              "C7,C8,C9",
+              "run-b,2026-12-08T10:00:00.000Z,Bench 2,script,ac/test_2.txt,4,"
+              "2026-12-08T10:04:00.000Z,2026-12-08T10:04:00.000Z,pass,0,SN-5" +
+                  std::string(9, ',') + "5000" + std::string(17, ','),
+              runC + "1,2026-12-08T11:01:00.000Z,2026-12-08T11:01:00.000Z,fail,1,SN-2" +
+                  std::string(26, ',')}));
+  Expect({"export", "--since", "2027-01-01"}, 1, "");
+  Expect({"check"}, 0,
+         Csv({"check,result", "integrity,ok", "schema_version,2", "known_schema_version,2",
+              "verdict,ok"}));
   for (const char* mistake :
-       {"", "bogus", "runs --bogus", "runs --since", "runs --since=", "runs --since yesterday",
+       {"", "bogus", "runs --bogus", "runs --since", "runs --station=", "runs --since yesterday",
         "runs --since 2026-12-08 --since 2026-12-09", "runs --by day", "runs extra", "unit",
         "unit SN-1 SN-2", "yield --by week", "yield --key V0", "yield --key X1", "export --per run",
         "--format xml runs", "check --since 2026-12-08"}) {
     std::istringstream words(mistake);
-    cases.push_back({{std::istream_iterator<std::string>(words), {}}, 2, ""});
-  }
-  for (const Case& c : cases) {
-    std::string name;
-    for (const std::string& arg : c.args) name += arg + " ";
-    const auto run = Run(c.args);
-    EXPECT_EQ(run.exitCode, c.status) << name << run.err;
-    EXPECT_EQ(run.out, c.out) << name;
-    if (c.status == 2) {
-      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << name << run.err;
-      EXPECT_NE(run.err.find("\nusage: halvorn-results"), std::string::npos) << name << run.err;
-    } else {
-      EXPECT_EQ(run.err, c.status == 1 ? "halvorn-results: nothing found\n" : "") << name;
-    }
+    Expect({std::istream_iterator<std::string>(words), {}}, 2, "");
   }
 }
 
