@@ -22,6 +22,17 @@ Result<std::int64_t> Done(const Query& query, Output& output) {
   return output.Rows();
 }
 
+// Every row of `query`, its first `columns` columns as they are.
+Result<std::int64_t> CopyRows(Query& query, Output& output, std::size_t columns) {
+  while (query.Step()) {
+    std::vector<Cell> row;
+    for (int column = 0; column < static_cast<int>(columns); ++column)
+      row.push_back(query.CellAt(column));
+    output.Row(std::move(row));
+  }
+  return Done(query, output);
+}
+
 std::string Percent(std::int64_t part, std::int64_t whole) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f%%",
@@ -250,13 +261,7 @@ Result<std::int64_t> Export(const RecordsReader& db, const Filters& filters, std
     Output output(out, format, columns);
     Query query(db, sql.c_str());
     query.Bind(filters.since);
-    while (query.Step()) {
-      std::vector<Cell> row;
-      for (int column = 0; column < static_cast<int>(columns.size()); ++column)
-        row.push_back(query.CellAt(column));
-      output.Row(std::move(row));
-    }
-    return Done(query, output);
+    return CopyRows(query, output, columns.size());
   }
   const std::vector<std::string> columns = {
       "run_uuid",  "run_started_utc", "station",  "mode",         "file",   "unit",
@@ -271,13 +276,7 @@ Result<std::int64_t> Export(const RecordsReader& db, const Filters& filters, std
               "LEFT JOIN unit_value v ON v.unit_id = e.unit_id AND v.name = ?1 "
               "WHERE e.at_utc >= ?2 ORDER BY e.id");
   query.Bind(filters.key).Bind(filters.since);
-  while (query.Step()) {
-    std::vector<Cell> row;
-    for (int column = 0; column < static_cast<int>(columns.size()); ++column)
-      row.push_back(query.CellAt(column));
-    output.Row(std::move(row));
-  }
-  return Done(query, output);
+  return CopyRows(query, output, columns.size());
 }
 
 Result<std::int64_t> Check(const RecordsReader& db, std::ostream& out, Format format,
