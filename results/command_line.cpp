@@ -197,6 +197,53 @@ std::optional<std::string> DatabasePath(const Usage& usage, std::ostream& err) {
   return platform::DataFolders(root).DataPath("AppResults\\records.db");
 }
 
+// The options of `usage` into `format` and `filters`; the mistake found
+// among them ("" for none).
+std::string ReadOptions(const Usage& usage, std::int64_t nowSeconds, Format& format,
+                        Filters& filters) {
+  std::string mistake;
+  const auto option = [&usage](const char* name) -> const std::string* {
+    const auto found = usage.options.find(name);
+    return found == usage.options.end() ? nullptr : &found->second;
+  };
+  if (const std::string* value = option("--format")) {
+    if (*value == "table") {
+      format = Format::Table;
+    } else if (*value == "csv") {
+      format = Format::Csv;
+    } else if (*value == "jsonl") {
+      format = Format::Jsonl;
+    } else {
+      mistake = "--format is table, csv or jsonl, not \"" + *value + "\"";
+    }
+  }
+  if (const std::string* value = option("--since")) {
+    if (std::optional<std::string> since = ParseSince(*value, nowSeconds)) {
+      filters.since = *since;
+    } else {
+      mistake = "--since takes YYYY-MM-DD, today or an ISO 8601 time, not \"" + *value + "\"";
+    }
+  }
+  if (const std::string* value = option("--by")) {
+    filters.by = *value;
+    if (*value != "day" && *value != "hour" && *value != "script" && *value != "station")
+      mistake = "--by is day, hour, script or station, not \"" + *value + "\"";
+  }
+  if (const std::string* value = option("--per")) {
+    filters.per = *value;
+    if (*value != "exchange" && *value != "unit")
+      mistake = "--per is exchange or unit, not \"" + *value + "\"";
+  }
+  if (const std::string* value = option("--key")) {
+    filters.key = *value;
+    if (!ValidKey(filters.key))
+      mistake = "--key is a variable, V1..V9, R1..R9 or C1..C9, not \"" + *value + "\"";
+  }
+  if (const std::string* value = option("--script")) filters.script = *value;
+  if (const std::string* value = option("--station")) filters.station = *value;
+  return mistake;
+}
+
 // RunResults without the last word on the output.
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -214,45 +261,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   Format format = outIsTerminal ? Format::Table : Format::Csv;
   if (usage) {
     if (usage->command == "export") format = Format::Csv;
-    const auto option = [&usage](const char* name) -> const std::string* {
-      const auto found = usage->options.find(name);
-      return found == usage->options.end() ? nullptr : &found->second;
-    };
-    if (const std::string* value = option("--format")) {
-      if (*value == "table") {
-        format = Format::Table;
-      } else if (*value == "csv") {
-        format = Format::Csv;
-      } else if (*value == "jsonl") {
-        format = Format::Jsonl;
-      } else {
-        mistake = "--format is table, csv or jsonl, not \"" + *value + "\"";
-      }
-    }
-    if (const std::string* value = option("--since")) {
-      if (std::optional<std::string> since = ParseSince(*value, nowSeconds)) {
-        filters.since = *since;
-      } else {
-        mistake = "--since takes YYYY-MM-DD, today or an ISO 8601 time, not \"" + *value + "\"";
-      }
-    }
-    if (const std::string* value = option("--by")) {
-      filters.by = *value;
-      if (*value != "day" && *value != "hour" && *value != "script" && *value != "station")
-        mistake = "--by is day, hour, script or station, not \"" + *value + "\"";
-    }
-    if (const std::string* value = option("--per")) {
-      filters.per = *value;
-      if (*value != "exchange" && *value != "unit")
-        mistake = "--per is exchange or unit, not \"" + *value + "\"";
-    }
-    if (const std::string* value = option("--key")) {
-      filters.key = *value;
-      if (!ValidKey(filters.key))
-        mistake = "--key is a variable, V1..V9, R1..R9 or C1..C9, not \"" + *value + "\"";
-    }
-    if (const std::string* value = option("--script")) filters.script = *value;
-    if (const std::string* value = option("--station")) filters.station = *value;
+    mistake = ReadOptions(*usage, nowSeconds, format, filters);
   }
   if (!mistake.empty()) {
     err << "halvorn-results: " << mistake << '\n' << kUsage << '\n';
