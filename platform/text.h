@@ -74,6 +74,10 @@ std::vector<SettingLine> SettingLines(std::string_view fileText);
 
 // Equal when compared with ASCII letters in upper case.
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// A value as one CSV field (RFC 4180): as it is, unless it holds a comma, a
+// double quote, CR or LF; then in double quotes, each double quote doubled.
+// A value that never needed quotes keeps its bytes.
+std::string CsvField(std::string_view value);
 // Every occurrence of `from` replaced by `to`, left to right.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 // Without any of the characters in `set`.

@@ -26,21 +26,13 @@ std::string CleanResultName(std::string_view name) {
   return base.empty() ? kDefaultResultName : base;
 }
 
-// A value as one CSV field: as it is, unless it holds a CR, an LF, a comma
-// or a double quote; then in double quotes, each double quote doubled
-// (RFC 4180). A value that never needed quotes is written as it always was.
-std::string CsvField(const std::string& value) {
-  if (value.find_first_of("\r\n,\"") == std::string::npos) return value;
-  return '"' + platform::ReplaceAll(value, "\"", "\"\"") + '"';
-}
-
 // The fields joined by commas, CR LF at the end. A title left empty is
 // written as one blank, so the header keeps a column a reader can see.
 std::string CsvLine(const std::vector<std::string>& fields, bool titles) {
   std::string line;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (i) line += ',';
-    line += CsvField(titles && fields[i].empty() ? std::string(" ") : fields[i]);
+    line += platform::CsvField(titles && fields[i].empty() ? std::string(" ") : fields[i]);
   }
   return line + "\r\n";
 }

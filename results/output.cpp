@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include "platform/text.h"
+
 namespace results {
 
 namespace {
@@ -37,16 +39,6 @@ std::size_t Utf8Length(std::string_view text) {
 }
 
 }  // namespace
-
-std::string CsvField(std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-  std::string field = "\"";
-  for (const char c : text) {
-    if (c == '"') field += '"';
-    field += c;
-  }
-  return field + '"';
-}
 
 std::string JsonString(std::string_view text) {
   std::string json = "\"";
@@ -133,7 +125,7 @@ void Output::Row(std::vector<Cell> cells) {
       line.clear();
       for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) line += ',';
-        line += CsvField(fields[i]);
+        line += platform::CsvField(fields[i]);
       }
       line += "\r\n";
     };

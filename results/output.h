@@ -24,9 +24,6 @@ struct Cell {
   static Cell Number(std::int64_t number) { return {Kind::Number, std::to_string(number)}; }
 };
 
-// A field of a CSV line: quoted when it holds a comma, a quote, CR or LF,
-// with its quotes doubled.
-std::string CsvField(std::string_view text);
 // A JSON string with its quotes: control bytes as \uXXXX (or \n, \t ...),
 // UTF-8 kept; a byte that is not part of valid UTF-8 becomes U+FFFD, so the
 // line is always valid JSON.

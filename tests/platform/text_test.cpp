@@ -73,6 +73,20 @@ TEST(Captions, CutAtTheFirstMarkWithTheIdentifierAfterIt) {
   EXPECT_EQ(platform::CutCaption(u"Verlauf//+2B//x").after, u"+2B//x");
 }
 
+// The CSV tables and halvorn-results' CSV output quote only what needs it,
+// so a table that never needed quotes keeps its bytes.
+TEST(Text, CsvFieldsQuoteOnlyWhatNeedsIt) {
+  for (const auto& [text, field] :
+       std::vector<std::pair<std::string, std::string>>{{"plain", "plain"},
+                                                        {"", ""},
+                                                        {"a,b", "\"a,b\""},
+                                                        {"a\"b", "\"a\"\"b\""},
+                                                        {"a\nb", "\"a\nb\""},
+                                                        {"a\rb", "\"a\rb\""}}) {
+    EXPECT_EQ(platform::CsvField(text), field) << text;
+  }
+}
+
 TEST(Text, TrimAndCaseTouchOnlyBlanksAndAsciiLetters) {
   EXPECT_EQ(platform::TrimmedView(" \t a b \t "), "\t a b \t");
   EXPECT_EQ(platform::TrimmedView(std::string_view(" x\0\0", 4), std::string_view(" \0", 2)), "x");

@@ -42,18 +42,6 @@ TEST(ResultsSince, DatesAndTimesBecomeTheRecordsUtcForm) {
   }
 }
 
-TEST(ResultsOutput, CsvQuotesOnlyWhatNeedsIt) {
-  struct Case {
-    const char* text;
-    const char* field;
-  };
-  for (const Case& c :
-       {Case{"plain", "plain"}, Case{"", ""}, Case{"a,b", "\"a,b\""}, Case{"a\"b", "\"a\"\"b\""},
-        Case{"a\nb", "\"a\nb\""}, Case{"a\rb", "\"a\rb\""}}) {
-    EXPECT_EQ(results::CsvField(c.text), c.field) << c.text;
-  }
-}
-
 TEST(ResultsOutput, JsonStringsEscapeControlBytesAndKeepOnlyValidUtf8) {
   struct Case {
     std::string text;
