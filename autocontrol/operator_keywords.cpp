@@ -46,6 +46,7 @@ StepResult OperatorKeywords::UserCheck(const std::string& question) {
   } else {
     return StepResult::GoOn;
   }
+  if (outcome != Outcome::Escaped && !script_.state_.EscFlag) script_.state_.UnitJudged = true;
   script_.Report(
       {"[USERCHECK]", question, outcome, "", "", 1, script_.engine_.GetHost().Now() - start});
   return StepResult::GoOn;
@@ -62,6 +63,7 @@ void OperatorKeywords::Verdict(std::string_view keyword) {
   const double start = script_.engine_.GetHost().Now();
   const std::int32_t failCount = script_.capture_.FailCount;
   script_.Tell(&ScriptListener::OnVerdictShowing, keyword, failCount);
+  if (!script_.state_.EscFlag) script_.state_.UnitJudged = true;
   ShowPassFail();
   const std::string count = "Fail Count: " + std::to_string(failCount);
   script_.Report({keyword, script_.state_.PassFailMessage,

@@ -61,7 +61,7 @@ StepResult RecordKeywords::Run(const Keyword& keyword, const std::string& argume
       s.CsvDefinition = RemoveChars(argument, ",{}[];:'");
       break;
     case KeywordId::UpdateCsv:
-      UpdateCsv();
+      UpdateCsv(s.UnitJudged);
       break;
     default:
       break;
@@ -78,7 +78,7 @@ StepResult RecordKeywords::SaveAuto(StepResult result) {
 
 // The value of a column whose tag ("(V1)", "(PF)" ...; any letter case) the
 // script knows; nothing for another tag.
-std::optional<std::string> RecordKeywords::CsvValue(const std::string& tag) const {
+std::optional<std::string> RecordKeywords::CsvValue(const std::string& tag, bool cut) const {
   const engine::PlainReplyCapture& capture = script_.capture_;
   if (tag.size() == 4 && tag[0] == '(' && tag[3] == ')' && tag[2] >= '1' && tag[2] <= '9' &&
       (tag[1] == 'V' || tag[1] == 'C' || tag[1] == 'R')) {
@@ -87,7 +87,7 @@ std::optional<std::string> RecordKeywords::CsvValue(const std::string& tag) cons
     if (tag[1] == 'C') return script_.state_.ScriptConstants[n - 1];
     return capture.ScriptReplies[n - 1];
   }
-  if (tag == "(PF)") return capture.FailCount == 0 ? "Pass" : "Fail";
+  if (tag == "(PF)") return cut ? "ESC" : capture.FailCount == 0 ? "Pass" : "Fail";
   if (tag == "(FC)") return std::to_string(capture.FailCount);
   if (tag == "(MT)") return script_.TimeText(1);
   if (tag == "(TM)") return script_.TimeText(2);
@@ -96,8 +96,8 @@ std::optional<std::string> RecordKeywords::CsvValue(const std::string& tag) cons
   return std::nullopt;
 }
 
-CsvUpdate RecordKeywords::CsvRow() const {
-  CsvUpdate row{script_.capture_.FailCount == 0, {}, {}};
+CsvUpdate RecordKeywords::CsvRow(bool cut) const {
+  CsvUpdate row{script_.capture_.FailCount == 0 && !cut, {}, {}};
   // "Title(tag)|Title(tag)|...|": a blank field at the end is no column.
   const std::vector<std::string> fields = platform::SplitFields(script_.state_.CsvDefinition, '|');
   for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -107,13 +107,15 @@ CsvUpdate RecordKeywords::CsvRow() const {
       row.titles.push_back(paren == std::string::npos ? std::string() : field.substr(0, paren));
     const std::string tag =
         paren == std::string::npos ? "()" : platform::ToUpper(field.substr(paren));
-    if (std::optional<std::string> value = CsvValue(tag)) row.values.push_back(std::move(*value));
+    if (std::optional<std::string> value = CsvValue(tag, cut))
+      row.values.push_back(std::move(*value));
   }
   return row;
 }
 
-void RecordKeywords::UpdateCsv() {
-  if (script_.state_.CsvTracking) script_.Tell(&ScriptListener::OnCsvUpdate, CsvRow());
+void RecordKeywords::UpdateCsv(bool judged) {
+  if (!script_.state_.CsvTracking) return;
+  script_.Tell(&ScriptListener::OnCsvUpdate, CsvRow(script_.state_.EscFlag && !judged));
 }
 
 }  // namespace autocontrol

@@ -26,11 +26,14 @@ class RecordKeywords {
   StepResult SaveAuto(StepResult result);
   // [UPDATECSV] while CSV tracking is on: the row, from the definition of
   // [DEFINECSV] and the values now, to every listener.
-  void UpdateCsv();
+  // `judged`: the unit got its verdict before any ESC (see
+  // ScriptState::UnitJudged); the row of one that did not is never a pass.
+  void UpdateCsv(bool judged);
 
  private:
-  CsvUpdate CsvRow() const;
-  std::optional<std::string> CsvValue(const std::string& tag) const;
+  // `cut`: the unit was cut short by ESC before it was judged.
+  CsvUpdate CsvRow(bool cut) const;
+  std::optional<std::string> CsvValue(const std::string& tag, bool cut) const;
 
   Script& script_;
 };

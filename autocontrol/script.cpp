@@ -108,6 +108,7 @@ StepResult Script::ScriptStep() {
     s.DebugTrace = false;
     s.LoopActive = false;
     s.EscFlag = false;
+    s.UnitJudged = false;
     s.AutoResultName.clear();
     capture_.FailCount = 0;
     s.CsvTracking = false;
@@ -137,6 +138,7 @@ StepResult Script::ScriptStep() {
 void Script::JumpToLoopStart() {
   state_.LineCounter = state_.LoopStartLine;
   state_.ReadPosition = state_.LoopReadPosition;
+  state_.UnitJudged = false;
   Tell(&ScriptListener::OnLoopRestart);
 }
 
@@ -248,8 +250,12 @@ StepResult Script::RunFlowKeyword(const Keyword& keyword, const std::string& arg
       if (capture_.FailCount < 1 || !s.LoopActive) return StepResult::Idle;
       s.PassFailMessage.clear();
       operator_.Verdict(keyword.text);
-      JumpToLoopStart();
-      if (argument == "UPDATE") records_.UpdateCsv();
+      {
+        // The row is the unit's that was just judged, not the next one's.
+        const bool judged = s.UnitJudged;
+        JumpToLoopStart();
+        if (argument == "UPDATE") records_.UpdateCsv(judged);
+      }
       capture_.FailCount = 0;
       break;
     case KeywordId::DebugOn:

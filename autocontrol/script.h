@@ -100,7 +100,9 @@ struct AutoSave {
 // A row for the CSV tables ([UPDATECSV], [LOOPONFAIL]UPDATE), while CSV
 // tracking is on.
 struct CsvUpdate {
-  bool passed;  // the fail count was 0: the row goes to the pass table
+  // The fail count was 0 and the unit was not cut short by ESC before it
+  // was judged: the row goes to the pass table.
+  bool passed;
   // Every column's title as [DEFINECSV] names it ("" for none), and the
   // values of the columns whose tag the script knows, at the update.
   std::vector<std::string> titles;
@@ -143,6 +145,10 @@ struct ScriptState {
   int LoopStartLine = 1;
   std::size_t LoopReadPosition = 0;
   bool EscFlag = false;
+  // The unit of this pass of the loop (the script, when it has no loop) got
+  // a verdict before any ESC: an operator's PASS or FAIL, or a pass/fail
+  // dialog shown. A unit cut short by ESC without one is never a pass.
+  bool UnitJudged = false;
   bool DebugTrace = false;
   std::array<std::string, 9> ScriptVariables;  // V1..V9
   std::array<std::string, 9> ScriptConstants;  // C1..C9

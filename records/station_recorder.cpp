@@ -74,8 +74,11 @@ void StationRecorder::OnVerdict(const autocontrol::ScriptVerdict& v) {
                         : v.outcome == Outcome::Failed ? "fail"
                                                        : "esc";
   writer_.Add(VerdictRecord{UnitNow(), std::string(v.keyword), Clip(v.subject), outcome});
+  // A unit is judged by a verdict shown, or by the operator's PASS or FAIL
+  // given before any ESC: the same rule puts its CSV row in a table.
   const bool shown = v.keyword.starts_with("[PASSFAILMSG") || v.keyword == "[LOOPONFAIL]";
-  if (shown && v.outcome != Outcome::Escaped) judged_ = true;
+  const bool answered = v.keyword == "[USERCHECK]" && !escaped_ && !run_.Escaped();
+  if ((shown || answered) && v.outcome != Outcome::Escaped) judged_ = true;
   if (v.outcome == Outcome::Escaped) escaped_ = true;
 }
 

@@ -66,13 +66,26 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
        "",
        {{kAuto + "Unit0001.txt", ""}}},
       // [LOOPONFAIL] shows the verdict, updates the tables and starts the unit
-      // again; the unit interrupted by ESC still runs to [LOOPEND].
+      // again; the unit interrupted by ESC still runs to [LOOPEND], and its
+      // row, never judged, goes to the fail table as ESC.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
        "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n",
        {"1", "FAIL", "OK", "2", "PASS", "ESC"},  // OK: the verdict's dialog
        "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\n",
-       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n"},
-        {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n,Pass\r\n"}}},
+       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n,ESC\r\n"},
+        {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n"}}},
+      // A unit judged before the ESC keeps its verdict; ESC at the verdict's
+      // own dialog leaves the failed unit's row as it was judged.
+      {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARINPUT1]Unit\n[USERCHECK]\n"
+       "[VARINPUT2]Note\n[UPDATECSV]\n[SAVERESULTSAUTO]\n",
+       {"7", "PASS", "ESC"},
+       "{Check State = PASS}  \r\n",
+       {{kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n7,Pass\r\n"}}},
+      {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
+       "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[LOOPEND]\n[ESCSTOP]\n",
+       {"8", "FAIL", "ESC"},
+       "{Check State = FAIL}  \r\n{ESC Pressed}  \r\n",
+       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n8,Fail\r\n"}}},
   };
   for (const auto& c : cases) {
     Station s(c.script);
@@ -265,7 +278,7 @@ TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
        1, "D0001.txt", "y\r\n"},
       {"[SAVERESULTSAUTOESC]E\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
        "[VARSET1]{S} 42\n[USERCHECK]STOP\n[UPDATECSV]\n[ESCEXIT]\n",
-       3, "E0001_Pass.csv", "Serial,Result\r\n42,Pass\r\n"},
+       3, "E0001_Fail.csv", "Serial,Result\r\n42,ESC\r\n"},  // never judged
   };
   for (const auto& c : cases) {
     Station s(c.script);

@@ -2,7 +2,9 @@
 // Debian's sqlite3 shell.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "support/simulated_bench.h"
@@ -17,6 +19,22 @@ std::string Sqlite(const std::string& db, const std::string& sql) {
   const auto run = RunProcess({"/usr/bin/sqlite3", "-readonly", db, sql});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   return run.out;
+}
+
+// The serial number and the verdict of each row of a CSV table
+// (Serial,Top Speed,Position,Result,...), as "serial verdict|".
+std::string SerialsAndVerdicts(const std::string& table) {
+  std::string rows;
+  std::size_t start = table.find("\r\n");
+  while (start != std::string::npos && start + 2 < table.size()) {
+    const std::size_t end = table.find("\r\n", start + 2);
+    std::vector<std::string> fields;
+    std::stringstream line(table.substr(start + 2, end - start - 2));
+    for (std::string field; std::getline(line, field, ',');) fields.push_back(field);
+    rows += (fields.size() > 3 ? fields[0] + " " + fields[3] : "?") + "|";
+    start = end;
+  }
+  return rows;
 }
 
 // The production example, four units: a pass, a fail, the same serial
@@ -54,6 +72,14 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
                    "ON u.id = a.unit_id WHERE a.kind != 'input' ORDER BY a.id"),
             "1|PASS|pass/fail\n2|FAIL|pass/fail\n3|PASS|pass/fail\n4||esc\n");
   EXPECT_EQ(Sqlite(db, "PRAGMA integrity_check"), "ok\n");
+  // The CSV tables tell the same: the unit nobody judged is in the fail
+  // table as ESC, never in the pass table.
+  const std::string tables = bench.folder / "AppPrograms/AutoControl/AutoResults/MotorTest0001";
+  std::string pass, fail;
+  ASSERT_TRUE(platform::ReadFile(tables + "_Pass.csv", pass));
+  ASSERT_TRUE(platform::ReadFile(tables + "_Fail.csv", fail));
+  EXPECT_EQ(SerialsAndVerdicts(pass), "SN-1001 Pass|SN-1002 Pass|") << pass;
+  EXPECT_EQ(SerialsAndVerdicts(fail), "SN-1002 Fail|SN-1003 ESC|") << fail;
 
   // halvorn-results on the same database: both units of SN-1002, the first
   // with the check the operator failed; the yield of the four units, where
@@ -74,6 +100,26 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
   EXPECT_EQ(yield.out,
             "units,passed,failed,aborted,keys_judged,first_pass,first_pass_yield\r\n"
             "4,2,1,1,2,1,50.0%\r\n");
+}
+
+// The operator's PASS before an ESC at a later prompt of the same unit:
+// the unit was judged, and both records keep its verdict.
+TEST(StationRecords, AUnitJudgedBeforeAnEscKeepsItsVerdictInBothRecords) {
+  SimulatedBench bench;
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      bench.folder / "AppPrograms/AutoControl/autocontrol_5.txt",
+      "[SAVERESULTSAUTOESC]Judged\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)X(R1)Y(R2)Result(PF)\n"
+      "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[USERCHECK]Good\n[VARINPUT2]Note\n"
+      "[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "answers.txt", "SN-9\nPASS\nESC\n"));
+  const auto run = RunProcess(bench.Terminal({"--answers", bench.folder / "answers.txt", "/A5"}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Sqlite(bench.folder / "AppResults/records.db", "SELECT number, verdict FROM unit"),
+            "1|pass\n");
+  std::string pass;
+  ASSERT_TRUE(platform::ReadFile(
+      bench.folder / "AppPrograms/AutoControl/AutoResults/Judged0001_Pass.csv", pass));
+  EXPECT_EQ(SerialsAndVerdicts(pass), "SN-9 Pass|") << pass;
 }
 
 }  // namespace
