@@ -151,6 +151,13 @@ void Dialogs::OnInputEvent(const ui::Event& e) {
   const bool passFail = values_.PassFailMode;
   if (e.control == 0) {
     if (e.code == event::kPosted) gui_.UnloadForm(form);
+    // Closed by the window manager (the close button, Alt+F4) or by the end
+    // of the session: no answer was given, so it is ESC, never an empty
+    // serial number that lets the unit run on.
+    if (e.code == event::kCloseRequest) {
+      values_.InputResult.clear();
+      Escape();
+    }
     if (e.code == event::kLoaded) {
       if (passFail) {
         gui_.SetVisible({form, tinput::kAnswer}, false);
@@ -206,6 +213,12 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
   if (e.code == event::kLoading) {
     if (e.control == tpassfail::kVerdict && values_.FailCount > 0)
       gui_.SetText({form, tpassfail::kVerdict}, "Fail");
+    // Without a message the form's own sample texts ("Name", "test") must
+    // not show as if they were the unit's.
+    if (e.control == tpassfail::kMessage && message.empty())
+      gui_.SetText({form, tpassfail::kMessage}, "");
+    if (e.control == tpassfail::kName && message.empty())
+      gui_.SetText({form, tpassfail::kName}, "");
     if (e.control == tpassfail::kMessage && !message.empty()) {
       std::size_t brace = message.find('}');
       gui_.SetText({form, tpassfail::kMessage},
@@ -224,6 +237,8 @@ void Dialogs::OnPassFailEvent(const ui::Event& e) {
     }
     return;
   }
+  // The verdict's dialog closed by the window manager is ESC as well.
+  if (e.control == 0 && e.code == event::kCloseRequest) Escape();
   if (e.control == 0 && e.code == event::kLoaded) {
     if (values_.VerifyLog.empty()) {
       if (values_.FailCount > 0) gui_.SetColours({form, 0}, 26, 12);
