@@ -18,8 +18,59 @@
 namespace app {
 namespace {
 
+// Stop signals end a window run as they end a headless one: the dialog
+// open now and every later one answer ESC, ESC goes to the station (a
+// running line stops; an idle one sends ABORT, so the motor stops), then
+// the window's loop ends and the rest of the script runs as after ESC,
+// saving what its ESC path saves. The handlers only count signals; this
+// watch looks at the count on the window's own thread. It stands between
+// the backend and the application, which never sees its timer.
+class SignalWatch : public ui::EventSink {
+ public:
+  SignalWatch(ui::Gui& gui, Application& application) : gui_(gui), app_(application) {
+    gui_.SetEventSink(this);
+    gui_.StartTimer(kMainForm, tmain::kSignalTimer, 0.05);
+  }
+  ~SignalWatch() override {
+    gui_.StopTimer(kMainForm, tmain::kSignalTimer);
+    gui_.SetEventSink(&app_);
+  }
+  SignalWatch(const SignalWatch&) = delete;
+  SignalWatch& operator=(const SignalWatch&) = delete;
+
+  // The signal that stops the run; 0 while none came. In the window a
+  // SIGINT is no ESC key (the window has its own): it ends the run.
+  static int Signal() {
+    if (stop_signals::StopSignal() != 0) return stop_signals::StopSignal();
+    return stop_signals::Escapes() > 0 ? SIGINT : 0;
+  }
+
+  void OnEvent(const ui::Event& e, ui::EventReply& reply) override {
+    if (e.form != kMainForm || e.control != tmain::kSignalTimer) {
+      app_.OnEvent(e, reply);
+    } else if (e.code == ui::event::kTimerTick && !stopping_ && Signal() != 0) {
+      stopping_ = true;
+      app_.EndDialogsWithEscape();
+      gui_.PostEvent({kMainForm, tmain::kEscKey}, ui::event::kClick, 0);
+      // Posted after the dialogs' closes and the ESC, so those come first.
+      gui_.PostEvent({kMainForm, tmain::kSignalTimer}, ui::event::kPosted, 0);
+    } else if (e.code == ui::event::kPosted) {
+      gui_.StopTimer(kMainForm, tmain::kScriptTimer);
+      gui_.Quit(0);
+    }
+  }
+  void OnDraw(const ui::DrawRequest& request, ui::Canvas& canvas) override {
+    app_.OnDraw(request, canvas);
+  }
+
+ private:
+  ui::Gui& gui_;
+  Application& app_;
+  bool stopping_ = false;
+};
+
 // A run in the window: the operator ends it by closing the main window, or
-// a script does.
+// a script does, or a stop signal.
 int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& options,
               std::ostream& err) {
   // The window ends when the operator closes it, or when a script closes
@@ -45,7 +96,15 @@ int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& opti
     }
     gui.SelectItem({kMainForm, tmain::kDeviceSelector}, *options.device);
   }
-  gui.Run();
+  {
+    SignalWatch watch(gui, application);
+    gui.Run();
+  }
+  if (const int signal = SignalWatch::Signal(); signal != 0) {
+    application.EndDialogsWithEscape();
+    application.EndScriptByEscape();
+    return kExitSignal + signal;
+  }
   return application.PlainCapture().FailCount == 0 ? kExitOk : kExitFailed;
 }
 
@@ -107,13 +166,12 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
     io.err << "halvorn-terminal: no window (" << backend.window.Text() << ")\n";
   }
   if (!backend.headless) {
-    // The window takes signals as it always has (they end it); one that
-    // came while it was opening ends the run now, as it would have then.
-    const int signal = stop_signals::StopSignal() != 0 ? stop_signals::StopSignal()
-                       : stop_signals::Escapes() > 0   ? SIGINT
-                                                       : 0;
-    stop_signals::Uninstall();
-    if (signal != 0) return kExitSignal + signal;
+    // One that came while the window was opening ends the run now, before
+    // anything ran.
+    if (const int signal = SignalWatch::Signal(); signal != 0) return kExitSignal + signal;
+    // The window writes nothing the operator needs to a pipe: a reader of
+    // its standard error that went away is no reason to stop the station.
+    std::signal(SIGPIPE, SIG_IGN);
   }
 
   platform::DataFolders folders(options.dataRoot);

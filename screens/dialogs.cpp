@@ -92,6 +92,10 @@ ui::FormSpec MessageFormSpec(int dotsPerInch) {
 }
 
 void Dialogs::Show(const ui::FormSpec& form) {
+  if (ending_) {
+    if (form.name != kMessageForm) Escape();
+    return;
+  }
   host_.BeforeDialog();
   gui_.ShowModal(form);
 }
@@ -123,6 +127,13 @@ void Dialogs::ShowMessageBox(const std::string& text, const std::string& caption
   values_.MessageButton = button;
   values_.MessageFontSlot = fontSlot;
   Show(MessageFormSpec(dotsPerInch_));
+}
+
+void Dialogs::EndWithEscape() {
+  ending_ = true;
+  for (const char* form : {kInputForm, kPassFailForm, kMessageForm}) {
+    if (gui_.FormLoaded(form)) gui_.PostEvent({form, 0}, event::kCloseRequest, 0);
+  }
 }
 
 bool Dialogs::OnEvent(const ui::Event& e, ui::EventReply& reply) {

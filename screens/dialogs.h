@@ -114,6 +114,11 @@ class Dialogs {
   void ShowMessageBox(const std::string& text, const std::string& caption,
                       const std::string& button, int fontSlot);
 
+  // The run is being stopped from outside (a signal): the dialog open now
+  // closes as by ESC, and a dialog asked from now on is not shown and
+  // answers ESC at once, since nobody is there to answer it.
+  void EndWithEscape();
+
   // Handles the events of the three forms; false for any other form.
   bool OnEvent(const ui::Event& event, ui::EventReply& reply);
 
@@ -134,6 +139,7 @@ class Dialogs {
   OperatorAnswers* answers_ = nullptr;
   int dotsPerInch_ = ui::kReferenceDotsPerInch;
   DialogValues values_;
+  bool ending_ = false;
 };
 
 }  // namespace app

@@ -54,6 +54,9 @@ inline constexpr int kEscKey = 8888;
 inline constexpr int kFunctionKeyFirst = 8001;  // F1..F10: 8001..8010
 inline constexpr int kProgramKeyFirst = 9701;   // Ctrl+F1..F10, Ctrl+P, Ctrl+O: 9701..9712
 inline constexpr int kScriptTimer = 4793;
+// The window's watch for stop signals (the window run's own, not the
+// application's: its ticks never reach the application).
+inline constexpr int kSignalTimer = 4794;
 }  // namespace tmain
 
 // The accelerator table installed when TMAIN has loaded.

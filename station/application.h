@@ -156,6 +156,9 @@ class Application : public ui::EventSink {
   // Where the dialogs' answers come from when no operator sits at a window
   // (app::OperatorAnswers); nullptr: the window's own keys and clicks.
   void SetOperatorAnswers(OperatorAnswers* answers) { dialogs_.SetOperatorAnswers(answers); }
+  // A stop from outside: the dialog open now closes as by ESC, and every
+  // dialog asked from now on answers ESC without showing.
+  void EndDialogsWithEscape() { dialogs_.EndWithEscape(); }
   // The caption text in the chosen language ("OK//20" -> "OK" or its translation).
   std::string Translate(const std::string& caption) const;
 
