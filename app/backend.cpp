@@ -5,7 +5,9 @@
 namespace app {
 
 bool WantsWindow(const CommandOptions& options) {
-  return !options.headless && !options.execLine && !options.RunsProgram() && !options.listDevices;
+  // An answers file stands in for the operator: nobody sits at a window.
+  return !options.headless && !options.execLine && !options.RunsProgram() && !options.listDevices &&
+         options.answersFile.empty();
 }
 
 Backend MakeBackend(const CommandOptions& options, const std::string& programName) {

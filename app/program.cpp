@@ -162,6 +162,10 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
   // the program in the middle of a record.
   std::signal(SIGXFSZ, SIG_IGN);
   Backend backend = MakeBackend(options, io.programName);
+  if (!options.headless && !options.answersFile.empty()) {
+    io.err << "halvorn-terminal: --answers answers the dialogs in place of an operator, so this "
+              "run is headless (no window)\n";
+  }
   if (!backend.window && !backend.window.Text().empty()) {
     io.err << "halvorn-terminal: no window (" << backend.window.Text() << ")\n";
   }
