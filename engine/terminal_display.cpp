@@ -38,7 +38,13 @@ TerminalDisplay::TerminalDisplay(Host& host) : host_(host) {}
 
 void TerminalDisplay::SwitchToRich() {
   kind_ = DisplayKind::Rich;
-  Clear();
+  // What start-up wrote before the window existed (a script file that
+  // could not be read, say) stays for the operator to read: the widget
+  // starts with it instead of an empty page.
+  pending_.clear();
+  replaceWidget_ = true;
+  countShown_ = false;
+  FeedWidget();
 }
 
 void TerminalDisplay::Append(std::string_view entry) {

@@ -59,7 +59,8 @@ class TerminalDisplay {
   // Back to the plain kind (start-up sets this before the window exists).
   void SetPlain() { kind_ = DisplayKind::Plain; }
   // The main window switches once, when it has loaded: the rich display
-  // starts empty and the counter shows 0.
+  // starts with what start-up wrote before it (usually nothing) and the
+  // counter shows its size.
   void SwitchToRich();
   void SetListener(DisplayListener* listener) { listener_ = listener; }
 

@@ -1,7 +1,10 @@
-// The operator's dialogs as a script meets them: a dialog closed by the
-// window manager answers as ESC does, and the verdict's dialog shows no
-// sample text of its form as if it were the unit's.
+// What the operator meets of a script: a dialog closed by the window
+// manager answers as ESC does, the verdict's dialog shows no sample text of
+// its form as if it were the unit's, and a script that cannot be read says
+// so in the display the window shows.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "screens/dialogs.h"
 #include "support/station.h"
@@ -83,6 +86,16 @@ TEST(OperatorDialogs, TheVerdictShowsNoSampleTextWithoutAMessage) {
     EXPECT_EQ(verdict, c.shown) << c.script;
     EXPECT_EQ(labels, c.labels) << c.script;
   }
+}
+
+// The message is written before the main window exists; the display the
+// window shows must still hold it.
+TEST(OperatorDialogs, AScriptThatCannotBeReadSaysSoInTheWindowsDisplay) {
+  Station s("", 9, {}, [](const TestFolder& folder) {
+    ASSERT_TRUE(
+        std::filesystem::create_directories(folder / "AppPrograms/AutoControl/autocontrol_9.txt"));
+  });
+  EXPECT_EQ(s.Display().rfind("Script file not read: ", 0), 0u) << s.Display();
 }
 
 }  // namespace
