@@ -305,7 +305,10 @@ void Dialogs::OnMessageEvent(const ui::Event& e, ui::EventReply& reply) {
     }
     return;
   }
-  if (e.control == tmessage::kOk && e.code == event::kClick) gui_.UnloadForm(form);
+  // Enter and ESC close it from wherever the focus is, as its one button
+  // does: a box (or the function-key list) must not need the mouse.
+  const bool key = e.code == event::kKey && (e.value == kEnter || e.value == kEsc);
+  if ((e.control == tmessage::kOk && e.code == event::kClick) || key) gui_.UnloadForm(form);
 }
 
 std::string Dialogs::ShownText(const std::string& form) const {

@@ -444,7 +444,11 @@ const Application::MainEvent Application::kMainEvents[] = {
          a.gui_.SetText({kMainForm, tmain::kCommandEntry}, "");
          a.gui_.SetFocus({kMainForm, tmain::kCommandEntry});
        }},
-      {tmain::kSaveDisplay, tmain::kSaveDisplay, kClick, [](A& a, E, R) { a.SaveDisplay(); }},
+      // Ctrl+S as well: refused while a line runs, when the button is hidden.
+      {tmain::kSaveDisplay, tmain::kSaveDisplay, kClick,
+       [](A& a, E, R) {
+         if (a.Idle()) a.SaveDisplay();
+       }},
       {tmain::kHistory, tmain::kHistory, kLoaded, [](A& a, E, R) { a.entry_.FillHistoryList(); }},
       {tmain::kCommandEntry, tmain::kCommandEntry, kFocusLost,
        [](A& a, E, R) { a.entry_.FocusLost(); }},

@@ -329,7 +329,8 @@ bool QtGui::HandleKey(QWidget* receiver, QKeyEvent& key) {
   }
   Control* control = ControlOf(focus);
   if (code == ui::key::kEnter || code == ui::key::kEscape) {
-    if (control) Deliver({name, control->Id(), ui::event::kKey, code});
+    // Without a focused control the form itself hears the key.
+    Deliver({name, control ? control->Id() : 0, ui::event::kKey, code});
     return true;  // never Qt's own default button or dialog key
   }
   const bool arrow = code == ui::key::kUp || code == ui::key::kDown;

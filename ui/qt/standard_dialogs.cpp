@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QUrl>
 
 #include "ui/qt/latin1.h"
@@ -82,6 +84,9 @@ bool HelpWindow::Show(const std::string& title, const std::string& index) {
     window_ = new QTextBrowser;
     window_->setOpenExternalLinks(true);
     window_->resize(720, 640);
+    // ESC closes it, as it closes the dialogs.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
+    QObject::connect(close, &QShortcut::activated, window_, &QWidget::close);
   }
   window_->setWindowTitle(FromBytes(title));
   window_->setSearchPaths({file.absolutePath()});

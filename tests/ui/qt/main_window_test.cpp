@@ -108,15 +108,45 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
   application->ShowPassFail("", "", 0);
   EXPECT_FALSE(gui.FormLoaded(kPassFailForm));
 
-  OnDialog(kMessageForm, [this](FormWindow* d) {
+  OnDialog(kMessageForm, [this](FormWindow*) {
     ExpectPlacesOf(gui, MessageFormSpec(96));
-    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);  // the message box has no ESC
-    QTest::qWait(20);
-    EXPECT_TRUE(gui.FormLoaded(kMessageForm));
     QTest::mouseClick(gui.ControlWidget({kMessageForm, app::tmessage::kOk}), Qt::LeftButton);
   });
   application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
+}
+
+// The keyboard alone: Enter and ESC close a message box and the function-key
+// list, Ctrl+S opens the save dialog, ESC closes the help window.
+TEST_F(MainWindowTest, EnterEscAndCtrlSDoWhatTheirNamesSay) {
+  for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+    OnDialog(kMessageForm, [key](FormWindow* d) { QTest::keyClick(d->windowHandle(), key); });
+    application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
+    EXPECT_FALSE(gui.FormLoaded(kMessageForm)) << key;
+  }
+  OnDialog(kMessageForm, [](FormWindow* d) { QTest::keyClick(d->windowHandle(), Qt::Key_Escape); });
+  QTest::mouseClick(W(tmain::kShowFunctionKeys), Qt::LeftButton);
+  EXPECT_FALSE(gui.FormLoaded(kMessageForm));
+
+  bool asked = false;
+  WhenModal([&asked](QDialog* dialog) {
+    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
+    dialog->reject();
+  });
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return asked; }));
+
+  ASSERT_TRUE(platform::WriteFileAtomic(folder / "index.md", "# Terminal\n"));
+  ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
+  QWidget* help = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QTextBrowser*>(w)) help = w;
+  }
+  ASSERT_NE(help, nullptr);
+  help->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+  QTest::keyClick(help, Qt::Key_Escape);
+  EXPECT_FALSE(help->isVisible());
 }
 
 TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
