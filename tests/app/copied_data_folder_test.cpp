@@ -11,7 +11,6 @@
 
 namespace {
 
-using testing_support::BinDir;
 using testing_support::RunProcess;
 using testing_support::TestFolder;
 
@@ -32,9 +31,9 @@ TEST(CopiedDataFolder, ResultsAndCsvRowsLandInTheFoldersOfAnotherLetterCase) {
   ASSERT_TRUE(platform::WriteFileAtomic(root / "appprograms/autocontrol/AUTOCONTROL_4.TXT",
                                         kStationScript));
   ASSERT_TRUE(platform::WriteFileAtomic(root / "answers.txt", "SN-7\n"));
-  auto run = RunProcess({BinDir() + "/halvorn-terminal", "--headless", "--data-root", root.Path(),
-                         "/A4", "--answers", root / "answers.txt"},
-                        "", {"HALVORN_SIM_HID_BOARDS=1"});
+  auto run =
+      RunProcess(testing_support::Terminal(root.Path(), {"/A4", "--answers", root / "answers.txt"}),
+                 "", {"HALVORN_SIM_HID_BOARDS=1"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.find("not written"), std::string::npos) << run.out;
 

@@ -3,16 +3,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include "platform/data_folders.h"
 #include "platform/files.h"
 #include "support/child_process.h"
 #include "support/simulated_bench.h"
 
 namespace {
 
-using testing_support::BinDir;
 using testing_support::InteractiveProcess;
-using testing_support::RunProcess;
 using testing_support::SimulatedBench;
 
 // SIGTERM, SIGHUP, SIGQUIT and SIGINT while a jog runs stop the motor before
@@ -48,18 +45,6 @@ TEST(EndToEnd, SignalsStopTheMotorBeforeTheProgramEnds) {
     EXPECT_FALSE(terminal.KilledBySignal()) << c.input;
     EXPECT_EQ(bench.MotionBits(), 0) << c.input << terminal.Out();
   }
-}
-
-// When the reader of the output goes away (a pipe into `head`), the program
-// stops the motor as after a hang-up instead of dying on the next write.
-TEST(EndToEnd, AReaderThatGoesAwayStopsTheMotorFirst) {
-  SimulatedBench bench;
-  std::string line = "JX+";
-  for (int i = 0; i < 2000; ++i) line += ",PX";
-  std::vector<std::string> argv{"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 1"};
-  for (const std::string& arg : bench.Terminal({"--exec", line})) argv.push_back(arg);
-  EXPECT_EQ(RunProcess(argv).exitCode, 128 + SIGPIPE);
-  EXPECT_EQ(bench.MotionBits(), 0);
 }
 
 // At the line terminal each SIGINT is the ESC key: it stops the running line,

@@ -23,14 +23,8 @@ namespace {
 using testing_support::InteractiveProcess;
 using testing_support::RunProcess;
 using testing_support::SimulatedBench;
+using testing_support::Sqlite;
 using testing_support::TestFolder;
-
-// What the sqlite3 shell prints for `sql` on `db` ("|" between columns).
-std::string Sqlite(const std::string& db, const std::string& sql) {
-  const auto run = RunProcess({"/usr/bin/sqlite3", "-readonly", db, sql});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  return run.out;
-}
 
 std::string Contents(const std::string& path) {
   std::string text;
@@ -178,13 +172,8 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
                                           kUnitScript));
     ASSERT_TRUE(platform::WriteFileAtomic(station / "answers.txt", Answers(2)));
     std::string db = readOnlyRoot ? station / "AppResults/records.db" : place / "records.db";
-    std::vector<std::string> terminal = {testing_support::BinDir() + "/halvorn-terminal",
-                                         "--headless",
-                                         "--data-root",
-                                         station.Path(),
-                                         "--answers",
-                                         station / "answers.txt",
-                                         "/A3"};
+    const auto terminal =
+        testing_support::Terminal(station.Path(), {"--answers", station / "answers.txt", "/A3"});
     auto Run = [&] {
       std::vector<std::string> argv = terminal;
       if (!readOnlyRoot) argv.insert(argv.end() - 1, {"--records", db});
@@ -301,8 +290,7 @@ TEST(RecordsGuarantees, TwoTerminalsAtOnceBothRecordEveryUnit) {
     const std::string answers = station / (std::string(prefix) + "answers.txt");
     ASSERT_TRUE(platform::WriteFileAtomic(answers, Answers(units, prefix)));
     runs.push_back(std::make_unique<InteractiveProcess>(
-        std::vector<std::string>{testing_support::BinDir() + "/halvorn-terminal", "--headless",
-                                 "--data-root", station.Path(), "--answers", answers, "/A3"}));
+        testing_support::Terminal(station.Path(), {"--answers", answers, "/A3"})));
   }
   for (auto& run : runs) EXPECT_EQ(run->Wait(120), 1) << run->Err();
   const std::string db = station / "AppResults/records.db";
@@ -328,9 +316,8 @@ TEST(RecordsGuarantees, OddAnswersAreKeptAsTheyCame) {
   const std::string answers = std::string("Gr\xfc\xdf\x65 \xb5m\nPASS\nOK\n") +
                               std::string("N\0L", 3) + "\nPASS\nOK\n" + big + "\nPASS\nOK\n";
   // A pipe: a regular answers file may not hold a NUL byte.
-  const auto run = RunProcess({testing_support::BinDir() + "/halvorn-terminal", "--headless",
-                               "--data-root", station.Path(), "--answers", "/dev/stdin", "/A3"},
-                              answers);
+  const auto run = RunProcess(
+      testing_support::Terminal(station.Path(), {"--answers", "/dev/stdin", "/A3"}), answers);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Sqlite(station / "AppResults/records.db",
                    "SELECT u.number, hex(substr(v.value, 1, 12)), length(CAST(v.value AS BLOB)) "

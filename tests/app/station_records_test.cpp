@@ -11,13 +11,7 @@ namespace {
 
 using testing_support::RunProcess;
 using testing_support::SimulatedBench;
-
-// What the sqlite3 shell prints for `sql` on `db` ("|" between columns).
-std::string Sqlite(const std::string& db, const std::string& sql) {
-  const auto run = RunProcess({"/usr/bin/sqlite3", "-readonly", db, sql});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  return run.out;
-}
+using testing_support::Sqlite;
 
 // The production example, four units: a pass, a fail, the same serial
 // number passing on its retry, and ESC at the pass/fail question (the
