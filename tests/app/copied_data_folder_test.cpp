@@ -38,15 +38,12 @@ TEST(CopiedDataFolder, ResultsAndCsvRowsLandInTheFoldersOfAnotherLetterCase) {
   EXPECT_EQ(run.out.find("not written"), std::string::npos) << run.out;
 
   const std::string folder = root / "appprograms/autocontrol/";
-  std::string numbered, text, pass, fail;
-  ASSERT_TRUE(platform::ReadFile(folder + "testresults1.txt", numbered)) << run.out;
+  const std::string numbered = testing_support::Read(folder + "testresults1.txt");
   EXPECT_NE(numbered.find(" >> LSPD\r\n      Reply: 500 ("), std::string::npos) << numbered;
-  ASSERT_TRUE(platform::ReadFile(folder + "AutoResults/LotSN70001.txt", text)) << run.out;
-  EXPECT_EQ(text, numbered);
-  ASSERT_TRUE(platform::ReadFile(folder + "AutoResults/LotSN70001_Pass.csv", pass));
-  EXPECT_EQ(pass, "Serial,Speed,Result\r\nSN-7,500,Pass\r\n");
-  ASSERT_TRUE(platform::ReadFile(folder + "AutoResults/LotSN70001_Fail.csv", fail));
-  EXPECT_EQ(fail, "");
+  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001.txt"), numbered);
+  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001_Pass.csv"),
+            "Serial,Speed,Result\r\nSN-7,500,Pass\r\n");
+  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001_Fail.csv"), "");
   // The tree was completed inside the copy, not built again beside it.
   EXPECT_FALSE(platform::DirectoryExists(root / "AppPrograms"));
 }

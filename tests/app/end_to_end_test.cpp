@@ -10,6 +10,7 @@
 namespace {
 
 using testing_support::InteractiveProcess;
+using testing_support::Read;
 using testing_support::SimulatedBench;
 
 // SIGTERM, SIGHUP, SIGQUIT and SIGINT while a jog runs stop the motor before
@@ -88,13 +89,10 @@ TEST(EndToEnd, SignalsWhileADialogWaits) {
   station.Signal(SIGTERM);
   EXPECT_EQ(station.Wait(30), 143) << station.Err();
   EXPECT_EQ(bench.MotionBits(), 0);
-  std::string text, pass, xml;
   const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Jog0001";
-  ASSERT_TRUE(platform::ReadFile(results + ".txt", text)) << station.Out();
-  EXPECT_NE(text.find("{ESC Pressed}"), std::string::npos) << text;
-  ASSERT_TRUE(platform::ReadFile(results + "_Pass.csv", pass));
-  EXPECT_EQ(pass, "Serial,Result\r\nSN-7,Pass\r\n,Pass\r\n");
-  ASSERT_TRUE(platform::ReadFile(report, xml));
+  EXPECT_NE(Read(results + ".txt").find("{ESC Pressed}"), std::string::npos) << station.Out();
+  EXPECT_EQ(Read(results + "_Pass.csv"), "Serial,Result\r\nSN-7,Pass\r\n,Pass\r\n");
+  const std::string xml = Read(report);
   EXPECT_NE(xml.find("<skipped message=\"ESC pressed\""), std::string::npos) << xml;
   EXPECT_NE(xml.find("value=\"SN-7\""), std::string::npos) << xml;
 }

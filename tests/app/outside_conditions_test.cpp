@@ -29,14 +29,9 @@
 namespace {
 
 using testing_support::InteractiveProcess;
+using testing_support::Read;
 using testing_support::RunProcess;
 using testing_support::SimulatedBench;
-
-std::string Read(const std::string& path) {
-  std::string text;
-  EXPECT_TRUE(platform::ReadFile(path, text)) << path;
-  return text;
-}
 
 // A data folder whose one serial entry is a controller the test plays itself
 // on a pseudo-terminal, and the real halvorn-terminal on it.

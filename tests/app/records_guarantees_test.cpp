@@ -122,6 +122,8 @@ TEST(RecordsGuarantees, KilledAtAnyMomentEveryShownVerdictIsKeptAndTheRunMarked)
   EXPECT_EQ(files.out, "True\n") << files.err;
 }
 
+enum class Place { Folder, Garbage, Future, ReadOnly, ReadOnlyRoot, Full, Locked, Fifo, Missing };
+
 // Each way the database cannot be kept: the run goes on to its end, the
 // reason is told once (standard error and the display), the run ends with 4
 // and nothing that was there is deleted.
@@ -134,24 +136,13 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     ::umount2(probe.Path().c_str(), MNT_DETACH);
     return true;
   }();
-  enum class Place {
-    Folder,
-    RandomBytes,
-    Future,
-    ReadOnly,
-    ReadOnlyRoot,
-    Full,
-    Locked,
-    Fifo,
-    Missing
-  };
   const struct {
     const char* name;
     Place place;
     const char* told;  // the report, in part
   } cases[] = {
       {"a folder in its place", Place::Folder, "records.db is not a file"},
-      {"random bytes in its place", Place::RandomBytes, "was damaged: it was moved aside to"},
+      {"random bytes in its place", Place::Garbage, "was damaged: it was moved aside to"},
       {"a schema from the future", Place::Future, "schema version 9; this program knows up to"},
       {"a read-only file system", Place::ReadOnly, "cannot be written"},
       {"a data folder on a read-only file system", Place::ReadOnlyRoot, "cannot be written"},
@@ -195,7 +186,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     }
     if (c.place == Place::Missing) db = place / "missing/records.db";
     std::string bytes(100000, '\0');
-    if (c.place == Place::RandomBytes) {
+    if (c.place == Place::Garbage) {
       std::mt19937 random(7);
       for (char& b : bytes) b = static_cast<char>(random());
       ASSERT_TRUE(platform::WriteFileAtomic(db, bytes));
@@ -219,7 +210,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     } else if (readOnlyRoot) {
       ::chmod((station / "AppResults").c_str(), 0555);
     }
-    const std::string before = c.place == Place::RandomBytes ? bytes : Contents(db);
+    const std::string before = c.place == Place::Garbage ? bytes : Contents(db);
     std::unique_ptr<InteractiveProcess> holder;
     if (c.place == Place::Locked) {
       // Another program holds the write lock for longer than the busy time-out.
@@ -260,7 +251,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     EXPECT_EQ(told(run.err), 1u) << run.err;
     EXPECT_EQ(told(run.out), 1u) << run.out;
     EXPECT_NE(run.err.find(c.told), std::string::npos) << run.err;
-    if (c.place == Place::RandomBytes) {
+    if (c.place == Place::Garbage) {
       // Set aside whole; the new database holds this run.
       std::string aside;
       for (const auto& e : std::filesystem::directory_iterator(place.Path()))

@@ -1,5 +1,6 @@
 #include "support/test_folder.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -16,6 +17,12 @@ TestFolder::TestFolder() {
 TestFolder::~TestFolder() {
   std::error_code ignored;
   if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+std::string Read(const std::string& path) {
+  std::string text;
+  EXPECT_TRUE(platform::ReadFile(path, text)) << path;
+  return text;
 }
 
 std::string TestFolder::operator/(const std::string& relative) const {

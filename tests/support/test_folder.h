@@ -5,6 +5,9 @@
 
 namespace testing_support {
 
+// The whole of the file at `path` ("" when it cannot be read, a failure of the test).
+std::string Read(const std::string& path);
+
 class TestFolder {
  public:
   TestFolder();
