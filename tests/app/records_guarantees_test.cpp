@@ -241,15 +241,8 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     EXPECT_EQ(run.exitCode, app::kExitRecordLost) << run.err;
     // The run went on to its end: both units were checked.
     EXPECT_NE(run.out.find("{Check State = FAIL}"), std::string::npos) << run.out;
-    const auto told = [](const std::string& text) {
-      std::size_t n = 0;
-      for (std::size_t at = 0; (at = text.find("The station's records", at)) != std::string::npos;
-           ++at)
-        ++n;
-      return n;
-    };
-    EXPECT_EQ(told(run.err), 1u) << run.err;
-    EXPECT_EQ(told(run.out), 1u) << run.out;
+    EXPECT_EQ(testing_support::Occurrences(run.err, "The station's records"), 1u) << run.err;
+    EXPECT_EQ(testing_support::Occurrences(run.out, "The station's records"), 1u) << run.out;
     EXPECT_NE(run.err.find(c.told), std::string::npos) << run.err;
     if (c.place == Place::Garbage) {
       // Set aside whole; the new database holds this run.

@@ -30,14 +30,8 @@ std::string Query(const std::string& db, const std::string& query) {
   return run.out;
 }
 
-WriterSettings Settings(const std::string& db, const std::string& station = "Bench 1",
-                        int busyMilliseconds = 5000) {
-  WriterSettings settings;
-  settings.path = db;
-  settings.station = station;
-  settings.host = "host1";
-  settings.busyTimeoutMilliseconds = busyMilliseconds;
-  return settings;
+WriterSettings Settings(const std::string& db, const std::string& station = "Bench 1") {
+  return {.path = db, .station = station, .host = "host1", .alive = {}};
 }
 
 RunStart Start(const std::string& uuid, std::int64_t pid = 1) {

@@ -122,10 +122,7 @@ bool InteractiveProcess::WaitFor(const std::string& stream, const std::string& t
                                  double seconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   for (;;) {
-    int seen = 0;
-    for (std::size_t p = stream.find(text); p != std::string::npos; p = stream.find(text, p + 1))
-      ++seen;
-    if (seen >= count) return true;
+    if (Occurrences(stream, text) >= static_cast<std::size_t>(count)) return true;
     if (std::chrono::steady_clock::now() >= end || (outFd_ < 0 && errFd_ < 0)) return false;
     Pump(50);
   }

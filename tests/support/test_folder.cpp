@@ -25,6 +25,13 @@ std::string Read(const std::string& path) {
   return text;
 }
 
+std::size_t Occurrences(std::string_view text, std::string_view part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1))
+    ++count;
+  return count;
+}
+
 std::string TestFolder::operator/(const std::string& relative) const {
   return platform::JoinPath(path_, relative);
 }
