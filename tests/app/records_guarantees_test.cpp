@@ -178,11 +178,9 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
         ASSERT_EQ(RunProcess({"/usr/bin/sqlite3", db, "PRAGMA user_version = 9"}).exitCode, 0);
       }
     }
-    if (c.place == Place::Folder) {
-      ASSERT_EQ(::mkdir(db.c_str(), 0700), 0);
-    }
-    if (c.place == Place::Fifo) {
-      ASSERT_EQ(::mkfifo(db.c_str(), 0600), 0);
+    if (c.place == Place::Folder || c.place == Place::Fifo) {
+      ASSERT_EQ(c.place == Place::Folder ? ::mkdir(db.c_str(), 0700) : ::mkfifo(db.c_str(), 0600),
+                0);
     }
     if (c.place == Place::Missing) db = place / "missing/records.db";
     std::string bytes(100000, '\0');
