@@ -11,7 +11,6 @@
 
 namespace {
 
-using testing_support::BinDir;
 using testing_support::RunProcess;
 using testing_support::TestFolder;
 
@@ -32,22 +31,19 @@ TEST(CopiedDataFolder, ResultsAndCsvRowsLandInTheFoldersOfAnotherLetterCase) {
   ASSERT_TRUE(platform::WriteFileAtomic(root / "appprograms/autocontrol/AUTOCONTROL_4.TXT",
                                         kStationScript));
   ASSERT_TRUE(platform::WriteFileAtomic(root / "answers.txt", "SN-7\n"));
-  auto run = RunProcess({BinDir() + "/halvorn-terminal", "--headless", "--data-root", root.Path(),
-                         "/A4", "--answers", root / "answers.txt"},
-                        "", {"HALVORN_SIM_HID_BOARDS=1"});
+  auto run =
+      RunProcess(testing_support::Terminal(root.Path(), {"/A4", "--answers", root / "answers.txt"}),
+                 "", {"HALVORN_SIM_HID_BOARDS=1"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.find("not written"), std::string::npos) << run.out;
 
   const std::string folder = root / "appprograms/autocontrol/";
-  std::string numbered, text, pass, fail;
-  ASSERT_TRUE(platform::ReadFile(folder + "testresults1.txt", numbered)) << run.out;
+  const std::string numbered = testing_support::Read(folder + "testresults1.txt");
   EXPECT_NE(numbered.find(" >> LSPD\r\n      Reply: 500 ("), std::string::npos) << numbered;
-  ASSERT_TRUE(platform::ReadFile(folder + "AutoResults/LotSN70001.txt", text)) << run.out;
-  EXPECT_EQ(text, numbered);
-  ASSERT_TRUE(platform::ReadFile(folder + "AutoResults/LotSN70001_Pass.csv", pass));
-  EXPECT_EQ(pass, "Serial,Speed,Result\r\nSN-7,500,Pass\r\n");
-  ASSERT_TRUE(platform::ReadFile(folder + "AutoResults/LotSN70001_Fail.csv", fail));
-  EXPECT_EQ(fail, "");
+  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001.txt"), numbered);
+  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001_Pass.csv"),
+            "Serial,Speed,Result\r\nSN-7,500,Pass\r\n");
+  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001_Fail.csv"), "");
   // The tree was completed inside the copy, not built again beside it.
   EXPECT_FALSE(platform::DirectoryExists(root / "AppPrograms"));
 }

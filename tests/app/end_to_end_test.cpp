@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include "platform/data_folders.h"
 #include "platform/files.h"
 #include "support/child_process.h"
 #include "support/simulated_bench.h"
 
 namespace {
 
-using testing_support::BinDir;
 using testing_support::InteractiveProcess;
-using testing_support::RunProcess;
+using testing_support::Read;
 using testing_support::SimulatedBench;
 
 // SIGTERM, SIGHUP, SIGQUIT and SIGINT while a jog runs stop the motor before
@@ -48,18 +46,6 @@ TEST(EndToEnd, SignalsStopTheMotorBeforeTheProgramEnds) {
     EXPECT_FALSE(terminal.KilledBySignal()) << c.input;
     EXPECT_EQ(bench.MotionBits(), 0) << c.input << terminal.Out();
   }
-}
-
-// When the reader of the output goes away (a pipe into `head`), the program
-// stops the motor as after a hang-up instead of dying on the next write.
-TEST(EndToEnd, AReaderThatGoesAwayStopsTheMotorFirst) {
-  SimulatedBench bench;
-  std::string line = "JX+";
-  for (int i = 0; i < 2000; ++i) line += ",PX";
-  std::vector<std::string> argv{"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 1"};
-  for (const std::string& arg : bench.Terminal({"--exec", line})) argv.push_back(arg);
-  EXPECT_EQ(RunProcess(argv).exitCode, 128 + SIGPIPE);
-  EXPECT_EQ(bench.MotionBits(), 0);
 }
 
 // At the line terminal each SIGINT is the ESC key: it stops the running line,
@@ -103,16 +89,12 @@ TEST(EndToEnd, SignalsWhileADialogWaits) {
   station.Signal(SIGTERM);
   EXPECT_EQ(station.Wait(30), 143) << station.Err();
   EXPECT_EQ(bench.MotionBits(), 0);
-  std::string text, pass, fail, xml;
   const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Jog0001";
-  ASSERT_TRUE(platform::ReadFile(results + ".txt", text)) << station.Out();
-  EXPECT_NE(text.find("{ESC Pressed}"), std::string::npos) << text;
-  ASSERT_TRUE(platform::ReadFile(results + "_Pass.csv", pass));
-  EXPECT_EQ(pass, "Serial,Result\r\nSN-7,Pass\r\n");
+  EXPECT_NE(Read(results + ".txt").find("{ESC Pressed}"), std::string::npos) << station.Out();
+  EXPECT_EQ(Read(results + "_Pass.csv"), "Serial,Result\r\nSN-7,Pass\r\n");
   // The second unit was cut short by ESC before anyone judged it.
-  ASSERT_TRUE(platform::ReadFile(results + "_Fail.csv", fail));
-  EXPECT_EQ(fail, "Serial,Result\r\n,ESC\r\n");
-  ASSERT_TRUE(platform::ReadFile(report, xml));
+  EXPECT_EQ(Read(results + "_Fail.csv"), "Serial,Result\r\n,ESC\r\n");
+  const std::string xml = Read(report);
   EXPECT_NE(xml.find("<skipped message=\"ESC pressed\""), std::string::npos) << xml;
   EXPECT_NE(xml.find("value=\"SN-7\""), std::string::npos) << xml;
 }

@@ -29,14 +29,9 @@
 namespace {
 
 using testing_support::InteractiveProcess;
+using testing_support::Read;
 using testing_support::RunProcess;
 using testing_support::SimulatedBench;
-
-std::string Read(const std::string& path) {
-  std::string text;
-  EXPECT_TRUE(platform::ReadFile(path, text)) << path;
-  return text;
-}
 
 // A data folder whose one serial entry is a controller the test plays itself
 // on a pseudo-terminal, and the real halvorn-terminal on it.
@@ -48,9 +43,7 @@ struct PlayedController {
                                           "Axis 01 {" + peer.path + ":115200}\r\n"));
   }
   std::vector<std::string> Terminal(std::vector<std::string> args) {
-    args.insert(args.begin(), {testing_support::BinDir() + "/halvorn-terminal", "--headless",
-                               "--data-root", folder.Path()});
-    return args;
+    return testing_support::Terminal(folder.Path(), std::move(args));
   }
   testing_support::TestFolder folder;
   devices_test::Peer peer;
@@ -254,32 +247,6 @@ TEST(OutsideConditions, ACrLfControllersRepliesMeetTheirExpectedValues) {
   EXPECT_EQ(run.out.find("!!"), std::string::npos) << run.out;
 }
 
-// A CSV row whose value holds a line feed and double quotes (a reply of two
-// lines) is read back whole, row by row and value by value, by Python's csv
-// module.
-TEST(OutsideConditions, ACsvRowWithALineFeedInAValueIsReadBackWhole) {
-  PlayedController axis;
-  axis.peer.Serve([](const std::string& frame) {
-    return std::string(frame == "@01ST\r" ? "READY\nSAY \"HI\"\r" : "OK\r");
-  });
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      axis.folder / "AppPrograms/AutoControl/autocontrol_5.txt",
-      "[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Status(R1)Other(R2)Result(PF)\n[VARSET1]SN1\n"
-      "[CMDREPLY1]ST,EO=3\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n"));
-  const auto run = RunProcess(axis.Terminal({"/A5"}));
-  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-  const auto read =
-      RunProcess({"/usr/bin/python3", "-c",
-                  "import csv, json, sys\n"
-                  "with open(sys.argv[1], newline='', encoding='latin-1') as f: "
-                  "print(json.dumps(list(csv.reader(f))))",
-                  axis.folder / "AppPrograms/AutoControl/AutoResults/Unit0001_Pass.csv"});
-  EXPECT_EQ(read.out,
-            "[[\"Serial\", \"Status\", \"Other\", \"Result\"], "
-            "[\"SN1\", \"READY\\nSAY \\\"HI\\\"\", \"OK\", \"Pass\"]]\n")
-      << read.err;
-}
-
 // The one run on the link's real 10-second time-out: a controller that takes
 // 0.3 s for each reply answers ID 10.4 s after it was asked. The late text is
 // dropped while the line settles, and each later command gets its own reply.
@@ -340,12 +307,7 @@ TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsRe
       platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Map.cfg", "COM7=" + url + "\n"));
   ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Ports.cfg",
                                         "Net axis 01 {COM7:115200}\r\n"));
-  const std::vector<std::string> terminal{testing_support::BinDir() + "/halvorn-terminal",
-                                          "--headless",
-                                          "--data-root",
-                                          server.folder.Path(),
-                                          "--exec",
-                                          "ID"};
+  const auto terminal = testing_support::Terminal(server.folder.Path(), {"--exec", "ID"});
   // The first client: connected before the terminal, so served first.
   const int first = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};

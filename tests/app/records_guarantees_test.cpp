@@ -23,14 +23,8 @@ namespace {
 using testing_support::InteractiveProcess;
 using testing_support::RunProcess;
 using testing_support::SimulatedBench;
+using testing_support::Sqlite;
 using testing_support::TestFolder;
-
-// What the sqlite3 shell prints for `sql` on `db` ("|" between columns).
-std::string Sqlite(const std::string& db, const std::string& sql) {
-  const auto run = RunProcess({"/usr/bin/sqlite3", "-readonly", db, sql});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  return run.out;
-}
 
 std::string Contents(const std::string& path) {
   std::string text;
@@ -128,6 +122,8 @@ TEST(RecordsGuarantees, KilledAtAnyMomentEveryShownVerdictIsKeptAndTheRunMarked)
   EXPECT_EQ(files.out, "True\n") << files.err;
 }
 
+enum class Place { Folder, Garbage, Future, ReadOnly, ReadOnlyRoot, Full, Locked, Fifo, Missing };
+
 // Each way the database cannot be kept: the run goes on to its end, the
 // reason is told once (standard error and the display), the run ends with 4
 // and nothing that was there is deleted.
@@ -140,24 +136,13 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     ::umount2(probe.Path().c_str(), MNT_DETACH);
     return true;
   }();
-  enum class Place {
-    Folder,
-    RandomBytes,
-    Future,
-    ReadOnly,
-    ReadOnlyRoot,
-    Full,
-    Locked,
-    Fifo,
-    Missing
-  };
   const struct {
     const char* name;
     Place place;
     const char* told;  // the report, in part
   } cases[] = {
       {"a folder in its place", Place::Folder, "records.db is not a file"},
-      {"random bytes in its place", Place::RandomBytes, "was damaged: it was moved aside to"},
+      {"random bytes in its place", Place::Garbage, "was damaged: it was moved aside to"},
       {"a schema from the future", Place::Future, "schema version 9; this program knows up to"},
       {"a read-only file system", Place::ReadOnly, "cannot be written"},
       {"a data folder on a read-only file system", Place::ReadOnlyRoot, "cannot be written"},
@@ -178,13 +163,8 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
                                           kUnitScript));
     ASSERT_TRUE(platform::WriteFileAtomic(station / "answers.txt", Answers(2)));
     std::string db = readOnlyRoot ? station / "AppResults/records.db" : place / "records.db";
-    std::vector<std::string> terminal = {testing_support::BinDir() + "/halvorn-terminal",
-                                         "--headless",
-                                         "--data-root",
-                                         station.Path(),
-                                         "--answers",
-                                         station / "answers.txt",
-                                         "/A3"};
+    const auto terminal =
+        testing_support::Terminal(station.Path(), {"--answers", station / "answers.txt", "/A3"});
     auto Run = [&] {
       std::vector<std::string> argv = terminal;
       if (!readOnlyRoot) argv.insert(argv.end() - 1, {"--records", db});
@@ -198,15 +178,13 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
         ASSERT_EQ(RunProcess({"/usr/bin/sqlite3", db, "PRAGMA user_version = 9"}).exitCode, 0);
       }
     }
-    if (c.place == Place::Folder) {
-      ASSERT_EQ(::mkdir(db.c_str(), 0700), 0);
-    }
-    if (c.place == Place::Fifo) {
-      ASSERT_EQ(::mkfifo(db.c_str(), 0600), 0);
+    if (c.place == Place::Folder || c.place == Place::Fifo) {
+      ASSERT_EQ(c.place == Place::Folder ? ::mkdir(db.c_str(), 0700) : ::mkfifo(db.c_str(), 0600),
+                0);
     }
     if (c.place == Place::Missing) db = place / "missing/records.db";
     std::string bytes(100000, '\0');
-    if (c.place == Place::RandomBytes) {
+    if (c.place == Place::Garbage) {
       std::mt19937 random(7);
       for (char& b : bytes) b = static_cast<char>(random());
       ASSERT_TRUE(platform::WriteFileAtomic(db, bytes));
@@ -230,7 +208,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     } else if (readOnlyRoot) {
       ::chmod((station / "AppResults").c_str(), 0555);
     }
-    const std::string before = c.place == Place::RandomBytes ? bytes : Contents(db);
+    const std::string before = c.place == Place::Garbage ? bytes : Contents(db);
     std::unique_ptr<InteractiveProcess> holder;
     if (c.place == Place::Locked) {
       // Another program holds the write lock for longer than the busy time-out.
@@ -261,17 +239,10 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     EXPECT_EQ(run.exitCode, app::kExitRecordLost) << run.err;
     // The run went on to its end: both units were checked.
     EXPECT_NE(run.out.find("{Check State = FAIL}"), std::string::npos) << run.out;
-    const auto told = [](const std::string& text) {
-      std::size_t n = 0;
-      for (std::size_t at = 0; (at = text.find("The station's records", at)) != std::string::npos;
-           ++at)
-        ++n;
-      return n;
-    };
-    EXPECT_EQ(told(run.err), 1u) << run.err;
-    EXPECT_EQ(told(run.out), 1u) << run.out;
+    EXPECT_EQ(testing_support::Occurrences(run.err, "The station's records"), 1u) << run.err;
+    EXPECT_EQ(testing_support::Occurrences(run.out, "The station's records"), 1u) << run.out;
     EXPECT_NE(run.err.find(c.told), std::string::npos) << run.err;
-    if (c.place == Place::RandomBytes) {
+    if (c.place == Place::Garbage) {
       // Set aside whole; the new database holds this run.
       std::string aside;
       for (const auto& e : std::filesystem::directory_iterator(place.Path()))
@@ -301,8 +272,7 @@ TEST(RecordsGuarantees, TwoTerminalsAtOnceBothRecordEveryUnit) {
     const std::string answers = station / (std::string(prefix) + "answers.txt");
     ASSERT_TRUE(platform::WriteFileAtomic(answers, Answers(units, prefix)));
     runs.push_back(std::make_unique<InteractiveProcess>(
-        std::vector<std::string>{testing_support::BinDir() + "/halvorn-terminal", "--headless",
-                                 "--data-root", station.Path(), "--answers", answers, "/A3"}));
+        testing_support::Terminal(station.Path(), {"--answers", answers, "/A3"})));
   }
   for (auto& run : runs) EXPECT_EQ(run->Wait(120), 1) << run->Err();
   const std::string db = station / "AppResults/records.db";
@@ -328,9 +298,8 @@ TEST(RecordsGuarantees, OddAnswersAreKeptAsTheyCame) {
   const std::string answers = std::string("Gr\xfc\xdf\x65 \xb5m\nPASS\nOK\n") +
                               std::string("N\0L", 3) + "\nPASS\nOK\n" + big + "\nPASS\nOK\n";
   // A pipe: a regular answers file may not hold a NUL byte.
-  const auto run = RunProcess({testing_support::BinDir() + "/halvorn-terminal", "--headless",
-                               "--data-root", station.Path(), "--answers", "/dev/stdin", "/A3"},
-                              answers);
+  const auto run = RunProcess(
+      testing_support::Terminal(station.Path(), {"--answers", "/dev/stdin", "/A3"}), answers);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Sqlite(station / "AppResults/records.db",
                    "SELECT u.number, hex(substr(v.value, 1, 12)), length(CAST(v.value AS BLOB)) "

@@ -300,18 +300,36 @@ TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
   }
 }
 
+// Hears the script's events as a front end or a record of the run would.
+struct Heard : autocontrol::ScriptListener {
+  Strings events;
+  void OnScriptStart() override { events.push_back("start"); }
+  void OnVerdict(const autocontrol::ScriptVerdict& v) override {
+    events.push_back(std::string(v.keyword) +
+                     (v.outcome == autocontrol::ScriptVerdict::Outcome::Passed ? " pass" : " no"));
+  }
+  void OnLoopRestart() override { events.push_back("loop"); }
+  void OnNumberedSave(int slot, std::string_view text) override {
+    events.push_back("save " + std::to_string(slot) + " " + std::string(text));
+  }
+  void OnAutoSave(const autocontrol::AutoSave& save) override {
+    events.push_back("auto " + std::string(save.name) + " " + std::string(save.resultsText) +
+                     (save.csvTables ? " tables" : ""));
+  }
+  void OnCsvUpdate(const autocontrol::CsvUpdate& row) override {
+    std::string e = row.passed ? "pass" : "fail";
+    for (const std::string& t : row.titles) e += " [" + t + "]";
+    e += " =";
+    for (const std::string& v : row.values) e += " [" + v + "]";
+    events.push_back(e);
+  }
+  void OnCsvReset() override { events.push_back("reset"); }
+};
+
 // The script's events fan out: every listener added hears every verdict and
 // every jump back to the loop's start, in order, until it is removed.
 TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
-  struct Heard : autocontrol::ScriptListener {
-    std::vector<std::string> events;
-    void OnVerdict(const autocontrol::ScriptVerdict& v) override {
-      events.push_back(
-          std::string(v.keyword) +
-          (v.outcome == autocontrol::ScriptVerdict::Outcome::Passed ? " pass" : " no"));
-    }
-    void OnLoopRestart() override { events.push_back("loop"); }
-  } first, second, removed;
+  Heard first, second, removed;
   Station s("[LOOPSTART]\n[USERCHECK]\n[LOOPEND]\n");
   s.answers = {"PASS", "FAIL"};  // then ESC
   s.application->AddScriptListener(first);
@@ -320,48 +338,30 @@ TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
   s.application->AddScriptListener(first);  // heard once all the same
   s.application->RemoveScriptListener(removed);
   s.Run();
-  const Strings heard{"[USERCHECK] pass", "loop", "[USERCHECK] no", "loop", "[USERCHECK] no"};
+  const Strings heard{"start", "[USERCHECK] pass", "loop", "[USERCHECK] no",
+                      "loop",  "[USERCHECK] no"};
   EXPECT_EQ(first.events, heard);
   EXPECT_EQ(second.events, heard);
   EXPECT_TRUE(removed.events.empty());
 }
-
-}  // namespace
 
 // What the records keep reaches every listener as plain values: the start,
 // each save with its results text and its name with the variables put in,
 // each CSV row with its titles and the values the script computed (a tag it
 // does not know has a title but no value), and each reset of the tables.
 TEST(ScriptRun, EveryListenerHearsWhatTheRecordsKeep) {
-  struct Heard : autocontrol::ScriptListener {
-    Strings events;
-    void OnScriptStart() override { events.push_back("start"); }
-    void OnNumberedSave(int slot, std::string_view text) override {
-      events.push_back("save " + std::to_string(slot) + " " + std::string(text));
-    }
-    void OnAutoSave(const autocontrol::AutoSave& save) override {
-      events.push_back("auto " + std::string(save.name) + " " + std::string(save.resultsText) +
-                       (save.csvTables ? " tables" : ""));
-    }
-    void OnCsvUpdate(const autocontrol::CsvUpdate& row) override {
-      std::string e = row.passed ? "pass" : "fail";
-      for (const std::string& t : row.titles) e += " [" + t + "]";
-      e += " =";
-      for (const std::string& v : row.values) e += " [" + v + "]";
-      events.push_back(e);
-    }
-    void OnCsvReset() override { events.push_back("reset"); }
-  } heard;
-  const std::string script =
+  Heard heard;
+  Station s(
       "[VARSET1]{Lot} 1;2 34\n[SHOW]x\n[STORERESULTS]\n[SAVERESULTS2]\n[UPDATECSV]\n"
       "[SAVERESULTSAUTO]A\n[TRACKCSVRESULTS]\n[DEFINECSV]Lot(V1)Odd(XX)(PF)\n[USERCHECK]\n"
-      "[UPDATECSV]\n[RESETCSVRESULTS]\n[SAVERESULTSAUTO]Lot {V1}\n";
-  Station s(script);
+      "[UPDATECSV]\n[RESETCSVRESULTS]\n[SAVERESULTSAUTO]Lot {V1}\n");
   s.application->AddScriptListener(heard);
   s.answers = {"FAIL"};
   s.Run();
   EXPECT_EQ(s.ended, autocontrol::StepResult::EndScript);
-  EXPECT_EQ(heard.events, (Strings{"start", "save 2 x\r\n", "auto A x\r\n",
+  EXPECT_EQ(heard.events, (Strings{"start", "save 2 x\r\n", "auto A x\r\n", "[USERCHECK] no",
                                    "fail [Lot] [Odd] [] = [12 34] [Fail]", "reset",
                                    "auto Lot1;234 x\r\n tables"}));
 }
+
+}  // namespace

@@ -11,15 +11,10 @@
 
 namespace {
 
+using testing_support::Read;
 using testing_support::RunProcess;
 using testing_support::SimulatedBench;
-
-// What the sqlite3 shell prints for `sql` on `db` ("|" between columns).
-std::string Sqlite(const std::string& db, const std::string& sql) {
-  const auto run = RunProcess({"/usr/bin/sqlite3", "-readonly", db, sql});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  return run.out;
-}
+using testing_support::Sqlite;
 
 // The serial number and the verdict of each row of a CSV table
 // (Serial,Top Speed,Position,Result,...), as "serial verdict|".
@@ -75,11 +70,8 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
   // The CSV tables tell the same: the unit nobody judged is in the fail
   // table as ESC, never in the pass table.
   const std::string tables = bench.folder / "AppPrograms/AutoControl/AutoResults/MotorTest0001";
-  std::string pass, fail;
-  ASSERT_TRUE(platform::ReadFile(tables + "_Pass.csv", pass));
-  ASSERT_TRUE(platform::ReadFile(tables + "_Fail.csv", fail));
-  EXPECT_EQ(SerialsAndVerdicts(pass), "SN-1001 Pass|SN-1002 Pass|") << pass;
-  EXPECT_EQ(SerialsAndVerdicts(fail), "SN-1002 Fail|SN-1003 ESC|") << fail;
+  EXPECT_EQ(SerialsAndVerdicts(Read(tables + "_Pass.csv")), "SN-1001 Pass|SN-1002 Pass|");
+  EXPECT_EQ(SerialsAndVerdicts(Read(tables + "_Fail.csv")), "SN-1002 Fail|SN-1003 ESC|");
 
   // halvorn-results on the same database: both units of SN-1002, the first
   // with the check the operator failed; the yield of the four units, where
@@ -116,10 +108,9 @@ TEST(StationRecords, AUnitJudgedBeforeAnEscKeepsItsVerdictInBothRecords) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Sqlite(bench.folder / "AppResults/records.db", "SELECT number, verdict FROM unit"),
             "1|pass\n");
-  std::string pass;
-  ASSERT_TRUE(platform::ReadFile(
-      bench.folder / "AppPrograms/AutoControl/AutoResults/Judged0001_Pass.csv", pass));
-  EXPECT_EQ(SerialsAndVerdicts(pass), "SN-9 Pass|") << pass;
+  EXPECT_EQ(SerialsAndVerdicts(
+                Read(bench.folder / "AppPrograms/AutoControl/AutoResults/Judged0001_Pass.csv")),
+            "SN-9 Pass|");
 }
 
 }  // namespace

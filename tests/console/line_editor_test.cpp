@@ -19,22 +19,14 @@
 
 namespace {
 
-// Prompts shown so far: each starts a row; a recalled line redraws "\r> ".
-std::size_t Prompts(const std::string& screen) {
-  std::size_t count = 0;
-  for (std::size_t at = screen.find("\n> "); at != std::string::npos;
-       at = screen.find("\n> ", at + 1))
-    ++count;
-  return count;
-}
-
 // Types each batch of keys once the next prompt is up (a terminal applies
 // its own line rules to keys that arrive while nobody edits, as it does to
 // type-ahead); hangs up when a prompt does not come, which ends the program.
 void TypeAtPrompts(int& master, const std::vector<std::string>& batches) {
   std::string screen = "\n";
   for (std::size_t i = 0; i < batches.size(); ++i) {
-    while (Prompts(screen) <= i) {
+    // Each prompt starts a row (a recalled line redraws "\r> ").
+    while (testing_support::Occurrences(screen, "\n> ") <= i) {
       pollfd p{master, POLLIN, 0};
       char chunk[256];
       const ssize_t n = ::poll(&p, 1, 10000) == 1 ? ::read(master, chunk, sizeof chunk) : -1;

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "console/headless_driver.h"
+#include "support/test_folder.h"
 
 namespace {
 
@@ -57,11 +58,8 @@ TEST(LineReader, ReadsEveryLineOfAPipeAndCutsOnesLongerThan16MiB) {
     ASSERT_EQ(lines.size(), c.rest.size() + 1);
     EXPECT_TRUE(lines[0] == std::string(std::min(c.length, limit), 'x')) << lines[0].size();
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.rest);
-    std::size_t notes = 0;
-    for (std::size_t at = err.str().find("cut"); at != std::string::npos;
-         at = err.str().find("cut", at + 1))
-      ++notes;
-    EXPECT_EQ(notes, static_cast<std::size_t>(c.notes)) << err.str();
+    EXPECT_EQ(testing_support::Occurrences(err.str(), "cut"), static_cast<std::size_t>(c.notes))
+        << err.str();
   }
 }
 

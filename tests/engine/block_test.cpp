@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "platform/text.h"
 
 namespace engine_testing {
 namespace {
@@ -30,47 +31,37 @@ class BlockTest : public EngineTest {
 // UNTIL outside a block is ignored and REPEAT reads only its name.
 TEST_F(BlockTest, EachLineShowsItsPasses) {
   const std::string inner = "  {REPEAT} (OK)|B (OK)|  {UNTIL=2} (1)|B (OK)|  {UNTIL=2} (2)";
-  const std::tuple<const char*, Strings, std::string> cases[] = {
-      {"REPEAT, P, UNTIL=2, STOP",
-       {"a", "b"},
+  // Replies are "|"-separated; none: every command is answered "OK".
+  const std::tuple<const char*, std::string, std::string> cases[] = {
+      {"REPEAT, P, UNTIL=2, STOP", "a|b",
        "{REPEAT} (OK)|P (a)|{UNTIL=2} (1)|P (b)|{UNTIL=2} (2)|STOP (OK)"},
-      {"REPEAT, P, RSAVE2, UNTIL=345",
-       {" 12: 345 :9"},
+      {"REPEAT, P, RSAVE2, UNTIL=345", " 12: 345 :9",
        "{REPEAT} (OK)|P ( 12: 345 :9)|RSAVE2 (345)|{UNTIL=345} (345)"},
-      {"REPEAT, P, RSAVE4, UNTIL=4",
-       {"1:2:3:4"},
+      {"REPEAT, P, RSAVE4, UNTIL=4", "1:2:3:4",
        "{REPEAT} (OK)|P (1:2:3:4)|RSAVE4 (4)|{UNTIL=4} (4)"},
-      {"REPEAT, P, RSAVE3, UNTIL=0", {"1:2"}, "{REPEAT} (OK)|P (1:2)|RSAVE3 ()|{UNTIL=0} (0)"},
-      {"REPEAT, P, RSAVE1, UNTIL=31",
-       {"X1F"},
-       "{REPEAT} (OK)|P (X1F)|RSAVE1 (X1F)|{UNTIL=31} (31)"},
-      {"REPEAT, P, RSAVE1x, UNTIL=2", {"2.5"}, "{REPEAT} (OK)|P (2.5)|RSAVE1 (2.5)|{UNTIL=2} (2)"},
-      {"P, REPEAT, RSAVE1, UNTIL=0", {"7"}, "P (7)|{REPEAT} (OK)|RSAVE1 ()|{UNTIL=0} (0)"},
-      {"REPEAT, RSAVE5, UNTIL=1", {}, "{REPEAT} (OK)|RSAVE5 (OK)|{UNTIL=1} (1)"},
-      {"REPEAT, P, SHOWHX, UNTIL=1",
-       {"258"},
+      {"REPEAT, P, RSAVE3, UNTIL=0", "1:2", "{REPEAT} (OK)|P (1:2)|RSAVE3 ()|{UNTIL=0} (0)"},
+      {"REPEAT, P, RSAVE1, UNTIL=31", "X1F", "{REPEAT} (OK)|P (X1F)|RSAVE1 (X1F)|{UNTIL=31} (31)"},
+      {"REPEAT, P, RSAVE1x, UNTIL=2", "2.5", "{REPEAT} (OK)|P (2.5)|RSAVE1 (2.5)|{UNTIL=2} (2)"},
+      {"P, REPEAT, RSAVE1, UNTIL=0", "7", "P (7)|{REPEAT} (OK)|RSAVE1 ()|{UNTIL=0} (0)"},
+      {"REPEAT, RSAVE5, UNTIL=1", "", "{REPEAT} (OK)|RSAVE5 (OK)|{UNTIL=1} (1)"},
+      {"REPEAT, P, SHOWHX, UNTIL=1", "258",
        "{REPEAT} (OK)|P (258)|SHOWHX (0x00000102)|{UNTIL=1} (1)"},
-      {"REPEAT, A, REPEAT, B, UNTIL=2, UNTIL=2, C",
-       {},
+      {"REPEAT, A, REPEAT, B, UNTIL=2, UNTIL=2, C", "",
        "{REPEAT} (OK)|A (OK)|" + inner + "|{UNTIL=2} (1)|A (OK)|" + inner +
            "|{UNTIL=2} (2)|C (OK)"},
-      {"REPEAT, P, RSAVE1, REPEAT, B, UNTIL=2, UNTIL=5, C",
-       {"5"},
+      {"REPEAT, P, RSAVE1, REPEAT, B, UNTIL=2, UNTIL=5, C", "5",
        "{REPEAT} (OK)|P (5)|RSAVE1 (5)|" + inner + "|{UNTIL=5} (5)|C (OK)"},
-      {"REPEAT, REPEAT, REPEAT, REPEAT, X, UNTIL=1, UNTIL=1, UNTIL=1, UNTIL=1, Y",
-       {},
+      {"REPEAT, REPEAT, REPEAT, REPEAT, X, UNTIL=1, UNTIL=1, UNTIL=1, UNTIL=1, Y", "",
        "{REPEAT} (OK)|  {REPEAT} (OK)|    {REPEAT} (OK)|X (OK)|    {UNTIL=1} (1)|"
        "  {UNTIL=1} (1)|{UNTIL=1} (1)|Y (OK)"},
-      {"A, REPEAT, B, UNTIL=1, C, REPEAT, D, REPEAT, E, UNTIL=1",
-       {},
+      {"A, REPEAT, B, UNTIL=1, C, REPEAT, D, REPEAT, E, UNTIL=1", "",
        "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)|C (OK)"},
-      {"A, UNTIL=1, UNTILR1:2, REPEATING, B, UNTIL=1",
-       {},
+      {"A, UNTIL=1, UNTILR1:2, REPEATING, B, UNTIL=1", "",
        "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)"},
   };
   for (const auto& [line, replies, shown] : cases) {
     host.display.clear();
-    Answer({{"P", replies.empty() ? Strings{"OK"} : replies}});
+    Answer({{"P", platform::SplitFields(replies.empty() ? "OK" : replies, '|')}});
     Run(line);
     EXPECT_EQ(Shown(), shown) << line;
   }

@@ -121,12 +121,6 @@ ToolRun Tool(const std::vector<std::string>& args) {
   return {code, out.str(), err.str()};
 }
 
-std::string ReadText(const std::string& path) {
-  std::string content;
-  EXPECT_TRUE(platform::ReadFile(path, content)) << path;
-  return content;
-}
-
 TEST(LanguageTool, TableReaderSkipsCommentsAndNamesTheFaultyLine) {
   std::vector<lang::LanguageRecord> records;
   std::vector<std::string> warnings;
@@ -176,7 +170,8 @@ TEST(LanguageTool, BadArgumentsFaultyTablesAndDamagedFilesFail) {
   // A faulty table keeps the old file; a damaged file dumps what lies before the damage.
   ASSERT_TRUE(platform::WriteFileAtomic(out, "old"));
   ToolRun run = Tool({"build", in, out, "--name", "N", "--font", "F"});
-  EXPECT_EQ(std::pair(run.code, ReadText(out)), std::pair(lang::kToolFailed, std::string("old")));
+  EXPECT_EQ(std::pair(run.code, testing_support::Read(out)),
+            std::pair(lang::kToolFailed, std::string("old")));
   std::string file = Header("2") + Record(1, u"eins") + Record(2, u"zwei");
   file.pop_back();
   ASSERT_TRUE(platform::WriteFileAtomic(dir / "d.lng", file));
@@ -193,8 +188,8 @@ TEST(ShippedTables, GermanTranslatesEveryBuiltInCaption) {
   const std::string here = __FILE__;
   const std::string data = here.substr(0, here.rfind("tests/lang/")) + "lang/data/";
   std::vector<lang::LanguageRecord> english, german;
-  ASSERT_TRUE(lang::ParseCaptionTable(ReadText(data + "captions_en.tsv"), english));
-  ASSERT_TRUE(lang::ParseCaptionTable(ReadText(data + "captions_de.tsv"), german));
+  ASSERT_TRUE(lang::ParseCaptionTable(testing_support::Read(data + "captions_en.tsv"), english));
+  ASSERT_TRUE(lang::ParseCaptionTable(testing_support::Read(data + "captions_de.tsv"), german));
   std::set<int> translated;
   for (const auto& record : german)
     if (!lang::SplitModifiers(record.text, nullptr).empty()) translated.insert(record.captionId);

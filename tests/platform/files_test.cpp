@@ -23,13 +23,8 @@
 namespace {
 
 using platform::ResultKind;
+using testing_support::Read;
 using testing_support::TestFolder;
-
-std::string Read(const std::string& path) {
-  std::string back;
-  EXPECT_TRUE(platform::ReadFile(path, back)) << path;
-  return back;
-}
 
 // A replaced file keeps its permissions; a link in its place is replaced,
 // never written through.

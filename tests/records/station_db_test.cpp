@@ -1,14 +1,14 @@
 // The station database and its writer, read back by Python's sqlite3 (a
-// reader that is not our code): what a run leaves, what stands in the
-// database's place, runs left open by killed programs, lost records.
+// reader that is not our code): what a run leaves, runs left open by killed
+// programs, lost records. (What stands in the database's place and a lock
+// held past the busy time-out are the whole program's tests, in
+// tests/app/records_guarantees_test.cpp.)
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
 
-#include "platform/files.h"
 #include "records/record_writer.h"
 #include "support/child_process.h"
 #include "support/test_folder.h"
@@ -30,14 +30,8 @@ std::string Query(const std::string& db, const std::string& query) {
   return run.out;
 }
 
-WriterSettings Settings(const std::string& db, const std::string& station = "Bench 1",
-                        int busyMilliseconds = 5000) {
-  WriterSettings settings;
-  settings.path = db;
-  settings.station = station;
-  settings.host = "host1";
-  settings.busyTimeoutMilliseconds = busyMilliseconds;
-  return settings;
+WriterSettings Settings(const std::string& db, const std::string& station = "Bench 1") {
+  return {.path = db, .station = station, .host = "host1", .alive = {}};
 }
 
 RunStart Start(const std::string& uuid, std::int64_t pid = 1) {
@@ -168,47 +162,6 @@ TEST(StationDatabase, TenThousandUnitsOfOneRunAreAllKept) {
             "(10000, 10000, 3333, 10000)\n");
 }
 
-// Whatever stands where the database should be: the run is told why and
-// nothing is deleted; only a file that is no database is moved aside (its
-// bytes kept) and a new database started in its place.
-TEST(StationDatabase, WhatStandsInItsPlaceIsKeptAndNamed) {
-  const struct {
-    const char* name;
-    std::string content;  // "" leaves the place as made below
-    const char* said;     // in the writer's reason; "" for none
-  } cases[] = {
-      {"folder", "", "is not a file"},
-      {"damaged", "not a database, only bytes \x01\x02\xff", ""},
-      {"future", "", "schema version 9; this program knows up to 3"},
-      {"missing/records.db", "", "cannot be written: No such file or directory"},
-  };
-  for (const auto& c : cases) {
-    TestFolder folder;
-    const std::string db = folder / c.name;
-    if (std::string(c.name) == "folder") {
-      ASSERT_EQ(::mkdir(db.c_str(), 0700), 0);
-    }
-    if (!c.content.empty()) {
-      ASSERT_TRUE(platform::WriteFileAtomic(db, c.content));
-    }
-    if (std::string(c.name) == "future") Query(db, "PRAGMA user_version = 9");
-    RecordWriter w(Settings(db));
-    Unit(w, 1, "pass", "SN-1");
-    w.Finish();
-    const auto reason = w.TakeFailure();
-    EXPECT_EQ(reason.value_or("").find(c.said) != std::string::npos && (reason || !*c.said), true)
-        << c.name << ": " << reason.value_or("(none)");
-    if (c.content.empty()) {
-      EXPECT_EQ(w.Lost(), 3) << c.name;
-      continue;
-    }
-    std::string kept;
-    ASSERT_TRUE(platform::ReadFile(w.SetAside(), kept)) << w.SetAside();
-    EXPECT_EQ(kept, c.content);
-    EXPECT_EQ(Query(db, "PRAGMA integrity_check"), "('ok',)\n");
-  }
-}
-
 // A run without an end whose program is gone was killed: the next start on
 // the station marks it so; a run whose program still runs (another terminal
 // on the same data root) and other stations' runs are left open.
@@ -229,28 +182,6 @@ TEST(StationDatabase, RunsLeftOpenByKilledProgramsAreMarkedAtTheNextStart) {
   EXPECT_EQ(next.KilledRunsMarked(), 1);
   EXPECT_EQ(Query(db, "SELECT uuid, ending FROM run ORDER BY id"),
             "('gone', 'killed')\n('running', None)\n('other', None)\n");
-}
-
-// Another program holding the database's lock past the busy time-out: the
-// records are lost and counted, the run is not held up longer than that.
-TEST(StationDatabase, ALockHeldPastTheBusyTimeOutLosesTheRecordsNotTheRun) {
-  TestFolder folder;
-  const std::string db = folder / "records.db";
-  RecordWriter(Settings(db)).Sync();
-  testing_support::InteractiveProcess holder(
-      {"/usr/bin/python3", "-c",
-       "import sqlite3, sys\nc = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-       "c.execute('BEGIN EXCLUSIVE')\nprint('held', flush=True)\nsys.stdin.read()",
-       db});
-  ASSERT_TRUE(holder.WaitForOutput("held", 1, 30)) << holder.Err();
-  RecordWriter w(Settings(db, "Bench 1", 50));
-  w.Add(Start("u-1"));
-  Unit(w, 1, "pass", "SN-1");
-  w.Sync();
-  EXPECT_EQ(w.Lost(), 4);
-  EXPECT_NE(w.TakeFailure().value_or("").find("locked"), std::string::npos);
-  holder.CloseInput();
-  EXPECT_EQ(holder.Wait(30), 0);
 }
 
 }  // namespace

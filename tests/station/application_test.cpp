@@ -71,26 +71,6 @@ TEST(MainWindow, TheWindowIsBusyWhileALineRunsAndRefusesToClose) {
   EXPECT_TRUE(s.gui.Ask({kMainForm, 0, event::kSecondCloseRequest, 0}).refuse);
 }
 
-TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
-  Station s;
-  s.hid->openSucceeds = false;
-  s.hid->openError = "held by another program";
-  s.Enter("PX");
-  // The caption keeps its text; the link's reason is the second line.
-  EXPECT_EQ(s.shown, (Strings{"Device Not Available!: Board A\r\nheld by another program\r\n"}));
-  EXPECT_EQ(s.application->Dialogs().Values().MessageBoxColourOverrides,
-            (std::array<int, 3>{-1, -1, -1}));  // reset after
-  EXPECT_FALSE(s.gui.FormLoaded(app::kMessageForm));
-  EXPECT_EQ(s.Display() + std::to_string(s.hid->sent.size()), "0");
-  // No device, or a blank line: nothing is sent and nothing reported.
-  Station none({}, 0, {{}, {}, {}});
-  none.Enter("PX");
-  s.Enter("   ");
-  EXPECT_TRUE(none.shown.empty());
-  EXPECT_EQ(s.shown.size(), 1u);
-  EXPECT_EQ(s.application->Shell().DeviceNotAvailableCount, 1);
-}
-
 // Hears the station as a front end or a record of the run would.
 struct Heard : app::StationListener {
   Strings calls;
@@ -100,7 +80,9 @@ struct Heard : app::StationListener {
   void OnError(const std::string& text) override { calls.push_back("error " + text); }
 };
 
-TEST(MainWindow, EveryListenerHearsEachDeviceThatDidNotOpenOnceUntilItIsRemoved) {
+// Every listener hears each device that did not open, once, until it is
+// removed; the operator is told once.
+TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
   Station s;
   s.hid->openSucceeds = false;
   s.hid->openError = "held by another program";
@@ -109,9 +91,22 @@ TEST(MainWindow, EveryListenerHearsEachDeviceThatDidNotOpenOnceUntilItIsRemoved)
   s.application->AddListener(second);
   s.application->AddListener(first);  // once is enough
   s.Enter("PX");
+  // The caption keeps its text; the link's reason is the second line.
+  EXPECT_EQ(s.shown, (Strings{"Device Not Available!: Board A\r\nheld by another program\r\n"}));
+  EXPECT_EQ(s.application->Dialogs().Values().MessageBoxColourOverrides,
+            (std::array<int, 3>{-1, -1, -1}));  // reset after
+  EXPECT_FALSE(s.gui.FormLoaded(app::kMessageForm));
+  EXPECT_EQ(s.Display() + std::to_string(s.hid->sent.size()), "0");
   const Strings once{"device Board A: held by another program"};
   EXPECT_EQ(first.calls, once);
   EXPECT_EQ(second.calls, once);
+  // No device, or a blank line: nothing is sent and nothing reported.
+  Station none({}, 0, {{}, {}, {}});
+  none.Enter("PX");
+  s.Enter("   ");
+  EXPECT_TRUE(none.shown.empty());
+  EXPECT_EQ(s.shown.size(), 1u);
+  EXPECT_EQ(s.application->Shell().DeviceNotAvailableCount, 1);
   s.application->RemoveListener(first);
   s.gui.SelectItem({kMainForm, tmain::kDeviceSelector}, -1);
   s.Enter("PX");

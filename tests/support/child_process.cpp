@@ -1,6 +1,7 @@
 #include "support/child_process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,6 +24,11 @@ namespace testing_support {
 std::string BinDir() {
   const char* dir = std::getenv("HALVORN_BIN_DIR");
   return dir ? dir : ".";
+}
+
+std::vector<std::string> Terminal(const std::string& root, std::vector<std::string> args) {
+  args.insert(args.begin(), {BinDir() + "/halvorn-terminal", "--headless", "--data-root", root});
+  return args;
 }
 
 InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
@@ -116,10 +122,7 @@ bool InteractiveProcess::WaitFor(const std::string& stream, const std::string& t
                                  double seconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   for (;;) {
-    int seen = 0;
-    for (std::size_t p = stream.find(text); p != std::string::npos; p = stream.find(text, p + 1))
-      ++seen;
-    if (seen >= count) return true;
+    if (Occurrences(stream, text) >= static_cast<std::size_t>(count)) return true;
     if (std::chrono::steady_clock::now() >= end || (outFd_ < 0 && errFd_ < 0)) return false;
     Pump(50);
   }
@@ -200,6 +203,12 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   result.out = process.Out();
   result.err = process.Err();
   return result;
+}
+
+std::string Sqlite(const std::string& db, const std::string& sql) {
+  const ProcessResult run = RunProcess({"/usr/bin/sqlite3", "-readonly", db, sql});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  return run.out;
 }
 
 Simulator::Simulator(std::vector<std::string> options)

@@ -13,6 +13,9 @@ namespace testing_support {
 // The folder of the built programs (HALVORN_BIN_DIR, set by CTest).
 std::string BinDir();
 
+// halvorn-terminal --headless on the data folder `root`, with `args`.
+std::vector<std::string> Terminal(const std::string& root, std::vector<std::string> args = {});
+
 // A program driven like an operator at a console: lines written to its
 // standard input, its output read as it comes, signals sent to it. Killed
 // when the test ends, unless it ended first.
@@ -74,6 +77,10 @@ struct ProcessResult {
 // Runs a program to its end with `input` on its standard input.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
                          const std::vector<std::string>& extraEnvironment = {});
+
+// What Debian's sqlite3 shell prints for `sql` on `db` ("|" between columns),
+// read-only.
+std::string Sqlite(const std::string& db, const std::string& sql);
 
 // halvorn-sim with `options`, its port also reached through `link` inside
 // `folder`; `port` is the pseudo-terminal it serves ("" when it did not start).

@@ -24,9 +24,7 @@ struct SimulatedBench : Simulator {
   }
   // halvorn-terminal --headless on this data folder, with `args`.
   std::vector<std::string> Terminal(std::vector<std::string> args) {
-    args.insert(args.begin(),
-                {BinDir() + "/halvorn-terminal", "--headless", "--data-root", folder.Path()});
-    return args;
+    return testing_support::Terminal(folder.Path(), std::move(args));
   }
   // The motion bits of controller 01's MST (accelerating, decelerating,
   // constant speed, jogging); -1 when there was no reply.

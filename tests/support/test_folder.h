@@ -2,8 +2,15 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace testing_support {
+
+// The whole of the file at `path` ("" when it cannot be read, a failure of the test).
+std::string Read(const std::string& path);
+
+// How often `part` occurs in `text`, overlaps counted.
+std::size_t Occurrences(std::string_view text, std::string_view part);
 
 class TestFolder {
  public:

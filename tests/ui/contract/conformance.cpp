@@ -4,7 +4,6 @@
 #include <tuple>
 
 namespace gui_conformance {
-namespace {
 
 using ui::ControlKind;
 using ui::Event;
@@ -12,8 +11,6 @@ using ui::EventReply;
 using ui::UnitRect;
 namespace event = ui::event;
 namespace key = ui::key;
-
-}  // namespace
 
 void GuiConformance::SetUp() {
   backend = GetParam().make();

@@ -82,23 +82,17 @@ TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
   }
 }
 
-class CaptionPainter : public ::testing::Test {
- protected:
-  void SetUp() override {
-    lang::LanguageFileContent content{
-        "Deutsch", "Tahoma", 0, 0, {{14, u"Abbruch mit ESC//+5B"}, {2, u"Anzeige"}, {9, u""}}};
-    std::string bytes;
-    ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
-    ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
-    ASSERT_TRUE(platform::WriteFileAtomic(root / "AppLanguages/terminal_de.lng", bytes));
-    languages.LoadLanguageFiles(root.Path());
-  }
+TEST(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
+  lang::LanguageFileContent content{
+      "Deutsch", "Tahoma", 0, 0, {{14, u"Abbruch mit ESC//+5B"}, {2, u"Anzeige"}, {9, u""}}};
+  std::string bytes;
+  ASSERT_TRUE(lang::WriteLanguageFile(content, bytes));
   testing_support::TestFolder root;
+  ASSERT_TRUE(platform::CreateDirectory(root / "AppLanguages"));
+  ASSERT_TRUE(platform::WriteFileAtomic(root / "AppLanguages/terminal_de.lng", bytes));
   lang::Languages languages;
+  languages.LoadLanguageFiles(root.Path());
   const ui::Font own = DescribeFont("Courier New", 10, " L+F", 96);  // 13 pixels
-};
-
-TEST_F(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
   const struct {
     int language;
     const char* caption;
