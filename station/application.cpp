@@ -514,9 +514,47 @@ void Application::OnMainFormEvent(const ui::Event& e, ui::EventReply& reply) {
 
 void Application::OnEnter() {
   if (!Idle()) return;
-  entry_.Sent(gui_.Text({kMainForm, tmain::kCommandEntry}));
+  const std::string text = gui_.Text({kMainForm, tmain::kCommandEntry});
+  if (text.find_first_of("\r\n") != std::string::npos) {
+    std::vector<std::string> lines;
+    for (std::string_view rest = text; !rest.empty();) {
+      const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+      if (std::string line = platform::TrimBlanks(rest.substr(0, end)); !line.empty())
+        lines.push_back(std::move(line));
+      rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    RunPastedLines(lines);
+    return;
+  }
+  entry_.Sent(text);
   engine_->State().PumpSuppressed = false;
   ExecuteOnSelectedDevice("");
+}
+
+// A paste of several lines ("ID", "PX", "STAT" copied from a log) would
+// otherwise go out as one command with the line breaks inside it. Each line
+// runs and enters the history as if it had been typed; ESC during one stops
+// the rest; a long paste is confirmed first, since it may be a whole file
+// pasted by mistake.
+void Application::RunPastedLines(const std::vector<std::string>& lines) {
+  constexpr std::size_t kAskAbove = 100;
+  if (lines.size() > kAskAbove) {
+    const ui::MessageBoxRequest question{kMainForm,
+                                         "The pasted text holds " + std::to_string(lines.size()) +
+                                             " command lines.|Run them one after the other?",
+                                         "Paste", ui::MessageBoxRequest::Buttons::OkCancel};
+    if (gui_.MessageBox(question) != ui::MessageBoxAnswer::Accepted) return;
+  }
+  const std::uint64_t escapesBefore = escapes_;
+  for (const std::string& line : lines) {
+    if (escapes_ != escapesBefore) break;
+    gui_.SetText({kMainForm, tmain::kCommandEntry}, line);
+    entry_.Sent(line);
+    engine_->State().PumpSuppressed = false;
+    ExecuteOnSelectedDevice(line);
+    // ESC between two lines arrives with the events of the next wait.
+    gui_.DoEvents();
+  }
 }
 
 void Application::CycleDisplayMode() {
@@ -537,6 +575,7 @@ bool Application::Idle() const {
 }
 
 void Application::OnEscape() {
+  ++escapes_;
   engine::EngineState& state = engine_->State();
   if (programs_->ProgramLoading) {
     programs_->ProgramLoadAbort = true;

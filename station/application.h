@@ -183,6 +183,8 @@ class Application : public ui::EventSink {
   void OnMainFormLoaded();
   void OnMainFormStarted();
   void OnEnter();
+  // Text pasted with line breaks: each line runs as if typed on its own.
+  void RunPastedLines(const std::vector<std::string>& lines);
   void OnEscape();
   void CycleDisplayMode();
   // The function keys' texts in the program's message box.
@@ -221,6 +223,7 @@ class Application : public ui::EventSink {
   StationLook look_{gui_, languages_};
   int eventDepth_ = 0;
   bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs
+  std::uint64_t escapes_ = 0;        // ESC keys taken so far (pasted lines stop at one)
 };
 
 }  // namespace app
