@@ -68,6 +68,35 @@ void FormWindow::StackControls() {
   for (auto it = order.rbegin(); it != order.rend(); ++it) controls_[*it]->Widget()->raise();
 }
 
+void FormWindow::OrderTabs() {
+  std::vector<QWidget*> widgets;
+  for (Control* c : controls_) {
+    QWidget* w = c->Widget();
+    if (w->focusPolicy() == Qt::NoFocus) continue;
+    w->setFocusPolicy(Qt::StrongFocus);
+    widgets.push_back(w);
+  }
+  std::stable_sort(widgets.begin(), widgets.end(), [](const QWidget* a, const QWidget* b) {
+    return a->geometry().top() < b->geometry().top();
+  });
+  // A row is every control that starts above the middle of its first one.
+  std::vector<QWidget*> order;
+  for (std::size_t first = 0; first < widgets.size();) {
+    const int middle = widgets[first]->geometry().center().y();
+    std::size_t end = first + 1;
+    while (end < widgets.size() && widgets[end]->geometry().top() < middle) ++end;
+    std::stable_sort(widgets.begin() + static_cast<std::ptrdiff_t>(first),
+                     widgets.begin() + static_cast<std::ptrdiff_t>(end),
+                     [](const QWidget* a, const QWidget* b) {
+                       return a->geometry().left() < b->geometry().left();
+                     });
+    order.insert(order.end(), widgets.begin() + static_cast<std::ptrdiff_t>(first),
+                 widgets.begin() + static_cast<std::ptrdiff_t>(end));
+    first = end;
+  }
+  for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 void FormWindow::PlaceControls() {
   const ui::UnitRect now{0, 0, ui::PixelsToUnitsX(width(), dotsPerInch_),
                          ui::PixelsToUnitsY(height(), dotsPerInch_)};

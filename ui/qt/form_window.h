@@ -42,6 +42,10 @@ class FormWindow : public QWidget {
   void StackControls();
   // Places every control by its resize rule for the current client size.
   void PlaceControls();
+  // The Tab key's order: the order the form is read in, row by row from
+  // the top, left to right in a row; every control that can take the
+  // keyboard is in it, so a keyboard alone reaches them all.
+  void OrderTabs();
   // The form's colours (-1: the desktop's).
   void ApplyColours(int text, int back);
   int TextColour() const { return textColour_; }

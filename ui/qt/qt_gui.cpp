@@ -147,6 +147,7 @@ void QtGui::LoadForm(const ui::FormSpec& spec) {
   // Shown once loaded, so it appears where and how its handlers put it;
   // kStarted follows when the window system has exposed it.
   if (!stillLoaded()) return;
+  form->OrderTabs();
   form->show();
   // A dialog gives its first control that takes the keyboard the focus, as
   // a dialog does; any other form leaves the focus to the application.

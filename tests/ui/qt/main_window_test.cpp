@@ -324,5 +324,36 @@ TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
   EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
 }
 
+// Tab walks the main window as it is read, row by row from the top and
+// left to right, and reaches every control that takes the keyboard: the
+// save button and the display too.
+TEST_F(MainWindowTest, TabReachesEveryControlInReadingOrder) {
+  std::vector<QWidget*> reachable;
+  for (Control* c : Main()->Controls()) {
+    QWidget* w = c->Widget();
+    if (w->focusPolicy() != Qt::NoFocus && w->isVisible() && w->isEnabled()) reachable.push_back(w);
+  }
+  ASSERT_FALSE(reachable.empty());
+  W(tmain::kDeviceSelector)->setFocus(Qt::TabFocusReason);
+  std::vector<QWidget*> visited{QApplication::focusWidget()};
+  for (std::size_t i = 0; i < reachable.size() + 2; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    if (QApplication::focusWidget() == visited.front()) break;
+    visited.push_back(QApplication::focusWidget());
+  }
+  EXPECT_EQ(visited.size(), reachable.size());
+  for (int id : {tmain::kSaveDisplay, tmain::kDisplay, tmain::kCommandEntry, tmain::kHistory}) {
+    EXPECT_NE(std::find(visited.begin(), visited.end(), W(id)), visited.end()) << id;
+  }
+  for (std::size_t i = 1; i < visited.size(); ++i) {
+    const QRect before = visited[i - 1]->geometry(), now = visited[i]->geometry();
+    // Never back up a row, never leftwards within one.
+    EXPECT_FALSE(now.bottom() < before.top()) << i;
+    if (now.top() < before.center().y()) {
+      EXPECT_GT(now.left(), before.left()) << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ui::qt
