@@ -1,5 +1,6 @@
 #include "lang/languages.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -186,6 +187,10 @@ void Languages::LoadLanguageFiles(const std::string& dataRoot) {
     LanguageFileContent content;
     ReadLanguageFile(bytes, content);  // a damaged record keeps the texts before it
     Language language;
+    const std::string file = std::filesystem::path(path).filename().string();
+    language.code = file.substr(kFilePrefix.size(), 2);
+    for (char& c : language.code)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     language.name = std::move(content.name);
     language.fontFace = std::move(content.fontFace);
     language.characterSet = content.characterSet;
@@ -252,6 +257,11 @@ platform::Result<> Languages::StoreLanguageChoice(const std::string& dataRoot, i
 const Languages::Language* Languages::Find(int language) const {
   if (language < 1 || language > Count()) return nullptr;
   return &languages_[static_cast<std::size_t>(language - 1)];
+}
+
+std::string Languages::Code(int language) const {
+  const Language* found = language == 0 ? nullptr : Find(language);
+  return found ? found->code : std::string();
 }
 
 std::string Languages::Name(int language) const {

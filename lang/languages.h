@@ -178,6 +178,10 @@ class Languages {
   // Data of language 1..Count(); language 0 and out-of-range indexes give
   // empty values ("English" for Name(0)).
   std::string Name(int language) const;
+  // The two characters of its file's name (terminal_de.lng: "de"), lower
+  // case: usually a language code, which the backend's own dialogs may
+  // follow. "" for language 0 and unknown languages.
+  std::string Code(int language) const;
   std::string FontFace(int language) const;
   int CharacterSet(int language) const;
 
@@ -210,6 +214,7 @@ class Languages {
  private:
   struct Language {
     std::string name;
+    std::string code;  // the file name's two free characters, lower case ("de")
     std::string fontFace;
     int characterSet = 0;
     std::array<std::u16string, kMaxCaptionId + 1> texts;  // [0] unused

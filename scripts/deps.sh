@@ -4,9 +4,11 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev python3 python3-serial locales
-          # the window: Qt 6 Widgets (with its Test module), the fonts it maps
-          # the form tables' faces to, and a virtual display for its tests
-          qt6-base-dev qt6-svg-dev fonts-liberation2 fonts-dejavu-core xvfb xauth xdotool
+          # the window: Qt 6 Widgets (with its Test module), Qt's own
+          # translations for its dialogs, the fonts it maps the form tables'
+          # faces to, and a virtual display for its tests
+          qt6-base-dev qt6-svg-dev qt6-translations-l10n fonts-liberation2 fonts-dejavu-core
+          xvfb xauth xdotool
           # line editing in the headless line terminal
           libedit-dev
           # the station's records database, its shell for reading them back, and

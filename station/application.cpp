@@ -110,7 +110,7 @@ class Application::ScriptSide : public autocontrol::ScriptHost {
     if (index < 0 || index > app_.languages_.Count()) return;
     app_.gui_.SelectItem({kMainForm, tmain::kLanguageSelector}, index);
     if (index != app_.languages_.LanguageIndex()) {
-      app_.languages_.Select(index);
+      app_.UseLanguage(index);
       app_.gui_.Redraw({kMainForm, 0});
     }
   }
@@ -296,7 +296,7 @@ void Application::OnMainFormLoaded() {
   gui_.DefineAccelerators(kMainForm, ui::look::ParseAccelerators(kMainAccelerators));
   int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
   if (chosen > 0) {
-    languages_.Select(chosen);
+    UseLanguage(chosen);
     gui_.SelectItem({kMainForm, tmain::kLanguageSelector}, chosen);
   }
   gui_.SetText({kMainForm, tmain::kDelayBar}, engine::kDelayBarDone);
@@ -381,9 +381,16 @@ bool Application::RunProgramKey(int number) {
 void Application::OnLanguageSelected() {
   int index = gui_.SelectedItem({kMainForm, tmain::kLanguageSelector});
   if (index < 0 || index == languages_.LanguageIndex()) return;
-  languages_.Select(index);
+  UseLanguage(index);
   gui_.Redraw({kMainForm, 0});
   languages_.StoreLanguageChoice(folders_.GetDataRoot(), index);
+}
+
+// The captions the application draws, and the library's own dialogs (file
+// dialogs, message boxes) as far as Qt's translations have the language.
+void Application::UseLanguage(int index) {
+  languages_.Select(index);
+  gui_.SetDialogLanguage(languages_.Code(languages_.LanguageIndex()));
 }
 
 std::string Application::Translate(const std::string& caption) const {

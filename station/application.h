@@ -183,6 +183,7 @@ class Application : public ui::EventSink {
   void OnMainFormLoaded();
   void OnMainFormStarted();
   void OnEnter();
+  void UseLanguage(int index);
   // Text pasted with line breaks: each line runs as if typed on its own.
   void RunPastedLines(const std::vector<std::string>& lines);
   void OnEscape();

@@ -233,6 +233,7 @@ TEST(MainWindow, TheChosenLanguageTranslatesTheMessageCaption) {
   EXPECT_EQ(s.application->Languages().LanguageIndex(), 1);
   EXPECT_EQ(s.gui.Items({kMainForm, tmain::kLanguageSelector}), (Strings{"English", "Deutsch"}));
   EXPECT_EQ(s.gui.SelectedItem({kMainForm, tmain::kLanguageSelector}), 1);
+  EXPECT_EQ(s.gui.dialogLanguage, "de");  // the library's dialogs follow it
   s.hid->openSucceeds = false;
   s.application->ExecuteOnSelectedDevice("PX");
   const std::string translated = s.application->Translate("Device Not Available!//40");
@@ -242,6 +243,7 @@ TEST(MainWindow, TheChosenLanguageTranslatesTheMessageCaption) {
   s.gui.Pick({kMainForm, tmain::kLanguageSelector}, 0);
   s.gui.DoEvents();
   EXPECT_EQ(s.application->Languages().LanguageIndex(), 0);
+  EXPECT_EQ(s.gui.dialogLanguage, "");
   EXPECT_FALSE(s.Exists("lang.ini"));
 }
 

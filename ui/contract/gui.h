@@ -557,6 +557,10 @@ class Gui {
 
   // -- Dialogs and help -------------------------------------------------------
   virtual MessageBoxAnswer MessageBox(const MessageBoxRequest& request) = 0;
+  // The language of the backend's own dialogs (MessageBox, FileDialog),
+  // as the two letters of a language code ("de"); "" for the built-in
+  // English. A backend that has no translation for it keeps English.
+  virtual void SetDialogLanguage(const std::string& code) = 0;
   // The chosen path, or "" when cancelled.
   virtual std::string FileDialog(const FileDialogRequest& request) = 0;
   // Hands a file to the desktop's default application for it. False when

@@ -33,6 +33,8 @@ class HeadlessGui : public FormStore {
   // default); the file dialog responder returns the path ("" = cancelled).
   std::function<MessageBoxAnswer(const MessageBoxRequest&)> messageBoxResponder;
   std::function<std::string(const FileDialogRequest&)> fileDialogResponder;
+  // The language the application asked the library dialogs to speak.
+  std::string dialogLanguage;
   // Called whenever the event loop has nothing to do; returns true when it
   // queued something (e.g. an operator action read from a file). On real
   // time the loop sleeps briefly between calls.
@@ -92,6 +94,7 @@ class HeadlessGui : public FormStore {
   int Run() override;
   void Quit(int status) override;
   MessageBoxAnswer MessageBox(const MessageBoxRequest& request) override;
+  void SetDialogLanguage(const std::string& code) override { dialogLanguage = code; }
   std::string FileDialog(const FileDialogRequest& request) override;
   bool OpenWithDesktop(const std::string& path) override;
   bool ShowHelpWindow(const std::string& title, const std::string& index) override;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProxyStyle>
@@ -379,6 +380,22 @@ bool QtGui::eventFilter(QObject* watched, QEvent* event) {
 
 // ---------------------------------------------------------------------------
 // Dialogs and help (ui/qt/standard_dialogs.h)
+
+// Qt's own texts (the file dialog's labels and buttons, a message box's
+// buttons) from the translations Debian ships beside Qt (qtbase_de.qm, ...).
+void QtGui::SetDialogLanguage(const std::string& code) {
+  if (dialogTranslator_) {
+    QCoreApplication::removeTranslator(dialogTranslator_.get());
+    dialogTranslator_.reset();
+  }
+  if (code.empty()) return;
+  auto translator = std::make_unique<QTranslator>();
+  if (translator->load(QStringLiteral("qtbase_") + QString::fromLatin1(code.c_str()),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator.get())) {
+    dialogTranslator_ = std::move(translator);
+  }
+}
 
 ui::MessageBoxAnswer QtGui::MessageBox(const ui::MessageBoxRequest& request) {
   return AskWithMessageBox(FormWidget(request.form), request);

@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTranslator>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -61,6 +62,7 @@ class QtGui final : public QObject, public QtForms {
   void Quit(int status) override;
 
   ui::MessageBoxAnswer MessageBox(const ui::MessageBoxRequest& request) override;
+  void SetDialogLanguage(const std::string& code) override;
   std::string FileDialog(const ui::FileDialogRequest& request) override;
   bool OpenWithDesktop(const std::string& path) override;
   bool ShowHelpWindow(const std::string& title, const std::string& index) override;
@@ -92,6 +94,7 @@ class QtGui final : public QObject, public QtForms {
   bool quit_ = false;
   int status_ = 0;
   HelpWindow help_;
+  std::unique_ptr<QTranslator> dialogTranslator_;  // Qt's own texts, installed while set
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

@@ -324,6 +324,19 @@ TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
   EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
 }
 
+// Qt's own dialogs speak the chosen language where Debian's translations
+// of Qt have it, and English again without one.
+TEST_F(MainWindowTest, QtsOwnDialogsFollowTheChosenLanguage) {
+  const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+  gui.SetDialogLanguage("de");
+  EXPECT_EQ(cancel(), "Abbrechen");
+  gui.SetDialogLanguage("zz");  // no such translation: English
+  EXPECT_EQ(cancel(), "Cancel");
+  gui.SetDialogLanguage("de");
+  gui.SetDialogLanguage("");
+  EXPECT_EQ(cancel(), "Cancel");
+}
+
 // Tab walks the main window as it is read, row by row from the top and
 // left to right, and reaches every control that takes the keyboard: the
 // save button and the display too.
