@@ -12,8 +12,6 @@ namespace {
 
 using namespace testing_support;
 
-const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
-
 // What a script shows and the files it leaves, for the operator's answers.
 TEST(ScriptRun, WhatScriptsShowAndWrite) {
   const struct {

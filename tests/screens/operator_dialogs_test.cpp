@@ -13,8 +13,6 @@ namespace {
 
 using namespace testing_support;
 
-const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
-
 // Each dialog closed by its close button the first time it shows. A close
 // taken as an empty answer would let the unit run on and ask again; the
 // test then answers ESC after a few rounds so that it ends either way.

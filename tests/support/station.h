@@ -22,6 +22,9 @@
 
 namespace testing_support {
 
+// Where a script's automatic saves go, relative to the data folder.
+inline const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
+
 using app::kMainForm;
 namespace tmain = app::tmain;
 using Strings = std::vector<std::string>;
