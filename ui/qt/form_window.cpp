@@ -1,6 +1,8 @@
 #include "ui/qt/form_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QPainter>
 #include <QWindow>
 #include <algorithm>
 #include <numeric>
@@ -16,6 +18,33 @@ QRect ToQRect(const ui::PixelRect& r) {
 }
 
 }  // namespace
+
+FocusMark::FocusMark(QWidget* form) : QWidget(form) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setFocusPolicy(Qt::NoFocus);
+  hide();
+}
+
+void FocusMark::Follow(QWidget* control) {
+  if (!control || !control->isVisible()) {
+    hide();
+    return;
+  }
+  setGeometry(control->geometry().adjusted(-kWidth, -kWidth, kWidth, kWidth));
+  raise();
+  show();
+  update();
+}
+
+void FocusMark::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QColor colour = QApplication::palette().color(QPalette::Highlight);
+  const QRect all = rect();
+  painter.fillRect(QRect(0, 0, all.width(), kWidth), colour);
+  painter.fillRect(QRect(0, all.height() - kWidth, all.width(), kWidth), colour);
+  painter.fillRect(QRect(0, 0, kWidth, all.height()), colour);
+  painter.fillRect(QRect(all.width() - kWidth, 0, kWidth, all.height()), colour);
+}
 
 FormWindow::FormWindow(FormHost& host, const ui::FormSpec& spec, int dotsPerInch)
     : QWidget(nullptr), host_(host), spec_(spec), dotsPerInch_(dotsPerInch) {
@@ -39,9 +68,17 @@ FormWindow::FormWindow(FormHost& host, const ui::FormSpec& spec, int dotsPerInch
     byId_[c.id] = control;
   }
   StackControls();
+  focusMark_ = new FocusMark(this);
+  connect(qApp, &QApplication::focusChanged, this,
+          [this](QWidget*, QWidget* now) { focusMark_->Follow(ControlHolding(now)); });
   // The native window exists from here on, so its exposure can be watched.
   winId();
   if (QWindow* window = windowHandle()) window->installEventFilter(this);
+}
+
+QWidget* FormWindow::ControlHolding(QWidget* widget) const {
+  while (widget && widget->parentWidget() != this) widget = widget->parentWidget();
+  return widget;
 }
 
 Control* FormWindow::Find(int id) const {
@@ -66,6 +103,7 @@ void FormWindow::StackControls() {
   });
   // Raise from the bottom up: the last raised lies on top.
   for (auto it = order.rbegin(); it != order.rend(); ++it) controls_[*it]->Widget()->raise();
+  if (focusMark_) focusMark_->raise();
 }
 
 void FormWindow::OrderTabs() {
@@ -103,6 +141,9 @@ void FormWindow::PlaceControls() {
   for (Control* c : controls_) {
     ui::UnitRect place = ui::look::ApplyResize(c->Spec().place, c->Spec().resize, spec_.place, now);
     c->Place(ToQRect(ui::UnitsToPixels(place, dotsPerInch_)));
+  }
+  if (focusMark_ && focusMark_->isVisible()) {
+    focusMark_->Follow(ControlHolding(QApplication::focusWidget()));
   }
 }
 

@@ -14,6 +14,20 @@
 
 namespace ui::qt {
 
+// The frame around the control that has the keyboard: 2 pixels in the
+// palette's highlight colour, just outside the control, so it shows on
+// owner-drawn controls too (they paint over any mark of the style's own).
+class FocusMark : public QWidget {
+ public:
+  static constexpr int kWidth = 2;
+  explicit FocusMark(QWidget* form);
+  // Around `control` (a direct child of the form), or hidden for nullptr.
+  void Follow(QWidget* control);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
 class FormHost : public ControlHost {
  public:
   // Unloads a form whose close request nobody refused.
@@ -66,6 +80,9 @@ class FormWindow : public QWidget {
   std::vector<ui::Accelerator> accelerators_;
   int textColour_ = -1, backColour_ = -1;
   bool started_ = false;
+  FocusMark* focusMark_ = nullptr;  // owned by Qt as a child
+  // The control (a direct child) that holds `widget`, or nullptr.
+  QWidget* ControlHolding(QWidget* widget) const;
 };
 
 }  // namespace ui::qt

@@ -337,6 +337,25 @@ TEST_F(MainWindowTest, QtsOwnDialogsFollowTheChosenLanguage) {
   EXPECT_EQ(cancel(), "Cancel");
 }
 
+// The control that has the keyboard is framed, 2 pixels in the palette's
+// highlight colour just outside it, and the frame follows the focus.
+TEST_F(MainWindowTest, TheFocusIsFramedInTheHighlightColour) {
+  const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+  // The colour just left of a control's middle, and 3 pixels further out.
+  const auto beside = [this](int id) {
+    const QImage shot = Main()->grab().toImage();
+    const QRect place = W(id)->geometry();
+    return std::pair(shot.pixelColor(place.left() - 1, place.center().y()),
+                     shot.pixelColor(place.left() - 2, place.center().y()));
+  };
+  for (int id : {tmain::kCommandEntry, tmain::kSaveDisplay, tmain::kDeviceSelector}) {
+    W(id)->setFocus(Qt::TabFocusReason);
+    gui.DoEvents();
+    EXPECT_EQ(beside(id), std::pair(highlight, highlight)) << id;
+  }
+  EXPECT_NE(beside(tmain::kCommandEntry).first, highlight);  // it moved on
+}
+
 // Tab walks the main window as it is read, row by row from the top and
 // left to right, and reaches every control that takes the keyboard: the
 // save button and the display too.
