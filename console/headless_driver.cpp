@@ -372,8 +372,8 @@ int HeadlessRun::Run() {
     for (const std::string& entry : app_.DeviceList()) io_.out << entry << "\n";
     io_.out.flush();
     if (app_.DeviceList().empty()) {
-      io_.err << "halvorn-terminal: no devices found. Serial controllers are listed in "
-              << '"' << app_.Folders().DataPath("AppConfig\\COMM_Ports.cfg") << '"'
+      io_.err << "halvorn-terminal: no devices found. Serial controllers are listed in " << '"'
+              << app_.Folders().DataPath("AppConfig\\COMM_Ports.cfg") << '"'
               << ", one a line; HID boards and USB controllers come from their access "
                  "libraries (docs/access-libraries.md)\n";
       return stop_signals::StopSignal() != 0 ? kExitSignal + stop_signals::StopSignal()
