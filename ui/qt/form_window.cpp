@@ -69,11 +69,16 @@ FormWindow::FormWindow(FormHost& host, const ui::FormSpec& spec, int dotsPerInch
   }
   StackControls();
   focusMark_ = new FocusMark(this);
-  connect(qApp, &QApplication::focusChanged, this,
-          [this](QWidget*, QWidget* now) { focusMark_->Follow(ControlHolding(now)); });
+  followFocus_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    focusMark_->Follow(ControlHolding(now));
+  });
   // The native window exists from here on, so its exposure can be watched.
   winId();
   if (QWindow* window = windowHandle()) window->installEventFilter(this);
+}
+
+FormWindow::~FormWindow() {
+  disconnect(followFocus_);
 }
 
 QWidget* FormWindow::ControlHolding(QWidget* widget) const {

@@ -41,6 +41,9 @@ class FormWindow : public QWidget {
   // Creates the form and its controls, hidden, with client size and
   // control places from the units in `spec` at `dotsPerInch`.
   FormWindow(FormHost& host, const ui::FormSpec& spec, int dotsPerInch);
+  ~FormWindow() override;
+  FormWindow(const FormWindow&) = delete;
+  FormWindow& operator=(const FormWindow&) = delete;
 
   const std::string& Name() const { return spec_.name; }
   const ui::FormSpec& Spec() const { return spec_; }
@@ -81,6 +84,9 @@ class FormWindow : public QWidget {
   int textColour_ = -1, backColour_ = -1;
   bool started_ = false;
   FocusMark* focusMark_ = nullptr;  // owned by Qt as a child
+  // Undone before QWidget's destructor runs: closing the window there
+  // moves the focus, and this form is no FormWindow any more by then.
+  QMetaObject::Connection followFocus_;
   // The control (a direct child) that holds `widget`, or nullptr.
   QWidget* ControlHolding(QWidget* widget) const;
 };
