@@ -41,10 +41,7 @@ void TerminalDisplay::SwitchToRich() {
   // What start-up wrote before the window existed (a script file that
   // could not be read, say) stays for the operator to read: the widget
   // starts with it instead of an empty page.
-  pending_.clear();
-  replaceWidget_ = true;
-  countShown_ = false;
-  FeedWidget();
+  ShowWhole();
 }
 
 void TerminalDisplay::Append(std::string_view entry) {
@@ -92,6 +89,10 @@ const std::string& TerminalDisplay::Text() {
 
 void TerminalDisplay::Clear() {
   text_.clear();
+  ShowWhole();
+}
+
+void TerminalDisplay::ShowWhole() {
   pending_.clear();
   replaceWidget_ = true;
   countShown_ = false;

@@ -78,6 +78,8 @@ class TerminalDisplay {
  private:
   void DropOldestLines(std::size_t incoming);
   void FeedWidget();
+  // The widget gets the whole text again, now.
+  void ShowWhole();
   void FlushListener();
 
   Host& host_;

@@ -523,12 +523,12 @@ void Application::OnEnter() {
   if (!Idle()) return;
   const std::string text = gui_.Text({kMainForm, tmain::kCommandEntry});
   if (text.find_first_of("\r\n") != std::string::npos) {
+    using platform::ReplaceAll;
     std::vector<std::string> lines;
-    for (std::string_view rest = text; !rest.empty();) {
-      const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
-      if (std::string line = platform::TrimBlanks(rest.substr(0, end)); !line.empty())
+    for (const std::string& piece :
+         platform::SplitFields(ReplaceAll(ReplaceAll(text, "\r\n", "\n"), "\r", "\n"), '\n')) {
+      if (std::string line = platform::TrimBlanks(piece); !line.empty())
         lines.push_back(std::move(line));
-      rest.remove_prefix(std::min(end + 1, rest.size()));
     }
     RunPastedLines(lines);
     return;
