@@ -88,7 +88,7 @@ void PlaceDialog(ui::Gui& gui, const std::string& dialog, const std::string& mai
   if (!gui.FormLoaded(dialog) || !gui.FormLoaded(mainForm)) return;
   const ui::UnitRect own = gui.FormGeometry(dialog);
   const ui::UnitRect main = gui.FormGeometry(mainForm);
-  gui.MoveForm(dialog, own.x, main.y + main.height - kDialogRise);
+  gui.MoveForm(dialog, own.x, main.y + main.height - own.height - 0.25);
 }
 
 }  // namespace app

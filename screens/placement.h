@@ -57,15 +57,13 @@ class WindowPlacement {
   double referenceWidth_ = 0, referenceHeight_ = 0;
 };
 
-// How far above the main window's client bottom a dialog's outer top sits:
-// the dialogs' height (18.5) and a quarter unit, so a dialog covers the
-// lower part of the main window and ends just above its bottom edge.
-inline constexpr double kDialogRise = 18.75;
-
 // Moves a dialog that has loaded over the lower part of `mainForm`: its own
-// x (the backend centres dialogs over their owner), y = the main window's y
-// + its client height - kDialogRise. Nothing happens when either form is
-// not loaded.
+// x (the backend centres dialogs over their owner), its outer top a quarter
+// unit above the main window's client bottom less its own client height
+// (y = main y + main client height - dialog client height - 0.25), so it
+// covers the lower part of the main window and ends just above its bottom
+// edge, also where the backend drew either smaller to fit the screen.
+// Nothing happens when either form is not loaded.
 void PlaceDialog(ui::Gui& gui, const std::string& dialog, const std::string& mainForm);
 
 }  // namespace app

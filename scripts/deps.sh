@@ -6,9 +6,10 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           libbenchmark-dev python3 python3-serial locales
           # the window: Qt 6 Widgets (with its Test module), Qt's own
           # translations for its dialogs, the fonts it maps the form tables'
-          # faces to, and a virtual display for its tests
+          # faces to, a virtual display for its tests, and a window manager
+          # there for the tests of the title bar's close button
           qt6-base-dev qt6-svg-dev qt6-translations-l10n fonts-liberation2 fonts-dejavu-core
-          xvfb xauth xdotool
+          xvfb xauth xdotool openbox wmctrl
           # line editing in the headless line terminal
           libedit-dev
           # the station's records database, its shell for reading them back, and

@@ -31,7 +31,11 @@
 //   and UnitsToPixelsY below are the only conversion). A form's size is the
 //   size of its client area; a form's position is the position of its outer
 //   frame on the screen. ScreenInfo gives the frame's extra width and height.
-//   A control's place is relative to its form's client area.
+//   A control's place is relative to its form's client area. A backend may
+//   draw a form that does not fit its screen smaller (its units at a lower
+//   density); FormGeometry then gives the form's place and size on the
+//   screen, while its controls' places and its size limits stay in the
+//   form's own units.
 //
 // Events
 //   Every operator action, timer tick and posted event reaches the single

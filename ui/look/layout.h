@@ -21,4 +21,26 @@ ui::UnitRect ApplyResize(const ui::UnitRect& creation, const ui::ResizeRule& rul
 // application's part.
 void ApplyStacking(ui::ControlSpec& control);
 
+// How small a form may be drawn to fit its screen, as a share of its size
+// on a 96 dots-per-inch screen without scaling: below two thirds the
+// form tables' smallest fonts are no longer readable.
+inline constexpr double kSmallestFit = 0.66;
+
+// A form's fit to the screen it is on.
+struct FormFit {
+  int dotsPerInch = ui::kReferenceDotsPerInch;  // the form's units drawn at this density
+  int clientWidth = 0, clientHeight = 0;        // its client size, pixels
+  bool scrolls = false;                         // drawn at the floor, larger than the screen
+};
+
+// The density at which a form of `units` (client size) fits, with its
+// frame, into `workArea`, and its client size then. A form that fits at
+// `dotsPerInch` keeps it; a larger one is drawn smaller by one factor for
+// geometry and fonts, but never below kSmallestFit of its size at 96 dots
+// per inch on an unscaled screen (`pixelRatio` is the screen's device
+// pixels per pixel); at that floor its client size is what the work area
+// leaves and its content scrolls.
+FormFit FitForm(const ui::UnitRect& units, int dotsPerInch, double pixelRatio, int frameWidth,
+                int frameHeight, const ui::PixelRect& workArea);
+
 }  // namespace ui::look

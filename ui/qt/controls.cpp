@@ -6,6 +6,7 @@
 #include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "platform/text.h"
@@ -102,6 +103,28 @@ void Control::ApplyColours(int text, int back) {
 void Control::Place(const QRect& rect) {
   placed_ = rect;
   Widget()->setGeometry(rect);
+}
+
+void Control::SetFont(const QFont& font) {
+  font_ = font;
+  Widget()->setFont(ScaledFont(font, scale_));
+}
+
+void Control::SetScale(double scale) {
+  if (scale == scale_) return;
+  scale_ = scale;
+  if (font_) Widget()->setFont(ScaledFont(*font_, scale_));
+  ScaleChanged();
+}
+
+QFont ScaledFont(QFont font, double scale) {
+  if (scale == 1.0) return font;
+  if (font.pixelSize() > 0) {
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * scale))));
+  } else if (font.pointSizeF() > 0) {
+    font.setPointSizeF(std::max(1.0, font.pointSizeF() * scale));
+  }
+  return font;
 }
 
 ui::DrawRequest Control::Request(const ui::DrawState& state) const {
@@ -299,7 +322,7 @@ void ComboBoxControl::ApplyColours(int text, int back) {
 void ComboBoxControl::Place(const QRect& rect) {
   placed_ = rect;
   int closed =
-      spec_.style.ownerDrawnItems && itemHeight_ > 0 ? itemHeight_ + 6 : sizeHint().height();
+      spec_.style.ownerDrawnItems && itemHeight_ > 0 ? ItemHeight() + 6 : sizeHint().height();
   setGeometry(rect.x(), rect.y(), rect.width(), std::min(closed, std::max(rect.height(), 1)));
   FitPopup();
 }
@@ -309,10 +332,18 @@ void ComboBoxControl::SetItemHeight(int pixels) {
   if (!placed_.isNull()) Place(placed_);
 }
 
+int ComboBoxControl::ItemHeight() const {
+  return itemHeight_ > 0 ? std::max(1, static_cast<int>(std::lround(itemHeight_ * Scale()))) : 0;
+}
+
+void ComboBoxControl::ScaleChanged() {
+  if (!placed_.isNull()) Place(placed_);
+}
+
 // The table's height is the open list's: show as many items as fit below the
 // closed box, at least one.
 void ComboBoxControl::FitPopup() {
-  int item = itemHeight_ > 0 ? itemHeight_ : fontMetrics().height() + 2;
+  int item = itemHeight_ > 0 ? ItemHeight() : fontMetrics().height() + 2;
   int listHeight = placed_.height() - height();
   setMaxVisibleItems(std::max(1, listHeight / std::max(1, item)));
 }

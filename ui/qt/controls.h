@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ class Control {
   // Up and Down reach the control as key events (single-line text boxes
   // that report their focus).
   virtual bool TakesArrowKeys() const { return false; }
+  // The control's font as the application gave it; it is drawn at the
+  // form's scale.
+  void SetFont(const QFont& font);
+  // The share of its size the form is drawn at (1 unless the form had to
+  // be made smaller to fit its screen): fonts and item heights follow it.
+  void SetScale(double scale);
+  double Scale() const { return scale_; }
 
  protected:
   ui::DrawRequest Request(const ui::DrawState& state) const;
@@ -57,7 +65,15 @@ class Control {
   std::string text_;
   int textColour_ = -1, backColour_ = -1;
   QRect placed_;
+
+ private:
+  virtual void ScaleChanged() {}
+  std::optional<QFont> font_;
+  double scale_ = 1.0;
 };
+
+// `font` drawn at `scale`: its pixel (or point) size multiplied, at least 1.
+QFont ScaledFont(QFont font, double scale);
 
 // An owner-drawn label, a shape or a segment bar.
 class PaintedControl : public QWidget, public Control {
@@ -144,9 +160,10 @@ class ComboBoxControl : public QComboBox, public Control {
   void SetText(const std::string& text) override;
   void ApplyColours(int text, int back) override;
   void Place(const QRect& rect) override;
-  // The height of an owner-drawn item, as the application answered it.
+  // The height of an owner-drawn item, as the application answered it
+  // (drawn at the form's scale).
   void SetItemHeight(int pixels);
-  int ItemHeight() const { return itemHeight_; }
+  int ItemHeight() const;
 
   // The form table's caption: one item per "|"-separated piece.
   void AddItems(const std::string& items);
@@ -159,6 +176,7 @@ class ComboBoxControl : public QComboBox, public Control {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void ScaleChanged() override;
   void FitPopup();
   int itemHeight_ = 0;
 };

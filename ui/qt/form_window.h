@@ -3,8 +3,10 @@
 // operator's close request and first exposure reported as events.
 #pragma once
 
+#include <QScrollBar>
 #include <QWidget>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,12 +36,16 @@ class FormHost : public ControlHost {
   virtual void Unload(const std::string& form) = 0;
   // Delivers an event later, from the event loop.
   virtual void Post(const ui::Event& event) = 0;
+  // What a window's frame adds to its client size, as measured on a form
+  // that is shown (nothing before the first one is).
+  virtual QSize FrameSize() const = 0;
 };
 
 class FormWindow : public QWidget {
  public:
   // Creates the form and its controls, hidden, with client size and
-  // control places from the units in `spec` at `dotsPerInch`.
+  // control places from the units in `spec` at `dotsPerInch`, or smaller
+  // where that does not fit the screen (Fit).
   FormWindow(FormHost& host, const ui::FormSpec& spec, int dotsPerInch);
   ~FormWindow() override;
   FormWindow(const FormWindow&) = delete;
@@ -59,6 +65,25 @@ class FormWindow : public QWidget {
   void StackControls();
   // Places every control by its resize rule for the current client size.
   void PlaceControls();
+  // A form that does not fit the work area of its screen is drawn smaller,
+  // geometry and fonts by one factor, down to a floor that stays readable;
+  // below that floor it keeps the floor and scrolls, so every control stays
+  // reachable. A form that fits is drawn at full size. Done at creation,
+  // when the frame is first known, and on a move to another screen or a
+  // change of the screen's work area.
+  void Fit();
+  // The density the form's units are drawn at, and its share of the
+  // screen's own (1 unless it was drawn smaller to fit).
+  int DotsPerInch() const { return dpi_; }
+  double Scale() const { return static_cast<double>(dpi_) / baseDpi_; }
+  bool Scrolls() const { return scrolls_; }
+  // The part of the client area the controls show in: all of it, less the
+  // scroll bars of a form at its floor.
+  QRect Viewport() const;
+  // Moves the window back inside its screen's work area where it can be.
+  void KeepOnScreen();
+  // The client size's limits in the form's units (drawn at its density).
+  void SetLimits(double minWidth, double minHeight, double maxWidth, double maxHeight);
   // The Tab key's order: the order the form is read in, row by row from
   // the top, left to right in a row; every control that can take the
   // keyboard is in it, so a keyboard alone reaches them all.
@@ -72,14 +97,31 @@ class FormWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  struct Limits {
+    double minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
+  };
+  QRect ToPixels(const ui::UnitRect& units) const;
+  void ApplyLimits();
+  // Scrolls a form at its floor so that `control` shows whole.
+  void ScrollTo(const QWidget* control);
+  void WatchScreen();
+
   FormHost& host_;
   const ui::FormSpec spec_;
   std::vector<Control*> controls_;  // owned by Qt as children
   std::map<int, Control*> byId_;
-  const int dotsPerInch_;
+  const int baseDpi_;
+  int dpi_;
+  bool scrolls_ = false;
+  QSize fitted_;  // the client size the last fit chose
+  std::optional<Limits> limits_;
+  QScrollBar* across_ = nullptr;  // owned by Qt as children, made when first needed
+  QScrollBar* down_ = nullptr;
+  QMetaObject::Connection screenArea_;
   std::vector<ui::Accelerator> accelerators_;
   int textColour_ = -1, backColour_ = -1;
   bool started_ = false;

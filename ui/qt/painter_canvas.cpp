@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <algorithm>
+#include <cmath>
 
 #include "ui/qt/font_map.h"
 #include "ui/qt/latin1.h"
@@ -68,7 +69,8 @@ QRect ToQRect(const ui::PixelRect& rect) {
   return QRect(rect.x, rect.y, rect.width, rect.height);
 }
 
-PainterCanvas::PainterCanvas(QPainter& painter, const ui::PixelRect& clip) : painter_(painter) {
+PainterCanvas::PainterCanvas(QPainter& painter, const ui::PixelRect& clip, double fontScale)
+    : painter_(painter), fontScale_(fontScale) {
   painter_.setClipRect(ToQRect(clip));
 }
 
@@ -168,14 +170,21 @@ void PainterCanvas::Text(const ui::PixelRect& area, ui::CanvasText text, const u
   }
   if (layout.wrap) flags |= Qt::TextWordWrap;
   painter_.save();
-  painter_.setFont(ToQFont(font));
+  painter_.setFont(ToQFont(Scaled(font)));
   painter_.setPen(ToQColor(colour));
   painter_.drawText(ToQRect(area), flags, s);
   painter_.restore();
 }
 
 std::pair<int, int> PainterCanvas::MeasureText(ui::CanvasText text, const ui::Font& font) {
-  return MeasureScreenText(text, font);
+  return MeasureScreenText(text, Scaled(font));
+}
+
+ui::Font PainterCanvas::Scaled(ui::Font font) const {
+  if (fontScale_ != 1.0) {
+    font.pixelHeight = std::max(1, static_cast<int>(std::lround(font.pixelHeight * fontScale_)));
+  }
+  return font;
 }
 
 std::pair<int, int> MeasureScreenText(ui::CanvasText text, const ui::Font& font) {

@@ -15,8 +15,9 @@ QRect ToQRect(const ui::PixelRect& rect);
 
 class PainterCanvas : public ui::Canvas {
  public:
-  // Draws with `painter`, clipped to `clip` (the request's area).
-  PainterCanvas(QPainter& painter, const ui::PixelRect& clip);
+  // Draws with `painter`, clipped to `clip` (the request's area); text in
+  // fonts drawn at `fontScale` (the share of its size its form is drawn at).
+  PainterCanvas(QPainter& painter, const ui::PixelRect& clip, double fontScale = 1.0);
 
   void Fill(const ui::PixelRect& area, ui::Rgb colour) override;
   void VerticalGradient(const ui::PixelRect& area, ui::Rgb top, ui::Rgb bottom) override;
@@ -29,7 +30,9 @@ class PainterCanvas : public ui::Canvas {
   std::pair<int, int> MeasureText(ui::CanvasText text, const ui::Font& font) override;
 
  private:
+  ui::Font Scaled(ui::Font font) const;
   QPainter& painter_;
+  double fontScale_;
 };
 
 // Text measurement without a painter (the screen's font metrics).

@@ -18,10 +18,6 @@ ui::PixelRect ToPixelRect(const QRect& r) {
   return {r.x(), r.y(), r.width(), r.height()};
 }
 
-int ToPixelLimit(int pixels) {
-  return std::clamp(pixels, 0, QWIDGETSIZE_MAX);
-}
-
 }  // namespace
 
 Control* QtForms::ControlOf(QObject* object) {
@@ -101,17 +97,12 @@ bool QtForms::FormLoaded(const std::string& form) const {
 
 void QtForms::SetFormLimits(const std::string& form, double minWidth, double minHeight,
                             double maxWidth, double maxHeight) {
-  FormWindow* f = FormWidget(form);
-  if (!f) return;
-  // Never larger than the desktop: a window of 999 by 999 units would need
-  // a back buffer of half a gigabyte.
-  QSize desktop =
-      f->screen() ? f->screen()->virtualSize() : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  f->setMinimumSize(ToPixelLimit(ui::UnitsToPixelsX(minWidth, dotsPerInch_)),
-                    ToPixelLimit(ui::UnitsToPixelsY(minHeight, dotsPerInch_)));
-  f->setMaximumSize(
-      std::min(ToPixelLimit(ui::UnitsToPixelsX(maxWidth, dotsPerInch_)), desktop.width()),
-      std::min(ToPixelLimit(ui::UnitsToPixelsY(maxHeight, dotsPerInch_)), desktop.height()));
+  if (FormWindow* f = FormWidget(form)) f->SetLimits(minWidth, minHeight, maxWidth, maxHeight);
+}
+
+QSize QtForms::FrameSize() const {
+  const ui::ScreenInfo info = Screen();
+  return {info.frameWidth, info.frameHeight};
 }
 
 void QtForms::SetFormIcon(const std::string& form, const std::string& image) {
@@ -139,6 +130,7 @@ void QtForms::MoveForm(const std::string& form, double x, double y) {
   FormWindow* f = FormWidget(form);
   if (!f || !Screen().canPlaceWindows) return;
   f->move(ui::UnitsToPixelsX(x, dotsPerInch_), ui::UnitsToPixelsY(y, dotsPerInch_));
+  if (f->isVisible()) f->KeepOnScreen();
 }
 
 void QtForms::MaximiseForm(const std::string& form) {
@@ -290,7 +282,7 @@ ui::ColourPair QtForms::Colours(const ControlRef& control) const {
 }
 
 void QtForms::SetFont(const ControlRef& control, const ui::FontRef& font) {
-  if (Control* c = Find(control)) c->Widget()->setFont(FontOf(font));
+  if (Control* c = Find(control)) c->SetFont(FontOf(font));
 }
 
 void QtForms::Raise(const ControlRef& control) {
@@ -300,10 +292,11 @@ void QtForms::Raise(const ControlRef& control) {
 ui::UnitRect QtForms::ControlGeometry(const ControlRef& control) const {
   Control* c = Find(control);
   if (!c) return {};
-  QRect r = c->Placed();
-  return {ui::PixelsToUnitsX(r.x(), dotsPerInch_), ui::PixelsToUnitsY(r.y(), dotsPerInch_),
-          ui::PixelsToUnitsX(r.width(), dotsPerInch_),
-          ui::PixelsToUnitsY(r.height(), dotsPerInch_)};
+  // In the form's own units: a form drawn smaller to fit keeps them.
+  const QRect r = c->Placed();
+  const int dpi = FormWidget(control.form)->DotsPerInch();
+  return {ui::PixelsToUnitsX(r.x(), dpi), ui::PixelsToUnitsY(r.y(), dpi),
+          ui::PixelsToUnitsX(r.width(), dpi), ui::PixelsToUnitsY(r.height(), dpi)};
 }
 
 namespace {

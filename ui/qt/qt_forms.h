@@ -84,6 +84,7 @@ class QtForms : public ui::Gui, protected FormHost {
   std::optional<QColor> Colour(int number) const override;
   QFont FontOf(const ui::FontRef& font) const override;
   QPixmap Image(const std::string& name, const QSize& size) const override;
+  QSize FrameSize() const override;
 
   int dotsPerInch_ = ui::kReferenceDotsPerInch;
   std::map<std::string, QPointer<FormWindow>> forms_;

@@ -122,7 +122,7 @@ void QtGui::LoadForm(const ui::FormSpec& spec) {
   form->ApplyColours(spec.textColour, spec.backColour);
   for (Control* c : form->Controls()) {
     c->ApplyColours(c->Spec().textColour, c->Spec().backColour);
-    c->Widget()->setFont(FontOf(c->Spec().font));
+    c->SetFont(FontOf(c->Spec().font));
   }
   form->move(ui::UnitsToPixelsX(spec.place.x, dotsPerInch_),
              ui::UnitsToPixelsY(spec.place.y, dotsPerInch_));
@@ -222,7 +222,8 @@ ui::EventReply QtGui::Deliver(const ui::Event& event) {
 void QtGui::Draw(const ui::DrawRequest& request, QPainter& painter) {
   if (!sink_) return;
   painter.save();
-  PainterCanvas canvas(painter, request.area);
+  const FormWindow* form = FormWidget(request.form);
+  PainterCanvas canvas(painter, request.area, form ? form->Scale() : 1.0);
   sink_->OnDraw(request, canvas);
   painter.restore();
 }

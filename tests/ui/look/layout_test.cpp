@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "screens/dialogs.h"
 #include "screens/main_form.h"
 #include "ui/headless/headless_gui.h"
 #include "ui/look/accelerators.h"
@@ -114,6 +115,74 @@ TEST(ResizeRule, TheMainWindowGrowsWithoutNewOverlaps) {
       ApplyResize(FindControl(form, tmain::kDisplay)->place,
                   FindControl(form, tmain::kDisplay)->resize, form.place, {0, 0, 80, 60});
   EXPECT_EQ(display, (UnitRect{1, 5.5, 78, 15.25 + 18.75}));
+}
+
+// The main window and the three dialogs on the laptop and desktop screens
+// operators have, at the usual scale factors, with a window manager's
+// frame and a desktop panel: each form fits whole, drawn no smaller than
+// the readable floor, and every control lies inside its client area.
+TEST(FormFit, EveryFormFitsTheCommonScreensAtEveryScale) {
+  const ui::FormSpec forms[] = {MainFormSpec(96), InputFormSpec(96), PassFailFormSpec(96),
+                                MessageFormSpec(96)};
+  const struct { int width, height; } screens[] = {{1366, 768}, {1600, 1000}, {1920, 1080}};
+  constexpr int kFrameWidth = 10, kFrameHeight = 34, kPanel = 32;
+  for (const auto& screen : screens) {
+    for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
+      const ui::PixelRect area{0, 0, static_cast<int>(screen.width / scale),
+                               static_cast<int>(screen.height / scale) - kPanel};
+      for (const ui::FormSpec& form : forms) {
+        SCOPED_TRACE(form.name + " on " + std::to_string(screen.width) + "x" +
+                     std::to_string(screen.height) + " at " + std::to_string(scale));
+        const FormFit fit = FitForm(form.place, 96, scale, kFrameWidth, kFrameHeight, area);
+        EXPECT_FALSE(fit.scrolls);
+        EXPECT_LE(fit.clientWidth + kFrameWidth, area.width);
+        EXPECT_LE(fit.clientHeight + kFrameHeight, area.height);
+        EXPECT_GE(fit.dotsPerInch * scale / 96, kSmallestFit);
+        const UnitRect client{0, 0, ui::PixelsToUnitsX(fit.clientWidth, fit.dotsPerInch),
+                              ui::PixelsToUnitsY(fit.clientHeight, fit.dotsPerInch)};
+        for (const ui::ControlSpec& c : form.controls) {
+          // The table lets the logo's box hang over the bottom edge.
+          if (c.id == tmain::kLogo && form.name == kMainForm) continue;
+          UnitRect place = ApplyResize(c.place, c.resize, form.place, client);
+          // A drop-down's height in the table is its open list's; its closed
+          // box is one line.
+          if (c.kind == ControlKind::ComboBox) place.height = std::min(place.height, 1.5);
+          const ui::PixelRect p = ui::UnitsToPixels(place, fit.dotsPerInch);
+          EXPECT_TRUE(p.x >= 0 && p.y >= 0 && p.x + p.width <= fit.clientWidth &&
+                      p.y + p.height <= fit.clientHeight)
+              << c.id;
+        }
+      }
+    }
+  }
+}
+
+TEST(FormFit, SmallerScreensDrawSmallerDownToTheFloorThenScroll) {
+  const UnitRect main{0, 0, 59, 41.25};  // 472 x 660 at 96 dots per inch
+  const struct {
+    const char* what;
+    ui::PixelRect area;
+    double ratio;
+    int dpi;
+    bool scrolls;
+    int width, height;
+  } cases[] = {
+      {"fits: full size", {0, 0, 1920, 1080}, 1, 96, false, 472, 660},
+      {"fits exactly", {0, 0, 482, 694}, 1, 96, false, 472, 660},
+      {"one pixel short", {0, 0, 482, 693}, 1, 95, false, 467, 653},
+      {"the floor's screen", {0, 0, 800, 480}, 1, 64, false, 315, 440},
+      {"below the floor", {0, 0, 640, 360}, 1, 64, true, 315, 326},
+      {"scale 3 of 1920x1080", {0, 0, 640, 360}, 3, 47, false, 231, 323},
+      {"no room at all", {0, 0, 0, -5}, 1, 64, true, 1, 1},
+      {"work area off the origin", {100, 50, 800, 480}, 1, 64, false, 315, 440},
+  };
+  for (const auto& c : cases) {
+    const FormFit fit = FitForm(main, 96, c.ratio, 10, 34, c.area);
+    EXPECT_EQ(fit.dotsPerInch, c.dpi) << c.what;
+    EXPECT_EQ(fit.scrolls, c.scrolls) << c.what;
+    EXPECT_EQ(fit.clientWidth, c.width) << c.what;
+    EXPECT_EQ(fit.clientHeight, c.height) << c.what;
+  }
 }
 
 // First created on top; labels, shapes and bars let clicks through.

@@ -10,6 +10,7 @@
 #include <QHelpEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "station/application.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
+#include "ui/look/layout.h"
 #include "ui/qt/qt_gui.h"
 
 namespace ui::qt {
@@ -114,6 +116,53 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
   });
   application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
+}
+
+// Every control of a form inside its window, and the window inside the
+// screen's work area. A form drawn at its floor scrolls instead: every
+// control that takes the keyboard comes into view when it gets it.
+void ExpectReachable(FormWindow* form) {
+  SCOPED_TRACE(form->Name());
+  const QRect area = form->screen()->availableGeometry();
+  EXPECT_TRUE(area.contains(form->frameGeometry()))
+      << form->frameGeometry().width() << "x" << form->frameGeometry().height();
+  const double readable = ui::look::kSmallestFit / form->screen()->devicePixelRatio();
+  EXPECT_GE(form->Scale() + 0.01, std::min(1.0, readable));
+  for (Control* c : form->Controls()) {
+    QWidget* w = c->Widget();
+    // The table lets the logo's box hang over the bottom edge.
+    if (c->Id() == tmain::kLogo && form->Name() == kMainForm) continue;
+    if (form->Scrolls()) {
+      if (w->focusPolicy() == Qt::NoFocus) continue;
+      w->setFocus(Qt::TabFocusReason);
+      QApplication::processEvents();
+    }
+    EXPECT_TRUE(form->Viewport().contains(w->geometry())) << c->Id();
+    // Fonts shrink with the form.
+    const ui::FontRef& font = c->Spec().font;
+    if (font.slot < 0 && w->font().pixelSize() > 0) {
+      EXPECT_NEAR(w->font().pixelSize(), font.font.pixelHeight * form->Scale(), 1) << c->Id();
+    }
+  }
+}
+
+TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsOnTheScreen) {
+  ExpectReachable(Main());
+  OnDialog(kInputForm, [](FormWindow* d) {
+    ExpectReachable(d);
+    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+  });
+  application->AskOperator("Serial Number", false, false);
+  OnDialog(kPassFailForm, [](FormWindow* d) {
+    ExpectReachable(d);
+    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+  });
+  application->ShowPassFail("", "", 0);
+  OnDialog(kMessageForm, [](FormWindow* d) {
+    ExpectReachable(d);
+    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+  });
+  application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
 }
 
 // The keyboard alone: Enter and ESC close a message box and the function-key
