@@ -294,6 +294,8 @@ void Application::OnMainFormLoaded() {
   shell_.BusyFlag = false;
   gui_.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
   gui_.DefineAccelerators(kMainForm, ui::look::ParseAccelerators(kMainAccelerators));
+  zoom_.Load();
+  if (zoom_.Percent() != 100) ZoomDisplay(2);
   int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
   if (chosen > 0) {
     UseLanguage(chosen);
@@ -451,6 +453,9 @@ const Application::MainEvent Application::kMainEvents[] = {
          a.gui_.SetText({kMainForm, tmain::kCommandEntry}, "");
          a.gui_.SetFocus({kMainForm, tmain::kCommandEntry});
        }},
+      {tmain::kZoomIn, tmain::kZoomIn, kClick, [](A& a, E, R) { a.ZoomDisplay(1); }},
+      {tmain::kZoomOut, tmain::kZoomOut, kClick, [](A& a, E, R) { a.ZoomDisplay(-1); }},
+      {tmain::kZoomReset, tmain::kZoomReset, kClick, [](A& a, E, R) { a.ZoomDisplay(0); }},
       // Ctrl+S as well: refused while a line runs, when the button is hidden.
       {tmain::kSaveDisplay, tmain::kSaveDisplay, kClick,
        [](A& a, E, R) {
@@ -757,6 +762,20 @@ void Application::RunningCaption(bool running) {
   } else {
     gui_.SetText({kMainForm, 0}, shell_.BaseCaption);
     shell_.RunningProgramName.clear();
+  }
+}
+
+void Application::ZoomDisplay(int direction) {
+  // 2: the remembered zoom, as loaded.
+  if (direction != 2 && !zoom_.Change(direction)) return;
+  const ui::ControlSpec* display = FindControl(look_.Form(kMainForm), tmain::kDisplay);
+  gui_.SetFont({kMainForm, tmain::kDisplay},
+               ui::FontRef{-1, zoom_.Zoomed(look_.FontOf(display->font))});
+  if (direction == 2) return;
+  if (platform::Result<> saved = zoom_.Save(); !saved && !zoomUnsaved_) {
+    zoomUnsaved_ = true;
+    engine_->DisplayExchange("The display's zoom is not remembered: " + saved.Text(), "", "",
+                             engine::kMessageLine, 0);
   }
 }
 

@@ -22,6 +22,7 @@
 #include "screens/dialogs.h"
 #include "screens/placement.h"
 #include "station/command_entry.h"
+#include "station/display_zoom.h"
 #include "station/station_listener.h"
 #include "station/station_look.h"
 #include "ui/contract/gui.h"
@@ -103,6 +104,9 @@ class Application : public ui::EventSink {
   void RunningCaption(bool running);
   // Save the display through the save dialog.
   void SaveDisplay();
+  // The display's font at the operator's zoom, one step larger (+1),
+  // smaller (-1) or as the table gives it (0), remembered for the next run.
+  void ZoomDisplay(int direction);
   // True when no program file is loading and no command line is running.
   bool Idle() const;
   // What a tick of the script timer does.
@@ -222,6 +226,8 @@ class Application : public ui::EventSink {
   app::CommandEntry entry_;
   WindowPlacement placement_;
   StationLook look_{gui_, languages_};
+  DisplayZoom zoom_{folders_.DataPath("AppConfig\\Display.cfg")};
+  bool zoomUnsaved_ = false;  // said once that the zoom could not be saved
   int eventDepth_ = 0;
   bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs
   std::uint64_t escapes_ = 0;        // ESC keys taken so far (pasted lines stop at one)

@@ -30,6 +30,8 @@ constexpr NamedKey kNamedKeys[] = {
     {"PGUP", 33},
     {"PGDN", 34},
     {"BACK", 8},
+    {"PLUS", kPlusKey},
+    {"MINUS", kMinusKey},
 };
 
 // The key code of a name, 0 when it names no key.

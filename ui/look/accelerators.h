@@ -4,7 +4,8 @@
 // A key is a name with optional prefixes: "^" Ctrl, "+" Shift, "%" Alt.
 // Names (any letter case): RETURN or ENTER, ESC or ESCAPE, F1..F12, UP,
 // DOWN, LEFT, RIGHT, TAB, SPACE, INSERT, DELETE, HOME, END, PGUP, PGDN,
-// BACK, and a single letter or digit. The id is a decimal number. An entry
+// BACK, PLUS (the key of "+" and "=", and the keypad's "+"), MINUS (both
+// "-" keys), and a single letter or digit. The id is a decimal number. An entry
 // with an unknown key, without an id or with an id that is not a number is
 // left out; the other entries stay.
 #pragma once
@@ -15,6 +16,10 @@
 #include "ui/contract/gui.h"
 
 namespace ui::look {
+
+// The key codes of PLUS and MINUS (the desktop's virtual key numbers).
+inline constexpr int kPlusKey = 187;
+inline constexpr int kMinusKey = 189;
 
 std::vector<ui::Accelerator> ParseAccelerators(std::string_view table);
 

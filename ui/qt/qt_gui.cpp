@@ -16,11 +16,13 @@
 #include <QStyleFactory>
 #include <QToolTip>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <thread>
 
+#include "ui/look/accelerators.h"
 #include "ui/qt/latin1.h"
 #include "ui/qt/painter_canvas.h"
 #include "ui/qt/standard_dialogs.h"
@@ -74,6 +76,11 @@ int KeyCode(int qtKey) {
       return 39;
     case Qt::Key_Backspace:
       return 8;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      return ui::look::kPlusKey;
+    case Qt::Key_Minus:
+      return ui::look::kMinusKey;
     case Qt::Key_Tab:
       return 9;
     case Qt::Key_Space:
@@ -344,11 +351,38 @@ bool QtGui::HandleKey(QWidget* receiver, QKeyEvent& key) {
   return false;
 }
 
+// Ctrl with the wheel is Ctrl+PLUS or Ctrl+MINUS, one per notch, where the
+// form has those keys.
+bool QtGui::HandleZoomWheel(QWidget* receiver, QWheelEvent& wheel) {
+  if (!wheel.modifiers().testFlag(Qt::ControlModifier)) return false;
+  FormWindow* form = OwnerOf(receiver);
+  if (!form) return false;
+  const int in = form->AcceleratorFor(ui::look::kPlusKey, true, false, false);
+  const int out = form->AcceleratorFor(ui::look::kMinusKey, true, false, false);
+  if (in == 0 && out == 0) return false;
+  constexpr int kNotch = 120;
+  zoomWheel_ += wheel.angleDelta().y();
+  const std::string name = form->Name();
+  for (; zoomWheel_ >= kNotch; zoomWheel_ -= kNotch) {
+    if (in) Deliver({name, in, ui::event::kClick, 0});
+  }
+  for (; zoomWheel_ <= -kNotch; zoomWheel_ += kNotch) {
+    if (out) Deliver({name, out, ui::event::kClick, 0});
+  }
+  return true;
+}
+
 bool QtGui::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
       if (watched->isWidgetType()) {
         return HandleKey(static_cast<QWidget*>(watched), *static_cast<QKeyEvent*>(event));
+      }
+      break;
+    case QEvent::Wheel:
+      if (watched->isWidgetType() &&
+          HandleZoomWheel(static_cast<QWidget*>(watched), *static_cast<QWheelEvent*>(event))) {
+        return true;
       }
       break;
     case QEvent::ToolTip: {

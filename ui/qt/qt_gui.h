@@ -37,6 +37,8 @@
 #include "ui/qt/qt_forms.h"
 #include "ui/qt/standard_dialogs.h"
 
+class QWheelEvent;
+
 namespace ui::qt {
 
 class QtGui final : public QObject, public QtForms {
@@ -80,6 +82,7 @@ class QtGui final : public QObject, public QtForms {
 
   FormWindow* OwnerOf(QWidget* widget) const;
   bool HandleKey(QWidget* receiver, QKeyEvent& key);
+  bool HandleZoomWheel(QWidget* receiver, QWheelEvent& wheel);
   void PlaceOverOwner(FormWindow& form);
   void AskItemHeights(FormWindow& form);
   void ExitLoops();
@@ -93,6 +96,7 @@ class QtGui final : public QObject, public QtForms {
   QEventLoop* runLoop_ = nullptr;
   bool quit_ = false;
   int status_ = 0;
+  int zoomWheel_ = 0;  // wheel turns with Ctrl not yet a whole notch
   HelpWindow help_;
   std::unique_ptr<QTranslator> dialogTranslator_;  // Qt's own texts, installed while set
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

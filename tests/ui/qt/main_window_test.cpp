@@ -15,6 +15,9 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolTip>
+#include <QWheelEvent>
+#include <cmath>
+#include <functional>
 
 #include "platform/files.h"
 #include "screens/dialogs.h"
@@ -163,6 +166,41 @@ TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsOnTheScreen) {
     QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
   });
   application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
+}
+
+// Ctrl+plus (or =), Ctrl+minus and Ctrl+0, and Ctrl with the wheel over the
+// display, zoom its font in steps; the next run starts at the same zoom.
+TEST_F(MainWindowTest, TheDisplayZoomsByKeysAndWheelAndTheNextRunKeepsIt) {
+  const auto size = [this] { return W(tmain::kDisplay)->font().pixelSize(); };
+  const int base = size();
+  const auto wheel = [this](int notches) {
+    QWidget* display = W(tmain::kDisplay);
+    QWheelEvent turn(QPointF(5, 5), display->mapToGlobal(QPointF(5, 5)), {}, {0, 120 * notches},
+                     Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(display, &turn);
+    gui.DoEvents();
+  };
+  const struct {
+    std::function<void()> act;
+    int percent;
+  } steps[] = {
+      {[this] { Key(Qt::Key_Plus, Qt::ControlModifier); }, 110},
+      {[this] { Key(Qt::Key_Equal, Qt::ControlModifier); }, 125},
+      {[this] { Key(Qt::Key_0, Qt::ControlModifier); }, 100},
+      {[this] { Key(Qt::Key_Minus, Qt::ControlModifier); }, 90},
+      {[&wheel] { wheel(3); }, 125},
+      {[&wheel] { wheel(-1); }, 110},
+      {[&wheel] { wheel(2); }, 150},
+  };
+  for (const auto& step : steps) {
+    step.act();
+    EXPECT_EQ(size(), std::lround(base * step.percent / 100.0)) << step.percent;
+  }
+  application.reset();
+  application = std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
+  application->Start();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
+  EXPECT_EQ(size(), std::lround(base * 1.5));
 }
 
 // The keyboard alone: Enter and ESC close a message box and the function-key
