@@ -55,13 +55,15 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
                    "JOIN unit_value v ON v.unit_id = u.id AND v.name = 'V1' ORDER BY u.number"),
             "1|{Serial Number} SN-1001|pass|0\n2|{Serial Number} SN-1002|fail|1\n"
             "3|{Serial Number} SN-1002|pass|0\n4|{Serial Number} SN-1003|aborted|0\n");
-  // Each unit's exchanges: the commands of the script and [CMDVERIFY]'s, each timed.
+  // Each unit's exchanges: the commands of the script and [CMDVERIFY]'s, each timed, and
+  // the status polls until the move has ended.
   EXPECT_EQ(Sqlite(db,
-                   "SELECT u.number, count(*), min(e.round_trip_us) > 0, "
+                   "SELECT u.number, sum(e.command != 'MST'), sum(e.command = 'MST') > 0, "
+                   "min(e.round_trip_us) > 0, "
                    "sum(e.outcome = 'ok') = count(*), min(e.device) LIKE 'Axis 01 {%' "
                    "FROM exchange e "
                    "JOIN unit u ON u.id = e.unit_id GROUP BY u.number"),
-            "1|9|1|1|1\n2|9|1|1|1\n3|9|1|1|1\n4|9|1|1|1\n");
+            "1|9|1|1|1|1\n2|9|1|1|1|1\n3|9|1|1|1|1\n4|9|1|1|1|1\n");
   EXPECT_EQ(Sqlite(db,
                    "SELECT u.number, a.answer, a.kind FROM answer a JOIN unit u "
                    "ON u.id = a.unit_id WHERE a.kind != 'input' ORDER BY a.id"),
