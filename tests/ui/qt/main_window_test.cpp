@@ -79,6 +79,26 @@ void WhenModal(std::function<void(QDialog*)> answer, int tries = 500) {
   });
 }
 
+// Whether `act` opens one of Qt's file dialogs (which is then cancelled).
+bool OpensFileDialog(const std::function<void()>& act) {
+  bool asked = false;
+  WhenModal([&asked](QDialog* dialog) {
+    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
+    dialog->reject();
+  });
+  act();
+  return QTest::qWaitFor([&] { return asked; });
+}
+
+// The help window on screen, if any.
+QTextBrowser* HelpBrowser() {
+  QTextBrowser* browser = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
+  }
+  return browser;
+}
+
 void ExpectPlacesOf(QtGui& gui, const ui::FormSpec& spec) {
   for (const ui::ControlSpec& c : spec.controls) {
     QWidget* w = gui.ControlWidget({spec.name, c.id});
@@ -117,7 +137,7 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
 }
 
 // The keyboard alone: Enter and ESC close a message box and the function-key
-// list, Ctrl+S opens the save dialog, ESC closes the help window.
+// list, Ctrl+S opens the save dialog.
 TEST_F(MainWindowTest, EnterEscAndCtrlSDoWhatTheirNamesSay) {
   for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
     OnDialog(kMessageForm, [key](FormWindow* d) { QTest::keyClick(d->windowHandle(), key); });
@@ -128,25 +148,7 @@ TEST_F(MainWindowTest, EnterEscAndCtrlSDoWhatTheirNamesSay) {
   QTest::mouseClick(W(tmain::kShowFunctionKeys), Qt::LeftButton);
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
 
-  bool asked = false;
-  WhenModal([&asked](QDialog* dialog) {
-    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
-    dialog->reject();
-  });
-  Key(Qt::Key_S, Qt::ControlModifier);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return asked; }));
-
-  ASSERT_TRUE(platform::WriteFileAtomic(folder / "index.md", "# Terminal\n"));
-  ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
-  QWidget* help = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (qobject_cast<QTextBrowser*>(w)) help = w;
-  }
-  ASSERT_NE(help, nullptr);
-  help->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(help));
-  QTest::keyClick(help, Qt::Key_Escape);
-  EXPECT_FALSE(help->isVisible());
+  EXPECT_TRUE(OpensFileDialog([this] { Key(Qt::Key_S, Qt::ControlModifier); }));
 }
 
 TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
@@ -158,13 +160,7 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   Key(Qt::Key_Escape);  // idle: ABORT to the selected device
   EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX", "ID", "ABORT"}));
   // Ctrl+P asks for a program file in Qt's own open dialog.
-  bool asked = false;
-  WhenModal([&](QDialog* dialog) {
-    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
-    dialog->reject();
-  });
-  Key(Qt::Key_P, Qt::ControlModifier);
-  EXPECT_TRUE(asked);
+  EXPECT_TRUE(OpensFileDialog([this] { Key(Qt::Key_P, Qt::ControlModifier); }));
   EXPECT_EQ(hid->sent.size(), 4u);
 }
 
@@ -308,14 +304,16 @@ TEST_F(MainWindowTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "next.md", "# Scripts\n\nEvery keyword.\n"));
   EXPECT_FALSE(gui.ShowHelpWindow("Help", folder / "none.md"));
   ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
-  QTextBrowser* browser = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
-  }
+  QTextBrowser* browser = HelpBrowser();
   ASSERT_NE(browser, nullptr);
   EXPECT_TRUE(browser->toPlainText().startsWith("Terminal"));  // a heading, not "# Terminal"
   browser->setSource(QUrl("next.md"));
   EXPECT_TRUE(browser->toPlainText().startsWith("Scripts"));
+  // ESC closes it.
+  browser->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(browser));
+  QTest::keyClick(browser, Qt::Key_Escape);
+  EXPECT_FALSE(browser->isVisible());
 }
 
 TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
@@ -327,14 +325,12 @@ TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
 // Qt's own dialogs speak the chosen language where Debian's translations
 // of Qt have it, and English again without one.
 TEST_F(MainWindowTest, QtsOwnDialogsFollowTheChosenLanguage) {
-  const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
-  gui.SetDialogLanguage("de");
-  EXPECT_EQ(cancel(), "Abbrechen");
-  gui.SetDialogLanguage("zz");  // no such translation: English
-  EXPECT_EQ(cancel(), "Cancel");
-  gui.SetDialogLanguage("de");
-  gui.SetDialogLanguage("");
-  EXPECT_EQ(cancel(), "Cancel");
+  // "zz" has no translation: English.
+  for (auto [language, cancel] :
+       {std::pair{"de", "Abbrechen"}, {"zz", "Cancel"}, {"de", "Abbrechen"}, {"", "Cancel"}}) {
+    gui.SetDialogLanguage(language);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel) << language;
+  }
 }
 
 // The control that has the keyboard is framed, 2 pixels in the palette's
