@@ -17,7 +17,6 @@
 #include <thread>
 
 #include "app/program.h"
-#include "platform/data_folders.h"
 #include "platform/files.h"
 #include "support/child_process.h"
 #include "support/test_folder.h"
@@ -28,12 +27,7 @@ using testing_support::TestFolder;
 using Files = std::map<std::string, std::string>;
 const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
 
-// Script n of a data folder, the real program that runs it, the files it leaves.
-void Script(const TestFolder& folder, int n, const std::string& text) {
-  platform::DataFolders(folder.Path()).EnsureDataFolders();
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      folder / ("AppPrograms/AutoControl/autocontrol_" + std::to_string(n) + ".txt"), text));
-}
+// The real program that runs script n of a data folder, the files it leaves.
 std::vector<std::string> Terminal(const TestFolder& folder, int n) {
   return testing_support::Terminal(folder.Path(), {"/A" + std::to_string(n)});
 }
@@ -60,11 +54,13 @@ TEST(Records, KilledAtAnyMomentTheRecordsAreWholeAndNumberingGoesOn) {
   // Records of megabytes: a kill often lands in the middle of a write.
   const std::string shown(2000000, 'r'), copy = shown + "\r\n";
   TestFolder station;
-  Script(station, 1,
-         "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARSET1]7\n[SHOW]" + shown +
-             "\n[LOOPSTART]\n[STORERESULTS]\n[SAVERESULTS1]\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n"
-             "[LOOPEND]\n");
-  Script(station, 2, "[SHOW]" + shown + "\n[STORERESULTS]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n");
+  testing_support::WriteScript(
+      station, 1,
+      "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARSET1]7\n[SHOW]" + shown +
+          "\n[LOOPSTART]\n[STORERESULTS]\n[SAVERESULTS1]\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n"
+          "[LOOPEND]\n");
+  testing_support::WriteScript(
+      station, 2, "[SHOW]" + shown + "\n[STORERESULTS]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n");
   std::mt19937 random(std::random_device{}());
   std::set<int> numbers;
   for (int kill = 0; kill < 50; ++kill) {
@@ -114,7 +110,7 @@ TEST(Records, AFullDiskKeepsTheOldFilesAndReportsEachLostRecord) {
       std::printf("no tmpfs may be mounted here: only the file-size limit is tried\n");
       continue;
     }
-    Script(station, 3, script);
+    testing_support::WriteScript(station, 3, script);
     ASSERT_TRUE(platform::WriteFileAtomic(station / "AppPrograms/AutoControl/testresults1.txt",
                                           "old slot"));
     ASSERT_TRUE(platform::WriteFileAtomic(station / (kAuto + "Unit0001.txt"), "old unit"));

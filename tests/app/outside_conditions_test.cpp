@@ -114,10 +114,10 @@ TEST(OutsideConditions, ReportsGoIntoDevicesAndPipesWithoutReplacingThem) {
 // signal is handed on held, so even one before the first instruction waits.
 TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
   SimulatedBench bench;
-  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_2.txt",
-                                        "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[CMDREPLY1]JX+\n"
-                                        "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
-                                        "[LOOPEND]\n[ESCSTOP]\n"));
+  testing_support::WriteScript(bench.folder, 2,
+                               "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[CMDREPLY1]JX+\n"
+                               "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
+                               "[LOOPEND]\n[ESCSTOP]\n");
   const std::string report = bench.folder / "report.xml";
   const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001.txt";
   const struct {
@@ -180,11 +180,11 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
   SimulatedBench bench;
   std::string line = "JX+";
   for (int i = 0; i < 400; ++i) line += ",PX";
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      bench.folder / "AppPrograms/AutoControl/autocontrol_3.txt",
+  testing_support::WriteScript(
+      bench.folder, 3,
       "[SAVERESULTSAUTOESC]Unit\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
       "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]" +
-          line + "\n[CMDREPLY2]ABORT\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n"));
+          line + "\n[CMDREPLY2]ABORT\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
   std::string answers;
   for (int unit = 1; unit <= 50; ++unit) answers += "SN" + std::to_string(unit) + "\n";
   ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "answers.txt", answers));
@@ -209,9 +209,8 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
 // yet stops the run safely with 143.
 TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
   SimulatedBench bench;
-  ASSERT_TRUE(
-      platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_4.txt",
-                                "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n"));
+  testing_support::WriteScript(bench.folder, 4,
+                               "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n");
   const std::string fifo = bench.folder / "answers.fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   InteractiveProcess station(bench.Terminal({"--answers", fifo, "/A4"}));
@@ -323,9 +322,9 @@ long PeakMemoryKiB(int pid) {
 // printed under the address sanitizer, whose shadow memory counts).
 TEST(OutsideConditions, AnAnswerOf300MBThroughAPipeIsCutAndMemoryStaysBounded) {
   SimulatedBench bench;
-  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_6.txt",
-                                        "[VARINPUT1]Enter Serial Number\n[VARINPUT2]Enter Bench\n"
-                                        "[SHOWVAR2]\n[EXIT]\n"));
+  testing_support::WriteScript(bench.folder, 6,
+                               "[VARINPUT1]Enter Serial Number\n[VARINPUT2]Enter Bench\n"
+                               "[SHOWVAR2]\n[EXIT]\n");
   InteractiveProcess station(bench.Terminal({"/A6"}));
   std::thread operatorAtThePipe([&station] {
     const std::string block(1 << 20, '7');

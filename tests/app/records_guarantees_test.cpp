@@ -41,14 +41,11 @@ std::string VerdictsShown(const std::string& text) {
   return shown;
 }
 
-// Data folders in `station`, and /A3: units of a serial number, a check by
-// the operator and the verdict shown.
+// /A3 in `station`: units of a serial number, a check, the verdict shown.
 void PrepareUnitScript(const TestFolder& station) {
-  platform::DataFolders(station.Path()).EnsureDataFolders();
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      station / "AppPrograms/AutoControl/autocontrol_3.txt",
-      "[LOOPSTART]\n[VARINPUT1]Serial\n[ESCSTOP]\n[USERCHECK]Good\n[PASSFAILMSG]Unit done\n"
-      "[LOOPEND]\n"));
+  testing_support::WriteScript(station, 3,
+                               "[LOOPSTART]\n[VARINPUT1]Serial\n[ESCSTOP]\n[USERCHECK]Good\n"
+                               "[PASSFAILMSG]Unit done\n[LOOPEND]\n");
 }
 
 // Answers for `units` units, SN-1 passing, SN-2 failing, and so on.
@@ -62,11 +59,11 @@ std::string Answers(int units, const std::string& prefix = "SN-") {
 TEST(RecordsGuarantees, KilledAtAnyMomentEveryShownVerdictIsKeptAndTheRunMarked) {
   SimulatedBench bench;
   const std::string db = bench.folder / "AppResults/records.db";
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      bench.folder / "AppPrograms/AutoControl/autocontrol_1.txt",
+  testing_support::WriteScript(
+      bench.folder, 1,
       "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[DEVICE1]\n[LOOPSTART]\n"
       "[VARINPUT1]Serial\n[ESCSTOP]\n[CMDREPLY1]PX\n[USERCHECK]Good\n[STORERESULTS]\n"
-      "[PASSFAILMSG]Unit done\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[LOOPEND]\n"));
+      "[PASSFAILMSG]Unit done\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[LOOPEND]\n");
   std::mt19937 random(std::random_device{}());
   std::string answers;
   for (int i = 1; i <= 200; ++i)

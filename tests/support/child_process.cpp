@@ -17,6 +17,9 @@
 #include <initializer_list>
 #include <thread>
 
+#include "platform/data_folders.h"
+#include "platform/files.h"
+
 extern char** environ;
 
 namespace testing_support {
@@ -29,6 +32,12 @@ std::string BinDir() {
 std::vector<std::string> Terminal(const std::string& root, std::vector<std::string> args) {
   args.insert(args.begin(), {BinDir() + "/halvorn-terminal", "--headless", "--data-root", root});
   return args;
+}
+
+void WriteScript(const TestFolder& root, int n, const std::string& text) {
+  platform::DataFolders(root.Path()).EnsureDataFolders();
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      root / ("AppPrograms/AutoControl/autocontrol_" + std::to_string(n) + ".txt"), text));
 }
 
 InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
