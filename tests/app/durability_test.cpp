@@ -1,9 +1,6 @@
-// Records are never lost without a word and never half written: a result
-// file a script cannot write is shown, reported and counted; the files of
-// one automatic save share their number; the real program killed at any
-// moment leaves every file whole, and a full disk keeps the old files. (A
-// write error that shows only at the flush fails the write like any other:
-// tests/platform/files_test.cpp.)
+// Records are never lost without a word and never half written: the real
+// program killed at any moment leaves every file whole, and a full disk
+// keeps the old files, each lost record reported.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -95,11 +92,9 @@ TEST(Records, KilledAtAnyMomentTheRecordsAreWholeAndNumberingGoesOn) {
   EXPECT_EQ(Written(station), expected);
 }
 
-// A full file system (a tmpfs of 64 KiB, where the test may mount one) and a
-// file-size limit of 16 KiB: the old files stay, each record that did not
-// fit is reported once, the run goes on and ends with 4. Numbers whose names are taken
-// by anything (a file, a folder, a link leading nowhere) are passed over by
-// all files of the save together.
+// A full tmpfs of 64 KiB (where one may be mounted) and a file-size limit of
+// 16 KiB: old files stay, each lost record is reported once, the run ends
+// with 4. A number any of whose names is taken is passed over whole.
 TEST(Records, AFullDiskKeepsTheOldFilesAndReportsEachLostRecord) {
   std::string script = "[SHOW]" + std::string(10000, 'f') + "\n";
   for (int i = 0; i < 8; ++i) script += "[STORERESULTS]\n";
