@@ -255,7 +255,6 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
   }
 }
 
-// Two terminals on one data folder at once: every unit of both kept.
 TEST(RecordsGuarantees, TwoTerminalsAtOnceBothRecordEveryUnit) {
   TestFolder station;
   PrepareUnitScript(station);

@@ -318,7 +318,6 @@ struct Heard : autocontrol::ScriptListener {
   void OnCsvReset() override { events.push_back("reset"); }
 };
 
-// Every listener hears every verdict and loop restart, in order, until removed.
 TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
   Heard first, second, removed;
   Station s("[LOOPSTART]\n[USERCHECK]\n[LOOPEND]\n");

@@ -193,7 +193,6 @@ TEST(MainWindow, SaveDisplayOffersTheLastNameAndClearEmptiesTheDisplay) {
             "Bytes: 0");
 }
 
-// Owner-drawn controls are painted by the application's painters.
 TEST(MainWindow, OwnerDrawnControlsPaintThroughTheLook) {
   Station s;
   using Kind = ui::headless::CanvasCall::Kind;

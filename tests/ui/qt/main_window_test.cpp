@@ -264,7 +264,6 @@ TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
   EXPECT_EQ(gui.Text({kMainForm, tmain::kCommandEntry}), "JX+,PX,STOP");
 }
 
-// Qt's own save dialog replaces an existing file without asking.
 TEST_F(MainWindowTest, ASaveDialogReplacesAnExistingFileWithoutAsking) {
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "myfile.txt", ""));
   WhenModal([](QDialog* dialog) {
