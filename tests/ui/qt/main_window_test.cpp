@@ -164,7 +164,7 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   EXPECT_EQ(hid->sent.size(), 4u);
 }
 
-TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
+TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistoryAndItsTooltipShows) {
   QTest::mouseClick(Main()->windowHandle(), Qt::LeftButton, {}, Centre(200));  // "Record History"
   for (int i = 0; i < 3; ++i) gui.DoEvents();
   ASSERT_TRUE(gui.Checked({kMainForm, tmain::kRecordHistory}));
@@ -173,6 +173,9 @@ TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
   gui.DoEvents();
   EXPECT_TRUE(gui.Checked({kMainForm, tmain::kFifo}));
   EXPECT_TRUE(gui.Checked({kMainForm, tmain::kRecordHistory}));
+  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), W(tmain::kFifo)->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(W(tmain::kFifo), &help);
+  EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
 }
 
 TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayAndTheCounter) {
@@ -313,12 +316,6 @@ TEST_F(MainWindowTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(browser));
   QTest::keyClick(browser, Qt::Key_Escape);
   EXPECT_FALSE(browser->isVisible());
-}
-
-TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
-  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), W(tmain::kFifo)->mapToGlobal(QPoint(2, 2)));
-  QApplication::sendEvent(W(tmain::kFifo), &help);
-  EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
 }
 
 // Qt's own dialogs speak the chosen language where Debian's translations
