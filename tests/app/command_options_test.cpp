@@ -1,6 +1,5 @@
-// The command line: how the words are read, and the contract a build server
-// relies on (every argument mistake, every exit status and their order), run
-// through the program's own start-up with fake links.
+// The command line: how the words are read, and every argument mistake and
+// exit status a build server relies on, through the program's own start-up.
 #include "app/command_options.h"
 
 #include <gtest/gtest.h>
@@ -167,27 +166,6 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
   std::string xml;
   ASSERT_TRUE(platform::ReadFile(report, xml));  // the last one, of the program file
   EXPECT_NE(xml.find("<failure message=\"LSPD: expected 400, got OK\""), std::string::npos) << xml;
-}
-
-// The numbered start-up scripts end to end: 1 and 999 are scripts of their
-// own; 1000 is no switch, so the unnumbered script runs.
-TEST(CommandLine, TheFirstAndLastScriptNumbersAndOnePast) {
-  TestFolder f;
-  platform::DataFolders(f.Path()).EnsureDataFolders();
-  for (const char* n : {"", "_1", "_999", "_1000"}) {
-    ASSERT_TRUE(platform::WriteFileAtomic(
-        f / ("AppPrograms/AutoControl/autocontrol" + std::string(n) + ".txt"),
-        "[SHOW]script" + std::string(n) + "\n[EXIT]\n"));
-  }
-  const std::pair<const char*, const char*> rows[] = {
-      {"/A1", "script_1\r\n"}, {"/A999", "script_999\r\n"}, {"/A1000", "script\r\n"}};
-  for (const auto& [word, shown] : rows) {
-    std::string said;
-    EXPECT_EQ(RunRow({{"--headless", "--data-root", f.Path(), word}, Link::Answers, 0, ""}, said),
-              0)
-        << word;
-    EXPECT_NE(said.find(shown), std::string::npos) << word << "\n" << said;
-  }
 }
 
 }  // namespace

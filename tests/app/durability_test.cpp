@@ -1,9 +1,6 @@
-// Records are never lost without a word and never half written: a result
-// file a script cannot write is shown, reported and counted; the files of
-// one automatic save share their number; the real program killed at any
-// moment leaves every file whole, and a full disk keeps the old files. (A
-// write error that shows only at the flush fails the write like any other:
-// tests/platform/files_test.cpp.)
+// Records are never lost without a word and never half written: the real
+// program killed at any moment leaves every file whole, and a full disk
+// keeps the old files, each lost record reported.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -17,7 +14,6 @@
 #include <thread>
 
 #include "app/program.h"
-#include "platform/data_folders.h"
 #include "platform/files.h"
 #include "support/child_process.h"
 #include "support/test_folder.h"
@@ -28,12 +24,7 @@ using testing_support::TestFolder;
 using Files = std::map<std::string, std::string>;
 const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
 
-// Script n of a data folder, the real program that runs it, the files it leaves.
-void Script(const TestFolder& folder, int n, const std::string& text) {
-  platform::DataFolders(folder.Path()).EnsureDataFolders();
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      folder / ("AppPrograms/AutoControl/autocontrol_" + std::to_string(n) + ".txt"), text));
-}
+// The real program that runs script n of a data folder, the files it leaves.
 std::vector<std::string> Terminal(const TestFolder& folder, int n) {
   return testing_support::Terminal(folder.Path(), {"/A" + std::to_string(n)});
 }
@@ -60,11 +51,13 @@ TEST(Records, KilledAtAnyMomentTheRecordsAreWholeAndNumberingGoesOn) {
   // Records of megabytes: a kill often lands in the middle of a write.
   const std::string shown(2000000, 'r'), copy = shown + "\r\n";
   TestFolder station;
-  Script(station, 1,
-         "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARSET1]7\n[SHOW]" + shown +
-             "\n[LOOPSTART]\n[STORERESULTS]\n[SAVERESULTS1]\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n"
-             "[LOOPEND]\n");
-  Script(station, 2, "[SHOW]" + shown + "\n[STORERESULTS]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n");
+  testing_support::WriteScript(
+      station, 1,
+      "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARSET1]7\n[SHOW]" + shown +
+          "\n[LOOPSTART]\n[STORERESULTS]\n[SAVERESULTS1]\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n"
+          "[LOOPEND]\n");
+  testing_support::WriteScript(
+      station, 2, "[SHOW]" + shown + "\n[STORERESULTS]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n");
   std::mt19937 random(std::random_device{}());
   std::set<int> numbers;
   for (int kill = 0; kill < 50; ++kill) {
@@ -99,11 +92,9 @@ TEST(Records, KilledAtAnyMomentTheRecordsAreWholeAndNumberingGoesOn) {
   EXPECT_EQ(Written(station), expected);
 }
 
-// A full file system (a tmpfs of 64 KiB, where the test may mount one) and a
-// file-size limit of 16 KiB: the old files stay, each record that did not
-// fit is reported once, the run goes on and ends with 4. Numbers whose names are taken
-// by anything (a file, a folder, a link leading nowhere) are passed over by
-// all files of the save together.
+// A full tmpfs of 64 KiB (where one may be mounted) and a file-size limit of
+// 16 KiB: old files stay, each lost record is reported once, the run ends
+// with 4. A number any of whose names is taken is passed over whole.
 TEST(Records, AFullDiskKeepsTheOldFilesAndReportsEachLostRecord) {
   std::string script = "[SHOW]" + std::string(10000, 'f') + "\n";
   for (int i = 0; i < 8; ++i) script += "[STORERESULTS]\n";
@@ -114,7 +105,7 @@ TEST(Records, AFullDiskKeepsTheOldFilesAndReportsEachLostRecord) {
       std::printf("no tmpfs may be mounted here: only the file-size limit is tried\n");
       continue;
     }
-    Script(station, 3, script);
+    testing_support::WriteScript(station, 3, script);
     ASSERT_TRUE(platform::WriteFileAtomic(station / "AppPrograms/AutoControl/testresults1.txt",
                                           "old slot"));
     ASSERT_TRUE(platform::WriteFileAtomic(station / (kAuto + "Unit0001.txt"), "old unit"));

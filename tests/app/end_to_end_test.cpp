@@ -72,11 +72,11 @@ TEST(EndToEnd, EverySigIntBetweenLinesIsOneEscKey) {
 // added) and the ESC path saves; the report holds what was reached.
 TEST(EndToEnd, SignalsWhileADialogWaits) {
   SimulatedBench bench;
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      bench.folder / "AppPrograms/AutoControl/autocontrol_4.txt",
+  testing_support::WriteScript(
+      bench.folder, 4,
       "[SAVERESULTSAUTOESC]Jog\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
       "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]JX+\n[USERCHECK]Is it turning\n"
-      "[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n"));
+      "[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
   const std::string report = bench.folder / "report.xml";
   InteractiveProcess station(bench.Terminal({"/A4", "--report", report}));
   ASSERT_TRUE(station.WaitForError("Serial Number", 1, 20)) << station.Err();

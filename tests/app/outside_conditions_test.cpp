@@ -1,7 +1,6 @@
-// The real program under what its surroundings do to it: a reader of its
-// output that goes away, reports sent into devices and pipes, signals in its
-// first milliseconds, controllers that answer late or end their replies with
-// CR LF, input lines of hundreds of megabytes.
+// The real program under what its surroundings do to it: readers that go
+// away, reports into devices and pipes, early signals, late or CR LF replies,
+// huge input lines.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -66,13 +65,10 @@ std::string RunningProgram(int pid) {
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
-// --report into a FIFO a reader holds, into a character device (made in the
-// test folder: /dev/null's numbers) and into the program's standard output
-// (a link to /proc/self/fd/1 as /dev/stdout is, made in the test folder so
-// that a fault here never replaces the system's own) is written through: the
-// reader gets the report and the device is still a device. A FIFO that
-// nobody reads loses the report (4) and stays a FIFO; a folder is refused
-// before the run.
+// --report into a read FIFO, a character device (/dev/null's numbers) and a
+// link to /proc/self/fd/1 (made in the test folder, never the system's own)
+// is written through and leaves each in place; an unread FIFO loses the
+// report (4), a folder is refused.
 TEST(OutsideConditions, ReportsGoIntoDevicesAndPipesWithoutReplacingThem) {
   SimulatedBench bench;
   const std::string fifo = bench.folder / "report.fifo", lone = bench.folder / "lone.fifo";
@@ -112,20 +108,16 @@ TEST(OutsideConditions, ReportsGoIntoDevicesAndPipesWithoutReplacingThem) {
   if (!devices) GTEST_SKIP() << "no character device could be made: run as root to check it";
 }
 
-// A signal in the program's first milliseconds is acted on as soon as the
-// run can act, with the documented status, and the motor is stopped at the
-// end: SIGINT is the ESC key at the first step (a script's loop runs its unit
-// to the end, stops the motor there and saves; a one-line run sends "ABORT"
-// and ends with 130), SIGTERM the safe stop (143, the report written).
-// The times count from the program's start (its exec). The signal is handed
-// to it held, so that even one sent before the program's first instruction
-// (which holds them itself, see the next test) waits for its handlers.
+// A signal in the program's first milliseconds is acted on with its status
+// and the motor stopped: SIGINT is ESC (a script's loop finishes its unit and
+// saves; a one-line run ends with 130), SIGTERM the safe stop (143). The
+// signal is handed on held, so even one before the first instruction waits.
 TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
   SimulatedBench bench;
-  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_2.txt",
-                                        "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[CMDREPLY1]JX+\n"
-                                        "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
-                                        "[LOOPEND]\n[ESCSTOP]\n"));
+  testing_support::WriteScript(bench.folder, 2,
+                               "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[CMDREPLY1]JX+\n"
+                               "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
+                               "[LOOPEND]\n[ESCSTOP]\n");
   const std::string report = bench.folder / "report.xml";
   const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001.txt";
   const struct {
@@ -162,10 +154,8 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
   }
 }
 
-// halvorn-terminal holds the stop signals from its first instruction and
-// becomes the program proper, which loads its libraries before it can take
-// a signal: a SIGTERM the moment it has become that program (and is still
-// loading) waits for the handlers and stops the run safely, with 143.
+// A SIGTERM the moment halvorn-terminal has become the program proper (still
+// loading its libraries) waits for the handlers: a safe stop, 143.
 TEST(OutsideConditions, ASignalWhileTheProgramLoadsItsLibrariesWaitsForItsHandlers) {
   SimulatedBench bench;
   for (int run = 0; run < 5; ++run) {
@@ -184,19 +174,17 @@ TEST(OutsideConditions, ASignalWhileTheProgramLoadsItsLibrariesWaitsForItsHandle
   EXPECT_EQ(bench.MotionBits(), 0);
 }
 
-// A production script whose output goes into a reader that stops reading
-// (a pipe into `head`): the output stops, the loss is said on standard error,
-// the running line stops the motor, the script's ESC path saves the unit's
-// files, the report is written, and the program ends with 141.
+// Output into `head`, which stops reading: the loss is said, the motor
+// stopped, the ESC path saves the unit, the report is written, status 141.
 TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSaved) {
   SimulatedBench bench;
   std::string line = "JX+";
   for (int i = 0; i < 400; ++i) line += ",PX";
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      bench.folder / "AppPrograms/AutoControl/autocontrol_3.txt",
+  testing_support::WriteScript(
+      bench.folder, 3,
       "[SAVERESULTSAUTOESC]Unit\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
       "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]" +
-          line + "\n[CMDREPLY2]ABORT\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n"));
+          line + "\n[CMDREPLY2]ABORT\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
   std::string answers;
   for (int unit = 1; unit <= 50; ++unit) answers += "SN" + std::to_string(unit) + "\n";
   ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "answers.txt", answers));
@@ -221,9 +209,8 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
 // yet stops the run safely with 143.
 TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
   SimulatedBench bench;
-  ASSERT_TRUE(
-      platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_4.txt",
-                                "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n"));
+  testing_support::WriteScript(bench.folder, 4,
+                               "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n");
   const std::string fifo = bench.folder / "answers.fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   InteractiveProcess station(bench.Terminal({"--answers", fifo, "/A4"}));
@@ -233,7 +220,8 @@ TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
 }
 
 // A controller that ends its replies with CR LF: a program's expected values
-// pass, every one of them.
+// all pass. A settle time that is no number is named with its file and line
+// on standard error, and the run goes on with the default.
 TEST(OutsideConditions, ACrLfControllersRepliesMeetTheirExpectedValues) {
   PlayedController axis;
   axis.peer.Serve([](const std::string& frame) {
@@ -242,14 +230,18 @@ TEST(OutsideConditions, ACrLfControllersRepliesMeetTheirExpectedValues) {
   });
   ASSERT_TRUE(
       platform::WriteFileAtomic(axis.folder / "crlf.prg", "ID,CTL 01\nPX,1234\nHSPD,5000\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(axis.folder / "AppConfig/COMM_Timing.cfg",
+                                        "# the serial link's waits\r\nSETTLE=-2\r\n"));
   const auto run = RunProcess(axis.Terminal({"--program", axis.folder / "crlf.prg"}));
   EXPECT_EQ(run.exitCode, 0) << run.out;
   EXPECT_EQ(run.out.find("!!"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("COMM_Timing.cfg, line 2: \"SETTLE=-2\": the settle time is negative"),
+            std::string::npos)
+      << run.err;
 }
 
-// The one run on the link's real 10-second time-out: a controller that takes
-// 0.3 s for each reply answers ID 10.4 s after it was asked. The late text is
-// dropped while the line settles, and each later command gets its own reply.
+// On the real 10-second time-out: ID answered after 10.4 s (others after
+// 0.3 s); the late text is dropped and each later command gets its own reply.
 TEST(OutsideConditions, AReplyThatComesTooLateIsCreditedToNoLaterCommand) {
   PlayedController axis;
   std::thread late;
@@ -276,31 +268,14 @@ TEST(OutsideConditions, AReplyThatComesTooLateIsCreditedToNoLaterCommand) {
     EXPECT_NE(run.out.find(reply), std::string::npos) << reply << "\n" << run.out;
 }
 
-// A timing file with a settle time that is no number is named, with its
-// line, on standard error; the run goes on with the default.
-TEST(OutsideConditions, ABadSettleTimeIsNamedWithItsFileAndLine) {
-  PlayedController axis;
-  axis.peer.Serve([](const std::string&) { return std::string("OK\r"); });
-  ASSERT_TRUE(platform::WriteFileAtomic(axis.folder / "AppConfig/COMM_Timing.cfg",
-                                        "# the serial link's waits\r\nSETTLE=-2\r\n"));
-  const auto run = RunProcess(axis.Terminal({"--exec", "ID"}));
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_NE(run.err.find("COMM_Timing.cfg, line 2: \"SETTLE=-2\": the settle time is negative"),
-            std::string::npos)
-      << run.err;
-}
-
-// A second client of halvorn-sim --tcp (whose port, like a device server's,
-// serves one client at a time) is told why it got nothing: the device is
-// not available (3), the link says the server closed the connection before
-// it answered and its port is held by another client. Once the first client
-// has gone the same entry works.
+// A second client of halvorn-sim --tcp (one client at a time, as a device
+// server) is told why: not available (3), the port held by another client.
+// Once the first client has gone the same entry works.
 TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsReason) {
   testing_support::Simulator server({"--tcp", "0", "--instant"});
   ASSERT_TRUE(server.process.WaitForOutput("tcp://127.0.0.1:", 1, 30)) << server.process.Out();
-  const std::string out = server.process.Out();
-  const std::string url =
-      out.substr(out.find("tcp://"), out.find('\n', out.find("tcp://")) - out.find("tcp://"));
+  const std::string out = server.process.Out().substr(server.process.Out().find("tcp://"));
+  const std::string url = out.substr(0, out.find('\n'));
   const int port = std::stoi(url.substr(url.rfind(':') + 1));
   platform::DataFolders(server.folder.Path()).EnsureDataFolders();
   ASSERT_TRUE(
@@ -322,8 +297,7 @@ TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsRe
             std::string::npos)
       << refused.err;
   ::close(first);
-  // The server sees its first client leave in its own time; until then the
-  // terminal is turned away as before.
+  // The server sees its first client leave in its own time.
   testing_support::ProcessResult served;
   for (int attempt = 0; attempt < 100; ++attempt) {
     served = RunProcess(terminal);
@@ -334,8 +308,7 @@ TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsRe
   EXPECT_NE(served.out.find("Reply: HALVORN SIM 01"), std::string::npos) << served.out;
 }
 
-// The most memory process `pid` has held at once so far (its peak resident
-// set, VmHWM), in KiB; 0 when it cannot be read.
+// The peak resident set (VmHWM) of process `pid` in KiB; 0 when unreadable.
 long PeakMemoryKiB(int pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);) {
@@ -344,16 +317,14 @@ long PeakMemoryKiB(int pid) {
   return 0;
 }
 
-// One answer line of 300 MB through a pipe: the program keeps its first
-// 16 MiB, says so, reads the next answer as ever, and has never held more
-// than 64 MB at once by the time it asks for that answer (its own peak
-// resident set; under the address sanitizer, whose shadow memory counts
-// too, only printed).
+// One answer line of 300 MB through a pipe: its first 16 MiB kept and the cut
+// said, the next answer read as ever, never more than 64 MB held (only
+// printed under the address sanitizer, whose shadow memory counts).
 TEST(OutsideConditions, AnAnswerOf300MBThroughAPipeIsCutAndMemoryStaysBounded) {
   SimulatedBench bench;
-  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_6.txt",
-                                        "[VARINPUT1]Enter Serial Number\n[VARINPUT2]Enter Bench\n"
-                                        "[SHOWVAR2]\n[EXIT]\n"));
+  testing_support::WriteScript(bench.folder, 6,
+                               "[VARINPUT1]Enter Serial Number\n[VARINPUT2]Enter Bench\n"
+                               "[SHOWVAR2]\n[EXIT]\n");
   InteractiveProcess station(bench.Terminal({"/A6"}));
   std::thread operatorAtThePipe([&station] {
     const std::string block(1 << 20, '7');

@@ -1,8 +1,6 @@
 // What the station database promises the real program, read back with
-// Debian's sqlite3 shell and Python: a kill at any moment keeps every unit
-// whose verdict was shown; a database that cannot be kept never stops the
-// run and is reported once; two terminals on one data folder both record;
-// odd answers are kept as they came.
+// Debian's sqlite3 shell and Python: kills, places it cannot be kept in, two
+// terminals at once, odd answers.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -43,10 +41,12 @@ std::string VerdictsShown(const std::string& text) {
   return shown;
 }
 
-// A unit: a serial number, a check by the operator, the verdict shown.
-const char* const kUnitScript =
-    "[LOOPSTART]\n[VARINPUT1]Serial\n[ESCSTOP]\n[USERCHECK]Good\n[PASSFAILMSG]Unit done\n"
-    "[LOOPEND]\n";
+// /A3 in `station`: units of a serial number, a check, the verdict shown.
+void PrepareUnitScript(const TestFolder& station) {
+  testing_support::WriteScript(station, 3,
+                               "[LOOPSTART]\n[VARINPUT1]Serial\n[ESCSTOP]\n[USERCHECK]Good\n"
+                               "[PASSFAILMSG]Unit done\n[LOOPEND]\n");
+}
 
 // Answers for `units` units, SN-1 passing, SN-2 failing, and so on.
 std::string Answers(int units, const std::string& prefix = "SN-") {
@@ -59,11 +59,11 @@ std::string Answers(int units, const std::string& prefix = "SN-") {
 TEST(RecordsGuarantees, KilledAtAnyMomentEveryShownVerdictIsKeptAndTheRunMarked) {
   SimulatedBench bench;
   const std::string db = bench.folder / "AppResults/records.db";
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      bench.folder / "AppPrograms/AutoControl/autocontrol_1.txt",
+  testing_support::WriteScript(
+      bench.folder, 1,
       "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[DEVICE1]\n[LOOPSTART]\n"
       "[VARINPUT1]Serial\n[ESCSTOP]\n[CMDREPLY1]PX\n[USERCHECK]Good\n[STORERESULTS]\n"
-      "[PASSFAILMSG]Unit done\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[LOOPEND]\n"));
+      "[PASSFAILMSG]Unit done\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[LOOPEND]\n");
   std::mt19937 random(std::random_device{}());
   std::string answers;
   for (int i = 1; i <= 200; ++i)
@@ -124,12 +124,10 @@ TEST(RecordsGuarantees, KilledAtAnyMomentEveryShownVerdictIsKeptAndTheRunMarked)
 
 enum class Place { Folder, Garbage, Future, ReadOnly, ReadOnlyRoot, Full, Locked, Fifo, Missing };
 
-// Each way the database cannot be kept: the run goes on to its end, the
-// reason is told once (standard error and the display), the run ends with 4
-// and nothing that was there is deleted.
+// Each way the database cannot be kept: the run goes to its end, the reason
+// is told once on each stream, status 4, nothing that was there deleted.
 TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
-  // Read-only and full places are made with a small file system where the
-  // test may mount one; without that right, with the file's mode.
+  // Read-only places on a small mounted file system where allowed, else by mode.
   const bool mayMount = [] {
     TestFolder probe;
     if (::mount("tmpfs", probe.Path().c_str(), "tmpfs", 0, "size=64k") != 0) return false;
@@ -158,9 +156,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     if (readOnlyRoot && mayMount) {
       ASSERT_EQ(::mount("tmpfs", station.Path().c_str(), "tmpfs", 0, "size=1m"), 0);
     }
-    platform::DataFolders(station.Path()).EnsureDataFolders();
-    ASSERT_TRUE(platform::WriteFileAtomic(station / "AppPrograms/AutoControl/autocontrol_3.txt",
-                                          kUnitScript));
+    PrepareUnitScript(station);
     ASSERT_TRUE(platform::WriteFileAtomic(station / "answers.txt", Answers(2)));
     std::string db = readOnlyRoot ? station / "AppResults/records.db" : place / "records.db";
     const auto terminal =
@@ -259,13 +255,9 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
   }
 }
 
-// Two terminals on one data folder at once: every unit of both is kept
-// with its own serial number and verdict.
 TEST(RecordsGuarantees, TwoTerminalsAtOnceBothRecordEveryUnit) {
   TestFolder station;
-  platform::DataFolders(station.Path()).EnsureDataFolders();
-  ASSERT_TRUE(platform::WriteFileAtomic(station / "AppPrograms/AutoControl/autocontrol_3.txt",
-                                        kUnitScript));
+  PrepareUnitScript(station);
   const int units = 30;
   std::vector<std::unique_ptr<InteractiveProcess>> runs;
   for (const char* prefix : {"A-", "B-"}) {
@@ -287,13 +279,10 @@ TEST(RecordsGuarantees, TwoTerminalsAtOnceBothRecordEveryUnit) {
   EXPECT_EQ(Sqlite(db, "SELECT count(*), count(DISTINCT station_id) FROM run"), "2|1\n");
 }
 
-// Answers with 8-bit bytes, a NUL byte and megabytes of text are kept as
-// the script took them (as UTF-8, the longest cut with its length told).
+// 8-bit, NUL and megabyte answers kept as the script took them (as UTF-8, cut).
 TEST(RecordsGuarantees, OddAnswersAreKeptAsTheyCame) {
   TestFolder station;
-  platform::DataFolders(station.Path()).EnsureDataFolders();
-  ASSERT_TRUE(platform::WriteFileAtomic(station / "AppPrograms/AutoControl/autocontrol_3.txt",
-                                        kUnitScript));
+  PrepareUnitScript(station);
   const std::string big(2 << 20, 'x');
   const std::string answers = std::string("Gr\xfc\xdf\x65 \xb5m\nPASS\nOK\n") +
                               std::string("N\0L", 3) + "\nPASS\nOK\n" + big + "\nPASS\nOK\n";

@@ -63,17 +63,15 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
        {"1", "2", "ESC"},
        "",
        {{kAuto + "Unit0001.txt", ""}}},
-      // [LOOPONFAIL] shows the verdict, updates the tables and starts the unit
-      // again; the unit interrupted by ESC still runs to [LOOPEND], and its
-      // row, never judged, goes to the fail table as ESC.
+      // [LOOPONFAIL] shows the verdict, updates the tables, starts again; the
+      // unit ESC interrupts runs to [LOOPEND], its row in the fail table as ESC.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
        "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n",
        {"1", "FAIL", "OK", "2", "PASS", "ESC"},  // OK: the verdict's dialog
        "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\n",
        {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n,ESC\r\n"},
         {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n"}}},
-      // A unit judged before the ESC keeps its verdict; ESC at the verdict's
-      // own dialog leaves the failed unit's row as it was judged.
+      // A unit judged before the ESC (or at the verdict's dialog) keeps its verdict.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARINPUT1]Unit\n[USERCHECK]\n"
        "[VARINPUT2]Note\n[UPDATECSV]\n[SAVERESULTSAUTO]\n",
        {"7", "PASS", "ESC"},
@@ -133,8 +131,7 @@ TEST(ScriptRun, ProgramsRunWithTheirExpectedRepliesAndNeverWhileALineRuns) {
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test03.prg", ""));
   ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test99mytest1.prg",
                                         "LSPD=500,OK\r\nPX,100\r\n"));
-  // The first is used up by a tick of the script timer that comes while a
-  // line runs: its program does not run then, nor later.
+  // A script tick while a line runs uses up the first: it never runs.
   int ticksDuringALine = 0;
   s.hid->answer = [&](const std::string& c) {
     if (c == "HOLD" && s.application->Engine().State().EngineRunning) {
@@ -172,8 +169,8 @@ TEST(ScriptRun, CmdReplyAndCmdVerify) {
   s.Run();
   const auto& r = s.application->PlainCapture().ScriptReplies;
   EXPECT_EQ(r[7] + "|" + r[8], "1000|ID!");  // consecutive replies, without commas
-  // The first verification differs (HSPD 250): the log shows and Try Again
-  // sends the line again; the second matches and shows nothing.
+  // The first verification differs (HSPD 250): its log shows and Try Again
+  // sends it again; the second matches silently.
   ASSERT_EQ(s.forms, (Strings{app::kPassFailForm, app::kPassFailForm}));
   EXPECT_NE(s.shown[0].find("Verifying Device: Board A\r\n" + std::string(22, '=') +
                             "\r\nLSPD = 100\r\nHSPD = 250\r\n"),
@@ -239,9 +236,8 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
   }
 }
 
-// A CSV value is quoted only when it holds a CR, an LF, a comma or a double
-// quote (doubled inside), so a table that never needed quotes keeps its
-// bytes; a title with a double quote is quoted the same way.
+// A CSV value or title is quoted only when it holds a CR, an LF, a comma or
+// a double quote (doubled inside).
 TEST(Verdicts, CsvValuesWithLineEndsOrQuotesAreQuotedAndOthersKeptAsTheyWere) {
   Station s(
       "[TRACKCSVRESULTS]\n[DEFINECSV]Len \"mm\"(V1)Id(R1)Pos(R2)Text(R3)Plain(R4)\n"
@@ -263,7 +259,7 @@ TEST(Verdicts, CsvValuesWithLineEndsOrQuotesAreQuotedAndOthersKeptAsTheyWere) {
 TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
   const struct {
     const char* script;
-    std::size_t files;  // in AutoResults
+    std::ptrdiff_t files;  // in AutoResults
     const char* file;
     const char* content;
   } cases[] = {
@@ -288,12 +284,10 @@ TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
     s.application->EndScriptByEscape();
     EXPECT_TRUE(s.hid->sent.empty()) << c.script;
     EXPECT_EQ(s.Display().find("never"), std::string::npos) << c.script;
-    const std::filesystem::directory_iterator folder(s.folder /
-                                                     "AppPrograms/AutoControl/AutoResults");
-    EXPECT_EQ(static_cast<std::size_t>(std::distance(begin(folder), end(folder))), c.files)
-        << c.script;
+    const std::filesystem::directory_iterator folder(s.folder / kAuto);
+    EXPECT_EQ(std::distance(begin(folder), end(folder)), c.files) << c.script;
     if (c.files > 0) {
-      EXPECT_EQ(s.Read("AppPrograms/AutoControl/AutoResults/" + std::string(c.file)), c.content);
+      EXPECT_EQ(s.Read(kAuto + c.file), c.content);
     }
   }
 }
@@ -324,8 +318,6 @@ struct Heard : autocontrol::ScriptListener {
   void OnCsvReset() override { events.push_back("reset"); }
 };
 
-// The script's events fan out: every listener added hears every verdict and
-// every jump back to the loop's start, in order, until it is removed.
 TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
   Heard first, second, removed;
   Station s("[LOOPSTART]\n[USERCHECK]\n[LOOPEND]\n");
@@ -343,10 +335,9 @@ TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
   EXPECT_TRUE(removed.events.empty());
 }
 
-// What the records keep reaches every listener as plain values: the start,
-// each save with its results text and its name with the variables put in,
-// each CSV row with its titles and the values the script computed (a tag it
-// does not know has a title but no value), and each reset of the tables.
+// What the records keep reaches every listener as plain values: saves with
+// their texts and names, CSV rows with titles and values (an unknown tag has
+// a title but no value), resets of the tables.
 TEST(ScriptRun, EveryListenerHearsWhatTheRecordsKeep) {
   Heard heard;
   Station s(

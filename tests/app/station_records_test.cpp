@@ -40,8 +40,7 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
   SimulatedBench bench;
   std::string script;
   ASSERT_TRUE(platform::ReadFile(HALVORN_SOURCE_DIR "/docs/examples/autocontrol_2.txt", script));
-  ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "AppPrograms/AutoControl/autocontrol_2.txt",
-                                        script));
+  testing_support::WriteScript(bench.folder, 2, script);
   ASSERT_TRUE(
       platform::WriteFileAtomic(bench.folder / "answers.txt",
                                 "SN-1001\nPASS\nSN-1002\nFAIL\nOK\nSN-1002\nPASS\nSN-1003\nESC\n"));
@@ -100,11 +99,11 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
 // the unit was judged, and both records keep its verdict.
 TEST(StationRecords, AUnitJudgedBeforeAnEscKeepsItsVerdictInBothRecords) {
   SimulatedBench bench;
-  ASSERT_TRUE(platform::WriteFileAtomic(
-      bench.folder / "AppPrograms/AutoControl/autocontrol_5.txt",
+  testing_support::WriteScript(
+      bench.folder, 5,
       "[SAVERESULTSAUTOESC]Judged\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)X(R1)Y(R2)Result(PF)\n"
       "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[USERCHECK]Good\n[VARINPUT2]Note\n"
-      "[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n"));
+      "[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
   ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "answers.txt", "SN-9\nPASS\nESC\n"));
   const auto run = RunProcess(bench.Terminal({"--answers", bench.folder / "answers.txt", "/A5"}));
   EXPECT_EQ(run.exitCode, 0) << run.err;

@@ -9,12 +9,9 @@
 
 namespace {
 
-// Lines as the headless program reads them from a pipe: each input is a line
-// of `length` x's, then `after`. CR LF and LF ends, a last line without one,
-// empty lines and a line longer than many reads come out whole; a line longer
-// than the limit is cut to its first 16 MiB and said once on standard error,
-// and the lines after it are read as ever, whether the cut line ends in a
-// line feed or at the end of the input.
+// Each input is a line of `length` x's, then `after`. CR LF and LF ends, a
+// last line without one and long lines come out whole; a line past the limit
+// is cut to its first 16 MiB, said once, and the lines after it read as ever.
 TEST(LineReader, ReadsEveryLineOfAPipeAndCutsOnesLongerThan16MiB) {
   constexpr std::size_t limit = app::LineReader::kLineLimit;
   const struct {

@@ -60,10 +60,8 @@ TEST(NetworkAddress, NamesASchemeAHostAndAPort) {
   }
 }
 
-// Bytes from the server, fed in pieces split at every position: the data that
-// comes out, and the answers that go back. (Data that another client encoded,
-// doubled 0xFF and CR NUL included, comes back whole: the telnet_stream fuzz
-// target's.)
+// Bytes from the server, split at every position: the data that comes out,
+// the answers that go back.
 TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {Bytes({255, 253, 1, 255, 253, 24}), "", Bytes({255, 252, 1, 255, 252, 24})},
@@ -87,7 +85,6 @@ TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
   }
 }
 
-// (The refusal, the settings and the confirmed rate are the live tests' below.)
 TEST(TelnetClient, EncodesForTheAgreedModeAndDoublesA0xFFRateByte) {
   TelnetClient client;
   std::string data;
@@ -155,7 +152,6 @@ TEST_F(NetworkLink, UnreachableServersAreNotAvailableWithTheirReason) {
     EXPECT_FALSE(opened) << url;
     EXPECT_EQ(opened.Text().substr(0, why.size()), why);
   }
-  // Far within the 60-second time-out; the bound is loose on purpose.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   ::close(held);
 }

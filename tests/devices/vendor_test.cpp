@@ -39,7 +39,6 @@ std::string StandinPath(const std::string& name, const std::string& folder = "")
 }
 const auto HidPath = [] { return StandinPath("TVNHidApi"); };
 const auto UsbPath = [] { return StandinPath("ZENDRIKCOM"); };
-const auto HidWithoutVersionPath = [] { return StandinPath("TVNHidApi", "noversion/"); };
 
 // A stand-in's test-only controls (devices, forced results, call counts). Its
 // state lives as long as it stays loaded, so each Standin starts from a reset
@@ -176,25 +175,22 @@ TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
 }
 
 TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevices) {
-  const auto nowhere = devices::LoadHidLibrary("/nonexistent/libTVNHidApi.so");
-  EXPECT_FALSE(nowhere);
-  EXPECT_FALSE(nowhere.Text().empty());
-  const auto wrongHid = devices::LoadHidLibrary(UsbPath());
-  EXPECT_FALSE(wrongHid);
-  EXPECT_NE(wrongHid.Text().find("GetTorvaneHIDnumber"), std::string::npos) << wrongHid.Text();
-  const auto wrongUsb = devices::LoadUsbLibrary(HidPath());
-  EXPECT_FALSE(wrongUsb);
-  EXPECT_NE(wrongUsb.Text().find("fnZendrikComGetNumDevices"), std::string::npos)
-      << wrongUsb.Text();
+  // A failure names why (a loaded library has no text): here the missing entry point.
+  EXPECT_NE(devices::LoadHidLibrary("/nonexistent/libTVNHidApi.so").Text(), "");
+  for (auto [why, missing] : {std::pair{devices::LoadHidLibrary(UsbPath()).Text(),
+                                        "GetTorvaneHIDnumber"},
+                              {devices::LoadUsbLibrary(HidPath()).Text(), "fnZendrikComGetNumDevices"}})
+    EXPECT_NE(why.find(missing), std::string::npos) << why;
   auto hidFound = devices::FindHidLibrary();
   auto usbFound = devices::FindUsbLibrary();
   ASSERT_TRUE(hidFound && usbFound);
   EXPECT_EQ((*hidFound)->Path(), HidPath());  // by absolute path, in the program's folder
   EXPECT_EQ((*usbFound)->Path(), UsbPath());
 
-  Standin standin(HidWithoutVersionPath());
+  const std::string withoutVersion = StandinPath("TVNHidApi", "noversion/");
+  Standin standin(withoutVersion);
   standin.Do("devices 1");
-  devices::HidTransport link(OrNull(devices::LoadHidLibrary(HidWithoutVersionPath())));
+  devices::HidTransport link(OrNull(devices::LoadHidLibrary(withoutVersion)));
   LinkHandle handle = 0;
   std::string reply;
   ASSERT_TRUE(OpenInto(link, "Torvane Sim Board 1", handle));

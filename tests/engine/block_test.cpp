@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "engine_fixture.h"

@@ -26,8 +26,6 @@ using platform::ResultKind;
 using testing_support::Read;
 using testing_support::TestFolder;
 
-// A replaced file keeps its permissions; a link in its place is replaced,
-// never written through.
 TEST(Files, ReplacedFilesKeepTheirModeAndLinksAreNeverWrittenThrough) {
   TestFolder dir, outside;
   ASSERT_TRUE(platform::WriteFileAtomic(outside / "victim", "keep"));
@@ -43,11 +41,8 @@ TEST(Files, ReplacedFilesKeepTheirModeAndLinksAreNeverWrittenThrough) {
   EXPECT_EQ(Read(outside / "victim") + Read(dir / "link"), "keepnew");
 }
 
-// What a writer finds at the name decides how it writes: a character device
-// is written through and stays what it was; a FIFO nobody reads fails at
-// once; a folder, a socket or a block device is refused and left alone. (A
-// FIFO someone reads and /dev/stdout, written through, are the report's
-// tests of the whole program.)
+// A character device is written through and stays; a FIFO nobody reads
+// fails at once; a folder, a socket or a block device is refused, left alone.
 TEST(Files, DevicesAndFifosAreWrittenThroughAndOtherNodesRefused) {
   TestFolder dir;
   ASSERT_EQ(::mkfifo((dir / "lone-fifo").c_str(), 0600), 0);
@@ -92,8 +87,7 @@ TEST(Files, DevicesAndFifosAreWrittenThroughAndOtherNodesRefused) {
   if (!devices) GTEST_SKIP() << "device nodes could not be made: run as root to check them";
 }
 
-// A temporary file nobody holds was left by a killed run; one a writer
-// still holds (it is locked until named) is not touched.
+// A temporary file a writer still holds (locked until named) is not touched.
 TEST(Files, StaleTemporaryFilesGoAndHeldOnesStay) {
   TestFolder dir;
   for (const char* name : {".halvorn-abc123.tmp", ".halvorn-held00.tmp", ".halvorn-abc.tmp"})
@@ -107,9 +101,8 @@ TEST(Files, StaleTemporaryFilesGoAndHeldOnesStay) {
   EXPECT_TRUE(platform::NameTaken(dir / ".halvorn-abc.tmp"));     // not a temporary's name
 }
 
-// Both writers flush the file before it takes its name and the folder after;
-// a write error that shows only at the flush (EIO, or ENOSPC and EDQUOT on a
-// network share) fails the write, keeps the old file and leaves nothing.
+// The file is flushed before it is named, the folder after; an error only the
+// flush shows (EIO, ENOSPC, EDQUOT) fails the write, keeps the old file.
 TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
   using testing_support::SystemCallWatch;
   struct Writer {
@@ -160,11 +153,9 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
   }
 }
 
-// The checks made before a run reads a file or takes a folder: what passes,
-// what is refused and in which words (the caller puts the path in front).
-// Reading itself refuses what the file check refuses, and alike: a pipe
-// without a writer (which would block an ordinary open for ever) and a huge
-// (here sparse) file, by its size before a byte is read.
+// What passes and in which words the rest is refused (the caller puts the
+// path in front); reading refuses alike, a writerless pipe (an open would
+// block) and a huge sparse file (by its size) too.
 TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePathAndReadingAgrees) {
   TestFolder dir;
   ASSERT_TRUE(platform::WriteFileAtomic(dir / "small", "12345"));

@@ -1,8 +1,5 @@
 // The station database and its writer, read back by Python's sqlite3 (a
-// reader that is not our code): what a run leaves, runs left open by killed
-// programs, lost records. (What stands in the database's place and a lock
-// held past the busy time-out are the whole program's tests, in
-// tests/app/records_guarantees_test.cpp.)
+// reader that is not our code).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -82,10 +79,8 @@ TEST(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
             "('ok',)\n(" + std::to_string(records::kSchemaVersion) + ",)\n('wal',)\n");
 }
 
-// A unit goes into the database whole or not at all: a record that cannot
-// be written takes the unit's other records with it (its end too, which
-// finds no unit), counted as lost, and the reason is given once; the next
-// unit is written as ever.
+// A record that cannot be written takes its unit's others (its end too)
+// with it, counted as lost, the reason given once; the next unit is kept.
 TEST(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
   TestFolder folder;
   const std::string db = folder / "records.db";
@@ -106,9 +101,8 @@ TEST(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
   EXPECT_EQ(Query(db, "SELECT number, verdict FROM unit"), "(2, 'pass')\n");
 }
 
-// A database a version-1 program left (without the indexes the queries of
-// halvorn-results use, with two the writer no longer keeps) is upgraded at
-// the next start, its records kept.
+// A version-1 database (without halvorn-results' indexes, with two no longer
+// kept) is upgraded at the next start.
 TEST(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
   TestFolder folder;
   const std::string db = folder / "records.db";

@@ -1,7 +1,5 @@
-// The halvorn-sim program, reached through the serial link as the terminal
-// reaches it: on its pseudo-terminal, on its TCP port, and behind a real
-// serial device server, Debian's ser2net, in raw mode and with RFC 2217, on
-// loopback ports.
+// halvorn-sim through the serial link: on its pseudo-terminal, its TCP port,
+// and behind Debian's ser2net (raw and RFC 2217) on loopback ports.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -71,9 +69,8 @@ TEST(HalvornSim, PrintsItsPortFirstAndRemovesItsLinkWhenStopped) {
   }
 }
 
-// The same controllers answer on the port (reached through its link) and on
-// the TCP port, only at their addresses. (A second network client turned
-// away while one is served is the end-to-end test's, with the reason shown.)
+// The same controllers answer on the port (through its link) and on the TCP
+// port, only at their addresses.
 TEST(HalvornSim, AnswersOnlyItsAddressesOnThePortAndOverTcp) {
   const int tcp = FreeLoopbackPort();
   Simulator sim({"--address", "01", "--address", "02", "--instant", "--tcp", std::to_string(tcp)});
@@ -95,18 +92,15 @@ TEST(HalvornSim, PacedLineTakesAtLeastTheWireTimeAndMovesTakeTime) {
   ASSERT_NE(sim.port, "");
   devices::SerialTransport serial(sim.folder.Path());
   auto start = std::chrono::steady_clock::now();
-  // 100000 pulses at 1000 per second take 100 s: still under way however
-  // slowly this machine answers.
+  // 100000 pulses at 1000 per second: still under way however slow the machine.
   EXPECT_EQ(Exchange(serial, "Axis 01 {" + sim.port + ":9600}",
                      {"ID", "LSPD=1000", "HSPD=1000", "X100000", "MST"}),
             (Replies{"HALVORN SIM 01", "OK", "OK", "OK", "4"}));
-  // 76 characters of 10 bits each way at 9600 baud: 79.17 ms. Only the lower
-  // bound is checked; a busy machine can only add to it.
+  // 76 characters of 10 bits each way at 9600 baud: at least 79.17 ms.
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::microseconds(79'166));
 }
 
-// True once something listens on 127.0.0.1:`port`, read from the kernel's
-// table so that no connection disturbs the server.
+// Something listens on 127.0.0.1:`port` (read from the kernel's table, not by connecting).
 bool Listening(int port) {
   char local[32];
   std::snprintf(local, sizeof local, "0100007F:%04X", port);
@@ -126,8 +120,7 @@ class DeviceServer : public ::testing::Test {
     if (!platform::FileExists(kSer2net)) GTEST_SKIP() << "ser2net is not installed";
     ASSERT_NE(sim.port, "");
     ASSERT_TRUE(raw > 0 && telnet > 0 && raw != telnet);
-    // The server's own default for the port is 9600 baud: only RFC 2217 can
-    // give the line another rate.
+    // The telnet port defaults to 9600 baud: only RFC 2217 can change the rate.
     ASSERT_TRUE(platform::WriteFileAtomic(
         sim.folder / "ser2net.yaml",
         "connection: &raw\n  accepter: tcp,127.0.0.1," + std::to_string(raw) +
@@ -156,9 +149,8 @@ class DeviceServer : public ::testing::Test {
   std::unique_ptr<testing_support::InteractiveProcess> server;
 };
 
-// The real program with every kind of link: the access libraries' stand-ins
-// beside it offer a board and a controller, the port list three serial
-// entries. The line gives the same replies over the server as locally.
+// The real program with every kind of link (the stand-ins' board and
+// controller, three serial entries): the same replies over the server as locally.
 TEST_F(DeviceServer, LineGivesTheSameRepliesAsOverTheLocalPort) {
   ::setenv("HALVORN_SIM_HID_BOARDS", "1", 1);
   ::setenv("HALVORN_SIM_USB_CONTROLLERS", "1", 1);

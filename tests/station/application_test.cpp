@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
+#include "support/child_process.h"
 #include "support/station.h"
 #include "ui/look/palette.h"
 
@@ -194,7 +193,6 @@ TEST(MainWindow, SaveDisplayOffersTheLastNameAndClearEmptiesTheDisplay) {
             "Bytes: 0");
 }
 
-// Owner-drawn controls are painted by the application's painters.
 TEST(MainWindow, OwnerDrawnControlsPaintThroughTheLook) {
   Station s;
   using Kind = ui::headless::CanvasCall::Kind;
@@ -222,10 +220,7 @@ TEST(MainWindow, OwnerDrawnControlsPaintThroughTheLook) {
 
 TEST(MainWindow, TheChosenLanguageTranslatesTheMessageCaption) {
   // A German language file in the data folder and lang.ini choosing it.
-  std::string german;
-  const char* bin = std::getenv("HALVORN_BIN_DIR");
-  ASSERT_TRUE(platform::ReadFile(
-      std::string(bin ? bin : ".") + "/demo-data/AppLanguages/terminal_de.lng", german));
+  const std::string german = Read(BinDir() + "/demo-data/AppLanguages/terminal_de.lng");
   Station s({}, 0, {}, [&german](const testing_support::TestFolder& data) {
     ASSERT_TRUE(platform::WriteFileAtomic(data / "AppLanguages/terminal_de.lng", german));
     ASSERT_TRUE(platform::WriteFileAtomic(data / "lang.ini", "deutsch"));

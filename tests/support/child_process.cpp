@@ -17,6 +17,9 @@
 #include <initializer_list>
 #include <thread>
 
+#include "platform/data_folders.h"
+#include "platform/files.h"
+
 extern char** environ;
 
 namespace testing_support {
@@ -31,6 +34,12 @@ std::vector<std::string> Terminal(const std::string& root, std::vector<std::stri
   return args;
 }
 
+void WriteScript(const TestFolder& root, int n, const std::string& text) {
+  platform::DataFolders(root.Path()).EnsureDataFolders();
+  ASSERT_TRUE(platform::WriteFileAtomic(
+      root / ("AppPrograms/AutoControl/autocontrol_" + std::to_string(n) + ".txt"), text));
+}
+
 InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
                                        const std::vector<std::string>& extraEnvironment,
                                        const std::vector<int>& blockedSignals) {
@@ -41,9 +50,8 @@ InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
+  for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
     posix_spawn_file_actions_addclose(&actions, fd);
-  }
   std::vector<std::string> environment(extraEnvironment);
   for (char** e = environ; *e; ++e) environment.emplace_back(*e);
   std::vector<char*> args, env;
@@ -79,9 +87,8 @@ InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
 
 InteractiveProcess::~InteractiveProcess() {
   if (pid_ > 0) Wait(0);
-  for (int fd : {in_, outFd_, errFd_}) {
+  for (int fd : {in_, outFd_, errFd_})
     if (fd >= 0) ::close(fd);
-  }
 }
 
 void InteractiveProcess::Write(const std::string& text) {
@@ -198,11 +205,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   InteractiveProcess process(argv, extraEnvironment);
   process.Write(input);
   process.CloseInput();
-  ProcessResult result;
-  result.exitCode = process.Wait(60);
-  result.out = process.Out();
-  result.err = process.Err();
-  return result;
+  const int exitCode = process.Wait(60);
+  return {exitCode, process.Out(), process.Err()};
 }
 
 std::string Sqlite(const std::string& db, const std::string& sql) {

@@ -16,6 +16,10 @@ std::string BinDir();
 // halvorn-terminal --headless on the data folder `root`, with `args`.
 std::vector<std::string> Terminal(const std::string& root, std::vector<std::string> args = {});
 
+// Script `n` (autocontrol_n.txt, the /An switch) in the data folder `root`,
+// its folders made first.
+void WriteScript(const TestFolder& root, int n, const std::string& text);
+
 // A program driven like an operator at a console: lines written to its
 // standard input, its output read as it comes, signals sent to it. Killed
 // when the test ends, unless it ended first.

@@ -1,11 +1,7 @@
 // A window for the command engine on virtual time that remembers what the
-// engine showed. Now() reads `now`, which moves only by Delay() (recorded,
-// never slept) or by the test. DoEvents() counts and runs `onDoEvents`,
-// where a test "presses ESC". The display's text is in `display`, appended
-// texts also in `appends`, each bar's markups in `bars` (long runs turn
-// both off); `barsShown` counts ShowBar calls. With `logCalls`, every call
-// that shows something is written to `callLog` ("replace", "append",
-// "count 154", "bar"). Header-only for the fuzz targets and benchmarks.
+// engine showed: `now` moves only by Delay() (recorded, never slept) or the
+// test; DoEvents() runs `onDoEvents`, where a test "presses ESC". Header-only
+// for the fuzz targets and benchmarks.
 #pragma once
 
 #include <cstddef>
@@ -30,8 +26,8 @@ class FakeHost : public engine::Host {
   std::map<engine::Bar, std::vector<std::string>> bars;
   std::map<engine::Bar, int> barsShown;
   std::vector<std::string> appends;
-  bool keepAppends = true, keepHistory = true;
-  bool logCalls = false;
+  bool keepAppends = true, keepHistory = true;  // off for long runs
+  bool logCalls = false;  // each call that shows something into callLog ("count 154", ...)
   std::vector<std::string> callLog;
 
   double Now() override { return now; }

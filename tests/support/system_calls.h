@@ -1,8 +1,6 @@
-// A watch on the system calls that make a written file last: fsync, rename
-// and link. Every test program is linked with these calls wrapped, so a test
+// A watch on fsync, rename and link (wrapped in every test program): a test
 // sees in which order a writer makes them and can let fsync fail, as a disk
-// or a network share does that reports a write error only when the data is
-// flushed.
+// that reports a write error only at the flush does.
 #pragma once
 
 #include <string>

@@ -186,7 +186,7 @@ TEST_P(GuiConformance, RunEndsWithTheQuitStatusAndTheApplicationEnd) {
   EXPECT_EQ(Trace({event::kApplicationEnd}), "{APP}:0/-100=0");
 }
 
-TEST_P(GuiConformance, AllByteValuesCrossAsLatin1BothWaysAndAppendsKeepTheirOrder) {
+TEST_P(GuiConformance, AllByteValuesCrossAsLatin1BothWaysAndListsKeepEveryItemWhole) {
   gui().LoadForm(TestForm());
   std::string bytes;
   for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b == '\n' || b == '\r' ? 'x' : b);
@@ -198,10 +198,6 @@ TEST_P(GuiConformance, AllByteValuesCrossAsLatin1BothWaysAndAppendsKeepTheirOrde
   std::string all;
   for (int i = 0; i < 50; ++i, all += lines) gui().AppendText({"F", 60}, lines);
   EXPECT_EQ(gui().Text({"F", 60}), all);
-}
-
-TEST_P(GuiConformance, ListsKeepEveryItemWholeAndSelectOnlyInside) {
-  gui().LoadForm(TestForm());
   gui().ClearItems({"F", 10});
   gui().AddItems({"F", 10}, {"a", "b|c"});
   gui().InsertItem({"F", 10}, 0, "x|y");

@@ -1,12 +1,8 @@
 // The contract's conformance suite: what every backend of ui/contract/gui.h must
 // get right and the application cannot check by itself. A backend's test
 // program compiles conformance.cpp and instantiates the suite with hands of
-// its own (see headless_conformance.cpp):
-//
-//   INSTANTIATE_TEST_SUITE_P(Qt, GuiConformance, ::testing::Values(gui_conformance::BackendFactory{
-//       "Qt", [] { return std::make_unique<QtHands>(); }}), gui_conformance::FactoryName);
-//
-// Waits are bounded by the backend's own clock, real or virtual.
+// its own (see headless_conformance.cpp). Waits are bounded by the backend's
+// own clock, real or virtual.
 #pragma once
 
 #include <gtest/gtest.h>

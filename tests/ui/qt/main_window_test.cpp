@@ -84,6 +84,26 @@ void WhenModal(std::function<void(QDialog*)> answer, int tries = 500) {
   });
 }
 
+// Whether `act` opens one of Qt's file dialogs (which is then cancelled).
+bool OpensFileDialog(const std::function<void()>& act) {
+  bool asked = false;
+  WhenModal([&asked](QDialog* dialog) {
+    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
+    dialog->reject();
+  });
+  act();
+  return QTest::qWaitFor([&] { return asked; });
+}
+
+// The help window on screen, if any.
+QTextBrowser* HelpBrowser() {
+  QTextBrowser* browser = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
+  }
+  return browser;
+}
+
 void ExpectPlacesOf(QtGui& gui, const ui::FormSpec& spec) {
   for (const ui::ControlSpec& c : spec.controls) {
     QWidget* w = gui.ControlWidget({spec.name, c.id});
@@ -204,7 +224,7 @@ TEST_F(MainWindowTest, TheDisplayZoomsByKeysAndWheelAndTheNextRunKeepsIt) {
 }
 
 // The keyboard alone: Enter and ESC close a message box and the function-key
-// list, Ctrl+S opens the save dialog, ESC closes the help window.
+// list, Ctrl+S opens the save dialog.
 TEST_F(MainWindowTest, EnterEscAndCtrlSDoWhatTheirNamesSay) {
   for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
     OnDialog(kMessageForm, [key](FormWindow* d) { QTest::keyClick(d->windowHandle(), key); });
@@ -215,25 +235,7 @@ TEST_F(MainWindowTest, EnterEscAndCtrlSDoWhatTheirNamesSay) {
   QTest::mouseClick(W(tmain::kShowFunctionKeys), Qt::LeftButton);
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
 
-  bool asked = false;
-  WhenModal([&asked](QDialog* dialog) {
-    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
-    dialog->reject();
-  });
-  Key(Qt::Key_S, Qt::ControlModifier);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return asked; }));
-
-  ASSERT_TRUE(platform::WriteFileAtomic(folder / "index.md", "# Terminal\n"));
-  ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
-  QWidget* help = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (qobject_cast<QTextBrowser*>(w)) help = w;
-  }
-  ASSERT_NE(help, nullptr);
-  help->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(help));
-  QTest::keyClick(help, Qt::Key_Escape);
-  EXPECT_FALSE(help->isVisible());
+  EXPECT_TRUE(OpensFileDialog([this] { Key(Qt::Key_S, Qt::ControlModifier); }));
 }
 
 TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
@@ -245,17 +247,11 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   Key(Qt::Key_Escape);  // idle: ABORT to the selected device
   EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX", "ID", "ABORT"}));
   // Ctrl+P asks for a program file in Qt's own open dialog.
-  bool asked = false;
-  WhenModal([&](QDialog* dialog) {
-    asked = qobject_cast<QFileDialog*>(dialog) != nullptr;
-    dialog->reject();
-  });
-  Key(Qt::Key_P, Qt::ControlModifier);
-  EXPECT_TRUE(asked);
+  EXPECT_TRUE(OpensFileDialog([this] { Key(Qt::Key_P, Qt::ControlModifier); }));
   EXPECT_EQ(hid->sent.size(), 4u);
 }
 
-TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
+TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistoryAndItsTooltipShows) {
   QTest::mouseClick(Main()->windowHandle(), Qt::LeftButton, {}, Centre(200));  // "Record History"
   for (int i = 0; i < 3; ++i) gui.DoEvents();
   ASSERT_TRUE(gui.Checked({kMainForm, tmain::kRecordHistory}));
@@ -264,6 +260,9 @@ TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistory) {
   gui.DoEvents();
   EXPECT_TRUE(gui.Checked({kMainForm, tmain::kFifo}));
   EXPECT_TRUE(gui.Checked({kMainForm, tmain::kRecordHistory}));
+  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), W(tmain::kFifo)->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(W(tmain::kFifo), &help);
+  EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
 }
 
 TEST_F(MainWindowTest, EveryByteSurvivesTheDisplayAndTheCounter) {
@@ -355,7 +354,6 @@ TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
   EXPECT_EQ(gui.Text({kMainForm, tmain::kCommandEntry}), "JX+,PX,STOP");
 }
 
-// Qt's own save dialog replaces an existing file without asking.
 TEST_F(MainWindowTest, ASaveDialogReplacesAnExistingFileWithoutAsking) {
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "myfile.txt", ""));
   WhenModal([](QDialog* dialog) {
@@ -395,33 +393,27 @@ TEST_F(MainWindowTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "next.md", "# Scripts\n\nEvery keyword.\n"));
   EXPECT_FALSE(gui.ShowHelpWindow("Help", folder / "none.md"));
   ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
-  QTextBrowser* browser = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
-  }
+  QTextBrowser* browser = HelpBrowser();
   ASSERT_NE(browser, nullptr);
   EXPECT_TRUE(browser->toPlainText().startsWith("Terminal"));  // a heading, not "# Terminal"
   browser->setSource(QUrl("next.md"));
   EXPECT_TRUE(browser->toPlainText().startsWith("Scripts"));
-}
-
-TEST_F(MainWindowTest, TheFifoBoxShowsTheTooltipTheApplicationAnswers) {
-  QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), W(tmain::kFifo)->mapToGlobal(QPoint(2, 2)));
-  QApplication::sendEvent(W(tmain::kFifo), &help);
-  EXPECT_EQ(QToolTip::text(), "Add to History in First In First Out order");
+  // ESC closes it.
+  browser->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(browser));
+  QTest::keyClick(browser, Qt::Key_Escape);
+  EXPECT_FALSE(browser->isVisible());
 }
 
 // Qt's own dialogs speak the chosen language where Debian's translations
 // of Qt have it, and English again without one.
 TEST_F(MainWindowTest, QtsOwnDialogsFollowTheChosenLanguage) {
-  const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
-  gui.SetDialogLanguage("de");
-  EXPECT_EQ(cancel(), "Abbrechen");
-  gui.SetDialogLanguage("zz");  // no such translation: English
-  EXPECT_EQ(cancel(), "Cancel");
-  gui.SetDialogLanguage("de");
-  gui.SetDialogLanguage("");
-  EXPECT_EQ(cancel(), "Cancel");
+  // "zz" has no translation: English.
+  for (auto [language, cancel] :
+       {std::pair{"de", "Abbrechen"}, {"zz", "Cancel"}, {"de", "Abbrechen"}, {"", "Cancel"}}) {
+    gui.SetDialogLanguage(language);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel) << language;
+  }
 }
 
 // The control that has the keyboard is framed, 2 pixels in the palette's
