@@ -77,7 +77,7 @@ ui::FormSpec PassFailFormSpec(int dotsPerInch) {
 
 ui::FormSpec MessageFormSpec(int dotsPerInch) {
   using K = ControlKind;
-  return DialogForm(
+  ui::FormSpec form = DialogForm(
       kMessageForm, "CFMR", 41,
       {
           {tmessage::kOk, K::Button, "OK//20", 40.5, 13.75, 15.5, 3.5, 25, 25, FontSlot(6),
@@ -89,6 +89,15 @@ ui::FormSpec MessageFormSpec(int dotsPerInch) {
            "^CO", true},
       },
       dotsPerInch);
+  // A reason longer than the box (a device's path, an error text) is
+  // broken into lines and the box grows to show it whole; the border
+  // follows the box's edges.
+  for (ui::ControlSpec& c : form.controls) {
+    c.style.wrap = c.id == tmessage::kText;
+    if (c.id == tmessage::kBorder)
+      c.resize = {ui::ResizeRule::Axis::Stretch, ui::ResizeRule::Axis::Stretch};
+  }
+  return form;
 }
 
 void Dialogs::Show(const ui::FormSpec& form) {

@@ -241,6 +241,9 @@ struct ControlStyle {
   bool horizontalScroll = false;
   bool border = false;
   bool readOnly = false;  // selection and copy stay possible
+  // A read-only multi-line box that breaks its lines at blanks to fit its
+  // width, and makes its form taller (up to the screen) to show them all.
+  bool wrap = false;
   // Buttons and every control that takes the keyboard.
   bool tabStop = false;
   bool defaultButton = false;  // draws as the default; Enter does NOT press it

@@ -1,6 +1,7 @@
 #include "ui/qt/controls.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStylePainter>
@@ -15,6 +16,7 @@
 #include "ui/qt/line_box.h"
 #include "ui/qt/log_view.h"
 #include "ui/qt/painter_canvas.h"
+#include "ui/qt/wrap_box.h"
 
 namespace ui::qt {
 namespace {
@@ -297,6 +299,24 @@ ComboBoxControl::ComboBoxControl(ControlHost& host, const std::string& form,
   connect(this, qOverload<int>(&QComboBox::activated), this, [this](int index) {
     host_.Deliver({form_, spec_.id, ui::event::kSelectionChange, index});
   });
+  connect(this, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { MarkCutItems(); });
+}
+
+void ComboBoxControl::changeEvent(QEvent* event) {
+  QComboBox::changeEvent(event);
+  if (event->type() == QEvent::FontChange) MarkCutItems();
+}
+
+void ComboBoxControl::MarkCutItems() {
+  // The closed box loses its arrow's width; the open list is as wide.
+  const int room = width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 8;
+  const QFontMetrics metrics(font());
+  const auto cut = [&](const QString& text) { return metrics.horizontalAdvance(text) > room; };
+  for (int i = 0; i < count(); ++i) {
+    const QString text = itemText(i);
+    setItemData(i, cut(text) ? QVariant(text) : QVariant(), Qt::ToolTipRole);
+  }
+  setToolTip(currentIndex() >= 0 && cut(currentText()) ? currentText() : QString());
 }
 
 std::string ComboBoxControl::Text() const {
@@ -325,6 +345,7 @@ void ComboBoxControl::Place(const QRect& rect) {
       spec_.style.ownerDrawnItems && itemHeight_ > 0 ? ItemHeight() + 6 : sizeHint().height();
   setGeometry(rect.x(), rect.y(), rect.width(), std::min(closed, std::max(rect.height(), 1)));
   FitPopup();
+  MarkCutItems();
 }
 
 void ComboBoxControl::SetItemHeight(int pixels) {
@@ -338,6 +359,7 @@ int ComboBoxControl::ItemHeight() const {
 
 void ComboBoxControl::ScaleChanged() {
   if (!placed_.isNull()) Place(placed_);
+  MarkCutItems();
 }
 
 // The table's height is the open list's: show as many items as fit below the
@@ -359,12 +381,14 @@ void ComboBoxControl::AddItems(const std::vector<std::string>& items) {
   // Qt selects the first item of an empty list by itself; the contract
   // keeps the selection as it was.
   if (selected < 0) setCurrentIndex(-1);
+  MarkCutItems();
 }
 
 void ComboBoxControl::InsertAt(int position, const std::string& item) {
   int selected = currentIndex();
   insertItem(std::clamp(position, 0, count()), FromBytes(item));
   if (selected < 0) setCurrentIndex(-1);
+  MarkCutItems();
 }
 
 std::vector<std::string> ComboBoxControl::ItemTexts() const {
@@ -447,6 +471,7 @@ Control* CreateControl(ControlHost& host, const std::string& form, const ui::Con
       if (spec.ownerDrawn) return new PaintedButton(host, form, spec, parent);
       return new PlainButton(host, form, spec, parent);
     case ui::ControlKind::TextBox:
+      if (spec.style.multiLine && spec.style.wrap) return new WrapBox(host, form, spec, parent);
       if (spec.style.multiLine) return new LogView(host, form, spec, parent);
       return new LineBox(host, form, spec, parent);
     case ui::ControlKind::CheckBox:

@@ -176,8 +176,12 @@ class ComboBoxControl : public QComboBox, public Control {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void changeEvent(QEvent* event) override;
   void ScaleChanged() override;
   void FitPopup();
+  // An item whose text is wider than the list shows it whole as its
+  // tooltip, and so does the closed box for the chosen item.
+  void MarkCutItems();
   int itemHeight_ = 0;
 };
 

@@ -154,6 +154,20 @@ void FormWindow::KeepOnScreen() {
   if (to != outer.topLeft()) move(to);
 }
 
+void FormWindow::GrowBy(int pixels) {
+  QScreen* now = screen();
+  if (!now || pixels <= 0) return;
+  const int room = now->availableGeometry().height() - host_.FrameSize().height();
+  const int grown = std::min(height() + pixels, std::max(height(), room));
+  if (grown == height()) return;
+  if (spec_.style.resizable) {
+    resize(width(), grown);
+  } else {
+    setFixedHeight(grown);
+  }
+  if (isVisible()) KeepOnScreen();
+}
+
 void FormWindow::SetLimits(double minWidth, double minHeight, double maxWidth, double maxHeight) {
   limits_ = Limits{minWidth, minHeight, maxWidth, maxHeight};
   ApplyLimits();

@@ -82,6 +82,9 @@ class FormWindow : public QWidget {
   QRect Viewport() const;
   // Moves the window back inside its screen's work area where it can be.
   void KeepOnScreen();
+  // Makes the client area taller by `pixels`, as far as the work area of
+  // its screen allows (a box that needs more room to show its text).
+  void GrowBy(int pixels);
   // The client size's limits in the form's units (drawn at its density).
   void SetLimits(double minWidth, double minHeight, double maxWidth, double maxHeight);
   // The Tab key's order: the order the form is read in, row by row from

@@ -6,13 +6,16 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHelpEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -221,6 +224,47 @@ TEST_F(MainWindowTest, TheDisplayZoomsByKeysAndWheelAndTheNextRunKeepsIt) {
   application->Start();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(Main()));
   EXPECT_EQ(size(), std::lround(base * 1.5));
+}
+
+// A reason longer than the message box's width is broken at blanks (or
+// anywhere in a word longer than the box), and the box grows up to the
+// screen to show every line: nothing is cut, the OK button stays inside.
+TEST_F(MainWindowTest, TheMessageBoxWrapsItsTextAndGrowsToShowAllOfIt) {
+  std::string reason = "Board A\r\nNo such file or directory: /dev/serial/by-id/" +
+                       std::string(150, 'x') + " and some words after it\r\n";
+  for (int i = 0; i < 16; ++i) reason += "line " + std::to_string(i) + "\r\n";
+  OnDialog(kMessageForm, [this](FormWindow* d) {
+    auto* box = dynamic_cast<QTextEdit*>(gui.ControlWidget({kMessageForm, tmessage::kText}));
+    ASSERT_NE(box, nullptr);
+    EXPECT_GT(d->height(), ui::UnitsToPixelsY(18.5, 96));
+    EXPECT_TRUE(d->screen()->availableGeometry().contains(d->frameGeometry()));
+    EXPECT_EQ(box->verticalScrollBar()->maximum(), 0);
+    EXPECT_LE(box->document()->idealWidth(), box->viewport()->width());
+    EXPECT_TRUE(box->toPlainText().endsWith(QLatin1String("line 15\n")));
+    EXPECT_TRUE(d->rect().contains(gui.ControlWidget({kMessageForm, tmessage::kOk})->geometry()));
+    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
+  });
+  application->ShowMessageBox(reason, "Device Not Available!//40", "OK//20");
+  EXPECT_FALSE(gui.FormLoaded(kMessageForm));
+}
+
+// An entry of the device or the language list that the list cuts shows
+// its whole text as a tooltip, in the open list and in the closed box.
+TEST_F(MainWindowTest, CutListEntriesShowTheirWholeTextAsATooltip) {
+  const std::string whole =
+      "Bench 7 {/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK3LQ-if00:115200}";
+  for (int id : {tmain::kDeviceSelector, tmain::kLanguageSelector}) {
+    auto* list = dynamic_cast<QComboBox*>(W(id));
+    ASSERT_NE(list, nullptr);
+    gui.AddItems({kMainForm, id}, {whole, "A1"});
+    const int last = list->count() - 1;
+    EXPECT_EQ(list->itemData(last - 1, Qt::ToolTipRole).toString().toStdString(), whole) << id;
+    EXPECT_FALSE(list->itemData(last, Qt::ToolTipRole).isValid()) << id;
+    gui.SelectItem({kMainForm, id}, last - 1);
+    EXPECT_EQ(list->toolTip().toStdString(), whole) << id;
+    gui.SelectItem({kMainForm, id}, last);
+    EXPECT_TRUE(list->toolTip().isEmpty()) << id;
+  }
 }
 
 // The keyboard alone: Enter and ESC close a message box and the function-key
