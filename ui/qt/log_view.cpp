@@ -210,7 +210,42 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
   QAction* copy = menu.addAction(QStringLiteral("Copy"), [this] { Copy(); });
   copy->setEnabled(anchor_ != cursor_);
   menu.addAction(QStringLiteral("Select All"), [this] { SelectAll(); });
+  if (offersOptions_) {
+    menu.addSeparator();
+    QMenu* stamps = menu.addMenu(QStringLiteral("Time Stamps"));
+    const std::pair<const char*, ui::TimeStampChoice> choices[] = {
+        {"Off", ui::TimeStampChoice::Off},
+        {"Time of Day", ui::TimeStampChoice::Clock},
+        {"Time Since Previous Entry", ui::TimeStampChoice::SincePrevious},
+    };
+    for (const auto& [caption, choice] : choices) {
+      QAction* action = stamps->addAction(QString::fromLatin1(caption), [this, c = choice] {
+        ui::DisplayOptions options = options_;
+        options.timeStamps = c;
+        ChooseOptions(options);
+      });
+      action->setCheckable(true);
+      action->setChecked(options_.timeStamps == choice);
+    }
+    QAction* log = menu.addAction(QStringLiteral("Session Log"), [this] {
+      ui::DisplayOptions options = options_;
+      options.sessionLog = !options.sessionLog;
+      ChooseOptions(options);
+    });
+    log->setCheckable(true);
+    log->setChecked(options_.sessionLog);
+  }
   menu.exec(event->globalPos());
+}
+
+void LogView::SetDisplayOptions(const ui::DisplayOptions& options) {
+  options_ = options;
+  offersOptions_ = true;
+}
+
+void LogView::ChooseOptions(const ui::DisplayOptions& options) {
+  options_ = options;
+  host_.Deliver({form_, spec_.id, ui::event::kDisplayOptions, 0});
 }
 
 void LogView::Copy() const {

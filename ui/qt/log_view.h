@@ -32,6 +32,10 @@ class LogView : public QAbstractScrollArea, public TextBoxControl {
   void AppendText(const std::string& text) override;
   ui::TextSelection Selection() const override;
   void SetSelection(ui::TextSelection selection) override;
+  // Once given, the options are offered in the context menu; a choice there
+  // is taken and reported as event 900.
+  void SetDisplayOptions(const ui::DisplayOptions& options) override;
+  ui::DisplayOptions GetDisplayOptions() const override { return options_; }
   // Shown lines (a last line break starts no line of its own).
   std::size_t LineCount() const;
 
@@ -58,6 +62,7 @@ class LogView : public QAbstractScrollArea, public TextBoxControl {
   std::size_t OffsetAt(const QPoint& point) const;
   void Copy() const;
   void SelectAll();
+  void ChooseOptions(const ui::DisplayOptions& options);
 
   // text_ (of Control) holds the bytes; line i starts at lineStarts_[i].
   std::vector<std::size_t> lineStarts_{0};
@@ -65,6 +70,8 @@ class LogView : public QAbstractScrollArea, public TextBoxControl {
   int widest_ = 0;           // its width in pixels
   std::size_t anchor_ = 0, cursor_ = 0;
   int lineHeight_ = 1;
+  ui::DisplayOptions options_;
+  bool offersOptions_ = false;
 };
 
 }  // namespace ui::qt
