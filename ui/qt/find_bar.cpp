@@ -70,15 +70,23 @@ void FindMatches(std::string_view text, std::string_view pattern, bool matchCase
       other = static_cast<unsigned char>(c);
   }
   const std::size_t last = text.size() < pattern.size() ? 0 : text.size() - pattern.size() + 1;
+  // The next place of each case is kept until the search passes it: looking
+  // for both anew at every step would scan to the end for a rare one each
+  // time (quadratic on a display full of the other case).
+  const char* base = text.data();
+  auto next = [&](unsigned char c, std::size_t start) -> std::size_t {
+    if (start >= last) return last;
+    const void* hit = std::memchr(base + start, c, last - start);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) : last;
+  };
+  std::size_t nextFirst = next(first, from);
+  std::size_t nextOther = other == first ? last : next(other, from);
   std::size_t at = from;
-  while (at < last && starts.size() < kMatchLimit) {
-    const char* base = text.data();
-    const void* a = std::memchr(base + at, first, last - at);
-    const void* b = other == first ? nullptr : std::memchr(base + at, other, last - at);
-    const char* hit = static_cast<const char*>(a);
-    if (b && (!hit || static_cast<const char*>(b) < hit)) hit = static_cast<const char*>(b);
-    if (!hit) break;
-    at = static_cast<std::size_t>(hit - base);
+  while (starts.size() < kMatchLimit) {
+    if (nextFirst < at) nextFirst = next(first, at);
+    if (nextOther < at) nextOther = next(other, at);
+    at = std::min(nextFirst, nextOther);
+    if (at >= last) break;
     std::size_t i = 1;
     while (i < pattern.size() && Fold(text[at + i]) == Fold(pattern[i])) ++i;
     if (i == pattern.size()) {
@@ -100,14 +108,18 @@ FindBar::FindBar(QWidget* parent) : QFrame(parent) {
   layout->setContentsMargins(4, 2, 4, 2);
   edit_ = new QLineEdit(this);
   edit_->setPlaceholderText(QStringLiteral("Find"));
-  edit_->setMinimumWidth(160);
+  edit_->setMinimumWidth(80);
   edit_->installEventFilter(this);
-  matchCase_ = new QCheckBox(QStringLiteral("Match case"), this);
+  // A short switch, so the count keeps its room in a narrow display.
+  matchCase_ = new QCheckBox(QStringLiteral("Aa"), this);
+  matchCase_->setToolTip(QStringLiteral("Match case"));
   count_ = new QLabel(this);
+  count_->setMinimumWidth(
+      count_->fontMetrics().horizontalAdvance(QStringLiteral("99999 of 99999")));
   auto* close = new QToolButton(this);
   close->setText(QStringLiteral("\u00D7"));
   close->setAutoRaise(true);
-  layout->addWidget(edit_);
+  layout->addWidget(edit_, 1);
   layout->addWidget(count_);
   layout->addWidget(matchCase_);
   layout->addWidget(close);
@@ -124,7 +136,6 @@ FindBar::FindBar(QWidget* parent) : QFrame(parent) {
 void FindBar::Open() {
   show();
   raise();
-  adjustSize();
   edit_->setFocus();
   edit_->selectAll();
 }
@@ -152,7 +163,6 @@ void FindBar::SetMatchCase(bool on) {
 
 void FindBar::ShowCount(const QString& text) {
   count_->setText(text);
-  adjustSize();
 }
 
 QString FindBar::CountText() const {

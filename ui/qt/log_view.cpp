@@ -188,6 +188,7 @@ void LogView::resizeEvent(QResizeEvent* event) {
   const bool atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
   UpdateScrollBars(false);
   if (atEnd) ScrollToEnd();
+  if (!finder_->isHidden()) PlaceFinder();
 }
 
 void LogView::changeEvent(QEvent* event) {
@@ -231,9 +232,17 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
   viewport()->update();
 }
 
+void LogView::PlaceFinder() {
+  // Over the top right corner, never wider than the box.
+  const int room = std::max(40, viewport()->width() - 4);
+  const int w = std::min(finder_->sizeHint().width(), room);
+  finder_->setGeometry(std::max(2, viewport()->width() - w - 2), 2, w,
+                       finder_->sizeHint().height());
+}
+
 void LogView::OpenFinder() {
-  finder_->move(std::max(0, width() - finder_->sizeHint().width() - 20), 2);
   finder_->Open();
+  PlaceFinder();
   Search();
 }
 
@@ -289,7 +298,7 @@ void LogView::ShowCount() {
                : total + QStringLiteral(" matches");
   }
   finder_->ShowCount(text);
-  finder_->move(std::max(0, width() - finder_->sizeHint().width() - 20), 2);
+  PlaceFinder();
 }
 
 void LogView::Step(bool backwards) {

@@ -73,6 +73,7 @@ class LogView : public QAbstractScrollArea, public TextBoxControl {
   void ChooseOptions(const ui::DisplayOptions& options);
   // The bar's text or case changed: every match found again.
   void Search();
+  void PlaceFinder();
   // Matches in the text from `from` on (after an append).
   void SearchFrom(std::size_t from);
   void Step(bool backwards);

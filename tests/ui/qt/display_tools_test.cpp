@@ -178,6 +178,37 @@ TEST_F(DisplayToolsTest, TheFindBarSearchesABigDisplayAndKeepsUpWithAppends) {
   EXPECT_EQ(Display().Matches().back(), text.size() + 4);
 }
 
+// The search itself: non-overlapping matches from a place on, Latin-1 case
+// folding (not the multiplication and division signs), a rare case beside a
+// frequent one.
+TEST(FindMatches, FindsEveryMatchAsTheCaseSwitchSays) {
+  std::string many;
+  for (int i = 0; i < 1000; ++i) many += "aaaa";
+  many += "A";
+  const struct {
+    std::string text, pattern;
+    bool matchCase;
+    std::size_t from;
+    std::vector<std::size_t> starts;
+  } cases[] = {
+      {"aaaa", "aa", true, 0, {0, 2}},
+      {"xAbxabxAB", "ab", false, 0, {1, 4, 7}},
+      {"xAbxabxAB", "ab", true, 0, {4}},
+      {"xAbxabxAB", "ab", false, 2, {4, 7}},
+      {"\xC9t\xE9", "\xE9", false, 0, {0, 2}},
+      {"\xD7\xF7", "\xF7", false, 0, {1}},
+      {"ab", "abc", false, 0, {}},
+      {"end", "nd", false, 0, {1}},
+      {many, "a", true, 3999, {3999}},
+      {many, "a", false, 3998, {3998, 3999, 4000}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::size_t> starts;
+    FindMatches(c.text, c.pattern, c.matchCase, c.from, starts);
+    EXPECT_EQ(starts, c.starts) << c.pattern << " " << c.matchCase << " " << c.from;
+  }
+}
+
 // The display's menu turns the time stamps and the session log on, and the
 // station acts on them.
 TEST_F(DisplayToolsTest, TheDisplaysMenuTurnsOnTimeStampsAndTheSessionLog) {
