@@ -12,6 +12,8 @@ namespace {
 // first ten bytes, the milliseconds bytes 20 to 22.
 constexpr std::size_t kDateBytes = 10;
 constexpr std::size_t kMillisAt = 20;
+// Waiting lines are written at once past this size, flush point or not.
+constexpr std::size_t kWriteAt = 256u << 10;
 // How long a log that cannot be written waits before the next try.
 constexpr std::int64_t kRetryMillis = 1000;
 
@@ -58,6 +60,14 @@ void SessionLog::Entry(std::string_view text) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     Wait(line);
     start = next;
+  }
+  // A long run between flush points (a line of thousands of commands on a
+  // fast link) is written as it goes: the waiting lines are for a log that
+  // cannot be written, never a reason to give lines up.
+  if (!failing_ && !flushing_ && waiting_.size() >= kWriteAt) {
+    flushing_ = true;
+    if (!WriteWaiting()) nextTry_ = clock_().unixMillis + kRetryMillis;
+    flushing_ = false;
   }
 }
 

@@ -8,8 +8,8 @@
 // Files are named "session-<date>-<time>.log" after their first line; a new
 // one starts at local midnight and before a file would pass its size limit
 // (64 MiB). Lines are gathered in memory and written at the display's flush
-// points, each batch whole or not at all, so a file always ends with a whole
-// line.
+// points, or as soon as 256 KiB wait, each batch whole or not at all, so a
+// file always ends with a whole line.
 //
 // A log that cannot be written (a full disk, a folder that is not writable
 // or has gone) never holds up the display: the trouble is reported once,

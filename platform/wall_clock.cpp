@@ -8,7 +8,19 @@ namespace platform {
 
 LocalTime LocalTimeNow() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
-  return LocalTimeAt(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  const std::int64_t millis = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+  // The calendar of the current second is worked out once: the session log
+  // asks for every line, and localtime_r costs far more than the clock.
+  thread_local LocalTime last = LocalTimeAt(millis);
+  thread_local std::int64_t lastSecond = millis / 1000;
+  if (millis / 1000 != lastSecond || millis < 0) {
+    last = LocalTimeAt(millis);
+    lastSecond = millis / 1000;
+    return last;
+  }
+  last.unixMillis = millis;
+  last.millisecond = static_cast<int>(millis % 1000);
+  return last;
 }
 
 LocalTime LocalTimeAt(std::int64_t unixMillis) {

@@ -186,6 +186,19 @@ TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   EXPECT_EQ(f.All(), "2026-12-08T14:03:10.000+01:00 three\n");
 }
 
+// A run of many megabytes between two flush points loses nothing.
+TEST(SessionLog, ALongRunBetweenFlushPointsIsWrittenWhole) {
+  Fixture f;
+  const std::string line(1000, 'r');
+  for (int i = 0; i < 6000; ++i) f.log->Entry(line + "\r\n");
+  EXPECT_LT(f.log->WaitingBytes(), kSessionLogWaitingLimit);
+  f.log->Flush();
+  const std::string all = f.All();
+  EXPECT_EQ(testing_support::Occurrences(all, "\n"), 6000u);
+  EXPECT_EQ(all.find("[session log"), std::string::npos);
+  EXPECT_TRUE(f.reports.empty());
+}
+
 // Lines beyond what may wait in memory are given up, the oldest first, and
 // the log says how many when it is written again.
 TEST(SessionLog, LinesBeyondTheWaitingLimitAreCountedInTheLog) {
