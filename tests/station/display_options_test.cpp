@@ -3,10 +3,8 @@
 // and to the session log.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 #include <string>
-#include <vector>
 
 #include "support/station.h"
 
@@ -16,63 +14,9 @@ using namespace testing_support;
 
 const ui::ControlRef kDisplay{kMainForm, tmain::kDisplay};
 
-// The session logs of the station's data folder, oldest name first.
-std::vector<std::string> SessionLogs(const Station& s) {
-  std::vector<std::string> files;
-  const std::string folder = s.folder / "TermDisplay";
-  if (!platform::DirectoryExists(folder)) return files;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) {
-    const std::string name = e.path().filename().string();
-    if (name.starts_with("session-") && name.ends_with(".log")) files.push_back(e.path().string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-// Lines without their CR LF.
-std::vector<std::string> Lines(const std::string& text, const char* end) {
-  std::vector<std::string> lines;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t at = text.find(end, start);
-    if (at == std::string::npos) at = text.size();
-    lines.push_back(text.substr(start, at - start));
-    start = at + std::string(end).size();
-  }
-  return lines;
-}
-
 void Choose(Station& s, ui::TimeStampChoice stamps, bool log) {
   s.gui.ChooseDisplayOptions(kDisplay, {stamps, log});
   while (s.gui.PendingEvents()) s.gui.DoEvents();
-}
-
-// The log holds every line of the display, each after an ISO 8601 time with
-// milliseconds and offset, the times never going back.
-TEST(DisplayOptions, TheSessionLogHoldsTheDisplaysLinesInOrderWithTheirTimes) {
-  Station s({}, 0, {}, [](const TestFolder& f) {
-    EXPECT_TRUE(platform::WriteFileAtomic(f / "AppConfig/Display.cfg", "Session_Log = ON\r\n"));
-  });
-  s.hid->answer = [](const std::string& c) { return c == "ID" ? "Halvorn 7" : "OK"; };
-  s.Enter("ID , LSPD=500");
-  s.Enter("PX");
-  s.application->ReportRecordError("a message line");
-  s.application->SetSessionLog(false);  // writes what waits
-  const std::vector<std::string> logs = SessionLogs(s);
-  ASSERT_EQ(logs.size(), 1u);
-  const std::vector<std::string> shown = Lines(s.Display(), "\r\n");
-  const std::vector<std::string> logged = Lines(Read(logs[0]), "\n");
-  ASSERT_EQ(logged.size(), shown.size());
-  const std::regex iso(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d) (.*))");
-  std::string last;
-  for (std::size_t i = 0; i < logged.size(); ++i) {
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(logged[i], m, iso)) << logged[i];
-    EXPECT_EQ(m[2].str(), shown[i]);
-    EXPECT_GE(m[1].str(), last);  // same offset: the text orders as the time
-    last = m[1].str();
-  }
-  EXPECT_EQ(s.gui.GetDisplayOptions(kDisplay),
-            (ui::DisplayOptions{ui::TimeStampChoice::Off, true}));
 }
 
 // A choice in the menu acts at once and is remembered for the next start;
