@@ -10,8 +10,8 @@ namespace {
 
 constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device", "--exec",
                                          "--program",   "--report",  "--records"};
-constexpr const char* kFlags[] = {"--headless", "--list-devices", "--no-records", "--help",
-                                  "--version"};
+constexpr const char* kFlags[] = {"--headless",    "--list-devices", "--no-records",
+                                  "--session-log", "--help",         "--version"};
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -99,6 +99,7 @@ platform::Result<CommandOptions> ParseCommandOptions(const std::vector<std::stri
       options.headless = options.headless || a == "--headless";
       options.listDevices = options.listDevices || a == "--list-devices";
       options.noRecords = options.noRecords || a == "--no-records";
+      options.sessionLog = options.sessionLog || a == "--session-log";
       options.help = options.help || a == "--help";
       options.version = options.version || a == "--version";
       continue;

@@ -2,7 +2,8 @@
 //
 //   halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]
 //                    [--device N] [--exec LINE] [--program N|FILE] [--list-devices]
-//                    [--report FILE] [--records FILE | --no-records] [--help] [--version]
+//                    [--report FILE] [--records FILE | --no-records] [--session-log]
+//                    [--help] [--version]
 //
 // "/A<n>" selects the numbered start-up script. It is read the way the
 // program has always read its switches: the arguments are joined, upper-cased
@@ -50,7 +51,7 @@ inline constexpr const char* kUsage =
     "usage: halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]\n"
     "                        [--device N] [--exec LINE] [--program N|FILE] [--list-devices]\n"
     "                        [--report FILE] [--records FILE | --no-records]\n"
-    "                        [--help] [--version]\n";
+    "                        [--session-log] [--help] [--version]\n";
 
 // --help: the usage, what each option does and the exit statuses.
 inline constexpr const char* kHelp =
@@ -69,6 +70,8 @@ inline constexpr const char* kHelp =
     "  --records FILE    keep the station's records in the database FILE\n"
     "                    (default: AppResults/records.db in the data folder)\n"
     "  --no-records      keep no station records for this run\n"
+    "  --session-log     append every display line, time-stamped, to\n"
+    "                    TermDisplay/session-<date>-<time>.log in the data folder\n"
     "  --help, --version this text; the version\n"
     "\n"
     "Exit status, the first that applies: 2 usage error, 3 device not available or\n"

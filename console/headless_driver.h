@@ -50,13 +50,14 @@ struct HeadlessOptions {
   std::string programFile;
   std::string reportFile;
   bool listDevices = false;
+  bool sessionLog = false;  // --session-log: the display also goes to a session log
 
   bool RunsProgram() const { return programNumber != 0 || !programFile.empty(); }
   // --exec, --program and --list-devices are runs of their own: a start-up
   // script is not loaded for them.
   bool RunsStartupScript() const { return !execLine && !RunsProgram() && !listDevices; }
   // What start-up loads for this run.
-  StartUp Start() const { return {scriptNumber, RunsStartupScript()}; }
+  StartUp Start() const { return {scriptNumber, RunsStartupScript(), sessionLog}; }
 };
 
 // Reads operator lines either from a stream or, for a terminal or pipe on a

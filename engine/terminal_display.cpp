@@ -45,6 +45,26 @@ void TerminalDisplay::SwitchToRich() {
 }
 
 void TerminalDisplay::Append(std::string_view entry) {
+  const double now = host_.Now();
+  const double previous = lastEntry_;
+  lastEntry_ = now;
+  if (stamps_ == TimeStamps::Off) return AppendText(entry, entry, now);
+  std::string stamped;
+  if (stamps_ == TimeStamps::Clock) {
+    stamped = platform::ClockTimestamp(wallClock_()) + ' ';
+  } else {
+    // Whole milliseconds, so the stamps of a run add up to its length.
+    const long long millis = previous < 0 || now < previous
+                                 ? 0
+                                 : static_cast<long long>((now - previous) * 1000.0 + 0.5);
+    stamped = "+" + std::to_string(millis / 1000) + "." +
+              std::to_string(millis % 1000 + 1000).substr(1) + ' ';
+  }
+  stamped.append(entry);
+  AppendText(stamped, entry, now);
+}
+
+void TerminalDisplay::AppendText(std::string_view entry, std::string_view unstamped, double now) {
   if (kind_ == DisplayKind::Plain) {
     const std::size_t before = text_.size();
     text_ = CutPlainText(std::move(text_));
@@ -63,7 +83,10 @@ void TerminalDisplay::Append(std::string_view entry) {
     listener_->Entry(entry);
     listenerDirty_ = true;
   }
-  const double now = host_.Now();
+  if (log_) {
+    log_->Entry(unstamped);
+    logDirty_ = true;
+  }
   if (now - lastFeed_ >= kWidgetFeedSeconds) FeedWidget();
   if (now - lastListenerFlush_ >= kListenerFlushSeconds) FlushListener();
 }
@@ -120,6 +143,10 @@ void TerminalDisplay::FeedWidget() {
 
 void TerminalDisplay::FlushListener() {
   lastListenerFlush_ = host_.Now();
+  if (log_ && logDirty_) {
+    logDirty_ = false;
+    log_->Flush();
+  }
   if (!listener_ || !listenerDirty_) return;
   listener_->Flush();
   listenerDirty_ = false;

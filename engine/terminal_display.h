@@ -19,11 +19,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "engine/host.h"
 #include "platform/result.h"
+#include "platform/wall_clock.h"
 
 namespace engine {
 
@@ -41,6 +43,11 @@ inline constexpr double kListenerFlushSeconds = 0.1;
 // everything up to the last CR LF whose LF lies at or before the 100th
 // character from the end. Shorter texts come back unchanged.
 std::string CutPlainText(std::string text);
+
+// What starts each entry when the operator asks for time stamps: nothing,
+// the local time of day to the millisecond ("14:03:07.045 "), or the time
+// since the previous entry ("+0.105 ", seconds with milliseconds).
+enum class TimeStamps { Off, Clock, SincePrevious };
 
 // Another reader of every entry.
 class DisplayListener {
@@ -63,6 +70,18 @@ class TerminalDisplay {
   // counter shows its size.
   void SwitchToRich();
   void SetListener(DisplayListener* listener) { listener_ = listener; }
+  // A second reader (the session log), told every entry and flushed at the
+  // same points as the listener; nullptr: none.
+  void SetLog(DisplayListener* log) { log_ = log; }
+
+  // Entries from now on start with a time stamp (Off: as they come). The
+  // stamp is part of the display's text, its saved text, what a script reads
+  // of it and what the listener gets; the log (which stamps every line
+  // itself) gets the entry without it.
+  void SetTimeStamps(TimeStamps stamps) { stamps_ = stamps; }
+  TimeStamps Stamps() const { return stamps_; }
+  // The time of day for Clock stamps (tests bring their own).
+  void SetWallClock(std::function<platform::LocalTime()> clock) { wallClock_ = std::move(clock); }
 
   // Appends one entry (built by the reply formatter), keeping the display
   // within its limit.
@@ -76,6 +95,9 @@ class TerminalDisplay {
   void Flush();
 
  private:
+  // `entry` as shown; the session log takes it `unstamped`, its own stamp
+  // being the time of day already.
+  void AppendText(std::string_view entry, std::string_view unstamped, double now);
   void DropOldestLines(std::size_t incoming);
   void FeedWidget();
   // The widget gets the whole text again, now.
@@ -91,6 +113,11 @@ class TerminalDisplay {
   double lastFeed_ = -1e300;
   DisplayListener* listener_ = nullptr;
   bool listenerDirty_ = false;
+  TimeStamps stamps_ = TimeStamps::Off;
+  std::function<platform::LocalTime()> wallClock_ = platform::LocalTimeNow;
+  double lastEntry_ = -1;  // host time of the previous entry; < 0: none yet
+  DisplayListener* log_ = nullptr;
+  bool logDirty_ = false;
   double lastListenerFlush_ = -1e300;
 };
 

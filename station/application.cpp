@@ -179,6 +179,9 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
 
 Application::~Application() {
   gui_.SetEventSink(nullptr);
+  // The last lines reach the log's file before anything else goes away.
+  engine_->Display().SetLog(nullptr);
+  sessionLog_.reset();
 }
 
 void Application::AddListener(StationListener& listener) {
@@ -239,6 +242,59 @@ const std::string& Application::DisplayText() {
   return engine_->Display().Text();
 }
 
+void Application::SetSessionLog(bool on) {
+  if (on == SessionLogOn()) return;
+  if (!on) {
+    engine_->Display().SetLog(nullptr);
+    sessionLog_.reset();
+    return;
+  }
+  sessionLog_ = std::make_unique<engine::SessionLog>(
+      folders_.DataPath("TermDisplay"), platform::LocalTimeNow,
+      [this](const std::string& text) { ReportRecordError(text); });
+  engine_->Display().SetLog(sessionLog_.get());
+}
+
+void Application::SetTimeStamps(engine::TimeStamps stamps) {
+  engine_->Display().SetTimeStamps(stamps);
+}
+
+ui::DisplayOptions Application::ShownDisplayOptions() const {
+  ui::DisplayOptions options;
+  options.sessionLog = SessionLogOn();
+  switch (engine_->Display().Stamps()) {
+    case engine::TimeStamps::Off:
+      options.timeStamps = ui::TimeStampChoice::Off;
+      break;
+    case engine::TimeStamps::Clock:
+      options.timeStamps = ui::TimeStampChoice::Clock;
+      break;
+    case engine::TimeStamps::SincePrevious:
+      options.timeStamps = ui::TimeStampChoice::SincePrevious;
+      break;
+  }
+  return options;
+}
+
+void Application::OnDisplayOptions() {
+  const ui::DisplayOptions chosen = gui_.GetDisplayOptions({kMainForm, tmain::kDisplay});
+  engine::TimeStamps stamps = engine::TimeStamps::Off;
+  if (chosen.timeStamps == ui::TimeStampChoice::Clock) stamps = engine::TimeStamps::Clock;
+  if (chosen.timeStamps == ui::TimeStampChoice::SincePrevious) {
+    stamps = engine::TimeStamps::SincePrevious;
+  }
+  SetTimeStamps(stamps);
+  // A log that --session-log turned on stays remembered as the file had it
+  // until the operator changes the log itself.
+  if (chosen.sessionLog != SessionLogOn()) displaySettings_.sessionLog = chosen.sessionLog;
+  SetSessionLog(chosen.sessionLog);
+  displaySettings_.timeStamps = stamps;
+  if (const platform::Result<> kept = WriteDisplaySettings(folders_, displaySettings_); !kept) {
+    ReportRecordError("The display's options could not be remembered: " + kept.Text());
+  }
+  gui_.SetDisplayOptions({kMainForm, tmain::kDisplay}, ShownDisplayOptions());
+}
+
 void Application::EndScriptByEscape() {
   if (shell_.AutoControlMode) script_->EndByEscape();
 }
@@ -252,6 +308,13 @@ void Application::Start(const StartUp& startUp) {
   engine_->Display().SetPlain();
   look_.DefineTerminalFonts();
   folders_.EnsureDataFolders();
+  {
+    std::vector<std::string> notes;
+    displaySettings_ = ReadDisplaySettings(folders_, notes);
+    for (const std::string& note : notes) ReportRecordError(note);
+    SetTimeStamps(displaySettings_.timeStamps);
+    SetSessionLog(displaySettings_.sessionLog || startUp.sessionLog);
+  }
   InstallGuides(folders_, guideSources_);
   languages_.LoadLanguageFiles(folders_.GetDataRoot());
   shell_.ScriptNumber = startUp.scriptNumber;
@@ -294,7 +357,7 @@ void Application::OnMainFormLoaded() {
   shell_.BusyFlag = false;
   gui_.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
   gui_.DefineAccelerators(kMainForm, ui::look::ParseAccelerators(kMainAccelerators));
-  zoom_.Load();
+  zoom_.Set(displaySettings_.zoom);
   if (zoom_.Percent() != 100) ZoomDisplay(2);
   int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
   if (chosen > 0) {
@@ -489,7 +552,11 @@ const Application::MainEvent Application::kMainEvents[] = {
        }},
       {tmain::kHelp, tmain::kHelp, kClick, [](A& a, E, R) { a.OpenHelp(); }},
       {tmain::kDisplay, tmain::kDisplay, kLoaded,
-       [](A& a, E, R) { a.engine_->Display().SwitchToRich(); }},
+       [](A& a, E, R) {
+         a.engine_->Display().SwitchToRich();
+         a.gui_.SetDisplayOptions({kMainForm, tmain::kDisplay}, a.ShownDisplayOptions());
+       }},
+      {tmain::kDisplay, tmain::kDisplay, kDisplayOptions, [](A& a, E, R) { a.OnDisplayOptions(); }},
       {tmain::kRecordHistory, tmain::kRecordHistory, kClick,
        [](A& a, E, R) { a.gui_.PostEvent({kMainForm, tmain::kRecordHistory}, kPosted, 0); }},
       {tmain::kRecordHistory, tmain::kRecordHistory, kPosted,
@@ -772,10 +839,11 @@ void Application::ZoomDisplay(int direction) {
   gui_.SetFont({kMainForm, tmain::kDisplay},
                ui::FontRef{-1, zoom_.Zoomed(look_.FontOf(display->font))});
   if (direction == 2) return;
-  if (platform::Result<> saved = zoom_.Save(); !saved && !zoomUnsaved_) {
+  displaySettings_.zoom = zoom_.Percent();
+  if (platform::Result<> kept = WriteDisplaySettings(folders_, displaySettings_);
+      !kept && !zoomUnsaved_) {
     zoomUnsaved_ = true;
-    engine_->DisplayExchange("The display's zoom is not remembered: " + saved.Text(), "", "",
-                             engine::kMessageLine, 0);
+    ReportRecordError("The display's options could not be remembered: " + kept.Text());
   }
 }
 

@@ -15,6 +15,7 @@
 #include "devices/device_registry.h"
 #include "engine/command_engine.h"
 #include "engine/reply_capture.h"
+#include "engine/session_log.h"
 #include "lang/languages.h"
 #include "platform/data_folders.h"
 #include "programs/program_loader.h"
@@ -23,6 +24,7 @@
 #include "screens/placement.h"
 #include "station/command_entry.h"
 #include "station/display_zoom.h"
+#include "station/display_settings.h"
 #include "station/station_listener.h"
 #include "station/station_look.h"
 #include "ui/contract/gui.h"
@@ -53,6 +55,9 @@ struct ShellState {
 struct StartUp {
   int scriptNumber = 0;
   bool loadScript = true;
+  // The session log is on for this run, whatever AppConfig/Display.cfg says
+  // (--session-log).
+  bool sessionLog = false;
 };
 
 class Application : public ui::EventSink {
@@ -147,6 +152,14 @@ class Application : public ui::EventSink {
   void FlushDisplay();
   // The display's whole text, after the widget has been given all of it.
   const std::string& DisplayText();
+  // The session log (engine/session_log.h) and the display's time stamps
+  // from now on. Start() sets them from AppConfig/Display.cfg; the display's
+  // context menu changes them and remembers the choice there.
+  void SetSessionLog(bool on);
+  bool SessionLogOn() const { return sessionLog_ != nullptr; }
+  // The log's file now ("" while none is open).
+  std::string SessionLogFile() const { return sessionLog_ ? sessionLog_->CurrentFile() : ""; }
+  void SetTimeStamps(engine::TimeStamps stamps);
   // The rest of a running script as after ESC (autocontrol::Script::EndByEscape).
   void EndScriptByEscape();
 
@@ -192,6 +205,9 @@ class Application : public ui::EventSink {
   void RunPastedLines(const std::vector<std::string>& lines);
   void OnEscape();
   void CycleDisplayMode();
+  // The operator chose display options in the display's context menu.
+  void OnDisplayOptions();
+  ui::DisplayOptions ShownDisplayOptions() const;
   // The function keys' texts in the program's message box.
   void ShowFunctionKeys();
 
@@ -222,11 +238,16 @@ class Application : public ui::EventSink {
   std::unique_ptr<autocontrol::Script> script_;
   std::unique_ptr<ProgramSide> programSide_;
   std::unique_ptr<programs::ProgramLoader> programs_;
+  // What AppConfig/Display.cfg holds (the operator's remembered choice).
+  DisplaySettings displaySettings_;
+  // Writes the display's lines while the session log is on (the engine's
+  // display holds it as its log until the destructor takes it away).
+  std::unique_ptr<engine::SessionLog> sessionLog_;
   ShellState shell_;
   app::CommandEntry entry_;
   WindowPlacement placement_;
   StationLook look_{gui_, languages_};
-  DisplayZoom zoom_{folders_.DataPath("AppConfig\\Display.cfg")};
+  DisplayZoom zoom_;
   bool zoomUnsaved_ = false;  // said once that the zoom could not be saved
   int eventDepth_ = 0;
   bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs

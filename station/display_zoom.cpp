@@ -5,9 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/files.h"
-#include "platform/text.h"
-
 namespace app {
 namespace {
 
@@ -15,18 +12,10 @@ constexpr std::array<int, 13> kSteps = {50, 67, 75, 80, 90, 100, 110, 125, 150, 
 
 }  // namespace
 
-void DisplayZoom::Load() {
-  percent_ = 100;
-  std::string text;
-  if (!platform::FileExists(path_) || !platform::ReadFile(path_, text)) return;
-  for (const platform::SettingLine& line : platform::SettingLines(text)) {
-    if (line.name != "ZOOM") continue;
-    const std::optional<int> value = platform::ReadWholeNumber(line.value);
-    if (!value || *value <= 0) continue;
-    percent_ = *std::min_element(kSteps.begin(), kSteps.end(), [&](int a, int b) {
-      return std::abs(a - *value) < std::abs(b - *value);
-    });
-  }
+int DisplayZoom::NearestStep(int percent) {
+  return *std::min_element(kSteps.begin(), kSteps.end(), [percent](int a, int b) {
+    return std::abs(a - percent) < std::abs(b - percent);
+  });
 }
 
 bool DisplayZoom::Change(int direction) {
@@ -46,12 +35,6 @@ ui::Font DisplayZoom::Zoomed(ui::Font base) const {
   base.pixelHeight =
       std::max(1, static_cast<int>(std::lround(base.pixelHeight * percent_ / 100.0)));
   return base;
-}
-
-platform::Result<> DisplayZoom::Save() const {
-  return platform::WriteFileAtomic(
-      path_, "# The display's zoom in percent (Ctrl+plus, Ctrl+minus, Ctrl+0)\r\nZOOM=" +
-                 std::to_string(percent_) + "\r\n");
 }
 
 }  // namespace app

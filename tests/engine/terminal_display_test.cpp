@@ -135,3 +135,59 @@ TEST_F(EngineDisplay, WhatRanBeforeADelayIsShownDuringIt) {
 
 }  // namespace
 }  // namespace engine
+
+namespace engine {
+namespace {
+
+// A reader that notes its flushes as "|".
+struct Log : DisplayListener {
+  std::string seen;
+  void Entry(std::string_view text) override { seen += text; }
+  void Flush() override { seen += "|"; }
+};
+
+// Time stamps start each entry as shown (display, widget, standard output);
+// the log takes the entry as it came and is flushed where standard output is.
+TEST_F(TerminalDisplayTest, TimeStampsStartEachEntryAndTheLogGetsItUnstamped) {
+  platform::LocalTime wall;
+  wall.hour = 9, wall.minute = 5, wall.second = 7, wall.millisecond = 45;
+  display.SetWallClock([&wall] { return wall; });
+  Log log;
+  display.SetLog(&log);
+  const struct {
+    TimeStamps stamps;
+    double at;
+    const char* shown;
+  } cases[] = {
+      {TimeStamps::Off, 1.0, "e\r\n"},
+      {TimeStamps::SincePrevious, 1.1054, "+0.105 e\r\n"},
+      {TimeStamps::SincePrevious, 3662.5, "+3661.395 e\r\n"},
+      {TimeStamps::Clock, 3663, "09:05:07.045 e\r\n"},
+      {TimeStamps::Off, 3664, "e\r\n"},
+  };
+  std::string all;
+  for (const auto& c : cases) {
+    display.SetTimeStamps(c.stamps);
+    host.now = c.at;
+    display.Append("e\r\n");
+    display.Flush();
+    all += c.shown;
+    EXPECT_EQ(display.Text(), all);
+  }
+  EXPECT_EQ(Widget(), all);
+  EXPECT_EQ(out.entries, all);
+  EXPECT_EQ(log.seen, "e\r\n|e\r\n|e\r\n|e\r\n|e\r\n|");
+}
+
+// The first entry has no previous one, and a clock that went back shows 0.
+TEST_F(TerminalDisplayTest, TheTimeSinceNothingIsZero) {
+  display.SetTimeStamps(TimeStamps::SincePrevious);
+  host.now = 5;
+  display.Append("a");
+  host.now = 4;
+  display.Append("b");
+  EXPECT_EQ(display.Text(), "+0.000 a+0.000 b");
+}
+
+}  // namespace
+}  // namespace engine

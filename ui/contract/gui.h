@@ -100,6 +100,7 @@ enum Code : int {
   kPosted = 410,             // what PostEvent queues by convention
   kFocusGained = 800,        // controls with ControlSpec::focusEvents
   kFocusLost = 801,
+  kDisplayOptions = 900,   // the operator changed a text box's display options
   kApplicationEnd = -100,  // to kApplicationForm after the last form
 };
 }  // namespace event
@@ -446,6 +447,17 @@ struct FileDialogRequest {
   // returns only existing files.
 };
 
+// The options of a terminal display that the operator chooses in its
+// context menu: time stamps (none, the time of day, the time since the
+// previous entry) and the session log. The backend only shows and reports
+// the choice; what it does is the application's.
+enum class TimeStampChoice { Off, Clock, SincePrevious };
+struct DisplayOptions {
+  TimeStampChoice timeStamps = TimeStampChoice::Off;
+  bool sessionLog = false;
+  bool operator==(const DisplayOptions&) const = default;
+};
+
 struct TextSelection {
   int start = 0;
   int end = 0;  // -1: to the end of the text
@@ -509,6 +521,13 @@ class Gui {
   // The selection (or caret: start == end) of a text box.
   virtual TextSelection Selection(const ControlRef& control) const = 0;
   virtual void SetSelection(const ControlRef& control, TextSelection selection) = 0;
+  // A multi-line text box that has been given display options offers them
+  // in its context menu (one that never was offers only its own text's
+  // functions). When the operator chooses one, the box takes the new
+  // options and delivers event 900; the application reads them with
+  // GetDisplayOptions. SetDisplayOptions never raises an event.
+  virtual void SetDisplayOptions(const ControlRef& control, const DisplayOptions& options) = 0;
+  virtual DisplayOptions GetDisplayOptions(const ControlRef& control) const = 0;
 
   // -- Lists ------------------------------------------------------------------
   // Adds the items at the end, each exactly as given (a "|" in one is kept).

@@ -216,6 +216,23 @@ void FormStore::AppendText(const ControlRef& control, const std::string& text) {
   c->selection = {end, end};
 }
 
+void FormStore::SetDisplayOptions(const ControlRef& control, const DisplayOptions& options) {
+  Control* c = Find(control);
+  if (!c) return;
+  c->displayOptions = options;
+  c->offersOptions = true;
+}
+
+DisplayOptions FormStore::GetDisplayOptions(const ControlRef& control) const {
+  const Control* c = Find(control);
+  return c ? c->displayOptions : DisplayOptions{};
+}
+
+bool FormStore::OffersDisplayOptions(const ControlRef& control) const {
+  const Control* c = Find(control);
+  return c && c->offersOptions;
+}
+
 TextSelection FormStore::Selection(const ControlRef& control) const {
   const Control* c = Find(control);
   return c ? c->selection : TextSelection{};

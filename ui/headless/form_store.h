@@ -58,6 +58,10 @@ class FormStore : public Gui {
   void AppendText(const ControlRef& control, const std::string& text) override;
   TextSelection Selection(const ControlRef& control) const override;
   void SetSelection(const ControlRef& control, TextSelection selection) override;
+  void SetDisplayOptions(const ControlRef& control, const DisplayOptions& options) override;
+  DisplayOptions GetDisplayOptions(const ControlRef& control) const override;
+  // Whether the box was ever given options (its menu offers them).
+  bool OffersDisplayOptions(const ControlRef& control) const;
   void AddItems(const ControlRef& control, const std::vector<std::string>& items) override;
   void InsertItem(const ControlRef& control, int position, const std::string& item) override;
   void ClearItems(const ControlRef& control) override;
@@ -86,6 +90,8 @@ class FormStore : public Gui {
     std::vector<std::string> items;
     int selected = -1;
     TextSelection selection;
+    DisplayOptions displayOptions;
+    bool offersOptions = false;
     bool checked = false;
     bool visible = true;
     bool enabled = true;

@@ -40,6 +40,12 @@ void HeadlessGui::Pick(const ControlRef& control, int index) {
   Queue({{control.form, control.number, event::kSelectionChange, index}, Action::Pick});
 }
 
+void HeadlessGui::ChooseDisplayOptions(const ControlRef& control, const DisplayOptions& options) {
+  Queued q{{control.form, control.number, event::kDisplayOptions, 0}, Action::Options};
+  q.options = options;
+  Queue(std::move(q));
+}
+
 void HeadlessGui::RequestClose(const std::string& form) {
   Queue({{form, 0, event::kCloseRequest, 0}, Action::Click});
 }
@@ -82,6 +88,12 @@ bool HeadlessGui::Perform(Queued& q) {
   Control* c = Find({e.form, e.control});
   if (!c) return q.action == Action::Click;  // an accelerator's id
   if (!c->visible || !c->enabled) return false;
+  if (q.action == Action::Options) {
+    // Only a box that offers the options has them in its menu.
+    if (!c->offersOptions) return false;
+    c->displayOptions = q.options;
+    return true;
+  }
   if (q.action == Action::Pick) {
     if (e.value < 0 || static_cast<std::size_t>(e.value) >= c->items.size()) return false;
     c->selected = e.value;

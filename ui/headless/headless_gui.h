@@ -62,6 +62,9 @@ class HeadlessGui : public FormStore {
                 bool alt = false);
   // Picks item `index` of a drop-down list: it is selected, then event 6.
   void Pick(const ControlRef& control, int index);
+  // The operator chooses display options in a text box's context menu: the
+  // box takes them, then event 900. Lost on a box that offers none.
+  void ChooseDisplayOptions(const ControlRef& control, const DisplayOptions& options);
   // The window's close button (event 0); the form unloads unless refused.
   void RequestClose(const std::string& form);
 
@@ -101,11 +104,12 @@ class HeadlessGui : public FormStore {
 
  private:
   // What an operator action does when the loop delivers it.
-  enum class Action { None, Click, Key, Pick };
+  enum class Action { None, Click, Key, Pick, Options };
   struct Queued {
     Event event;
     Action action = Action::None;
     bool control = false, shift = false, alt = false;  // Key
+    DisplayOptions options = {};                       // Options
   };
 
   void Queue(Queued queued);

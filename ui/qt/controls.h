@@ -133,6 +133,9 @@ class TextBoxControl : public Control {
   virtual void AppendText(const std::string& text) = 0;
   virtual ui::TextSelection Selection() const = 0;
   virtual void SetSelection(ui::TextSelection selection) = 0;
+  // Only the multi-line viewer offers display options; others keep none.
+  virtual void SetDisplayOptions(const ui::DisplayOptions& /*options*/) {}
+  virtual ui::DisplayOptions GetDisplayOptions() const { return {}; }
 };
 
 // A check box without text of its own; a click anywhere inside it toggles

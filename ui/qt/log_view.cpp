@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QShortcut>
 #include <algorithm>
 
 #include "ui/qt/latin1.h"
@@ -24,6 +25,18 @@ LogView::LogView(ControlHost& host, const std::string& form, const ui::ControlSp
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setAutoFillBackground(true);
   verticalScrollBar()->setSingleStep(1);
+  finder_ = new FindBar(this);
+  finder_->onChange = [this] { Search(); };
+  finder_->onStep = [this](bool backwards) { Step(backwards); };
+  finder_->onClose = [this] {
+    pattern_.clear();
+    matches_.clear();
+    current_ = static_cast<std::size_t>(-1);
+    setFocus();
+    viewport()->update();
+  };
+  auto* find = new QShortcut(QKeySequence::Find, this, [this] { OpenFinder(); });
+  find->setContext(Qt::WidgetWithChildrenShortcut);
   IndexFrom(0);
 }
 
@@ -34,6 +47,7 @@ void LogView::SetText(const std::string& text) {
   anchor_ = cursor_ = 0;
   IndexFrom(0);
   ScrollToEnd();
+  if (!pattern_.empty()) Search();
 }
 
 void LogView::AppendText(const std::string& text) {
@@ -41,7 +55,15 @@ void LogView::AppendText(const std::string& text) {
   const std::size_t from = text_.size();
   text_ += text;
   IndexFrom(from);
-  ScrollToEnd();
+  // While the operator looks at a match, new lines do not pull the view
+  // away from it; they are searched as they come.
+  if (pattern_.empty() || current_ == static_cast<std::size_t>(-1)) ScrollToEnd();
+  if (!pattern_.empty()) {
+    const std::size_t overlap = pattern_.size() - 1;
+    std::size_t start = from > overlap ? from - overlap : 0;
+    if (!matches_.empty()) start = std::max(start, matches_.back() + pattern_.size());
+    SearchFrom(start);
+  }
 }
 
 void LogView::IndexFrom(std::size_t offset) {
@@ -131,6 +153,19 @@ void LogView::paintEvent(QPaintEvent*) {
     auto [begin, end] = LineBytes(line);
     const QString shown = Shown(begin, end);
     const int baseline = top + metrics.ascent();
+    if (!matches_.empty()) {
+      // Every match that lies in this line, the current one stronger.
+      const std::size_t m = pattern_.size();
+      auto it = std::lower_bound(matches_.begin(), matches_.end(), begin >= m ? begin - m + 1 : 0);
+      for (; it != matches_.end() && *it < end; ++it) {
+        const std::size_t a = std::max(*it, begin) - begin, b = std::min(*it + m, end) - begin;
+        const int x0 = left + metrics.horizontalAdvance(shown.left(static_cast<qsizetype>(a)));
+        const int x1 = left + metrics.horizontalAdvance(shown.left(static_cast<qsizetype>(b)));
+        const bool current = current_ < matches_.size() && matches_[current_] == *it;
+        painter.fillRect(QRect(x0, top, std::max(1, x1 - x0), lineHeight_),
+                         current ? QColor(255, 150, 50) : QColor(255, 235, 80));
+      }
+    }
     painter.setPen(normal);
     painter.drawText(left, baseline, shown);
     // The selected part of this line (its line break included) drawn over it.
@@ -153,6 +188,7 @@ void LogView::resizeEvent(QResizeEvent* event) {
   const bool atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
   UpdateScrollBars(false);
   if (atEnd) ScrollToEnd();
+  if (!finder_->isHidden()) PlaceFinder();
 }
 
 void LogView::changeEvent(QEvent* event) {
@@ -196,6 +232,113 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
   viewport()->update();
 }
 
+void LogView::PlaceFinder() {
+  // Over the top right corner, never wider than the box.
+  const int room = std::max(40, viewport()->width() - 4);
+  const int w = std::min(finder_->sizeHint().width(), room);
+  finder_->setGeometry(std::max(2, viewport()->width() - w - 2), 2, w,
+                       finder_->sizeHint().height());
+}
+
+void LogView::OpenFinder() {
+  finder_->Open();
+  PlaceFinder();
+  Search();
+}
+
+void LogView::Search() {
+  matches_.clear();
+  current_ = static_cast<std::size_t>(-1);
+  pattern_.clear();
+  queryProblem_.clear();
+  const QString query = finder_->Query();
+  const std::optional<std::string> bytes = QueryBytes(query);
+  if (!bytes) {
+    queryProblem_ = QStringLiteral("A character of it is never in the display");
+  } else {
+    pattern_ = *bytes;
+    SearchFrom(0);
+  }
+  if (!matches_.empty()) {
+    // The first match at or below the top line shown, else the last one.
+    const std::size_t top = lineStarts_[std::min<std::size_t>(
+        static_cast<std::size_t>(verticalScrollBar()->value()), lineStarts_.size() - 1)];
+    const auto it = std::lower_bound(matches_.begin(), matches_.end(), top);
+    ShowMatch(it == matches_.end() ? matches_.size() - 1
+                                   : static_cast<std::size_t>(it - matches_.begin()));
+  }
+  ShowCount();
+  viewport()->update();
+}
+
+void LogView::SearchFrom(std::size_t from) {
+  if (pattern_.empty() || finder_->isHidden()) return;
+  const std::size_t before = matches_.size();
+  FindMatches(text_, pattern_, finder_->MatchCase(), from, matches_);
+  if (matches_.size() != before) {
+    ShowCount();
+    viewport()->update();
+  }
+}
+
+void LogView::ShowCount() {
+  QString text;
+  const QString query = finder_->Query();
+  if (query.isEmpty()) {
+    text = QStringLiteral("Type the text to find");
+  } else if (!queryProblem_.isEmpty()) {
+    text = queryProblem_;
+  } else if (matches_.empty()) {
+    text = QStringLiteral("No matches");
+  } else {
+    const QString total = QString::number(matches_.size()) +
+                          (matches_.size() >= kMatchLimit ? QStringLiteral(" or more") : QString());
+    text = current_ < matches_.size()
+               ? QString::number(current_ + 1) + QStringLiteral(" of ") + total
+               : total + QStringLiteral(" matches");
+  }
+  finder_->ShowCount(text);
+  PlaceFinder();
+}
+
+void LogView::Step(bool backwards) {
+  if (matches_.empty()) return;
+  const std::size_t n = matches_.size();
+  std::size_t next;
+  if (current_ >= n) {
+    next = backwards ? n - 1 : 0;
+  } else {
+    next = backwards ? (current_ + n - 1) % n : (current_ + 1) % n;
+  }
+  ShowMatch(next);
+  ShowCount();
+}
+
+void LogView::ShowMatch(std::size_t index) {
+  current_ = index;
+  const std::size_t start = matches_[index];
+  anchor_ = start;
+  cursor_ = start + pattern_.size();
+  const auto line = static_cast<std::size_t>(
+      std::upper_bound(lineStarts_.begin(), lineStarts_.end(), start) - lineStarts_.begin() - 1);
+  QScrollBar* v = verticalScrollBar();
+  const int rows = std::max(1, viewport()->height() / lineHeight_);
+  const long long first = v->value();
+  if (static_cast<long long>(line) < first || static_cast<long long>(line) >= first + rows - 1) {
+    v->setValue(static_cast<int>(std::min<std::size_t>(
+        line > static_cast<std::size_t>(rows / 2) ? line - static_cast<std::size_t>(rows / 2) : 0,
+        2147483647)));
+  }
+  const auto [begin, end] = LineBytes(line);
+  (void)end;
+  const int x = fontMetrics().horizontalAdvance(Shown(begin, start));
+  QScrollBar* h = horizontalScrollBar();
+  if (x < h->value() || x > h->value() + viewport()->width() - 40) {
+    h->setValue(std::max(0, x - viewport()->width() / 3));
+  }
+  viewport()->update();
+}
+
 void LogView::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy)) return Copy();
   if (event->matches(QKeySequence::SelectAll)) return SelectAll();
@@ -210,7 +353,46 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
   QAction* copy = menu.addAction(QStringLiteral("Copy"), [this] { Copy(); });
   copy->setEnabled(anchor_ != cursor_);
   menu.addAction(QStringLiteral("Select All"), [this] { SelectAll(); });
+  menu.addAction(QStringLiteral("Find..."), [this] { OpenFinder(); });
+  if (offersOptions_) {
+    menu.addSeparator();
+    QMenu* stamps = menu.addMenu(QStringLiteral("Time Stamps"));
+    const std::pair<const char*, ui::TimeStampChoice> choices[] = {
+        {"Off", ui::TimeStampChoice::Off},
+        {"Time of Day", ui::TimeStampChoice::Clock},
+        {"Time Since Previous Entry", ui::TimeStampChoice::SincePrevious},
+    };
+    for (const auto& [caption, choice] : choices) {
+      QAction* action = stamps->addAction(QString::fromLatin1(caption), [this, c = choice] {
+        ui::DisplayOptions options = options_;
+        options.timeStamps = c;
+        ChooseOptions(options);
+      });
+      action->setCheckable(true);
+      action->setChecked(options_.timeStamps == choice);
+    }
+    QAction* log = menu.addAction(QStringLiteral("Session Log"), [this] {
+      ui::DisplayOptions options = options_;
+      options.sessionLog = !options.sessionLog;
+      ChooseOptions(options);
+    });
+    log->setCheckable(true);
+    log->setChecked(options_.sessionLog);
+  }
   menu.exec(event->globalPos());
+}
+
+void LogView::SetDisplayOptions(const ui::DisplayOptions& options) {
+  options_ = options;
+  offersOptions_ = true;
+  // The terminal display finds from anywhere in its window: Ctrl+F in the
+  // command entry opens its find bar too.
+  for (QShortcut* find : findChildren<QShortcut*>()) find->setContext(Qt::WindowShortcut);
+}
+
+void LogView::ChooseOptions(const ui::DisplayOptions& options) {
+  options_ = options;
+  host_.Deliver({form_, spec_.id, ui::event::kDisplayOptions, 0});
 }
 
 void LogView::Copy() const {

@@ -11,7 +11,8 @@
 // their control pictures (a NUL as U+2400), one character for each byte,
 // so every byte can be seen, selected and copied. The operator selects
 // with the mouse (Shift extends), Ctrl+A selects all, Ctrl+C and the
-// context menu copy.
+// context menu copy. Ctrl+F (or Find in the menu) opens the find bar
+// (ui/qt/find_bar.h); its matches are painted over the lines they lie in.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "ui/qt/controls.h"
+#include "ui/qt/find_bar.h"
 
 namespace ui::qt {
 
@@ -32,8 +34,18 @@ class LogView : public QAbstractScrollArea, public TextBoxControl {
   void AppendText(const std::string& text) override;
   ui::TextSelection Selection() const override;
   void SetSelection(ui::TextSelection selection) override;
+  // Once given, the options are offered in the context menu; a choice there
+  // is taken and reported as event 900.
+  void SetDisplayOptions(const ui::DisplayOptions& options) override;
+  ui::DisplayOptions GetDisplayOptions() const override { return options_; }
   // Shown lines (a last line break starts no line of its own).
   std::size_t LineCount() const;
+  // The find bar and what it found: the start of every match, and the one
+  // stepped to (npos: none).
+  FindBar& Finder() { return *finder_; }
+  void OpenFinder();
+  const std::vector<std::size_t>& Matches() const { return matches_; }
+  std::size_t CurrentMatch() const { return current_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -58,6 +70,15 @@ class LogView : public QAbstractScrollArea, public TextBoxControl {
   std::size_t OffsetAt(const QPoint& point) const;
   void Copy() const;
   void SelectAll();
+  void ChooseOptions(const ui::DisplayOptions& options);
+  // The bar's text or case changed: every match found again.
+  void Search();
+  void PlaceFinder();
+  // Matches in the text from `from` on (after an append).
+  void SearchFrom(std::size_t from);
+  void Step(bool backwards);
+  void ShowMatch(std::size_t index);
+  void ShowCount();
 
   // text_ (of Control) holds the bytes; line i starts at lineStarts_[i].
   std::vector<std::size_t> lineStarts_{0};
@@ -65,6 +86,13 @@ class LogView : public QAbstractScrollArea, public TextBoxControl {
   int widest_ = 0;           // its width in pixels
   std::size_t anchor_ = 0, cursor_ = 0;
   int lineHeight_ = 1;
+  ui::DisplayOptions options_;
+  bool offersOptions_ = false;
+  FindBar* finder_;
+  std::string pattern_;  // the bytes searched for; empty: none
+  std::vector<std::size_t> matches_;
+  std::size_t current_ = static_cast<std::size_t>(-1);
+  QString queryProblem_;  // why the bar's text finds nothing, when it cannot
 };
 
 }  // namespace ui::qt

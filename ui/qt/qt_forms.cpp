@@ -185,6 +185,15 @@ void QtForms::SetSelection(const ControlRef& control, ui::TextSelection selectio
   if (auto* box = dynamic_cast<TextBoxControl*>(Find(control))) box->SetSelection(selection);
 }
 
+void QtForms::SetDisplayOptions(const ControlRef& control, const ui::DisplayOptions& options) {
+  if (auto* box = dynamic_cast<TextBoxControl*>(Find(control))) box->SetDisplayOptions(options);
+}
+
+ui::DisplayOptions QtForms::GetDisplayOptions(const ControlRef& control) const {
+  auto* box = dynamic_cast<TextBoxControl*>(Find(control));
+  return box ? box->GetDisplayOptions() : ui::DisplayOptions{};
+}
+
 void QtForms::AddItems(const ControlRef& control, const std::vector<std::string>& items) {
   if (auto* list = dynamic_cast<ComboBoxControl*>(Find(control))) list->AddItems(items);
 }

@@ -48,6 +48,8 @@ class QtForms : public ui::Gui, protected FormHost {
   void AppendText(const ControlRef& control, const std::string& text) override;
   ui::TextSelection Selection(const ControlRef& control) const override;
   void SetSelection(const ControlRef& control, ui::TextSelection selection) override;
+  void SetDisplayOptions(const ControlRef& control, const ui::DisplayOptions& options) override;
+  ui::DisplayOptions GetDisplayOptions(const ControlRef& control) const override;
 
   void AddItems(const ControlRef& control, const std::vector<std::string>& items) override;
   void InsertItem(const ControlRef& control, int position, const std::string& item) override;

@@ -327,6 +327,11 @@ bool QtGui::HandleKey(QWidget* receiver, QKeyEvent& key) {
   // stop only.
   QWidget* focus = form->focusWidget();
   if (receiver != (focus ? focus : form)) return false;
+  // A widget of the backend's own that takes its keys itself (a box's find
+  // bar) keeps them from the form's key table.
+  for (QWidget* w = focus; w && w != form; w = w->parentWidget()) {
+    if (w->property("halvornOwnKeys").toBool()) return false;
+  }
   const int code = KeyCode(key.key());
   if (code == 0) return false;
   const Qt::KeyboardModifiers mods = key.modifiers();

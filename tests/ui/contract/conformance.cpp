@@ -115,6 +115,35 @@ TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
   EXPECT_TRUE(gui().SelectedItem({"F", 10}) == 3 && gui().Checked({"F", 30}));  // 3: still its item
 }
 
+// A multi-line box offers display options only once it has been given them;
+// the operator's choice is the box's before its event 900 arrives, and the
+// application's own setting raises none.
+TEST_P(GuiConformance, DisplayOptionsRoundTripAndTheOperatorsChoiceIsEvent900) {
+  using Stamps = ui::TimeStampChoice;
+  LoadSettled();
+  std::vector<ui::DisplayOptions> seen;
+  onEvent = [&](const Event& e, EventReply&) {
+    if (e.code == event::kDisplayOptions) seen.push_back(gui().GetDisplayOptions({"F", 60}));
+  };
+  backend->ChooseDisplayOptions({"F", 60}, {Stamps::Clock, false});
+  Settle();
+  EXPECT_TRUE(seen.empty());  // not offered yet
+  EXPECT_EQ(gui().GetDisplayOptions({"F", 60}), ui::DisplayOptions{});
+  gui().SetDisplayOptions({"F", 60}, {Stamps::Off, true});
+  Settle();
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(gui().GetDisplayOptions({"F", 60}), (ui::DisplayOptions{Stamps::Off, true}));
+  const ui::DisplayOptions choices[] = {
+      {Stamps::Clock, true}, {Stamps::Clock, false}, {Stamps::SincePrevious, false}};
+  for (const ui::DisplayOptions& chosen : choices) {
+    seen.clear();
+    backend->ChooseDisplayOptions({"F", 60}, chosen);
+    Settle();
+    EXPECT_EQ(seen, std::vector<ui::DisplayOptions>{chosen});
+  }
+  EXPECT_EQ(Trace({event::kDisplayOptions}), "F:60/900=0 F:60/900=0 F:60/900=0");
+}
+
 TEST_P(GuiConformance, PostedEventsArriveInOrderAndDoEventsRunsOnePass) {
   LoadSettled();
   events.clear();

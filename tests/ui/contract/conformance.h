@@ -28,6 +28,10 @@ class Backend {
   virtual void PressKey(const std::string& form, int keyCode, bool control = false) = 0;
   virtual void Pick(const ui::ControlRef& control, int index) = 0;
   virtual void RequestClose(const std::string& form) = 0;  // the close button
+  // Chooses options in a multi-line text box's context menu; the hands
+  // change one option a call (the other is as the box has it).
+  virtual void ChooseDisplayOptions(const ui::ControlRef& control,
+                                    const ui::DisplayOptions& options) = 0;
   // Has the control painted, as the window system does when it shows it.
   virtual void Paint(const ui::ControlRef& control) = 0;
 };

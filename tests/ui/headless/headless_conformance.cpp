@@ -14,6 +14,10 @@ class HeadlessHands : public Backend {
   }
   void Pick(const ui::ControlRef& control, int index) override { gui_.Pick(control, index); }
   void RequestClose(const std::string& form) override { gui_.RequestClose(form); }
+  void ChooseDisplayOptions(const ui::ControlRef& control,
+                            const ui::DisplayOptions& options) override {
+    gui_.ChooseDisplayOptions(control, options);
+  }
   void Paint(const ui::ControlRef& control) override { gui_.Paint(control); }
 
  private:

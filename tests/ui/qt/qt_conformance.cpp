@@ -3,7 +3,11 @@
 // the form's window, a pick in an open drop-down list, the close button.
 // Every action is queued, so it reaches the backend from its event loop.
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -48,6 +52,35 @@ class QtHands : public Backend {
   }
   void RequestClose(const std::string& form) override {
     Later([=, this] { gui_.FormWidget(form)->close(); });
+  }
+  // The box's context menu opened at a point inside it; the entry is
+  // triggered from inside the menu's own loop, as a click on it would.
+  void ChooseDisplayOptions(const ui::ControlRef& control,
+                            const ui::DisplayOptions& options) override {
+    Later([=, this] {
+      const ui::DisplayOptions now = gui_.GetDisplayOptions(control);
+      const char* stampCaptions[] = {"Off", "Time of Day", "Time Since Previous Entry"};
+      const QString wanted =
+          QString::fromLatin1(options.sessionLog != now.sessionLog
+                                  ? "Session Log"
+                                  : stampCaptions[static_cast<int>(options.timeStamps)]);
+      QTimer::singleShot(0, [wanted] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* action : menu->findChildren<QAction*>()) {
+          if (action->text() == wanted) {
+            action->trigger();
+            break;
+          }
+        }
+        menu->close();
+      });
+      QWidget* viewport =
+          static_cast<QAbstractScrollArea*>(gui_.ControlWidget(control))->viewport();
+      QContextMenuEvent open(QContextMenuEvent::Mouse, QPoint(5, 5),
+                             viewport->mapToGlobal(QPoint(5, 5)));
+      QApplication::sendEvent(viewport, &open);
+    });
   }
   void Paint(const ui::ControlRef& control) override {
     Later([=, this] { gui_.ControlWidget(control)->repaint(); });

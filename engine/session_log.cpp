@@ -1,0 +1,202 @@
+#include "engine/session_log.h"
+
+#include <utility>
+
+#include "platform/files.h"
+
+namespace engine {
+
+namespace {
+
+// A stamp is "YYYY-MM-DDTHH:MM:SS.mmm+hh:mm" and a space; the date is its
+// first ten bytes, the milliseconds bytes 20 to 22.
+constexpr std::size_t kDateBytes = 10;
+constexpr std::size_t kMillisAt = 20;
+// Waiting lines are written at once past this size, flush point or not.
+constexpr std::size_t kWriteAt = 256u << 10;
+// How long a log that cannot be written waits before the next try.
+constexpr std::int64_t kRetryMillis = 1000;
+
+std::int64_t SecondOf(std::int64_t unixMillis) {
+  return unixMillis >= 0 ? unixMillis / 1000 : (unixMillis - 999) / 1000;
+}
+
+}  // namespace
+
+SessionLog::SessionLog(std::string folder, Clock clock, Report report, std::uint64_t fileLimit)
+    : folder_(std::move(folder)),
+      clock_(std::move(clock)),
+      report_(std::move(report)),
+      fileLimit_(fileLimit) {}
+
+SessionLog::~SessionLog() {
+  report_ = nullptr;
+  if (!waiting_.empty()) WriteWaiting();
+}
+
+void SessionLog::Stamp(const platform::LocalTime& time) {
+  const std::int64_t second = SecondOf(time.unixMillis);
+  if (second != stampSecond_ || time.utcOffsetMinutes != stampOffset_) {
+    stamp_ = platform::IsoTimestamp(time) + ' ';
+    stampSecond_ = second;
+    stampOffset_ = time.utcOffsetMinutes;
+    return;
+  }
+  stamp_[kMillisAt] = static_cast<char>('0' + time.millisecond / 100);
+  stamp_[kMillisAt + 1] = static_cast<char>('0' + time.millisecond / 10 % 10);
+  stamp_[kMillisAt + 2] = static_cast<char>('0' + time.millisecond % 10);
+}
+
+void SessionLog::Entry(std::string_view text) {
+  if (text.empty()) return;
+  Stamp(clock_());
+  // Each line of the entry (a reply may hold several) is a line of the log;
+  // a last line without its line break is one too.
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    Wait(line);
+    start = next;
+  }
+  // A long run between flush points (a line of thousands of commands on a
+  // fast link) is written as it goes: the waiting lines are for a log that
+  // cannot be written, never a reason to give lines up.
+  if (!failing_ && !flushing_ && waiting_.size() >= kWriteAt) {
+    flushing_ = true;
+    if (!WriteWaiting()) nextTry_ = clock_().unixMillis + kRetryMillis;
+    flushing_ = false;
+  }
+}
+
+void SessionLog::Wait(std::string_view line) {
+  const std::size_t size = stamp_.size() + line.size() + 1;
+  if (size > kSessionLogWaitingLimit) {
+    ++lost_;
+    return;
+  }
+  if (waiting_.size() + size > kSessionLogWaitingLimit) {
+    // The oldest waiting lines make room, counted, so the log says what it
+    // lacks when it is written again.
+    std::size_t cut = 0;
+    while (waiting_.size() - cut + size > kSessionLogWaitingLimit) {
+      cut = waiting_.find('\n', cut) + 1;
+      ++lost_;
+    }
+    waiting_.erase(0, cut);
+  }
+  waiting_ += stamp_;
+  waiting_ += line;
+  waiting_ += '\n';
+}
+
+void SessionLog::Flush() {
+  if (flushing_) return;
+  flushing_ = true;
+  if (!waiting_.empty() || lost_ > 0) {
+    const std::int64_t now = clock_().unixMillis;
+    if (!failing_ || now >= nextTry_) {
+      if (lost_ > 0) {
+        // Where the lost lines were, in the time of the first line kept.
+        if (waiting_.empty()) Stamp(clock_());
+        const std::string stamp =
+            waiting_.empty() ? stamp_ : waiting_.substr(0, waiting_.find(' ') + 1);
+        waiting_.insert(
+            0, stamp + "[session log: " + std::to_string(lost_) + " lines could not be written]\n");
+        unreported_ += lost_;
+        lost_ = 0;
+      }
+      if (WriteWaiting()) {
+        if (failing_) {
+          failing_ = false;
+          toTell_.push_back(
+              "The session log is written again, to " + file_.Path() +
+              (unreported_ > 0 ? "; " + std::to_string(unreported_) + " lines were lost" : ""));
+        }
+        unreported_ = 0;
+      } else {
+        nextTry_ = now + kRetryMillis;
+      }
+    }
+  }
+  flushing_ = false;
+  std::vector<std::string> reports = std::move(toTell_);
+  toTell_.clear();
+  if (report_) {
+    for (const std::string& text : reports) report_(text);
+  }
+}
+
+bool SessionLog::WriteWaiting() {
+  if (file_.IsOpen() && !file_.StillAtPath()) {
+    toTell_.push_back("The session log " + file_.Path() +
+                      " was removed or moved away; the log goes on in a new file");
+    file_.Close();
+  }
+  while (!waiting_.empty()) {
+    const std::string_view day = std::string_view(waiting_).substr(0, kDateBytes);
+    if (file_.IsOpen() && day != fileDay_) file_.Close();  // midnight
+    if (!file_.IsOpen() && !OpenFile()) return false;
+    const std::uint64_t room = fileLimit_ > file_.Size() ? fileLimit_ - file_.Size() : 0;
+    // The lines of this day that fit; a line longer than the limit goes
+    // into a file of its own.
+    std::size_t end = 0;
+    while (end < waiting_.size() && waiting_.compare(end, kDateBytes, day) == 0) {
+      const std::size_t next = waiting_.find('\n', end) + 1;
+      if (next > room && !(end == 0 && file_.Size() == 0)) break;
+      end = next;
+    }
+    if (end == 0) {
+      file_.Close();  // full
+      continue;
+    }
+    if (const platform::Result<> written = file_.Append(std::string_view(waiting_).substr(0, end));
+        !written) {
+      Fail(written.Text());
+      return false;
+    }
+    waiting_.erase(0, end);
+  }
+  return true;
+}
+
+bool SessionLog::OpenFile() {
+  if (!platform::DirectoryExists(folder_)) {
+    if (const platform::Result<> made = platform::CreateDirectory(folder_); !made) {
+      Fail(made.Text());
+      return false;
+    }
+  }
+  // "session-2026-12-08-140307": the date and time of the file's first line.
+  std::string name = "session-" + waiting_.substr(0, kDateBytes) + "-";
+  for (std::size_t i = kDateBytes + 1; i < kDateBytes + 9; ++i) {
+    if (waiting_[i] != ':') name += waiting_[i];
+  }
+  for (int n = 1; n <= 999; ++n) {
+    const std::string path =
+        platform::JoinPath(folder_, name + (n == 1 ? "" : "-" + std::to_string(n)) + ".log");
+    const platform::Result<> created = file_.Create(path);
+    if (created) {
+      fileDay_ = waiting_.substr(0, kDateBytes);
+      return true;
+    }
+    if (created.Kind() != platform::ResultKind::CallerMistake) {
+      Fail(created.Text());
+      return false;
+    }
+  }
+  Fail("no free name for " + platform::JoinPath(folder_, name + ".log"));
+  return false;
+}
+
+void SessionLog::Fail(const std::string& why) {
+  if (!failing_) {
+    toTell_.push_back("The session log cannot be written (" + why +
+                      "); the display goes on, and the log is written again when it can be");
+  }
+  failing_ = true;
+}
+
+}  // namespace engine

@@ -1,0 +1,88 @@
+// The session log: every line the terminal display is given (exchanges and
+// messages alike) is appended to a file in the display's save folder, each
+// line after the local time it arrived as ISO 8601 with milliseconds and the
+// offset from UTC:
+//
+//   2026-12-08T14:03:07.045+01:00 LSPD=500 ...
+//
+// Files are named "session-<date>-<time>.log" after their first line; a new
+// one starts at local midnight and before a file would pass its size limit
+// (64 MiB). Lines are gathered in memory and written at the display's flush
+// points, or as soon as 256 KiB wait, each batch whole or not at all, so a
+// file always ends with a whole line.
+//
+// A log that cannot be written (a full disk, a folder that is not writable
+// or has gone) never holds up the display: the trouble is reported once,
+// the lines wait in memory (up to kWaitingLimit bytes; beyond that the
+// oldest are counted and dropped), and writing is tried again at most once a
+// second. When it succeeds the report says so, and a line in the log says
+// how many lines were lost.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/terminal_display.h"
+#include "platform/append_file.h"
+#include "platform/wall_clock.h"
+
+namespace engine {
+
+inline constexpr std::uint64_t kSessionLogFileLimit = 64ull << 20;
+// Lines kept in memory while the log cannot be written.
+inline constexpr std::size_t kSessionLogWaitingLimit = 4u << 20;
+
+class SessionLog : public DisplayListener {
+ public:
+  using Clock = std::function<platform::LocalTime()>;
+  // Told what the operator must learn about the log (it cannot be written,
+  // it writes again); never called from inside Entry().
+  using Report = std::function<void(const std::string& text)>;
+
+  SessionLog(std::string folder, Clock clock, Report report,
+             std::uint64_t fileLimit = kSessionLogFileLimit);
+  // Writes what is waiting (without reports: the listeners may be gone).
+  ~SessionLog() override;
+  SessionLog(const SessionLog&) = delete;
+  SessionLog& operator=(const SessionLog&) = delete;
+
+  void Entry(std::string_view text) override;
+  void Flush() override;
+
+  // The file written now ("" before the first one).
+  const std::string& CurrentFile() const { return file_.Path(); }
+  // Bytes of the lines waiting to be written.
+  std::size_t WaitingBytes() const { return waiting_.size(); }
+
+ private:
+  void Stamp(const platform::LocalTime& time);
+  void Wait(std::string_view line);
+  // Writes the waiting lines; false when the log cannot be written now.
+  bool WriteWaiting();
+  // A new file for the first waiting line.
+  bool OpenFile();
+  void Fail(const std::string& why);
+
+  std::string folder_;
+  Clock clock_;
+  Report report_;
+  std::uint64_t fileLimit_;
+  platform::AppendFile file_;
+  std::string fileDay_;  // "YYYY-MM-DD" of the open file's lines
+  std::string waiting_;  // whole stamped lines, each ending with LF
+  // The stamp of the current second, rewritten only when the second changes.
+  std::string stamp_;
+  std::int64_t stampSecond_ = -1;
+  int stampOffset_ = 0;
+  bool failing_ = false;
+  std::int64_t nextTry_ = 0;      // unix milliseconds
+  std::uint64_t lost_ = 0;        // given up, not yet counted in the log
+  std::uint64_t unreported_ = 0;  // counted in the log, not yet told
+  bool flushing_ = false;
+  std::vector<std::string> toTell_;  // reports made while writing, told afterwards
+};
+
+}  // namespace engine

@@ -1,0 +1,227 @@
+#include "engine/session_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "support/test_folder.h"
+
+namespace engine {
+namespace {
+
+using Strings = std::vector<std::string>;
+using testing_support::TestFolder;
+
+// A clock the test sets: local time one hour east of UTC.
+struct TestClock {
+  platform::LocalTime now;
+  void Set(int day, int hour, int minute, int second, int millis) {
+    now.year = 2026;
+    now.month = 12;
+    now.day = day;
+    now.hour = hour;
+    now.minute = minute;
+    now.second = second;
+    now.millisecond = millis;
+    now.utcOffsetMinutes = 60;
+    now.unixMillis = (((day * 24LL + hour) * 60 + minute) * 60 + second) * 1000 + millis;
+  }
+};
+
+struct Fixture {
+  TestFolder root;
+  std::string folder = root / "TermDisplay";
+  TestClock clock;
+  Strings reports;
+  std::unique_ptr<SessionLog> log;
+  explicit Fixture(std::uint64_t limit = kSessionLogFileLimit) {
+    clock.Set(8, 14, 3, 7, 45);
+    log = std::make_unique<SessionLog>(
+        folder, [this] { return clock.now; },
+        [this](const std::string& text) { reports.push_back(text); }, limit);
+  }
+  // The files of the folder, by name, with their text.
+  std::vector<std::pair<std::string, std::string>> Files() const {
+    std::vector<std::pair<std::string, std::string>> files;
+    if (!platform::DirectoryExists(folder)) return files;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      files.emplace_back(e.path().filename().string(), testing_support::Read(e.path().string()));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+  std::string All() const {
+    std::string all;
+    for (const auto& [name, text] : Files()) all += text;
+    return all;
+  }
+};
+
+// Every line of an entry, messages too, after the time it came, ISO 8601
+// with milliseconds and offset; a last line without its break is a line.
+TEST(SessionLog, StampsEveryLineOfEveryEntry) {
+  Fixture f;
+  f.log->Entry("LSPD=500 , OK\r\n");
+  f.clock.Set(8, 14, 3, 7, 999);
+  f.log->Entry("first\r\nsecond\nthird");
+  f.clock.Set(8, 14, 3, 8, 2);
+  f.log->Entry("Device Not Available!\r\n");
+  f.log->Entry("");
+  EXPECT_TRUE(f.Files().empty());  // nothing before a flush point
+  f.log->Flush();
+  EXPECT_EQ(f.Files(), (std::vector<std::pair<std::string, std::string>>{
+                           {"session-2026-12-08-140307.log",
+                            "2026-12-08T14:03:07.045+01:00 LSPD=500 , OK\n"
+                            "2026-12-08T14:03:07.999+01:00 first\n"
+                            "2026-12-08T14:03:07.999+01:00 second\n"
+                            "2026-12-08T14:03:07.999+01:00 third\n"
+                            "2026-12-08T14:03:08.002+01:00 Device Not Available!\n"}}));
+  EXPECT_TRUE(f.reports.empty());
+}
+
+// A new file at local midnight, and before a file passes its limit; a line
+// longer than the limit has a file of its own; a name taken gets a number.
+TEST(SessionLog, StartsNewFilesAtMidnightAndAtTheSizeLimit) {
+  Fixture f(100);
+  const std::string line(40, 'x');  // 71 bytes with its stamp and LF
+  f.clock.Set(8, 23, 59, 59, 900);
+  f.log->Entry(line + "\r\n");
+  f.clock.Set(9, 0, 0, 0, 100);
+  f.log->Entry("after midnight\r\n");
+  f.log->Flush();
+  f.log->Entry(line + "\r\n");  // 45 + 71 > 100: a new file in the same second
+  f.log->Entry(std::string(150, 'y') + "\r\n");
+  f.log->Entry("z\r\n");
+  f.log->Flush();
+  const auto files = f.Files();
+  ASSERT_EQ(files.size(), 5u);
+  const Strings names = {"session-2026-12-08-235959.log", "session-2026-12-09-000000-2.log",
+                         "session-2026-12-09-000000-3.log", "session-2026-12-09-000000-4.log",
+                         "session-2026-12-09-000000.log"};
+  const Strings texts = {
+      "2026-12-08T23:59:59.900+01:00 " + line + "\n",
+      "2026-12-09T00:00:00.100+01:00 " + line + "\n",
+      "2026-12-09T00:00:00.100+01:00 " + std::string(150, 'y') + "\n",
+      "2026-12-09T00:00:00.100+01:00 z\n",
+      "2026-12-09T00:00:00.100+01:00 after midnight\n",
+  };
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(files[i].first, names[i]);
+    EXPECT_EQ(files[i].second, texts[i]);
+  }
+}
+
+// A file-size limit (as a full disk) takes part of a batch: the file is cut
+// back to its last whole line, the trouble is told once, the lines wait, and
+// a try a second later writes them and says so.
+TEST(SessionLog, AFullDiskIsToldOnceAndTheLogResumesWhole) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  Fixture f;
+  f.log->Entry("before\r\n");
+  f.log->Flush();
+  const std::string path = f.log->CurrentFile();
+  const std::uint64_t whole = f.All().size();
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limit{whole + 50, saved.rlim_max};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  f.log->Entry(std::string(60, 'a') + "\r\n" + std::string(60, 'b') + "\r\n");
+  f.log->Flush();
+  const std::string afterFailure = testing_support::Read(path);
+  f.clock.Set(8, 14, 3, 7, 500);
+  f.log->Entry("while full\r\n");
+  f.log->Flush();  // within the second: not tried again
+  f.clock.Set(8, 14, 3, 8, 600);
+  f.log->Flush();  // tried again, still full
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  const std::size_t reportsWhileFull = f.reports.size();
+  f.log->Flush();  // within the second after the last try
+  EXPECT_EQ(f.All().size(), whole);
+  f.clock.Set(8, 14, 3, 9, 700);
+  f.log->Flush();
+  EXPECT_EQ(afterFailure.size(), whole);  // cut back to the last whole line
+  EXPECT_EQ(reportsWhileFull, 1u);
+  ASSERT_EQ(f.reports.size(), 2u);
+  EXPECT_NE(f.reports[0].find("cannot be written"), std::string::npos) << f.reports[0];
+  EXPECT_NE(f.reports[1].find("written again"), std::string::npos) << f.reports[1];
+  EXPECT_EQ(testing_support::Read(path),
+            "2026-12-08T14:03:07.045+01:00 before\n"
+            "2026-12-08T14:03:07.045+01:00 " +
+                std::string(60, 'a') + "\n" + "2026-12-08T14:03:07.045+01:00 " +
+                std::string(60, 'b') + "\n" + "2026-12-08T14:03:07.500+01:00 while full\n");
+  EXPECT_EQ(f.log->WaitingBytes(), 0u);
+}
+
+// A folder that cannot be made, or that goes away under the log: told, and
+// the log goes on in a new file once the folder can be there.
+TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
+  Fixture f;
+  // A file where the folder should be: no folder can be made there.
+  ASSERT_TRUE(platform::WriteFileAtomic(f.folder, "in the way"));
+  f.log->Entry("one\r\n");
+  f.log->Flush();
+  ASSERT_EQ(f.reports.size(), 1u);
+  EXPECT_NE(f.reports[0].find(f.folder), std::string::npos) << f.reports[0];
+  ASSERT_TRUE(platform::RemoveFile(f.folder));
+  f.clock.Set(8, 14, 3, 9, 0);
+  f.log->Entry("two\r\n");
+  f.log->Flush();
+  ASSERT_EQ(f.reports.size(), 2u);
+  const std::string first = f.log->CurrentFile();
+  EXPECT_EQ(testing_support::Read(first),
+            "2026-12-08T14:03:07.045+01:00 one\n2026-12-08T14:03:09.000+01:00 two\n");
+  std::filesystem::remove_all(f.folder);
+  f.clock.Set(8, 14, 3, 10, 0);
+  f.log->Entry("three\r\n");
+  f.log->Flush();
+  ASSERT_EQ(f.reports.size(), 3u);
+  EXPECT_NE(f.reports[2].find("removed or moved"), std::string::npos) << f.reports[2];
+  EXPECT_EQ(f.All(), "2026-12-08T14:03:10.000+01:00 three\n");
+}
+
+// A run of many megabytes between two flush points loses nothing.
+TEST(SessionLog, ALongRunBetweenFlushPointsIsWrittenWhole) {
+  Fixture f;
+  const std::string line(1000, 'r');
+  for (int i = 0; i < 6000; ++i) f.log->Entry(line + "\r\n");
+  EXPECT_LT(f.log->WaitingBytes(), kSessionLogWaitingLimit);
+  f.log->Flush();
+  const std::string all = f.All();
+  EXPECT_EQ(testing_support::Occurrences(all, "\n"), 6000u);
+  EXPECT_EQ(all.find("[session log"), std::string::npos);
+  EXPECT_TRUE(f.reports.empty());
+}
+
+// Lines beyond what may wait in memory are given up, the oldest first, and
+// the log says how many when it is written again.
+TEST(SessionLog, LinesBeyondTheWaitingLimitAreCountedInTheLog) {
+  Fixture f;
+  ASSERT_TRUE(platform::WriteFileAtomic(f.folder, "in the way"));
+  const std::string line(1000, 'w');
+  const int lines = 5000;  // about 5 MB with their stamps
+  for (int i = 0; i < lines; ++i) f.log->Entry(line + std::to_string(i) + "\r\n");
+  f.log->Flush();
+  ASSERT_TRUE(platform::RemoveFile(f.folder));
+  f.clock.Set(8, 14, 3, 9, 0);
+  f.log->Flush();
+  const std::string all = f.All();
+  const std::size_t marker = all.find(" [session log: ");
+  ASSERT_NE(marker, std::string::npos);
+  const std::size_t lost = std::stoul(all.substr(marker + 15));
+  EXPECT_GT(lost, 0u);
+  // The marker, then every line that was kept, the newest last.
+  EXPECT_EQ(testing_support::Occurrences(all, "\n"), lines - lost + 1);
+  EXPECT_NE(all.find(line + std::to_string(lines - 1) + "\n"), std::string::npos);
+  EXPECT_EQ(all.find(line + std::to_string(lost - 1) + "\n"), std::string::npos);
+  EXPECT_NE(f.reports.back().find(std::to_string(lost) + " lines were lost"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace engine

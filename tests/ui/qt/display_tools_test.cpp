@@ -1,0 +1,231 @@
+// The display's tools on the real main window (offscreen): the find bar
+// driven by keys, and the display's options chosen in its context menu.
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <cctype>
+#include <regex>
+
+#include "platform/files.h"
+#include "screens/main_form.h"
+#include "station/application.h"
+#include "support/fake_transport.h"
+#include "support/test_folder.h"
+#include "ui/qt/log_view.h"
+#include "ui/qt/qt_gui.h"
+
+namespace ui::qt {
+namespace {
+
+using namespace app;
+using testing_support::FakeTransport;
+
+class DisplayToolsTest : public ::testing::Test {
+ protected:
+  DisplayToolsTest() {
+    hid->entries = {"Board A"};
+    registry.SetTransport(devices::LinkKind::Hid, hid);
+    application =
+        std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
+    application->Start();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Main()));
+    gui.DoEvents();
+  }
+  FormWindow* Main() { return gui.FormWidget(kMainForm); }
+  LogView& Display() {
+    return *dynamic_cast<LogView*>(gui.ControlWidget({kMainForm, tmain::kDisplay}));
+  }
+  // Keys into `widget` (the find bar's text when none is named), as they
+  // come while it has the keyboard.
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}, QWidget* widget = nullptr) {
+    QTest::keyClick(widget ? widget : Edit(), key, modifiers);
+    for (int i = 0; i < 5; ++i) gui.DoEvents();
+  }
+  void Type(const QString& text) {
+    QTest::keyClicks(Edit(), text);
+    for (int i = 0; i < 5; ++i) gui.DoEvents();
+  }
+  QLineEdit* Edit() { return Display().Finder().findChild<QLineEdit*>(); }
+  // Opens the display's context menu and triggers the entry `caption`.
+  void Menu(const QString& caption) {
+    QTimer::singleShot(0, [caption] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      for (QAction* action : menu->findChildren<QAction*>()) {
+        if (action->text() == caption) {
+          action->trigger();
+          break;
+        }
+      }
+      menu->close();
+    });
+    QWidget* viewport = Display().viewport();
+    QContextMenuEvent open(QContextMenuEvent::Mouse, QPoint(5, 5),
+                           viewport->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(viewport, &open);
+    for (int i = 0; i < 5; ++i) gui.DoEvents();
+  }
+
+  testing_support::TestFolder folder;
+  QtGui gui;
+  std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
+  devices::DeviceRegistry registry;
+  std::unique_ptr<Application> application;
+};
+
+// Ctrl+F from the command entry opens the bar; typing finds as it goes,
+// Enter and Shift+Enter step round, the case switch narrows, ESC closes it.
+// Enter and ESC in the bar are the bar's: nothing runs or goes to the device.
+TEST_F(DisplayToolsTest, TheFindBarFindsStepsAndCountsWithItsOwnKeys) {
+  for (const char* line : {"PX", "ID", "px", "STATUS PX"})
+    application->ExecuteOnSelectedDevice(line);
+  gui.DoEvents();
+  const std::vector<std::string> sent = hid->sent;
+  gui.SetFocus({kMainForm, tmain::kCommandEntry});
+  gui.DoEvents();
+  Key(Qt::Key_F, Qt::ControlModifier, gui.ControlWidget({kMainForm, tmain::kCommandEntry}));
+  FindBar& bar = Display().Finder();
+  ASSERT_FALSE(bar.isHidden());
+  EXPECT_TRUE(Edit()->hasFocus() || !Main()->isActiveWindow());
+  EXPECT_EQ(bar.CountText(), "Type the text to find");
+  Type("px");
+  const std::string& text = Display().Text();
+  std::string lower = text;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::vector<std::size_t> any, expected;
+  for (std::size_t at = 0; (at = lower.find("px", at)) != std::string::npos; at += 2)
+    any.push_back(at);
+  for (std::size_t at = 0; (at = text.find("px", at)) != std::string::npos; at += 2) {
+    expected.push_back(at);
+  }
+  ASSERT_GE(any.size(), 3u) << text;
+  ASSERT_LT(expected.size(), any.size());
+  const std::string n = std::to_string(any.size());
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    std::string count;
+  } steps[] = {
+      {Qt::Key_Return, {}, "2 of " + n},
+      {Qt::Key_Return, Qt::ShiftModifier, "1 of " + n},
+      {Qt::Key_Return, Qt::ShiftModifier, n + " of " + n},
+      {Qt::Key_Enter, {}, "1 of " + n},
+  };
+  EXPECT_EQ(Display().Matches(), any);
+  EXPECT_EQ(bar.CountText().toStdString(), "1 of " + n);
+  for (const auto& s : steps) {
+    Key(s.key, s.modifiers);
+    EXPECT_EQ(bar.CountText().toStdString(), s.count);
+    const std::size_t at = Display().Matches()[Display().CurrentMatch()];
+    EXPECT_EQ(Display().Selection(),
+              (ui::TextSelection{static_cast<int>(at), static_cast<int>(at + 2)}));
+  }
+  bar.SetMatchCase(true);
+  gui.DoEvents();
+  EXPECT_EQ(Display().Matches(), expected);
+  Key(Qt::Key_Escape);
+  EXPECT_TRUE(bar.isHidden());
+  EXPECT_TRUE(Display().Matches().empty());
+  EXPECT_EQ(hid->sent, sent);
+}
+
+// What the bar cannot find says why, and control pictures find the control
+// bytes the display shows with them.
+TEST_F(DisplayToolsTest, TheFindBarExplainsEmptyAndImpossibleTexts) {
+  Display().SetText(
+      std::string("a\r\nb\x01"
+                  "c\r\n"));
+  Display().OpenFinder();
+  FindBar& bar = Display().Finder();
+  const struct {
+    QString query;
+    std::size_t matches;
+    const char* count;
+  } cases[] = {
+      {"", 0, "Type the text to find"},
+      {QString(QChar(0x20AC)), 0, "A character of it is never in the display"},
+      {QString(QChar(0x2401)), 1, "1 of 1"},
+      {QString(QChar(0x240D)) + QChar(0x240A), 2, "1 of 2"},
+      {"zz", 0, "No matches"},
+  };
+  for (const auto& c : cases) {
+    bar.SetQuery(c.query);
+    EXPECT_EQ(Display().Matches().size(), c.matches) << c.query.toStdString();
+    EXPECT_EQ(bar.CountText(), c.count) << c.query.toStdString();
+  }
+}
+
+// A display of tens of megabytes is searched whole, and what is appended
+// while the bar is open is found as it comes.
+TEST_F(DisplayToolsTest, TheFindBarSearchesABigDisplayAndKeepsUpWithAppends) {
+  std::string text;
+  for (int i = 0; i < 300000; ++i) {
+    text += " >> LSPD=" + std::to_string(i) + "\r\n      Reply: OK (0ms)\r\n";
+  }
+  Display().SetText(text);
+  Display().OpenFinder();
+  Display().Finder().SetQuery("lspd=1234");
+  // 1234, 12340..12349, 123400..123499
+  EXPECT_EQ(Display().Matches().size(), 111u);
+  Display().AppendText(" >> LSPD=1234\r\n");
+  EXPECT_EQ(Display().Matches().size(), 112u);
+  EXPECT_EQ(Display().Matches().back(), text.size() + 4);
+}
+
+// The search itself: non-overlapping matches from a place on, Latin-1 case
+// folding (not the multiplication and division signs), a rare case beside a
+// frequent one.
+TEST(FindMatches, FindsEveryMatchAsTheCaseSwitchSays) {
+  std::string many;
+  for (int i = 0; i < 1000; ++i) many += "aaaa";
+  many += "A";
+  const struct {
+    std::string text, pattern;
+    bool matchCase;
+    std::size_t from;
+    std::vector<std::size_t> starts;
+  } cases[] = {
+      {"aaaa", "aa", true, 0, {0, 2}},
+      {"xAbxabxAB", "ab", false, 0, {1, 4, 7}},
+      {"xAbxabxAB", "ab", true, 0, {4}},
+      {"xAbxabxAB", "ab", false, 2, {4, 7}},
+      {"\xC9t\xE9", "\xE9", false, 0, {0, 2}},
+      {"\xD7\xF7", "\xF7", false, 0, {1}},
+      {"ab", "abc", false, 0, {}},
+      {"end", "nd", false, 0, {1}},
+      {many, "a", true, 3999, {3999}},
+      {many, "a", false, 3998, {3998, 3999, 4000}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::size_t> starts;
+    FindMatches(c.text, c.pattern, c.matchCase, c.from, starts);
+    EXPECT_EQ(starts, c.starts) << c.pattern << " " << c.matchCase << " " << c.from;
+  }
+}
+
+// The display's menu turns the time stamps and the session log on, and the
+// station acts on them.
+TEST_F(DisplayToolsTest, TheDisplaysMenuTurnsOnTimeStampsAndTheSessionLog) {
+  Menu("Time of Day");
+  Menu("Session Log");
+  EXPECT_EQ(gui.GetDisplayOptions({kMainForm, tmain::kDisplay}),
+            (ui::DisplayOptions{ui::TimeStampChoice::Clock, true}));
+  EXPECT_TRUE(application->SessionLogOn());
+  application->ExecuteOnSelectedDevice("PX");
+  gui.DoEvents();
+  EXPECT_TRUE(
+      std::regex_match(Display().Text(), std::regex(R"(\d\d:\d\d:\d\d\.\d{3}  >> PX[\s\S]*)")))
+      << Display().Text();
+  std::string settings;
+  EXPECT_TRUE(platform::ReadFile(folder / "AppConfig/Display.cfg", settings));
+  EXPECT_EQ(settings, "session_log=on\ntime_stamps=clock\n");
+}
+
+}  // namespace
+}  // namespace ui::qt

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The real program in its window under Xvfb with a session log: stored
+# program 1 puts 100,000 exchanges on the display (a simulated board that
+# answers at once), Ctrl+F opens the find bar, a text found in 99,999 of
+# the entries is typed (the bar shows their count), Enter,
+# Shift+Enter and ESC work in the bar; then SIGTERM ends the run. The log
+# must hold every line of the display, each after an ISO 8601 time that never
+# goes back, and no ABORT: the bar's Enter and ESC never reached the
+# window's own keys. A screenshot of the bar is left where GRAB names, if set.
+#   window_find.sh BIN_DIR
+set -euo pipefail
+bin=$1
+command -v xvfb-run >/dev/null && command -v xdotool >/dev/null || exit 77  # skipped
+work=$(mktemp -d)
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+mkdir -p "$work/data/AppConfig" "$work/data/AppPrograms" "$work/xdg"
+chmod 700 "$work/xdg"
+entries=${ENTRIES:-100000}
+awk -v n=$entries 'BEGIN { for (i = 1; i < n; ++i) printf "ID\r\n"; printf "LSPD=4321\r\n" }' \
+  >"$work/data/AppPrograms/test01.prg"
+
+cat >"$work/run.sh" <<'RUN'
+"$bin/halvorn-terminal" --data-root "$work/data" --session-log 2>"$work/stderr" &
+program=$!
+window=
+for _ in $(seq 300); do
+  window=$(xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null | head -1) || true
+  [ -n "$window" ] && break
+  sleep 0.05
+done
+[ -n "$window" ] || { kill "$program"; exit 3; }
+sleep 0.3
+xdotool windowfocus --sync "$window" key ctrl+F1
+# The program has run when its last line is in the log.
+for _ in $(seq 600); do
+  grep -qs "LSPD=4321" "$work"/data/TermDisplay/session-*.log && break
+  sleep 0.1
+done
+# The window shows the last lines and takes the keyboard back once the run
+# has ended: a Ctrl+F before that would lose its typing to the command entry.
+sleep 2
+xdotool windowfocus --sync "$window" key ctrl+f
+xdotool windowfocus --sync "$window" type --delay 20 'sim board'
+xdotool windowfocus --sync "$window" key Return key shift+Return key Return
+sleep 0.3
+[ -z "${GRAB:-}" ] || "$bin/halvorn-grab" "$GRAB" || true
+xdotool windowfocus --sync "$window" key Escape
+sleep 0.3
+kill -TERM "$program"
+wait "$program"
+RUN
+status=0
+bin=$bin work=$work XDG_RUNTIME_DIR="$work/xdg" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/xdg/bus" \
+  HALVORN_SIM_HID_BOARDS=1 HALVORN_SIM_INSTANT=1 timeout 100 \
+  xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp -noreset" \
+  bash "$work/run.sh" || status=$?
+fail() {
+  echo "window find: $*; its standard error:" >&2
+  cat "$work/stderr" >&2
+  exit 1
+}
+[ "$status" -eq 143 ] || fail "exit status $status (143 expected: SIGTERM)"
+logs=("$work"/data/TermDisplay/session-*.log)
+[ "${#logs[@]}" -eq 1 ] && [ -f "${logs[0]}" ] || fail "not one session log: ${logs[*]}"
+# Every line: the stamp, then a line as the display shows it; the stamps in
+# order (one offset all run long, so the text orders as the time).
+python3 - "${logs[0]}" "$entries" <<'PY' || fail "the session log is not the display's"
+import re, sys
+lines = open(sys.argv[1], encoding="latin-1").read().split("\n")
+assert lines[-1] == "", "the log does not end with a whole line"
+lines = lines[:-1]
+entries = int(sys.argv[2])
+stamp = re.compile(r"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d) (.*)\Z")
+shown, last = [], ""
+for line in lines:
+    m = stamp.match(line)
+    assert m, "no ISO 8601 stamp: %r" % line
+    assert m.group(1) >= last, "a stamp goes back: %r" % line
+    last = m.group(1)
+    shown.append(m.group(2))
+expected = ["Load: test01.prg", "Run: test01.prg"]
+for i in range(entries - 1):
+    expected += [" >> ID", "      Reply: Torvane Sim Board 1 ("]
+expected += [" >> LSPD=4321"]
+body = [re.sub(r"\(\.?[0-9.]+ms\)$", "(", s) for s in shown if not s.startswith("      Reply: OK")]
+assert body[:len(expected)] == expected, "the display's lines differ"
+# SIGTERM's own ESC sends one ABORT; one more would be the bar's ESC.
+assert sum(s == " >> ABORT" for s in shown) == 1, "a key of the find bar reached the window"
+PY
+echo "window find: $entries entries logged and found"
