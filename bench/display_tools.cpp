@@ -1,0 +1,132 @@
+// The display's tools, measured side by side in one run:
+//  (a) the find bar's search over a 30 MB display: a word on every entry, a
+//      word in either case, and one that is not there (target < 100 ms);
+//  (b) the session log's cost per exchange on a link that answers at once:
+//      100,000 commands shown in mode 1 on the rich display, with and
+//      without the log (target: at most 5% more, a ratio <= 1.05).
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "devices/link.h"
+#include "engine/command_engine.h"
+#include "engine/host.h"
+#include "engine/reply_capture.h"
+#include "engine/session_log.h"
+#include "ui/qt/find_bar.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+class BenchHost : public engine::Host {
+ public:
+  double Now() override { return Seconds(start_, Clock::now()); }
+  void Delay(double) override {}
+  void DoEvents() override {}
+  void ReplaceDisplay(const std::string& text) override { display_ = text; }
+  void AppendToDisplay(const std::string& text) override { display_ += text; }
+  void ShowByteCount(std::size_t) override {}
+  void ShowBar(engine::Bar, const std::string&) override {}
+  void LineFinished() override {}
+
+ private:
+  Clock::time_point start_ = Clock::now();
+  std::string display_;
+};
+
+class InstantLink : public devices::Transport {
+ public:
+  std::vector<std::string> ListEntries() override { return {}; }
+  platform::Result<devices::LinkHandle> Open(const std::string&) override {
+    return devices::LinkHandle{1};
+  }
+  devices::LinkStatus SendReceive(devices::LinkHandle, const std::string&,
+                                  std::string& reply) override {
+    reply = "1234";
+    return devices::LinkStatus::Ok;
+  }
+  devices::LinkStatus Close(devices::LinkHandle) override { return devices::LinkStatus::Ok; }
+};
+
+double Search(const std::string& text, const std::string& pattern, bool matchCase,
+              std::size_t& found) {
+  double best = 1e300;
+  for (int round = 0; round < 5; ++round) {
+    std::vector<std::size_t> starts;
+    const auto a = Clock::now();
+    ui::qt::FindMatches(text, pattern, matchCase, 0, starts);
+    best = std::min(best, Seconds(a, Clock::now()));
+    found = starts.size();
+  }
+  return best;
+}
+
+// One line of `commands` device commands, with or without a session log
+// into `folder`; its time in seconds.
+double TimeLine(const std::string& line, const std::string* folder) {
+  BenchHost host;
+  InstantLink link;
+  engine::PlainReplyCapture capture;
+  engine::CommandEngine engine(host, capture);
+  engine.Display().SwitchToRich();
+  engine.State().ShowMode = 1;
+  std::unique_ptr<engine::SessionLog> log;
+  if (folder) {
+    log = std::make_unique<engine::SessionLog>(*folder, platform::LocalTimeNow,
+                                               [](const std::string&) {});
+    engine.Display().SetLog(log.get());
+  }
+  const auto a = Clock::now();
+  engine.ExecuteCommandLine(link, 1, line, devices::LinkKind::Hid);
+  engine.Display().Flush();
+  return Seconds(a, Clock::now());
+}
+
+}  // namespace
+
+int main() {
+  // (a) 30 MB of entries as the display holds them.
+  std::string text;
+  for (int i = 0; text.size() < 30'000'000; ++i) {
+    text += " >> PX\r\n      Reply: " + std::to_string(i % 100'000) + " (.1ms)\r\n";
+  }
+  const struct {
+    const char* pattern;
+    bool matchCase;
+  } searches[] = {{"PX", true}, {"reply: 99", false}, {"NOT THERE", false}};
+  for (const auto& s : searches) {
+    std::size_t found = 0;
+    const double t = Search(text, s.pattern, s.matchCase, found);
+    std::printf("search %.1f MB for \"%s\"%s: %zu matches in %.1f ms (target < 100)\n",
+                text.size() / 1e6, s.pattern, s.matchCase ? "" : " in either case", found, t * 1e3);
+  }
+
+  // (b) The same line with and without the log, alternating, best of each.
+  char pattern[] = "/tmp/halvorn-bench-XXXXXX";
+  const char* made = mkdtemp(pattern);
+  if (!made) return 1;
+  const std::string folder = made;
+  std::string line;
+  for (int i = 0; i < 100'000; ++i) line += i ? ", PX" : "PX";
+  double without = 1e300, with = 1e300;
+  for (int round = 0; round < 6; ++round) {
+    without = std::min(without, TimeLine(line, nullptr));
+    with = std::min(with, TimeLine(line, &folder));
+  }
+  std::filesystem::remove_all(folder);
+  std::printf(
+      "per exchange (show mode 1): %.0f ns without the session log, %.0f ns with it, ratio %.2f "
+      "(target <= 1.05)\n",
+      without / 100'000 * 1e9, with / 100'000 * 1e9, with / without);
+  return 0;
+}
