@@ -191,6 +191,23 @@ TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsOnTheScreen) {
   application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
 }
 
+// A window moved to a screen it does not fit is fitted again, and drawn at
+// full size again when it goes back (runs with two screens only).
+TEST_F(MainWindowTest, AMoveToAnotherScreenFitsTheWindowAgain) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.size() < 2) GTEST_SKIP() << "one screen";
+  ASSERT_EQ(Main()->Scale(), 1.0);
+  for (QScreen* to : {screens[1], screens[0]}) {
+    Main()->windowHandle()->setScreen(to);
+    gui.DoEvents();
+    SCOPED_TRACE(to->name().toStdString());
+    ExpectReachable(Main());
+  }
+  Main()->windowHandle()->setScreen(screens[1]);
+  gui.DoEvents();
+  EXPECT_TRUE(Main()->Scrolls());
+}
+
 // Ctrl+plus (or =), Ctrl+minus and Ctrl+0, and Ctrl with the wheel over the
 // display, zoom its font in steps; the next run starts at the same zoom.
 TEST_F(MainWindowTest, TheDisplayZoomsByKeysAndWheelAndTheNextRunKeepsIt) {
