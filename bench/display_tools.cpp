@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine_bench.h"
 #include "devices/link.h"
 #include "engine/command_engine.h"
 #include "engine/host.h"
@@ -22,41 +23,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point a, Clock::time_point b) {
-  return std::chrono::duration<double>(b - a).count();
-}
-
-class BenchHost : public engine::Host {
- public:
-  double Now() override { return Seconds(start_, Clock::now()); }
-  void Delay(double) override {}
-  void DoEvents() override {}
-  void ReplaceDisplay(const std::string& text) override { display_ = text; }
-  void AppendToDisplay(const std::string& text) override { display_ += text; }
-  void ShowByteCount(std::size_t) override {}
-  void ShowBar(engine::Bar, const std::string&) override {}
-  void LineFinished() override {}
-
- private:
-  Clock::time_point start_ = Clock::now();
-  std::string display_;
-};
-
-class InstantLink : public devices::Transport {
- public:
-  std::vector<std::string> ListEntries() override { return {}; }
-  platform::Result<devices::LinkHandle> Open(const std::string&) override {
-    return devices::LinkHandle{1};
-  }
-  devices::LinkStatus SendReceive(devices::LinkHandle, const std::string&,
-                                  std::string& reply) override {
-    reply = "1234";
-    return devices::LinkStatus::Ok;
-  }
-  devices::LinkStatus Close(devices::LinkHandle) override { return devices::LinkStatus::Ok; }
-};
+using bench::BenchHost;
+using bench::Clock;
+using bench::InstantLink;
+using bench::Seconds;
 
 double Search(const std::string& text, const std::string& pattern, bool matchCase,
               std::size_t& found) {

@@ -19,6 +19,7 @@
 #include "support/test_folder.h"
 #include "ui/qt/log_view.h"
 #include "ui/qt/qt_gui.h"
+#include "ui/qt/running_window.h"
 
 namespace ui::qt {
 namespace {
@@ -26,18 +27,8 @@ namespace {
 using namespace app;
 using testing_support::FakeTransport;
 
-class DisplayToolsTest : public ::testing::Test {
+class DisplayToolsTest : public RunningWindow {
  protected:
-  DisplayToolsTest() {
-    hid->entries = {"Board A"};
-    registry.SetTransport(devices::LinkKind::Hid, hid);
-    application =
-        std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
-    application->Start();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(Main()));
-    gui.DoEvents();
-  }
-  FormWindow* Main() { return gui.FormWidget(kMainForm); }
   LogView& Display() {
     return *dynamic_cast<LogView*>(gui.ControlWidget({kMainForm, tmain::kDisplay}));
   }
@@ -71,12 +62,6 @@ class DisplayToolsTest : public ::testing::Test {
     QApplication::sendEvent(viewport, &open);
     for (int i = 0; i < 5; ++i) gui.DoEvents();
   }
-
-  testing_support::TestFolder folder;
-  QtGui gui;
-  std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
-  devices::DeviceRegistry registry;
-  std::unique_ptr<Application> application;
 };
 
 // Ctrl+F from the command entry opens the bar; typing finds as it goes,

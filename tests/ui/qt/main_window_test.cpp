@@ -30,6 +30,7 @@
 #include "support/test_folder.h"
 #include "ui/look/layout.h"
 #include "ui/qt/qt_gui.h"
+#include "ui/qt/running_window.h"
 
 namespace ui::qt {
 namespace {
@@ -39,19 +40,8 @@ using namespace app;
 
 using testing_support::FakeTransport;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public RunningWindow {
  protected:
-  MainWindowTest() {
-    hid->entries = {"Board A"};
-    registry.SetTransport(devices::LinkKind::Hid, hid);
-    application =
-        std::make_unique<Application>(gui, platform::DataFolders(folder.Path()), registry);
-    application->Start();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(Main()));
-    gui.DoEvents();
-  }
-
-  FormWindow* Main() { return gui.FormWidget(kMainForm); }
   QWidget* W(int id) { return gui.ControlWidget({kMainForm, id}); }
   // The centre of a control in the main window.
   QPoint Centre(int id) { return W(id)->geometry().center(); }
@@ -68,12 +58,6 @@ class MainWindowTest : public ::testing::Test {
       inside(dialog);
     });
   }
-
-  testing_support::TestFolder folder;
-  QtGui gui;
-  std::shared_ptr<FakeTransport> hid = std::make_shared<FakeTransport>();
-  devices::DeviceRegistry registry;
-  std::unique_ptr<Application> application;
 };
 
 // Runs `answer` on the next modal dialog (a file dialog) once it is open.

@@ -13,14 +13,7 @@ set -euo pipefail
 bin=$1
 source_dir=$2
 for tool in xvfb-run xdotool openbox wmctrl; do command -v $tool >/dev/null || exit 77; done  # skipped
-work=$(mktemp -d)
-trap 'kill "${sim:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$work/xdg" "$work/data/AppPrograms/AutoControl" "$work/data/AppConfig"
-chmod 700 "$work/xdg"
-"$bin/halvorn-sim" --address 01 --link "$work/tty" >/dev/null 2>&1 &
-sim=$!
-for _ in $(seq 100); do [ -e "$work/tty" ] && break; sleep 0.05; done
-printf 'Axis 01 {%s:115200}\r\n' "$work/tty" >"$work/data/AppConfig/COMM_Ports.cfg"
+source "$(dirname "$0")/simulated_station.sh"
 cp "$source_dir/docs/examples/autocontrol_2.txt" "$work/data/AppPrograms/AutoControl/"
 
 cat >"$work/run.sh" <<'RUN'

@@ -10,14 +10,7 @@
 set -euo pipefail
 bin=$1
 command -v xvfb-run >/dev/null && command -v xdotool >/dev/null || exit 77  # skipped
-work=$(mktemp -d)
-trap 'kill "${sim:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
-mkdir -p "$work/xdg" "$work/data/AppPrograms/AutoControl" "$work/data/AppConfig"
-chmod 700 "$work/xdg"
-"$bin/halvorn-sim" --address 01 --link "$work/tty" >/dev/null 2>&1 &
-sim=$!
-for _ in $(seq 100); do [ -e "$work/tty" ] && break; sleep 0.05; done
-printf 'Axis 01 {%s:115200}\r\n' "$work/tty" >"$work/data/AppConfig/COMM_Ports.cfg"
+source "$(dirname "$0")/simulated_station.sh"
 cat >"$work/data/AppPrograms/AutoControl/autocontrol_2.txt" <<'SCRIPT'
 [SAVERESULTSAUTOESC]Stop
 [TRACKCSVRESULTS]
