@@ -177,9 +177,9 @@ TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
 TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevices) {
   // A failure names why (a loaded library has no text): here the missing entry point.
   EXPECT_NE(devices::LoadHidLibrary("/nonexistent/libTVNHidApi.so").Text(), "");
-  for (auto [why, missing] : {std::pair{devices::LoadHidLibrary(UsbPath()).Text(),
-                                        "GetTorvaneHIDnumber"},
-                              {devices::LoadUsbLibrary(HidPath()).Text(), "fnZendrikComGetNumDevices"}})
+  for (auto [why, missing] :
+       {std::pair{devices::LoadHidLibrary(UsbPath()).Text(), "GetTorvaneHIDnumber"},
+        {devices::LoadUsbLibrary(HidPath()).Text(), "fnZendrikComGetNumDevices"}})
     EXPECT_NE(why.find(missing), std::string::npos) << why;
   auto hidFound = devices::FindHidLibrary();
   auto usbFound = devices::FindUsbLibrary();
