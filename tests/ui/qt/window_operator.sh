@@ -19,9 +19,14 @@ cp "$source_dir/docs/examples/autocontrol_2.txt" "$work/data/AppPrograms/AutoCon
 cat >"$work/run.sh" <<'RUN'
 openbox >/dev/null 2>&1 &
 for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.05; done
+step() { echo "$(date +%T.%N | cut -c1-12) $*" >>"$work/steps"; }
+# A window manager lists the windows in its stacking order, which changes as
+# they take the keyboard; the program's windows are told apart by their ids
+# instead, which grow with each window it makes: the main window is the
+# first, the newest dialog the last.
 dialog() {  # waits until a new dialog is up and has the keyboard
   for _ in $(seq 300); do
-    mapfile -t windows < <(xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null)
+    mapfile -t windows < <(xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null | sort -n)
     if [ "${#windows[@]}" -ge 2 ] && [ "${windows[-1]}" != "${last:-}" ]; then
       last=${windows[-1]}
       sleep 0.3
@@ -37,6 +42,7 @@ run() {  # run N KEYS...: one run of the script, its dialogs answered in turn
   program=$!
   local answer
   for answer in "${@:2}"; do
+    step "run $1: waiting for the dialog for $answer"
     dialog || { echo "run $1: no dialog for $answer" >"$work/why"; return 1; }
     case $answer in
       close) wmctrl -i -c "$(printf '0x%x' "$last")" ;;  # the title bar's close button
@@ -44,14 +50,20 @@ run() {  # run N KEYS...: one run of the script, its dialogs answered in turn
       *) xdotool key "$answer" ;;
     esac
   done
+  step "run $1: waiting for the tables"
   local results=$work/data/AppPrograms/AutoControl/AutoResults/MotorTest000$1
   for _ in $(seq 200); do [ -e "${results}_Fail.csv" ] && break; sleep 0.05; done
   sleep 0.3
+  step "run $1: closing the main window"
   local main
-  main=$(xdotool search --onlyvisible --classname halvorn-terminal | head -1)
+  main=$(xdotool search --onlyvisible --classname halvorn-terminal | sort -n | head -1)
   wmctrl -i -c "$(printf '0x%x' "$main")"
   local status=0
+  step "run $1: waiting for the program to end"
+  for _ in $(seq 400); do kill -0 "$program" 2>/dev/null || break; sleep 0.05; done
+  kill -0 "$program" 2>/dev/null && { echo "run $1: the close button did not end it" >"$work/why"; return 1; }
   wait "$program" || status=$?
+  step "run $1: ended with $status"
   echo "$status" >"$work/status$1"
 }
 run 1 SN-1 Return close && run 2 SN-2 Escape
@@ -59,6 +71,7 @@ RUN
 fail() {
   echo "window operator: $1; its standard error:" >&2
   cat "$work/stderr" >&2
+  cat "$work/steps" >&2 2>/dev/null || true
   exit 1
 }
 bin=$bin work=$work XDG_RUNTIME_DIR="$work/xdg" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/xdg/bus" \

@@ -36,7 +36,7 @@ cat >"$work/run.sh" <<'RUN'
 "$bin/halvorn-terminal" --data-root "$work/data" /A7 2>"$work/stderr" &
 program=$!
 for _ in $(seq 300); do
-  mapfile -t windows < <(xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null)
+  mapfile -t windows < <(xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null | sort -n)
   if [ "${#windows[@]}" -ge 2 ]; then
     sleep 0.3  # the question is on screen and has its focus
     xdotool windowfocus --sync "${windows[-1]}" key Return

@@ -32,7 +32,7 @@ SCRIPT
 cat >"$work/run.sh" <<'RUN'
 dialog() {  # dialog N: waits until a dialog is up for the Nth time
   for _ in $(seq 400); do
-    mapfile -t windows < <(xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null)
+    mapfile -t windows < <(xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null | sort -n)
     if [ "${#windows[@]}" -ge 2 ] && [ "${windows[-1]}" != "${last:-}" ]; then
       last=${windows[-1]}
       sleep 0.3  # on screen and with its focus
