@@ -15,7 +15,8 @@
 //      command (target 25 us), the last 10 % of the entries against the
 //      first 10 % (target 1.3), the display text (widget and core the same;
 //      the core's text the headless run's, exchange times aside, which are
-//      measured) and memory growth (target 100 MB).
+//      measured), memory growth (target 100 MB), and the cost per command
+//      again with the session log on (target: at most 5 % more).
 //  (c) Idle: CPU of the window program with nothing to do, beside the
 //      headless line terminal waiting for input. Target: 1 % of a core.
 #include <fcntl.h>
@@ -325,7 +326,7 @@ struct PaintCounter : QObject {
   }
 };
 
-LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape) {
+LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape, bool sessionLog = false) {
   namespace tmain = app::tmain;
   LineRun run;
   const long memoryBefore = ResidentBytes();
@@ -337,6 +338,7 @@ LineRun RunLine(ui::Gui& gui, ui::qt::QtGui* qt, bool pressEscape) {
   {
     app::Application application(gui, platform::DataFolders(root), registry);
     application.Start();
+    application.SetSessionLog(sessionLog);
     for (int i = 0; i < 20; ++i) gui.DoEvents();
     gui.SetText({app::kMainForm, tmain::kCommandEntry}, Line());
 
@@ -408,10 +410,13 @@ void MeasureLine() {
   ui::qt::QtGui qt;
   ui::headless::HeadlessGui headlessGui(ui::headless::HeadlessGui::Time::Real);
   // Three runs of each, side by side; the middle one by CPU per command.
-  std::vector<LineRun> windows, headlesses;
+  // The same runs with the session log on give its cost.
+  std::vector<LineRun> windows, headlesses, windowLogs, headlessLogs;
   for (int i = 0; i < 3; ++i) {
     windows.push_back(RunLine(qt, &qt, false));
     headlesses.push_back(RunLine(headlessGui, nullptr, false));
+    windowLogs.push_back(RunLine(qt, &qt, false, true));
+    headlessLogs.push_back(RunLine(headlessGui, nullptr, false, true));
   }
   auto middle = [](std::vector<LineRun>& runs) {
     std::sort(runs.begin(), runs.end(),
@@ -420,6 +425,8 @@ void MeasureLine() {
   };
   LineRun window = middle(windows);
   LineRun headless = middle(headlesses);
+  const LineRun windowLog = middle(windowLogs);
+  const LineRun headlessLog = middle(headlessLogs);
   // Memory: the most any run grew (the first run finds the allocator empty).
   for (const LineRun& r : windows)
     window.memoryGrowth = std::max(window.memoryGrowth, r.memoryGrowth);
@@ -451,6 +458,11 @@ void MeasureLine() {
         r->seconds / kCommands * 1e6, r->last10 / r->first10, r->memoryGrowth >> 20);
   }
   std::printf("    window / headless cost per command: %.2f\n", window.cpu / headless.cpu);
+  std::printf(
+      "    with the session log: window %.2f us a command, %.3f of the cost without it; "
+      "headless %.2f us, %.3f (target <= 1.05)\n",
+      windowLog.cpu / kCommands * 1e6, windowLog.cpu / window.cpu,
+      headlessLog.cpu / kCommands * 1e6, headlessLog.cpu / headless.cpu);
   std::printf(
       "    display: widget %s core (%zu bytes); core %s headless run (exchange times "
       "aside)\n",

@@ -87,6 +87,11 @@ void SessionLog::Wait(std::string_view line) {
     }
     waiting_.erase(0, cut);
   }
+  if (waiting_.empty()) {
+    oneDay_ = true;
+  } else if (oneDay_ && waiting_.compare(0, kDateBytes, stamp_, 0, kDateBytes) != 0) {
+    oneDay_ = false;
+  }
   waiting_ += stamp_;
   waiting_ += line;
   waiting_ += '\n';
@@ -143,10 +148,14 @@ bool SessionLog::WriteWaiting() {
     // The lines of this day that fit; a line longer than the limit goes
     // into a file of its own.
     std::size_t end = 0;
-    while (end < waiting_.size() && waiting_.compare(end, kDateBytes, day) == 0) {
-      const std::size_t next = waiting_.find('\n', end) + 1;
-      if (next > room && !(end == 0 && file_.Size() == 0)) break;
-      end = next;
+    if (oneDay_ && waiting_.size() <= room) {
+      end = waiting_.size();  // the common case: all of them, without a look at each
+    } else {
+      while (end < waiting_.size() && waiting_.compare(end, kDateBytes, day) == 0) {
+        const std::size_t next = waiting_.find('\n', end) + 1;
+        if (next > room && !(end == 0 && file_.Size() == 0)) break;
+        end = next;
+      }
     }
     if (end == 0) {
       file_.Close();  // full

@@ -73,6 +73,7 @@ class SessionLog : public DisplayListener {
   platform::AppendFile file_;
   std::string fileDay_;  // "YYYY-MM-DD" of the open file's lines
   std::string waiting_;  // whole stamped lines, each ending with LF
+  bool oneDay_ = true;   // the waiting lines all have the first one's date
   // The stamp of the current second, rewritten only when the second changes.
   std::string stamp_;
   std::int64_t stampSecond_ = -1;

@@ -116,6 +116,16 @@ TEST(SessionLog, StartsNewFilesAtMidnightAndAtTheSizeLimit) {
     EXPECT_EQ(files[i].first, names[i]);
     EXPECT_EQ(files[i].second, texts[i]);
   }
+  // Midnight alone splits a batch, well below the limit, also when the
+  // clock is set back over it.
+  Fixture g;
+  for (int day : {8, 9, 8}) {
+    g.clock.Set(day, day == 8 ? 23 : 0, 0, 0, 0);
+    g.log->Entry("day " + std::to_string(day) + "\r\n");
+  }
+  g.log->Flush();
+  ASSERT_EQ(g.Files().size(), 3u);
+  EXPECT_EQ(g.Files()[2].second, "2026-12-09T00:00:00.000+01:00 day 9\n");
 }
 
 // A file-size limit (as a full disk) takes part of a batch: the file is cut
