@@ -138,8 +138,10 @@ StepResult Script::ScriptStep() {
 void Script::JumpToLoopStart() {
   state_.LineCounter = state_.LoopStartLine;
   state_.ReadPosition = state_.LoopReadPosition;
-  state_.UnitJudged = false;
+  // The listeners close the unit that ends here, judged or not, before the
+  // next one starts unjudged.
   Tell(&ScriptListener::OnLoopRestart);
+  state_.UnitJudged = false;
 }
 
 void Script::AddListener(ScriptListener& listener) {

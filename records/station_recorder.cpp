@@ -30,7 +30,7 @@ void StationRecorder::Begin(RunStart start) {
 void StationRecorder::EnsureUnit() {
   if (!units_ || unitOpen_) return;
   unitOpen_ = true;
-  judged_ = escaped_ = false;
+  escaped_ = false;
   unitStarted_ = run_.UtcNow();
   writer_.Add(UnitStart{++unit_, unitStarted_});
 }
@@ -38,7 +38,7 @@ void StationRecorder::EnsureUnit() {
 void StationRecorder::CommitUnit(const char* verdict) {
   const int fails = run_.FailCount();
   const bool escaped = escaped_ || run_.Escaped();
-  if (!*verdict) verdict = escaped && !judged_ ? "aborted" : fails > 0 ? "fail" : "pass";
+  if (!*verdict) verdict = escaped && !run_.UnitJudged() ? "aborted" : fails > 0 ? "fail" : "pass";
   std::vector<std::pair<std::string, std::string>> values = run_.Values();
   for (auto& value : values) value.second = Clip(value.second);
   writer_.Add(UnitEnd{unit_, unitStarted_, run_.UtcNow(), verdict, fails, std::move(values)});
@@ -53,7 +53,6 @@ void StationRecorder::EndUnit() {
 void StationRecorder::OnVerdictShowing(std::string_view /*keyword*/, std::int32_t failCount) {
   EnsureUnit();
   if (!unitOpen_) return;
-  judged_ = true;
   CommitUnit(failCount > 0 ? "fail" : "pass");
 }
 
@@ -74,11 +73,6 @@ void StationRecorder::OnVerdict(const autocontrol::ScriptVerdict& v) {
                         : v.outcome == Outcome::Failed ? "fail"
                                                        : "esc";
   writer_.Add(VerdictRecord{UnitNow(), std::string(v.keyword), Clip(v.subject), outcome});
-  // A unit is judged by a verdict shown, or by the operator's PASS or FAIL
-  // given before any ESC: the same rule puts its CSV row in a table.
-  const bool shown = v.keyword.starts_with("[PASSFAILMSG") || v.keyword == "[LOOPONFAIL]";
-  const bool answered = v.keyword == "[USERCHECK]" && !escaped_ && !run_.Escaped();
-  if ((shown || answered) && v.outcome != Outcome::Escaped) judged_ = true;
   if (v.outcome == Outcome::Escaped) escaped_ = true;
 }
 

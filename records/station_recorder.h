@@ -45,6 +45,9 @@ class StationRecorder : public engine::ExchangeListener, public autocontrol::Scr
     virtual int FailCount() const = 0;
     // ESC came during the script (or the run was stopped).
     virtual bool Escaped() const = 0;
+    // The open unit got its verdict before any ESC: the script's rule, which
+    // also decides the table its CSV row goes to.
+    virtual bool UnitJudged() const = 0;
     // The script's values that are set: "V1" .. "V9", "R1" .. "R9", "C1" .. "C9".
     virtual std::vector<std::pair<std::string, std::string>> Values() const = 0;
     // Now, in UTC as ISO 8601 with milliseconds.
@@ -85,7 +88,6 @@ class StationRecorder : public engine::ExchangeListener, public autocontrol::Scr
   bool units_;
   int unit_ = 0;
   bool unitOpen_ = false;
-  bool judged_ = false;   // a verdict was shown in the open unit
   bool escaped_ = false;  // ESC came in the open unit
   std::string unitStarted_;
   std::int64_t sequence_ = 0;

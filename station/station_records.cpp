@@ -180,6 +180,10 @@ std::string StationRecords::DeviceEntry() const {
   return app_.SelectedDevice();
 }
 
+bool StationRecords::UnitJudged() const {
+  return app_.Script().State().UnitJudged;
+}
+
 int StationRecords::FailCount() const {
   return app_.PlainCapture().FailCount;
 }

@@ -55,6 +55,7 @@ class StationRecords : public StationListener,
   std::string DeviceEntry() const override;
   int FailCount() const override;
   bool Escaped() const override;
+  bool UnitJudged() const override;
   std::vector<std::pair<std::string, std::string>> Values() const override;
   std::string UtcNow() const override;
 
