@@ -358,7 +358,7 @@ void Application::OnMainFormLoaded() {
   gui_.SetFormLimits(kMainForm, 59, 41.25, 999, 999);
   gui_.DefineAccelerators(kMainForm, ui::look::ParseAccelerators(kMainAccelerators));
   zoom_.Set(displaySettings_.zoom);
-  if (zoom_.Percent() != 100) ZoomDisplay(2);
+  if (zoom_.Percent() != 100) ApplyDisplayZoom();
   int chosen = languages_.ReadLanguageChoice(folders_.GetDataRoot());
   if (chosen > 0) {
     UseLanguage(chosen);
@@ -832,13 +832,15 @@ void Application::RunningCaption(bool running) {
   }
 }
 
-void Application::ZoomDisplay(int direction) {
-  // 2: the remembered zoom, as loaded.
-  if (direction != 2 && !zoom_.Change(direction)) return;
+void Application::ApplyDisplayZoom() {
   const ui::ControlSpec* display = FindControl(look_.Form(kMainForm), tmain::kDisplay);
   gui_.SetFont({kMainForm, tmain::kDisplay},
                ui::FontRef{-1, zoom_.Zoomed(look_.FontOf(display->font))});
-  if (direction == 2) return;
+}
+
+void Application::ZoomDisplay(int direction) {
+  if (!zoom_.Change(direction)) return;
+  ApplyDisplayZoom();
   displaySettings_.zoom = zoom_.Percent();
   if (platform::Result<> kept = WriteDisplaySettings(folders_, displaySettings_);
       !kept && !zoomUnsaved_) {

@@ -112,6 +112,8 @@ class Application : public ui::EventSink {
   // The display's font at the operator's zoom, one step larger (+1),
   // smaller (-1) or as the table gives it (0), remembered for the next run.
   void ZoomDisplay(int direction);
+  // The display's font at the zoom as it stands.
+  void ApplyDisplayZoom();
   // True when no program file is loading and no command line is running.
   bool Idle() const;
   // What a tick of the script timer does.
