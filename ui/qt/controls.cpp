@@ -361,6 +361,7 @@ int ComboBoxControl::ItemHeight() const {
 }
 
 void ComboBoxControl::ScaleChanged() {
+  setProperty(kFormScaleProperty, Scale());  // the style draws the arrow to scale
   if (!placed_.isNull()) Place(placed_);
   MarkCutItems();
 }

@@ -72,6 +72,10 @@ class Control {
   double scale_ = 1.0;
 };
 
+// The property that tells the style a control's scale (a double; 1 or none
+// for a control drawn at full size).
+inline constexpr const char* kFormScaleProperty = "halvornFormScale";
+
 // `font` drawn at `scale`: its pixel (or point) size multiplied, at least 1.
 QFont ScaledFont(QFont font, double scale);
 

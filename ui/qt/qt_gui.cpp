@@ -53,6 +53,25 @@ class TerminalStyle : public QProxyStyle {
     if (hint == QStyle::SH_ComboBox_Popup) return 0;
     return QProxyStyle::styleHint(hint, option, widget, data);
   }
+  // A drop-down box of a form drawn smaller to fit its screen has its arrow
+  // button smaller too: at full width it would leave a narrow box no room
+  // for its text.
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                       SubControl part, const QWidget* widget) const override {
+    QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
+    const double scale = widget ? widget->property(kFormScaleProperty).toDouble() : 0;
+    if (control != CC_ComboBox || scale <= 0 || scale >= 1) return rect;
+    const QRect arrow = QProxyStyle::subControlRect(control, option, SC_ComboBoxArrow, widget);
+    const int saved = arrow.width() - static_cast<int>(std::lround(arrow.width() * scale));
+    const bool rightToLeft = option->direction == Qt::RightToLeft;
+    if (part == SC_ComboBoxArrow) {
+      return rightToLeft ? rect.adjusted(0, 0, -saved, 0) : rect.adjusted(saved, 0, 0, 0);
+    }
+    if (part == SC_ComboBoxEditField) {
+      return rightToLeft ? rect.adjusted(-saved, 0, 0, 0) : rect.adjusted(0, 0, saved, 0);
+    }
+    return rect;
+  }
 };
 
 // The key codes of the contract (the desktop's virtual key numbers).

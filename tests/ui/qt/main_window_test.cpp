@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextEdit>
@@ -148,6 +149,15 @@ void ExpectReachable(FormWindow* form) {
       QApplication::processEvents();
     }
     EXPECT_TRUE(form->Viewport().contains(w->geometry())) << c->Id();
+    // A drop-down box's arrow shrinks with it and leaves its text the room.
+    if (auto* box = qobject_cast<QComboBox*>(w)) {
+      QStyleOptionComboBox option;
+      option.initFrom(box);
+      const auto part = [&](QStyle::SubControl sub) {
+        return box->style()->subControlRect(QStyle::CC_ComboBox, &option, sub, box).width();
+      };
+      EXPECT_GE(part(QStyle::SC_ComboBoxEditField), part(QStyle::SC_ComboBoxArrow)) << c->Id();
+    }
     // Fonts shrink with the form.
     const ui::FontRef& font = c->Spec().font;
     if (font.slot < 0 && w->font().pixelSize() > 0) {
