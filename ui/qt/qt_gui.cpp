@@ -56,8 +56,8 @@ class TerminalStyle : public QProxyStyle {
   // A drop-down box of a form drawn smaller to fit its screen has its arrow
   // button smaller too: at full width it would leave a narrow box no room
   // for its text.
-  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
-                       SubControl part, const QWidget* widget) const override {
+  QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                       const QWidget* widget) const override {
     QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
     const double scale = widget ? widget->property(kFormScaleProperty).toDouble() : 0;
     if (control != CC_ComboBox || scale <= 0 || scale >= 1) return rect;
