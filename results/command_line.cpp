@@ -9,6 +9,7 @@
 #include "platform/data_folders.h"
 #include "platform/default_data_root.h"
 #include "platform/files.h"
+#include "records/central_store.h"
 #include "results/queries.h"
 #include "results/since.h"
 #include "station/records_settings.h"
@@ -40,6 +41,10 @@ Commands:
   export [--per exchange|unit] [--since DATE] [--key NAME]
                       every exchange (or unit) with its run's and unit's fields
   check               SQLite's integrity check and the schema version
+  init CONNECTION     creates the factory's central PostgreSQL schema, or
+                      brings an older one up to this program's; CONNECTION is
+                      a libpq connection string (postgresql://user@host/db, or
+                      host=... dbname=...; the rest from PGHOST, PGPASSWORD ...)
 
 Options:
   --data-root DIR     the data folder (default: as the terminal finds it); the
@@ -61,23 +66,29 @@ Options:
   --per exchange|unit export a line per exchange (default) or per unit
   --help              this text
 
-The database is opened read-only and never changed.
+The station's database is opened read-only and never changed.
 
 Exit status:
   0  results were found (check: the database is sound)
   1  nothing was found (check: damaged, or of a newer schema)
-  2  a usage error: unknown command or option, missing value, bad date
+  2  a usage error: unknown command or option, missing value, bad date, a
+     connection string libpq cannot read
   3  the database cannot be read: missing, a folder, not a database, without
      station records, damaged, or of a schema newer than this program knows
+     (init: the server cannot be reached, refuses, or has a newer schema)
   4  the output could not be written in full (a full disk)
 )";
 
 // The options each command takes besides the common ones.
 const std::map<std::string, std::set<std::string>>& CommandOptions() {
   static const std::map<std::string, std::set<std::string>> kOptions = {
-      {"runs", {"--since", "--script", "--station"}}, {"unit", {}},
-      {"yield", {"--by", "--since", "--key"}},        {"failures", {"--since", "--key"}},
-      {"export", {"--since", "--per", "--key"}},      {"check", {}},
+      {"runs", {"--since", "--script", "--station"}},
+      {"unit", {}},
+      {"yield", {"--by", "--since", "--key"}},
+      {"failures", {"--since", "--key"}},
+      {"export", {"--since", "--per", "--key"}},
+      {"check", {}},
+      {"init", {}},
   };
   return kOptions;
 }
@@ -146,7 +157,7 @@ std::optional<Usage> Parse(const std::vector<std::string>& args, std::string& mi
     }
   }
   if (usage.command.empty()) {
-    mistake = "no command (runs, unit, yield, failures, export or check)";
+    mistake = "no command (runs, unit, yield, failures, export, check or init)";
     return std::nullopt;
   }
   for (const auto& [option, value] : usage.options) {
@@ -155,9 +166,15 @@ std::optional<Usage> Parse(const std::vector<std::string>& args, std::string& mi
       return std::nullopt;
     }
   }
-  const std::size_t words = usage.command == "unit" ? 1 : 0;
-  if (usage.words.size() < words) {
-    mistake = "unit needs the TEXT to look for";
+  const bool init = usage.command == "init";
+  const std::size_t words = usage.command == "unit" || init ? 1 : 0;
+  if (usage.words.size() < words || (init && usage.words[0].empty())) {
+    mistake = init ? "init needs the central database's connection string"
+                   : "unit needs the TEXT to look for";
+    return std::nullopt;
+  }
+  if (init && !usage.options.empty()) {
+    mistake = "init takes no " + usage.options.begin()->first;
     return std::nullopt;
   }
   if (usage.words.size() > words) {
@@ -244,6 +261,24 @@ std::string ReadOptions(const Usage& usage, std::int64_t nowSeconds, Format& for
   return mistake;
 }
 
+// The central schema made or brought up to date on the server.
+int Init(const std::string& connection, std::ostream& out, std::ostream& err) {
+  auto store = records::CentralStore::Connect(connection);
+  platform::Result<int> found = store ? (*store)->Migrate() : store.Failure();
+  if (!found) {
+    err << "halvorn-results: " << found.Text() << '\n';
+    return found.Kind() == platform::ResultKind::CallerMistake ? kExitUsage : kExitDatabase;
+  }
+  const std::string now = std::to_string(records::kCentralSchemaVersion);
+  out << records::MaskedConnection(connection) << ": schema version " << now
+      << (*found == 0 ? ", created"
+          : *found == records::kCentralSchemaVersion
+              ? ", up to date"
+              : ", brought up from version " + std::to_string(*found))
+      << '\n';
+  return kExitResults;
+}
+
 // RunResults without the last word on the output.
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -267,6 +302,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "halvorn-results: " << mistake << '\n' << kUsage << '\n';
     return kExitUsage;
   }
+  if (usage->command == "init") return Init(usage->words[0], out, err);
   const std::optional<std::string> path = DatabasePath(*usage, err);
   if (!path) return kExitDatabase;
   const bool check = usage->command == "check";

@@ -15,6 +15,9 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           # the station's records database, its shell for reading them back, and
           # the SHA-256 of the files a run names
           libsqlite3-dev sqlite3 libssl-dev
+          # the factory's central database: libpq to reach PostgreSQL, and
+          # the server itself, which the tests start privately
+          libpq-dev pkg-config postgresql
           # real peers in the tests: a serial device server, a JUnit reader,
           # the package checkers
           ser2net python3-junitparser lintian desktop-file-utils dpkg-dev)

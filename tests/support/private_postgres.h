@@ -1,0 +1,40 @@
+// A PostgreSQL server of the test's own: a cluster made with initdb in a
+// temporary folder, listening only on a socket in that folder, stopped and
+// removed when the test ends. Run as the "postgres" user when the test runs
+// as root (the server refuses root). Never the machine's own cluster.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/test_folder.h"
+
+namespace testing_support {
+
+class PrivatePostgres {
+ public:
+  PrivatePostgres();
+  ~PrivatePostgres();
+  PrivatePostgres(const PrivatePostgres&) = delete;
+  PrivatePostgres& operator=(const PrivatePostgres&) = delete;
+
+  // Why the server is not there ("" when it runs).
+  const std::string& Trouble() const { return trouble_; }
+  // The connection string of database `db`.
+  std::string Url(const std::string& db = "postgres") const;
+  // What psql prints for `sql` (unaligned, tuples only); the test fails
+  // when psql does.
+  std::string Psql(const std::string& sql, const std::string& db = "postgres") const;
+  void Stop();
+  void Start();
+
+ private:
+  // `argv` as the server's user.
+  std::vector<std::string> AsServerUser(std::vector<std::string> argv) const;
+  TestFolder folder_;
+  std::string bin_;
+  std::string trouble_;
+  bool running_ = false;
+};
+
+}  // namespace testing_support
