@@ -35,27 +35,39 @@ CREATE TABLE run (
   file_sha256 text NOT NULL,
   operator text NOT NULL,
   started_utc timestamptz NOT NULL,
-  utc_offset_minutes integer NOT NULL,
-  ended_utc timestamptz,
-  ending text,
-  exit_status integer,
-  fail_count integer
+  utc_offset_minutes integer NOT NULL
 );
 CREATE INDEX run_station_started ON run(station, started_utc);
 CREATE INDEX run_file ON run(file);
+-- A run's and a unit's end are rows of their own: a station only ever adds
+-- rows, never changes one.
+CREATE TABLE run_end (
+  run_uuid uuid PRIMARY KEY REFERENCES run(uuid),
+  station text NOT NULL,
+  ended_utc timestamptz NOT NULL,
+  ending text NOT NULL,
+  exit_status integer,
+  fail_count integer
+);
 CREATE TABLE unit (
   run_uuid uuid NOT NULL REFERENCES run(uuid),
   number integer NOT NULL,
   station text NOT NULL,
   started_utc timestamptz NOT NULL,
-  ended_utc timestamptz,
-  verdict text,
-  fail_count integer,
   PRIMARY KEY (run_uuid, number)
 );
 CREATE INDEX unit_started ON unit(started_utc);
-CREATE INDEX unit_ended_station ON unit(ended_utc, station);
-CREATE INDEX unit_open ON unit(run_uuid) WHERE ended_utc IS NULL;
+CREATE TABLE unit_end (
+  run_uuid uuid NOT NULL,
+  number integer NOT NULL,
+  station text NOT NULL,
+  ended_utc timestamptz NOT NULL,
+  verdict text NOT NULL,
+  fail_count integer NOT NULL,
+  PRIMARY KEY (run_uuid, number),
+  FOREIGN KEY (run_uuid, number) REFERENCES unit(run_uuid, number)
+);
+CREATE INDEX unit_end_ended_station ON unit_end(ended_utc, station);
 CREATE TABLE unit_value (
   run_uuid uuid NOT NULL,
   unit_number integer NOT NULL,
@@ -119,9 +131,10 @@ CREATE TABLE file (
 );
 
 -- The partition of the month (UTC) of `moment`, made when it is missing;
--- two stations that make it at once both go on.
+-- two stations that make it at once both go on. It runs as the schema's
+-- owner, so a station that may only add rows can call it.
 CREATE FUNCTION halvorn_exchange_month(moment timestamptz) RETURNS text
-LANGUAGE plpgsql AS $$
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public AS $$
 DECLARE
   first timestamp := date_trunc('month', moment AT TIME ZONE 'UTC');
   name text := 'exchange_' || to_char(first, 'YYYY_MM');
@@ -147,18 +160,19 @@ SELECT date_trunc('hour', ended_utc AT TIME ZONE 'UTC') AS hour_utc, station,
        count(*) FILTER (WHERE verdict = 'aborted') AS aborted,
        round(100.0 * count(*) FILTER (WHERE verdict = 'pass')
              / nullif(count(*) FILTER (WHERE verdict IN ('pass', 'fail')), 0), 1) AS yield_percent
-FROM unit WHERE ended_utc IS NOT NULL
+FROM unit_end
 GROUP BY 1, 2;
 -- A serial number (V1) counts once per script, by its first judged unit.
 CREATE VIEW first_pass_yield_by_script AS
 WITH judged AS (
-  SELECT r.file AS script, v.value AS serial, u.verdict,
+  SELECT r.file AS script, v.value AS serial, e.verdict,
          row_number() OVER (PARTITION BY r.file, v.value
                             ORDER BY u.started_utc, u.run_uuid, u.number) AS nth
   FROM unit u
+  JOIN unit_end e ON e.run_uuid = u.run_uuid AND e.number = u.number
   JOIN run r ON r.uuid = u.run_uuid
   JOIN unit_value v ON v.run_uuid = u.run_uuid AND v.unit_number = u.number AND v.name = 'V1'
-  WHERE u.verdict IN ('pass', 'fail'))
+  WHERE e.verdict IN ('pass', 'fail'))
 SELECT script, count(*) AS serials,
        count(*) FILTER (WHERE verdict = 'pass') AS passed_first,
        round(100.0 * count(*) FILTER (WHERE verdict = 'pass') / count(*), 1)
@@ -172,7 +186,8 @@ GROUP BY command, expected;
 CREATE VIEW units_in_progress AS
 SELECT u.station, r.file AS script, u.run_uuid, u.number, u.started_utc
 FROM unit u JOIN run r ON r.uuid = u.run_uuid
-WHERE u.ended_utc IS NULL AND r.ended_utc IS NULL;
+WHERE NOT EXISTS (SELECT 1 FROM unit_end e WHERE e.run_uuid = u.run_uuid AND e.number = u.number)
+  AND NOT EXISTS (SELECT 1 FROM run_end e WHERE e.run_uuid = u.run_uuid);
 )sql",
 };
 static_assert(std::size(kMigrations) == kCentralSchemaVersion);

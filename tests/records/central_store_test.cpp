@@ -81,11 +81,12 @@ TEST(CentralStore, TheSchemaIsMadeOnceItsViewsReadRowsAndANewerOneIsRefused) {
       VALUES ('7a4c2f10-0000-4000-8000-000000000001', 'Bench 1', '3.2', 'script',
               'ac/test_1.txt', '', 'op', '2031-05-17T10:00:00Z', 60);
     INSERT INTO unit VALUES
-      ('7a4c2f10-0000-4000-8000-000000000001', 1, 'Bench 1', '2031-05-17T10:01:00Z',
-       '2031-05-17T10:02:00Z', 'fail', 1),
-      ('7a4c2f10-0000-4000-8000-000000000001', 2, 'Bench 1', '2031-05-17T10:03:00Z',
-       '2031-05-17T10:04:00Z', 'pass', 0),
-      ('7a4c2f10-0000-4000-8000-000000000001', 3, 'Bench 1', '2031-05-17T10:05:00Z', NULL, NULL, NULL);
+      ('7a4c2f10-0000-4000-8000-000000000001', 1, 'Bench 1', '2031-05-17T10:01:00Z'),
+      ('7a4c2f10-0000-4000-8000-000000000001', 2, 'Bench 1', '2031-05-17T10:03:00Z'),
+      ('7a4c2f10-0000-4000-8000-000000000001', 3, 'Bench 1', '2031-05-17T10:05:00Z');
+    INSERT INTO unit_end VALUES
+      ('7a4c2f10-0000-4000-8000-000000000001', 1, 'Bench 1', '2031-05-17T10:02:00Z', 'fail', 1),
+      ('7a4c2f10-0000-4000-8000-000000000001', 2, 'Bench 1', '2031-05-17T10:04:00Z', 'pass', 0);
     INSERT INTO unit_value VALUES
       ('7a4c2f10-0000-4000-8000-000000000001', 1, 'Bench 1', 'V1', 'SN-1'),
       ('7a4c2f10-0000-4000-8000-000000000001', 2, 'Bench 1', 'V1', 'SN-1');)");
@@ -113,6 +114,44 @@ TEST(CentralStore, TheSchemaIsMadeOnceItsViewsReadRowsAndANewerOneIsRefused) {
   EXPECT_NE(newer.Text().find("schema version 99, newer than this program's"), std::string::npos)
       << newer.Text();
   EXPECT_EQ(server.Psql("SELECT version FROM halvorn_schema"), "99\n");
+}
+
+// The roles of the docs: a station adds rows and reads them but changes and
+// removes none, and makes the month's partition it needs; a reader reads.
+TEST(CentralStore, TheStationRoleOnlyAddsAndTheReaderOnlyReads) {
+  const std::string docs =
+      testing_support::Read(std::string(HALVORN_SOURCE_DIR) + "/docs/records.md");
+  const std::size_t roles = docs.find("CREATE ROLE halvorn_station");
+  ASSERT_NE(roles, std::string::npos);
+  const std::string sql = docs.substr(roles, docs.find("```", roles) - roles);
+  PrivatePostgres server;
+  ASSERT_EQ(server.Trouble(), "");
+  auto store = CentralStore::Connect(server.Url());
+  ASSERT_TRUE(store && (*store)->Migrate()) << store.Text();
+  server.Psql(sql);
+  const struct {
+    const char* user;
+    std::string sql;
+    const char* fails;  // nullptr: it works
+  } cases[] = {
+      {"halvorn_station", "INSERT INTO station VALUES ('Bench 1', 'host-1')", nullptr},
+      {"halvorn_station", "SELECT name FROM station", nullptr},
+      {"halvorn_station", "SELECT halvorn_exchange_month('2032-01-05T00:00:00Z')", nullptr},
+      {"halvorn_station", "UPDATE station SET host = 'other'", "permission denied"},
+      {"halvorn_station", "DELETE FROM station", "permission denied"},
+      {"halvorn_station", "DROP TABLE exchange", "must be owner"},
+      {"halvorn_reader", "SELECT * FROM yield_by_hour_station", nullptr},
+      {"halvorn_reader", "SELECT count(*) FROM exchange", nullptr},
+      {"halvorn_reader", "INSERT INTO station VALUES ('Bench 2', 'host-2')", "permission denied"},
+  };
+  for (const auto& c : cases) {
+    const auto [status, err] = server.PsqlAs(c.user, c.sql);
+    EXPECT_EQ(status == 0, c.fails == nullptr) << c.user << ": " << c.sql << ": " << err;
+    if (c.fails) {
+      EXPECT_NE(err.find(c.fails), std::string::npos) << err;
+    }
+  }
+  EXPECT_EQ(server.Psql("SELECT host FROM station"), "host-1\n");
 }
 
 }  // namespace

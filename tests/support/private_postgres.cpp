@@ -64,8 +64,15 @@ void PrivatePostgres::Stop() {
   running_ = false;
 }
 
-std::string PrivatePostgres::Url(const std::string& db) const {
-  return "postgresql:///" + db + "?host=" + folder_.Path() + "&user=halvorn";
+std::string PrivatePostgres::Url(const std::string& db, const std::string& user) const {
+  return "postgresql:///" + db + "?host=" + folder_.Path() + "&user=" + user;
+}
+
+std::pair<int, std::string> PrivatePostgres::PsqlAs(const std::string& user,
+                                                    const std::string& sql) const {
+  const ProcessResult run = RunProcess({"/usr/bin/psql", "-X", "-A", "-t", "-q", "-v",
+                                        "ON_ERROR_STOP=1", "-d", Url("postgres", user), "-c", sql});
+  return {run.exitCode, run.err};
 }
 
 std::string PrivatePostgres::Psql(const std::string& sql, const std::string& db) const {

@@ -20,11 +20,13 @@ class PrivatePostgres {
 
   // Why the server is not there ("" when it runs).
   const std::string& Trouble() const { return trouble_; }
-  // The connection string of database `db`.
-  std::string Url(const std::string& db = "postgres") const;
+  // The connection string of database `db` for `user`.
+  std::string Url(const std::string& db = "postgres", const std::string& user = "halvorn") const;
   // What psql prints for `sql` (unaligned, tuples only); the test fails
   // when psql does.
   std::string Psql(const std::string& sql, const std::string& db = "postgres") const;
+  // psql's exit status and standard error for `sql` as `user`.
+  std::pair<int, std::string> PsqlAs(const std::string& user, const std::string& sql) const;
   void Stop();
   void Start();
 
