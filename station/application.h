@@ -25,6 +25,7 @@
 #include "station/command_entry.h"
 #include "station/display_settings.h"
 #include "station/display_zoom.h"
+#include "station/plot_feed.h"
 #include "station/station_listener.h"
 #include "station/station_look.h"
 #include "ui/contract/gui.h"
@@ -112,6 +113,11 @@ class Application : public ui::EventSink {
   // The display's font at the operator's zoom, one step larger (+1),
   // smaller (-1) or as the table gives it (0), remembered for the next run.
   void ZoomDisplay(int direction);
+  // The live plot of the replies that are numbers (Ctrl+G, or the display's
+  // context menu): its window opened on the station's plot data.
+  void OpenPlot();
+  // Every sample of the run so far (--plot writes them at its end).
+  std::shared_ptr<const ui::PlotData> PlotData() const { return plotFeed_.Data(); }
   // True when no program file is loading and no command line is running.
   bool Idle() const;
   // What a tick of the script timer does.
@@ -248,6 +254,7 @@ class Application : public ui::EventSink {
   WindowPlacement placement_;
   StationLook look_{gui_, languages_};
   DisplayZoom zoom_;
+  PlotFeed plotFeed_{[this] { return gui_.Now(); }};
   bool zoomUnsaved_ = false;  // said once that the zoom could not be saved
   int eventDepth_ = 0;
   bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs
