@@ -419,6 +419,14 @@ void PlotWindow::AskAndSave(bool picture) {
 namespace ui {
 
 platform::Result<> WritePlotPicture(const PlotData& data, const std::string& path) {
+  // Qt's notes on the off-screen platform (no runtime folder, no window
+  // manager) mean nothing to a run without a window; its errors still show.
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+          std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        }
+      });
   // A run without a window draws off screen, with an application of its own.
   std::unique_ptr<QApplication> own;
   if (QCoreApplication::instance() == nullptr) {
@@ -430,14 +438,6 @@ platform::Result<> WritePlotPicture(const PlotData& data, const std::string& pat
     own = std::make_unique<QApplication>(argc, argv);
   }
   platform::Result<> saved = platform::Result<>::Success();
-  // Qt's notes on the off-screen platform (no runtime folder, no window
-  // manager) mean nothing to a run without a window; its errors still show.
-  const QtMessageHandler previous =
-      qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
-        if (type == QtCriticalMsg || type == QtFatalMsg) {
-          std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        }
-      });
   {
     // The window only reads the data, which outlive it.
     qt::PlotWindow window(
@@ -450,6 +450,7 @@ platform::Result<> WritePlotPicture(const PlotData& data, const std::string& pat
     QCoreApplication::processEvents();
     saved = window.SavePicture(path);
   }
+  own.reset();
   qInstallMessageHandler(previous);
   return saved;
 }

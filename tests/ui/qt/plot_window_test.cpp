@@ -81,7 +81,8 @@ TEST_F(PlotWindowTest, TwoClicksMarkSamplesAndShowTheirDifference) {
   QTest::mouseClick(window.View().viewport(), Qt::LeftButton, {},
                     (Pixel(2, 200) + QPointF(2, 1)).toPoint());
   QTest::mouseClick(window.View().viewport(), Qt::LeftButton, {}, Pixel(7, 700).toPoint());
-  EXPECT_EQ(window.MarksText(), "A: PX at 2 s = 200    B: PX at 7 s = 700    B - A: 5 s, 500");
+  EXPECT_EQ(window.MarksText().toStdString(),
+            "A: PX at 2 s = 200    B: PX at 7 s = 700    B - A: 5 s, 500");
   QTest::mouseMove(window.View().viewport(), Pixel(3, 250).toPoint());
   EXPECT_TRUE(window.ReadoutText().startsWith("time 3")) << window.ReadoutText().toStdString();
 }
