@@ -220,12 +220,13 @@ void PlotWindow::Refresh() {
   shownGeneration_ = data_->Generation();
   SyncList();
   std::vector<const ui::PlotSeries*> shown;
+  // The list holds the series in their order (a command's bytes need not
+  // survive a round trip through the item's text).
   for (int i = 0; i < list_->count(); ++i) {
-    const std::string key = list_->item(i)->text().toStdString();
-    const ui::PlotSeries* series = data_->Find(key);
-    if (series && list_->item(i)->checkState() == Qt::Checked) {
+    const ui::PlotSeries* series = data_->Series()[static_cast<std::size_t>(i)].get();
+    if (list_->item(i)->checkState() == Qt::Checked) {
       shown.push_back(series);
-    } else if (auto found = curves_.find(key); found != curves_.end()) {
+    } else if (auto found = curves_.find(series->Key()); found != curves_.end()) {
       chart_->removeSeries(found->second);
       delete found->second;
       curves_.erase(found);

@@ -20,6 +20,7 @@ class PlotWindowTest : public ::testing::Test {
   PlotWindowTest() {
     for (int i = 0; i <= 100; ++i) data->Add("PX", i * 0.1, i * 10);
     data->Add("PS", 0, 5);
+    data->Add("\xB5X", 0, 1);  // a command's byte beyond ASCII
     window.resize(900, 500);
     window.show();
     Settle();
@@ -36,9 +37,10 @@ class PlotWindowTest : public ::testing::Test {
 };
 
 TEST_F(PlotWindowTest, CheckBoxesShowSeriesAndPauseHoldsTheCurveWhileDataGrow) {
-  ASSERT_EQ(window.SeriesList().count(), 2);
+  ASSERT_EQ(window.SeriesList().count(), 3);
   EXPECT_EQ(window.DrawnPoints("PX"), 101);
   EXPECT_EQ(window.DrawnPoints("PS"), 1);
+  EXPECT_EQ(window.DrawnPoints("\xB5X"), 1);
   window.SeriesList().item(1)->setCheckState(Qt::Unchecked);
   EXPECT_EQ(window.DrawnPoints("PS"), 0);
 
