@@ -164,6 +164,11 @@ PlotWindow::PlotWindow(std::shared_ptr<const ui::PlotData> source, QWidget* pare
 
 PlotWindow::~PlotWindow() = default;
 
+void PlotWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!paused_) Refresh();
+}
+
 void PlotWindow::SetData(std::shared_ptr<const ui::PlotData> source) {
   if (source == data_) return;
   data_ = std::move(source);
@@ -180,7 +185,8 @@ void PlotWindow::SetData(std::shared_ptr<const ui::PlotData> source) {
 }
 
 void PlotWindow::Tick() {
-  if (!paused_ && data_ && data_->Generation() != shownGeneration_) Refresh();
+  // A closed window costs nothing: it takes the data again when shown.
+  if (!paused_ && isVisible() && data_ && data_->Generation() != shownGeneration_) Refresh();
 }
 
 void PlotWindow::SyncList() {

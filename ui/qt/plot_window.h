@@ -82,6 +82,9 @@ class PlotWindow : public QWidget {
   void Drag(const QPointF& from, const QPointF& to, const QRectF& start);
   void Hover(const QPointF& position);
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   struct Mark {
     std::string key;

@@ -52,6 +52,13 @@ TEST_F(PlotWindowTest, CheckBoxesShowSeriesAndPauseHoldsTheCurveWhileDataGrow) {
   QTest::mouseClick(&window.PauseButton(), Qt::LeftButton);
   EXPECT_EQ(window.DrawnPoints("PX"), 110);
   EXPECT_EQ(window.ShownRange().right(), 10.9);  // still following the data
+  // Closed, it leaves the data alone; shown again, it takes them.
+  window.hide();
+  data->Add("PX", 11, 1100);
+  Settle();
+  EXPECT_EQ(window.DrawnPoints("PX"), 110);
+  window.show();
+  EXPECT_EQ(window.DrawnPoints("PX"), 111);
 }
 
 TEST_F(PlotWindowTest, TheWheelZoomsAtTheCursorAndADragMovesTheTimes) {
