@@ -4,12 +4,13 @@
 
 #include "engine/numbers.h"
 #include "platform/text.h"
+#include "ui/contract/plot_data.h"
 
 namespace app {
 namespace {
 
-constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device", "--exec",
-                                         "--program",   "--report",  "--records"};
+constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device",  "--exec",
+                                         "--program",   "--report",  "--records", "--plot"};
 constexpr const char* kFlags[] = {"--headless",    "--list-devices", "--no-records",
                                   "--session-log", "--help",         "--version"};
 
@@ -27,6 +28,13 @@ std::string TakeValue(CommandOptions& o, const std::string& name, const std::str
     o.execLine = v;
   } else if (name == "--report") {
     o.reportFile = v;
+  } else if (name == "--plot") {
+    if (ui::PlotFileKindOf(v) == ui::PlotFileKind::Unknown) {
+      return "--plot writes a PNG picture or a CSV table: the file's name ends in .png or .csv, "
+             "not " +
+             platform::Quoted(v);
+    }
+    o.plotFile = v;
   } else if (name == "--records") {
     o.recordsFile = v;
   } else if (name == "--device") {
@@ -58,6 +66,9 @@ std::string Conflict(const CommandOptions& o) {
   if (o.noRecords && !o.recordsFile.empty()) return "--records and --no-records exclude each other";
   if (!o.reportFile.empty() && (o.listDevices || !(o.headless || o.execLine || o.RunsProgram()))) {
     return "--report needs a headless run: --headless with a script, --exec or --program";
+  }
+  if (!o.plotFile.empty() && (o.listDevices || !(o.headless || o.execLine || o.RunsProgram()))) {
+    return "--plot needs a headless run: --headless, --exec or --program";
   }
   return {};
 }

@@ -3,7 +3,7 @@
 //   halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]
 //                    [--device N] [--exec LINE] [--program N|FILE] [--list-devices]
 //                    [--report FILE] [--records FILE | --no-records] [--session-log]
-//                    [--help] [--version]
+//                    [--plot FILE] [--help] [--version]
 //
 // "/A<n>" selects the numbered start-up script. It is read the way the
 // program has always read its switches: the arguments are joined, upper-cased
@@ -38,7 +38,8 @@ struct CommandOptions : HeadlessOptions {
 // value needs a non-empty one and may be given once; a word starting with
 // "--" that is no option is an error; --exec, --program, a start-up script
 // and --list-devices exclude each other, --report needs a headless run, and
-// --records and --no-records exclude each other.
+// --records and --no-records exclude each other; --plot needs a headless run
+// and a file name ending in .png or .csv.
 // An error is a caller mistake whose text names the option at fault (the
 // first error found). With --help or --version the words are read the same
 // way but an error is not one: their text is what was asked for.
@@ -51,7 +52,7 @@ inline constexpr const char* kUsage =
     "usage: halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]\n"
     "                        [--device N] [--exec LINE] [--program N|FILE] [--list-devices]\n"
     "                        [--report FILE] [--records FILE | --no-records]\n"
-    "                        [--session-log] [--help] [--version]\n";
+    "                        [--session-log] [--plot FILE] [--help] [--version]\n";
 
 // --help: the usage, what each option does and the exit statuses.
 inline constexpr const char* kHelp =
@@ -67,6 +68,8 @@ inline constexpr const char* kHelp =
     "                    values on the selected device, then exit\n"
     "  --list-devices    print the device list, one entry a line\n"
     "  --report FILE     write a JUnit XML report of the run's verdicts\n"
+    "  --plot FILE       at the run's end, write the plot of the replies that are\n"
+    "                    numbers: FILE.png a picture, FILE.csv one row a sample\n"
     "  --records FILE    keep the station's records in the database FILE\n"
     "                    (default: AppResults/records.db in the data folder)\n"
     "  --no-records      keep no station records for this run\n"
@@ -75,7 +78,7 @@ inline constexpr const char* kHelp =
     "  --help, --version this text; the version\n"
     "\n"
     "Exit status, the first that applies: 2 usage error, 3 device not available or\n"
-    "not in the list, 4 a record was lost, 5 a command got no reply (--exec,\n"
+    "not in the list, 4 a record was lost (also the plot), 5 a command got no reply (--exec,\n"
     "--program), 1 a check or verdict failed, 0 otherwise; 128 + the signal's\n"
     "number when a signal ended the run.\n";
 

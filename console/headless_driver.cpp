@@ -24,6 +24,8 @@
 #include "records/run_report.h"
 #include "screens/dialogs.h"
 #include "screens/main_form.h"
+#include "ui/contract/plot_data.h"
+#include "ui/contract/window.h"
 
 namespace app {
 namespace {
@@ -170,6 +172,7 @@ class HeadlessRun : public StationListener, private OperatorAnswers, private Run
   bool lineAborted_ = false;  // ... and its ESC reached a running line
   bool deviceMissing_ = false;
   bool reportLost_ = false;
+  bool plotLost_ = false;
 };
 
 std::string HeadlessRun::RunName() const {
@@ -365,6 +368,20 @@ int HeadlessRun::Run() {
       return kExitRecordLost;
     }
   }
+  if (!options_.plotFile.empty()) {
+    if (ui::PlotFileKindOf(options_.plotFile) == ui::PlotFileKind::Picture &&
+        !ui::DrawsPlotPictures()) {
+      return Usage("--plot " + platform::Quoted(options_.plotFile) +
+                   ": this build has no window to draw a picture of the plot; a .csv file "
+                   "works");
+    }
+    const platform::Result<> writable = platform::CheckWritable(options_.plotFile);
+    if (!writable) {
+      io_.err << "halvorn-terminal: the plot " << platform::Quoted(options_.plotFile)
+              << " cannot be written: " << writable.Text() << "\n";
+      return kExitRecordLost;
+    }
+  }
   Listen();
   app_.Start(options_.Start());
   app_.AddScriptListener(report_);
@@ -481,7 +498,7 @@ int HeadlessRun::Status() const {
   if (deviceMissing_ || shell.DeviceNotAvailableCount > 0 || shell.LinesWithoutDevice > 0) {
     return kExitDeviceNotAvailable;
   }
-  if (app_.Results().RecordsLost() > 0 || reportLost_) return kExitRecordLost;
+  if (app_.Results().RecordsLost() > 0 || reportLost_ || plotLost_) return kExitRecordLost;
   if ((options_.execLine || options_.RunsProgram()) && report_.NoReplyCount() > 0) {
     return kExitNoReply;
   }
@@ -492,6 +509,20 @@ int HeadlessRun::Status() const {
 // lost and nothing comes before that.
 int HeadlessRun::Finish(int status) {
   app_.FlushDisplay();
+  if (!options_.plotFile.empty()) {
+    const ui::PlotData& plot = *app_.PlotData();
+    const platform::Result<> written =
+        ui::PlotFileKindOf(options_.plotFile) == ui::PlotFileKind::Picture
+            ? ui::WritePlotPicture(plot, options_.plotFile)
+            : ui::WritePlotCsv(plot, options_.plotFile);
+    if (!written) {
+      io_.err << "halvorn-terminal: the plot was not written: " << written.Text() << "\n";
+      plotLost_ = true;
+      if (status < kExitSignal) status = Status();
+    } else if (const std::string notice = plot.Notice(); !notice.empty()) {
+      io_.err << "halvorn-terminal: plot: " << notice << "\n";
+    }
+  }
   if (options_.reportFile.empty()) return status;
   report_.Finish();
   const platform::Result<> written =

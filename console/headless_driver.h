@@ -17,11 +17,13 @@
 // running line sends "ABORT", or "ABORT" is sent to the selected device; a
 // script saves what its ESC path saves) and end the run with 128 + the
 // signal's number. With --report FILE the JUnit report of the run
-// (records/run_report.h) is written at the end, also after ESC or a signal.
+// (records/run_report.h) is written at the end, also after ESC or a signal,
+// and so is the plot of the replies that are numbers with --plot FILE (a
+// PNG picture or a CSV table with one row a sample, by the name's end).
 //
 // The exit status is the first that applies: 3 the selected device was not
 // available or not in the list (or no device was selected for a line), 4 a
-// record was lost (a result or CSV file, or the report), 5 a command got no
+// record was lost (a result or CSV file, the report or the plot), 5 a command got no
 // reply in --exec or --program, 1 the fail count is above 0, else 0; 2 for
 // a usage error found at start-up (an unreadable answers file, a missing
 // program file, --report without a run that has verdicts).
@@ -49,6 +51,7 @@ struct HeadlessOptions {
   int programNumber = 0;
   std::string programFile;
   std::string reportFile;
+  std::string plotFile;  // --plot: .png or .csv
   bool listDevices = false;
   bool sessionLog = false;  // --session-log: the display also goes to a session log
 

@@ -56,6 +56,7 @@ inline constexpr int kProgramKeyFirst = 9701;   // Ctrl+F1..F10, Ctrl+P, Ctrl+O:
 inline constexpr int kZoomIn = 9721;            // Ctrl+plus: the display's font larger
 inline constexpr int kZoomOut = 9722;           // Ctrl+minus: smaller
 inline constexpr int kZoomReset = 9723;         // Ctrl+0: as the table gives it
+inline constexpr int kPlot = 9724;              // Ctrl+G: the live plot of the replies
 inline constexpr int kScriptTimer = 4793;
 // The window's watch for stop signals (the window run's own, not the
 // application's: its ticks never reach the application).
@@ -66,7 +67,7 @@ inline constexpr int kSignalTimer = 4794;
 inline constexpr const char* kMainAccelerators =
     "RETURN,7777|ESC,8888"
     "|^F1,9701|^F2,9702|^F3,9703|^F4,9704|^F5,9705|^F6,9706|^F7,9707|^F8,9708|^F9,9709|^F10,9710"
-    "|^P,9711|^O,9712|^S,120|^PLUS,9721|^+PLUS,9721|^MINUS,9722|^+MINUS,9722|^0,9723"
+    "|^P,9711|^O,9712|^S,120|^PLUS,9721|^+PLUS,9721|^MINUS,9722|^+MINUS,9722|^0,9723|^G,9724"
     "|F1,8001|F2,8002|F3,8003|F4,8004|F5,8005|F6,8006|F7,8007|F8,8008|F9,8009|F10,8010";
 
 // Hidden and disabled while a command line runs, in this order.

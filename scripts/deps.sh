@@ -9,6 +9,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           # faces to, a virtual display for its tests, and a window manager
           # there for the tests of the title bar's close button
           qt6-base-dev qt6-svg-dev qt6-translations-l10n fonts-liberation2 fonts-dejavu-core
+          # the live plot of the replies that are numbers
+          qt6-charts-dev
           xvfb xauth xdotool openbox wmctrl
           # line editing in the headless line terminal
           libedit-dev

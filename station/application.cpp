@@ -174,11 +174,13 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
                                                           folders_.GetDataRoot())),
       entry_(gui, kMainForm) {
   BuildScript(0);
+  engine_->AddExchangeListener(plotFeed_);
   gui_.SetEventSink(this);
 }
 
 Application::~Application() {
   gui_.SetEventSink(nullptr);
+  engine_->RemoveExchangeListener(plotFeed_);
   // The last lines reach the log's file before anything else goes away.
   engine_->Display().SetLog(nullptr);
   sessionLog_.reset();
@@ -519,6 +521,8 @@ const Application::MainEvent Application::kMainEvents[] = {
       {tmain::kZoomIn, tmain::kZoomIn, kClick, [](A& a, E, R) { a.ZoomDisplay(1); }},
       {tmain::kZoomOut, tmain::kZoomOut, kClick, [](A& a, E, R) { a.ZoomDisplay(-1); }},
       {tmain::kZoomReset, tmain::kZoomReset, kClick, [](A& a, E, R) { a.ZoomDisplay(0); }},
+      {tmain::kPlot, tmain::kPlot, kClick, [](A& a, E, R) { a.OpenPlot(); }},
+      {tmain::kDisplay, tmain::kDisplay, kPlotRequest, [](A& a, E, R) { a.OpenPlot(); }},
       // Ctrl+S as well: refused while a line runs, when the button is hidden.
       {tmain::kSaveDisplay, tmain::kSaveDisplay, kClick,
        [](A& a, E, R) {
@@ -830,6 +834,10 @@ void Application::RunningCaption(bool running) {
     gui_.SetText({kMainForm, 0}, shell_.BaseCaption);
     shell_.RunningProgramName.clear();
   }
+}
+
+void Application::OpenPlot() {
+  gui_.OpenPlotWindow(plotFeed_.Data());
 }
 
 void Application::ApplyDisplayZoom() {

@@ -25,6 +25,7 @@
 #include "station/command_entry.h"
 #include "station/display_settings.h"
 #include "station/display_zoom.h"
+#include "station/plot_feed.h"
 #include "station/station_listener.h"
 #include "station/station_look.h"
 #include "ui/contract/gui.h"
@@ -114,6 +115,11 @@ class Application : public ui::EventSink {
   void ZoomDisplay(int direction);
   // The display's font at the zoom as it stands.
   void ApplyDisplayZoom();
+  // The live plot of the replies that are numbers (Ctrl+G, or the display's
+  // context menu): its window opened on the station's plot data.
+  void OpenPlot();
+  // Every sample of the run so far (--plot writes them at its end).
+  std::shared_ptr<const ui::PlotData> PlotData() const { return plotFeed_.Data(); }
   // True when no program file is loading and no command line is running.
   bool Idle() const;
   // What a tick of the script timer does.
@@ -250,6 +256,7 @@ class Application : public ui::EventSink {
   WindowPlacement placement_;
   StationLook look_{gui_, languages_};
   DisplayZoom zoom_;
+  PlotFeed plotFeed_{[this] { return gui_.Now(); }};
   bool zoomUnsaved_ = false;  // said once that the zoom could not be saved
   int eventDepth_ = 0;
   bool sendingEscapeAbort_ = false;  // the ESC key's "ABORT" while nothing runs

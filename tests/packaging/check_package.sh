@@ -78,6 +78,10 @@ debian-package)
   deb=$(ls "$tmp"/*.deb) || fail "no package"
   lintian --fail-on error "$deb" || fail "lintian reports errors"
   dpkg-deb -f "$deb" Depends | grep -q libc6 || fail "no library dependencies"
+  # With the window, the plot window's Qt Charts comes with it.
+  if dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6; then
+    dpkg-deb -f "$deb" Depends | grep -q libqt6charts6 || fail "Qt Charts is no dependency"
+  fi
   # The package's own files run as installed.
   dpkg-deb -x "$deb" "$tmp/root" || fail "cannot unpack"
   first_start "$tmp/root/usr/bin/halvorn-terminal" "$tmp/home" "" "$tmp/home/.local/share/halvorn-terminal"

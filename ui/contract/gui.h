@@ -73,12 +73,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace ui {
+
+class PlotData;  // ui/contract/plot_data.h
 
 // ---------------------------------------------------------------------------
 // Event codes
@@ -101,6 +104,7 @@ enum Code : int {
   kFocusGained = 800,        // controls with ControlSpec::focusEvents
   kFocusLost = 801,
   kDisplayOptions = 900,   // the operator changed a text box's display options
+  kPlotRequest = 901,      // the operator asked for the plot in a text box's context menu
   kApplicationEnd = -100,  // to kApplicationForm after the last form
 };
 }  // namespace event
@@ -448,9 +452,9 @@ struct FileDialogRequest {
 };
 
 // The options of a terminal display that the operator chooses in its
-// context menu: time stamps (none, the time of day, the time since the
-// previous entry) and the session log. The backend only shows and reports
-// the choice; what it does is the application's.
+// context menu (the menu also offers the plot, reported as event 901): time stamps (none, the time
+// of day, the time since the previous entry) and the session log. The backend only shows and
+// reports the choice; what it does is the application's.
 enum class TimeStampChoice { Off, Clock, SincePrevious };
 struct DisplayOptions {
   TimeStampChoice timeStamps = TimeStampChoice::Off;
@@ -596,6 +600,13 @@ class Gui {
   // links between the files are followed. False when `index` cannot be read.
   // The headless backend records the path and returns whether it is a file.
   virtual bool ShowHelpWindow(const std::string& title, const std::string& index) = 0;
+
+  // -- The plot ---------------------------------------------------------------
+  // Shows the live plot of `data` (ui/contract/plot_data.h) in a window of
+  // its own, or raises it when it is open. The window reads the data on its
+  // own timer while it is open and redraws when the data changed; it never
+  // changes them, and raises no event. The headless backend counts the calls.
+  virtual void OpenPlotWindow(std::shared_ptr<const PlotData> data) = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "platform/result.h"
 #include "ui/contract/gui.h"
+#include "ui/contract/plot_data.h"
 
 namespace ui {
 
@@ -17,5 +18,13 @@ namespace ui {
 // exists, or the window system did not start. `programName` is the
 // program's name as it was started (argv[0]).
 platform::Result<std::unique_ptr<Gui>> OpenWindowBackend(const std::string& programName);
+
+// Writes the plot of `data` as the plot window draws it, every series
+// shown, to the PNG file `path` (replaced atomically). It needs no display:
+// a run without a window draws it off screen. Unsupported in a build
+// without the window.
+platform::Result<> WritePlotPicture(const PlotData& data, const std::string& path);
+// Whether WritePlotPicture can draw in this build.
+bool DrawsPlotPictures();
 
 }  // namespace ui

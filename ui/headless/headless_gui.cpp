@@ -295,4 +295,9 @@ bool HeadlessGui::ShowHelpWindow(const std::string&, const std::string& index) {
   return IsRegularFile(index);
 }
 
+void HeadlessGui::OpenPlotWindow(std::shared_ptr<const PlotData> data) {
+  plotWindow = std::move(data);
+  ++plotWindowOpened;
+}
+
 }  // namespace ui::headless

@@ -14,6 +14,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,9 @@ class HeadlessGui : public FormStore {
   // What OpenWithDesktop and ShowHelpWindow were asked to open, in order.
   std::vector<std::string> openedWithDesktop;
   std::vector<std::string> helpWindows;  // the index files
+  // The data of the last OpenPlotWindow, and how often it was called.
+  std::shared_ptr<const PlotData> plotWindow;
+  int plotWindowOpened = 0;
   // Told each path OpenWithDesktop or ShowHelpWindow is asked to open (the
   // headless program prints it).
   std::function<void(const std::string& path)> onOpen;
@@ -101,6 +105,7 @@ class HeadlessGui : public FormStore {
   std::string FileDialog(const FileDialogRequest& request) override;
   bool OpenWithDesktop(const std::string& path) override;
   bool ShowHelpWindow(const std::string& title, const std::string& index) override;
+  void OpenPlotWindow(std::shared_ptr<const PlotData> data) override;
 
  private:
   // What an operator action does when the loop delivers it.

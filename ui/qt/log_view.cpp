@@ -378,6 +378,12 @@ void LogView::contextMenuEvent(QContextMenuEvent* event) {
     });
     log->setCheckable(true);
     log->setChecked(options_.sessionLog);
+    menu.addSeparator();
+    // What the plot shows is the station's: the box only passes the request on.
+    QAction* plot = menu.addAction(QStringLiteral("Plot..."), [this] {
+      host_.Deliver({form_, spec_.id, ui::event::kPlotRequest, 0});
+    });
+    plot->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
   }
   menu.exec(event->globalPos());
 }

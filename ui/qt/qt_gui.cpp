@@ -133,6 +133,7 @@ QtGui::QtGui(std::unique_ptr<QApplication> application) : application_(std::move
 }
 
 QtGui::~QtGui() {
+  plot_.reset();
   qApp->removeEventFilter(this);
   DeleteForms();
   for (QPointer<FormWindow>& form : unloaded_) delete form.data();
@@ -470,6 +471,17 @@ bool QtGui::OpenWithDesktop(const std::string& path) {
 
 bool QtGui::ShowHelpWindow(const std::string& title, const std::string& index) {
   return help_.Show(title, index);
+}
+
+void QtGui::OpenPlotWindow(std::shared_ptr<const ui::PlotData> data) {
+  if (plot_) {
+    plot_->SetData(std::move(data));
+  } else {
+    plot_ = std::make_unique<PlotWindow>(std::move(data));
+  }
+  plot_->show();
+  plot_->raise();
+  plot_->activateWindow();
 }
 
 }  // namespace ui::qt

@@ -34,6 +34,7 @@
 #include <utility>
 #include <vector>
 
+#include "ui/qt/plot_window.h"
 #include "ui/qt/qt_forms.h"
 #include "ui/qt/standard_dialogs.h"
 
@@ -68,6 +69,9 @@ class QtGui final : public QObject, public QtForms {
   std::string FileDialog(const ui::FileDialogRequest& request) override;
   bool OpenWithDesktop(const std::string& path) override;
   bool ShowHelpWindow(const std::string& title, const std::string& index) override;
+  void OpenPlotWindow(std::shared_ptr<const ui::PlotData> data) override;
+  // The plot window once opened (nullptr before).
+  PlotWindow* Plot() { return plot_.get(); }
 
  protected:
   bool event(QEvent* event) override;
@@ -98,6 +102,7 @@ class QtGui final : public QObject, public QtForms {
   int status_ = 0;
   int zoomWheel_ = 0;  // wheel turns with Ctrl not yet a whole notch
   HelpWindow help_;
+  std::unique_ptr<PlotWindow> plot_;
   std::unique_ptr<QTranslator> dialogTranslator_;  // Qt's own texts, installed while set
   const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };

@@ -212,5 +212,19 @@ TEST_F(DisplayToolsTest, TheDisplaysMenuTurnsOnTimeStampsAndTheSessionLog) {
   EXPECT_EQ(settings, "session_log=on\ntime_stamps=clock\n");
 }
 
+// The display's menu opens the plot of the replies that are numbers.
+TEST_F(DisplayToolsTest, TheDisplaysMenuOpensThePlotOfTheRun) {
+  hid->answer = [](const std::string& command) {
+    return std::string(command == "PX" ? "5" : "OK");
+  };
+  application->ExecuteOnSelectedDevice("PX,ID,PX");
+  gui.DoEvents();
+  Menu("Plot...");
+  ASSERT_NE(gui.Plot(), nullptr);
+  EXPECT_TRUE(gui.Plot()->isVisible());
+  EXPECT_EQ(gui.Plot()->SeriesList().count(), 1);
+  EXPECT_EQ(gui.Plot()->DrawnPoints("PX"), 2);
+}
+
 }  // namespace
 }  // namespace ui::qt
