@@ -11,7 +11,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           qt6-base-dev qt6-svg-dev qt6-translations-l10n fonts-liberation2 fonts-dejavu-core
           # the live plot of the replies that are numbers
           qt6-charts-dev
-          xvfb xauth xdotool openbox wmctrl
+          xvfb xauth xdotool xclip openbox wmctrl
           # line editing in the headless line terminal
           libedit-dev
           # the station's records database, its shell for reading them back, and

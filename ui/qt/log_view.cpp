@@ -32,7 +32,13 @@ LogView::LogView(ControlHost& host, const std::string& form, const ui::ControlSp
     pattern_.clear();
     matches_.clear();
     current_ = static_cast<std::size_t>(-1);
-    setFocus();
+    // The keyboard goes back where it was when the bar opened (the command
+    // entry, typically), so the operator types on where they left off.
+    if (returnFocus_ && returnFocus_->isVisible()) {
+      returnFocus_->setFocus();
+    } else {
+      setFocus();
+    }
     viewport()->update();
   };
   auto* find = new QShortcut(QKeySequence::Find, this, [this] { OpenFinder(); });
@@ -241,6 +247,9 @@ void LogView::PlaceFinder() {
 }
 
 void LogView::OpenFinder() {
+  QWidget* focus = QApplication::focusWidget();
+  if (finder_->isHidden())
+    returnFocus_ = focus != nullptr && focus->window() == window() ? focus : this;
   finder_->Open();
   PlaceFinder();
   Search();

@@ -116,6 +116,8 @@ TEST_F(DisplayToolsTest, TheFindBarFindsStepsAndCountsWithItsOwnKeys) {
   EXPECT_EQ(Display().Matches(), expected);
   Key(Qt::Key_Escape);
   EXPECT_TRUE(bar.isHidden());
+  EXPECT_TRUE(gui.ControlWidget({kMainForm, tmain::kCommandEntry})->hasFocus() ||
+              !Main()->isActiveWindow());
   EXPECT_TRUE(Display().Matches().empty());
   EXPECT_EQ(hid->sent, sent);
 }

@@ -3,14 +3,15 @@
 # program 1 puts 100,000 exchanges on the display (a simulated board that
 # answers at once), Ctrl+F opens the find bar, a text found in 99,999 of
 # the entries is typed (the bar shows their count), Enter,
-# Shift+Enter and ESC work in the bar; then SIGTERM ends the run. The log
-# must hold every line of the display, each after an ISO 8601 time that never
-# goes back, and no ABORT: the bar's Enter and ESC never reached the
+# Shift+Enter and ESC work in the bar; three lines pasted into the command
+# entry run at Enter as three command lines; then SIGTERM ends the run. The
+# log must hold every line of the display, each after an ISO 8601 time that
+# never goes back, and no ABORT: the bar's Enter and ESC never reached the
 # window's own keys. A screenshot of the bar is left where GRAB names, if set.
 #   window_find.sh BIN_DIR
 set -euo pipefail
 bin=$1
-command -v xvfb-run >/dev/null && command -v xdotool >/dev/null || exit 77  # skipped
+for tool in xvfb-run xdotool xclip; do command -v $tool >/dev/null || exit 77; done  # skipped
 work=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 mkdir -p "$work/data/AppConfig" "$work/data/AppPrograms" "$work/xdg"
@@ -46,6 +47,14 @@ sleep 0.3
 [ -z "${GRAB:-}" ] || "$bin/halvorn-grab" "$GRAB" || true
 xdotool windowfocus --sync "$window" key Escape
 sleep 0.3
+# The bar gave the keyboard back to the command entry: a paste of three
+# lines there, and Enter.
+printf 'LSPD=611\nHSPD=6112\nLSPD\n' | xclip -selection clipboard
+xdotool windowfocus --sync "$window" key ctrl+v key Return
+for _ in $(seq 100); do
+  [ "$(grep -chs ' >> LSPD$' "$work"/data/TermDisplay/session-*.log)" = 1 ] && break
+  sleep 0.1
+done
 kill -TERM "$program"
 wait "$program"
 RUN
@@ -81,9 +90,9 @@ for line in lines:
 expected = ["Load: test01.prg", "Run: test01.prg"]
 for i in range(entries - 1):
     expected += [" >> ID", "      Reply: Torvane Sim Board 1 ("]
-expected += [" >> LSPD=4321"]
+expected += [" >> LSPD=4321", " >> LSPD=611", " >> HSPD=6112", " >> LSPD", "      Reply: 611 ("]
 body = [re.sub(r"\(\.?[0-9.]+ms\)$", "(", s) for s in shown if not s.startswith("      Reply: OK")]
-assert body[:len(expected)] == expected, "the display's lines differ"
+assert body[:len(expected)] == expected, "the display's lines differ: %r" % body[len(expected) - 6:len(expected) + 2]
 # SIGTERM's own ESC sends one ABORT; one more would be the bar's ESC.
 assert sum(s == " >> ABORT" for s in shown) == 1, "a key of the find bar reached the window"
 PY
