@@ -21,6 +21,8 @@ std::string_view TrimAround(std::string_view text) {
 
 bool NamesNotANumber(std::string_view text) {
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
+  // Every reply passes here: a longer one is no name, and costs no copy.
+  if (text.size() > 8) return false;
   const std::string upper = platform::ToUpper(text);
   return upper == "NAN" || upper == "INF" || upper == "INFINITY";
 }
