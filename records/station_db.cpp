@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <thread>
 
 #include "platform/text.h"
 
@@ -292,7 +294,8 @@ Result<std::unique_ptr<StationDatabase>> StationDatabase::Open(const std::string
                                  std::to_string(*version) + "; this program knows up to " +
                                  std::to_string(kSchemaVersion));
   }
-  if (Result<> wal = database->Execute("PRAGMA journal_mode=WAL"); !wal) return wal;
+  database->busyMilliseconds_ = busyMilliseconds;
+  if (Result<> wal = database->ExecuteWhenFree("PRAGMA journal_mode=WAL"); !wal) return wal;
   // With the WAL journal a commit is safe from a kill of the program; only a
   // power cut may take the last commits, never the file's consistency.
   if (Result<> settings = database->Execute(
@@ -319,7 +322,7 @@ Result<> StationDatabase::Execute(const char* sql) {
 // Two programs may start on one data root at once: the version is read and
 // raised inside one write transaction, so only one of them migrates.
 Result<> StationDatabase::Migrate() {
-  if (Result<> begun = Execute("BEGIN IMMEDIATE"); !begun) return begun;
+  if (Result<> begun = ExecuteWhenFree("BEGIN IMMEDIATE"); !begun) return begun;
   sqlite3_stmt* read = nullptr;
   int version = 0;
   if (sqlite3_prepare_v2(db_, "PRAGMA user_version", -1, &read, nullptr) == SQLITE_OK &&
@@ -352,7 +355,24 @@ StationDatabase::Statement& StationDatabase::Prepared(const char* sql) {
 }
 
 Result<> StationDatabase::Begin() {
-  return Execute("BEGIN IMMEDIATE");
+  return ExecuteWhenFree("BEGIN IMMEDIATE");
+}
+
+// SQLite answers "database is locked" at once, without waiting its busy
+// time, in a few cases: while another program recovers the WAL file, or
+// where waiting could deadlock. Two terminals on one data root meet them,
+// so taking the database is tried again until the busy time is up.
+Result<> StationDatabase::ExecuteWhenFree(const char* sql) {
+  const auto until =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(busyMilliseconds_);
+  for (;;) {
+    Result<> done = Execute(sql);
+    if (done || (sqlite3_errcode(db_) & 0xFF) != SQLITE_BUSY ||
+        std::chrono::steady_clock::now() >= until) {
+      return done;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 Result<> StationDatabase::Commit() {

@@ -138,7 +138,10 @@ class StationDatabase {
   class Statement;
   Statement& Prepared(const char* sql);
 
+  // `sql`, tried again while the database is busy, up to the busy time.
+  platform::Result<> ExecuteWhenFree(const char* sql);
   sqlite3* db_;
+  int busyMilliseconds_ = 0;
   std::vector<std::pair<const char*, std::unique_ptr<Statement>>> statements_;
   std::int64_t runId_ = 0;
   std::pair<int, std::int64_t> lastUnit_{0, 0};  // number, row id
