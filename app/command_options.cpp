@@ -64,10 +64,11 @@ std::string Conflict(const CommandOptions& o) {
     return "--list-devices runs alone, not with a script, --exec or --program";
   }
   if (o.noRecords && !o.recordsFile.empty()) return "--records and --no-records exclude each other";
-  if (!o.reportFile.empty() && (o.listDevices || !(o.headless || o.execLine || o.RunsProgram()))) {
+  const bool headlessRun = !o.listDevices && (o.headless || o.execLine || o.RunsProgram());
+  if (!o.reportFile.empty() && !headlessRun) {
     return "--report needs a headless run: --headless with a script, --exec or --program";
   }
-  if (!o.plotFile.empty() && (o.listDevices || !(o.headless || o.execLine || o.RunsProgram()))) {
+  if (!o.plotFile.empty() && !headlessRun) {
     return "--plot needs a headless run: --headless, --exec or --program";
   }
   return {};

@@ -360,24 +360,18 @@ bool HeadlessRun::SelectDevice() {
 int HeadlessRun::Run() {
   stop_signals::Install();
   if (!OpenAnswers()) return kExitUsage;
-  if (!options_.reportFile.empty()) {
-    const platform::Result<> writable = platform::CheckWritable(options_.reportFile);
-    if (!writable) {
-      io_.err << "halvorn-terminal: the report " << platform::Quoted(options_.reportFile)
-              << " cannot be written: " << writable.Text() << "\n";
-      return kExitRecordLost;
-    }
+  if (!options_.plotFile.empty() &&
+      ui::PlotFileKindOf(options_.plotFile) == ui::PlotFileKind::Picture &&
+      !ui::DrawsPlotPictures()) {
+    return Usage("--plot " + platform::Quoted(options_.plotFile) +
+                 ": this build has no window to draw a picture of the plot; a .csv file works");
   }
-  if (!options_.plotFile.empty()) {
-    if (ui::PlotFileKindOf(options_.plotFile) == ui::PlotFileKind::Picture &&
-        !ui::DrawsPlotPictures()) {
-      return Usage("--plot " + platform::Quoted(options_.plotFile) +
-                   ": this build has no window to draw a picture of the plot; a .csv file "
-                   "works");
-    }
-    const platform::Result<> writable = platform::CheckWritable(options_.plotFile);
-    if (!writable) {
-      io_.err << "halvorn-terminal: the plot " << platform::Quoted(options_.plotFile)
+  // A file the run would lose at its end is said before it starts.
+  for (const auto& [what, path] :
+       {std::pair{"report", &options_.reportFile}, std::pair{"plot", &options_.plotFile}}) {
+    if (path->empty()) continue;
+    if (const platform::Result<> writable = platform::CheckWritable(*path); !writable) {
+      io_.err << "halvorn-terminal: the " << what << " " << platform::Quoted(*path)
               << " cannot be written: " << writable.Text() << "\n";
       return kExitRecordLost;
     }

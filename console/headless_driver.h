@@ -60,7 +60,9 @@ struct HeadlessOptions {
   // script is not loaded for them.
   bool RunsStartupScript() const { return !execLine && !RunsProgram() && !listDevices; }
   // What start-up loads for this run.
-  StartUp Start() const { return {scriptNumber, RunsStartupScript(), sessionLog}; }
+  StartUp Start() const {
+    return {scriptNumber, RunsStartupScript(), sessionLog, !plotFile.empty()};
+  }
 };
 
 // Reads operator lines either from a stream or, for a terminal or pipe on a

@@ -174,7 +174,6 @@ Application::Application(ui::Gui& gui, platform::DataFolders folders,
                                                           folders_.GetDataRoot())),
       entry_(gui, kMainForm) {
   BuildScript(0);
-  engine_->AddExchangeListener(plotFeed_);
   gui_.SetEventSink(this);
 }
 
@@ -302,6 +301,7 @@ void Application::EndScriptByEscape() {
 }
 
 void Application::Start(const StartUp& startUp) {
+  if (startUp.plot) engine_->AddExchangeListener(plotFeed_);
   const int dotsPerInch = gui_.Screen().dotsPerInch;
   dialogs_.SetDotsPerInch(dotsPerInch);
   look_.DefineDefaults(folders_.DataPath("Graphics"), dotsPerInch);

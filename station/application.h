@@ -59,6 +59,10 @@ struct StartUp {
   // The session log is on for this run, whatever AppConfig/Display.cfg says
   // (--session-log).
   bool sessionLog = false;
+  // The replies that are numbers are kept for the plot: always in the
+  // window, whose plot may be opened at any time; in a run without one only
+  // when it writes the plot (--plot).
+  bool plot = true;
 };
 
 class Application : public ui::EventSink {

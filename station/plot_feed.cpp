@@ -1,6 +1,5 @@
 #include "station/plot_feed.h"
 
-#include <cctype>
 #include <cmath>
 
 #include "platform/text.h"
@@ -12,25 +11,16 @@ bool Digit(char c) {
   return c >= '0' && c <= '9';
 }
 
-std::string_view TrimAround(std::string_view text) {
-  const std::string_view space = " \t\r\n";
-  const std::size_t first = text.find_first_not_of(space);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
 bool NamesNotANumber(std::string_view text) {
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) text.remove_prefix(1);
-  // Every reply passes here: a longer one is no name, and costs no copy.
-  if (text.size() > 8) return false;
-  const std::string upper = platform::ToUpper(text);
-  return upper == "NAN" || upper == "INF" || upper == "INFINITY";
+  return platform::EqualsNoCase(text, "NAN") || platform::EqualsNoCase(text, "INF") ||
+         platform::EqualsNoCase(text, "INFINITY");
 }
 
 }  // namespace
 
 PlotValue ReadPlotValue(std::string_view reply) {
-  const std::string_view text = TrimAround(reply);
+  const std::string_view text = platform::TrimmedView(reply, " \t\r\n");
   if (NamesNotANumber(text)) return {PlotReading::Unplottable, 0};
   std::size_t i = 0;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;

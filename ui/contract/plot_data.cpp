@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <ranges>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -25,39 +26,24 @@ void PlotSeries::Append(PlotPoint point) {
 }
 
 std::size_t PlotSeries::LowerBound(double time) const {
-  std::size_t low = 0;
-  std::size_t high = size_;
-  while (low < high) {
-    const std::size_t middle = low + (high - low) / 2;
-    if (At(middle).time < time) {
-      low = middle + 1;
-    } else {
-      high = middle;
-    }
-  }
-  return low;
+  return *std::ranges::partition_point(std::views::iota(std::size_t{0}, size_),
+                                       [&](std::size_t i) { return At(i).time < time; });
 }
 
 PlotData::PlotData(std::size_t samplesPerSeries, std::size_t maxSeries)
     : samplesPerSeries_(samplesPerSeries), maxSeries_(maxSeries) {}
 
 const PlotSeries* PlotData::Find(std::string_view key) const {
-  for (const auto& series : series_) {
-    if (series->Key() == key) return series.get();
+  // The newest series is the likeliest: a move polls one command.
+  for (auto it = series_.rbegin(); it != series_.rend(); ++it) {
+    if ((*it)->Key() == key) return it->get();
   }
   return nullptr;
 }
 
 bool PlotData::Add(std::string_view key, double time, double value) {
   ++generation_;
-  // The newest series is the likeliest: a move polls one command.
-  PlotSeries* series = nullptr;
-  for (auto it = series_.rbegin(); it != series_.rend(); ++it) {
-    if ((*it)->Key() == key) {
-      series = it->get();
-      break;
-    }
-  }
+  auto* series = const_cast<PlotSeries*>(Find(key));  // one of this store's own
   if (series == nullptr) {
     if (series_.size() >= maxSeries_) {
       ++refused_;
@@ -141,12 +127,7 @@ std::vector<PlotPoint> Decimate(const PlotSeries& series, double from, double to
 
 std::pair<double, double> ValueRange(const std::vector<PlotPoint>& points) {
   if (points.empty()) return {0, 0};
-  double low = points.front().value;
-  double high = low;
-  for (const PlotPoint& p : points) {
-    low = std::min(low, p.value);
-    high = std::max(high, p.value);
-  }
+  const auto [low, high] = std::ranges::minmax(points | std::views::transform(&PlotPoint::value));
   return {low, high};
 }
 
