@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <ranges>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -26,8 +25,18 @@ void PlotSeries::Append(PlotPoint point) {
 }
 
 std::size_t PlotSeries::LowerBound(double time) const {
-  return *std::ranges::partition_point(std::views::iota(std::size_t{0}, size_),
-                                       [&](std::size_t i) { return At(i).time < time; });
+  // Times never go back (Append clamps them), so the ring is sorted by time.
+  std::size_t low = 0;
+  std::size_t high = size_;
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    if (At(middle).time < time) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low;
 }
 
 PlotData::PlotData(std::size_t samplesPerSeries, std::size_t maxSeries)
@@ -127,8 +136,10 @@ std::vector<PlotPoint> Decimate(const PlotSeries& series, double from, double to
 
 std::pair<double, double> ValueRange(const std::vector<PlotPoint>& points) {
   if (points.empty()) return {0, 0};
-  const auto [low, high] = std::ranges::minmax(points | std::views::transform(&PlotPoint::value));
-  return {low, high};
+  const auto [low, high] = std::minmax_element(
+      points.begin(), points.end(),
+      [](const PlotPoint& a, const PlotPoint& b) { return a.value < b.value; });
+  return {low->value, high->value};
 }
 
 namespace {
