@@ -341,11 +341,8 @@ void ComboBoxControl::ApplyColours(int text, int back) {
 
 void ComboBoxControl::Place(const QRect& rect) {
   placed_ = rect;
-  int closed =
+  const int closed =
       spec_.style.ownerDrawnItems && itemHeight_ > 0 ? ItemHeight() + 6 : sizeHint().height();
-  // Drawn smaller to fit the screen, the box keeps to its smaller font:
-  // the style's own minimum would reach into the control below.
-  if (Scale() < 1.0) closed = std::min(closed, fontMetrics().height() + 6);
   setGeometry(rect.x(), rect.y(), rect.width(), std::min(closed, std::max(rect.height(), 1)));
   FitPopup();
   MarkCutItems();
@@ -361,7 +358,7 @@ int ComboBoxControl::ItemHeight() const {
 }
 
 void ComboBoxControl::ScaleChanged() {
-  setProperty(kFormScaleProperty, Scale());  // the style draws the arrow to scale
+  setProperty(kFormScaleProperty, Scale());  // the style draws frame and arrow to scale
   if (!placed_.isNull()) Place(placed_);
   MarkCutItems();
 }

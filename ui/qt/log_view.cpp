@@ -32,6 +32,8 @@ LogView::LogView(ControlHost& host, const std::string& form, const ui::ControlSp
     pattern_.clear();
     matches_.clear();
     current_ = static_cast<std::size_t>(-1);
+    setViewportMargins(0, 0, 0, 0);
+    UpdateScrollBars(false);
     // The keyboard goes back where it was when the bar opened (the command
     // entry, typically), so the operator types on where they left off.
     if (returnFocus_ && returnFocus_->isVisible()) {
@@ -239,11 +241,16 @@ void LogView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void LogView::PlaceFinder() {
-  // Over the top right corner, never wider than the box.
-  const int room = std::max(40, viewport()->width() - 4);
-  const int w = std::min(finder_->sizeHint().width(), room);
-  finder_->setGeometry(std::max(2, viewport()->width() - w - 2), 2, w,
-                       finder_->sizeHint().height());
+  // In a strip of its own above the text, at the right, never wider than
+  // the box: no line and no match is hidden under it.
+  const int h = finder_->sizeHint().height();
+  const bool atEnd = verticalScrollBar()->value() == verticalScrollBar()->maximum();
+  setViewportMargins(0, h + 4, 0, 0);
+  UpdateScrollBars(false);
+  if (atEnd) ScrollToEnd();
+  const QRect text = viewport()->geometry();
+  const int w = std::min(finder_->sizeHint().width(), std::max(40, text.width() - 4));
+  finder_->setGeometry(std::max(text.left(), text.right() - w - 1), text.top() - h - 2, w, h);
 }
 
 void LogView::OpenFinder() {

@@ -53,14 +53,22 @@ class TerminalStyle : public QProxyStyle {
     if (hint == QStyle::SH_ComboBox_Popup) return 0;
     return QProxyStyle::styleHint(hint, option, widget, data);
   }
-  // A drop-down box of a form drawn smaller to fit its screen has its arrow
-  // button smaller too: at full width it would leave a narrow box no room
-  // for its text.
+  // A drop-down box of a form drawn smaller to fit its screen has its frame
+  // and arrow button smaller too, as its font is: at full size the closed
+  // box would reach into the control below, and a narrow one would leave its
+  // text no room.
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                         const QWidget* widget) const override {
+    const QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+    if (type != CT_ComboBox || FormScale(widget) >= 1) return size;
+    // The closed box keeps to its smaller font: three pixels above and below.
+    return {size.width(), std::min(size.height(), widget->fontMetrics().height() + 6)};
+  }
   QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
                        const QWidget* widget) const override {
     QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
-    const double scale = widget ? widget->property(kFormScaleProperty).toDouble() : 0;
-    if (control != CC_ComboBox || scale <= 0 || scale >= 1) return rect;
+    const double scale = FormScale(widget);
+    if (control != CC_ComboBox || scale >= 1) return rect;
     const QRect arrow = QProxyStyle::subControlRect(control, option, SC_ComboBoxArrow, widget);
     const int saved = arrow.width() - static_cast<int>(std::lround(arrow.width() * scale));
     const bool rightToLeft = option->direction == Qt::RightToLeft;
@@ -71,6 +79,13 @@ class TerminalStyle : public QProxyStyle {
       return rightToLeft ? rect.adjusted(-saved, 0, 0, 0) : rect.adjusted(0, 0, saved, 0);
     }
     return rect;
+  }
+
+ private:
+  // The scale of the control's form (1 for one drawn at full size).
+  static double FormScale(const QWidget* widget) {
+    const double scale = widget ? widget->property(kFormScaleProperty).toDouble() : 0;
+    return scale > 0 ? scale : 1;
   }
 };
 

@@ -79,6 +79,11 @@ TEST_F(DisplayToolsTest, TheFindBarFindsStepsAndCountsWithItsOwnKeys) {
   ASSERT_FALSE(bar.isHidden());
   EXPECT_TRUE(Edit()->hasFocus() || !Main()->isActiveWindow());
   EXPECT_EQ(bar.CountText(), "Type the text to find");
+  // The bar takes a strip above the text, so no line is under it; the
+  // search starts at the top line shown.
+  EXPECT_GE(bar.geometry().top(), 0);
+  EXPECT_GE(Display().viewport()->y(), bar.geometry().bottom());
+  Display().verticalScrollBar()->setValue(0);
   Type("px");
   const std::string& text = Display().Text();
   std::string lower = text;
