@@ -1,16 +1,19 @@
-// AutoControl scripts run by the application on virtual time: the script
-// timer ticks, the operator answers from a queue, fake links answer; and
-// the verdicts, result files and CSV tables they leave.
+// The application on virtual time (support/station.h): the scripts it runs,
+// what they show and the records they leave; the main window's history list,
+// function keys, placement and help.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "autocontrol/script_file.h"
+#include "programs/history.h"
+#include "station/help.h"
 #include "support/station.h"
 
 namespace {
 
 using namespace testing_support;
+namespace key = ui::key;
 
 // What a script shows and the files it leaves, for the operator's answers.
 TEST(ScriptRun, WhatScriptsShowAndWrite) {
@@ -57,6 +60,12 @@ TEST(ScriptRun, WhatScriptsShowAndWrite) {
        {{kAuto + "Unit0001_Pass.csv",
          "Variable1,Variable2,Variable3,Pass/Fail,Fail Count\r\n1234,500,A,Pass,0\r\n"},
         {kAuto + "Unit0001_Fail.csv", ""}}},  // no failure, yet the fail table is written
+      // A CSV title or value is quoted only when it must be, a quote doubled inside.
+      {"[TRACKCSVRESULTS]\n[DEFINECSV]Len \"mm\"(V1)Rev(V2)\n[VARSET1]{L} 5\"\n[VARSET2]A 1\n"
+       "[UPDATECSV]\n[SAVERESULTSAUTO]Q\n",
+       {},
+       "",
+       {{kAuto + "Q0001_Pass.csv", "\"Len \"\"mm\"\"\",Rev\r\n\"5\"\"\",A 1\r\n"}}},
       // ESC in a dialog ends the loop, [ESCSTOP] saves.
       {"[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n"
        "[SHOW]not reached\n",
@@ -236,24 +245,6 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
   }
 }
 
-// A CSV value or title is quoted only when it holds a CR, an LF, a comma or
-// a double quote (doubled inside).
-TEST(Verdicts, CsvValuesWithLineEndsOrQuotesAreQuotedAndOthersKeptAsTheyWere) {
-  Station s(
-      "[TRACKCSVRESULTS]\n[DEFINECSV]Len \"mm\"(V1)Id(R1)Pos(R2)Text(R3)Plain(R4)\n"
-      "[VARSET1]{L} 5\"\n[CMDREPLY1]ID,PX,TX,PL\n[UPDATECSV]\n");
-  s.hid->answer = [](const std::string& command) {
-    return command == "ID"   ? std::string("HAL\n01")
-           : command == "PX" ? std::string("12\r5")
-           : command == "TX" ? std::string("\"q\"")
-                             : std::string("plain text;x");
-  };
-  s.Run();
-  EXPECT_EQ(s.Results().PassCsvText(),
-            "\"Len \"\"mm\"\"\",Id,Pos,Text,Plain\r\n"
-            "\"5\"\"\",\"HAL\n01\",\"12\r5\",\"\"\"q\"\"\",plain text;x\r\n");
-}
-
 // A run that ends while the dialog "STOP" waits: the rest of the script runs
 // as after ESC, without device traffic, and saves what its ESC path saves.
 TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
@@ -318,14 +309,13 @@ struct Heard : autocontrol::ScriptListener {
   void OnCsvReset() override { events.push_back("reset"); }
 };
 
-TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
+// Listeners (each added once) hear verdicts and loops until removed, and saves,
+// CSV rows (an unknown tag: a title, no value) and resets as plain values.
+TEST(ScriptRun, EveryListenerHearsVerdictsLoopsAndWhatTheRecordsKeep) {
   Heard first, second, removed;
   Station s("[LOOPSTART]\n[USERCHECK]\n[LOOPEND]\n");
   s.answers = {"PASS", "FAIL"};  // then ESC
-  s.application->AddScriptListener(first);
-  s.application->AddScriptListener(removed);
-  s.application->AddScriptListener(second);
-  s.application->AddScriptListener(first);  // heard once all the same
+  for (Heard* h : {&first, &removed, &second, &first}) s.application->AddScriptListener(*h);
   s.application->RemoveScriptListener(removed);
   s.Run();
   const Strings heard{"start", "[USERCHECK] pass", "loop", "[USERCHECK] no",
@@ -333,24 +323,125 @@ TEST(ScriptRun, EveryListenerHearsEveryVerdictAndLoopRestart) {
   EXPECT_EQ(first.events, heard);
   EXPECT_EQ(second.events, heard);
   EXPECT_TRUE(removed.events.empty());
-}
-
-// What the records keep reaches every listener as plain values: saves with
-// their texts and names, CSV rows with titles and values (an unknown tag has
-// a title but no value), resets of the tables.
-TEST(ScriptRun, EveryListenerHearsWhatTheRecordsKeep) {
-  Heard heard;
-  Station s(
+  Heard records;
+  Station r(
       "[VARSET1]{Lot} 1;2 34\n[SHOW]x\n[STORERESULTS]\n[SAVERESULTS2]\n[UPDATECSV]\n"
       "[SAVERESULTSAUTO]A\n[TRACKCSVRESULTS]\n[DEFINECSV]Lot(V1)Odd(XX)(PF)\n[USERCHECK]\n"
       "[UPDATECSV]\n[RESETCSVRESULTS]\n[SAVERESULTSAUTO]Lot {V1}\n");
-  s.application->AddScriptListener(heard);
-  s.answers = {"FAIL"};
-  s.Run();
-  EXPECT_EQ(s.ended, autocontrol::StepResult::EndScript);
-  EXPECT_EQ(heard.events, (Strings{"start", "save 2 x\r\n", "auto A x\r\n", "[USERCHECK] no",
-                                   "fail [Lot] [Odd] [] = [12 34] [Fail]", "reset",
-                                   "auto Lot1;234 x\r\n tables"}));
+  r.application->AddScriptListener(records);
+  r.answers = {"FAIL"};
+  r.Run();
+  EXPECT_EQ(r.ended, autocontrol::StepResult::EndScript);
+  EXPECT_EQ(records.events, (Strings{"start", "save 2 x\r\n", "auto A x\r\n", "[USERCHECK] no",
+                                     "fail [Lot] [Odd] [] = [12 34] [Fail]", "reset",
+                                     "auto Lot1;234 x\r\n tables"}));
+}
+
+// What the list shows and what the transfer to the end takes from its
+// selected item; "!" before a line: its device cannot be opened; "^": program 1.
+TEST(CommandEntry, TheHistoryListRecordsEveryLineRunAsOneItem) {
+  const std::string sample(programs::kHistorySample), longLine(10 << 20, 'X');  // 10 MB
+  const struct {
+    bool record, fifo;
+    Strings lines, items;
+    std::string transferred;
+  } cases[] = {
+      {false, false, {"A"}, {sample}, sample},
+      {true, false, {"A", " B ", "!C"}, {"C", "B", "A", sample}, "C"},
+      {true, true, {"A", "B"}, {sample, "A", "B"}, sample},
+      {true, false, {"A|B", "^"}, {"PX,ID", "A|B", sample}, "PX,ID"},
+      {true, false, {longLine}, {std::string(997, 'X') + "...", sample}, longLine},
+  };
+  for (const auto& c : cases) {
+    Station s;
+    ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppPrograms/test01.prg", "PX,5\r\nID\r\n"));
+    if (c.record) s.Press(tmain::kRecordHistory);
+    if (c.fifo) s.Press(tmain::kFifo);
+    for (const std::string& line : c.lines) {
+      s.hid->openSucceeds = line[0] != '!';
+      line == "^" ? s.Press(tmain::kProgramKeyFirst) : s.Enter(line.substr(line[0] == '!'));
+    }
+    EXPECT_EQ(s.gui.Items({kMainForm, tmain::kHistory}), c.items) << c.lines.back();
+    s.gui.SetText({kMainForm, tmain::kCommandEntry}, "");
+    s.Press(tmain::kHistoryToEnd);
+    EXPECT_EQ(s.gui.Text({kMainForm, tmain::kCommandEntry}), c.transferred);
+  }
+}
+
+TEST(CommandEntry, FunctionKeysTakeTheEntryOrTheHistoryItemAndWaitWhileALineRuns) {
+  Station s;
+  s.Press(tmain::kRecordHistory);
+  s.Enter("JX+");
+  s.gui.SelectItem({kMainForm, tmain::kFunctionKeys}, 9);  // F10: the history item
+  s.Press(tmain::kAttachHistory);
+  s.gui.SetText({kMainForm, tmain::kCommandEntry}, " STOP ");
+  s.gui.SelectItem({kMainForm, tmain::kFunctionKeys}, 2);  // F3: the entry
+  s.Press(tmain::kAttachCommandLine);
+  s.hid->afterSend = [&](const std::string& c) {
+    if (c == "ID") s.gui.PressKey(kMainForm, key::kF1 + 2);  // while PX runs: ignored
+  };
+  s.Enter("ID,PX");
+  s.gui.PressKey(kMainForm, key::kF1 + 2);
+  s.Press(tmain::kFunctionKeyFirst + 9);
+  EXPECT_EQ(s.gui.Text({kMainForm, tmain::kCommandEntry}), "ID,PX,STOP,JX+");
+  s.Press(tmain::kShowFunctionKeys);
+  EXPECT_EQ(s.shown, (Strings{"Function Key Current Values: \r\nF3  STOP\r\nF10 JX+\r\n"}));
+}
+
+// A screen of 1920 x 1080 pixels with a 40-pixel panel at the top and a
+// frame of 8 x 31 pixels; the main window starts at 0, 0 with 472 x 660.
+TEST(Placement, ResizeAppPlacesTheMainWindowInTheWorkArea) {
+  const std::string megabyte(1 << 20, ' ');
+  const struct {
+    double width, height;  // set by the operator before the first placement (0: not)
+    Strings texts;
+    bool canPlace, maximised;
+    ui::PixelRect expected;
+  } cases[] = {
+      {0, 0, {"CENTER MAX"}, true, false, {720, 40, 472, 1009}},
+      {0, 0, {" max"}, true, true, {0, 40, 1912, 1009}},
+      {0, 0, {"left right"}, true, false, {0, 0, 472, 660}},
+      {0, 0, {megabyte + "Right"}, true, false, {1440, 0, 472, 660}},
+      {80, 50, {"LEFT", "MAX", ""}, true, false, {0, 40, 640, 800}},
+      {80, 50, {"CENTER", "12, 34;", megabyte}, true, false, {636, 0, 640, 800}},
+      {0, 0, {"CENTER MAX"}, false, false, {0, 0, 472, 1009}},  // Wayland: no positions
+  };
+  for (const auto& c : cases) {
+    Station s;
+    s.gui.screen.workArea = {0, 40, 1920, 1040};
+    s.gui.screen.canPlaceWindows = c.canPlace;
+    if (c.width > 0) s.gui.SetFormGeometry(kMainForm, {0, 0, c.width, c.height});
+    for (const std::string& text : c.texts) s.application->PlaceMainWindow(text);
+    EXPECT_EQ(ui::UnitsToPixels(s.gui.FormGeometry(kMainForm), 96), c.expected);
+    EXPECT_EQ(s.gui.FormMaximised(kMainForm), c.maximised);
+    if (!c.maximised) continue;
+    // A dialog's outer frame ends a quarter unit (4 pixels) above the work area's end.
+    s.gui.LoadForm(app::MessageFormSpec(96));
+    const ui::UnitRect dialog = s.gui.FormGeometry(app::kMessageForm);
+    EXPECT_EQ((dialog.y + dialog.height) * 16 + 31, 1080 - 4);
+  }
+}
+
+// The help file (in any letter case), else the guides' index, else a
+// message; a folder of the help file's name is no help file.
+TEST(Help, TheHelpFileElseTheGuidesElseAMessage) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"software utility - TERMINAL.chm", "desktop "},
+      {"Software Utility - Terminal.chm/", "window "},  // a folder
+      {"", "window message "}};
+  for (const auto& [inDocs, asked] : cases) {
+    Station s({}, 0, {}, [&](const testing_support::TestFolder& data) {
+      if (inDocs.empty()) return;
+      ASSERT_TRUE(platform::WriteFileAtomic(data / "Docs/index.md", "# help"));
+      ASSERT_TRUE(inDocs.ends_with('/') ? platform::CreateDirectory(data / ("Docs/" + inDocs))
+                                        : platform::WriteFileAtomic(data / ("Docs/" + inDocs), ""));
+    });
+    s.Press(tmain::kHelp);
+    EXPECT_EQ(std::string(s.gui.openedWithDesktop.empty() ? "" : "desktop ") +
+                  (s.gui.helpWindows.empty() ? "" : "window ") +
+                  (s.shown.empty() ? "" : "message "),
+              asked);
+  }
 }
 
 }  // namespace
