@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/data_folders.h"
 #include "platform/files.h"
@@ -15,9 +12,7 @@ namespace {
 
 using autocontrol::BuildScriptText;
 
-// Keywords in any case, blanks, TAB, ESC and comments around them; every
-// argument rule; arguments of keywords that take none are dropped. A
-// keyword is only itself: no prefix, no longer word, no other number.
+// Keywords in any case among blanks, TAB, ESC and comments; every argument rule.
 TEST(ScriptLine, KeywordsCommentsBlanksAndArgumentRules) {
   const std::pair<std::string, std::string> lines[] = {
       {"[show] Hello World", "[SHOW]Hello World"},
@@ -44,7 +39,6 @@ TEST(ScriptLine, KeywordsCommentsBlanksAndArgumentRules) {
       {"[LOOPONFAIL] UPDATES", "[LOOPONFAIL]"},
   };
   for (const auto& [line, kept] : lines) EXPECT_EQ(BuildScriptText(line), kept) << line;
-  // Lines that are no keyword lines are dropped.
   for (const char* line : {"' a comment", "    ' a comment", "   ", "", "x[EXIT]", "[ EXIT ]",
                            "[EXIT ]", "[EXITT]", "LSPD=500", "[EXIT", "[EXI]", "[RUNPROG]", "[]",
                            "[DEVICE9]", "[SHOWMODE6]", "[LANGUAGE0]", "[\xc9XIT]"})
@@ -69,14 +63,11 @@ TEST(ScriptText, KeptLinesJoinedByCrLfWhateverTheFilesLineEnds) {
   EXPECT_EQ(
       BuildScriptText("[SHOW]a\nb\r[VARSET1]\t\x1b x \x1b\r\0[EXIT]\r[CLEAR]\0\r[show]\x80\r"s),
       "[SHOW]ab\r\n[VARSET1]x\r\n[CLEAR]\r\n[SHOW]\x80"s);
-  // A megabyte argument is kept whole.
   const std::string argument(1 << 20, '\xe9');
   EXPECT_EQ(BuildScriptText("[show] " + argument), "[SHOW]" + argument);
 }
 
-// The reader's lines end at CR LF only; a saved position replays them
-// (loops). How a line splits into keyword and argument is the fuzz
-// target's: every line of a script must split into a known keyword.
+// The reader's lines end at CR LF only; a saved position replays them (loops).
 TEST(ScriptReader, ReplaysLinesFromASavedPosition) {
   // An empty line in the middle and at the end is still a line to read.
   const std::string text = "[LOOPSTART]\r\n[SHOW]a\rb\nc\r\n\r\n[LOOPEND]\r\n";
@@ -90,9 +81,7 @@ TEST(ScriptReader, ReplaysLinesFromASavedPosition) {
             "[LOOPSTART]|[SHOW]a\rb\nc||[LOOPEND]||[SHOW]a\rb\nc");
 }
 
-// There is no fallback from a numbered script to autocontrol.txt; a file of
-// comments is no script; a folder is refused as unreadable; [ERASE] deletes
-// only what is there.
+// No fallback from a numbered script; a folder is refused; [ERASE] deletes what is there.
 TEST(ScriptFile, NumberedScriptsHaveNoFallback) {
   testing_support::TestFolder root;
   const std::string data = root.Path() + "/", folder = root / "AppPrograms/AutoControl/";
@@ -112,9 +101,7 @@ TEST(ScriptFile, NumberedScriptsHaveNoFallback) {
   EXPECT_TRUE(platform::FileExists(folder + "autocontrol.txt"));
 }
 
-// The language's 138 keywords, as the script guide lists them (a number
-// after the name: the numbered keywords from 1 to it). Each survives
-// loading as itself, the longest as much as the shortest.
+// Each of the language's 138 keywords, as the script guide lists them, loads as itself.
 TEST(KeywordTable, EveryKeywordSurvivesLoading) {
   // A digit at the end: the numbered keywords from 1 to it.
   const std::string words =

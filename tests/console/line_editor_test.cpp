@@ -1,6 +1,4 @@
-// The headless line terminal at a terminal, driven like an operator: keys are
-// typed on the master side of a pseudo-terminal whose other side is the
-// program's standard input and output.
+// The headless line terminal: its line reader on a pipe, and driven at a pseudo-terminal.
 #include "console/line_editor.h"
 
 #include <fcntl.h>
@@ -11,17 +9,15 @@
 #include <functional>
 #include <sstream>
 #include <thread>
-#include <utility>
 
 #include "app/program.h"
+#include "console/headless_driver.h"
 #include "support/fake_transport.h"
 #include "support/test_folder.h"
 
 namespace {
 
-// Types each batch of keys once the next prompt is up (a terminal applies
-// its own line rules to keys that arrive while nobody edits, as it does to
-// type-ahead); hangs up when a prompt does not come, which ends the program.
+// Types each batch of keys once the next prompt is up; hangs up when none comes.
 void TypeAtPrompts(int& master, const std::vector<std::string>& batches) {
   std::string screen = "\n";
   for (std::size_t i = 0; i < batches.size(); ++i) {
@@ -66,9 +62,8 @@ TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
   ASSERT_GE(slave, 0);
   auto serial = std::make_shared<testing_support::FakeTransport>();
   const std::string up = "\x1b[A";
-  // Backspace and Ctrl-A edit; Up twice reaches the older line; Ctrl-C is the
-  // ESC key (ABORT while idle) and keeps the typed text; Ctrl-D on an empty
-  // line ends the input.
+  // Backspace and Ctrl-A edit; Up twice recalls; Ctrl-C is ESC (ABORT while idle) and
+  // keeps the typed text; Ctrl-D on an empty line ends the input.
   std::thread operatorAtTheKeys(TypeAtPrompts, std::ref(master),
                                 std::vector<std::string>{"IDX\x7f\r", "PX\r", up + up + "\r",
                                                          "ABS\x01L\x03", "X\r", up + "\x15\x04"});
@@ -82,9 +77,7 @@ TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
   EXPECT_EQ(serial->sent, (std::vector<std::string>{"ID", "PX", "ID", "ABORT", "LXABS"}));
 }
 
-// A reply's control bytes reach a terminal shown, never obeyed (caret
-// notation, \xNN for the 8-bit controls); a pipe gets them as they are. CR,
-// LF and TAB are never touched.
+// A reply's control bytes reach a terminal shown (caret notation, \xNN), a pipe as they are.
 TEST(LineTerminal, ControlBytesAreShownOnATerminalAndPassedRawToAPipe) {
   const std::string reply = "\x1b[2J\x07OK\tA\x9b\x7f\xe9";
   int master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -106,6 +99,55 @@ TEST(LineTerminal, ControlBytesAreShownOnATerminalAndPassedRawToAPipe) {
     EXPECT_NE(out.str().find("Reply: " + shown + " ("), std::string::npos) << out.str();
   }
   for (int fd : {terminal, master, pipeFds[0], pipeFds[1]}) ::close(fd);
+}
+
+// A line of `length` x's, then `after`: a line past 16 MiB is cut, said once.
+TEST(LineReader, ReadsEveryLineOfAPipeAndCutsOnesLongerThan16MiB) {
+  constexpr std::size_t limit = app::LineReader::kLineLimit;
+  const struct {
+    std::size_t length;
+    std::string after;
+    std::vector<std::string> rest;  // the lines after the x's
+    int notes;
+  } cases[] = {
+      {300000, "\r\nID\r\nPX\n\na\nb\nlast", {"ID", "PX", "", "a", "b", "last"}, 0},
+      {limit, "\nnext\n", {"next"}, 0},
+      {limit + 1, "\r\nnext\n", {"next"}, 1},
+      {3 * limit + 12345, "\nnext\nlast", {"next", "last"}, 1},
+      {limit + 70000, "", {}, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    int p[2];
+    ASSERT_EQ(::pipe(p), 0);
+    // The x's in blocks, so that a line may end in a write of its own.
+    std::thread writer([&] {
+      const std::string block(1 << 20, 'x');
+      for (std::size_t left = c.length; left > 0;) {
+        const std::size_t n = std::min(left, block.size());
+        ASSERT_EQ(::write(p[1], block.data(), n), static_cast<ssize_t>(n));
+        left -= n;
+      }
+      ASSERT_EQ(::write(p[1], c.after.data(), c.after.size()),
+                static_cast<ssize_t>(c.after.size()));
+      ::close(p[1]);
+    });
+    std::istringstream in;
+    std::ostringstream out, err;
+    app::ProgramIo io{in, out, err, p[0]};
+    app::LineReader reader(io);
+    std::vector<std::string> lines;
+    for (std::string line; !reader.AtEnd();) {
+      if (reader.Next(line, 1)) lines.push_back(std::move(line));
+    }
+    writer.join();
+    ::close(p[0]);
+    ASSERT_EQ(lines.size(), c.rest.size() + 1);
+    EXPECT_TRUE(lines[0] == std::string(std::min(c.length, limit), 'x')) << lines[0].size();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.rest);
+    EXPECT_EQ(testing_support::Occurrences(err.str(), "cut"), static_cast<std::size_t>(c.notes))
+        << err.str();
+  }
 }
 
 }  // namespace

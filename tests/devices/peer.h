@@ -1,6 +1,4 @@
-// The far end of a link: a scripted controller on a pseudo-terminal or a
-// scripted device server on a loopback port. It sees the exact bytes the
-// link writes and answers with any bytes at all, from a thread of its own.
+// The far end of a link on a thread of its own: a pseudo-terminal or a loopback server.
 #pragma once
 
 #include <fcntl.h>
@@ -66,8 +64,7 @@ class Peer {
       }
     });
   }
-  // Reads until `text` has arrived at or after `from` (true), or the other
-  // end left or the test ended.
+  // Reads until `text` has arrived at or after `from` (true), or the end.
   bool ReadUntil(const std::string& text, std::size_t from = 0) {
     while (Received().find(text, from) == std::string::npos) {
       char buffer[512];
@@ -82,7 +79,6 @@ class Peer {
     }
     return true;
   }
-  // Every byte received so far.
   std::string Received() {
     std::lock_guard<std::mutex> lock(mutex_);
     return received_;

@@ -1,17 +1,22 @@
-// The serial link: the configuration rules, then real pseudo-terminals with a
-// scripted controller on the far end.
+// The serial link's rules, on pseudo-terminals, and to device servers (RFC 2217).
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <tuple>
 
+#include "devices/network_port.h"
 #include "devices/serial_transport.h"
+#include "devices/telnet_client.h"
 #include "peer.h"
 #include "platform/files.h"
+#include "support/child_process.h"
 
 namespace {
 
@@ -19,6 +24,8 @@ using devices::LinkHandle;
 using devices::LinkStatus;
 using devices::SerialTransport;
 
+// Blanks trimmed; the address is the label's last two characters; the port any case,
+// "COM" removed, ties to even; the baud exactly one of five; servers go in the port map.
 TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
   const std::string rate = " is not one of 9600, 19200, 38400, 57600, 115200",
                     port = " is not one of COM1 to COM99",
@@ -31,57 +38,44 @@ TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
                     server =
                         "a serial device server is named in the port map "
                         "AppConfig/COMM_Map.cfg (COM7=";
-  // "address,port,baud" of a line that parses, else the reason.
-  const std::pair<const char*, std::string> cases[] = {
-      {"Axis 01{COM9:115200}", "01,9,115200"},
-      {"Axis 01 {COM10:57600}", "01,10,57600"},
-      {"Axis 01 {COM99:38400}", "01,99,38400"},
+  // "address,port,baud" of a line that parses.
+  const std::vector<std::pair<std::string, std::string>> parsed = {
+      {"Axis 01{COM9:115200}", "01,9,115200"},  {"Axis 01 {COM10:57600}", "01,10,57600"},
+      {"Axis 01 {COM99:38400}", "01,99,38400"}, {"Axis 01 {COM1:9600 }", "01,1,9600"},
+      {"Axis 01 {COM1: 19200}", "01,1,19200"},  {"Axis 00 {COM1:9600}", "00,1,9600"},
+      {"Axis 1A {COM1:9600}", "1A,1,9600"},     {"Axis  7   {COM1:9600}", " 7,1,9600"},
+      {"Axis 01 {Com 12:9600}", "01,12,9600"},  {"Axis 01 {COM2.5:9600}", "01,2,9600"},
+      {"Axis 01 {COM3.5:9600}", "01,4,9600"},   {"Axis 01 {{COM4}:9600", "01,4,9600"},
+  };
+  const std::vector<std::pair<std::string, std::string>> others = {
+      {"Axis 01 {/dev/ttyUSB0:115200}", "01,/dev/ttyUSB0,115200"},
+      {"Lift 02 { /dev/serial/by-id/x : 9600 }", "02,/dev/serial/by-id/x,9600"},
       {"Axis 01 {COM0:9600}", "port COM0" + port},
       {"Axis 01 {COM100:9600}", "port COM100" + port},
       {"01{COM1", "the entry is shorter than 8 characters"},
-      // Baud: trimmed, then exactly one of the five rates.
-      {"Axis 01 {COM1:9600 }", "01,1,9600"},
-      {"Axis 01 {COM1: 19200}", "01,1,19200"},
       {"Axis 01 {COM1:4800}", "baud rate 4800" + rate},
       {"Axis 01 {COM1:9600,N,8,1}", "baud rate 9600,N,8,1" + rate},
       {"Axis 01 {COM1:09600}", "baud rate 09600" + rate},
-      // Address: the last two characters of the trimmed label.
-      {"Axis 00 {COM1:9600}", "00,1,9600"},
       {"Axis AB {COM1:9600}", address},
       {"Axis -1 {COM1:9600}", address},
-      {"Axis 1A {COM1:9600}", "1A,1,9600"},
-      {"Axis  7   {COM1:9600}", " 7,1,9600"},
-      // Port: any case, blanks around, "COM" removed, ties round to even.
-      {"Axis 01 {Com 12:9600}", "01,12,9600"},
-      {"Axis 01 {COM2.5:9600}", "01,2,9600"},
-      {"Axis 01 {COM3.5:9600}", "01,4,9600"},
       {"Axis 01 {PORT3:9600}", "port PORT3" + port},
       {"Axis 01 {  C1:9600}", colon},
       {"Axis 01 {COM1 9600}", colon},
       {"Axis 01 {/a:9600}", colon},
-      {"Axis 01 {{COM4}:9600", "01,4,9600"},  // braces removed, "}" optional
-      {"Axis 01 {/dev/ttyUSB0:115200}", "01,/dev/ttyUSB0,115200"},
-      {"Lift 02 { /dev/serial/by-id/x : 9600 }", "02,/dev/serial/by-id/x,9600"},
       {"No brace at all, COM1:9600", "the entry has no brace group {PORT:BAUD} naming its port"},
-      // A device server belongs in the port map.
       {"Net 01 {tcp://10.0.4.21:4001:115200}",
        server + "tcp://10.0.4.21:4001), and the entry names its COM port ({COM7:BAUD})"},
       {"Net 01 { RFC2217://[::1]:2217:9600 }",
        server + "RFC2217://[::1]:2217), and the entry names its COM port ({COM7:BAUD})"},
   };
-  for (const auto& [entry, expected] : cases) {
+  const auto parse = [](const std::string& entry) {
     const platform::Result<devices::SerialEntry> e = devices::ParseSerialEntry(entry);
-    if (!e) {
-      EXPECT_EQ(e.Kind(), platform::ResultKind::CallerMistake) << entry;
-      EXPECT_EQ(e.Text(), expected) << entry;
-      continue;
-    }
-    EXPECT_EQ(e->address + "," +
-                  (e->portPath.empty() ? std::to_string(e->portNumber) : e->portPath) + "," +
-                  std::to_string(e->baud),
-              expected)
-        << entry;
-  }
+    if (!e) return (e.Kind() == platform::ResultKind::CallerMistake ? "" : "(kind) ") + e.Text();
+    return e->address + "," + (e->portPath.empty() ? std::to_string(e->portNumber) : e->portPath) +
+           "," + std::to_string(e->baud);
+  };
+  for (const auto& cases : {parsed, others})
+    for (const auto& [entry, expected] : cases) EXPECT_EQ(parse(entry), expected) << entry;
 }
 
 TEST(SerialComMap, NamesPortsAndServers) {
@@ -93,8 +87,7 @@ TEST(SerialComMap, NamesPortsAndServers) {
                      {3, "/dev/ttyUSB9"}, {8, "rfc2217://[::1]:2217"}, {12, "/dev/ttyACM1"}}));
 }
 
-// SETTLE in seconds, 0 up to the reply time-out; a line that does not fit
-// keeps the default and is named with its number.
+// SETTLE in seconds up to the reply time-out; a misfit keeps the default and is named.
 TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
   const struct {
     const char* text;
@@ -178,8 +171,7 @@ TEST_F(SerialLink, EntriesAndPortNamesComeFromTheConfigurationFiles) {
             "COM99 is not in the port map; /dev/ttyS98: No such file or directory");
 }
 
-// The LF right after a CR ends that reply, whenever it comes, and is dropped;
-// any other LF is part of a reply.
+// The LF right after a CR, whenever it comes, is dropped; any other LF is reply.
 TEST_F(SerialLink, CrLfLineEndsGiveEachReplyWholeAndOtherLineFeedsStay) {
   peer.Serve([](const std::string& frame) {
     if (frame == "@01A\r") return std::string("A\r\n");
@@ -195,8 +187,7 @@ TEST_F(SerialLink, CrLfLineEndsGiveEachReplyWholeAndOtherLineFeedsStay) {
   }
 }
 
-// COMM_Timing.cfg is read again at every discovery; a misfit is told once
-// (its file and line: the whole program's CR LF test).
+// COMM_Timing.cfg is read again at every discovery; a misfit is told once.
 TEST_F(SerialLink, TheSettleTimeIsReadFromTheTimingFile) {
   const std::string file = folder / "appconfig/COMM_Timing.cfg";
   ASSERT_TRUE(platform::WriteFileAtomic(file, "SETTLE=0.25\r\n"));
@@ -219,7 +210,6 @@ TEST_F(SerialLink, PortThatGoesAwayEndsTheWaitFailsWritesAndCannotBeReopened) {
   LinkHandle handle = Open(link);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(link.SendReceive(handle, "PX", reply), LinkStatus::TimedOut);
-  // Far from the 60-second limit; the bound is loose on purpose.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_EQ(link.SendReceive(handle, "PX", reply), LinkStatus::WriteFailed);
   EXPECT_EQ(reply, "(COM Error)");
@@ -229,15 +219,13 @@ TEST_F(SerialLink, PortThatGoesAwayEndsTheWaitFailsWritesAndCannotBeReopened) {
   for (auto [port, why] : {std::pair{peer.path, ": No such file or directory"},
                            {folder / "plain.txt", " is not a serial port"}}) {
     const platform::Result<LinkHandle> opened = link.Open("Axis 01 {" + port + ":9600}");
-    EXPECT_FALSE(opened) << port;
     EXPECT_EQ(opened.Kind(), platform::ResultKind::SystemFailure) << port;
     EXPECT_EQ(opened.Text(), port + why);
     EXPECT_EQ(link.SerialAddress(), "");
   }
 }
 
-// A reply cut short, or one that never ends, times out; a closed handle is
-// closed only once. (Framing itself is the serial_reply fuzz target's.)
+// A reply cut short or endless times out; a handle is closed only once.
 TEST_F(SerialLink, UnfinishedAndEndlessRepliesTimeOut) {
   peer.Serve([&](const std::string& frame) {
     if (frame == "@01HALF\r") return std::string("12");
@@ -272,9 +260,7 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
     ASSERT_TRUE(first) << first.Text();
     EXPECT_EQ(::ioctl(peer.slave, FIONREAD, &queued), 0);
     EXPECT_EQ(queued, 0) << "not flushed";
-    const platform::Result<LinkHandle> second = link.Open(Entry("02"));
-    EXPECT_FALSE(second);
-    EXPECT_EQ(second.Text(), peer.path + " is held by another program");
+    EXPECT_EQ(link.Open(Entry("02")).Text(), peer.path + " is held by another program");
     ASSERT_EQ(::tcgetattr(peer.slave, &t) | ::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
     // Raw 8N1 at the entry's rate, held exclusively; flow control (IXON) stays as it was.
     EXPECT_EQ(
@@ -287,11 +273,181 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
     EXPECT_EQ(::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);
   }
-  // Nor can it be opened while another program holds its lock.
-  ASSERT_EQ(::flock(peer.slave, LOCK_EX | LOCK_NB), 0);
-  const platform::Result<LinkHandle> locked = link.Open(Entry("01"));
-  EXPECT_FALSE(locked);
-  EXPECT_EQ(locked.Text(), peer.path + " is held by another program");
+  ASSERT_EQ(::flock(peer.slave, LOCK_EX | LOCK_NB), 0);  // another program's lock
+  EXPECT_EQ(link.Open(Entry("01")).Text(), peer.path + " is held by another program");
+}
+
+using namespace std::string_literals;
+using devices::TelnetClient;
+using testing_support::BoundLoopbackSocket;
+
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string out;
+  for (int b : bytes) out += static_cast<char>(b);
+  return out;
+}
+const std::string kDoComPort = Bytes({255, 253, 44}), kDontComPort = Bytes({255, 254, 44});
+// The server's confirmation of a COM port setting (its code + 100).
+std::string Confirm(int code, const std::string& value) {
+  return Bytes({255, 250, 44, code + 100}) + value + Bytes({255, 240});
+}
+const std::string kConfirm8N1 =
+    Confirm(2, Bytes({8})) + Confirm(3, Bytes({1})) + Confirm(4, Bytes({1}));
+
+TEST(NetworkAddress, NamesASchemeAHostAndAPort) {
+  const std::string kBadPort = "\" has no port number from 1 to 65535 after the host";
+  const std::string kLong(64, 'a');  // one more than a label may have
+  const std::pair<std::string, std::string> cases[] = {
+      {"RFC2217://station-3.line_2:2217", "rfc2217 station-3.line_2 2217"},
+      {"tcp://[::1]:65535", "tcp ::1 65535"},
+      {"tcp://::1:80", "- \"::1\" is not a valid host name or address"},
+      {"tcp://a..b:1", "- \"a..b\" is not a valid host name or address"},
+      {"tcp://" + kLong + ":1", "- \"" + kLong + "\" is not a valid host name or address"},
+      {"tcp://host:0", "- \"tcp://host:0" + kBadPort},
+      {"tcp://host:65536", "- \"tcp://host:65536" + kBadPort},
+      {"tcp://host", "- \"tcp://host" + kBadPort},
+      {"udp://host:1", "- \"udp://host:1\" is not tcp://HOST:PORT or rfc2217://HOST:PORT"},
+  };
+  for (const auto& [text, expected] : cases) {
+    const platform::Result<devices::NetworkAddress> a = devices::ParseNetworkAddress(text);
+    EXPECT_EQ(
+        a ? std::string(a->telnet ? "rfc2217 " : "tcp ") + a->host + " " + std::to_string(a->port)
+          : "- " + a.Text(),
+        expected);
+    if (!a) {
+      EXPECT_EQ(a.Kind(), platform::ResultKind::CallerMistake) << text;
+    }
+  }
+}
+
+// Bytes from the server, split at every position: the data out, the answers back.
+TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {Bytes({255, 253, 1, 255, 253, 24}), "", Bytes({255, 252, 1, 255, 252, 24})},
+      {Bytes({255, 251, 1}), "", Bytes({255, 254, 1})},  // no echo: it would come back as a reply
+      {Bytes({255, 251, 3, 255, 251, 3}), "", Bytes({255, 253, 3})},
+      {Bytes({255, 241, 255, 249}) + "X", "X", ""},  // NOP, GA
+      {"1" + Confirm(7, Bytes({0})) + "2", "12", ""},
+      {Bytes({255, 250, 44}) + std::string(200, 'g') + Bytes({255, 240}) + "OK", "OK", ""},
+      {Bytes({255, 250, 44, 255, 253, 1}) + "Z", "Z", Bytes({255, 252, 1})},  // a broken SB ends
+      {Bytes({255, 251, 0}) + "A\r\0B"s, "A\r\0B"s, Bytes({255, 253, 0})},
+  };
+  for (const auto& [in, data, answers] : cases) {
+    for (std::size_t cut = 0; cut <= in.size(); ++cut) {
+      TelnetClient client;
+      std::string out;
+      client.Receive(in.substr(0, cut), out);
+      client.Receive(in.substr(cut), out);
+      EXPECT_EQ(out, data) << testing::PrintToString(in) << " cut at " << cut;
+      EXPECT_EQ(client.TakeAnswers(), answers) << testing::PrintToString(in);
+    }
+  }
+}
+
+TEST(TelnetClient, EncodesForTheAgreedModeAndDoublesA0xFFRateByte) {
+  TelnetClient client;
+  std::string data;
+  client.Greeting();
+  EXPECT_EQ(client.Encode("@01\xff\r"), "@01\xff\xff\r"s + '\0');
+  client.Receive(kDoComPort + Bytes({255, 253, 0, 255, 251, 0}), data);
+  EXPECT_EQ(client.TakeAnswers(), "");  // our own requests, answered
+  EXPECT_EQ(client.Encode("@01\r"), "@01\r");
+  EXPECT_EQ(client.LineSettings(65280).substr(0, 11),
+            Bytes({255, 250, 44, 1, 0, 0, 255, 255, 0, 255, 240}));
+  client.Receive(kConfirm8N1, data);
+  EXPECT_FALSE(client.LineConfirmed());
+  client.Receive(Confirm(1, Bytes({0, 0, 255, 255, 0})), data);
+  EXPECT_TRUE(client.LineConfirmed());
+  EXPECT_EQ(client.ConfirmedBaud(), 65280);
+}
+
+using devices_test::Peer;
+
+// The COM port agreed and the settings confirmed, with `baud` as the rate.
+bool AgreeOnTheLine(Peer& s, int baud) {
+  auto rate = static_cast<std::uint32_t>(baud);
+  return s.Send(kDoComPort) && s.ReadUntil(Bytes({255, 250, 44, 12, 1, 255, 240})) &&
+         s.Send(
+             Confirm(1, Bytes({0, static_cast<int>(rate >> 16 & 255),
+                               static_cast<int>(rate >> 8 & 255), static_cast<int>(rate & 255)})) +
+             kConfirm8N1);
+}
+
+class NetworkLink : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(platform::CreateDirectory(folder / "AppConfig")); }
+  // Opens COM1 mapped to `url`; the handle is kept for Exchange().
+  platform::Result<devices::LinkHandle> Open(const std::string& url, double seconds = 0.3) {
+    EXPECT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Map.cfg", "COM1=" + url));
+    link = std::make_unique<devices::SerialTransport>(folder.Path(), seconds);
+    platform::Result<devices::LinkHandle> opened = link->Open("Axis 01 {COM1:115200}");
+    handle = opened ? *opened : 0;
+    return opened;
+  }
+  std::string Exchange(const std::string& command) {
+    std::string reply;
+    link->SendReceive(handle, command, reply);
+    return reply;
+  }
+
+  testing_support::TestFolder folder;
+  std::unique_ptr<devices::SerialTransport> link;
+  devices::LinkHandle handle = 0;
+};
+
+TEST_F(NetworkLink, UnreachableServersAreNotAvailableWithTheirReason) {
+  // A port held but never listened on refuses every connection.
+  int port = 0, held = BoundLoopbackSocket(port);
+  const std::string closed = "127.0.0.1:" + std::to_string(port);
+  const std::pair<std::string, std::string> cases[] = {
+      {"tcp://" + closed, "cannot connect to " + closed + ": Connection refused"},
+      {"rfc2217://" + closed, "cannot connect to " + closed + ": Connection refused"},
+      {"rfc2217://[::1]:1", "cannot connect to [::1]:1: "},
+      {"tcp://no host!:4000", "\"no host!\" is not a valid host name or address"},
+  };
+  auto start = std::chrono::steady_clock::now();
+  for (const auto& [url, why] : cases) {
+    const auto opened = Open(url, 60.0);
+    EXPECT_EQ(opened.Text().substr(0, why.size()), why);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  ::close(held);
+}
+
+TEST_F(NetworkLink, TelnetServerSetsTheLineAndItsCommandsStayOutOfReplies) {
+  std::atomic<bool> answered{false};
+  Peer server([&answered](Peer& s) {
+    if (!AgreeOnTheLine(s, 115200) || !s.ReadUntil("@01\xff\xff\r")) return;
+    s.Send(Bytes({255, 253, 24}) + "O" + Confirm(7, Bytes({0})) + "\xff\xffK\r");
+    answered = s.ReadUntil(Bytes({255, 252, 24}));
+    // Then nothing but telnet commands: they never count as a reply.
+    while (s.Send(Bytes({255, 241}))) {
+    }
+  });
+  const auto opened = Open("rfc2217://127.0.0.1:" + std::to_string(server.port));
+  ASSERT_TRUE(opened) << opened.Text();
+  EXPECT_EQ(Exchange("\xff"), "O\xffK");
+  EXPECT_EQ(Exchange("PX"), "(SERIAL Timeout)");
+  EXPECT_TRUE(answered);
+}
+
+TEST_F(NetworkLink, TelnetServerThatRefusesOrChangesTheLineIsNotAvailable) {
+  const std::pair<std::function<void(Peer&)>, std::string> cases[] = {
+      {[](Peer& s) { s.Send(kDontComPort); }, "does not offer COM port control (RFC 2217)"},
+      {[](Peer& s) { AgreeOnTheLine(s, 9600); },
+       "set the line to 9600 baud, data size 8, parity code 1, stop size code 1 instead of "
+       "115200 8N1"},
+      {[](Peer& s) { s.ReadUntil("never"); },
+       "did not answer the COM port control request before the time-out"},
+      {[](Peer& s) { s.Send(kDoComPort); },
+       "did not confirm the line settings before the time-out"},
+  };
+  for (const auto& [serve, why] : cases) {
+    Peer server(serve);
+    const std::string where = "127.0.0.1:" + std::to_string(server.port);
+    const auto opened = Open("rfc2217://" + where);
+    EXPECT_EQ(opened.Text(), "the server at " + where + " " + why);
+  }
 }
 
 }  // namespace

@@ -1,12 +1,8 @@
-#include "engine/command_engine.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
+// Command lines on the engine, REPEAT/UNTIL blocks and DELAY, on virtual time.
 #include <tuple>
-#include <vector>
 
 #include "engine_fixture.h"
+#include "platform/text.h"
 
 namespace engine_testing {
 namespace {
@@ -159,9 +155,7 @@ TEST_F(CommandLineTest, ProgressBarIsRedrawnOnlyWhenItsPercentageChanges) {
   EXPECT_EQ(host.barsShown[engine::Bar::Command], 105);
 }
 
-// The replies "a", "" and "c" against "|"-separated fields: an empty field
-// matches an empty reply, case matters, fields are not trimmed, and a reply
-// with no field left is compared with an empty one.
+// The replies "a", "" and "c" against "|"-separated fields, exactly.
 TEST(PlainReplyCapture, VerificationLogsAndComparesInOrder) {
   for (auto [expected, mismatch] :
        {std::pair{"a||c", 0}, {"", 0}, {"a|b|c", 1}, {"A||c", 1}, {"a|| c", 1}, {"a|", 1}}) {
@@ -185,9 +179,7 @@ TEST(PlainReplyCapture, VerificationLogsAndComparesInOrder) {
   EXPECT_TRUE(c.VerifyLog.starts_with("PX = 1234567890\r\n"));
 }
 
-}  // namespace
-// Every exchange listener hears every device exchange in turn, never a
-// local directive, until it is removed; one added twice hears it once.
+// A listener hears device exchanges only, until removed; one added twice hears once.
 TEST_F(CommandLineTest, EveryExchangeListenerHearsEveryExchangeUntilRemoved) {
   struct Heard : engine::ExchangeListener {
     Strings commands;
@@ -203,4 +195,148 @@ TEST_F(CommandLineTest, EveryExchangeListenerHearsEveryExchangeUntilRemoved) {
   EXPECT_EQ(second.commands, (Strings{"ID", "PX", "ST"}));
 }
 
+class BlockTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    state.ShowMode = 3;
+    PressEscAfterSends(5000);  // a block that should have ended fails instead of running on
+  }
+};
+
+// What each line shows, P answering its replies in turn: RSAVE's field rules,
+// nesting (at most three deep), unclosed blocks and stray UNTILs.
+TEST_F(BlockTest, EachLineShowsItsPasses) {
+  const std::string inner = "  {REPEAT} (OK)|B (OK)|  {UNTIL=2} (1)|B (OK)|  {UNTIL=2} (2)";
+  // Replies are "|"-separated; none: every command is answered "OK".
+  const std::tuple<const char*, std::string, std::string> cases[] = {
+      {"REPEAT, P, UNTIL=2, STOP", "a|b",
+       "{REPEAT} (OK)|P (a)|{UNTIL=2} (1)|P (b)|{UNTIL=2} (2)|STOP (OK)"},
+      {"REPEAT, P, RSAVE2, UNTIL=345", " 12: 345 :9",
+       "{REPEAT} (OK)|P ( 12: 345 :9)|RSAVE2 (345)|{UNTIL=345} (345)"},
+      {"REPEAT, P, RSAVE4, UNTIL=4", "1:2:3:4",
+       "{REPEAT} (OK)|P (1:2:3:4)|RSAVE4 (4)|{UNTIL=4} (4)"},
+      {"REPEAT, P, RSAVE3, UNTIL=0", "1:2", "{REPEAT} (OK)|P (1:2)|RSAVE3 ()|{UNTIL=0} (0)"},
+      {"REPEAT, P, RSAVE1, UNTIL=31", "X1F", "{REPEAT} (OK)|P (X1F)|RSAVE1 (X1F)|{UNTIL=31} (31)"},
+      {"REPEAT, P, RSAVE1x, UNTIL=2", "2.5", "{REPEAT} (OK)|P (2.5)|RSAVE1 (2.5)|{UNTIL=2} (2)"},
+      {"P, REPEAT, RSAVE1, UNTIL=0", "7", "P (7)|{REPEAT} (OK)|RSAVE1 ()|{UNTIL=0} (0)"},
+      {"REPEAT, RSAVE5, UNTIL=1", "", "{REPEAT} (OK)|RSAVE5 (OK)|{UNTIL=1} (1)"},
+      {"REPEAT, P, SHOWHX, UNTIL=1", "258",
+       "{REPEAT} (OK)|P (258)|SHOWHX (0x00000102)|{UNTIL=1} (1)"},
+      {"REPEAT, A, REPEAT, B, UNTIL=2, UNTIL=2, C", "",
+       "{REPEAT} (OK)|A (OK)|" + inner + "|{UNTIL=2} (1)|A (OK)|" + inner +
+           "|{UNTIL=2} (2)|C (OK)"},
+      {"REPEAT, P, RSAVE1, REPEAT, B, UNTIL=2, UNTIL=5, C", "5",
+       "{REPEAT} (OK)|P (5)|RSAVE1 (5)|" + inner + "|{UNTIL=5} (5)|C (OK)"},
+      {"REPEAT, REPEAT, REPEAT, REPEAT, X, UNTIL=1, UNTIL=1, UNTIL=1, UNTIL=1, Y", "",
+       "{REPEAT} (OK)|  {REPEAT} (OK)|    {REPEAT} (OK)|X (OK)|    {UNTIL=1} (1)|"
+       "  {UNTIL=1} (1)|{UNTIL=1} (1)|Y (OK)"},
+      {"A, REPEAT, B, UNTIL=1, C, REPEAT, D, REPEAT, E, UNTIL=1", "",
+       "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)|C (OK)"},
+      {"A, UNTIL=1, UNTILR1:2, REPEATING, B, UNTIL=1", "",
+       "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)"},
+  };
+  for (const auto& [line, replies, shown] : cases) {
+    host.display.clear();
+    Answer({{"P", platform::SplitFields(replies.empty() ? "OK" : replies, '|')}});
+    Run(line);
+    EXPECT_EQ(Shown(), shown) << line;
+  }
+}
+
+// Each line runs until its condition holds, or until ESC after ten passes.
+TEST_F(BlockTest, UntilConditionsEndTheBlockAfterTheRightPass) {
+  const std::tuple<const char*, Strings, long> cases[] = {
+      {"REPEAT, PX, RSAVE1, UNTIL>1000", {"200", "700", "1200", "5000"}, 3},
+      {"REPEAT, PX, RSAVE1, UNTIL<0", {"3", "-1"}, 2},
+      {"REPEAT, PX, RSAVE1, UNTIL<5", {"5", "4"}, 2},
+      {"REPEAT, PX, UNTIL<5", {"9"}, 1},
+      {"REPEAT, PX, RSAVE1, UNTIL>1.5", {"1", "2"}, 2},
+      {"REPEAT, PX, RSAVE1, UNTIL=-3", {"1", "-3"}, 2},
+      {"REPEAT, PX, RSAVE1, UNTIL=2.5", {"2.5"}, 10},
+      {"REPEAT, PX, RSAVE1, UNTILR10:20", {"15"}, 1},
+      {"REPEAT, PX, RSAVE1, UNTILR 10 : 20 ", {"9", "21", "10"}, 3},
+      {"REPEAT, PX, RSAVE1, UNTILR10:20", {"5", "20"}, 2},
+      {"REPEAT, PX, RSAVE1, UNTILR10", {"10"}, 10},
+      {"BTMASK=4, REPEAT, PX, RSAVE1, UNTILM4", {"1", "2", "3", "6", "4"}, 4},
+      {"BTMASK=XF0, REPEAT, PX, RSAVE1, UNTILM X00", {"1", "12"}, 1},
+      {"BTMASK=XF0, REPEAT, PX, RSAVE1, UNTILMB10000", {"1", "0x1F"}, 2},
+      {"BTMASK=1, REPEAT, PX, UNTILM3", {"1"}, 3},
+      {"REPEAT, PX, UNTIL=2, REPEAT, PX, UNTIL=3", {"1"}, 5},
+  };
+  for (const auto& [line, replies, passes] : cases) {
+    link.sent.clear();
+    Answer({{"PX", replies}});
+    PressEscAfterSends(10);
+    Run(line);
+    EXPECT_EQ(std::count(link.sent.begin(), link.sent.end(), "PX"), passes) << line;
+  }
+  EXPECT_TRUE(Shown().starts_with("{REPEAT} (OK)|PX (200)|RSAVE1 (200)|{UNTIL>1000} (200)|"));
+}
+
+// REPEAT and 999 commands fill the buffer; the rest, UNTIL included, are dropped.
+TEST_F(BlockTest, CollectedEntriesStopAtAThousand) {
+  std::string line = "REPEAT";
+  for (int i = 1; i <= 1100; ++i) line += ", C" + std::to_string(i);
+  Run(line + ", UNTIL=5, Z");
+  ASSERT_EQ(link.sent.size(), 1000u);
+  EXPECT_EQ(link.sent[998], "C999");
+  EXPECT_EQ(link.sent[999], "Z");
+}
+
+TEST_F(BlockTest, BlockEntriesKeepTheirExpectedValuesAndPositionsAndDelaysRun) {
+  state.ShowMode = 4;
+  Expect("NO, NO, NO, NO");
+  Run("REPEAT, PX, DELAYS, UNTIL=2");
+  EXPECT_EQ(Shown(), "! 000002: OK [NO]|! 000002: OK [NO]");
+  EXPECT_EQ(capture.FailCount, 2);
+  EXPECT_NEAR(host.TotalDelay(), 1.0, 1e-9);
+  EXPECT_EQ(state.LastReply, "");
+}
+
+using DelayTest = EngineTest;
+
+TEST_F(DelayTest, WaitsTheTimeItsFormAsksWithoutSendingOrShowing) {
+  const std::pair<const char*, double> cases[] = {
+      {"DELAY", 2.0},         {"DELAYX", 2.0},         {"DELAYS", 0.5},       {"DELAYM", 1.5},
+      {"DELAYL", 3.0},        {"DELAYs", 2.0},         {"DELAY S", 2.0},      {"DELAY=30", 0.1},
+      {"DELAY=50.6", 0.1},    {"DELAY=-5", 0.1},       {"DELAY=", 0.1},       {"DELAY=abc", 0.1},
+      {"DELAY=250", 0.25},    {"DELAY=1234", 1.234},   {"DELAY = 300", 0.3},  {"DELAYS=300", 0.3},
+      {"DELAY=100000", 60.0}, {"DELAY=60000.4", 60.0}, {"DELAY=1e300", 60.0}, {"DELAY=2=5", 0.1},
+  };
+  for (auto [command, seconds] : cases) {
+    host.delays.clear();
+    Run(command);
+    EXPECT_NEAR(host.TotalDelay(), seconds, 1e-9) << command;
+  }
+  EXPECT_TRUE(link.sent.empty());
+  EXPECT_EQ(host.Display(), "");
+  EXPECT_FALSE(host.byteCount);
+}
+
+TEST_F(DelayTest, WaitsInStepsOfAHundredMillisecondsWhileTheBarTurnsGreen) {
+  Run("DELAY=250");
+  EXPECT_EQ(host.delays, (std::vector<double>{0.1, 0.1, 0.05}));
+  EXPECT_EQ(host.Markups(engine::Bar::Delay),
+            (Strings{"100%RED|0%GREEN", "60%RED|40%GREEN", "20%RED|80%GREEN", "100%GREEN"}));
+  EXPECT_EQ(host.barsShown[engine::Bar::Delay], 4);
+}
+
+TEST_F(DelayTest, EscEndsTheDelayAtItsNextStep) {
+  state.ShowMode = 3;
+  host.onDoEvents = [this] {
+    if (host.now >= 1.0 - 1e-9) state.AbortRequest = true;
+  };
+  Run("DELAYL, A");
+  EXPECT_NEAR(host.TotalDelay(), 1.0, 1e-9);
+  EXPECT_EQ(host.Markups(engine::Bar::Delay).back(), "100%GREEN");
+  EXPECT_EQ(Shown(), "ABORT (ESCAPED) (OK)");
+  link.sent.clear();
+  host.delays.clear();
+  PressEscAfterSends(1);
+  Run("A, DELAYL, B");  // ESC before the delay: no wait at all
+  EXPECT_TRUE(host.delays.empty());
+  EXPECT_EQ(link.sent, (Strings{"A", "ABORT"}));
+}
+
+}  // namespace
 }  // namespace engine_testing

@@ -1,14 +1,11 @@
-// A command engine on a virtual-time window, a fake link and the plain reply
-// capture, with helpers to read back what the display shows.
+// A command engine on a virtual-time window, a fake link and the plain reply capture.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "engine/command_engine.h"
 #include "support/fake_host.h"
@@ -33,8 +30,7 @@ class EngineTest : public ::testing::Test {
     state.ExpectedValuesLine = values;
     state.ExpectedValuesPresent = true;
   }
-  // Each listed command gets its replies in turn (the last one repeats); any
-  // other command is answered "OK".
+  // Each listed command gets its replies in turn (the last repeats); others get "OK".
   void Answer(std::map<std::string, Strings> replies) {
     link.answer = [table = std::move(replies),
                    used = std::map<std::string, std::size_t>()](const std::string& c) mutable {
@@ -49,8 +45,7 @@ class EngineTest : public ::testing::Test {
       if (link.sent.size() >= sends && state.EngineRunning) state.AbortRequest = true;
     };
   }
-  // The display's entries joined by "|", each without its CR LF, the margin
-  // of a passing compact entry ("  ") and an exchange time of " (0ms)".
+  // The display's entries joined by "|", without CR LF, "  " margins and " (0ms)".
   std::string Shown() {
     std::string shown, text = host.Display();
     for (std::size_t start = 0, end; start < text.size(); start = end + 2) {

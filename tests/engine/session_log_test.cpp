@@ -7,8 +7,6 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "platform/files.h"
 #include "support/test_folder.h"
@@ -19,37 +17,26 @@ namespace {
 using Strings = std::vector<std::string>;
 using testing_support::TestFolder;
 
-// A clock the test sets: local time one hour east of UTC.
-struct TestClock {
-  platform::LocalTime now;
-  void Set(int day, int hour, int minute, int second, int millis) {
-    now.year = 2026;
-    now.month = 12;
-    now.day = day;
-    now.hour = hour;
-    now.minute = minute;
-    now.second = second;
-    now.millisecond = millis;
-    now.utcOffsetMinutes = 60;
-    now.unixMillis = (((day * 24LL + hour) * 60 + minute) * 60 + second) * 1000 + millis;
-  }
-};
+using FileList = std::vector<std::pair<std::string, std::string>>;
 
 struct Fixture {
   TestFolder root;
   std::string folder = root / "TermDisplay";
-  TestClock clock;
+  platform::LocalTime now;  // local time one hour east of UTC, as the test sets it
   Strings reports;
   std::unique_ptr<SessionLog> log;
   explicit Fixture(std::uint64_t limit = kSessionLogFileLimit) {
-    clock.Set(8, 14, 3, 7, 45);
+    Set(8, 14, 3, 7, 45);
     log = std::make_unique<SessionLog>(
-        folder, [this] { return clock.now; },
+        folder, [this] { return now; },
         [this](const std::string& text) { reports.push_back(text); }, limit);
   }
-  // The files of the folder, by name, with their text.
-  std::vector<std::pair<std::string, std::string>> Files() const {
-    std::vector<std::pair<std::string, std::string>> files;
+  void Set(int day, int hour, int minute, int second, int millis) {
+    const std::int64_t ms = (((day * 24LL + hour) * 60 + minute) * 60 + second) * 1000 + millis;
+    now = {ms, 2026, 12, day, hour, minute, second, millis, 60};
+  }
+  FileList Files() const {
+    FileList files;
     if (!platform::DirectoryExists(folder)) return files;
     for (const auto& e : std::filesystem::directory_iterator(folder)) {
       files.emplace_back(e.path().filename().string(), testing_support::Read(e.path().string()));
@@ -64,63 +51,52 @@ struct Fixture {
   }
 };
 
-// Every line of an entry, messages too, after the time it came, ISO 8601
-// with milliseconds and offset; a last line without its break is a line.
+// Every line of an entry after its ISO 8601 time; a last line without its break is a line.
 TEST(SessionLog, StampsEveryLineOfEveryEntry) {
   Fixture f;
   f.log->Entry("LSPD=500 , OK\r\n");
-  f.clock.Set(8, 14, 3, 7, 999);
+  f.Set(8, 14, 3, 7, 999);
   f.log->Entry("first\r\nsecond\nthird");
-  f.clock.Set(8, 14, 3, 8, 2);
+  f.Set(8, 14, 3, 8, 2);
   f.log->Entry("Device Not Available!\r\n");
   f.log->Entry("");
   EXPECT_TRUE(f.Files().empty());  // nothing before a flush point
   f.log->Flush();
-  EXPECT_EQ(f.Files(), (std::vector<std::pair<std::string, std::string>>{
-                           {"session-2026-12-08-140307.log",
-                            "2026-12-08T14:03:07.045+01:00 LSPD=500 , OK\n"
-                            "2026-12-08T14:03:07.999+01:00 first\n"
-                            "2026-12-08T14:03:07.999+01:00 second\n"
-                            "2026-12-08T14:03:07.999+01:00 third\n"
-                            "2026-12-08T14:03:08.002+01:00 Device Not Available!\n"}}));
+  EXPECT_EQ(f.Files(), (FileList{{"session-2026-12-08-140307.log",
+                                  "2026-12-08T14:03:07.045+01:00 LSPD=500 , OK\n"
+                                  "2026-12-08T14:03:07.999+01:00 first\n"
+                                  "2026-12-08T14:03:07.999+01:00 second\n"
+                                  "2026-12-08T14:03:07.999+01:00 third\n"
+                                  "2026-12-08T14:03:08.002+01:00 Device Not Available!\n"}}));
   EXPECT_TRUE(f.reports.empty());
 }
 
-// A new file at local midnight, and before a file passes its limit; a line
-// longer than the limit has a file of its own; a name taken gets a number.
+// A new file at local midnight and before the size limit; a name taken gets a number.
 TEST(SessionLog, StartsNewFilesAtMidnightAndAtTheSizeLimit) {
   Fixture f(100);
   const std::string line(40, 'x');  // 71 bytes with its stamp and LF
-  f.clock.Set(8, 23, 59, 59, 900);
+  f.Set(8, 23, 59, 59, 900);
   f.log->Entry(line + "\r\n");
-  f.clock.Set(9, 0, 0, 0, 100);
+  f.Set(9, 0, 0, 0, 100);
   f.log->Entry("after midnight\r\n");
   f.log->Flush();
   f.log->Entry(line + "\r\n");  // 45 + 71 > 100: a new file in the same second
   f.log->Entry(std::string(150, 'y') + "\r\n");
   f.log->Entry("z\r\n");
   f.log->Flush();
-  const auto files = f.Files();
-  ASSERT_EQ(files.size(), 5u);
-  const Strings names = {"session-2026-12-08-235959.log", "session-2026-12-09-000000-2.log",
-                         "session-2026-12-09-000000-3.log", "session-2026-12-09-000000-4.log",
-                         "session-2026-12-09-000000.log"};
-  const Strings texts = {
-      "2026-12-08T23:59:59.900+01:00 " + line + "\n",
-      "2026-12-09T00:00:00.100+01:00 " + line + "\n",
-      "2026-12-09T00:00:00.100+01:00 " + std::string(150, 'y') + "\n",
-      "2026-12-09T00:00:00.100+01:00 z\n",
-      "2026-12-09T00:00:00.100+01:00 after midnight\n",
-  };
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    EXPECT_EQ(files[i].first, names[i]);
-    EXPECT_EQ(files[i].second, texts[i]);
-  }
-  // Midnight alone splits a batch, well below the limit, also when the
-  // clock is set back over it.
+  EXPECT_EQ(
+      f.Files(),
+      (FileList{
+          {"session-2026-12-08-235959.log", "2026-12-08T23:59:59.900+01:00 " + line + "\n"},
+          {"session-2026-12-09-000000-2.log", "2026-12-09T00:00:00.100+01:00 " + line + "\n"},
+          {"session-2026-12-09-000000-3.log",
+           "2026-12-09T00:00:00.100+01:00 " + std::string(150, 'y') + "\n"},
+          {"session-2026-12-09-000000-4.log", "2026-12-09T00:00:00.100+01:00 z\n"},
+          {"session-2026-12-09-000000.log", "2026-12-09T00:00:00.100+01:00 after midnight\n"}}));
+  // Midnight alone splits a batch, also when the clock is set back over it.
   Fixture g;
   for (int day : {8, 9, 8}) {
-    g.clock.Set(day, day == 8 ? 23 : 0, 0, 0, 0);
+    g.Set(day, day == 8 ? 23 : 0, 0, 0, 0);
     g.log->Entry("day " + std::to_string(day) + "\r\n");
   }
   g.log->Flush();
@@ -128,9 +104,7 @@ TEST(SessionLog, StartsNewFilesAtMidnightAndAtTheSizeLimit) {
   EXPECT_EQ(g.Files()[2].second, "2026-12-09T00:00:00.000+01:00 day 9\n");
 }
 
-// A file-size limit (as a full disk) takes part of a batch: the file is cut
-// back to its last whole line, the trouble is told once, the lines wait, and
-// a try a second later writes them and says so.
+// A full disk: the file is cut back to a whole line, told once, and resumes a second later.
 TEST(SessionLog, AFullDiskIsToldOnceAndTheLogResumesWhole) {
   std::signal(SIGXFSZ, SIG_IGN);
   Fixture f;
@@ -145,16 +119,16 @@ TEST(SessionLog, AFullDiskIsToldOnceAndTheLogResumesWhole) {
   f.log->Entry(std::string(60, 'a') + "\r\n" + std::string(60, 'b') + "\r\n");
   f.log->Flush();
   const std::string afterFailure = testing_support::Read(path);
-  f.clock.Set(8, 14, 3, 7, 500);
+  f.Set(8, 14, 3, 7, 500);
   f.log->Entry("while full\r\n");
   f.log->Flush();  // within the second: not tried again
-  f.clock.Set(8, 14, 3, 8, 600);
+  f.Set(8, 14, 3, 8, 600);
   f.log->Flush();  // tried again, still full
   ::setrlimit(RLIMIT_FSIZE, &saved);
   const std::size_t reportsWhileFull = f.reports.size();
   f.log->Flush();  // within the second after the last try
   EXPECT_EQ(f.All().size(), whole);
-  f.clock.Set(8, 14, 3, 9, 700);
+  f.Set(8, 14, 3, 9, 700);
   f.log->Flush();
   EXPECT_EQ(afterFailure.size(), whole);  // cut back to the last whole line
   EXPECT_EQ(reportsWhileFull, 1u);
@@ -169,18 +143,16 @@ TEST(SessionLog, AFullDiskIsToldOnceAndTheLogResumesWhole) {
   EXPECT_EQ(f.log->WaitingBytes(), 0u);
 }
 
-// A folder that cannot be made, or that goes away under the log: told, and
-// the log goes on in a new file once the folder can be there.
+// A folder that cannot be made or goes away is told; the log goes on once it can.
 TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   Fixture f;
-  // A file where the folder should be: no folder can be made there.
   ASSERT_TRUE(platform::WriteFileAtomic(f.folder, "in the way"));
   f.log->Entry("one\r\n");
   f.log->Flush();
   ASSERT_EQ(f.reports.size(), 1u);
   EXPECT_NE(f.reports[0].find(f.folder), std::string::npos) << f.reports[0];
   ASSERT_TRUE(platform::RemoveFile(f.folder));
-  f.clock.Set(8, 14, 3, 9, 0);
+  f.Set(8, 14, 3, 9, 0);
   f.log->Entry("two\r\n");
   f.log->Flush();
   ASSERT_EQ(f.reports.size(), 2u);
@@ -188,7 +160,7 @@ TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   EXPECT_EQ(testing_support::Read(first),
             "2026-12-08T14:03:07.045+01:00 one\n2026-12-08T14:03:09.000+01:00 two\n");
   std::filesystem::remove_all(f.folder);
-  f.clock.Set(8, 14, 3, 10, 0);
+  f.Set(8, 14, 3, 10, 0);
   f.log->Entry("three\r\n");
   f.log->Flush();
   ASSERT_EQ(f.reports.size(), 3u);
@@ -209,8 +181,7 @@ TEST(SessionLog, ALongRunBetweenFlushPointsIsWrittenWhole) {
   EXPECT_TRUE(f.reports.empty());
 }
 
-// Lines beyond what may wait in memory are given up, the oldest first, and
-// the log says how many when it is written again.
+// Lines beyond what may wait in memory are given up, oldest first, and counted.
 TEST(SessionLog, LinesBeyondTheWaitingLimitAreCountedInTheLog) {
   Fixture f;
   ASSERT_TRUE(platform::WriteFileAtomic(f.folder, "in the way"));
@@ -219,7 +190,7 @@ TEST(SessionLog, LinesBeyondTheWaitingLimitAreCountedInTheLog) {
   for (int i = 0; i < lines; ++i) f.log->Entry(line + std::to_string(i) + "\r\n");
   f.log->Flush();
   ASSERT_TRUE(platform::RemoveFile(f.folder));
-  f.clock.Set(8, 14, 3, 9, 0);
+  f.Set(8, 14, 3, 9, 0);
   f.log->Flush();
   const std::string all = f.All();
   const std::size_t marker = all.find(" [session log: ");

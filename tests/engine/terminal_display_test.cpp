@@ -1,10 +1,5 @@
 #include "engine/terminal_display.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "engine_fixture.h"
 
 namespace engine {
@@ -19,8 +14,7 @@ std::string TextWithBreak(std::size_t size, std::size_t lfIndex) {
   return text;
 }
 
-// Up to the limit nothing is cut; past it, the text up to the last CR LF whose
-// LF is at least the 100th character from the end goes.
+// Past the limit, the text up to the last CR LF at least 100 characters from the end goes.
 TEST(CutPlainText, CutsAfterTheLastBreakAtLeastAHundredCharactersFromTheEnd) {
   const std::size_t n = kPlainDisplayLimit + 1;
   const struct {
@@ -40,7 +34,6 @@ TEST(CutPlainText, CutsAfterTheLastBreakAtLeastAHundredCharactersFromTheEnd) {
   EXPECT_EQ(CutPlainText(text), text.substr(50002));
 }
 
-// Standard output as a test sees it.
 struct Listener : DisplayListener {
   std::string entries;
   void Entry(std::string_view text) override { entries += text; }
@@ -71,8 +64,7 @@ TEST_F(TerminalDisplayTest, PlainAppendCutsTheTextAndReplacesTheWidgetWithRedraw
   EXPECT_EQ(host.callLog, (Strings{"replace", "count 154"}));
 }
 
-// The widget gets whole batches: at most every 33 ms of the host's clock,
-// and at every flush point (the end of a line, a wait, a read of the text).
+// The widget gets batches at most every 33 ms and at every flush point.
 TEST_F(TerminalDisplayTest, TheWidgetIsFedInBatchesAtMostEvery33Milliseconds) {
   const struct {
     double at;
@@ -95,8 +87,7 @@ TEST_F(TerminalDisplayTest, TheWidgetIsFedInBatchesAtMostEvery33Milliseconds) {
   EXPECT_EQ(host.byteCount, 0u);
 }
 
-// A full rich display drops its oldest lines instead of refusing new entries,
-// and standard output still gets everything.
+// A full rich display drops its oldest lines; standard output still gets everything.
 TEST_F(TerminalDisplayTest, AFullRichDisplayDropsItsOldestLines) {
   host.keepAppends = false;
   const std::string line = std::string(1022, 'x') + "\r\n";
@@ -118,27 +109,6 @@ TEST_F(TerminalDisplayTest, AFullRichDisplayDropsItsOldestLines) {
   EXPECT_EQ(display.Text().substr(kRichDisplayLimit - 6), "tail\r\n");
 }
 
-// The engine flushes at the end of each line and before each step of a
-// DELAY, so what ran before a wait is on screen during it.
-using EngineDisplay = engine_testing::EngineTest;
-
-TEST_F(EngineDisplay, WhatRanBeforeADelayIsShownDuringIt) {
-  engine.Display().SwitchToRich();
-  std::string shownInDelay;
-  host.onDoEvents = [&] {
-    if (!host.delays.empty() && shownInDelay.empty()) shownInDelay = host.Display();
-  };
-  Run("A,B,DELAY=200,C");
-  EXPECT_NE(shownInDelay.find(">> B"), std::string::npos) << shownInDelay;
-  EXPECT_EQ(host.Display(), engine.Display().Text());
-}
-
-}  // namespace
-}  // namespace engine
-
-namespace engine {
-namespace {
-
 // A reader that notes its flushes as "|".
 struct Log : DisplayListener {
   std::string seen;
@@ -146,8 +116,7 @@ struct Log : DisplayListener {
   void Flush() override { seen += "|"; }
 };
 
-// Time stamps start each entry as shown (display, widget, standard output);
-// the log takes the entry as it came and is flushed where standard output is.
+// Time stamps start each shown entry; the log takes it unstamped, flushed alike.
 TEST_F(TerminalDisplayTest, TimeStampsStartEachEntryAndTheLogGetsItUnstamped) {
   platform::LocalTime wall;
   wall.hour = 9, wall.minute = 5, wall.second = 7, wall.millisecond = 45;
@@ -159,11 +128,13 @@ TEST_F(TerminalDisplayTest, TimeStampsStartEachEntryAndTheLogGetsItUnstamped) {
     double at;
     const char* shown;
   } cases[] = {
-      {TimeStamps::Off, 1.0, "e\r\n"},
+      {TimeStamps::SincePrevious, 1.0, "+0.000 e\r\n"},  // none before it
       {TimeStamps::SincePrevious, 1.1054, "+0.105 e\r\n"},
       {TimeStamps::SincePrevious, 3662.5, "+3661.395 e\r\n"},
       {TimeStamps::Clock, 3663, "09:05:07.045 e\r\n"},
       {TimeStamps::Off, 3664, "e\r\n"},
+      {TimeStamps::SincePrevious, 3664.5, "+0.500 e\r\n"},
+      {TimeStamps::SincePrevious, 3000, "+0.000 e\r\n"},  // the clock went back
   };
   std::string all;
   for (const auto& c : cases) {
@@ -176,17 +147,7 @@ TEST_F(TerminalDisplayTest, TimeStampsStartEachEntryAndTheLogGetsItUnstamped) {
   }
   EXPECT_EQ(Widget(), all);
   EXPECT_EQ(out.entries, all);
-  EXPECT_EQ(log.seen, "e\r\n|e\r\n|e\r\n|e\r\n|e\r\n|");
-}
-
-// The first entry has no previous one, and a clock that went back shows 0.
-TEST_F(TerminalDisplayTest, TheTimeSinceNothingIsZero) {
-  display.SetTimeStamps(TimeStamps::SincePrevious);
-  host.now = 5;
-  display.Append("a");
-  host.now = 4;
-  display.Append("b");
-  EXPECT_EQ(display.Text(), "+0.000 a+0.000 b");
+  EXPECT_EQ(log.seen, "e\r\n|e\r\n|e\r\n|e\r\n|e\r\n|e\r\n|e\r\n|");
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// Files written and checked, the data folders in any letter case, and Result.
 #include "platform/files.h"
 
 #include <fcntl.h>
@@ -14,9 +15,9 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
+#include <memory>
 
+#include "platform/data_folders.h"
 #include "support/system_calls.h"
 #include "support/test_folder.h"
 
@@ -41,8 +42,7 @@ TEST(Files, ReplacedFilesKeepTheirModeAndLinksAreNeverWrittenThrough) {
   EXPECT_EQ(Read(outside / "victim") + Read(dir / "link"), "keepnew");
 }
 
-// A character device is written through and stays; a FIFO nobody reads
-// fails at once; a folder, a socket or a block device is refused, left alone.
+// A character device is written through, a lone FIFO fails, other nodes are refused.
 TEST(Files, DevicesAndFifosAreWrittenThroughAndOtherNodesRefused) {
   TestFolder dir;
   ASSERT_EQ(::mkfifo((dir / "lone-fifo").c_str(), 0600), 0);
@@ -101,8 +101,7 @@ TEST(Files, StaleTemporaryFilesGoAndHeldOnesStay) {
   EXPECT_TRUE(platform::NameTaken(dir / ".halvorn-abc.tmp"));     // not a temporary's name
 }
 
-// The file is flushed before it is named, the folder after; an error only the
-// flush shows (EIO, ENOSPC, EDQUOT) fails the write, keeps the old file.
+// The file is flushed before it is named, the folder after; a failed flush keeps the old file.
 TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
   using testing_support::SystemCallWatch;
   struct Writer {
@@ -133,7 +132,6 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
         ASSERT_TRUE(result) << result.Text();
         EXPECT_EQ(Read(path), "new record");
         ASSERT_EQ(calls.size(), 3u);
-        // The temporary file flushed, then named, then its folder flushed.
         EXPECT_EQ(calls[0].name, "fsync");
         EXPECT_EQ(calls[1].name, w.naming);
         EXPECT_EQ(std::tuple(calls[1].path, calls[1].target), std::tuple(calls[0].path, path));
@@ -153,9 +151,7 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
   }
 }
 
-// What passes and in which words the rest is refused (the caller puts the
-// path in front); reading refuses alike, a writerless pipe (an open would
-// block) and a huge sparse file (by its size) too.
+// What passes and in which words the rest is refused; reading refuses alike.
 TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePathAndReadingAgrees) {
   TestFolder dir;
   ASSERT_TRUE(platform::WriteFileAtomic(dir / "small", "12345"));
@@ -208,6 +204,39 @@ TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePathAndReadingAgrees) {
     }
   }
   EXPECT_EQ(platform::RemoveFile(dir / "none").Kind(), ResultKind::SystemFailure);
+}
+
+// A tree in other letter case is found in its own spelling, completed and kept.
+TEST(DataFolders, ATreeInOtherLetterCaseIsFoundAndCompleted) {
+  TestFolder dir;
+  ASSERT_TRUE(platform::CreateDirectory(dir / "APPCONFIG"));
+  ASSERT_TRUE(platform::CreateDirectory(dir / "AppConfig"));  // an exact match wins
+  ASSERT_TRUE(platform::CreateDirectory(dir / "docs"));
+  ASSERT_TRUE(platform::CreateDirectory(dir / "DOCS"));  // of two others, the first in byte order
+  ASSERT_TRUE(platform::WriteFileAtomic(dir / "AppConfig/COMM_Ports.cfg", "x"));
+  platform::DataFolders folders(dir.Path());
+  folders.EnsureDataFolders();
+  for (const char* folder : platform::kDataFolders)
+    EXPECT_TRUE(platform::DirectoryExists(folders.DataPath(folder))) << folder;
+  const std::pair<const char*, const char*> paths[] = {
+      {"AppConfig\\COMM_Ports.cfg", "AppConfig/COMM_Ports.cfg"},
+      {"Docs", "DOCS"},
+      {"New\\AutoControl", "New/AutoControl"},
+      {"", ""},
+  };
+  for (auto [relative, found] : paths) EXPECT_EQ(folders.DataPath(relative), dir / found);
+  EXPECT_EQ(Read(dir / "AppConfig/COMM_Ports.cfg"), "x");
+}
+
+// A value that cannot be copied is moved out; a success without a value is no value.
+TEST(Result, MovesOutAnUncopyableValueAndAValuelessSuccessIsNoValue) {
+  platform::Result<std::unique_ptr<std::string>> r = std::make_unique<std::string>("kept");
+  ASSERT_TRUE(r);
+  const std::unique_ptr<std::string> taken = std::move(r).value();
+  EXPECT_EQ(taken ? *taken : "", "kept");
+  const platform::Result<int> none = platform::Result<>::Success();
+  EXPECT_EQ(none.Kind(), ResultKind::CallerMistake);
+  EXPECT_FALSE(none.Text().empty());
 }
 
 }  // namespace

@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <string>
 #include <tuple>
-#include <utility>
-#include <vector>
 
 namespace {
 
@@ -43,9 +40,7 @@ TEST(ReadDecimal, IgnoresALocaleWithADecimalComma) {
   EXPECT_EQ(read, 2.5);
 }
 
-// The walk rebuilds its text (the fuzz target checks that for any bytes);
-// these are the edges of counting: the empty text is one empty field to a
-// walk but no item to the list rule, and Field counts from 1.
+// The empty text is one field to a walk, none to the list rule; Field counts from 1.
 TEST(Fields, TheEmptyTextAndTheEndsOfTheCount) {
   platform::FieldWalker walker("", ":");
   EXPECT_EQ(walker.Next(), "");
@@ -73,8 +68,7 @@ TEST(Captions, CutAtTheFirstMarkWithTheIdentifierAfterIt) {
   EXPECT_EQ(platform::CutCaption(u"Verlauf//+2B//x").after, u"+2B//x");
 }
 
-// The CSV tables and halvorn-results' CSV output quote only what needs it,
-// so a table that never needed quotes keeps its bytes.
+// CSV fields are quoted only when they need it.
 TEST(Text, CsvFieldsQuoteOnlyWhatNeedsIt) {
   for (const auto& [text, field] :
        std::vector<std::pair<std::string, std::string>>{{"plain", "plain"},

@@ -1,5 +1,4 @@
-// halvorn-sim through the serial link: on its pseudo-terminal, its TCP port,
-// and behind Debian's ser2net (raw and RFC 2217) on loopback ports.
+// The simulated controller and its line; halvorn-sim on its port, over TCP, behind ser2net.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -7,21 +6,151 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
-#include <vector>
 
 #include "app/links.h"
 #include "app/program.h"
 #include "devices/serial_transport.h"
 #include "platform/files.h"
+#include "sim/controller.h"
+#include "sim/serial_line.h"
 #include "support/child_process.h"
 
 namespace {
+
+using sim::Controller;
+const std::string kIncremental = std::to_string(Controller::kStatusIncremental);
+
+// A controller on a clock that only the test moves.
+struct Clocked {
+  explicit Clocked(bool instant, std::vector<std::string> setup = {}) {
+    controller = std::make_unique<Controller>(
+        Controller::Options{"SIM TEST 01", instant, [this] { return now; }});
+    for (const std::string& command : setup) EXPECT_EQ(controller->Execute(command), "OK");
+  }
+  // The replies to `commands` run when the clock reads `at`, joined by blanks.
+  std::string At(double at, std::vector<std::string> commands) {
+    now = at;
+    std::string replies;
+    for (const std::string& c : commands)
+      replies += (replies.empty() ? "" : " ") + controller->Execute(c);
+    return replies;
+  }
+  Clocked(const Clocked&) = delete;  // the clock is read through `this`
+  double now = 0;
+  std::unique_ptr<Controller> controller;
+};
+
+TEST(Controller, ParametersStoreAnyIntegerAndReadItBack) {
+  Clocked sim(true);
+  const char* kMin = "-9223372036854775808";
+  for (std::string name : {"LSPD", "HSPD", "ACC", "DEC", "EO"}) {
+    for (auto [written, read] : {std::pair{"-5", "-5"},
+                                 {"+12", "12"},
+                                 {" 77 ", "77"},
+                                 {"9223372036854775807", "9223372036854775807"},
+                                 {kMin, kMin}}) {
+      EXPECT_EQ(sim.At(0, {name + "=" + written, name}), "OK " + std::string(read)) << name;
+    }
+    // A value that is not a whole 64-bit number leaves the last one.
+    for (const char* bad : {"", "1.5", "abc", "12a", "9223372036854775808", "+-1", "- 1"}) {
+      EXPECT_EQ(sim.At(0, {name + "=" + bad, name}), "?VALUE " + std::string(kMin)) << name << bad;
+    }
+  }
+  EXPECT_EQ(sim.At(0, {"  ID  "}), "SIM TEST 01");
+  for (const char* unknown : {"", "FOO", "id", "px", "LSPDX", "PX?", "JX", "JY+", "STOP1"})
+    EXPECT_EQ(sim.At(0, {unknown}), "?UNKNOWN") << unknown;
+  EXPECT_EQ(sim.At(0, {"X", "XABC", "X1.5", "PX=", "PX=abc"}),
+            "?VALUE ?VALUE ?VALUE ?VALUE ?VALUE");
+}
+
+TEST(Controller, InstantMovesEndAtOnceInAbsoluteAndIncrementalMode) {
+  Clocked sim(true);
+  EXPECT_EQ(sim.At(0, {"X1000", "PX", "MST", "INC", "X-250", "PX", "MST"}),
+            "OK 1000 0 OK OK 750 " + kIncremental);
+  EXPECT_EQ(sim.At(0, {"ABS", "X-9000", "STAT"}), "OK OK -9000:0:0");
+  EXPECT_EQ(sim.At(0, {"PX=9223372036854775807", "INC", "X1"}), "OK OK ?VALUE");
+  EXPECT_EQ(sim.At(0, {"ABS", "X-9223372036854775808", "PX"}), "OK OK -9223372036854775808");
+}
+
+// Steps "when command>answer" split by ";" (STAT is position:speed:status).
+void Play(Clocked&& sim, const std::string& steps) {
+  std::istringstream in(steps);
+  for (std::string step; std::getline(in, step, ';');) {
+    const std::size_t blank = step.find(' ', 1), arrow = step.find('>');
+    EXPECT_EQ(sim.At(std::stod(step), {step.substr(blank + 1, arrow - blank - 1)}),
+              step.substr(arrow + 1))
+        << step;
+  }
+}
+const std::vector<std::string> kRamps = {"LSPD=100", "HSPD=1100", "ACC=100", "DEC=200"},
+                               kEven = {"LSPD=0", "HSPD=1000", "ACC=1000", "DEC=1000"},
+                               kFlat = {"LSPD=1000", "HSPD=1000", "ACC=0", "DEC=0"};
+
+// Ramps of 10000 and 5000 pulses/s^2: 60 pulses up, 120 down, 820 at top speed.
+TEST(Controller, MoveFollowsATrapezoidAndEndsOnTarget) {
+  Play(Clocked(false, kRamps),
+       "0 X1000>OK; 0.05035 STAT>17:603:1; 0.50035 STAT>500:1100:4;"
+       " 0.94035 STAT>961:625:2; 1.2 STAT>1000:0:0");
+  // A short move peaks below top speed: a triangle, up for 0.316 s and down again.
+  Clocked sim(false, kEven);
+  ASSERT_EQ(sim.At(0, {"X100"}), "OK");
+  long long fastest = 0;
+  for (int i = 1; i < 100; ++i) fastest = std::max(fastest, std::stoll(sim.At(i * 0.01, {"PS"})));
+  EXPECT_GE(fastest, 300);  // sqrt(100000) = 316
+  EXPECT_LE(fastest, 317);
+  EXPECT_EQ(sim.At(1, {"PX", "MST"}), "100 0");
+}
+
+// STOP ramps motion down, ABORT ends it at once; a new motion waits for rest.
+TEST(Controller, JogsStopsAndAbortsEndAtRest) {
+  const auto status = [](int bits) { return std::to_string(bits); };
+  Play(Clocked(false, kRamps),
+       "0 JX+>OK; 0.05 MST>" +
+           status(Controller::kStatusAccelerating | Controller::kStatusJogging) +
+           "; 1.1005 STAT>1160:1100:12; 1.1005 STOP>OK; 1.22395 STAT>1258:482:2; 5 STAT>1280:0:0");
+  Play(Clocked(false, kFlat),
+       "0 JX->OK; 2.5 ABORT>OK; 2.5 STAT>-2500:0:" + status(Controller::kStatusAborted) +
+           "; 10 PX>-2500; 10 X-2400>OK; 10 MST>" + status(Controller::kStatusConstantSpeed));
+  Play(Clocked(false, kEven),
+       "0 X10000>OK; 1 STOP>OK; 10 PX>1000; 10 PX=0>OK; 10 X1000>OK;"
+       " 11.5 STOP>OK; 20 PX>1000");
+  Play(Clocked(false, kFlat),
+       "0 X1000>OK; 0.5 X0>?BUSY; 0.5 JX+>?BUSY; 0.5 PX=0>?BUSY;"
+       " 0.5 HSPD=2000>OK; 0.5 PX>500; 1 X0>OK; 1.5 PX>0");
+  Play(Clocked(false, {"LSPD=-5", "HSPD=0", "ACC=-1", "DEC=0"}), "0 X3>OK; 2.5 STAT>2:1:4; 3 PX>3");
+}
+
+TEST(SerialLine, OnlyTheAddressedControllerAnswersFramesThatMaySpanReads) {
+  sim::SerialLine line;
+  for (const char* address : {"01", "02"}) {
+    line.AddController(address, {std::string("AXIS ") + address, true, {}});
+  }
+  // An "@" starts over; overlong frames are noise and dropped.
+  const std::pair<std::string, const char*> feeds[] = {
+      {"@01ID\r@02ID\r@03ID\r@01X5\r@02PX\r@01PX\r", "AXIS 01\rAXIS 02\rOK\r0\r5\r"},
+      {"junk\r\n@0", ""},
+      {"2I", ""},
+      {"D\rmore junk", "AXIS 02\r"},
+      {"@0@01ID\r", "AXIS 01\r"},
+      {"@0\r@\r", ""},
+      {"@01" + std::string(sim::SerialLine::kMaxFrameBytes + 10, 'A') + "\r", ""},
+      {"@01FOO\r", "?UNKNOWN\r"}};
+  for (const auto& [bytes, answer] : feeds) EXPECT_EQ(line.Feed(bytes), answer) << bytes;
+  // Each way onto the line reads its own frames.
+  sim::SerialLine::Reader other;
+  std::string answers = line.Feed("@01I");
+  answers += line.Feed("@02", other);
+  answers += line.Feed("D\r");
+  answers += line.Feed("ID\r", other);
+  EXPECT_EQ(answers, "AXIS 01\rAXIS 02\r");
+}
 
 using Replies = std::vector<std::string>;
 constexpr char kSer2net[] = "/usr/sbin/ser2net";
@@ -69,8 +198,7 @@ TEST(HalvornSim, PrintsItsPortFirstAndRemovesItsLinkWhenStopped) {
   }
 }
 
-// The same controllers answer on the port (through its link) and on the TCP
-// port, only at their addresses.
+// The controllers answer on the port and over TCP, only at their addresses.
 TEST(HalvornSim, AnswersOnlyItsAddressesOnThePortAndOverTcp) {
   const int tcp = FreeLoopbackPort();
   Simulator sim({"--address", "01", "--address", "02", "--instant", "--tcp", std::to_string(tcp)});
@@ -149,8 +277,7 @@ class DeviceServer : public ::testing::Test {
   std::unique_ptr<testing_support::InteractiveProcess> server;
 };
 
-// The real program with every kind of link (the stand-ins' board and
-// controller, three serial entries): the same replies over the server as locally.
+// The real program with every kind of link: the same replies over the server as locally.
 TEST_F(DeviceServer, LineGivesTheSameRepliesAsOverTheLocalPort) {
   ::setenv("HALVORN_SIM_HID_BOARDS", "1", 1);
   ::setenv("HALVORN_SIM_USB_CONTROLLERS", "1", 1);
@@ -160,7 +287,6 @@ TEST_F(DeviceServer, LineGivesTheSameRepliesAsOverTheLocalPort) {
     std::istringstream in;
     int status = app::RunProgram(arguments, {in, out, err, -1}, app::InstallRealLinks);
     EXPECT_EQ(status, app::kExitOk) << err.str();
-    // Everything but the exchange times.
     return std::regex_replace(out.str(), std::regex(R"( \([0-9.]+ms\))"), "");
   };
   EXPECT_EQ(run({"--list-devices"}),
@@ -213,7 +339,6 @@ TEST_F(DeviceServer, StoppedServerGivesTheLinksErrorRepliesAndNoHang) {
     EXPECT_NE(serial.SendReceive(handle, "PX", reply), devices::LinkStatus::Ok);
     EXPECT_TRUE(reply == "(COM Error)" || reply == "(SERIAL Timeout)") << reply;
   }
-  // Far below the 60-second time-out: a lost connection is not waited for.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
