@@ -86,7 +86,11 @@ int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& opti
     ui::Gui& gui_;
   } closes(gui);
   application.AddListener(closes);
-  application.Start(options.Start());
+  // The window's plot (Ctrl+G) may be opened at any time, so every run in
+  // the window keeps its samples; --plot is for a run without one.
+  StartUp startUp = options.Start();
+  startUp.plot = true;
+  application.Start(startUp);
   if (options.device) {
     const std::size_t count = application.DeviceList().size();
     if (static_cast<std::size_t>(*options.device) >= count) {

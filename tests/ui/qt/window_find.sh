@@ -7,7 +7,8 @@
 # entry run at Enter as three command lines; then SIGTERM ends the run. The
 # log must hold every line of the display, each after an ISO 8601 time that
 # never goes back, and no ABORT: the bar's Enter and ESC never reached the
-# window's own keys. A screenshot of the bar is left where GRAB names, if set.
+# window's own keys. The window's plot (Ctrl+G) saves its table of the one
+# reply that was a number. A screenshot of the bar is left where GRAB names, if set.
 #   window_find.sh BIN_DIR
 set -euo pipefail
 bin=$1
@@ -57,6 +58,17 @@ for _ in $(seq 100); do
   [ "$(grep -chs ' >> LSPD$' "$work"/data/TermDisplay/session-*.log)" = 1 ] && break
   sleep 0.1
 done
+# The window's plot kept the run's numbers: Ctrl+G, then its Save Table...
+# button (the newest window is the plot, then its file dialog).
+newest() { xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null | sort -n | tail -1; }
+xdotool windowfocus --sync "$window" key ctrl+g
+for _ in $(seq 300); do [ "$(newest)" != "$window" ] && break; sleep 0.1; done
+plot=$(newest)
+xdotool mousemove --window "$plot" 324 21 click 1
+for _ in $(seq 300); do [ "$(newest)" != "$plot" ] && break; sleep 0.1; done
+xdotool windowfocus --sync "$(newest)" type --delay 20 "$work/plot.csv"
+xdotool windowfocus --sync "$(newest)" key Return
+for _ in $(seq 300); do [ -s "$work/plot.csv" ] && break; sleep 0.1; done
 kill -TERM "$program"
 wait "$program"
 RUN
@@ -98,4 +110,7 @@ assert body[:len(expected)] == expected, "the display's lines differ: %r" % body
 # SIGTERM's own ESC sends one ABORT; one more would be the bar's ESC.
 assert sum(s == " >> ABORT" for s in shown) == 1, "a key of the find bar reached the window"
 PY
+# The one reply that was a number, as the plot's table has it.
+[ "$(sed -n '2s/,[^,]*,/,t,/p' "$work/plot.csv" 2>/dev/null | tr -d '\r')" = "LSPD,t,611" ] ||
+  fail "the window's plot table is not the run's: $(head -3 "$work/plot.csv" 2>&1)"
 echo "window find: $entries entries logged and found"
