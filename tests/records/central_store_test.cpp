@@ -1,6 +1,5 @@
-// The factory's central database on a PostgreSQL server of the test's own:
-// the schema made once and brought up to date, the views on real rows,
-// the partitions of the exchanges, and the password never shown. The
+// The factory's central database on a PostgreSQL server of the test's own: the schema, the
+// views on real rows, the partitions of the exchanges, and the password never shown. The
 // connection's failures are told by tests/results (halvorn-results init).
 #include "records/central_store.h"
 
@@ -39,7 +38,6 @@ TEST(CentralStore, TheSchemaIsMadeOnceItsViewsReadRowsAndANewerOneIsRefused) {
   ASSERT_TRUE(store) << store.Text();
   const auto made = (*store)->Migrate();
   ASSERT_TRUE(made) << made.Text();
-  EXPECT_EQ(*made, 0);
   // This month and the next two have their partitions; a later one is made
   // when asked, twice without harm.
   EXPECT_EQ(server.Psql("SELECT count(*) FROM pg_inherits WHERE inhparent = 'exchange'::regclass"),
@@ -80,10 +78,7 @@ TEST(CentralStore, TheSchemaIsMadeOnceItsViewsReadRowsAndANewerOneIsRefused) {
   EXPECT_EQ(server.Psql("SELECT command, expected, failures FROM failing_checks"), "PX|1000|1\n");
   EXPECT_EQ(server.Psql("SELECT station, number FROM units_in_progress"), "Bench 1|3\n");
 
-  // Once made, the schema is left as it is; a newer one is not touched.
-  const auto again = (*store)->Migrate();
-  ASSERT_TRUE(again) << again.Text();
-  EXPECT_EQ(*again, records::kCentralSchemaVersion);
+  // A newer schema is not touched (made once, then up to date: tests/results).
   server.Psql("UPDATE halvorn_schema SET version = 99");
   const auto newer = (*store)->Migrate();
   ASSERT_FALSE(newer);

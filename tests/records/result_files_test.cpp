@@ -1,6 +1,5 @@
-// The result files' own rules, from the script's events alone: how a CSV
-// table looks, which names a save takes, and what becomes a lost record.
-// Whole script runs that leave these files are in tests/app/.
+// The result files' own rules, from the script's events alone: which names a save takes, and
+// what becomes a lost record. Whole script runs that leave these files are in tests/app/.
 #include "records/result_files.h"
 
 #include <gtest/gtest.h>
@@ -59,9 +58,8 @@ TEST(ResultFiles, NumberedSavesReplaceTheirSlotsFileOnly) {
   EXPECT_EQ(r.files.RecordsLost(), 0);
 }
 
-// An automatic save's name loses the characters a file name must not hold
-// (and is "MyTestData" when nothing is left); it takes the first number
-// whose names are all free (with CSV tables: tests/app).
+// An automatic save's name loses the characters a file name must not hold (none left:
+// "MyTestData"); it takes the first number whose names are all free (with CSV: tests/app).
 TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
   const struct {
     const char* name;

@@ -19,9 +19,8 @@ void Choose(Station& s, ui::TimeStampChoice stamps, bool log) {
   while (s.gui.PendingEvents()) s.gui.DoEvents();
 }
 
-// A choice in the menu acts at once and is remembered for the next start;
-// with everything off again the display is what it always was. The clock's
-// stamps: tests/ui/qt (the menu) and the test below (the next start).
+// A choice in the menu acts at once and is remembered for the next start; with everything off
+// again the display is as it always was. The clock: tests/ui/qt and the test below.
 TEST(DisplayOptions, TheMenusChoicesActAndAreRemembered) {
   const struct {
     ui::TimeStampChoice stamps;

@@ -1,6 +1,5 @@
-// The display's zoom: its steps, and the zoom as the next run reads it back
-// from the display's settings, where odd values give the nearest step or
-// are named.
+// The display's zoom: its steps, and the zoom as the next run reads it back from the
+// display's settings, where odd values give the nearest step or are named.
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
@@ -36,8 +35,7 @@ TEST(DisplayZoom, TheRememberedZoomIsTheNearestStep) {
     ASSERT_TRUE(platform::WriteFileAtomic(path, c.file));
     EXPECT_EQ(read(c.notes), c.percent) << c.file;
   }
-  // Written with the other options, only when not 100 (the next run at
-  // another zoom: tests/ui/qt), other lines kept.
+  // Written only when not 100 (other zooms: tests/ui/qt), other lines kept.
   ASSERT_TRUE(platform::WriteFileAtomic(path, "# mine\nzoom=50\n"));
   ASSERT_TRUE(app::WriteDisplaySettings(folders, app::DisplaySettings{}));
   EXPECT_EQ(testing_support::Read(path), "# mine\nsession_log=off\ntime_stamps=off\n");
