@@ -1,14 +1,13 @@
-// The result files' own rules, from the script's events alone: how a CSV
-// table looks, which names a save takes, and what becomes a lost record.
-// Whole script runs that leave these files are in tests/app/.
+// The result files' own rules, from the script's events alone: which names a save takes, and
+// what becomes a lost record. Whole script runs that leave these files are in tests/app/.
 #include "records/result_files.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
-#include <string>
 #include <vector>
 
 #include "platform/data_folders.h"
@@ -38,9 +37,7 @@ struct Records {
     Files saved;
     for (const auto& entry : std::filesystem::directory_iterator(folder / where)) {
       std::string content;
-      if (entry.is_regular_file()) {
-        EXPECT_TRUE(platform::ReadFile(entry.path().string(), content));
-      }
+      if (entry.is_regular_file()) content = testing_support::Read(entry.path().string());
       saved[entry.path().filename().string()] = content;
     }
     return saved;
@@ -61,37 +58,25 @@ TEST(ResultFiles, NumberedSavesReplaceTheirSlotsFileOnly) {
   EXPECT_EQ(r.files.RecordsLost(), 0);
 }
 
-// An automatic save's name loses the characters a file name must not hold
-// (and is "MyTestData" when nothing is left); it takes the first number
-// whose names are all free, and its CSV tables share the text file's number.
+// An automatic save's name loses the characters a file name must not hold (none left:
+// "MyTestData"); it takes the first number whose names are all free (with CSV: tests/app).
 TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
   const struct {
     const char* name;
-    bool csvTables;
     Strings taken;  // names in AutoResults before the save
     Files saved;    // the names the save wrote
   } cases[] = {
-      {"", false, {"MyTestData0001.txt"}, {{"MyTestData0002.txt", "text"}}},
-      {"a\\b\x01"
-       "c\x7F../d",
-       false,
-       {},
-       {{"abcd0001.txt", "text"}}},
-      {" !@#$%^&*()+-={}[]:;'<,>.?/\"", false, {}, {{"MyTestData0001.txt", "text"}}},
-      {"Unit",
-       true,
-       {"Unit0001_Fail.csv", "Unit0002.txt"},
-       {{"Unit0003.txt", "text"}, {"Unit0003_Pass.csv", "P\r\n1\r\n"}, {"Unit0003_Fail.csv", ""}}},
+      {"a\\b\001c\177../d", {}, {{"abcd0001.txt", "text"}}},
+      {" !@#$%^&*()+-={}[]:;'<,>.?/\"", {"MyTestData0001.txt"}, {{"MyTestData0002.txt", "text"}}},
       // Without CSV tracking only the text file's name counts.
-      {"Unit", false, {"Unit0001_Pass.csv"}, {{"Unit0001.txt", "text"}}},
+      {"Unit", {"Unit0001_Pass.csv"}, {{"Unit0001.txt", "text"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Records r;
     for (const std::string& name : c.taken)
       ASSERT_TRUE(platform::WriteFileAtomic(r.folder / (kAuto + name), "taken"));
-    r.files.OnCsvUpdate({true, {"P"}, {"1"}});
-    r.files.OnAutoSave({c.name, "text", c.csvTables});
+    r.files.OnAutoSave({c.name, "text", false});
     Files expected = c.saved;
     for (const std::string& name : c.taken) expected[name] = "taken";
     EXPECT_EQ(r.Saved(), expected);
@@ -103,11 +88,11 @@ TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
 TEST(ResultFiles, ASaveWithEveryNumberTakenIsLost) {
   Records r;
   for (int n = 1; n <= 9999; ++n) {
-    std::string digits = std::to_string(n);
-    digits.insert(0, 4 - digits.size(), '0');
+    char name[32];
+    std::snprintf(name, sizeof name, "Full%04d_Pass.csv", n);
     // A link leading nowhere takes a name as well as a file, and costs less.
-    const std::string name = r.folder / (kAuto + "Full" + digits + "_Pass.csv");
-    ASSERT_EQ(::symlink("/nonexistent", name.c_str()), 0) << name;
+    const std::string path = r.folder / (kAuto + name);
+    ASSERT_EQ(::symlink("/nonexistent", path.c_str()), 0) << path;
   }
   r.files.OnAutoSave({"Full", "text", true});
   EXPECT_EQ(r.told, (Strings{"Result file not written: every number of Full is taken",

@@ -19,8 +19,8 @@ void Choose(Station& s, ui::TimeStampChoice stamps, bool log) {
   while (s.gui.PendingEvents()) s.gui.DoEvents();
 }
 
-// A choice in the menu acts at once and is remembered for the next start;
-// with everything off again the display is what it always was.
+// A choice in the menu acts at once and is remembered for the next start; with everything off
+// again the display is as it always was. The clock: tests/ui/qt and the test below.
 TEST(DisplayOptions, TheMenusChoicesActAndAreRemembered) {
   const struct {
     ui::TimeStampChoice stamps;
@@ -28,8 +28,6 @@ TEST(DisplayOptions, TheMenusChoicesActAndAreRemembered) {
     const char* file;
     const char* entry;  // a regular expression for the entry of "PX"
   } cases[] = {
-      {ui::TimeStampChoice::Clock, false, "session_log=off\ntime_stamps=clock\n",
-       R"(\d\d:\d\d:\d\d\.\d{3}  >> PX[\s\S]*)"},
       {ui::TimeStampChoice::SincePrevious, true, "session_log=on\ntime_stamps=since\n",
        R"(\+\d+\.\d{3}  >> PX[\s\S]*)"},
       {ui::TimeStampChoice::Off, false, "session_log=off\ntime_stamps=off\n", R"( >> PX[\s\S]*)"},

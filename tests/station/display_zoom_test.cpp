@@ -1,28 +1,29 @@
-// The display's zoom: its steps, and the zoom as the next run reads it back
-// from the display's settings, where odd values give the nearest step or
-// are named.
+// The display's zoom: its steps, and the zoom as the next run reads it back from the
+// display's settings, where odd values give the nearest step or are named.
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 #include "platform/files.h"
 #include "station/display_settings.h"
 #include "station/display_zoom.h"
 #include "support/test_folder.h"
 
-namespace {
-
 TEST(DisplayZoom, TheRememberedZoomIsTheNearestStep) {
   testing_support::TestFolder folder;
   platform::DataFolders folders(folder.Path());
   folders.EnsureDataFolders();
   const std::string path = folder / "AppConfig/Display.cfg";
+  const auto read = [&folders](std::size_t notes) {
+    std::vector<std::string> told;
+    const int zoom = app::ReadDisplaySettings(folders, told).zoom;
+    EXPECT_EQ(told.size(), notes);
+    return zoom;
+  };
+  EXPECT_EQ(read(0), 100);  // no file
   const struct {
-    const char* file;  // nullptr: no file
+    const char* file;
     int percent;
     std::size_t notes;
   } cases[] = {
-      {nullptr, 100, 0},
       {"zoom=125\r\n", 125, 0},
       {"# comment\nZOOM = 133\n", 125, 0},
       {"zoom=1000\n", 300, 0},
@@ -31,34 +32,20 @@ TEST(DisplayZoom, TheRememberedZoomIsTheNearestStep) {
       {"zoom=150\nzoom=75\n", 75, 0},
   };
   for (const auto& c : cases) {
-    std::remove(path.c_str());
-    if (c.file) {
-      ASSERT_TRUE(platform::WriteFileAtomic(path, c.file));
-    }
-    std::vector<std::string> notes;
-    EXPECT_EQ(app::ReadDisplaySettings(folders, notes).zoom, c.percent) << (c.file ? c.file : "");
-    EXPECT_EQ(notes.size(), c.notes) << (c.file ? c.file : "");
+    ASSERT_TRUE(platform::WriteFileAtomic(path, c.file));
+    EXPECT_EQ(read(c.notes), c.percent) << c.file;
   }
-  // Written with the other options, only when not 100, other lines kept.
+  // Written only when not 100 (other zooms: tests/ui/qt), other lines kept.
   ASSERT_TRUE(platform::WriteFileAtomic(path, "# mine\nzoom=50\n"));
-  app::DisplaySettings settings;
-  settings.zoom = 150;
-  ASSERT_TRUE(app::WriteDisplaySettings(folders, settings));
-  std::vector<std::string> notes;
-  EXPECT_EQ(app::ReadDisplaySettings(folders, notes).zoom, 150);
-  settings.zoom = 100;
-  ASSERT_TRUE(app::WriteDisplaySettings(folders, settings));
-  std::string text;
-  ASSERT_TRUE(platform::ReadFile(path, text));
-  EXPECT_EQ(text, "# mine\nsession_log=off\ntime_stamps=off\n");
+  ASSERT_TRUE(app::WriteDisplaySettings(folders, app::DisplaySettings{}));
+  EXPECT_EQ(testing_support::Read(path), "# mine\nsession_log=off\ntime_stamps=off\n");
 }
 
 TEST(DisplayZoom, StepsStopAtTheirEnds) {
   app::DisplayZoom zoom;
   int changes = 0;
   for (int i = 0; i < 20; ++i) changes += zoom.Change(+1);
-  EXPECT_EQ(zoom.Percent(), 300);
-  EXPECT_EQ(changes, 7);
+  EXPECT_EQ(std::pair(zoom.Percent(), changes), std::pair(300, 7));
   EXPECT_EQ(zoom.Zoomed(ui::Font{"Courier New", 24}).pixelHeight, 72);
   while (zoom.Change(-1)) {
   }
@@ -68,5 +55,3 @@ TEST(DisplayZoom, StepsStopAtTheirEnds) {
   EXPECT_EQ(zoom.Percent(), 100);
   EXPECT_FALSE(zoom.Change(0));
 }
-
-}  // namespace
