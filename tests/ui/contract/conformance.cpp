@@ -12,24 +12,6 @@ using ui::UnitRect;
 namespace event = ui::event;
 namespace key = ui::key;
 
-void GuiConformance::SetUp() {
-  backend = GetParam().make();
-  gui().SetEventSink(this);
-}
-
-void GuiConformance::TearDown() {
-  gui().SetEventSink(nullptr);
-}
-
-void GuiConformance::OnEvent(const Event& e, EventReply& reply) {
-  events.push_back(e);
-  if (onEvent) onEvent(e, reply);
-}
-
-void GuiConformance::OnDraw(const ui::DrawRequest& request, ui::Canvas&) {
-  draws.push_back(request);
-}
-
 ui::FormSpec GuiConformance::TestForm(const std::string& name) const {
   ui::FormSpec form;
   std::tie(form.name, form.caption, form.place) =

@@ -47,10 +47,13 @@ inline std::string FactoryName(const ::testing::TestParamInfo<BackendFactory>& i
 
 class GuiConformance : public ::testing::TestWithParam<BackendFactory>, public ui::EventSink {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-  void OnEvent(const ui::Event& e, ui::EventReply& reply) override;
-  void OnDraw(const ui::DrawRequest& request, ui::Canvas&) override;
+  void SetUp() override { (backend = GetParam().make())->Gui().SetEventSink(this); }
+  void TearDown() override { gui().SetEventSink(nullptr); }
+  void OnEvent(const ui::Event& e, ui::EventReply& reply) override {
+    events.push_back(e);
+    if (onEvent) onEvent(e, reply);
+  }
+  void OnDraw(const ui::DrawRequest& r, ui::Canvas&) override { draws.push_back(r); }
   ui::Gui& gui() { return backend->Gui(); }
 
   // The test form: a drop-down list 10 that loads, a single-line text box 20
