@@ -1,7 +1,5 @@
-// The real application on the Qt backend, driven like an operator on the
-// offscreen platform: the main window and the dialogs as the tables place
-// them, the keys, the stacked check boxes, every byte through the display,
-// what reaches the screen, Qt's own dialogs, the help window and tooltips.
+// The real application on the Qt backend (offscreen), driven like an operator:
+// its windows, keys, pixels, Qt's own dialogs, the help window and tooltips.
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>

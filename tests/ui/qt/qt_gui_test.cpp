@@ -1,7 +1,5 @@
-// What the conformance suite and the main window's tests leave to the Qt
-// backend's own widgets, driven like an operator on the offscreen platform:
-// keys that reach controls as event 31, the display's selection and copy,
-// and the entry field at any length.
+// The Qt backend's own widgets, offscreen: keys that reach controls as event
+// 31, the display's selection and copy, and the entry field at any length.
 #include "ui/qt/qt_gui.h"
 
 #include <gtest/gtest.h>
