@@ -38,11 +38,6 @@ ui::FormSpec GuiConformance::TestForm(const std::string& name) const {
   return form;
 }
 
-void GuiConformance::LoadSettled() {
-  gui().LoadForm(TestForm());
-  Settle();
-}
-
 bool GuiConformance::RunUntil(const std::function<bool()>& done) {
   const double end = gui().Now() + 2;
   while (!done()) {
