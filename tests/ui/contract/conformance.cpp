@@ -12,24 +12,6 @@ using ui::UnitRect;
 namespace event = ui::event;
 namespace key = ui::key;
 
-void GuiConformance::SetUp() {
-  backend = GetParam().make();
-  gui().SetEventSink(this);
-}
-
-void GuiConformance::TearDown() {
-  gui().SetEventSink(nullptr);
-}
-
-void GuiConformance::OnEvent(const Event& e, EventReply& reply) {
-  events.push_back(e);
-  if (onEvent) onEvent(e, reply);
-}
-
-void GuiConformance::OnDraw(const ui::DrawRequest& request, ui::Canvas&) {
-  draws.push_back(request);
-}
-
 ui::FormSpec GuiConformance::TestForm(const std::string& name) const {
   ui::FormSpec form;
   std::tie(form.name, form.caption, form.place) =
@@ -54,11 +36,6 @@ ui::FormSpec GuiConformance::TestForm(const std::string& name) const {
   form.controls[5].style.multiLine = true;
   form.controls[6].resize = {ui::ResizeRule::Axis::Stretch, ui::ResizeRule::Axis::Far};
   return form;
-}
-
-void GuiConformance::LoadSettled() {
-  gui().LoadForm(TestForm());
-  Settle();
 }
 
 bool GuiConformance::RunUntil(const std::function<bool()>& done) {

@@ -1,8 +1,5 @@
-// The contract's conformance suite: what every backend of ui/contract/gui.h must
-// get right and the application cannot check by itself. A backend's test
-// program compiles conformance.cpp and instantiates the suite with hands of
-// its own (see headless_conformance.cpp). Waits are bounded by the backend's
-// own clock, real or virtual.
+// What every backend of ui/contract/gui.h must get right: each backend's tests
+// instantiate the suite with hands of their own; waits use the backend's clock.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -47,19 +44,20 @@ inline std::string FactoryName(const ::testing::TestParamInfo<BackendFactory>& i
 
 class GuiConformance : public ::testing::TestWithParam<BackendFactory>, public ui::EventSink {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-  void OnEvent(const ui::Event& e, ui::EventReply& reply) override;
-  void OnDraw(const ui::DrawRequest& request, ui::Canvas&) override;
+  void SetUp() override { (backend = GetParam().make())->Gui().SetEventSink(this); }
+  void TearDown() override { gui().SetEventSink(nullptr); }
+  void OnEvent(const ui::Event& e, ui::EventReply& reply) override {
+    events.push_back(e);
+    if (onEvent) onEvent(e, reply);
+  }
+  void OnDraw(const ui::DrawRequest& r, ui::Canvas&) override { draws.push_back(r); }
   ui::Gui& gui() { return backend->Gui(); }
 
-  // The test form: a drop-down list 10 that loads, a single-line text box 20
-  // with focus events, a check box 30, a button 40, an owner-drawn label 50,
-  // a multi-line text box 60 and a label 70 that stretches to the right and
-  // moves down with the form.
+  // Drop-down 10 (loads), text box 20 (focus events), check box 30, button 40, owner-drawn
+  // label 50, multi-line box 60, label 70 (stretches right, moves down with the form).
   ui::FormSpec TestForm(const std::string& name = "F") const;
   // Loads form "F" and delivers the events of its loading.
-  void LoadSettled();
+  void LoadSettled() { gui().LoadForm(TestForm()), Settle(); }
   // Pumps the event loop until `done` or two seconds of the backend's clock.
   bool RunUntil(const std::function<bool()>& done);
   // Pumps until no event came for a tenth of a second.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "screens/dialogs.h"
@@ -131,12 +132,10 @@ TEST(FormFit, EveryFormFitsTheCommonScreensAtEveryScale) {
       const ui::PixelRect area{0, 0, static_cast<int>(screen.width / scale),
                                static_cast<int>(screen.height / scale) - kPanel};
       for (const ui::FormSpec& form : forms) {
-        SCOPED_TRACE(form.name + " on " + std::to_string(screen.width) + "x" +
-                     std::to_string(screen.height) + " at " + std::to_string(scale));
+        SCOPED_TRACE(form.name + " " + std::to_string(screen.width) + " " + std::to_string(scale));
         const FormFit fit = FitForm(form.place, 96, scale, kFrameWidth, kFrameHeight, area);
-        EXPECT_FALSE(fit.scrolls);
-        EXPECT_LE(fit.clientWidth + kFrameWidth, area.width);
-        EXPECT_LE(fit.clientHeight + kFrameHeight, area.height);
+        EXPECT_TRUE(!fit.scrolls && fit.clientWidth + kFrameWidth <= area.width &&
+                    fit.clientHeight + kFrameHeight <= area.height);
         EXPECT_GE(fit.dotsPerInch * scale / 96, kSmallestFit);
         const UnitRect client{0, 0, ui::PixelsToUnitsX(fit.clientWidth, fit.dotsPerInch),
                               ui::PixelsToUnitsY(fit.clientHeight, fit.dotsPerInch)};
@@ -144,8 +143,7 @@ TEST(FormFit, EveryFormFitsTheCommonScreensAtEveryScale) {
           // The table lets the logo's box hang over the bottom edge.
           if (c.id == tmain::kLogo && form.name == kMainForm) continue;
           UnitRect place = ApplyResize(c.place, c.resize, form.place, client);
-          // A drop-down's height in the table is its open list's; its closed
-          // box is one line.
+          // A drop-down's height in the table is its open list's.
           if (c.kind == ControlKind::ComboBox) place.height = std::min(place.height, 1.5);
           const ui::PixelRect p = ui::UnitsToPixels(place, fit.dotsPerInch);
           EXPECT_TRUE(p.x >= 0 && p.y >= 0 && p.x + p.width <= fit.clientWidth &&
@@ -178,10 +176,9 @@ TEST(FormFit, SmallerScreensDrawSmallerDownToTheFloorThenScroll) {
   };
   for (const auto& c : cases) {
     const FormFit fit = FitForm(main, 96, c.ratio, 10, 34, c.area);
-    EXPECT_EQ(fit.dotsPerInch, c.dpi) << c.what;
-    EXPECT_EQ(fit.scrolls, c.scrolls) << c.what;
-    EXPECT_EQ(fit.clientWidth, c.width) << c.what;
-    EXPECT_EQ(fit.clientHeight, c.height) << c.what;
+    EXPECT_EQ(std::tie(fit.dotsPerInch, fit.scrolls, fit.clientWidth, fit.clientHeight),
+              std::tie(c.dpi, c.scrolls, c.width, c.height))
+        << c.what;
   }
 }
 

@@ -74,9 +74,9 @@ TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
       const auto colour = [](int n) {
         return n == -1 ? kFirst : n == -2 ? kSecond : PaletteColour(n);
       };
-      EXPECT_EQ(gradients[i + 1].area, (PixelRect{s.x, 0, s.width, 12})) << c.markup << " " << i;
-      EXPECT_EQ(gradients[i + 1].colour, colour(s.top)) << c.markup << " " << i;
-      EXPECT_EQ(gradients[i + 1].bottom, colour(s.bottom)) << c.markup << " " << i;
+      EXPECT_EQ(std::tie(gradients[i + 1].area, gradients[i + 1].colour, gradients[i + 1].bottom),
+                std::make_tuple(PixelRect{s.x, 0, s.width, 12}, colour(s.top), colour(s.bottom)))
+          << c.markup << " " << i;
     }
   }
 }
@@ -122,14 +122,11 @@ TEST(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
       continue;
     }
     ASSERT_EQ(texts.size(), 1u) << c.caption;
-    EXPECT_EQ(texts[0].text, c.shown);
-    EXPECT_EQ(texts[0].utf8, c.utf8) << c.caption;
-    EXPECT_EQ(std::make_pair(texts[0].font.pixelHeight, texts[0].font.weight),
-              std::make_pair(c.pixelHeight, c.weight))
+    const CanvasCall& t = texts[0];
+    EXPECT_EQ(std::tie(t.text, t.utf8, t.font.pixelHeight, t.font.weight, t.area),
+              std::make_tuple(std::string(c.shown), c.utf8, c.pixelHeight, c.weight, area))
         << c.caption;
-    EXPECT_EQ(texts[0].area, area);
-    EXPECT_EQ(texts[0].layout.align, ui::Align::Centre);
-    EXPECT_TRUE(texts[0].layout.verticalCentre);
+    EXPECT_TRUE(t.layout.align == ui::Align::Centre && t.layout.verticalCentre);
   }
 }
 
@@ -195,10 +192,9 @@ TEST(ButtonPainter, AMacroCaptionDrawsItsShapeAndNeverText) {
     const auto shapes = canvas.Of(Kind::Shape);
     ASSERT_EQ(shapes.size(), static_cast<std::size_t>(c.shapes)) << c.caption;
     for (const CanvasCall& s : shapes) {
-      EXPECT_EQ(s.shape, c.kind) << c.caption;
-      EXPECT_EQ(s.filled, c.filled) << c.caption;
-      EXPECT_EQ(s.area.width, c.size) << c.caption;
-      EXPECT_EQ(s.colour, (Rgb{9, 9, 9}));
+      EXPECT_EQ(std::tie(s.shape, s.filled, s.area.width, s.colour),
+                std::make_tuple(c.kind, c.filled, c.size, Rgb{9, 9, 9}))
+          << c.caption;
     }
     EXPECT_TRUE(canvas.AllInside(area)) << c.caption;
   }
@@ -210,11 +206,11 @@ TEST(SelectorPainter, TheSelectedItemAndTheOthers) {
     ui::headless::RecordingCanvas canvas;
     PaintSelectorItem(canvas, {0, 0, 100, 18}, "Deutsch", selected, font);
     ASSERT_EQ(canvas.calls.size(), 3u);
-    EXPECT_EQ(canvas.calls[0].colour, PaletteColour(selected ? 12 : 14));
-    EXPECT_EQ(canvas.calls[1].kind, Kind::Frame);
-    EXPECT_EQ(canvas.calls[1].colour, PaletteColour(selected ? 4 : 6));
-    EXPECT_EQ(canvas.calls[2].colour, PaletteColour(selected ? 15 : 0));
-    EXPECT_EQ(canvas.calls[2].text, "Deutsch");
+    EXPECT_EQ(std::tie(canvas.calls[0].colour, canvas.calls[1].kind, canvas.calls[1].colour,
+                       canvas.calls[2].colour, canvas.calls[2].text),
+              std::make_tuple(PaletteColour(selected ? 12 : 14), Kind::Frame,
+                              PaletteColour(selected ? 4 : 6), PaletteColour(selected ? 15 : 0),
+                              std::string("Deutsch")));
   }
   EXPECT_EQ(LineHeight(font), 18);  // the item height: 15 pixels and a fifth
 }

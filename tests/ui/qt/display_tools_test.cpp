@@ -1,5 +1,5 @@
 // The display's tools on the real main window (offscreen): the find bar
-// driven by keys, and the display's options chosen in its context menu.
+// driven by keys, and the plot opened from the display's context menu.
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
@@ -10,22 +10,15 @@
 #include <QTest>
 #include <QTimer>
 #include <cctype>
-#include <regex>
+#include <tuple>
 
-#include "platform/files.h"
-#include "screens/main_form.h"
-#include "station/application.h"
-#include "support/fake_transport.h"
-#include "support/test_folder.h"
 #include "ui/qt/log_view.h"
-#include "ui/qt/qt_gui.h"
 #include "ui/qt/running_window.h"
 
 namespace ui::qt {
 namespace {
 
 using namespace app;
-using testing_support::FakeTransport;
 
 class DisplayToolsTest : public RunningWindow {
  protected:
@@ -85,33 +78,27 @@ TEST_F(DisplayToolsTest, TheFindBarFindsStepsAndCountsWithItsOwnKeys) {
   EXPECT_GE(Display().viewport()->y(), bar.geometry().bottom());
   Display().verticalScrollBar()->setValue(0);
   Type("px");
-  const std::string& text = Display().Text();
-  std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  std::vector<std::size_t> any, expected;
-  for (std::size_t at = 0; (at = lower.find("px", at)) != std::string::npos; at += 2)
-    any.push_back(at);
-  for (std::size_t at = 0; (at = text.find("px", at)) != std::string::npos; at += 2) {
-    expected.push_back(at);
-  }
-  ASSERT_GE(any.size(), 3u) << text;
-  ASSERT_LT(expected.size(), any.size());
-  const std::string n = std::to_string(any.size());
-  const struct {
-    Qt::Key key;
-    Qt::KeyboardModifiers modifiers;
-    std::string count;
-  } steps[] = {
-      {Qt::Key_Return, {}, "2 of " + n},
-      {Qt::Key_Return, Qt::ShiftModifier, "1 of " + n},
-      {Qt::Key_Return, Qt::ShiftModifier, n + " of " + n},
-      {Qt::Key_Enter, {}, "1 of " + n},
+  const auto starts = [](std::string text, bool fold) {  // of "px"
+    for (char& c : text)
+      if (fold) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; (i = text.find("px", i)) != std::string::npos; i += 2) at.push_back(i);
+    return at;
   };
+  const std::vector<std::size_t> any = starts(Display().Text(), true),
+                                 expected = starts(Display().Text(), false);
+  ASSERT_GE(any.size(), 3u) << Display().Text();
+  ASSERT_LT(expected.size(), any.size());
+  const std::string n = " of " + std::to_string(any.size());
   EXPECT_EQ(Display().Matches(), any);
-  EXPECT_EQ(bar.CountText().toStdString(), "1 of " + n);
-  for (const auto& s : steps) {
-    Key(s.key, s.modifiers);
-    EXPECT_EQ(bar.CountText().toStdString(), s.count);
+  EXPECT_EQ(bar.CountText().toStdString(), "1" + n);
+  for (const auto& [key, modifiers, count] : {std::tuple{Qt::Key_Return, Qt::NoModifier, "2"},
+                                              {Qt::Key_Return, Qt::ShiftModifier, "1"},
+                                              {Qt::Key_Return, Qt::ShiftModifier, ""},
+                                              {Qt::Key_Enter, Qt::NoModifier, "1"}}) {
+    Key(key, modifiers);
+    // "": round to the last match
+    EXPECT_EQ(bar.CountText().toStdString(), (*count ? count : std::to_string(any.size())) + n);
     const std::size_t at = Display().Matches()[Display().CurrentMatch()];
     EXPECT_EQ(Display().Selection(),
               (ui::TextSelection{static_cast<int>(at), static_cast<int>(at + 2)}));
@@ -199,24 +186,6 @@ TEST(FindMatches, FindsEveryMatchAsTheCaseSwitchSays) {
     FindMatches(c.text, c.pattern, c.matchCase, c.from, starts);
     EXPECT_EQ(starts, c.starts) << c.pattern << " " << c.matchCase << " " << c.from;
   }
-}
-
-// The display's menu turns the time stamps and the session log on, and the
-// station acts on them.
-TEST_F(DisplayToolsTest, TheDisplaysMenuTurnsOnTimeStampsAndTheSessionLog) {
-  Menu("Time of Day");
-  Menu("Session Log");
-  EXPECT_EQ(gui.GetDisplayOptions({kMainForm, tmain::kDisplay}),
-            (ui::DisplayOptions{ui::TimeStampChoice::Clock, true}));
-  EXPECT_TRUE(application->SessionLogOn());
-  application->ExecuteOnSelectedDevice("PX");
-  gui.DoEvents();
-  EXPECT_TRUE(
-      std::regex_match(Display().Text(), std::regex(R"(\d\d:\d\d:\d\d\.\d{3}  >> PX[\s\S]*)")))
-      << Display().Text();
-  std::string settings;
-  EXPECT_TRUE(platform::ReadFile(folder / "AppConfig/Display.cfg", settings));
-  EXPECT_EQ(settings, "session_log=on\ntime_stamps=clock\n");
 }
 
 // The display's menu opens the plot of the replies that are numbers.

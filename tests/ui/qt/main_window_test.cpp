@@ -1,7 +1,5 @@
-// The real application on the Qt backend, driven like an operator on the
-// offscreen platform: the main window and the dialogs as the tables place
-// them, the keys, the stacked check boxes, every byte through the display,
-// what reaches the screen, Qt's own dialogs, the help window and tooltips.
+// The real application on the Qt backend (offscreen), driven like an operator:
+// its windows, keys, pixels, Qt's own dialogs, the help window and tooltips.
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
@@ -22,15 +20,11 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <functional>
+#include <string_view>
 
 #include "platform/files.h"
 #include "screens/dialogs.h"
-#include "screens/main_form.h"
-#include "station/application.h"
-#include "support/fake_transport.h"
-#include "support/test_folder.h"
 #include "ui/look/layout.h"
-#include "ui/qt/qt_gui.h"
 #include "ui/qt/running_window.h"
 
 namespace ui::qt {
@@ -38,8 +32,6 @@ namespace {
 
 // The main window and the dialogs are the application's forms.
 using namespace app;
-
-using testing_support::FakeTransport;
 
 class MainWindowTest : public RunningWindow {
  protected:
@@ -58,6 +50,13 @@ class MainWindowTest : public RunningWindow {
       ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
       inside(dialog);
     });
+  }
+  // Opens the dialog `form` as the station does; returns once it is closed.
+  void Open(std::string_view form) {
+    if (form == kInputForm) application->AskOperator("Serial Number", false, false);
+    if (form == kPassFailForm) application->ShowPassFail("", "", 0);
+    if (form == kMessageForm)
+      application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
   }
 };
 
@@ -81,15 +80,6 @@ bool OpensFileDialog(const std::function<void()>& act) {
   });
   act();
   return QTest::qWaitFor([&] { return asked; });
-}
-
-// The help window on screen, if any.
-QTextBrowser* HelpBrowser() {
-  QTextBrowser* browser = nullptr;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
-  }
-  return browser;
 }
 
 void ExpectPlacesOf(QtGui& gui, const ui::FormSpec& spec) {
@@ -118,14 +108,13 @@ TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
     ExpectPlacesOf(gui, PassFailFormSpec(96));
     QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
   });
-  application->ShowPassFail("", "", 0);
+  Open(kPassFailForm);
   EXPECT_FALSE(gui.FormLoaded(kPassFailForm));
-
   OnDialog(kMessageForm, [this](FormWindow*) {
     ExpectPlacesOf(gui, MessageFormSpec(96));
     QTest::mouseClick(gui.ControlWidget({kMessageForm, app::tmessage::kOk}), Qt::LeftButton);
   });
-  application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
+  Open(kMessageForm);
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
 }
 
@@ -168,21 +157,15 @@ void ExpectReachable(FormWindow* form) {
 
 TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsOnTheScreen) {
   ExpectReachable(Main());
-  OnDialog(kInputForm, [](FormWindow* d) {
-    ExpectReachable(d);
-    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
-  });
-  application->AskOperator("Serial Number", false, false);
-  OnDialog(kPassFailForm, [](FormWindow* d) {
-    ExpectReachable(d);
-    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
-  });
-  application->ShowPassFail("", "", 0);
-  OnDialog(kMessageForm, [](FormWindow* d) {
-    ExpectReachable(d);
-    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
-  });
-  application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
+  // ESC closes each dialog, Enter the message box too.
+  for (std::string_view form : {kInputForm, kPassFailForm, kMessageForm}) {
+    OnDialog(form.data(), [form](FormWindow* d) {
+      ExpectReachable(d);
+      QTest::keyClick(d->windowHandle(), form == kMessageForm ? Qt::Key_Return : Qt::Key_Escape);
+    });
+    Open(form);
+    EXPECT_FALSE(gui.FormLoaded(std::string(form))) << form;
+  }
 }
 
 // A window moved to a screen it does not fit is fitted again, and drawn at
@@ -278,21 +261,6 @@ TEST_F(MainWindowTest, CutListEntriesShowTheirWholeTextAsATooltip) {
   }
 }
 
-// The keyboard alone: Enter and ESC close a message box and the function-key
-// list, Ctrl+S opens the save dialog.
-TEST_F(MainWindowTest, EnterEscAndCtrlSDoWhatTheirNamesSay) {
-  for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
-    OnDialog(kMessageForm, [key](FormWindow* d) { QTest::keyClick(d->windowHandle(), key); });
-    application->ShowMessageBox("Board A\r\n", "Device Not Available!//40", "OK//20");
-    EXPECT_FALSE(gui.FormLoaded(kMessageForm)) << key;
-  }
-  OnDialog(kMessageForm, [](FormWindow* d) { QTest::keyClick(d->windowHandle(), Qt::Key_Escape); });
-  QTest::mouseClick(W(tmain::kShowFunctionKeys), Qt::LeftButton);
-  EXPECT_FALSE(gui.FormLoaded(kMessageForm));
-
-  EXPECT_TRUE(OpensFileDialog([this] { Key(Qt::Key_S, Qt::ControlModifier); }));
-}
-
 TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   gui.SetFocus({kMainForm, tmain::kCommandEntry});
   QTest::keyClicks(W(tmain::kCommandEntry), "LSPD=500,PX");
@@ -301,9 +269,13 @@ TEST_F(MainWindowTest, KeysOfTheTableArriveOnceEachWhereverTheFocusIs) {
   Key(Qt::Key_Enter, Qt::KeypadModifier);
   Key(Qt::Key_Escape);  // idle: ABORT to the selected device
   EXPECT_EQ(hid->sent, (std::vector<std::string>{"LSPD=500", "PX", "ID", "ABORT"}));
-  // Ctrl+P asks for a program file in Qt's own open dialog.
-  EXPECT_TRUE(OpensFileDialog([this] { Key(Qt::Key_P, Qt::ControlModifier); }));
+  // Ctrl+P and Ctrl+S open Qt's own file dialogs; ESC closes the function-key list.
+  for (Qt::Key key : {Qt::Key_P, Qt::Key_S})
+    EXPECT_TRUE(OpensFileDialog([&] { Key(key, Qt::ControlModifier); })) << key;
   EXPECT_EQ(hid->sent.size(), 4u);
+  OnDialog(kMessageForm, [](FormWindow* d) { QTest::keyClick(d->windowHandle(), Qt::Key_Escape); });
+  QTest::mouseClick(W(tmain::kShowFunctionKeys), Qt::LeftButton);
+  EXPECT_FALSE(gui.FormLoaded(kMessageForm));
 }
 
 TEST_F(MainWindowTest, AClickOnFifoTogglesFifoNotRecordHistoryAndItsTooltipShows) {
@@ -370,15 +342,9 @@ TEST_F(MainWindowTest, WhatReachesTheScreen) {
   EXPECT_GT(Share(screen, W(205)->geometry(), 4), 0.02);
 }
 
-TEST_F(MainWindowTest, ClosingWhileALineRunsIsRefusedAndSizesStayWithinBounds) {
-  hid->afterSend = [&](const std::string& command) {
-    if (command == "ID") Main()->close();
-  };
-  gui.SetText({kMainForm, tmain::kCommandEntry}, "ID,DELAY=50,PX");
-  Key(Qt::Key_Return);
-  EXPECT_TRUE(gui.FormLoaded(kMainForm));
-  EXPECT_EQ(hid->sent.back(), "PX");
-
+// The window is never drawn smaller than created nor wider than the
+// screen, and the display takes the growth.
+TEST_F(MainWindowTest, TheWindowsSizeStaysWithinBounds) {
   const ui::UnitRect created = MainFormSpec(96).place;
   gui.SetFormGeometry(kMainForm, {0, 0, 1, 1});
   EXPECT_EQ(gui.FormGeometry(kMainForm).width, created.width);
@@ -448,7 +414,9 @@ TEST_F(MainWindowTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "next.md", "# Scripts\n\nEvery keyword.\n"));
   EXPECT_FALSE(gui.ShowHelpWindow("Help", folder / "none.md"));
   ASSERT_TRUE(gui.ShowHelpWindow("Help", folder / "index.md"));
-  QTextBrowser* browser = HelpBrowser();
+  QTextBrowser* browser = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* b = qobject_cast<QTextBrowser*>(w)) browser = b;
   ASSERT_NE(browser, nullptr);
   EXPECT_TRUE(browser->toPlainText().startsWith("Terminal"));  // a heading, not "# Terminal"
   browser->setSource(QUrl("next.md"));

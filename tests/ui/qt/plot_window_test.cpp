@@ -38,9 +38,8 @@ class PlotWindowTest : public ::testing::Test {
 
 TEST_F(PlotWindowTest, CheckBoxesShowSeriesAndPauseHoldsTheCurveWhileDataGrow) {
   ASSERT_EQ(window.SeriesList().count(), 3);
-  EXPECT_EQ(window.DrawnPoints("PX"), 101);
-  EXPECT_EQ(window.DrawnPoints("PS"), 1);
-  EXPECT_EQ(window.DrawnPoints("\xB5X"), 1);
+  for (auto [command, points] : {std::pair{"PX", 101}, {"PS", 1}, {"\xB5X", 1}})
+    EXPECT_EQ(window.DrawnPoints(command), points) << command;
   window.SeriesList().item(1)->setCheckState(Qt::Unchecked);
   EXPECT_EQ(window.DrawnPoints("PS"), 0);
 

@@ -1,7 +1,5 @@
-// The contract's conformance suite (tests/ui/contract/) on the Qt backend, with
-// hands that act through Qt's input: mouse clicks on widgets, key presses on
-// the form's window, a pick in an open drop-down list, the close button.
-// Every action is queued, so it reaches the backend from its event loop.
+// The contract's conformance suite on the Qt backend, with hands that act
+// through Qt's input, each action queued so it comes from the event loop.
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -1,7 +1,5 @@
-// What the conformance suite and the main window's tests leave to the Qt
-// backend's own widgets, driven like an operator on the offscreen platform:
-// keys that reach controls as event 31, the display's selection and copy,
-// and the entry field at any length.
+// The Qt backend's own widgets, offscreen: keys that reach controls as event
+// 31, the display's selection and copy, and the entry field at any length.
 #include "ui/qt/qt_gui.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +8,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QTest>
+#include <tuple>
 
 namespace ui::qt {
 namespace {
@@ -25,10 +24,7 @@ class Recorder : public ui::EventSink {
 
 ui::ControlSpec Make(int id, ui::ControlKind kind, ui::UnitRect place) {
   ui::ControlSpec c;
-  c.id = id;
-  c.kind = kind;
-  c.place = place;
-  c.style.tabStop = true;
+  std::tie(c.id, c.kind, c.place, c.style.tabStop) = std::tuple(id, kind, place, true);
   return c;
 }
 
@@ -38,9 +34,8 @@ class QtGuiTest : public ::testing::Test {
 
   void Show(std::vector<ui::ControlSpec> controls) {
     ui::FormSpec form;
-    form.name = "D";
-    form.place = {0, 0, 40, 20};
-    form.controls = std::move(controls);
+    std::tie(form.name, form.place, form.controls) =
+        std::tuple("D", ui::UnitRect{0, 0, 40, 20}, controls);
     gui.LoadForm(form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(gui.FormWidget("D")));
     gui.DoEvents();
@@ -86,8 +81,7 @@ TEST_F(QtGuiTest, KeysReachTheFocusedControlAsEvent31) {
 
 TEST_F(QtGuiTest, TheDisplayIsSelectedAndCopiedWithMouseAndKeys) {
   ui::ControlSpec display = Make(160, ui::ControlKind::TextBox, {1, 1, 30, 10});
-  display.style.multiLine = true;
-  display.style.readOnly = true;
+  display.style.multiLine = display.style.readOnly = true;
   Show({display});
   gui.AppendText({"D", 160}, " >> LSPD=500\r\n      Reply: OK (1.2ms)\r\n");
   QWidget* view = static_cast<QAbstractScrollArea*>(W(160))->viewport();
