@@ -146,6 +146,12 @@ void ExpectReachable(FormWindow* form) {
         return box->style()->subControlRect(QStyle::CC_ComboBox, &option, sub, box).width();
       };
       EXPECT_GE(part(QStyle::SC_ComboBoxEditField), part(QStyle::SC_ComboBoxArrow)) << c->Id();
+      // Closed, it keeps to its smaller font and reaches no other control.
+      for (Control* other : form->Controls()) {
+        const QWidget* o = other->Widget();
+        if (other == c || !o->isVisible() || o->parent() != w->parent()) continue;
+        EXPECT_FALSE(w->geometry().intersects(o->geometry())) << c->Id() << " reaches " << other->Id();
+      }
     }
     // Fonts shrink with the form.
     const ui::FontRef& font = c->Spec().font;
