@@ -150,7 +150,8 @@ void ExpectReachable(FormWindow* form) {
       for (Control* other : form->Controls()) {
         const QWidget* o = other->Widget();
         if (other == c || !o->isVisible() || o->parent() != w->parent()) continue;
-        EXPECT_FALSE(w->geometry().intersects(o->geometry())) << c->Id() << " reaches " << other->Id();
+        EXPECT_FALSE(w->geometry().intersects(o->geometry()))
+            << c->Id() << " reaches " << other->Id();
       }
     }
     // Fonts shrink with the form.
