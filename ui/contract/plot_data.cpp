@@ -134,14 +134,6 @@ std::vector<PlotPoint> Decimate(const PlotSeries& series, double from, double to
   return out;
 }
 
-std::pair<double, double> ValueRange(const std::vector<PlotPoint>& points) {
-  if (points.empty()) return {0, 0};
-  const auto [low, high] =
-      std::minmax_element(points.begin(), points.end(),
-                          [](const PlotPoint& a, const PlotPoint& b) { return a.value < b.value; });
-  return {low->value, high->value};
-}
-
 namespace {
 
 void AppendNumber(std::string& out, double value) {

@@ -101,9 +101,6 @@ class PlotData {
 // bounded by the columns rather than the samples once they are found.
 std::vector<PlotPoint> Decimate(const PlotSeries& series, double from, double to, int columns);
 
-// The lowest and highest value of `points` ({0, 0} for none).
-std::pair<double, double> ValueRange(const std::vector<PlotPoint>& points);
-
 // One row per sample: "command,time_s,value", the series in their order,
 // numbers written exactly (shortest form that reads back the same) whatever
 // the process locale.

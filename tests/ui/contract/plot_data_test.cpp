@@ -44,6 +44,7 @@ TEST(PlotData, ASeriesKeepsItsNewestSamplesInTimeOrder) {
   EXPECT_EQ(series.At(0), (PlotPoint{3, 3}));
   EXPECT_EQ(series.At(2), (PlotPoint{4, 5}));  // an earlier time is taken as the last
   EXPECT_EQ(series.LowerBound(3.5), 1u);
+  EXPECT_EQ(series.LowerBound(4), 1u);  // the first of equal times
   EXPECT_EQ(series.LowerBound(9), 3u);
 }
 
