@@ -167,8 +167,6 @@ class SerialTransport : public Transport {
   // The address of the port opened last; empty when no port is open.
   const std::string& SerialAddress() const { return serialAddress_; }
 
-  double ReplyTimeoutSeconds() const { return replyTimeoutSeconds_; }
-
  private:
   struct OpenPort;
 

@@ -76,8 +76,7 @@ class CommandEngine {
   const TerminalDisplay& Display() const { return display_; }
   Host& GetHost() { return host_; }
 
-  // The script side that receives device replies (replaced when scripts run).
-  void SetReplyCapture(ReplyCapture& capture) { capture_ = &capture; }
+  // The script side that receives device replies.
   ReplyCapture& Capture() { return *capture_; }
   // Who hears of each exchange; null (the default) for nobody.
   // Every listener added hears every exchange, in the order they were

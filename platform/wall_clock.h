@@ -27,9 +27,4 @@ std::string IsoTimestamp(const LocalTime& time);
 // "14:03:07.045".
 std::string ClockTimestamp(const LocalTime& time);
 
-// The same calendar day (the local one).
-inline bool SameDay(const LocalTime& a, const LocalTime& b) {
-  return a.year == b.year && a.month == b.month && a.day == b.day;
-}
-
 }  // namespace platform

@@ -82,8 +82,6 @@ class RunReport : public engine::ExchangeListener, public autocontrol::ScriptLis
 
   // Exchanges that got no reply (time-out, link error).
   int NoReplyCount() const { return noReply_; }
-  // The suites so far, the one running now last.
-  const std::vector<Suite>& Suites() const { return suites_; }
 
   // Ends the suite running now (its time, its variables); call once, at the
   // end of the run. Suites without a case are dropped unless none has one.

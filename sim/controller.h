@@ -98,7 +98,6 @@ class Controller {
   void StopRamp(double now);
 
   std::string ExecuteLocked(const std::string& command);
-  std::string Parameter(const std::string& command, std::int64_t& value);
 
   std::mutex mutex_;
   Options options_;

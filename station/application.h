@@ -169,8 +169,6 @@ class Application : public ui::EventSink {
   // context menu changes them and remembers the choice there.
   void SetSessionLog(bool on);
   bool SessionLogOn() const { return sessionLog_ != nullptr; }
-  // The log's file now ("" while none is open).
-  std::string SessionLogFile() const { return sessionLog_ ? sessionLog_->CurrentFile() : ""; }
   void SetTimeStamps(engine::TimeStamps stamps);
   // The rest of a running script as after ESC (autocontrol::Script::EndByEscape).
   void EndScriptByEscape();

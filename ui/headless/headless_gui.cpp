@@ -50,11 +50,6 @@ void HeadlessGui::RequestClose(const std::string& form) {
   Queue({{form, 0, event::kCloseRequest, 0}, Action::Click});
 }
 
-void HeadlessGui::AdvanceTime(double seconds) {
-  clock_.Advance(seconds);
-  FireDueTimers();
-}
-
 bool HeadlessGui::TakesOperatorInput(const std::string& form) const {
   for (auto it = modal_.rbegin(); it != modal_.rend(); ++it) {
     if (FormLoaded(*it)) return *it == form;

@@ -73,8 +73,6 @@ class HeadlessGui : public FormStore {
   void RequestClose(const std::string& form);
 
   std::size_t PendingEvents() const { return queue_.size(); }
-  // Moves the virtual clock forward, firing the timers that fall due.
-  void AdvanceTime(double seconds);
 
   // -- What the application did ---------------------------------------------
   // Asks the application to paint a control (or list item `item`) now; the

@@ -95,7 +95,6 @@ class FormWindow : public QWidget {
   void ApplyColours(int text, int back);
   int TextColour() const { return textColour_; }
   int BackColour() const { return backColour_; }
-  bool Started() const { return started_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

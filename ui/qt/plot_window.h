@@ -64,7 +64,6 @@ class PlotWindow : public QWidget {
   void MarkAt(const QPointF& position);
   QString MarksText() const { return marks_->text(); }
   QString ReadoutText() const { return readout_->text(); }
-  QString NoticeText() const { return notice_->text(); }
 
   // The picture of the chart as shown now, and the two exports.
   QImage Picture() const;
