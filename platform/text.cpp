@@ -25,7 +25,8 @@ constexpr long long kExponentClamp = 1000000000LL;
 // normalised to "<digits>e<exponent>" and converted with std::from_chars,
 // which ignores the process locale.
 template <typename T>
-T ReadDecimalAs(std::string_view text) {
+DecimalReading<T> ReadDecimalAs(std::string_view text) {
+  DecimalReading<T> reading;
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n && text[i] == ' ') ++i;
@@ -58,7 +59,7 @@ T ReadDecimalAs(std::string_view text) {
     ++i;
     while (i < n && IsDigit(text[i])) take(text[i++], true);
   }
-  if (!anyDigit || digits.empty()) return T(0);
+  if (!anyDigit) return reading;
 
   if (i < n && (text[i] == 'E' || text[i] == 'e')) {
     std::size_t j = i + 1;
@@ -74,8 +75,11 @@ T ReadDecimalAs(std::string_view text) {
         ++j;
       }
       exponent += expNegative ? -e : e;
+      i = j;
     }
   }
+  reading.length = i;
+  if (digits.empty()) return reading;  // zero, in any form
   if (droppedNonZero) {
     digits.push_back('1');
     --exponent;
@@ -83,7 +87,10 @@ T ReadDecimalAs(std::string_view text) {
 
   // Far outside the range of every type: decide without converting.
   const long long magnitude = exponent + static_cast<long long>(digits.size());
-  if (magnitude > 100000 || magnitude < -100000) return T(0);
+  if (magnitude > 100000 || magnitude < -100000) {
+    reading.tooLarge = magnitude > 0;
+    return reading;
+  }
 
   std::string normal = digits;
   normal.push_back('e');
@@ -93,8 +100,12 @@ T ReadDecimalAs(std::string_view text) {
   (void)end;
   // A value beyond the range of the type (or so small that it vanishes)
   // reads as 0, like any other text that holds no usable number.
-  if (ec != std::errc()) return T(0);
-  return negative ? -value : value;
+  if (ec != std::errc()) {
+    reading.tooLarge = magnitude > 0;
+    return reading;
+  }
+  reading.value = negative ? -value : value;
+  return reading;
 }
 
 template <typename Char>
@@ -150,11 +161,15 @@ std::string RemoveChars(std::string_view text, std::string_view set) {
 }
 
 double ReadDecimal(std::string_view text) {
-  return ReadDecimalAs<double>(text);
+  return ReadDecimalAs<double>(text).value;
 }
 
 long double ReadDecimalExtended(std::string_view text) {
-  return ReadDecimalAs<long double>(text);
+  return ReadDecimalAs<long double>(text).value;
+}
+
+DecimalReading<double> ReadDecimalPrefix(std::string_view text) {
+  return ReadDecimalAs<double>(text);
 }
 
 std::string_view FieldWalker::Next() {

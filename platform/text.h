@@ -97,6 +97,16 @@ std::string RemoveChars(std::string_view text, std::string_view set);
 double ReadDecimal(std::string_view text);
 // The same in extended precision, which keeps every integer up to 2^64 exact.
 long double ReadDecimalExtended(std::string_view text);
+// The same reading, with how much of `text` it took (0: no number; the
+// leading blanks count) and whether a value read as 0 was too large for a
+// double (a value too small for one is 0 and not too large).
+template <typename T>
+struct DecimalReading {
+  T value = 0;
+  std::size_t length = 0;
+  bool tooLarge = false;
+};
+DecimalReading<double> ReadDecimalPrefix(std::string_view text);
 
 // A count, a position or an identifier given as text: only the digits 0-9,
 // at least one, and a value that fits an int; nothing otherwise (a sign, a

@@ -22,9 +22,9 @@ TEST(PlotFeed, OnlyAWholeFiniteDecimalNumberIsASample) {
   }
   for (const char* reply : {"", "OK", "?BUSY", "12abc", "1,5", "1e", "X1F", "-"})
     EXPECT_EQ(app::ReadPlotValue(reply).reading, PlotReading::NotANumber) << reply;
-  // A reply of a thousand digits costs no more than its length.
   for (const char* reply : {"NAN", "-inf", "Infinity", "1e400", "-9e99999999999999999999"})
     EXPECT_EQ(app::ReadPlotValue(reply).reading, PlotReading::Unplottable) << reply;
+  // A reply of a thousand digits costs no more than its length.
   EXPECT_EQ(app::ReadPlotValue(std::string(1000, '9')).reading, PlotReading::Unplottable);
 }
 

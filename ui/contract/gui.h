@@ -452,9 +452,10 @@ struct FileDialogRequest {
 };
 
 // The options of a terminal display that the operator chooses in its
-// context menu (the menu also offers the plot, reported as event 901): time stamps (none, the time
-// of day, the time since the previous entry) and the session log. The backend only shows and
-// reports the choice; what it does is the application's.
+// context menu: time stamps (none, the time of day, the time since the
+// previous entry) and the session log. The backend only shows and reports
+// the choice; what it does is the application's. (The menu also offers the
+// plot, reported as event 901.)
 enum class TimeStampChoice { Off, Clock, SincePrevious };
 struct DisplayOptions {
   TimeStampChoice timeStamps = TimeStampChoice::Off;
