@@ -372,13 +372,11 @@ UnitRect FormStore::ControlGeometry(const ControlRef& control) const {
           PixelsToUnitsY(p.height, dpi)};
 }
 
-void FormStore::Redraw(const ControlRef& control) {
-  if (Control* c = Find(control)) ++c->redraws;
-}
+// Nothing is drawn without a screen: a redraw and its suspension have no
+// effect to keep.
+void FormStore::Redraw(const ControlRef&) {}
 
-void FormStore::SetRedrawState(const ControlRef& control, bool redraw) {
-  if (Control* c = Find(control)) c->redrawOff = !redraw;
-}
+void FormStore::SetRedrawState(const ControlRef&, bool) {}
 
 // ---------------------------------------------------------------------------
 // What the application set
@@ -411,16 +409,6 @@ FontRef FormStore::ControlFont(const ControlRef& control) const {
 std::string FormStore::FormIcon(const std::string& form) const {
   const Form* f = FindForm(form);
   return f ? f->icon : std::string();
-}
-
-int FormStore::RedrawCount(const ControlRef& control) const {
-  const Control* c = Find(control);
-  return c ? c->redraws : 0;
-}
-
-bool FormStore::RedrawOff(const ControlRef& control) const {
-  const Control* c = Find(control);
-  return c && c->redrawOff;
 }
 
 }  // namespace ui::headless

@@ -34,8 +34,6 @@ class FormStore : public Gui {
   const Rgb* ColourSlot(int slot) const;  // nullptr: never defined
   FontRef ControlFont(const ControlRef& control) const;
   std::string FormIcon(const std::string& form) const;
-  int RedrawCount(const ControlRef& control) const;
-  bool RedrawOff(const ControlRef& control) const;
 
   // -- Gui: forms, controls and their state -----------------------------------
   void DefineFont(int slot, const Font& font) override { fonts_[slot] = font; }
@@ -95,10 +93,8 @@ class FormStore : public Gui {
     bool checked = false;
     bool visible = true;
     bool enabled = true;
-    bool redrawOff = false;
     int textColour = -1, backColour = -1;
     FontRef font;
-    int redraws = 0;
   };
   struct Form {
     FormSpec spec;
