@@ -17,80 +17,69 @@ namespace key = ui::key;
 
 // What a script shows and the files it leaves, for the operator's answers.
 TEST(ScriptRun, WhatScriptsShowAndWrite) {
+  using Files = std::vector<std::pair<std::string, std::string>>;  // path, content
   const struct {
     const char* script;
-    Strings answers;
     const char* display;
-    std::vector<std::pair<std::string, std::string>> files;  // path, content
+    Strings answers = {};
+    Files files = {};
   } cases[] = {
-      {"[SHOW]hello\n[show]  world  ' a comment\n", {}, "hello\r\nworld\r\n", {}},
+      {"[SHOW]hello\n[show]  world  ' a comment\n", "hello\r\nworld\r\n"},
       {"[DEBUGON]\n[SHOW]x\n[CLEAR]\n[SHOW]y\n",
-       {},
-       "[CLEAR] (3) Loop Start = 1\r\n[SHOW] (4) Loop Start = 1\r\ny\r\n",
-       {}},
+       "[CLEAR] (3) Loop Start = 1\r\n[SHOW] (4) Loop Start = 1\r\ny\r\n"},
       {"[USERCHECK]\n[USERCHECK]Looks right\n[USERCHECK]x\n[SHOWFAILCT]\n[FAILCLEAR]\n"
        "[SHOWFAILCT]\n[SHOW]end\n",
-       {"FAIL", "pass", "ESC"},
        "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\nFail Count: 1\r\n"
        "end\r\n",  // a count of 0 shows nothing
-       {}},
+       Strings{"FAIL", "pass", "ESC"}},
       {"[VARINPUT2]Enter Serial Number\n[SHOWVAR2]\n[VARINPUT3]\n[USERINPUT]Lot\n[SHOWVAR5]\n"
        "[SHOWC5]\n",
-       {"47,11", "x", "  L7 "},
-       "{Serial Number} 4711\r\n{Lot}  L7\r\n\r\n",
-       {}},
-      {"[SHOWDATE]\n[SHOWMDY]\n", {}, "March 5 2026\r\n03/05/2026\r\n", {}},
+       "{Serial Number} 4711\r\n{Lot}  L7\r\n\r\n", Strings{"47,11", "x", "  L7 "}},
+      {"[SHOWDATE]\n[SHOWMDY]\n", "March 5 2026\r\n03/05/2026\r\n"},
       {"[SHOW]one\n[STORERESULTS]\n[SAVERESULTS3]\n[SHOW]two\n[STORERESULTSCLR]\n"
        "[SAVERESULTS3]\n[SHOW]three\n",
-       {},
-       "three\r\n",
-       {{"AppPrograms/AutoControl/testresults3.txt", "one\r\none\r\ntwo\r\n"}}},
+       "three\r\n", Strings{},
+       Files{{"AppPrograms/AutoControl/testresults3.txt", "one\r\none\r\ntwo\r\n"}}},
       {"[SHOW]x\n[STORERESULTS]\n[SAVERESULTSAUTO]My Test #1\n[SAVERESULTSAUTO]My Test #1\n"
        "[VARSET1]{Lot} 12 34\n[SAVERESULTSAUTO]Lot {V1}\n[SAVERESULTSAUTO]{V7}\"\n",
-       {},
-       "x\r\n",
-       {{kAuto + "MyTest10001.txt", "x\r\n"},
-        {kAuto + "MyTest10002.txt", "x\r\n"},
-        {kAuto + "Lot12340001.txt", "x\r\n"},
-        {kAuto + "MyTestData0001.txt", "x\r\n"}}},
+       "x\r\n", Strings{},
+       Files{{kAuto + "MyTest10001.txt", "x\r\n"},
+             {kAuto + "MyTest10002.txt", "x\r\n"},
+             {kAuto + "Lot12340001.txt", "x\r\n"},
+             {kAuto + "MyTestData0001.txt", "x\r\n"}}},
+      // No failure, yet the fail table is written.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]\n[VARINPUT1]Serial\n[VARSET2]{Speed} 500\n"
        "[VARSET3]{Rev}A\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n",
-       {"1234"},
-       "",
-       {{kAuto + "Unit0001_Pass.csv",
-         "Variable1,Variable2,Variable3,Pass/Fail,Fail Count\r\n1234,500,A,Pass,0\r\n"},
-        {kAuto + "Unit0001_Fail.csv", ""}}},  // no failure, yet the fail table is written
+       "", Strings{"1234"},
+       Files{{kAuto + "Unit0001_Pass.csv",
+              "Variable1,Variable2,Variable3,Pass/Fail,Fail Count\r\n1234,500,A,Pass,0\r\n"},
+             {kAuto + "Unit0001_Fail.csv", ""}}},
       // A CSV title or value is quoted only when it must be, a quote doubled inside.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Len \"mm\"(V1)Rev(V2)\n[VARSET1]{L} 5\"\n[VARSET2]A 1\n"
        "[UPDATECSV]\n[SAVERESULTSAUTO]Q\n",
-       {},
-       "",
-       {{kAuto + "Q0001_Pass.csv", "\"Len \"\"mm\"\"\",Rev\r\n\"5\"\"\",A 1\r\n"}}},
+       "", Strings{},
+       Files{{kAuto + "Q0001_Pass.csv", "\"Len \"\"mm\"\"\",Rev\r\n\"5\"\"\",A 1\r\n"}}},
       // ESC in a dialog ends the loop, [ESCSTOP] saves.
       {"[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n"
        "[SHOW]not reached\n",
-       {"1", "2", "ESC"},
-       "",
-       {{kAuto + "Unit0001.txt", ""}}},
+       "", Strings{"1", "2", "ESC"}, Files{{kAuto + "Unit0001.txt", ""}}},
       // [LOOPONFAIL] shows the verdict, updates the tables, starts again; the
       // unit ESC interrupts runs to [LOOPEND], its row in the fail table as ESC.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
        "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n",
-       {"1", "FAIL", "OK", "2", "PASS", "ESC"},  // OK: the verdict's dialog
        "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\n",
-       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n,ESC\r\n"},
-        {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n"}}},
+       Strings{"1", "FAIL", "OK", "2", "PASS", "ESC"},  // OK: the verdict's dialog
+       Files{{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n,ESC\r\n"},
+             {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n"}}},
       // A unit judged before the ESC (or at the verdict's dialog) keeps its verdict.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARINPUT1]Unit\n[USERCHECK]\n"
        "[VARINPUT2]Note\n[UPDATECSV]\n[SAVERESULTSAUTO]\n",
-       {"7", "PASS", "ESC"},
-       "{Check State = PASS}  \r\n",
-       {{kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n7,Pass\r\n"}}},
+       "{Check State = PASS}  \r\n", Strings{"7", "PASS", "ESC"},
+       Files{{kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n7,Pass\r\n"}}},
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
        "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[LOOPEND]\n[ESCSTOP]\n",
-       {"8", "FAIL", "ESC"},
-       "{Check State = FAIL}  \r\n{ESC Pressed}  \r\n",
-       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n8,Fail\r\n"}}},
+       "{Check State = FAIL}  \r\n{ESC Pressed}  \r\n", Strings{"8", "FAIL", "ESC"},
+       Files{{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n8,Fail\r\n"}}},
   };
   for (const auto& c : cases) {
     Station s(c.script);

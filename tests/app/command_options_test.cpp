@@ -23,15 +23,12 @@ using testing_support::FakeTransport;
 using testing_support::TestFolder;
 
 TEST(ScriptSwitch, ReadsTheLastValidNumberedSwitch) {
-  struct Case {
-    const char* line;
-    int number;
-  } cases[] = {
+  const std::pair<const char*, int> cases[] = {
       {"/A0", 0},   {"/A1000", 0},  {"/Ax", 0}, {"/A5 /A7", 7}, {"x/a 3", 3},
       {"/a12", 12}, {"/A999", 999}, {"/A1", 1}, {"/A7 /A0", 7}, {"/B5", 0},
       {"", 0},      {"/A 42 ", 42}, {"A5", 0},  {"//A3/", 3},
   };
-  for (const Case& c : cases) EXPECT_EQ(ReadScriptSwitch(c.line), c.number) << c.line;
+  for (auto [line, number] : cases) EXPECT_EQ(ReadScriptSwitch(line), number) << line;
 }
 
 // The table below reads every option through its outcome; what it cannot show:

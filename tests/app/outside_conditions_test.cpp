@@ -1,6 +1,5 @@
-// The real program on halvorn-sim or a controller the test plays, as an
-// operator, a test harness or its surroundings treat it: signals at any
-// moment, readers that go away, reports into pipes, late replies, huge input.
+// The real program on halvorn-sim or a controller the test plays, as its surroundings treat
+// it: signals at any moment, readers that go away, reports into pipes, late replies, huge input.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -48,8 +47,7 @@ std::string RunningProgram(int pid) {
   return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
-// --report into a FIFO that is read and into a link to /proc/self/fd/1 (made
-// in the test folder) is written through, each left in place.
+// --report into a FIFO that is read or a link to /proc/self/fd/1: written through, left in place.
 TEST(OutsideConditions, ReportsGoIntoPipesAndDescriptorLinksWithoutReplacingThem) {
   SimulatedBench bench;
   const std::string fifo = bench.folder / "report.fifo", standardOutput = bench.folder / "stdout";
@@ -102,8 +100,7 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
       EXPECT_EQ(bench.MotionBits(), 0) << what << "\n" << terminal.Out();
       EXPECT_TRUE(platform::FileExists(report)) << what;
       EXPECT_TRUE(!run.saves || platform::FileExists(results)) << what << "\n" << terminal.Out();
-      // Held from the start, a SIGINT is there before the one line runs: it
-      // is not run at all.
+      // Held from the start, a SIGINT comes before the one line: it never runs.
       if (milliseconds == 0 && run.signal == SIGINT && run.args[0] == "--exec") {
         EXPECT_EQ(terminal.Out().find("JX+"), std::string::npos) << terminal.Out();
       }
@@ -111,8 +108,7 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
   }
 }
 
-// A SIGTERM the moment halvorn-terminal has become the program proper (still
-// loading its libraries) waits for the handlers: a safe stop, 143.
+// SIGTERM once the program proper runs (still loading its libraries): a safe stop, 143.
 TEST(OutsideConditions, ASignalWhileTheProgramLoadsItsLibrariesWaitsForItsHandlers) {
   SimulatedBench bench;
   for (int run = 0; run < 5; ++run) {
@@ -146,10 +142,9 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
   for (int unit = 1; unit <= 50; ++unit) answers += "SN" + std::to_string(unit) + "\n";
   ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "answers.txt", answers));
   const std::string report = bench.folder / "report.xml";
-  std::vector<std::string> argv{"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 100"};
-  for (const std::string& arg :
-       bench.Terminal({"--answers", bench.folder / "answers.txt", "--report", report, "/A3"}))
-    argv.push_back(arg);
+  auto argv =
+      bench.Terminal({"--answers", bench.folder / "answers.txt", "--report", report, "/A3"});
+  argv.insert(argv.begin(), {"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 100"});
   const auto run = RunProcess(argv);
   EXPECT_EQ(run.exitCode, 141) << run.err;
   EXPECT_EQ(run.out.size(), 100u);
@@ -208,9 +203,8 @@ TEST(OutsideConditions, AReplyThatComesTooLateIsCreditedToNoLaterCommand) {
     EXPECT_NE(run.out.find(reply), std::string::npos) << reply << "\n" << run.out;
 }
 
-// A second client of a device server (halvorn-sim --tcp) is told why it is
-// not available (3); once the first has gone the entry works, and a settings
-// line the link cannot use is named with its file and line all along.
+// A second client of a device server (halvorn-sim --tcp) is told why it is not available (3);
+// once the first has gone the entry works; a timing line it cannot use is named all along.
 TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsReason) {
   testing_support::Simulator server({"--tcp", "0", "--instant"});
   ASSERT_TRUE(server.process.WaitForOutput("tcp://127.0.0.1:", 1, 30)) << server.process.Out();
@@ -327,8 +321,7 @@ TEST(EndToEnd, SignalsStopTheMotorBeforeTheProgramEnds) {
   }
 }
 
-// At the line terminal each SIGINT is the ESC key: it stops the running line,
-// and once the terminal is idle again the next one is ESC again.
+// At the line terminal each SIGINT is the ESC key, while a line runs and when idle again.
 TEST(EndToEnd, EverySigIntBetweenLinesIsOneEscKey) {
   SimulatedBench bench;
   InteractiveProcess terminal(bench.Terminal({}));

@@ -38,16 +38,11 @@ TEST(OperatorModes, AnswersRunHeadlessInACopiedFolderAndAnEmptyDeviceListSaysWhy
     const char* out;  // found in standard output
     const char* err;  // found in standard error
   } cases[] = {
-      {{"--answers", root / "answers.txt", "/A4"},
-       "1",
-       0,
+      {std::vector<std::string>{"--answers", root / "answers.txt", "/A4"}, "1", 0,
        "{Serial Number} SN-7",
        "halvorn-terminal: --answers answers the dialogs in place of an operator, so this run is "
        "headless (no window)\n"},
-      {{"--headless", "--list-devices"},
-       "0",
-       3,
-       "",
+      {std::vector<std::string>{"--headless", "--list-devices"}, "0", 3, "",
        "no devices found. Serial controllers are listed in \""},
   };
   for (const auto& c : cases) {

@@ -1,6 +1,5 @@
-// The records the real program keeps, through kills, full disks, places the
-// station database cannot be kept in and odd answers, read back with Debian's
-// sqlite3 shell and Python: never lost without a word, never half written.
+// The records the real program keeps through kills, full disks, unusable database places and
+// odd answers, read back by sqlite3 and Python: never lost without a word, never half written.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -71,9 +70,9 @@ TEST(Records, KilledAtAnyMomentTheRecordsAreWholeAndNumberingGoesOn) {
   for (int kill = 0; kill < 50; ++kill) {
     {
       // The display goes nowhere, so nothing waits for a reader.
-      std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/null"};
-      for (const std::string& arg : Terminal(station, 1)) argv.push_back(arg);
-      testing_support::InteractiveProcess run(argv);
+      auto argv = Terminal(station, 1);
+      argv.insert(argv.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/null"});
+      InteractiveProcess run(argv);
       std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 700));
       run.Signal(SIGKILL);
       ASSERT_EQ(run.Wait(10), 128 + SIGKILL);
@@ -139,9 +138,8 @@ std::string Contents(const std::string& path) {
 std::string VerdictsShown(const std::string& text) {
   std::istringstream lines(text);
   std::string shown;
-  for (std::string line; std::getline(lines, line);) {
-    if (line == "Pass" || line == "Fail") shown += (line == "Pass" ? "pass\n" : "fail\n");
-  }
+  for (std::string line; std::getline(lines, line);)
+    if (line == "Pass" || line == "Fail") shown += line == "Pass" ? "pass\n" : "fail\n";
   return shown;
 }
 
@@ -214,11 +212,9 @@ TEST(RecordsGuarantees, KilledAtAnyMomentEveryShownVerdictIsKeptAndTheRunMarked)
   // Every result file the records name is on the disk as they describe it.
   const auto files =
       RunProcess({"/usr/bin/python3", "-c",
-                  "import hashlib, sqlite3, sys\n"
-                  "root = sys.argv[1]\n"
-                  "rows = sqlite3.connect(sys.argv[2]).execute(\n"
-                  "    \"SELECT path, size, sha256 FROM file WHERE failure = ''\").fetchall()\n"
-                  "for path, size, sha in rows:\n"
+                  "import hashlib, sqlite3, sys\nroot = sys.argv[1]\nrows = sqlite3.connect("
+                  "sys.argv[2]).execute(\"SELECT path, size, sha256 FROM file WHERE failure = "
+                  "''\").fetchall()\nfor path, size, sha in rows:\n"
                   "    data = open(root + '/' + path, 'rb').read()\n"
                   "    assert (len(data), hashlib.sha256(data).hexdigest()) == (size, sha), path\n"
                   "print(len(rows) > 0)\n",
@@ -257,7 +253,6 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     SCOPED_TRACE(c.name);
     TestFolder station, place;
     const Place p = c.place;
-    // Read-only places on a small mounted file system where allowed, else by mode.
     const bool readOnly = p == Place::ReadOnly || p == Place::ReadOnlyRoot;
     const std::string top = p == Place::ReadOnly ? place.Path() : station.Path();
     ASSERT_TRUE(!readOnly || !mayMount ||
@@ -291,14 +286,12 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     std::unique_ptr<InteractiveProcess> holder;
     if (p == Place::Locked) {
       // Another program holds the write lock for longer than the busy time-out.
-      holder = std::make_unique<InteractiveProcess>(
-          std::vector<std::string>{"/usr/bin/python3", "-c",
-                                   "import sqlite3, sys, time\n"
-                                   "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-                                   "c.execute('BEGIN EXCLUSIVE')\n"
-                                   "print('locked', file=sys.stderr, flush=True)\n"
-                                   "time.sleep(30)\n",
-                                   db});
+      holder = std::make_unique<InteractiveProcess>(std::vector<std::string>{
+          "/usr/bin/python3", "-c",
+          "import sqlite3, sys, time\nc = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+          "c.execute('BEGIN EXCLUSIVE')\nprint('locked', file=sys.stderr, flush=True)\n"
+          "time.sleep(30)\n",
+          db});
       ASSERT_TRUE(holder->WaitForError("locked", 1, 30));
     }
     rlimit saved{};
@@ -412,10 +405,8 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
   // the status polls until the move has ended.
   EXPECT_EQ(Sqlite(db,
                    "SELECT u.number, sum(e.command != 'MST'), sum(e.command = 'MST') > 0, "
-                   "min(e.round_trip_us) > 0, "
-                   "sum(e.outcome = 'ok') = count(*), min(e.device) LIKE 'Axis 01 {%' "
-                   "FROM exchange e "
-                   "JOIN unit u ON u.id = e.unit_id GROUP BY u.number"),
+                   "min(e.round_trip_us) > 0, sum(e.outcome = 'ok') = count(*), min(e.device) "
+                   "LIKE 'Axis 01 {%' FROM exchange e JOIN unit u ON u.id = e.unit_id GROUP BY 1"),
             "1|9|1|1|1|1\n2|9|1|1|1|1\n3|9|1|1|1|1\n4|9|1|1|1|1\n");
   EXPECT_EQ(Sqlite(db,
                    "SELECT u.number, a.answer, a.kind FROM answer a JOIN unit u "

@@ -118,9 +118,7 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
       SCOPED_TRACE(std::string(w.name) + " " + std::strerror(error));
       TestFolder dir;
       const std::string path = dir / "record.txt";
-      if (w.before) {
-        ASSERT_TRUE(platform::WriteFileAtomic(path, w.before));
-      }
+      ASSERT_TRUE(!w.before || platform::WriteFileAtomic(path, w.before));
       platform::Result<> result;
       std::vector<testing_support::SystemCall> calls;
       {

@@ -52,15 +52,11 @@ TEST(Fields, TheEmptyTextAndTheEndsOfTheCount) {
 
 // The first "//" cuts, as language files and form captions both need it.
 TEST(Captions, CutAtTheFirstMarkWithTheIdentifierAfterIt) {
-  const std::tuple<std::string, int, bool> cases[] = {
-      {"Enter Commands below:// 4", 4, true},
-      {"http://host//20", 0, true},
-      {"Text//12ab", 12, true},
-      {"Text//-3", 0, true},
-      {"Big//99999999999999", 2147483647, true},
-      {"No identifier", 0, false},
-  };
-  for (const auto& [caption, id, marked] : cases) {
+  using Case = std::tuple<std::string, int, bool>;
+  for (const auto& [caption, id, marked] :
+       {Case{"Enter Commands below:// 4", 4, true}, Case{"http://host//20", 0, true},
+        Case{"Text//12ab", 12, true}, Case{"Text//-3", 0, true},
+        Case{"Big//99999999999999", 2147483647, true}, Case{"No identifier", 0, false}}) {
     const platform::CaptionCut<char> cut = platform::CutCaption(caption);
     EXPECT_EQ(std::tuple(std::string(cut.text), platform::CaptionId(cut.after), cut.marked),
               std::tuple(caption.substr(0, caption.find("//")), id, marked));
@@ -70,15 +66,12 @@ TEST(Captions, CutAtTheFirstMarkWithTheIdentifierAfterIt) {
 
 // CSV fields are quoted only when they need it.
 TEST(Text, CsvFieldsQuoteOnlyWhatNeedsIt) {
-  for (const auto& [text, field] :
-       std::vector<std::pair<std::string, std::string>>{{"plain", "plain"},
-                                                        {"", ""},
-                                                        {"a,b", "\"a,b\""},
-                                                        {"a\"b", "\"a\"\"b\""},
-                                                        {"a\nb", "\"a\nb\""},
-                                                        {"a\rb", "\"a\rb\""}}) {
-    EXPECT_EQ(platform::CsvField(text), field) << text;
-  }
+  const std::pair<const char*, const char*> cases[] = {
+      {"plain", "plain"},   {"", ""},
+      {"a,b", "\"a,b\""},   {"a\"b", "\"a\"\"b\""},
+      {"a\nb", "\"a\nb\""}, {"a\rb", "\"a\rb\""},
+  };
+  for (auto [text, field] : cases) EXPECT_EQ(platform::CsvField(text), field) << text;
 }
 
 TEST(Text, TrimAndCaseTouchOnlyBlanksAndAsciiLetters) {

@@ -296,18 +296,14 @@ TEST(ResultsDataRoot, TheDatabaseIsFoundAsTheTerminalFindsIt) {
 // Whatever lies where the database should be, every command ends with 3 (check: 1 for a
 // sound file found damaged or newer) on one line naming the file and why; no byte changes.
 TEST(ResultsDatabase, AFileThatIsNoSoundDatabaseEndsWithThreeAndStaysAsItWas) {
-  struct Damage {
-    std::string name;
-    const char* reason;
-    int checkStatus;
-  };
-  for (const Damage& damage :
+  using Damage = std::tuple<std::string, const char*, int>;  // what, why, check's status
+  for (const auto& [what, reason, checkStatus] :
        {Damage{"missing", "no such file", 3}, Damage{"folder", "a folder", 3},
         Damage{"empty", "empty", 3}, Damage{"text", "not an SQLite database", 3},
         Damage{"other", "without station records", 3}, Damage{"future", "schema version 99", 1},
         Damage{"damaged", "damaged", 1}, Damage{"schema", "malformed database schema", 1}}) {
     TestFolder folder;
-    const std::string db = folder / "records.db", what = damage.name;
+    const std::string db = folder / "records.db";
     ASSERT_TRUE(what != "folder" || ::mkdir(db.c_str(), 0755) == 0);
     ASSERT_TRUE(what != "empty" || platform::WriteFileAtomic(db, ""));
     ASSERT_TRUE(what != "text" || platform::WriteFileAtomic(db, std::string(8192, 'x')));
@@ -333,9 +329,9 @@ TEST(ResultsDatabase, AFileThatIsNoSoundDatabaseEndsWithThreeAndStaysAsItWas) {
       if (command == "unit") args.push_back("SN-1");
       const auto run = RunProcess(args);
       const std::string name = what + " " + command + ": " + run.err;
-      EXPECT_EQ(run.exitCode, command == "check" ? damage.checkStatus : 3) << name;
+      EXPECT_EQ(run.exitCode, command == "check" ? checkStatus : 3) << name;
       EXPECT_NE(run.err.find(db), std::string::npos) << name;
-      EXPECT_NE(run.err.find(damage.reason), std::string::npos) << name;
+      EXPECT_NE(run.err.find(reason), std::string::npos) << name;
       EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << name;
     }
     EXPECT_EQ(Bytes(db), bytes) << what;

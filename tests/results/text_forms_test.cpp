@@ -16,11 +16,8 @@ using results::Cell;
 TEST(ResultsSince, DatesAndTimesBecomeTheRecordsUtcForm) {
   const std::int64_t now = 1796709444;  // 2026-12-08T05:57:24Z
   const std::string day = "2026-12-08T00:00:00.000Z";
-  struct Case {
-    const char* text;
-    std::optional<std::string> since;
-  };
-  for (const Case& c :
+  using Case = std::pair<const char*, std::optional<std::string>>;
+  for (const auto& [text, since] :
        {Case{"2026-12-08", day}, Case{"today", day},
         Case{"2026-12-08T05:57:24.1Z", "2026-12-08T05:57:24.100Z"},
         Case{"2026-12-08T05:57:24.123456Z", "2026-12-08T05:57:24.123Z"},
@@ -38,16 +35,13 @@ TEST(ResultsSince, DatesAndTimesBecomeTheRecordsUtcForm) {
         Case{"2026-12-08T05:57:24+01:", std::nullopt},
         Case{"2026-12-08T05:57:24Zjunk", std::nullopt}, Case{"2026-12-08 05:57", std::nullopt},
         Case{"2026-12-8", std::nullopt}, Case{"Today", std::nullopt}, Case{"", std::nullopt}}) {
-    EXPECT_EQ(results::ParseSince(c.text, now), c.since) << c.text;
+    EXPECT_EQ(results::ParseSince(text, now), since) << text;
   }
 }
 
 TEST(ResultsOutput, JsonStringsEscapeControlBytesAndKeepOnlyValidUtf8) {
-  struct Case {
-    std::string text;
-    std::string json;
-  };
-  for (const Case& c :
+  using Case = std::pair<std::string, std::string>;
+  for (const auto& [text, json] :
        {Case{"q\"b\\", R"("q\"b\\")"}, Case{"\n\r\t", R"("\n\r\t")"},
         Case{std::string("\x00\x01\x1f\x7f", 4), R"("\u0000\u0001\u001f\u007f")"},
         Case{"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\""},
@@ -57,22 +51,20 @@ TEST(ResultsOutput, JsonStringsEscapeControlBytesAndKeepOnlyValidUtf8) {
         Case{"\xe2\x82", R"("\ufffd\ufffd")"}, Case{"\xc0\xaf", R"("\ufffd\ufffd")"},
         Case{"\xed\xa0\x80", R"("\ufffd\ufffd\ufffd")"},
         Case{"\xf4\x90\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")"}}) {
-    EXPECT_EQ(results::JsonString(c.text), c.json) << c.json;
+    EXPECT_EQ(results::JsonString(text), json) << json;
   }
 }
 
 TEST(ResultsOutput, ATableCellShowsWhatWouldCommandTheTerminal) {
-  struct Case {
-    std::string text;
-    std::string shown;
-  };
-  for (const Case& c : {Case{"plain \xc3\xa9\xe2\x82\xac", "plain \xc3\xa9\xe2\x82\xac"},
-                        Case{std::string("\x1b[2J\0\n\x7f", 7), "^[[2J^@^J^?"},
-                        Case{"\xc2\x9b"
-                             "2J \xc2\x80 \xc2\xa0",
-                             "\\x9B2J \\x80 \xc2\xa0"},
-                        Case{"\x9b\xff\xe2\x82", "\\x9B\\xFF\\xE2\\x82"}}) {
-    EXPECT_EQ(results::Visible(c.text), c.shown) << c.shown;
+  using Case = std::pair<std::string, std::string>;
+  for (const auto& [text, shown] :
+       {Case{"plain \xc3\xa9\xe2\x82\xac", "plain \xc3\xa9\xe2\x82\xac"},
+        Case{std::string("\x1b[2J\0\n\x7f", 7), "^[[2J^@^J^?"},
+        Case{"\xc2\x9b"
+             "2J \xc2\x80 \xc2\xa0",
+             "\\x9B2J \\x80 \xc2\xa0"},
+        Case{"\x9b\xff\xe2\x82", "\\x9B\\xFF\\xE2\\x82"}}) {
+    EXPECT_EQ(results::Visible(text), shown) << shown;
   }
 }
 

@@ -17,24 +17,24 @@ using namespace testing_support;
 // taken as an empty answer would let the unit run on and ask again; the
 // test then answers ESC after a few rounds so that it ends either way.
 TEST(OperatorDialogs, ADialogClosedByTheWindowManagerIsEsc) {
+  using Files = std::vector<std::pair<std::string, std::string>>;  // path, content
   const struct {
     const char* name;
     const char* script;
     const char* display;
-    std::vector<std::pair<std::string, std::string>> files;  // path, content
+    Files files;
   } cases[] = {
       {"serial number",
        "[SAVERESULTSAUTOESC]U\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n[LOOPSTART]\n"
        "[VARINPUT1]Enter Serial Number\n[ESCSTOP]\n[SHOW]ran on\n[STORERESULTS]\n[UPDATECSV]\n"
        "[LOOPEND]\n",
-       "",
-       {{kAuto + "U0001_Pass.csv", ""}, {kAuto + "U0001_Fail.csv", ""}}},
+       "", Files{{kAuto + "U0001_Pass.csv", ""}, {kAuto + "U0001_Fail.csv", ""}}},
       {"pass/fail question",
        "[SAVERESULTSAUTOESC]Q\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n[LOOPSTART]\n"
        "[VARSET1]SN-3\n[USERCHECK]Turns\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n",
        "{ESC Pressed}  \r\n",
-       {{kAuto + "Q0001_Pass.csv", ""},
-        {kAuto + "Q0001_Fail.csv", "Serial,Result\r\nSN-3,ESC\r\n"}}},
+       Files{{kAuto + "Q0001_Pass.csv", ""},
+             {kAuto + "Q0001_Fail.csv", "Serial,Result\r\nSN-3,ESC\r\n"}}},
       {"verdict", "[VARSET1]{S}1\n[PASSFAILMSG]\n[ESCSTOP]\n[SHOW]ran on\n", "", {}},
   };
   for (const auto& c : cases) {

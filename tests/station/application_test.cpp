@@ -86,9 +86,7 @@ TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
   s.hid->openSucceeds = false;
   s.hid->openError = "held by another program";
   Heard first, second;
-  s.application->AddListener(first);
-  s.application->AddListener(second);
-  s.application->AddListener(first);  // once is enough
+  for (Heard* h : {&first, &second, &first}) s.application->AddListener(*h);  // once is enough
   s.Enter("PX");
   // The caption keeps its text; the link's reason is the second line.
   EXPECT_EQ(s.shown, (Strings{"Device Not Available!: Board A\r\nheld by another program\r\n"}));
@@ -109,8 +107,7 @@ TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
   s.Enter("PX");
   EXPECT_EQ(first.calls, once);
   EXPECT_EQ(second.calls, (Strings{once[0], "device : no device is selected"}));
-  // The station's own listener (the test's) still heard nothing end.
-  EXPECT_EQ(s.ended, autocontrol::StepResult::Idle);
+  EXPECT_EQ(s.ended, autocontrol::StepResult::Idle);  // the test's own listener heard no end
 }
 
 TEST(MainWindow, EscWhileIdleSendsAbortAndDuringALineStopsIt) {

@@ -25,13 +25,7 @@ TEST(PastedLines, EachLineRunsAsIfTypedUntilEsc) {
     std::string sent, history;    // each line ended by ","; the new history items newest first
     std::size_t asked;
   } cases[] = {
-      {"CR LF and blank lines",
-       "ID\r\n\r\nPX\n  STAT  \n",
-       {},
-       "",
-       "ID,PX,STAT,",
-       "STAT,PX,ID,",
-       0},
+      {"CR LF, blank lines", "ID\r\n\r\nPX\n  STAT  \n", {}, "", "ID,PX,STAT,", "STAT,PX,ID,", 0},
       // The ESC between two lines is the idle ESC: ABORT, and no more lines.
       {"ESC in the second line", "ID\nPX\nSTAT\n", {}, "PX", "ID,PX,ABORT,", "PX,ID,", 0},
       {"a long paste, declined", hundredAndOne, ui::MessageBoxAnswer::Declined, "", "", "", 1},
