@@ -15,7 +15,8 @@ TEST(DisplayZoom, TheRememberedZoomIsTheNearestStep) {
   const std::string path = folder / "AppConfig/Display.cfg";
   const auto read = [&folders] {  // the zoom, the lines named
     std::vector<std::string> told;
-    return std::pair(app::ReadDisplaySettings(folders, told).zoom, told.size());
+    const int zoom = app::ReadDisplaySettings(folders, told).zoom;  // read before it is counted
+    return std::pair(zoom, told.size());
   };
   EXPECT_EQ(read(), std::pair(100, std::size_t{0}));       // no file
   using Case = std::tuple<const char*, int, std::size_t>;  // the file, the zoom, the lines named
