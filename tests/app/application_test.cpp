@@ -1,14 +1,22 @@
-// The application on virtual time (support/station.h): the scripts it runs,
-// what they show and the records they leave; the main window's history list,
-// function keys, placement and help.
+// The application on virtual time (support/station.h): the scripts it runs, what they show
+// and leave; the main window's history list, function keys, placement and help. The command
+// line: how the words are read, every mistake and exit status, through the program's start-up.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
+#include "app/command_options.h"
+#include "app/program.h"
 #include "autocontrol/script_file.h"
+#include "platform/data_folders.h"
 #include "programs/history.h"
 #include "station/help.h"
 #include "support/station.h"
+#include "ui/contract/window.h"
 
 namespace {
 
@@ -17,80 +25,69 @@ namespace key = ui::key;
 
 // What a script shows and the files it leaves, for the operator's answers.
 TEST(ScriptRun, WhatScriptsShowAndWrite) {
+  using Files = std::vector<std::pair<std::string, std::string>>;  // path, content
   const struct {
     const char* script;
-    Strings answers;
     const char* display;
-    std::vector<std::pair<std::string, std::string>> files;  // path, content
+    Strings answers = {};
+    Files files = {};
   } cases[] = {
-      {"[SHOW]hello\n[show]  world  ' a comment\n", {}, "hello\r\nworld\r\n", {}},
+      {"[SHOW]hello\n[show]  world  ' a comment\n", "hello\r\nworld\r\n"},
       {"[DEBUGON]\n[SHOW]x\n[CLEAR]\n[SHOW]y\n",
-       {},
-       "[CLEAR] (3) Loop Start = 1\r\n[SHOW] (4) Loop Start = 1\r\ny\r\n",
-       {}},
+       "[CLEAR] (3) Loop Start = 1\r\n[SHOW] (4) Loop Start = 1\r\ny\r\n"},
       {"[USERCHECK]\n[USERCHECK]Looks right\n[USERCHECK]x\n[SHOWFAILCT]\n[FAILCLEAR]\n"
        "[SHOWFAILCT]\n[SHOW]end\n",
-       {"FAIL", "pass", "ESC"},
        "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\nFail Count: 1\r\n"
        "end\r\n",  // a count of 0 shows nothing
-       {}},
+       Strings{"FAIL", "pass", "ESC"}},
       {"[VARINPUT2]Enter Serial Number\n[SHOWVAR2]\n[VARINPUT3]\n[USERINPUT]Lot\n[SHOWVAR5]\n"
        "[SHOWC5]\n",
-       {"47,11", "x", "  L7 "},
-       "{Serial Number} 4711\r\n{Lot}  L7\r\n\r\n",
-       {}},
-      {"[SHOWDATE]\n[SHOWMDY]\n", {}, "March 5 2026\r\n03/05/2026\r\n", {}},
+       "{Serial Number} 4711\r\n{Lot}  L7\r\n\r\n", Strings{"47,11", "x", "  L7 "}},
+      {"[SHOWDATE]\n[SHOWMDY]\n", "March 5 2026\r\n03/05/2026\r\n"},
       {"[SHOW]one\n[STORERESULTS]\n[SAVERESULTS3]\n[SHOW]two\n[STORERESULTSCLR]\n"
        "[SAVERESULTS3]\n[SHOW]three\n",
-       {},
-       "three\r\n",
-       {{"AppPrograms/AutoControl/testresults3.txt", "one\r\none\r\ntwo\r\n"}}},
+       "three\r\n", Strings{},
+       Files{{"AppPrograms/AutoControl/testresults3.txt", "one\r\none\r\ntwo\r\n"}}},
       {"[SHOW]x\n[STORERESULTS]\n[SAVERESULTSAUTO]My Test #1\n[SAVERESULTSAUTO]My Test #1\n"
        "[VARSET1]{Lot} 12 34\n[SAVERESULTSAUTO]Lot {V1}\n[SAVERESULTSAUTO]{V7}\"\n",
-       {},
-       "x\r\n",
-       {{kAuto + "MyTest10001.txt", "x\r\n"},
-        {kAuto + "MyTest10002.txt", "x\r\n"},
-        {kAuto + "Lot12340001.txt", "x\r\n"},
-        {kAuto + "MyTestData0001.txt", "x\r\n"}}},
+       "x\r\n", Strings{},
+       Files{{kAuto + "MyTest10001.txt", "x\r\n"},
+             {kAuto + "MyTest10002.txt", "x\r\n"},
+             {kAuto + "Lot12340001.txt", "x\r\n"},
+             {kAuto + "MyTestData0001.txt", "x\r\n"}}},
+      // No failure, yet the fail table is written.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]\n[VARINPUT1]Serial\n[VARSET2]{Speed} 500\n"
        "[VARSET3]{Rev}A\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n",
-       {"1234"},
-       "",
-       {{kAuto + "Unit0001_Pass.csv",
-         "Variable1,Variable2,Variable3,Pass/Fail,Fail Count\r\n1234,500,A,Pass,0\r\n"},
-        {kAuto + "Unit0001_Fail.csv", ""}}},  // no failure, yet the fail table is written
+       "", Strings{"1234"},
+       Files{{kAuto + "Unit0001_Pass.csv",
+              "Variable1,Variable2,Variable3,Pass/Fail,Fail Count\r\n1234,500,A,Pass,0\r\n"},
+             {kAuto + "Unit0001_Fail.csv", ""}}},
       // A CSV title or value is quoted only when it must be, a quote doubled inside.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Len \"mm\"(V1)Rev(V2)\n[VARSET1]{L} 5\"\n[VARSET2]A 1\n"
        "[UPDATECSV]\n[SAVERESULTSAUTO]Q\n",
-       {},
-       "",
-       {{kAuto + "Q0001_Pass.csv", "\"Len \"\"mm\"\"\",Rev\r\n\"5\"\"\",A 1\r\n"}}},
+       "", Strings{},
+       Files{{kAuto + "Q0001_Pass.csv", "\"Len \"\"mm\"\"\",Rev\r\n\"5\"\"\",A 1\r\n"}}},
       // ESC in a dialog ends the loop, [ESCSTOP] saves.
       {"[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[VARINPUT1]Serial\n[LOOPEND]\n[ESCSTOP]\n"
        "[SHOW]not reached\n",
-       {"1", "2", "ESC"},
-       "",
-       {{kAuto + "Unit0001.txt", ""}}},
+       "", Strings{"1", "2", "ESC"}, Files{{kAuto + "Unit0001.txt", ""}}},
       // [LOOPONFAIL] shows the verdict, updates the tables, starts again; the
       // unit ESC interrupts runs to [LOOPEND], its row in the fail table as ESC.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
        "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n",
-       {"1", "FAIL", "OK", "2", "PASS", "ESC"},  // OK: the verdict's dialog
        "{Check State = FAIL}  \r\n{Check State = PASS}  \r\n{ESC Pressed}  \r\n",
-       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n,ESC\r\n"},
-        {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n"}}},
+       Strings{"1", "FAIL", "OK", "2", "PASS", "ESC"},  // OK: the verdict's dialog
+       Files{{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n1,Fail\r\n,ESC\r\n"},
+             {kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n2,Pass\r\n"}}},
       // A unit judged before the ESC (or at the verdict's dialog) keeps its verdict.
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARINPUT1]Unit\n[USERCHECK]\n"
        "[VARINPUT2]Note\n[UPDATECSV]\n[SAVERESULTSAUTO]\n",
-       {"7", "PASS", "ESC"},
-       "{Check State = PASS}  \r\n",
-       {{kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n7,Pass\r\n"}}},
+       "{Check State = PASS}  \r\n", Strings{"7", "PASS", "ESC"},
+       Files{{kAuto + "MyTestData0001_Pass.csv", "Unit,Result\r\n7,Pass\r\n"}}},
       {"[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[LOOPSTART]\n[VARINPUT1]Unit\n"
        "[USERCHECK]\n[LOOPONFAIL]UPDATE\n[LOOPEND]\n[ESCSTOP]\n",
-       {"8", "FAIL", "ESC"},
-       "{Check State = FAIL}  \r\n{ESC Pressed}  \r\n",
-       {{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n8,Fail\r\n"}}},
+       "{Check State = FAIL}  \r\n{ESC Pressed}  \r\n", Strings{"8", "FAIL", "ESC"},
+       Files{{kAuto + "MyTestData0001_Fail.csv", "Unit,Result\r\n8,Fail\r\n"}}},
   };
   for (const auto& c : cases) {
     Station s(c.script);
@@ -178,8 +175,7 @@ TEST(ScriptRun, CmdReplyAndCmdVerify) {
   s.Run();
   const auto& r = s.application->PlainCapture().ScriptReplies;
   EXPECT_EQ(r[7] + "|" + r[8], "1000|ID!");  // consecutive replies, without commas
-  // The first verification differs (HSPD 250): its log shows and Try Again
-  // sends it again; the second matches silently.
+  // The first verification differs (HSPD 250): its log shows, Try Again sends it again.
   ASSERT_EQ(s.forms, (Strings{app::kPassFailForm, app::kPassFailForm}));
   EXPECT_NE(s.shown[0].find("Verifying Device: Board A\r\n" + std::string(22, '=') +
                             "\r\nLSPD = 100\r\nHSPD = 250\r\n"),
@@ -200,8 +196,7 @@ TEST(ScriptRun, ShellAppArgumentsReachTheProgramAsPlainText) {
     return started.size() < 3;  // the last could not start: the script goes on
   };
   s.Run();
-  // The first command holds a "/" inside an argument, so it is used as written.
-  // A command whose program is "" names none: nothing starts for it.
+  // A "/" inside an argument: the command is used as written; a program "" starts nothing.
   EXPECT_EQ(started, (std::vector<std::pair<Strings, bool>>{
                          {{"check.sh", "a b", "$(rm", "-rf", "/);`x`", "*"}, true},
                          {{"/bin/tool", "--fast"}, false},
@@ -232,21 +227,19 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
   EXPECT_EQ(s.shown, (Strings{"Pass - Serial: Motor 3", "Pass",
                               "Does Visual Inspection Pass [PASS/FAIL]", "Fail"}));
   EXPECT_EQ(s.State().CsvDefinition, "Serial(V1)|Speed(c2)|Result(PF)|Fails(FC)|Odd(XX)|Time(MT)|");
-  EXPECT_EQ(s.Results().FailCsvText(),
-            "Serial,Speed,Result,Fails,Odd,Time\r\n712,1000,Fail,1,09:04:03\r\n");
-  EXPECT_EQ(s.Results().PassCsvText(),
-            "Serial,Speed,Result,Fails,Odd,Time\r\n8,1000,Pass,0,09:04:03\r\n");
+  const std::string titles = "Serial,Speed,Result,Fails,Odd,Time\r\n";
+  EXPECT_EQ(s.Results().FailCsvText(), titles + "712,1000,Fail,1,09:04:03\r\n");
+  EXPECT_EQ(s.Results().PassCsvText(), titles + "8,1000,Pass,0,09:04:03\r\n");
   EXPECT_EQ(s.application->Script().TimeText(1), "09:04:03");
-  const std::pair<int, const char*> clock[] = {
-      {0, "12:04 AM"}, {12, "12:04 PM"}, {13, "1:04 PM"}, {23, "11:04 PM"}};
-  for (const auto& [hour, text] : clock) {
+  for (const auto& [hour, text] :
+       {std::pair{0, "12:04 AM"}, {12, "12:04 PM"}, {13, "1:04 PM"}, {23, "11:04 PM"}}) {
     s.now.tm_hour = hour;
     EXPECT_EQ(s.application->Script().TimeText(2), text);
   }
 }
 
-// A run that ends while the dialog "STOP" waits: the rest of the script runs
-// as after ESC, without device traffic, and saves what its ESC path saves.
+// A run ended while the dialog "STOP" waits: the rest runs as after ESC, without device
+// traffic, and saves what its ESC path saves.
 TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
   const struct {
     const char* script;
@@ -277,9 +270,7 @@ TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
     EXPECT_EQ(s.Display().find("never"), std::string::npos) << c.script;
     const std::filesystem::directory_iterator folder(s.folder / kAuto);
     EXPECT_EQ(std::distance(begin(folder), end(folder)), c.files) << c.script;
-    if (c.files > 0) {
-      EXPECT_EQ(s.Read(kAuto + c.file), c.content);
-    }
+    EXPECT_EQ(c.files > 0 ? s.Read(kAuto + c.file) : "", c.content);
   }
 }
 
@@ -337,8 +328,8 @@ TEST(ScriptRun, EveryListenerHearsVerdictsLoopsAndWhatTheRecordsKeep) {
                                      "auto Lot1;234 x\r\n tables"}));
 }
 
-// What the list shows and what the transfer to the end takes from its
-// selected item; "!" before a line: its device cannot be opened; "^": program 1.
+// What the list shows and the transfer to the end takes from its selected item; "!" before a
+// line: its device cannot be opened; "^": program 1.
 TEST(CommandEntry, TheHistoryListRecordsEveryLineRunAsOneItem) {
   const std::string sample(programs::kHistorySample), longLine(10 << 20, 'X');  // 10 MB
   const struct {
@@ -422,8 +413,7 @@ TEST(Placement, ResizeAppPlacesTheMainWindowInTheWorkArea) {
   }
 }
 
-// The help file (in any letter case), else the guides' index, else a
-// message; a folder of the help file's name is no help file.
+// The help file (in any letter case; a folder is none), else the guides' index, else a message.
 TEST(Help, TheHelpFileElseTheGuidesElseAMessage) {
   const std::pair<std::string, std::string> cases[] = {
       {"software utility - TERMINAL.chm", "desktop "},
@@ -441,6 +431,176 @@ TEST(Help, TheHelpFileElseTheGuidesElseAMessage) {
                   (s.gui.helpWindows.empty() ? "" : "window ") +
                   (s.shown.empty() ? "" : "message "),
               asked);
+  }
+}
+
+using app::ParseCommandOptions;
+using app::ReadScriptSwitch;
+
+TEST(ScriptSwitch, ReadsTheLastValidNumberedSwitch) {
+  const std::pair<const char*, int> cases[] = {
+      {"/A0", 0},   {"/A1000", 0},  {"/Ax", 0}, {"/A5 /A7", 7}, {"x/a 3", 3},
+      {"/a12", 12}, {"/A999", 999}, {"/A1", 1}, {"/A7 /A0", 7}, {"/B5", 0},
+      {"", 0},      {"/A 42 ", 42}, {"A5", 0},  {"//A3/", 3},
+  };
+  for (auto [line, number] : cases) EXPECT_EQ(ReadScriptSwitch(line), number) << line;
+}
+
+// The table below reads every option through its outcome; what it cannot show:
+TEST(CommandOptions, AValueIsNeverAScriptSwitchAndAProgramWithASlashIsAFile) {
+  auto o = ParseCommandOptions({"--data-root", "/data/A5", "--program", "./7"});
+  ASSERT_TRUE(o) << o.Text();
+  EXPECT_EQ(std::tuple(o->dataRoot, o->programFile, o->scriptNumber),
+            std::tuple("/data/A5", "./7", 0));
+  EXPECT_EQ(ParseCommandOptions({"/A12"})->scriptNumber, 12);
+  // The first mistake is the one named; --help or --version is what was
+  // asked for, whatever else the words hold.
+  const auto twice = ParseCommandOptions({"--exec", "a", "--exec", "b", "--bogus"});
+  EXPECT_EQ(std::pair(twice.Kind(), twice.Text()),
+            std::pair(platform::ResultKind::CallerMistake, std::string("--exec is given twice")));
+  for (const char* asked : {"--help", "--version"}) {
+    const auto given = ParseCommandOptions({"--bogus", asked, "--device"});
+    ASSERT_TRUE(given) << asked;
+    EXPECT_EQ(std::pair(given->help, given->version),
+              std::pair(std::string(asked) == "--help", std::string(asked) == "--version"));
+  }
+}
+
+enum class Link { Answers, None, Refuses, Silent, StopAtStart, BlankName, Plot };
+
+// A link whose discovery is where SIGTERM finds the program starting.
+struct StoppedWhileStarting : FakeTransport {
+  std::vector<std::string> ListEntries() override {
+    ::raise(SIGTERM);
+    return entries;
+  }
+};
+
+struct Row {
+  std::vector<std::string> arguments;
+  Link link;
+  int status;
+  std::string word;  // in the messages or the output
+};
+
+// The program's start-up with one fake link of two devices.
+int RunRow(const Row& row, std::string& said) {
+  std::istringstream in;
+  std::ostringstream out, err;
+  app::ProgramIo io{in, out, err};
+  auto link = row.link == Link::StopAtStart ? std::make_shared<StoppedWhileStarting>()
+                                            : std::make_shared<FakeTransport>();
+  if (row.link != Link::None) link->entries = {"Axis A", "Axis B"};
+  if (row.link == Link::BlankName) link->entries = {"   "};  // as a board's library may name it
+  link->openSucceeds = row.link != Link::Refuses;
+  link->openError = "held by another program";
+  if (row.link == Link::Silent) {
+    link->status = devices::LinkStatus::TimedOut;
+    link->answer = [](const std::string&) { return std::string("(SERIAL Timeout)"); };
+  }
+  int polls = 0;  // PX counts up by 100; PS is 7 until the second PX, then NAN
+  if (row.link == Link::Plot)
+    link->answer = [&polls](const std::string& c) {
+      if (c == "PX") return std::to_string(100 * ++polls);
+      return std::string(c == "PS" ? (polls < 2 ? "7" : "NAN") : "OK");
+    };
+  const int status =
+      app::RunProgram(row.arguments, io, [&link](devices::DeviceRegistry& r, const auto&) {
+        r.SetTransport(devices::LinkKind::Hid, link);
+      });
+  said = out.str() + err.str();
+  return status;
+}
+
+TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
+  TestFolder f;
+  platform::DataFolders(f.Path()).EnsureDataFolders();
+  const std::string root = f.Path(), prg = f / "AppPrograms/test01.prg", mb(1 << 20, '9');
+  ASSERT_TRUE(platform::WriteFileAtomic(prg, "LSPD=500, OK\r\nLSPD, 400\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(f / "AppPrograms/test10.prg", "ID, OK\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(f / "blank.prg", "  \r\n\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(f / "nul.txt", std::string("SN-1\n\0\n", 7)));
+  for (const auto& [name, size] : {std::pair{"big.prg", 10 << 20}, {"big.txt", 100 << 20}})
+    ASSERT_TRUE(platform::WriteFileAtomic(f / name, "") && !::truncate((f / name).c_str(), size));
+  const std::string report = f / "r.xml", lost = f / std::string(300, 'r');
+  auto in = [&root](std::vector<std::string> a) {
+    a.insert(a.begin(), {"--data-root", root});
+    return a;
+  };
+  const Row rows[] = {
+      {{"--help", "--bogus"}, Link::Answers, 0, "--program N|FILE"},
+      {{"--version"}, Link::Answers, 0, "2.49"},
+      {{"--bogus"}, Link::Answers, 2, "unknown option"},
+      {{"--exec"}, Link::Answers, 2, "needs a value"},
+      {{"--answers", ""}, Link::Answers, 2, "empty"},
+      {{"--device", "0", "--device", "0"}, Link::Answers, 2, "twice"},
+      {{"--device", "-1"}, Link::Answers, 2, "list position"},
+      {{"--device", mb}, Link::Answers, 2, "(1048576 bytes)"},
+      {{"--program", "11"}, Link::Answers, 2, "1 to 10"},
+      {{"--program", "0"}, Link::Answers, 2, "1 to 10"},
+      {in({"--exec", "PX", "--program", "1"}), Link::Answers, 2, "together"},
+      {in({"/A2", "--program", "1"}), Link::Answers, 2, "together"},
+      {in({"--list-devices", "--exec", "PX"}), Link::Answers, 2, "alone"},
+      {in({"--report", report}), Link::Answers, 2, "headless"},
+      {{"--data-root", f / "missing", "--exec", "PX"}, Link::Answers, 2, "No such file"},
+      {{"--data-root", prg, "--exec", "PX"}, Link::Answers, 2, "not a folder"},
+      {{"--data-root", mb, "--exec", "PX"}, Link::Answers, 2, "data root"},
+      {in({"--headless", "--answers", root}), Link::Answers, 2, "folder"},
+      {in({"--headless", "--answers", f / "big.txt"}), Link::Answers, 2, "too large"},
+      {in({"--headless", "--answers", f / "nul.txt"}), Link::Answers, 2, "NUL"},
+      {in({"--headless", "--report", report}), Link::Answers, 2, "verdicts"},
+      {in({"--program", "5"}), Link::Answers, 2, "test05.prg"},
+      {in({"--program", f / "big.prg"}), Link::Answers, 2, "too large"},
+      {in({"--program", f / "blank.prg"}), Link::Answers, 2, "no command"},
+      {in({"--exec", "PX", "--device", "2"}), Link::Answers, 3, "2 entries"},
+      {in({"--headless", "--device", "2"}), Link::Answers, 3, "not in the device list"},
+      {in({"--exec", "PX"}), Link::None, 3, "empty"},
+      {in({"--exec", "PX"}), Link::BlankName, 3, "the selected device's name is blank: the line"},
+      {in({"--exec", "PX", "--report", lost}), Link::Refuses, 3, "A\r\nheld by another"},
+      {in({"--exec", "PX", "--report", f / "no/r.xml"}), Link::Answers, 4, "cannot be written"},
+      {in({"--program", "1", "--report", lost}), Link::Answers, 4, "not written"},
+      {in({"--records", report, "--no-records"}), Link::Answers, 2, "exclude each other"},
+      {in({"--exec", "PX", "--records", root}), Link::Answers, 4, "records are not being kept"},
+      {in({"--exec", "PX", "--records", f / "no/r.db"}), Link::Answers, 4, "not being kept"},
+      {in({"--program", "1"}), Link::Silent, 5, "(SERIAL Timeout)"},
+      {in({"--program", "1"}), Link::Answers, 1, "!! Expected: 400"},
+      {in({"--program", "10"}), Link::Answers, 0, "ID"},
+      {in({"--program", prg, "--device", "1", "--report", report}), Link::Answers, 1, "Run:"},
+      {in({"--exec", std::string(1 << 20, 'X'), "--headless", "--headless"}), Link::Answers, 0,
+       "Reply: OK"},
+      {in({"--list-devices"}), Link::Answers, 0, "Axis B"},
+      {in({"--plot", f / "p.csv"}), Link::Plot, 2, "--plot needs a headless run"},
+      {in({"--exec", "PX", "--plot", f / "p.txt"}), Link::Plot, 2, "ends in .png or .csv"},
+      {in({"--exec", "PX", "--plot", f / "no/p.csv"}), Link::Plot, 4, "cannot be written"},
+      {in({"--exec", "PX,PS,ID,PX,PS", "--plot", f / "p.csv"}), Link::Plot, 0,
+       "plot: 1 replies were NaN"},
+      // Drawn off screen; a build without the window says so before the run.
+      {in({"--exec", "PX,PX", "--plot", f / "p.png"}), Link::Plot, ui::DrawsPlotPictures() ? 0 : 2,
+       ui::DrawsPlotPictures() ? "" : "a .csv file works"},
+      // The line never runs; ESC at the start sends "ABORT".
+      {in({"--exec", "PX"}), Link::StopAtStart, 143, " >> ABORT\r\n      Reply: OK"},
+  };
+  for (const Row& row : rows) {
+    std::string said;
+    const std::string shown = row.arguments.back().substr(0, 40);
+    EXPECT_EQ(RunRow(row, said), row.status) << shown << "\n" << said.substr(0, 400);
+    EXPECT_NE(said.find(row.word), std::string::npos) << shown << "\n" << said.substr(0, 400);
+  }
+  EXPECT_FALSE(platform::FileExists(f / "no/r.xml"));
+  std::string xml;
+  ASSERT_TRUE(platform::ReadFile(report, xml));  // the last one, of the program file
+  EXPECT_NE(xml.find("<failure message=\"LSPD: expected 400, got OK\""), std::string::npos) << xml;
+  // --plot: one row a sample, timed from the first; the reply "NAN" is none.
+  const std::string csv = testing_support::Read(f / "p.csv");
+  EXPECT_TRUE(std::regex_match(
+      csv,
+      std::regex("command,time_s,value\r\nPX,0,100\r\nPX,[0-9.e-]+,200\r\nPS,[0-9.e-]+,7\r\n")))
+      << csv;
+  EXPECT_FALSE(platform::FileExists(f / "no/p.csv"));
+  if (ui::DrawsPlotPictures()) {
+    const std::string png = testing_support::Read(f / "p.png");
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_GT(png.size(), 5000u);  // axes, labels and a curve, not an empty frame
   }
 }
 

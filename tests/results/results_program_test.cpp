@@ -1,5 +1,4 @@
-// halvorn-results as the operator runs it: the real program on databases the
-// terminal's own writer made, its output and its exit status.
+// halvorn-results on databases the terminal's own writer made: its output and exit status.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,10 +6,13 @@
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "platform/files.h"
 #include "records/station_db.h"
+#include "results/output.h"
+#include "results/since.h"
 #include "support/child_process.h"
 #include "support/private_postgres.h"
 #include "support/test_folder.h"
@@ -18,6 +20,7 @@
 namespace {
 
 using records::StationDatabase;
+using results::Cell;
 using testing_support::ProcessResult;
 using testing_support::RunProcess;
 using testing_support::TestFolder;
@@ -47,12 +50,10 @@ void WriteStationRecords(const std::string& path) {
   ASSERT_TRUE(opened) << opened.Text();
   StationDatabase& db = **opened;
   const auto write = [&db](const std::string& station, const std::string& uuid,
-                           const std::string& file, const std::string& day, int hour,
+                           const std::string& file, const std::string& hour,
                            const std::vector<Unit>& units) {
-    const auto at = [&day, hour](int minute) {
-      char text[40];
-      std::snprintf(text, sizeof text, "%sT%02d:%02d:00.000Z", day.c_str(), hour, minute);
-      return std::string(text);
+    const auto at = [&hour](int minute) {  // in `hour`, "2026-12-07T09"
+      return hour + (minute < 10 ? ":0" : ":") + std::to_string(minute) + ":00.000Z";
     };
     const records::RunStart start{uuid, "", "script", file, "", "", at(0), 0, 0, ""};
     ASSERT_TRUE(db.Begin() && db.StartRun(station, "host", start));
@@ -79,16 +80,16 @@ void WriteStationRecords(const std::string& path) {
     return std::vector<std::string>{"PX", "1000", reply, "mismatch"};
   };
   const std::string v2 = "say \"hi\", then\r\nbye", v3("\x01\x1f A\0B \xe9 \xfc", 10);
-  write("Bench 1", "run-a", "ac/test_1.txt", "2026-12-07", 9,
+  write("Bench 1", "run-a", "ac/test_1.txt", "2026-12-07T09",
         {{1, "fail", {{"V1", "SN-1"}}, {ok, px("999")}},
          {2, "pass", {{"V1", "SN-2"}, {"V2", v2}, {"V3", v3}, {"R1", "5000"}}, {ok}},
          {3, "aborted", {{"V1", "SN-5"}}, {ok}}});
-  write("Bench 2", "run-b", "ac/test_2.txt", "2026-12-08", 10,
+  write("Bench 2", "run-b", "ac/test_2.txt", "2026-12-08T10",
         {{1, "pass", {{"V1", "SN-1"}}, {ok}},
          {2, "fail", {{"V1", "SN-3"}}, {px("5"), {"ID", "", "-", "time-out"}}},
          {3, "aborted", {{"V1", "SN-4"}}, {px("6"), px("4")}},
          {4, "pass", {{"V1", "SN-5"}, {"R1", "5000"}}, {ok}}});
-  write("Bench 1", "run-c", "ac/test_1.txt", "2026-12-08", 11,
+  write("Bench 1", "run-c", "ac/test_1.txt", "2026-12-08T11",
         {{1, "fail", {{"V1", "SN-2"}}, {px("7")}}});
 }
 
@@ -96,8 +97,7 @@ std::string Program() {
   return testing_support::BinDir() + "/halvorn-results";
 }
 
-// halvorn-results on a pseudo-terminal (util-linux's script gives it one);
-// `out` is what the terminal received, without its CR before each LF.
+// halvorn-results on a pseudo-terminal (from util-linux's script); `out` without CR before LF.
 ProcessResult RunOnTerminal(const std::vector<std::string>& args) {
   std::string command = "exec " + Program();
   for (const std::string& arg : args) command += " '" + arg + "'";
@@ -237,8 +237,8 @@ TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
   }
 }
 
-// On a terminal the rows are a table: columns as wide as their widest
-// text, control bytes shown, not sent; JSON lines keep numbers and nulls.
+// A terminal gets a table (columns as wide as their widest text, control bytes shown, not sent);
+// JSON lines keep numbers and nulls.
 TEST_F(ResultsProgram, ATerminalGetsATableAndJsonLinesTheirTypes) {
   EXPECT_EQ(Run({"yield", "--by", "station"}, true).out,
             "station  units  passed  failed  aborted  keys_judged  first_pass  first_pass_yield\n"
@@ -271,8 +271,7 @@ TEST_F(ResultsProgram, OutputThatCannotBeWrittenEndsWithFour) {
   EXPECT_NE(help.out.find("Exit status"), std::string::npos);
 }
 
-// The data folder as the terminal reads it: AppResults/records.db, or what
-// AppConfig/Records.cfg names; RECORDS=OFF is said in words.
+// AppResults/records.db, or what AppConfig/Records.cfg names; RECORDS=OFF is said in words.
 TEST(ResultsDataRoot, TheDatabaseIsFoundAsTheTerminalFindsIt) {
   TestFolder root;
   ASSERT_EQ(::mkdir((root / "AppResults").c_str(), 0755), 0);
@@ -296,18 +295,14 @@ TEST(ResultsDataRoot, TheDatabaseIsFoundAsTheTerminalFindsIt) {
 // Whatever lies where the database should be, every command ends with 3 (check: 1 for a
 // sound file found damaged or newer) on one line naming the file and why; no byte changes.
 TEST(ResultsDatabase, AFileThatIsNoSoundDatabaseEndsWithThreeAndStaysAsItWas) {
-  struct Damage {
-    std::string name;
-    const char* reason;
-    int checkStatus;
-  };
-  for (const Damage& damage :
+  using Damage = std::tuple<std::string, const char*, int>;  // what, why, check's status
+  for (const auto& [what, reason, checkStatus] :
        {Damage{"missing", "no such file", 3}, Damage{"folder", "a folder", 3},
         Damage{"empty", "empty", 3}, Damage{"text", "not an SQLite database", 3},
         Damage{"other", "without station records", 3}, Damage{"future", "schema version 99", 1},
         Damage{"damaged", "damaged", 1}, Damage{"schema", "malformed database schema", 1}}) {
     TestFolder folder;
-    const std::string db = folder / "records.db", what = damage.name;
+    const std::string db = folder / "records.db";
     ASSERT_TRUE(what != "folder" || ::mkdir(db.c_str(), 0755) == 0);
     ASSERT_TRUE(what != "empty" || platform::WriteFileAtomic(db, ""));
     ASSERT_TRUE(what != "text" || platform::WriteFileAtomic(db, std::string(8192, 'x')));
@@ -333,9 +328,9 @@ TEST(ResultsDatabase, AFileThatIsNoSoundDatabaseEndsWithThreeAndStaysAsItWas) {
       if (command == "unit") args.push_back("SN-1");
       const auto run = RunProcess(args);
       const std::string name = what + " " + command + ": " + run.err;
-      EXPECT_EQ(run.exitCode, command == "check" ? damage.checkStatus : 3) << name;
+      EXPECT_EQ(run.exitCode, command == "check" ? checkStatus : 3) << name;
       EXPECT_NE(run.err.find(db), std::string::npos) << name;
-      EXPECT_NE(run.err.find(damage.reason), std::string::npos) << name;
+      EXPECT_NE(run.err.find(reason), std::string::npos) << name;
       EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << name;
     }
     EXPECT_EQ(Bytes(db), bytes) << what;
@@ -343,9 +338,8 @@ TEST(ResultsDatabase, AFileThatIsNoSoundDatabaseEndsWithThreeAndStaysAsItWas) {
   }
 }
 
-// A database in a folder this user cannot write (a user who only reads the records): read
-// as it is, with the commits a running terminal holds in its WAL journal; only a -wal
-// file without its writer's shared memory cannot be read, and the message says why.
+// A database in a folder the user cannot write is read as it is, with the commits of a running
+// terminal's WAL journal; only a -wal file without its writer's shared memory is refused.
 TEST(ResultsDatabase, AFolderTheUserCannotWriteIsReadAllTheSame) {
   for (const std::string journal : {"none", "writer", "wal alone"}) {
     TestFolder folder;
@@ -363,8 +357,7 @@ TEST(ResultsDatabase, AFolderTheUserCannotWriteIsReadAllTheSame) {
                   writer->Commit());
     }
     ASSERT_TRUE(journal != "wal alone" || platform::WriteFileAtomic(db + "-wal", ""));
-    // As root, the program runs as nobody (a copy of it where nobody may run
-    // it); as anyone else, the folder is theirs and made read-only.
+    // As root, a copy of the program runs as nobody; else the folder is made read-only.
     std::vector<std::string> argv;
     std::string program = Program();
     if (::geteuid() == 0) {
@@ -423,14 +416,79 @@ TEST(ResultsCentral, InitMakesTheSchemaOnceAndTellsWhyItCannot) {
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     const ProcessResult run = RunProcess(argv);
     EXPECT_EQ(run.exitCode, c.status) << run.err;
-    if (c.status == 0) {
-      EXPECT_EQ(run.out, c.says);
-    } else {
-      EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
-    }
+    EXPECT_TRUE(c.status == 0 ? run.out == c.says : run.err.find(c.says) != std::string::npos)
+        << run.out << run.err;
     EXPECT_EQ((run.out + run.err).find("s3cret"), std::string::npos) << run.err;
   }
   ::close(closed);
+}
+
+// The forms it reads and writes: --since times, JSON strings, table cells.
+TEST(ResultsSince, DatesAndTimesBecomeTheRecordsUtcForm) {
+  const std::int64_t now = 1796709444;  // 2026-12-08T05:57:24Z
+  const std::string day = "2026-12-08T00:00:00.000Z";
+  using Case = std::pair<const char*, std::optional<std::string>>;
+  for (const auto& [text, since] :
+       {Case{"2026-12-08", day}, Case{"today", day},
+        Case{"2026-12-08T05:57:24.1Z", "2026-12-08T05:57:24.100Z"},
+        Case{"2026-12-08T05:57:24.123456Z", "2026-12-08T05:57:24.123Z"},
+        Case{"2026-12-08T05:57", "2026-12-08T05:57:00.000Z"},
+        Case{"2026-12-08t05:57:24z", "2026-12-08T05:57:24.000Z"},
+        Case{"2026-12-08T00:30:00+0100", "2026-12-07T23:30:00.000Z"},
+        Case{"2026-12-31T23:30:00-01:00", "2027-01-01T00:30:00.000Z"},
+        Case{"2000-02-29", "2000-02-29T00:00:00.000Z"},
+        Case{"2024-02-29", "2024-02-29T00:00:00.000Z"},
+        // Not a day of the calendar, not a time of the day, not the form.
+        Case{"2100-02-29", std::nullopt}, Case{"2026-04-31", std::nullopt},
+        Case{"2026-00-10", std::nullopt}, Case{"2026-13-01", std::nullopt},
+        Case{"2026-12-08T24:00", std::nullopt}, Case{"2026-12-08T23:60", std::nullopt},
+        Case{"2026-12-08T05:57:24.", std::nullopt}, Case{"2026-12-08T05:57:24+1", std::nullopt},
+        Case{"2026-12-08T05:57:24+01:", std::nullopt},
+        Case{"2026-12-08T05:57:24Zjunk", std::nullopt}, Case{"2026-12-08 05:57", std::nullopt},
+        Case{"2026-12-8", std::nullopt}, Case{"Today", std::nullopt}, Case{"", std::nullopt}}) {
+    EXPECT_EQ(results::ParseSince(text, now), since) << text;
+  }
+}
+
+TEST(ResultsOutput, JsonStringsEscapeControlBytesAndKeepOnlyValidUtf8) {
+  using Case = std::pair<std::string, std::string>;
+  for (const auto& [text, json] :
+       {Case{"q\"b\\", R"("q\"b\\")"}, Case{"\n\r\t", R"("\n\r\t")"},
+        Case{std::string("\x00\x01\x1f\x7f", 4), R"("\u0000\u0001\u001f\u007f")"},
+        Case{"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\""},
+        // Latin-1, a lone continuation, a cut sequence, an overlong form, a surrogate, beyond
+        // U+10FFFF: each invalid byte is U+FFFD.
+        Case{"\xe9", R"("\ufffd")"}, Case{"\x80x", R"("\ufffdx")"},
+        Case{"\xe2\x82", R"("\ufffd\ufffd")"}, Case{"\xc0\xaf", R"("\ufffd\ufffd")"},
+        Case{"\xed\xa0\x80", R"("\ufffd\ufffd\ufffd")"},
+        Case{"\xf4\x90\x80\x80", R"("\ufffd\ufffd\ufffd\ufffd")"}}) {
+    EXPECT_EQ(results::JsonString(text), json) << json;
+  }
+}
+
+TEST(ResultsOutput, ATableCellShowsWhatWouldCommandTheTerminal) {
+  using Case = std::pair<std::string, std::string>;
+  for (const auto& [text, shown] :
+       {Case{"plain \xc3\xa9\xe2\x82\xac", "plain \xc3\xa9\xe2\x82\xac"},
+        Case{std::string("\x1b[2J\0\n\x7f", 7), "^[[2J^@^J^?"},
+        Case{"\xc2\x9b"
+             "2J \xc2\x80 \xc2\xa0",
+             "\\x9B2J \\x80 \xc2\xa0"},
+        Case{"\x9b\xff\xe2\x82", "\\x9B\\xFF\\xE2\\x82"}}) {
+    EXPECT_EQ(results::Visible(text), shown) << shown;
+  }
+}
+
+TEST(ResultsOutput, ATableAlignsColumnsByCharactersNotBytes) {
+  std::ostringstream out;
+  results::Output table(out, results::Format::Table, {"name", "n", "note"});
+  table.Row({Cell::Text("\xc3\xa9t\xc3\xa9"), Cell::Number(12), Cell::Text("a\tb")});
+  table.Row({Cell::Text("longer"), Cell::Null(), Cell::Text("")});
+  table.Finish();
+  EXPECT_EQ(out.str(),
+            "name    n   note\n"
+            "\xc3\xa9t\xc3\xa9     12  a^Ib\n"
+            "longer\n");
 }
 
 }  // namespace

@@ -1,7 +1,4 @@
-// What the operator meets of a script: a dialog closed by the window
-// manager answers as ESC does, the verdict's dialog shows no sample text of
-// its form as if it were the unit's, and a script that cannot be read says
-// so in the display the window shows.
+// The dialogs and the display of a script as the operator meets them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,28 +10,27 @@ namespace {
 
 using namespace testing_support;
 
-// Each dialog closed by its close button the first time it shows. A close
-// taken as an empty answer would let the unit run on and ask again; the
-// test then answers ESC after a few rounds so that it ends either way.
+// A dialog closed by the window manager the first time it shows answers as ESC does (taken as
+// empty, the unit would run on and ask again: after a few rounds the test ends it with ESC).
 TEST(OperatorDialogs, ADialogClosedByTheWindowManagerIsEsc) {
+  using Files = std::vector<std::pair<std::string, std::string>>;  // path, content
   const struct {
     const char* name;
     const char* script;
     const char* display;
-    std::vector<std::pair<std::string, std::string>> files;  // path, content
+    Files files;
   } cases[] = {
       {"serial number",
        "[SAVERESULTSAUTOESC]U\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n[LOOPSTART]\n"
        "[VARINPUT1]Enter Serial Number\n[ESCSTOP]\n[SHOW]ran on\n[STORERESULTS]\n[UPDATECSV]\n"
        "[LOOPEND]\n",
-       "",
-       {{kAuto + "U0001_Pass.csv", ""}, {kAuto + "U0001_Fail.csv", ""}}},
+       "", Files{{kAuto + "U0001_Pass.csv", ""}, {kAuto + "U0001_Fail.csv", ""}}},
       {"pass/fail question",
        "[SAVERESULTSAUTOESC]Q\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n[LOOPSTART]\n"
        "[VARSET1]SN-3\n[USERCHECK]Turns\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n",
        "{ESC Pressed}  \r\n",
-       {{kAuto + "Q0001_Pass.csv", ""},
-        {kAuto + "Q0001_Fail.csv", "Serial,Result\r\nSN-3,ESC\r\n"}}},
+       Files{{kAuto + "Q0001_Pass.csv", ""},
+             {kAuto + "Q0001_Fail.csv", "Serial,Result\r\nSN-3,ESC\r\n"}}},
       {"verdict", "[VARSET1]{S}1\n[PASSFAILMSG]\n[ESCSTOP]\n[SHOW]ran on\n", "", {}},
   };
   for (const auto& c : cases) {
@@ -55,8 +51,7 @@ TEST(OperatorDialogs, ADialogClosedByTheWindowManagerIsEsc) {
   }
 }
 
-// The verdict's dialog as the operator reads it (what the answers file
-// shows): the verdict alone when the script gave no message.
+// The verdict's dialog (as the answers file shows it) holds no sample text of its form.
 TEST(OperatorDialogs, TheVerdictShowsNoSampleTextWithoutAMessage) {
   const struct {
     const char* script;
@@ -86,8 +81,7 @@ TEST(OperatorDialogs, TheVerdictShowsNoSampleTextWithoutAMessage) {
   }
 }
 
-// The message is written before the main window exists; the display the
-// window shows must still hold it.
+// A script that cannot be read says so before the main window exists, yet on its display.
 TEST(OperatorDialogs, AScriptThatCannotBeReadSaysSoInTheWindowsDisplay) {
   Station s("", 9, {}, [](const TestFolder& folder) {
     ASSERT_TRUE(

@@ -1,8 +1,12 @@
-// The main window: start-up, the event map, the busy state, owner drawing.
+// The main window: start-up, the event map, the busy state, owner drawing, pasted lines, the
+// display's options, the live plot.
 #include "station/application.h"
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
+#include "station/plot_feed.h"
 #include "support/child_process.h"
 #include "support/station.h"
 #include "ui/look/palette.h"
@@ -10,6 +14,7 @@
 namespace {
 
 using namespace testing_support;
+using app::PlotReading;
 namespace event = ui::event;
 
 const Links kAllKinds{{"Board A"}, {}, {"Axis 01 {COM1:9600}"}};
@@ -79,16 +84,13 @@ struct Heard : app::StationListener {
   void OnError(const std::string& text) override { calls.push_back("error " + text); }
 };
 
-// Every listener hears each device that did not open, once, until it is
-// removed; the operator is told once.
+// Every listener hears each device that did not open until removed; the operator is told once.
 TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
   Station s;
   s.hid->openSucceeds = false;
   s.hid->openError = "held by another program";
   Heard first, second;
-  s.application->AddListener(first);
-  s.application->AddListener(second);
-  s.application->AddListener(first);  // once is enough
+  for (Heard* h : {&first, &second, &first}) s.application->AddListener(*h);  // once is enough
   s.Enter("PX");
   // The caption keeps its text; the link's reason is the second line.
   EXPECT_EQ(s.shown, (Strings{"Device Not Available!: Board A\r\nheld by another program\r\n"}));
@@ -109,8 +111,7 @@ TEST(MainWindow, ADeviceThatCannotBeOpenedIsReportedAndNothingElseIs) {
   s.Enter("PX");
   EXPECT_EQ(first.calls, once);
   EXPECT_EQ(second.calls, (Strings{once[0], "device : no device is selected"}));
-  // The station's own listener (the test's) still heard nothing end.
-  EXPECT_EQ(s.ended, autocontrol::StepResult::Idle);
+  EXPECT_EQ(s.ended, autocontrol::StepResult::Idle);  // the test's own listener heard no end
 }
 
 TEST(MainWindow, EscWhileIdleSendsAbortAndDuringALineStopsIt) {
@@ -151,8 +152,7 @@ TEST(DeviceSlots, ASlotIsAPositionInTheCurrentListAndEntriesAreClassifiedByText)
   s.Enter("ID");
   EXPECT_EQ(s.hid->sent.size(), 1u);  // lower-case "zdk-" is a board name
   EXPECT_TRUE(s.usb->sent.empty());
-  // After a refresh the same position is selected, whatever holds it now;
-  // the refresh button selects the first entry instead.
+  // A refresh keeps the position, whatever holds it now; the refresh button selects the first.
   s.application->SelectDeviceSlot(2);
   s.hid->entries = {"Board A", "Board B"};
   s.application->RefreshDevices();
@@ -253,6 +253,156 @@ TEST(ProgramKeys, CtrlF1RunsTheStoredProgramAndAMissingDeviceLeavesTheWindowUsab
               !none.gui.Visible({kMainForm, tmain::kProgramBar}) &&
               !none.application->Engine().State().ExpectedValuesPresent);
   EXPECT_EQ(none.application->Programs().ProgramCommandLine, "");  // the next line is not judged
+}
+
+std::string Joined(const Strings& lines, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += lines[i] + ",";
+  return text;
+}
+
+// Lines pasted into the command entry run as if typed, ESC stops the rest, a long paste asks.
+TEST(PastedLines, EachLineRunsAsIfTypedUntilEsc) {
+  std::string hundredAndOne, ids;
+  for (int i = 0; i < 101; ++i) hundredAndOne += "ID\n", ids += "ID,";
+  const struct {
+    const char* name;
+    std::string pasted;
+    ui::MessageBoxAnswer answer;  // to the question about a long paste
+    const char* escAfter;         // ESC once this command was sent
+    std::string sent, history;    // each line ended by ","; the new history items newest first
+    std::size_t asked;
+  } cases[] = {
+      {"CR LF, blank lines", "ID\r\n\r\nPX\n  STAT  \n", {}, "", "ID,PX,STAT,", "STAT,PX,ID,", 0},
+      // The ESC between two lines is the idle ESC: ABORT, and no more lines.
+      {"ESC in the second line", "ID\nPX\nSTAT\n", {}, "PX", "ID,PX,ABORT,", "PX,ID,", 0},
+      {"a long paste, declined", hundredAndOne, ui::MessageBoxAnswer::Declined, "", "", "", 1},
+      {"a long paste, accepted", hundredAndOne, ui::MessageBoxAnswer::Accepted, "", ids, ids, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Station s;
+    std::size_t asked = 0;
+    s.gui.messageBoxResponder = [&](const ui::MessageBoxRequest&) { return ++asked, c.answer; };
+    if (*c.escAfter) s.EscAfter(c.escAfter, 1);
+    s.gui.SetChecked({app::kMainForm, app::tmain::kRecordHistory}, true);
+    const std::size_t before = s.gui.Items({app::kMainForm, app::tmain::kHistory}).size();
+    s.Enter(c.pasted);
+    const Strings history = s.gui.Items({app::kMainForm, app::tmain::kHistory});
+    ASSERT_GE(history.size(), before);
+    EXPECT_EQ(Joined(s.hid->sent, s.hid->sent.size()), c.sent);
+    EXPECT_EQ(Joined(history, history.size() - before), c.history);
+    EXPECT_EQ(asked, c.asked);
+  }
+}
+
+const ui::ControlRef kDisplay{kMainForm, tmain::kDisplay};
+
+void Choose(Station& s, ui::TimeStampChoice stamps, bool log) {
+  s.gui.ChooseDisplayOptions(kDisplay, {stamps, log});
+  while (s.gui.PendingEvents()) s.gui.DoEvents();
+}
+
+// A choice in the menu acts at once and is remembered for the next start; with everything off
+// again the display is as it always was. The clock: tests/ui/qt and the test below.
+TEST(DisplayOptions, TheMenusChoicesActAndAreRemembered) {
+  const struct {
+    ui::TimeStampChoice stamps;
+    bool log;
+    const char* file;
+    const char* entry;  // a regular expression for the entry of "PX"
+  } cases[] = {
+      {ui::TimeStampChoice::SincePrevious, true, "session_log=on\ntime_stamps=since\n",
+       R"(\+\d+\.\d{3}  >> PX[\s\S]*)"},
+      {ui::TimeStampChoice::Off, false, "session_log=off\ntime_stamps=off\n", R"( >> PX[\s\S]*)"},
+  };
+  Station plain;
+  plain.Enter("PX");
+  const std::string unstamped = plain.Display();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    Station s;
+    ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppConfig/Display.cfg", "# mine\n"));
+    Choose(s, c.stamps, c.log);
+    EXPECT_EQ(s.Read("AppConfig/Display.cfg"), std::string("# mine\n") + c.file);
+    EXPECT_EQ(s.application->SessionLogOn(), c.log);
+    s.Enter("PX");
+    EXPECT_TRUE(std::regex_match(s.Display(), std::regex(c.entry))) << s.Display();
+    EXPECT_TRUE(c.stamps != ui::TimeStampChoice::Off || s.Display() == unstamped) << s.Display();
+    // The next start has them, and so has the menu.
+    Station next({}, 0, {}, [&](const TestFolder& f) {
+      EXPECT_TRUE(
+          platform::WriteFileAtomic(f / "AppConfig/Display.cfg", s.Read("AppConfig/Display.cfg")));
+    });
+    EXPECT_EQ(next.gui.GetDisplayOptions(kDisplay), (ui::DisplayOptions{c.stamps, c.log}));
+    EXPECT_EQ(next.application->SessionLogOn(), c.log);
+  }
+}
+
+// Lines of the file it cannot use are named on the display; the rest holds.
+TEST(DisplayOptions, LinesThatCannotBeUsedAreNamed) {
+  Station s({}, 0, {}, [](const TestFolder& f) {
+    EXPECT_TRUE(platform::WriteFileAtomic(f / "AppConfig/Display.cfg",
+                                          "session_log=maybe\ntime_stamps=clock\ncolour=red\n"));
+  });
+  EXPECT_NE(s.Display().find("line 1: \"session_log=maybe\""), std::string::npos) << s.Display();
+  EXPECT_NE(s.Display().find("line 3: \"colour=red\": unknown"), std::string::npos);
+  EXPECT_EQ(s.gui.GetDisplayOptions(kDisplay),
+            (ui::DisplayOptions{ui::TimeStampChoice::Clock, false}));
+}
+
+// The live plot's feed: which replies are samples, timed from the first.
+TEST(PlotFeed, OnlyAWholeFiniteDecimalNumberIsASample) {
+  const std::pair<const char*, double> numbers[] = {
+      {"123", 123},   {" -12.5\r\n", -12.5},
+      {"+.5", 0.5},   {"5.", 5},
+      {"1E+06", 1e6}, {"0e400", 0},
+      {"1e-400", 0},  {"123456789012345678901234567890", 1.2345678901234568e29}};
+  for (const auto& [reply, value] : numbers) {
+    const app::PlotValue read = app::ReadPlotValue(reply);
+    EXPECT_EQ(std::pair(read.reading, read.value), std::pair(PlotReading::Number, value)) << reply;
+  }
+  for (const char* reply : {"", "OK", "?BUSY", "12abc", "1,5", "1e", "X1F", "-"})
+    EXPECT_EQ(app::ReadPlotValue(reply).reading, PlotReading::NotANumber) << reply;
+  for (const char* reply : {"NAN", "-inf", "Infinity", "1e400", "-9e99999999999999999999"})
+    EXPECT_EQ(app::ReadPlotValue(reply).reading, PlotReading::Unplottable) << reply;
+  // A reply of a thousand digits costs no more than its length.
+  EXPECT_EQ(app::ReadPlotValue(std::string(1000, '9')).reading, PlotReading::Unplottable);
+}
+
+TEST(PlotFeed, RepliedNumbersBecomeSamplesTimedFromTheFirst) {
+  double now = 100;
+  app::PlotFeed feed([&now] { return now; });
+  using Exchange = std::tuple<double, std::string_view, std::string_view>;  // at, command, reply
+  for (auto [at, command, reply] :
+       {Exchange{100, "PX", "(SERIAL Timeout)"}, Exchange{100, "ID", "HLV-1"},
+        Exchange{101, "PX", "10"}, Exchange{101.5, "PX", "NAN"}, Exchange{101.5, "PS", "250"},
+        Exchange{103, "PX", "30"}}) {
+    now = at;
+    const bool replied = reply[0] != '(';  // the time-out is none
+    feed.OnExchange({command, reply, "", 1, replied, !replied, {}, 0});
+  }
+  const ui::PlotData& data = *feed.Data();
+  ASSERT_EQ(data.Series().size(), 2u);
+  const ui::PlotSeries& px = *data.Find("PX");
+  ASSERT_EQ(px.Size(), 2u);
+  EXPECT_EQ(px.At(0), (ui::PlotPoint{0, 10}));
+  EXPECT_EQ(px.At(1), (ui::PlotPoint{2, 30}));
+  EXPECT_EQ(data.Find("PS")->At(0), (ui::PlotPoint{0.5, 250}));
+  EXPECT_EQ(data.Unplottable(), 1u);
+}
+
+// Ctrl+G opens the window on the station's samples (the display's menu: tests/ui/qt).
+TEST(PlotFeed, TheKeyOpensThePlotOfTheRun) {
+  testing_support::Station s;
+  s.hid->answer = [](const std::string& command) { return command == "PX" ? "42" : "OK"; };
+  s.Enter("PX,ID");
+  s.gui.PressKey(app::kMainForm, 'G', true);
+  while (s.gui.PendingEvents()) s.gui.DoEvents();
+  EXPECT_EQ(s.gui.plotWindowOpened, 1);
+  ASSERT_EQ(s.gui.plotWindow, s.application->PlotData());
+  ASSERT_EQ(s.gui.plotWindow->Series().size(), 1u);
+  EXPECT_EQ(s.gui.plotWindow->Find("PX")->At(0).value, 42);
 }
 
 }  // namespace

@@ -1,12 +1,20 @@
-// The station database and its writer, read back by Python's sqlite3 (a
-// reader that is not our code).
+// The result files (the names a save takes, lost records), the JUnit report, and the station
+// database with its writer, read back by Python's sqlite3 (not our code).
+#include "records/record_writer.h"
+#include "records/result_files.h"
+#include "records/run_report.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
-#include <string>
+#include <map>
+#include <vector>
 
-#include "records/record_writer.h"
+#include "platform/data_folders.h"
+#include "platform/files.h"
 #include "support/child_process.h"
 #include "support/test_folder.h"
 
@@ -15,6 +23,113 @@ namespace {
 using namespace records;
 using testing_support::RunProcess;
 using testing_support::TestFolder;
+using Outcome = autocontrol::ScriptVerdict::Outcome;
+using Strings = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;  // name -> content
+
+const std::string kAutoControl = "AppPrograms/AutoControl/";
+const std::string kAuto = kAutoControl + "AutoResults/";
+
+// A data folder with the result files writing into it; what they tell is kept.
+struct Records {
+  TestFolder folder;
+  Strings told;
+  records::ResultFiles files;
+  Records() : files(folder.Path(), [this](const std::string& text) { told.push_back(text); }) {
+    platform::DataFolders(folder.Path()).EnsureDataFolders();
+  }
+  // What `where` holds: each file with its content, each folder as "".
+  Files Saved(const std::string& where = kAuto) {
+    Files saved;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / where))
+      saved[entry.path().filename().string()] =
+          entry.is_regular_file() ? testing_support::Read(entry.path().string()) : "";
+    return saved;
+  }
+};
+
+// A numbered save replaces testresults<n>.txt for n 1..9, nothing for any other slot.
+TEST(ResultFiles, NumberedSavesReplaceTheirSlotsFileOnly) {
+  Records r;
+  ASSERT_TRUE(platform::WriteFileAtomic(r.folder / (kAutoControl + "testresults3.txt"), "old"));
+  r.files.OnNumberedSave(3, "one\r\ntwo\r\n");
+  r.files.OnNumberedSave(9, "");
+  for (int slot : {0, 10, -1}) r.files.OnNumberedSave(slot, "never");
+  EXPECT_EQ(r.Saved(kAutoControl), (Files{{"AutoResults", ""},
+                                          {"testresults3.txt", "one\r\ntwo\r\n"},
+                                          {"testresults9.txt", ""}}));
+  EXPECT_EQ(r.files.RecordsLost(), 0);
+}
+
+// An automatic save's name loses the characters a file name must not hold (none left:
+// "MyTestData"); it takes the first number whose names are all free (with CSV: tests/app).
+TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
+  const struct {
+    const char* name;
+    Strings taken;  // names in AutoResults before the save
+    Files saved;    // the names the save wrote
+  } cases[] = {
+      {"a\\b\001c\177../d", {}, {{"abcd0001.txt", "text"}}},
+      {" !@#$%^&*()+-={}[]:;'<,>.?/\"", {"MyTestData0001.txt"}, {{"MyTestData0002.txt", "text"}}},
+      // Without CSV tracking only the text file's name counts.
+      {"Unit", {"Unit0001_Pass.csv"}, {{"Unit0001.txt", "text"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Records r;
+    for (const std::string& name : c.taken)
+      ASSERT_TRUE(platform::WriteFileAtomic(r.folder / (kAuto + name), "taken"));
+    r.files.OnAutoSave({c.name, "text", false});
+    Files expected = c.saved;
+    for (const std::string& name : c.taken) expected[name] = "taken";
+    EXPECT_EQ(r.Saved(), expected);
+    EXPECT_EQ(r.files.RecordsLost(), 0);
+    EXPECT_TRUE(r.told.empty());
+  }
+}
+
+TEST(ResultFiles, ASaveWithEveryNumberTakenIsLost) {
+  Records r;
+  for (int n = 1; n <= 9999; ++n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "Full%04d_Pass.csv", n);
+    // A link leading nowhere takes a name as well as a file, and costs less.
+    const std::string path = r.folder / (kAuto + name);
+    ASSERT_EQ(::symlink("/nonexistent", path.c_str()), 0) << path;
+  }
+  r.files.OnAutoSave({"Full", "text", true});
+  EXPECT_EQ(r.told, (Strings{"Result file not written: every number of Full is taken",
+                             "Result file not written: every number of Full_Pass is taken",
+                             "Result file not written: every number of Full_Fail is taken"}));
+  EXPECT_EQ(r.files.RecordsLost(), 3);
+  // A save without tables still finds its number.
+  r.files.OnAutoSave({"Full", "text", false});
+  EXPECT_EQ(r.files.RecordsLost(), 3);
+  EXPECT_TRUE(platform::FileExists(r.folder / (kAuto + "Full0001.txt")));
+}
+
+// The JUnit report holds 8-bit text as XML can; a failed verification names each difference.
+TEST(RunReport, TextIsEscapedAndVerificationsNameEveryDifference) {
+  app::RunReport report("exec", true, true, [] { return 0.0; });
+  report.OnExchange({"X<&\"", "\xE9\x01", "'1'", 3, true, false, engine::Check::Failed, 0.25});
+  report.OnExchange({"PX", "(SERIAL Timeout)", "", 4, false, true, engine::Check::None, 10});
+  report.OnVerdict({"[CMDVERIFY]", "LSPD,HSPD,ID ", Outcome::Failed, "100|200",
+                    "Warning: Serial Timeout!\r\nLSPD = 100\r\nHSPD = 250\r\nID = X\r\n", 2, 1});
+  report.Finish();
+  const std::string xml = report.JUnitXml();
+  for (const char* part : {
+           "<testcase name=\"3: X&lt;&amp;&quot;\" classname=\"exec\" time=\"0.250000\">",
+           "message=\"X&lt;&amp;&quot;: expected '1', got \xC3\xA9\\x01\"",
+           "<error message=\"PX: no reply, (SERIAL Timeout)\" type=\"no reply\"/>",
+           "name=\"[CMDVERIFY] LSPD,HSPD,ID (attempt 2)\"",
+           "message=\"Warning: Serial Timeout!; HSPD: expected 200, got 250; "
+           "ID: expected &quot;&quot;, got X\"",
+           "tests=\"3\" failures=\"2\" errors=\"1\" skipped=\"0\"",
+       }) {
+    EXPECT_NE(xml.find(part), std::string::npos) << part << "\n" << xml;
+  }
+  EXPECT_EQ(report.NoReplyCount(), 1);
+}
 
 // What Python's sqlite3 prints for `query` on `db`: one repr() per row.
 std::string Query(const std::string& db, const std::string& query) {
@@ -43,7 +158,7 @@ void Unit(RecordWriter& w, int number, const std::string& verdict, const std::st
   w.Add(UnitEnd{number, "s", "2026-12-08T10:00:02Z", verdict, verdict == "fail", {{"V1", serial}}});
 }
 
-// Answers, verdicts and result files: tests/app/records_test.cpp.
+// Answers, verdicts and result files: tests/app/real_program_test.cpp.
 TEST(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
   TestFolder folder;
   const std::string db = folder / "records.db";
@@ -71,8 +186,7 @@ TEST(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
             "('ok',)\n('wal',)\n");
 }
 
-// A record that cannot be written takes its unit's others (its end too)
-// with it, counted as lost, the reason given once; the next unit is kept.
+// A record that cannot be written takes its unit's others with it, counted, told once.
 TEST(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
   TestFolder folder;
   const std::string db = folder / "records.db";
@@ -93,8 +207,7 @@ TEST(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
   EXPECT_EQ(Query(db, "SELECT number, verdict FROM unit"), "(2, 'pass')\n");
 }
 
-// A version-1 database (without halvorn-results' indexes, with two no longer
-// kept) is upgraded at the next start.
+// A version-1 database (other indexes) is upgraded at the next start.
 TEST(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
   TestFolder folder;
   const std::string db = folder / "records.db";
