@@ -92,9 +92,8 @@ TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
   EXPECT_TRUE(gui().SelectedItem({"F", 10}) == 3 && gui().Checked({"F", 30}));  // 3: still its item
 }
 
-// A multi-line box offers display options only once it has been given them;
-// the operator's choice is the box's before its event 900 arrives, and the
-// application's own setting raises none.
+// A multi-line box offers display options only once it has been given them; the operator's choice
+// is the box's before its event 900 arrives, and the application's own setting raises none.
 TEST_P(GuiConformance, DisplayOptionsRoundTripAndTheOperatorsChoiceIsEvent900) {
   using Stamps = ui::TimeStampChoice;
   LoadSettled();

@@ -46,36 +46,31 @@ class QtGuiTest : public ::testing::Test {
   Recorder sink;
 };
 
-// In a form without a key table: keypad Enter is Enter, an owner-drawn
-// button hears Enter instead of being pressed by it, and Up and Down reach
-// only a box that reports its focus (the main window's command entry, whose
-// history recall is tested there).
+// In a form without a key table: keypad Enter is Enter, an owner-drawn button hears Enter instead
+// of being pressed by it, and Up and Down reach only a box that reports its focus (the main
+// window's command entry, whose history recall is tested there).
 TEST_F(QtGuiTest, KeysReachTheFocusedControlAsEvent31) {
   ui::ControlSpec pass = Make(110, ui::ControlKind::Button, {1, 4, 8, 2});
   pass.ownerDrawn = true;
   Show({pass, Make(115, ui::ControlKind::TextBox, {1, 8, 30, 1.5})});
-  const struct {
-    int focus;
-    Qt::Key key;
-    Qt::KeyboardModifiers modifiers;
-    const char* events;  // control/event=value of each event that came
-  } rows[] = {
+  // The control with the focus, the key; control/event=value of each event that came.
+  const std::tuple<int, Qt::Key, Qt::KeyboardModifiers, std::string> rows[] = {
       {115, Qt::Key_Enter, Qt::KeypadModifier, "115/31=13 "},
       {110, Qt::Key_Return, {}, "110/31=13 "},
       {110, Qt::Key_Escape, {}, "110/31=27 "},
       {115, Qt::Key_Down, {}, ""},
   };
-  for (const auto& row : rows) {
-    gui.SetFocus({"D", row.focus});
+  for (const auto& [focus, key, modifiers, expected] : rows) {
+    gui.SetFocus({"D", focus});
     gui.DoEvents();
     sink.events.clear();
-    QTest::keyClick(gui.FormWidget("D")->windowHandle(), row.key, row.modifiers);
+    QTest::keyClick(gui.FormWidget("D")->windowHandle(), key, modifiers);
     gui.DoEvents();
     std::string came;
     for (const ui::Event& e : sink.events)
       came += std::to_string(e.control) + "/" + std::to_string(e.code) + "=" +
               std::to_string(e.value) + " ";
-    EXPECT_EQ(came, row.events) << row.focus << " " << row.key;
+    EXPECT_EQ(came, expected) << focus << " " << key;
   }
 }
 
@@ -102,9 +97,8 @@ TEST_F(QtGuiTest, TheEntryEditsLikeAnEntryFieldAtAnyLength) {
   QWidget* entry = W(105);
   entry->setFocus();
   QTest::keyClicks(entry, "HSPD=509");
-  for (char16_t c : {u'\u00B5', u'\u20AC'}) {  // MICRO SIGN, EURO SIGN
+  for (char16_t c : {u'\u00B5', u'\u20AC'})  // MICRO SIGN, EURO SIGN
     QTest::sendKeyEvent(QTest::Click, entry, Qt::Key_unknown, QString(QChar(c)), {});
-  }
   EXPECT_EQ(gui.Text({"D", 105}), "HSPD=509\xB5?");
 
   // A pasted line of 10 MB is kept whole, and the field stays usable.
