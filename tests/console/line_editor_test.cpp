@@ -84,11 +84,8 @@ TEST(LineTerminal, ControlBytesAreShownOnATerminalAndPassedRawToAPipe) {
   const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
-  const std::pair<int, std::string> cases[] = {
-      {terminal, "^[[2J^GOK\tA\\x9B^?\xe9"},
-      {pipeFds[1], reply},
-  };
-  for (const auto& [outputFd, shown] : cases) {
+  for (const auto& [outputFd, shown] :
+       {std::pair<int, std::string>{terminal, "^[[2J^GOK\tA\\x9B^?\xe9"}, {pipeFds[1], reply}}) {
     auto serial = std::make_shared<testing_support::FakeTransport>();
     serial->answer = [&reply](const std::string&) { return reply; };
     std::istringstream in("ID\n");
@@ -103,7 +100,6 @@ TEST(LineTerminal, ControlBytesAreShownOnATerminalAndPassedRawToAPipe) {
 // A line of `length` x's, then `after`: a line past 16 MiB is cut, said once.
 TEST(LineReader, ReadsEveryLineOfAPipeAndCutsOnesLongerThan16MiB) {
   constexpr std::size_t limit = app::LineReader::kLineLimit;
-  // The x's, what follows them, the lines after the x's, how many notes.
   const std::tuple<std::size_t, std::string, std::vector<std::string>, std::size_t> cases[] = {
       {300000, "\r\nID\r\nPX\n\na\nb\nlast", {"ID", "PX", "", "a", "b", "last"}, 0},
       {limit, "\nnext\n", {"next"}, 0},
@@ -131,9 +127,8 @@ TEST(LineReader, ReadsEveryLineOfAPipeAndCutsOnesLongerThan16MiB) {
     app::ProgramIo io{in, out, err, p[0]};
     app::LineReader reader(io);
     std::vector<std::string> lines;
-    for (std::string line; !reader.AtEnd();) {
+    for (std::string line; !reader.AtEnd();)
       if (reader.Next(line, 1)) lines.push_back(std::move(line));
-    }
     writer.join();
     ::close(p[0]);
     ASSERT_EQ(lines.size(), rest.size() + 1);

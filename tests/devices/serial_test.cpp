@@ -246,8 +246,7 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
       ::usleep(1000);
     const platform::Result<LinkHandle> first = link.Open(Entry("01", baud));
     ASSERT_TRUE(first) << first.Text();
-    EXPECT_EQ(::ioctl(peer.slave, FIONREAD, &queued), 0);
-    EXPECT_EQ(queued, 0) << "not flushed";
+    EXPECT_TRUE(::ioctl(peer.slave, FIONREAD, &queued) == 0 && queued == 0) << "not flushed";
     EXPECT_EQ(link.Open(Entry("02")).Text(), peer.path + " is held by another program");
     ASSERT_EQ(::tcgetattr(peer.slave, &t) | ::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
     // Raw 8N1 at the entry's rate, held exclusively; flow control (IXON) stays as it was.
@@ -258,8 +257,7 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
                    exclusive),
         std::tuple(speed, speed, tcflag_t{CS8}, tcflag_t{IXON}, 1));
     link.Close(*first);
-    EXPECT_EQ(::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0);
+    EXPECT_TRUE(::ioctl(peer.slave, TIOCGEXCL, &exclusive) == 0 && exclusive == 0) << "still held";
   }
   ASSERT_EQ(::flock(peer.slave, LOCK_EX | LOCK_NB), 0);  // another program's lock
   EXPECT_EQ(link.Open(Entry("01")).Text(), peer.path + " is held by another program");
@@ -387,9 +385,7 @@ TEST_F(NetworkLink, UnreachableServersAreNotAvailableWithTheirReason) {
       {"tcp://no host!:4000", "\"no host!\" is not a valid host name or address"},
   };
   auto start = std::chrono::steady_clock::now();
-  for (const auto& [url, why] : cases) {
-    EXPECT_EQ(Open(url, 60.0).Text().substr(0, why.size()), why);
-  }
+  for (const auto& [url, why] : cases) EXPECT_EQ(Open(url, 60.0).Text().substr(0, why.size()), why);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   ::close(held);
 }

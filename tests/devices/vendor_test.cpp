@@ -145,8 +145,7 @@ TEST_F(Vendor, HidNamesFollowTheListRuleAndOpenAsWritten) {
 
 // At most 63 characters reach the device; statuses are the library's (16 bits on USB).
 TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
-  hidSim.Do("devices 2");
-  usbSim.Do("devices 1");
+  hidSim.Do("devices 2"), usbSim.Do("devices 1");
   const std::string command = std::string(63, 'C') + "DEFGHIJ";
   ASSERT_TRUE(OpenInto(hid, "Torvane Sim Board 2", board));
   ASSERT_TRUE(OpenInto(usb, "ZDK-SIM4-01" + kBlanks + "[0]", controller));
@@ -183,8 +182,7 @@ TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
 
 // Whatever a library reports, nothing is read outside its buffers (the sanitizer checks).
 TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
-  hidSim.Do("devices 2");
-  usbSim.Do("devices 1");
+  hidSim.Do("devices 2"), usbSim.Do("devices 1");
   for (Standin* sim : {&hidSim, &usbSim}) sim->Do("count 2147483647");
   Entries entries = hid.ListEntries();
   ASSERT_EQ(entries.size(), static_cast<std::size_t>(devices::kMaxListedDevices));

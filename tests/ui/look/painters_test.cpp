@@ -87,8 +87,6 @@ TEST(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
   lang::Languages languages;
   languages.LoadLanguageFiles(root.Path());
   const ui::Font own = DescribeFont("Courier New", 10, " L+F", 96);  // 13 pixels
-  // The language, the caption, a label?, its own text; what is shown (nullptr: nothing), in
-  // UTF-8?, its font's pixel height and weight.
   const std::tuple<int, const char*, bool, const char*, const char*, bool, int, int> cases[] = {
       {1, "Press: ESC to Abort//14", false, "", "Abbruch mit ESC", true, 27, 700},  // 20 points
       {1, "Terminal Display//2", false, "", "Anzeige", true, 15, 400},              // 11 points
@@ -151,7 +149,6 @@ TEST(ButtonPainter, UnderTheMouseLighterPressedUpsideDownCornersByCodeFocusFrame
 }
 
 TEST(ButtonPainter, AMacroCaptionDrawsItsShapeAndNeverText) {
-  // The caption; how many shapes (0: nothing drawn), their kind, filling and size.
   const std::tuple<const char*, std::size_t, ui::ShapeKind, bool, int> cases[] = {
       {"{{BIG_SAME_ARROWRT}}", 1, ui::ShapeKind::ArrowRight, true, 18},
       {"{{BIG_DOUBLE_SAME_RECT}}", 2, ui::ShapeKind::Rect, true, 18},

@@ -10,8 +10,6 @@ namespace {
 // The faces of the form tables resolve to installed fonts of the same metrics, at the pixel height
 // asked for; a face that is not installed and a height of 0 still give a usable font.
 TEST(FontMap, TableFacesResolveToInstalledFonts) {
-  // The face, weight and height asked for; the family (nullptr: any installed one), the weight
-  // and the height given.
   const std::tuple<const char*, int, int, const char*, int, int> rows[] = {
       {" arial ", 700, 15, "Liberation Sans", 700, 15},
       {"Courier New", 300, 15, "Liberation Mono", 300, 15},
