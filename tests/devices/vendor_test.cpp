@@ -249,7 +249,6 @@ TEST(UsbEntryIndex, IsTheNumberInTheLastBrackets) {
   for (const auto& [entry, index] : cases) EXPECT_EQ(devices::UsbEntryIndex(entry), index) << entry;
 }
 
-// A controller is named by identity and product suffix and reopened by its entry's index.
 TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {"Zendrik-MX42", "Stepper Drive 07", "ZDK-MX42-07"},

@@ -190,7 +190,6 @@ TEST(HalvornSim, PrintsItsPortFirstAndRemovesItsLinkWhenStopped) {
   }
 }
 
-// The controllers answer on the port and over TCP, only at their addresses.
 TEST(HalvornSim, AnswersOnlyItsAddressesOnThePortAndOverTcp) {
   const int tcp = FreeLoopbackPort();
   Simulator sim({"--address", "01", "--address", "02", "--instant", "--tcp", std::to_string(tcp)});
