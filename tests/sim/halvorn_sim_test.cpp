@@ -162,11 +162,10 @@ std::vector<std::string> Exchange(devices::SerialTransport& serial, const std::s
                                   const std::vector<std::string>& commands) {
   const platform::Result<devices::LinkHandle> opened = serial.Open(entry);
   if (!opened) return {opened.Text()};
-  const devices::LinkHandle handle = *opened;
   std::vector<std::string> replies(commands.size());
   for (std::size_t i = 0; i < commands.size(); ++i)
-    serial.SendReceive(handle, commands[i], replies[i]);
-  serial.Close(handle);
+    serial.SendReceive(*opened, commands[i], replies[i]);
+  serial.Close(*opened);
   return replies;
 }
 
