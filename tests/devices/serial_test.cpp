@@ -314,7 +314,7 @@ TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
       {Bytes({255, 250, 44, 255, 253, 1}) + "Z", "Z", Bytes({255, 252, 1})},  // a broken SB ends
       {Bytes({255, 251, 0}) + "A\r\0B"s, "A\r\0B"s, Bytes({255, 253, 0})},
   };
-  for (const auto& [in, data, answers] : cases) {
+  for (const auto& [in, data, answers] : cases)
     for (std::size_t cut = 0; cut <= in.size(); ++cut) {
       TelnetClient client;
       std::string out;
@@ -323,7 +323,6 @@ TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
       EXPECT_EQ(out, data) << testing::PrintToString(in) << " cut at " << cut;
       EXPECT_EQ(client.TakeAnswers(), answers) << testing::PrintToString(in);
     }
-  }
 }
 
 TEST(TelnetClient, EncodesForTheAgreedModeAndDoublesA0xFFRateByte) {

@@ -82,13 +82,11 @@ bool Overlap(const UnitRect& a, const UnitRect& b) {
 
 std::set<std::pair<int, int>> Overlaps(const ui::FormSpec& form, const UnitRect& size) {
   std::set<std::pair<int, int>> found;
-  for (const ui::ControlSpec& a : form.controls) {
-    for (const ui::ControlSpec& b : form.controls) {
+  for (const ui::ControlSpec& a : form.controls)
+    for (const ui::ControlSpec& b : form.controls)
       if (a.id < b.id && Overlap(ApplyResize(a.place, a.resize, form.place, size),
                                  ApplyResize(b.place, b.resize, form.place, size)))
         found.emplace(a.id, b.id);
-    }
-  }
   return found;
 }
 
@@ -96,17 +94,14 @@ TEST(ResizeRule, TheMainWindowGrowsWithoutNewOverlaps) {
   const ui::FormSpec form = MainFormSpec(96);
   const std::set<std::pair<int, int>> atCreation = Overlaps(form, form.place);
   for (const UnitRect size :
-       {UnitRect{0, 0, 60, 42}, {0, 0, 80, 41.25}, {0, 0, 59, 70}, {0, 0, 240, 135}}) {
-    for (const auto& pair : Overlaps(form, size)) {
+       {UnitRect{0, 0, 60, 42}, {0, 0, 80, 41.25}, {0, 0, 59, 70}, {0, 0, 240, 135}})
+    for (const auto& pair : Overlaps(form, size))
       EXPECT_TRUE(atCreation.count(pair))
           << pair.first << " and " << pair.second << " at " << size.width << " x " << size.height;
-    }
-  }
   // The display takes the growth; what lies below it moves down with the bottom edge.
-  const UnitRect display =
-      ApplyResize(FindControl(form, tmain::kDisplay)->place,
-                  FindControl(form, tmain::kDisplay)->resize, form.place, {0, 0, 80, 60});
-  EXPECT_EQ(display, (UnitRect{1, 5.5, 78, 15.25 + 18.75}));
+  const ui::ControlSpec* display = FindControl(form, tmain::kDisplay);
+  EXPECT_EQ(ApplyResize(display->place, display->resize, form.place, {0, 0, 80, 60}),
+            (UnitRect{1, 5.5, 78, 15.25 + 18.75}));
 }
 
 // The main window and the three dialogs on the laptop and desktop screens operators have, at the
@@ -117,7 +112,7 @@ TEST(FormFit, EveryFormFitsTheCommonScreensAtEveryScale) {
                                 MessageFormSpec(96)};
   const struct { int width, height; } screens[] = {{1366, 768}, {1600, 1000}, {1920, 1080}};
   constexpr int kFrameWidth = 10, kFrameHeight = 34, kPanel = 32;
-  for (const auto& screen : screens) {
+  for (const auto& screen : screens)
     for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
       const ui::PixelRect area{0, 0, static_cast<int>(screen.width / scale),
                                static_cast<int>(screen.height / scale) - kPanel};
@@ -142,7 +137,6 @@ TEST(FormFit, EveryFormFitsTheCommonScreensAtEveryScale) {
         }
       }
     }
-  }
 }
 
 TEST(FormFit, SmallerScreensDrawSmallerDownToTheFloorThenScroll) {
