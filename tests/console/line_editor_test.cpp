@@ -53,8 +53,7 @@ TEST(LineEditor, TheLineTerminalEditsRecallsAndTakesCtrlCAsTheEscKey) {
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
   EXPECT_EQ(app::LineEditor::Open(pipeFds[0], pipeFds[1], "> "), nullptr);  // not a terminal
-  ::close(pipeFds[0]);
-  ::close(pipeFds[1]);
+  for (int fd : pipeFds) ::close(fd);
 
   int master = ::posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
@@ -85,11 +84,8 @@ TEST(LineTerminal, ControlBytesAreShownOnATerminalAndPassedRawToAPipe) {
   const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
-  const std::pair<int, std::string> cases[] = {
-      {terminal, "^[[2J^GOK\tA\\x9B^?\xe9"},
-      {pipeFds[1], reply},
-  };
-  for (const auto& [outputFd, shown] : cases) {
+  for (const auto& [outputFd, shown] :
+       {std::pair<int, std::string>{terminal, "^[[2J^GOK\tA\\x9B^?\xe9"}, {pipeFds[1], reply}}) {
     auto serial = std::make_shared<testing_support::FakeTransport>();
     serial->answer = [&reply](const std::string&) { return reply; };
     std::istringstream in("ID\n");
@@ -104,32 +100,26 @@ TEST(LineTerminal, ControlBytesAreShownOnATerminalAndPassedRawToAPipe) {
 // A line of `length` x's, then `after`: a line past 16 MiB is cut, said once.
 TEST(LineReader, ReadsEveryLineOfAPipeAndCutsOnesLongerThan16MiB) {
   constexpr std::size_t limit = app::LineReader::kLineLimit;
-  const struct {
-    std::size_t length;
-    std::string after;
-    std::vector<std::string> rest;  // the lines after the x's
-    int notes;
-  } cases[] = {
+  const std::tuple<std::size_t, std::string, std::vector<std::string>, std::size_t> cases[] = {
       {300000, "\r\nID\r\nPX\n\na\nb\nlast", {"ID", "PX", "", "a", "b", "last"}, 0},
       {limit, "\nnext\n", {"next"}, 0},
       {limit + 1, "\r\nnext\n", {"next"}, 1},
       {3 * limit + 12345, "\nnext\nlast", {"next", "last"}, 1},
       {limit + 70000, "", {}, 1},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.length);
+  for (const auto& [length, after, rest, notes] : cases) {
+    SCOPED_TRACE(length);
     int p[2];
     ASSERT_EQ(::pipe(p), 0);
     // The x's in blocks, so that a line may end in a write of its own.
     std::thread writer([&] {
       const std::string block(1 << 20, 'x');
-      for (std::size_t left = c.length; left > 0;) {
+      for (std::size_t left = length; left > 0;) {
         const std::size_t n = std::min(left, block.size());
         ASSERT_EQ(::write(p[1], block.data(), n), static_cast<ssize_t>(n));
         left -= n;
       }
-      ASSERT_EQ(::write(p[1], c.after.data(), c.after.size()),
-                static_cast<ssize_t>(c.after.size()));
+      ASSERT_EQ(::write(p[1], after.data(), after.size()), static_cast<ssize_t>(after.size()));
       ::close(p[1]);
     });
     std::istringstream in;
@@ -137,16 +127,14 @@ TEST(LineReader, ReadsEveryLineOfAPipeAndCutsOnesLongerThan16MiB) {
     app::ProgramIo io{in, out, err, p[0]};
     app::LineReader reader(io);
     std::vector<std::string> lines;
-    for (std::string line; !reader.AtEnd();) {
+    for (std::string line; !reader.AtEnd();)
       if (reader.Next(line, 1)) lines.push_back(std::move(line));
-    }
     writer.join();
     ::close(p[0]);
-    ASSERT_EQ(lines.size(), c.rest.size() + 1);
-    EXPECT_TRUE(lines[0] == std::string(std::min(c.length, limit), 'x')) << lines[0].size();
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.rest);
-    EXPECT_EQ(testing_support::Occurrences(err.str(), "cut"), static_cast<std::size_t>(c.notes))
-        << err.str();
+    ASSERT_EQ(lines.size(), rest.size() + 1);
+    EXPECT_TRUE(lines[0] == std::string(std::min(length, limit), 'x')) << lines[0].size();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), rest);
+    EXPECT_EQ(testing_support::Occurrences(err.str(), "cut"), notes) << err.str();
   }
 }
 

@@ -38,8 +38,7 @@ class Peer {
     ::listen(listener_, 1);
     Start([this, serve](Peer&) {
       pollfd p{listener_, POLLIN, 0};
-      while (!stop_ && ::poll(&p, 1, 10) == 0) {
-      }
+      while (!stop_ && ::poll(&p, 1, 10) == 0) continue;
       if (!stop_ && (fd_ = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK)) >= 0)
         serve(*this);
     });

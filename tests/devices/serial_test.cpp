@@ -28,16 +28,13 @@ using devices::SerialTransport;
 // "COM" removed, ties to even; the baud exactly one of five; servers go in the port map.
 TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
   const std::string rate = " is not one of 9600, 19200, 38400, 57600, 115200",
-                    port = " is not one of COM1 to COM99",
-                    colon =
-                        "the brace group has no \":\" after a port name of at least 4 "
-                        "characters",
-                    address =
-                        "the label does not end in a controller address (a number above "
-                        "0, or 00)",
-                    server =
-                        "a serial device server is named in the port map "
-                        "AppConfig/COMM_Map.cfg (COM7=";
+                    port = " is not one of COM1 to COM99";
+  const std::string colon =
+      "the brace group has no \":\" after a port name of at least 4 characters";
+  const std::string address =
+      "the label does not end in a controller address (a number above 0, or 00)";
+  const std::string server =
+      "a serial device server is named in the port map AppConfig/COMM_Map.cfg (COM7=";
   // "address,port,baud" of a line that parses.
   const std::vector<std::pair<std::string, std::string>> parsed = {
       {"Axis 01{COM9:115200}", "01,9,115200"},  {"Axis 01 {COM10:57600}", "01,10,57600"},
@@ -89,11 +86,7 @@ TEST(SerialComMap, NamesPortsAndServers) {
 
 // SETTLE in seconds up to the reply time-out; a misfit keeps the default and is named.
 TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
-  const struct {
-    const char* text;
-    double settle;
-    const char* note;  // "" for none
-  } cases[] = {
+  const std::tuple<const char*, double, const char*> cases[] = {
       {"\xEF\xBB\xBF# waits\r\n; more\r\n\r\n  settle = 2 \r\n", 2.0, ""},
       {"SETTLE=0", 0.0, ""},
       {"SETTLE=10", 10.0, ""},
@@ -109,15 +102,12 @@ TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
       {"SETTLE 2", 1.0, "line 1: \"SETTLE 2\": not NAME=value"},
       {"QUIET=1\rSETTLE=3", 3.0, "line 1: \"QUIET=1\": unknown name"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, settle, note] : cases) {
     std::vector<std::string> notes;
-    const devices::SerialTiming timing = devices::ParseSerialTiming(c.text, 10.0, "T.cfg", notes);
-    EXPECT_EQ(timing.settleSeconds, c.settle) << c.text;
-    ASSERT_EQ(notes.size(), std::string(c.note).empty() ? 0u : 1u) << c.text;
-    if (!notes.empty()) {
-      EXPECT_NE(notes[0].find(c.note), std::string::npos) << notes[0];
-      EXPECT_EQ(notes[0].rfind("T.cfg, line ", 0), 0u) << notes[0];
-    }
+    EXPECT_EQ(devices::ParseSerialTiming(text, 10.0, "T.cfg", notes).settleSeconds, settle) << text;
+    ASSERT_EQ(notes.size(), *note ? 1u : 0u) << text;
+    for (const std::string& n : notes)
+      EXPECT_TRUE(n.find(note) != std::string::npos && n.starts_with("T.cfg, line ")) << n;
   }
 }
 
@@ -229,8 +219,7 @@ TEST_F(SerialLink, PortThatGoesAwayEndsTheWaitFailsWritesAndCannotBeReopened) {
 TEST_F(SerialLink, UnfinishedAndEndlessRepliesTimeOut) {
   peer.Serve([&](const std::string& frame) {
     if (frame == "@01HALF\r") return std::string("12");
-    while (peer.Send(std::string(4096, 'B'))) {
-    }
+    while (peer.Send(std::string(4096, 'B'))) continue;
     return std::string();
   });
   SerialTransport link(folder.Path(), 1.0);
@@ -253,13 +242,11 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
        {std::pair<int, speed_t>{115200, B115200}, {19200, B19200}, {9600, B9600}}) {
     int queued = 0, exclusive = 0;
     ASSERT_TRUE(peer.Send("STALE\r"));  // on the line before the port is opened
-    for (int i = 0; i < 5000 && ::ioctl(peer.slave, FIONREAD, &queued) == 0 && !queued; ++i) {
+    for (int i = 0; i < 5000 && ::ioctl(peer.slave, FIONREAD, &queued) == 0 && !queued; ++i)
       ::usleep(1000);
-    }
     const platform::Result<LinkHandle> first = link.Open(Entry("01", baud));
     ASSERT_TRUE(first) << first.Text();
-    EXPECT_EQ(::ioctl(peer.slave, FIONREAD, &queued), 0);
-    EXPECT_EQ(queued, 0) << "not flushed";
+    EXPECT_TRUE(::ioctl(peer.slave, FIONREAD, &queued) == 0 && queued == 0) << "not flushed";
     EXPECT_EQ(link.Open(Entry("02")).Text(), peer.path + " is held by another program");
     ASSERT_EQ(::tcgetattr(peer.slave, &t) | ::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
     // Raw 8N1 at the entry's rate, held exclusively; flow control (IXON) stays as it was.
@@ -270,8 +257,7 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
                    exclusive),
         std::tuple(speed, speed, tcflag_t{CS8}, tcflag_t{IXON}, 1));
     link.Close(*first);
-    EXPECT_EQ(::ioctl(peer.slave, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0);
+    EXPECT_TRUE(::ioctl(peer.slave, TIOCGEXCL, &exclusive) == 0 && exclusive == 0) << "still held";
   }
   ASSERT_EQ(::flock(peer.slave, LOCK_EX | LOCK_NB), 0);  // another program's lock
   EXPECT_EQ(link.Open(Entry("01")).Text(), peer.path + " is held by another program");
@@ -282,9 +268,7 @@ using devices::TelnetClient;
 using testing_support::BoundLoopbackSocket;
 
 std::string Bytes(std::initializer_list<int> bytes) {
-  std::string out;
-  for (int b : bytes) out += static_cast<char>(b);
-  return out;
+  return std::string(bytes.begin(), bytes.end());
 }
 const std::string kDoComPort = Bytes({255, 253, 44}), kDontComPort = Bytes({255, 254, 44});
 // The server's confirmation of a COM port setting (its code + 100).
@@ -314,9 +298,7 @@ TEST(NetworkAddress, NamesASchemeAHostAndAPort) {
         a ? std::string(a->telnet ? "rfc2217 " : "tcp ") + a->host + " " + std::to_string(a->port)
           : "- " + a.Text(),
         expected);
-    if (!a) {
-      EXPECT_EQ(a.Kind(), platform::ResultKind::CallerMistake) << text;
-    }
+    EXPECT_TRUE(a || a.Kind() == platform::ResultKind::CallerMistake) << text;
   }
 }
 
@@ -332,7 +314,7 @@ TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
       {Bytes({255, 250, 44, 255, 253, 1}) + "Z", "Z", Bytes({255, 252, 1})},  // a broken SB ends
       {Bytes({255, 251, 0}) + "A\r\0B"s, "A\r\0B"s, Bytes({255, 253, 0})},
   };
-  for (const auto& [in, data, answers] : cases) {
+  for (const auto& [in, data, answers] : cases)
     for (std::size_t cut = 0; cut <= in.size(); ++cut) {
       TelnetClient client;
       std::string out;
@@ -341,7 +323,6 @@ TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
       EXPECT_EQ(out, data) << testing::PrintToString(in) << " cut at " << cut;
       EXPECT_EQ(client.TakeAnswers(), answers) << testing::PrintToString(in);
     }
-  }
 }
 
 TEST(TelnetClient, EncodesForTheAgreedModeAndDoublesA0xFFRateByte) {
@@ -365,12 +346,9 @@ using devices_test::Peer;
 
 // The COM port agreed and the settings confirmed, with `baud` as the rate.
 bool AgreeOnTheLine(Peer& s, int baud) {
-  auto rate = static_cast<std::uint32_t>(baud);
   return s.Send(kDoComPort) && s.ReadUntil(Bytes({255, 250, 44, 12, 1, 255, 240})) &&
-         s.Send(
-             Confirm(1, Bytes({0, static_cast<int>(rate >> 16 & 255),
-                               static_cast<int>(rate >> 8 & 255), static_cast<int>(rate & 255)})) +
-             kConfirm8N1);
+         s.Send(Confirm(1, Bytes({0, baud >> 16 & 255, baud >> 8 & 255, baud & 255})) +
+                kConfirm8N1);
 }
 
 class NetworkLink : public ::testing::Test {
@@ -406,10 +384,7 @@ TEST_F(NetworkLink, UnreachableServersAreNotAvailableWithTheirReason) {
       {"tcp://no host!:4000", "\"no host!\" is not a valid host name or address"},
   };
   auto start = std::chrono::steady_clock::now();
-  for (const auto& [url, why] : cases) {
-    const auto opened = Open(url, 60.0);
-    EXPECT_EQ(opened.Text().substr(0, why.size()), why);
-  }
+  for (const auto& [url, why] : cases) EXPECT_EQ(Open(url, 60.0).Text().substr(0, why.size()), why);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   ::close(held);
 }
@@ -421,8 +396,7 @@ TEST_F(NetworkLink, TelnetServerSetsTheLineAndItsCommandsStayOutOfReplies) {
     s.Send(Bytes({255, 253, 24}) + "O" + Confirm(7, Bytes({0})) + "\xff\xffK\r");
     answered = s.ReadUntil(Bytes({255, 252, 24}));
     // Then nothing but telnet commands: they never count as a reply.
-    while (s.Send(Bytes({255, 241}))) {
-    }
+    while (s.Send(Bytes({255, 241}))) continue;
   });
   const auto opened = Open("rfc2217://127.0.0.1:" + std::to_string(server.port));
   ASSERT_TRUE(opened) << opened.Text();

@@ -95,10 +95,7 @@ class Standin {
     ::unsetenv("HALVORN_SIM_USB_CONTROLLERS");
     Reset();
   }
-  void Reset() {
-    Do("reset");
-    Do("instant 1");
-  }
+  void Reset() { Do("reset"), Do("instant 1"); }
   std::string Do(const std::string& request) {
     char answer[512] = {};
     EXPECT_TRUE(control_ != nullptr && control_(request.c_str(), answer, sizeof answer) == 1)
@@ -129,16 +126,14 @@ TEST_F(Vendor, HidNamesFollowTheListRuleAndOpenAsWritten) {
   };
   for (const auto& [names, list] : cases) {
     hidSim.Do("devices " + std::to_string(names.size()));
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i)
       hidSim.Do("name " + std::to_string(i) + " " + names[i]);
-    }
     EXPECT_EQ(hid.HidList(), list);
   }
   EXPECT_TRUE(hid.Open("Board A  "));
   EXPECT_EQ(hidSim.Do("last-name"), "Board A  ");
   hidSim.Do("result OpenTorvaneHID 2");
-  const platform::Result<LinkHandle> refused = hid.Open("Board A  ");
-  EXPECT_EQ(refused.Text(), "the board library did not open the board \"Board A  \"");
+  EXPECT_EQ(hid.Open("Board A  ").Text(), "the board library did not open the board \"Board A  \"");
 
   hidSim.Reset();
   hidSim.Do("devices 2");
@@ -150,8 +145,7 @@ TEST_F(Vendor, HidNamesFollowTheListRuleAndOpenAsWritten) {
 
 // At most 63 characters reach the device; statuses are the library's (16 bits on USB).
 TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
-  hidSim.Do("devices 2");
-  usbSim.Do("devices 1");
+  hidSim.Do("devices 2"), usbSim.Do("devices 1");
   const std::string command = std::string(63, 'C') + "DEFGHIJ";
   ASSERT_TRUE(OpenInto(hid, "Torvane Sim Board 2", board));
   ASSERT_TRUE(OpenInto(usb, "ZDK-SIM4-01" + kBlanks + "[0]", controller));
@@ -161,9 +155,8 @@ TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
   EXPECT_EQ(usb.SendReceive(controller, "", reply), LinkStatus::Failed);  // not sent at all
   EXPECT_EQ(reply, "Zendrik-SIM4");
   EXPECT_EQ(usbSim.Do("last-lengths"), "64 64");
-  for (devices::Transport* link : std::initializer_list<devices::Transport*>{&hid, &usb}) {
+  for (devices::Transport* link : std::initializer_list<devices::Transport*>{&hid, &usb})
     link->SendReceive(link == &hid ? board : controller, command, reply);
-  }
   EXPECT_EQ(hidSim.Do("last-command") + usbSim.Do("last-command"), std::string(126, 'C'));
   hid.SendReceive(board, "", reply);  // sent like any other
   EXPECT_EQ(hidSim.Do("last-command"), "");
@@ -189,8 +182,7 @@ TEST_F(Vendor, ExchangesCarryAtMost63CharactersAndTheLibrarysStatus) {
 
 // Whatever a library reports, nothing is read outside its buffers (the sanitizer checks).
 TEST_F(Vendor, MisbehavingLibrariesAreReadOnlyWithinTheBuffers) {
-  hidSim.Do("devices 2");
-  usbSim.Do("devices 1");
+  hidSim.Do("devices 2"), usbSim.Do("devices 1");
   for (Standin* sim : {&hidSim, &usbSim}) sim->Do("count 2147483647");
   Entries entries = hid.ListEntries();
   ASSERT_EQ(entries.size(), static_cast<std::size_t>(devices::kMaxListedDevices));
@@ -241,8 +233,7 @@ TEST(AccessLibrary, LoadsOnlyWithEveryEntryPointButTheVersionAndNoneGivesNoDevic
       {&hid, "no board library was found"}, {&usb, "no controller library was found"}};
   for (auto [absent, why] : none) {
     EXPECT_EQ(absent->ListEntries(), Entries{});
-    const platform::Result<LinkHandle> opened = absent->Open("Torvane Sim Board 1");
-    EXPECT_EQ(opened.Text(), why);
+    EXPECT_EQ(absent->Open("Torvane Sim Board 1").Text(), why);
     EXPECT_EQ(absent->SendReceive(handle, "PX", reply), LinkStatus::Failed);
   }
 }
@@ -258,7 +249,6 @@ TEST(UsbEntryIndex, IsTheNumberInTheLastBrackets) {
   for (const auto& [entry, index] : cases) EXPECT_EQ(devices::UsbEntryIndex(entry), index) << entry;
 }
 
-// A controller is named by identity and product suffix and reopened by its entry's index.
 TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {"Zendrik-MX42", "Stepper Drive 07", "ZDK-MX42-07"},
@@ -289,8 +279,7 @@ TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
 
   usbSim.Do("result fnZendrikComOpen 0");
   EXPECT_EQ(usb.ListEntries()[0], "ZDK-Halvorn Sim USB Controller 01" + kBlanks + "[0]");
-  const platform::Result<LinkHandle> refused = usb.Open("ZDK-X [0]");
-  EXPECT_EQ(refused.Text(), "the controller library did not open controller 0");
+  EXPECT_EQ(usb.Open("ZDK-X [0]").Text(), "the controller library did not open controller 0");
   for (int result : {0, 2, -1}) {
     usbSim.Do("result fnZendrikComGetNumDevices " + std::to_string(result));
     EXPECT_EQ(usb.UsbListDevices(), "") << result;

@@ -103,14 +103,10 @@ TEST(LanguageFile, WrittenFileReadsBackAndWhatTheHeaderCannotHoldIsRefused) {
   EXPECT_EQ(lang::RecordCheckValue(-1, -1, -1), 0x100100u);
 }
 
-struct ToolRun {
-  int code;
-  std::string out, err;
-};
-
-ToolRun Tool(const std::vector<std::string>& args) {
+// The tool's exit code, output and errors.
+std::tuple<int, std::string, std::string> Tool(const std::vector<std::string>& args) {
   std::ostringstream out, err;
-  int code = lang::RunLanguageTool(args, out, err);
+  const int code = lang::RunLanguageTool(args, out, err);
   return {code, out.str(), err.str()};
 }
 
@@ -155,22 +151,21 @@ TEST(LanguageTool, BadArgumentsFaultyTablesAndDamagedFilesFail) {
        "the font face \"" + std::string(33, 'F') + "\" is longer than 32 bytes"},
   };
   for (const auto& [args, why] : cases) {
-    const ToolRun run = Tool(args);
-    EXPECT_EQ(run.code, lang::kToolUsage) << why;
-    EXPECT_EQ(run.err.rfind("halvorn-lang: " + why + "\nusage:", 0), 0u) << run.err;
+    const auto [code, printed, errors] = Tool(args);
+    EXPECT_EQ(code, lang::kToolUsage) << why;
+    EXPECT_EQ(errors.rfind("halvorn-lang: " + why + "\nusage:", 0), 0u) << errors;
   }
   // A faulty table keeps the old file; a damaged file dumps what lies before the damage.
   ASSERT_TRUE(platform::WriteFileAtomic(out, "old"));
-  ToolRun run = Tool({"build", in, out, "--name", "N", "--font", "F"});
-  EXPECT_EQ(std::pair(run.code, testing_support::Read(out)),
-            std::pair(lang::kToolFailed, std::string("old")));
+  EXPECT_EQ(std::get<0>(Tool({"build", in, out, "--name", "N", "--font", "F"})), lang::kToolFailed);
+  EXPECT_EQ(testing_support::Read(out), "old");
   std::string file = Header("2") + Record(1, u"eins") + Record(2, u"zwei");
   file.pop_back();
   ASSERT_TRUE(platform::WriteFileAtomic(dir / "d.lng", file));
-  run = Tool({"dump", dir / "d.lng"});
-  EXPECT_EQ(std::pair(run.code, run.out), std::pair(lang::kToolFailed, std::string("1\teins\n")));
-  EXPECT_NE(run.err.find("record 2 of 2 at byte 102"), std::string::npos) << run.err;
-  EXPECT_EQ(Tool({"info", dir / "d.lng"}).out,
+  const auto [code, printed, errors] = Tool({"dump", dir / "d.lng"});
+  EXPECT_EQ(std::pair(code, printed), std::pair(lang::kToolFailed, std::string("1\teins\n")));
+  EXPECT_NE(errors.find("record 2 of 2 at byte 102"), std::string::npos) << errors;
+  EXPECT_EQ(std::get<1>(Tool({"info", dir / "d.lng"})),
             "name: Deutsch\nfont: Arial\ncharacter set: 0\nrecords: 1 of 2\n");
 }
 

@@ -72,10 +72,9 @@ class ProgramLoaderTest : public ::testing::Test, public programs::ProgramHost {
   // A failed load leaves nothing to run or check, the bar hidden, the window not busy.
   void ExpectNothingLoaded(const std::string& display) {
     EXPECT_EQ(loader.ProgramCommandLine + engine.State().ExpectedValuesLine, "");
-    EXPECT_FALSE(engine.State().ExpectedValuesPresent);
     EXPECT_EQ(engine.Display().Text(), display);
-    EXPECT_FALSE(busy || barVisible);
-    EXPECT_EQ(loader.ProgramLoading + loader.ProgramLoadAbort, 0);
+    EXPECT_FALSE(engine.State().ExpectedValuesPresent || busy || barVisible ||
+                 loader.ProgramLoading || loader.ProgramLoadAbort);
   }
 
   void DoEvents() override { ++doEvents, onDoEvents(); }
@@ -172,6 +171,7 @@ TEST_F(ProgramLoaderTest, EscAbortsTheLoadAndASecondLoadIsRefused) {
   EXPECT_EQ(bars[0] + " " + bars[49] + " " + bars[99], "1%BLUE|99%GRAY 50%BLUE|50%GRAY 100%BLUE");
 }
 
+using programs::EntrySelection;
 using programs::FunctionKeys;
 using programs::History;
 
@@ -205,8 +205,7 @@ TEST(HistoryAndFunctionKeys, EdgeCases) {
 }
 
 // 'F' to the front, 'E' to the end, 'S' at the selection; "-" for no change.
-std::string Transfer(char how, programs::EntrySelection saved, const char* item,
-                     const char* entry) {
+std::string Transfer(char how, EntrySelection saved, const char* item, const char* entry) {
   auto edit = how == 'F'   ? programs::TransferToFront(item, entry)
               : how == 'E' ? programs::TransferToEnd(item, entry)
                            : programs::TransferAtSelection(item, entry, saved);
@@ -216,11 +215,7 @@ std::string Transfer(char how, programs::EntrySelection saved, const char* item,
 }
 
 TEST(EntryTransfers, FrontEndAndSelection) {
-  const struct {
-    char how;
-    programs::EntrySelection saved;
-    const char *item, *entry, *expected;
-  } cases[] = {
+  const std::tuple<char, EntrySelection, const char*, const char*, const char*> cases[] = {
       {'F', {}, " PX ", " ABS , X1 ", "PX,ABS , X1 @0,0"},
       {'F', {}, "PX", "  ", "PX @0,0"},
       {'F', {}, "  ", "ABS", "-"},
@@ -238,9 +233,8 @@ TEST(EntryTransfers, FrontEndAndSelection) {
       {'S', {5, 5}, "PX", "", "PX @0,0"},
       {'S', {0, 0}, " ", "ABS", "-"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(Transfer(c.how, c.saved, c.item, c.entry), c.expected)
-        << c.item << " into " << c.entry;
+  for (const auto& [how, saved, item, entry, expected] : cases)
+    EXPECT_EQ(Transfer(how, saved, item, entry), expected) << item << " into " << entry;
 }
 
 TEST(FunctionKeys, SelectorTextsAndTexts) {

@@ -92,9 +92,8 @@ TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
   EXPECT_TRUE(gui().SelectedItem({"F", 10}) == 3 && gui().Checked({"F", 30}));  // 3: still its item
 }
 
-// A multi-line box offers display options only once it has been given them;
-// the operator's choice is the box's before its event 900 arrives, and the
-// application's own setting raises none.
+// A multi-line box offers display options only once it has been given them; the operator's choice
+// is the box's before its event 900 arrives, and the application's own setting raises none.
 TEST_P(GuiConformance, DisplayOptionsRoundTripAndTheOperatorsChoiceIsEvent900) {
   using Stamps = ui::TimeStampChoice;
   LoadSettled();
@@ -164,8 +163,7 @@ TEST_P(GuiConformance, ShowModalReturnsOnceTheFormHasUnloadedItself) {
 }
 
 TEST_P(GuiConformance, TimersTickByFormAndIdAndStopWithTheirForm) {
-  gui().LoadForm(TestForm("F"));
-  gui().LoadForm(TestForm("G"));
+  for (const char* form : {"F", "G"}) gui().LoadForm(TestForm(form));
   for (const auto& [form, id] : {std::pair{"F", 1}, {"F", 2}, {"G", 1}})
     gui().StartTimer(form, id, 0.01);
   auto ticks = [this](const std::string& form, int id) {
@@ -204,10 +202,8 @@ TEST_P(GuiConformance, AllByteValuesCrossAsLatin1BothWaysAndListsKeepEveryItemWh
   std::string all;
   for (int i = 0; i < 50; ++i, all += lines) gui().AppendText({"F", 60}, lines);
   EXPECT_EQ(gui().Text({"F", 60}), all);
-  gui().ClearItems({"F", 10});
-  gui().AddItems({"F", 10}, {"a", "b|c"});
-  gui().InsertItem({"F", 10}, 0, "x|y");
-  gui().InsertItem({"F", 10}, 99, "z");
+  gui().ClearItems({"F", 10}), gui().AddItems({"F", 10}, {"a", "b|c"});
+  gui().InsertItem({"F", 10}, 0, "x|y"), gui().InsertItem({"F", 10}, 99, "z");
   EXPECT_EQ(gui().Items({"F", 10}), (std::vector<std::string>{"x|y", "a", "b|c", "z"}));
   gui().SelectItem({"F", 10}, 1);
   EXPECT_EQ(gui().Text({"F", 10}), "a");
@@ -224,9 +220,7 @@ TEST_P(GuiConformance, OperatorActionsChangeStateBeforeTheirEvent) {
     if (e.code == event::kClick)
       seen += std::to_string(e.control) + (gui().Checked({"F", 30}) ? " on, " : " off, ");
   };
-  backend->Pick({"F", 10}, 2);
-  backend->Click({"F", 30});
-  backend->Click({"F", 40});
+  backend->Pick({"F", 10}, 2), backend->Click({"F", 30}), backend->Click({"F", 40});
   RunUntil([&] { return seen.size() >= 26; });
   EXPECT_EQ(seen, "picked c, 30 on, 40 on, ");
 }
@@ -276,13 +270,11 @@ TEST_P(GuiConformance, GeometryRoundTripsThroughTheUnitRuleWithinTheLimits) {
 }
 
 TEST_P(GuiConformance, AcceleratorsArriveOnceAsClicksAndOtherKeysReachTheFocus) {
-  gui().LoadForm(TestForm("MAIN"));
-  gui().LoadForm(TestForm("PLAIN"));
+  for (const char* form : {"MAIN", "PLAIN"}) gui().LoadForm(TestForm(form));
   gui().DefineAccelerators("MAIN", {{key::kEnter, false, false, false, 7777},
                                     {key::kF1, true, false, false, 9701},
                                     {key::kF1 + 2, false, false, false, 8003}});
-  gui().SetFocus({"MAIN", 20});
-  gui().SetFocus({"PLAIN", 20});
+  for (const char* form : {"MAIN", "PLAIN"}) gui().SetFocus({form, 20});
   Settle();
   for (auto [form, code, control] : {std::tuple{"MAIN", key::kEnter, false},
                                      {"MAIN", key::kF1, true},
@@ -311,8 +303,7 @@ TEST_P(GuiConformance, ACloseRequestUnloadsUnlessRefused) {
 
 TEST_P(GuiConformance, ADrawRequestCarriesTheControlsTextColoursAndPixelSize) {
   gui().LoadForm(TestForm());
-  gui().SetText({"F", 50}, "shown");
-  gui().SetColours({"F", 50}, 5, 6);
+  gui().SetText({"F", 50}, "shown"), gui().SetColours({"F", 50}, 5, 6);
   backend->Paint({"F", 50});
   ASSERT_TRUE(RunUntil([&] { return !draws.empty(); }));
   const ui::DrawRequest& r = draws.back();

@@ -20,11 +20,7 @@ ui::PlotSeries SeriesOf(const std::vector<PlotPoint>& points, std::size_t capaci
 // time order, and the nearest sample outside each side of the range.
 TEST(PlotDecimation, KeepsEachColumnsFirstLowestHighestAndLastInOrder) {
   using Points = std::vector<PlotPoint>;
-  const struct {
-    double from, to;
-    int columns;
-    Points samples, expected;
-  } cases[] = {
+  const std::tuple<double, double, int, Points, Points> cases[] = {
       {0, 2, 10, {{0, 1}, {1, 2}, {2, 3}}, {{0, 1}, {1, 2}, {2, 3}}},
       {0, 5, 1, {{0, 5}, {1, 9}, {2, 1}, {3, 4}, {4, 6}}, {{0, 5}, {1, 9}, {2, 1}, {4, 6}}},
       {0, 4, 2, {{0, 1}, {1, 9}, {2, 2}, {3, 0}}, {{0, 1}, {1, 9}, {2, 2}, {3, 0}}},
@@ -32,9 +28,8 @@ TEST(PlotDecimation, KeepsEachColumnsFirstLowestHighestAndLastInOrder) {
       {0, 1, 0, {{0, 1}}, {}},   // no columns
       {1, 0, 10, {{0, 1}}, {}},  // a reversed range
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ui::Decimate(SeriesOf(c.samples), c.from, c.to, c.columns), c.expected) << c.from;
-  }
+  for (const auto& [from, to, columns, samples, expected] : cases)
+    EXPECT_EQ(ui::Decimate(SeriesOf(samples), from, to, columns), expected) << from;
 }
 
 TEST(PlotData, ASeriesKeepsItsNewestSamplesInTimeOrder) {

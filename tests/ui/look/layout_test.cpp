@@ -23,10 +23,7 @@ using ui::ControlKind;
 using ui::UnitRect;
 
 TEST(FormCodes, ResizeCodesPerAxis) {
-  const struct {
-    const char* codes;
-    Axis horizontal, vertical;
-  } cases[] = {
+  const std::tuple<const char*, Axis, Axis> cases[] = {
       {"FL,FR,FB,H2", Axis::Stretch, Axis::Far},
       {"CL,FR,FB,H", Axis::Stretch, Axis::Far},
       {"FL,FR,FT,FB,VH", Axis::Stretch, Axis::Stretch},
@@ -38,31 +35,25 @@ TEST(FormCodes, ResizeCodesPerAxis) {
       {"", Axis::Near, Axis::Near},
       {"XY,F,FQ,H,-2,,", Axis::Near, Axis::Near},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ParseResizeCodes(c.codes), (ui::ResizeRule{c.horizontal, c.vertical})) << c.codes;
-  }
+  for (const auto& [codes, across, down] : cases)
+    EXPECT_EQ(ParseResizeCodes(codes), (ui::ResizeRule{across, down})) << codes;
 }
 
 TEST(FormCodes, StyleLettersPerKind) {
-  const auto parse = [](ControlKind kind, const char* letters) {
-    return ParseStyleLetters(kind, letters);
-  };
-  const StyleCodes label = parse(ControlKind::Label, "^CHO");
-  EXPECT_TRUE(label.ownerDrawn && label.hidden && label.style.verticalCentre);
-  EXPECT_EQ(label.style.align, ui::Align::Centre);
-  const StyleCodes plain = parse(ControlKind::Label, "IL");
-  EXPECT_TRUE(plain.style.transparent && !plain.ownerDrawn);
-  EXPECT_EQ(plain.style.align, ui::Align::Left);
-  const ui::ControlStyle display = parse(ControlKind::TextBox, "BMSV").style;
+  const StyleCodes label = ParseStyleLetters(ControlKind::Label, "^CHO");
+  EXPECT_TRUE(label.ownerDrawn && label.hidden && label.style.verticalCentre &&
+              label.style.align == ui::Align::Centre);
+  const StyleCodes plain = ParseStyleLetters(ControlKind::Label, "IL");
+  EXPECT_TRUE(plain.style.transparent && !plain.ownerDrawn && plain.style.align == ui::Align::Left);
+  const ui::ControlStyle display = ParseStyleLetters(ControlKind::TextBox, "BMSV").style;
   EXPECT_TRUE(display.border && display.multiLine && display.readOnly && display.verticalScroll);
-  const ui::ControlStyle entry = parse(ControlKind::TextBox, "ETU").style;
+  const ui::ControlStyle entry = ParseStyleLetters(ControlKind::TextBox, "ETU").style;
   EXPECT_TRUE(entry.border && entry.tabStop && !entry.multiLine && !entry.readOnly);
-  EXPECT_TRUE(parse(ControlKind::Button, "DHT").style.defaultButton);
-  EXPECT_TRUE(parse(ControlKind::ComboBox, "$OTV").style.ownerDrawnItems);
-  for (const auto& [letters, width] : {std::pair{"2[", 2}, {"4I[", 4}, {"[", 1}, {"4I", 0}}) {
-    EXPECT_EQ(parse(ControlKind::Shape, letters).style.borderWidth, width) << letters;
-  }
-  EXPECT_EQ(parse(ControlKind::Label, "?!zq").style, ui::ControlStyle{});
+  EXPECT_TRUE(ParseStyleLetters(ControlKind::Button, "DHT").style.defaultButton);
+  EXPECT_TRUE(ParseStyleLetters(ControlKind::ComboBox, "$OTV").style.ownerDrawnItems);
+  for (const auto& [letters, width] : {std::pair{"2[", 2}, {"4I[", 4}, {"[", 1}, {"4I", 0}})
+    EXPECT_EQ(ParseStyleLetters(ControlKind::Shape, letters).style.borderWidth, width) << letters;
+  EXPECT_EQ(ParseStyleLetters(ControlKind::Label, "?!zq").style, ui::ControlStyle{});
   const ui::FormStyle main = ParseFormStyle("^_CZ");
   EXPECT_TRUE(main.resizable && main.minimiseBox && main.maximiseBox && main.systemMenu &&
               !main.modal);
@@ -91,13 +82,11 @@ bool Overlap(const UnitRect& a, const UnitRect& b) {
 
 std::set<std::pair<int, int>> Overlaps(const ui::FormSpec& form, const UnitRect& size) {
   std::set<std::pair<int, int>> found;
-  for (const ui::ControlSpec& a : form.controls) {
-    for (const ui::ControlSpec& b : form.controls) {
+  for (const ui::ControlSpec& a : form.controls)
+    for (const ui::ControlSpec& b : form.controls)
       if (a.id < b.id && Overlap(ApplyResize(a.place, a.resize, form.place, size),
                                  ApplyResize(b.place, b.resize, form.place, size)))
         found.emplace(a.id, b.id);
-    }
-  }
   return found;
 }
 
@@ -105,29 +94,25 @@ TEST(ResizeRule, TheMainWindowGrowsWithoutNewOverlaps) {
   const ui::FormSpec form = MainFormSpec(96);
   const std::set<std::pair<int, int>> atCreation = Overlaps(form, form.place);
   for (const UnitRect size :
-       {UnitRect{0, 0, 60, 42}, {0, 0, 80, 41.25}, {0, 0, 59, 70}, {0, 0, 240, 135}}) {
-    for (const auto& pair : Overlaps(form, size)) {
+       {UnitRect{0, 0, 60, 42}, {0, 0, 80, 41.25}, {0, 0, 59, 70}, {0, 0, 240, 135}})
+    for (const auto& pair : Overlaps(form, size))
       EXPECT_TRUE(atCreation.count(pair))
           << pair.first << " and " << pair.second << " at " << size.width << " x " << size.height;
-    }
-  }
   // The display takes the growth; what lies below it moves down with the bottom edge.
-  const UnitRect display =
-      ApplyResize(FindControl(form, tmain::kDisplay)->place,
-                  FindControl(form, tmain::kDisplay)->resize, form.place, {0, 0, 80, 60});
-  EXPECT_EQ(display, (UnitRect{1, 5.5, 78, 15.25 + 18.75}));
+  const ui::ControlSpec* display = FindControl(form, tmain::kDisplay);
+  EXPECT_EQ(ApplyResize(display->place, display->resize, form.place, {0, 0, 80, 60}),
+            (UnitRect{1, 5.5, 78, 15.25 + 18.75}));
 }
 
-// The main window and the three dialogs on the laptop and desktop screens
-// operators have, at the usual scale factors, with a window manager's
-// frame and a desktop panel: each form fits whole, drawn no smaller than
-// the readable floor, and every control lies inside its client area.
+// The main window and the three dialogs on the laptop and desktop screens operators have, at the
+// usual scale factors, with a window manager's frame and a desktop panel: each form fits whole,
+// drawn no smaller than the readable floor, and every control lies inside its client area.
 TEST(FormFit, EveryFormFitsTheCommonScreensAtEveryScale) {
   const ui::FormSpec forms[] = {MainFormSpec(96), InputFormSpec(96), PassFailFormSpec(96),
                                 MessageFormSpec(96)};
   const struct { int width, height; } screens[] = {{1366, 768}, {1600, 1000}, {1920, 1080}};
   constexpr int kFrameWidth = 10, kFrameHeight = 34, kPanel = 32;
-  for (const auto& screen : screens) {
+  for (const auto& screen : screens)
     for (const double scale : {1.0, 1.25, 1.5, 2.0}) {
       const ui::PixelRect area{0, 0, static_cast<int>(screen.width / scale),
                                static_cast<int>(screen.height / scale) - kPanel};
@@ -152,19 +137,11 @@ TEST(FormFit, EveryFormFitsTheCommonScreensAtEveryScale) {
         }
       }
     }
-  }
 }
 
 TEST(FormFit, SmallerScreensDrawSmallerDownToTheFloorThenScroll) {
   const UnitRect main{0, 0, 59, 41.25};  // 472 x 660 at 96 dots per inch
-  const struct {
-    const char* what;
-    ui::PixelRect area;
-    double ratio;
-    int dpi;
-    bool scrolls;
-    int width, height;
-  } cases[] = {
+  const std::tuple<const char*, ui::PixelRect, double, int, bool, int, int> cases[] = {
       {"fits: full size", {0, 0, 1920, 1080}, 1, 96, false, 472, 660},
       {"fits exactly", {0, 0, 482, 694}, 1, 96, false, 472, 660},
       {"one pixel short", {0, 0, 482, 693}, 1, 95, false, 467, 653},
@@ -174,11 +151,11 @@ TEST(FormFit, SmallerScreensDrawSmallerDownToTheFloorThenScroll) {
       {"no room at all", {0, 0, 0, -5}, 1, 64, true, 1, 1},
       {"work area off the origin", {100, 50, 800, 480}, 1, 64, false, 315, 440},
   };
-  for (const auto& c : cases) {
-    const FormFit fit = FitForm(main, 96, c.ratio, 10, 34, c.area);
+  for (const auto& [what, area, ratio, dpi, scrolls, width, height] : cases) {
+    const FormFit fit = FitForm(main, 96, ratio, 10, 34, area);
     EXPECT_EQ(std::tie(fit.dotsPerInch, fit.scrolls, fit.clientWidth, fit.clientHeight),
-              std::tie(c.dpi, c.scrolls, c.width, c.height))
-        << c.what;
+              std::tie(dpi, scrolls, width, height))
+        << what;
   }
 }
 

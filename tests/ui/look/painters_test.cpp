@@ -35,11 +35,7 @@ TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
     int x, width, top, bottom;  // palette colours; -1/-2: the control's first/second
   };
   const std::vector<Segment> redGreen = {{0, 60, 4, 20}, {60, 40, 2, 10}};
-  const struct {
-    const char* markup;
-    int width;
-    std::vector<Segment> segments;
-  } cases[] = {
+  const std::tuple<const char*, int, std::vector<Segment>> cases[] = {
       {"60%RED|40%GREEN", 100, redGreen},
       {"100%GREEN", 100, {{0, 100, 2, 10}}},
       {"60%RED|60%GREEN", 100, {{0, 60, 4, 20}}},
@@ -60,23 +56,22 @@ TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
       {"30%default,x|1e308%RED", 100, {{0, 30, -2, -1}}},
       {"50%default|50%LightBlue", 10, {{0, 5, -2, -1}, {5, 5, 17, 25}}},
   };
-  for (const auto& c : cases) {
+  const auto colour = [](int n) { return n == -1 ? kFirst : n == -2 ? kSecond : PaletteColour(n); };
+  for (const auto& [markup, width, segments] : cases) {
     ui::headless::RecordingCanvas canvas;
-    const PixelRect area{0, 0, c.width, 12};
-    PaintBar(canvas, area, c.markup, kFirst, kSecond);
+    const PixelRect area{0, 0, width, 12};
+    PaintBar(canvas, area, markup, kFirst, kSecond);
     const auto gradients = canvas.Of(Kind::Gradient);
-    ASSERT_EQ(gradients.size(), c.segments.size() + 1) << c.markup;
-    EXPECT_EQ(gradients[0].area, area) << "filled with the control's colours first";
-    EXPECT_EQ(std::make_pair(gradients[0].colour, gradients[0].bottom),
-              std::make_pair(kFirst, kSecond));
-    for (std::size_t i = 0; i < c.segments.size(); ++i) {
-      const Segment& s = c.segments[i];
-      const auto colour = [](int n) {
-        return n == -1 ? kFirst : n == -2 ? kSecond : PaletteColour(n);
-      };
+    ASSERT_EQ(gradients.size(), segments.size() + 1) << markup;
+    // Filled with the control's colours first.
+    EXPECT_EQ(std::tie(gradients[0].area, gradients[0].colour, gradients[0].bottom),
+              std::tie(area, kFirst, kSecond))
+        << markup;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+      const Segment& s = segments[i];
       EXPECT_EQ(std::tie(gradients[i + 1].area, gradients[i + 1].colour, gradients[i + 1].bottom),
                 std::make_tuple(PixelRect{s.x, 0, s.width, 12}, colour(s.top), colour(s.bottom)))
-          << c.markup << " " << i;
+          << markup << " " << i;
     }
   }
 }
@@ -92,15 +87,7 @@ TEST(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
   lang::Languages languages;
   languages.LoadLanguageFiles(root.Path());
   const ui::Font own = DescribeFont("Courier New", 10, " L+F", 96);  // 13 pixels
-  const struct {
-    int language;
-    const char* caption;
-    bool label;
-    const char* ownText;
-    const char* shown;  // nullptr: nothing drawn
-    bool utf8;
-    int pixelHeight, weight;
-  } cases[] = {
+  const std::tuple<int, const char*, bool, const char*, const char*, bool, int, int> cases[] = {
       {1, "Press: ESC to Abort//14", false, "", "Abbruch mit ESC", true, 27, 700},  // 20 points
       {1, "Terminal Display//2", false, "", "Anzeige", true, 15, 400},              // 11 points
       {1, "History//9", false, "", nullptr, true, 0, 0},  // the language's text is empty
@@ -110,22 +97,18 @@ TEST(CaptionPainter, TranslatedCaptionsTakeTheLanguagesFontAtTheirSize) {
       {0, "  ", true, "own text", "own text", false, 13, 400},
       {0, "  ", false, "own text", nullptr, false, 0, 0},  // a blank button caption
   };
-  for (const auto& c : cases) {
-    languages.Select(c.language);
+  for (const auto& [language, caption, label, ownText, shown, utf8, height, weight] : cases) {
+    languages.Select(language);
     ui::headless::RecordingCanvas canvas;
     const PixelRect area{0, 0, 200, 40};
-    PaintCaption(canvas, area, Caption{c.caption, c.label, c.ownText, own, {1, 2, 3}}, languages,
-                 96);
+    PaintCaption(canvas, area, Caption{caption, label, ownText, own, {1, 2, 3}}, languages, 96);
     const auto texts = canvas.Of(Kind::Text);
-    if (!c.shown) {
-      EXPECT_TRUE(texts.empty()) << c.caption;
-      continue;
-    }
-    ASSERT_EQ(texts.size(), 1u) << c.caption;
+    ASSERT_EQ(texts.size(), shown ? 1u : 0u) << caption;
+    if (!shown) continue;
     const CanvasCall& t = texts[0];
     EXPECT_EQ(std::tie(t.text, t.utf8, t.font.pixelHeight, t.font.weight, t.area),
-              std::make_tuple(std::string(c.shown), c.utf8, c.pixelHeight, c.weight, area))
-        << c.caption;
+              std::make_tuple(std::string(shown), utf8, height, weight, area))
+        << caption;
     EXPECT_TRUE(t.layout.align == ui::Align::Centre && t.layout.verticalCentre);
   }
 }
@@ -159,20 +142,13 @@ TEST(ButtonPainter, UnderTheMouseLighterPressedUpsideDownCornersByCodeFocusFrame
     PaintButton(canvas, {0, 0, 80, 40}, state, ButtonLook{base}, Caption{.text = "OK"}, builtIn,
                 96);
     ASSERT_EQ(canvas.Of(Kind::Frame).size(), frames);
-    if (frames) {
-      EXPECT_EQ(canvas.Of(Kind::Frame)[0].area, (ui::PixelRect{3, 3, 74, 34}));
-    }
+    for (const CanvasCall& frame : canvas.Of(Kind::Frame))
+      EXPECT_EQ(frame.area, (ui::PixelRect{3, 3, 74, 34}));
   }
 }
 
 TEST(ButtonPainter, AMacroCaptionDrawsItsShapeAndNeverText) {
-  const struct {
-    const char* caption;
-    int shapes;  // 0: nothing drawn
-    ui::ShapeKind kind;
-    bool filled;
-    int size;
-  } cases[] = {
+  const std::tuple<const char*, std::size_t, ui::ShapeKind, bool, int> cases[] = {
       {"{{BIG_SAME_ARROWRT}}", 1, ui::ShapeKind::ArrowRight, true, 18},
       {"{{BIG_DOUBLE_SAME_RECT}}", 2, ui::ShapeKind::Rect, true, 18},
       {"{{rrect}}", 1, ui::ShapeKind::RoundedRect, false, 12},
@@ -183,20 +159,19 @@ TEST(ButtonPainter, AMacroCaptionDrawsItsShapeAndNeverText) {
       {"{{}}", 0, {}, false, 0},
   };
   lang::Languages builtIn;
-  for (const auto& c : cases) {
+  for (const auto& [caption, count, kind, filled, size] : cases) {
     ui::headless::RecordingCanvas canvas;
     const PixelRect area{0, 0, 60, 30};
-    PaintButton(canvas, area, {}, ButtonLook{{1, 2, 3}},
-                Caption{c.caption, false, {}, {}, {9, 9, 9}}, builtIn, 96);
-    EXPECT_TRUE(canvas.Of(Kind::Text).empty()) << c.caption;
+    PaintButton(canvas, area, {}, ButtonLook{{1, 2, 3}}, Caption{caption, false, {}, {}, {9, 9, 9}},
+                builtIn, 96);
+    EXPECT_TRUE(canvas.Of(Kind::Text).empty()) << caption;
     const auto shapes = canvas.Of(Kind::Shape);
-    ASSERT_EQ(shapes.size(), static_cast<std::size_t>(c.shapes)) << c.caption;
-    for (const CanvasCall& s : shapes) {
+    ASSERT_EQ(shapes.size(), count) << caption;
+    for (const CanvasCall& s : shapes)
       EXPECT_EQ(std::tie(s.shape, s.filled, s.area.width, s.colour),
-                std::make_tuple(c.kind, c.filled, c.size, Rgb{9, 9, 9}))
-          << c.caption;
-    }
-    EXPECT_TRUE(canvas.AllInside(area)) << c.caption;
+                std::make_tuple(kind, filled, size, Rgb{9, 9, 9}))
+          << caption;
+    EXPECT_TRUE(canvas.AllInside(area)) << caption;
   }
 }
 

@@ -4,11 +4,8 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
-#include <QContextMenuEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QTest>
-#include <QTimer>
 #include <cctype>
 #include <tuple>
 
@@ -28,33 +25,10 @@ class DisplayToolsTest : public RunningWindow {
   // Keys into `widget` (the find bar's text when none is named), as they
   // come while it has the keyboard.
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}, QWidget* widget = nullptr) {
-    QTest::keyClick(widget ? widget : Edit(), key, modifiers);
-    for (int i = 0; i < 5; ++i) gui.DoEvents();
+    QTest::keyClick(widget ? widget : Edit(), key, modifiers), Pump();
   }
-  void Type(const QString& text) {
-    QTest::keyClicks(Edit(), text);
-    for (int i = 0; i < 5; ++i) gui.DoEvents();
-  }
+  void Type(const QString& text) { QTest::keyClicks(Edit(), text), Pump(); }
   QLineEdit* Edit() { return Display().Finder().findChild<QLineEdit*>(); }
-  // Opens the display's context menu and triggers the entry `caption`.
-  void Menu(const QString& caption) {
-    QTimer::singleShot(0, [caption] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      ASSERT_NE(menu, nullptr);
-      for (QAction* action : menu->findChildren<QAction*>()) {
-        if (action->text() == caption) {
-          action->trigger();
-          break;
-        }
-      }
-      menu->close();
-    });
-    QWidget* viewport = Display().viewport();
-    QContextMenuEvent open(QContextMenuEvent::Mouse, QPoint(5, 5),
-                           viewport->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(viewport, &open);
-    for (int i = 0; i < 5; ++i) gui.DoEvents();
-  }
 };
 
 // Ctrl+F from the command entry opens the bar; typing finds as it goes,
@@ -117,26 +91,20 @@ TEST_F(DisplayToolsTest, TheFindBarFindsStepsAndCountsWithItsOwnKeys) {
 // What the bar cannot find says why, and control pictures find the control
 // bytes the display shows with them.
 TEST_F(DisplayToolsTest, TheFindBarExplainsEmptyAndImpossibleTexts) {
-  Display().SetText(
-      std::string("a\r\nb\x01"
-                  "c\r\n"));
+  Display().SetText("a\r\nb\001c\r\n");
   Display().OpenFinder();
   FindBar& bar = Display().Finder();
-  const struct {
-    QString query;
-    std::size_t matches;
-    const char* count;
-  } cases[] = {
+  const std::tuple<QString, std::size_t, QString> cases[] = {
       {"", 0, "Type the text to find"},
       {QString(QChar(0x20AC)), 0, "A character of it is never in the display"},
       {QString(QChar(0x2401)), 1, "1 of 1"},
       {QString(QChar(0x240D)) + QChar(0x240A), 2, "1 of 2"},
       {"zz", 0, "No matches"},
   };
-  for (const auto& c : cases) {
-    bar.SetQuery(c.query);
-    EXPECT_EQ(Display().Matches().size(), c.matches) << c.query.toStdString();
-    EXPECT_EQ(bar.CountText(), c.count) << c.query.toStdString();
+  for (const auto& [query, matches, count] : cases) {
+    bar.SetQuery(query);
+    EXPECT_EQ(std::pair(Display().Matches().size(), bar.CountText()), std::pair(matches, count))
+        << query.toStdString();
   }
 }
 
@@ -144,9 +112,8 @@ TEST_F(DisplayToolsTest, TheFindBarExplainsEmptyAndImpossibleTexts) {
 // while the bar is open is found as it comes.
 TEST_F(DisplayToolsTest, TheFindBarSearchesABigDisplayAndKeepsUpWithAppends) {
   std::string text;
-  for (int i = 0; i < 300000; ++i) {
+  for (int i = 0; i < 300000; ++i)
     text += " >> LSPD=" + std::to_string(i) + "\r\n      Reply: OK (0ms)\r\n";
-  }
   Display().SetText(text);
   Display().OpenFinder();
   Display().Finder().SetQuery("lspd=1234");
@@ -157,19 +124,13 @@ TEST_F(DisplayToolsTest, TheFindBarSearchesABigDisplayAndKeepsUpWithAppends) {
   EXPECT_EQ(Display().Matches().back(), text.size() + 4);
 }
 
-// The search itself: non-overlapping matches from a place on, Latin-1 case
-// folding (not the multiplication and division signs), a rare case beside a
-// frequent one.
+// The search itself: non-overlapping matches from a place on, Latin-1 case folding (not the
+// multiplication and division signs), a rare case beside a frequent one.
 TEST(FindMatches, FindsEveryMatchAsTheCaseSwitchSays) {
   std::string many;
   for (int i = 0; i < 1000; ++i) many += "aaaa";
   many += "A";
-  const struct {
-    std::string text, pattern;
-    bool matchCase;
-    std::size_t from;
-    std::vector<std::size_t> starts;
-  } cases[] = {
+  const std::tuple<std::string, std::string, bool, int, std::vector<std::size_t>> cases[] = {
       {"aaaa", "aa", true, 0, {0, 2}},
       {"xAbxabxAB", "ab", false, 0, {1, 4, 7}},
       {"xAbxabxAB", "ab", true, 0, {4}},
@@ -181,10 +142,10 @@ TEST(FindMatches, FindsEveryMatchAsTheCaseSwitchSays) {
       {many, "a", true, 3999, {3999}},
       {many, "a", false, 3998, {3998, 3999, 4000}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, pattern, matchCase, from, expected] : cases) {
     std::vector<std::size_t> starts;
-    FindMatches(c.text, c.pattern, c.matchCase, c.from, starts);
-    EXPECT_EQ(starts, c.starts) << c.pattern << " " << c.matchCase << " " << c.from;
+    FindMatches(text, pattern, matchCase, from, starts);
+    EXPECT_EQ(starts, expected) << pattern << " " << matchCase << " " << from;
   }
 }
 
@@ -195,7 +156,7 @@ TEST_F(DisplayToolsTest, TheDisplaysMenuOpensThePlotOfTheRun) {
   };
   application->ExecuteOnSelectedDevice("PX,ID,PX");
   gui.DoEvents();
-  Menu("Plot...");
+  ChooseFromContextMenu(Display().viewport(), "Plot..."), Pump();
   ASSERT_NE(gui.Plot(), nullptr);
   EXPECT_TRUE(gui.Plot()->isVisible());
   EXPECT_EQ(gui.Plot()->SeriesList().count(), 1);

@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "platform/files.h"
 #include "support/test_folder.h"
 
 namespace ui::qt {
@@ -109,9 +108,7 @@ TEST_F(PlotWindowTest, ThePictureShowsTheCurveAndTheTableEverySample) {
       found = picture.pixelColor(at + QPoint(dx, dy)) == curve;
   EXPECT_TRUE(found);
   ASSERT_TRUE(window.SaveTable(folder / "plot.csv"));
-  std::string table;
-  ASSERT_TRUE(platform::ReadFile(folder / "plot.csv", table));
-  EXPECT_EQ(table, PlotCsv(*data));
+  EXPECT_EQ(testing_support::Read(folder / "plot.csv"), PlotCsv(*data));
   EXPECT_FALSE(window.SaveTable(folder / "no/plot.csv"));
 }
 

@@ -4,13 +4,12 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
-#include <QContextMenuEvent>
-#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
 #include "tests/ui/contract/conformance.h"
 #include "ui/qt/qt_gui.h"
+#include "ui/qt/running_window.h"
 
 namespace gui_conformance {
 namespace {
@@ -19,11 +18,8 @@ Qt::Key QtKey(int keyCode) {
   namespace key = ui::key;
   if (keyCode == key::kEnter) return Qt::Key_Return;
   if (keyCode == key::kEscape) return Qt::Key_Escape;
-  if (keyCode == key::kUp) return Qt::Key_Up;
-  if (keyCode == key::kDown) return Qt::Key_Down;
-  if (keyCode >= key::kF1 && keyCode < key::kF1 + 24) {
+  if (keyCode >= key::kF1 && keyCode < key::kF1 + 24)
     return static_cast<Qt::Key>(Qt::Key_F1 + (keyCode - key::kF1));
-  }
   return static_cast<Qt::Key>(keyCode);  // letters and digits
 }
 
@@ -51,33 +47,16 @@ class QtHands : public Backend {
   void RequestClose(const std::string& form) override {
     Later([=, this] { gui_.FormWidget(form)->close(); });
   }
-  // The box's context menu opened at a point inside it; the entry is
-  // triggered from inside the menu's own loop, as a click on it would.
   void ChooseDisplayOptions(const ui::ControlRef& control,
                             const ui::DisplayOptions& options) override {
     Later([=, this] {
       const ui::DisplayOptions now = gui_.GetDisplayOptions(control);
       const char* stampCaptions[] = {"Off", "Time of Day", "Time Since Previous Entry"};
-      const QString wanted =
-          QString::fromLatin1(options.sessionLog != now.sessionLog
-                                  ? "Session Log"
-                                  : stampCaptions[static_cast<int>(options.timeStamps)]);
-      QTimer::singleShot(0, [wanted] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) return;
-        for (QAction* action : menu->findChildren<QAction*>()) {
-          if (action->text() == wanted) {
-            action->trigger();
-            break;
-          }
-        }
-        menu->close();
-      });
-      QWidget* viewport =
-          static_cast<QAbstractScrollArea*>(gui_.ControlWidget(control))->viewport();
-      QContextMenuEvent open(QContextMenuEvent::Mouse, QPoint(5, 5),
-                             viewport->mapToGlobal(QPoint(5, 5)));
-      QApplication::sendEvent(viewport, &open);
+      ui::qt::ChooseFromContextMenu(
+          static_cast<QAbstractScrollArea*>(gui_.ControlWidget(control))->viewport(),
+          options.sessionLog != now.sessionLog
+              ? "Session Log"
+              : stampCaptions[static_cast<int>(options.timeStamps)]);
     });
   }
   void Paint(const ui::ControlRef& control) override {

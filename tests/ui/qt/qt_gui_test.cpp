@@ -13,24 +13,20 @@
 namespace ui::qt {
 namespace {
 
-class Recorder : public ui::EventSink {
- public:
-  void OnEvent(const ui::Event& e, ui::EventReply&) override {
-    if (e.code == ui::event::kKey || e.code == ui::event::kClick) events.push_back(e);
-  }
-  void OnDraw(const ui::DrawRequest&, ui::Canvas&) override {}
-  std::vector<ui::Event> events;
-};
-
 ui::ControlSpec Make(int id, ui::ControlKind kind, ui::UnitRect place) {
   ui::ControlSpec c;
   std::tie(c.id, c.kind, c.place, c.style.tabStop) = std::tuple(id, kind, place, true);
   return c;
 }
 
-class QtGuiTest : public ::testing::Test {
+// Records the key and click events.
+class QtGuiTest : public ::testing::Test, public ui::EventSink {
  protected:
-  QtGuiTest() { gui.SetEventSink(&sink); }
+  QtGuiTest() { gui.SetEventSink(this); }
+  void OnEvent(const ui::Event& e, ui::EventReply&) override {
+    if (e.code == ui::event::kKey || e.code == ui::event::kClick) events.push_back(e);
+  }
+  void OnDraw(const ui::DrawRequest&, ui::Canvas&) override {}
 
   void Show(std::vector<ui::ControlSpec> controls) {
     ui::FormSpec form;
@@ -42,40 +38,35 @@ class QtGuiTest : public ::testing::Test {
   }
   QWidget* W(int id) { return gui.ControlWidget({"D", id}); }
 
+  std::vector<ui::Event> events;  // outlives the backend
   QtGui gui;
-  Recorder sink;
 };
 
-// In a form without a key table: keypad Enter is Enter, an owner-drawn
-// button hears Enter instead of being pressed by it, and Up and Down reach
-// only a box that reports its focus (the main window's command entry, whose
-// history recall is tested there).
+// In a form without a key table: keypad Enter is Enter, an owner-drawn button hears Enter instead
+// of being pressed by it, and Up and Down reach only a box that reports its focus (the main
+// window's command entry, whose history recall is tested there).
 TEST_F(QtGuiTest, KeysReachTheFocusedControlAsEvent31) {
   ui::ControlSpec pass = Make(110, ui::ControlKind::Button, {1, 4, 8, 2});
   pass.ownerDrawn = true;
   Show({pass, Make(115, ui::ControlKind::TextBox, {1, 8, 30, 1.5})});
-  const struct {
-    int focus;
-    Qt::Key key;
-    Qt::KeyboardModifiers modifiers;
-    const char* events;  // control/event=value of each event that came
-  } rows[] = {
+  // The focus, the key; control/event=value of each event that came.
+  const std::tuple<int, Qt::Key, Qt::KeyboardModifiers, std::string> rows[] = {
       {115, Qt::Key_Enter, Qt::KeypadModifier, "115/31=13 "},
       {110, Qt::Key_Return, {}, "110/31=13 "},
       {110, Qt::Key_Escape, {}, "110/31=27 "},
       {115, Qt::Key_Down, {}, ""},
   };
-  for (const auto& row : rows) {
-    gui.SetFocus({"D", row.focus});
+  for (const auto& [focus, key, modifiers, expected] : rows) {
+    gui.SetFocus({"D", focus});
     gui.DoEvents();
-    sink.events.clear();
-    QTest::keyClick(gui.FormWidget("D")->windowHandle(), row.key, row.modifiers);
+    events.clear();
+    QTest::keyClick(gui.FormWidget("D")->windowHandle(), key, modifiers);
     gui.DoEvents();
     std::string came;
-    for (const ui::Event& e : sink.events)
+    for (const ui::Event& e : events)
       came += std::to_string(e.control) + "/" + std::to_string(e.code) + "=" +
               std::to_string(e.value) + " ";
-    EXPECT_EQ(came, row.events) << row.focus << " " << row.key;
+    EXPECT_EQ(came, expected) << focus << " " << key;
   }
 }
 
@@ -102,9 +93,8 @@ TEST_F(QtGuiTest, TheEntryEditsLikeAnEntryFieldAtAnyLength) {
   QWidget* entry = W(105);
   entry->setFocus();
   QTest::keyClicks(entry, "HSPD=509");
-  for (char16_t c : {u'\u00B5', u'\u20AC'}) {  // MICRO SIGN, EURO SIGN
+  for (char16_t c : {u'\u00B5', u'\u20AC'})  // MICRO SIGN, EURO SIGN
     QTest::sendKeyEvent(QTest::Click, entry, Qt::Key_unknown, QString(QChar(c)), {});
-  }
   EXPECT_EQ(gui.Text({"D", 105}), "HSPD=509\xB5?");
 
   // A pasted line of 10 MB is kept whole, and the field stays usable.

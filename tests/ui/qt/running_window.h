@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "platform/data_folders.h"
@@ -16,6 +20,24 @@
 #include "ui/qt/qt_gui.h"
 
 namespace ui::qt {
+
+// Opens the context menu of `viewport` and triggers its entry `caption` from
+// inside the menu's own loop, as a click on it would.
+inline void ChooseFromContextMenu(QWidget* viewport, const QString& caption) {
+  QTimer::singleShot(0, [caption] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* action : menu->findChildren<QAction*>())
+      if (action->text() == caption) {
+        action->trigger();
+        break;
+      }
+    menu->close();
+  });
+  QContextMenuEvent open(QContextMenuEvent::Mouse, QPoint(5, 5),
+                         viewport->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(viewport, &open);
+}
 
 class RunningWindow : public ::testing::Test {
  protected:
@@ -30,6 +52,9 @@ class RunningWindow : public ::testing::Test {
   }
 
   FormWindow* Main() { return gui.FormWidget(app::kMainForm); }
+  void Pump() {
+    for (int i = 0; i < 5; ++i) gui.DoEvents();
+  }
 
   testing_support::TestFolder folder;
   QtGui gui;

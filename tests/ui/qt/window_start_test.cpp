@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -20,22 +21,18 @@ TEST(WindowStart, SaysInOneLineWhyNoWindowOpens) {
   Value saved[3];
   for (int i = 0; i < 3; ++i)
     if (const char* v = std::getenv(names[i])) saved[i] = v;
-  const struct {
-    Value values[3];     // of `names`
-    const char* reason;  // "" when a window can open
-  } rows[] = {
+  const std::pair<std::array<Value, 3>, const char*> rows[] = {
       {{std::nullopt, std::nullopt, std::nullopt}, "no display"},
       {{std::nullopt, "", ""}, "no display"},
       {{std::nullopt, ":97", std::nullopt}, "cannot reach the X display \":97\""},
       {{"no-such-platform", ":0", std::nullopt}, "platform plugin \"no-such-platform\" is not"},
       {{"offscreen", std::nullopt, std::nullopt}, ""},
   };
-  for (const auto& row : rows) {
-    for (int i = 0; i < 3; ++i) Set(names[i], row.values[i]);
+  for (const auto& [values, reason] : rows) {
+    for (int i = 0; i < 3; ++i) Set(names[i], values[i]);
     const std::string why = WhyNoWindow();
     const bool oneLine = why.find('\n') == std::string::npos;
-    EXPECT_TRUE(*row.reason ? why.find(row.reason) != std::string::npos && oneLine : why.empty())
-        << why;
+    EXPECT_TRUE(*reason ? why.find(reason) != std::string::npos && oneLine : why.empty()) << why;
   }
   for (int i = 0; i < 3; ++i) Set(names[i], saved[i]);
 }
