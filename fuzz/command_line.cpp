@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (s.EngineRunning || s.AbortRequest) __builtin_trap();
   if (s.ExpectedValuesPresent || !s.ExpectedValuesLine.empty()) __builtin_trap();
   if (!(s.ExchangeTime >= 0)) __builtin_trap();
-  if (host.byteCount && *host.byteCount != host.Display().size()) {
+  if (host.byteCount && *host.byteCount != host.display.size()) {
     __builtin_trap();
   }
   // A DELAY waits in steps of at most 100 ms.

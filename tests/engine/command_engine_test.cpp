@@ -141,17 +141,17 @@ TEST_F(CommandLineTest, SuppressedPumpingRunsALineWithoutEvents) {
 
 TEST_F(CommandLineTest, ProgressBarIsRedrawnOnlyWhenItsPercentageChanges) {
   Run("A,B,C");
-  EXPECT_EQ(host.Markups(engine::Bar::Command),
+  EXPECT_EQ(host.bars[engine::Bar::Command],
             (Strings{"33%PURPLE|67%GRAY", "66%PURPLE|34%GRAY", "100%PURPLE"}));
   host.bars.clear();
   state.AutomaticMode = true;
   Run("A");
   Run("A");  // a new line draws its bar afresh
-  EXPECT_EQ(host.Markups(engine::Bar::Command), (Strings{"100%GOLD", "100%GOLD"}));
+  EXPECT_EQ(host.bars[engine::Bar::Command], (Strings{"100%GOLD", "100%GOLD"}));
   host.bars.clear();
   Run(std::string(299, ','));  // 300 positions: each percentage once, rising
-  ASSERT_EQ(host.Markups(engine::Bar::Command).size(), 100u);
-  EXPECT_EQ(host.Markups(engine::Bar::Command)[49], "50%GOLD|50%GRAY");
+  ASSERT_EQ(host.bars[engine::Bar::Command].size(), 100u);
+  EXPECT_EQ(host.bars[engine::Bar::Command][49], "50%GOLD|50%GRAY");
   EXPECT_EQ(host.barsShown[engine::Bar::Command], 105);
 }
 
@@ -309,14 +309,14 @@ TEST_F(DelayTest, WaitsTheTimeItsFormAsksWithoutSendingOrShowing) {
     EXPECT_NEAR(host.TotalDelay(), seconds, 1e-9) << command;
   }
   EXPECT_TRUE(link.sent.empty());
-  EXPECT_EQ(host.Display(), "");
+  EXPECT_EQ(host.display, "");
   EXPECT_FALSE(host.byteCount);
 }
 
 TEST_F(DelayTest, WaitsInStepsOfAHundredMillisecondsWhileTheBarTurnsGreen) {
   Run("DELAY=250");
   EXPECT_EQ(host.delays, (std::vector<double>{0.1, 0.1, 0.05}));
-  EXPECT_EQ(host.Markups(engine::Bar::Delay),
+  EXPECT_EQ(host.bars[engine::Bar::Delay],
             (Strings{"100%RED|0%GREEN", "60%RED|40%GREEN", "20%RED|80%GREEN", "100%GREEN"}));
   EXPECT_EQ(host.barsShown[engine::Bar::Delay], 4);
 }
@@ -328,7 +328,7 @@ TEST_F(DelayTest, EscEndsTheDelayAtItsNextStep) {
   };
   Run("DELAYL, A");
   EXPECT_NEAR(host.TotalDelay(), 1.0, 1e-9);
-  EXPECT_EQ(host.Markups(engine::Bar::Delay).back(), "100%GREEN");
+  EXPECT_EQ(host.bars[engine::Bar::Delay].back(), "100%GREEN");
   EXPECT_EQ(Shown(), "ABORT (ESCAPED) (OK)");
   link.sent.clear();
   host.delays.clear();

@@ -47,7 +47,7 @@ class EngineTest : public ::testing::Test {
   }
   // The display's entries joined by "|", without CR LF, "  " margins and " (0ms)".
   std::string Shown() {
-    std::string shown, text = host.Display();
+    std::string shown, text = host.display;
     for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
       end = std::min(text.find("\r\n", start), text.size());
       std::string_view entry(text.data() + start, end - start);

@@ -14,16 +14,13 @@
 namespace engine {
 namespace {
 
-using Strings = std::vector<std::string>;
-using testing_support::TestFolder;
-
 using FileList = std::vector<std::pair<std::string, std::string>>;
 
 struct Fixture {
-  TestFolder root;
+  testing_support::TestFolder root;
   std::string folder = root / "TermDisplay";
   platform::LocalTime now;  // local time one hour east of UTC, as the test sets it
-  Strings reports;
+  std::vector<std::string> reports;
   std::unique_ptr<SessionLog> log;
   explicit Fixture(std::uint64_t limit = kSessionLogFileLimit) {
     Set(8, 14, 3, 7, 45);

@@ -1,5 +1,7 @@
 #include "engine/terminal_display.h"
 
+#include <tuple>
+
 #include "engine_fixture.h"
 
 namespace engine {
@@ -17,15 +19,13 @@ std::string TextWithBreak(std::size_t size, std::size_t lfIndex) {
 // Past the limit, the text up to the last CR LF at least 100 characters from the end goes.
 TEST(CutPlainText, CutsAfterTheLastBreakAtLeastAHundredCharactersFromTheEnd) {
   const std::size_t n = kPlainDisplayLimit + 1;
-  const struct {
-    std::size_t size, lfIndex, kept;
-  } cases[] = {
+  const std::tuple<std::size_t, std::size_t, std::size_t> cases[] = {
       {n - 1, 10, n - 1}, {n, n - 100, 99}, {n, n - 99, n}, {n, 5, n - 6},
       {n, 1, n - 2},      {n, 0, n},        {5, 4, 5},
   };
-  for (const auto& c : cases) {
-    const std::string text = TextWithBreak(c.size, c.lfIndex);
-    EXPECT_EQ(CutPlainText(text), text.substr(c.size - c.kept)) << c.size << " " << c.lfIndex;
+  for (const auto& [size, lfIndex, kept] : cases) {
+    const std::string text = TextWithBreak(size, lfIndex);
+    EXPECT_EQ(CutPlainText(text), text.substr(size - kept)) << size << " " << lfIndex;
   }
   std::string text(70000, 'x');
   text.replace(50000, 2, "\r\n");  // the last break that qualifies
@@ -66,13 +66,11 @@ TEST_F(TerminalDisplayTest, PlainAppendCutsTheTextAndReplacesTheWidgetWithRedraw
 
 // The widget gets batches at most every 33 ms and at every flush point.
 TEST_F(TerminalDisplayTest, TheWidgetIsFedInBatchesAtMostEvery33Milliseconds) {
-  const struct {
-    double at;
-    const char* entry;
-  } entries[] = {{0.50, "a"}, {0.51, "b"}, {0.53, "c"}, {0.54, "d"}, {0.55, "e"}};
-  for (const auto& e : entries) {
-    host.now = e.at;
-    display.Append(e.entry);
+  const std::pair<double, const char*> entries[] = {
+      {0.50, "a"}, {0.51, "b"}, {0.53, "c"}, {0.54, "d"}, {0.55, "e"}};
+  for (const auto& [at, entry] : entries) {
+    host.now = at;
+    display.Append(entry);
   }
   EXPECT_EQ(host.appends, (Strings{"a", "bcd"}));
   EXPECT_EQ(host.byteCount, 4u);       // the counter shows what the widget shows
@@ -123,11 +121,7 @@ TEST_F(TerminalDisplayTest, TimeStampsStartEachEntryAndTheLogGetsItUnstamped) {
   display.SetWallClock([&wall] { return wall; });
   Log log;
   display.SetLog(&log);
-  const struct {
-    TimeStamps stamps;
-    double at;
-    const char* shown;
-  } cases[] = {
+  const std::tuple<TimeStamps, double, const char*> cases[] = {
       {TimeStamps::SincePrevious, 1.0, "+0.000 e\r\n"},  // none before it
       {TimeStamps::SincePrevious, 1.1054, "+0.105 e\r\n"},
       {TimeStamps::SincePrevious, 3662.5, "+3661.395 e\r\n"},
@@ -137,12 +131,12 @@ TEST_F(TerminalDisplayTest, TimeStampsStartEachEntryAndTheLogGetsItUnstamped) {
       {TimeStamps::SincePrevious, 3000, "+0.000 e\r\n"},  // the clock went back
   };
   std::string all;
-  for (const auto& c : cases) {
-    display.SetTimeStamps(c.stamps);
-    host.now = c.at;
+  for (const auto& [stamps, at, shown] : cases) {
+    display.SetTimeStamps(stamps);
+    host.now = at;
     display.Append("e\r\n");
     display.Flush();
-    all += c.shown;
+    all += shown;
     EXPECT_EQ(display.Text(), all);
   }
   EXPECT_EQ(Widget(), all);

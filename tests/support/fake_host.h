@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,14 +63,7 @@ class FakeHost : public engine::Host {
   }
   std::function<void()> onLineFinished;  // run at the end of every line
 
-  double TotalDelay() const {
-    double total = 0;
-    for (double d : delays) total += d;
-    return total;
-  }
-  const std::vector<std::string>& Markups(engine::Bar bar) { return bars[bar]; }
-  // What the display widget shows.
-  const std::string& Display() { return display; }
+  double TotalDelay() const { return std::accumulate(delays.begin(), delays.end(), 0.0); }
 
  private:
   void Log(const std::string& what) {
