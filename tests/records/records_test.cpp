@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -91,10 +90,9 @@ TEST(ResultFiles, AutomaticSavesTakeTheFirstNumberWhoseNamesAreAllFree) {
 TEST(ResultFiles, ASaveWithEveryNumberTakenIsLost) {
   Records r;
   for (int n = 1; n <= 9999; ++n) {
-    char name[32];
-    std::snprintf(name, sizeof name, "Full%04d_Pass.csv", n);
     // A link leading nowhere takes a name as well as a file, and costs less.
-    const std::string path = r.folder / (kAuto + name);
+    const std::string path =
+        r.folder / (kAuto + "Full" + std::to_string(10000 + n).substr(1) + "_Pass.csv");
     ASSERT_EQ(::symlink("/nonexistent", path.c_str()), 0) << path;
   }
   r.files.OnAutoSave({"Full", "text", true});
@@ -158,10 +156,15 @@ void Unit(RecordWriter& w, int number, const std::string& verdict, const std::st
   w.Add(UnitEnd{number, "s", "2026-12-08T10:00:02Z", verdict, verdict == "fail", {{"V1", serial}}});
 }
 
-// Answers, verdicts and result files: tests/app/real_program_test.cpp.
-TEST(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
+// A station's database in a folder of its own.
+class StationDatabase : public ::testing::Test {
+ protected:
   TestFolder folder;
   const std::string db = folder / "records.db";
+};
+
+// Answers, verdicts and result files: tests/app/real_program_test.cpp.
+TEST_F(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
   {
     RecordWriter w(Settings(db));
     w.Add(Start("u-1"));
@@ -187,9 +190,7 @@ TEST(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
 }
 
 // A record that cannot be written takes its unit's others with it, counted, told once.
-TEST(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
-  TestFolder folder;
-  const std::string db = folder / "records.db";
+TEST_F(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
   RecordWriter w(Settings(db));
   w.Add(Start("u-1"));
   w.Sync();
@@ -208,9 +209,7 @@ TEST(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce) {
 }
 
 // A version-1 database (other indexes) is upgraded at the next start.
-TEST(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
-  TestFolder folder;
-  const std::string db = folder / "records.db";
+TEST_F(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
   {
     RecordWriter w(Settings(db));
     w.Add(Start("u-1"));
@@ -240,9 +239,7 @@ TEST(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
 
 // A run of 10,000 units, each committed at its end as a script's are: every unit is kept,
 // and the journal stays small while the run lasts (its pages go into the database).
-TEST(StationDatabase, TenThousandUnitsOfOneRunAreAllKept) {
-  TestFolder folder;
-  const std::string db = folder / "records.db";
+TEST_F(StationDatabase, TenThousandUnitsOfOneRunAreAllKept) {
   RecordWriter w(Settings(db));
   w.Add(Start("u-1"));
   std::uintmax_t journal = 0;
@@ -262,9 +259,7 @@ TEST(StationDatabase, TenThousandUnitsOfOneRunAreAllKept) {
 
 // A run without an end whose program is gone was killed: the next start on the station marks
 // it so; a run whose program still runs and other stations' runs are left open.
-TEST(StationDatabase, RunsLeftOpenByKilledProgramsAreMarkedAtTheNextStart) {
-  TestFolder folder;
-  const std::string db = folder / "records.db";
+TEST_F(StationDatabase, RunsLeftOpenByKilledProgramsAreMarkedAtTheNextStart) {
   for (const auto& [station, uuid, pid] : {std::tuple{"Bench 1", "gone", 100},
                                            {"Bench 1", "running", 200},
                                            {"Bench 2", "other", 100}}) {
