@@ -466,7 +466,7 @@ TEST(CommandOptions, AValueIsNeverAScriptSwitchAndAProgramWithASlashIsAFile) {
   }
 }
 
-enum class Link { Answers, None, Refuses, Silent, StopAtStart, BlankName, Plot };
+enum class Link { Answers, None, Refuses, Silent, StopAtStart, BlankName, Plot, PlotFolderGoes };
 
 // A link whose discovery is where SIGTERM finds the program starting.
 struct StoppedWhileStarting : FakeTransport {
@@ -504,6 +504,10 @@ int RunRow(const Row& row, std::string& said) {
       if (c == "PX") return std::to_string(100 * ++polls);
       return std::string(c == "PS" ? (polls < 2 ? "7" : "NAN") : "OK");
     };
+  if (row.link == Link::PlotFolderGoes)  // after the check at the start, before the plot's write
+    link->afterSend = [&row](auto&) {
+      std::filesystem::remove_all(std::filesystem::path(row.arguments.back()).parent_path());
+    };
   const int status =
       app::RunProgram(row.arguments, io, [&link](devices::DeviceRegistry& r, const auto&) {
         r.SetTransport(devices::LinkKind::Hid, link);
@@ -519,6 +523,7 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
   ASSERT_TRUE(platform::WriteFileAtomic(prg, "LSPD=500, OK\r\nLSPD, 400\r\n"));
   ASSERT_TRUE(platform::WriteFileAtomic(f / "AppPrograms/test10.prg", "ID, OK\r\n"));
   ASSERT_TRUE(platform::WriteFileAtomic(f / "blank.prg", "  \r\n\r\n"));
+  ASSERT_TRUE(platform::CreateDirectory(f / "goes"));
   ASSERT_TRUE(platform::WriteFileAtomic(f / "nul.txt", std::string("SN-1\n\0\n", 7)));
   for (const auto& [name, size] : {std::pair{"big.prg", 10 << 20}, {"big.txt", 100 << 20}})
     ASSERT_TRUE(platform::WriteFileAtomic(f / name, "") && !::truncate((f / name).c_str(), size));
@@ -572,6 +577,7 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
       {in({"--plot", f / "p.csv"}), Link::Plot, 2, "--plot needs a headless run"},
       {in({"--exec", "PX", "--plot", f / "p.txt"}), Link::Plot, 2, "ends in .png or .csv"},
       {in({"--exec", "PX", "--plot", f / "no/p.csv"}), Link::Plot, 4, "cannot be written"},
+      {in({"--exec", "PX", "--plot", f / "goes/p.csv"}), Link::PlotFolderGoes, 4, "plot was not"},
       {in({"--exec", "PX,PS,ID,PX,PS", "--plot", f / "p.csv"}), Link::Plot, 0,
        "plot: 1 replies were NaN"},
       // Drawn off screen; a build without the window says so before the run.

@@ -42,15 +42,13 @@ TEST_F(CommandLineTest, ExpectedValuesWalkInStepWithTheCommandsAndAreUsedOnce) {
   Answer({{"A", {"1"}}, {"B", {"junk"}}, {"C", {"4"}}});
   Expect(" 1 ,  , 3 , surplus");
   Run("A,B,C");
-  EXPECT_EQ(Shown(), "A (1)|B (junk)|! C (4) [3]");
-  EXPECT_EQ(capture.FailCount, 1);
-  EXPECT_EQ(state.ExpectedValuesLine, "");
+  EXPECT_EQ(std::tuple(Shown(), capture.FailCount, state.ExpectedValuesLine),
+            std::tuple("A (1)|B (junk)|! C (4) [3]", 1, ""));
   Expect("NO");  // B has none
   Run("A,B");
   state.ExpectedValuesLine = "NO,NO";  // without the presence flag it is not read
   Run("A,B");
-  EXPECT_EQ(capture.FailCount, 2);
-  EXPECT_EQ(cleanEnds, 3);
+  EXPECT_EQ(std::pair(capture.FailCount, cleanEnds), std::pair(2, 3));
 }
 
 TEST_F(CommandLineTest, CaptureFromSlotEightFillsR8AndR9AndEndsAtEleven) {
@@ -75,10 +73,9 @@ TEST_F(CommandLineTest, LocalDirectivesAreAnsweredWithoutTheLinkAndLeaveTheLastR
   EXPECT_EQ(Shown(),
             "PX (5)|PY (258)|SHOWHX (0x00000102)|SETPARXS=2 (2)|BTMASK=X0F (0xF)|SHOW08 "
             "(00000010)|SHOW32. (00000000.00000000.00000001.00000010)");
-  EXPECT_EQ(capture.ReplyCaptureSlot, 3);
-  EXPECT_EQ(capture.ScriptReplies[1], "258");
-  EXPECT_EQ(state.BitMask, 15);
-  EXPECT_EQ(state.LastReply, "258");
+  EXPECT_EQ(
+      std::tie(capture.ReplyCaptureSlot, capture.ScriptReplies[1], state.BitMask, state.LastReply),
+      std::tuple(3, "258", 15, "258"));
   Run("SHOWDC");  // the next line's directive reads it too
   EXPECT_TRUE(Shown().ends_with("|SHOWDC (258)")) << Shown();
   state.ShowMode = 5;  // a program comment is shown with its text, never sent
@@ -279,8 +276,7 @@ TEST_F(BlockTest, CollectedEntriesStopAtAThousand) {
   for (int i = 1; i <= 1100; ++i) line += ", C" + std::to_string(i);
   Run(line + ", UNTIL=5, Z");
   ASSERT_EQ(link.sent.size(), 1000u);
-  EXPECT_EQ(link.sent[998], "C999");
-  EXPECT_EQ(link.sent[999], "Z");
+  EXPECT_EQ(std::tie(link.sent[998], link.sent[999]), std::tuple("C999", "Z"));
 }
 
 TEST_F(BlockTest, BlockEntriesKeepTheirExpectedValuesAndPositionsAndDelaysRun) {
