@@ -3,6 +3,7 @@
 #include <charconv>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -21,9 +22,53 @@ constexpr std::size_t kMaxSignificantDigits = 800;
 // out is beyond every floating type anyway.
 constexpr long long kExponentClamp = 1000000000LL;
 
+// An exponent ("E-5", "e+12") at text[i], added to `exponent`; where the
+// reading ends: `i` itself when no exponent with digits stands there.
+std::size_t ReadExponent(std::string_view text, std::size_t i, long long& exponent) {
+  const std::size_t n = text.size();
+  if (i >= n || (text[i] != 'E' && text[i] != 'e')) return i;
+  std::size_t j = i + 1;
+  bool expNegative = false;
+  if (j < n && (text[j] == '+' || text[j] == '-')) {
+    expNegative = text[j] == '-';
+    ++j;
+  }
+  if (j >= n || !IsDigit(text[j])) return i;
+  long long e = 0;
+  while (j < n && IsDigit(text[j])) {
+    if (e < kExponentClamp) e = e * 10 + (text[j] - '0');
+    ++j;
+  }
+  exponent += expNegative ? -e : e;
+  return j;
+}
+
+// `digits` x 10^`exponent` in the precision of T, converted with
+// std::from_chars (which ignores the process locale) into `reading`.
+template <typename T>
+void Convert(std::string digits, long long exponent, bool negative, DecimalReading<T>& reading) {
+  // Far outside the range of every type: decide without converting.
+  const long long magnitude = exponent + static_cast<long long>(digits.size());
+  if (magnitude > 100000 || magnitude < -100000) {
+    reading.tooLarge = magnitude > 0;
+    return;
+  }
+  digits.push_back('e');
+  digits += std::to_string(exponent);
+  T value = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  (void)end;
+  // A value beyond the range of the type (or so small that it vanishes)
+  // reads as 0, like any other text that holds no usable number.
+  if (ec != std::errc()) {
+    reading.tooLarge = magnitude > 0;
+    return;
+  }
+  reading.value = negative ? -value : value;
+}
+
 // The decimal reading in the precision of T. The validated prefix is
-// normalised to "<digits>e<exponent>" and converted with std::from_chars,
-// which ignores the process locale.
+// normalised to "<digits>e<exponent>" and converted.
 template <typename T>
 DecimalReading<T> ReadDecimalAs(std::string_view text) {
   DecimalReading<T> reading;
@@ -61,50 +106,13 @@ DecimalReading<T> ReadDecimalAs(std::string_view text) {
   }
   if (!anyDigit) return reading;
 
-  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
-    std::size_t j = i + 1;
-    bool expNegative = false;
-    if (j < n && (text[j] == '+' || text[j] == '-')) {
-      expNegative = text[j] == '-';
-      ++j;
-    }
-    if (j < n && IsDigit(text[j])) {
-      long long e = 0;
-      while (j < n && IsDigit(text[j])) {
-        if (e < kExponentClamp) e = e * 10 + (text[j] - '0');
-        ++j;
-      }
-      exponent += expNegative ? -e : e;
-      i = j;
-    }
-  }
-  reading.length = i;
+  reading.length = ReadExponent(text, i, exponent);
   if (digits.empty()) return reading;  // zero, in any form
   if (droppedNonZero) {
     digits.push_back('1');
     --exponent;
   }
-
-  // Far outside the range of every type: decide without converting.
-  const long long magnitude = exponent + static_cast<long long>(digits.size());
-  if (magnitude > 100000 || magnitude < -100000) {
-    reading.tooLarge = magnitude > 0;
-    return reading;
-  }
-
-  std::string normal = digits;
-  normal.push_back('e');
-  normal += std::to_string(exponent);
-  T value = 0;
-  auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-  (void)end;
-  // A value beyond the range of the type (or so small that it vanishes)
-  // reads as 0, like any other text that holds no usable number.
-  if (ec != std::errc()) {
-    reading.tooLarge = magnitude > 0;
-    return reading;
-  }
-  reading.value = negative ? -value : value;
+  Convert(std::move(digits), exponent, negative, reading);
   return reading;
 }
 
