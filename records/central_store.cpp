@@ -1,8 +1,11 @@
 #include "records/central_store.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <iterator>
 #include <string>
@@ -263,6 +266,48 @@ std::string Scrubbed(std::string text, const std::string& connection) {
   return text;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Waits until the connection's socket is ready for `events`; false when
+// the time is up first or `giveUp` says so.
+bool WaitFor(PGconn* pg, short events, Clock::time_point until, CentralStore::GiveUp giveUp,
+             void* context) {
+  for (;;) {
+    if (giveUp && giveUp(context)) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0) return false;
+    pollfd fd{PQsocket(pg), events, 0};
+    // A short slice, so that a stop is seen soon.
+    const int ready = ::poll(&fd, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 100)));
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+
+std::string Trimmed(std::string why) {
+  while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
+  for (std::size_t at = 0; (at = why.find('\n', at)) != std::string::npos;) why[at] = ' ';
+  return why;
+}
+
+// A failure of what a row holds, not of the server or the connection.
+bool RefusesTheRow(const std::string& state) {
+  return state.rfind("22", 0) == 0 || state.rfind("23", 0) == 0;
+}
+
+const char* CastOf(char cast) {
+  switch (cast) {
+    case 'u':
+      return "::text::uuid";
+    case 'z':
+      return "::text::timestamptz";
+    case 'i':
+      return "::text::bigint";
+    default:
+      return "::text";
+  }
+}
+
 }  // namespace
 
 std::string MaskedConnection(const std::string& connection) {
@@ -282,7 +327,8 @@ CentralStore::~CentralStore() {
 }
 
 Result<std::unique_ptr<CentralStore>> CentralStore::Connect(const std::string& connection,
-                                                            int timeoutSeconds) {
+                                                            int timeoutSeconds, GiveUp giveUp,
+                                                            void* context) {
   const std::string masked = MaskedConnection(connection);
   char* mistake = nullptr;
   PQconninfoOption* options = PQconninfoParse(connection.c_str(), &mistake);
@@ -295,20 +341,31 @@ Result<std::unique_ptr<CentralStore>> CentralStore::Connect(const std::string& c
                                    "string libpq reads (" + Scrubbed(why, connection) + ")");
   }
   PQconninfoFree(options);
-  // The string's own connect_timeout wins over the default: it comes later.
-  const std::string timeout = std::to_string(timeoutSeconds);
-  const char* const keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
-  const char* const values[] = {timeout.c_str(), "halvorn-terminal", connection.c_str(), nullptr};
-  PGconn* pg = PQconnectdbParams(keys, values, 1);
+  // The string's own connect_timeout is left to it; the wait below is ours.
+  const char* const keys[] = {"application_name", "dbname", nullptr};
+  const char* const values[] = {"halvorn-terminal", connection.c_str(), nullptr};
+  PGconn* pg = PQconnectStartParams(keys, values, 1);
   if (pg == nullptr) return Result<>::SystemFailureSaying("out of memory for " + masked);
-  if (PQstatus(pg) != CONNECTION_OK) {
-    std::string why = PQerrorMessage(pg);
+  const auto until = Clock::now() + std::chrono::seconds(timeoutSeconds);
+  PostgresPollingStatusType step = PGRES_POLLING_WRITING;
+  bool answered = true;
+  while (PQstatus(pg) != CONNECTION_BAD && step != PGRES_POLLING_OK &&
+         step != PGRES_POLLING_FAILED) {
+    answered =
+        WaitFor(pg, step == PGRES_POLLING_READING ? POLLIN : POLLOUT, until, giveUp, context);
+    if (!answered) break;
+    step = PQconnectPoll(pg);
+  }
+  if (!answered || PQstatus(pg) != CONNECTION_OK) {
+    const std::string why = answered ? Trimmed(PQerrorMessage(pg))
+                                     : "no answer within " + std::to_string(timeoutSeconds) + " s";
     PQfinish(pg);
-    while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
-    for (std::size_t at = 0; (at = why.find('\n', at)) != std::string::npos;) why[at] = ' ';
     return Result<>::SystemFailureSaying("the central database " + masked +
                                          " cannot be reached: " + Scrubbed(why, connection));
   }
+  // Statements are sent without blocking, so a server that stops
+  // answering holds nothing up past the caller's time.
+  PQsetnonblocking(pg, 1);
   return std::unique_ptr<CentralStore>(new CentralStore(pg, masked));
 }
 
@@ -390,6 +447,126 @@ Result<> CentralStore::EnsureExchangeMonth(const std::string& utcTime) {
   PQclear(result);
   if (!ok) return Failure("cannot make the exchanges' partition for " + utcTime);
   return {};
+}
+
+bool CentralStore::Broken() const {
+  return broken_ || PQstatus(connection_) != CONNECTION_OK;
+}
+
+CentralStore::Answer CentralStore::Run(const std::string& sql,
+                                       const std::vector<const char*>& values,
+                                       const std::vector<int>& lengths,
+                                       const std::vector<int>& formats, const Limits& limits) {
+  Answer answer;
+  if (!PQsendQueryParams(connection_, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                         values.data(), lengths.data(), formats.data(), 0)) {
+    broken_ = true;
+    answer.message = Trimmed(PQerrorMessage(connection_));
+    return answer;
+  }
+  answer.ok = true;
+  const auto until = Clock::now() + std::chrono::seconds(limits.answerSeconds);
+  for (;;) {
+    const int flushed = PQflush(connection_);
+    while (flushed == 0 && !PQisBusy(connection_)) {
+      PGresult* result = PQgetResult(connection_);
+      if (result == nullptr) return answer;
+      const ExecStatusType status = PQresultStatus(result);
+      if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && answer.ok) {
+        answer.ok = false;
+        const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+        answer.state = state ? state : "";
+        answer.message = Trimmed(PQresultErrorMessage(result));
+      }
+      PQclear(result);
+    }
+    const short events = static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0));
+    if (flushed < 0 || !WaitFor(connection_, events, until, limits.giveUp, limits.context) ||
+        !PQconsumeInput(connection_)) {
+      broken_ = true;
+      const bool timedOut = flushed >= 0 && PQstatus(connection_) == CONNECTION_OK;
+      return {false, "",
+              timedOut ? "no answer within " + std::to_string(limits.answerSeconds) + " s"
+                       : Trimmed(PQerrorMessage(connection_))};
+    }
+  }
+}
+
+CentralStore::Answer CentralStore::Insert(const OutboxTable& table, std::size_t first,
+                                          std::size_t count, const Limits& limits) {
+  std::string sql = table.insert + " VALUES ";
+  std::vector<const char*> values;
+  std::vector<int> lengths;
+  for (std::size_t row = first; row < first + count; ++row) {
+    sql += row == first ? "(" : ", (";
+    const std::vector<OutboxValue>& cells = table.rows[row].values;
+    for (std::size_t column = 0; column < cells.size(); ++column) {
+      // Every value goes as text of its own length (NUL bytes included)
+      // and the server reads it into its column's type.
+      values.push_back(cells[column] ? cells[column]->data() : nullptr);
+      lengths.push_back(cells[column] ? static_cast<int>(cells[column]->size()) : 0);
+      sql += (column ? ", $" : "$") + std::to_string(values.size()) + CastOf(table.casts[column]);
+    }
+    sql += ")";
+  }
+  sql += " ON CONFLICT DO NOTHING";
+  return Run(sql, values, lengths, std::vector<int>(values.size(), 1), limits);
+}
+
+Result<> CentralStore::Send(const OutboxBatch& batch, std::vector<Outbox::Refusal>& refused,
+                            int answerSeconds, GiveUp giveUp, void* context) {
+  const Limits limits{answerSeconds, giveUp, context};
+  const auto failed = [this](const Answer& answer) {
+    return Result<>::SystemFailureSaying("the central database " + masked_ +
+                                         " did not take the records: " + answer.message);
+  };
+  // The exchanges' months have their partitions before the transaction.
+  for (const OutboxTable& table : batch.tables) {
+    for (std::size_t row = 0; table.kind == "exchange" && row < table.rows.size(); ++row) {
+      const OutboxValue& at = table.rows[row].values.back();
+      if (!at || at->size() < 7 || months_.count(at->substr(0, 7)) != 0) continue;
+      const Answer made = Run("SELECT halvorn_exchange_month($1::text::timestamptz)", {at->data()},
+                              {static_cast<int>(at->size())}, {1}, limits);
+      if (made.ok) months_.insert(at->substr(0, 7));
+      if (!made.ok && !RefusesTheRow(made.state)) return failed(made);
+    }
+  }
+  Answer answer = Run("BEGIN", {}, {}, {}, limits);
+  for (const OutboxTable& table : batch.tables) {
+    const std::size_t perStatement = std::max<std::size_t>(1, 30000 / table.casts.size());
+    for (std::size_t first = 0; answer.ok && first < table.rows.size(); first += perStatement) {
+      answer = Insert(table, first, std::min(perStatement, table.rows.size() - first), limits);
+    }
+  }
+  if (answer.ok) answer = Run("COMMIT", {}, {}, {}, limits);
+  if (answer.ok) return {};
+  if (!Broken()) Run("ROLLBACK", {}, {}, {}, limits);
+  if (!Broken() && RefusesTheRow(answer.state)) return SendOneByOne(batch, refused, limits);
+  return failed(answer);
+}
+
+Result<> CentralStore::SendOneByOne(const OutboxBatch& batch, std::vector<Outbox::Refusal>& refused,
+                                    const Limits& limits) {
+  const auto run = [&](const char* sql) { return Run(sql, {}, {}, {}, limits); };
+  Answer answer = run("BEGIN");
+  for (const OutboxTable& table : batch.tables) {
+    for (std::size_t row = 0; answer.ok && row < table.rows.size(); ++row) {
+      answer = run("SAVEPOINT one_row");
+      const Answer added = answer.ok ? Insert(table, row, 1, limits) : answer;
+      if (!added.ok && !Broken() && RefusesTheRow(added.state)) {
+        refused.push_back({table.kind, table.rows[row].id, added.message});
+        answer = run("ROLLBACK TO SAVEPOINT one_row");
+      } else {
+        answer = added.ok ? run("RELEASE SAVEPOINT one_row") : added;
+      }
+    }
+  }
+  if (answer.ok) answer = run("COMMIT");
+  if (answer.ok) return {};
+  refused.clear();
+  if (!Broken()) run("ROLLBACK");
+  return Result<>::SystemFailureSaying("the central database " + masked_ +
+                                       " did not take the records: " + answer.message);
 }
 
 }  // namespace records

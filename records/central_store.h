@@ -15,9 +15,12 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/result.h"
+#include "records/outbox.h"
 
 struct pg_conn;
 
@@ -35,8 +38,13 @@ class CentralStore {
   // Connects, waiting at most `timeoutSeconds` for the server. Fails with
   // a caller's mistake for a string libpq cannot read, and with the
   // server's or the network's reason otherwise (the string masked).
+  // `giveUp`, when given, is asked while it waits and ends the wait with
+  // a failure when it says so (a program that stops).
+  using GiveUp = bool (*)(void* context);
   static platform::Result<std::unique_ptr<CentralStore>> Connect(const std::string& connection,
-                                                                 int timeoutSeconds = 10);
+                                                                 int timeoutSeconds = 10,
+                                                                 GiveUp giveUp = nullptr,
+                                                                 void* context = nullptr);
   ~CentralStore();
   CentralStore(const CentralStore&) = delete;
   CentralStore& operator=(const CentralStore&) = delete;
@@ -51,13 +59,45 @@ class CentralStore {
   // made when it is missing.
   platform::Result<> EnsureExchangeMonth(const std::string& utcTime);
 
+  // Adds the rows of `batch` in one transaction; a row the server already
+  // has is left as it is. Rows the server refuses for what they hold (a
+  // NUL byte, a time it cannot read, a missing run) are tried one by one
+  // and those it still refuses are named in `refused`, the others added.
+  // Each statement may take `answerSeconds`; a server that takes longer
+  // (or `giveUp` saying so) fails the batch and leaves the connection
+  // unusable (Broken()).
+  platform::Result<> Send(const OutboxBatch& batch, std::vector<Outbox::Refusal>& refused,
+                          int answerSeconds, GiveUp giveUp = nullptr, void* context = nullptr);
+  // The connection can no longer be used: a new one is needed.
+  bool Broken() const;
+  const std::string& Masked() const { return masked_; }
+
  private:
+  struct Answer {
+    bool ok = false;
+    std::string state;  // the SQLSTATE of a failure; "" when the connection failed
+    std::string message;
+  };
+  struct Limits {
+    int answerSeconds;
+    GiveUp giveUp;
+    void* context;
+  };
   CentralStore(pg_conn* connection, std::string masked);
+  Answer Run(const std::string& sql, const std::vector<const char*>& values,
+             const std::vector<int>& lengths, const std::vector<int>& formats,
+             const Limits& limits);
+  Answer Insert(const OutboxTable& table, std::size_t first, std::size_t count,
+                const Limits& limits);
+  platform::Result<> SendOneByOne(const OutboxBatch& batch, std::vector<Outbox::Refusal>& refused,
+                                  const Limits& limits);
   platform::Result<> Execute(const std::string& sql, const std::string& what);
   platform::Result<> Failure(const std::string& what) const;
 
   pg_conn* connection_;
   std::string masked_;
+  bool broken_ = false;
+  std::set<std::string> months_;  // "2026-12": the months whose partition is there
 };
 
 }  // namespace records

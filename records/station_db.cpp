@@ -124,6 +124,22 @@ CREATE INDEX exchange_not_ok ON exchange(unit_id) WHERE outcome != 'ok';
 DROP INDEX IF EXISTS exchange_run;
 DROP INDEX IF EXISTS exchange_unit;
 )sql",
+    // What has reached the factory's central database: the rows of a table
+    // up to an id (rows are only ever added, in the order of their ids), and
+    // the runs' and units' ends one by one, below a floor up to which every
+    // one is done. A row the server refused is kept here with the reason.
+    R"sql(
+CREATE TABLE forward_mark (
+  kind TEXT PRIMARY KEY,
+  last_id INTEGER NOT NULL
+) WITHOUT ROWID;
+CREATE TABLE forward_done (
+  kind TEXT NOT NULL,
+  id INTEGER NOT NULL,
+  refused TEXT,
+  PRIMARY KEY (kind, id)
+) WITHOUT ROWID;
+)sql",
 };
 static_assert(std::size(kMigrations) == kSchemaVersion);
 

@@ -27,7 +27,7 @@ struct sqlite3;
 namespace records {
 
 // The schema this program writes; a database with a newer one is refused.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 struct RunStart {
   std::string uuid;

@@ -220,6 +220,7 @@ TEST_F(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
                                       "DROP INDEX unit_started; DROP INDEX exchange_not_ok; "
                                       "CREATE INDEX exchange_run ON exchange(run_id, sequence); "
                                       "CREATE INDEX exchange_unit ON exchange(unit_id); "
+                                      "DROP TABLE forward_mark; DROP TABLE forward_done; "
                                       "PRAGMA user_version = 1"});
   ASSERT_EQ(downgraded.exitCode, 0) << downgraded.err;
   {
@@ -234,7 +235,7 @@ TEST_F(StationDatabase, AnOlderSchemaIsUpgradedInPlaceWithItsRecords) {
                   "(SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name IN "
                   "('unit', 'exchange') AND sql IS NOT NULL ORDER BY name)"),
             "('exchange_not_ok,unit_started', 'fail,pass')\n");
-  EXPECT_EQ(Query(db, "PRAGMA user_version"), "(3,)\n");
+  EXPECT_EQ(Query(db, "PRAGMA user_version"), "(4,)\n");
 }
 
 // A run of 10,000 units, each committed at its end as a script's are: every unit is kept,

@@ -225,7 +225,7 @@ TEST_F(ResultsProgram, EachCommandLineGivesItsOutputAndExitStatus) {
                   std::string(26, ',')}));
   Expect({"export", "--since", "2027-01-01"}, 1, "");
   Expect({"check"}, 0,
-         Csv({"check,result", "integrity,ok", "schema_version,3", "known_schema_version,3",
+         Csv({"check,result", "integrity,ok", "schema_version,4", "known_schema_version,4",
               "verdict,ok"}));
   for (const char* mistake :
        {"", "bogus", "runs --bogus", "runs --since", "runs --station=", "runs --since yesterday",

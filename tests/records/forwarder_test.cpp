@@ -1,0 +1,205 @@
+// The forwarder carries a station's records to a PostgreSQL server of the test's own, logged in
+// with the station role of the docs: every row arrives once, also when sent again; a server
+// that is away holds nothing up and gets the backlog when it is back; a row it refuses stays.
+#include "records/forwarder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "records/central_store.h"
+#include "records/record_writer.h"
+#include "support/child_process.h"
+#include "support/private_postgres.h"
+#include "support/test_folder.h"
+
+namespace {
+
+using namespace records;
+using testing_support::PrivatePostgres;
+using testing_support::TestFolder;
+
+std::string Uuid(int n) {
+  return "7a4c2f10-0000-4000-8000-" + std::string(12 - std::to_string(n).size(), '0') +
+         std::to_string(n);
+}
+
+// A server with the central schema and the docs' roles; the station logs in as its role.
+struct Server : PrivatePostgres {
+  Server() {
+    if (!Trouble().empty()) return;
+    auto store = CentralStore::Connect(Url());
+    EXPECT_TRUE(store && (*store)->Migrate()) << store.Text();
+    const std::string docs =
+        testing_support::Read(std::string(HALVORN_SOURCE_DIR) + "/docs/records.md");
+    const std::size_t roles = docs.find("CREATE ROLE halvorn_station");
+    Psql(docs.substr(roles, docs.find("```", roles) - roles));
+  }
+  std::string Station() const { return Url("postgres", "halvorn_station") + "&password=s3cret"; }
+  std::string Counts() const {
+    return Psql(
+        "SELECT (SELECT count(*) FROM run), (SELECT count(*) FROM run_end), (SELECT count(*) "
+        "FROM unit), (SELECT count(*) FROM unit_end), (SELECT count(*) FROM unit_value), "
+        "(SELECT count(*) FROM exchange), (SELECT count(*) FROM answer), (SELECT count(*) FROM "
+        "verdict)");
+  }
+};
+
+struct Station {
+  TestFolder folder;
+  std::string db = folder / "records.db";
+  // A script's run of `units` units, each with two exchanges (the second's reply `reply`), an
+  // answer (its serial number), a verdict and V1; `end`: the run ends.
+  void Run(int run, int units, const std::string& reply = "1000", bool end = true) {
+    WriterSettings settings;
+    settings.path = db;
+    settings.station = "Bench 1";
+    settings.host = "host-1";
+    RecordWriter writer(settings);
+    writer.Add(RunStart{Uuid(run), "2.49", "script", "ac_1.txt", "", "op",
+                        "2026-12-08T10:00:00.000Z", 60, 1, "boot"});
+    for (int unit = 1; unit <= units; ++unit) {
+      const std::string serial = "SN-" + std::to_string(run * 100 + unit);
+      writer.Add(UnitStart{unit, "2026-12-08T10:01:00.000Z"});
+      writer.Add(AnswerRecord{unit, "Serial?", serial, "input"});
+      for (const auto& [sequence, got] :
+           {std::pair<int, std::string>(2 * unit - 1, "OK"), {2 * unit, reply}})
+        writer.Add(ExchangeRecord{unit, sequence, "Axis 01", "PX", got, "", "ok", 800,
+                                  "2026-12-08T10:01:30.000Z"});
+      writer.Add(VerdictRecord{unit, "[PASSFAILMSG]", "", "pass"});
+      writer.Add(UnitEnd{unit,
+                         "2026-12-08T10:01:00.000Z",
+                         "2026-12-08T10:02:00.000Z",
+                         "pass",
+                         0,
+                         {{"V1", serial}}});
+    }
+    if (end) writer.Add(RunEnd{"2026-12-08T10:03:00.000Z", "end", 0, 0});
+    writer.Finish();
+    ASSERT_EQ(writer.Lost(), 0);
+  }
+};
+
+ForwarderSettings Quick(const Station& station, const std::string& central) {
+  ForwarderSettings settings{station.db, central};
+  settings.firstPause = 0.05;
+  settings.longestPause = 0.2;
+  settings.idleSeconds = 0.02;
+  return settings;
+}
+
+// Waits (for at most a minute: a guard against a hang, not a measure) until `done`.
+bool Eventually(const std::function<bool()>& done) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+bool AllSent(const Forwarder& forwarder) {
+  return forwarder.Forwarded() > 0 && forwarder.Waiting().Empty() && forwarder.Trouble().empty();
+}
+
+TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
+  Server server;
+  ASSERT_EQ(server.Trouble(), "");
+  Station station;
+  station.Run(1, 3);
+  station.Run(2, 2, "1000", false);  // still testing its second unit
+  {
+    Forwarder forwarder(Quick(station, server.Station()));
+    ASSERT_TRUE(Eventually([&] { return AllSent(forwarder); })) << forwarder.Trouble();
+    EXPECT_EQ(forwarder.TakeReports(), std::vector<std::string>{});
+  }
+  // runs, run ends, units, unit ends, values, exchanges, answers, verdicts.
+  EXPECT_EQ(server.Counts(), "2|1|5|4|4|10|5|5\n");
+  EXPECT_EQ(server.Psql("SELECT station, unit_number, reply, round_trip_us, at_utc FROM exchange "
+                        "WHERE sequence = 6 AND run_uuid = '" +
+                        Uuid(1) + "'"),
+            "Bench 1|3|1000|800|2026-12-08 10:01:30+00\n");
+  EXPECT_EQ(server.Psql("SELECT station, number FROM units_in_progress"), "Bench 1|2\n");
+
+  // Everything sent again (the marks lost, as when a program is killed between the server's
+  // commit and the mark): no row twice. The open run then ends: its last unit and end go.
+  testing_support::RunProcess(
+      {"/usr/bin/sqlite3", station.db, "DELETE FROM forward_mark; DELETE FROM forward_done"});
+  testing_support::RunProcess({"/usr/bin/sqlite3", station.db,
+                               "UPDATE run SET ending = 'killed' WHERE uuid = '" + Uuid(2) + "'"});
+  Forwarder again(Quick(station, server.Station()));
+  ASSERT_TRUE(Eventually([&] { return AllSent(again); })) << again.Trouble();
+  again.Stop(5);
+  EXPECT_EQ(server.Counts(), "2|2|5|5|5|10|5|5\n");
+  EXPECT_EQ(server.Psql("SELECT ending, ended_utc FROM run_end WHERE run_uuid = '" + Uuid(2) + "'"),
+            "killed|2026-12-08 10:02:00+00\n");
+}
+
+TEST(Forwarder, AServerAwayGetsTheBacklogWhenBackAndThePasswordNeverShows) {
+  Server server;
+  ASSERT_EQ(server.Trouble(), "");
+  server.Stop();
+  Station station;
+  station.Run(1, 2);
+  Forwarder forwarder(Quick(station, server.Station()));
+  ASSERT_TRUE(Eventually([&] { return !forwarder.Trouble().empty(); }));
+  station.Run(2, 1);  // a run goes on while the server is away
+  ASSERT_TRUE(Eventually([&] { return forwarder.Waiting().units == 3; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // several tries, one report
+  const std::vector<std::string> away = forwarder.TakeReports();
+  ASSERT_EQ(away.size(), 1u);
+  EXPECT_NE(away[0].find("wait for the central database"), std::string::npos) << away[0];
+  EXPECT_EQ(away[0].find("s3cret"), std::string::npos) << away[0];
+  EXPECT_NE(away[0].find("password=***"), std::string::npos) << away[0];
+
+  server.Start();
+  ASSERT_TRUE(Eventually([&] { return AllSent(forwarder); })) << forwarder.Trouble();
+  const std::vector<std::string> back = forwarder.TakeReports();
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_NE(back[0].find("reach the central database again"), std::string::npos) << back[0];
+  EXPECT_EQ(server.Counts(), "2|2|3|3|3|6|3|3\n");
+}
+
+TEST(Forwarder, ARowTheServerRefusesStaysAndTheOthersGo) {
+  Server server;
+  ASSERT_EQ(server.Trouble(), "");
+  Station station;
+  station.Run(1, 2,
+              std::string("10\0"
+                          "00",
+                          5));  // PostgreSQL's text holds no NUL byte
+  Forwarder forwarder(Quick(station, server.Station()));
+  ASSERT_TRUE(Eventually([&] { return forwarder.Waiting().refused > 0; }));
+  ASSERT_TRUE(Eventually([&] { return AllSent(forwarder); })) << forwarder.Trouble();
+  EXPECT_EQ(forwarder.Waiting().refused, 2);
+  const std::vector<std::string> reports = forwarder.TakeReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find("refused 2 records"), std::string::npos) << reports[0];
+  EXPECT_NE(reports[0].find("exchange 2: "), std::string::npos) << reports[0];
+  EXPECT_EQ(server.Counts(), "1|1|2|2|2|2|2|2\n");
+  EXPECT_EQ(testing_support::RunProcess({"/usr/bin/sqlite3", station.db,
+                                         "SELECT kind, id FROM forward_done WHERE refused > ''"})
+                .out,
+            "exchange|2\nexchange|4\n");
+}
+
+TEST(Forwarder, ASchemaOtherThanTheProgramsIsReportedAndNothingIsSent) {
+  Server server;
+  ASSERT_EQ(server.Trouble(), "");
+  Station station;
+  station.Run(1, 1);
+  for (const char* version : {"0", "2"}) {
+    server.Psql(std::string("UPDATE halvorn_schema SET version = ") + version);
+    Forwarder forwarder(Quick(station, server.Station()));
+    ASSERT_TRUE(Eventually([&] { return !forwarder.Trouble().empty(); }));
+    EXPECT_NE(forwarder.Trouble().find(std::string("has schema version ") + version +
+                                       "; this program writes version 1"),
+              std::string::npos)
+        << forwarder.Trouble();
+  }
+  EXPECT_EQ(server.Counts(), "0|0|0|0|0|0|0|0\n");
+}
+
+}  // namespace
