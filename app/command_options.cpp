@@ -9,8 +9,9 @@
 namespace app {
 namespace {
 
-constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device",  "--exec",
-                                         "--program",   "--report",  "--records", "--plot"};
+constexpr const char* kValueOptions[] = {"--data-root", "--answers", "--device",
+                                         "--exec",      "--program", "--report",
+                                         "--records",   "--plot",    "--records-central"};
 constexpr const char* kFlags[] = {"--headless",    "--list-devices", "--no-records",
                                   "--session-log", "--help",         "--version"};
 
@@ -37,6 +38,8 @@ std::string TakeValue(CommandOptions& o, const std::string& name, const std::str
     o.plotFile = v;
   } else if (name == "--records") {
     o.recordsFile = v;
+  } else if (name == "--records-central") {
+    o.recordsCentral = v;
   } else if (name == "--device") {
     o.device = platform::ReadWholeNumber(v);
     if (!o.device)
@@ -64,6 +67,8 @@ std::string Conflict(const CommandOptions& o) {
     return "--list-devices runs alone, not with a script, --exec or --program";
   }
   if (o.noRecords && !o.recordsFile.empty()) return "--records and --no-records exclude each other";
+  if (o.noRecords && !o.recordsCentral.empty())
+    return "--records-central and --no-records exclude each other";
   const bool headlessRun = !o.listDevices && (o.headless || o.execLine || o.RunsProgram());
   if (!o.reportFile.empty() && !headlessRun) {
     return "--report needs a headless run: --headless with a script, --exec or --program";

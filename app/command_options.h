@@ -2,7 +2,8 @@
 //
 //   halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]
 //                    [--device N] [--exec LINE] [--program N|FILE] [--list-devices]
-//                    [--report FILE] [--records FILE | --no-records] [--session-log]
+//                    [--report FILE] [--records FILE | --no-records]
+//                    [--records-central CONNECTION] [--session-log]
 //                    [--plot FILE] [--help] [--version]
 //
 // "/A<n>" selects the numbered start-up script. It is read the way the
@@ -28,7 +29,8 @@ namespace app {
 struct CommandOptions : HeadlessOptions {
   std::string dataRoot;  // empty: the default data folder
   bool headless = false;
-  std::string recordsFile;  // empty: AppConfig/Records.cfg's, else the default
+  std::string recordsFile;     // empty: AppConfig/Records.cfg's, else the default
+  std::string recordsCentral;  // empty: AppConfig/Records.cfg's, else none
   bool noRecords = false;
   bool help = false;
   bool version = false;
@@ -39,7 +41,7 @@ struct CommandOptions : HeadlessOptions {
 // "--" that is no option is an error; --exec, --program, a start-up script
 // and --list-devices exclude each other, --report needs a headless run, and
 // --records and --no-records exclude each other; --plot needs a headless run
-// and a file name ending in .png or .csv.
+// and a file name ending in .png or .csv; --records-central needs records.
 // An error is a caller mistake whose text names the option at fault (the
 // first error found). With --help or --version the words are read the same
 // way but an error is not one: their text is what was asked for.
@@ -52,6 +54,7 @@ inline constexpr const char* kUsage =
     "usage: halvorn-terminal [/A<n>] [--data-root DIR] [--headless] [--answers FILE]\n"
     "                        [--device N] [--exec LINE] [--program N|FILE] [--list-devices]\n"
     "                        [--report FILE] [--records FILE | --no-records]\n"
+    "                        [--records-central CONNECTION]\n"
     "                        [--session-log] [--plot FILE] [--help] [--version]\n";
 
 // --help: the usage, what each option does and the exit statuses.
@@ -73,6 +76,9 @@ inline constexpr const char* kHelp =
     "  --records FILE    keep the station's records in the database FILE\n"
     "                    (default: AppResults/records.db in the data folder)\n"
     "  --no-records      keep no station records for this run\n"
+    "  --records-central CONNECTION\n"
+    "                    forward the station's records to the factory's central\n"
+    "                    PostgreSQL (a libpq connection string: postgresql://...)\n"
     "  --session-log     append every display line, time-stamped, to\n"
     "                    TermDisplay/session-<date>-<time>.log in the data folder\n"
     "  --help, --version this text; the version\n"

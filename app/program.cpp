@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include <csignal>
+#include <functional>
 #include <ostream>
 
 #include "app/backend.h"
@@ -27,7 +28,9 @@ namespace {
 // the backend and the application, which never sees its timer.
 class SignalWatch : public ui::EventSink {
  public:
-  SignalWatch(ui::Gui& gui, Application& application) : gui_(gui), app_(application) {
+  // `everyTick`: asked at each tick (the records' forwarder reports).
+  SignalWatch(ui::Gui& gui, Application& application, std::function<void()> everyTick = {})
+      : gui_(gui), app_(application), everyTick_(std::move(everyTick)) {
     gui_.SetEventSink(this);
     gui_.StartTimer(kMainForm, tmain::kSignalTimer, 0.05);
   }
@@ -48,7 +51,10 @@ class SignalWatch : public ui::EventSink {
   void OnEvent(const ui::Event& e, ui::EventReply& reply) override {
     if (e.form != kMainForm || e.control != tmain::kSignalTimer) {
       app_.OnEvent(e, reply);
-    } else if (e.code == ui::event::kTimerTick && !stopping_ && Signal() != 0) {
+      return;
+    }
+    if (e.code == ui::event::kTimerTick && everyTick_) everyTick_();
+    if (e.code == ui::event::kTimerTick && !stopping_ && Signal() != 0) {
       stopping_ = true;
       app_.EndDialogsWithEscape();
       gui_.PostEvent({kMainForm, tmain::kEscKey}, ui::event::kClick, 0);
@@ -66,13 +72,14 @@ class SignalWatch : public ui::EventSink {
  private:
   ui::Gui& gui_;
   Application& app_;
+  std::function<void()> everyTick_;
   bool stopping_ = false;
 };
 
 // A run in the window: the operator ends it by closing the main window, or
 // a script does, or a stop signal.
 int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& options,
-              std::ostream& err) {
+              std::ostream& err, StationRecords& recording) {
   // The window ends when the operator closes it, or when a script closes
   // the application.
   class ScriptCloses : public StationListener {
@@ -101,7 +108,7 @@ int RunWindow(ui::Gui& gui, Application& application, const CommandOptions& opti
     gui.SelectItem({kMainForm, tmain::kDeviceSelector}, *options.device);
   }
   {
-    SignalWatch watch(gui, application);
+    SignalWatch watch(gui, application, [&recording] { recording.Poll(); });
     gui.Run();
   }
   if (const int signal = SignalWatch::Signal(); signal != 0) {
@@ -127,7 +134,11 @@ RecordsSettings RecordsFor(const CommandOptions& options, const platform::DataFo
   std::vector<std::string> notes;
   RecordsSettings settings = ReadRecordsSettings(folders.GetDataRoot(), {}, notes);
   for (const std::string& note : notes) err << "halvorn-terminal: " << note << "\n";
-  if (!options.recordsFile.empty()) settings = {true, options.recordsFile, settings.station};
+  if (!options.recordsFile.empty()) {
+    settings.enabled = true;
+    settings.path = options.recordsFile;
+  }
+  if (!options.recordsCentral.empty()) settings.central = options.recordsCentral;
   if (options.noRecords || options.listDevices) settings.enabled = false;
   return settings;
 }
@@ -207,7 +218,7 @@ int RunProgram(const std::vector<std::string>& arguments, ProgramIo io,
                                                    : "terminal",
                            ProgramFileOf(options, folders));
   int status = backend.headless ? RunHeadless(*backend.headless, application, options, io)
-                                : RunWindow(*backend.gui, application, options, io.err);
+                                : RunWindow(*backend.gui, application, options, io.err, recording);
   recording.End(status);
   // Records the station lost, or a damaged database it set aside, make the
   // run's status as any lost record does.

@@ -284,10 +284,15 @@ bool WaitFor(PGconn* pg, short events, Clock::time_point until, CentralStore::Gi
   }
 }
 
-std::string Trimmed(std::string why) {
-  while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
-  for (std::size_t at = 0; (at = why.find('\n', at)) != std::string::npos;) why[at] = ' ';
-  return why;
+// libpq's text on one line: its line breaks and tabs as single blanks.
+std::string Trimmed(const std::string& why) {
+  std::string line;
+  for (const char c : why) {
+    const bool blank = c == '\n' || c == '\t' || c == ' ';
+    if (!blank || (!line.empty() && line.back() != ' ')) line += blank ? ' ' : c;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 // A failure of what a row holds, not of the server or the connection.
@@ -333,15 +338,15 @@ Result<std::unique_ptr<CentralStore>> CentralStore::Connect(const std::string& c
   char* mistake = nullptr;
   PQconninfoOption* options = PQconninfoParse(connection.c_str(), &mistake);
   if (options == nullptr) {
-    std::string why = mistake != nullptr ? mistake : "out of memory";
+    const std::string why = Trimmed(mistake != nullptr ? mistake : "out of memory");
     PQfreemem(mistake);
-    while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
     // libpq quotes what it could not read, which may be a password.
     return Result<>::CallerMistake("the central database " + masked + " is not a connection " +
                                    "string libpq reads (" + Scrubbed(why, connection) + ")");
   }
   PQconninfoFree(options);
-  // The string's own connect_timeout is left to it; the wait below is ours.
+  // The wait for the server is bounded below (libpq's connect_timeout
+  // bounds only its blocking connect).
   const char* const keys[] = {"application_name", "dbname", nullptr};
   const char* const values[] = {"halvorn-terminal", connection.c_str(), nullptr};
   PGconn* pg = PQconnectStartParams(keys, values, 1);
@@ -370,10 +375,8 @@ Result<std::unique_ptr<CentralStore>> CentralStore::Connect(const std::string& c
 }
 
 Result<> CentralStore::Failure(const std::string& what) const {
-  std::string why = PQerrorMessage(connection_);
-  while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
   return Result<>::SystemFailureSaying("the central database " + masked_ + ": " + what + ": " +
-                                       why);
+                                       Trimmed(PQerrorMessage(connection_)));
 }
 
 Result<> CentralStore::Execute(const std::string& sql, const std::string& what) {

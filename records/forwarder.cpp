@@ -123,8 +123,10 @@ void Forwarder::Work() {
       if (!pass) {
         trouble_ = pass.Text();
         if (!told) {
-          reports_.push_back("The station's records wait for the central database: " + trouble_ +
-                             ". They go when it takes them.");
+          reports_.push_back(
+              "The station's records wait for the central database (they go when it takes "
+              "them): " +
+              trouble_);
         }
         told = true;
       } else {

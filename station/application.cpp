@@ -824,16 +824,20 @@ void Application::RunningCaption(bool running) {
     shell_.BaseCaption = gui_.Text({kMainForm, 0});
     shell_.BaseCaptionTaken = true;
   }
-  if (running) {
-    std::string caption = shell_.BaseCaption;
-    if (!shell_.RunningProgramName.empty()) {
-      caption += " - [" + shell_.RunningProgramName + "]";
-    }
-    gui_.SetText({kMainForm, 0}, caption);
-  } else {
-    gui_.SetText({kMainForm, 0}, shell_.BaseCaption);
-    shell_.RunningProgramName.clear();
+  shell_.CaptionRunning = running;
+  std::string caption = shell_.BaseCaption;
+  if (running && !shell_.RunningProgramName.empty()) {
+    caption += " - [" + shell_.RunningProgramName + "]";
   }
+  if (!running) shell_.RunningProgramName.clear();
+  if (!shell_.RecordsNote.empty()) caption += "  (" + shell_.RecordsNote + ")";
+  gui_.SetText({kMainForm, 0}, caption);
+}
+
+void Application::SetRecordsNote(const std::string& note) {
+  if (note == shell_.RecordsNote) return;
+  shell_.RecordsNote = note;
+  RunningCaption(shell_.CaptionRunning);
 }
 
 void Application::OpenPlot() {

@@ -45,6 +45,8 @@ struct ShellState {
   std::string RunningProgramName;  // shown in the caption while it runs
   std::string BaseCaption;
   bool BaseCaptionTaken = false;
+  bool CaptionRunning = false;
+  std::string RecordsNote;              // after the caption: what waits for the central database
   std::string SaveName = "myfile.txt";  // offered by the next display save
   int LinesWithoutDevice = 0;           // lines not sent: no device selected
   int DeviceNotAvailableCount = 0;      // links that could not be opened
@@ -112,6 +114,9 @@ class Application : public ui::EventSink {
   // The window's caption while a command line runs (with the running
   // program's name), and afterwards.
   void RunningCaption(bool running);
+  // A note after the window's caption about the station's records (what
+  // waits for the central database); "" for none.
+  void SetRecordsNote(const std::string& note);
   // Save the display through the save dialog.
   void SaveDisplay();
   // The display's font at the operator's zoom, one step larger (+1),

@@ -22,10 +22,13 @@ RecordsSettings ReadRecordsSettings(const std::string& dataRoot, RecordsSettings
                           : platform::DataFolders(dataRoot).DataPath(std::string(line.value));
     } else if (line.name == "STATION" && !line.value.empty()) {
       settings.station = line.value;
-    } else if (line.name == "RECORDS" || line.name == "STATION") {
+    } else if (line.name == "CENTRAL" && !line.value.empty()) {
+      settings.central = line.value;
+    } else if (line.name == "RECORDS" || line.name == "STATION" || line.name == "CENTRAL") {
       notes.push_back(where + "no value; the line is ignored");
     } else {
-      notes.push_back(where + "unknown (the names are RECORDS and STATION); the line is ignored");
+      notes.push_back(where +
+                      "unknown (the names are RECORDS, STATION and CENTRAL); the line is ignored");
     }
   }
   return settings;

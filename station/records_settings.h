@@ -5,7 +5,10 @@
 // AppConfig/Records.cfg (NAME=value lines, "#" comments):
 //   RECORDS=<file>   the database; relative to the data root; OFF: none
 //   STATION=<name>   the station's name in the records (default: host name)
-// The command line's --records FILE and --no-records win over the file.
+//   CENTRAL=<conn>   the factory's central PostgreSQL the records are
+//                    forwarded to: a libpq connection string (default: none)
+// The command line's --records FILE, --records-central and --no-records win
+// over the file.
 #pragma once
 
 #include <string>
@@ -17,6 +20,7 @@ struct RecordsSettings {
   bool enabled = true;
   std::string path;     // the database file; "" for <data root>/AppResults/records.db
   std::string station;  // "" for the host name
+  std::string central;  // "" for none
 };
 
 // `settings` with what AppConfig/Records.cfg under `dataRoot` sets; each

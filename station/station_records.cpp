@@ -100,6 +100,7 @@ void StationRecords::OnStarted() {
   writer.alive = [boot = BootId()](std::int64_t processId, const std::string& bootId) {
     return Alive(processId, bootId, boot);
   };
+  const std::string database = writer.path;
   writer_ = std::make_unique<records::RecordWriter>(std::move(writer));
   const bool script = app_.Shell().AutoControlMode;
   std::string file = file_;
@@ -124,6 +125,27 @@ void StationRecords::OnStarted() {
   app_.AddExchangeListener(*recorder_);
   app_.AddScriptListener(*recorder_);
   app_.AddScriptListener(*this);
+  // The forwarder reads what the writer keeps: once the database is open
+  // (and brought up to this program's schema), and only if it could be.
+  if (!settings_->central.empty()) {
+    writer_->Sync();
+    if (writer_->Lost() == 0) {
+      forwarder_ = std::make_unique<records::Forwarder>(
+          records::ForwarderSettings{database, settings_->central});
+    }
+  }
+}
+
+void StationRecords::Poll(bool now) {
+  if (!forwarder_) return;
+  const auto time = std::chrono::steady_clock::now();
+  if (!now && time - lastPoll_ < std::chrono::milliseconds(500)) return;
+  lastPoll_ = time;
+  for (const std::string& report : forwarder_->TakeReports()) app_.ReportRecordError(report);
+  const records::Backlog waiting = forwarder_->Waiting();
+  app_.SetRecordsNote(waiting.Empty() && waiting.refused == 0
+                          ? ""
+                          : "central database: " + records::DescribeBacklog(waiting));
 }
 
 void StationRecords::OnOperatorAnswer(const std::string& prompt, const std::string& answer,
@@ -162,6 +184,16 @@ void StationRecords::End(int exitStatus) {
   recorder_->End({UtcNow(), ending, exitStatus, FailCount()});
   writer_->Finish();
   ReportFailure();
+  if (forwarder_) {
+    // The run's last records go while the server takes them; a server
+    // that is away is not waited for.
+    forwarder_->Stop(kForwardGraceSeconds);
+    Poll(true);
+    if (const records::Backlog waiting = forwarder_->Waiting(); !waiting.Empty()) {
+      app_.ReportRecordError("For the central database, " + records::DescribeBacklog(waiting) +
+                             " in the station's records; they go at the next start");
+    }
+  }
 }
 
 void StationRecords::ReportFailure() {

@@ -3,6 +3,7 @@
 // and under which station's name: station/records_settings.h.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "records/forwarder.h"
 #include "records/station_recorder.h"
 #include "station/records_settings.h"
 #include "station/station_listener.h"
@@ -21,6 +23,9 @@ class Application;
 
 // Records the run of an application from its start (StationListener's
 // OnStarted) to End().
+// How long the end of a run sends its last records to the central database.
+inline constexpr double kForwardGraceSeconds = 5;
+
 class StationRecords : public StationListener,
                        public autocontrol::ScriptListener,
                        private records::StationRecorder::Run {
@@ -39,6 +44,10 @@ class StationRecords : public StationListener,
   // Records that could not be written, or a damaged database set aside:
   // the records need someone's care (the reason has been reported).
   bool NeedCare() const { return writer_ && (writer_->Lost() > 0 || !writer_->SetAside().empty()); }
+  // Tells what the forwarder to the central database has to tell, and
+  // shows what waits for it after the window's caption; at most twice a
+  // second unless `now`.
+  void Poll(bool now = false);
 
   // StationListener
   void OnStarted() override;
@@ -48,7 +57,10 @@ class StationRecords : public StationListener,
   void OnResultFile(const records::ResultFile& file) override;
   void OnScriptEnded(autocontrol::StepResult result) override;
   // ScriptListener: the writer's first failure is reported at a unit's end.
-  void OnLoopRestart() override { ReportFailure(); }
+  void OnLoopRestart() override {
+    ReportFailure();
+    Poll();
+  }
 
  private:
   // records::StationRecorder::Run
@@ -66,6 +78,8 @@ class StationRecords : public StationListener,
   std::string mode_, file_;
   std::unique_ptr<records::RecordWriter> writer_;
   std::unique_ptr<records::StationRecorder> recorder_;
+  std::unique_ptr<records::Forwarder> forwarder_;
+  std::chrono::steady_clock::time_point lastPoll_;
   bool listening_ = false;
   bool setAsideTold_ = false;
   mutable std::time_t stampSecond_ = -1;  // UtcNow()'s second and its text

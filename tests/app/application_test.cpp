@@ -565,6 +565,12 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
       {in({"--exec", "PX", "--report", f / "no/r.xml"}), Link::Answers, 4, "cannot be written"},
       {in({"--program", "1", "--report", lost}), Link::Answers, 4, "not written"},
       {in({"--records", report, "--no-records"}), Link::Answers, 2, "exclude each other"},
+      {in({"--records-central", "host=db", "--no-records"}), Link::Answers, 2, "exclude each"},
+      // A central database that cannot be had: the run goes on, its records wait.
+      {in({"--exec", "PX", "--records-central", "dbname=r host=" + f / "no-server"}), Link::Answers,
+       0, "wait for the central database"},
+      {in({"--exec", "PX", "--records-central", "not a string"}), Link::Answers, 0,
+       "exchanges wait in the station's records; they go at the next start"},
       {in({"--exec", "PX", "--records", root}), Link::Answers, 4, "records are not being kept"},
       {in({"--exec", "PX", "--records", f / "no/r.db"}), Link::Answers, 4, "not being kept"},
       {in({"--program", "1"}), Link::Silent, 5, "(SERIAL Timeout)"},

@@ -48,7 +48,8 @@ TEST(DisplayZoom, StepsStopAtTheirEnds) {
   EXPECT_FALSE(zoom.Change(0));
 }
 
-// AppConfig/Records.cfg: where the records go, the station's name, every unusable line named.
+// AppConfig/Records.cfg: where the records go, the station's name, the central database, every
+// unusable line named.
 TEST(RecordsSettings, TheFileSetsWhereAndWhoAndNamesEveryLineItCannotUse) {
   const struct {
     const char* file;
@@ -56,11 +57,13 @@ TEST(RecordsSettings, TheFileSetsWhereAndWhoAndNamesEveryLineItCannotUse) {
     std::string path;  // relative names are in the data folder ("@/")
     const char* station;
     std::size_t notes;
+    const char* central = "";
   } cases[] = {
       {"RECORDS=off\r\n", false, "", "", 0},
       {"# where\nRECORDS=sub/r.db\nSTATION= Bench 4 \n", true, "@/sub/r.db", "Bench 4", 0},
       {"\xEF\xBB\xBFrecords=/srv/r.db\n", true, "/srv/r.db", "", 0},
-      {"STATION=\nCOLOUR=red\nnonsense\n", true, "", "", 3},
+      {"STATION=\nCOLOUR=red\nnonsense\nCENTRAL=\n", true, "", "", 4},
+      {"central = host=db dbname=r\n", true, "", "", 0, "host=db dbname=r"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -70,7 +73,8 @@ TEST(RecordsSettings, TheFileSetsWhereAndWhoAndNamesEveryLineItCannotUse) {
     std::vector<std::string> notes;
     const app::RecordsSettings s = app::ReadRecordsSettings(folder.Path(), {}, notes);
     const std::string path = c.path.starts_with("@/") ? folder / c.path.substr(2) : c.path;
-    EXPECT_EQ(std::tuple(s.enabled, s.path, s.station), std::tuple(c.enabled, path, c.station));
+    EXPECT_EQ(std::tuple(s.enabled, s.path, s.station, s.central),
+              std::tuple(c.enabled, path, c.station, c.central));
     EXPECT_EQ(notes.size(), c.notes);
     for (const std::string& note : notes)
       EXPECT_NE(note.find("Records.cfg, line "), std::string::npos);
