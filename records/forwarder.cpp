@@ -113,6 +113,13 @@ void Forwarder::Work() {
   double pause = settings_.firstPause;
   bool told = false;  // the trouble was reported and not yet its end
   for (;;) {
+    // A pass that began before the stop may have missed the run's last
+    // records: the last pass is one that began after it.
+    bool last = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      last = stopping_;
+    }
     bool more = false;
     const Result<> pass = Pass(more);
     // The backlog is counted whether the server took the batch or not.
@@ -138,7 +145,7 @@ void Forwarder::Work() {
         trouble_.clear();
       }
       // At a stop, what waits is sent while the server takes it.
-      if (stopping_ && (!pass || !more || Clock::now() >= stopBy_)) break;
+      if (last && (!pass || !more || Clock::now() >= stopBy_)) break;
     }
     if (!pass) {
       store_.reset();

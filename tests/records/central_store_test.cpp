@@ -86,16 +86,9 @@ TEST(CentralStore, TheSchemaIsMadeOnceItsViewsReadRowsAndANewerOneIsRefused) {
 
 // The docs' roles: a station adds and reads rows and makes a month's partition; a reader reads.
 TEST(CentralStore, TheStationRoleOnlyAddsAndTheReaderOnlyReads) {
-  const std::string docs =
-      testing_support::Read(std::string(HALVORN_SOURCE_DIR) + "/docs/records.md");
-  const std::size_t roles = docs.find("CREATE ROLE halvorn_station");
-  ASSERT_NE(roles, std::string::npos);
-  const std::string sql = docs.substr(roles, docs.find("```", roles) - roles);
   PrivatePostgres server;
   ASSERT_EQ(server.Trouble(), "");
-  auto store = CentralStore::Connect(server.Url());
-  ASSERT_TRUE(store && (*store)->Migrate()) << store.Text();
-  server.Psql(sql);
+  server.MakeCentral();
   const struct {
     const char* user;
     std::string sql;

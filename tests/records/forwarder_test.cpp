@@ -28,16 +28,7 @@ std::string Uuid(int n) {
 
 // A server with the central schema and the docs' roles; the station logs in as its role.
 struct Server : PrivatePostgres {
-  Server() {
-    if (!Trouble().empty()) return;
-    auto store = CentralStore::Connect(Url());
-    EXPECT_TRUE(store && (*store)->Migrate()) << store.Text();
-    const std::string docs =
-        testing_support::Read(std::string(HALVORN_SOURCE_DIR) + "/docs/records.md");
-    const std::size_t roles = docs.find("CREATE ROLE halvorn_station");
-    Psql(docs.substr(roles, docs.find("```", roles) - roles));
-  }
-  std::string Station() const { return Url("postgres", "halvorn_station") + "&password=s3cret"; }
+  Server() { MakeCentral(); }
   std::string Counts() const {
     return Psql(
         "SELECT (SELECT count(*) FROM run), (SELECT count(*) FROM run_end), (SELECT count(*) "
@@ -111,7 +102,7 @@ TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
   station.Run(1, 3);
   station.Run(2, 2, "1000", false);  // still testing its second unit
   {
-    Forwarder forwarder(Quick(station, server.Station()));
+    Forwarder forwarder(Quick(station, server.StationUrl()));
     ASSERT_TRUE(Eventually([&] { return AllSent(forwarder); })) << forwarder.Trouble();
     EXPECT_EQ(forwarder.TakeReports(), std::vector<std::string>{});
   }
@@ -129,9 +120,11 @@ TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
       {"/usr/bin/sqlite3", station.db, "DELETE FROM forward_mark; DELETE FROM forward_done"});
   testing_support::RunProcess({"/usr/bin/sqlite3", station.db,
                                "UPDATE run SET ending = 'killed' WHERE uuid = '" + Uuid(2) + "'"});
-  Forwarder again(Quick(station, server.Station()));
+  Forwarder again(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return AllSent(again); })) << again.Trouble();
   again.Stop(5);
+  EXPECT_EQ(std::pair(again.TakeReports(), again.Waiting().refused),
+            std::pair(std::vector<std::string>{}, std::int64_t{0}));
   EXPECT_EQ(server.Counts(), "2|2|5|5|5|10|5|5\n");
   EXPECT_EQ(server.Psql("SELECT ending, ended_utc FROM run_end WHERE run_uuid = '" + Uuid(2) + "'"),
             "killed|2026-12-08 10:02:00+00\n");
@@ -143,7 +136,7 @@ TEST(Forwarder, AServerAwayGetsTheBacklogWhenBackAndThePasswordNeverShows) {
   server.Stop();
   Station station;
   station.Run(1, 2);
-  Forwarder forwarder(Quick(station, server.Station()));
+  Forwarder forwarder(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return !forwarder.Trouble().empty(); }));
   station.Run(2, 1);  // a run goes on while the server is away
   ASSERT_TRUE(Eventually([&] { return forwarder.Waiting().units == 3; }));
@@ -170,7 +163,7 @@ TEST(Forwarder, ARowTheServerRefusesStaysAndTheOthersGo) {
               std::string("10\0"
                           "00",
                           5));  // PostgreSQL's text holds no NUL byte
-  Forwarder forwarder(Quick(station, server.Station()));
+  Forwarder forwarder(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return forwarder.Waiting().refused > 0; }));
   ASSERT_TRUE(Eventually([&] { return AllSent(forwarder); })) << forwarder.Trouble();
   EXPECT_EQ(forwarder.Waiting().refused, 2);
@@ -192,7 +185,7 @@ TEST(Forwarder, ASchemaOtherThanTheProgramsIsReportedAndNothingIsSent) {
   station.Run(1, 1);
   for (const char* version : {"0", "2"}) {
     server.Psql(std::string("UPDATE halvorn_schema SET version = ") + version);
-    Forwarder forwarder(Quick(station, server.Station()));
+    Forwarder forwarder(Quick(station, server.StationUrl()));
     ASSERT_TRUE(Eventually([&] { return !forwarder.Trouble().empty(); }));
     EXPECT_NE(forwarder.Trouble().find(std::string("has schema version ") + version +
                                        "; this program writes version 1"),

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "records/central_store.h"
 #include "support/child_process.h"
 
 namespace testing_support {
@@ -80,6 +81,20 @@ std::string PrivatePostgres::Psql(const std::string& sql, const std::string& db)
       {"/usr/bin/psql", "-X", "-A", "-t", "-q", "-v", "ON_ERROR_STOP=1", "-d", Url(db), "-c", sql});
   EXPECT_EQ(run.exitCode, 0) << sql << ": " << run.err;
   return run.out;
+}
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+void PrivatePostgres::MakeCentral() {
+  if (!trouble_.empty()) return;
+  auto store = records::CentralStore::Connect(Url());
+  ASSERT_TRUE(store && (*store)->Migrate()) << store.Text();
+  const std::string docs = Read(std::string(HALVORN_SOURCE_DIR) + "/docs/records.md");
+  const std::size_t roles = docs.find("CREATE ROLE halvorn_station");
+  ASSERT_NE(roles, std::string::npos);
+  Psql(docs.substr(roles, docs.find("```", roles) - roles));
 }
 
 }  // namespace testing_support

@@ -29,6 +29,11 @@ class PrivatePostgres {
   std::pair<int, std::string> PsqlAs(const std::string& user, const std::string& sql) const;
   void Stop();
   void Start();
+  // The factory's central schema and the roles of docs/records.md on it.
+  void MakeCentral();
+  // The station role's connection string, with a password the server never asks for (so
+  // messages can be checked for it).
+  std::string StationUrl() const { return Url("postgres", "halvorn_station") + "&password=s3cret"; }
 
  private:
   // `argv` as the server's user.

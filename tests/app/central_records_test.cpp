@@ -1,0 +1,134 @@
+// Three stations (each its own data folder, simulator and halvorn-terminal) run the production
+// example and forward their records to one PostgreSQL server of the test's own, as the station
+// role; the server is stopped in the middle of their runs and started again, and one station is
+// killed while it forwards and started again.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <random>
+#include <thread>
+
+#include "platform/files.h"
+#include "support/child_process.h"
+#include "support/private_postgres.h"
+#include "support/simulated_bench.h"
+
+namespace {
+
+using testing_support::InteractiveProcess;
+using testing_support::RunProcess;
+using testing_support::Sqlite;
+
+struct Station {
+  testing_support::SimulatedBench bench;
+  std::string name, db = bench.folder / "AppResults/records.db";
+  int serials = 0;
+
+  Station(int n, const std::string& central) : name("Bench " + std::to_string(n)) {
+    std::string script;
+    EXPECT_TRUE(platform::ReadFile(HALVORN_SOURCE_DIR "/docs/examples/autocontrol_2.txt", script));
+    testing_support::WriteScript(bench.folder, 2, script);
+    EXPECT_TRUE(platform::WriteFileAtomic(bench.folder / "AppConfig/Records.cfg",
+                                          "STATION=" + name + "\nCENTRAL=" + central + "\n"));
+  }
+  // The production example for `units` more serial numbers, every third failing once and
+  // passing on its retry, then ESC at the serial number's prompt.
+  std::vector<std::string> Script(int units) {
+    std::string answers;
+    for (int i = 0; i < units; ++i) {
+      const std::string serial = name + "-SN-" + std::to_string(++serials) + "\n";
+      answers += (serials % 3 == 0 ? serial + "FAIL\nOK\n" : "") + serial + "PASS\n";
+    }
+    const std::string file = bench.folder / ("answers" + std::to_string(serials) + ".txt");
+    EXPECT_TRUE(platform::WriteFileAtomic(file, answers + "ESC\n"));
+    return bench.Terminal({"--answers", file, "/A2"});
+  }
+  // The longest a unit of run `run` (its place among the station's runs) took, in seconds.
+  double LongestUnit(int run) const {
+    return std::stod(Sqlite(db,
+                            "SELECT max(julianday(u.ended_utc) - julianday(u.started_utc)) * "
+                            "86400 FROM unit u WHERE u.run_id = (SELECT id FROM run ORDER BY id "
+                            "LIMIT 1 OFFSET " +
+                                std::to_string(run) + ")"));
+  }
+};
+
+// Every station's runs at once; each one's exit status and standard error.
+std::vector<testing_support::ProcessResult> AllAtOnce(std::vector<std::vector<std::string>> runs) {
+  std::vector<std::future<testing_support::ProcessResult>> started;
+  for (const auto& argv : runs)
+    started.push_back(
+        std::async(std::launch::async, RunProcess, argv, "", std::vector<std::string>{}));
+  std::vector<testing_support::ProcessResult> ended;
+  for (auto& run : started) ended.push_back(run.get());
+  return ended;
+}
+
+TEST(CentralRecords, ThreeStationsAServerAwayAndAKilledStationEveryUnitOnceOnTheServer) {
+  testing_support::PrivatePostgres server;
+  ASSERT_EQ(server.Trouble(), "");
+  server.MakeCentral();
+  std::vector<std::unique_ptr<Station>> stations;
+  for (int n = 1; n <= 3; ++n)
+    stations.push_back(std::make_unique<Station>(n, server.StationUrl()));
+
+  // The server takes every unit as it ends.
+  for (const auto& run :
+       AllAtOnce({stations[0]->Script(4), stations[1]->Script(4), stations[2]->Script(4)}))
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(server.Psql("SELECT station, count(*) FROM unit_end GROUP BY 1 ORDER BY 1"),
+            "Bench 1|5\nBench 2|5\nBench 3|5\n");
+
+  // The server stops while the stations test: they go on, and say once that their records wait.
+  auto away = std::async(std::launch::async, [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    server.Stop();
+  });
+  const auto outage =
+      AllAtOnce({stations[0]->Script(6), stations[1]->Script(6), stations[2]->Script(6)});
+  away.get();
+  for (const auto& run : outage) EXPECT_EQ(run.exitCode, 0) << run.err;
+  // No unit waited for the server (a unit that did would take the connection's 10 s).
+  for (const auto& station : stations) {
+    std::printf("%s: longest unit %.3f s with the server, %.3f s during the outage\n",
+                station->name.c_str(), station->LongestUnit(0), station->LongestUnit(1));
+    EXPECT_LT(station->LongestUnit(1), 5.0);
+  }
+
+  // Back: the third station, with its backlog, is killed at a moment of a run that forwards.
+  server.Start();
+  std::mt19937 random(std::random_device{}());
+  {
+    InteractiveProcess run(stations[2]->Script(30));
+    run.WaitForError("\x01 never shown", 1, (200 + random() % 1500) / 1000.0);
+    run.Signal(SIGKILL);
+    EXPECT_EQ(run.Wait(10), 128 + SIGKILL);
+  }
+  // Every station starts once more, and its backlog goes.
+  for (const auto& run : AllAtOnce({stations[0]->bench.Terminal({"--exec", "ID"}),
+                                    stations[1]->bench.Terminal({"--exec", "ID"}),
+                                    stations[2]->bench.Terminal({"--exec", "ID"})})) {
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+  }
+  for (const auto& station : stations) {
+    SCOPED_TRACE(station->name);
+    const std::string where = "station = '" + station->name + "'";
+    EXPECT_EQ(server.Psql("SELECT u.run_uuid, u.number, coalesce(e.verdict, '-') FROM unit u "
+                          "LEFT JOIN unit_end e USING (run_uuid, number) WHERE u." +
+                          where + " ORDER BY 1, 2"),
+              Sqlite(station->db,
+                     "SELECT r.uuid, u.number, CASE WHEN u.ended_utc IS NULL THEN '-' ELSE "
+                     "u.verdict END FROM unit u JOIN run r ON r.id = u.run_id ORDER BY 1, 2"));
+    EXPECT_EQ(server.Psql("SELECT (SELECT count(*) FROM run WHERE " + where +
+                          "), (SELECT count(*) FROM run_end WHERE " + where +
+                          "), (SELECT count(*) FROM exchange WHERE " + where + ")"),
+              Sqlite(station->db,
+                     "SELECT count(*), count(*), (SELECT count(*) FROM exchange) "
+                     "FROM run"));
+  }
+}
+
+}  // namespace
