@@ -459,7 +459,8 @@ bool CentralStore::Broken() const {
 CentralStore::Answer CentralStore::Run(const std::string& sql,
                                        const std::vector<const char*>& values,
                                        const std::vector<int>& lengths,
-                                       const std::vector<int>& formats, const Limits& limits) {
+                                       const std::vector<int>& formats, const Limits& limits,
+                                       std::string* first) {
   Answer answer;
   if (!PQsendQueryParams(connection_, sql.c_str(), static_cast<int>(values.size()), nullptr,
                          values.data(), lengths.data(), formats.data(), 0)) {
@@ -475,6 +476,8 @@ CentralStore::Answer CentralStore::Run(const std::string& sql,
       PGresult* result = PQgetResult(connection_);
       if (result == nullptr) return answer;
       const ExecStatusType status = PQresultStatus(result);
+      if (first && status == PGRES_TUPLES_OK && PQntuples(result) > 0)
+        *first = PQgetvalue(result, 0, 0);
       if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && answer.ok) {
         answer.ok = false;
         const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
@@ -570,6 +573,32 @@ Result<> CentralStore::SendOneByOne(const OutboxBatch& batch, std::vector<Outbox
   if (!Broken()) run("ROLLBACK");
   return Result<>::SystemFailureSaying("the central database " + masked_ +
                                        " did not take the records: " + answer.message);
+}
+
+Result<std::string> CentralStore::Backend(int answerSeconds) {
+  const Limits limits{answerSeconds, nullptr, nullptr};
+  std::string backend;
+  const Answer answer =
+      Run("SELECT pg_backend_pid()::text || ' ' || backend_start::text FROM "
+          "pg_stat_activity WHERE pid = pg_backend_pid()",
+          {}, {}, {}, limits, &backend);
+  if (!answer.ok)
+    return Result<>::SystemFailureSaying("the central database " + masked_ + ": " + answer.message);
+  return backend;
+}
+
+Result<> CentralStore::EndBackend(const std::string& backend, int answerSeconds) {
+  const Limits limits{answerSeconds, nullptr, nullptr};
+  const std::size_t blank = backend.find(' ');
+  const std::string pid = backend.substr(0, blank), start = backend.substr(blank + 1);
+  const Answer answer =
+      Run("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE pid = $1::text::int "
+          "AND backend_start = $2::text::timestamptz",
+          {pid.c_str(), start.c_str()},
+          {static_cast<int>(pid.size()), static_cast<int>(start.size())}, {1, 1}, limits);
+  if (!answer.ok)
+    return Result<>::SystemFailureSaying("the central database " + masked_ + ": " + answer.message);
+  return {};
 }
 
 }  // namespace records

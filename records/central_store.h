@@ -70,6 +70,13 @@ class CentralStore {
                           int answerSeconds, GiveUp giveUp = nullptr, void* context = nullptr);
   // The connection can no longer be used: a new one is needed.
   bool Broken() const;
+  // The server's process of this connection ("pid start"; "" when unknown).
+  // A connection given up in the middle of a transaction (the network
+  // stalled) leaves that process waiting with the transaction's locks,
+  // which hold every later try of the same rows; a new connection ends it
+  // with EndBackend (allowed for the same role).
+  platform::Result<std::string> Backend(int answerSeconds);
+  platform::Result<> EndBackend(const std::string& backend, int answerSeconds);
   const std::string& Masked() const { return masked_; }
 
  private:
@@ -84,9 +91,10 @@ class CentralStore {
     void* context;
   };
   CentralStore(pg_conn* connection, std::string masked);
+  // `first`, when given, gets the first value of the first row.
   Answer Run(const std::string& sql, const std::vector<const char*>& values,
-             const std::vector<int>& lengths, const std::vector<int>& formats,
-             const Limits& limits);
+             const std::vector<int>& lengths, const std::vector<int>& formats, const Limits& limits,
+             std::string* first = nullptr);
   Answer Insert(const OutboxTable& table, std::size_t first, std::size_t count,
                 const Limits& limits);
   platform::Result<> SendOneByOne(const OutboxBatch& batch, std::vector<Outbox::Refusal>& refused,

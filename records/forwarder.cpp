@@ -87,10 +87,19 @@ Result<> Forwarder::Pass(bool& more) {
             std::to_string(kCentralSchemaVersion) + " (halvorn-results init makes it)");
       }
       store_ = std::move(*connected);
+      if (!stalled_.empty()) {
+        // Best effort: if it cannot be ended, the next try waits for it again.
+        (void)store_->EndBackend(stalled_, settings_.answerSeconds);
+        stalled_.clear();
+      }
+      Result<std::string> backend = store_->Backend(settings_.answerSeconds);
+      if (!backend) return backend.Failure();
+      backend_ = *backend;
     }
     std::vector<Outbox::Refusal> refused;
     if (Result<> sent = store_->Send(*batch, refused, settings_.answerSeconds, &GiveUp, this);
         !sent) {
+      if (store_->Broken()) stalled_ = backend_;
       return sent;
     }
     if (Result<> marked = outbox_->Sent(*batch, refused); !marked) return marked;

@@ -71,6 +71,8 @@ class Forwarder {
   ForwarderSettings settings_;
   std::unique_ptr<Outbox> outbox_;
   std::unique_ptr<class CentralStore> store_;
+  std::string backend_;  // the server's process of store_
+  std::string stalled_;  // one given up in a transaction, to be ended
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;

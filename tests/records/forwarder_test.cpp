@@ -4,8 +4,14 @@
 #include "records/forwarder.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -90,6 +96,88 @@ bool Eventually(const std::function<bool()>& done) {
   }
   return true;
 }
+
+// A loopback TCP proxy to the server's socket. Its first connection passes `pass` bytes from
+// the station, then stalls (holds on, passing nothing) or drops; later ones pass everything.
+class Proxy {
+ public:
+  enum class Then { Stall, Drop };
+  Proxy(std::string socket, std::size_t pass, Then then)
+      : socket_(std::move(socket)), pass_(pass), then_(then) {
+    listener_ = testing_support::BoundLoopbackSocket(port_);
+    ::listen(listener_, 8);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~Proxy() {
+    stop_ = true;
+    thread_.join();
+    for (const Link& link : links_) ::close(link.station), ::close(link.server);
+    ::close(listener_);
+  }
+  std::string Url() const {
+    return "host=127.0.0.1 port=" + std::to_string(port_) +
+           " dbname=postgres user=halvorn_station password=s3cret";
+  }
+
+ private:
+  struct Link {
+    int station, server;
+    std::size_t passed = 0;
+    bool held = false;
+  };
+  void Accept() {
+    Link link{::accept(listener_, nullptr, nullptr), ::socket(AF_UNIX, SOCK_STREAM, 0)};
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket_.c_str(), sizeof address.sun_path - 1);
+    ::connect(link.server, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    link.passed = links_.empty() ? 0 : std::string::npos;  // only the first one is cut
+    links_.push_back(link);
+  }
+  // Passes what `from` has to `to`; false when the link ends.
+  bool Pass(Link& link, bool fromStation) {
+    char buffer[65536];
+    const ssize_t got = ::read(fromStation ? link.station : link.server, buffer, sizeof buffer);
+    if (got <= 0) return false;
+    std::size_t n = static_cast<std::size_t>(got);
+    if (fromStation && link.passed != std::string::npos && link.passed + n > pass_) {
+      if (then_ == Then::Drop) return false;
+      n = pass_ - link.passed;
+      link.held = true;
+    }
+    if (fromStation && link.passed != std::string::npos) link.passed += n;
+    return ::write(fromStation ? link.server : link.station, buffer, n) == static_cast<ssize_t>(n);
+  }
+  void Serve() {
+    while (!stop_) {
+      std::vector<pollfd> fds{{listener_, POLLIN, 0}};
+      for (const Link& link : links_) {
+        fds.push_back({link.held ? -1 : link.station, POLLIN, 0});
+        fds.push_back({link.held ? -1 : link.server, POLLIN, 0});
+      }
+      if (::poll(fds.data(), fds.size(), 50) <= 0) continue;
+      for (std::size_t i = 0; i < links_.size(); ++i) {
+        Link& link = links_[i];
+        for (const bool fromStation : {true, false}) {
+          if ((fds[1 + 2 * i + (fromStation ? 0 : 1)].revents & (POLLIN | POLLHUP)) == 0) continue;
+          if (link.station >= 0 && !link.held && !Pass(link, fromStation)) {
+            ::close(link.station), ::close(link.server);
+            link.station = link.server = -1;
+            link.held = true;  // gone
+          }
+        }
+      }
+      if (fds[0].revents & POLLIN) Accept();
+    }
+  }
+  std::string socket_;
+  std::size_t pass_;
+  Then then_;
+  int port_ = 0, listener_ = -1;
+  std::vector<Link> links_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
 
 bool AllSent(const Forwarder& forwarder) {
   return forwarder.Forwarded() > 0 && forwarder.Waiting().Empty() && forwarder.Trouble().empty();
@@ -193,6 +281,59 @@ TEST(Forwarder, ASchemaOtherThanTheProgramsIsReportedAndNothingIsSent) {
         << forwarder.Trouble();
   }
   EXPECT_EQ(server.Counts(), "0|0|0|0|0|0|0|0\n");
+}
+
+// A server that stops answering, or whose connection drops, in the middle of a batch: the
+// batch goes again on a new connection, nothing lost and nothing twice.
+TEST(Forwarder, AConnectionThatStallsOrDropsMidBatchLosesAndDoublesNothing) {
+  for (const auto& [then, said] : {std::pair(Proxy::Then::Stall, "no answer within 1 s"),
+                                   std::pair(Proxy::Then::Drop, "did not take the records")}) {
+    Server server;
+    ASSERT_EQ(server.Trouble(), "");
+    Station station;
+    station.Run(1, 40);
+    Proxy proxy(server.SocketPath(), 4000, then);  // past the start, inside the batch
+    ForwarderSettings settings = Quick(station, proxy.Url());
+    settings.answerSeconds = 1;
+    Forwarder forwarder(settings);
+    ASSERT_TRUE(Eventually([&] { return AllSent(forwarder); })) << forwarder.Trouble();
+    const std::vector<std::string> reports = forwarder.TakeReports();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].find(said), std::string::npos) << reports[0];
+    EXPECT_EQ(reports[0].find("s3cret"), std::string::npos) << reports[0];
+    EXPECT_EQ(server.Counts(), "1|1|40|40|40|80|40|40\n");
+  }
+}
+
+// A server that cannot be had: each reason told, the records kept for later.
+TEST(Forwarder, AServerThatCannotBeHadIsToldWithItsReason) {
+  Server server;
+  ASSERT_EQ(server.Trouble(), "");
+  server.RequirePassword("halvorn_locked", "right");
+  int port = 0;
+  const int closed = testing_support::BoundLoopbackSocket(port);  // bound, never listening
+  const std::string socketHost =
+      "host=" + server.SocketPath().substr(0, server.SocketPath().rfind('/'));
+  const struct {
+    std::string central, said;
+  } cases[] = {
+      {"postgresql://[::1", "is not a connection string libpq reads"},
+      {"host=" + std::string(70, 'a') + ".example dbname=r", "could not translate host name"},
+      {"host=127.0.0.1 port=" + std::to_string(port) + " dbname=r", "Connection refused"},
+      {socketHost + " dbname=postgres user=halvorn_locked password=wrong",
+       "password authentication failed"},
+  };
+  Station station;
+  station.Run(1, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.central);
+    Forwarder forwarder(Quick(station, c.central));
+    ASSERT_TRUE(Eventually([&] { return !forwarder.Trouble().empty(); }));
+    EXPECT_NE(forwarder.Trouble().find(c.said), std::string::npos) << forwarder.Trouble();
+    EXPECT_EQ(forwarder.Trouble().find("wrong"), std::string::npos) << forwarder.Trouble();
+    ASSERT_TRUE(Eventually([&] { return forwarder.Waiting().units == 1; }));
+  }
+  ::close(closed);
 }
 
 }  // namespace

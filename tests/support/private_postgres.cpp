@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "platform/files.h"
 #include "records/central_store.h"
 #include "support/child_process.h"
 
@@ -83,10 +84,6 @@ std::string PrivatePostgres::Psql(const std::string& sql, const std::string& db)
   return run.out;
 }
 
-}  // namespace testing_support
-
-namespace testing_support {
-
 void PrivatePostgres::MakeCentral() {
   if (!trouble_.empty()) return;
   auto store = records::CentralStore::Connect(Url());
@@ -95,6 +92,13 @@ void PrivatePostgres::MakeCentral() {
   const std::size_t roles = docs.find("CREATE ROLE halvorn_station");
   ASSERT_NE(roles, std::string::npos);
   Psql(docs.substr(roles, docs.find("```", roles) - roles));
+}
+
+void PrivatePostgres::RequirePassword(const std::string& user, const std::string& password) {
+  Psql("CREATE ROLE " + user + " LOGIN PASSWORD '" + password + "'");
+  const std::string hba = folder_ / "data/pg_hba.conf";
+  ASSERT_TRUE(platform::WriteFileAtomic(hba, "local all " + user + " scram-sha-256\n" + Read(hba)));
+  RunProcess(AsServerUser({bin_ + "/pg_ctl", "-D", folder_ / "data", "-w", "reload"}));
 }
 
 }  // namespace testing_support

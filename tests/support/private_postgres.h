@@ -31,6 +31,10 @@ class PrivatePostgres {
   void Start();
   // The factory's central schema and the roles of docs/records.md on it.
   void MakeCentral();
+  // A role `user` that must give `password` (every other role is let in without one).
+  void RequirePassword(const std::string& user, const std::string& password);
+  // The server's socket, for a proxy of the test's.
+  std::string SocketPath() const { return folder_ / ".s.PGSQL.5432"; }
   // The station role's connection string, with a password the server never asks for (so
   // messages can be checked for it).
   std::string StationUrl() const { return Url("postgres", "halvorn_station") + "&password=s3cret"; }
