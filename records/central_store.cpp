@@ -192,6 +192,20 @@ FROM unit u JOIN run r ON r.uuid = u.run_uuid
 WHERE NOT EXISTS (SELECT 1 FROM unit_end e WHERE e.run_uuid = u.run_uuid AND e.number = u.number)
   AND NOT EXISTS (SELECT 1 FROM run_end e WHERE e.run_uuid = u.run_uuid);
 )sql",
+    // What waits on each station, as the station last told: a row when it
+    // changes (at most once a minute), so the stations only ever add rows.
+    R"sql(
+CREATE TABLE forward_report (
+  station text NOT NULL,
+  reported_utc timestamptz NOT NULL DEFAULT now(),
+  units bigint NOT NULL,
+  runs bigint NOT NULL,
+  exchanges bigint NOT NULL,
+  others bigint NOT NULL,
+  refused bigint NOT NULL
+);
+CREATE INDEX forward_report_station ON forward_report(station, reported_utc);
+)sql",
 };
 static_assert(std::size(kMigrations) == kCentralSchemaVersion);
 
@@ -599,6 +613,28 @@ Result<> CentralStore::EndBackend(const std::string& backend, int answerSeconds)
   if (!answer.ok)
     return Result<>::SystemFailureSaying("the central database " + masked_ + ": " + answer.message);
   return {};
+}
+
+Result<> CentralStore::ReportBacklog(const std::string& station, const Backlog& backlog,
+                                     int answerSeconds) {
+  std::vector<std::string> texts{station};
+  for (const std::int64_t n :
+       {backlog.units, backlog.runs, backlog.exchanges, backlog.others, backlog.refused})
+    texts.push_back(std::to_string(n));
+  std::vector<const char*> values;
+  std::vector<int> lengths;
+  for (const std::string& text : texts) {
+    values.push_back(text.data());
+    lengths.push_back(static_cast<int>(text.size()));
+  }
+  const Answer answer =
+      Run("INSERT INTO forward_report (station, units, runs, exchanges, others, refused) VALUES "
+          "($1::text, $2::text::bigint, $3::text::bigint, $4::text::bigint, $5::text::bigint, "
+          "$6::text::bigint)",
+          values, lengths, std::vector<int>(values.size(), 1), {answerSeconds, nullptr, nullptr});
+  if (answer.ok) return {};
+  return Result<>::SystemFailureSaying("the central database " + masked_ +
+                                       " did not take the station's backlog: " + answer.message);
 }
 
 }  // namespace records

@@ -28,7 +28,7 @@ namespace records {
 
 // The central schema this program writes and reads; an older one is
 // brought up to it, a newer one is left alone and refused.
-inline constexpr int kCentralSchemaVersion = 1;
+inline constexpr int kCentralSchemaVersion = 2;
 
 // `connection` with every password in it replaced by "***".
 std::string MaskedConnection(const std::string& connection);
@@ -70,6 +70,9 @@ class CentralStore {
                           int answerSeconds, GiveUp giveUp = nullptr, void* context = nullptr);
   // The connection can no longer be used: a new one is needed.
   bool Broken() const;
+  // Tells the server what waits on `station` (forward_report).
+  platform::Result<> ReportBacklog(const std::string& station, const Backlog& backlog,
+                                   int answerSeconds);
   // The server's process of this connection ("pid start"; "" when unknown).
   // A connection given up in the middle of a transaction (the network
   // stalled) leaves that process waiting with the transaction's locks,

@@ -1,6 +1,7 @@
 #include "records/forwarder.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "records/central_store.h"
 
@@ -118,6 +119,23 @@ Result<> Forwarder::Pass(bool& more) {
   return {};
 }
 
+void Forwarder::Report(const Backlog& b, bool last) {
+  const auto key = [](const Backlog& x) { return std::tuple(x.units, x.runs, x.refused); };
+  const auto now = Clock::now();
+  if (!store_ || store_->Broken() || settings_.station.empty() ||
+      (everReported_ && key(b) == key(reported_)) ||
+      (everReported_ && !last &&
+       now - reportedAt_ < std::chrono::duration<double>(settings_.reportSeconds))) {
+    return;
+  }
+  // A report that does not get through is no reason to hold the records up.
+  if (store_->ReportBacklog(settings_.station, b, settings_.answerSeconds)) {
+    reported_ = b;
+    everReported_ = true;
+    reportedAt_ = now;
+  }
+}
+
 void Forwarder::Work() {
   double pause = settings_.firstPause;
   bool told = false;  // the trouble was reported and not yet its end
@@ -133,6 +151,7 @@ void Forwarder::Work() {
     const Result<> pass = Pass(more);
     // The backlog is counted whether the server took the batch or not.
     const Result<Backlog> waiting = outbox_ ? outbox_->Waiting() : Result<Backlog>(Backlog{});
+    if (pass && waiting) Report(*waiting, last);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (waiting) backlog_ = *waiting;

@@ -27,8 +27,10 @@
 namespace records {
 
 struct ForwarderSettings {
-  std::string database;  // the station's records
-  std::string central;   // a libpq connection string
+  std::string database;       // the station's records
+  std::string central;        // a libpq connection string
+  std::string station;        // whose backlog the server is told
+  double reportSeconds = 60;  // the server hears of a changed backlog at most this often
   int busyMilliseconds = 5000;
   std::size_t batchRows = 2000;  // rows of a kind a batch takes at most
   double firstPause = 1;         // seconds after a failure before the next try
@@ -66,6 +68,9 @@ class Forwarder {
   platform::Result<> Pass(bool& more);
   // Waits `seconds`, or less when Stop() comes.
   void Pause(double seconds);
+  // Tells the server the backlog when it changed (at most every
+  // reportSeconds, unless `last`).
+  void Report(const Backlog& backlog, bool last);
   static bool GiveUp(void* self);
 
   ForwarderSettings settings_;
@@ -73,6 +78,9 @@ class Forwarder {
   std::unique_ptr<class CentralStore> store_;
   std::string backend_;  // the server's process of store_
   std::string stalled_;  // one given up in a transaction, to be ended
+  Backlog reported_;     // as the server last heard it
+  bool everReported_ = false;
+  std::chrono::steady_clock::time_point reportedAt_;
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;

@@ -100,7 +100,7 @@ void StationRecords::OnStarted() {
   writer.alive = [boot = BootId()](std::int64_t processId, const std::string& bootId) {
     return Alive(processId, bootId, boot);
   };
-  const std::string database = writer.path;
+  const std::string database = writer.path, station = writer.station;
   writer_ = std::make_unique<records::RecordWriter>(std::move(writer));
   const bool script = app_.Shell().AutoControlMode;
   std::string file = file_;
@@ -131,7 +131,7 @@ void StationRecords::OnStarted() {
     writer_->Sync();
     if (writer_->Lost() == 0) {
       forwarder_ = std::make_unique<records::Forwarder>(
-          records::ForwarderSettings{database, settings_->central});
+          records::ForwarderSettings{database, settings_->central, station});
     }
   }
 }

@@ -80,7 +80,7 @@ struct Station {
 };
 
 ForwarderSettings Quick(const Station& station, const std::string& central) {
-  ForwarderSettings settings{station.db, central};
+  ForwarderSettings settings{station.db, central, "Bench 1"};
   settings.firstPause = 0.05;
   settings.longestPause = 0.2;
   settings.idleSeconds = 0.02;
@@ -201,6 +201,9 @@ TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
                         Uuid(1) + "'"),
             "Bench 1|3|1000|800|2026-12-08 10:01:30+00\n");
   EXPECT_EQ(server.Psql("SELECT station, number FROM units_in_progress"), "Bench 1|2\n");
+  // The station told the server once that nothing waits.
+  EXPECT_EQ(server.Psql("SELECT station, units, runs, exchanges, refused FROM forward_report"),
+            "Bench 1|0|0|0|0\n");
 
   // Everything sent again (the marks lost, as when a program is killed between the server's
   // commit and the mark): no row twice. The open run then ends: its last unit and end go.
@@ -271,12 +274,12 @@ TEST(Forwarder, ASchemaOtherThanTheProgramsIsReportedAndNothingIsSent) {
   ASSERT_EQ(server.Trouble(), "");
   Station station;
   station.Run(1, 1);
-  for (const char* version : {"0", "2"}) {
+  for (const char* version : {"1", "3"}) {
     server.Psql(std::string("UPDATE halvorn_schema SET version = ") + version);
     Forwarder forwarder(Quick(station, server.StationUrl()));
     ASSERT_TRUE(Eventually([&] { return !forwarder.Trouble().empty(); }));
     EXPECT_NE(forwarder.Trouble().find(std::string("has schema version ") + version +
-                                       "; this program writes version 1"),
+                                       "; this program writes version 2"),
               std::string::npos)
         << forwarder.Trouble();
   }

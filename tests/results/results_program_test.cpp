@@ -404,8 +404,8 @@ TEST(ResultsCentral, InitMakesTheSchemaOnceAndTellsWhyItCannot) {
     int status;
     std::string says;  // on standard output for 0, else on standard error
   } cases[] = {
-      {{"init", server.Url()}, 0, server.Url() + ": schema version 1, created\n"},
-      {{"init", server.Url()}, 0, server.Url() + ": schema version 1, up to date\n"},
+      {{"init", server.Url()}, 0, server.Url() + ": schema version 2, created\n"},
+      {{"init", server.Url()}, 0, server.Url() + ": schema version 2, up to date\n"},
       {{"init"}, 2, "init needs the central database's connection string"},
       {{"init", "host=db password='s3cret"}, 2, "not a connection string"},
       {{"init", "postgresql://st:s3cret@[::1/x"}, 2, "not a connection string"},
