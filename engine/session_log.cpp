@@ -152,7 +152,8 @@ void SessionLog::Flush() {
         // Where the lost lines were, in the time of the first line kept.
         if (waiting_.Empty()) Stamp(clock_());
         const std::string_view waiting = waiting_.View();
-        const std::string stamp(waiting.empty() ? stamp_ : waiting.substr(0, waiting.find(' ') + 1));
+        const std::string stamp(waiting.empty() ? stamp_
+                                                : waiting.substr(0, waiting.find(' ') + 1));
         waiting_.Prepend(stamp + "[session log: " + std::to_string(lost_) +
                          " lines could not be written]\n");
         unreported_ += lost_;
@@ -207,8 +208,7 @@ bool SessionLog::WriteWaiting() {
       file_.Close();  // full
       continue;
     }
-    if (const platform::Result<> written = file_.Append(waiting.substr(0, end));
-        !written) {
+    if (const platform::Result<> written = file_.Append(waiting.substr(0, end)); !written) {
       Fail(written.Text());
       return false;
     }

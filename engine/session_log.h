@@ -105,7 +105,7 @@ class SessionLog : public DisplayListener {
     std::size_t size_ = 0, capacity_ = 0;
   };
   Lines waiting_;
-  bool oneDay_ = true;   // the waiting lines all have the first one's date
+  bool oneDay_ = true;  // the waiting lines all have the first one's date
   // The stamp of the current second, rewritten only when the second changes.
   std::string stamp_;
   std::int64_t stampSecond_ = -1;
