@@ -10,10 +10,11 @@ namespace engine {
 
 namespace {
 
-// A stamp is "YYYY-MM-DDTHH:MM:SS.mmm+hh:mm" and a space; the date is its
-// first ten bytes, the milliseconds bytes 20 to 22.
+// A stamp is "YYYY-MM-DDTHH:MM:SS.mmm+hh:mm" and a space, 30 bytes; the
+// date is its first ten bytes, the milliseconds bytes 20 to 22.
 constexpr std::size_t kDateBytes = 10;
 constexpr std::size_t kMillisAt = 20;
+constexpr std::size_t kStampBytes = 30;
 // Waiting lines are written at once past this size, flush point or not.
 constexpr std::size_t kWriteAt = 256u << 10;
 // How long a log that cannot be written waits before the next try.
@@ -71,15 +72,35 @@ void SessionLog::EntryAt(std::string_view text, double hostNow) {
 
 void SessionLog::Add(std::string_view text) {
   // Each line of the entry (a reply may hold several) is a line of the log;
-  // a last line without its line break is one too.
+  // a last line without its line break is one too. This runs for every
+  // entry of a fast exchange: a line is copied in place after its stamp.
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.find('\n', start);
     const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    Wait(line);
     start = next;
+    const std::size_t size = stamp_.size() + line.size() + 1;
+    if (waiting_.Size() + size > kSessionLogWaitingLimit && !MakeRoom(size)) continue;
+    if (waiting_.Empty()) {
+      oneDay_ = true;
+    } else if (oneDay_ && std::memcmp(waiting_.View().data(), stamp_.data(), kDateBytes) != 0) {
+      oneDay_ = false;
+    }
+    char* out = waiting_.Room(size);
+    // A stamp's size is known but in the years past 9999: a copy of a known
+    // size is a few moves, not a call.
+    if (stamp_.size() == kStampBytes) {
+      std::memcpy(out, stamp_.data(), kStampBytes);
+    } else {
+      std::memcpy(out, stamp_.data(), stamp_.size());
+    }
+    out += stamp_.size();
+    std::memcpy(out, line.data(), line.size());
+    out += line.size();
+    *out++ = '\n';
+    waiting_.Grown(out);
   }
   // A long run between flush points (a line of thousands of commands on a
   // fast link) is written as it goes: the waiting lines are for a log that
@@ -91,35 +112,21 @@ void SessionLog::Add(std::string_view text) {
   }
 }
 
-void SessionLog::Wait(std::string_view line) {
-  const std::size_t size = stamp_.size() + line.size() + 1;
-  if (waiting_.Size() + size > kSessionLogWaitingLimit) {
-    if (size > kSessionLogWaitingLimit) {
-      ++lost_;
-      return;
-    }
-    // The oldest waiting lines make room, counted, so the log says what it
-    // lacks when it is written again.
-    const std::string_view waiting = waiting_.View();
-    std::size_t cut = 0;
-    while (waiting.size() - cut + size > kSessionLogWaitingLimit) {
-      cut = waiting.find('\n', cut) + 1;
-      ++lost_;
-    }
-    waiting_.DropFront(cut);
+bool SessionLog::MakeRoom(std::size_t size) {
+  if (size > kSessionLogWaitingLimit) {
+    ++lost_;
+    return false;
   }
-  if (waiting_.Empty()) {
-    oneDay_ = true;
-  } else if (oneDay_ && std::memcmp(waiting_.View().data(), stamp_.data(), kDateBytes) != 0) {
-    oneDay_ = false;
+  // The oldest waiting lines make room, counted, so the log says what it
+  // lacks when it is written again.
+  const std::string_view waiting = waiting_.View();
+  std::size_t cut = 0;
+  while (waiting.size() - cut + size > kSessionLogWaitingLimit) {
+    cut = waiting.find('\n', cut) + 1;
+    ++lost_;
   }
-  char* out = waiting_.Room(size);
-  std::memcpy(out, stamp_.data(), stamp_.size());
-  out += stamp_.size();
-  std::memcpy(out, line.data(), line.size());
-  out += line.size();
-  *out++ = '\n';
-  waiting_.Grown(out);
+  waiting_.DropFront(cut);
+  return true;
 }
 
 void SessionLog::Lines::Prepend(std::string_view text) {

@@ -68,7 +68,9 @@ class SessionLog : public DisplayListener {
   void Stamp(const platform::LocalTime& time);
   // Each line of `text` after the stamp.
   void Add(std::string_view text);
-  void Wait(std::string_view line);
+  // Room for a line of `size` bytes where the waiting lines are at their
+  // limit; false when the line is given up.
+  bool MakeRoom(std::size_t size);
   // Writes the waiting lines; false when the log cannot be written now.
   bool WriteWaiting();
   // A new file for the first waiting line.
