@@ -23,6 +23,10 @@ class Host {
 
   // A monotonic high-resolution clock, in seconds.
   virtual double Now() = 0;
+  // Now() runs with the time of day (the machine's steady clock, not a
+  // virtual time that jumps): the session log may time its stamps by it
+  // instead of reading the wall clock for every entry.
+  virtual bool RealTime() { return false; }
   // Blocks for `seconds` without processing events.
   virtual void Delay(double seconds) = 0;
   // Lets the window process every pending event once (this is where the ESC

@@ -1,5 +1,7 @@
 #include "engine/session_log.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "platform/files.h"
@@ -8,10 +10,11 @@ namespace engine {
 
 namespace {
 
-// A stamp is "YYYY-MM-DDTHH:MM:SS.mmm+hh:mm" and a space; the date is its
-// first ten bytes, the milliseconds bytes 20 to 22.
+// A stamp is "YYYY-MM-DDTHH:MM:SS.mmm+hh:mm" and a space, 30 bytes; the
+// date is its first ten bytes, the milliseconds bytes 20 to 22.
 constexpr std::size_t kDateBytes = 10;
 constexpr std::size_t kMillisAt = 20;
+constexpr std::size_t kStampBytes = 30;
 // Waiting lines are written at once past this size, flush point or not.
 constexpr std::size_t kWriteAt = 256u << 10;
 // How long a log that cannot be written waits before the next try.
@@ -31,10 +34,11 @@ SessionLog::SessionLog(std::string folder, Clock clock, Report report, std::uint
 
 SessionLog::~SessionLog() {
   report_ = nullptr;
-  if (!waiting_.empty()) WriteWaiting();
+  if (!waiting_.Empty()) WriteWaiting();
 }
 
 void SessionLog::Stamp(const platform::LocalTime& time) {
+  stampUntil_ = stampFrom_;  // how long it holds is for the caller to say
   const std::int64_t second = SecondOf(time.unixMillis);
   if (second != stampSecond_ || time.utcOffsetMinutes != stampOffset_) {
     stamp_ = platform::IsoTimestamp(time) + ' ';
@@ -50,66 +54,115 @@ void SessionLog::Stamp(const platform::LocalTime& time) {
 void SessionLog::Entry(std::string_view text) {
   if (text.empty()) return;
   Stamp(clock_());
+  Add(text);
+}
+
+void SessionLog::EntryAt(std::string_view text, double hostNow) {
+  if (text.empty()) return;
+  if (!(hostNow >= stampFrom_ && hostNow < stampUntil_)) {
+    const platform::LocalTime time = clock_();
+    Stamp(time);
+    // The host's clock was read before the wall clock, so the millisecond
+    // ends no earlier on it than this: the stamp is never late.
+    stampFrom_ = hostNow;
+    stampUntil_ = hostNow + (1'000'000 - time.nanoseconds) * 1e-9;
+  }
+  Add(text);
+}
+
+void SessionLog::Add(std::string_view text) {
   // Each line of the entry (a reply may hold several) is a line of the log;
-  // a last line without its line break is one too.
+  // a last line without its line break is one too. This runs for every
+  // entry of a fast exchange: a line is copied in place after its stamp.
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.find('\n', start);
     const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    Wait(line);
     start = next;
+    const std::size_t size = stamp_.size() + line.size() + 1;
+    if (waiting_.Size() + size > kSessionLogWaitingLimit && !MakeRoom(size)) continue;
+    if (waiting_.Empty()) {
+      oneDay_ = true;
+    } else if (oneDay_ && std::memcmp(waiting_.View().data(), stamp_.data(), kDateBytes) != 0) {
+      oneDay_ = false;
+    }
+    char* out = waiting_.Room(size);
+    // A stamp's size is known but in the years past 9999: a copy of a known
+    // size is a few moves, not a call.
+    if (stamp_.size() == kStampBytes) {
+      std::memcpy(out, stamp_.data(), kStampBytes);
+    } else {
+      std::memcpy(out, stamp_.data(), stamp_.size());
+    }
+    out += stamp_.size();
+    std::memcpy(out, line.data(), line.size());
+    out += line.size();
+    *out++ = '\n';
+    waiting_.Grown(out);
   }
   // A long run between flush points (a line of thousands of commands on a
   // fast link) is written as it goes: the waiting lines are for a log that
   // cannot be written, never a reason to give lines up.
-  if (!failing_ && !flushing_ && waiting_.size() >= kWriteAt) {
+  if (!failing_ && !flushing_ && waiting_.Size() >= kWriteAt) {
     flushing_ = true;
     if (!WriteWaiting()) nextTry_ = clock_().unixMillis + kRetryMillis;
     flushing_ = false;
   }
 }
 
-void SessionLog::Wait(std::string_view line) {
-  const std::size_t size = stamp_.size() + line.size() + 1;
+bool SessionLog::MakeRoom(std::size_t size) {
   if (size > kSessionLogWaitingLimit) {
     ++lost_;
-    return;
+    return false;
   }
-  if (waiting_.size() + size > kSessionLogWaitingLimit) {
-    // The oldest waiting lines make room, counted, so the log says what it
-    // lacks when it is written again.
-    std::size_t cut = 0;
-    while (waiting_.size() - cut + size > kSessionLogWaitingLimit) {
-      cut = waiting_.find('\n', cut) + 1;
-      ++lost_;
-    }
-    waiting_.erase(0, cut);
+  // The oldest waiting lines make room, counted, so the log says what it
+  // lacks when it is written again.
+  const std::string_view waiting = waiting_.View();
+  std::size_t cut = 0;
+  while (waiting.size() - cut + size > kSessionLogWaitingLimit) {
+    cut = waiting.find('\n', cut) + 1;
+    ++lost_;
   }
-  if (waiting_.empty()) {
-    oneDay_ = true;
-  } else if (oneDay_ && waiting_.compare(0, kDateBytes, stamp_, 0, kDateBytes) != 0) {
-    oneDay_ = false;
-  }
-  waiting_ += stamp_;
-  waiting_ += line;
-  waiting_ += '\n';
+  waiting_.DropFront(cut);
+  return true;
+}
+
+void SessionLog::Lines::Prepend(std::string_view text) {
+  Room(text.size());
+  std::memmove(bytes_.get() + text.size(), bytes_.get(), size_);
+  std::memcpy(bytes_.get(), text.data(), text.size());
+  size_ += text.size();
+}
+
+void SessionLog::Lines::DropFront(std::size_t n) {
+  std::memmove(bytes_.get(), bytes_.get() + n, size_ - n);
+  size_ -= n;
+}
+
+void SessionLog::Lines::Reserve(std::size_t n) {
+  const std::size_t capacity = std::max(n, capacity_ * 2);
+  std::unique_ptr<char[]> bytes(new char[capacity]);
+  if (size_ > 0) std::memcpy(bytes.get(), bytes_.get(), size_);
+  bytes_ = std::move(bytes);
+  capacity_ = capacity;
 }
 
 void SessionLog::Flush() {
   if (flushing_) return;
   flushing_ = true;
-  if (!waiting_.empty() || lost_ > 0) {
+  if (!waiting_.Empty() || lost_ > 0) {
     const std::int64_t now = clock_().unixMillis;
     if (!failing_ || now >= nextTry_) {
       if (lost_ > 0) {
         // Where the lost lines were, in the time of the first line kept.
-        if (waiting_.empty()) Stamp(clock_());
-        const std::string stamp =
-            waiting_.empty() ? stamp_ : waiting_.substr(0, waiting_.find(' ') + 1);
-        waiting_.insert(
-            0, stamp + "[session log: " + std::to_string(lost_) + " lines could not be written]\n");
+        if (waiting_.Empty()) Stamp(clock_());
+        const std::string_view waiting = waiting_.View();
+        const std::string stamp(waiting.empty() ? stamp_
+                                                : waiting.substr(0, waiting.find(' ') + 1));
+        waiting_.Prepend(stamp + "[session log: " + std::to_string(lost_) +
+                         " lines could not be written]\n");
         unreported_ += lost_;
         lost_ = 0;
       }
@@ -140,19 +193,20 @@ bool SessionLog::WriteWaiting() {
                       " was removed or moved away; the log goes on in a new file");
     file_.Close();
   }
-  while (!waiting_.empty()) {
-    const std::string_view day = std::string_view(waiting_).substr(0, kDateBytes);
+  while (!waiting_.Empty()) {
+    const std::string_view waiting = waiting_.View();
+    const std::string_view day = waiting.substr(0, kDateBytes);
     if (file_.IsOpen() && day != fileDay_) file_.Close();  // midnight
     if (!file_.IsOpen() && !OpenFile()) return false;
     const std::uint64_t room = fileLimit_ > file_.Size() ? fileLimit_ - file_.Size() : 0;
     // The lines of this day that fit; a line longer than the limit goes
     // into a file of its own.
     std::size_t end = 0;
-    if (oneDay_ && waiting_.size() <= room) {
-      end = waiting_.size();  // the common case: all of them, without a look at each
+    if (oneDay_ && waiting.size() <= room) {
+      end = waiting.size();  // the common case: all of them, without a look at each
     } else {
-      while (end < waiting_.size() && waiting_.compare(end, kDateBytes, day) == 0) {
-        const std::size_t next = waiting_.find('\n', end) + 1;
+      while (end < waiting.size() && waiting.compare(end, kDateBytes, day) == 0) {
+        const std::size_t next = waiting.find('\n', end) + 1;
         if (next > room && !(end == 0 && file_.Size() == 0)) break;
         end = next;
       }
@@ -161,12 +215,11 @@ bool SessionLog::WriteWaiting() {
       file_.Close();  // full
       continue;
     }
-    if (const platform::Result<> written = file_.Append(std::string_view(waiting_).substr(0, end));
-        !written) {
+    if (const platform::Result<> written = file_.Append(waiting.substr(0, end)); !written) {
       Fail(written.Text());
       return false;
     }
-    waiting_.erase(0, end);
+    waiting_.DropFront(end);
   }
   return true;
 }
@@ -179,16 +232,18 @@ bool SessionLog::OpenFile() {
     }
   }
   // "session-2026-12-08-140307": the date and time of the file's first line.
-  std::string name = "session-" + waiting_.substr(0, kDateBytes) + "-";
+  const std::string_view waiting = waiting_.View();
+  const std::string day(waiting.substr(0, kDateBytes));
+  std::string name = "session-" + day + "-";
   for (std::size_t i = kDateBytes + 1; i < kDateBytes + 9; ++i) {
-    if (waiting_[i] != ':') name += waiting_[i];
+    if (waiting[i] != ':') name += waiting[i];
   }
   for (int n = 1; n <= 999; ++n) {
     const std::string path =
         platform::JoinPath(folder_, name + (n == 1 ? "" : "-" + std::to_string(n)) + ".log");
     const platform::Result<> created = file_.Create(path);
     if (created) {
-      fileDay_ = waiting_.substr(0, kDateBytes);
+      fileDay_ = day;
       return true;
     }
     if (created.Kind() != platform::ResultKind::CallerMistake) {

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,16 +51,26 @@ class SessionLog : public DisplayListener {
   SessionLog& operator=(const SessionLog&) = delete;
 
   void Entry(std::string_view text) override;
+  // An entry shown at `hostNow` (seconds) on a host clock that runs with the
+  // time of day (engine/host.h: RealTime). The wall clock is read again only
+  // once that clock has left the millisecond of its last reading: until then
+  // the stamp is the same, and a reading for every entry would cost a large
+  // part of a fast exchange.
+  void EntryAt(std::string_view text, double hostNow) override;
   void Flush() override;
 
   // The file written now ("" before the first one).
   const std::string& CurrentFile() const { return file_.Path(); }
   // Bytes of the lines waiting to be written.
-  std::size_t WaitingBytes() const { return waiting_.size(); }
+  std::size_t WaitingBytes() const { return waiting_.Size(); }
 
  private:
   void Stamp(const platform::LocalTime& time);
-  void Wait(std::string_view line);
+  // Each line of `text` after the stamp.
+  void Add(std::string_view text);
+  // Room for a line of `size` bytes where the waiting lines are at their
+  // limit; false when the line is given up.
+  bool MakeRoom(std::size_t size);
   // Writes the waiting lines; false when the log cannot be written now.
   bool WriteWaiting();
   // A new file for the first waiting line.
@@ -72,12 +83,38 @@ class SessionLog : public DisplayListener {
   std::uint64_t fileLimit_;
   platform::AppendFile file_;
   std::string fileDay_;  // "YYYY-MM-DD" of the open file's lines
-  std::string waiting_;  // whole stamped lines, each ending with LF
-  bool oneDay_ = true;   // the waiting lines all have the first one's date
+  // Whole stamped lines, each ending with LF. Lines are copied in for every
+  // entry of a fast exchange: the buffer grows without zeroing what is about
+  // to be written over and without a library call per piece.
+  class Lines {
+   public:
+    std::string_view View() const { return {bytes_.get(), size_}; }
+    std::size_t Size() const { return size_; }
+    bool Empty() const { return size_ == 0; }
+    // Room for `n` more bytes at the end, to be written and then taken in
+    // with Grown(their end).
+    char* Room(std::size_t n) {
+      if (capacity_ - size_ < n) Reserve(size_ + n);
+      return bytes_.get() + size_;
+    }
+    void Grown(const char* end) { size_ = static_cast<std::size_t>(end - bytes_.get()); }
+    void Prepend(std::string_view text);
+    void DropFront(std::size_t n);
+
+   private:
+    void Reserve(std::size_t n);
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0, capacity_ = 0;
+  };
+  Lines waiting_;
+  bool oneDay_ = true;  // the waiting lines all have the first one's date
   // The stamp of the current second, rewritten only when the second changes.
   std::string stamp_;
   std::int64_t stampSecond_ = -1;
   int stampOffset_ = 0;
+  // The span of the host's clock in which the stamp is the time of day to
+  // the millisecond (empty: read the wall clock).
+  double stampFrom_ = 0, stampUntil_ = 0;
   bool failing_ = false;
   std::int64_t nextTry_ = 0;      // unix milliseconds
   std::uint64_t lost_ = 0;        // given up, not yet counted in the log

@@ -44,6 +44,11 @@ void TerminalDisplay::SwitchToRich() {
   ShowWhole();
 }
 
+void TerminalDisplay::SetLog(DisplayListener* log) {
+  log_ = log;
+  logOnHostTime_ = log && host_.RealTime();
+}
+
 void TerminalDisplay::Append(std::string_view entry) {
   const double now = host_.Now();
   const double previous = lastEntry_;
@@ -84,7 +89,11 @@ void TerminalDisplay::AppendText(std::string_view entry, std::string_view unstam
     listenerDirty_ = true;
   }
   if (log_) {
-    log_->Entry(unstamped);
+    if (logOnHostTime_) {
+      log_->EntryAt(unstamped, now);
+    } else {
+      log_->Entry(unstamped);
+    }
     logDirty_ = true;
   }
   if (now - lastFeed_ >= kWidgetFeedSeconds) FeedWidget();

@@ -54,6 +54,10 @@ class DisplayListener {
  public:
   virtual ~DisplayListener() = default;
   virtual void Entry(std::string_view text) = 0;
+  // The same, told `hostNow`, the time of the entry on a host clock that
+  // runs with the time of day (Host::RealTime): a reader that needs the time
+  // of day of each entry may take it from there.
+  virtual void EntryAt(std::string_view text, double /*hostNow*/) { Entry(text); }
   // What was given so far should reach the reader now.
   virtual void Flush() = 0;
 };
@@ -71,8 +75,9 @@ class TerminalDisplay {
   void SwitchToRich();
   void SetListener(DisplayListener* listener) { listener_ = listener; }
   // A second reader (the session log), told every entry and flushed at the
-  // same points as the listener; nullptr: none.
-  void SetLog(DisplayListener* log) { log_ = log; }
+  // same points as the listener; nullptr: none. When the host's clock runs
+  // with the time of day, the log is told its reading with each entry.
+  void SetLog(DisplayListener* log);
 
   // Entries from now on start with a time stamp (Off: as they come). The
   // stamp is part of the display's text, its saved text, what a script reads
@@ -117,6 +122,7 @@ class TerminalDisplay {
   std::function<platform::LocalTime()> wallClock_ = platform::LocalTimeNow;
   double lastEntry_ = -1;  // host time of the previous entry; < 0: none yet
   DisplayListener* log_ = nullptr;
+  bool logOnHostTime_ = false;  // the log is given the host's time with each entry
   bool logDirty_ = false;
   double lastListenerFlush_ = -1e300;
 };

@@ -8,7 +8,8 @@ namespace platform {
 
 LocalTime LocalTimeNow() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const std::int64_t millis = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+  const std::int64_t nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
+  const std::int64_t millis = nanos / 1'000'000;
   // The calendar of the current second is worked out once: the session log
   // asks for every line, and localtime_r costs far more than the clock.
   thread_local LocalTime last = LocalTimeAt(millis);
@@ -16,10 +17,11 @@ LocalTime LocalTimeNow() {
   if (millis / 1000 != lastSecond || millis < 0) {
     last = LocalTimeAt(millis);
     lastSecond = millis / 1000;
-    return last;
+  } else {
+    last.unixMillis = millis;
+    last.millisecond = static_cast<int>(millis % 1000);
   }
-  last.unixMillis = millis;
-  last.millisecond = static_cast<int>(millis % 1000);
+  last.nanoseconds = millis < 0 ? 0 : static_cast<int>(nanos % 1'000'000);
   return last;
 }
 

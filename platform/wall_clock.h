@@ -13,6 +13,10 @@ struct LocalTime {
   int year = 1970, month = 1, day = 1;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
   int utcOffsetMinutes = 0;  // east of Greenwich positive
+  // How far into its millisecond the clock was read, 0 to 999,999: a reader
+  // that keeps a stamp for later entries knows how long it holds. 0 for a
+  // time given to the millisecond.
+  int nanoseconds = 0;
 };
 
 // The system's real-time clock, in the local time zone.

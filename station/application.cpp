@@ -26,6 +26,7 @@ class Application::GuiHost : public engine::Host {
  public:
   GuiHost(ui::Gui& gui, Application& app) : gui_(gui), app_(app) {}
   double Now() override { return gui_.Now(); }
+  bool RealTime() override { return gui_.RealTime(); }
   void Delay(double seconds) override { gui_.Delay(seconds); }
   void DoEvents() override { gui_.DoEvents(); }
   // Redrawing is off while the display's text changes, so that a large

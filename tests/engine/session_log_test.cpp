@@ -20,12 +20,17 @@ struct Fixture {
   testing_support::TestFolder root;
   std::string folder = root / "TermDisplay";
   platform::LocalTime now;  // local time one hour east of UTC, as the test sets it
+  int reads = 0;            // of the clock
   std::vector<std::string> reports;
   std::unique_ptr<SessionLog> log;
   explicit Fixture(std::uint64_t limit = kSessionLogFileLimit) {
     Set(8, 14, 3, 7, 45);
     log = std::make_unique<SessionLog>(
-        folder, [this] { return now; },
+        folder,
+        [this] {
+          ++reads;
+          return now;
+        },
         [this](const std::string& text) { reports.push_back(text); }, limit);
   }
   void Set(int day, int hour, int minute, int second, int millis) {
@@ -66,6 +71,37 @@ TEST(SessionLog, StampsEveryLineOfEveryEntry) {
                                   "2026-12-08T14:03:07.999+01:00 third\n"
                                   "2026-12-08T14:03:08.002+01:00 Device Not Available!\n"}}));
   EXPECT_TRUE(f.reports.empty());
+}
+
+// On the host's real-time clock the wall clock is read once the millisecond of its last
+// reading is over there: the stamps are as exact as with a reading for each entry.
+TEST(SessionLog, OnARealTimeHostClockTheWallClockIsReadOnceAMillisecond) {
+  Fixture f;
+  struct Case {
+    double host;        // the entry's time on the host clock
+    int second, milli;  // the wall clock then, 0.6 ms into 14:03:07.045 at 100 s
+    int nanos;
+    bool read;
+  };
+  const Case cases[] = {
+      {100.0, 7, 45, 600'000, true},      {100.0003, 7, 45, 900'000, false},
+      {100.00039, 7, 45, 990'000, false}, {100.00041, 7, 46, 10'000, true},
+      {100.0008, 7, 46, 400'000, false},  {101.0, 8, 45, 600'000, true},
+      {100.5, 8, 545, 600'000, true},  // the host clock went back: read again
+  };
+  std::string expected;
+  for (const Case& c : cases) {
+    f.Set(8, 14, 3, c.second, c.milli);
+    f.now.nanoseconds = c.nanos;
+    const int before = f.reads;
+    f.log->EntryAt("x\r\n", c.host);
+    EXPECT_EQ(f.reads - before, c.read ? 1 : 0) << c.host;
+    // A stamp not read again is the one before it, as the wall clock has it.
+    expected += "2026-12-08T14:03:0" + std::to_string(c.second) + "." +
+                std::to_string(1000 + c.milli).substr(1) + "+01:00 x\n";
+  }
+  f.log->Flush();
+  EXPECT_EQ(f.All(), expected);
 }
 
 // A new file at local midnight and before the size limit; a name taken gets a number.

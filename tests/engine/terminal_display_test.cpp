@@ -106,12 +106,31 @@ TEST_F(TerminalDisplayTest, AFullRichDisplayDropsItsOldestLines) {
   EXPECT_EQ(display.Text().substr(kRichDisplayLimit - 6), "tail\r\n");
 }
 
-// A reader that notes its flushes as "|".
+// A reader that notes its flushes as "|" and the host's time when told it as "@".
 struct Log : DisplayListener {
   std::string seen;
   void Entry(std::string_view text) override { seen += text; }
+  void EntryAt(std::string_view text, double hostNow) override {
+    seen += "@" + std::to_string(static_cast<int>(hostNow)) + " ";
+    Entry(text);
+  }
   void Flush() override { seen += "|"; }
 };
+
+// The log is told the host's time with each entry when that clock runs with the time of day.
+TEST_F(TerminalDisplayTest, TheLogGetsTheHostsTimeOnlyWhenItIsReal) {
+  const std::tuple<bool, double, const char*> cases[] = {{false, 7.5, "e\r\n|"},
+                                                         {true, 9.5, "@9 e\r\n|"}};
+  for (const auto& [real, at, seen] : cases) {
+    host.realTime = real;
+    host.now = at;
+    Log log;
+    display.SetLog(&log);
+    display.Append("e\r\n");
+    display.SetLog(nullptr);
+    EXPECT_EQ(log.seen, seen);
+  }
+}
 
 // Time stamps start each shown entry; the log takes it unstamped, flushed alike.
 TEST_F(TerminalDisplayTest, TimeStampsStartEachEntryAndTheLogGetsItUnstamped) {

@@ -1,6 +1,7 @@
 // Files written and checked, the data folders in any letter case, Result, and text.
 #include "platform/files.h"
 #include "platform/text.h"
+#include "platform/wall_clock.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <cstdint>
 #include <cstring>
@@ -32,6 +34,21 @@ using testing_support::Read;
 using testing_support::TestFolder;
 using Strings = std::vector<std::string>;
 const auto Rep = [](char c, int n) { return std::string(static_cast<std::size_t>(n), c); };
+
+// The time of day lies between two readings of the system clock, to the nanosecond.
+TEST(WallClock, NowIsTheSystemClockToTheNanosecond) {
+  auto nanos = [] {
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+  };
+  for (int i = 0; i < 1000; ++i) {
+    const std::int64_t before = nanos();
+    const platform::LocalTime now = platform::LocalTimeNow();
+    const std::int64_t after = nanos();
+    const std::int64_t at = now.unixMillis * 1'000'000 + now.nanoseconds;
+    ASSERT_TRUE(before <= at && at <= after) << before << " " << at << " " << after;
+  }
+}
 
 TEST(Files, ReplacedFilesKeepTheirModeAndLinksAreNeverWrittenThrough) {
   TestFolder dir, outside;

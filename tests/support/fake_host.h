@@ -31,7 +31,9 @@ class FakeHost : public engine::Host {
   bool logCalls = false;  // each call that shows something into callLog ("count 154", ...)
   std::vector<std::string> callLog;
 
+  bool realTime = false;  // the clock says it runs with the time of day
   double Now() override { return now; }
+  bool RealTime() override { return realTime; }
   void Delay(double seconds) override {
     delays.push_back(seconds);
     now += seconds;

@@ -581,6 +581,9 @@ class Gui {
   virtual void DoEvents() = 0;
   virtual double Now() = 0;                // seconds, monotonic
   virtual void Delay(double seconds) = 0;  // blocks without delivering events
+  // Now() runs with the time of day (the machine's steady clock); false for
+  // a virtual time that stands still and jumps.
+  virtual bool RealTime() const = 0;
   // Runs the event loop until no form is loaded or Quit() is called, then
   // delivers kApplicationEnd. Returns the status given to Quit(), else 0.
   virtual int Run() = 0;

@@ -95,6 +95,7 @@ class HeadlessGui : public FormStore {
   void StopTimer(const std::string& form, int timer) override;
   void DoEvents() override;
   double Now() override;
+  bool RealTime() const override { return clock_.Kind() == Time::Real; }
   void Delay(double seconds) override;
   int Run() override;
   void Quit(int status) override;

@@ -60,6 +60,7 @@ class QtGui final : public QObject, public QtForms {
   void StopTimer(const std::string& form, int timer) override;
   void DoEvents() override;
   double Now() override;
+  bool RealTime() const override { return true; }
   void Delay(double seconds) override;
   int Run() override;
   void Quit(int status) override;

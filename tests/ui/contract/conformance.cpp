@@ -1,6 +1,8 @@
 #include "tests/ui/contract/conformance.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <tuple>
 
 namespace gui_conformance {
@@ -11,6 +13,16 @@ using ui::EventReply;
 using ui::UnitRect;
 namespace event = ui::event;
 namespace key = ui::key;
+
+bool NowRunsWithTheTimeOfDay(ui::Gui& gui) {
+  const auto wall = std::chrono::system_clock::now();
+  const double start = gui.Now();
+  gui.Delay(0.05);
+  const double moved = gui.Now() - start;
+  const double passed =
+      std::chrono::duration<double>(std::chrono::system_clock::now() - wall).count();
+  return std::abs(moved - passed) < 0.02;
+}
 
 ui::FormSpec GuiConformance::TestForm(const std::string& name) const {
   ui::FormSpec form;
@@ -178,6 +190,11 @@ TEST_P(GuiConformance, TimersTickByFormAndIdAndStopWithTheirForm) {
   const auto f2 = ticks("F", 2), g1 = ticks("G", 1), f1 = ticks("F", 1);
   ASSERT_TRUE(RunUntil([&] { return ticks("F", 1) >= f1 + 3; }));
   EXPECT_EQ(std::make_pair(ticks("F", 2), ticks("G", 1)), std::make_pair(f2, g1));
+}
+
+// The session log times its stamps by Now() when the backend says it is real.
+TEST_P(GuiConformance, RealTimeSaysWhetherNowRunsWithTheTimeOfDay) {
+  EXPECT_EQ(gui().RealTime(), NowRunsWithTheTimeOfDay(gui()));
 }
 
 TEST_P(GuiConformance, RunEndsWithTheQuitStatusAndTheApplicationEnd) {

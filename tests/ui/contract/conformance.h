@@ -33,6 +33,10 @@ class Backend {
   virtual void Paint(const ui::ControlRef& control) = 0;
 };
 
+// Whether `gui`'s Now() moved with the time of day across a Delay: a virtual
+// clock jumps by the whole delay while hardly any time passes.
+bool NowRunsWithTheTimeOfDay(ui::Gui& gui);
+
 struct BackendFactory {
   std::string name;
   std::function<std::unique_ptr<Backend>()> make;

@@ -24,6 +24,15 @@ class HeadlessHands : public Backend {
   ui::headless::HeadlessGui gui_;
 };
 
+// The suite runs on virtual time; real time says so too.
+TEST(HeadlessGui, RealTimeSaysWhetherNowRunsWithTheTimeOfDayOnEitherClock) {
+  for (const auto time :
+       {ui::headless::HeadlessGui::Time::Real, ui::headless::HeadlessGui::Time::Virtual}) {
+    ui::headless::HeadlessGui gui(time);
+    EXPECT_EQ(gui.RealTime(), NowRunsWithTheTimeOfDay(gui));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Headless, GuiConformance,
                          ::testing::Values(BackendFactory{
                              "Headless", [] { return std::make_unique<HeadlessHands>(); }}),
