@@ -28,39 +28,39 @@ struct Run {
 };
 
 // Three stations over two days, each unit started at minute `number` of its run's hour. SN-1
-// fails at Bench A and passes at Bench B; SN-5 is aborted at A and passes at B; SN-2 passes at
-// A and fails at C. Unit 2 of each run has an answer; C has a link error outside any unit. A's
-// second run goes on: it and its unit have no end.
+// fails at Bench 2 and passes at Bench 3; SN-5 is aborted at 2 and passes at 3; SN-2 passes at
+// 2 and fails at 1 (the stations' names do not sort in time order). Unit 2 of each run has an
+// answer; Bench 1 has a link error outside any unit. Bench 2's second run goes on: it and its
+// unit have no end.
 std::vector<Run> Records() {
   const std::vector<std::string> ok = {"PX", "", "2000", "ok"};
   const auto px = [](const char* reply) {
     return std::vector<std::string>{"PX", "1000", reply, "mismatch"};
   };
-  return {{"Bench A",
-           "00000000-0000-4000-8000-00000000000a",
+  const auto uuid = [](char last) {
+    return "00000000-0000-4000-8000-00000000000" + std::string(1, last);
+  };
+  return {{"Bench 2",
+           uuid('a'),
            "ac/test_1.txt",
            "2026-12-07T09",
            {{1, "fail", {{"V1", "SN-1"}}, {ok, px("999")}},
             {2, "pass", {{"V1", "SN-2"}, {"V2", "say \"it's\",\r\nbye"}, {"R1", "5000"}}, {ok}},
             {3, "aborted", {{"V1", "SN-5"}}, {ok}}}},
-          {"Bench B",
-           "00000000-0000-4000-8000-00000000000b",
+          {"Bench 3",
+           uuid('b'),
            "ac/test_2.txt",
            "2026-12-08T10",
            {{1, "pass", {{"V1", "SN-1"}}, {ok}},
             {2, "fail", {{"V1", "SN-3"}}, {px("5"), {"ID", "", "-", "time-out"}}},
             {3, "aborted", {{"V1", "SN-4"}}, {px("6"), px("4")}},
             {4, "pass", {{"V1", "SN-5"}, {"R1", "5000"}, {"C9", "x"}}, {ok}}}},
-          {"Bench C",
-           "00000000-0000-4000-8000-00000000000c",
+          {"Bench 1",
+           uuid('c'),
            "ac/test_1.txt",
            "2026-12-08T11",
            {{1, "fail", {{"V1", "SN-2"}}, {px("7")}}}},
-          {"Bench A",
-           "00000000-0000-4000-8000-00000000000d",
-           "ac/test_2.txt",
-           "2026-12-08T12",
-           {{1, "", {}, {px("3")}}}}};
+          {"Bench 2", uuid('d'), "ac/test_2.txt", "2026-12-08T12", {{1, "", {}, {px("3")}}}}};
 }
 
 // A quoted SQL text.
@@ -125,7 +125,7 @@ std::string WriteBoth(const std::vector<Run>& runs, const std::string& path) {
       for (const auto& [name, value] : unit.values)
         sql += Row("unit_value", {unitKey, Q(name), Q(value)});
     }
-    if (run.station == "Bench C") exchange(0, {"ID", "-", "", "link error"}, at(30));
+    if (run.station == "Bench 1") exchange(0, {"ID", "-", "", "link error"}, at(30));
     const bool ends = run.units.back().verdict != "";
     EXPECT_TRUE((!ends || db.EndRun({at(59), "end", 0, 0})) && db.Commit());
     if (ends) sql += Row("run_end", {uuid, station, Q(at(59)), "'end'", "0", "0"});
@@ -137,7 +137,7 @@ ProcessResult Results(const std::vector<std::string>& store, const std::string& 
   std::vector<std::string> argv = {testing_support::BinDir() + "/halvorn-results"};
   argv.insert(argv.end(), store.begin(), store.end());
   std::istringstream words(command);
-  for (std::string word; words >> word;) argv.push_back(word == "_" ? "Bench B" : word);
+  for (std::string word; words >> word;) argv.push_back(word == "_" ? "Bench 3" : word);
   return RunProcess(argv);
 }
 
@@ -203,18 +203,18 @@ TEST_F(ResultsCentralDb, AUnitIsFoundAndCountedOnceAcrossStations) {
     const char* command;
     std::vector<std::string> lines;
   } cases[] = {
-      // SN-1 failed first at A: it counts once, as failed, though it passed at B.
+      // SN-1 failed first at Bench 2: it counts once, as failed, though it passed at Bench 3.
       {"yield", {yield, "8,3,3,2,4,2,50.0%"}},
       {"yield --by station",
-       {"station," + yield, "Bench A,3,1,1,1,2,1,50.0%", "Bench B,4,2,1,1,2,1,50.0%",
-        "Bench C,1,0,1,0,0,0,"}},
+       {"station," + yield, "Bench 1,1,0,1,0,0,0,", "Bench 2,3,1,1,1,2,1,50.0%",
+        "Bench 3,4,2,1,1,2,1,50.0%"}},
       {"unit SN-3",
        {"run_started_utc,station,file,unit,verdict,item,name,text,expected,reply,outcome",
-        "2026-12-08T10:00:00.000Z,Bench B,ac/test_2.txt,2,fail,value,V1,SN-3,,,",
-        "2026-12-08T10:00:00.000Z,Bench B,ac/test_2.txt,2,fail,answer,Serial,SN-3,,,input",
-        "2026-12-08T10:00:00.000Z,Bench B,ac/test_2.txt,2,fail,verdict,[LOOPONFAIL],,,,fail",
-        "2026-12-08T10:00:00.000Z,Bench B,ac/test_2.txt,2,fail,failed,Axis 01,PX,1000,5,mismatch",
-        "2026-12-08T10:00:00.000Z,Bench B,ac/test_2.txt,2,fail,failed,Axis 01,ID,,-,time-out"}},
+        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,value,V1,SN-3,,,",
+        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,answer,Serial,SN-3,,,input",
+        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,verdict,[LOOPONFAIL],,,,fail",
+        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,failed,Axis 01,PX,1000,5,mismatch",
+        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,failed,Axis 01,ID,,-,time-out"}},
   };
   for (const auto& c : cases) {
     std::string csv;
