@@ -10,6 +10,7 @@
 #include "platform/default_data_root.h"
 #include "platform/files.h"
 #include "records/central_store.h"
+#include "results/central_reader.h"
 #include "results/queries.h"
 #include "results/since.h"
 #include "station/records_settings.h"
@@ -19,13 +20,16 @@ namespace results {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: halvorn-results [--data-root DIR | --records FILE] COMMAND [OPTIONS]"
+    "usage: halvorn-results [--data-root DIR | --records FILE | --db CONNECTION] COMMAND"
+    " [OPTIONS]"
     " (halvorn-results --help tells more)";
 
 constexpr const char* kHelp =
-    R"(halvorn-results: questions to the station's records (records.db)
+    R"(halvorn-results: questions to the station's records (records.db) or the
+factory's central database
 
-usage: halvorn-results [--data-root DIR | --records FILE] COMMAND [OPTIONS]
+usage: halvorn-results [--data-root DIR | --records FILE | --db CONNECTION]
+                       COMMAND [OPTIONS]
 
 Commands:
   runs [--since DATE] [--script NAME] [--station NAME]
@@ -40,7 +44,8 @@ Commands:
                       the checks that fail most, with the last units' keys
   export [--per exchange|unit] [--since DATE] [--key NAME]
                       every exchange (or unit) with its run's and unit's fields
-  check               SQLite's integrity check and the schema version
+  check               SQLite's integrity check and the schema version (--db:
+                      the server's version and the central schema's)
   init CONNECTION     creates the factory's central PostgreSQL schema, or
                       brings an older one up to this program's; CONNECTION is
                       a libpq connection string (postgresql://user@host/db, or
@@ -51,6 +56,9 @@ Options:
                       database is AppResults/records.db there, or what
                       AppConfig/Records.cfg names (RECORDS=)
   --records FILE      the database itself
+  --db CONNECTION     the factory's central PostgreSQL database instead (a
+                      connection string as for init): the same commands and
+                      columns over the rows of every station
   --format table|csv|jsonl
                       the output (default: a table on a terminal, CSV otherwise;
                       export: CSV)
@@ -66,7 +74,8 @@ Options:
   --per exchange|unit export a line per exchange (default) or per unit
   --help              this text
 
-The station's database is opened read-only and never changed.
+The station's database is opened read-only and never changed; the central
+one is read in read-only transactions.
 
 Exit status:
   0  results were found (check: the database is sound)
@@ -75,7 +84,8 @@ Exit status:
      connection string libpq cannot read
   3  the database cannot be read: missing, a folder, not a database, without
      station records, damaged, or of a schema newer than this program knows
-     (init: the server cannot be reached, refuses, or has a newer schema)
+     (init and --db: the server cannot be reached, refuses, or has a newer
+     schema; --db: or none)
   4  the output could not be written in full (a full disk)
 )";
 
@@ -93,7 +103,7 @@ const std::map<std::string, std::set<std::string>>& CommandOptions() {
   return kOptions;
 }
 
-const std::set<std::string> kCommonOptions = {"--data-root", "--records", "--format"};
+const std::set<std::string> kCommonOptions = {"--data-root", "--records", "--db", "--format"};
 
 bool ValidKey(std::string& key) {
   if (key.size() != 2) return false;
@@ -256,6 +266,8 @@ std::string ReadOptions(const Usage& usage, std::int64_t nowSeconds, Format& for
     if (!ValidKey(filters.key))
       mistake = "--key is a variable, V1..V9, R1..R9 or C1..C9, not \"" + *value + "\"";
   }
+  if (option("--db") && (option("--records") || option("--data-root")))
+    mistake = "--db names the central database: no --records or --data-root with it";
   if (const std::string* value = option("--script")) filters.script = *value;
   if (const std::string* value = option("--station")) filters.station = *value;
   return mistake;
@@ -279,8 +291,84 @@ int Init(const std::string& connection, std::ostream& out, std::ostream& err) {
   return kExitResults;
 }
 
-// RunResults without the last word on the output.
+// The rows of `usage`'s command (any but check and init) from `db`.
+platform::Result<std::int64_t> Answer(const Source& db, const Usage& usage, const Filters& filters,
+                                      std::ostream& out, Format format) {
+  const std::string& command = usage.command;
+  if (command == "runs") return Runs(db, filters, out, format);
+  if (command == "unit") return Units(db, usage.words[0], out, format);
+  if (command == "yield") return Yield(db, filters, out, format);
+  if (command == "failures") return Failures(db, filters, out, format);
+  return Export(db, filters, out, format);
+}
 
+// The exit status for what a command wrote: `rows`, or the failure met on
+// the way; check's `fault` (about `store`) when it found one.
+int Ending(const platform::Result<std::int64_t>& rows, bool check, const std::string& fault,
+           const std::string& store, std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (!rows) {
+    err << "halvorn-results: " << rows.Text() << '\n';
+    return kExitDatabase;
+  }
+  if (check) {
+    if (!fault.empty()) err << "halvorn-results: " << store << ": " << fault << '\n';
+    return fault.empty() ? kExitResults : kExitNone;
+  }
+  if (*rows == 0) {
+    err << "halvorn-results: nothing found\n";
+    return kExitNone;
+  }
+  return kExitResults;
+}
+
+// The command asked of the station's database.
+int AskStation(const Usage& usage, const Filters& filters, std::ostream& out, std::ostream& err,
+               Format format) {
+  const std::optional<std::string> path = DatabasePath(usage, err);
+  if (!path) return kExitDatabase;
+  const bool check = usage.command == "check";
+  bool damaged = false;
+  platform::Result<std::unique_ptr<RecordsReader>> db = RecordsReader::Open(*path, check, &damaged);
+  if (!db) {
+    if (check && damaged) {
+      Output output(out, format, {"check", "result"});
+      output.Row({Cell::Text("integrity"), Cell::Text(db.Text())});
+      output.Row({Cell::Text("verdict"), Cell::Text("damaged")});
+      output.Finish();
+      err << "halvorn-results: " << db.Text() << '\n';
+      return kExitNone;
+    }
+    err << "halvorn-results: " << db.Text() << '\n';
+    return kExitDatabase;
+  }
+  std::string fault;
+  const platform::Result<std::int64_t> rows =
+      check ? Check(**db, out, format, fault) : Answer(**db, usage, filters, out, format);
+  return Ending(rows, check, fault, *path, out, err);
+}
+
+// The command asked of the factory's central database: a string libpq
+// cannot read is a usage error, a server that cannot answer ends with 3.
+int AskCentral(const Usage& usage, const std::string& connection, const Filters& filters,
+               std::ostream& out, std::ostream& err, Format format) {
+  const bool check = usage.command == "check";
+  platform::Result<std::unique_ptr<CentralReader>> db = CentralReader::Open(connection, check);
+  if (!db) {
+    if (db.Kind() != platform::ResultKind::CallerMistake) {
+      err << "halvorn-results: " << db.Text() << '\n';
+      return kExitDatabase;
+    }
+    err << "halvorn-results: " << db.Text() << '\n' << kUsage << '\n';
+    return kExitUsage;
+  }
+  std::string fault;
+  const platform::Result<std::int64_t> rows =
+      check ? CentralCheck(**db, out, format, fault) : Answer(**db, usage, filters, out, format);
+  return Ending(rows, check, fault, (*db)->Masked(), out, err);
+}
+
+// RunResults without the last word on the output.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool outIsTerminal, std::int64_t nowSeconds) {
   for (const std::string& arg : args) {
@@ -303,52 +391,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return kExitUsage;
   }
   if (usage->command == "init") return Init(usage->words[0], out, err);
-  const std::optional<std::string> path = DatabasePath(*usage, err);
-  if (!path) return kExitDatabase;
-  const bool check = usage->command == "check";
-  bool damaged = false;
-  platform::Result<std::unique_ptr<RecordsReader>> db = RecordsReader::Open(*path, check, &damaged);
-  if (!db) {
-    if (check && damaged) {
-      Output output(out, format, {"check", "result"});
-      output.Row({Cell::Text("integrity"), Cell::Text(db.Text())});
-      output.Row({Cell::Text("verdict"), Cell::Text("damaged")});
-      output.Finish();
-      err << "halvorn-results: " << db.Text() << '\n';
-      return kExitNone;
-    }
-    err << "halvorn-results: " << db.Text() << '\n';
-    return kExitDatabase;
-  }
-  platform::Result<std::int64_t> rows = std::int64_t{0};
-  std::string fault;
-  if (usage->command == "runs") {
-    rows = Runs(**db, filters, out, format);
-  } else if (usage->command == "unit") {
-    rows = Units(**db, usage->words[0], out, format);
-  } else if (usage->command == "yield") {
-    rows = Yield(**db, filters, out, format);
-  } else if (usage->command == "failures") {
-    rows = Failures(**db, filters, out, format);
-  } else if (usage->command == "export") {
-    rows = Export(**db, filters, out, format);
-  } else {
-    rows = Check(**db, out, format, fault);
-  }
-  out.flush();
-  if (!rows) {
-    err << "halvorn-results: " << rows.Text() << '\n';
-    return kExitDatabase;
-  }
-  if (check) {
-    if (!fault.empty()) err << "halvorn-results: " << *path << ": " << fault << '\n';
-    return fault.empty() ? kExitResults : kExitNone;
-  }
-  if (*rows == 0) {
-    err << "halvorn-results: nothing found\n";
-    return kExitNone;
-  }
-  return kExitResults;
+  if (const auto db = usage->options.find("--db"); db != usage->options.end())
+    return AskCentral(*usage, db->second, filters, out, err, format);
+  return AskStation(*usage, filters, out, err, format);
 }
 
 }  // namespace

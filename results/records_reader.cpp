@@ -156,6 +156,10 @@ RecordsReader::~RecordsReader() {
   sqlite3_close(db_);
 }
 
+std::unique_ptr<Rows> RecordsReader::Ask(const Sql& sql) const {
+  return std::make_unique<Query>(*this, sql.station.c_str());
+}
+
 Query::Query(const RecordsReader& reader, const char* sql) : reader_(reader) {
   if (sqlite3_prepare_v2(reader.Handle(), sql, -1, &statement_, nullptr) != SQLITE_OK)
     status_ = ReadFailure(reader.Path(), reader.Handle());

@@ -10,13 +10,14 @@
 
 #include "platform/result.h"
 #include "results/output.h"
+#include "results/rows.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace results {
 
-class RecordsReader {
+class RecordsReader : public Source {
  public:
   // Opens `path`. Refused with a text that names the file and the reason: a
   // file that is missing, a folder or another non-file, one that is not an
@@ -28,13 +29,14 @@ class RecordsReader {
   static platform::Result<std::unique_ptr<RecordsReader>> Open(const std::string& path,
                                                                bool newerAllowed,
                                                                bool* damaged = nullptr);
-  ~RecordsReader();
+  ~RecordsReader() override;
   RecordsReader(const RecordsReader&) = delete;
   RecordsReader& operator=(const RecordsReader&) = delete;
 
   const std::string& Path() const { return path_; }
   int SchemaVersion() const { return version_; }
   sqlite3* Handle() const { return db_; }
+  std::unique_ptr<Rows> Ask(const Sql& sql) const override;
 
  private:
   RecordsReader(std::string path, sqlite3* db) : path_(std::move(path)), db_(db) {}
@@ -43,26 +45,23 @@ class RecordsReader {
   int version_ = 0;
 };
 
-// One statement on the records: bound, then stepped row by row. A failure
-// (a damaged page found on the way) ends the rows and is kept in Status().
-class Query {
+// One statement on the station's records (results/rows.h); a failure is a
+// damaged page found on the way, named with the file.
+class Query : public Rows {
  public:
   Query(const RecordsReader& reader, const char* sql);
-  ~Query();
+  ~Query() override;
   Query(const Query&) = delete;
   Query& operator=(const Query&) = delete;
 
-  Query& Bind(std::string_view text);
-  Query& Bind(std::int64_t number);
-  // The next row; false at the end or on a failure.
-  bool Step();
-  bool IsNull(int column) const;
-  std::string Text(int column) const;
-  std::int64_t Number(int column) const;
-  // The column as a cell of the output: text, number or null as stored.
-  Cell CellAt(int column) const;
-  // Success, or why the rows ended early: the file's name and the reason.
-  const platform::Result<>& Status() const { return status_; }
+  Query& Bind(std::string_view text) override;
+  Query& Bind(std::int64_t number) override;
+  bool Step() override;
+  bool IsNull(int column) const override;
+  std::string Text(int column) const override;
+  std::int64_t Number(int column) const override;
+  Cell CellAt(int column) const override;
+  const platform::Result<>& Status() const override { return status_; }
 
  private:
   const RecordsReader& reader_;
