@@ -257,7 +257,7 @@ TEST_F(ResultsCentralDb, AServerThatCannotAnswerEndsWithThreeAndHidesThePassword
       {{"--db", server.Url("bare") + "&password=s3cret"}, "unit SN-1", 3, "no central schema"},
       {{"--db", server.Url("future")}, "failures", 3, "schema version 99, newer"},
       {{"--db", server.Url("future")}, "check", 1, "schema version 99, newer"},
-      {{"--db", central}, "check", 0, "schema_version,1\r\nknown_schema_version,1\r\nverdict,ok"},
+      {{"--db", central}, "check", 0, "schema_version,2\r\nknown_schema_version,2\r\nverdict,ok"},
   };
   for (const auto& c : cases) {
     const ProcessResult run = Results(c.store, c.command);
