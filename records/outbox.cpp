@@ -136,7 +136,9 @@ DELETE FROM forward_done WHERE refused IS NULL AND id <= (SELECT last_id FROM fo
 
 #define HALVORN_MARK(kind) "coalesce((SELECT last_id FROM forward_mark WHERE kind = '" kind "'), 0)"
 
-constexpr const char* kWaiting =
+}  // namespace
+
+const char* const kBacklogSql =
     "SELECT (SELECT count(*) FROM run WHERE id > " HALVORN_MARK("run") " AND ending IS NULL) + "
     "(SELECT count(*) FROM run r WHERE r.id > " HALVORN_MARK("run_end") " AND r.ending IS NOT "
     "NULL AND NOT EXISTS (SELECT 1 FROM forward_done f WHERE f.kind = 'run_end' AND f.id = "
@@ -148,6 +150,8 @@ constexpr const char* kWaiting =
     "(SELECT count(*) FROM verdict WHERE id > " HALVORN_MARK("verdict") ") + "
     "(SELECT count(*) FROM file WHERE id > " HALVORN_MARK("file") "), "
     "(SELECT count(*) FROM forward_done WHERE refused IS NOT NULL)";
+
+namespace {
 
 Result<> Failure(sqlite3* db, const std::string& what) {
   return Result<>::SystemFailureSaying(what + ": " + sqlite3_errmsg(db), sqlite3_system_errno(db));
@@ -318,7 +322,7 @@ Result<> Outbox::Sent(const OutboxBatch& batch, const std::vector<Refusal>& refu
 }
 
 Result<Backlog> Outbox::Waiting() {
-  Statement count(db_, kWaiting);
+  Statement count(db_, kBacklogSql);
   if (count.Step() != SQLITE_ROW) return Failure(db_, "cannot count the records to forward");
   return Backlog{count.Number(0), count.Number(1), count.Number(2), count.Number(3),
                  count.Number(4)};

@@ -59,6 +59,10 @@ struct Backlog {
   bool Empty() const { return runs + units + exchanges + others == 0; }
 };
 
+// A statement on a station's records giving one row: the Backlog's counts
+// in its order (runs, units, exchanges, others, refused).
+extern const char* const kBacklogSql;
+
 // The text an operator reads: "12 units, 3 runs and 5,000 exchanges wait".
 std::string DescribeBacklog(const Backlog& backlog);
 

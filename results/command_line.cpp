@@ -46,6 +46,9 @@ Commands:
                       every exchange (or unit) with its run's and unit's fields
   check               SQLite's integrity check and the schema version (--db:
                       the server's version and the central schema's)
+  status              what waits to be forwarded to the central database, and
+                      the last unit forwarded (--db: each station's, as the
+                      station last told it)
   init CONNECTION     creates the factory's central PostgreSQL schema, or
                       brings an older one up to this program's; CONNECTION is
                       a libpq connection string (postgresql://user@host/db, or
@@ -98,6 +101,7 @@ const std::map<std::string, std::set<std::string>>& CommandOptions() {
       {"failures", {"--since", "--key"}},
       {"export", {"--since", "--per", "--key"}},
       {"check", {}},
+      {"status", {}},
       {"init", {}},
   };
   return kOptions;
@@ -167,7 +171,7 @@ std::optional<Usage> Parse(const std::vector<std::string>& args, std::string& mi
     }
   }
   if (usage.command.empty()) {
-    mistake = "no command (runs, unit, yield, failures, export, check or init)";
+    mistake = "no command (runs, unit, yield, failures, export, check, status or init)";
     return std::nullopt;
   }
   for (const auto& [option, value] : usage.options) {
@@ -299,6 +303,7 @@ platform::Result<std::int64_t> Answer(const Source& db, const Usage& usage, cons
   if (command == "unit") return Units(db, usage.words[0], out, format);
   if (command == "yield") return Yield(db, filters, out, format);
   if (command == "failures") return Failures(db, filters, out, format);
+  if (command == "status") return Status(db, out, format);
   return Export(db, filters, out, format);
 }
 

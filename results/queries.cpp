@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "records/central_store.h"
+#include "records/outbox.h"
 #include "records/station_db.h"
 
 namespace results {
@@ -254,6 +255,37 @@ Result<std::int64_t> Yield(const Source& db, const Filters& filters, std::ostrea
   }
   output.Finish();
   return output.Rows();
+}
+
+Result<std::int64_t> Status(const Source& db, std::ostream& out, Format format) {
+  // A unit is on the server once its end is: every end up to the mark is,
+  // but for one the server refused.
+  const std::unique_ptr<Rows> query = db.Ask(
+      {"SELECT (SELECT group_concat(name, ', ') FROM station), (SELECT u.ended_utc FROM unit u "
+       "WHERE u.id <= coalesce((SELECT last_id FROM forward_mark WHERE kind = 'unit_end'), 0) "
+       "AND u.ended_utc IS NOT NULL AND NOT EXISTS (SELECT 1 FROM forward_done f WHERE f.kind = "
+       "'unit_end' AND f.id = u.id) ORDER BY u.id DESC LIMIT 1), w.*, "
+       "strftime('%Y-%m-%dT%H:%M:%fZ', 'now') FROM (" +
+           std::string(records::kBacklogSql) + ") AS w",
+       "SELECT s.name, " +
+           Utc("(SELECT max(e.ended_utc) FROM unit_end e WHERE e.station = "
+               "s.name)") +
+           ", r.runs, r.units, r.exchanges, r.others, r.refused, " + Utc("r.reported_utc") +
+           " FROM station s LEFT JOIN LATERAL (SELECT * FROM forward_report f WHERE f.station = "
+           "s.name ORDER BY f.reported_utc DESC LIMIT 1) r ON true ORDER BY s.name"});
+  Output output(out, format,
+                {"station", "last_unit_forwarded_utc", "runs_waiting", "units_waiting",
+                 "exchanges_waiting", "others_waiting", "refused", "counted_utc"});
+  std::int64_t rows = 0;
+  while (query->Step()) {
+    std::vector<Cell> row;
+    for (int column = 0; column < 8; ++column) row.push_back(query->CellAt(column));
+    output.Row(row);
+    ++rows;
+  }
+  output.Finish();
+  if (!query->Status()) return query->Status();
+  return rows;
 }
 
 Result<std::int64_t> Failures(const Source& db, const Filters& filters, std::ostream& out,

@@ -40,6 +40,10 @@ platform::Result<std::int64_t> Failures(const Source& db, const Filters& filters
 // Every exchange (or unit) with the fields that identify its run and unit.
 platform::Result<std::int64_t> Export(const Source& db, const Filters& filters, std::ostream& out,
                                       Format format);
+// What waits to be forwarded to the central database: the station's file
+// tells its own backlog now; the central database, each station's as the
+// station last told it, and the last unit it has of each.
+platform::Result<std::int64_t> Status(const Source& db, std::ostream& out, Format format);
 // SQLite's integrity check and the schema version; `fault` is left empty
 // when both are good (the check found nothing, the version is one this
 // program knows), and otherwise says what is wrong.

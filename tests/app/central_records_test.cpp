@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <future>
 #include <random>
+#include <regex>
 #include <thread>
 
 #include "platform/files.h"
@@ -56,6 +57,15 @@ struct Station {
   }
 };
 
+// halvorn-results with `args`, CSV on standard output; its status, and its output without the
+// header line.
+std::pair<int, std::string> Results(std::vector<std::string> args) {
+  args.insert(args.begin(), testing_support::BinDir() + "/halvorn-results");
+  args.insert(args.end() - 1, {"--format", "csv"});
+  const auto run = RunProcess(args);
+  return {run.exitCode, run.out.substr(std::min(run.out.size(), run.out.find('\n') + 1))};
+}
+
 // Every station's runs at once; each one's exit status and standard error.
 std::vector<testing_support::ProcessResult> AllAtOnce(std::vector<std::vector<std::string>> runs) {
   std::vector<std::future<testing_support::ProcessResult>> started;
@@ -98,6 +108,12 @@ TEST(CentralRecords, ThreeStationsAServerAwayAndAKilledStationEveryUnitOnceOnThe
     EXPECT_LT(station->LongestUnit(1), 5.0);
   }
 
+  // The first station's outage run and its units wait there, as its status tells.
+  const auto waiting = Results({"--data-root", stations[0]->bench.folder.Path(), "status"});
+  EXPECT_TRUE(std::regex_match(waiting.second, std::regex("Bench 1,[^,]*,1,[1-9][0-9]*,[1-9][0-9]*,"
+                                                          "[1-9][0-9]*,0,[^,]*\r\n")))
+      << waiting.second;
+
   // Back: the third station, with its backlog, is killed at a moment of a run that forwards.
   server.Start();
   std::mt19937 random(std::random_device{}());
@@ -129,6 +145,27 @@ TEST(CentralRecords, ThreeStationsAServerAwayAndAKilledStationEveryUnitOnceOnThe
                      "SELECT count(*), count(*), (SELECT count(*) FROM exchange) "
                      "FROM run"));
   }
+  // The central questions answer what the stations' own files answer, and no station has
+  // anything waiting.
+  const std::string db = server.Url("postgres", "halvorn_reader");
+  std::string yields;
+  for (const auto& station : stations) {
+    yields +=
+        Results({"--data-root", station->bench.folder.Path(), "--by", "station", "yield"}).second;
+  }
+  EXPECT_EQ(Results({"--db", db, "--by", "station", "yield"}), std::pair(0, yields));
+  const auto unit = Results({"--db", db, "unit", "Bench 2-SN-3"});
+  EXPECT_EQ(unit.first, 0);
+  EXPECT_NE(unit.second.find(",fail,verdict,[USERCHECK],"), std::string::npos) << unit.second;
+  EXPECT_EQ(unit,
+            Results({"--data-root", stations[1]->bench.folder.Path(), "unit", "Bench 2-SN-3"}));
+  const std::regex nothingWaits("Bench [123],[-0-9T:.Z]+,0,0,0,0,0,[-0-9T:.Z]+\r\n");
+  const auto [status, rows] = Results({"--db", db, "status"});
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(std::distance(std::sregex_iterator(rows.begin(), rows.end(), nothingWaits),
+                          std::sregex_iterator()),
+            3);
+  EXPECT_EQ(std::regex_replace(rows, nothingWaits, ""), "") << rows;
 }
 
 }  // namespace
