@@ -407,6 +407,32 @@ std::string WithoutTimes(const std::string& text) {
   return std::regex_replace(text, time, " (ms)");
 }
 
+// The median run by CPU time, with the most memory any of them grew (the
+// first run finds the allocator empty).
+LineRun Middle(std::vector<LineRun> runs) {
+  std::sort(runs.begin(), runs.end(),
+            [](const LineRun& a, const LineRun& b) { return a.cpu < b.cpu; });
+  LineRun middle = runs[runs.size() / 2];
+  for (const LineRun& r : runs) middle.memoryGrowth = std::max(middle.memoryGrowth, r.memoryGrowth);
+  return middle;
+}
+
+void PrintLogCost(const LineRun& windowLog, const std::vector<double>& windowRatios,
+                  const LineRun& headlessLog, const std::vector<double>& headlessRatios) {
+  std::printf(
+      "    with the session log (median of the pairs' ratios, their range in brackets; "
+      "target <= 1.05):\n");
+  for (const auto& [label, run, ratios] :
+       {std::tuple("window:", &windowLog, &windowRatios),
+        std::tuple("headless:", &headlessLog, &headlessRatios)}) {
+    std::printf(
+        "    %-9s %5.2f us a command, %.3f of the cost without it [%.3f .. %.3f], %zu pairs\n",
+        label, run->cpu / kCommands * 1e6, Median(*ratios),
+        *std::min_element(ratios->begin(), ratios->end()),
+        *std::max_element(ratios->begin(), ratios->end()), ratios->size());
+  }
+}
+
 void MeasureLine() {
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
   int argc = 1;
@@ -436,21 +462,8 @@ void MeasureLine() {
       headlessRatios.push_back(headlessLogs.back().cpu / headlesses.back().cpu);
     }
   }
-  auto middle = [](std::vector<LineRun>& runs) {
-    std::sort(runs.begin(), runs.end(),
-              [](const LineRun& a, const LineRun& b) { return a.cpu < b.cpu; });
-    return runs[runs.size() / 2];
-  };
-  LineRun window = middle(windows);
-  LineRun headless = middle(headlesses);
-  const LineRun windowLog = middle(windowLogs);
-  const LineRun headlessLog = middle(headlessLogs);
-  // Memory: the most any run grew (the first run finds the allocator empty).
-  for (const LineRun& r : windows)
-    window.memoryGrowth = std::max(window.memoryGrowth, r.memoryGrowth);
-  for (const LineRun& r : headlesses) {
-    headless.memoryGrowth = std::max(headless.memoryGrowth, r.memoryGrowth);
-  }
+  const LineRun window = Middle(windows), headless = Middle(headlesses);
+  const LineRun windowLog = Middle(windowLogs), headlessLog = Middle(headlessLogs);
   const LineRun escape = RunLine(qt, &qt, true);
 
   std::printf("(b) one line of %d commands, zero-latency link, show mode 1, platform %s:\n",
@@ -477,18 +490,7 @@ void MeasureLine() {
         r->seconds / kCommands * 1e6, r->last10 / r->first10, r->memoryGrowth >> 20);
   }
   std::printf("    window / headless cost per command: %.2f\n", window.cpu / headless.cpu);
-  std::printf(
-      "    with the session log (median of the pairs' ratios, their range in brackets; "
-      "target <= 1.05):\n");
-  for (const auto& [label, run, ratios] :
-       {std::tuple("window:", &windowLog, &windowRatios),
-        std::tuple("headless:", &headlessLog, &headlessRatios)}) {
-    std::printf(
-        "    %-9s %5.2f us a command, %.3f of the cost without it [%.3f .. %.3f], %zu pairs\n",
-        label, run->cpu / kCommands * 1e6, Median(*ratios),
-        *std::min_element(ratios->begin(), ratios->end()),
-        *std::max_element(ratios->begin(), ratios->end()), ratios->size());
-  }
+  PrintLogCost(windowLog, windowRatios, headlessLog, headlessRatios);
   std::printf(
       "    display: widget %s core (%zu bytes); core %s headless run (exchange times "
       "aside)\n",

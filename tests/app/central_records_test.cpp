@@ -77,6 +77,47 @@ std::vector<testing_support::ProcessResult> AllAtOnce(std::vector<std::vector<st
   return ended;
 }
 
+// Every unit, run and exchange of `station` is on `server` once, with its verdict.
+void ExpectOnTheServer(const testing_support::PrivatePostgres& server, const Station& station) {
+  SCOPED_TRACE(station.name);
+  const std::string where = "station = '" + station.name + "'";
+  EXPECT_EQ(server.Psql("SELECT u.run_uuid, u.number, coalesce(e.verdict, '-') FROM unit u "
+                        "LEFT JOIN unit_end e USING (run_uuid, number) WHERE u." +
+                        where + " ORDER BY 1, 2"),
+            Sqlite(station.db,
+                   "SELECT r.uuid, u.number, CASE WHEN u.ended_utc IS NULL THEN '-' ELSE "
+                   "u.verdict END FROM unit u JOIN run r ON r.id = u.run_id ORDER BY 1, 2"));
+  EXPECT_EQ(
+      server.Psql("SELECT (SELECT count(*) FROM run WHERE " + where +
+                  "), (SELECT count(*) FROM run_end WHERE " + where +
+                  "), (SELECT count(*) FROM exchange WHERE " + where + ")"),
+      Sqlite(station.db, "SELECT count(*), count(*), (SELECT count(*) FROM exchange) FROM run"));
+}
+
+// The central questions (`db`) answer what the stations' own files answer, and no station has
+// anything waiting.
+void ExpectTheSameAnswers(const std::string& db,
+                          const std::vector<std::unique_ptr<Station>>& stations) {
+  std::string yields;
+  for (const auto& station : stations) {
+    yields +=
+        Results({"--data-root", station->bench.folder.Path(), "--by", "station", "yield"}).second;
+  }
+  EXPECT_EQ(Results({"--db", db, "--by", "station", "yield"}), std::pair(0, yields));
+  const auto unit = Results({"--db", db, "unit", "Bench 2-SN-3"});
+  EXPECT_EQ(unit.first, 0);
+  EXPECT_NE(unit.second.find(",fail,verdict,[USERCHECK],"), std::string::npos) << unit.second;
+  EXPECT_EQ(unit,
+            Results({"--data-root", stations[1]->bench.folder.Path(), "unit", "Bench 2-SN-3"}));
+  const std::regex nothingWaits("Bench [123],[-0-9T:.Z]+,0,0,0,0,0,[-0-9T:.Z]+\r\n");
+  const auto [status, rows] = Results({"--db", db, "status"});
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(std::distance(std::sregex_iterator(rows.begin(), rows.end(), nothingWaits),
+                          std::sregex_iterator()),
+            3);
+  EXPECT_EQ(std::regex_replace(rows, nothingWaits, ""), "") << rows;
+}
+
 TEST(CentralRecords, ThreeStationsAServerAwayAndAKilledStationEveryUnitOnceOnTheServer) {
   testing_support::PrivatePostgres server;
   ASSERT_EQ(server.Trouble(), "");
@@ -129,43 +170,8 @@ TEST(CentralRecords, ThreeStationsAServerAwayAndAKilledStationEveryUnitOnceOnThe
                                     stations[2]->bench.Terminal({"--exec", "ID"})})) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
   }
-  for (const auto& station : stations) {
-    SCOPED_TRACE(station->name);
-    const std::string where = "station = '" + station->name + "'";
-    EXPECT_EQ(server.Psql("SELECT u.run_uuid, u.number, coalesce(e.verdict, '-') FROM unit u "
-                          "LEFT JOIN unit_end e USING (run_uuid, number) WHERE u." +
-                          where + " ORDER BY 1, 2"),
-              Sqlite(station->db,
-                     "SELECT r.uuid, u.number, CASE WHEN u.ended_utc IS NULL THEN '-' ELSE "
-                     "u.verdict END FROM unit u JOIN run r ON r.id = u.run_id ORDER BY 1, 2"));
-    EXPECT_EQ(server.Psql("SELECT (SELECT count(*) FROM run WHERE " + where +
-                          "), (SELECT count(*) FROM run_end WHERE " + where +
-                          "), (SELECT count(*) FROM exchange WHERE " + where + ")"),
-              Sqlite(station->db,
-                     "SELECT count(*), count(*), (SELECT count(*) FROM exchange) "
-                     "FROM run"));
-  }
-  // The central questions answer what the stations' own files answer, and no station has
-  // anything waiting.
-  const std::string db = server.Url("postgres", "halvorn_reader");
-  std::string yields;
-  for (const auto& station : stations) {
-    yields +=
-        Results({"--data-root", station->bench.folder.Path(), "--by", "station", "yield"}).second;
-  }
-  EXPECT_EQ(Results({"--db", db, "--by", "station", "yield"}), std::pair(0, yields));
-  const auto unit = Results({"--db", db, "unit", "Bench 2-SN-3"});
-  EXPECT_EQ(unit.first, 0);
-  EXPECT_NE(unit.second.find(",fail,verdict,[USERCHECK],"), std::string::npos) << unit.second;
-  EXPECT_EQ(unit,
-            Results({"--data-root", stations[1]->bench.folder.Path(), "unit", "Bench 2-SN-3"}));
-  const std::regex nothingWaits("Bench [123],[-0-9T:.Z]+,0,0,0,0,0,[-0-9T:.Z]+\r\n");
-  const auto [status, rows] = Results({"--db", db, "status"});
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(std::distance(std::sregex_iterator(rows.begin(), rows.end(), nothingWaits),
-                          std::sregex_iterator()),
-            3);
-  EXPECT_EQ(std::regex_replace(rows, nothingWaits, ""), "") << rows;
+  for (const auto& station : stations) ExpectOnTheServer(server, *station);
+  ExpectTheSameAnswers(server.Url("postgres", "halvorn_reader"), stations);
 }
 
 }  // namespace
