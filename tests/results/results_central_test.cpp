@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "records/central_store.h"
+#include "records/forwarder.h"
 #include "records/station_db.h"
 #include "support/child_process.h"
 #include "support/private_postgres.h"
@@ -63,74 +66,40 @@ std::vector<Run> Records() {
           {"Bench 2", uuid('d'), "ac/test_2.txt", "2026-12-08T12", {{1, "", {}, {px("3")}}}}};
 }
 
-// A quoted SQL text.
-std::string Q(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-  return quoted + "'";
-}
-
-std::string Row(const std::string& table, const std::vector<std::string>& values) {
-  std::string sql = "INSERT INTO " + table + " VALUES (";
-  for (std::size_t i = 0; i < values.size(); ++i) sql += (i ? ", " : "") + values[i];
-  return sql + ");\n";
-}
-
-// The records of `runs` written by the station's writer into `path` and, as the forwarder sends
-// them, as rows of the central schema (returned as SQL).
-std::string WriteBoth(const std::vector<Run>& runs, const std::string& path) {
+// The records of `runs` written by the station's writer into `path`.
+void WriteStation(const std::vector<Run>& runs, const std::string& path) {
   auto opened = records::StationDatabase::Open(path, 1000);
-  EXPECT_TRUE(opened) << opened.Text();
+  ASSERT_TRUE(opened) << opened.Text();
   records::StationDatabase& db = **opened;
-  std::string sql;
   for (const Run& run : runs) {
     const auto at = [&run](int minute) {
       return run.hour + (minute < 10 ? ":0" : ":") + std::to_string(minute) + ":00.000Z";
     };
-    const std::string uuid = Q(run.uuid), station = Q(run.station);
     EXPECT_TRUE(db.Begin() &&
                 db.StartRun(run.station, "host",
                             {run.uuid, "", "script", run.file, "", "", at(0), 0, 0, ""}));
-    sql += "INSERT INTO station VALUES (" + station + ", 'host') ON CONFLICT DO NOTHING;\n" +
-           Row("run", {uuid, station, "''", "'script'", Q(run.file), "''", "''", Q(at(0)), "0"});
-    std::int64_t sequence = 0, number = 0;
+    std::int64_t sequence = 0;
     const auto exchange = [&](int unit, const std::vector<std::string>& e, const std::string& t) {
       EXPECT_TRUE(db.AddExchange({unit, ++sequence, "Axis 01", e[0], e[2], e[1], e[3], 900, t}));
-      sql += Row("exchange",
-                 {uuid, std::to_string(sequence), station, unit ? std::to_string(unit) : "NULL",
-                  "'Axis 01'", Q(e[0]), Q(e[2]), Q(e[1]), Q(e[3]), "900", Q(t)});
     };
     for (const Unit& unit : run.units) {
       const int n = unit.number;
-      const std::string unitKey = uuid + ", " + std::to_string(n) + ", " + station;
       EXPECT_TRUE(db.StartUnit(n, at(n)));
-      sql += Row("unit", {unitKey, Q(at(n))});
-      if (n == 2) {
-        EXPECT_TRUE(db.AddAnswer({2, "Serial", unit.values.at(0).second, "input"}));
-        sql += Row("answer", {uuid, std::to_string(++number), station, "2", "'Serial'",
-                              Q(unit.values.at(0).second), "'input'"});
-      }
+      EXPECT_TRUE(n != 2 || db.AddAnswer({2, "Serial", unit.values.at(0).second, "input"}));
       int fails = 0;
       for (const auto& e : unit.exchanges) {
         exchange(n, e, at(n));
         fails += e[3] != "ok";
       }
       if (unit.verdict.empty()) continue;
-      const std::string outcome = unit.verdict == "aborted" ? "esc" : unit.verdict;
-      EXPECT_TRUE(db.AddVerdict({n, "[LOOPONFAIL]", "", outcome}));
-      sql += Row("verdict", {uuid, std::to_string(++number), station, std::to_string(n),
-                             "'[LOOPONFAIL]'", "''", Q(outcome)});
+      EXPECT_TRUE(
+          db.AddVerdict({n, "[LOOPONFAIL]", "", unit.verdict == "aborted" ? "esc" : unit.verdict}));
       EXPECT_TRUE(db.EndUnit({n, at(n), at(n), unit.verdict, fails, unit.values}));
-      sql += Row("unit_end", {unitKey, Q(at(n)), Q(unit.verdict), std::to_string(fails)});
-      for (const auto& [name, value] : unit.values)
-        sql += Row("unit_value", {unitKey, Q(name), Q(value)});
     }
     if (run.station == "Bench 1") exchange(0, {"ID", "-", "", "link error"}, at(30));
     const bool ends = run.units.back().verdict != "";
     EXPECT_TRUE((!ends || db.EndRun({at(59), "end", 0, 0})) && db.Commit());
-    if (ends) sql += Row("run_end", {uuid, station, Q(at(59)), "'end'", "0", "0"});
   }
-  return sql;
 }
 
 ProcessResult Results(const std::vector<std::string>& store, const std::string& command) {
@@ -148,8 +117,16 @@ class ResultsCentralDb : public testing::Test {
     server.Psql("CREATE DATABASE central");
     auto store = records::CentralStore::Connect(central);
     ASSERT_TRUE(store && (*store)->Migrate()) << store.Text();
-    ASSERT_TRUE((*store)->EnsureExchangeMonth("2026-12-01T00:00:00Z"));
-    server.Psql(WriteBoth(Records(), folder / "records.db"), "central");
+    // The station's records, carried to the server as a station's forwarder carries them.
+    WriteStation(Records(), folder / "records.db");
+    records::ForwarderSettings settings{folder / "records.db", central, "Bench 1"};
+    settings.idleSeconds = 0.02;
+    records::Forwarder forwarder(settings);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);  // a hang guard
+    while (forwarder.Forwarded() == 0 || !forwarder.Waiting().Empty()) {
+      ASSERT_LT(std::chrono::steady_clock::now(), until) << forwarder.Trouble();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
   }
   testing_support::PrivatePostgres server;
   testing_support::TestFolder folder;
