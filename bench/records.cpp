@@ -6,7 +6,12 @@
 //      (target <= 1.05), and the bytes each exchange adds to the database;
 //  (b) the writer alone: units a second it keeps with a commit at each
 //      unit's end, as a script run asks (each unit: 10 exchanges, an answer,
-//      a verdict, 27 values), and exchanges a second without units.
+//      a verdict, 27 values), and exchanges a second without units;
+//  (c) SQLite's own floor: the same 100,000 exchange rows inserted by a bare
+//      loop (the exchange table alone, no checks, no index, each statement
+//      prepared once, texts bound without a copy), one row a statement and
+//      32 rows a statement, beside the run without recording. A writer of
+//      one row an exchange cannot cost less than this.
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -19,6 +24,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "records/record_writer.h"
 
@@ -150,6 +157,55 @@ double WriterExchanges(const std::string& db, int count) {
   return writer.Lost() == 0 ? count / seconds : -1;
 }
 
+// (c): `count` exchange rows, `perStatement` to an INSERT, into a new
+// database at `db` in one transaction; seconds (negative on failure).
+double BareInserts(const std::string& db, int count, int perStatement) {
+  std::filesystem::remove(db);
+  sqlite3* connection = nullptr;
+  if (sqlite3_open(db.c_str(), &connection) != SQLITE_OK) return -1;
+  std::string insert =
+      "INSERT INTO exchange (run_id, unit_id, sequence, device, command, reply, expected, "
+      "outcome, round_trip_us, at_utc) VALUES ";
+  for (int row = 0; row < perStatement; ++row)
+    insert += row ? ",(?,?,?,?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?,?,?,?)";
+  sqlite3_stmt* statement = nullptr;
+  bool ok =
+      sqlite3_exec(connection,
+                   "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; CREATE TABLE exchange ("
+                   "id INTEGER PRIMARY KEY, run_id INTEGER NOT NULL, unit_id INTEGER, sequence "
+                   "INTEGER NOT NULL, device TEXT NOT NULL, command TEXT NOT NULL, reply TEXT NOT "
+                   "NULL, expected TEXT NOT NULL, outcome TEXT NOT NULL, round_trip_us INTEGER "
+                   "NOT NULL, at_utc TEXT NOT NULL)",
+                   nullptr, nullptr, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(connection, insert.c_str(), -1, &statement, nullptr) == SQLITE_OK;
+  const auto text = [&](int at, const char* value) {
+    sqlite3_bind_text(statement, at, value, -1, SQLITE_STATIC);
+  };
+  const auto start = Clock::now();
+  ok = ok && sqlite3_exec(connection, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+  for (int i = 0; ok && i < count; i += perStatement) {
+    for (int row = 0; row < perStatement; ++row) {
+      const int at = row * 10;
+      sqlite3_bind_int64(statement, at + 1, 1);
+      sqlite3_bind_null(statement, at + 2);
+      sqlite3_bind_int64(statement, at + 3, i + row + 1);
+      text(at + 4, "Torvane Sim Board 1");
+      text(at + 5, "LSPD=500");
+      text(at + 6, "OK");
+      text(at + 7, "");
+      text(at + 8, "ok");
+      sqlite3_bind_int64(statement, at + 9, 3);
+      text(at + 10, "2026-12-08T10:00:01.123Z");
+    }
+    ok = sqlite3_step(statement) == SQLITE_DONE && sqlite3_reset(statement) == SQLITE_OK;
+  }
+  ok = ok && sqlite3_exec(connection, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  const double seconds = SecondsSince(start);
+  sqlite3_finalize(statement);
+  sqlite3_close(connection);
+  return ok ? seconds : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,6 +257,17 @@ int main(int argc, char** argv) {
       "27 values each), %.0f exchanges a second without units\n",
       *std::max_element(units.begin(), units.end()), units.size(),
       *std::max_element(exchanges.begin(), exchanges.end()));
+
+  // (c)
+  for (const int perStatement : {1, 32}) {
+    std::vector<double> bare;
+    for (int round = 0; round < 5; ++round)
+      bare.push_back(BareInserts(std::string(root) + "/bare.db", 100'000, perStatement));
+    std::printf(
+        "(c) SQLite alone, 100,000 bare exchange rows, %d a statement: %.3f s (median of %zu), "
+        "%.2f times the run without recording\n",
+        perStatement, Median(bare), bare.size(), Median(bare) / Median(off));
+  }
   std::filesystem::remove_all(root);
   return 0;
 }
