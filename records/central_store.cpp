@@ -329,6 +329,10 @@ const char* CastOf(char cast) {
 
 }  // namespace
 
+std::string CentralReason(const char* text, const std::string& connection) {
+  return Scrubbed(Trimmed(text != nullptr ? text : ""), connection);
+}
+
 std::string MaskedConnection(const std::string& connection) {
   std::string masked = connection;
   const auto spans = PasswordSpans(connection);
@@ -345,24 +349,25 @@ CentralStore::~CentralStore() {
   PQfinish(connection_);
 }
 
-Result<std::unique_ptr<CentralStore>> CentralStore::Connect(const std::string& connection,
-                                                            int timeoutSeconds, GiveUp giveUp,
-                                                            void* context) {
+Result<pg_conn*> ConnectCentral(const std::string& connection, const char* application,
+                                int timeoutSeconds, CentralGiveUp giveUp, void* context) {
   const std::string masked = MaskedConnection(connection);
   char* mistake = nullptr;
   PQconninfoOption* options = PQconninfoParse(connection.c_str(), &mistake);
   if (options == nullptr) {
-    const std::string why = Trimmed(mistake != nullptr ? mistake : "out of memory");
+    const std::string why = mistake != nullptr ? mistake : "out of memory";
     PQfreemem(mistake);
     // libpq quotes what it could not read, which may be a password.
     return Result<>::CallerMistake("the central database " + masked + " is not a connection " +
-                                   "string libpq reads (" + Scrubbed(why, connection) + ")");
+                                   "string libpq reads (" + CentralReason(why.c_str(), connection) +
+                                   ")");
   }
   PQconninfoFree(options);
   // The wait for the server is bounded below (libpq's connect_timeout
-  // bounds only its blocking connect).
-  const char* const keys[] = {"application_name", "dbname", nullptr};
-  const char* const values[] = {"halvorn-terminal", connection.c_str(), nullptr};
+  // bounds only its blocking connect). The string's own settings win over
+  // these: they come later.
+  const char* const keys[] = {"application_name", "client_encoding", "dbname", nullptr};
+  const char* const values[] = {application, "UTF8", connection.c_str(), nullptr};
   PGconn* pg = PQconnectStartParams(keys, values, 1);
   if (pg == nullptr) return Result<>::SystemFailureSaying("out of memory for " + masked);
   const auto until = Clock::now() + std::chrono::seconds(timeoutSeconds);
@@ -376,16 +381,46 @@ Result<std::unique_ptr<CentralStore>> CentralStore::Connect(const std::string& c
     step = PQconnectPoll(pg);
   }
   if (!answered || PQstatus(pg) != CONNECTION_OK) {
-    const std::string why = answered ? Trimmed(PQerrorMessage(pg))
-                                     : "no answer within " + std::to_string(timeoutSeconds) + " s";
+    const std::string why =
+        answered ? PQerrorMessage(pg) : "no answer within " + std::to_string(timeoutSeconds) + " s";
     PQfinish(pg);
-    return Result<>::SystemFailureSaying("the central database " + masked +
-                                         " cannot be reached: " + Scrubbed(why, connection));
+    return Result<>::SystemFailureSaying("the central database " + masked + " cannot be reached: " +
+                                         CentralReason(why.c_str(), connection));
   }
+  return pg;
+}
+
+Result<int> CentralSchemaVersion(pg_conn* pg, const std::string& masked) {
+  // The table is asked for first: a query of a table that is not there
+  // fails as a whole.
+  int version = -1;
+  for (const char* sql : {"SELECT CASE WHEN to_regclass('halvorn_schema') IS NULL THEN 0 END",
+                          "SELECT max(version) FROM halvorn_schema"}) {
+    PGresult* result = PQexec(pg, sql);
+    const bool read = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1;
+    const bool none = read && PQgetisnull(result, 0, 0);
+    if (read && !none) version = std::atoi(PQgetvalue(result, 0, 0));
+    const std::string why = read ? "" : Trimmed(PQresultErrorMessage(result));
+    PQclear(result);
+    if (!read) {
+      return Result<>::SystemFailureSaying("the central database " + masked +
+                                           ": its schema's version cannot be read: " + why);
+    }
+    if (!none) break;
+  }
+  return std::max(version, 0);
+}
+
+Result<std::unique_ptr<CentralStore>> CentralStore::Connect(const std::string& connection,
+                                                            int timeoutSeconds, GiveUp giveUp,
+                                                            void* context) {
+  Result<pg_conn*> pg =
+      ConnectCentral(connection, "halvorn-terminal", timeoutSeconds, giveUp, context);
+  if (!pg) return pg.Failure();
   // Statements are sent without blocking, so a server that stops
   // answering holds nothing up past the caller's time.
-  PQsetnonblocking(pg, 1);
-  return std::unique_ptr<CentralStore>(new CentralStore(pg, masked));
+  PQsetnonblocking(*pg, 1);
+  return std::unique_ptr<CentralStore>(new CentralStore(*pg, MaskedConnection(connection)));
 }
 
 Result<> CentralStore::Failure(const std::string& what) const {
@@ -402,20 +437,7 @@ Result<> CentralStore::Execute(const std::string& sql, const std::string& what) 
 }
 
 Result<int> CentralStore::SchemaVersion() {
-  // The table is asked for first: a query of a table that is not there
-  // fails as a whole.
-  int version = -1;
-  for (const char* sql : {"SELECT CASE WHEN to_regclass('halvorn_schema') IS NULL THEN 0 END",
-                          "SELECT max(version) FROM halvorn_schema"}) {
-    PGresult* result = PQexec(connection_, sql);
-    const bool read = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1;
-    const bool none = read && PQgetisnull(result, 0, 0);
-    if (read && !none) version = std::atoi(PQgetvalue(result, 0, 0));
-    PQclear(result);
-    if (!read) return Failure("its schema's version cannot be read");
-    if (!none) break;
-  }
-  return std::max(version, 0);
+  return CentralSchemaVersion(connection_, masked_);
 }
 
 Result<int> CentralStore::Migrate() {

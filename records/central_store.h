@@ -32,6 +32,23 @@ inline constexpr int kCentralSchemaVersion = 2;
 
 // `connection` with every password in it replaced by "***".
 std::string MaskedConnection(const std::string& connection);
+// libpq's `text` about `connection` (which may quote it) on one line and
+// without its passwords.
+std::string CentralReason(const char* text, const std::string& connection);
+
+// Asked while a connection or a statement waits for the server: true ends
+// the wait with a failure (a program that stops).
+using CentralGiveUp = bool (*)(void* context);
+// A connection to the server `connection` names, as `application`, waiting
+// at most `timeoutSeconds`; in libpq's blocking mode, owned by the caller
+// (PQfinish). Fails with a caller's mistake for a string libpq cannot read
+// and with the server's or the network's reason otherwise, the string
+// masked. The station and the tool connect alike: texts as UTF-8.
+platform::Result<pg_conn*> ConnectCentral(const std::string& connection, const char* application,
+                                          int timeoutSeconds, CentralGiveUp giveUp = nullptr,
+                                          void* context = nullptr);
+// The central schema's version on `pg` (0 where there is none yet).
+platform::Result<int> CentralSchemaVersion(pg_conn* pg, const std::string& masked);
 
 class CentralStore {
  public:
@@ -40,7 +57,7 @@ class CentralStore {
   // server's or the network's reason otherwise (the string masked).
   // `giveUp`, when given, is asked while it waits and ends the wait with
   // a failure when it says so (a program that stops).
-  using GiveUp = bool (*)(void* context);
+  using GiveUp = CentralGiveUp;
   static platform::Result<std::unique_ptr<CentralStore>> Connect(const std::string& connection,
                                                                  int timeoutSeconds = 10,
                                                                  GiveUp giveUp = nullptr,

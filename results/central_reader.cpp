@@ -3,7 +3,6 @@
 #include <libpq-fe.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "records/central_store.h"
 
@@ -17,47 +16,17 @@ namespace {
 // as the station's INTEGER columns are.
 constexpr Oid kInt8 = 20, kInt2 = 21, kInt4 = 23;
 
-// The password `connection` holds, as libpq reads it (a URL's user part or
-// a password= pair); "" for none or a string libpq cannot read.
-std::string PasswordOf(const std::string& connection) {
-  PQconninfoOption* options = PQconninfoParse(connection.c_str(), nullptr);
-  std::string secret;
-  for (PQconninfoOption* option = options; option && option->keyword; ++option) {
-    if (std::strcmp(option->keyword, "password") == 0 && option->val) secret = option->val;
-  }
-  PQconninfoFree(options);
-  return secret;
-}
-
 }  // namespace
 
 Result<std::unique_ptr<CentralReader>> CentralReader::Open(const std::string& connection,
                                                            bool newerAllowed) {
-  if (PQconninfoOption* options = PQconninfoParse(connection.c_str(), nullptr)) {
-    PQconninfoFree(options);
-  } else {
-    // The store says why in the words init uses, its password kept out;
-    // a string libpq cannot read never reaches the network.
-    auto refused = records::CentralStore::Connect(connection);
-    if (!refused) return refused.Failure();
-    return Result<>::CallerMistake(records::MaskedConnection(connection) +
-                                   " is not a connection string libpq reads");
-  }
-  // The string's own settings win over these: they come later.
-  const char* const keys[] = {"connect_timeout", "application_name", "client_encoding", "dbname",
-                              nullptr};
-  const char* const values[] = {"10", "halvorn-results", "UTF8", connection.c_str(), nullptr};
-  PGconn* pg = PQconnectdbParams(keys, values, 1);
-  if (pg == nullptr) return Result<>::SystemFailureSaying("out of memory for the connection");
+  Result<pg_conn*> pg = records::ConnectCentral(connection, "halvorn-results", 10);
+  if (!pg) return pg.Failure();
   std::unique_ptr<CentralReader> reader(
-      new CentralReader(pg, records::MaskedConnection(connection), PasswordOf(connection)));
-  if (PQstatus(pg) != CONNECTION_OK) {
-    return Result<>::SystemFailureSaying("the central database " + reader->masked_ +
-                                         " cannot be reached: " + reader->Why(PQerrorMessage(pg)));
-  }
+      new CentralReader(*pg, records::MaskedConnection(connection), connection));
   // Nothing this program asks may change a row, whatever the role may do.
-  PQclear(PQexec(pg, "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
-  const Result<int> version = reader->ReadVersion();
+  PQclear(PQexec(*pg, "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+  const Result<int> version = records::CentralSchemaVersion(*pg, reader->masked_);
   if (!version) return version.Failure();
   const std::string known = std::to_string(records::kCentralSchemaVersion);
   if (*version == 0) {
@@ -75,45 +44,15 @@ Result<std::unique_ptr<CentralReader>> CentralReader::Open(const std::string& co
   return reader;
 }
 
-CentralReader::CentralReader(pg_conn* connection, std::string masked, std::string secret)
-    : connection_(connection), masked_(std::move(masked)), secret_(std::move(secret)) {}
+CentralReader::CentralReader(pg_conn* connection, std::string masked, std::string text)
+    : connection_(connection), masked_(std::move(masked)), text_(std::move(text)) {}
 
 CentralReader::~CentralReader() {
   PQfinish(connection_);
 }
 
 std::string CentralReader::Why(const char* text) const {
-  std::string why = text ? text : "";
-  while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
-  for (char& c : why) {
-    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-  }
-  // libpq may quote the string it was given; its password stays out.
-  if (!secret_.empty()) {
-    for (std::size_t at = 0; (at = why.find(secret_, at)) != std::string::npos; at += 3)
-      why.replace(at, secret_.size(), "***");
-  }
-  return why;
-}
-
-Result<int> CentralReader::ReadVersion() {
-  // The table is asked for first: a query of a table that is not there
-  // fails as a whole.
-  for (const char* sql : {"SELECT CASE WHEN to_regclass('halvorn_schema') IS NULL THEN 0 END",
-                          "SELECT max(version) FROM halvorn_schema"}) {
-    PGresult* result = PQexec(connection_, sql);
-    const bool read = PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1;
-    const bool none = read && PQgetisnull(result, 0, 0);
-    const int version = read && !none ? std::atoi(PQgetvalue(result, 0, 0)) : 0;
-    const std::string why = read ? "" : Why(PQresultErrorMessage(result));
-    PQclear(result);
-    if (!read) {
-      return Result<>::SystemFailureSaying("the central database " + masked_ +
-                                           ": its schema's version cannot be read: " + why);
-    }
-    if (!none) return version;
-  }
-  return 0;
+  return records::CentralReason(text, text_);
 }
 
 std::string CentralReader::ServerVersion() const {

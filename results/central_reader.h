@@ -39,15 +39,14 @@ class CentralReader : public Source {
   std::unique_ptr<Rows> Ask(const Sql& sql) const override;
 
  private:
-  CentralReader(pg_conn* connection, std::string masked, std::string secret);
-  platform::Result<int> ReadVersion();
+  CentralReader(pg_conn* connection, std::string masked, std::string text);
   friend class CentralQuery;
   // libpq's text of the last failure, on one line, without the password.
   std::string Why(const char* text) const;
 
   pg_conn* connection_;
   std::string masked_;
-  std::string secret_;  // the password the string holds, kept out of every text
+  std::string text_;  // the connection string, whose passwords stay out of every text
   int version_ = 0;
 };
 
