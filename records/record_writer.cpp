@@ -91,20 +91,54 @@ void RecordWriter::Open() {
   killed_ = killed ? *killed : 0;
 }
 
-void RecordWriter::Apply(Record& record) {
+bool RecordWriter::InTransaction(std::int64_t records) {
   if (!db_) {
-    Lose(1, "");
-    return;
+    Lose(records, "");
+    return false;
   }
   if (!inTransaction_) {
     if (Result<> begun = db_->Begin(); !begun) {
-      Lose(1, begun.Text());
-      return;
+      Lose(records, begun.Text());
+      return false;
     }
     inTransaction_ = true;
     begun_ = std::chrono::steady_clock::now();
   }
-  ++pending_;
+  pending_ += records;
+  return true;
+}
+
+void RecordWriter::Written(const Result<>& written) {
+  if (written) return;
+  // The transaction goes as a whole: a unit is in the database complete
+  // or not at all.
+  db_->Rollback();
+  inTransaction_ = false;
+  Lose(std::exchange(pending_, 0), written.Text());
+}
+
+void RecordWriter::ApplyAll(std::vector<Record>& batch) {
+  std::vector<const ExchangeRecord*> exchanges;
+  for (Record& record : batch) {
+    if (const ExchangeRecord* exchange = std::get_if<ExchangeRecord>(&record)) {
+      exchanges.push_back(exchange);
+      continue;
+    }
+    ApplyExchanges(exchanges);
+    exchanges.clear();
+    Apply(record);
+  }
+  ApplyExchanges(exchanges);
+}
+
+void RecordWriter::ApplyExchanges(std::span<const ExchangeRecord* const> exchanges) {
+  if (exchanges.empty()) return;
+  const auto count = static_cast<std::int64_t>(exchanges.size());
+  if (InTransaction(count)) Written(db_->AddExchanges(exchanges));
+}
+
+void RecordWriter::Apply(Record& record) {
+  if (!InTransaction(1)) return;
   const Result<> written = std::visit(
       [this](auto& r) -> Result<> {
         using T = std::decay_t<decltype(r)>;
@@ -127,14 +161,8 @@ void RecordWriter::Apply(Record& record) {
         }
       },
       record);
-  if (!written) {
-    // The transaction goes as a whole: a unit is in the database complete
-    // or not at all.
-    db_->Rollback();
-    inTransaction_ = false;
-    Lose(std::exchange(pending_, 0), written.Text());
-    return;
-  }
+  Written(written);
+  if (!written) return;
   if (std::holds_alternative<UnitEnd>(record) || std::holds_alternative<RunEnd>(record)) Commit();
 }
 
@@ -164,16 +192,23 @@ void RecordWriter::Work() {
     // A batch is gathered for a moment unless someone waits for it.
     wake_.wait_for(lock, kGather,
                    [this] { return queue_.size() >= kBatch || syncWanted_ || stopping_; });
-    std::deque<Record> batch;
-    batch.swap(queue_);
+    // The two buffers change places: after the first batches neither
+    // allocates a slot again.
+    batch_.swap(queue_);
     const bool sync = std::exchange(syncWanted_, false);
     const bool stop = stopping_;
     space_.notify_all();
     lock.unlock();
-    for (Record& record : batch) Apply(record);
+    ApplyAll(batch_);
     if (sync || stop || std::chrono::steady_clock::now() >= begun_ + std::chrono::seconds(1))
       Commit();
-    applied += batch.size();
+    applied += batch_.size();
+    // A burst's room is given back once the records come slowly again.
+    if (batch_.size() < kBatch && batch_.capacity() > 4 * kBatch) {
+      std::vector<Record>().swap(batch_);
+    } else {
+      batch_.clear();
+    }
     lock.lock();
     // Only a closed transaction settles its records (committed or lost).
     if (!inTransaction_) done_ = applied;

@@ -13,14 +13,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <variant>
+#include <vector>
 
 #include "records/station_db.h"
 
@@ -74,7 +75,14 @@ class RecordWriter {
  private:
   void Work();
   void Open();
+  // Records a batch in order, a run of exchanges at once.
+  void ApplyAll(std::vector<Record>& batch);
   void Apply(Record& record);
+  void ApplyExchanges(std::span<const ExchangeRecord* const> exchanges);
+  // A transaction open for the next records; false when there is none.
+  bool InTransaction(std::int64_t records);
+  // After a write: one that failed loses its whole transaction.
+  void Written(const platform::Result<>& written);
   void Commit();
   void Lose(std::int64_t count, const std::string& why);
 
@@ -91,7 +99,8 @@ class RecordWriter {
 
   mutable std::mutex mutex_;
   std::condition_variable wake_, space_, committed_;
-  std::deque<Record> queue_;
+  std::vector<Record> queue_;
+  std::vector<Record> batch_;           // the writer's, out of the lock
   std::uint64_t added_ = 0, done_ = 0;  // records handed over; committed or lost
   bool opened_ = false, syncWanted_ = false, stopping_ = false, stopped_ = false;
   std::int64_t lost_ = 0;

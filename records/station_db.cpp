@@ -510,23 +510,56 @@ Result<> StationDatabase::EndUnit(const UnitEnd& unit) {
   return ended;
 }
 
-Result<> StationDatabase::AddExchange(const ExchangeRecord& e) {
-  Result<std::int64_t> unit = UnitId(e.unit);
-  if (!unit) return unit.Failure();
-  return Prepared(
-             "INSERT INTO exchange (run_id, unit_id, sequence, device, command, reply, "
-             "expected, outcome, round_trip_us, at_utc) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-      .Integer(runId_)
-      .IdOrNull(*unit)
-      .Integer(e.sequence)
-      .Text(e.device)
-      .Text(e.command)
-      .Text(e.reply)
-      .Text(e.expected)
-      .Text(e.outcome)
-      .Integer(e.roundTripMicroseconds)
-      .Text(e.atUtc)
-      .Run("cannot record an exchange");
+namespace {
+
+// Exchanges a statement writes when many are waiting.
+constexpr std::size_t kExchangesAtOnce = 32;
+
+// The INSERT of `rows` exchanges; kept for the program's life, as the
+// prepared statements are found by its address.
+const char* ExchangeInsert(std::size_t rows) {
+  static const auto text = [](std::size_t n) {
+    std::string sql =
+        "INSERT INTO exchange (run_id, unit_id, sequence, device, command, reply, expected, "
+        "outcome, round_trip_us, at_utc) VALUES ";
+    for (std::size_t row = 0; row < n; ++row)
+      sql += row ? ", (?,?,?,?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?,?,?,?)";
+    return sql;
+  };
+  static const std::string one = text(1), many = text(kExchangesAtOnce);
+  return rows == 1 ? one.c_str() : many.c_str();
+}
+
+}  // namespace
+
+Result<> StationDatabase::AddExchanges(std::span<const ExchangeRecord* const> exchanges) {
+  while (!exchanges.empty()) {
+    const std::size_t rows = exchanges.size() >= kExchangesAtOnce ? kExchangesAtOnce : 1;
+    // The units first: a statement is bound whole or not at all.
+    std::int64_t units[kExchangesAtOnce];
+    for (std::size_t row = 0; row < rows; ++row) {
+      Result<std::int64_t> unit = UnitId(exchanges[row]->unit);
+      if (!unit) return unit.Failure();
+      units[row] = *unit;
+    }
+    Statement& insert = Prepared(ExchangeInsert(rows));
+    for (std::size_t row = 0; row < rows; ++row) {
+      const ExchangeRecord& e = *exchanges[row];
+      insert.Integer(runId_)
+          .IdOrNull(units[row])
+          .Integer(e.sequence)
+          .Text(e.device)
+          .Text(e.command)
+          .Text(e.reply)
+          .Text(e.expected)
+          .Text(e.outcome)
+          .Integer(e.roundTripMicroseconds)
+          .Text(e.atUtc);
+    }
+    if (Result<> added = insert.Run("cannot record an exchange"); !added) return added;
+    exchanges = exchanges.subspan(rows);
+  }
+  return {};
 }
 
 Result<> StationDatabase::AddAnswer(const AnswerRecord& a) {

@@ -170,6 +170,11 @@ TEST_F(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
     w.Add(Start("u-1"));
     Unit(w, 1, "pass", std::string("SN-1\0\xE9", 6));  // a NUL and an 8-bit byte
     Unit(w, 2, "fail", "SN-2");
+    // A long line outside any unit: its exchanges go many to a statement.
+    for (int i = 1; i <= 70; ++i) {
+      const std::string n = std::to_string(i);
+      w.Add(ExchangeRecord{0, 100 + i, "Axis 01", "C" + n, "R\xB0" + n, "", "ok", i, "t" + n});
+    }
     w.Add(RunEnd{"2026-12-08T10:00:03Z", "end", 1, 1});
     w.Finish();
     EXPECT_EQ(w.Lost(), 0);
@@ -185,6 +190,12 @@ TEST_F(StationDatabase, ARunIsReadBackWholeByAnotherReader) {
                   "JOIN exchange e ON e.unit_id = u.id ORDER BY u.number"),
             "(1, 'pass', 'SN-1\\x00é', 'PX', '1234', 'ok', 812)\n"
             "(2, 'fail', 'SN-2', 'PX', '1234', 'ok', 812)\n");
+  EXPECT_EQ(Query(db,
+                  "SELECT count(DISTINCT sequence), sum(sequence = 100 + round_trip_us AND command "
+                  "= 'C' || "
+                  "round_trip_us AND reply = 'R°' || round_trip_us AND at_utc = 't' || "
+                  "round_trip_us), max(id) - min(id) FROM exchange WHERE unit_id IS NULL"),
+            "(70, 70, 69)\n");
   EXPECT_EQ(Query(db, "PRAGMA integrity_check") + Query(db, "PRAGMA journal_mode"),
             "('ok',)\n('wal',)\n");
 }
