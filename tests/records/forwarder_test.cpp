@@ -25,6 +25,7 @@ namespace {
 
 using namespace records;
 using testing_support::PrivatePostgres;
+using testing_support::Sqlite;
 using testing_support::TestFolder;
 
 std::string Uuid(int n) {
@@ -35,12 +36,13 @@ std::string Uuid(int n) {
 // A server with the central schema and the docs' roles; the station logs in as its role.
 struct Server : PrivatePostgres {
   Server() { MakeCentral(); }
+  // The rows of run, run_end, unit, unit_end, unit_value, exchange, answer and verdict.
   std::string Counts() const {
-    return Psql(
-        "SELECT (SELECT count(*) FROM run), (SELECT count(*) FROM run_end), (SELECT count(*) "
-        "FROM unit), (SELECT count(*) FROM unit_end), (SELECT count(*) FROM unit_value), "
-        "(SELECT count(*) FROM exchange), (SELECT count(*) FROM answer), (SELECT count(*) FROM "
-        "verdict)");
+    std::string sql;
+    for (const char* t :
+         {"run", "run_end", "unit", "unit_end", "unit_value", "exchange", "answer", "verdict"})
+      sql += (sql.empty() ? "SELECT " : ", ") + std::string("(SELECT count(*) FROM ") + t + ")";
+    return Psql(sql);
   }
 };
 
@@ -66,12 +68,8 @@ struct Station {
         writer.Add(ExchangeRecord{unit, sequence, "Axis 01", "PX", got, "", "ok", 800,
                                   "2026-12-08T10:01:30.000Z"});
       writer.Add(VerdictRecord{unit, "[PASSFAILMSG]", "", "pass"});
-      writer.Add(UnitEnd{unit,
-                         "2026-12-08T10:01:00.000Z",
-                         "2026-12-08T10:02:00.000Z",
-                         "pass",
-                         0,
-                         {{"V1", serial}}});
+      writer.Add(UnitEnd{unit, "2026-12-08T10:01:00.000Z", "2026-12-08T10:02:00.000Z", "pass", 0,
+                         std::vector<std::pair<std::string, std::string>>{{"V1", serial}}});
     }
     if (end) writer.Add(RunEnd{"2026-12-08T10:03:00.000Z", "end", 0, 0});
     writer.Finish();
@@ -179,14 +177,18 @@ class Proxy {
   std::thread thread_;
 };
 
+class Forwarding : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(server.Trouble(), ""); }
+  Server server;
+  Station station;
+};
+
 bool AllSent(const Forwarder& forwarder) {
   return forwarder.Forwarded() > 0 && forwarder.Waiting().Empty() && forwarder.Trouble().empty();
 }
 
-TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
-  Station station;
+TEST_F(Forwarding, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
   station.Run(1, 3);
   station.Run(2, 2, "1000", false);  // still testing its second unit
   {
@@ -207,10 +209,9 @@ TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
 
   // Everything sent again (the marks lost, as when a program is killed between the server's
   // commit and the mark): no row twice. The open run then ends: its last unit and end go.
-  testing_support::RunProcess(
-      {"/usr/bin/sqlite3", station.db, "DELETE FROM forward_mark; DELETE FROM forward_done"});
   testing_support::RunProcess({"/usr/bin/sqlite3", station.db,
-                               "UPDATE run SET ending = 'killed' WHERE uuid = '" + Uuid(2) + "'"});
+                               "DELETE FROM forward_mark; DELETE FROM forward_done; UPDATE run "
+                               "SET ending = 'killed' WHERE ending IS NULL"});
   Forwarder again(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return AllSent(again); })) << again.Trouble();
   again.Stop(5);
@@ -221,11 +222,8 @@ TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
             "killed|2026-12-08 10:02:00+00\n");
 }
 
-TEST(Forwarder, AServerAwayGetsTheBacklogWhenBackAndThePasswordNeverShows) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
+TEST_F(Forwarding, AServerAwayGetsTheBacklogWhenBackAndThePasswordNeverShows) {
   server.Stop();
-  Station station;
   station.Run(1, 2);
   Forwarder forwarder(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return !forwarder.Trouble().empty(); }));
@@ -246,14 +244,8 @@ TEST(Forwarder, AServerAwayGetsTheBacklogWhenBackAndThePasswordNeverShows) {
   EXPECT_EQ(server.Counts(), "2|2|3|3|3|6|3|3\n");
 }
 
-TEST(Forwarder, ARowTheServerRefusesStaysAndTheOthersGo) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
-  Station station;
-  station.Run(1, 2,
-              std::string("10\0"
-                          "00",
-                          5));  // PostgreSQL's text holds no NUL byte
+TEST_F(Forwarding, ARowTheServerRefusesStaysAndTheOthersGo) {
+  station.Run(1, 2, std::string("10\00000", 5));  // "10", NUL, "00": no PostgreSQL text
   Forwarder forwarder(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return forwarder.Waiting().refused > 0; }));
   ASSERT_TRUE(Eventually([&] { return AllSent(forwarder); })) << forwarder.Trouble();
@@ -263,16 +255,11 @@ TEST(Forwarder, ARowTheServerRefusesStaysAndTheOthersGo) {
   EXPECT_NE(reports[0].find("refused 2 records"), std::string::npos) << reports[0];
   EXPECT_NE(reports[0].find("exchange 2: "), std::string::npos) << reports[0];
   EXPECT_EQ(server.Counts(), "1|1|2|2|2|2|2|2\n");
-  EXPECT_EQ(testing_support::RunProcess({"/usr/bin/sqlite3", station.db,
-                                         "SELECT kind, id FROM forward_done WHERE refused > ''"})
-                .out,
+  EXPECT_EQ(Sqlite(station.db, "SELECT kind, id FROM forward_done WHERE refused > ''"),
             "exchange|2\nexchange|4\n");
 }
 
-TEST(Forwarder, ASchemaOtherThanTheProgramsIsReportedAndNothingIsSent) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
-  Station station;
+TEST_F(Forwarding, ASchemaOtherThanTheProgramsIsReportedAndNothingIsSent) {
   station.Run(1, 1);
   for (const char* version : {"1", "3"}) {
     server.Psql(std::string("UPDATE halvorn_schema SET version = ") + version);
@@ -309,9 +296,7 @@ TEST(Forwarder, AConnectionThatStallsOrDropsMidBatchLosesAndDoublesNothing) {
 }
 
 // A server that cannot be had: each reason told, the records kept for later.
-TEST(Forwarder, AServerThatCannotBeHadIsToldWithItsReason) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
+TEST_F(Forwarding, AServerThatCannotBeHadIsToldWithItsReason) {
   server.RequirePassword("halvorn_locked", "right");
   int port = 0;
   const int closed = testing_support::BoundLoopbackSocket(port);  // bound, never listening
@@ -326,7 +311,6 @@ TEST(Forwarder, AServerThatCannotBeHadIsToldWithItsReason) {
       {socketHost + " dbname=postgres user=halvorn_locked password=wrong",
        "password authentication failed"},
   };
-  Station station;
   station.Run(1, 1);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.central);
