@@ -54,10 +54,8 @@ std::string Drain(int fd) {
 
 // The path process `pid` runs now ("" once it is gone).
 std::string RunningProgram(int pid) {
-  char target[4096];
-  const ssize_t n =
-      ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target - 1);
-  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+  std::error_code gone;
+  return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", gone).string();
 }
 
 // --report into a FIFO that is read or a link to /proc/self/fd/1: written through, left in place.
@@ -256,9 +254,8 @@ TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsRe
 // The peak resident set (VmHWM) of process `pid` in KiB; 0 when unreadable.
 long PeakMemoryKiB(int pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
+  for (std::string line; std::getline(status, line);)
     if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
   return 0;
 }
 

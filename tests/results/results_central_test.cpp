@@ -116,35 +116,6 @@ TEST_F(ResultsCentralDb, EachQuestionAnswersAsTheStationsFileDoes) {
   }
 }
 
-// What the factory asks across its stations, as it reads in the central database.
-TEST_F(ResultsCentralDb, AUnitIsFoundAndCountedOnceAcrossStations) {
-  const std::string yield = "units,passed,failed,aborted,keys_judged,first_pass,first_pass_yield";
-  const struct {
-    const char* command;
-    std::vector<std::string> lines;
-  } cases[] = {
-      // SN-1 failed first at Bench 2: it counts once, as failed, though it passed at Bench 3.
-      {"yield", {yield, "8,3,3,2,4,2,50.0%"}},
-      {"yield --by station",
-       {"station," + yield, "Bench 1,1,0,1,0,0,0,", "Bench 2,3,1,1,1,2,1,50.0%",
-        "Bench 3,4,2,1,1,2,1,50.0%"}},
-      {"unit SN-3",
-       {"run_started_utc,station,file,unit,verdict,item,name,text,expected,reply,outcome",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,value,V1,SN-3,,,",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,answer,Serial,SN-3,,,input",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,verdict,[LOOPONFAIL],,,,fail",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,failed,Axis 01,PX,1000,5,mismatch",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,failed,Axis 01,ID,,-,time-out"}},
-  };
-  for (const auto& c : cases) {
-    std::string csv;
-    for (const std::string& line : c.lines) csv += line + "\r\n";
-    const ProcessResult run = Results({"--db", central}, c.command);
-    EXPECT_EQ(run.exitCode, 0) << c.command << run.err;
-    EXPECT_EQ(run.out, csv) << c.command;
-  }
-}
-
 // A store that cannot answer: a usage error for a string libpq cannot read or two stores named,
 // 3 for no server, no schema or a newer one (check reports the newer one and ends with 1); the
 // password is never shown.
