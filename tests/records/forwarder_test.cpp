@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -100,79 +101,52 @@ bool Eventually(const std::function<bool()>& done) {
 class Proxy {
  public:
   enum class Then { Stall, Drop };
-  Proxy(std::string socket, std::size_t pass, Then then)
-      : socket_(std::move(socket)), pass_(pass), then_(then) {
+  Proxy(const std::string& socket, std::size_t pass, Then then) {
     listener_ = testing_support::BoundLoopbackSocket(port_);
     ::listen(listener_, 8);
-    thread_ = std::thread([this] { Serve(); });
+    thread_ = std::thread([=, this] { Serve(socket, pass, then); });
   }
-  ~Proxy() {
-    stop_ = true;
-    thread_.join();
-    for (const Link& link : links_) ::close(link.station), ::close(link.server);
-    ::close(listener_);
-  }
+  ~Proxy() { stop_ = true, thread_.join(); }
   std::string Url() const {
     return "host=127.0.0.1 port=" + std::to_string(port_) +
            " dbname=postgres user=halvorn_station password=s3cret";
   }
 
  private:
-  struct Link {
-    int station, server;
-    std::size_t passed = 0;
-    bool held = false;
-  };
-  void Accept() {
-    Link link{::accept(listener_, nullptr, nullptr), ::socket(AF_UNIX, SOCK_STREAM, 0)};
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket_.c_str(), sizeof address.sun_path - 1);
-    ::connect(link.server, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    link.passed = links_.empty() ? 0 : std::string::npos;  // only the first one is cut
-    links_.push_back(link);
-  }
-  // Passes what `from` has to `to`; false when the link ends.
-  bool Pass(Link& link, bool fromStation) {
-    char buffer[65536];
-    const ssize_t got = ::read(fromStation ? link.station : link.server, buffer, sizeof buffer);
-    if (got <= 0) return false;
-    std::size_t n = static_cast<std::size_t>(got);
-    if (fromStation && link.passed != std::string::npos && link.passed + n > pass_) {
-      if (then_ == Then::Drop) return false;
-      n = pass_ - link.passed;
-      link.held = true;
-    }
-    if (fromStation && link.passed != std::string::npos) link.passed += n;
-    return ::write(fromStation ? link.server : link.station, buffer, n) == static_cast<ssize_t>(n);
-  }
-  void Serve() {
+  // Polls the listener, then each link's station end and server end.
+  void Serve(const std::string& socket, std::size_t pass, Then then) {
+    std::vector<pollfd> fds{{listener_, POLLIN, 0}};
+    std::vector<int> open{listener_};  // closed at the end
+    std::size_t passed = 0;            // from the first station
     while (!stop_) {
-      std::vector<pollfd> fds{{listener_, POLLIN, 0}};
-      for (const Link& link : links_) {
-        fds.push_back({link.held ? -1 : link.station, POLLIN, 0});
-        fds.push_back({link.held ? -1 : link.server, POLLIN, 0});
-      }
       if (::poll(fds.data(), fds.size(), 50) <= 0) continue;
-      for (std::size_t i = 0; i < links_.size(); ++i) {
-        Link& link = links_[i];
-        for (const bool fromStation : {true, false}) {
-          if ((fds[1 + 2 * i + (fromStation ? 0 : 1)].revents & (POLLIN | POLLHUP)) == 0) continue;
-          if (link.station >= 0 && !link.held && !Pass(link, fromStation)) {
-            ::close(link.station), ::close(link.server);
-            link.station = link.server = -1;
-            link.held = true;  // gone
-          }
-        }
+      for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
+        pollfd& to = fds[i % 2 ? i + 1 : i - 1];
+        char buffer[65536];
+        const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+        std::size_t n = got > 0 ? static_cast<std::size_t>(got) : 0;
+        const bool cut = i == 1 && passed + n > pass;
+        if (i == 1) n = std::min(n, pass - passed), passed += n;
+        const bool gone = got <= 0 || (cut && then == Then::Drop) ||
+                          ::write(to.fd, buffer, n) != static_cast<ssize_t>(n);
+        if (gone) ::shutdown(fds[i].fd, SHUT_RDWR), ::shutdown(to.fd, SHUT_RDWR);
+        if (gone || cut) fds[i].fd = to.fd = -1;  // polled no more: gone, or held
       }
-      if (fds[0].revents & POLLIN) Accept();
+      if (fds[0].revents & POLLIN) {
+        const int station = ::accept(listener_, nullptr, nullptr);
+        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+        ::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fds.insert(fds.end(), {{station, POLLIN, 0}, {server, POLLIN, 0}});
+        open.insert(open.end(), {station, server});
+      }
     }
+    for (const int fd : open) ::close(fd);
   }
-  std::string socket_;
-  std::size_t pass_;
-  Then then_;
   int port_ = 0, listener_ = -1;
-  std::vector<Link> links_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
