@@ -26,8 +26,8 @@ using testing_support::ProcessResult;
 using testing_support::RunProcess;
 using testing_support::TestFolder;
 
-// Three runs on two stations over two days (all times UTC), each unit
-// started at minute `number` of its run's hour:
+// Three runs on two stations over two days (all times UTC), each unit started at minute
+// `number` of its run's hour:
 //
 //   run  station  script          started           unit: V1, verdict
 //   A    Bench 1  ac/test_1.txt   2026-12-07 09:00  1: SN-1 fail, 2: SN-2 pass, 3: SN-5 aborted
@@ -35,10 +35,9 @@ using testing_support::TestFolder;
 //                                                    3: SN-4 aborted, 4: SN-5 pass
 //   C    Bench 1  ac/test_1.txt   2026-12-08 11:00  1: SN-2 fail
 //
-// Failed exchanges: PX expected 1000 in A1, B2, twice in B3 and in C1
-// (replies 999, 5, 6, 4, 7); ID expected "" timed out in B2 and had a link
-// error outside any unit in C at 11:30. A2 holds V2 `say "hi", then` CR LF
-// `bye`, V3 with control bytes, a NUL and Latin-1 letters (stored as
+// Failed exchanges: PX expected 1000 in A1, B2, twice in B3 and in C1 (replies 999, 5, 6, 4, 7);
+// ID expected "" timed out in B2 and had a link error outside any unit in C at 11:30. A2 holds V2
+// `say "hi", then` CR LF `bye`, V3 with control bytes, a NUL and Latin-1 letters (stored as
 // UTF-8), and R1 5000, as B4 does. Unit 2 of each run has an answer.
 void WriteStationRecords(const std::string& path) {
   const std::vector<std::string> ok = {"PX", "", "2000", "ok"};
