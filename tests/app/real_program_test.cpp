@@ -389,8 +389,7 @@ TEST(OperatorModes, AnswersRunHeadlessInACopiedFolderAndAnEmptyDeviceListSaysWhy
     std::vector<std::string> args;
     const char* boards;  // simulated HID boards
     int status;
-    const char* out;  // found in standard output
-    const char* err;  // found in standard error
+    const char *out, *err;  // found in standard output, in standard error
   } cases[] = {
       {std::vector<std::string>{"--answers", root / "answers.txt", "/A4"}, "1", 0,
        "{Serial Number} SN-7",
@@ -427,9 +426,8 @@ TEST(SessionLog, TheLineTerminalLogsWhatItShowsWithIncreasingTimes) {
   testing_support::SimulatedBench bench;
   const auto r = RunProcess(bench.Terminal({"--session-log"}), "ID\nLSPD=500 , LSPD\nNOSUCH\n");
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::vector<std::filesystem::path> logs;
-  for (const auto& e : std::filesystem::directory_iterator(bench.folder / "TermDisplay"))
-    logs.push_back(e.path());
+  const std::vector<std::filesystem::path> logs(
+      std::filesystem::directory_iterator(bench.folder / "TermDisplay"), {});
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_TRUE(logs[0].filename().string().starts_with("session-"));
   std::istringstream log(testing_support::Read(logs[0].string()));

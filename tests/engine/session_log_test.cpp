@@ -36,9 +36,8 @@ struct Fixture {
   FileList Files() const {
     FileList files;
     if (!platform::DirectoryExists(folder)) return files;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    for (const auto& e : std::filesystem::directory_iterator(folder))
       files.emplace_back(e.path().filename().string(), testing_support::Read(e.path().string()));
-    }
     std::sort(files.begin(), files.end());
     return files;
   }
