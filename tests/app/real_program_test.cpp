@@ -162,7 +162,6 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
   EXPECT_NE(Read(report).find("<testsuite"), std::string::npos);
 }
 
-// SIGTERM while a dialog waits on an answers FIFO with no writer yet: 143.
 TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
   SimulatedBench bench;
   testing_support::WriteScript(bench.folder, 4,

@@ -170,7 +170,6 @@ TEST(SessionLog, AFullDiskIsToldOnceAndTheLogResumesWhole) {
   EXPECT_EQ(f.log->WaitingBytes(), 0u);
 }
 
-// A folder that cannot be made or goes away is told; the log goes on once it can.
 TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   Fixture f;
   ASSERT_TRUE(platform::WriteFileAtomic(f.folder, "in the way"));
@@ -195,7 +194,6 @@ TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   EXPECT_EQ(f.All(), "2026-12-08T14:03:10.000+01:00 three\n");
 }
 
-// A run of many megabytes between two flush points loses nothing.
 TEST(SessionLog, ALongRunBetweenFlushPointsIsWrittenWhole) {
   Fixture f;
   const std::string line(1000, 'r');

@@ -116,9 +116,8 @@ TEST_F(ResultsCentralDb, EachQuestionAnswersAsTheStationsFileDoes) {
   }
 }
 
-// A store that cannot answer: a usage error for a string libpq cannot read or two stores named,
-// 3 for no server, no schema or a newer one (check reports the newer one and ends with 1); the
-// password is never shown.
+// A usage error for a string libpq cannot read or two stores named; 3 for no server, no schema
+// or a newer one (check reports the newer one and ends with 1); the password never shown.
 TEST_F(ResultsCentralDb, AServerThatCannotAnswerEndsWithThreeAndHidesThePassword) {
   int port = 0;
   const int closed = testing_support::BoundLoopbackSocket(port);
