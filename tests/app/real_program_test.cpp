@@ -43,6 +43,8 @@ using testing_support::SimulatedBench;
 using testing_support::Sqlite;
 using testing_support::TestFolder;
 
+const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
+
 // Everything a descriptor holds now, without waiting.
 std::string Drain(int fd) {
   std::string got;
@@ -85,7 +87,7 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
                                "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
                                "[LOOPEND]\n[ESCSTOP]\n");
   const std::string report = bench.folder / "report.xml";
-  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001.txt";
+  const std::string results = bench.folder / (kAuto + "Unit0001.txt");
   const std::vector<std::string> script{"/A2", "--report", report},
       line{"--exec", "JX+,DELAY=60000", "--report", report};
   using Run = std::tuple<std::vector<std::string>, int, int, bool>;  // args, signal, status, saved
@@ -155,7 +157,7 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
   EXPECT_EQ(run.out.size(), 100u);
   EXPECT_NE(run.err.find("standard output was closed by its reader"), std::string::npos) << run.err;
   EXPECT_EQ(bench.MotionBits(), 0);
-  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001";
+  const std::string results = bench.folder / (kAuto + "Unit0001");
   EXPECT_EQ(Read(results + ".txt").rfind(" >> JX+\r\n", 0), 0u);
   // The unit the broken pipe cut short is no pass.
   EXPECT_EQ(Read(results + "_Fail.csv"), "Serial,Result\r\nSN1,ESC\r\n");
@@ -361,7 +363,7 @@ TEST(EndToEnd, SignalsWhileADialogWaits) {
   station.Signal(SIGTERM);
   EXPECT_EQ(station.Wait(30), 143) << station.Err();
   EXPECT_EQ(bench.MotionBits(), 0);
-  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Jog0001";
+  const std::string results = bench.folder / (kAuto + "Jog0001");
   EXPECT_NE(Read(results + ".txt").find("{ESC Pressed}"), std::string::npos) << station.Out();
   EXPECT_EQ(Read(results + "_Pass.csv"), "Serial,Result\r\nSN-7,Pass\r\n");
   // The second unit was cut short by ESC before anyone judged it.
@@ -448,8 +450,6 @@ TEST(SessionLog, TheLineTerminalLogsWhatItShowsWithIncreasingTimes) {
 }
 
 using Files = std::map<std::string, std::string>;
-
-const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
 
 // The real program that runs script n of a data folder, the files it leaves.
 std::vector<std::string> Terminal(const TestFolder& folder, int n) {
@@ -825,7 +825,7 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
             "1|PASS|pass/fail\n2|FAIL|pass/fail\n3|PASS|pass/fail\n4||esc\n");
   EXPECT_EQ(Sqlite(db, "PRAGMA integrity_check"), "ok\n");
   // The CSV tables agree: the unit nobody judged is in the fail table as ESC.
-  const std::string tables = bench.folder / "AppPrograms/AutoControl/AutoResults/MotorTest0001";
+  const std::string tables = bench.folder / (kAuto + "MotorTest0001");
   EXPECT_EQ(SerialsAndVerdicts(Read(tables + "_Pass.csv")), "SN-1001 Pass|SN-1002 Pass|");
   EXPECT_EQ(SerialsAndVerdicts(Read(tables + "_Fail.csv")), "SN-1002 Fail|SN-1003 ESC|");
   // Every verdict of each unit, the operator's with its question.
@@ -852,9 +852,7 @@ TEST(StationRecords, AUnitJudgedBeforeAnEscKeepsItsVerdictInBothRecords) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Sqlite(bench.folder / "AppResults/records.db", "SELECT number, verdict FROM unit"),
             "1|pass\n");
-  EXPECT_EQ(SerialsAndVerdicts(
-                Read(bench.folder / "AppPrograms/AutoControl/AutoResults/Judged0001_Pass.csv")),
-            "SN-9 Pass|");
+  EXPECT_EQ(SerialsAndVerdicts(Read(bench.folder / (kAuto + "Judged0001_Pass.csv"))), "SN-9 Pass|");
 }
 
 }  // namespace
