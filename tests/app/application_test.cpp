@@ -220,9 +220,7 @@ TEST(Verdicts, PassFailMessagesAndCsvTablesPerUnit) {
       "[VARSET1]{S} 7;1,2\n[USERCHECK]\n[PASSFAILMSG]\n[UPDATECSV]\n[FAILCLEAR]\n[VARSET1]8\n"
       "[UPDATECSV]\n");
   s.answers = {"OK", "OK", "FAIL", "OK"};
-  s.now.tm_hour = 9;
-  s.now.tm_min = 4;
-  s.now.tm_sec = 3;
+  std::tie(s.now.tm_hour, s.now.tm_min, s.now.tm_sec) = std::tuple(9, 4, 3);
   s.Run();
   EXPECT_EQ(s.shown, (Strings{"Pass - Serial: Motor 3", "Pass",
                               "Does Visual Inspection Pass [PASS/FAIL]", "Fail"}));

@@ -66,12 +66,14 @@ std::pair<int, std::string> Results(std::vector<std::string> args) {
   return {run.exitCode, run.out.substr(std::min(run.out.size(), run.out.find('\n') + 1))};
 }
 
-// Every station's runs at once; each one's exit status and standard error.
-std::vector<testing_support::ProcessResult> AllAtOnce(std::vector<std::vector<std::string>> runs) {
+// The run `argv` gives each station, all at once; each one's exit status and standard error.
+template <typename Argv>
+std::vector<testing_support::ProcessResult> AllAtOnce(
+    const std::vector<std::unique_ptr<Station>>& stations, Argv argv) {
   std::vector<std::future<testing_support::ProcessResult>> started;
-  for (const auto& argv : runs)
+  for (const auto& station : stations)
     started.push_back(
-        std::async(std::launch::async, RunProcess, argv, "", std::vector<std::string>{}));
+        std::async(std::launch::async, RunProcess, argv(*station), "", std::vector<std::string>{}));
   std::vector<testing_support::ProcessResult> ended;
   for (auto& run : started) ended.push_back(run.get());
   return ended;
@@ -127,8 +129,7 @@ TEST(CentralRecords, ThreeStationsAServerAwayAndAKilledStationEveryUnitOnceOnThe
     stations.push_back(std::make_unique<Station>(n, server.StationUrl()));
 
   // The server takes every unit as it ends.
-  for (const auto& run :
-       AllAtOnce({stations[0]->Script(4), stations[1]->Script(4), stations[2]->Script(4)}))
+  for (const auto& run : AllAtOnce(stations, [](Station& s) { return s.Script(4); }))
     EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(server.Psql("SELECT station, count(*) FROM unit_end GROUP BY 1 ORDER BY 1"),
             "Bench 1|5\nBench 2|5\nBench 3|5\n");
@@ -138,8 +139,7 @@ TEST(CentralRecords, ThreeStationsAServerAwayAndAKilledStationEveryUnitOnceOnThe
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     server.Stop();
   });
-  const auto outage =
-      AllAtOnce({stations[0]->Script(6), stations[1]->Script(6), stations[2]->Script(6)});
+  const auto outage = AllAtOnce(stations, [](Station& s) { return s.Script(6); });
   away.get();
   for (const auto& run : outage) EXPECT_EQ(run.exitCode, 0) << run.err;
   // No unit waited for the server (a unit that did would take the connection's 10 s).
@@ -165,11 +165,8 @@ TEST(CentralRecords, ThreeStationsAServerAwayAndAKilledStationEveryUnitOnceOnThe
     EXPECT_EQ(run.Wait(10), 128 + SIGKILL);
   }
   // Every station starts once more, and its backlog goes.
-  for (const auto& run : AllAtOnce({stations[0]->bench.Terminal({"--exec", "ID"}),
-                                    stations[1]->bench.Terminal({"--exec", "ID"}),
-                                    stations[2]->bench.Terminal({"--exec", "ID"})})) {
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-  }
+  const auto again = [](Station& s) { return s.bench.Terminal({"--exec", "ID"}); };
+  for (const auto& run : AllAtOnce(stations, again)) EXPECT_EQ(run.exitCode, 0) << run.err;
   for (const auto& station : stations) ExpectOnTheServer(server, *station);
   ExpectTheSameAnswers(server.Url("postgres", "halvorn_reader"), stations);
 }

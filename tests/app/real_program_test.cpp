@@ -43,6 +43,8 @@ using testing_support::SimulatedBench;
 using testing_support::Sqlite;
 using testing_support::TestFolder;
 
+const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
+
 // Everything a descriptor holds now, without waiting.
 std::string Drain(int fd) {
   std::string got;
@@ -54,10 +56,8 @@ std::string Drain(int fd) {
 
 // The path process `pid` runs now ("" once it is gone).
 std::string RunningProgram(int pid) {
-  char target[4096];
-  const ssize_t n =
-      ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target - 1);
-  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+  std::error_code gone;
+  return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", gone).string();
 }
 
 // --report into a FIFO that is read or a link to /proc/self/fd/1: written through, left in place.
@@ -87,7 +87,7 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
                                "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
                                "[LOOPEND]\n[ESCSTOP]\n");
   const std::string report = bench.folder / "report.xml";
-  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001.txt";
+  const std::string results = bench.folder / (kAuto + "Unit0001.txt");
   const std::vector<std::string> script{"/A2", "--report", report},
       line{"--exec", "JX+,DELAY=60000", "--report", report};
   using Run = std::tuple<std::vector<std::string>, int, int, bool>;  // args, signal, status, saved
@@ -157,14 +157,13 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
   EXPECT_EQ(run.out.size(), 100u);
   EXPECT_NE(run.err.find("standard output was closed by its reader"), std::string::npos) << run.err;
   EXPECT_EQ(bench.MotionBits(), 0);
-  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Unit0001";
+  const std::string results = bench.folder / (kAuto + "Unit0001");
   EXPECT_EQ(Read(results + ".txt").rfind(" >> JX+\r\n", 0), 0u);
   // The unit the broken pipe cut short is no pass.
   EXPECT_EQ(Read(results + "_Fail.csv"), "Serial,Result\r\nSN1,ESC\r\n");
   EXPECT_NE(Read(report).find("<testsuite"), std::string::npos);
 }
 
-// SIGTERM while a dialog waits on an answers FIFO with no writer yet: 143.
 TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
   SimulatedBench bench;
   testing_support::WriteScript(bench.folder, 4,
@@ -256,9 +255,8 @@ TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsRe
 // The peak resident set (VmHWM) of process `pid` in KiB; 0 when unreadable.
 long PeakMemoryKiB(int pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
+  for (std::string line; std::getline(status, line);)
     if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
   return 0;
 }
 
@@ -365,7 +363,7 @@ TEST(EndToEnd, SignalsWhileADialogWaits) {
   station.Signal(SIGTERM);
   EXPECT_EQ(station.Wait(30), 143) << station.Err();
   EXPECT_EQ(bench.MotionBits(), 0);
-  const std::string results = bench.folder / "AppPrograms/AutoControl/AutoResults/Jog0001";
+  const std::string results = bench.folder / (kAuto + "Jog0001");
   EXPECT_NE(Read(results + ".txt").find("{ESC Pressed}"), std::string::npos) << station.Out();
   EXPECT_EQ(Read(results + "_Pass.csv"), "Serial,Result\r\nSN-7,Pass\r\n");
   // The second unit was cut short by ESC before anyone judged it.
@@ -392,8 +390,7 @@ TEST(OperatorModes, AnswersRunHeadlessInACopiedFolderAndAnEmptyDeviceListSaysWhy
     std::vector<std::string> args;
     const char* boards;  // simulated HID boards
     int status;
-    const char* out;  // found in standard output
-    const char* err;  // found in standard error
+    const char *out, *err;  // found in standard output, in standard error
   } cases[] = {
       {std::vector<std::string>{"--answers", root / "answers.txt", "/A4"}, "1", 0,
        "{Serial Number} SN-7",
@@ -430,9 +427,8 @@ TEST(SessionLog, TheLineTerminalLogsWhatItShowsWithIncreasingTimes) {
   testing_support::SimulatedBench bench;
   const auto r = RunProcess(bench.Terminal({"--session-log"}), "ID\nLSPD=500 , LSPD\nNOSUCH\n");
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::vector<std::filesystem::path> logs;
-  for (const auto& e : std::filesystem::directory_iterator(bench.folder / "TermDisplay"))
-    logs.push_back(e.path());
+  const std::vector<std::filesystem::path> logs(
+      std::filesystem::directory_iterator(bench.folder / "TermDisplay"), {});
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_TRUE(logs[0].filename().string().starts_with("session-"));
   std::istringstream log(testing_support::Read(logs[0].string()));
@@ -454,8 +450,6 @@ TEST(SessionLog, TheLineTerminalLogsWhatItShowsWithIncreasingTimes) {
 }
 
 using Files = std::map<std::string, std::string>;
-
-const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
 
 // The real program that runs script n of a data folder, the files it leaves.
 std::vector<std::string> Terminal(const TestFolder& folder, int n) {
@@ -831,7 +825,7 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
             "1|PASS|pass/fail\n2|FAIL|pass/fail\n3|PASS|pass/fail\n4||esc\n");
   EXPECT_EQ(Sqlite(db, "PRAGMA integrity_check"), "ok\n");
   // The CSV tables agree: the unit nobody judged is in the fail table as ESC.
-  const std::string tables = bench.folder / "AppPrograms/AutoControl/AutoResults/MotorTest0001";
+  const std::string tables = bench.folder / (kAuto + "MotorTest0001");
   EXPECT_EQ(SerialsAndVerdicts(Read(tables + "_Pass.csv")), "SN-1001 Pass|SN-1002 Pass|");
   EXPECT_EQ(SerialsAndVerdicts(Read(tables + "_Fail.csv")), "SN-1002 Fail|SN-1003 ESC|");
   // Every verdict of each unit, the operator's with its question.
@@ -858,9 +852,7 @@ TEST(StationRecords, AUnitJudgedBeforeAnEscKeepsItsVerdictInBothRecords) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Sqlite(bench.folder / "AppResults/records.db", "SELECT number, verdict FROM unit"),
             "1|pass\n");
-  EXPECT_EQ(SerialsAndVerdicts(
-                Read(bench.folder / "AppPrograms/AutoControl/AutoResults/Judged0001_Pass.csv")),
-            "SN-9 Pass|");
+  EXPECT_EQ(SerialsAndVerdicts(Read(bench.folder / (kAuto + "Judged0001_Pass.csv"))), "SN-9 Pass|");
 }
 
 }  // namespace

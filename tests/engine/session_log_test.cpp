@@ -26,11 +26,7 @@ struct Fixture {
   explicit Fixture(std::uint64_t limit = kSessionLogFileLimit) {
     Set(8, 14, 3, 7, 45);
     log = std::make_unique<SessionLog>(
-        folder,
-        [this] {
-          ++reads;
-          return now;
-        },
+        folder, [this] { return ++reads, now; },
         [this](const std::string& text) { reports.push_back(text); }, limit);
   }
   void Set(int day, int hour, int minute, int second, int millis) {
@@ -40,9 +36,8 @@ struct Fixture {
   FileList Files() const {
     FileList files;
     if (!platform::DirectoryExists(folder)) return files;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    for (const auto& e : std::filesystem::directory_iterator(folder))
       files.emplace_back(e.path().filename().string(), testing_support::Read(e.path().string()));
-    }
     std::sort(files.begin(), files.end());
     return files;
   }
@@ -168,15 +163,13 @@ TEST(SessionLog, AFullDiskIsToldOnceAndTheLogResumesWhole) {
   ASSERT_EQ(f.reports.size(), 2u);
   EXPECT_NE(f.reports[0].find("cannot be written"), std::string::npos) << f.reports[0];
   EXPECT_NE(f.reports[1].find("written again"), std::string::npos) << f.reports[1];
-  EXPECT_EQ(testing_support::Read(path),
-            "2026-12-08T14:03:07.045+01:00 before\n"
-            "2026-12-08T14:03:07.045+01:00 " +
-                std::string(60, 'a') + "\n" + "2026-12-08T14:03:07.045+01:00 " +
-                std::string(60, 'b') + "\n" + "2026-12-08T14:03:07.500+01:00 while full\n");
+  const std::string at = "2026-12-08T14:03:07.045+01:00 ";
+  EXPECT_EQ(testing_support::Read(path), at + "before\n" + at + std::string(60, 'a') + "\n" + at +
+                                             std::string(60, 'b') +
+                                             "\n2026-12-08T14:03:07.500+01:00 while full\n");
   EXPECT_EQ(f.log->WaitingBytes(), 0u);
 }
 
-// A folder that cannot be made or goes away is told; the log goes on once it can.
 TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   Fixture f;
   ASSERT_TRUE(platform::WriteFileAtomic(f.folder, "in the way"));
@@ -201,7 +194,6 @@ TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   EXPECT_EQ(f.All(), "2026-12-08T14:03:10.000+01:00 three\n");
 }
 
-// A run of many megabytes between two flush points loses nothing.
 TEST(SessionLog, ALongRunBetweenFlushPointsIsWrittenWhole) {
   Fixture f;
   const std::string line(1000, 'r');

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "support/child_process.h"
 #include "support/private_postgres.h"
 
@@ -45,27 +47,22 @@ TEST(CentralStore, TheSchemaIsMadeOnceItsViewsReadRowsAndANewerOneIsRefused) {
   EXPECT_EQ(server.Psql("SELECT to_regclass('exchange_2031_05') IS NOT NULL"), "t\n");
 
   // A serial number's fail and then pass; an exchange sent twice is one row (stations resend).
-  server.Psql(R"(
-    INSERT INTO station VALUES ('Bench 1', 'host-1');
+  const std::string units = R"(INSERT INTO station VALUES ('Bench 1', 'host-1');
     INSERT INTO run (uuid, station, program_version, mode, file, file_sha256, operator,
                      started_utc, utc_offset_minutes)
-      VALUES ('7a4c2f10-0000-4000-8000-000000000001', 'Bench 1', '3.2', 'script',
-              'ac/test_1.txt', '', 'op', '2031-05-17T10:00:00Z', 60);
-    INSERT INTO unit VALUES
-      ('7a4c2f10-0000-4000-8000-000000000001', 1, 'Bench 1', '2031-05-17T10:01:00Z'),
-      ('7a4c2f10-0000-4000-8000-000000000001', 2, 'Bench 1', '2031-05-17T10:03:00Z'),
-      ('7a4c2f10-0000-4000-8000-000000000001', 3, 'Bench 1', '2031-05-17T10:05:00Z');
-    INSERT INTO unit_end VALUES
-      ('7a4c2f10-0000-4000-8000-000000000001', 1, 'Bench 1', '2031-05-17T10:02:00Z', 'fail', 1),
-      ('7a4c2f10-0000-4000-8000-000000000001', 2, 'Bench 1', '2031-05-17T10:04:00Z', 'pass', 0);
-    INSERT INTO unit_value VALUES
-      ('7a4c2f10-0000-4000-8000-000000000001', 1, 'Bench 1', 'V1', 'SN-1'),
-      ('7a4c2f10-0000-4000-8000-000000000001', 2, 'Bench 1', 'V1', 'SN-1');)");
-  for (int sent = 0; sent < 2; ++sent) {
-    server.Psql(R"(INSERT INTO exchange VALUES ('7a4c2f10-0000-4000-8000-000000000001', 7,
-      'Bench 1', 1, 'Axis 01', 'PX', '999', '1000', 'mismatch', 900, '2031-05-17T10:01:30Z')
-      ON CONFLICT DO NOTHING)");
-  }
+      VALUES ($u, 'Bench 1', '3.2', 'script', 'ac/test_1.txt', '', 'op', '2031-05-17T10:00Z', 60);
+    INSERT INTO unit VALUES ($u, 1, 'Bench 1', '2031-05-17T10:01Z'),
+      ($u, 2, 'Bench 1', '2031-05-17T10:03Z'), ($u, 3, 'Bench 1', '2031-05-17T10:05Z');
+    INSERT INTO unit_end VALUES ($u, 1, 'Bench 1', '2031-05-17T10:02Z', 'fail', 1),
+      ($u, 2, 'Bench 1', '2031-05-17T10:04Z', 'pass', 0);
+    INSERT INTO unit_value VALUES ($u, 1, 'Bench 1', 'V1', 'SN-1'),
+      ($u, 2, 'Bench 1', 'V1', 'SN-1');
+)";
+  const std::string exchange = R"(INSERT INTO exchange VALUES ($u, 7, 'Bench 1', 1, 'Axis 01', 'PX',
+      '999', '1000', 'mismatch', 900, '2031-05-17T10:01:30Z') ON CONFLICT DO NOTHING;
+)";
+  server.Psql(std::regex_replace(units + exchange + exchange, std::regex("\\$u"),
+                                 "'7a4c2f10-0000-4000-8000-000000000001'"));
   EXPECT_EQ(server.Psql("SELECT hour_utc, station, units, passed, failed, aborted, yield_percent "
                         "FROM yield_by_hour_station"),
             "2031-05-17 10:00:00|Bench 1|2|1|1|0|50.0\n");

@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -25,6 +26,7 @@ namespace {
 
 using namespace records;
 using testing_support::PrivatePostgres;
+using testing_support::Sqlite;
 using testing_support::TestFolder;
 
 std::string Uuid(int n) {
@@ -35,12 +37,13 @@ std::string Uuid(int n) {
 // A server with the central schema and the docs' roles; the station logs in as its role.
 struct Server : PrivatePostgres {
   Server() { MakeCentral(); }
+  // The rows of run, run_end, unit, unit_end, unit_value, exchange, answer and verdict.
   std::string Counts() const {
-    return Psql(
-        "SELECT (SELECT count(*) FROM run), (SELECT count(*) FROM run_end), (SELECT count(*) "
-        "FROM unit), (SELECT count(*) FROM unit_end), (SELECT count(*) FROM unit_value), "
-        "(SELECT count(*) FROM exchange), (SELECT count(*) FROM answer), (SELECT count(*) FROM "
-        "verdict)");
+    std::string sql;
+    for (const char* t :
+         {"run", "run_end", "unit", "unit_end", "unit_value", "exchange", "answer", "verdict"})
+      sql += (sql.empty() ? "SELECT " : ", ") + std::string("(SELECT count(*) FROM ") + t + ")";
+    return Psql(sql);
   }
 };
 
@@ -66,12 +69,8 @@ struct Station {
         writer.Add(ExchangeRecord{unit, sequence, "Axis 01", "PX", got, "", "ok", 800,
                                   "2026-12-08T10:01:30.000Z"});
       writer.Add(VerdictRecord{unit, "[PASSFAILMSG]", "", "pass"});
-      writer.Add(UnitEnd{unit,
-                         "2026-12-08T10:01:00.000Z",
-                         "2026-12-08T10:02:00.000Z",
-                         "pass",
-                         0,
-                         {{"V1", serial}}});
+      writer.Add(UnitEnd{unit, "2026-12-08T10:01:00.000Z", "2026-12-08T10:02:00.000Z", "pass", 0,
+                         std::vector<std::pair<std::string, std::string>>{{"V1", serial}}});
     }
     if (end) writer.Add(RunEnd{"2026-12-08T10:03:00.000Z", "end", 0, 0});
     writer.Finish();
@@ -102,91 +101,68 @@ bool Eventually(const std::function<bool()>& done) {
 class Proxy {
  public:
   enum class Then { Stall, Drop };
-  Proxy(std::string socket, std::size_t pass, Then then)
-      : socket_(std::move(socket)), pass_(pass), then_(then) {
+  Proxy(const std::string& socket, std::size_t pass, Then then) {
     listener_ = testing_support::BoundLoopbackSocket(port_);
     ::listen(listener_, 8);
-    thread_ = std::thread([this] { Serve(); });
+    thread_ = std::thread([=, this] { Serve(socket, pass, then); });
   }
-  ~Proxy() {
-    stop_ = true;
-    thread_.join();
-    for (const Link& link : links_) ::close(link.station), ::close(link.server);
-    ::close(listener_);
-  }
+  ~Proxy() { stop_ = true, thread_.join(); }
   std::string Url() const {
     return "host=127.0.0.1 port=" + std::to_string(port_) +
            " dbname=postgres user=halvorn_station password=s3cret";
   }
 
  private:
-  struct Link {
-    int station, server;
-    std::size_t passed = 0;
-    bool held = false;
-  };
-  void Accept() {
-    Link link{::accept(listener_, nullptr, nullptr), ::socket(AF_UNIX, SOCK_STREAM, 0)};
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket_.c_str(), sizeof address.sun_path - 1);
-    ::connect(link.server, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    link.passed = links_.empty() ? 0 : std::string::npos;  // only the first one is cut
-    links_.push_back(link);
-  }
-  // Passes what `from` has to `to`; false when the link ends.
-  bool Pass(Link& link, bool fromStation) {
-    char buffer[65536];
-    const ssize_t got = ::read(fromStation ? link.station : link.server, buffer, sizeof buffer);
-    if (got <= 0) return false;
-    std::size_t n = static_cast<std::size_t>(got);
-    if (fromStation && link.passed != std::string::npos && link.passed + n > pass_) {
-      if (then_ == Then::Drop) return false;
-      n = pass_ - link.passed;
-      link.held = true;
-    }
-    if (fromStation && link.passed != std::string::npos) link.passed += n;
-    return ::write(fromStation ? link.server : link.station, buffer, n) == static_cast<ssize_t>(n);
-  }
-  void Serve() {
+  // Polls the listener, then each link's station end and server end.
+  void Serve(const std::string& socket, std::size_t pass, Then then) {
+    std::vector<pollfd> fds{{listener_, POLLIN, 0}};
+    std::vector<int> open{listener_};  // closed at the end
+    std::size_t passed = 0;            // from the first station
     while (!stop_) {
-      std::vector<pollfd> fds{{listener_, POLLIN, 0}};
-      for (const Link& link : links_) {
-        fds.push_back({link.held ? -1 : link.station, POLLIN, 0});
-        fds.push_back({link.held ? -1 : link.server, POLLIN, 0});
-      }
       if (::poll(fds.data(), fds.size(), 50) <= 0) continue;
-      for (std::size_t i = 0; i < links_.size(); ++i) {
-        Link& link = links_[i];
-        for (const bool fromStation : {true, false}) {
-          if ((fds[1 + 2 * i + (fromStation ? 0 : 1)].revents & (POLLIN | POLLHUP)) == 0) continue;
-          if (link.station >= 0 && !link.held && !Pass(link, fromStation)) {
-            ::close(link.station), ::close(link.server);
-            link.station = link.server = -1;
-            link.held = true;  // gone
-          }
-        }
+      for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
+        pollfd& to = fds[i % 2 ? i + 1 : i - 1];
+        char buffer[65536];
+        const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+        std::size_t n = got > 0 ? static_cast<std::size_t>(got) : 0;
+        const bool cut = i == 1 && passed + n > pass;
+        if (i == 1) n = std::min(n, pass - passed), passed += n;
+        const bool gone = got <= 0 || (cut && then == Then::Drop) ||
+                          ::write(to.fd, buffer, n) != static_cast<ssize_t>(n);
+        if (gone) ::shutdown(fds[i].fd, SHUT_RDWR), ::shutdown(to.fd, SHUT_RDWR);
+        if (gone || cut) fds[i].fd = to.fd = -1;  // polled no more: gone, or held
       }
-      if (fds[0].revents & POLLIN) Accept();
+      if (fds[0].revents & POLLIN) {
+        const int station = ::accept(listener_, nullptr, nullptr);
+        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socket.c_str(), sizeof address.sun_path - 1);
+        ::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fds.insert(fds.end(), {{station, POLLIN, 0}, {server, POLLIN, 0}});
+        open.insert(open.end(), {station, server});
+      }
     }
+    for (const int fd : open) ::close(fd);
   }
-  std::string socket_;
-  std::size_t pass_;
-  Then then_;
   int port_ = 0, listener_ = -1;
-  std::vector<Link> links_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+};
+
+class Forwarding : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(server.Trouble(), ""); }
+  Server server;
+  Station station;
 };
 
 bool AllSent(const Forwarder& forwarder) {
   return forwarder.Forwarded() > 0 && forwarder.Waiting().Empty() && forwarder.Trouble().empty();
 }
 
-TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
-  Station station;
+TEST_F(Forwarding, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
   station.Run(1, 3);
   station.Run(2, 2, "1000", false);  // still testing its second unit
   {
@@ -207,10 +183,9 @@ TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
 
   // Everything sent again (the marks lost, as when a program is killed between the server's
   // commit and the mark): no row twice. The open run then ends: its last unit and end go.
-  testing_support::RunProcess(
-      {"/usr/bin/sqlite3", station.db, "DELETE FROM forward_mark; DELETE FROM forward_done"});
   testing_support::RunProcess({"/usr/bin/sqlite3", station.db,
-                               "UPDATE run SET ending = 'killed' WHERE uuid = '" + Uuid(2) + "'"});
+                               "DELETE FROM forward_mark; DELETE FROM forward_done; UPDATE run "
+                               "SET ending = 'killed' WHERE ending IS NULL"});
   Forwarder again(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return AllSent(again); })) << again.Trouble();
   again.Stop(5);
@@ -221,11 +196,8 @@ TEST(Forwarder, EveryRowArrivesOnceAndTheUnitInProgressWaitsForItsEnd) {
             "killed|2026-12-08 10:02:00+00\n");
 }
 
-TEST(Forwarder, AServerAwayGetsTheBacklogWhenBackAndThePasswordNeverShows) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
+TEST_F(Forwarding, AServerAwayGetsTheBacklogWhenBackAndThePasswordNeverShows) {
   server.Stop();
-  Station station;
   station.Run(1, 2);
   Forwarder forwarder(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return !forwarder.Trouble().empty(); }));
@@ -246,14 +218,8 @@ TEST(Forwarder, AServerAwayGetsTheBacklogWhenBackAndThePasswordNeverShows) {
   EXPECT_EQ(server.Counts(), "2|2|3|3|3|6|3|3\n");
 }
 
-TEST(Forwarder, ARowTheServerRefusesStaysAndTheOthersGo) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
-  Station station;
-  station.Run(1, 2,
-              std::string("10\0"
-                          "00",
-                          5));  // PostgreSQL's text holds no NUL byte
+TEST_F(Forwarding, ARowTheServerRefusesStaysAndTheOthersGo) {
+  station.Run(1, 2, std::string("10\00000", 5));  // "10", NUL, "00": no PostgreSQL text
   Forwarder forwarder(Quick(station, server.StationUrl()));
   ASSERT_TRUE(Eventually([&] { return forwarder.Waiting().refused > 0; }));
   ASSERT_TRUE(Eventually([&] { return AllSent(forwarder); })) << forwarder.Trouble();
@@ -263,16 +229,11 @@ TEST(Forwarder, ARowTheServerRefusesStaysAndTheOthersGo) {
   EXPECT_NE(reports[0].find("refused 2 records"), std::string::npos) << reports[0];
   EXPECT_NE(reports[0].find("exchange 2: "), std::string::npos) << reports[0];
   EXPECT_EQ(server.Counts(), "1|1|2|2|2|2|2|2\n");
-  EXPECT_EQ(testing_support::RunProcess({"/usr/bin/sqlite3", station.db,
-                                         "SELECT kind, id FROM forward_done WHERE refused > ''"})
-                .out,
+  EXPECT_EQ(Sqlite(station.db, "SELECT kind, id FROM forward_done WHERE refused > ''"),
             "exchange|2\nexchange|4\n");
 }
 
-TEST(Forwarder, ASchemaOtherThanTheProgramsIsReportedAndNothingIsSent) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
-  Station station;
+TEST_F(Forwarding, ASchemaOtherThanTheProgramsIsReportedAndNothingIsSent) {
   station.Run(1, 1);
   for (const char* version : {"1", "3"}) {
     server.Psql(std::string("UPDATE halvorn_schema SET version = ") + version);
@@ -309,9 +270,7 @@ TEST(Forwarder, AConnectionThatStallsOrDropsMidBatchLosesAndDoublesNothing) {
 }
 
 // A server that cannot be had: each reason told, the records kept for later.
-TEST(Forwarder, AServerThatCannotBeHadIsToldWithItsReason) {
-  Server server;
-  ASSERT_EQ(server.Trouble(), "");
+TEST_F(Forwarding, AServerThatCannotBeHadIsToldWithItsReason) {
   server.RequirePassword("halvorn_locked", "right");
   int port = 0;
   const int closed = testing_support::BoundLoopbackSocket(port);  // bound, never listening
@@ -326,7 +285,6 @@ TEST(Forwarder, AServerThatCannotBeHadIsToldWithItsReason) {
       {socketHost + " dbname=postgres user=halvorn_locked password=wrong",
        "password authentication failed"},
   };
-  Station station;
   station.Run(1, 1);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.central);

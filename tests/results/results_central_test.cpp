@@ -9,9 +9,9 @@
 
 #include "records/central_store.h"
 #include "records/forwarder.h"
-#include "records/station_db.h"
 #include "support/child_process.h"
 #include "support/private_postgres.h"
+#include "support/station_records.h"
 #include "support/test_folder.h"
 
 namespace {
@@ -19,87 +19,30 @@ namespace {
 using testing_support::ProcessResult;
 using testing_support::RunProcess;
 
-struct Unit {
-  int number;
-  std::string verdict;  // "" for a unit that has not ended
-  std::vector<std::pair<std::string, std::string>> values;
-  std::vector<std::vector<std::string>> exchanges;  // command, expected, reply, outcome
-};
-struct Run {
-  std::string station, uuid, file, hour;  // hour: "2026-12-07T09" (UTC)
-  std::vector<Unit> units;
-};
-
-// Three stations over two days, each unit started at minute `number` of its run's hour. SN-1
-// fails at Bench 2 and passes at Bench 3; SN-5 is aborted at 2 and passes at 3; SN-2 passes at
-// 2 and fails at 1 (the stations' names do not sort in time order). Unit 2 of each run has an
-// answer; Bench 1 has a link error outside any unit. Bench 2's second run goes on: it and its
-// unit have no end.
-std::vector<Run> Records() {
+// Three stations over two days into the station database `path`, each unit started at minute
+// `number` of its run's hour. SN-1 fails at Bench 2 and passes at Bench 3; SN-5 is aborted at 2
+// and passes at 3; SN-2 passes at 2 and fails at 1 (the stations' names do not sort in time
+// order). Unit 2 of each run has an answer; Bench 1 has a link error outside any unit. Bench
+// 2's second run goes on: it and its unit have no end.
+void WriteStation(const std::string& path) {
   const std::vector<std::string> ok = {"PX", "", "2000", "ok"};
   const auto px = [](const char* reply) {
     return std::vector<std::string>{"PX", "1000", reply, "mismatch"};
   };
-  const auto uuid = [](char last) {
-    return "00000000-0000-4000-8000-00000000000" + std::string(1, last);
-  };
-  return {{"Bench 2",
-           uuid('a'),
-           "ac/test_1.txt",
-           "2026-12-07T09",
+  const std::string uuid = "00000000-0000-4000-8000-00000000000";
+  using testing_support::WriteRun;
+  WriteRun(path, "Bench 2", uuid + "a", "ac/test_1.txt", "2026-12-07T09",
            {{1, "fail", {{"V1", "SN-1"}}, {ok, px("999")}},
             {2, "pass", {{"V1", "SN-2"}, {"V2", "say \"it's\",\r\nbye"}, {"R1", "5000"}}, {ok}},
-            {3, "aborted", {{"V1", "SN-5"}}, {ok}}}},
-          {"Bench 3",
-           uuid('b'),
-           "ac/test_2.txt",
-           "2026-12-08T10",
+            {3, "aborted", {{"V1", "SN-5"}}, {ok}}});
+  WriteRun(path, "Bench 3", uuid + "b", "ac/test_2.txt", "2026-12-08T10",
            {{1, "pass", {{"V1", "SN-1"}}, {ok}},
             {2, "fail", {{"V1", "SN-3"}}, {px("5"), {"ID", "", "-", "time-out"}}},
             {3, "aborted", {{"V1", "SN-4"}}, {px("6"), px("4")}},
-            {4, "pass", {{"V1", "SN-5"}, {"R1", "5000"}, {"C9", "x"}}, {ok}}}},
-          {"Bench 1",
-           uuid('c'),
-           "ac/test_1.txt",
-           "2026-12-08T11",
-           {{1, "fail", {{"V1", "SN-2"}}, {px("7")}}}},
-          {"Bench 2", uuid('d'), "ac/test_2.txt", "2026-12-08T12", {{1, "", {}, {px("3")}}}}};
-}
-
-// The records of `runs` written by the station's writer into `path`.
-void WriteStation(const std::vector<Run>& runs, const std::string& path) {
-  auto opened = records::StationDatabase::Open(path, 1000);
-  ASSERT_TRUE(opened) << opened.Text();
-  records::StationDatabase& db = **opened;
-  for (const Run& run : runs) {
-    const auto at = [&run](int minute) {
-      return run.hour + (minute < 10 ? ":0" : ":") + std::to_string(minute) + ":00.000Z";
-    };
-    EXPECT_TRUE(db.Begin() &&
-                db.StartRun(run.station, "host",
-                            {run.uuid, "", "script", run.file, "", "", at(0), 0, 0, ""}));
-    std::int64_t sequence = 0;
-    const auto exchange = [&](int unit, const std::vector<std::string>& e, const std::string& t) {
-      EXPECT_TRUE(db.AddExchange({unit, ++sequence, "Axis 01", e[0], e[2], e[1], e[3], 900, t}));
-    };
-    for (const Unit& unit : run.units) {
-      const int n = unit.number;
-      EXPECT_TRUE(db.StartUnit(n, at(n)));
-      EXPECT_TRUE(n != 2 || db.AddAnswer({2, "Serial", unit.values.at(0).second, "input"}));
-      int fails = 0;
-      for (const auto& e : unit.exchanges) {
-        exchange(n, e, at(n));
-        fails += e[3] != "ok";
-      }
-      if (unit.verdict.empty()) continue;
-      EXPECT_TRUE(
-          db.AddVerdict({n, "[LOOPONFAIL]", "", unit.verdict == "aborted" ? "esc" : unit.verdict}));
-      EXPECT_TRUE(db.EndUnit({n, at(n), at(n), unit.verdict, fails, unit.values}));
-    }
-    if (run.station == "Bench 1") exchange(0, {"ID", "-", "", "link error"}, at(30));
-    const bool ends = run.units.back().verdict != "";
-    EXPECT_TRUE((!ends || db.EndRun({at(59), "end", 0, 0})) && db.Commit());
-  }
+            {4, "pass", {{"V1", "SN-5"}, {"R1", "5000"}, {"C9", "x"}}, {ok}}});
+  WriteRun(path, "Bench 1", uuid + "c", "ac/test_1.txt", "2026-12-08T11",
+           {{1, "fail", {{"V1", "SN-2"}}, {px("7")}}}, true);
+  WriteRun(path, "Bench 2", uuid + "d", "ac/test_2.txt", "2026-12-08T12", {{1, "", {}, {px("3")}}});
 }
 
 ProcessResult Results(const std::vector<std::string>& store, const std::string& command) {
@@ -118,7 +61,7 @@ class ResultsCentralDb : public testing::Test {
     auto store = records::CentralStore::Connect(central);
     ASSERT_TRUE(store && (*store)->Migrate()) << store.Text();
     // The station's records, carried to the server as a station's forwarder carries them.
-    WriteStation(Records(), folder / "records.db");
+    WriteStation(folder / "records.db");
     records::ForwarderSettings settings{folder / "records.db", central, "Bench 1"};
     settings.idleSeconds = 0.02;
     records::Forwarder forwarder(settings);
@@ -173,38 +116,8 @@ TEST_F(ResultsCentralDb, EachQuestionAnswersAsTheStationsFileDoes) {
   }
 }
 
-// What the factory asks across its stations, as it reads in the central database.
-TEST_F(ResultsCentralDb, AUnitIsFoundAndCountedOnceAcrossStations) {
-  const std::string yield = "units,passed,failed,aborted,keys_judged,first_pass,first_pass_yield";
-  const struct {
-    const char* command;
-    std::vector<std::string> lines;
-  } cases[] = {
-      // SN-1 failed first at Bench 2: it counts once, as failed, though it passed at Bench 3.
-      {"yield", {yield, "8,3,3,2,4,2,50.0%"}},
-      {"yield --by station",
-       {"station," + yield, "Bench 1,1,0,1,0,0,0,", "Bench 2,3,1,1,1,2,1,50.0%",
-        "Bench 3,4,2,1,1,2,1,50.0%"}},
-      {"unit SN-3",
-       {"run_started_utc,station,file,unit,verdict,item,name,text,expected,reply,outcome",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,value,V1,SN-3,,,",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,answer,Serial,SN-3,,,input",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,verdict,[LOOPONFAIL],,,,fail",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,failed,Axis 01,PX,1000,5,mismatch",
-        "2026-12-08T10:00:00.000Z,Bench 3,ac/test_2.txt,2,fail,failed,Axis 01,ID,,-,time-out"}},
-  };
-  for (const auto& c : cases) {
-    std::string csv;
-    for (const std::string& line : c.lines) csv += line + "\r\n";
-    const ProcessResult run = Results({"--db", central}, c.command);
-    EXPECT_EQ(run.exitCode, 0) << c.command << run.err;
-    EXPECT_EQ(run.out, csv) << c.command;
-  }
-}
-
-// A store that cannot answer: a usage error for a string libpq cannot read or two stores named,
-// 3 for no server, no schema or a newer one (check reports the newer one and ends with 1); the
-// password is never shown.
+// A usage error for a string libpq cannot read or two stores named; 3 for no server, no schema
+// or a newer one (check reports the newer one and ends with 1); the password never shown.
 TEST_F(ResultsCentralDb, AServerThatCannotAnswerEndsWithThreeAndHidesThePassword) {
   int port = 0;
   const int closed = testing_support::BoundLoopbackSocket(port);

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <initializer_list>
 #include <thread>
+#include <utility>
 
 #include "platform/data_folders.h"
 #include "platform/files.h"
@@ -65,8 +66,8 @@ InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
   sigemptyset(&blocked);
   for (int signal : blockedSignals) sigaddset(&blocked, signal);
   posix_spawnattr_setsigmask(&attributes, &blocked);
-  // The tests ignore SIGPIPE for themselves; a program starts with it at its
-  // default action, as it does from a shell.
+  // The tests ignore SIGPIPE for themselves; a program starts with it at its default action, as
+  // it does from a shell.
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
@@ -76,9 +77,7 @@ InteractiveProcess::InteractiveProcess(const std::vector<std::string>& argv,
   if (posix_spawn(&pid, args[0], &actions, &attributes, args.data(), env.data()) == 0) pid_ = pid;
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
+  for (int fd : {in[0], out[1], err[1]}) ::close(fd);
   in_ = in[1];
   outFd_ = out[0];
   errFd_ = err[0];
@@ -92,13 +91,9 @@ InteractiveProcess::~InteractiveProcess() {
 }
 
 void InteractiveProcess::Write(const std::string& text) {
-  std::size_t written = 0;
-  while (in_ >= 0 && written < text.size()) {
-    ssize_t n = ::write(in_, text.data() + written, text.size() - written);
-    if (n <= 0) {
-      CloseInput();
-      return;
-    }
+  for (std::size_t written = 0; in_ >= 0 && written < text.size();) {
+    const ssize_t n = ::write(in_, text.data() + written, text.size() - written);
+    if (n <= 0) return CloseInput();
     written += static_cast<std::size_t>(n);
   }
 }
@@ -112,16 +107,11 @@ void InteractiveProcess::Pump(int milliseconds) {
   pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
   if (::poll(fds, 2, milliseconds) <= 0) return;
   for (int i = 0; i < 2; ++i) {
-    if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
-      char buffer[4096];
-      ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (n <= 0) {
-        ::close(fds[i].fd);
-        (i == 0 ? outFd_ : errFd_) = -1;
-      } else {
-        (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(n));
-      }
-    }
+    if (fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP)) == 0) continue;
+    char buffer[4096];
+    const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+    if (n > 0) (i == 0 ? out_ : err_).append(buffer, static_cast<std::size_t>(n));
+    if (n <= 0) ::close(std::exchange(i == 0 ? outFd_ : errFd_, -1));  // the stream has ended
   }
 }
 
@@ -137,17 +127,15 @@ bool InteractiveProcess::WaitFor(const std::string& stream, const std::string& t
 
 namespace {
 
-// The signal masks of /proc/PID/status whose names start with one of
-// `fields` ("SigPnd", "ShdPnd", "SigCgt"), or-ed; 0 once the process has
-// ended.
+// The signal masks of /proc/PID/status whose names start with one of `fields` ("SigPnd",
+// "ShdPnd", "SigCgt"), or-ed; 0 once the process has ended.
 unsigned long long SignalMask(int pid, std::initializer_list<const char*> fields) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   unsigned long long mask = 0;
   for (std::string line; std::getline(status, line);) {
     if (line.starts_with("State:") && line.find('Z') != std::string::npos) return 0;
-    for (const char* field : fields) {
+    for (const char* field : fields)
       if (line.starts_with(field)) mask |= std::strtoull(line.c_str() + 7, nullptr, 16);
-    }
   }
   return mask;
 }
@@ -167,9 +155,8 @@ bool InteractiveProcess::WaitForHandler(int signal, double seconds) {
   return pid_ > 0;
 }
 
-// The kernel keeps one pending signal of a kind: two sent back to back may
-// merge into one. Waiting until the program has taken this one makes the
-// next signal a signal of its own.
+// The kernel keeps one pending signal of a kind: two sent back to back may merge into one.
+// Waiting until the program has taken this one makes the next signal a signal of its own.
 void InteractiveProcess::Signal(int signal) {
   if (pid_ <= 0) return;
   ::kill(pid_, signal);

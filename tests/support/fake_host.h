@@ -1,7 +1,6 @@
-// A window for the command engine on virtual time that remembers what the
-// engine showed: `now` moves only by Delay() (recorded, never slept) or the
-// test; DoEvents() runs `onDoEvents`, where a test "presses ESC". Header-only
-// for the fuzz targets and benchmarks.
+// A window for the command engine on virtual time that remembers what the engine showed: `now`
+// moves only by Delay() (recorded, never slept) or the test; DoEvents() runs `onDoEvents`, where
+// a test "presses ESC". Header-only for the fuzz targets and benchmarks.
 #pragma once
 
 #include <cstddef>

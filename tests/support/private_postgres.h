@@ -1,7 +1,6 @@
-// A PostgreSQL server of the test's own: a cluster made with initdb in a
-// temporary folder, listening only on a socket in that folder, stopped and
-// removed when the test ends. Run as the "postgres" user when the test runs
-// as root (the server refuses root). Never the machine's own cluster.
+// A PostgreSQL server of the test's own: a cluster made with initdb in a temporary folder,
+// listening only on a socket in that folder, stopped and removed when the test ends. Run as the
+// "postgres" user when the test runs as root (the server refuses root). Never the machine's own.
 #pragma once
 
 #include <string>
@@ -22,8 +21,7 @@ class PrivatePostgres {
   const std::string& Trouble() const { return trouble_; }
   // The connection string of database `db` for `user`.
   std::string Url(const std::string& db = "postgres", const std::string& user = "halvorn") const;
-  // What psql prints for `sql` (unaligned, tuples only); the test fails
-  // when psql does.
+  // What psql prints for `sql` (unaligned, tuples only); the test fails when psql does.
   std::string Psql(const std::string& sql, const std::string& db = "postgres") const;
   // psql's exit status and standard error for `sql` as `user`.
   std::pair<int, std::string> PsqlAs(const std::string& user, const std::string& sql) const;

@@ -1,7 +1,6 @@
-// A started application on virtual time with fake links of all three kinds:
-// the script timer ticks without waiting, the operator answers dialogs from
-// a queue, the local clock is the test's. With a script the application
-// starts in AutoControl mode.
+// A started application on virtual time with fake links of all three kinds: the script timer
+// ticks without waiting, the operator answers dialogs from a queue, the local clock is the
+// test's. With a script the application starts in AutoControl mode.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/files.h"
@@ -44,8 +44,7 @@ struct Station : app::Surroundings, app::StationListener, app::OperatorAnswers {
   std::deque<std::string> answers;  // operator answers, in order; none left: ESC
   std::vector<std::string> forms;   // the dialogs shown, in order
   std::vector<std::string> shown;   // what each showed
-  // When set, answers instead of `answers` (a test that answers by what a
-  // dialog shows).
+  // When set, answers instead of `answers` (a test that answers by what a dialog shows).
   std::function<std::optional<std::string>(const std::string& form, const std::string& shown)>
       answerBy;
   std::tm now{};  // the local clock
@@ -75,11 +74,8 @@ struct Station : app::Surroundings, app::StationListener, app::OperatorAnswers {
     registry.SetTransport(devices::LinkKind::Serial, serial);
     application = std::make_unique<app::Application>(gui, folders, registry, this);
     application->SetOperatorAnswers(this);
-    now.tm_year = 126;  // 5 March 2026, 13:05
-    now.tm_mon = 2;
-    now.tm_mday = 5;
-    now.tm_hour = 13;
-    now.tm_min = 5;
+    std::tie(now.tm_year, now.tm_mon, now.tm_mday, now.tm_hour, now.tm_min) =
+        std::tuple(126, 2, 5, 13, 5);  // 5 March 2026, 13:05
     application->AddListener(*this);
     if (prepare) prepare(folder);
     application->Start({.scriptNumber = scriptNumber});
@@ -116,11 +112,7 @@ struct Station : app::Surroundings, app::StationListener, app::OperatorAnswers {
   const autocontrol::ScriptState& State() const { return application->Script().State(); }
   const records::ResultFiles& Results() const { return application->Results(); }
   int FailCount() { return application->PlainCapture().FailCount; }
-  std::string Read(const std::string& relative) {
-    std::string text;
-    EXPECT_TRUE(platform::ReadFile(folder / relative, text)) << relative;
-    return text;
-  }
+  std::string Read(const std::string& relative) { return testing_support::Read(folder / relative); }
   bool Exists(const std::string& relative) { return platform::FileExists(folder / relative); }
   // Presses ESC once `command` has been sent `times` times.
   void EscAfter(const std::string& command, int times) {
