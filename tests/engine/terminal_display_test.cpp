@@ -21,8 +21,7 @@ TEST(CutPlainText, CutsAfterTheLastBreakAtLeastAHundredCharactersFromTheEnd) {
   const std::size_t n = kPlainDisplayLimit + 1;
   const std::tuple<std::size_t, std::size_t, std::size_t> cases[] = {
       {n - 1, 10, n - 1}, {n, n - 100, 99}, {n, n - 99, n}, {n, 5, n - 6},
-      {n, 1, n - 2},      {n, 0, n},        {5, 4, 5},
-  };
+      {n, 1, n - 2},      {n, 0, n},        {5, 4, 5}};
   for (const auto& [size, lfIndex, kept] : cases) {
     const std::string text = TextWithBreak(size, lfIndex);
     EXPECT_EQ(CutPlainText(text), text.substr(size - kept)) << size << " " << lfIndex;
