@@ -62,9 +62,8 @@ TEST(NumberText, WritesIntegersPlainAndFractionsShort) {
 // Every axis and unit pair, in any case, has a code of its own; nothing else has one.
 TEST(UnitCode, EveryAxisAndUnitPairHasACodeOfItsOwn) {
   std::set<int> codes = {0};
-  for (char axis : {'X', 'y', 'Z', 'u'}) {
+  for (char axis : {'X', 'y', 'Z', 'u'})
     for (char unit : {'u', 'S', 't', 'D'}) codes.insert(UnitCode(std::string{axis, unit, '='}));
-  }
   EXPECT_EQ(codes.size(), 17u);
   for (const char* none : {"QQ", "XQ", "AS", "X", "", " XS"}) EXPECT_EQ(UnitCode(none), 0) << none;
 }

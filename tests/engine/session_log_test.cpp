@@ -121,10 +121,8 @@ TEST(SessionLog, StartsNewFilesAtMidnightAndAtTheSizeLimit) {
           {"session-2026-12-09-000000.log", "2026-12-09T00:00:00.100+01:00 after midnight\n"}}));
   // Midnight alone splits a batch, also when the clock is set back over it.
   Fixture g;
-  for (int day : {8, 9, 8}) {
-    g.Set(day, day == 8 ? 23 : 0, 0, 0, 0);
-    g.log->Entry("day " + std::to_string(day) + "\r\n");
-  }
+  for (int day : {8, 9, 8})
+    g.Set(day, day == 8 ? 23 : 0, 0, 0, 0), g.log->Entry("day " + std::to_string(day) + "\r\n");
   g.log->Flush();
   ASSERT_EQ(g.Files().size(), 3u);
   EXPECT_EQ(g.Files()[2].second, "2026-12-09T00:00:00.000+01:00 day 9\n");

@@ -67,10 +67,7 @@ TEST_F(TerminalDisplayTest, PlainAppendCutsTheTextAndReplacesTheWidgetWithRedraw
 TEST_F(TerminalDisplayTest, TheWidgetIsFedInBatchesAtMostEvery33Milliseconds) {
   const std::pair<double, const char*> entries[] = {
       {0.50, "a"}, {0.51, "b"}, {0.53, "c"}, {0.54, "d"}, {0.55, "e"}};
-  for (const auto& [at, entry] : entries) {
-    host.now = at;
-    display.Append(entry);
-  }
+  for (const auto& [at, entry] : entries) host.now = at, display.Append(entry);
   EXPECT_EQ(host.appends, (Strings{"a", "bcd"}));
   EXPECT_EQ(host.byteCount, 4u);       // the counter shows what the widget shows
   EXPECT_EQ(display.Text(), "abcde");  // a read feeds the widget first

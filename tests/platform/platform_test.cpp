@@ -268,9 +268,8 @@ TEST(ReadDecimal, ReadsTheLongestNumberAtTheStart) {
 
 TEST(ReadDecimal, IgnoresALocaleWithADecimalComma) {
   const char* chosen = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
     if (chosen == nullptr) chosen = std::setlocale(LC_NUMERIC, name);
-  }
   if (chosen == nullptr) GTEST_SKIP() << "no locale with a decimal comma is installed";
   const double read = ReadDecimal("2.5");
   std::setlocale(LC_NUMERIC, "C");

@@ -334,16 +334,12 @@ TEST_F(MainWindowTest, TheWindowsSizeStaysWithinBounds) {
 
 TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
   gui.SetChecked({kMainForm, tmain::kRecordHistory}, true);
-  for (const char* line : {"ID", "PX"}) {
-    gui.SetText({kMainForm, tmain::kCommandEntry}, line);
-    Key(Qt::Key_Return);
-  }
+  for (const char* line : {"ID", "PX"})
+    gui.SetText({kMainForm, tmain::kCommandEntry}, line), Key(Qt::Key_Return);
   gui.SetText({kMainForm, tmain::kCommandEntry}, "draft");
   std::vector<std::string> seen;
-  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}) {
-    Key(key);
-    seen.push_back(gui.Text({kMainForm, tmain::kCommandEntry}));
-  }
+  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down})
+    Key(key), seen.push_back(gui.Text({kMainForm, tmain::kCommandEntry}));
   EXPECT_EQ(seen, (std::vector<std::string>{"PX", "ID", "ID", "PX", "draft"}));
   // The history's PX at the caret after "JX+,", wherever the click puts the focus.
   gui.SetText({kMainForm, tmain::kCommandEntry}, "JX+,STOP");
