@@ -36,8 +36,7 @@ TEST(ScriptLine, KeywordsCommentsBlanksAndArgumentRules) {
       {"[CMDVERIFY] ABS,X1000,{OK,OK}", "[CMDVERIFY]ABS|X1000|{OK|OK}"},
       {"[CONST3] ,;,", "[CONST3]Constant"},
       {"[LOOPONFAIL]   Update  ", "[LOOPONFAIL]UPDATE"},
-      {"[LOOPONFAIL] UPDATES", "[LOOPONFAIL]"},
-  };
+      {"[LOOPONFAIL] UPDATES", "[LOOPONFAIL]"}};
   for (const auto& [line, kept] : lines) EXPECT_EQ(BuildScriptText(line), kept) << line;
   for (const char* line : {"' a comment", "    ' a comment", "   ", "", "x[EXIT]", "[ EXIT ]",
                            "[EXIT ]", "[EXITT]", "LSPD=500", "[EXIT", "[EXI]", "[RUNPROG]", "[]",

@@ -105,8 +105,7 @@ TEST(LineReader, ReadsEveryLineOfAPipeAndCutsOnesLongerThan16MiB) {
       {limit, "\nnext\n", {"next"}, 0},
       {limit + 1, "\r\nnext\n", {"next"}, 1},
       {3 * limit + 12345, "\nnext\nlast", {"next", "last"}, 1},
-      {limit + 70000, "", {}, 1},
-  };
+      {limit + 70000, "", {}, 1}};
   for (const auto& [length, after, rest, notes] : cases) {
     SCOPED_TRACE(length);
     int p[2];

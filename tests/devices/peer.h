@@ -21,8 +21,7 @@ namespace devices_test {
 
 class Peer {
  public:
-  // A pseudo-terminal: `path` is the port, `slave` our own descriptor of it,
-  // held open so the line stays up while the link opens and closes it.
+  // A pseudo-terminal at `path`; our `slave` end, held open, keeps the line up between opens.
   Peer() {
     int m = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     char name[256];

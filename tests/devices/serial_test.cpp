@@ -42,8 +42,7 @@ TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
       {"Axis 01 {COM1: 19200}", "01,1,19200"},  {"Axis 00 {COM1:9600}", "00,1,9600"},
       {"Axis 1A {COM1:9600}", "1A,1,9600"},     {"Axis  7   {COM1:9600}", " 7,1,9600"},
       {"Axis 01 {Com 12:9600}", "01,12,9600"},  {"Axis 01 {COM2.5:9600}", "01,2,9600"},
-      {"Axis 01 {COM3.5:9600}", "01,4,9600"},   {"Axis 01 {{COM4}:9600", "01,4,9600"},
-  };
+      {"Axis 01 {COM3.5:9600}", "01,4,9600"},   {"Axis 01 {{COM4}:9600", "01,4,9600"}};
   const std::vector<std::pair<std::string, std::string>> others = {
       {"Axis 01 {/dev/ttyUSB0:115200}", "01,/dev/ttyUSB0,115200"},
       {"Lift 02 { /dev/serial/by-id/x : 9600 }", "02,/dev/serial/by-id/x,9600"},
@@ -63,8 +62,7 @@ TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
       {"Net 01 {tcp://10.0.4.21:4001:115200}",
        server + "tcp://10.0.4.21:4001), and the entry names its COM port ({COM7:BAUD})"},
       {"Net 01 { RFC2217://[::1]:2217:9600 }",
-       server + "RFC2217://[::1]:2217), and the entry names its COM port ({COM7:BAUD})"},
-  };
+       server + "RFC2217://[::1]:2217), and the entry names its COM port ({COM7:BAUD})"}};
   const auto parse = [](const std::string& entry) {
     const platform::Result<devices::SerialEntry> e = devices::ParseSerialEntry(entry);
     if (!e) return (e.Kind() == platform::ResultKind::CallerMistake ? "" : "(kind) ") + e.Text();
@@ -100,8 +98,7 @@ TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
       {"SETTLE=1.2.3", 1.0, "not a number of seconds"},
       {"SETTLE=", 1.0, "not a number of seconds"},
       {"SETTLE 2", 1.0, "line 1: \"SETTLE 2\": not NAME=value"},
-      {"QUIET=1\rSETTLE=3", 3.0, "line 1: \"QUIET=1\": unknown name"},
-  };
+      {"QUIET=1\rSETTLE=3", 3.0, "line 1: \"QUIET=1\": unknown name"}};
   for (const auto& [text, settle, note] : cases) {
     std::vector<std::string> notes;
     EXPECT_EQ(devices::ParseSerialTiming(text, 10.0, "T.cfg", notes).settleSeconds, settle) << text;
@@ -290,8 +287,7 @@ TEST(NetworkAddress, NamesASchemeAHostAndAPort) {
       {"tcp://host:0", "- \"tcp://host:0" + kBadPort},
       {"tcp://host:65536", "- \"tcp://host:65536" + kBadPort},
       {"tcp://host", "- \"tcp://host" + kBadPort},
-      {"udp://host:1", "- \"udp://host:1\" is not tcp://HOST:PORT or rfc2217://HOST:PORT"},
-  };
+      {"udp://host:1", "- \"udp://host:1\" is not tcp://HOST:PORT or rfc2217://HOST:PORT"}};
   for (const auto& [text, expected] : cases) {
     const platform::Result<devices::NetworkAddress> a = devices::ParseNetworkAddress(text);
     EXPECT_EQ(
@@ -312,8 +308,7 @@ TEST(TelnetClient, TakesCommandsOutOfTheDataAndAnswersRequestsOnce) {
       {"1" + Confirm(7, Bytes({0})) + "2", "12", ""},
       {Bytes({255, 250, 44}) + std::string(200, 'g') + Bytes({255, 240}) + "OK", "OK", ""},
       {Bytes({255, 250, 44, 255, 253, 1}) + "Z", "Z", Bytes({255, 252, 1})},  // a broken SB ends
-      {Bytes({255, 251, 0}) + "A\r\0B"s, "A\r\0B"s, Bytes({255, 253, 0})},
-  };
+      {Bytes({255, 251, 0}) + "A\r\0B"s, "A\r\0B"s, Bytes({255, 253, 0})}};
   for (const auto& [in, data, answers] : cases)
     for (std::size_t cut = 0; cut <= in.size(); ++cut) {
       TelnetClient client;
@@ -381,8 +376,7 @@ TEST_F(NetworkLink, UnreachableServersAreNotAvailableWithTheirReason) {
       {"tcp://" + closed, "cannot connect to " + closed + ": Connection refused"},
       {"rfc2217://" + closed, "cannot connect to " + closed + ": Connection refused"},
       {"rfc2217://[::1]:1", "cannot connect to [::1]:1: "},
-      {"tcp://no host!:4000", "\"no host!\" is not a valid host name or address"},
-  };
+      {"tcp://no host!:4000", "\"no host!\" is not a valid host name or address"}};
   auto start = std::chrono::steady_clock::now();
   for (const auto& [url, why] : cases) EXPECT_EQ(Open(url, 60.0).Text().substr(0, why.size()), why);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
@@ -414,8 +408,7 @@ TEST_F(NetworkLink, TelnetServerThatRefusesOrChangesTheLineIsNotAvailable) {
       {[](Peer& s) { s.ReadUntil("never"); },
        "did not answer the COM port control request before the time-out"},
       {[](Peer& s) { s.Send(kDoComPort); },
-       "did not confirm the line settings before the time-out"},
-  };
+       "did not confirm the line settings before the time-out"}};
   for (const auto& [serve, why] : cases) {
     Peer server(serve);
     const std::string where = "127.0.0.1:" + std::to_string(server.port);

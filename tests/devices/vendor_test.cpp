@@ -120,10 +120,11 @@ class Vendor : public ::testing::Test {
 
 // Empty names vanish before the first real one, stay as items after it; names open as listed.
 TEST_F(Vendor, HidNamesFollowTheListRuleAndOpenAsWritten) {
-  const std::pair<Entries, std::string> cases[] = {
-      {{"", ""}, ""},           {{"A", "B", "C"}, "A|B|C"},   {{"", "B", ""}, "B|"},
-      {{"A", "", "C"}, "A||C"}, {{"Board A  "}, "Board A  "},
-  };
+  const std::pair<Entries, std::string> cases[] = {{{"", ""}, ""},
+                                                   {{"A", "B", "C"}, "A|B|C"},
+                                                   {{"", "B", ""}, "B|"},
+                                                   {{"A", "", "C"}, "A||C"},
+                                                   {{"Board A  "}, "Board A  "}};
   for (const auto& [names, list] : cases) {
     hidSim.Do("devices " + std::to_string(names.size()));
     for (std::size_t i = 0; i < names.size(); ++i)
@@ -244,8 +245,7 @@ TEST(UsbEntryIndex, IsTheNumberInTheLastBrackets) {
       {"ZDK-A [x]", 0},         {"ZDK-A [", 0},           {"ZDK-A [2.5]", 2},
       {"ZDK-A [3.5]", 4},       {"ZDK-A [7abc]", 7},      {"ZDK-A [-1]", -1},
       {"ZDK-A [+5]", 5},        {"ZDK-[1] [2]", 2},       {"ZDK-A [99999999999]", INT_MAX},
-      {"ZDK-A [nan]", 0},       {"ZDK-A [-inf]", 0},      {"ZDK-A [1e999]", 0},
-  };
+      {"ZDK-A [nan]", 0},       {"ZDK-A [-inf]", 0},      {"ZDK-A [1e999]", 0}};
   for (const auto& [entry, index] : cases) EXPECT_EQ(devices::UsbEntryIndex(entry), index) << entry;
 }
 
@@ -256,8 +256,7 @@ TEST_F(Vendor, UsbControllersAreListedByIdentityAndReopenedByTheirIndex) {
       {"zendrik-MX42", "X07", "ZDK-zendrik-MX42-07"},  // the prefix is matched exactly
       {"Zendrik-MX42", "7", "ZDK-MX42-7"},
       {"Zendrik-MX42", "   ", "ZDK-MX42-"},  // blanks alone still make a product
-      {"Zendrik-MX [5]", "Drive 07", "ZDK-MX [5]-07"},
-  };
+      {"Zendrik-MX [5]", "Drive 07", "ZDK-MX [5]-07"}};
   usbSim.Do("devices 3");
   usbSim.Do("product 1 ");
   for (const auto& [identity, product, entry] : cases) {

@@ -27,8 +27,7 @@ TEST_F(CommandLineTest, SendsEachPieceTrimmedOfBlanksOnlyAndLowerCaseDirectivesT
 
 TEST_F(CommandLineTest, EmptyPiecesKeepTheirPositionsAndAreStillPolled) {
   state.ShowMode = 4;  // failures only, with the position
-  Expect("NO,,NO");
-  Run("A,,B");
+  Run("A,,B", "NO,,NO");
   EXPECT_EQ(link.sent, (Strings{"A", "B"}));
   EXPECT_EQ(Shown(), "! 000001: OK [NO]|! 000003: OK [NO]");
   host.doEventsCalls = 0;
@@ -40,12 +39,10 @@ TEST_F(CommandLineTest, ExpectedValuesWalkInStepWithTheCommandsAndAreUsedOnce) {
   int cleanEnds = 0;  // the end hook runs once the line is over and its values cleared
   host.onLineFinished = [&] { cleanEnds += !state.EngineRunning && !state.ExpectedValuesPresent; };
   Answer({{"A", {"1"}}, {"B", {"junk"}}, {"C", {"4"}}});
-  Expect(" 1 ,  , 3 , surplus");
-  Run("A,B,C");
+  Run("A,B,C", " 1 ,  , 3 , surplus");
   EXPECT_EQ(std::tuple(Shown(), capture.FailCount, state.ExpectedValuesLine),
             std::tuple("A (1)|B (junk)|! C (4) [3]", 1, ""));
-  Expect("NO");  // B has none
-  Run("A,B");
+  Run("A,B", "NO");                    // B has none
   state.ExpectedValuesLine = "NO,NO";  // without the presence flag it is not read
   Run("A,B");
   EXPECT_EQ(std::pair(capture.FailCount, cleanEnds), std::pair(2, 3));
@@ -54,21 +51,19 @@ TEST_F(CommandLineTest, ExpectedValuesWalkInStepWithTheCommandsAndAreUsedOnce) {
 TEST_F(CommandLineTest, CaptureFromSlotEightFillsR8AndR9AndEndsAtEleven) {
   Answer({{"A", {"1,000"}}, {"B", {"2"}}});
   capture.ReplyCaptureSlot = 8;
-  Expect("NO,NO,NO");  // captured replies are not checked
-  Run("A,B,C");
+  Run("A,B,C", "NO,NO,NO");  // captured replies are not checked
   EXPECT_EQ(capture.ScriptReplies[7] + capture.ScriptReplies[8], "10002");
   EXPECT_EQ(capture.ReplyCaptureSlot, 11);
   capture.ReplyCaptureSlot = -1;  // a slot with no meaning takes nothing
-  Expect("NO");
-  Run("A");
+  Run("A", "NO");
   EXPECT_EQ(capture.FailCount, 0);
 }
 
 TEST_F(CommandLineTest, LocalDirectivesAreAnsweredWithoutTheLinkAndLeaveTheLastReply) {
   Answer({{"PX", {"5"}}, {"PY", {"258"}}});
   capture.ReplyCaptureSlot = 1;
-  Expect(",,NO,NO,NO,NO,NO");  // directive entries show no expected value
-  Run("PX, PY, SHOWHX, SETPARXS=2, BTMASK=X0F, SHOW08, SHOW32.");
+  Run("PX, PY, SHOWHX, SETPARXS=2, BTMASK=X0F, SHOW08, SHOW32.",
+      ",,NO,NO,NO,NO,NO");  // directive entries show no expected value
   EXPECT_EQ(link.sent, (Strings{"PX", "PY"}));
   EXPECT_EQ(Shown(),
             "PX (5)|PY (258)|SHOWHX (0x00000102)|SETPARXS=2 (2)|BTMASK=X0F (0xF)|SHOW08 "
@@ -79,16 +74,14 @@ TEST_F(CommandLineTest, LocalDirectivesAreAnsweredWithoutTheLinkAndLeaveTheLastR
   Run("SHOWDC");  // the next line's directive reads it too
   EXPECT_TRUE(Shown().ends_with("|SHOWDC (258)")) << Shown();
   state.ShowMode = 5;  // a program comment is shown with its text, never sent
-  Expect("home the axis");
-  Run("'");
+  Run("'", "home the axis");
   EXPECT_EQ(link.sent.size(), 2u);
   EXPECT_TRUE(Shown().ends_with("|<home the axis>")) << Shown();
 }
 
 TEST_F(CommandLineTest, UnitsAreConvertedInCommandsAndExpectedValues) {
   Answer({{"PX", {"500"}}});
-  Expect(",,(2.5*XS)");
-  Run("SETPARXS=200, MOVX=(500/XS), PX");
+  Run("SETPARXS=200, MOVX=(500/XS), PX", ",,(2.5*XS)");
   EXPECT_EQ(link.sent, (Strings{"MOVX=2", "PX"}));
   EXPECT_EQ(capture.FailCount, 0);
 }
@@ -200,8 +193,7 @@ class BlockTest : public EngineTest {
   }
 };
 
-// What each line shows, P answering its replies in turn: RSAVE's field rules,
-// nesting (at most three deep), unclosed blocks and stray UNTILs.
+// P answers in turn: RSAVE's fields, nesting (three deep), unclosed blocks, stray UNTILs.
 TEST_F(BlockTest, EachLineShowsItsPasses) {
   const std::string inner = "  {REPEAT} (OK)|B (OK)|  {UNTIL=2} (1)|B (OK)|  {UNTIL=2} (2)";
   // Replies are "|"-separated; none: every command is answered "OK".
@@ -230,8 +222,7 @@ TEST_F(BlockTest, EachLineShowsItsPasses) {
       {"A, REPEAT, B, UNTIL=1, C, REPEAT, D, REPEAT, E, UNTIL=1", "",
        "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)|C (OK)"},
       {"A, UNTIL=1, UNTILR1:2, REPEATING, B, UNTIL=1", "",
-       "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)"},
-  };
+       "A (OK)|{REPEAT} (OK)|B (OK)|{UNTIL=1} (1)"}};
   for (const auto& [line, replies, shown] : cases) {
     host.display.clear();
     Answer({{"P", platform::SplitFields(replies.empty() ? "OK" : replies, '|')}});
@@ -258,8 +249,7 @@ TEST_F(BlockTest, UntilConditionsEndTheBlockAfterTheRightPass) {
       {"BTMASK=XF0, REPEAT, PX, RSAVE1, UNTILM X00", {"1", "12"}, 1},
       {"BTMASK=XF0, REPEAT, PX, RSAVE1, UNTILMB10000", {"1", "0x1F"}, 2},
       {"BTMASK=1, REPEAT, PX, UNTILM3", {"1"}, 3},
-      {"REPEAT, PX, UNTIL=2, REPEAT, PX, UNTIL=3", {"1"}, 5},
-  };
+      {"REPEAT, PX, UNTIL=2, REPEAT, PX, UNTIL=3", {"1"}, 5}};
   for (const auto& [line, replies, passes] : cases) {
     link.sent.clear();
     Answer({{"PX", replies}});
@@ -281,8 +271,7 @@ TEST_F(BlockTest, CollectedEntriesStopAtAThousand) {
 
 TEST_F(BlockTest, BlockEntriesKeepTheirExpectedValuesAndPositionsAndDelaysRun) {
   state.ShowMode = 4;
-  Expect("NO, NO, NO, NO");
-  Run("REPEAT, PX, DELAYS, UNTIL=2");
+  Run("REPEAT, PX, DELAYS, UNTIL=2", "NO, NO, NO, NO");
   EXPECT_EQ(Shown(), "! 000002: OK [NO]|! 000002: OK [NO]");
   EXPECT_EQ(capture.FailCount, 2);
   EXPECT_NEAR(host.TotalDelay(), 1.0, 1e-9);
@@ -297,8 +286,7 @@ TEST_F(DelayTest, WaitsTheTimeItsFormAsksWithoutSendingOrShowing) {
       {"DELAYL", 3.0},        {"DELAYs", 2.0},         {"DELAY S", 2.0},      {"DELAY=30", 0.1},
       {"DELAY=50.6", 0.1},    {"DELAY=-5", 0.1},       {"DELAY=", 0.1},       {"DELAY=abc", 0.1},
       {"DELAY=250", 0.25},    {"DELAY=1234", 1.234},   {"DELAY = 300", 0.3},  {"DELAYS=300", 0.3},
-      {"DELAY=100000", 60.0}, {"DELAY=60000.4", 60.0}, {"DELAY=1e300", 60.0}, {"DELAY=2=5", 0.1},
-  };
+      {"DELAY=100000", 60.0}, {"DELAY=60000.4", 60.0}, {"DELAY=1e300", 60.0}, {"DELAY=2=5", 0.1}};
   for (auto [command, seconds] : cases) {
     host.delays.clear();
     Run(command);

@@ -26,9 +26,11 @@ class EngineTest : public ::testing::Test {
   void Run(std::string_view line, devices::LinkKind kind = devices::LinkKind::Hid) {
     engine.ExecuteCommandLine(link, 7, line, kind);
   }
-  void Expect(const std::string& values) {
+  // Runs `line` with `values` as its expected values.
+  void Run(std::string_view line, const std::string& values) {
     state.ExpectedValuesLine = values;
     state.ExpectedValuesPresent = true;
+    Run(line);
   }
   // Each listed command gets its replies in turn (the last repeats); others get "OK".
   void Answer(std::map<std::string, Strings> replies) {

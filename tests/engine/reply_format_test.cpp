@@ -24,8 +24,7 @@ TEST(ParseNumber, ReadsDecimalHexadecimalAndBinaryForms) {
       {"X10", 16},  {"0x10", 16}, {"x1f", 31},  {"B101", 5},  {"0b101", 5},
       {"2.5", 2},   {"-3.5", -4}, {"0.5", 0},   {"-2.6", -3}, {"3.5", 4},
       {"-2.5", -2}, {"=7", 7},    {"= 7 =", 7}, {" 12 ", 12}, {"XG", 0},
-      {"X1G2", 1},  {"B102", 2},  {"BUSY", 0},  {"", 0},      {"\xff", 0},
-  };
+      {"X1G2", 1},  {"B102", 2},  {"BUSY", 0},  {"", 0},      {"\xff", 0}};
   // 32 binary digits are a 32-bit value; more than 64 significant bits read as 0.
   const std::pair<std::string, std::int64_t> longForms[] = {
       {"X" + Rep('F', 8), 0xFFFFFFFF}, {"X" + Rep('F', 16), -1},
@@ -37,8 +36,7 @@ TEST(ParseNumber, ReadsDecimalHexadecimalAndBinaryForms) {
       {"B" + Rep('1', 65), 0},         {Rep('9', 100), 0},
       {"9223372036854775807", kMax},   {"9223372036854775808", 0},
       {"-9223372036854775809", 0},     {"-9223372036854775808", kMin},
-      {{'1', '\0', '5'}, 1},           {"1e18", 1000000000000000000},
-  };
+      {{'1', '\0', '5'}, 1},           {"1e18", 1000000000000000000}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(ParseNumber(text), expected) << text;
   for (const auto& [text, expected] : longForms) EXPECT_EQ(ParseNumber(text), expected) << text;
   EXPECT_EQ(RoundToInt64(std::numeric_limits<long double>::quiet_NaN()), 0);
@@ -48,8 +46,7 @@ TEST(NumberText, WritesIntegersPlainAndFractionsShort) {
   const std::pair<long double, const char*> cases[] = {
       {0, "0"},         {-0.0L, "0"},   {-12, "-12"},     {.5L, ".5"},
       {-.25L, "-.25"},  {12.3, "12.3"}, {1e-4L, ".0001"}, {1e-5L, "1E-05"},
-      {1e20L, "1E+20"}, {kInf, "INF"},  {-kInf, "-INF"},
-  };
+      {1e20L, "1E+20"}, {kInf, "INF"},  {-kInf, "-INF"}};
   for (auto [value, expected] : cases) EXPECT_EQ(NumberText(value), expected) << double(value);
   const std::pair<long double, const char*> precise[] = {
       {-2.5e-5L, "-2.5E-05"},
@@ -58,17 +55,15 @@ TEST(NumberText, WritesIntegersPlainAndFractionsShort) {
       {1.5e300L, "1.5E+300"},
       {0.99999999999999999L, "1"},
       {static_cast<long double>(25.4f), "25.3999996185303"},
-      {k2p63 - 1, "9223372036854775807"},
-  };
+      {k2p63 - 1, "9223372036854775807"}};
   for (auto [value, expected] : precise) EXPECT_EQ(NumberText(value), expected) << expected;
 }
 
 // Every axis and unit pair, in any case, has a code of its own; nothing else has one.
 TEST(UnitCode, EveryAxisAndUnitPairHasACodeOfItsOwn) {
   std::set<int> codes = {0};
-  for (char axis : {'X', 'y', 'Z', 'u'}) {
+  for (char axis : {'X', 'y', 'Z', 'u'})
     for (char unit : {'u', 'S', 't', 'D'}) codes.insert(UnitCode(std::string{axis, unit, '='}));
-  }
   EXPECT_EQ(codes.size(), 17u);
   for (const char* none : {"QQ", "XQ", "AS", "X", "", " XS"}) EXPECT_EQ(UnitCode(none), 0) << none;
 }
@@ -76,10 +71,8 @@ TEST(UnitCode, EveryAxisAndUnitPairHasACodeOfItsOwn) {
 // XS 200, ZS 0 (dividing keeps the amount), XT 10 with XU set (25.4 as a float), YT 10.
 TEST(ConvertUnits, RewritesTheFirstUnitExpression) {
   UnitTable table;
-  table.SetFactor(UnitCode("XS"), 200);
-  table.SetFactor(UnitCode("XT"), 10);
-  table.SetFactor(UnitCode("XU"), 1);
-  table.SetFactor(UnitCode("YT"), 10);
+  for (auto [unit, factor] : {std::pair{"XS", 200}, {"XT", 10}, {"XU", 1}, {"YT", 10}})
+    table.SetFactor(UnitCode(unit), factor);
   const auto convert = [&table](std::string command) {
     ConvertUnits(command, table);
     return command;
@@ -92,8 +85,7 @@ TEST(ConvertUnits, RewritesTheFirstUnitExpression) {
       {"X=(1*XT)", "X=254"},    {"X=(100*XT)", "X=25400"}, {"X=(1/XT)", "X=3"},
       {"X=)1*XS(", "X=)1*XS("}, {"X=(1*XS", "X=(1*XS"},    {"X=(12)", "X=(12)"},
       {"X=1*XS)", "X=1*XS)"},   {"X=(3*XS/2)", "X=600"},   {"X=(3/2*XS)", "X=600"},
-      {"X=(1e30*XS)", "X=0"},
-  };
+      {"X=(1e30*XS)", "X=0"}};
   for (auto [command, expected] : cases) EXPECT_EQ(convert(command), expected) << command;
   EXPECT_EQ(convert("(1*XS)(2*XS)"), "200(2*XS)");
   EXPECT_EQ(convert("A(1*XS)B)"), "A200B)");
@@ -105,8 +97,7 @@ TEST(SetParReply, SetsAndShowsFactors) {
       {"SETPARXS", "0"},     {"SETPARXS=200", "200"},   {"SETPARXS", "200"},
       {"SETPARxs=.5", ".5"}, {"SETPARYT= 2.5 ", "2.5"}, {"SETPARYT=abc", "0"},
       {"SETPARXS 5", ".5"},  {"SETPAR XS", "ERROR"},    {"SETPARQQ=5", "ERROR"},
-      {"SETPAR", "ERROR"},   {"SETPARX", "ERROR"},      {"SETPARYT=1e3", "1000"},
-  };
+      {"SETPAR", "ERROR"},   {"SETPARX", "ERROR"},      {"SETPARYT=1e3", "1000"}};
   for (auto [command, reply] : steps) EXPECT_EQ(SetParReply(command, table), reply) << command;
   EXPECT_EQ(table.Factor(UnitCode("XS")), 0.5L);  // "SETPARXS 5" only showed it
 }
@@ -115,19 +106,17 @@ using Texts = std::pair<const char*, const char*>;
 
 // Numbers in every form, rounded; text exactly; an exact match before any operator.
 TEST(CheckExpected, AppliesEveryOperatorToEveryField) {
-  const Texts passes[] = {
-      {"<=5", "<=5"},          {"10", "*=X0A|X14"}, {"20", "*=X0A|X14"}, {"15", "*= 10 | 20 "},
-      {"20.4", "*=10|20"},     {"15", "*=15"},      {"2.4", "==2"},      {"16", "==X10"},
-      {"X10", "==16"},         {"x0a", "==x0A"},    {"5", "<=5"},        {"5", ">=5"},
-      {"BUSY", "<=5"},         {"5", "==5:"},       {"OK : 5", "OK:5"},  {"90:5", "<=100:>=5"},
-      {"90:5:9", "<=100:>=5"},
-  };
+  const Texts passes[] = {{"<=5", "<=5"},        {"10", "*=X0A|X14"},    {"20", "*=X0A|X14"},
+                          {"15", "*= 10 | 20 "}, {"20.4", "*=10|20"},    {"15", "*=15"},
+                          {"2.4", "==2"},        {"16", "==X10"},        {"X10", "==16"},
+                          {"x0a", "==x0A"},      {"5", "<=5"},           {"5", ">=5"},
+                          {"BUSY", "<=5"},       {"5", "==5:"},          {"OK : 5", "OK:5"},
+                          {"90:5", "<=100:>=5"}, {"90:5:9", "<=100:>=5"}};
   const Texts fails[] = {
       {"ok", "OK"},        {"OK ", "OK"},         {"21", "*=X0A|X14"}, {"9", "*=10|20"},
       {"20.6", "*=10|20"}, {"16", "*=15"},        {"2.6", "==2"},      {"6", "<=5"},
       {"4", ">=5"},        {"BUSY", ">=5"},       {"7", "<=5:"},       {"5:x", "==5:"},
-      {"ok:5", "OK:5"},    {"90:3", "<=100:>=5"}, {"90", "<=100:>=5"}, {"101:5", "<=100:>=5"},
-  };
+      {"ok:5", "OK:5"},    {"90:3", "<=100:>=5"}, {"90", "<=100:>=5"}, {"101:5", "<=100:>=5"}};
   for (auto [reply, expected] : passes) EXPECT_FALSE(CheckExpected(reply, expected, -1)) << reply;
   for (auto [reply, expected] : fails) EXPECT_TRUE(CheckExpected(reply, expected, -1)) << reply;
   EXPECT_FALSE(CheckExpected(" 90 : 5 ", "<=100 : >=5", -1));
@@ -155,8 +144,7 @@ TEST(FormatEntry, BuildsEachShowModePassingAndFailing) {
       {2, oneLine, oneLine + "!!     Expected: 200\r\n"},
       {3, "  PX (100) (12.3ms)\r\n", "! PX (100) [200] (12.3ms)\r\n"},
       {4, "", "! 000007: 100 [200] (12.3ms)\r\n"},
-      {5, "", "! 000007: 100 [200] (12.3ms)\r\n"},
-  };
+      {5, "", "! 000007: 100 [200] (12.3ms)\r\n"}};
   for (const auto& [mode, pass, fail] : cases) {
     EXPECT_EQ(EntryText(mode, "100"), pass) << mode;
     EXPECT_EQ(EntryText(mode, ""), pass) << mode;
@@ -221,8 +209,7 @@ TEST(DisplayDirectiveReply, BtmaskSetsAndShowsTheMask) {
   const std::tuple<const char*, const char*, std::int64_t> steps[] = {
       {"BTMASK", all, -1},         {"BTMASK=X1F", "0x1F", 31},  {"BTMASK", "0x1F", 31},
       {"BTMASK= b101 ", "0x5", 5}, {"BTMASK=255", "0xFF", 255}, {"BTMASK =7", "0xFF", 255},
-      {"BTMASK=", "0x0", 0},       {"BTMASK=-1", all, -1},
-  };
+      {"BTMASK=", "0x0", 0},       {"BTMASK=-1", all, -1}};
   std::int64_t mask = -1;
   for (auto [command, reply, after] : steps) {
     EXPECT_EQ(DisplayDirectiveReply(command, "123", mask), reply) << command;

@@ -41,6 +41,7 @@ struct Fixture {
     std::sort(files.begin(), files.end());
     return files;
   }
+  void Write(const std::string& entry) { log->Entry(entry), log->Flush(); }
   std::string All() const {
     std::string all;
     for (const auto& [name, text] : Files()) all += text;
@@ -68,8 +69,7 @@ TEST(SessionLog, StampsEveryLineOfEveryEntry) {
   EXPECT_TRUE(f.reports.empty());
 }
 
-// On the host's real-time clock the wall clock is read once the millisecond of its last
-// reading is over there: the stamps are as exact as with a reading for each entry.
+// Read again once the host's clock has left its last reading's millisecond: exact stamps still.
 TEST(SessionLog, OnARealTimeHostClockTheWallClockIsReadOnceAMillisecond) {
   Fixture f;
   struct Case {
@@ -106,12 +106,10 @@ TEST(SessionLog, StartsNewFilesAtMidnightAndAtTheSizeLimit) {
   f.Set(8, 23, 59, 59, 900);
   f.log->Entry(line + "\r\n");
   f.Set(9, 0, 0, 0, 100);
-  f.log->Entry("after midnight\r\n");
-  f.log->Flush();
+  f.Write("after midnight\r\n");
   f.log->Entry(line + "\r\n");  // 45 + 71 > 100: a new file in the same second
   f.log->Entry(std::string(150, 'y') + "\r\n");
-  f.log->Entry("z\r\n");
-  f.log->Flush();
+  f.Write("z\r\n");
   EXPECT_EQ(
       f.Files(),
       (FileList{
@@ -123,10 +121,8 @@ TEST(SessionLog, StartsNewFilesAtMidnightAndAtTheSizeLimit) {
           {"session-2026-12-09-000000.log", "2026-12-09T00:00:00.100+01:00 after midnight\n"}}));
   // Midnight alone splits a batch, also when the clock is set back over it.
   Fixture g;
-  for (int day : {8, 9, 8}) {
-    g.Set(day, day == 8 ? 23 : 0, 0, 0, 0);
-    g.log->Entry("day " + std::to_string(day) + "\r\n");
-  }
+  for (int day : {8, 9, 8})
+    g.Set(day, day == 8 ? 23 : 0, 0, 0, 0), g.log->Entry("day " + std::to_string(day) + "\r\n");
   g.log->Flush();
   ASSERT_EQ(g.Files().size(), 3u);
   EXPECT_EQ(g.Files()[2].second, "2026-12-09T00:00:00.000+01:00 day 9\n");
@@ -136,20 +132,17 @@ TEST(SessionLog, StartsNewFilesAtMidnightAndAtTheSizeLimit) {
 TEST(SessionLog, AFullDiskIsToldOnceAndTheLogResumesWhole) {
   std::signal(SIGXFSZ, SIG_IGN);
   Fixture f;
-  f.log->Entry("before\r\n");
-  f.log->Flush();
+  f.Write("before\r\n");
   const std::string path = f.log->CurrentFile();
   const std::uint64_t whole = f.All().size();
   rlimit saved{};
   ::getrlimit(RLIMIT_FSIZE, &saved);
   rlimit limit{whole + 50, saved.rlim_max};
   ::setrlimit(RLIMIT_FSIZE, &limit);
-  f.log->Entry(std::string(60, 'a') + "\r\n" + std::string(60, 'b') + "\r\n");
-  f.log->Flush();
+  f.Write(std::string(60, 'a') + "\r\n" + std::string(60, 'b') + "\r\n");
   const std::string afterFailure = testing_support::Read(path);
   f.Set(8, 14, 3, 7, 500);
-  f.log->Entry("while full\r\n");
-  f.log->Flush();  // within the second: not tried again
+  f.Write("while full\r\n");  // within the second: not tried again
   f.Set(8, 14, 3, 8, 600);
   f.log->Flush();  // tried again, still full
   ::setrlimit(RLIMIT_FSIZE, &saved);
@@ -173,22 +166,19 @@ TEST(SessionLog, AFullDiskIsToldOnceAndTheLogResumesWhole) {
 TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   Fixture f;
   ASSERT_TRUE(platform::WriteFileAtomic(f.folder, "in the way"));
-  f.log->Entry("one\r\n");
-  f.log->Flush();
+  f.Write("one\r\n");
   ASSERT_EQ(f.reports.size(), 1u);
   EXPECT_NE(f.reports[0].find(f.folder), std::string::npos) << f.reports[0];
   ASSERT_TRUE(platform::RemoveFile(f.folder));
   f.Set(8, 14, 3, 9, 0);
-  f.log->Entry("two\r\n");
-  f.log->Flush();
+  f.Write("two\r\n");
   ASSERT_EQ(f.reports.size(), 2u);
   const std::string first = f.log->CurrentFile();
   EXPECT_EQ(testing_support::Read(first),
             "2026-12-08T14:03:07.045+01:00 one\n2026-12-08T14:03:09.000+01:00 two\n");
   std::filesystem::remove_all(f.folder);
   f.Set(8, 14, 3, 10, 0);
-  f.log->Entry("three\r\n");
-  f.log->Flush();
+  f.Write("three\r\n");
   ASSERT_EQ(f.reports.size(), 3u);
   EXPECT_NE(f.reports[2].find("removed or moved"), std::string::npos) << f.reports[2];
   EXPECT_EQ(f.All(), "2026-12-08T14:03:10.000+01:00 three\n");

@@ -21,8 +21,7 @@ TEST(CutPlainText, CutsAfterTheLastBreakAtLeastAHundredCharactersFromTheEnd) {
   const std::size_t n = kPlainDisplayLimit + 1;
   const std::tuple<std::size_t, std::size_t, std::size_t> cases[] = {
       {n - 1, 10, n - 1}, {n, n - 100, 99}, {n, n - 99, n}, {n, 5, n - 6},
-      {n, 1, n - 2},      {n, 0, n},        {5, 4, 5},
-  };
+      {n, 1, n - 2},      {n, 0, n},        {5, 4, 5}};
   for (const auto& [size, lfIndex, kept] : cases) {
     const std::string text = TextWithBreak(size, lfIndex);
     EXPECT_EQ(CutPlainText(text), text.substr(size - kept)) << size << " " << lfIndex;
@@ -68,10 +67,7 @@ TEST_F(TerminalDisplayTest, PlainAppendCutsTheTextAndReplacesTheWidgetWithRedraw
 TEST_F(TerminalDisplayTest, TheWidgetIsFedInBatchesAtMostEvery33Milliseconds) {
   const std::pair<double, const char*> entries[] = {
       {0.50, "a"}, {0.51, "b"}, {0.53, "c"}, {0.54, "d"}, {0.55, "e"}};
-  for (const auto& [at, entry] : entries) {
-    host.now = at;
-    display.Append(entry);
-  }
+  for (const auto& [at, entry] : entries) host.now = at, display.Append(entry);
   EXPECT_EQ(host.appends, (Strings{"a", "bcd"}));
   EXPECT_EQ(host.byteCount, 4u);       // the counter shows what the widget shows
   EXPECT_EQ(display.Text(), "abcde");  // a read feeds the widget first

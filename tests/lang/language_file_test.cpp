@@ -58,8 +58,7 @@ TEST(LanguageFile, ReadingEndsAtTheFirstDamagedRecord) {
       {RawRecord(9, -8, 4, "abcd"), "negative"},
       {RawRecord(9, 0x7FFFFFFE, 0x3FFFFFFF, "abcd"), "past the end"},
       {RawRecord(9, 0, INT32_MIN, ""), "negative"},
-      {std::string("\x09\x00\x00\x00\x04\x00", 6), "head runs past"},
-  };
+      {std::string("\x09\x00\x00\x00\x04\x00", 6), "head runs past"}};
   for (const auto& [second, problem] : cases) {
     platform::Result<> read;
     std::u16string texts;
@@ -148,8 +147,7 @@ TEST(LanguageTool, BadArgumentsFaultyTablesAndDamagedFilesFail) {
        "the language name must not hold \"|\""},
       {{"build", in, out, "--name", "D", "--font", "A|B"}, "the font face must not hold \"|\""},
       {{"build", in, out, "--name", "D", "--font", std::string(33, 'F')},
-       "the font face \"" + std::string(33, 'F') + "\" is longer than 32 bytes"},
-  };
+       "the font face \"" + std::string(33, 'F') + "\" is longer than 32 bytes"}};
   for (const auto& [args, why] : cases) {
     const auto [code, printed, errors] = Tool(args);
     EXPECT_EQ(code, lang::kToolUsage) << why;
@@ -185,10 +183,9 @@ TEST(ShippedTables, GermanTranslatesEveryBuiltInCaption) {
 // A translated text's modifiers hold one size marker and "B", in any order.
 TEST(Captions, ModifiersAndUtf8) {
   const std::tuple<std::u16string, int, bool> modified[] = {
-      {u"Verlauf//+2B", 13, true},   {u"Verlauf//B+2", 13, true}, {u"Verlauf//b", 11, false},
-      {u"Verlauf//-4", 7, false},    {u"Verlauf//+6", 26, false}, {u"Verlauf//+7", 11, false},
-      {u"Verlauf// B +3", 14, true},
-  };
+      {u"Verlauf//+2B", 13, true},  {u"Verlauf//B+2", 13, true}, {u"Verlauf//b", 11, false},
+      {u"Verlauf//-4", 7, false},   {u"Verlauf//+6", 26, false}, {u"Verlauf//+7", 11, false},
+      {u"Verlauf// B +3", 14, true}};
   for (const auto& [text, points, bold] : modified) {
     lang::TextModifiers m;
     EXPECT_EQ(lang::SplitModifiers(text, &m), u"Verlauf");
@@ -285,7 +282,7 @@ TEST(Languages, TranslatedCaptionsCarryTextSizeAndWeightInTheFilesFonts) {
   EXPECT_EQ(caption("Values//21"), std::tuple("", true, 11, true));
   EXPECT_EQ(caption("Device//40"), std::tuple("Ger\xC3\xA4t \xF0\x9F\x98\x80", true, 11, false));
   EXPECT_EQ(caption("Beyond//301"), std::tuple("Beyond", false, 11, false));  // not translated
-  EXPECT_EQ(caption("Five//5"), std::tuple("eins", true, 11, false));
+  EXPECT_EQ(caption("Five//5"), std::tuple("eins", true, 11, false));         // the later record
   // Fonts for the sizes used, 0 ("-4"), 4 (no marker, also "//B") and 9 ("+5B"), normal and bold.
   std::string fonts;
   for (const lang::LanguageFont& f : languages.Fonts(1, 96))

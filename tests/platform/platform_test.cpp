@@ -84,13 +84,11 @@ TEST(Files, DevicesAndFifosAreWrittenThroughAndOtherNodesRefused) {
     std::string name;
     ResultKind kind;
     mode_t type;  // what stands there afterwards
-  } cases[] = {
-      {"lone-fifo", ResultKind::SystemFailure, S_IFIFO},
-      {"folder", ResultKind::CallerMistake, S_IFDIR},
-      {"socket", ResultKind::CallerMistake, S_IFSOCK},
-      {"null", ResultKind::Success, S_IFCHR},
-      {"block", ResultKind::CallerMistake, S_IFBLK},
-  };
+  } cases[] = {{"lone-fifo", ResultKind::SystemFailure, S_IFIFO},
+               {"folder", ResultKind::CallerMistake, S_IFDIR},
+               {"socket", ResultKind::CallerMistake, S_IFSOCK},
+               {"null", ResultKind::Success, S_IFCHR},
+               {"block", ResultKind::CallerMistake, S_IFBLK}};
   for (const auto& c : cases) {
     if (!devices && (c.type == S_IFCHR || c.type == S_IFBLK)) continue;
     const platform::Result<> written = platform::WriteFileAtomic(dir / c.name, "<report/>");
@@ -132,10 +130,8 @@ TEST(Files, TheFileIsFlushedBeforeItIsNamedAndAFailedFlushKeepsTheOldFile) {
     std::function<platform::Result<>(const std::string&, std::string_view)> write;
     const char* naming;  // the call that gives the flushed file its name
     const char* before;  // what stands at the name before the write
-  } writers[] = {
-      {"atomic", platform::WriteFileAtomic, "rename", "old"},
-      {"exclusive", platform::WriteFileExclusive, "link", nullptr},
-  };
+  } writers[] = {{"atomic", platform::WriteFileAtomic, "rename", "old"},
+                 {"exclusive", platform::WriteFileExclusive, "link", nullptr}};
   for (const Writer& w : writers) {
     for (int error : {0, EIO, ENOSPC, EDQUOT}) {  // 0: the flush succeeds
       SCOPED_TRACE(std::string(w.name) + " " + std::strerror(error));
@@ -198,8 +194,7 @@ TEST(Files, ChecksBeforeUseNameWhatIsWrongWithThePathAndReadingAgrees) {
       {dir.Path(), 100, "it is a folder", "it is a folder", ""},
       {dir / "fifo", 0, "it is not a regular file", "", "it is not a folder"},
       {"/dev/null", 0, "it is not a regular file", "", "it is not a folder"},
-      {dir / "huge", platform::kReadLimit, huge.c_str(), huge.c_str(), "it is not a folder"},
-  };
+      {dir / "huge", platform::kReadLimit, huge.c_str(), huge.c_str(), "it is not a folder"}};
   for (const Case& c : cases) {
     const platform::Result<> checks[] = {platform::CheckReadableFile(c.path, c.limit),
                                          platform::CheckReadableFileOrStream(c.path, c.limit),
@@ -259,8 +254,7 @@ TEST(ReadDecimal, ReadsTheLongestNumberAtTheStart) {
       {"1e5", 1e5}, {"1E5", 1e5},   {"1e", 1},      {"1e+", 1}, {"2.5e-1x", .25},
       {".", 0},     {"-.25", -.25}, {"+7", 7},      {"abc", 0}, {"   42 ", 42},
       {"\t42", 0},  {"e5", 0},      {"12:345", 12}, {"1,5", 1}, {"3.5.6", 3.5},
-      {"1e400", 0}, {"1e-400", 0},  {"-", 0},       {"", 0},    {"nan", 0},
-  };
+      {"1e400", 0}, {"1e-400", 0},  {"-", 0},       {"", 0},    {"nan", 0}};
   for (auto [text, expected] : cases) EXPECT_EQ(ReadDecimal(text), expected) << text;
   EXPECT_EQ(ReadDecimal(Rep('9', 100)), 1e100);
   EXPECT_EQ(ReadDecimal("1." + Rep('0', 1 << 20) + "1"), 1.0);
@@ -274,9 +268,8 @@ TEST(ReadDecimal, ReadsTheLongestNumberAtTheStart) {
 
 TEST(ReadDecimal, IgnoresALocaleWithADecimalComma) {
   const char* chosen = nullptr;
-  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"})
     if (chosen == nullptr) chosen = std::setlocale(LC_NUMERIC, name);
-  }
   if (chosen == nullptr) GTEST_SKIP() << "no locale with a decimal comma is installed";
   const double read = ReadDecimal("2.5");
   std::setlocale(LC_NUMERIC, "C");
@@ -307,13 +300,10 @@ TEST(Captions, CutAtTheFirstMarkWithTheIdentifierAfterIt) {
   EXPECT_EQ(platform::CutCaption(u"Verlauf//+2B//x").after, u"+2B//x");
 }
 
-// CSV fields are quoted only when they need it.
 TEST(Text, CsvFieldsQuoteOnlyWhatNeedsIt) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"plain", "plain"},   {"", ""},
-      {"a,b", "\"a,b\""},   {"a\"b", "\"a\"\"b\""},
-      {"a\nb", "\"a\nb\""}, {"a\rb", "\"a\rb\""},
-  };
+  const std::pair<const char*, const char*> cases[] = {{"plain", "plain"},   {"", ""},
+                                                       {"a,b", "\"a,b\""},   {"a\"b", "\"a\"\"b\""},
+                                                       {"a\nb", "\"a\nb\""}, {"a\rb", "\"a\rb\""}};
   for (auto [text, field] : cases) EXPECT_EQ(platform::CsvField(text), field) << text;
 }
 

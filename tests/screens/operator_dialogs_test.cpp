@@ -31,8 +31,7 @@ TEST(OperatorDialogs, ADialogClosedByTheWindowManagerIsEsc) {
        "{ESC Pressed}  \r\n",
        Files{{kAuto + "Q0001_Pass.csv", ""},
              {kAuto + "Q0001_Fail.csv", "Serial,Result\r\nSN-3,ESC\r\n"}}},
-      {"verdict", "[VARSET1]{S}1\n[PASSFAILMSG]\n[ESCSTOP]\n[SHOW]ran on\n", "", {}},
-  };
+      {"verdict", "[VARSET1]{S}1\n[PASSFAILMSG]\n[ESCSTOP]\n[SHOW]ran on\n", "", {}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Station s(c.script);
@@ -60,8 +59,7 @@ TEST(OperatorDialogs, TheVerdictShowsNoSampleTextWithoutAMessage) {
   } cases[] = {
       {"[PASSFAILMSG]\n", "Pass", "|"},
       {"[USERCHECK]\n[PASSFAILMSG]\n", "Fail", "|"},
-      {"[VARSET1]{Serial} SN-4\n[PASSFAILMSG1]\n", "Pass - Serial:  SN-4", "Serial:| SN-4"},
-  };
+      {"[VARSET1]{Serial} SN-4\n[PASSFAILMSG1]\n", "Pass - Serial:  SN-4", "Serial:| SN-4"}};
   for (const auto& c : cases) {
     Station s(c.script);
     s.answers = {"FAIL"};

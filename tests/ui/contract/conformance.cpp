@@ -88,8 +88,7 @@ TEST_P(GuiConformance, LoadingDeliversLoadingThenLoadedThenStartedOnce) {
   EXPECT_EQ(gui().Items({"F", 10}), (std::vector<std::string>{"a", "b", "c"}));
 }
 
-// The application changes controls inside its handlers; none of its calls
-// may come back as an event, not even from a later pass of the loop.
+// Not even from a later pass of the loop (the application changes controls in its handlers).
 TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
   LoadSettled();
   events.clear();
@@ -104,8 +103,7 @@ TEST_P(GuiConformance, CallsOfTheContractRaiseNoEvent) {
   EXPECT_TRUE(gui().SelectedItem({"F", 10}) == 3 && gui().Checked({"F", 30}));  // 3: still its item
 }
 
-// A multi-line box offers display options only once it has been given them; the operator's choice
-// is the box's before its event 900 arrives, and the application's own setting raises none.
+// Offered once given; the choice is the box's before event 900; the application's raises none.
 TEST_P(GuiConformance, DisplayOptionsRoundTripAndTheOperatorsChoiceIsEvent900) {
   using Stamps = ui::TimeStampChoice;
   LoadSettled();

@@ -1,5 +1,4 @@
-// What every backend of ui/contract/gui.h must get right: each backend's tests
-// instantiate the suite with hands of their own; waits use the backend's clock.
+// What every backend of ui/contract/gui.h must get right, driven by the backend's own hands.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,8 +13,7 @@
 
 namespace gui_conformance {
 
-// A backend under test, and hands that act on it as an operator would; every
-// action reaches the application through the backend's event loop.
+// A backend and hands that act as an operator, each action through its event loop.
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -25,16 +23,14 @@ class Backend {
   virtual void PressKey(const std::string& form, int keyCode, bool control = false) = 0;
   virtual void Pick(const ui::ControlRef& control, int index) = 0;
   virtual void RequestClose(const std::string& form) = 0;  // the close button
-  // Chooses options in a multi-line text box's context menu; the hands
-  // change one option a call (the other is as the box has it).
+  // Chooses in a multi-line box's context menu the one option that differs from the box's.
   virtual void ChooseDisplayOptions(const ui::ControlRef& control,
                                     const ui::DisplayOptions& options) = 0;
   // Has the control painted, as the window system does when it shows it.
   virtual void Paint(const ui::ControlRef& control) = 0;
 };
 
-// Whether `gui`'s Now() moved with the time of day across a Delay: a virtual
-// clock jumps by the whole delay while hardly any time passes.
+// Whether `gui`'s Now() moved with the time of day across a Delay (a virtual clock jumps).
 bool NowRunsWithTheTimeOfDay(ui::Gui& gui);
 
 struct BackendFactory {

@@ -1,5 +1,4 @@
-// The live plot's samples: the series' bounds, the decimation a redraw
-// relies on, and the CSV table of a run.
+// The live plot's samples: the series' bounds, the decimation and the CSV table of a run.
 #include "ui/contract/plot_data.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +15,8 @@ ui::PlotSeries SeriesOf(const std::vector<PlotPoint>& points, std::size_t capaci
   return series;
 }
 
-// Each pixel column keeps its first, lowest, highest and last sample in
-// time order, and the nearest sample outside each side of the range.
+// Each pixel column keeps its first, lowest, highest and last sample in time order, and the
+// nearest sample outside each side of the range.
 TEST(PlotDecimation, KeepsEachColumnsFirstLowestHighestAndLastInOrder) {
   using Points = std::vector<PlotPoint>;
   const std::tuple<double, double, int, Points, Points> cases[] = {
@@ -38,9 +37,8 @@ TEST(PlotData, ASeriesKeepsItsNewestSamplesInTimeOrder) {
   EXPECT_EQ(series.Dropped(), 2u);
   EXPECT_EQ(series.At(0), (PlotPoint{3, 3}));
   EXPECT_EQ(series.At(2), (PlotPoint{4, 5}));  // an earlier time is taken as the last
-  EXPECT_EQ(series.LowerBound(3.5), 1u);
-  EXPECT_EQ(series.LowerBound(4), 1u);  // the first of equal times
-  EXPECT_EQ(series.LowerBound(9), 3u);
+  EXPECT_EQ(std::tuple(series.LowerBound(3.5), series.LowerBound(4), series.LowerBound(9)),
+            std::tuple(1u, 1u, 3u));  // at 4: the first of equal times
 }
 
 TEST(PlotData, CommandsBeyondTheLimitAreRefusedAndNamed) {
@@ -69,9 +67,7 @@ TEST(PlotData, TheTableHasOneExactRowASampleWhateverTheLocale) {
   const std::string csv = ui::PlotCsv(data);
   std::setlocale(LC_ALL, saved.c_str());
   EXPECT_EQ(csv,
-            "command,time_s,value\r\n"
-            "PX,0,0.1\r\n"
-            "PX,1.5,1.2345678901234568e+29\r\n"
+            "command,time_s,value\r\nPX,0,0.1\r\nPX,1.5,1.2345678901234568e+29\r\n"
             "\"A,\"\"B\"\"\",0.25,-1e+300\r\n");
 }
 

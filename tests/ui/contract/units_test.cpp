@@ -14,8 +14,7 @@ TEST(Units, OneUnitIsEightBySixteenPixelsAt96DotsPerInchAndScales) {
       {{0, 0, 59, 41.25}, 144, {0, 0, 708, 990}},              // one and a half
       {{1.25, 22.5, 56.75, 18.25}, 0, {10, 360, 454, 292}},    // no density: 96
       {{0.0625, 0.03125, 0.0625, 0.03125}, 96, {1, 1, 0, 0}},  // halves away from zero
-      {{-0.0625, 0, 1e308, -5}, 96, {-1, 0, std::numeric_limits<int>::max(), 0}},
-  };
+      {{-0.0625, 0, 1e308, -5}, 96, {-1, 0, std::numeric_limits<int>::max(), 0}}};
   for (const auto& [units, dpi, pixels] : cases)
     EXPECT_EQ(UnitsToPixels(units, dpi), pixels) << units.x << " " << dpi;
   // Edges are rounded, so neighbours stay neighbours at any density.

@@ -15,7 +15,6 @@
 namespace ui::look {
 namespace {
 
-// The main window and the dialogs are the application's forms.
 using namespace app;
 
 using Axis = ui::ResizeRule::Axis;
@@ -33,8 +32,7 @@ TEST(FormCodes, ResizeCodesPerAxis) {
       {"CL,CR,CT,CB2", Axis::Near, Axis::Near},
       {"fl , fr", Axis::Stretch, Axis::Near},
       {"", Axis::Near, Axis::Near},
-      {"XY,F,FQ,H,-2,,", Axis::Near, Axis::Near},
-  };
+      {"XY,F,FQ,H,-2,,", Axis::Near, Axis::Near}};
   for (const auto& [codes, across, down] : cases)
     EXPECT_EQ(ParseResizeCodes(codes), (ui::ResizeRule{across, down})) << codes;
 }
@@ -104,9 +102,8 @@ TEST(ResizeRule, TheMainWindowGrowsWithoutNewOverlaps) {
             (UnitRect{1, 5.5, 78, 15.25 + 18.75}));
 }
 
-// The main window and the three dialogs on the laptop and desktop screens operators have, at the
-// usual scale factors, with a window manager's frame and a desktop panel: each form fits whole,
-// drawn no smaller than the readable floor, and every control lies inside its client area.
+// Common screens and scales, with a frame and a panel: each form fits whole, no smaller than the
+// readable floor, and every control lies inside its client area.
 TEST(FormFit, EveryFormFitsTheCommonScreensAtEveryScale) {
   const ui::FormSpec forms[] = {MainFormSpec(96), InputFormSpec(96), PassFailFormSpec(96),
                                 MessageFormSpec(96)};
@@ -149,8 +146,7 @@ TEST(FormFit, SmallerScreensDrawSmallerDownToTheFloorThenScroll) {
       {"below the floor", {0, 0, 640, 360}, 1, 64, true, 315, 326},
       {"scale 3 of 1920x1080", {0, 0, 640, 360}, 3, 47, false, 231, 323},
       {"no room at all", {0, 0, 0, -5}, 1, 64, true, 1, 1},
-      {"work area off the origin", {100, 50, 800, 480}, 1, 64, false, 315, 440},
-  };
+      {"work area off the origin", {100, 50, 800, 480}, 1, 64, false, 315, 440}};
   for (const auto& [what, area, ratio, dpi, scrolls, width, height] : cases) {
     const FormFit fit = FitForm(main, 96, ratio, 10, 34, area);
     EXPECT_EQ(std::tie(fit.dotsPerInch, fit.scrolls, fit.clientWidth, fit.clientHeight),

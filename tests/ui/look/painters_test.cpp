@@ -26,10 +26,9 @@ int Brightness(Rgb c) {
   return c.red + c.green + c.blue;
 }
 
-// A share past what is left of 100 is dropped; SKIP and unknown names keep
-// their space; "|", "," and CR separate, LF and blanks are ignored; widths
-// round up and the right edge stops at the last pixel; no "%" or no positive
-// share draws nothing; DEFAULT draws in the control's own colours, upside down.
+// A share past 100 is dropped; SKIP and unknown names keep their space; "|", "," and CR separate,
+// LF and blanks are ignored; widths round up, the right edge stops at the last pixel; no "%" or no
+// positive share draws nothing; DEFAULT draws in the control's own colours, upside down.
 TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
   struct Segment {
     int x, width, top, bottom;  // palette colours; -1/-2: the control's first/second
@@ -54,8 +53,7 @@ TEST(BarPainter, SegmentsLieOverTheControlsColoursAndStopAtTheLastPixel) {
       {"||,,60%RED", 100, {{0, 60, 4, 20}}},
       {"100%RED", INT_MAX, {{0, INT_MAX, 4, 20}}},
       {"30%default,x|1e308%RED", 100, {{0, 30, -2, -1}}},
-      {"50%default|50%LightBlue", 10, {{0, 5, -2, -1}, {5, 5, 17, 25}}},
-  };
+      {"50%default|50%LightBlue", 10, {{0, 5, -2, -1}, {5, 5, 17, 25}}}};
   const auto colour = [](int n) { return n == -1 ? kFirst : n == -2 ? kSecond : PaletteColour(n); };
   for (const auto& [markup, width, segments] : cases) {
     ui::headless::RecordingCanvas canvas;
@@ -156,8 +154,7 @@ TEST(ButtonPainter, AMacroCaptionDrawsItsShapeAndNeverText) {
       {"{{BIG_SAME_WOBBLE}}", 0, {}, false, 0},
       {"{{BIG_SAME}}", 0, {}, false, 0},
       {"{{RECT_ELLIPSE}}", 0, {}, false, 0},
-      {"{{}}", 0, {}, false, 0},
-  };
+      {"{{}}", 0, {}, false, 0}};
   lang::Languages builtIn;
   for (const auto& [caption, count, kind, filled, size] : cases) {
     ui::headless::RecordingCanvas canvas;

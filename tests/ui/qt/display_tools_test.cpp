@@ -1,5 +1,4 @@
-// The display's tools on the real main window (offscreen): the find bar
-// driven by keys, and the plot opened from the display's context menu.
+// The display's find bar driven by keys, and its plot, on the real main window (offscreen).
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
@@ -22,8 +21,7 @@ class DisplayToolsTest : public RunningWindow {
   LogView& Display() {
     return *dynamic_cast<LogView*>(gui.ControlWidget({kMainForm, tmain::kDisplay}));
   }
-  // Keys into `widget` (the find bar's text when none is named), as they
-  // come while it has the keyboard.
+  // Keys into `widget` (by default the find bar's text) while it has the keyboard.
   void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}, QWidget* widget = nullptr) {
     QTest::keyClick(widget ? widget : Edit(), key, modifiers), Pump();
   }
@@ -31,9 +29,8 @@ class DisplayToolsTest : public RunningWindow {
   QLineEdit* Edit() { return Display().Finder().findChild<QLineEdit*>(); }
 };
 
-// Ctrl+F from the command entry opens the bar; typing finds as it goes,
-// Enter and Shift+Enter step round, the case switch narrows, ESC closes it.
-// Enter and ESC in the bar are the bar's: nothing runs or goes to the device.
+// Ctrl+F opens the bar, typing finds, (Shift+)Enter steps round, the case switch narrows, ESC
+// closes it; Enter and ESC are the bar's: nothing goes to the device.
 TEST_F(DisplayToolsTest, TheFindBarFindsStepsAndCountsWithItsOwnKeys) {
   for (const char* line : {"PX", "ID", "px", "STATUS PX"})
     application->ExecuteOnSelectedDevice(line);
@@ -46,8 +43,7 @@ TEST_F(DisplayToolsTest, TheFindBarFindsStepsAndCountsWithItsOwnKeys) {
   ASSERT_FALSE(bar.isHidden());
   EXPECT_TRUE(Edit()->hasFocus() || !Main()->isActiveWindow());
   EXPECT_EQ(bar.CountText(), "Type the text to find");
-  // The bar takes a strip above the text, so no line is under it; the
-  // search starts at the top line shown.
+  // The bar takes a strip above the text; the search starts at the top line shown.
   EXPECT_GE(bar.geometry().top(), 0);
   EXPECT_GE(Display().viewport()->y(), bar.geometry().bottom());
   Display().verticalScrollBar()->setValue(0);
@@ -88,8 +84,7 @@ TEST_F(DisplayToolsTest, TheFindBarFindsStepsAndCountsWithItsOwnKeys) {
   EXPECT_EQ(hid->sent, sent);
 }
 
-// What the bar cannot find says why, and control pictures find the control
-// bytes the display shows with them.
+// What cannot be found says why; control pictures find the bytes the display shows with them.
 TEST_F(DisplayToolsTest, TheFindBarExplainsEmptyAndImpossibleTexts) {
   Display().SetText("a\r\nb\001c\r\n");
   Display().OpenFinder();
@@ -99,8 +94,7 @@ TEST_F(DisplayToolsTest, TheFindBarExplainsEmptyAndImpossibleTexts) {
       {QString(QChar(0x20AC)), 0, "A character of it is never in the display"},
       {QString(QChar(0x2401)), 1, "1 of 1"},
       {QString(QChar(0x240D)) + QChar(0x240A), 2, "1 of 2"},
-      {"zz", 0, "No matches"},
-  };
+      {"zz", 0, "No matches"}};
   for (const auto& [query, matches, count] : cases) {
     bar.SetQuery(query);
     EXPECT_EQ(std::pair(Display().Matches().size(), bar.CountText()), std::pair(matches, count))
@@ -108,8 +102,7 @@ TEST_F(DisplayToolsTest, TheFindBarExplainsEmptyAndImpossibleTexts) {
   }
 }
 
-// A display of tens of megabytes is searched whole, and what is appended
-// while the bar is open is found as it comes.
+// Tens of megabytes searched whole; appended text found as it comes.
 TEST_F(DisplayToolsTest, TheFindBarSearchesABigDisplayAndKeepsUpWithAppends) {
   std::string text;
   for (int i = 0; i < 300000; ++i)
@@ -124,8 +117,7 @@ TEST_F(DisplayToolsTest, TheFindBarSearchesABigDisplayAndKeepsUpWithAppends) {
   EXPECT_EQ(Display().Matches().back(), text.size() + 4);
 }
 
-// The search itself: non-overlapping matches from a place on, Latin-1 case folding (not the
-// multiplication and division signs), a rare case beside a frequent one.
+// Non-overlapping matches from a place on; Latin-1 folding spares the signs x and /.
 TEST(FindMatches, FindsEveryMatchAsTheCaseSwitchSays) {
   std::string many;
   for (int i = 0; i < 1000; ++i) many += "aaaa";
@@ -140,8 +132,7 @@ TEST(FindMatches, FindsEveryMatchAsTheCaseSwitchSays) {
       {"ab", "abc", false, 0, {}},
       {"end", "nd", false, 0, {1}},
       {many, "a", true, 3999, {3999}},
-      {many, "a", false, 3998, {3998, 3999, 4000}},
-  };
+      {many, "a", false, 3998, {3998, 3999, 4000}}};
   for (const auto& [text, pattern, matchCase, from, expected] : cases) {
     std::vector<std::size_t> starts;
     FindMatches(text, pattern, matchCase, from, starts);

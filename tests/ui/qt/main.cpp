@@ -1,5 +1,4 @@
-// The Qt tests run on Qt's offscreen platform at a pinned 96 dots per inch,
-// so they need no display and measure the same everywhere.
+// The Qt tests run offscreen at a pinned 96 dots per inch: no display, the same everywhere.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -1,5 +1,4 @@
-// The real application on the Qt backend (offscreen), driven like an operator:
-// its windows, keys, pixels, Qt's own dialogs, the help window and tooltips.
+// The real application on Qt (offscreen), driven like an operator: windows, keys, pixels, dialogs.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -87,33 +86,23 @@ void ExpectPlacesOf(QtGui& gui, const ui::FormSpec& spec) {
   }
 }
 
-TEST_F(MainWindowTest, EveryControlOfTheDialogsIsAtItsPlace) {
+// The input dialog sits centred over the main window; OK's click closes the message box.
+TEST_F(MainWindowTest, TheInputDialogIsCentredAndAClickOnOkClosesTheMessageBox) {
   OnDialog(kInputForm, [this](FormWindow* d) {
-    ExpectPlacesOf(gui, InputFormSpec(96));
-    // The dialog sits over the main window, centred.
     EXPECT_EQ(d->frameGeometry().center().x(), Main()->frameGeometry().center().x());
     QTest::keyClicks(gui.ControlWidget({kInputForm, app::tinput::kAnswer}), "a,b;c");
     QTest::keyClick(d->windowHandle(), Qt::Key_Return);
   });
   EXPECT_EQ(application->AskOperator("Serial Number", false, false), "abc");
-
-  OnDialog(kPassFailForm, [this](FormWindow* d) {
-    ExpectPlacesOf(gui, PassFailFormSpec(96));
-    QTest::keyClick(d->windowHandle(), Qt::Key_Escape);
-  });
-  Open(kPassFailForm);
-  EXPECT_FALSE(gui.FormLoaded(kPassFailForm));
   OnDialog(kMessageForm, [this](FormWindow*) {
-    ExpectPlacesOf(gui, MessageFormSpec(96));
     QTest::mouseClick(gui.ControlWidget({kMessageForm, app::tmessage::kOk}), Qt::LeftButton);
   });
   Open(kMessageForm);
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
 }
 
-// Every control of a form inside its window, and the window inside the
-// screen's work area. A form drawn at its floor scrolls instead: every
-// control that takes the keyboard comes into view when it gets it.
+// Every control inside its window, the window inside the work area; a form at its floor scrolls
+// instead, and a control that takes the keyboard comes into view when it gets it.
 void ExpectReachable(FormWindow* form) {
   SCOPED_TRACE(form->Name());
   const QRect area = form->screen()->availableGeometry();
@@ -155,21 +144,22 @@ void ExpectReachable(FormWindow* form) {
   }
 }
 
-TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsOnTheScreen) {
+TEST_F(MainWindowTest, EveryControlOfTheWindowAndTheDialogsIsOnTheScreenAtItsPlace) {
   ExpectReachable(Main());
   // ESC closes each dialog, Enter the message box too.
-  for (std::string_view form : {kInputForm, kPassFailForm, kMessageForm}) {
-    OnDialog(form.data(), [form](FormWindow* d) {
+  for (const ui::FormSpec& spec : {InputFormSpec(96), PassFailFormSpec(96), MessageFormSpec(96)}) {
+    const std::string form = spec.name;
+    OnDialog(form.c_str(), [this, &spec, form](FormWindow* d) {
+      ExpectPlacesOf(gui, spec);
       ExpectReachable(d);
       QTest::keyClick(d->windowHandle(), form == kMessageForm ? Qt::Key_Return : Qt::Key_Escape);
     });
     Open(form);
-    EXPECT_FALSE(gui.FormLoaded(std::string(form))) << form;
+    EXPECT_FALSE(gui.FormLoaded(form)) << form;
   }
 }
 
-// A window moved to a screen it does not fit is fitted again, and drawn at
-// full size again when it goes back (runs with two screens only).
+// Refitted on a screen it does not fit, full size again back home (two screens only).
 TEST_F(MainWindowTest, AMoveToAnotherScreenFitsTheWindowAgain) {
   const QList<QScreen*> screens = QGuiApplication::screens();
   if (screens.size() < 2) GTEST_SKIP() << "one screen";
@@ -185,8 +175,7 @@ TEST_F(MainWindowTest, AMoveToAnotherScreenFitsTheWindowAgain) {
   EXPECT_TRUE(Main()->Scrolls());
 }
 
-// Ctrl+plus (or =), Ctrl+minus and Ctrl+0, and Ctrl with the wheel over the
-// display, zoom its font in steps; the next run starts at the same zoom.
+// Ctrl with +, =, -, 0 or the wheel zooms the display's font in steps.
 TEST_F(MainWindowTest, TheDisplayZoomsByKeysAndWheelAndTheNextRunKeepsIt) {
   const auto size = [this] { return W(tmain::kDisplay)->font().pixelSize(); };
   const int base = size();
@@ -204,8 +193,7 @@ TEST_F(MainWindowTest, TheDisplayZoomsByKeysAndWheelAndTheNextRunKeepsIt) {
       {[this] { Key(Qt::Key_Minus, Qt::ControlModifier); }, 90},
       {[&wheel] { wheel(3); }, 125},
       {[&wheel] { wheel(-1); }, 110},
-      {[&wheel] { wheel(2); }, 150},
-  };
+      {[&wheel] { wheel(2); }, 150}};
   for (const auto& [act, percent] : steps) {
     act();
     EXPECT_EQ(size(), std::lround(base * percent / 100.0)) << percent;
@@ -217,9 +205,7 @@ TEST_F(MainWindowTest, TheDisplayZoomsByKeysAndWheelAndTheNextRunKeepsIt) {
   EXPECT_EQ(size(), std::lround(base * 1.5));
 }
 
-// A reason longer than the message box's width is broken at blanks (or
-// anywhere in a word longer than the box), and the box grows up to the
-// screen to show every line: nothing is cut, the OK button stays inside.
+// Long reasons break at blanks (or inside an overlong word); nothing is cut, OK stays inside.
 TEST_F(MainWindowTest, TheMessageBoxWrapsItsTextAndGrowsToShowAllOfIt) {
   std::string reason = "Board A\r\nNo such file or directory: /dev/serial/by-id/" +
                        std::string(150, 'x') + " and some words after it\r\n";
@@ -239,8 +225,7 @@ TEST_F(MainWindowTest, TheMessageBoxWrapsItsTextAndGrowsToShowAllOfIt) {
   EXPECT_FALSE(gui.FormLoaded(kMessageForm));
 }
 
-// An entry of the device or the language list that the list cuts shows
-// its whole text as a tooltip, in the open list and in the closed box.
+// In the device and the language list, in the open list and in the closed box.
 TEST_F(MainWindowTest, CutListEntriesShowTheirWholeTextAsATooltip) {
   const std::string whole =
       "Bench 7 {/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK3LQ-if00:115200}";
@@ -327,8 +312,7 @@ TEST_F(MainWindowTest, WhatReachesTheScreen) {
   QTest::qWait(20);
   EXPECT_GT(clear->grab().toImage().pixelColor(10, clear->height() - 4).lightness(), before);
 
-  // The byte counter lies on label 280 and shows its text; the three
-  // check-box captions show theirs (dark text on their own colours).
+  // The byte counter (on label 280) and the check-box captions show their dark text.
   const QImage screen = Main()->grab().toImage();
   const QRect counter = W(tmain::kByteCounter)->geometry();
   EXPECT_GT(Share(screen, counter, 22), 0.5);
@@ -337,8 +321,7 @@ TEST_F(MainWindowTest, WhatReachesTheScreen) {
   EXPECT_GT(Share(screen, W(205)->geometry(), 4), 0.02);
 }
 
-// The window is never drawn smaller than created nor wider than the
-// screen, and the display takes the growth.
+// Never smaller than created nor wider than the screen; the display takes the growth.
 TEST_F(MainWindowTest, TheWindowsSizeStaysWithinBounds) {
   const ui::UnitRect created = MainFormSpec(96).place;
   gui.SetFormGeometry(kMainForm, {0, 0, 1, 1});
@@ -351,16 +334,12 @@ TEST_F(MainWindowTest, TheWindowsSizeStaysWithinBounds) {
 
 TEST_F(MainWindowTest, UpDownAndInsertAtTheCaretOnTheEntry) {
   gui.SetChecked({kMainForm, tmain::kRecordHistory}, true);
-  for (const char* line : {"ID", "PX"}) {
-    gui.SetText({kMainForm, tmain::kCommandEntry}, line);
-    Key(Qt::Key_Return);
-  }
+  for (const char* line : {"ID", "PX"})
+    gui.SetText({kMainForm, tmain::kCommandEntry}, line), Key(Qt::Key_Return);
   gui.SetText({kMainForm, tmain::kCommandEntry}, "draft");
   std::vector<std::string> seen;
-  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}) {
-    Key(key);
-    seen.push_back(gui.Text({kMainForm, tmain::kCommandEntry}));
-  }
+  for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down})
+    Key(key), seen.push_back(gui.Text({kMainForm, tmain::kCommandEntry}));
   EXPECT_EQ(seen, (std::vector<std::string>{"PX", "ID", "ID", "PX", "draft"}));
   // The history's PX at the caret after "JX+,", wherever the click puts the focus.
   gui.SetText({kMainForm, tmain::kCommandEntry}, "JX+,STOP");
@@ -373,8 +352,7 @@ TEST_F(MainWindowTest, ASaveDialogReplacesAnExistingFileWithoutAsking) {
   ASSERT_TRUE(platform::WriteFileAtomic(folder / "myfile.txt", ""));
   WhenModal([](QDialog* dialog) {
     ASSERT_NE(qobject_cast<QFileDialog*>(dialog), nullptr);
-    // A question about replacing the file would be a second modal dialog:
-    // refuse it, and close the file dialog, so the test fails, not hangs.
+    // A replace question would be a second modal dialog: refuse both to fail, not hang.
     QTimer::singleShot(500, [] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
       if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
@@ -415,17 +393,14 @@ TEST_F(MainWindowTest, TheHelpWindowRendersMarkdownAndFollowsLinks) {
   EXPECT_TRUE(browser->toPlainText().startsWith("Terminal"));  // a heading, not "# Terminal"
   browser->setSource(QUrl("next.md"));
   EXPECT_TRUE(browser->toPlainText().startsWith("Scripts"));
-  // ESC closes it.
   browser->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(browser));
   QTest::keyClick(browser, Qt::Key_Escape);
   EXPECT_FALSE(browser->isVisible());
 }
 
-// Qt's own dialogs speak the chosen language where Debian's translations
-// of Qt have it, and English again without one.
+// Where Debian's translations of Qt have the language; English again without one.
 TEST_F(MainWindowTest, QtsOwnDialogsFollowTheChosenLanguage) {
-  // "zz" has no translation: English.
   for (auto [language, cancel] :
        {std::pair{"de", "Abbrechen"}, {"zz", "Cancel"}, {"de", "Abbrechen"}, {"", "Cancel"}}) {
     gui.SetDialogLanguage(language);
@@ -433,8 +408,7 @@ TEST_F(MainWindowTest, QtsOwnDialogsFollowTheChosenLanguage) {
   }
 }
 
-// The control that has the keyboard is framed, 2 pixels in the palette's
-// highlight colour just outside it, and the frame follows the focus.
+// 2 pixels just outside the control that has the keyboard; the frame follows the focus.
 TEST_F(MainWindowTest, TheFocusIsFramedInTheHighlightColour) {
   const QColor highlight = QApplication::palette().color(QPalette::Highlight);
   // The colour just left of a control's middle, and 3 pixels further out.
@@ -452,8 +426,7 @@ TEST_F(MainWindowTest, TheFocusIsFramedInTheHighlightColour) {
   EXPECT_NE(beside(tmain::kCommandEntry).first, highlight);  // it moved on
 }
 
-// Tab walks the main window as it is read, row by row from the top and left to right, and reaches
-// every control that takes the keyboard: the save button and the display too.
+// Row by row from the top, left to right, the save button and the display too.
 TEST_F(MainWindowTest, TabReachesEveryControlInReadingOrder) {
   std::vector<QWidget*> reachable;
   for (Control* c : Main()->Controls()) {

@@ -1,5 +1,4 @@
-// The plot window on the offscreen platform, driven as an operator drives
-// it: check boxes, pause, the wheel, drags, marks, and its two exports.
+// The plot window offscreen: check boxes, pause, the wheel, drags, marks and its two exports.
 #include "ui/qt/plot_window.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The contract's conformance suite on the Qt backend, with hands that act
-// through Qt's input, each action queued so it comes from the event loop.
+// The conformance suite on Qt, with hands acting through Qt's input from the event loop.
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QApplication>

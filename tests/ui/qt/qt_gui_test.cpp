@@ -1,5 +1,4 @@
-// The Qt backend's own widgets, offscreen: keys that reach controls as event
-// 31, the display's selection and copy, and the entry field at any length.
+// The Qt backend's widgets, offscreen: keys as event 31, selection and copy, long entries.
 #include "ui/qt/qt_gui.h"
 
 #include <gtest/gtest.h>
@@ -42,9 +41,8 @@ class QtGuiTest : public ::testing::Test, public ui::EventSink {
   QtGui gui;
 };
 
-// In a form without a key table: keypad Enter is Enter, an owner-drawn button hears Enter instead
-// of being pressed by it, and Up and Down reach only a box that reports its focus (the main
-// window's command entry, whose history recall is tested there).
+// Without a key table: keypad Enter is Enter, an owner-drawn button hears Enter instead of being
+// pressed, and Up and Down reach only a box that reports its focus (the main window's entry).
 TEST_F(QtGuiTest, KeysReachTheFocusedControlAsEvent31) {
   ui::ControlSpec pass = Make(110, ui::ControlKind::Button, {1, 4, 8, 2});
   pass.ownerDrawn = true;
@@ -54,8 +52,7 @@ TEST_F(QtGuiTest, KeysReachTheFocusedControlAsEvent31) {
       {115, Qt::Key_Enter, Qt::KeypadModifier, "115/31=13 "},
       {110, Qt::Key_Return, {}, "110/31=13 "},
       {110, Qt::Key_Escape, {}, "110/31=27 "},
-      {115, Qt::Key_Down, {}, ""},
-  };
+      {115, Qt::Key_Down, {}, ""}};
   for (const auto& [focus, key, modifiers, expected] : rows) {
     gui.SetFocus({"D", focus});
     gui.DoEvents();

@@ -1,6 +1,5 @@
-// The real application on the Qt backend (offscreen), started on a data
-// folder of its own with one HID board, its main window active: the base of
-// the tests that drive the window as an operator would.
+// The real application on Qt (offscreen), on a data folder of its own with one HID board, its
+// main window active: the base of the tests that drive the window as an operator would.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,8 +20,7 @@
 
 namespace ui::qt {
 
-// Opens the context menu of `viewport` and triggers its entry `caption` from
-// inside the menu's own loop, as a click on it would.
+// Triggers the entry `caption` of `viewport`'s context menu from inside the menu's own loop.
 inline void ChooseFromContextMenu(QWidget* viewport, const QString& caption) {
   QTimer::singleShot(0, [caption] {
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());

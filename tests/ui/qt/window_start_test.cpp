@@ -26,8 +26,7 @@ TEST(WindowStart, SaysInOneLineWhyNoWindowOpens) {
       {{std::nullopt, "", ""}, "no display"},
       {{std::nullopt, ":97", std::nullopt}, "cannot reach the X display \":97\""},
       {{"no-such-platform", ":0", std::nullopt}, "platform plugin \"no-such-platform\" is not"},
-      {{"offscreen", std::nullopt, std::nullopt}, ""},
-  };
+      {{"offscreen", std::nullopt, std::nullopt}, ""}};
   for (const auto& [values, reason] : rows) {
     for (int i = 0; i < 3; ++i) Set(names[i], values[i]);
     const std::string why = WhyNoWindow();

@@ -1,7 +1,5 @@
-// halvorn-grab: saves what an X display shows as a PNG, for the screenshot
-// script and the window tests under Xvfb.
-//   halvorn-grab OUT.png [WINDOW-ID]   the whole screen, or one window
-//                                      with its frame (an X window id)
+// halvorn-grab OUT.png [WINDOW-ID]: saves the X screen, or one window with its frame, as a PNG
+// (for the screenshot script and the window tests under Xvfb).
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
