@@ -121,11 +121,10 @@ TEST(ScriptRun, LoopsRepeatUntilEscAndTheScriptGoesOnBehindThem) {
   s.EscAfter("PX", 2);
   s.Run();
   EXPECT_EQ(s.hid->sent, (Strings{"PX", "PX", "ABORT"}));
-  const std::string d = s.Display();
-  EXPECT_NE(d.find("[LOOPEND] (6) Loop Start = 2\r\n[SHOW] (3) Loop Start = 2\r\na\r\n"),
-            std::string::npos)
-      << d;  // a second loop start keeps the first
-  EXPECT_NE(d.find("[SHOW] (7) Loop Start = 2\r\ndone\r\n"), std::string::npos) << d;
+  // A second loop start keeps the first.
+  for (const char* part : {"[LOOPEND] (6) Loop Start = 2\r\n[SHOW] (3) Loop Start = 2\r\na\r\n",
+                           "[SHOW] (7) Loop Start = 2\r\ndone\r\n"})
+    EXPECT_NE(s.Display().find(part), std::string::npos) << s.Display();
   EXPECT_EQ(s.State().EscFlag, 1);
 }
 
@@ -242,8 +241,7 @@ TEST(ScriptRun, EndingByEscapeSavesWhatTheEscPathSaves) {
   const struct {
     const char* script;
     std::ptrdiff_t files;  // in AutoResults
-    const char* file;
-    const char* content;
+    const char *file, *content;
   } cases[] = {
       {"[SAVERESULTSAUTOESC]A\n[LOOPSTART]\n[VARINPUT1]STOP\n[CMDREPLY1]PX\n[WAIT]\n[SHOW]after\n"
        "[STORERESULTS]\n[LOOPEND]\n[ESCSTOP]\n[SHOW]never\n",
@@ -597,18 +595,16 @@ TEST(CommandLine, EveryMistakeAndEveryStatusInItsOrder) {
     EXPECT_NE(said.find(row.word), std::string::npos) << shown << "\n" << said.substr(0, 400);
   }
   EXPECT_FALSE(platform::FileExists(f / "no/r.xml"));
-  std::string xml;
-  ASSERT_TRUE(platform::ReadFile(report, xml));  // the last one, of the program file
+  const std::string xml = Read(report);  // the last one, of the program file
   EXPECT_NE(xml.find("<failure message=\"LSPD: expected 400, got OK\""), std::string::npos) << xml;
   // --plot: one row a sample, timed from the first; the reply "NAN" is none.
-  const std::string csv = testing_support::Read(f / "p.csv");
-  EXPECT_TRUE(std::regex_match(
-      csv,
-      std::regex("command,time_s,value\r\nPX,0,100\r\nPX,[0-9.e-]+,200\r\nPS,[0-9.e-]+,7\r\n")))
-      << csv;
+  const std::string csv = Read(f / "p.csv");
+  const std::regex plot(
+      "command,time_s,value\r\nPX,0,100\r\nPX,[0-9.e-]+,200\r\nPS,[0-9.e-]+,7\r\n");
+  EXPECT_TRUE(std::regex_match(csv, plot)) << csv;
   EXPECT_FALSE(platform::FileExists(f / "no/p.csv"));
   if (ui::DrawsPlotPictures()) {
-    const std::string png = testing_support::Read(f / "p.png");
+    const std::string png = Read(f / "p.png");
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
     EXPECT_GT(png.size(), 5000u);  // axes, labels and a curve, not an empty frame
   }

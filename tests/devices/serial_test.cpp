@@ -20,9 +20,7 @@
 
 namespace {
 
-using devices::LinkHandle;
-using devices::LinkStatus;
-using devices::SerialTransport;
+using namespace devices;
 
 // Blanks trimmed; the address is the label's last two characters; the port any case,
 // "COM" removed, ties to even; the baud exactly one of five; servers go in the port map.
@@ -64,7 +62,7 @@ TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
       {"Net 01 { RFC2217://[::1]:2217:9600 }",
        server + "RFC2217://[::1]:2217), and the entry names its COM port ({COM7:BAUD})"}};
   const auto parse = [](const std::string& entry) {
-    const platform::Result<devices::SerialEntry> e = devices::ParseSerialEntry(entry);
+    const platform::Result<SerialEntry> e = ParseSerialEntry(entry);
     if (!e) return (e.Kind() == platform::ResultKind::CallerMistake ? "" : "(kind) ") + e.Text();
     return e->address + "," + (e->portPath.empty() ? std::to_string(e->portNumber) : e->portPath) +
            "," + std::to_string(e->baud);
@@ -74,7 +72,7 @@ TEST(SerialEntry, FollowsTheLineRulesAndSaysWhyALineFails) {
 }
 
 TEST(SerialComMap, NamesPortsAndServers) {
-  auto map = devices::ParseComMap(
+  auto map = ParseComMap(
       "\xEF\xBB\xBF"
       "COM3=/dev/ttyUSB0\r\n  com12 =  /dev/ttyACM1  \n# COM4=/dev/x\n; COM5=/dev/x\n"
       "COM6\nCOM0=/dev/x\nCOMX=/dev/x\nCOM7=\nCOM3=/dev/ttyUSB9\nCOM8=rfc2217://[::1]:2217\n");
@@ -101,7 +99,7 @@ TEST(SerialTiming, SettleIsReadAndEveryLineThatDoesNotFitIsNamed) {
       {"QUIET=1\rSETTLE=3", 3.0, "line 1: \"QUIET=1\": unknown name"}};
   for (const auto& [text, settle, note] : cases) {
     std::vector<std::string> notes;
-    EXPECT_EQ(devices::ParseSerialTiming(text, 10.0, "T.cfg", notes).settleSeconds, settle) << text;
+    EXPECT_EQ(ParseSerialTiming(text, 10.0, "T.cfg", notes).settleSeconds, settle) << text;
     ASSERT_EQ(notes.size(), *note ? 1u : 0u) << text;
     for (const std::string& n : notes)
       EXPECT_TRUE(n.find(note) != std::string::npos && n.starts_with("T.cfg, line ")) << n;
@@ -261,8 +259,6 @@ TEST_F(SerialLink, PortIsTakenExclusivelyAsARawEightNoneOneLine) {
 }
 
 using namespace std::string_literals;
-using devices::TelnetClient;
-using testing_support::BoundLoopbackSocket;
 
 std::string Bytes(std::initializer_list<int> bytes) {
   return std::string(bytes.begin(), bytes.end());
@@ -289,7 +285,7 @@ TEST(NetworkAddress, NamesASchemeAHostAndAPort) {
       {"tcp://host", "- \"tcp://host" + kBadPort},
       {"udp://host:1", "- \"udp://host:1\" is not tcp://HOST:PORT or rfc2217://HOST:PORT"}};
   for (const auto& [text, expected] : cases) {
-    const platform::Result<devices::NetworkAddress> a = devices::ParseNetworkAddress(text);
+    const platform::Result<NetworkAddress> a = ParseNetworkAddress(text);
     EXPECT_EQ(
         a ? std::string(a->telnet ? "rfc2217 " : "tcp ") + a->host + " " + std::to_string(a->port)
           : "- " + a.Text(),
@@ -350,10 +346,10 @@ class NetworkLink : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(platform::CreateDirectory(folder / "AppConfig")); }
   // Opens COM1 mapped to `url`; the handle is kept for Exchange().
-  platform::Result<devices::LinkHandle> Open(const std::string& url, double seconds = 0.3) {
+  platform::Result<LinkHandle> Open(const std::string& url, double seconds = 0.3) {
     EXPECT_TRUE(platform::WriteFileAtomic(folder / "AppConfig/COMM_Map.cfg", "COM1=" + url));
-    link = std::make_unique<devices::SerialTransport>(folder.Path(), seconds);
-    platform::Result<devices::LinkHandle> opened = link->Open("Axis 01 {COM1:115200}");
+    link = std::make_unique<SerialTransport>(folder.Path(), seconds);
+    platform::Result<LinkHandle> opened = link->Open("Axis 01 {COM1:115200}");
     handle = opened ? *opened : 0;
     return opened;
   }
@@ -364,13 +360,13 @@ class NetworkLink : public ::testing::Test {
   }
 
   testing_support::TestFolder folder;
-  std::unique_ptr<devices::SerialTransport> link;
-  devices::LinkHandle handle = 0;
+  std::unique_ptr<SerialTransport> link;
+  LinkHandle handle = 0;
 };
 
 TEST_F(NetworkLink, UnreachableServersAreNotAvailableWithTheirReason) {
   // A port held but never listened on refuses every connection.
-  int port = 0, held = BoundLoopbackSocket(port);
+  int port = 0, held = testing_support::BoundLoopbackSocket(port);
   const std::string closed = "127.0.0.1:" + std::to_string(port);
   const std::pair<std::string, std::string> cases[] = {
       {"tcp://" + closed, "cannot connect to " + closed + ": Connection refused"},

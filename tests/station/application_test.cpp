@@ -17,8 +17,6 @@ using namespace testing_support;
 using app::PlotReading;
 namespace event = ui::event;
 
-const Links kAllKinds{{"Board A"}, {}, {"Axis 01 {COM1:9600}"}};
-
 TEST(MainWindow, StartsWithEveryKindOfDeviceListedAndTheColoursDefined) {
   const std::string usb = "ZDK-X07" + std::string(46, ' ') + "[0]";
   Station s({}, 0, {{"Board A", "Board B"}, {usb}, {"Axis 01 {COM1:9600}"}});
@@ -36,7 +34,7 @@ TEST(MainWindow, StartsWithEveryKindOfDeviceListedAndTheColoursDefined) {
 }
 
 TEST(MainWindow, EnterRunsTheEntryOnTheSelectedDeviceAndClosesTheLink) {
-  Station s({}, 0, kAllKinds);
+  Station s({}, 0, {{"Board A"}, {}, {"Axis 01 {COM1:9600}"}});
   s.gui.SelectItem({kMainForm, tmain::kDeviceSelector}, 1);
   s.serial->answer = [](const std::string& c) { return c == "PX" ? std::string("1234") : "OK"; };
   s.Enter("  LSPD=500 ,PX  ");
@@ -190,9 +188,8 @@ TEST(MainWindow, SaveDisplayOffersTheLastNameAndClearEmptiesTheDisplay) {
 TEST(MainWindow, OwnerDrawnControlsPaintThroughTheLook) {
   Station s;
   using Kind = ui::headless::CanvasCall::Kind;
-  const ui::look::Palette& palette = s.application->Palette();
   const auto colour = [&](int n) {
-    return palette.Colour(n, ui::ControlKind::Label, ui::look::ColourRole::Text);
+    return s.application->Palette().Colour(n, ui::ControlKind::Label, ui::look::ColourRole::Text);
   };
   // Caption and background of the same colour: the caption is drawn in colour 0.
   const auto devices = s.gui.Paint({kMainForm, 180});
@@ -298,11 +295,6 @@ TEST(PastedLines, EachLineRunsAsIfTypedUntilEsc) {
 
 const ui::ControlRef kDisplay{kMainForm, tmain::kDisplay};
 
-void Choose(Station& s, ui::TimeStampChoice stamps, bool log) {
-  s.gui.ChooseDisplayOptions(kDisplay, {stamps, log});
-  while (s.gui.PendingEvents()) s.gui.DoEvents();
-}
-
 // A choice in the menu acts at once and is remembered for the next start; with everything off
 // again the display is as it always was. The clock: tests/ui/qt and the test below.
 TEST(DisplayOptions, TheMenusChoicesActAndAreRemembered) {
@@ -323,7 +315,8 @@ TEST(DisplayOptions, TheMenusChoicesActAndAreRemembered) {
     SCOPED_TRACE(c.file);
     Station s;
     ASSERT_TRUE(platform::WriteFileAtomic(s.folder / "AppConfig/Display.cfg", "# mine\n"));
-    Choose(s, c.stamps, c.log);
+    s.gui.ChooseDisplayOptions(kDisplay, {c.stamps, c.log});
+    while (s.gui.PendingEvents()) s.gui.DoEvents();
     EXPECT_EQ(s.Read("AppConfig/Display.cfg"), std::string("# mine\n") + c.file);
     EXPECT_EQ(s.application->SessionLogOn(), c.log);
     s.Enter("PX");
