@@ -36,12 +36,8 @@
 
 namespace {
 
-using testing_support::InteractiveProcess;
-using testing_support::Read;
-using testing_support::RunProcess;
-using testing_support::SimulatedBench;
-using testing_support::Sqlite;
-using testing_support::TestFolder;
+using namespace testing_support;
+using testing_support::Terminal;  // beside the one of a script number below
 
 const std::string kAuto = "AppPrograms/AutoControl/AutoResults/";
 
@@ -52,12 +48,6 @@ std::string Drain(int fd) {
   for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
     got.append(buffer, static_cast<std::size_t>(n));
   return got;
-}
-
-// The path process `pid` runs now ("" once it is gone).
-std::string RunningProgram(int pid) {
-  std::error_code gone;
-  return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", gone).string();
 }
 
 // --report into a FIFO that is read or a link to /proc/self/fd/1: written through, left in place.
@@ -82,10 +72,9 @@ TEST(OutsideConditions, ReportsGoIntoPipesAndDescriptorLinksWithoutReplacingThem
 // (a script saves its unit; one line ends with 130), SIGTERM the safe stop (143).
 TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
   SimulatedBench bench;
-  testing_support::WriteScript(bench.folder, 2,
-                               "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[CMDREPLY1]JX+\n"
-                               "[CMDREPLY2]PX\n[CMDREPLY3]ABORT\n[STORERESULTS]\n"
-                               "[LOOPEND]\n[ESCSTOP]\n");
+  WriteScript(bench.folder, 2,
+              "[SAVERESULTSAUTOESC]Unit\n[LOOPSTART]\n[CMDREPLY1]JX+\n[CMDREPLY2]PX\n"
+              "[CMDREPLY3]ABORT\n[STORERESULTS]\n[LOOPEND]\n[ESCSTOP]\n");
   const std::string report = bench.folder / "report.xml";
   const std::string results = bench.folder / (kAuto + "Unit0001.txt");
   const std::vector<std::string> script{"/A2", "--report", report},
@@ -95,8 +84,7 @@ TEST(OutsideConditions, ASignalWhileTheProgramStartsIsActedOnWithItsStatus) {
        {Run{script, SIGINT, 0, true}, Run{script, SIGTERM, 143, false},
         Run{line, SIGINT, 130, false}, Run{line, SIGTERM, 143, false}}) {
     for (int milliseconds : {0, 5, 10, 20, 50}) {
-      platform::RemoveFile(report);
-      platform::RemoveFile(results);
+      for (const std::string& file : {report, results}) platform::RemoveFile(file);
       const std::string what = args[0] + " signal " + std::to_string(sig) + " at " +
                                std::to_string(milliseconds) + " ms";
       InteractiveProcess terminal(bench.Terminal(args), {}, {sig});
@@ -122,7 +110,9 @@ TEST(OutsideConditions, ASignalWhileTheProgramLoadsItsLibrariesWaitsForItsHandle
     InteractiveProcess terminal(bench.Terminal({"--exec", "JX+,DELAY=60000"}));
     bool proper = false;
     for (int poll = 0; poll < 2'000'000 && !proper; ++poll) {
-      const std::string running = RunningProgram(terminal.Pid());
+      std::error_code gone;  // the path it runs now, "" once it is gone
+      const std::string running =
+          std::filesystem::read_symlink("/proc/" + std::to_string(terminal.Pid()) + "/exe", gone);
       proper = running.ends_with("/halvorn-terminal.real");
       if (running.empty()) break;
     }
@@ -140,11 +130,10 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
   SimulatedBench bench;
   std::string line = "JX+";
   for (int i = 0; i < 400; ++i) line += ",PX";
-  testing_support::WriteScript(
-      bench.folder, 3,
-      "[SAVERESULTSAUTOESC]Unit\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
-      "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]" +
-          line + "\n[CMDREPLY2]ABORT\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
+  WriteScript(bench.folder, 3,
+              "[SAVERESULTSAUTOESC]Unit\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
+              "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]" +
+                  line + "\n[CMDREPLY2]ABORT\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
   std::string answers;
   for (int unit = 1; unit <= 50; ++unit) answers += "SN" + std::to_string(unit) + "\n";
   ASSERT_TRUE(platform::WriteFileAtomic(bench.folder / "answers.txt", answers));
@@ -166,8 +155,7 @@ TEST(OutsideConditions, AReaderThatGoesAwayStopsTheRunSafelyAndItsRecordsAreSave
 
 TEST(OutsideConditions, SigTermWhileTheAnswersFifoHasNoWriterEndsWith143) {
   SimulatedBench bench;
-  testing_support::WriteScript(bench.folder, 4,
-                               "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n");
+  WriteScript(bench.folder, 4, "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[LOOPEND]\n");
   const std::string fifo = bench.folder / "answers.fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   InteractiveProcess station(bench.Terminal({"--answers", fifo, "/A4"}));
@@ -200,7 +188,7 @@ TEST(OutsideConditions, AReplyThatComesTooLateIsCreditedToNoLaterCommand) {
       }
     }
   });
-  const auto run = RunProcess(testing_support::Terminal(folder.Path(), {"--exec", "ID,EO,PX"}));
+  const auto run = RunProcess(Terminal(folder.Path(), {"--exec", "ID,EO,PX"}));
   if (late.joinable()) late.join();
   EXPECT_EQ(run.exitCode, 5) << run.out;  // ID got no reply
   EXPECT_EQ(run.out.find("LATE-ID-REPLY"), std::string::npos) << run.out;
@@ -211,25 +199,21 @@ TEST(OutsideConditions, AReplyThatComesTooLateIsCreditedToNoLaterCommand) {
 // A second client of a device server (halvorn-sim --tcp) is told why it is not available (3);
 // once the first has gone the entry works; a timing line it cannot use is named all along.
 TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsReason) {
-  testing_support::Simulator server({"--tcp", "0", "--instant"});
+  Simulator server({"--tcp", "0", "--instant"});
   ASSERT_TRUE(server.process.WaitForOutput("tcp://127.0.0.1:", 1, 30)) << server.process.Out();
   const std::string out = server.process.Out().substr(server.process.Out().find("tcp://"));
   const std::string url = out.substr(0, out.find('\n'));
   const int port = std::stoi(url.substr(url.rfind(':') + 1));
   platform::DataFolders(server.folder.Path()).EnsureDataFolders();
-  ASSERT_TRUE(
-      platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Map.cfg", "COM7=" + url + "\n"));
-  ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Ports.cfg",
-                                        "Net axis 01 {COM7:115200}\r\n"));
-  ASSERT_TRUE(platform::WriteFileAtomic(server.folder / "AppConfig/COMM_Timing.cfg",
-                                        "# the serial link's waits\r\nSETTLE=-2\r\n"));
-  const auto terminal = testing_support::Terminal(server.folder.Path(), {"--exec", "ID"});
+  const std::string config = server.folder / "AppConfig/COMM_";
+  ASSERT_TRUE(platform::WriteFileAtomic(config + "Map.cfg", "COM7=" + url + "\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(config + "Ports.cfg", "Net axis 01 {COM7:115200}\r\n"));
+  ASSERT_TRUE(platform::WriteFileAtomic(config + "Timing.cfg", "# waits\r\nSETTLE=-2\r\n"));
+  const auto terminal = Terminal(server.folder.Path(), {"--exec", "ID"});
   // The first client: connected before the terminal, so served first.
   const int first = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address{
+      AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
   ASSERT_EQ(::connect(first, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   const auto refused = RunProcess(terminal);
   EXPECT_EQ(refused.exitCode, 3) << refused.out << refused.err;
@@ -239,7 +223,7 @@ TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsRe
       << refused.err;
   ::close(first);
   // The server sees its first client leave in its own time.
-  testing_support::ProcessResult served;
+  ProcessResult served;
   for (int attempt = 0; attempt < 100; ++attempt) {
     served = RunProcess(terminal);
     if (served.exitCode != 3) break;
@@ -252,21 +236,12 @@ TEST(OutsideConditions, ADeviceServerThatTurnsTheLinkAwayIsNotAvailableWithItsRe
   EXPECT_NE(served.out.find("Reply: HALVORN SIM 01"), std::string::npos) << served.out;
 }
 
-// The peak resident set (VmHWM) of process `pid` in KiB; 0 when unreadable.
-long PeakMemoryKiB(int pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  return 0;
-}
-
 // An answer of 300 MB through a pipe: 16 MiB kept, the cut said, the next answer
 // read, never 64 MB held (only printed under the address sanitizer).
 TEST(OutsideConditions, AnAnswerOf300MBThroughAPipeIsCutAndMemoryStaysBounded) {
   SimulatedBench bench;
-  testing_support::WriteScript(bench.folder, 6,
-                               "[VARINPUT1]Enter Serial Number\n[VARINPUT2]Enter Bench\n"
-                               "[SHOWVAR2]\n[EXIT]\n");
+  WriteScript(bench.folder, 6,
+              "[VARINPUT1]Enter Serial Number\n[VARINPUT2]Enter Bench\n[SHOWVAR2]\n[EXIT]\n");
   InteractiveProcess station(bench.Terminal({"/A6"}));
   std::thread operatorAtThePipe([&station] {
     const std::string block(1 << 20, '7');
@@ -276,7 +251,10 @@ TEST(OutsideConditions, AnAnswerOf300MBThroughAPipeIsCutAndMemoryStaysBounded) {
   // The first answer has been taken whole once the second is asked for.
   const bool asked = station.WaitForError("Enter Bench", 1, 240);
   operatorAtThePipe.join();
-  const long peak = PeakMemoryKiB(station.Pid());
+  long peak = 0;  // the peak resident set (VmHWM) in KiB
+  std::ifstream status("/proc/" + std::to_string(station.Pid()) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) peak = std::stol(line.substr(6));
   station.Write("BENCH-9\n");
   station.CloseInput();
   EXPECT_EQ(station.Wait(60), 0) << station.Err();
@@ -300,8 +278,7 @@ TEST(EndToEnd, SignalsStopTheMotorBeforeTheProgramEnds) {
                                         "Axis 01" + axis + "Axis 02" + axis + "Axis 09" + axis));
   const struct {
     std::vector<std::string> args;
-    const char* input;
-    const char* shown;  // before the signals
+    const char *input, *shown;  // shown before the signals
     std::vector<int> signals;
     int status;
     double seconds;  // at once: well below the 10 s a reply that never comes takes
@@ -346,11 +323,10 @@ TEST(EndToEnd, EverySigIntBetweenLinesIsOneEscKey) {
 // runs the unit's rest as after ESC and the ESC path saves; the report says so.
 TEST(EndToEnd, SignalsWhileADialogWaits) {
   SimulatedBench bench;
-  testing_support::WriteScript(
-      bench.folder, 4,
-      "[SAVERESULTSAUTOESC]Jog\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
-      "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]JX+\n[USERCHECK]Is it turning\n"
-      "[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
+  WriteScript(bench.folder, 4,
+              "[SAVERESULTSAUTOESC]Jog\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)Result(PF)\n"
+              "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[CMDREPLY1]JX+\n"
+              "[USERCHECK]Is it turning\n[STORERESULTS]\n[UPDATECSV]\n[LOOPEND]\n[ESCSTOP]\n");
   const std::string report = bench.folder / "report.xml";
   InteractiveProcess station(bench.Terminal({"/A4", "--report", report}));
   ASSERT_TRUE(station.WaitForError("Serial Number", 1, 20)) << station.Err();
@@ -400,9 +376,8 @@ TEST(OperatorModes, AnswersRunHeadlessInACopiedFolderAndAnEmptyDeviceListSaysWhy
        "no devices found. Serial controllers are listed in \""},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> argv{"/usr/bin/timeout", "20",
-                                  testing_support::BinDir() + "/halvorn-terminal", "--data-root",
-                                  root.Path()};
+    std::vector<std::string> argv{"/usr/bin/timeout", "20", BinDir() + "/halvorn-terminal",
+                                  "--data-root", root.Path()};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     const auto run = RunProcess(argv, "",
                                 {"QT_QPA_PLATFORM=offscreen", "HALVORN_SIM_USB_CONTROLLERS=0",
@@ -412,26 +387,26 @@ TEST(OperatorModes, AnswersRunHeadlessInACopiedFolderAndAnEmptyDeviceListSaysWhy
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("not written"), std::string::npos) << run.out;
   }
-  const std::string numbered = testing_support::Read(folder + "testresults1.txt");
+  const std::string numbered = Read(folder + "testresults1.txt");
   EXPECT_NE(numbered.find(" >> LSPD\r\n      Reply: 500 ("), std::string::npos) << numbered;
-  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001.txt"), numbered);
-  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001_Pass.csv"),
+  EXPECT_EQ(Read(folder + "AutoResults/LotSN70001.txt"), numbered);
+  EXPECT_EQ(Read(folder + "AutoResults/LotSN70001_Pass.csv"),
             "Serial,Speed,Result\r\nSN-7,500,Pass\r\n");
-  EXPECT_EQ(testing_support::Read(folder + "AutoResults/LotSN70001_Fail.csv"), "");
+  EXPECT_EQ(Read(folder + "AutoResults/LotSN70001_Fail.csv"), "");
   // The tree was completed inside the copy, not built again beside it.
   EXPECT_FALSE(platform::DirectoryExists(root / "AppPrograms"));
 }
 
 // --session-log logs each line shown, stamped with times that never go back; else nothing.
 TEST(SessionLog, TheLineTerminalLogsWhatItShowsWithIncreasingTimes) {
-  testing_support::SimulatedBench bench;
+  SimulatedBench bench;
   const auto r = RunProcess(bench.Terminal({"--session-log"}), "ID\nLSPD=500 , LSPD\nNOSUCH\n");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::vector<std::filesystem::path> logs(
       std::filesystem::directory_iterator(bench.folder / "TermDisplay"), {});
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_TRUE(logs[0].filename().string().starts_with("session-"));
-  std::istringstream log(testing_support::Read(logs[0].string()));
+  std::istringstream log(Read(logs[0].string()));
   const std::regex stamped(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d) (.*))");
   std::string unstamped, last;
   int lines = 0;
@@ -453,7 +428,7 @@ using Files = std::map<std::string, std::string>;
 
 // The real program that runs script n of a data folder, the files it leaves.
 std::vector<std::string> Terminal(const TestFolder& folder, int n) {
-  return testing_support::Terminal(folder.Path(), {"/A" + std::to_string(n)});
+  return Terminal(folder.Path(), {"/A" + std::to_string(n)});
 }
 Files Written(const TestFolder& folder) {
   Files files;
@@ -478,25 +453,21 @@ TEST(Records, KilledAtAnyMomentTheRecordsAreWholeAndNumberingGoesOn) {
   // Records of megabytes: a kill often lands in the middle of a write.
   const std::string shown(2000000, 'r'), copy = shown + "\r\n";
   TestFolder station;
-  testing_support::WriteScript(
-      station, 1,
-      "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARSET1]7\n[SHOW]" + shown +
-          "\n[LOOPSTART]\n[STORERESULTS]\n[SAVERESULTS1]\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n"
-          "[LOOPEND]\n");
-  testing_support::WriteScript(
-      station, 2, "[SHOW]" + shown + "\n[STORERESULTS]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n");
+  WriteScript(station, 1,
+              "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[VARSET1]7\n[SHOW]" + shown +
+                  "\n[LOOPSTART]\n[STORERESULTS]\n[SAVERESULTS1]\n[UPDATECSV]\n"
+                  "[SAVERESULTSAUTO]Unit\n[LOOPEND]\n");
+  WriteScript(station, 2, "[SHOW]" + shown + "\n[STORERESULTS]\n[SAVERESULTSAUTO]Unit\n[EXIT]\n");
   std::mt19937 random(std::random_device{}());
   std::set<int> numbers;
   for (int kill = 0; kill < 50; ++kill) {
-    {
-      // The display goes nowhere, so nothing waits for a reader.
-      auto argv = Terminal(station, 1);
-      argv.insert(argv.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/null"});
-      InteractiveProcess run(argv);
-      std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 700));
-      run.Signal(SIGKILL);
-      ASSERT_EQ(run.Wait(10), 128 + SIGKILL);
-    }
+    // The display goes nowhere, so nothing waits for a reader.
+    auto argv = Terminal(station, 1);
+    argv.insert(argv.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/null"});
+    InteractiveProcess run(argv);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 700));
+    run.Signal(SIGKILL);
+    ASSERT_EQ(run.Wait(10), 128 + SIGKILL);
     for (const auto& [name, content] : Written(station)) {
       if (name.starts_with(".halvorn-")) continue;  // the killed writer's, removed at start
       // Old or new content: whole copies of the display, whole CSV rows.
@@ -526,7 +497,7 @@ TEST(Records, AFullDiskKeepsTheOldFilesAndReportsEachLostRecord) {
   for (int i = 0; i < 8; ++i) script += "[STORERESULTS]\n";
   script += "[SAVERESULTS1]\n[TRACKCSVRESULTS]\n[SAVERESULTSAUTO]Unit\n[SHOW]still running\n[EXIT]";
   TestFolder station;
-  testing_support::WriteScript(station, 3, script);
+  WriteScript(station, 3, script);
   ASSERT_TRUE(
       platform::WriteFileAtomic(station / "AppPrograms/AutoControl/testresults1.txt", "old slot"));
   ASSERT_TRUE(platform::WriteFileAtomic(station / (kAuto + "Unit0001.txt"), "old unit"));
@@ -543,8 +514,8 @@ TEST(Records, AFullDiskKeepsTheOldFilesAndReportsEachLostRecord) {
                                      {"Unit0001.txt", "old unit"},
                                      {"Unit0004_Pass.csv", ""},
                                      {"Unit0004_Fail.csv", ""}}));
-  EXPECT_EQ(testing_support::Occurrences(r.err, "Result file not written: "), 2u) << r.err;
-  EXPECT_EQ(testing_support::Occurrences(r.out, "Result file not written: "), 2u);
+  EXPECT_EQ(Occurrences(r.err, "Result file not written: "), 2u) << r.err;
+  EXPECT_EQ(Occurrences(r.out, "Result file not written: "), 2u);
   EXPECT_NE(r.out.find("still running"), std::string::npos);
 }
 
@@ -565,9 +536,9 @@ std::string VerdictsShown(const std::string& text) {
 
 // /A3 in `station`: units of a serial number, a check, the verdict shown.
 void PrepareUnitScript(const TestFolder& station) {
-  testing_support::WriteScript(station, 3,
-                               "[LOOPSTART]\n[VARINPUT1]Serial\n[ESCSTOP]\n[USERCHECK]Good\n"
-                               "[PASSFAILMSG]Unit done\n[LOOPEND]\n");
+  WriteScript(station, 3,
+              "[LOOPSTART]\n[VARINPUT1]Serial\n[ESCSTOP]\n[USERCHECK]Good\n"
+              "[PASSFAILMSG]Unit done\n[LOOPEND]\n");
 }
 
 // Answers for `units` units, SN-1 passing, SN-2 failing, and so on.
@@ -581,11 +552,10 @@ std::string Answers(int units, const std::string& prefix = "SN-") {
 TEST(RecordsGuarantees, KilledAtAnyMomentEveryShownVerdictIsKeptAndTheRunMarked) {
   SimulatedBench bench;
   const std::string db = bench.folder / "AppResults/records.db";
-  testing_support::WriteScript(
-      bench.folder, 1,
-      "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[DEVICE1]\n[LOOPSTART]\n"
-      "[VARINPUT1]Serial\n[ESCSTOP]\n[CMDREPLY1]PX\n[USERCHECK]Good\n[STORERESULTS]\n"
-      "[PASSFAILMSG]Unit done\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[LOOPEND]\n");
+  WriteScript(bench.folder, 1,
+              "[TRACKCSVRESULTS]\n[DEFINECSV]Unit(V1)Result(PF)\n[DEVICE1]\n[LOOPSTART]\n"
+              "[VARINPUT1]Serial\n[ESCSTOP]\n[CMDREPLY1]PX\n[USERCHECK]Good\n[STORERESULTS]\n"
+              "[PASSFAILMSG]Unit done\n[UPDATECSV]\n[SAVERESULTSAUTO]Unit\n[LOOPEND]\n");
   std::mt19937 random(std::random_device{}());
   std::string answers;
   for (int i = 1; i <= 200; ++i)
@@ -676,8 +646,7 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     const std::string db = p == Place::ReadOnlyRoot ? station / "AppResults/records.db"
                            : p == Place::Missing    ? place / "missing/records.db"
                                                     : place / "records.db";
-    auto argv =
-        testing_support::Terminal(station.Path(), {"--answers", station / "answers.txt", "/A3"});
+    auto argv = Terminal(station.Path(), {"--answers", station / "answers.txt", "/A3"});
     if (p != Place::ReadOnlyRoot) argv.insert(argv.end() - 1, {"--records", db});
     // A sound database of one earlier run, for the places that keep one.
     const bool sound =
@@ -721,8 +690,8 @@ TEST(RecordsGuarantees, ADatabaseThatCannotBeKeptNeverStopsTheRun) {
     EXPECT_EQ(run.exitCode, app::kExitRecordLost) << run.err;
     // The run went on to its end: both units were checked.
     EXPECT_NE(run.out.find("{Check State = FAIL}"), std::string::npos) << run.out;
-    EXPECT_EQ(testing_support::Occurrences(run.err, "The station's records"), 1u) << run.err;
-    EXPECT_EQ(testing_support::Occurrences(run.out, "The station's records"), 1u) << run.out;
+    EXPECT_EQ(Occurrences(run.err, "The station's records"), 1u) << run.err;
+    EXPECT_EQ(Occurrences(run.out, "The station's records"), 1u) << run.out;
     EXPECT_NE(run.err.find(told), std::string::npos) << run.err;
     if (p == Place::Garbage) {
       // Set aside whole; the new database holds this run.
@@ -748,7 +717,7 @@ TEST(RecordsGuarantees, TwoTerminalsAtOnceBothRecordEveryUnit) {
     const std::string answers = station / (std::string(prefix) + "answers.txt");
     ASSERT_TRUE(platform::WriteFileAtomic(answers, Answers(units, prefix)));
     runs.push_back(std::make_unique<InteractiveProcess>(
-        testing_support::Terminal(station.Path(), {"--answers", answers, "/A3"})));
+        Terminal(station.Path(), {"--answers", answers, "/A3"})));
   }
   for (auto& run : runs) EXPECT_EQ(run->Wait(120), 1) << run->Err();
   const std::string db = station / "AppResults/records.db";
@@ -770,8 +739,8 @@ TEST(RecordsGuarantees, OddAnswersAreKeptAsTheyCame) {
   const std::string answers = std::string("Gr\xfc\xdf\x65 \xb5m\nPASS\nOK\n") +
                               std::string("N\0L", 3) + "\nPASS\nOK\n" + big + "\nPASS\nOK\n";
   // A pipe: a regular answers file may not hold a NUL byte.
-  const auto run = RunProcess(
-      testing_support::Terminal(station.Path(), {"--answers", "/dev/stdin", "/A3"}), answers);
+  const auto run =
+      RunProcess(Terminal(station.Path(), {"--answers", "/dev/stdin", "/A3"}), answers);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Sqlite(station / "AppResults/records.db",
                    "SELECT u.number, hex(substr(v.value, 1, 12)), length(CAST(v.value AS BLOB)) "
@@ -799,7 +768,7 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
   SimulatedBench bench;
   std::string script;
   ASSERT_TRUE(platform::ReadFile(HALVORN_SOURCE_DIR "/docs/examples/autocontrol_2.txt", script));
-  testing_support::WriteScript(bench.folder, 2, script);
+  WriteScript(bench.folder, 2, script);
   ASSERT_TRUE(
       platform::WriteFileAtomic(bench.folder / "answers.txt",
                                 "SN-1001\nPASS\nSN-1002\nFAIL\nOK\nSN-1002\nPASS\nSN-1003\nESC\n"));
@@ -842,7 +811,7 @@ TEST(StationRecords, TheProductionExampleLeavesEachUnitWithItsVerdict) {
 // A PASS before an ESC at a later prompt of the unit is kept in both records.
 TEST(StationRecords, AUnitJudgedBeforeAnEscKeepsItsVerdictInBothRecords) {
   SimulatedBench bench;
-  testing_support::WriteScript(
+  WriteScript(
       bench.folder, 5,
       "[SAVERESULTSAUTOESC]Judged\n[TRACKCSVRESULTS]\n[DEFINECSV]Serial(V1)X(R1)Y(R2)Result(PF)\n"
       "[LOOPSTART]\n[VARINPUT1]Enter Serial Number\n[USERCHECK]Good\n[VARINPUT2]Note\n"
