@@ -379,8 +379,7 @@ TEST(PlotFeed, RepliedNumbersBecomeSamplesTimedFromTheFirst) {
   ASSERT_EQ(data.Series().size(), 2u);
   const ui::PlotSeries& px = *data.Find("PX");
   ASSERT_EQ(px.Size(), 2u);
-  EXPECT_EQ(px.At(0), (ui::PlotPoint{0, 10}));
-  EXPECT_EQ(px.At(1), (ui::PlotPoint{2, 30}));
+  EXPECT_EQ(std::pair(px.At(0), px.At(1)), std::pair(ui::PlotPoint{0, 10}, ui::PlotPoint{2, 30}));
   EXPECT_EQ(data.Find("PS")->At(0), (ui::PlotPoint{0.5, 250}));
   EXPECT_EQ(data.Unplottable(), 1u);
 }

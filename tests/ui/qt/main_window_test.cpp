@@ -179,23 +179,17 @@ TEST_F(MainWindowTest, AMoveToAnotherScreenFitsTheWindowAgain) {
 TEST_F(MainWindowTest, TheDisplayZoomsByKeysAndWheelAndTheNextRunKeepsIt) {
   const auto size = [this] { return W(tmain::kDisplay)->font().pixelSize(); };
   const int base = size();
-  const auto wheel = [this](int notches) {
+  // Ctrl with a key, or with the wheel turned by `notches`; the size after, in percent.
+  const std::tuple<Qt::Key, int, int> steps[] = {
+      {Qt::Key_Plus, 0, 110},   {Qt::Key_Equal, 0, 125},   {Qt::Key_0, 0, 100},
+      {Qt::Key_Minus, 0, 90},   {Qt::Key_unknown, 3, 125}, {Qt::Key_unknown, -1, 110},
+      {Qt::Key_unknown, 2, 150}};
+  for (const auto& [key, notches, percent] : steps) {
     QWidget* display = W(tmain::kDisplay);
     QWheelEvent turn(QPointF(5, 5), display->mapToGlobal(QPointF(5, 5)), {}, {0, 120 * notches},
                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(display, &turn);
+    notches ? void(QApplication::sendEvent(display, &turn)) : Key(key, Qt::ControlModifier);
     gui.DoEvents();
-  };
-  const std::pair<std::function<void()>, int> steps[] = {
-      {[this] { Key(Qt::Key_Plus, Qt::ControlModifier); }, 110},
-      {[this] { Key(Qt::Key_Equal, Qt::ControlModifier); }, 125},
-      {[this] { Key(Qt::Key_0, Qt::ControlModifier); }, 100},
-      {[this] { Key(Qt::Key_Minus, Qt::ControlModifier); }, 90},
-      {[&wheel] { wheel(3); }, 125},
-      {[&wheel] { wheel(-1); }, 110},
-      {[&wheel] { wheel(2); }, 150}};
-  for (const auto& [act, percent] : steps) {
-    act();
     EXPECT_EQ(size(), std::lround(base * percent / 100.0)) << percent;
   }
   application.reset();
