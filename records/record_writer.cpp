@@ -1,5 +1,6 @@
 #include "records/record_writer.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace records {
@@ -132,9 +133,14 @@ void RecordWriter::ApplyAll(std::vector<Record>& batch) {
 }
 
 void RecordWriter::ApplyExchanges(std::span<const ExchangeRecord* const> exchanges) {
-  if (exchanges.empty()) return;
-  const auto count = static_cast<std::int64_t>(exchanges.size());
-  if (InTransaction(count)) Written(db_->AddExchanges(exchanges));
+  // A statement's worth at a time: where one fails, it goes with its
+  // transaction and the rest are tried in a new one, as single records are.
+  while (!exchanges.empty()) {
+    const std::size_t rows = std::min(exchanges.size(), StationDatabase::kExchangesAtOnce);
+    if (InTransaction(static_cast<std::int64_t>(rows)))
+      Written(db_->AddExchanges(exchanges.first(rows)));
+    exchanges = exchanges.subspan(rows);
+  }
 }
 
 void RecordWriter::Apply(Record& record) {

@@ -512,9 +512,6 @@ Result<> StationDatabase::EndUnit(const UnitEnd& unit) {
 
 namespace {
 
-// Exchanges a statement writes when many are waiting.
-constexpr std::size_t kExchangesAtOnce = 32;
-
 // The INSERT of `rows` exchanges; kept for the program's life, as the
 // prepared statements are found by its address.
 const char* ExchangeInsert(std::size_t rows) {
@@ -526,7 +523,7 @@ const char* ExchangeInsert(std::size_t rows) {
       sql += row ? ", (?,?,?,?,?,?,?,?,?,?)" : "(?,?,?,?,?,?,?,?,?,?)";
     return sql;
   };
-  static const std::string one = text(1), many = text(kExchangesAtOnce);
+  static const std::string one = text(1), many = text(StationDatabase::kExchangesAtOnce);
   return rows == 1 ? one.c_str() : many.c_str();
 }
 
@@ -536,7 +533,7 @@ Result<> StationDatabase::AddExchanges(std::span<const ExchangeRecord* const> ex
   while (!exchanges.empty()) {
     const std::size_t rows = exchanges.size() >= kExchangesAtOnce ? kExchangesAtOnce : 1;
     // The units first: a statement is bound whole or not at all.
-    std::int64_t units[kExchangesAtOnce];
+    std::int64_t units[StationDatabase::kExchangesAtOnce];
     for (std::size_t row = 0; row < rows; ++row) {
       Result<std::int64_t> unit = UnitId(exchanges[row]->unit);
       if (!unit) return unit.Failure();

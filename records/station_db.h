@@ -125,8 +125,9 @@ class StationDatabase {
                               const RunStart& run);
   platform::Result<> StartUnit(int number, const std::string& startedUtc);
   platform::Result<> EndUnit(const UnitEnd& unit);
-  // Exchanges in their order; a long line's are written many rows a
-  // statement, which takes SQLite a good part less time a row.
+  // Exchanges in their order; a long line's are written kExchangesAtOnce
+  // rows a statement, which takes SQLite a good part less time a row.
+  static constexpr std::size_t kExchangesAtOnce = 32;
   platform::Result<> AddExchanges(std::span<const ExchangeRecord* const> exchanges);
   platform::Result<> AddExchange(const ExchangeRecord& exchange) {
     const ExchangeRecord* one[] = {&exchange};

@@ -217,6 +217,13 @@ TEST_F(StationDatabase, AUnitThatCannotBeWrittenWholeIsLostWholeAndReportedOnce)
   EXPECT_NE(reason->find("unit 7 never started"), std::string::npos) << *reason;
   EXPECT_FALSE(w.TakeFailure());
   EXPECT_EQ(Query(db, "SELECT number, verdict FROM unit"), "(2, 'pass')\n");
+  // In a long line, the exchanges after the statement that fails are tried anew.
+  for (int i = 1; i <= 100; ++i)
+    w.Add(ExchangeRecord{i == 40 ? 7 : 0, 1000 + i, "Axis 01", "PX", "1", "", "ok", 1, "t"});
+  w.Sync();
+  EXPECT_EQ(
+      Query(db, "SELECT sum(sequence > 1071), sum(sequence BETWEEN 1001 AND 1040) FROM exchange"),
+      "(29, 0)\n");
 }
 
 // A version-1 database (other indexes) is upgraded at the next start.
