@@ -133,11 +133,19 @@ FindBar::FindBar(QWidget* parent) : QFrame(parent) {
   hide();
 }
 
-void FindBar::Open() {
+void FindBar::Open(QWidget* returnTo) {
+  if (isHidden()) returnTo_ = returnTo;
   show();
   raise();
   edit_->setFocus();
   edit_->selectAll();
+}
+
+FindBar* FindBar::HoldingKeyboard(const QWidget* window) {
+  for (QWidget* w = window->focusWidget(); w; w = w->parentWidget()) {
+    if (auto* bar = dynamic_cast<FindBar*>(w)) return bar->isVisible() ? bar : nullptr;
+  }
+  return nullptr;
 }
 
 void FindBar::Close() {

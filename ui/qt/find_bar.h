@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPointer>
 #include <QString>
 #include <cstddef>
 #include <functional>
@@ -47,8 +48,17 @@ class FindBar : public QFrame {
   std::function<void(bool backwards)> onStep;
   std::function<void()> onClose;
 
-  void Open();
+  // Opens the bar with the keyboard in it; `returnTo` gets the keyboard back
+  // when the bar closes (kept only when the bar was closed).
+  void Open(QWidget* returnTo);
   void Close();
+  // Where the keyboard goes when the bar closes. A program that moves the
+  // keyboard while the bar holds it (a line that ends) names this place
+  // instead, so the operator's typing stays in the bar.
+  QWidget* ReturnTo() const { return returnTo_; }
+  void SetReturnTo(QWidget* widget) { returnTo_ = widget; }
+  // The open bar that holds the keyboard of `window`, if any.
+  static FindBar* HoldingKeyboard(const QWidget* window);
   QString Query() const;
   bool MatchCase() const;
   void SetQuery(const QString& text);
@@ -63,6 +73,7 @@ class FindBar : public QFrame {
   QLineEdit* edit_;
   QCheckBox* matchCase_;
   QLabel* count_;
+  QPointer<QWidget> returnTo_;
 };
 
 }  // namespace ui::qt

@@ -36,8 +36,8 @@ LogView::LogView(ControlHost& host, const std::string& form, const ui::ControlSp
     UpdateScrollBars(false);
     // The keyboard goes back where it was when the bar opened (the command
     // entry, typically), so the operator types on where they left off.
-    if (returnFocus_ && returnFocus_->isVisible()) {
-      returnFocus_->setFocus();
+    if (QWidget* back = finder_->ReturnTo(); back && back->isVisible()) {
+      back->setFocus();
     } else {
       setFocus();
     }
@@ -255,9 +255,7 @@ void LogView::PlaceFinder() {
 
 void LogView::OpenFinder() {
   QWidget* focus = QApplication::focusWidget();
-  if (finder_->isHidden())
-    returnFocus_ = focus != nullptr && focus->window() == window() ? focus : this;
-  finder_->Open();
+  finder_->Open(focus != nullptr && focus->window() == window() ? focus : this);
   PlaceFinder();
   Search();
 }

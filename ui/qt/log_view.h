@@ -16,7 +16,6 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QPointer>
 #include <string>
 #include <vector>
 
@@ -90,8 +89,7 @@ class LogView : public QAbstractScrollArea, public TextBoxControl {
   ui::DisplayOptions options_;
   bool offersOptions_ = false;
   FindBar* finder_;
-  QPointer<QWidget> returnFocus_;  // where the keyboard was when the bar opened
-  std::string pattern_;            // the bytes searched for; empty: none
+  std::string pattern_;  // the bytes searched for; empty: none
   std::vector<std::size_t> matches_;
   std::size_t current_ = static_cast<std::size_t>(-1);
   QString queryProblem_;  // why the bar's text finds nothing, when it cannot

@@ -6,6 +6,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "ui/qt/find_bar.h"
 #include "ui/qt/font_map.h"
 #include "ui/qt/images.h"
 #include "ui/qt/latin1.h"
@@ -260,7 +261,15 @@ void QtForms::SetFocus(const ControlRef& control) {
     }
     return;
   }
-  if (Control* c = Find(control)) c->Widget()->setFocus(Qt::OtherFocusReason);
+  Control* c = Find(control);
+  if (!c) return;
+  // The operator's find bar keeps the keyboard: what the program asks for
+  // becomes where it goes when the bar closes.
+  if (FindBar* bar = FindBar::HoldingKeyboard(c->Widget()->window())) {
+    bar->SetReturnTo(c->Widget());
+    return;
+  }
+  c->Widget()->setFocus(Qt::OtherFocusReason);
 }
 
 ControlRef QtForms::FocusedControl() const {
