@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -343,6 +344,12 @@ void QtGui::Quit(int status) {
 }
 
 void QtGui::ExitLoops() {
+  // A dialog of the window's own tools (the plot's file dialog, its
+  // warning) runs a loop of its own inside the run's; the run can only end
+  // once it is gone, so it is answered as if cancelled.
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
+  }
   for (auto& [name, loop] : modalLoops_) loop->quit();
   if (runLoop_) runLoop_->quit();
 }

@@ -6,7 +6,9 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 #include <tuple>
 
 namespace ui::qt {
@@ -105,6 +107,21 @@ TEST_F(QtGuiTest, TheEntryEditsLikeAnEntryFieldAtAnyLength) {
   QTest::keyClicks(entry, ",ID");
   entry->grab();
   EXPECT_EQ(gui.Text({"D", 105}), line.substr(1) + ",ID");
+}
+
+// Quit (a stop signal's end) ends the run while a dialog of the window's own tools, the plot's
+// file dialog, runs its loop inside the run's: the dialog is answered as cancelled.
+TEST_F(QtGuiTest, QuitEndsTheRunThroughADialogOfTheWindowsOwnTools) {
+  Show({Make(115, ui::ControlKind::TextBox, {1, 8, 30, 1.5})});
+  int answer = -1;
+  QTimer::singleShot(0, [&] {
+    QDialog tool(gui.FormWidget("D"));
+    QTimer::singleShot(0, [&] { gui.Quit(5); });
+    QTimer::singleShot(20'000, &tool, [&] { tool.accept(); });  // when Quit left it open
+    answer = tool.exec();
+  });
+  EXPECT_EQ(gui.Run(), 5);
+  EXPECT_EQ(answer, QDialog::Rejected);
 }
 
 }  // namespace
