@@ -22,6 +22,10 @@ awk -v n=$entries 'BEGIN { for (i = 1; i < n; ++i) printf "ID\r\n"; printf "LSPD
   >"$work/data/AppPrograms/test01.prg"
 
 cat >"$work/run.sh" <<'RUN'
+# Each step is noted; a wait that runs out says which and ends the run, so a
+# failure names its step instead of running into the outer time limit.
+step() { echo "$(date +%T.%N | cut -c1-12) $*" >>"$work/steps"; }
+give_up() { echo "$*" >"$work/why"; kill -KILL "$program" 2>/dev/null; exit 4; }
 "$bin/halvorn-terminal" --data-root "$work/data" --session-log 2>"$work/stderr" &
 program=$!
 window=
@@ -30,19 +34,20 @@ for _ in $(seq 300); do
   [ -n "$window" ] && break
   sleep 0.05
 done
-[ -n "$window" ] || { kill "$program"; exit 3; }
+[ -n "$window" ] || give_up "no window"
 sleep 0.3
+step "running stored program 1"
 xdotool windowfocus --sync "$window" key ctrl+F1
 # The program has run when its last line is in the log (under the
 # sanitizers, with whole stacks recorded for every allocation, that takes a
-# minute or more).
+# minute or more). The window gives the keyboard to the command entry when
+# the run ends; a find bar open by then keeps it.
 for _ in $(seq 2400); do
   grep -qs "LSPD=4321" "$work"/data/TermDisplay/session-*.log && break
   sleep 0.1
 done
-# The window shows the last lines and takes the keyboard back once the run
-# has ended: a Ctrl+F before that would lose its typing to the command entry.
-sleep 2
+grep -qs "LSPD=4321" "$work"/data/TermDisplay/session-*.log || give_up "the program did not end"
+step "finding"
 xdotool windowfocus --sync "$window" key ctrl+f
 xdotool windowfocus --sync "$window" type --delay 20 'sim board'
 xdotool windowfocus --sync "$window" key Return key shift+Return key Return
@@ -52,6 +57,7 @@ xdotool windowfocus --sync "$window" key Escape
 sleep 0.3
 # The bar gave the keyboard back to the command entry: a paste of three
 # lines there, and Enter.
+step "pasting"
 printf 'LSPD=611\nHSPD=6112\nLSPD\n' | xclip -selection clipboard
 xdotool windowfocus --sync "$window" key ctrl+v key Return
 for _ in $(seq 100); do
@@ -60,16 +66,30 @@ for _ in $(seq 100); do
 done
 # The window's plot kept the run's numbers: Ctrl+G, then its Save Table...
 # button (the newest window is the plot, then its file dialog).
+step "plotting"
 newest() { xdotool search --onlyvisible --classname halvorn-terminal 2>/dev/null | sort -n | tail -1; }
 xdotool windowfocus --sync "$window" key ctrl+g
 for _ in $(seq 300); do [ "$(newest)" != "$window" ] && break; sleep 0.1; done
 plot=$(newest)
+[ "$plot" != "$window" ] || give_up "no plot window"
+sleep 0.5
 xdotool mousemove --window "$plot" 324 21 click 1
 for _ in $(seq 300); do [ "$(newest)" != "$plot" ] && break; sleep 0.1; done
-xdotool windowfocus --sync "$(newest)" type --delay 20 "$work/plot.csv"
-xdotool windowfocus --sync "$(newest)" key Return
-for _ in $(seq 300); do [ -s "$work/plot.csv" ] && break; sleep 0.1; done
+dialog=$(newest)
+[ "$dialog" != "$plot" ] || give_up "no file dialog"
+step "saving the table"
+xdotool windowfocus --sync "$dialog" type --delay 20 "$work/plot.csv"
+# Return again while the name's completion list took the last one.
+for _ in $(seq 5); do
+  sleep 0.5
+  xdotool windowfocus --sync "$dialog" key Return 2>/dev/null || break
+  for _ in $(seq 50); do [ -s "$work/plot.csv" ] && break 2; sleep 0.1; done
+done
+[ -s "$work/plot.csv" ] || give_up "the file dialog did not save the table"
+step "stopping"
 kill -TERM "$program"
+for _ in $(seq 900); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program" 2>/dev/null && give_up "SIGTERM did not end the program"
 wait "$program"
 RUN
 status=0
@@ -78,8 +98,8 @@ bin=$bin work=$work XDG_RUNTIME_DIR="$work/xdg" DBUS_SESSION_BUS_ADDRESS="unix:p
   xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp -noreset" \
   bash "$work/run.sh" || status=$?
 fail() {
-  echo "window find: $*; its standard error:" >&2
-  cat "$work/stderr" >&2
+  echo "window find: $*: $(cat "$work/why" 2>/dev/null); its steps and standard error:" >&2
+  cat "$work/steps" "$work/stderr" >&2
   exit 1
 }
 [ "$status" -eq 143 ] || fail "exit status $status (143 expected: SIGTERM)"
