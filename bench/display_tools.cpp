@@ -106,7 +106,7 @@ int main() {
   std::string line;
   for (int i = 0; i < 100'000; ++i) line += i ? ", PX" : "PX";
   std::vector<double> without, with, ratios;
-  for (int pair = 0; pair < 7; ++pair) {
+  for (int pair = 0; pair < 15; ++pair) {
     for (const bool log : {pair % 2 == 1, pair % 2 == 0}) {
       (log ? with : without).push_back(TimeLine(line, log ? &folder : nullptr));
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 #include "platform/files.h"
@@ -14,7 +15,11 @@ namespace {
 // date is its first ten bytes, the milliseconds bytes 20 to 22.
 constexpr std::size_t kDateBytes = 10;
 constexpr std::size_t kMillisAt = 20;
-constexpr std::size_t kStampBytes = 30;
+// An entry kept as it came is its size (four bytes, this machine's order)
+// and its bytes; with this bit in the size, the bytes are the stamp of the
+// entries after it.
+constexpr std::uint32_t kStampRecord = 0x8000'0000u;
+constexpr std::size_t kEntryRecordLimit = kStampRecord - 1;
 // Waiting lines are written at once past this size, flush point or not.
 constexpr std::size_t kWriteAt = 256u << 10;
 // How long a log that cannot be written waits before the next try.
@@ -34,16 +39,38 @@ SessionLog::SessionLog(std::string folder, Clock clock, Report report, std::uint
 
 SessionLog::~SessionLog() {
   report_ = nullptr;
+  Collect(true);
+  ExpandEntries();
   if (!waiting_.Empty()) WriteWaiting();
+  if (writer_.joinable()) {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    writer_.join();
+  }
+}
+
+std::string SessionLog::CurrentFile() {
+  Collect(true);
+  return file_.Path();
 }
 
 void SessionLog::Stamp(const platform::LocalTime& time) {
   stampUntil_ = stampFrom_;  // how long it holds is for the caller to say
+  stampChanged_ = true;
   const std::int64_t second = SecondOf(time.unixMillis);
   if (second != stampSecond_ || time.utcOffsetMinutes != stampOffset_) {
     stamp_ = platform::IsoTimestamp(time) + ' ';
     stampSecond_ = second;
     stampOffset_ = time.utcOffsetMinutes;
+    // Only a new second can bring a new date: the waiting lines are looked
+    // at here, not at every line.
+    if (oneDay_ && !waiting_.Empty() &&
+        std::memcmp(waiting_.View().data(), stamp_.data(), kDateBytes) != 0) {
+      oneDay_ = false;
+    }
     return;
   }
   stamp_[kMillisAt] = static_cast<char>('0' + time.millisecond / 100);
@@ -71,9 +98,47 @@ void SessionLog::EntryAt(std::string_view text, double hostNow) {
 }
 
 void SessionLog::Add(std::string_view text) {
-  // Each line of the entry (a reply may hold several) is a line of the log;
-  // a last line without its line break is one too. This runs for every
-  // entry of a fast exchange: a line is copied in place after its stamp.
+  if (!failing_ && inFlight_ && entries_.Size() >= kSessionLogWaitingLimit) {
+    // The writer is behind, not failing: wait for it rather than give
+    // lines up.
+    Collect(true);
+    if (!failing_) HandOver();
+  }
+  if (failing_ || text.size() > kEntryRecordLimit) {
+    ExpandEntries();  // the entries before it go first
+    AddLines(text);
+    return;
+  }
+  // This runs for every entry of a fast exchange: the entry is kept as it
+  // came, after its size, and the stamp only when it changed. The lines
+  // are made of them when they are written, on the writer thread for a long
+  // run between flush points.
+  if (stampChanged_ || entries_.Empty()) {
+    PutRecord(kStampRecord, stamp_);
+    stampChanged_ = false;
+  }
+  PutRecord(0, text);
+  // A long run between flush points (a line of thousands of commands on a
+  // fast link) is written as it goes: what waits in memory is for a log
+  // that cannot be written, never a reason to give lines up.
+  if (!flushing_ && entries_.Size() >= kWriteAt) {
+    Collect(false);
+    if (!inFlight_ && !failing_) HandOver();
+  }
+}
+
+void SessionLog::PutRecord(std::uint32_t kind, std::string_view bytes) {
+  const std::uint32_t header = kind | static_cast<std::uint32_t>(bytes.size());
+  char* out = entries_.Room(sizeof header + bytes.size());
+  std::memcpy(out, &header, sizeof header);
+  std::memcpy(out + sizeof header, bytes.data(), bytes.size());
+  entries_.Grown(out + sizeof header + bytes.size());
+}
+
+void SessionLog::AddLines(std::string_view text) {
+  if (waiting_.Empty()) oneDay_ = true;
+  // Each line of the entry (a reply may hold several) is a line of the
+  // log; a last line without its line break is one too.
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.find('\n', start);
     const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
@@ -83,32 +148,112 @@ void SessionLog::Add(std::string_view text) {
     start = next;
     const std::size_t size = stamp_.size() + line.size() + 1;
     if (waiting_.Size() + size > kSessionLogWaitingLimit && !MakeRoom(size)) continue;
-    if (waiting_.Empty()) {
-      oneDay_ = true;
-    } else if (oneDay_ && std::memcmp(waiting_.View().data(), stamp_.data(), kDateBytes) != 0) {
-      oneDay_ = false;
-    }
-    char* out = waiting_.Room(size);
-    // A stamp's size is known but in the years past 9999: a copy of a known
-    // size is a few moves, not a call.
-    if (stamp_.size() == kStampBytes) {
-      std::memcpy(out, stamp_.data(), kStampBytes);
-    } else {
-      std::memcpy(out, stamp_.data(), stamp_.size());
-    }
-    out += stamp_.size();
-    std::memcpy(out, line.data(), line.size());
-    out += line.size();
-    *out++ = '\n';
-    waiting_.Grown(out);
+    if (waiting_.Empty()) oneDay_ = true;
+    PutLine(waiting_, stamp_, line);
   }
-  // A long run between flush points (a line of thousands of commands on a
-  // fast link) is written as it goes: the waiting lines are for a log that
-  // cannot be written, never a reason to give lines up.
-  if (!failing_ && !flushing_ && waiting_.Size() >= kWriteAt) {
-    flushing_ = true;
-    if (!WriteWaiting()) nextTry_ = clock_().unixMillis + kRetryMillis;
-    flushing_ = false;
+}
+
+void SessionLog::PutLine(Lines& lines, std::string_view stamp, std::string_view line) {
+  char* out = lines.Room(stamp.size() + line.size() + 1);
+  std::memcpy(out, stamp.data(), stamp.size());
+  out += stamp.size();
+  std::memcpy(out, line.data(), line.size());
+  out += line.size();
+  *out++ = '\n';
+  lines.Grown(out);
+}
+
+void SessionLog::MakeLines(std::string_view records, Lines& lines, bool& oneDay) {
+  if (lines.Empty()) oneDay = true;
+  std::string_view stamp;
+  for (std::size_t at = 0; at < records.size();) {
+    std::uint32_t header = 0;
+    std::memcpy(&header, records.data() + at, sizeof header);
+    const std::string_view bytes = records.substr(at + sizeof header, header & ~kStampRecord);
+    at += sizeof header + bytes.size();
+    if (header & kStampRecord) {
+      stamp = bytes;
+      if (oneDay && !lines.Empty() &&
+          std::memcmp(lines.View().data(), stamp.data(), kDateBytes) != 0) {
+        oneDay = false;
+      }
+      continue;
+    }
+    for (std::size_t start = 0; start < bytes.size();) {
+      std::size_t end = bytes.find('\n', start);
+      const std::size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+      if (end == std::string_view::npos) end = bytes.size();
+      std::string_view line = bytes.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      start = next;
+      PutLine(lines, stamp, line);
+    }
+  }
+}
+
+void SessionLog::ExpandEntries() {
+  if (entries_.Empty()) return;
+  MakeLines(entries_.View(), waiting_, oneDay_);
+  entries_.DropFront(entries_.Size());
+}
+
+void SessionLog::HandOver() {
+  if (!writer_.joinable()) {
+    try {
+      writer_ = std::thread([this] { WriterLoop(); });
+    } catch (const std::system_error&) {
+      // No thread to be had (a process limit): the lines are written here.
+      ExpandEntries();
+      if (!WriteWaiting()) nextTry_ = clock_().unixMillis + kRetryMillis;
+      return;
+    }
+  }
+  std::swap(entries_, batchEntries_);
+  batchOutcome_ = {};
+  inFlight_ = true;
+  batchDone_.store(false, std::memory_order_relaxed);
+  {
+    const std::lock_guard lock(mutex_);
+    batchReady_ = true;
+  }
+  wake_.notify_one();
+}
+
+void SessionLog::WriterLoop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return batchReady_ || stop_; });
+    if (!batchReady_) return;
+    batchReady_ = false;
+    lock.unlock();
+    bool oneDay = true;
+    MakeLines(batchEntries_.View(), batch_, oneDay);
+    batchEntries_.DropFront(batchEntries_.Size());
+    WriteLines(batch_, oneDay, batchOutcome_);
+    lock.lock();
+    batchDone_.store(true, std::memory_order_release);
+    done_.notify_one();
+  }
+}
+
+void SessionLog::Collect(bool wait) {
+  if (!inFlight_) return;
+  if (!batchDone_.load(std::memory_order_acquire)) {
+    if (!wait) return;
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return batchDone_.load(std::memory_order_acquire); });
+  }
+  inFlight_ = false;
+  for (std::string& note : batchOutcome_.notes) toTell_.push_back(std::move(note));
+  if (!batch_.Empty()) {
+    // Older than the entries that came meanwhile: they go first again, and
+    // those wait as lines until the log can be written.
+    waiting_.Prepend(batch_.View());
+    batch_.DropFront(batch_.Size());
+    oneDay_ = false;  // not known; the writer looks at each line's date
+    ExpandEntries();
+    Fail(batchOutcome_.why);
+    nextTry_ = clock_().unixMillis + kRetryMillis;
   }
 }
 
@@ -152,6 +297,8 @@ void SessionLog::Lines::Reserve(std::size_t n) {
 void SessionLog::Flush() {
   if (flushing_) return;
   flushing_ = true;
+  Collect(true);
+  ExpandEntries();
   if (!waiting_.Empty() || lost_ > 0) {
     const std::int64_t now = clock_().unixMillis;
     if (!failing_ || now >= nextTry_) {
@@ -188,21 +335,29 @@ void SessionLog::Flush() {
 }
 
 bool SessionLog::WriteWaiting() {
+  Outcome outcome;
+  const bool written = WriteLines(waiting_, oneDay_, outcome);
+  for (std::string& note : outcome.notes) toTell_.push_back(std::move(note));
+  if (!written) Fail(outcome.why);
+  return written;
+}
+
+bool SessionLog::WriteLines(Lines& lines, bool oneDay, Outcome& outcome) {
   if (file_.IsOpen() && !file_.StillAtPath()) {
-    toTell_.push_back("The session log " + file_.Path() +
-                      " was removed or moved away; the log goes on in a new file");
+    outcome.notes.push_back("The session log " + file_.Path() +
+                            " was removed or moved away; the log goes on in a new file");
     file_.Close();
   }
-  while (!waiting_.Empty()) {
-    const std::string_view waiting = waiting_.View();
+  while (!lines.Empty()) {
+    const std::string_view waiting = lines.View();
     const std::string_view day = waiting.substr(0, kDateBytes);
     if (file_.IsOpen() && day != fileDay_) file_.Close();  // midnight
-    if (!file_.IsOpen() && !OpenFile()) return false;
+    if (!file_.IsOpen() && !OpenFile(waiting, outcome)) return false;
     const std::uint64_t room = fileLimit_ > file_.Size() ? fileLimit_ - file_.Size() : 0;
     // The lines of this day that fit; a line longer than the limit goes
     // into a file of its own.
     std::size_t end = 0;
-    if (oneDay_ && waiting.size() <= room) {
+    if (oneDay && waiting.size() <= room) {
       end = waiting.size();  // the common case: all of them, without a look at each
     } else {
       while (end < waiting.size() && waiting.compare(end, kDateBytes, day) == 0) {
@@ -216,23 +371,22 @@ bool SessionLog::WriteWaiting() {
       continue;
     }
     if (const platform::Result<> written = file_.Append(waiting.substr(0, end)); !written) {
-      Fail(written.Text());
+      outcome.why = written.Text();
       return false;
     }
-    waiting_.DropFront(end);
+    lines.DropFront(end);
   }
   return true;
 }
 
-bool SessionLog::OpenFile() {
+bool SessionLog::OpenFile(std::string_view waiting, Outcome& outcome) {
   if (!platform::DirectoryExists(folder_)) {
     if (const platform::Result<> made = platform::CreateDirectory(folder_); !made) {
-      Fail(made.Text());
+      outcome.why = made.Text();
       return false;
     }
   }
   // "session-2026-12-08-140307": the date and time of the file's first line.
-  const std::string_view waiting = waiting_.View();
   const std::string day(waiting.substr(0, kDateBytes));
   std::string name = "session-" + day + "-";
   for (std::size_t i = kDateBytes + 1; i < kDateBytes + 9; ++i) {
@@ -247,11 +401,11 @@ bool SessionLog::OpenFile() {
       return true;
     }
     if (created.Kind() != platform::ResultKind::CallerMistake) {
-      Fail(created.Text());
+      outcome.why = created.Text();
       return false;
     }
   }
-  Fail("no free name for " + platform::JoinPath(folder_, name + ".log"));
+  outcome.why = "no free name for " + platform::JoinPath(folder_, name + ".log");
   return false;
 }
 

@@ -9,7 +9,10 @@
 // one starts at local midnight and before a file would pass its size limit
 // (64 MiB). Lines are gathered in memory and written at the display's flush
 // points, or as soon as 256 KiB wait, each batch whole or not at all, so a
-// file always ends with a whole line.
+// file always ends with a whole line. The batches of a long run between
+// flush points are written by a thread of the log's own, beside the run;
+// a flush point waits for it and writes the rest itself, so when it returns
+// every line is in the file or its trouble is known.
 //
 // A log that cannot be written (a full disk, a folder that is not writable
 // or has gone) never holds up the display: the trouble is reported once,
@@ -19,11 +22,15 @@
 // how many lines were lost.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "engine/terminal_display.h"
@@ -59,23 +66,50 @@ class SessionLog : public DisplayListener {
   void EntryAt(std::string_view text, double hostNow) override;
   void Flush() override;
 
-  // The file written now ("" before the first one).
-  const std::string& CurrentFile() const { return file_.Path(); }
+  // The file written now ("" before the first one); waits for the writer.
+  std::string CurrentFile();
   // Bytes of the lines waiting to be written.
-  std::size_t WaitingBytes() const { return waiting_.Size(); }
+  std::size_t WaitingBytes() const { return waiting_.Size() + entries_.Size(); }
 
  private:
+  class Lines;
+  // What writing lines met: the reports it makes, and why it stopped.
+  struct Outcome {
+    std::vector<std::string> notes;
+    std::string why;  // empty: every line was written
+  };
+
   void Stamp(const platform::LocalTime& time);
-  // Each line of `text` after the stamp.
+  // `text` kept for the log: as it came while the log writes, as lines
+  // (each after the stamp) while it cannot.
   void Add(std::string_view text);
+  void AddLines(std::string_view text);
+  void PutRecord(std::uint32_t kind, std::string_view bytes);
+  static void PutLine(Lines& lines, std::string_view stamp, std::string_view line);
+  // The lines of the entries kept as they came (`records`), after `lines`;
+  // `oneDay` says whether all of `lines` then have the first one's date.
+  static void MakeLines(std::string_view records, Lines& lines, bool& oneDay);
+  // The entries kept as they came become waiting lines.
+  void ExpandEntries();
   // Room for a line of `size` bytes where the waiting lines are at their
   // limit; false when the line is given up.
   bool MakeRoom(std::size_t size);
-  // Writes the waiting lines; false when the log cannot be written now.
+  // Writes the waiting lines on this thread; false when the log cannot be
+  // written now.
   bool WriteWaiting();
-  // A new file for the first waiting line.
-  bool OpenFile();
+  // Writes `lines` (`oneDay`: all of the first one's date) and takes the
+  // written ones out; on whichever thread holds the file.
+  bool WriteLines(Lines& lines, bool oneDay, Outcome& outcome);
+  // A new file for the first of `lines`.
+  bool OpenFile(std::string_view lines, Outcome& outcome);
   void Fail(const std::string& why);
+  // Hands the entries kept as they came to the writer thread, which makes
+  // their lines and writes them (no batch may be there).
+  void HandOver();
+  // Takes in what the writer made of the batch it was handed, when it is
+  // done or (`wait`) once it is; lines it could not write wait again.
+  void Collect(bool wait);
+  void WriterLoop();
 
   std::string folder_;
   Clock clock_;
@@ -88,6 +122,9 @@ class SessionLog : public DisplayListener {
   // to be written over and without a library call per piece.
   class Lines {
    public:
+    Lines() = default;
+    Lines(Lines&&) = default;
+    Lines& operator=(Lines&&) = default;
     std::string_view View() const { return {bytes_.get(), size_}; }
     std::size_t Size() const { return size_; }
     bool Empty() const { return size_ == 0; }
@@ -108,6 +145,10 @@ class SessionLog : public DisplayListener {
   };
   Lines waiting_;
   bool oneDay_ = true;  // the waiting lines all have the first one's date
+  // Entries kept as they came, after the waiting lines; none while the log
+  // cannot be written.
+  Lines entries_;
+  bool stampChanged_ = true;  // since the last stamp among the entries
   // The stamp of the current second, rewritten only when the second changes.
   std::string stamp_;
   std::int64_t stampSecond_ = -1;
@@ -121,6 +162,16 @@ class SessionLog : public DisplayListener {
   std::uint64_t unreported_ = 0;  // counted in the log, not yet told
   bool flushing_ = false;
   std::vector<std::string> toTell_;  // reports made while writing, told afterwards
+  // The writer thread and the batch it holds. Between HandOver and Collect
+  // the batch, the file and its day are the writer's alone.
+  Lines batchEntries_, batch_;
+  Outcome batchOutcome_;
+  bool inFlight_ = false;
+  std::atomic<bool> batchDone_{false};
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  bool batchReady_ = false, stop_ = false;  // under mutex_
+  std::thread writer_;
 };
 
 }  // namespace engine

@@ -184,16 +184,39 @@ TEST(SessionLog, AFolderThatCannotBeMadeOrGoesAwayIsToldAndOvercome) {
   EXPECT_EQ(f.All(), "2026-12-08T14:03:10.000+01:00 three\n");
 }
 
-TEST(SessionLog, ALongRunBetweenFlushPointsIsWrittenWhole) {
-  Fixture f;
-  const std::string line(1000, 'r');
-  for (int i = 0; i < 6000; ++i) f.log->Entry(line + "\r\n");
-  EXPECT_LT(f.log->WaitingBytes(), kSessionLogWaitingLimit);
-  f.log->Flush();
-  const std::string all = f.All();
-  EXPECT_EQ(testing_support::Occurrences(all, "\n"), 6000u);
-  EXPECT_EQ(all.find("[session log"), std::string::npos);
-  EXPECT_TRUE(f.reports.empty());
+// A long run between flush points is written as it goes, beside the run: every line once, in
+// order and in the file of its day, also when the disk fills in the middle of it and has room
+// again later.
+TEST(SessionLog, ALongRunBetweenFlushPointsIsWrittenWholeAndInOrder) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  for (const bool fills : {false, true}) {
+    Fixture f;
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit{1u << 20, saved.rlim_max};
+    if (fills) ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::string expected;
+    for (int i = 0; i < 3000; ++i) {
+      const std::string line = std::string(1000, 'r') + std::to_string(i);
+      if (i == 1500) f.Set(9, 0, 0, 0, 0);
+      f.log->Entry(line + "\r\n");
+      expected += (i < 1500 ? "2026-12-08T14:03:07.045+01:00 " : "2026-12-09T00:00:00.000+01:00 ") +
+                  line + "\n";
+    }
+    EXPECT_LT(f.log->WaitingBytes(), kSessionLogWaitingLimit);
+    f.log->Flush();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    f.Set(9, 0, 0, 2, 0);
+    f.log->Flush();
+    EXPECT_EQ(f.All(), expected) << fills;
+    ASSERT_EQ(f.Files().size(), 2u);
+    EXPECT_EQ(f.Files()[0].second.find("2026-12-09"), std::string::npos);
+    EXPECT_EQ(f.Files()[1].second.substr(0, 10), "2026-12-09");
+    ASSERT_EQ(f.reports.size(), fills ? 2u : 0u);
+    if (fills) {
+      EXPECT_NE(f.reports[1].find("written again"), std::string::npos) << f.reports[1];
+    }
+  }
 }
 
 // Lines beyond what may wait in memory are given up, oldest first, and counted.
