@@ -68,7 +68,7 @@ class SessionLog : public DisplayListener {
 
   // The file written now ("" before the first one); waits for the writer.
   std::string CurrentFile();
-  // Bytes of the lines waiting to be written.
+  // Bytes waiting to be written (lines, and entries as they came).
   std::size_t WaitingBytes() const { return waiting_.Size() + entries_.Size(); }
 
  private:
@@ -117,9 +117,10 @@ class SessionLog : public DisplayListener {
   std::uint64_t fileLimit_;
   platform::AppendFile file_;
   std::string fileDay_;  // "YYYY-MM-DD" of the open file's lines
-  // Whole stamped lines, each ending with LF. Lines are copied in for every
-  // entry of a fast exchange: the buffer grows without zeroing what is about
-  // to be written over and without a library call per piece.
+  // Bytes for the log: whole stamped lines, each ending with LF, or entries
+  // as they came. Bytes are copied in for every entry of a fast exchange:
+  // the buffer grows without zeroing what is about to be written over and
+  // without a library call per piece.
   class Lines {
    public:
     Lines() = default;
