@@ -25,6 +25,21 @@ constexpr std::size_t kWriteAt = 256u << 10;
 // How long a log that cannot be written waits before the next try.
 constexpr std::int64_t kRetryMillis = 1000;
 
+// Each line of an entry (a reply may hold several) is a line of the log,
+// without its CR; a last line without its line break is one too.
+template <typename Each>
+void ForEachLine(std::string_view text, Each each) {
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    start = next;
+    each(line);
+  }
+}
+
 std::int64_t SecondOf(std::int64_t unixMillis) {
   return unixMillis >= 0 ? unixMillis / 1000 : (unixMillis - 999) / 1000;
 }
@@ -137,20 +152,12 @@ void SessionLog::PutRecord(std::uint32_t kind, std::string_view bytes) {
 
 void SessionLog::AddLines(std::string_view text) {
   if (waiting_.Empty()) oneDay_ = true;
-  // Each line of the entry (a reply may hold several) is a line of the
-  // log; a last line without its line break is one too.
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find('\n', start);
-    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    start = next;
+  ForEachLine(text, [this](std::string_view line) {
     const std::size_t size = stamp_.size() + line.size() + 1;
-    if (waiting_.Size() + size > kSessionLogWaitingLimit && !MakeRoom(size)) continue;
+    if (waiting_.Size() + size > kSessionLogWaitingLimit && !MakeRoom(size)) return;
     if (waiting_.Empty()) oneDay_ = true;
     PutLine(waiting_, stamp_, line);
-  }
+  });
 }
 
 void SessionLog::PutLine(Lines& lines, std::string_view stamp, std::string_view line) {
@@ -179,15 +186,7 @@ void SessionLog::MakeLines(std::string_view records, Lines& lines, bool& oneDay)
       }
       continue;
     }
-    for (std::size_t start = 0; start < bytes.size();) {
-      std::size_t end = bytes.find('\n', start);
-      const std::size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
-      if (end == std::string_view::npos) end = bytes.size();
-      std::string_view line = bytes.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      start = next;
-      PutLine(lines, stamp, line);
-    }
+    ForEachLine(bytes, [&](std::string_view line) { PutLine(lines, stamp, line); });
   }
 }
 
